@@ -1,0 +1,49 @@
+# Project helpers: one library per module from the sources of its folder, and one
+# test program per tests/ folder, every test of it registered with CTest.
+
+# gdl_module(<target> DIR <dir> [DEPS <targets...>])
+# A static library of <dir>/*.cpp (not recursive); an interface library while the
+# folder has no sources yet, so dependents link the same way either way.
+function(gdl_module target)
+    cmake_parse_arguments(M "" "DIR" "DEPS" ${ARGN})
+    file(GLOB srcs CONFIGURE_DEPENDS ${M_DIR}/*.cpp ${M_DIR}/*.c)
+    if(srcs)
+        add_library(${target} STATIC ${srcs})
+        target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${target} PUBLIC ${M_DEPS})
+    else()
+        add_library(${target} INTERFACE)
+        target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${target} INTERFACE ${M_DEPS})
+    endif()
+endfunction()
+
+# gdl_tests(<name> DIR <dir> [DEPS <targets...>])
+# <dir>/*_test.cpp become the program <name>; each test runs as its own CTest
+# case in its own process, so tests never share a process's state.
+function(gdl_tests name)
+    cmake_parse_arguments(T "" "DIR" "DEPS" ${ARGN})
+    file(GLOB srcs CONFIGURE_DEPENDS ${T_DIR}/*_test.cpp)
+    if(NOT srcs)
+        return()
+    endif()
+    file(GLOB support CONFIGURE_DEPENDS ${T_DIR}/support/*.cpp)
+    add_executable(${name} ${srcs} ${support})
+    target_include_directories(${name} PRIVATE ${T_DIR})
+    target_link_libraries(${name} PRIVATE ${T_DEPS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES TIMEOUT 180)
+endfunction()
+
+# gdl_benchmark(<name> SOURCES <files...> [DEPS <targets...>])
+function(gdl_benchmark name)
+    cmake_parse_arguments(B "" "" "SOURCES;DEPS" ${ARGN})
+    if(NOT GDL_BENCHMARKS)
+        return()
+    endif()
+    find_package(benchmark REQUIRED)
+    add_executable(${name} ${B_SOURCES})
+    target_link_libraries(${name} PRIVATE ${B_DEPS} benchmark::benchmark Threads::Threads)
+endfunction()

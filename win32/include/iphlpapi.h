@@ -1,0 +1,4 @@
+// Network adapter information.
+#pragma once
+
+#include "windows.h"

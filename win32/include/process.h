@@ -1,0 +1,4 @@
+// _beginthreadex.
+#pragma once
+
+#include "windows.h"

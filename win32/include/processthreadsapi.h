@@ -1,0 +1,5 @@
+// Processes and their start-up records.
+#pragma once
+
+#include "winnt.h"
+#include "winerror.h"

@@ -1,0 +1,5 @@
+// Profile (INI) files.
+#pragma once
+
+#include "winnt.h"
+#include "winerror.h"

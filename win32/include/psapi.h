@@ -1,0 +1,4 @@
+// Process and module enumeration.
+#pragma once
+
+#include "windows.h"

@@ -1,0 +1,5 @@
+// Access tokens and privileges.
+#pragma once
+
+#include "winnt.h"
+#include "winerror.h"

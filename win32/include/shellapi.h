@@ -1,0 +1,4 @@
+// ShellExecute.
+#pragma once
+
+#include "windows.h"

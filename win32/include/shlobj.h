@@ -1,0 +1,4 @@
+// Special folders and folder creation.
+#pragma once
+
+#include "windows.h"

@@ -1,0 +1,4 @@
+// Path predicates and helpers.
+#pragma once
+
+#include "windows.h"

@@ -1,0 +1,4 @@
+// Process snapshots.
+#pragma once
+
+#include "windows.h"

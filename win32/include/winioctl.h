@@ -1,0 +1,5 @@
+// Device I/O control codes and records.
+#pragma once
+
+#include "winnt.h"
+#include "winerror.h"

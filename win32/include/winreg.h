@@ -1,0 +1,5 @@
+// The registry.
+#pragma once
+
+#include "winnt.h"
+#include "winerror.h"

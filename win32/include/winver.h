@@ -1,0 +1,5 @@
+// Version resources.
+#pragma once
+
+#include "winnt.h"
+#include "winerror.h"

@@ -1,0 +1,3 @@
+# Libraries the layer is built over; both forms of the layer link them.
+# Areas add theirs here (pkg_check_modules(... IMPORTED_TARGET ...) and the target).
+set(WIN32_LAYER_LIBS Threads::Threads ${CMAKE_DL_LIBS})
