@@ -1,0 +1,130 @@
+// GetPrivateProfileStringW, GetPrivateProfileIntW, WritePrivateProfileStringW.
+// Every call reads the file afresh (no cache), so other processes' writes show at
+// once; writes in this process are serialised, each a whole read-modify-replace.
+#include "kernel32/profile_document.h"
+
+#include <w32/error.h>
+#include <w32/path.h>
+#include <w32/text.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::mutex& profile_lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// Loads the file; a missing or unreadable file reads as empty.
+w32::ProfileDocument load_or_empty(LPCWSTR file) {
+    w32::ProfileDocument doc;
+    const std::string path = file ? w32::to_unix(file) : std::string();
+    if (path.empty() || !w32::ProfileDocument::load(path, &doc)) return w32::ProfileDocument();
+    return doc;
+}
+
+DWORD copy_string(std::wstring_view s, LPWSTR out, DWORD size) {
+    const size_t n = s.size() < size - 1 ? s.size() : size - 1;
+    s.copy(out, n);
+    out[n] = L'\0';
+    return static_cast<DWORD>(n);
+}
+
+// Names each ended by a zero, and one more zero after the last. When they do not
+// fit, the list is cut, still ends in two zeros, and the result is size - 2.
+DWORD copy_list(const std::vector<std::wstring>& names, LPWSTR out, DWORD size) {
+    std::wstring all;
+    for (const auto& n : names) {
+        all += n;
+        all += L'\0';
+    }
+    if (all.size() + 1 <= size) {
+        all.copy(out, all.size());
+        out[all.size()] = L'\0';
+        if (all.empty() && size >= 2) out[1] = L'\0';
+        return static_cast<DWORD>(all.size());
+    }
+    if (size < 2) {
+        out[0] = L'\0';
+        return 0;
+    }
+    all.copy(out, size - 2);
+    out[size - 2] = L'\0';
+    out[size - 1] = L'\0';
+    return size - 2;
+}
+
+// A value in matching single or double quotes reads without them.
+std::wstring_view unquote(std::wstring_view v) {
+    if (v.size() >= 2 && (v.front() == L'"' || v.front() == L'\'') && v.back() == v.front()) {
+        return v.substr(1, v.size() - 2);
+    }
+    return v;
+}
+
+}  // namespace
+
+DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
+                                      LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName) {
+    if (!lpReturnedString || nSize == 0) return 0;
+    const w32::ProfileDocument doc = load_or_empty(lpFileName);
+    if (!lpAppName) return copy_list(doc.sections(), lpReturnedString, nSize);
+    if (!lpKeyName) return copy_list(doc.keys(lpAppName), lpReturnedString, nSize);
+
+    if (auto v = doc.value(lpAppName, lpKeyName)) return copy_string(unquote(*v), lpReturnedString, nSize);
+
+    // Windows cuts trailing blanks off the default.
+    std::wstring_view def = lpDefault ? lpDefault : L"";
+    while (!def.empty() && def.back() == L' ') def.remove_suffix(1);
+    const DWORD n = copy_string(def, lpReturnedString, nSize);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return n;
+}
+
+UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName) {
+    if (!lpAppName || !lpKeyName) return static_cast<UINT>(nDefault);
+    const w32::ProfileDocument doc = load_or_empty(lpFileName);
+    auto v = doc.value(lpAppName, lpKeyName);
+    if (!v) return static_cast<UINT>(nDefault);
+    std::wstring_view s = unquote(*v);
+    if (s.empty()) return static_cast<UINT>(nDefault);
+
+    size_t i = 0;
+    bool negative = false;
+    if (s[0] == L'-' || s[0] == L'+') negative = s[i++] == L'-';
+    UINT result = 0;  // wraps like a 32-bit register on overflow
+    for (; i < s.size() && s[i] >= L'0' && s[i] <= L'9'; ++i) result = result * 10 + static_cast<UINT>(s[i] - L'0');
+    return negative ? 0u - result : result;
+}
+
+BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString,
+                                       LPCWSTR lpFileName) {
+    if (!lpAppName) {
+        // All null asks to flush a cache this layer does not keep.
+        if (!lpKeyName && !lpString) return TRUE;
+        return w32::fail(ERROR_INVALID_PARAMETER);
+    }
+    if (!lpFileName) return w32::fail(ERROR_INVALID_PARAMETER);
+    const std::string path = w32::to_unix(lpFileName);
+    if (path.empty()) return w32::fail(ERROR_PATH_NOT_FOUND);
+
+    std::lock_guard<std::mutex> guard(profile_lock());
+    w32::ProfileDocument doc;
+    if (!w32::ProfileDocument::load(path, &doc)) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return FALSE;
+        doc = w32::ProfileDocument();
+    }
+    bool changed;
+    if (!lpKeyName) {
+        changed = doc.delete_section(lpAppName);
+    } else if (!lpString) {
+        changed = doc.delete_key(lpAppName, lpKeyName);
+    } else {
+        changed = doc.set_value(lpAppName, lpKeyName, lpString);
+    }
+    if (!changed) return TRUE;
+    return doc.save(path) ? TRUE : FALSE;
+}

@@ -1,0 +1,360 @@
+#include "kernel32/profile_document.h"
+
+#include "kernel32/case_fold.h"
+#include "kernel32/unicode_codec.h"
+
+#include <w32/error.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+
+namespace w32 {
+
+namespace {
+
+// RAII for a file descriptor.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    // Closes and reports a failure of the close itself (a delayed write error).
+    bool close_checked() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool is_blank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f'; }
+
+std::wstring_view trim(std::wstring_view s) {
+    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+enum class Kind { Blank, Comment, Section, Entry };
+
+struct Parsed {
+    Kind kind;
+    std::wstring_view name;                  // section name or key
+    std::optional<std::wstring_view> value;  // an entry without "=" has none
+};
+
+Parsed parse(const std::wstring& line) {
+    std::wstring_view t = trim(line);
+    if (t.empty()) return {Kind::Blank, {}, {}};
+    if (t.front() == L';') return {Kind::Comment, {}, {}};
+    if (t.front() == L'[') {
+        t.remove_prefix(1);
+        size_t close = t.find(L']');
+        return {Kind::Section, trim(t.substr(0, close)), {}};
+    }
+    size_t eq = t.find(L'=');
+    if (eq == std::wstring_view::npos) return {Kind::Entry, t, std::nullopt};
+    return {Kind::Entry, trim(t.substr(0, eq)), trim(t.substr(eq + 1))};
+}
+
+bool read_all(const std::string& path, std::string* out) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return fail_errno();
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buf, sizeof(buf));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail_errno();
+        }
+        if (n == 0) return true;
+        out->append(buf, static_cast<size_t>(n));
+    }
+}
+
+bool write_all(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string bom_of(ProfileDocument::Encoding e) {
+    switch (e) {
+        case ProfileDocument::Encoding::Utf8Bom: return "\xEF\xBB\xBF";
+        case ProfileDocument::Encoding::Utf16Le: return "\xFF\xFE";
+        case ProfileDocument::Encoding::Utf16Be: return "\xFE\xFF";
+        default: return {};
+    }
+}
+
+bool is_utf16(ProfileDocument::Encoding e) {
+    return e == ProfileDocument::Encoding::Utf16Le || e == ProfileDocument::Encoding::Utf16Be;
+}
+
+std::wstring decode(ProfileDocument::Encoding e, std::string_view raw) {
+    std::wstring out;
+    if (!is_utf16(e)) {
+        decode_utf8(raw, out);  // invalid bytes read as U+FFFD; the raw line keeps them
+        return out;
+    }
+    const bool le = e == ProfileDocument::Encoding::Utf16Le;
+    std::u16string units;
+    units.reserve(raw.size() / 2);
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+        auto a = static_cast<unsigned char>(raw[i]);
+        auto b = static_cast<unsigned char>(raw[i + 1]);
+        units += static_cast<char16_t>(le ? (a | (b << 8)) : ((a << 8) | b));
+    }
+    return utf16_to_wide(units);
+}
+
+std::string encode(ProfileDocument::Encoding e, std::wstring_view text) {
+    std::string out;
+    if (!is_utf16(e)) {
+        encode_utf8(text, out);
+        return out;
+    }
+    const bool le = e == ProfileDocument::Encoding::Utf16Le;
+    for (char16_t u : wide_to_utf16(text)) {
+        const char lo = static_cast<char>(u & 0xFF);
+        const char hi = static_cast<char>(u >> 8);
+        out += le ? lo : hi;
+        out += le ? hi : lo;
+    }
+    return out;
+}
+
+// Splits at CR LF, LF or CR, in units of unit bytes; a line end at the very end
+// adds no empty line.
+std::vector<std::string_view> split_lines(std::string_view body, ProfileDocument::Encoding e) {
+    std::vector<std::string_view> lines;
+    const size_t unit = is_utf16(e) ? 2 : 1;
+    const bool le = e == ProfileDocument::Encoding::Utf16Le;
+    auto unit_at = [&](size_t i) -> unsigned {
+        if (unit == 1) return static_cast<unsigned char>(body[i]);
+        auto a = static_cast<unsigned char>(body[i]);
+        auto b = static_cast<unsigned char>(body[i + 1]);
+        return le ? (a | (b << 8)) : ((a << 8) | b);
+    };
+    const size_t end = body.size() - body.size() % unit;
+    size_t start = 0;
+    size_t i = 0;
+    while (i < end) {
+        const unsigned c = unit_at(i);
+        if (c != '\r' && c != '\n') {
+            i += unit;
+            continue;
+        }
+        lines.push_back(body.substr(start, i - start));
+        i += unit;
+        if (c == '\r' && i < end && unit_at(i) == '\n') i += unit;
+        start = i;
+    }
+    if (start < end) lines.push_back(body.substr(start, end - start));
+    return lines;
+}
+
+std::string temp_name_beside(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    return target + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+// The file a write must replace: a symbolic link is followed, not replaced.
+std::string write_target(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved)) return resolved;
+    }
+    return path;
+}
+
+bool folder_exists(const std::string& file) {
+    size_t slash = file.rfind('/');
+    if (slash == std::string::npos) return true;
+    std::string dir = slash == 0 ? "/" : file.substr(0, slash);
+    struct stat st;
+    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+bool ProfileDocument::load(const std::string& path, ProfileDocument* out) {
+    std::string bytes;
+    if (!read_all(path, &bytes)) return false;
+    ProfileDocument doc;
+    std::string_view body(bytes);
+    for (Encoding e : {Encoding::Utf8Bom, Encoding::Utf16Le, Encoding::Utf16Be}) {
+        const std::string bom = bom_of(e);
+        if (body.substr(0, bom.size()) == bom) {
+            doc.encoding_ = e;
+            body.remove_prefix(bom.size());
+            break;
+        }
+    }
+    for (std::string_view raw : split_lines(body, doc.encoding_)) {
+        doc.lines_.push_back({std::string(raw), decode(doc.encoding_, raw)});
+    }
+    *out = std::move(doc);
+    return true;
+}
+
+bool ProfileDocument::save(const std::string& path) const {
+    const std::string target = write_target(path);
+    struct stat st;
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && ::access(target.c_str(), W_OK) != 0) return fail(ERROR_ACCESS_DENIED);
+    if (!exists && !folder_exists(target)) return fail(ERROR_PATH_NOT_FOUND);
+
+    std::string data = bom_of(encoding_);
+    const std::string eol = encode(encoding_, L"\r\n");
+    for (const Line& line : lines_) {
+        data += line.raw;
+        data += eol;
+    }
+
+    std::string temp;
+    Fd fd;
+    for (int attempt = 0; attempt < 100 && fd.get() < 0; ++attempt) {
+        temp = temp_name_beside(target);
+        // 0666 through the umask, as a newly created file gets.
+        fd.reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd.get() < 0 && errno != EEXIST) return fail_errno();
+    }
+    if (fd.get() < 0) return fail(ERROR_CANNOT_MAKE);
+    auto abandon = [&](int err) {
+        fd.reset();
+        ::unlink(temp.c_str());
+        return fail_errno(err);
+    };
+    if (exists && ::fchmod(fd.get(), st.st_mode & 07777) != 0) return abandon(errno);
+    // On disk before the rename, so a crash leaves the old file or the new one.
+    if (!write_all(fd.get(), data) || ::fsync(fd.get()) != 0) return abandon(errno);
+    if (!fd.close_checked()) return abandon(errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0) return abandon(errno);
+    return true;
+}
+
+std::optional<std::pair<size_t, size_t>> ProfileDocument::find_section(std::wstring_view section,
+                                                                       size_t from) const {
+    for (size_t i = from; i < lines_.size(); ++i) {
+        Parsed p = parse(lines_[i].text);
+        if (p.kind != Kind::Section || !equal_no_case(p.name, section)) continue;
+        size_t end = i + 1;
+        while (end < lines_.size() && parse(lines_[end].text).kind != Kind::Section) ++end;
+        return std::pair{i, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> ProfileDocument::find_key(std::pair<size_t, size_t> range, std::wstring_view key) const {
+    for (size_t i = range.first + 1; i < range.second; ++i) {
+        Parsed p = parse(lines_[i].text);
+        if (p.kind == Kind::Entry && equal_no_case(p.name, key)) return i;
+    }
+    return std::nullopt;
+}
+
+ProfileDocument::Line ProfileDocument::make_line(std::wstring text) const {
+    Line line;
+    line.raw = encode(encoding_, text);
+    line.text = std::move(text);
+    return line;
+}
+
+std::vector<std::wstring> ProfileDocument::sections() const {
+    std::vector<std::wstring> out;
+    for (const Line& line : lines_) {
+        Parsed p = parse(line.text);
+        if (p.kind != Kind::Section) continue;
+        bool seen = false;
+        for (const auto& s : out) seen = seen || equal_no_case(s, p.name);
+        if (!seen) out.emplace_back(p.name);
+    }
+    return out;
+}
+
+std::vector<std::wstring> ProfileDocument::keys(std::wstring_view section) const {
+    std::vector<std::wstring> out;
+    auto range = find_section(section);
+    if (!range) return out;
+    for (size_t i = range->first + 1; i < range->second; ++i) {
+        Parsed p = parse(lines_[i].text);
+        if (p.kind != Kind::Entry) continue;
+        bool seen = false;
+        for (const auto& k : out) seen = seen || equal_no_case(k, p.name);
+        if (!seen) out.emplace_back(p.name);
+    }
+    return out;
+}
+
+std::optional<std::wstring> ProfileDocument::value(std::wstring_view section, std::wstring_view key) const {
+    auto range = find_section(section);
+    if (!range) return std::nullopt;
+    auto at = find_key(*range, key);
+    if (!at) return std::nullopt;
+    return std::wstring(parse(lines_[*at].text).value.value_or(std::wstring_view()));
+}
+
+bool ProfileDocument::set_value(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+    auto range = find_section(section);
+    if (!range) {
+        lines_.push_back(make_line(L"[" + std::wstring(section) + L"]"));
+        lines_.push_back(make_line(std::wstring(key) + L"=" + std::wstring(value)));
+        return true;
+    }
+    if (auto at = find_key(*range, key)) {
+        Parsed p = parse(lines_[*at].text);
+        if (p.value && *p.value == value) return false;
+        lines_[*at] = make_line(std::wstring(p.name) + L"=" + std::wstring(value));
+        return true;
+    }
+    // After the section's last non-blank line, so blank lines stay between sections.
+    size_t insert = range->second;
+    while (insert > range->first + 1 && parse(lines_[insert - 1].text).kind == Kind::Blank) --insert;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert),
+                  make_line(std::wstring(key) + L"=" + std::wstring(value)));
+    return true;
+}
+
+bool ProfileDocument::delete_key(std::wstring_view section, std::wstring_view key) {
+    auto range = find_section(section);
+    if (!range) return false;
+    auto at = find_key(*range, key);
+    if (!at) return false;
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*at));
+    return true;
+}
+
+bool ProfileDocument::delete_section(std::wstring_view section) {
+    bool changed = false;
+    while (auto range = find_section(section)) {
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(range->first),
+                     lines_.begin() + static_cast<std::ptrdiff_t>(range->second));
+        changed = true;
+    }
+    return changed;
+}
+
+}  // namespace w32
