@@ -330,9 +330,12 @@ bool ProfileDocument::set_value(std::wstring_view section, std::wstring_view key
         lines_[*at] = make_line(std::wstring(p.name) + L"=" + std::wstring(value));
         return true;
     }
-    // After the section's last non-blank line, so blank lines stay between sections.
-    size_t insert = range->second;
-    while (insert > range->first + 1 && parse(lines_[insert - 1].text).kind == Kind::Blank) --insert;
+    // After the section's last key, so blank lines and comments that lead into the
+    // next section stay with it.
+    size_t insert = range->first + 1;
+    for (size_t i = range->first + 1; i < range->second; ++i) {
+        if (parse(lines_[i].text).kind == Kind::Entry) insert = i + 1;
+    }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert),
                   make_line(std::wstring(key) + L"=" + std::wstring(value)));
     return true;
