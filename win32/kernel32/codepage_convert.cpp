@@ -22,9 +22,12 @@ Page page_of(UINT codepage) {
     switch (codepage) {
         case CP_ACP:
         case CP_OEMCP:
-        case CP_THREAD_ACP: return Page::Ansi;
-        case CP_UTF8: return Page::Utf8;
-        default: return Page::Other;
+        case CP_THREAD_ACP:
+            return Page::Ansi;
+        case CP_UTF8:
+            return Page::Utf8;
+        default:
+            return Page::Other;
     }
 }
 
@@ -80,9 +83,10 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteSt
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const size_t len = cbMultiByte == -1 ? strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
-    if (cchWideChar > 0 &&
-        overlaps(lpMultiByteStr, len, lpWideCharStr, static_cast<size_t>(cchWideChar) * sizeof(wchar_t))) {
+    const size_t len =
+        cbMultiByte == -1 ? strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
+    if (cchWideChar > 0 && overlaps(lpMultiByteStr, len, lpWideCharStr,
+                                    static_cast<size_t>(cchWideChar) * sizeof(wchar_t))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -94,7 +98,7 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteSt
             return 0;
         }
     } else if ((dwFlags & ~static_cast<DWORD>(MB_PRECOMPOSED | MB_COMPOSITE | MB_USEGLYPHCHARS |
-                                               MB_ERR_INVALID_CHARS)) ||
+                                              MB_ERR_INVALID_CHARS)) ||
                ((dwFlags & MB_PRECOMPOSED) && (dwFlags & MB_COMPOSITE))) {
         SetLastError(ERROR_INVALID_FLAGS);
         return 0;
@@ -124,16 +128,17 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const size_t len = cchWideChar == -1 ? wcslen(lpWideCharStr) + 1 : static_cast<size_t>(cchWideChar);
-    if (cbMultiByte > 0 &&
-        overlaps(lpWideCharStr, len * sizeof(wchar_t), lpMultiByteStr, static_cast<size_t>(cbMultiByte))) {
+    const size_t len =
+        cchWideChar == -1 ? wcslen(lpWideCharStr) + 1 : static_cast<size_t>(cchWideChar);
+    if (cbMultiByte > 0 && overlaps(lpWideCharStr, len * sizeof(wchar_t), lpMultiByteStr,
+                                    static_cast<size_t>(cbMultiByte))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
 
     const bool fail_on_invalid = (dwFlags & WC_ERR_INVALID_CHARS) != 0;
-    const DWORD known = WC_DISCARDNS | WC_SEPCHARS | WC_DEFAULTCHAR | WC_ERR_INVALID_CHARS | WC_COMPOSITECHECK |
-                        WC_NO_BEST_FIT_CHARS;
+    const DWORD known = WC_DISCARDNS | WC_SEPCHARS | WC_DEFAULTCHAR | WC_ERR_INVALID_CHARS |
+                        WC_COMPOSITECHECK | WC_NO_BEST_FIT_CHARS;
     if (strict_flags(CodePage)) {
         if (dwFlags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) {
             SetLastError(ERROR_INVALID_FLAGS);
@@ -159,11 +164,13 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
         std::string_view def = "?";
         if (lpDefaultChar && *lpDefaultChar) {
             // A double-byte default is a lead byte and its trail byte.
-            const bool lead = static_cast<unsigned char>(lpDefaultChar[0]) >= 0x80 && lpDefaultChar[1];
+            const bool lead =
+                static_cast<unsigned char>(lpDefaultChar[0]) >= 0x80 && lpDefaultChar[1];
             def = std::string_view(lpDefaultChar, lead ? 2 : 1);
         }
         bool used = false;
-        if (!w32::iconv_from_wide(CodePage, join_surrogates(in), def, fail_on_invalid, out, &used)) {
+        if (!w32::iconv_from_wide(CodePage, join_surrogates(in), def, fail_on_invalid, out,
+                                  &used)) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return 0;
         }

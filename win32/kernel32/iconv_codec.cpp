@@ -11,18 +11,24 @@ namespace {
 
 std::string charset_of(UINT codepage) {
     switch (codepage) {
-        case 936: return "CP936";
-        case 54936: return "GB18030";
-        case 20127: return "ASCII";
-        case 28591: return "ISO-8859-1";
-        default: return "CP" + std::to_string(codepage);
+        case 936:
+            return "CP936";
+        case 54936:
+            return "GB18030";
+        case 20127:
+            return "ASCII";
+        case 28591:
+            return "ISO-8859-1";
+        default:
+            return "CP" + std::to_string(codepage);
     }
 }
 
 // One descriptor per conversion: an iconv_t must not be shared between threads.
 class Iconv {
 public:
-    Iconv(const std::string& to, const std::string& from) : cd_(iconv_open(to.c_str(), from.c_str())) {}
+    Iconv(const std::string& to, const std::string& from)
+        : cd_(iconv_open(to.c_str(), from.c_str())) {}
     ~Iconv() {
         if (ok()) iconv_close(cd_);
     }
@@ -68,11 +74,6 @@ void run(iconv_t cd, const char* data, size_t size, size_t unit, Out& out, OnInv
 
 }  // namespace
 
-bool iconv_codepage_known(UINT codepage) {
-    Iconv cd("WCHAR_T", charset_of(codepage));
-    return cd.ok();
-}
-
 bool iconv_to_wide(UINT codepage, std::string_view in, bool stop_on_invalid, std::wstring& out,
                    bool* invalid) {
     Iconv cd("WCHAR_T", charset_of(codepage));
@@ -92,8 +93,8 @@ bool iconv_from_wide(UINT codepage, std::wstring_view in, std::string_view defau
     Iconv cd(charset_of(codepage), "WCHAR_T");
     if (!cd.ok()) return false;
     *used_default = false;
-    run(cd.get(), reinterpret_cast<const char*>(in.data()), in.size() * sizeof(wchar_t), sizeof(wchar_t),
-        out, [&] {
+    run(cd.get(), reinterpret_cast<const char*>(in.data()), in.size() * sizeof(wchar_t),
+        sizeof(wchar_t), out, [&] {
             *used_default = true;
             if (stop_on_invalid) return false;
             out += default_char;

@@ -9,11 +9,9 @@
 
 namespace w32 {
 
-// Whether iconv can convert the code page at all.
-bool iconv_codepage_known(UINT codepage);
-
 // Undecodable bytes become U+FFFD; with stop_on_invalid the conversion stops at the
-// first one instead. *invalid tells whether there was any. False when iconv fails.
+// first one instead. *invalid tells whether there was any. False when iconv does
+// not know the code page.
 bool iconv_to_wide(UINT codepage, std::string_view in, bool stop_on_invalid, std::wstring& out,
                    bool* invalid);
 

@@ -5,7 +5,6 @@
 
 #include <w32/error.h>
 #include <w32/path.h>
-#include <w32/text.h>
 
 #include <mutex>
 #include <string>
@@ -74,7 +73,8 @@ DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCW
     if (!lpAppName) return copy_list(doc.sections(), lpReturnedString, nSize);
     if (!lpKeyName) return copy_list(doc.keys(lpAppName), lpReturnedString, nSize);
 
-    if (auto v = doc.value(lpAppName, lpKeyName)) return copy_string(unquote(*v), lpReturnedString, nSize);
+    if (auto v = doc.value(lpAppName, lpKeyName))
+        return copy_string(unquote(*v), lpReturnedString, nSize);
 
     // Windows cuts trailing blanks off the default.
     std::wstring_view def = lpDefault ? lpDefault : L"";
@@ -84,7 +84,8 @@ DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCW
     return n;
 }
 
-UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName) {
+UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault,
+                                  LPCWSTR lpFileName) {
     if (!lpAppName || !lpKeyName) return static_cast<UINT>(nDefault);
     const w32::ProfileDocument doc = load_or_empty(lpFileName);
     auto v = doc.value(lpAppName, lpKeyName);
@@ -96,7 +97,8 @@ UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDef
     bool negative = false;
     if (s[0] == L'-' || s[0] == L'+') negative = s[i++] == L'-';
     UINT result = 0;  // wraps like a 32-bit register on overflow
-    for (; i < s.size() && s[i] >= L'0' && s[i] <= L'9'; ++i) result = result * 10 + static_cast<UINT>(s[i] - L'0');
+    for (; i < s.size() && s[i] >= L'0' && s[i] <= L'9'; ++i)
+        result = result * 10 + static_cast<UINT>(s[i] - L'0');
     return negative ? 0u - result : result;
 }
 

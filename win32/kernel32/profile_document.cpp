@@ -101,10 +101,14 @@ bool write_all(int fd, const std::string& data) {
 
 std::string bom_of(ProfileDocument::Encoding e) {
     switch (e) {
-        case ProfileDocument::Encoding::Utf8Bom: return "\xEF\xBB\xBF";
-        case ProfileDocument::Encoding::Utf16Le: return "\xFF\xFE";
-        case ProfileDocument::Encoding::Utf16Be: return "\xFE\xFF";
-        default: return {};
+        case ProfileDocument::Encoding::Utf8Bom:
+            return "\xEF\xBB\xBF";
+        case ProfileDocument::Encoding::Utf16Le:
+            return "\xFF\xFE";
+        case ProfileDocument::Encoding::Utf16Be:
+            return "\xFE\xFF";
+        default:
+            return {};
     }
 }
 
@@ -256,9 +260,9 @@ bool ProfileDocument::save(const std::string& path) const {
     return true;
 }
 
-std::optional<std::pair<size_t, size_t>> ProfileDocument::find_section(std::wstring_view section,
-                                                                       size_t from) const {
-    for (size_t i = from; i < lines_.size(); ++i) {
+std::optional<std::pair<size_t, size_t>> ProfileDocument::find_section(
+    std::wstring_view section) const {
+    for (size_t i = 0; i < lines_.size(); ++i) {
         Parsed p = parse(lines_[i].text);
         if (p.kind != Kind::Section || !equal_no_case(p.name, section)) continue;
         size_t end = i + 1;
@@ -268,7 +272,8 @@ std::optional<std::pair<size_t, size_t>> ProfileDocument::find_section(std::wstr
     return std::nullopt;
 }
 
-std::optional<size_t> ProfileDocument::find_key(std::pair<size_t, size_t> range, std::wstring_view key) const {
+std::optional<size_t> ProfileDocument::find_key(std::pair<size_t, size_t> range,
+                                                std::wstring_view key) const {
     for (size_t i = range.first + 1; i < range.second; ++i) {
         Parsed p = parse(lines_[i].text);
         if (p.kind == Kind::Entry && equal_no_case(p.name, key)) return i;
@@ -309,7 +314,8 @@ std::vector<std::wstring> ProfileDocument::keys(std::wstring_view section) const
     return out;
 }
 
-std::optional<std::wstring> ProfileDocument::value(std::wstring_view section, std::wstring_view key) const {
+std::optional<std::wstring> ProfileDocument::value(std::wstring_view section,
+                                                   std::wstring_view key) const {
     auto range = find_section(section);
     if (!range) return std::nullopt;
     auto at = find_key(*range, key);
@@ -317,7 +323,8 @@ std::optional<std::wstring> ProfileDocument::value(std::wstring_view section, st
     return std::wstring(parse(lines_[*at].text).value.value_or(std::wstring_view()));
 }
 
-bool ProfileDocument::set_value(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+bool ProfileDocument::set_value(std::wstring_view section, std::wstring_view key,
+                                std::wstring_view value) {
     auto range = find_section(section);
     if (!range) {
         lines_.push_back(make_line(L"[" + std::wstring(section) + L"]"));

@@ -44,7 +44,7 @@ private:
 
     // [begin, end) of the lines of the first section with that name, begin being
     // its header; nullopt when there is none.
-    std::optional<std::pair<size_t, size_t>> find_section(std::wstring_view section, size_t from = 0) const;
+    std::optional<std::pair<size_t, size_t>> find_section(std::wstring_view section) const;
     std::optional<size_t> find_key(std::pair<size_t, size_t> range, std::wstring_view key) const;
     Line make_line(std::wstring text) const;
 

@@ -20,8 +20,8 @@ std::optional<uint64_t> parse_fixed_time(const char* text) {
     struct tm tm = {};
     int used = 0;
     char sep = 0;
-    if (sscanf(text, "%4d-%2d-%2d%c%2d:%2d:%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &sep, &tm.tm_hour,
-               &tm.tm_min, &tm.tm_sec, &used) != 7 ||
+    if (sscanf(text, "%4d-%2d-%2d%c%2d:%2d:%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &sep,
+               &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &used) != 7 ||
         (sep != 'T' && sep != 't' && sep != ' ')) {
         return std::nullopt;
     }

@@ -42,13 +42,14 @@ unsigned days_in_month(unsigned y, unsigned m) {
     return m == 2 && is_leap(y) ? 29 : kDays[m - 1];
 }
 
-bool valid_fields(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s, unsigned ms) {
-    return y >= 1601 && y <= 30827 && mo >= 1 && mo <= 12 && d >= 1 && d <= days_in_month(y, mo) && h < 24 &&
-           mi < 60 && s < 60 && ms < 1000;
+bool valid_fields(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s,
+                  unsigned ms) {
+    return y >= 1601 && y <= 30827 && mo >= 1 && mo <= 12 && d >= 1 && d <= days_in_month(y, mo) &&
+           h < 24 && mi < 60 && s < 60 && ms < 1000;
 }
 
-uint64_t fields_to_filetime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s,
-                            unsigned ms) {
+uint64_t fields_to_filetime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi,
+                            unsigned s, unsigned ms) {
     const int64_t days = days_from_civil(y, mo, d) + kDaysFrom1601To1970;
     const int64_t msec = days * kMsPerDay + ((h * 60 + mi) * 60 + s) * 1000LL + ms;
     return static_cast<uint64_t>(msec * kTicksPerMs);
@@ -76,9 +77,11 @@ void filetime_to_fields(uint64_t v, SYSTEMTIME* st) {
 // v shifted by the current local offset (sign +1: UTC to local, -1: back).
 BOOL shift_by_local_offset(const FILETIME* in, LPFILETIME out, int sign) {
     if (!in || !out) return w32::fail(ERROR_INVALID_PARAMETER);
-    const int64_t shift = sign * static_cast<int64_t>(w32::current_local_offset_seconds()) * kTicksPerSecond;
+    const int64_t shift =
+        sign * static_cast<int64_t>(w32::current_local_offset_seconds()) * kTicksPerSecond;
     const auto v = static_cast<int64_t>(w32::filetime_value(*in));
-    if ((shift < 0 && v < -shift) || (shift > 0 && v > static_cast<int64_t>(kMaxFileTime) - shift)) {
+    if ((shift < 0 && v < -shift) ||
+        (shift > 0 && v > static_cast<int64_t>(kMaxFileTime) - shift)) {
         return w32::fail(ERROR_INVALID_PARAMETER);
     }
     *out = w32::make_filetime(static_cast<uint64_t>(v + shift));
@@ -98,7 +101,8 @@ void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime) {
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
     if (!lpSystemTime) return;
     const uint64_t now = w32::now_filetime();
-    const int64_t unix_seconds = (static_cast<int64_t>(now) - w32::kUnixEpochInFileTime) / kTicksPerSecond;
+    const int64_t unix_seconds =
+        (static_cast<int64_t>(now) - w32::kUnixEpochInFileTime) / kTicksPerSecond;
     const int64_t offset = w32::local_offset_seconds(unix_seconds) * kTicksPerSecond;
     filetime_to_fields(static_cast<uint64_t>(static_cast<int64_t>(now) + offset), lpSystemTime);
 }
@@ -106,11 +110,12 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* lpSystemTime, LPFILETIME lpFileTime) {
     if (!lpSystemTime || !lpFileTime) return w32::fail(ERROR_INVALID_PARAMETER);
     const SYSTEMTIME& st = *lpSystemTime;
-    if (!valid_fields(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds)) {
+    if (!valid_fields(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond,
+                      st.wMilliseconds)) {
         return w32::fail(ERROR_INVALID_PARAMETER);
     }
-    *lpFileTime = w32::make_filetime(
-        fields_to_filetime(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds));
+    *lpFileTime = w32::make_filetime(fields_to_filetime(st.wYear, st.wMonth, st.wDay, st.wHour,
+                                                        st.wMinute, st.wSecond, st.wMilliseconds));
     return TRUE;
 }
 

@@ -89,9 +89,15 @@ std::string format(const std::vector<Item>& items, DWORD flags, const SYSTEMTIME
                 two_digits(out, h == 0 ? 12 : h, it.count > 1);
                 break;
             }
-            case 'H': two_digits(out, t.wHour, it.count > 1); break;
-            case 'm': two_digits(out, t.wMinute, it.count > 1); break;
-            case 's': two_digits(out, t.wSecond, it.count > 1); break;
+            case 'H':
+                two_digits(out, t.wHour, it.count > 1);
+                break;
+            case 'm':
+                two_digits(out, t.wMinute, it.count > 1);
+                break;
+            case 's':
+                two_digits(out, t.wSecond, it.count > 1);
+                break;
             case 't': {
                 const char* marker = t.wHour < 12 ? "AM" : "PM";
                 out += it.count > 1 ? std::string(marker) : std::string(1, marker[0]);
@@ -112,8 +118,8 @@ int WINAPI GetTimeFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const DWORD known = TIME_NOMINUTESORSECONDS | TIME_NOSECONDS | TIME_NOTIMEMARKER | TIME_FORCE24HOURFORMAT |
-                        LOCALE_NOUSEROVERRIDE | LOCALE_USE_CP_ACP;
+    const DWORD known = TIME_NOMINUTESORSECONDS | TIME_NOSECONDS | TIME_NOTIMEMARKER |
+                        TIME_FORCE24HOURFORMAT | LOCALE_NOUSEROVERRIDE | LOCALE_USE_CP_ACP;
     if ((dwFlags & ~known) || (lpFormat && (dwFlags & LOCALE_NOUSEROVERRIDE))) {
         SetLastError(ERROR_INVALID_FLAGS);
         return 0;
@@ -127,7 +133,8 @@ int WINAPI GetTimeFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const std::string text = format(parse_picture(lpFormat ? lpFormat : kDefaultPicture), dwFlags, *lpTime);
+    const std::string text =
+        format(parse_picture(lpFormat ? lpFormat : kDefaultPicture), dwFlags, *lpTime);
     const int needed = static_cast<int>(text.size()) + 1;
     if (cchTime == 0) return needed;
     if (needed > cchTime) {

@@ -89,7 +89,8 @@ bool encode_utf8(std::wstring_view in, std::string& out) {
     out.reserve(out.size() + in.size());
     for (size_t i = 0; i < in.size(); ++i) {
         auto c = static_cast<uint32_t>(in[i]);
-        if (is_high_surrogate(c) && i + 1 < in.size() && is_low_surrogate(static_cast<uint32_t>(in[i + 1]))) {
+        if (is_high_surrogate(c) && i + 1 < in.size() &&
+            is_low_surrogate(static_cast<uint32_t>(in[i + 1]))) {
             c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(in[i + 1]) - 0xDC00);
             ++i;
         } else if (c > 0x10FFFF || is_high_surrogate(c) || is_low_surrogate(c)) {

@@ -15,16 +15,18 @@ std::wstring to_wide(UINT cp, const std::string& in, DWORD flags = 0) {
     int n = MultiByteToWideChar(cp, flags, in.data(), static_cast<int>(in.size()), nullptr, 0);
     if (n == 0) return L"<fail>";
     std::wstring out(static_cast<size_t>(n), L'\0');
-    EXPECT_EQ(n, MultiByteToWideChar(cp, flags, in.data(), static_cast<int>(in.size()), out.data(), n));
+    EXPECT_EQ(
+        n, MultiByteToWideChar(cp, flags, in.data(), static_cast<int>(in.size()), out.data(), n));
     return out;
 }
 
 std::string to_narrow(UINT cp, const std::wstring& in, DWORD flags = 0) {
-    int n = WideCharToMultiByte(cp, flags, in.data(), static_cast<int>(in.size()), nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(cp, flags, in.data(), static_cast<int>(in.size()), nullptr, 0,
+                                nullptr, nullptr);
     if (n == 0) return "<fail>";
     std::string out(static_cast<size_t>(n), '\0');
-    EXPECT_EQ(n, WideCharToMultiByte(cp, flags, in.data(), static_cast<int>(in.size()), out.data(), n, nullptr,
-                                     nullptr));
+    EXPECT_EQ(n, WideCharToMultiByte(cp, flags, in.data(), static_cast<int>(in.size()), out.data(),
+                                     n, nullptr, nullptr));
     return out;
 }
 
@@ -70,7 +72,9 @@ TEST(MultiByteToWideChar, CharacterBeyondTheBasicPlaneIsOneWideUnit) {
 }
 
 TEST(MultiByteToWideChar, InvalidUtf8BecomesReplacementCharacters) {
-    EXPECT_EQ(std::wstring(L"a\uFFFDb"), to_wide(CP_UTF8, "a\xFF" "b"));
+    EXPECT_EQ(std::wstring(L"a\uFFFDb"), to_wide(CP_UTF8,
+                                                 "a\xFF"
+                                                 "b"));
     // A sequence cut short is one replacement; the byte that cut it stays.
     EXPECT_EQ(std::wstring(L"\uFFFDz"), to_wide(CP_UTF8, "\xE4\xB8z"));
     EXPECT_EQ(std::wstring(L"x\uFFFD"), to_wide(CP_UTF8, "x\xE4\xB8"));
@@ -121,7 +125,8 @@ TEST(WideCharToMultiByte, LoneSurrogateBecomesReplacementOrFails) {
     EXPECT_EQ("\xEF\xBF\xBD", to_narrow(CP_UTF8, lone));
     char buf[8];
     SetLastError(0);
-    EXPECT_EQ(0, WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone.data(), 1, buf, 8, nullptr, nullptr));
+    EXPECT_EQ(0, WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone.data(), 1, buf, 8, nullptr,
+                                     nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION), GetLastError());
 }
 
@@ -211,7 +216,8 @@ TEST(LstrCmp, OrdersLikeWindowsWordSort) {
 TEST(LstrCmp, IgnoreCaseVariantsFoldEveryLetter) {
     EXPECT_EQ(0, lstrcmpiA("0A1BFF", "0a1bff"));
     EXPECT_NE(0, lstrcmpiA("0A1BFF", "0a1bfe"));
-    EXPECT_EQ(0, lstrcmpiW(L"Users\\Administrator\\AppData\\Local", L"users\\ADMINISTRATOR\\appdata\\local"));
+    EXPECT_EQ(0, lstrcmpiW(L"Users\\Administrator\\AppData\\Local",
+                           L"users\\ADMINISTRATOR\\appdata\\local"));
     EXPECT_EQ(0, lstrcmpiW(L"\u00C4RGER", L"\u00E4rger"));
     EXPECT_EQ(0, lstrcmpiA("\xC3\x84rger", "\xC3\xA4RGER"));
     EXPECT_LT(lstrcmpiW(L"apple", L"Banana"), 0);

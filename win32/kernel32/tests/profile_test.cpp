@@ -71,7 +71,8 @@ protected:
         DWORD n = GetPrivateProfileStringW(app, key, def, buf.data(), size, win_path(file).c_str());
         return std::wstring(buf.data(), n);
     }
-    BOOL put(const std::string& file, const wchar_t* app, const wchar_t* key, const wchar_t* value) const {
+    BOOL put(const std::string& file, const wchar_t* app, const wchar_t* key,
+             const wchar_t* value) const {
         return WritePrivateProfileStringW(app, key, value, win_path(file).c_str());
     }
 
@@ -125,7 +126,8 @@ TEST_F(ProfileTest, MissingKeyOrFileGivesTheDefault) {
 TEST_F(ProfileTest, ValueIsCutToTheBuffer) {
     write_bytes("config.ini", "\xFF\xFE" + utf16le(kConfig));
     wchar_t buf[4];
-    EXPECT_EQ(3u, GetPrivateProfileStringW(L"game", L"name", nullptr, buf, 4, win_path("config.ini").c_str()));
+    EXPECT_EQ(3u, GetPrivateProfileStringW(L"game", L"name", nullptr, buf, 4,
+                                           win_path("config.ini").c_str()));
     EXPECT_EQ(std::wstring(L"\u5FAE\u8F6F\u96C5"), buf);
     EXPECT_EQ(L"ht", get("config.ini", L"game", L"newspages_url", nullptr, 3));
     EXPECT_EQ(L"de", get("config.ini", L"game", L"nosuch", L"default", 3));
@@ -136,13 +138,15 @@ TEST_F(ProfileTest, NullSectionListsTheSections) {
     const std::wstring expected(L"game\0Channel\0", 13);
     wchar_t buf[64];
     wmemset(buf, L'#', 64);
-    EXPECT_EQ(13u, GetPrivateProfileStringW(nullptr, L"ignored", nullptr, buf, 64, win_path("config.ini").c_str()));
+    EXPECT_EQ(13u, GetPrivateProfileStringW(nullptr, L"ignored", nullptr, buf, 64,
+                                            win_path("config.ini").c_str()));
     EXPECT_EQ(expected, std::wstring(buf, 13));
     EXPECT_EQ(L'\0', buf[13]);
 
     // Cut: the list still ends in two zeros and the result is the size minus two.
     wmemset(buf, L'#', 64);
-    EXPECT_EQ(6u, GetPrivateProfileStringW(nullptr, nullptr, nullptr, buf, 8, win_path("config.ini").c_str()));
+    EXPECT_EQ(6u, GetPrivateProfileStringW(nullptr, nullptr, nullptr, buf, 8,
+                                           win_path("config.ini").c_str()));
     EXPECT_EQ(std::wstring(L"game\0C\0\0", 8), std::wstring(buf, 8));
 }
 
@@ -191,7 +195,8 @@ TEST_F(ProfileTest, FirstWriteCreatesAnAnsiFile) {
     ASSERT_TRUE(put("channel.ini", L"GAME_DOWNLOADER", L"UserFrom", L"f1"));
     ASSERT_TRUE(put("channel.ini", L"other", L"k", L"v"));
     ASSERT_TRUE(put("channel.ini", L"game_downloader", L"userchannel", L"c2"));
-    EXPECT_EQ("[GAME_DOWNLOADER]\r\nUserChannel=c2\r\nUserFrom=f1\r\n[other]\r\nk=v\r\n", read_bytes("channel.ini"));
+    EXPECT_EQ("[GAME_DOWNLOADER]\r\nUserChannel=c2\r\nUserFrom=f1\r\n[other]\r\nk=v\r\n",
+              read_bytes("channel.ini"));
 }
 
 TEST_F(ProfileTest, WriteIntoAMissingFolderFails) {

@@ -45,7 +45,9 @@ protected:
 constexpr const char* kBeijing = "CST-8";
 constexpr const char* kNewYork = "EST5EDT,M3.2.0,M11.1.0";
 
-uint64_t value(const FILETIME& ft) { return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
+uint64_t value(const FILETIME& ft) {
+    return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
 
 FILETIME filetime(uint64_t v) {
     FILETIME ft;
@@ -63,8 +65,8 @@ SYSTEMTIME make_time(WORD y, WORD mo, WORD d, WORD h = 0, WORD mi = 0, WORD s = 
 
 std::string text(const SYSTEMTIME& st) {
     char buf[64];
-    snprintf(buf, sizeof(buf), "%04u-%02u-%02u %02u:%02u:%02u.%03u dow%u", st.wYear, st.wMonth, st.wDay, st.wHour,
-             st.wMinute, st.wSecond, st.wMilliseconds, st.wDayOfWeek);
+    snprintf(buf, sizeof(buf), "%04u-%02u-%02u %02u:%02u:%02u.%03u dow%u", st.wYear, st.wMonth,
+             st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds, st.wDayOfWeek);
     return buf;
 }
 
@@ -120,15 +122,17 @@ TEST_F(TimeTest, SystemTimeAndFileTimeRoundTrip) {
     EXPECT_EQ(0u, to_filetime(make_time(1601, 1, 1)));
     EXPECT_EQ(116444736000000000ull, to_filetime(make_time(1970, 1, 1)));
     EXPECT_EQ("1970-01-01 00:00:00.000 dow4", from_filetime(116444736000000000ull));
-    EXPECT_EQ("2024-02-29 23:59:59.999 dow4", from_filetime(to_filetime(make_time(2024, 2, 29, 23, 59, 59, 999))));
+    EXPECT_EQ("2024-02-29 23:59:59.999 dow4",
+              from_filetime(to_filetime(make_time(2024, 2, 29, 23, 59, 59, 999))));
     EXPECT_EQ("30827-12-31 23:59:59.999 dow5",
               from_filetime(to_filetime(make_time(30827, 12, 31, 23, 59, 59, 999))));
 }
 
 TEST_F(TimeTest, InvalidSystemTimesAndFileTimesAreRejected) {
     FILETIME ft;
-    for (const SYSTEMTIME& st : {make_time(2023, 2, 29), make_time(2024, 13, 1), make_time(2024, 1, 0),
-                                 make_time(2024, 1, 1, 24), make_time(1600, 12, 31)}) {
+    for (const SYSTEMTIME& st :
+         {make_time(2023, 2, 29), make_time(2024, 13, 1), make_time(2024, 1, 0),
+          make_time(2024, 1, 1, 24), make_time(1600, 12, 31)}) {
         SetLastError(0);
         EXPECT_FALSE(SystemTimeToFileTime(&st, &ft)) << text(st);
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
@@ -139,9 +143,9 @@ TEST_F(TimeTest, InvalidSystemTimesAndFileTimesAreRejected) {
 TEST_F(TimeTest, LocalFileTimeUsesTheZoneOffset) {
     const uint64_t noon = to_filetime(make_time(2026, 1, 5, 12));
     set_clock("2026-01-05T12:00:00Z");
-    for (auto [zone, shift] : {std::pair{kBeijing, 8 * static_cast<int64_t>(kHour)},
-                               std::pair{kNewYork, -5 * static_cast<int64_t>(kHour)},
-                               std::pair{"UTC0", int64_t{0}}}) {
+    for (auto [zone, shift] :
+         {std::pair{kBeijing, 8 * static_cast<int64_t>(kHour)},
+          std::pair{kNewYork, -5 * static_cast<int64_t>(kHour)}, std::pair{"UTC0", int64_t{0}}}) {
         set_zone(zone);
         FILETIME utc = filetime(noon), local, back;
         ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &local));
@@ -181,7 +185,8 @@ TEST_F(TimeTest, DosDateTimeConvertsBothWays) {
 
 TEST_F(TimeTest, InvalidDosDatesAndYearsOutsideDosAreRejected) {
     FILETIME ft;
-    EXPECT_FALSE(DosDateTimeToFileTime(static_cast<WORD>((44 << 9) | (0 << 5) | 1), 0, &ft));  // month 0
+    EXPECT_FALSE(
+        DosDateTimeToFileTime(static_cast<WORD>((44 << 9) | (0 << 5) | 1), 0, &ft));  // month 0
     EXPECT_FALSE(DosDateTimeToFileTime(static_cast<WORD>((44 << 9) | (1 << 5) | 1), 24 << 11, &ft));
     FILETIME old = filetime(to_filetime(make_time(1979, 12, 31)));
     WORD d, t;
@@ -218,7 +223,8 @@ TEST_F(TimeTest, TimeFormatPicturesAndFlags) {
     EXPECT_EQ("14.5.9", fmt("H.m.s"));
 
     const SYSTEMTIME midnight = make_time(2026, 1, 5, 0, 0, 0);
-    EXPECT_EQ(12, GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &midnight, "hh:mm:ss tt", buf, sizeof(buf)));
+    EXPECT_EQ(12,
+              GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &midnight, "hh:mm:ss tt", buf, sizeof(buf)));
     EXPECT_STREQ("12:00:00 AM", buf);
 
     SYSTEMTIME bad = make_time(2026, 1, 5, 24);
@@ -245,8 +251,8 @@ TEST_F(TimeTest, TickStartKnobCrossesTheWrap) {
     EXPECT_GE(t1, 0xFFFFFFC0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
     const DWORD t2 = GetTickCount();
-    EXPECT_LT(t2, 0x10000u);        // wrapped around
-    EXPECT_GE(t2 - t1, 110u);       // unsigned difference still measures time
+    EXPECT_LT(t2, 0x10000u);   // wrapped around
+    EXPECT_GE(t2 - t1, 110u);  // unsigned difference still measures time
     EXPECT_LT(t2 - t1, 5000u);
     EXPECT_GT(GetTickCount64(), 0xFFFFFFFFull);  // the 64-bit tick does not wrap
 }
