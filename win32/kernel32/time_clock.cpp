@@ -7,6 +7,7 @@
 #include <string.h>
 #include <time.h>
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -59,6 +60,7 @@ struct TickKnob {
     std::string text;  // the value in force; empty: none
     uint64_t start = 0;
     uint64_t since = 0;  // boot_ms() at which the tick was start
+    std::atomic<bool> active{false};
 };
 
 TickKnob& tick_knob() {
@@ -73,6 +75,7 @@ const bool g_tick_latched_at_load [[maybe_unused]] = [] {
         k.text = v;
         k.start = strtoull(v, nullptr, 0);
         k.since = boot_ms();
+        k.active = true;
     }
     return true;
 }();
@@ -104,9 +107,18 @@ long current_local_offset_seconds() {
 
 uint64_t tick_ms() {
     const char* v = getenv("WIN32_TICK_START");
-    if (!v || !*v) return boot_ms();
     TickKnob& k = tick_knob();
+    if (!v || !*v) {
+        // Forget a knob that was removed, so setting it again starts afresh.
+        if (k.active.load(std::memory_order_relaxed)) {
+            std::lock_guard<std::mutex> guard(k.lock);
+            k.text.clear();
+            k.active = false;
+        }
+        return boot_ms();
+    }
     std::lock_guard<std::mutex> guard(k.lock);
+    k.active = true;
     const uint64_t now = boot_ms();
     if (k.text != v) {
         k.text = v;
