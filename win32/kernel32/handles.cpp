@@ -1,6 +1,7 @@
 #include <w32/error.h>
 #include <w32/object.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -138,6 +139,9 @@ DWORD wait(const std::vector<ObjectPtr>& objs, bool all, DWORD timeout_ms,
     }
 
     std::unique_lock lock(wait_mutex());
+    auto probes_done = [&objs] {
+        for (auto& o : objs) o->probe_done();
+    };
     for (;;) {
         if (all && !objs.empty()) {
             bool ready = true;
@@ -152,9 +156,14 @@ DWORD wait(const std::vector<ObjectPtr>& objs, bool all, DWORD timeout_ms,
             }
         } else {
             for (size_t i = 0; i < objs.size(); ++i) {
-                if (objs[i]->signaled(tid)) return objs[i]->acquire(tid) + static_cast<DWORD>(i);
+                if (objs[i]->signaled(tid)) {
+                    DWORD result = objs[i]->acquire(tid) + static_cast<DWORD>(i);
+                    probes_done();
+                    return result;
+                }
             }
         }
+        probes_done();
         if (extra && extra()) return WAIT_OBJECT_0 + static_cast<DWORD>(objs.size());
 
         auto now = clock::now();
@@ -206,6 +215,11 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wai
     for (DWORD i = 0; i < count; ++i) {
         auto obj = get_object(handles[i]);
         if (!obj) return WAIT_FAILED;
+        // Waiting for all of one object twice could never be satisfied.
+        if (wait_all && std::find(objs.begin(), objs.end(), obj) != objs.end()) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return WAIT_FAILED;
+        }
         objs.push_back(std::move(obj));
     }
     return wait(objs, wait_all != FALSE, milliseconds);

@@ -49,6 +49,10 @@ public:
     // State that changes outside this process (a child's exit, a lock file) is
     // polled this often, in milliseconds, while somebody waits; -1: never.
     virtual int poll_ms() const { return -1; }
+    // Runs with wait_mutex() held when a wait blocks or leaves without taking the
+    // object, to give back what signaled() had to take to answer (a lock shared
+    // with other processes).
+    virtual void probe_done() {}
 
     // Runs when the last handle to the object is closed (the object itself may
     // live on while the layer still holds it).
