@@ -250,6 +250,19 @@ TEST_F(NamedMutex, KilledOwnerProcessLeavesTheMutexAbandonedNotLocked) {
     EXPECT_EQ(next.call("wait 2000"), number(WAIT_OBJECT_0));
 }
 
+TEST_F(NamedMutex, OwnerThreadThatEndsLeavesItAbandonedToAnotherProcess) {
+    Handle mine(CreateMutexW(nullptr, FALSE, wname_.c_str()));
+    DWORD took = 0xDEADBEEF;
+    std::thread([&] { took = WaitForSingleObject(mine.get(), 0); }).join();
+    ASSERT_EQ(took, WAIT_OBJECT_0);
+    Child child;
+    ASSERT_EQ(child.call(create(false)), "1 183");
+    EXPECT_EQ(child.call("wait 2000"), number(WAIT_ABANDONED));
+    EXPECT_EQ(child.call("release"), "1 0");
+    EXPECT_EQ(WaitForSingleObject(mine.get(), 2000), WAIT_OBJECT_0);
+    EXPECT_TRUE(ReleaseMutex(mine.get()));
+}
+
 TEST_F(NamedMutex, KilledFirstCopyDoesNotBlockTheNextStart) {
     {
         Child first_copy;
