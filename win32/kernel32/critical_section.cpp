@@ -57,8 +57,8 @@ void cpu_relax() {
 
 bool try_lock(LPCRITICAL_SECTION cs) {
     LONG expected = 0;
-    bool locked = __atomic_compare_exchange_n(&cs->LockCount, &expected, 1, false,
-                                              __ATOMIC_SEQ_CST, __ATOMIC_RELAXED);
+    bool locked = __atomic_compare_exchange_n(&cs->LockCount, &expected, 1, false, __ATOMIC_SEQ_CST,
+                                              __ATOMIC_RELAXED);
     if (locked) note_entered(cs);
     return locked;
 }
@@ -70,13 +70,15 @@ void lock(LPCRITICAL_SECTION cs) {
         cpu_relax();
     }
     // Mark the lock contended, so that its holder wakes a sleeper when it leaves.
-    while (__atomic_exchange_n(&cs->LockCount, 2, __ATOMIC_SEQ_CST) != 0) futex_wait(&cs->LockCount, 2);
+    while (__atomic_exchange_n(&cs->LockCount, 2, __ATOMIC_SEQ_CST) != 0)
+        futex_wait(&cs->LockCount, 2);
     note_entered(cs);
 }
 
 void unlock(LPCRITICAL_SECTION cs) {
     note_leaving(cs);
-    if (__atomic_exchange_n(&cs->LockCount, 0, __ATOMIC_SEQ_CST) == 2) futex_wake_one(&cs->LockCount);
+    if (__atomic_exchange_n(&cs->LockCount, 0, __ATOMIC_SEQ_CST) == 2)
+        futex_wake_one(&cs->LockCount);
 }
 
 }  // namespace

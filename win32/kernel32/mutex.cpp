@@ -15,7 +15,9 @@ namespace {
 // How often a wait looks at a mutex that another process owns.
 constexpr int kPollMs = 10;
 
-class MutexObject : public Object, public Ownable, public std::enable_shared_from_this<MutexObject> {
+class MutexObject : public Object,
+                    public Ownable,
+                    public std::enable_shared_from_this<MutexObject> {
 public:
     MutexObject(std::wstring key, std::unique_ptr<MutexFile> file)
         : key_(std::move(key)), file_(std::move(file)) {}

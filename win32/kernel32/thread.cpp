@@ -68,7 +68,8 @@ void* thread_entry(void* arg) {
     }
     notify_waiters();
     // Held here while created suspended; TerminateThread may end it before it starts.
-    wait({}, false, INFINITE, [&obj] { return obj->suspend_count == 0 || obj->terminate_requested; });
+    wait({}, false, INFINITE,
+         [&obj] { return obj->suspend_count == 0 || obj->terminate_requested; });
     if (obj->terminate_requested) return nullptr;
     obj->running = true;
     auto start = rec->start;

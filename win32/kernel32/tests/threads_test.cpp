@@ -34,7 +34,9 @@ DWORD exit_code_of(HANDLE thread) {
     return code;
 }
 
-DWORD WINAPI ReturnParameterPlusOne(LPVOID p) { return static_cast<DWORD>(reinterpret_cast<uintptr_t>(p)) + 1; }
+DWORD WINAPI ReturnParameterPlusOne(LPVOID p) {
+    return static_cast<DWORD>(reinterpret_cast<uintptr_t>(p)) + 1;
+}
 
 DWORD WINAPI WaitForEventThenReturn7(LPVOID p) {
     WaitForSingleObject(static_cast<HANDLE>(p), INFINITE);
@@ -43,7 +45,8 @@ DWORD WINAPI WaitForEventThenReturn7(LPVOID p) {
 
 TEST(Threads, ThreadRunsWithItsParameterAndEndsWithItsReturnCode) {
     DWORD tid = 0;
-    Handle t(CreateThread(nullptr, 0, ReturnParameterPlusOne, reinterpret_cast<LPVOID>(41), 0, &tid));
+    Handle t(
+        CreateThread(nullptr, 0, ReturnParameterPlusOne, reinterpret_cast<LPVOID>(41), 0, &tid));
     ASSERT_NE(t.get(), nullptr);
     EXPECT_NE(tid, 0u);
     ASSERT_EQ(WaitForSingleObject(t.get(), 5000), WAIT_OBJECT_0);
@@ -102,21 +105,19 @@ TEST(Threads, BeginThreadExStartsAWaitableThreadWithItsOwnId) {
 }
 
 TEST(Threads, EndThreadExEndsTheThreadWithItsCode) {
-    Handle t(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RuntimeThreadEnds, nullptr, 0, nullptr)));
+    Handle t(reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, RuntimeThreadEnds, nullptr, 0, nullptr)));
     ASSERT_NE(t.get(), nullptr);
     ASSERT_EQ(WaitForSingleObject(t.get(), 5000), WAIT_OBJECT_0);
     EXPECT_EQ(exit_code_of(t.get()), 9u);
 }
 
-TEST(Threads, BeginThreadExWithoutEntryFailsWithErrno) {
+TEST(Threads, StartingWithoutAnEntryFails) {
+    EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     errno = 0;
     EXPECT_EQ(_beginthreadex(nullptr, 0, nullptr, nullptr, 0, nullptr), 0u);
     EXPECT_EQ(errno, EINVAL);
-}
-
-TEST(Threads, CreateThreadWithoutStartRoutineFails) {
-    EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 DWORD WINAPI SetFlag(LPVOID p) {
@@ -196,7 +197,8 @@ TEST(Threads, DuplicatedPseudoHandleIsSignalledWhenThatThreadEnds) {
     std::thread worker([&] {
         // -1 is the current process's pseudo handle.
         HANDLE process = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
-        DuplicateHandle(process, GetCurrentThread(), process, &dup, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        DuplicateHandle(process, GetCurrentThread(), process, &dup, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
         duplicated = true;
         while (!leave) Sleep(1);
     });
@@ -213,8 +215,9 @@ TEST(Threads, PriorityIsRecordedAndUnknownValuesRefused) {
     Handle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     Handle t(CreateThread(nullptr, 0, WaitForEventThenReturn7, go.get(), 0, nullptr));
     EXPECT_EQ(GetThreadPriority(t.get()), THREAD_PRIORITY_NORMAL);
-    for (int p : {THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_ABOVE_NORMAL,
-                  THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_IDLE, THREAD_PRIORITY_TIME_CRITICAL}) {
+    for (int p :
+         {THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_ABOVE_NORMAL,
+          THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_IDLE, THREAD_PRIORITY_TIME_CRITICAL}) {
         EXPECT_TRUE(SetThreadPriority(t.get(), p));
         EXPECT_EQ(GetThreadPriority(t.get()), p);
     }
@@ -293,7 +296,8 @@ TEST(Threads, TerminateThreadStopsAThreadBlockedInAWait) {
 }
 
 TEST(Threads, TerminatingAnEndedThreadKeepsItsExitCode) {
-    Handle t(CreateThread(nullptr, 0, ReturnParameterPlusOne, reinterpret_cast<LPVOID>(1), 0, nullptr));
+    Handle t(
+        CreateThread(nullptr, 0, ReturnParameterPlusOne, reinterpret_cast<LPVOID>(1), 0, nullptr));
     ASSERT_EQ(WaitForSingleObject(t.get(), 5000), WAIT_OBJECT_0);
     EXPECT_TRUE(TerminateThread(t.get(), 99));
     EXPECT_EQ(exit_code_of(t.get()), 2u);
