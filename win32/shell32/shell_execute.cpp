@@ -163,7 +163,7 @@ BOOL started(SHELLEXECUTEINFOW* info, const PROCESS_INFORMATION& pi) {
 
 BOOL run_program(SHELLEXECUTEINFOW* info, const std::string& path) {
     std::wstring program = to_windows(path);
-    std::wstring line = quote_program_name(program);
+    std::wstring line = L"\"" + program + L"\"";
     if (info->lpParameters && *info->lpParameters) line += L" " + std::wstring(info->lpParameters);
     STARTUPINFOW si{};
     si.cb = sizeof si;
