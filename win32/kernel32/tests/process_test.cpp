@@ -330,3 +330,42 @@ TEST(ProcessHandles, FullImageNameIsADrivePath) {
     EXPECT_FALSE(QueryFullProcessImageNameW(p.pi.hProcess, 0, name, &tiny));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
 }
+
+TEST(CreateProcess, ProgramThatMayNotBeMadeExecutableStillStarts) {
+    if (getuid() != 0) GTEST_SKIP() << "needs a file of another user; runs as root";
+    // The files belong to root; a child that gave up root may read them but not chmod them.
+    TempDir dir;
+    chmod(dir.path().c_str(), 0755);
+    copy_child(dir.file("image.exe"), 0644);
+    write_file(dir.file("script"), "#!/bin/sh\nexit 13\n", 0644);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (setuid(65534) != 0) _exit(90);
+        if (run(in_quotes(dir.win("image.exe")) + L" exit 5") != 5) _exit(91);
+        if (run(in_quotes(dir.win("script"))) != 13) _exit(92);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    struct stat st;
+    ASSERT_EQ(0, stat(dir.file("image.exe").c_str(), &st));
+    EXPECT_EQ(0644u, st.st_mode & 07777);
+}
+
+TEST(CreateProcess, StartsAreRecordedWhenAskedFor) {
+    TempDir dir;
+    std::string log = dir.file("starts.log");
+    setenv("WIN32_PROCESS_LOG", log.c_str(), 1);
+    std::wstring line = child() + L" exit 0";
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(start(line, &pi));
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    unsetenv("WIN32_PROCESS_LOG");
+    std::string narrow(line.begin(), line.end());
+    EXPECT_EQ("CreateProcessW\t" + std::to_string(pi.dwProcessId) + "\t" + narrow + "\n", read_file(log));
+}
