@@ -89,12 +89,13 @@ std::vector<std::string> path_folders() {
 std::string resolve(std::wstring_view file, std::wstring_view directory) {
     std::string mapped = to_unix(file);
     if (mapped.empty()) return {};
-    struct stat st;
-    if (mapped[0] == '/') return exists(mapped, &st) ? mapped : std::string();
-
     std::vector<std::string> folders;
-    if (!directory.empty()) folders.push_back(absolute(to_unix(directory)));
-    folders.push_back(current_folder());
+    if (mapped[0] == '/') {
+        folders.push_back("");
+    } else {
+        if (!directory.empty()) folders.push_back(absolute(to_unix(directory)));
+        folders.push_back(current_folder());
+    }
     const bool bare = file.find_first_of(L"\\/:") == std::wstring_view::npos;
     if (bare) {
         char self[4096];
@@ -103,9 +104,9 @@ std::string resolve(std::wstring_view file, std::wstring_view directory) {
         for (auto& f : path_folders()) folders.push_back(absolute(f));
     }
     const bool add_exe = !has_extension(file);
+    struct stat st;
     for (auto& folder : folders) {
-        if (folder.empty()) continue;
-        std::string base = folder + "/" + mapped;
+        std::string base = folder.empty() ? mapped : folder + "/" + mapped;
         if (add_exe && exists(base + ".exe", &st) && S_ISREG(st.st_mode)) return base + ".exe";
         if (exists(base, &st)) return base;
     }
