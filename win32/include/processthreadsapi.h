@@ -95,6 +95,5 @@ DWORD WINAPI GetProcessId(HANDLE process);
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code);
 BOOL WINAPI TerminateProcess(HANDLE process, UINT exit_code);
 void WINAPI ExitProcess(UINT exit_code);
-BOOL WINAPI QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR exe_name,
-                                       PDWORD size);
+BOOL WINAPI QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR exe_name, PDWORD size);
 W32_END_C

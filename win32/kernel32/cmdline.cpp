@@ -45,9 +45,8 @@ std::wstring build_from_arguments(const std::vector<std::string>& argv) {
     std::wstring line;
     for (size_t i = 0; i < argv.size(); ++i) {
         if (i == 0) {
-            std::wstring name = argv[0].find('/') != std::string::npos
-                                    ? w32::to_windows(argv[0])
-                                    : w32::from_utf8(argv[0]);
+            std::wstring name = argv[0].find('/') != std::string::npos ? w32::to_windows(argv[0])
+                                                                       : w32::from_utf8(argv[0]);
             if (name.empty()) name = w32::from_utf8(argv[0]);
             line += w32::quote_program_name(name);
         } else {

@@ -120,7 +120,8 @@ DWORD find_program(std::wstring_view line, std::string* out) {
     } else {
         for (size_t i = start; i <= line.size(); ++i) {
             if (i == line.size() || is_blank(line[i])) {
-                if (i > start && !is_blank(line[i - 1])) candidates.push_back(line.substr(start, i - start));
+                if (i > start && !is_blank(line[i - 1]))
+                    candidates.push_back(line.substr(start, i - start));
             }
         }
     }
@@ -173,7 +174,8 @@ DWORD inspect_image(const std::string& path, Image* image) {
         if (end != std::string::npos) {
             auto a = line.find_first_not_of(" \t", end);
             auto b = line.find_last_not_of(" \t\r");
-            if (a != std::string::npos && b >= a) image->interpreter_arg = line.substr(a, b - a + 1);
+            if (a != std::string::npos && b >= a)
+                image->interpreter_arg = line.substr(a, b - a + 1);
         }
         return ERROR_SUCCESS;
     }
@@ -220,12 +222,14 @@ std::vector<std::string> environment_entries(LPVOID block, DWORD flags) {
         return out;
     }
     if (flags & CREATE_UNICODE_ENVIRONMENT) {
-        for (auto* p = static_cast<const wchar_t*>(block); *p; p += wlen(p) + 1) out.push_back(to_utf8(p));
+        for (auto* p = static_cast<const wchar_t*>(block); *p; p += wlen(p) + 1)
+            out.push_back(to_utf8(p));
     } else {
         for (auto* p = static_cast<const char*>(block); *p; p += strlen(p) + 1) out.emplace_back(p);
     }
     // "=C:=C:\x" entries are Windows' per-drive folders; they mean nothing here.
-    out.erase(std::remove_if(out.begin(), out.end(), [](const std::string& e) { return e.empty() || e[0] == '='; }),
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [](const std::string& e) { return e.empty() || e[0] == '='; }),
               out.end());
     return out;
 }
@@ -254,7 +258,8 @@ void close_other_fds(int keep_a, int keep_b, long max_fd) {
 #ifdef SYS_close_range
             if (syscall(SYS_close_range, from, static_cast<unsigned>(k) - 1, 0) != 0)
 #endif
-                for (unsigned fd = from; fd < static_cast<unsigned>(k); ++fd) close(static_cast<int>(fd));
+                for (unsigned fd = from; fd < static_cast<unsigned>(k); ++fd)
+                    close(static_cast<int>(fd));
         }
         from = static_cast<unsigned>(k) + 1;
     }
@@ -335,9 +340,12 @@ DWORD exec_error(int err, int stage) {
     if (stage == 1) return ERROR_DIRECTORY;
     switch (err) {
         case ENOEXEC:
-        case ELIBBAD: return ERROR_BAD_EXE_FORMAT;
-        case ENOENT: return ERROR_FILE_NOT_FOUND;
-        default: return errno_to_win(err);
+        case ELIBBAD:
+            return ERROR_BAD_EXE_FORMAT;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        default:
+            return errno_to_win(err);
     }
 }
 
@@ -369,14 +377,16 @@ BOOL create_process(const char* api, LPCWSTR application_name, LPWSTR command_li
     // Nothing here could resume a suspended child.
     if (creation_flags & CREATE_SUSPENDED) return fail(ERROR_NOT_SUPPORTED);
 
-    const std::wstring line = have_line ? std::wstring(command_line) : quote_program_name(application_name);
+    const std::wstring line =
+        have_line ? std::wstring(command_line) : quote_program_name(application_name);
     std::string program;
     if (have_app) {
         program = absolute(to_unix(application_name));
         if (!is_regular_file(program)) {
             if (is_directory(program)) return fail(ERROR_ACCESS_DENIED);
-            return fail(program.empty() || !is_directory(parent_folder(program)) ? ERROR_PATH_NOT_FOUND
-                                                                                 : ERROR_FILE_NOT_FOUND);
+            return fail(program.empty() || !is_directory(parent_folder(program))
+                            ? ERROR_PATH_NOT_FOUND
+                            : ERROR_FILE_NOT_FOUND);
         }
     } else {
         DWORD err = find_program(line, &program);

@@ -43,7 +43,8 @@ int open_pidfd(pid_t pid) {
 
 int send_kill(int pidfd, pid_t pid) {
 #ifdef SYS_pidfd_send_signal
-    if (pidfd >= 0) return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0));
+    if (pidfd >= 0)
+        return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0));
 #else
     (void)pidfd;
 #endif
@@ -55,11 +56,16 @@ int send_kill(int pidfd, pid_t pid) {
 DWORD code_for_signal(int sig) {
     switch (sig) {
         case SIGSEGV:
-        case SIGBUS: return 0xC0000005u;  // access violation
-        case SIGILL: return 0xC000001Du;  // illegal instruction
-        case SIGFPE: return 0xC0000094u;  // integer divide by zero
-        case SIGABRT: return 3;           // what abort() leaves on Windows
-        default: return 128u + static_cast<DWORD>(sig);
+        case SIGBUS:
+            return 0xC0000005u;  // access violation
+        case SIGILL:
+            return 0xC000001Du;  // illegal instruction
+        case SIGFPE:
+            return 0xC0000094u;  // integer divide by zero
+        case SIGABRT:
+            return 3;  // what abort() leaves on Windows
+        default:
+            return 128u + static_cast<DWORD>(sig);
     }
 }
 
@@ -239,7 +245,8 @@ namespace {
 const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
 
 const bool g_pseudo_registered [[maybe_unused]] =
-    (register_pseudo_handle(kCurrentProcess, [] { return ObjectPtr(ProcessObject::self()); }), true);
+    (register_pseudo_handle(kCurrentProcess, [] { return ObjectPtr(ProcessObject::self()); }),
+     true);
 
 }  // namespace
 

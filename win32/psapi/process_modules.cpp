@@ -41,7 +41,8 @@ BOOL WINAPI EnumProcessModules(HANDLE process, HMODULE* modules, DWORD cb, LPDWO
     if (!bytes_needed) return fail(ERROR_INVALID_PARAMETER);
     auto mods = procfs::modules(pid);
     // No map to read: the process ended, or it is not ours to look into.
-    if (mods.empty()) return fail(procfs::is_process(pid) ? ERROR_ACCESS_DENIED : ERROR_PARTIAL_COPY);
+    if (mods.empty())
+        return fail(procfs::is_process(pid) ? ERROR_ACCESS_DENIED : ERROR_PARTIAL_COPY);
     DWORD room = modules ? cb / sizeof(HMODULE) : 0;
     for (DWORD i = 0; i < room && i < mods.size(); ++i)
         modules[i] = reinterpret_cast<HMODULE>(mods[i].base);

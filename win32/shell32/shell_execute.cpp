@@ -49,7 +49,9 @@ std::wstring base_name(std::wstring_view path) {
     return std::wstring(sep == std::wstring_view::npos ? path : path.substr(sep + 1));
 }
 
-bool has_extension(std::wstring_view path) { return base_name(path).find(L'.') != std::wstring::npos; }
+bool has_extension(std::wstring_view path) {
+    return base_name(path).find(L'.') != std::wstring::npos;
+}
 
 std::string folder_of(const std::string& path) {
     auto slash = path.rfind('/');
@@ -67,7 +69,9 @@ std::string absolute(const std::string& path) {
     return current_folder() + "/" + path;
 }
 
-bool exists(const std::string& path, struct stat* st) { return !path.empty() && stat(path.c_str(), st) == 0; }
+bool exists(const std::string& path, struct stat* st) {
+    return !path.empty() && stat(path.c_str(), st) == 0;
+}
 
 std::vector<std::string> path_folders() {
     std::vector<std::string> out;
@@ -134,14 +138,20 @@ bool is_program(const std::string& path, std::wstring_view name) {
 
 INT_PTR code_for_error(DWORD err) {
     switch (err) {
-        case ERROR_FILE_NOT_FOUND: return SE_ERR_FNF;
+        case ERROR_FILE_NOT_FOUND:
+            return SE_ERR_FNF;
         case ERROR_PATH_NOT_FOUND:
-        case ERROR_DIRECTORY: return SE_ERR_PNF;
-        case ERROR_ACCESS_DENIED: return SE_ERR_ACCESSDENIED;
+        case ERROR_DIRECTORY:
+            return SE_ERR_PNF;
+        case ERROR_ACCESS_DENIED:
+            return SE_ERR_ACCESSDENIED;
         case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY: return SE_ERR_OOM;
-        case ERROR_BAD_EXE_FORMAT: return ERROR_BAD_FORMAT;
-        default: return SE_ERR_NOASSOC;
+        case ERROR_OUTOFMEMORY:
+            return SE_ERR_OOM;
+        case ERROR_BAD_EXE_FORMAT:
+            return ERROR_BAD_FORMAT;
+        default:
+            return SE_ERR_NOASSOC;
     }
 }
 
@@ -172,8 +182,8 @@ BOOL run_program(SHELLEXECUTEINFOW* info, const std::string& path) {
     si.wShowWindow = static_cast<WORD>(info->nShow);
     PROCESS_INFORMATION pi{};
     LPCWSTR dir = info->lpDirectory && *info->lpDirectory ? info->lpDirectory : nullptr;
-    if (!create_process("ShellExecuteExW", program.c_str(), line.data(), FALSE, 0, nullptr, dir, &si,
-                        &pi))
+    if (!create_process("ShellExecuteExW", program.c_str(), line.data(), FALSE, 0, nullptr, dir,
+                        &si, &pi))
         return failed(info, GetLastError());
     return started(info, pi);
 }
@@ -205,8 +215,8 @@ BOOL open_with_desktop(SHELLEXECUTEINFOW* info, const char* kind, const std::wst
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!create_process("ShellExecuteExW", program.c_str(), line.data(), FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
+    if (!create_process("ShellExecuteExW", program.c_str(), line.data(), FALSE, 0, nullptr, nullptr,
+                        &si, &pi))
         return failed(info, GetLastError());
     return started(info, pi);
 }
@@ -241,7 +251,8 @@ BOOL shell_execute(SHELLEXECUTEINFOW* info) {
     if (!info->lpFile || !*info->lpFile) return failed(info, ERROR_FILE_NOT_FOUND);
     // "runas" would ask for elevation on Windows; here it opens like "open".
     std::wstring verb = info->lpVerb ? lower(info->lpVerb) : L"";
-    if (verb != L"" && verb != L"open" && verb != L"runas" && verb != L"explore" && verb != L"opennew")
+    if (verb != L"" && verb != L"open" && verb != L"runas" && verb != L"explore" &&
+        verb != L"opennew")
         return failed(info, ERROR_NO_ASSOCIATION);
 
     std::wstring_view file = info->lpFile;

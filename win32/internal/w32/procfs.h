@@ -10,9 +10,9 @@
 namespace w32::procfs {
 
 struct Stat {
-    char state = '?';      // R, S, Z, ...
+    char state = '?';  // R, S, Z, ...
     pid_t ppid = 0;
-    uint64_t start = 0;    // clock ticks after boot; tells a reused pid apart
+    uint64_t start = 0;  // clock ticks after boot; tells a reused pid apart
     long threads = 0;
 };
 

@@ -112,7 +112,8 @@ TEST(CommandLine, ProgramStartedOutsideTheLayerGetsALineBuiltFromItsArguments) {
 TEST(CommandLine, HandedOverLineThatDoesNotMatchTheArgumentsIsIgnored) {
     TempDir dir;
     Record r = exec_recording(dir, {"one"}, "\"Z:\\elsewhere\\x.exe\" two three");
-    EXPECT_EQ(win_path(child_path()) + L" record " + widen(dir.file("exec.txt")) + L" one", r.cmdline);
+    EXPECT_EQ(win_path(child_path()) + L" record " + widen(dir.file("exec.txt")) + L" one",
+              r.cmdline);
     EXPECT_EQ("absent", r.cmdline_env);
 }
 

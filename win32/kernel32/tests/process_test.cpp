@@ -213,8 +213,8 @@ TEST(CreateProcess, ApplicationNameChoosesTheProgramAndCommandLineTheArguments) 
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(app.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &si, &pi));
+    ASSERT_TRUE(CreateProcessW(app.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi));
     WaitForSingleObject(pi.hProcess, INFINITE);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
@@ -230,8 +230,8 @@ TEST(CreateProcess, HiddenStartWithInheritedHandlesRuns) {
     si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
     si.wShowWindow = 0;  // SW_HIDE
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                               nullptr, &si, &pi));
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &si, &pi));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 5000));
     EXPECT_EQ(11u, exit_code(pi.hProcess));
     CloseHandle(pi.hThread);
@@ -242,7 +242,8 @@ TEST(CreateProcess, NoProgramAtAllIsAnInvalidParameter) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    EXPECT_FALSE(CreateProcessW(nullptr, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    EXPECT_FALSE(
+        CreateProcessW(nullptr, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
 }
 
@@ -367,5 +368,6 @@ TEST(CreateProcess, StartsAreRecordedWhenAskedFor) {
     CloseHandle(pi.hProcess);
     unsetenv("WIN32_PROCESS_LOG");
     std::string narrow(line.begin(), line.end());
-    EXPECT_EQ("CreateProcessW\t" + std::to_string(pi.dwProcessId) + "\t" + narrow + "\n", read_file(log));
+    EXPECT_EQ("CreateProcessW\t" + std::to_string(pi.dwProcessId) + "\t" + narrow + "\n",
+              read_file(log));
 }

@@ -12,7 +12,8 @@ std::vector<PROCESSENTRY32W> walk(HANDLE snapshot) {
     std::vector<PROCESSENTRY32W> out;
     PROCESSENTRY32W e{};
     e.dwSize = sizeof e;
-    for (BOOL ok = Process32FirstW(snapshot, &e); ok; ok = Process32NextW(snapshot, &e)) out.push_back(e);
+    for (BOOL ok = Process32FirstW(snapshot, &e); ok; ok = Process32NextW(snapshot, &e))
+        out.push_back(e);
     return out;
 }
 

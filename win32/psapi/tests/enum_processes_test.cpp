@@ -13,14 +13,16 @@ namespace {
 std::vector<DWORD> all_pids() {
     std::vector<DWORD> pids(4096);
     DWORD bytes = 0;
-    EXPECT_TRUE(EnumProcesses(pids.data(), static_cast<DWORD>(pids.size() * sizeof(DWORD)), &bytes));
+    EXPECT_TRUE(
+        EnumProcesses(pids.data(), static_cast<DWORD>(pids.size() * sizeof(DWORD)), &bytes));
     pids.resize(bytes / sizeof(DWORD));
     return pids;
 }
 
 // The path of a process's first module, as the process finders read it.
 std::wstring image_of(DWORD pid) {
-    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE, pid);
+    HANDLE h =
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE, pid);
     if (!h) return {};
     HMODULE module = nullptr;
     DWORD needed = 0;
@@ -36,7 +38,9 @@ std::wstring image_of(DWORD pid) {
 
 struct Child {
     PROCESS_INFORMATION pi{};
-    explicit Child(const std::wstring& program) { ok = start(in_quotes(program) + L" sleep 5000", &pi); }
+    explicit Child(const std::wstring& program) {
+        ok = start(in_quotes(program) + L" sleep 5000", &pi);
+    }
     ~Child() {
         if (!ok) return;
         TerminateProcess(pi.hProcess, 1);
@@ -133,7 +137,7 @@ TEST(GetModuleFileNameEx, DeletedImageKeepsItsPathWithoutAMark) {
 
 TEST(GetModuleFileNameEx, InvalidHandleFails) {
     WCHAR path[MAX_PATH];
-    EXPECT_EQ(0u, GetModuleFileNameExW(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7ff0)), nullptr,
-                                       path, MAX_PATH));
+    EXPECT_EQ(0u, GetModuleFileNameExW(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7ff0)),
+                                       nullptr, path, MAX_PATH));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }

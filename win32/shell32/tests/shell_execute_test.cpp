@@ -36,7 +36,9 @@ TEST(ShellExecute, ExplorerWithAFolderIsRecordedAsAFolderOpening) {
     ShellLog log;
     TempDir dir;
     std::wstring folder = dir.win();
-    EXPECT_GT(code(ShellExecuteW(nullptr, nullptr, L"explorer", folder.c_str(), nullptr, kShowNormal)), 32);
+    EXPECT_GT(
+        code(ShellExecuteW(nullptr, nullptr, L"explorer", folder.c_str(), nullptr, kShowNormal)),
+        32);
     EXPECT_EQ(line("folder", folder, dir.path()), log.text());
 }
 
@@ -44,7 +46,9 @@ TEST(ShellExecute, ExplorerSelectOpensTheFilesFolder) {
     ShellLog log;
     TempDir dir;
     std::wstring params = L"/select," + dir.win("a.txt");
-    EXPECT_GT(code(ShellExecuteW(nullptr, L"open", L"explorer.exe", params.c_str(), nullptr, kShowNormal)), 32);
+    EXPECT_GT(code(ShellExecuteW(nullptr, L"open", L"explorer.exe", params.c_str(), nullptr,
+                                 kShowNormal)),
+              32);
     EXPECT_EQ(line("folder", dir.win(), dir.path()), log.text());
 }
 
@@ -53,9 +57,12 @@ TEST(ShellExecute, FolderDocumentAndAddressOpenOnTheDesktop) {
     TempDir dir;
     write_file(dir.file("readme.txt"), "hello\n");
     std::wstring folder = dir.win(), doc = dir.win("readme.txt");
-    EXPECT_GT(code(ShellExecuteW(nullptr, L"open", folder.c_str(), nullptr, nullptr, kShowNormal)), 32);
-    EXPECT_GT(code(ShellExecuteW(nullptr, nullptr, doc.c_str(), nullptr, nullptr, kShowNormal)), 32);
-    EXPECT_GT(code(ShellExecuteW(nullptr, L"open", L"http://127.0.0.1/x?a=1", nullptr, nullptr, kShowNormal)),
+    EXPECT_GT(code(ShellExecuteW(nullptr, L"open", folder.c_str(), nullptr, nullptr, kShowNormal)),
+              32);
+    EXPECT_GT(code(ShellExecuteW(nullptr, nullptr, doc.c_str(), nullptr, nullptr, kShowNormal)),
+              32);
+    EXPECT_GT(code(ShellExecuteW(nullptr, L"open", L"http://127.0.0.1/x?a=1", nullptr, nullptr,
+                                 kShowNormal)),
               32);
     EXPECT_EQ(line("folder", folder, dir.path()) + line("document", doc, dir.file("readme.txt")) +
                   line("url", L"http://127.0.0.1/x?a=1", "http://127.0.0.1/x?a=1"),
@@ -67,7 +74,9 @@ TEST(ShellExecute, RelativeDocumentIsFoundInTheGivenFolder) {
     TempDir dir;
     write_file(dir.file("notes.txt"), "n\n");
     std::wstring folder = dir.win();
-    EXPECT_GT(code(ShellExecuteW(nullptr, nullptr, L"notes.txt", nullptr, folder.c_str(), kShowNormal)), 32);
+    EXPECT_GT(
+        code(ShellExecuteW(nullptr, nullptr, L"notes.txt", nullptr, folder.c_str(), kShowNormal)),
+        32);
     EXPECT_EQ(line("document", dir.win("notes.txt"), dir.file("notes.txt")), log.text());
 }
 
@@ -122,7 +131,8 @@ TEST(ShellExecute, MissingFileAnswersFileNotFound) {
     ShellLog log;
     TempDir dir;
     std::wstring file = dir.win("absent.txt");
-    EXPECT_EQ(SE_ERR_FNF, code(ShellExecuteW(nullptr, nullptr, file.c_str(), nullptr, nullptr, kShowNormal)));
+    EXPECT_EQ(SE_ERR_FNF,
+              code(ShellExecuteW(nullptr, nullptr, file.c_str(), nullptr, nullptr, kShowNormal)));
 
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
@@ -139,7 +149,8 @@ TEST(ShellExecute, ProgramThatIsNoImageAnswersBadFormat) {
     TempDir dir;
     write_file(dir.file("fake.exe"), "MZ but not really\n");
     std::wstring file = dir.win("fake.exe");
-    EXPECT_EQ(ERROR_BAD_FORMAT, code(ShellExecuteW(nullptr, nullptr, file.c_str(), nullptr, nullptr, kShowNormal)));
+    EXPECT_EQ(ERROR_BAD_FORMAT,
+              code(ShellExecuteW(nullptr, nullptr, file.c_str(), nullptr, nullptr, kShowNormal)));
 }
 
 TEST(ShellExecute, UnknownVerbHasNoAssociation) {
@@ -147,7 +158,8 @@ TEST(ShellExecute, UnknownVerbHasNoAssociation) {
     TempDir dir;
     write_file(dir.file("doc.txt"), "d\n");
     std::wstring file = dir.win("doc.txt");
-    EXPECT_EQ(SE_ERR_NOASSOC, code(ShellExecuteW(nullptr, L"print", file.c_str(), nullptr, nullptr, kShowNormal)));
+    EXPECT_EQ(SE_ERR_NOASSOC,
+              code(ShellExecuteW(nullptr, L"print", file.c_str(), nullptr, nullptr, kShowNormal)));
     EXPECT_EQ("", log.text());
 }
 
@@ -177,5 +189,6 @@ TEST(ShellExecute, WithoutAnOpenerTheFolderHasNoAssociation) {
     TempDir empty, dir;
     setenv("PATH", empty.path().c_str(), 1);
     std::wstring folder = dir.win();
-    EXPECT_EQ(SE_ERR_NOASSOC, code(ShellExecuteW(nullptr, nullptr, L"explorer", folder.c_str(), nullptr, kShowNormal)));
+    EXPECT_EQ(SE_ERR_NOASSOC, code(ShellExecuteW(nullptr, nullptr, L"explorer", folder.c_str(),
+                                                 nullptr, kShowNormal)));
 }
