@@ -163,8 +163,7 @@ bool ParseLine(const std::vector<Token>& toks, const std::string& base_dir, int 
     std::string head = toks[0].quoted ? std::string() : Upper(toks[0].text);
     auto expect = [&](size_t n) {
         if (toks.size() != n) {
-            *error = head.empty() ? "expected <type> <name> <file>"
-                                  : head + " takes " + std::to_string(n - 1) + " arguments";
+            *error = head + " takes " + std::to_string(n - 1) + " arguments";
             return false;
         }
         return true;
@@ -254,7 +253,10 @@ bool ParseLine(const std::vector<Token>& toks, const std::string& base_dir, int 
         return true;
     }
 
-    if (!expect(3)) return false;
+    if (toks.size() != 3) {
+        *error = "expected <type> <name> <file>";
+        return false;
+    }
     FileResource r;
     if (!ParseId(toks[0], true, &r.type, error) || !ParseId(toks[1], false, &r.name, error)) return false;
     if (!r.type.is_string && (r.type.id == 3 || r.type.id == 6 || r.type.id == 14 || r.type.id == 16)) {

@@ -160,9 +160,11 @@ typedef HANDLE HGLOBAL;
 typedef HANDLE HLOCAL;
 typedef HKEY* PHKEY;
 
-typedef INT_PTR(WINAPI* FARPROC)();
-typedef INT_PTR(WINAPI* NEARPROC)();
-typedef INT_PTR(WINAPI* PROC)();
+// void (*)(void) is the one function pointer type that g++ lets a program cast
+// to any other without -Wcast-function-type, as every caller of GetProcAddress does.
+typedef void(WINAPI* FARPROC)(void);
+typedef void(WINAPI* NEARPROC)(void);
+typedef void(WINAPI* PROC)(void);
 
 typedef struct tagRECT {
     LONG left;

@@ -1,7 +1,7 @@
-// LoadLibraryW and friends over dlopen. Names follow Windows: a name without an
-// extension gets ".dll", a trailing '.' stands for no extension, a bare name is
-// a built-in system library or a file searched in the program's folder and then
-// the current folder, and a path is taken as it is.
+// LoadLibraryW and friends over dlopen. Names follow Windows: a bare name
+// without an extension gets ".dll" (a trailing '.' stands for no extension) and
+// is a built-in system library or a file searched in the program's folder and
+// then the current folder; a path is taken as it is, or else with ".dll".
 #include <w32/builtin.h>
 #include <w32/error.h>
 #include <w32/module.h>
@@ -129,10 +129,11 @@ HMODULE load(LPCWSTR file_name, DWORD flags) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    std::wstring name = with_default_extension(file_name);
+    std::wstring name = file_name;
     bool data_only = (flags & kDataFileFlags) != 0;
 
     if (!has_path(name)) {
+        name = with_default_extension(name);
         std::wstring key = lower(name);
         if (is_system_library(key)) return w32::builtin_module(w32::to_utf8(key))->handle();
         std::string file = w32::to_utf8(key);
@@ -144,6 +145,9 @@ HMODULE load(LPCWSTR file_name, DWORD flags) {
 
     struct stat st;
     std::string path = resolve_file(name, &st);
+    // A path is taken as given (programs here have no extension), then as
+    // Windows would read it.
+    if (path.empty() && has_path(name)) path = resolve_file(with_default_extension(name), &st);
     if (path.empty()) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
