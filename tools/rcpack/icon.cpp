@@ -43,7 +43,8 @@ bool FromPng(const Bytes& file, std::vector<Image>* out, std::string* error) {
         *error = "an icon image is 1 to 256 pixels wide and high";
         return false;
     }
-    out->push_back({static_cast<uint8_t>(w & 0xFF), static_cast<uint8_t>(h & 0xFF), 0, 1, 32, file});
+    out->push_back(
+        {static_cast<uint8_t>(w & 0xFF), static_cast<uint8_t>(h & 0xFF), 0, 1, 32, file});
     return true;
 }
 
@@ -76,7 +77,8 @@ bool FromIco(const Bytes& file, std::vector<Image>* out, std::string* error) {
 bool BuildIcon(const Bytes& file, uint32_t group_id, uint16_t lang, uint32_t* next_image_id,
                std::vector<Resource>* out, std::string* error) {
     std::vector<Image> images;
-    if (!(IsPng(file) ? FromPng(file, &images, error) : FromIco(file, &images, error))) return false;
+    if (!(IsPng(file) ? FromPng(file, &images, error) : FromIco(file, &images, error)))
+        return false;
 
     Bytes dir;
     Put16(dir, 0);

@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
         } else if ((a == "--manifest" || a == "--output" || a == "--base") && i + 1 < argc) {
             (a == "--manifest" ? manifest_path : a == "--output" ? output : base) = argv[++i];
         } else {
-            fprintf(stderr, "usage: rcpack --manifest <file> --output <blob> [--base <dir>] [--dll]\n");
+            fprintf(stderr,
+                    "usage: rcpack --manifest <file> --output <blob> [--base <dir>] [--dll]\n");
             return 2;
         }
     }

@@ -40,12 +40,24 @@ bool Tokenize(std::string_view line, std::vector<Token>* out, std::string* error
                 if (i >= line.size()) break;
                 char e = line[i++];
                 switch (e) {
-                    case 'n': t.text += '\n'; break;
-                    case 'r': t.text += '\r'; break;
-                    case 't': t.text += '\t'; break;
-                    case '0': t.text += '\0'; break;
-                    case '"': t.text += '"'; break;
-                    case '\\': t.text += '\\'; break;
+                    case 'n':
+                        t.text += '\n';
+                        break;
+                    case 'r':
+                        t.text += '\r';
+                        break;
+                    case 't':
+                        t.text += '\t';
+                        break;
+                    case '0':
+                        t.text += '\0';
+                        break;
+                    case '"':
+                        t.text += '"';
+                        break;
+                    case '\\':
+                        t.text += '\\';
+                        break;
                     default:
                         *error = std::string("unknown escape \\") + e;
                         return false;
@@ -139,7 +151,8 @@ bool ParseVersionNumbers(const std::string& s, uint16_t out[4], std::string* err
     int n = 0;
     while (true) {
         size_t end = s.find_first_of(".,", start);
-        std::string part = s.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string part =
+            s.substr(start, end == std::string::npos ? std::string::npos : end - start);
         uint32_t v;
         if (n >= 4 || !ParseNumber(part, 0xFFFF, &v)) {
             *error = "bad version number " + s;
@@ -221,14 +234,16 @@ bool ParseLine(const std::vector<Token>& toks, const std::string& base_dir, int 
             if (what == "FILEVERSION" || what == "PRODUCTVERSION") {
                 if (!expect(3)) return false;
                 bool file = what == "FILEVERSION";
-                if (!ParseVersionNumbers(toks[2].text, file ? v.file : v.product, error)) return false;
+                if (!ParseVersionNumbers(toks[2].text, file ? v.file : v.product, error))
+                    return false;
                 if (!file) v.has_product = true;
                 return true;
             }
             if (what == "TRANSLATION") {
                 uint32_t l, cp;
                 if (!expect(4)) return false;
-                if (!ParseNumber(toks[2].text, 0xFFFF, &l) || !ParseNumber(toks[3].text, 0xFFFF, &cp)) {
+                if (!ParseNumber(toks[2].text, 0xFFFF, &l) ||
+                    !ParseNumber(toks[3].text, 0xFFFF, &cp)) {
                     *error = "bad translation";
                     return false;
                 }
@@ -258,8 +273,10 @@ bool ParseLine(const std::vector<Token>& toks, const std::string& base_dir, int 
         return false;
     }
     FileResource r;
-    if (!ParseId(toks[0], true, &r.type, error) || !ParseId(toks[1], false, &r.name, error)) return false;
-    if (!r.type.is_string && (r.type.id == 3 || r.type.id == 6 || r.type.id == 14 || r.type.id == 16)) {
+    if (!ParseId(toks[0], true, &r.type, error) || !ParseId(toks[1], false, &r.name, error))
+        return false;
+    if (!r.type.is_string &&
+        (r.type.id == 3 || r.type.id == 6 || r.type.id == 14 || r.type.id == 16)) {
         *error = "use ICON, STRING or VERSION for type " + std::to_string(r.type.id);
         return false;
     }
@@ -331,7 +348,8 @@ bool ParseManifest(std::string_view text, const std::string& base_dir, Manifest*
     std::set<std::pair<uint32_t, uint16_t>> string_ids;
     for (auto& s : m.strings) {
         if (!string_ids.insert({s.id, s.lang}).second) {
-            *error = "line " + std::to_string(s.line) + ": string " + std::to_string(s.id) + " twice";
+            *error =
+                "line " + std::to_string(s.line) + ": string " + std::to_string(s.id) + " twice";
             return false;
         }
     }

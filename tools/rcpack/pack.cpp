@@ -25,7 +25,9 @@ void PutAt(Bytes& b, size_t at, const T& v) {
 }
 
 std::string Describe(const Resource& r) {
-    auto id = [](const ResId& i) { return i.is_string ? "\"" + i.name + "\"" : std::to_string(i.id); };
+    auto id = [](const ResId& i) {
+        return i.is_string ? "\"" + i.name + "\"" : std::to_string(i.id);
+    };
     return id(r.type) + " " + id(r.name) + " (language " + std::to_string(r.lang) + ")";
 }
 
@@ -68,7 +70,8 @@ bool CollectResources(const Manifest& m, bool dll, std::vector<Resource>* out, s
     }
 
     std::map<std::pair<uint16_t, uint32_t>, std::vector<const StringEntry*>> blocks;
-    for (auto& s : m.strings) blocks[{s.lang, s.id / w32::rsrc::kStringsPerBlock + 1}].push_back(&s);
+    for (auto& s : m.strings)
+        blocks[{s.lang, s.id / w32::rsrc::kStringsPerBlock + 1}].push_back(&s);
     for (auto& [key, entries] : blocks) {
         Resource r;
         r.type.id = kRtString;
@@ -108,8 +111,8 @@ bool CollectResources(const Manifest& m, bool dll, std::vector<Resource>* out, s
                 if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
             return s;
         };
-        auto key = std::make_tuple(r.type.is_string, r.type.id, upper(r.type.name), r.name.is_string,
-                                   r.name.id, upper(r.name.name), r.lang);
+        auto key = std::make_tuple(r.type.is_string, r.type.id, upper(r.type.name),
+                                   r.name.is_string, r.name.id, upper(r.name.name), r.lang);
         if (!seen.insert(key).second) {
             *error = "resource " + Describe(r) + " given twice";
             return false;
@@ -141,7 +144,8 @@ Bytes BuildBlob(const std::vector<Resource>& resources) {
         entries.push_back(e);
     }
 
-    uint32_t pool_offset = sizeof(BlobHeader) + static_cast<uint32_t>(entries.size() * sizeof(BlobEntry));
+    uint32_t pool_offset =
+        sizeof(BlobHeader) + static_cast<uint32_t>(entries.size() * sizeof(BlobEntry));
     uint32_t at = align16(pool_offset + static_cast<uint32_t>(pool.size()));
     for (size_t i = 0; i < entries.size(); ++i) {
         entries[i].data_offset = at;
@@ -156,11 +160,13 @@ Bytes BuildBlob(const std::vector<Resource>& resources) {
     h.pool_offset = pool_offset;
     h.pool_size = static_cast<uint32_t>(pool.size());
     PutAt(blob, 0, h);
-    for (size_t i = 0; i < entries.size(); ++i) PutAt(blob, sizeof h + i * sizeof(BlobEntry), entries[i]);
+    for (size_t i = 0; i < entries.size(); ++i)
+        PutAt(blob, sizeof h + i * sizeof(BlobEntry), entries[i]);
     if (!pool.empty()) memcpy(blob.data() + pool_offset, pool.data(), pool.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!resources[i].data.empty())
-            memcpy(blob.data() + entries[i].data_offset, resources[i].data.data(), resources[i].data.size());
+            memcpy(blob.data() + entries[i].data_offset, resources[i].data.data(),
+                   resources[i].data.size());
     }
     return blob;
 }

@@ -89,7 +89,8 @@ ElfLookup find_elf_section(const uint8_t* file, size_t size, const char* name, E
     uint64_t names_index = eh.e_shstrndx == SHN_XINDEX ? first.sh_link : eh.e_shstrndx;
     Elf64_Shdr names;
     if (count == 0 || names_index >= count || !section(names_index, &names) ||
-        names.sh_type != SHT_STRTAB || names.sh_offset > size || names.sh_size > size - names.sh_offset)
+        names.sh_type != SHT_STRTAB || names.sh_offset > size ||
+        names.sh_size > size - names.sh_offset)
         return ElfLookup::NoSection;
 
     size_t want = strlen(name);

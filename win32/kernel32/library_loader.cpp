@@ -24,10 +24,10 @@ using w32::ModulePtr;
 // System libraries that always answer LoadLibraryW, whether or not an area of
 // the layer registered exports for them yet.
 constexpr const char* kSystemLibraries[] = {
-    "kernel32.dll", "kernelbase.dll", "ntdll.dll",   "user32.dll",   "gdi32.dll",    "advapi32.dll",
-    "msimg32.dll",  "shell32.dll",    "shlwapi.dll", "ole32.dll",    "oleaut32.dll", "version.dll",
-    "psapi.dll",    "comctl32.dll",   "wininet.dll", "gdiplus.dll",  "iphlpapi.dll", "netapi32.dll",
-    "ws2_32.dll",   "winmm.dll",      "imm32.dll",   "uxtheme.dll",  "dwmapi.dll",   "msvcrt.dll",
+    "kernel32.dll", "kernelbase.dll", "ntdll.dll",   "user32.dll",  "gdi32.dll",    "advapi32.dll",
+    "msimg32.dll",  "shell32.dll",    "shlwapi.dll", "ole32.dll",   "oleaut32.dll", "version.dll",
+    "psapi.dll",    "comctl32.dll",   "wininet.dll", "gdiplus.dll", "iphlpapi.dll", "netapi32.dll",
+    "ws2_32.dll",   "winmm.dll",      "imm32.dll",   "uxtheme.dll", "dwmapi.dll",   "msvcrt.dll",
 };
 
 constexpr DWORD kDataFileFlags =
@@ -72,7 +72,8 @@ bool is_system_library(const std::wstring& lower_base) {
 
 std::string lower_file_name(const std::string& path) {
     auto slash = path.rfind('/');
-    return w32::to_utf8(lower(w32::from_utf8(slash == std::string::npos ? path : path.substr(slash + 1))));
+    return w32::to_utf8(
+        lower(w32::from_utf8(slash == std::string::npos ? path : path.substr(slash + 1))));
 }
 
 std::string current_dir() {
@@ -154,7 +155,8 @@ HMODULE load(LPCWSTR file_name, DWORD flags) {
     }
     auto loaded = w32::acquire_loaded([&](const Module& m) {
         return m.dev == st.st_dev && m.ino == st.st_ino &&
-               (m.kind() == Module::Kind::Library || (data_only && m.kind() == Module::Kind::DataFile));
+               (m.kind() == Module::Kind::Library ||
+                (data_only && m.kind() == Module::Kind::DataFile));
     });
     if (loaded) return loaded->handle();
 
@@ -192,7 +194,8 @@ HMODULE load(LPCWSTR file_name, DWORD flags) {
 
 std::string layer_file() {
     Dl_info info;
-    if (dladdr(reinterpret_cast<void*>(&GetModuleFileNameW), &info) && info.dli_fname && *info.dli_fname)
+    if (dladdr(reinterpret_cast<void*>(&GetModuleFileNameW), &info) && info.dli_fname &&
+        *info.dli_fname)
         return absolute(info.dli_fname);
     return w32::program_module()->path();
 }

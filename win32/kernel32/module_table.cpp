@@ -34,7 +34,8 @@ std::string self_exe_path() {
     buf.resize(static_cast<size_t>(n));
     static constexpr char kDeleted[] = " (deleted)";
     size_t dl = sizeof kDeleted - 1;
-    if (buf.size() > dl && buf.compare(buf.size() - dl, dl, kDeleted) == 0) buf.resize(buf.size() - dl);
+    if (buf.size() > dl && buf.compare(buf.size() - dl, dl, kDeleted) == 0)
+        buf.resize(buf.size() - dl);
     return buf;
 }
 
@@ -54,7 +55,8 @@ bool mapped_in_image(ElfW(Addr) bias, uint64_t start, uint64_t end) {
             if (info->dlpi_addr != q->bias) return 0;
             for (int i = 0; i < info->dlpi_phnum; ++i) {
                 const auto& ph = info->dlpi_phdr[i];
-                if (ph.p_type == PT_LOAD && q->start >= ph.p_vaddr && q->end <= ph.p_vaddr + ph.p_filesz) {
+                if (ph.p_type == PT_LOAD && q->start >= ph.p_vaddr &&
+                    q->end <= ph.p_vaddr + ph.p_filesz) {
                     q->inside = true;
                     return 1;
                 }
@@ -105,7 +107,8 @@ bool Module::load_resources(DWORD* error) {
         mapped = rsrc_file_.get();
     }
     ElfSection sec;
-    if (find_elf_section(mapped->data(), mapped->size(), rsrc::kResourceSection, &sec) != ElfLookup::Found)
+    if (find_elf_section(mapped->data(), mapped->size(), rsrc::kResourceSection, &sec) !=
+        ElfLookup::Found)
         return false;
 
     // A loaded module's section is in memory already: read it there, as Windows
@@ -115,7 +118,8 @@ bool Module::load_resources(DWORD* error) {
         if (dlinfo(dl, RTLD_DI_LINKMAP, &lm) == 0 && lm &&
             mapped_in_image(lm->l_addr, sec.addr, sec.addr + sec.size)) {
             auto* image = reinterpret_cast<const uint8_t*>(lm->l_addr + sec.addr);
-            if (sec.size < sizeof(rsrc::kMagic) || memcmp(image, rsrc::kMagic, sizeof rsrc::kMagic) == 0) {
+            if (sec.size < sizeof(rsrc::kMagic) ||
+                memcmp(image, rsrc::kMagic, sizeof rsrc::kMagic) == 0) {
                 rsrc_file_.reset();
                 return rsrc_.parse(image, sec.size);
             }

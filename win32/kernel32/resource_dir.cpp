@@ -19,7 +19,8 @@ bool pool_name(const uint8_t* pool, uint32_t pool_size, uint32_t at, ResName* ou
     if (!end) return false;
     size_t len = static_cast<const uint8_t*>(end) - (pool + at);
     out->is_string = true;
-    out->upper = to_upper(from_utf8(std::string_view(reinterpret_cast<const char*>(pool + at), len)));
+    out->upper =
+        to_upper(from_utf8(std::string_view(reinterpret_cast<const char*>(pool + at), len)));
     return true;
 }
 
@@ -37,7 +38,8 @@ bool ResName::from_arg(LPCWSTR arg, ResName* out) {
     if (arg[0] == L'#' && arg[1]) {
         uint32_t v = 0;
         const wchar_t* p = arg + 1;
-        for (; *p >= L'0' && *p <= L'9' && v <= 0xFFFF; ++p) v = v * 10 + static_cast<uint32_t>(*p - L'0');
+        for (; *p >= L'0' && *p <= L'9' && v <= 0xFFFF; ++p)
+            v = v * 10 + static_cast<uint32_t>(*p - L'0');
         if (!*p && v <= 0xFFFF) {
             out->id = v;
             return true;
@@ -71,7 +73,8 @@ bool ResourceDirectory::parse(const uint8_t* base, size_t size) {
         for (uint32_t i = 0; i < h.entry_count; ++i) {
             BlobEntry be;
             memcpy(&be, blob + sizeof h + i * sizeof(BlobEntry), sizeof be);
-            if (be.data_offset > h.total_size || be.size > h.total_size - be.data_offset) return false;
+            if (be.data_offset > h.total_size || be.size > h.total_size - be.data_offset)
+                return false;
             ResourceEntry e;
             if (be.flags & kTypeIsString) {
                 if (!pool_name(pool, h.pool_size, be.type, &e.type)) return false;

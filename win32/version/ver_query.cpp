@@ -39,7 +39,8 @@ bool read_node(const uint8_t* p, uint32_t avail, Node* out) {
         n.key += c;
     }
     at = align4(at);
-    uint32_t value_bytes = n.header.type == 1 ? n.header.value_length * sizeof(WCHAR) : n.header.value_length;
+    uint32_t value_bytes =
+        n.header.type == 1 ? n.header.value_length * sizeof(WCHAR) : n.header.value_length;
     if (value_bytes > 0 && (at > n.length || value_bytes > n.length - at)) return false;
     n.value = p + at;
     n.children = align4(at + value_bytes);
@@ -96,7 +97,8 @@ BOOL WINAPI VerQueryValueW(LPCVOID block, LPCWSTR sub_block, LPVOID* buffer, PUI
         }
         i = j;
     }
-    if (node.header.value_length == 0 && node.start == p) return w32::fail(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    if (node.header.value_length == 0 && node.start == p)
+        return w32::fail(ERROR_RESOURCE_TYPE_NOT_FOUND);
     *buffer = const_cast<uint8_t*>(node.value);
     if (length) *length = node.header.value_length;
     return TRUE;

@@ -44,7 +44,8 @@ TEST(Blob, HeaderEntriesPoolAndAlignedData) {
     memcpy(e, blob.data() + sizeof h, sizeof e);
     EXPECT_EQ(e[0].flags, w32::rsrc::kTypeIsString | w32::rsrc::kNameIsString);
     EXPECT_STREQ(reinterpret_cast<const char*>(blob.data() + h.pool_offset + e[0].type), "ZIP");
-    EXPECT_STREQ(reinterpret_cast<const char*>(blob.data() + h.pool_offset + e[0].name), "SKIN.ZIP");
+    EXPECT_STREQ(reinterpret_cast<const char*>(blob.data() + h.pool_offset + e[0].name),
+                 "SKIN.ZIP");
     EXPECT_EQ(e[0].size, 3u);
     EXPECT_EQ(e[0].data_offset % 16, 0u);
     EXPECT_EQ(blob[e[0].data_offset + 2], 3);
@@ -102,8 +103,8 @@ TEST(Version, TreeOfFixedPartStringsAndTranslation) {
 }
 
 TEST(Icon, PngBecomesOneImageAndItsGroup) {
-    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                 0, 0, 1, 0, 0, 0, 0, 48, 8, 6, 0, 0, 0};
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0,  0, 0, 13, 'I', 'H', 'D',
+                 'R',  0,   0,   1,   0,    0,    0,    0,    48, 8, 6, 0,  0,   0};
     std::vector<Resource> out;
     uint32_t next = 5;
     std::string error;
@@ -116,17 +117,15 @@ TEST(Icon, PngBecomesOneImageAndItsGroup) {
     EXPECT_EQ(out[1].name.id, 128u);
     const Bytes& dir = out[1].data;
     ASSERT_EQ(dir.size(), 20u);
-    EXPECT_EQ(dir[6], 0);   // 256 wide is written as 0
+    EXPECT_EQ(dir[6], 0);  // 256 wide is written as 0
     EXPECT_EQ(dir[7], 48);
     EXPECT_EQ(Get16(dir, 18), 5);
     EXPECT_EQ(next, 6u);
 }
 
 TEST(Icon, IcoImagesKeepTheirBytes) {
-    Bytes ico = {0, 0, 1, 0, 2, 0,
-                 16, 16, 0, 0, 1, 0, 32, 0, 2, 0, 0, 0, 38, 0, 0, 0,
-                 32, 32, 0, 0, 1, 0, 32, 0, 1, 0, 0, 0, 40, 0, 0, 0,
-                 'a', 'b', 'c'};
+    Bytes ico = {0, 0,  1,  0, 2, 0, 16, 16, 0, 0, 1, 0, 32, 0,  2, 0, 0, 0,   38,  0,  0,
+                 0, 32, 32, 0, 0, 1, 0,  32, 0, 1, 0, 0, 0,  40, 0, 0, 0, 'a', 'b', 'c'};
     std::vector<Resource> out;
     uint32_t next = 1;
     std::string error;

@@ -31,7 +31,7 @@ private:
 struct ElfSection {
     uint64_t offset = 0;  // in the file
     uint64_t size = 0;
-    uint64_t addr = 0;    // virtual address before relocation
+    uint64_t addr = 0;  // virtual address before relocation
     bool allocated = false;
 };
 

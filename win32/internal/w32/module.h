@@ -38,7 +38,7 @@ public:
     // Whether entry belongs to resources this module has read already.
     bool owns(const ResourceEntry* entry);
 
-    void* dl = nullptr;  // dlopen handle (Program, Library)
+    void* dl = nullptr;                // dlopen handle (Program, Library)
     std::unique_ptr<MappedFile> file;  // DataFile: the mapped file
     int refs = 1;
     uint64_t dev = 0, ino = 0;

@@ -153,7 +153,8 @@ TEST(Modules, BuiltInKernel32ExportsTheLayersFunctions) {
     ASSERT_NE(get, nullptr);
     SetLastError(1234);
     EXPECT_EQ(get(), 1234u);
-    auto load = reinterpret_cast<HMODULE(WINAPI*)(LPCWSTR)>(GetProcAddress(kernel32, "LoadLibraryW"));
+    auto load =
+        reinterpret_cast<HMODULE(WINAPI*)(LPCWSTR)>(GetProcAddress(kernel32, "LoadLibraryW"));
     ASSERT_NE(load, nullptr);
     EXPECT_EQ(load(L"kernel32.dll"), kernel32);
     EXPECT_EQ(GetProcAddress(kernel32, "NoSuchKernelFunction"), nullptr);
@@ -205,11 +206,13 @@ TEST(ModuleFileName, ShortBufferGetsATruncatedTerminatedCopy) {
     EXPECT_EQ(buf[5], L'#');  // nothing written past the buffer
 
     std::wstring exact(full.size(), L'#');
-    EXPECT_EQ(GetModuleFileNameW(nullptr, exact.data(), static_cast<DWORD>(full.size())), full.size());
+    EXPECT_EQ(GetModuleFileNameW(nullptr, exact.data(), static_cast<DWORD>(full.size())),
+              full.size());
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
 
     std::wstring room(full.size() + 1, L'#');
-    EXPECT_EQ(GetModuleFileNameW(nullptr, room.data(), static_cast<DWORD>(room.size())), full.size());
+    EXPECT_EQ(GetModuleFileNameW(nullptr, room.data(), static_cast<DWORD>(room.size())),
+              full.size());
     EXPECT_EQ(room.c_str(), full);
 }
 

@@ -29,7 +29,9 @@ std::wstring ProgramFolder() {
     return p.substr(0, p.rfind(L'\\'));
 }
 
-HMODULE LoadBeside(const wchar_t* name) { return LoadLibraryW((ProgramFolder() + L"\\" + name).c_str()); }
+HMODULE LoadBeside(const wchar_t* name) {
+    return LoadLibraryW((ProgramFolder() + L"\\" + name).c_str());
+}
 
 TEST(Resources, FindsCustomTypesByStringNames) {
     EXPECT_EQ(Bytes(nullptr, L"SKIN.ZIP", L"ZIP"), "skin package stand-in\n");

@@ -42,8 +42,8 @@ std::wstring VersionText(const std::wstring& file) {
     std::vector<BYTE> block = VersionBlock(file);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT len = 0;
-    if (block.empty() || !VerQueryValueW(block.data(), L"\\", reinterpret_cast<LPVOID*>(&info), &len) ||
-        len == 0)
+    if (block.empty() ||
+        !VerQueryValueW(block.data(), L"\\", reinterpret_cast<LPVOID*>(&info), &len) || len == 0)
         return L"0.0.0.0";
     wchar_t text[64];
     swprintf(text, 64, L"%d.%d.%d.%d", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
@@ -54,7 +54,8 @@ std::wstring VersionText(const std::wstring& file) {
 std::wstring Text(const std::vector<BYTE>& block, const wchar_t* path) {
     wchar_t* value = nullptr;
     UINT len = 0;
-    if (!VerQueryValueW(block.data(), path, reinterpret_cast<LPVOID*>(&value), &len)) return L"<none>";
+    if (!VerQueryValueW(block.data(), path, reinterpret_cast<LPVOID*>(&value), &len))
+        return L"<none>";
     EXPECT_EQ(value[len - 1], L'\0');  // the length counts the terminator
     return std::wstring(value, len - 1);
 }
@@ -107,7 +108,8 @@ TEST(FileVersion, TranslationListsLanguageAndCodePage) {
     ASSERT_FALSE(block.empty());
     WORD* pair = nullptr;
     UINT len = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<LPVOID*>(&pair), &len));
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<LPVOID*>(&pair), &len));
     ASSERT_EQ(len, 4u);
     EXPECT_EQ(pair[0], 0x0804);
     EXPECT_EQ(pair[1], 1200);
@@ -156,7 +158,8 @@ TEST(FileVersion, AShortBufferKeepsWhatFits) {
     ASSERT_GT(size, 200u);
     // Enough for the root and its fixed part, not for the strings after it.
     std::vector<BYTE> block(160, 0xCC);
-    ASSERT_TRUE(GetFileVersionInfoW(self.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    ASSERT_TRUE(
+        GetFileVersionInfoW(self.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
     VS_FIXEDFILEINFO* info = nullptr;
     UINT len = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<LPVOID*>(&info), &len));
@@ -170,7 +173,8 @@ TEST(FileVersion, VersionFunctionsAreExportsOfBuiltInVersionDll) {
     auto size = reinterpret_cast<DWORD(WINAPI*)(LPCWSTR, LPDWORD)>(
         GetProcAddress(version, "GetFileVersionInfoSizeW"));
     ASSERT_NE(size, nullptr);
-    EXPECT_EQ(size(ProgramPath().c_str(), nullptr), GetFileVersionInfoSizeW(ProgramPath().c_str(), nullptr));
+    EXPECT_EQ(size(ProgramPath().c_str(), nullptr),
+              GetFileVersionInfoSizeW(ProgramPath().c_str(), nullptr));
     EXPECT_NE(GetProcAddress(version, "VerQueryValueW"), nullptr);
 }
 
