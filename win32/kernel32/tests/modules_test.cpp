@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -159,6 +161,31 @@ TEST(Modules, BuiltInKernel32ExportsTheLayersFunctions) {
     EXPECT_EQ(load(L"kernel32.dll"), kernel32);
     EXPECT_EQ(GetProcAddress(kernel32, "NoSuchKernelFunction"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+}
+
+TEST(Modules, BuiltInAdvapi32ExportsProcessCreationWithAToken) {
+    HMODULE advapi32 = LoadLibraryW(L"advapi32.dll");
+    ASSERT_NE(advapi32, nullptr);
+    EXPECT_NE(GetProcAddress(advapi32, "CreateProcessWithTokenW"), nullptr);
+}
+
+TEST(Modules, ThreadsLoadAndFreeTheSameModuleTogether) {
+    HMODULE held = LoadLibraryW(L"testmod.dll");  // keeps one handle valid throughout
+    ASSERT_NE(held, nullptr);
+    std::vector<std::thread> threads;
+    std::vector<int> failures(8, 0);
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t, held, &failures] {
+            for (int i = 0; i < 200; ++i) {
+                HMODULE m = LoadLibraryW(L"testmod.dll");
+                if (m != held || !FindResourceW(m, L"BLOB", L"DATA") || !FreeLibrary(m)) ++failures[t];
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int f : failures) EXPECT_EQ(f, 0);
+    EXPECT_TRUE(FreeLibrary(held));
+    EXPECT_EQ(GetModuleHandleW(L"testmod.dll"), nullptr);
 }
 
 TEST(Modules, NullNamesTheProgram) {
