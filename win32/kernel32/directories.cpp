@@ -86,7 +86,7 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR path) {
     struct stat cwd;
     if (stat(".", &cwd) == 0 && cwd.st_dev == st.st_dev && cwd.st_ino == st.st_ino)
         return fail(ERROR_SHARING_VIOLATION);
-    if (!deletable_by_shares(st.st_dev, st.st_ino)) return fail(ERROR_SHARING_VIOLATION);
+    if (!deletable_by_shares(dir, st)) return fail(ERROR_SHARING_VIOLATION);
     if (rmdir(dir.c_str()) == 0) return TRUE;
     if (errno == ENOTEMPTY || errno == EEXIST) return fail(ERROR_DIR_NOT_EMPTY);
     if (errno == EBUSY) return fail(ERROR_ACCESS_DENIED);

@@ -130,7 +130,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
     struct stat opened;
     fstat(fd, &opened);
     ShareEntry entry;
-    if (!entry.acquire(opened.st_dev, opened.st_ino, want, rights_of_share(share))) {
+    if (!entry.acquire(opened.st_dev, opened.st_ino, want, rights_of_share(share), fd)) {
         ::close(fd);
         return fail_handle(ERROR_SHARING_VIOLATION);
     }

@@ -61,7 +61,7 @@ BOOL WINAPI DeleteFileW(LPCWSTR name) {
     if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
     if ((!S_ISLNK(st.st_mode) && mode_read_only(st.st_mode)) || write_protected(path))
         return fail(ERROR_ACCESS_DENIED);
-    if (!deletable_by_shares(st.st_dev, st.st_ino)) return fail(ERROR_SHARING_VIOLATION);
+    if (!deletable_by_shares(path, st)) return fail(ERROR_SHARING_VIOLATION);
     if (::unlink(path.c_str()) != 0) return fail_missing(path, errno);
     return TRUE;
 }
@@ -77,7 +77,7 @@ BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR new_name, DWORD flags) {
     struct stat src;
     if (lstat(from.c_str(), &src) != 0) return fail_missing(from, errno);
     if (write_protected(from) || write_protected(to)) return fail(ERROR_ACCESS_DENIED);
-    if (!deletable_by_shares(src.st_dev, src.st_ino)) return fail(ERROR_SHARING_VIOLATION);
+    if (!deletable_by_shares(from, src)) return fail(ERROR_SHARING_VIOLATION);
 
     const bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
     struct stat dst;
@@ -86,7 +86,7 @@ BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR new_name, DWORD flags) {
         if (!replace) return fail(ERROR_ALREADY_EXISTS);
         if (S_ISDIR(dst.st_mode) || S_ISDIR(src.st_mode)) return fail(ERROR_ACCESS_DENIED);
         if (!S_ISLNK(dst.st_mode) && mode_read_only(dst.st_mode)) return fail(ERROR_ACCESS_DENIED);
-        if (!deletable_by_shares(dst.st_dev, dst.st_ino)) return fail(ERROR_ACCESS_DENIED);
+        if (!deletable_by_shares(to, dst)) return fail(ERROR_ACCESS_DENIED);
     }
 
     int rc = replace || dst_exists ? ::rename(from.c_str(), to.c_str())
@@ -126,7 +126,7 @@ BOOL WINAPI CopyFileW(LPCWSTR existing, LPCWSTR new_name, BOOL fail_if_exists) {
     if (S_ISDIR(src.st_mode)) return fail(ERROR_ACCESS_DENIED);
     // The source is read while others may read or delete it, not write it.
     ShareEntry src_share;
-    if (!src_share.acquire(src.st_dev, src.st_ino, {true, false, false}, {true, false, true}))
+    if (!src_share.acquire(src.st_dev, src.st_ino, {true, false, false}, {true, false, true}, in))
         return fail(ERROR_SHARING_VIOLATION);
 
     struct stat dst;
@@ -149,7 +149,7 @@ BOOL WINAPI CopyFileW(LPCWSTR existing, LPCWSTR new_name, BOOL fail_if_exists) {
     struct stat opened;
     fstat(out, &opened);
     ShareEntry dst_share;
-    if (!dst_share.acquire(opened.st_dev, opened.st_ino, {false, true, true}, {false, false, false}))
+    if (!dst_share.acquire(opened.st_dev, opened.st_ino, {false, true, true}, {false, false, false}, out))
         return fail(ERROR_SHARING_VIOLATION);
 
     if (ftruncate(out, 0) != 0 || !copy_contents(in, out)) {

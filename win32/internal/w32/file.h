@@ -1,8 +1,7 @@
 // File handles: a Linux descriptor behind a kernel object, and the share modes that
-// the handles of this process hold on each file (keyed by device and inode).
-//
-// Share modes are honoured between the handles of this process only; another
-// process's opens are not seen.
+// handles hold on each file: a table of this process's opens (keyed by device and
+// inode), and for regular files open-file-description locks on bytes far past any
+// real end of file, so that the opens of other processes on our layer count too.
 #pragma once
 
 #include <w32/object.h>
@@ -38,18 +37,21 @@ public:
     ~ShareEntry();
 
     // Records an open of (dev, ino); false (nothing recorded) when it conflicts with
-    // an open already there.
-    bool acquire(dev_t dev, ino_t ino, ShareRights access, ShareRights share);
+    // an open already there. fd, when given, is the open file itself: its share mode
+    // is then also published to, and checked against, other processes.
+    bool acquire(dev_t dev, ino_t ino, ShareRights access, ShareRights share, int fd = -1);
     void release();
 
 private:
     dev_t dev_ = 0;
     ino_t ino_ = 0;
     uint64_t id_ = 0;
+    int lock_fd_ = -1;
 };
 
-// True when no open of the file keeps others from deleting or renaming it.
-bool deletable_by_shares(dev_t dev, ino_t ino);
+// True when no open of the file, in this process or another, keeps others from
+// deleting or renaming it. path is the file's Linux path, st its lstat.
+bool deletable_by_shares(const std::string& path, const struct stat& st);
 // True when some handle of this process has the file open.
 bool open_in_process(dev_t dev, ino_t ino);
 
