@@ -51,7 +51,8 @@ bool executable_name(const std::string& path) {
     auto dot = path.rfind('.');
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
     std::string ext;
-    for (char c : path.substr(dot + 1)) ext += static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    for (char c : path.substr(dot + 1))
+        ext += static_cast<char>(tolower(static_cast<unsigned char>(c)));
     return ext == "exe" || ext == "com" || ext == "bat" || ext == "cmd";
 }
 
@@ -67,7 +68,8 @@ FILE* _wfopen(const wchar_t* path, const wchar_t* mode) {
     if (writes(mode)) {
         struct stat st;
         bool exists = stat(file.c_str(), &st) == 0;
-        if ((exists && !S_ISDIR(st.st_mode) && read_only_mode(st.st_mode)) || w32::write_protected(file)) {
+        if ((exists && !S_ISDIR(st.st_mode) && read_only_mode(st.st_mode)) ||
+            w32::write_protected(file)) {
             errno = EACCES;
             return nullptr;
         }
@@ -104,7 +106,8 @@ int _wstat(const wchar_t* path, struct _stat* buffer) {
     mode = static_cast<unsigned short>(mode | ((mode & 0700) >> 3) | ((mode & 0700) >> 6));
 
     std::wstring win = w32::to_windows(file);
-    _dev_t drive = win.size() >= 2 && win[1] == L':' ? static_cast<_dev_t>(towupper(win[0]) - L'A') : 0;
+    _dev_t drive =
+        win.size() >= 2 && win[1] == L':' ? static_cast<_dev_t>(towupper(win[0]) - L'A') : 0;
     *buffer = {};
     buffer->st_dev = buffer->st_rdev = drive;
     buffer->st_mode = mode;

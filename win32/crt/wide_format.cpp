@@ -138,7 +138,8 @@ void format(std::wstring& out, const wchar_t* fmt, va_list ap) {
             case L'C': {
                 int v = va_arg(ap, int);
                 bool narrow = size == Size::Short || (conv == L'C' && size != Size::Long32);
-                wchar_t ch = narrow ? static_cast<wchar_t>(static_cast<unsigned char>(v)) : static_cast<wchar_t>(v);
+                wchar_t ch = narrow ? static_cast<wchar_t>(static_cast<unsigned char>(v))
+                                    : static_cast<wchar_t>(v);
                 emit(out, head + L"lc", static_cast<wint_t>(ch));
                 break;
             }
@@ -175,7 +176,8 @@ void format(std::wstring& out, const wchar_t* fmt, va_list ap) {
             case L'p':
                 // Windows writes a pointer as 16 upper-case hex digits.
                 emit(out, L"%" + flags + width + L"016llX",
-                     static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(va_arg(ap, void*))));
+                     static_cast<unsigned long long>(
+                         reinterpret_cast<uintptr_t>(va_arg(ap, void*))));
                 break;
             case L'n':
                 (void)va_arg(ap, void*);  // refused by the Windows runtime; writes nothing

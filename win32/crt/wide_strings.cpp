@@ -19,7 +19,9 @@ int _wtoi(const wchar_t* text) {
     return static_cast<int>(v);
 }
 
-int _wcsicmp(const wchar_t* a, const wchar_t* b) { return _wcsnicmp(a, b, static_cast<size_t>(-1)); }
+int _wcsicmp(const wchar_t* a, const wchar_t* b) {
+    return _wcsnicmp(a, b, static_cast<size_t>(-1));
+}
 
 int _wcsnicmp(const wchar_t* a, const wchar_t* b, size_t count) {
     if (!a || !b) return a == b ? 0 : (a ? 1 : -1);

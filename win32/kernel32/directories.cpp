@@ -76,7 +76,8 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR path) {
     // A link to a folder goes as the link; what it points at stays.
     if (S_ISLNK(st.st_mode)) {
         struct stat target;
-        if (stat(dir.c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return fail(ERROR_DIRECTORY);
+        if (stat(dir.c_str(), &target) != 0 || !S_ISDIR(target.st_mode))
+            return fail(ERROR_DIRECTORY);
         if (unlink(dir.c_str()) != 0) return fail_errno();
         return TRUE;
     }

@@ -60,7 +60,8 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER free_to_calle
     if (directory && *directory && !unix_path_of(directory, &dir)) return FALSE;
     struct statvfs vfs;
     if (statvfs(dir.c_str(), &vfs) != 0) {
-        return fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : errno_to_win(errno));
+        return fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                        : errno_to_win(errno));
     }
     struct stat st;
     if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return fail(ERROR_DIRECTORY);

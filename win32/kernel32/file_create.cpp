@@ -81,13 +81,15 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
     if (path.empty()) return fail_handle(is_unc(w) ? ERROR_BAD_NETPATH : ERROR_PATH_NOT_FOUND);
 
     const ShareRights want = rights_of_access(access);
-    if (disposition == TRUNCATE_EXISTING && !want.write) return fail_handle(ERROR_INVALID_PARAMETER);
+    if (disposition == TRUNCATE_EXISTING && !want.write)
+        return fail_handle(ERROR_INVALID_PARAMETER);
     const bool truncates = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
 
     struct stat st;
     const bool exists = ::stat(path.c_str(), &st) == 0;
     const int stat_errno = errno;
-    if (exists && S_ISDIR(st.st_mode)) return open_directory(path, access, share, disposition, flags);
+    if (exists && S_ISDIR(st.st_mode))
+        return open_directory(path, access, share, disposition, flags);
     if (exists) {
         if (disposition == CREATE_NEW) return fail_handle(ERROR_FILE_EXISTS);
         if ((want.write || truncates) && (mode_read_only(st.st_mode) || write_protected(path)))

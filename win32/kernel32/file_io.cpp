@@ -22,10 +22,17 @@ int64_t overlapped_offset(const OVERLAPPED* ov) {
 bool seek(int fd, int64_t distance, DWORD method, int64_t* result) {
     int whence;
     switch (method) {
-        case FILE_BEGIN: whence = SEEK_SET; break;
-        case FILE_CURRENT: whence = SEEK_CUR; break;
-        case FILE_END: whence = SEEK_END; break;
-        default: return fail(ERROR_INVALID_PARAMETER);
+        case FILE_BEGIN:
+            whence = SEEK_SET;
+            break;
+        case FILE_CURRENT:
+            whence = SEEK_CUR;
+            break;
+        case FILE_END:
+            whence = SEEK_END;
+            break;
+        default:
+            return fail(ERROR_INVALID_PARAMETER);
     }
     off_t pos = lseek(fd, static_cast<off_t>(distance), whence);
     if (pos < 0) return fail(errno == EINVAL ? ERROR_NEGATIVE_SEEK : errno_to_win(errno));
@@ -115,8 +122,9 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distance_high, DWO
     int fd = file_fd(file);
     if (fd < 0) return INVALID_SET_FILE_POINTER;
     int64_t move = distance_high
-                       ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distance_high)) << 32) |
-                                              static_cast<uint32_t>(distance))
+                       ? static_cast<int64_t>(
+                             (static_cast<uint64_t>(static_cast<uint32_t>(*distance_high)) << 32) |
+                             static_cast<uint32_t>(distance))
                        : static_cast<int64_t>(distance);
     int64_t current = lseek(fd, 0, SEEK_CUR);
     int64_t pos;

@@ -52,7 +52,8 @@ bool copy_contents(int from, int to) {
         if (n == 0) return true;
         if (n > 0) continue;
         if (errno == EINTR) continue;
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return false;
         break;
     }
     // Plain copying for file systems that cannot copy ranges.

@@ -30,7 +30,9 @@ bool copy_file(const std::string& from, const std::string& to, bool exclusive) {
     if (out < 0) {
         int err = errno;
         ::close(in);
-        return fail(err == EEXIST ? ERROR_FILE_EXISTS : err == ENOENT ? missing_error(to) : errno_to_win(err));
+        return fail(err == EEXIST   ? ERROR_FILE_EXISTS
+                    : err == ENOENT ? missing_error(to)
+                                    : errno_to_win(err));
     }
     bool ok = ftruncate(out, 0) == 0 && copy_contents(in, out);
     int err = errno;
@@ -89,17 +91,20 @@ BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR new_name, DWORD flags) {
         if (!deletable_by_shares(to, dst)) return fail(ERROR_ACCESS_DENIED);
     }
 
-    int rc = replace || dst_exists ? ::rename(from.c_str(), to.c_str())
-                                   : renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    int rc = replace || dst_exists
+                 ? ::rename(from.c_str(), to.c_str())
+                 : renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
     if (rc != 0 && !replace && !dst_exists && (errno == EINVAL || errno == ENOSYS))
         rc = ::rename(from.c_str(), to.c_str());  // a file system without the no-replace rename
     if (rc == 0) return TRUE;
 
     int err = errno;
-    if (err == EEXIST || err == ENOTEMPTY) return fail(replace ? ERROR_ACCESS_DENIED : ERROR_ALREADY_EXISTS);
+    if (err == EEXIST || err == ENOTEMPTY)
+        return fail(replace ? ERROR_ACCESS_DENIED : ERROR_ALREADY_EXISTS);
     if (err == ENOENT) return fail(ERROR_PATH_NOT_FOUND);
     if (err != EXDEV) return fail_errno(err);
-    if (!(flags & MOVEFILE_COPY_ALLOWED) || !S_ISREG(src.st_mode)) return fail(ERROR_NOT_SAME_DEVICE);
+    if (!(flags & MOVEFILE_COPY_ALLOWED) || !S_ISREG(src.st_mode))
+        return fail(ERROR_NOT_SAME_DEVICE);
     if (!copy_file(from, to, !replace)) return FALSE;
     if (::unlink(from.c_str()) != 0) return fail_errno();
     return TRUE;
@@ -149,7 +154,8 @@ BOOL WINAPI CopyFileW(LPCWSTR existing, LPCWSTR new_name, BOOL fail_if_exists) {
     struct stat opened;
     fstat(out, &opened);
     ShareEntry dst_share;
-    if (!dst_share.acquire(opened.st_dev, opened.st_ino, {false, true, true}, {false, false, false}, out))
+    if (!dst_share.acquire(opened.st_dev, opened.st_ino, {false, true, true}, {false, false, false},
+                           out))
         return fail(ERROR_SHARING_VIOLATION);
 
     if (ftruncate(out, 0) != 0 || !copy_contents(in, out)) {

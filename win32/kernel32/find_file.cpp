@@ -92,7 +92,8 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
     std::wstring_view w(pattern);
     size_t sep = w.find_last_of(L"\\/");
     if (sep == std::wstring_view::npos && w.size() >= 2 && w[1] == L':') sep = 1;
-    std::wstring folder(sep == std::wstring_view::npos ? std::wstring_view() : w.substr(0, sep + 1));
+    std::wstring folder(sep == std::wstring_view::npos ? std::wstring_view()
+                                                       : w.substr(0, sep + 1));
     std::wstring name(sep == std::wstring_view::npos ? w : w.substr(sep + 1));
     if (name.empty()) return fail_handle(ERROR_FILE_NOT_FOUND);
 

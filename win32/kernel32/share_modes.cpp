@@ -78,9 +78,12 @@ bool take_slot(int fd, Slot slot) {
 }
 
 bool conflicts_elsewhere(int fd, const ShareRights& access, const ShareRights& share) {
-    return (access.read && slot_taken(fd, kDeniesRead)) || (access.write && slot_taken(fd, kDeniesWrite)) ||
-           (access.del && slot_taken(fd, kDeniesDelete)) || (!share.read && slot_taken(fd, kHoldsRead)) ||
-           (!share.write && slot_taken(fd, kHoldsWrite)) || (!share.del && slot_taken(fd, kHoldsDelete));
+    return (access.read && slot_taken(fd, kDeniesRead)) ||
+           (access.write && slot_taken(fd, kDeniesWrite)) ||
+           (access.del && slot_taken(fd, kDeniesDelete)) ||
+           (!share.read && slot_taken(fd, kHoldsRead)) ||
+           (!share.write && slot_taken(fd, kHoldsWrite)) ||
+           (!share.del && slot_taken(fd, kHoldsDelete));
 }
 
 // A descriptor of its own for the locks, so they live exactly as long as the entry;
@@ -139,7 +142,8 @@ bool ShareEntry::acquire(dev_t dev, ino_t ino, ShareRights access, ShareRights s
             ::close(lock_fd);
             return false;
         }
-        const bool held[] = {access.read, access.write, access.del, !share.read, !share.write, !share.del};
+        const bool held[] = {access.read, access.write, access.del,
+                             !share.read, !share.write, !share.del};
         for (int slot = kHoldsRead; slot <= kDeniesDelete; ++slot) {
             if (held[slot]) take_slot(lock_fd, static_cast<Slot>(slot));
         }

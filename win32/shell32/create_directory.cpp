@@ -32,16 +32,21 @@ int WINAPI SHCreateDirectoryExW(HWND, LPCWSTR path, const SECURITY_ATTRIBUTES*) 
     std::string dir = w32::to_unix(path);
     if (dir.empty()) return answer(path[1] == L':' ? ERROR_PATH_NOT_FOUND : ERROR_BAD_NETPATH);
     struct stat st;
-    if (stat(dir.c_str(), &st) == 0) return answer(S_ISDIR(st.st_mode) ? ERROR_ALREADY_EXISTS : ERROR_FILE_EXISTS);
+    if (stat(dir.c_str(), &st) == 0)
+        return answer(S_ISDIR(st.st_mode) ? ERROR_ALREADY_EXISTS : ERROR_FILE_EXISTS);
     if (w32::write_protected(dir)) return answer(ERROR_ACCESS_DENIED);
     for (size_t pos = 1; pos <= dir.size(); ++pos) {
         if (pos < dir.size() && dir[pos] != '/') continue;
         std::string prefix = dir.substr(0, pos);
         if (mkdir(prefix.c_str(), 0777) == 0) continue;
-        if (errno != EEXIST) return answer(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : w32::errno_to_win(errno));
-        if (stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return answer(ERROR_PATH_NOT_FOUND);
+        if (errno != EEXIST)
+            return answer(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : w32::errno_to_win(errno));
+        if (stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return answer(ERROR_PATH_NOT_FOUND);
     }
     return answer(ERROR_SUCCESS);
 }
 
-int WINAPI SHCreateDirectory(HWND owner, LPCWSTR path) { return SHCreateDirectoryExW(owner, path, nullptr); }
+int WINAPI SHCreateDirectory(HWND owner, LPCWSTR path) {
+    return SHCreateDirectoryExW(owner, path, nullptr);
+}

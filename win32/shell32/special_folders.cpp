@@ -36,14 +36,21 @@ std::string common_data() {
 
 std::string folder_of(int csidl) {
     switch (csidl) {
-        case CSIDL_APPDATA: return xdg("XDG_DATA_HOME", "/.local/share");
-        case CSIDL_LOCAL_APPDATA: return xdg("XDG_STATE_HOME", "/.local/state");
-        case CSIDL_COMMON_APPDATA: return common_data();
-        case CSIDL_PROFILE: return home();
-        case CSIDL_PERSONAL: return home() + "/Documents";
+        case CSIDL_APPDATA:
+            return xdg("XDG_DATA_HOME", "/.local/share");
+        case CSIDL_LOCAL_APPDATA:
+            return xdg("XDG_STATE_HOME", "/.local/state");
+        case CSIDL_COMMON_APPDATA:
+            return common_data();
+        case CSIDL_PROFILE:
+            return home();
+        case CSIDL_PERSONAL:
+            return home() + "/Documents";
         case CSIDL_DESKTOP:
-        case CSIDL_DESKTOPDIRECTORY: return home() + "/Desktop";
-        default: return {};
+        case CSIDL_DESKTOPDIRECTORY:
+            return home() + "/Desktop";
+        default:
+            return {};
     }
 }
 

@@ -8,7 +8,9 @@ namespace {
 
 TEST(WideFormat, PercentSIsWideAndCapitalSIsNarrow) {
     wchar_t buf[64];
-    ASSERT_EQ(_snwprintf(buf, 64, L"%s|%S|%hs|%ls|%ws", L"wide", "narrow", "\xe4\xb8\xad", L"l", L"w"), 17);
+    ASSERT_EQ(
+        _snwprintf(buf, 64, L"%s|%S|%hs|%ls|%ws", L"wide", "narrow", "\xe4\xb8\xad", L"l", L"w"),
+        17);
     EXPECT_STREQ(buf, L"wide|narrow|\u4E2D|l|w");
 }
 
@@ -29,14 +31,15 @@ TEST(WideFormat, IntegerSizesFollowWindows) {
 
 TEST(WideFormat, WidthPrecisionAndFlags) {
     wchar_t buf[128];
-    _snwprintf(buf, 128, L"[%5s][%-5s][%.2s][%*d][%.1f][%05.1f][%%]", L"ab", L"ab", L"abcdef", 4, 7, 2.25,
-               3.14159);
+    _snwprintf(buf, 128, L"[%5s][%-5s][%.2s][%*d][%.1f][%05.1f][%%]", L"ab", L"ab", L"abcdef", 4, 7,
+               2.25, 3.14159);
     EXPECT_STREQ(buf, L"[   ab][ab   ][ab][   7][2.2][003.1][%]");
 }
 
 TEST(WideFormat, NullStringsPrintAsNull) {
     wchar_t buf[32];
-    _snwprintf(buf, 32, L"%s %S", static_cast<const wchar_t*>(nullptr), static_cast<const char*>(nullptr));
+    _snwprintf(buf, 32, L"%s %S", static_cast<const wchar_t*>(nullptr),
+               static_cast<const char*>(nullptr));
     EXPECT_STREQ(buf, L"(null) (null)");
 }
 

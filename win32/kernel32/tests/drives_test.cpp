@@ -50,7 +50,8 @@ TEST_F(Drives, DrivePathsMapWithEitherSeparator) {
     std::ofstream(dir_.path() + "/d/x.txt") << "x";
     EXPECT_NE(GetFileAttributesW(L"D:\\x.txt"), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW(L"D:/x.txt"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesW(L"d:\\..\\x.txt"), INVALID_FILE_ATTRIBUTES);  // never above the root
+    EXPECT_NE(GetFileAttributesW(L"d:\\..\\x.txt"),
+              INVALID_FILE_ATTRIBUTES);  // never above the root
     std::wstring via_z = L"Z:" + std::wstring(dir_.path().begin(), dir_.path().end()) + L"/d/x.txt";
     EXPECT_NE(GetFileAttributesW(via_z.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(L"C:\\x.txt"), INVALID_FILE_ATTRIBUTES);

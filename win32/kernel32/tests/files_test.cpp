@@ -35,7 +35,8 @@ protected:
     }
 
     static HANDLE open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) {
-        return CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     }
 
     FileTestFolder dir_;
@@ -175,7 +176,8 @@ TEST_F(Files, ShareModesRefuseConflictingOpens) {
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     // A reader that lets others read and write fits; one that denies reading does not.
-    HANDLE reader = open(L"T:\\s.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    HANDLE reader =
+        open(L"T:\\s.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     EXPECT_NE(reader, INVALID_HANDLE_VALUE);
     EXPECT_EQ(open(L"T:\\s.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
@@ -194,7 +196,8 @@ TEST_F(Files, RefusedCreateAlwaysLeavesTheContents) {
     write_unix("k.txt", "kept");
     HANDLE holder = open(L"T:\\k.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(open(L"T:\\k.txt", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open(L"T:\\k.txt", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     CloseHandle(holder);
     EXPECT_EQ(read_unix("k.txt"), "kept");
@@ -283,7 +286,8 @@ TEST_F(Files, ReadOnlyAttributeFollowsTheWriteBitsAndGuardsTheFile) {
     write_unix("ro.txt", "x");
     EXPECT_EQ(GetFileAttributesW(L"T:\\ro.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
     ASSERT_TRUE(SetFileAttributesW(L"T:\\ro.txt", FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\ro.txt") & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(GetFileAttributesW(L"T:\\ro.txt") & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     struct stat st;
     ASSERT_EQ(stat(unix("ro.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0222, 0u);
@@ -308,7 +312,8 @@ TEST_F(Files, SymbolicLinksShowAsReparsePoints) {
     ASSERT_EQ(symlink(unix("file.txt").c_str(), unix("filelink").c_str()), 0);
     EXPECT_EQ(GetFileAttributesW(L"T:\\dirlink"),
               static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\filelink"), static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT));
+    EXPECT_EQ(GetFileAttributesW(L"T:\\filelink"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT));
     EXPECT_EQ(GetFileAttributesW(L"T:\\target"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
@@ -317,7 +322,8 @@ TEST_F(Files, RemovingALinkToAFolderKeepsTheFolder) {
     ASSERT_EQ(symlink(unix("target").c_str(), unix("link").c_str()), 0);
     EXPECT_TRUE(RemoveDirectoryW(L"T:\\link"));
     EXPECT_EQ(GetFileAttributesW(L"T:\\link"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(GetFileAttributesW(L"T:\\target\\inner"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(GetFileAttributesW(L"T:\\target\\inner"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
 TEST_F(Files, CreateDirectoryReportsExistingAndMissingParents) {
@@ -360,7 +366,8 @@ TEST_F(Files, RelativePathsFollowTheCurrentFolder) {
 
     ASSERT_TRUE(SetCurrentDirectoryW(L"deeper"));
     EXPECT_NE(GetFileAttributesW(L"..\\rel.txt"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesW(L"\\work\\rel.txt"), INVALID_FILE_ATTRIBUTES);  // rooted: same drive
+    EXPECT_NE(GetFileAttributesW(L"\\work\\rel.txt"),
+              INVALID_FILE_ATTRIBUTES);  // rooted: same drive
     EXPECT_FALSE(SetCurrentDirectoryW(L"T:\\work\\rel.txt"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
     EXPECT_FALSE(SetCurrentDirectoryW(L"T:\\gone"));

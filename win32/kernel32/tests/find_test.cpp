@@ -65,7 +65,8 @@ TEST_F(Find, EntriesCarryAttributesSizesAndTimes) {
 
     h = FindFirstFileW(L"T:\\list\\S*", &data);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
     FindClose(h);
 }
 

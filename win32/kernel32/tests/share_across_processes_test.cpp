@@ -70,10 +70,12 @@ TEST_F(ShareAcrossProcesses, FileHeldWithoutShareDeleteCannotBeRenamedOrDeleted)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_FALSE(DeleteFileW(L"T:\\held.dat"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(CreateFileW(L"T:\\held.dat", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+    EXPECT_EQ(CreateFileW(L"T:\\held.dat", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    HANDLE reader = CreateFileW(L"T:\\held.dat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE reader = CreateFileW(L"T:\\held.dat", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(reader, INVALID_HANDLE_VALUE);
     CloseHandle(reader);
 
@@ -83,7 +85,8 @@ TEST_F(ShareAcrossProcesses, FileHeldWithoutShareDeleteCannotBeRenamedOrDeleted)
 }
 
 TEST_F(ShareAcrossProcesses, ChildIsRefusedWhatThisProcessDenies) {
-    HANDLE mine = CreateFileW(L"T:\\held.dat", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE mine =
+        CreateFileW(L"T:\\held.dat", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(mine, INVALID_HANDLE_VALUE);
     {
         Holder child(L"T:\\held.dat", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);

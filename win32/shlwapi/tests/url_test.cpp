@@ -9,7 +9,9 @@ namespace {
 
 TEST(UrlUnescape, InPlaceStopsAtTheQueryWhenAsked) {
     wchar_t url[] = L"/dl/my%20game%2Fv1.exe?name=a%20b#frag%20x";
-    ASSERT_EQ(UrlUnescapeW(url, nullptr, nullptr, URL_UNESCAPE_INPLACE | URL_DONT_UNESCAPE_EXTRA_INFO), S_OK);
+    ASSERT_EQ(
+        UrlUnescapeW(url, nullptr, nullptr, URL_UNESCAPE_INPLACE | URL_DONT_UNESCAPE_EXTRA_INFO),
+        S_OK);
     EXPECT_STREQ(url, L"/dl/my game/v1.exe?name=a%20b#frag%20x");
 
     wchar_t hash[] = L"a%41#b%41";
