@@ -7,6 +7,8 @@
 #include <w32/text.h>
 #include <w32/wildcard.h>
 
+#include "kernel32/case_fold.h"
+
 #include <dirent.h>
 #include <errno.h>
 

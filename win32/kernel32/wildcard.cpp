@@ -1,15 +1,9 @@
 #include <w32/wildcard.h>
 
-#include <locale.h>
-#include <wctype.h>
+#include "kernel32/case_fold.h"
 
 namespace w32 {
 namespace {
-
-locale_t unicode_locale() {
-    static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    return loc;
-}
 
 bool glob(std::wstring_view p, std::wstring_view s) {
     size_t pi = 0, si = 0;
@@ -33,20 +27,6 @@ bool glob(std::wstring_view p, std::wstring_view s) {
 }
 
 }  // namespace
-
-wchar_t fold_case(wchar_t c) {
-    if (c < 0x80) return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
-    locale_t loc = unicode_locale();
-    return loc ? static_cast<wchar_t>(towupper_l(static_cast<wint_t>(c), loc)) : c;
-}
-
-bool equal_no_case(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (fold_case(a[i]) != fold_case(b[i])) return false;
-    }
-    return true;
-}
 
 bool has_wildcards(std::wstring_view pattern) {
     return pattern.find_first_of(L"*?") != std::wstring_view::npos;

@@ -5,10 +5,6 @@
 
 namespace w32 {
 
-// Upper case of c by Unicode rules, whatever locale the process has set.
-wchar_t fold_case(wchar_t c);
-bool equal_no_case(std::wstring_view a, std::wstring_view b);
-
 bool has_wildcards(std::wstring_view pattern);
 
 // '*' matches any run of characters, '?' exactly one. As on Windows, "*.*" matches
