@@ -6,4 +6,6 @@
 
 W32_BEGIN_C
 LPWSTR WINAPI GetCommandLineW(void);
+DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path);
 W32_END_C

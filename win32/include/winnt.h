@@ -127,3 +127,20 @@ typedef const CLSID& REFCLSID;
 
 #define DUPLICATE_CLOSE_SOURCE 0x00000001
 #define DUPLICATE_SAME_ACCESS 0x00000002
+
+// Positioned or asynchronous I/O record (ReadFile, WriteFile, DeviceIoControl).
+#ifndef W32_OVERLAPPED_DEFINED
+#define W32_OVERLAPPED_DEFINED
+typedef struct _OVERLAPPED {
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    union {
+        struct {
+            DWORD Offset;
+            DWORD OffsetHigh;
+        };
+        PVOID Pointer;
+    };
+    HANDLE hEvent;
+} OVERLAPPED, *LPOVERLAPPED;
+#endif

@@ -55,18 +55,27 @@ std::vector<Drive> build_table(const char* spec) {
         pos = end + 1;
         auto eq = item.find('=');
         if (eq != 1 || !isalpha(static_cast<unsigned char>(item[0]))) continue;
-        std::string folder = item.substr(2);
+        // The folder, then ":type" and ":ro" in any order.
+        std::string rest = item.substr(2);
+        size_t colon = rest.find(':');
+        std::string folder = rest.substr(0, colon);
         UINT type = DRIVE_FIXED;
-        auto colon = folder.rfind(':');
-        if (colon != std::string::npos) {
-            type = parse_type(folder.substr(colon + 1));
-            folder.resize(colon);
+        bool read_only = false;
+        while (colon != std::string::npos) {
+            size_t next = rest.find(':', colon + 1);
+            std::string opt = rest.substr(colon + 1, next == std::string::npos ? next : next - colon - 1);
+            if (opt == "ro") {
+                read_only = true;
+            } else if (!opt.empty()) {
+                type = parse_type(opt);
+            }
+            colon = next;
         }
         if (folder.empty() || folder[0] != '/') continue;
         wchar_t letter = static_cast<wchar_t>(toupper(static_cast<unsigned char>(item[0])));
         bool dup = false;
         for (auto& d : out) dup = dup || d.letter == letter;
-        if (!dup) out.push_back({letter, strip_trailing_slash(folder), type});
+        if (!dup) out.push_back({letter, strip_trailing_slash(folder), type, read_only});
     }
     std::sort(out.begin(), out.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     return out;
@@ -164,25 +173,38 @@ std::string to_unix(std::wstring_view win) {
     return out;
 }
 
-std::wstring to_windows(const std::string& unix_path) {
+namespace {
+
+// The absolute, lexically normalised form of a Linux path.
+std::string absolute_normal(const std::string& unix_path) {
     std::string abs = unix_path;
     if (abs.empty() || abs[0] != '/') {
         char buf[4096];
         if (!getcwd(buf, sizeof buf)) return {};
         abs = std::string(buf) + (abs.empty() ? "" : "/" + abs);
     }
-    std::wstring norm_w = from_utf8(abs);
-    std::string norm = normalise(norm_w);
-    if (norm.empty()) norm = "/";
+    std::string norm = normalise(from_utf8(abs));
+    return norm.empty() ? "/" : norm;
+}
 
+const Drive* closest_drive(const std::vector<Drive>& table, const std::string& norm) {
     const Drive* best = nullptr;
-    auto table = drives();
     for (auto& d : table) {
         bool inside = d.root == "/" || norm == d.root ||
                       (norm.size() > d.root.size() && norm.compare(0, d.root.size(), d.root) == 0 &&
                        norm[d.root.size()] == '/');
         if (inside && (!best || d.root.size() > best->root.size())) best = &d;
     }
+    return best;
+}
+
+}  // namespace
+
+std::wstring to_windows(const std::string& unix_path) {
+    std::string norm = absolute_normal(unix_path);
+    if (norm.empty()) return {};
+    auto table = drives();
+    const Drive* best = closest_drive(table, norm);
     if (!best) return {};
     std::string rest = best->root == "/" ? norm : norm.substr(best->root.size());
     std::wstring out;
@@ -193,6 +215,29 @@ std::wstring to_windows(const std::string& unix_path) {
         if (ch == L'/') ch = L'\\';
     if (wrest.empty()) wrest = L"\\";
     return out + wrest;
+}
+
+bool drive_of(const std::string& unix_path, Drive* out) {
+    std::string norm = absolute_normal(unix_path);
+    if (norm.empty()) return false;
+    auto table = drives();
+    const Drive* best = closest_drive(table, norm);
+    if (!best) return false;
+    if (out) *out = *best;
+    return true;
+}
+
+bool is_drive_root(const std::string& unix_path) {
+    std::string norm = absolute_normal(unix_path);
+    for (auto& d : drives()) {
+        if (d.root == norm) return true;
+    }
+    return false;
+}
+
+bool write_protected(const std::string& unix_path) {
+    Drive d;
+    return drive_of(unix_path, &d) && d.read_only;
 }
 
 }  // namespace w32
