@@ -1,0 +1,103 @@
+// The record behind each HWND and the table that maps handles to records.
+//
+// Records, the class list and the z-order lists are guarded by user_mutex(); window
+// procedures are never called with it held. HWND values are small and 32-bit: the low
+// word names a slot, the high word a generation, so a stale handle never names the
+// slot's next window. A window of another process found through the rendezvous gets a
+// slot of its own here (a remote proxy), so its HWND cannot collide with a local one.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace w32::user {
+
+class Queue;
+struct WindowClass;
+
+enum class WindowKind { Normal, Desktop, MessageRoot, Remote };
+
+struct Window {
+    HWND hwnd = nullptr;
+    WindowKind kind = WindowKind::Normal;
+    std::shared_ptr<WindowClass> cls;
+    std::shared_ptr<Queue> queue;  // the owning thread's queue
+    DWORD tid = 0;
+    DWORD pid = 0;
+    HWND parent = nullptr;  // the desktop for top-level windows, the message root for message-only ones
+    HWND owner = nullptr;
+    std::vector<HWND> children;  // z-order, front first
+    DWORD style = 0;
+    DWORD ex_style = 0;
+    WNDPROC proc = nullptr;
+    HINSTANCE instance = nullptr;
+    LONG_PTR id = 0;
+    LONG_PTR user_data = 0;
+    std::vector<BYTE> extra;
+    std::wstring text;
+    RECT rect{};    // window rectangle in the parent's client coordinates
+    RECT client{};  // client rectangle, same coordinates
+    RECT normal{};  // where a minimised or maximised window returns to
+    HWND last_active_popup = nullptr;
+    bool destroying = false;
+    // Remote proxies: the owner process and its own handle value.
+    uint32_t remote_hwnd = 0;
+    std::wstring remote_class;
+};
+
+using WindowPtr = std::shared_ptr<Window>;
+
+std::mutex& user_mutex();
+
+// The rest of these run with user_mutex() held.
+WindowPtr find_window_locked(HWND hwnd);
+// Gives the record a handle; null when the table is full.
+HWND add_window_locked(const WindowPtr& w);
+void remove_window_locked(HWND hwnd);
+WindowPtr desktop_locked();
+WindowPtr message_root_locked();
+HWND& foreground_locked();
+HCURSOR& cursor_locked();
+
+bool is_top_level_locked(const Window& w);
+bool is_descendant_locked(HWND child, HWND ancestor);
+void collect_descendants_locked(HWND hwnd, std::vector<HWND>* out);
+// Screen position of the window's client origin.
+POINT client_origin_locked(const Window& w);
+// Moves hwnd within its parent's z-order list: HWND_TOP, HWND_BOTTOM or after a
+// sibling, keeping topmost top-level windows in front of the others.
+void place_in_zorder_locked(Window& w, HWND insert_after);
+void unlink_from_parent_locked(Window& w);
+
+// Flags of WM_WINDOWPOSCHANGED beside the public SWP_ ones: the client area kept its
+// size, or its place. DefWindowProcW then sends no WM_SIZE, or no WM_MOVE.
+constexpr UINT kSwpNoClientSize = 0x0800;
+constexpr UINT kSwpNoClientMove = 0x1000;
+
+// Makes hwnd's top-level window the foreground window and brings it to the front.
+void activate_locked(Window& top);
+
+// Frame thickness that a style adds around the client area (left, top, right, bottom).
+RECT frame_insets(DWORD style, DWORD ex_style, bool menu);
+RECT screen_rect();
+
+// Locks for one lookup; null when hwnd names no window.
+WindowPtr find_window(HWND hwnd);
+// find_window, but sets ERROR_INVALID_WINDOW_HANDLE when there is none, and refuses
+// the pseudo windows (desktop, message root, remote proxies) unless any_kind.
+WindowPtr get_window(HWND hwnd, bool any_kind = false);
+
+// Drops the windows of a thread that ended, without messages.
+void forget_thread_windows(DWORD tid);
+// Writes this process's top-level windows where the user's other processes find them.
+void publish_windows();
+
+// Calls the window's current procedure on this thread (0 when it has none).
+LRESULT call_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+
+}  // namespace w32::user

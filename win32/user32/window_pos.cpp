@@ -1,0 +1,318 @@
+// Placement, z-order, visibility, minimised and maximised states, and the foreground.
+#include "window.h"
+
+#include <algorithm>
+
+namespace w32::user {
+
+namespace {
+
+constexpr RECT kMinimizedRect{-32000, -32000, -32000 + 160, -32000 + 28};
+
+LONG width_of(const RECT& r) { return r.right - r.left; }
+LONG height_of(const RECT& r) { return r.bottom - r.top; }
+
+WindowPtr top_level_of_locked(WindowPtr w) {
+    while (w && w->kind == WindowKind::Normal && !is_top_level_locked(*w)) {
+        auto parent = find_window_locked(w->parent);
+        if (!parent || parent->kind != WindowKind::Normal) break;
+        w = parent;
+    }
+    return w;
+}
+
+void reorder_locked(Window& w, HWND insert_after, bool top_level) {
+    if (top_level) {
+        if (insert_after == HWND_TOPMOST) {
+            w.ex_style |= WS_EX_TOPMOST;
+            insert_after = HWND_TOP;
+        } else if (insert_after == HWND_NOTOPMOST) {
+            if (!(w.ex_style & WS_EX_TOPMOST)) return;  // already ordinary: stays where it is
+            w.ex_style &= ~WS_EX_TOPMOST;
+            insert_after = HWND_TOP;
+        } else if (insert_after == HWND_BOTTOM) {
+            w.ex_style &= ~WS_EX_TOPMOST;
+        }
+    } else if (insert_after == HWND_TOPMOST || insert_after == HWND_NOTOPMOST) {
+        insert_after = HWND_TOP;
+    }
+    place_in_zorder_locked(w, insert_after);
+}
+
+}  // namespace
+
+void activate_locked(Window& top) {
+    foreground_locked() = top.hwnd;
+    place_in_zorder_locked(top, HWND_TOP);
+    if (auto owner = find_window_locked(top.owner)) owner->last_active_popup = top.hwnd;
+}
+
+}  // namespace w32::user
+
+using namespace w32::user;
+
+BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UINT flags) {
+    auto w = get_window(hwnd);
+    if (!w) return FALSE;
+    WINDOWPOS wp{hwnd, insert_after, x, y, cx < 0 ? 0 : cx, cy < 0 ? 0 : cy,
+                 flags & ~(kSwpNoClientSize | kSwpNoClientMove)};
+    RECT old_rect, old_client;
+    {
+        std::lock_guard lock(user_mutex());
+        old_rect = w->rect;
+        old_client = w->client;
+        const bool visible = (w->style & WS_VISIBLE) != 0;
+        if (visible) wp.flags &= ~SWP_SHOWWINDOW;
+        else wp.flags &= ~SWP_HIDEWINDOW;
+        if (wp.cx == width_of(old_rect) && wp.cy == height_of(old_rect)) wp.flags |= SWP_NOSIZE;
+        if (wp.x == old_rect.left && wp.y == old_rect.top) wp.flags |= SWP_NOMOVE;
+        if (insert_after == hwnd) wp.flags |= SWP_NOZORDER;
+        if (!is_top_level_locked(*w)) wp.flags |= SWP_NOACTIVATE;
+    }
+    if (!(wp.flags & SWP_NOSENDCHANGING)) {
+        SendMessageW(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&wp));
+    }
+    RECT rect = old_rect;
+    if (!(wp.flags & SWP_NOMOVE)) {
+        rect.left = wp.x;
+        rect.top = wp.y;
+    }
+    const LONG width = (wp.flags & SWP_NOSIZE) ? width_of(old_rect) : std::max(wp.cx, 0);
+    const LONG height = (wp.flags & SWP_NOSIZE) ? height_of(old_rect) : std::max(wp.cy, 0);
+    rect.right = rect.left + width;
+    rect.bottom = rect.top + height;
+
+    RECT client;
+    if (!(wp.flags & SWP_NOSIZE) || (wp.flags & SWP_FRAMECHANGED)) {
+        NCCALCSIZE_PARAMS params{};
+        params.rgrc[0] = rect;
+        params.rgrc[1] = old_rect;
+        params.rgrc[2] = old_client;
+        params.lppos = &wp;
+        SendMessageW(hwnd, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
+        client = params.rgrc[0];
+    } else {
+        const LONG dx = rect.left - old_rect.left, dy = rect.top - old_rect.top;
+        client = RECT{old_client.left + dx, old_client.top + dy, old_client.right + dx,
+                      old_client.bottom + dy};
+    }
+    {
+        std::lock_guard lock(user_mutex());
+        if (find_window_locked(hwnd) != w) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+        const bool top_level = is_top_level_locked(*w);
+        w->rect = rect;
+        w->client = client;
+        if (!(wp.flags & SWP_NOZORDER)) reorder_locked(*w, wp.hwndInsertAfter, top_level);
+        if (wp.flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
+        if (wp.flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
+        if (!(wp.flags & SWP_NOACTIVATE) && top_level && (w->style & WS_VISIBLE)) {
+            foreground_locked() = hwnd;
+            if (auto owner = find_window_locked(w->owner)) owner->last_active_popup = hwnd;
+        }
+        if (width_of(client) == width_of(old_client) && height_of(client) == height_of(old_client))
+            wp.flags |= kSwpNoClientSize;
+        if (client.left == old_client.left && client.top == old_client.top)
+            wp.flags |= kSwpNoClientMove;
+    }
+    SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
+    return TRUE;
+}
+
+BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW);
+    return SetWindowPos(hwnd, nullptr, x, y, width, height, flags);
+}
+
+BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
+    auto w = get_window(hwnd);
+    if (!w) return FALSE;
+    bool was_visible, minimized, maximized, top_level;
+    RECT rect, normal, maximized_rect;
+    {
+        std::lock_guard lock(user_mutex());
+        was_visible = (w->style & WS_VISIBLE) != 0;
+        minimized = (w->style & WS_MINIMIZE) != 0;
+        maximized = (w->style & WS_MAXIMIZE) != 0;
+        top_level = is_top_level_locked(*w);
+        rect = w->rect;
+        normal = (minimized || maximized) ? w->normal : w->rect;
+        auto parent = find_window_locked(w->parent);
+        maximized_rect = top_level || !parent
+                             ? screen_rect()
+                             : RECT{0, 0, width_of(parent->client), height_of(parent->client)};
+    }
+    UINT flags = SWP_NOSIZE | SWP_NOMOVE;
+    RECT target = rect;
+    DWORD set_style = 0, clear_style = 0;
+    bool show = true;
+    switch (cmd_show) {
+        case SW_HIDE:
+            if (!was_visible) return FALSE;
+            show = false;
+            flags |= SWP_HIDEWINDOW | SWP_NOZORDER | SWP_NOACTIVATE;
+            break;
+        case SW_SHOWMINIMIZED:
+        case SW_MINIMIZE:
+        case SW_SHOWMINNOACTIVE:
+        case SW_FORCEMINIMIZE:
+            flags |= SWP_NOZORDER | SWP_NOACTIVATE;
+            if (!minimized) {
+                flags = (flags & ~(SWP_NOSIZE | SWP_NOMOVE)) | SWP_FRAMECHANGED;
+                target = kMinimizedRect;
+                set_style = WS_MINIMIZE;
+                clear_style = WS_MAXIMIZE;
+            }
+            break;
+        case SW_SHOWMAXIMIZED:
+            if (!maximized) {
+                flags = SWP_FRAMECHANGED;
+                target = maximized_rect;
+                set_style = WS_MAXIMIZE;
+                clear_style = WS_MINIMIZE;
+            }
+            break;
+        case SW_SHOWNORMAL:
+        case SW_RESTORE:
+        case SW_SHOWDEFAULT:
+        case SW_SHOWNOACTIVATE:
+            if (cmd_show == SW_SHOWNOACTIVATE) flags |= SWP_NOZORDER | SWP_NOACTIVATE;
+            if (minimized || maximized) {
+                flags = (flags & ~(SWP_NOSIZE | SWP_NOMOVE)) | SWP_FRAMECHANGED;
+                target = normal;
+                clear_style = WS_MINIMIZE | WS_MAXIMIZE;
+            }
+            break;
+        case SW_SHOW: break;
+        case SW_SHOWNA: flags |= SWP_NOZORDER | SWP_NOACTIVATE; break;
+        default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
+    }
+    if (!top_level) flags |= SWP_NOZORDER | SWP_NOACTIVATE;
+    if (show) flags |= SWP_SHOWWINDOW;
+    if (show != was_visible) SendMessageW(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+    if (set_style || clear_style) {
+        std::lock_guard lock(user_mutex());
+        if (!(w->style & (WS_MINIMIZE | WS_MAXIMIZE))) w->normal = w->rect;
+        w->style = (w->style & ~clear_style) | set_style;
+    }
+    SetWindowPos(hwnd, HWND_TOP, target.left, target.top, width_of(target), height_of(target),
+                 flags);
+    return was_visible ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsWindowVisible(HWND hwnd) {
+    std::lock_guard lock(user_mutex());
+    auto w = find_window_locked(hwnd);
+    if (!w || w->kind == WindowKind::Remote || w->kind == WindowKind::MessageRoot) return FALSE;
+    while (w && w->kind == WindowKind::Normal) {
+        if (!(w->style & WS_VISIBLE)) return FALSE;
+        w = find_window_locked(w->parent);
+    }
+    return w && w->kind == WindowKind::Desktop ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsIconic(HWND hwnd) {
+    std::lock_guard lock(user_mutex());
+    auto w = find_window_locked(hwnd);
+    return w && (w->style & WS_MINIMIZE) ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsZoomed(HWND hwnd) {
+    std::lock_guard lock(user_mutex());
+    auto w = find_window_locked(hwnd);
+    return w && (w->style & WS_MAXIMIZE) ? TRUE : FALSE;
+}
+
+BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect) {
+    if (!rect) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    auto w = get_window(hwnd, true);
+    if (!w) return FALSE;
+    std::lock_guard lock(user_mutex());
+    *rect = w->rect;
+    auto parent = find_window_locked(w->parent);
+    if (parent && parent->kind == WindowKind::Normal) {
+        POINT origin = client_origin_locked(*parent);
+        rect->left += origin.x;
+        rect->right += origin.x;
+        rect->top += origin.y;
+        rect->bottom += origin.y;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
+    if (!rect) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    auto w = get_window(hwnd, true);
+    if (!w) return FALSE;
+    std::lock_guard lock(user_mutex());
+    *rect = RECT{0, 0, width_of(w->client), height_of(w->client)};
+    return TRUE;
+}
+
+BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point) {
+    auto w = get_window(hwnd, true);
+    if (!w || !point) return FALSE;
+    std::lock_guard lock(user_mutex());
+    POINT origin = client_origin_locked(*w);
+    point->x += origin.x;
+    point->y += origin.y;
+    return TRUE;
+}
+
+BOOL WINAPI ScreenToClient(HWND hwnd, LPPOINT point) {
+    auto w = get_window(hwnd, true);
+    if (!w || !point) return FALSE;
+    std::lock_guard lock(user_mutex());
+    POINT origin = client_origin_locked(*w);
+    point->x -= origin.x;
+    point->y -= origin.y;
+    return TRUE;
+}
+
+BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD ex_style) {
+    if (!rect) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    RECT inset = frame_insets(style, ex_style, menu != FALSE);
+    rect->left -= inset.left;
+    rect->top -= inset.top;
+    rect->right += inset.right;
+    rect->bottom += inset.bottom;
+    return TRUE;
+}
+
+BOOL WINAPI SetForegroundWindow(HWND hwnd) {
+    auto w = get_window(hwnd);
+    if (!w) return FALSE;
+    std::lock_guard lock(user_mutex());
+    auto top = top_level_of_locked(w);
+    if (!top || !is_top_level_locked(*top)) return FALSE;
+    activate_locked(*top);
+    return TRUE;
+}
+
+HWND WINAPI GetForegroundWindow(void) {
+    std::lock_guard lock(user_mutex());
+    HWND h = foreground_locked();
+    return find_window_locked(h) ? h : nullptr;
+}
+
+HWND WINAPI GetLastActivePopup(HWND hwnd) {
+    auto w = get_window(hwnd);
+    if (!w) return nullptr;
+    std::lock_guard lock(user_mutex());
+    auto popup = find_window_locked(w->last_active_popup);
+    if (popup && popup->kind == WindowKind::Normal && popup->owner == hwnd &&
+        (popup->style & WS_VISIBLE) && !(popup->style & WS_DISABLED))
+        return popup->hwnd;
+    return hwnd;
+}

@@ -1,0 +1,255 @@
+#include "window.h"
+
+#include "message_queue.h"
+#include "remote_windows.h"
+#include "window_class.h"
+
+#include <algorithm>
+
+namespace w32::user {
+
+namespace {
+
+constexpr size_t kMaxWindows = 0x7FFE;
+constexpr uint32_t kMaxGeneration = 0x7FFF;
+
+struct Table {
+    std::vector<WindowPtr> slots;
+    std::vector<uint32_t> generation;
+    std::vector<size_t> free_slots;
+    WindowPtr desktop;
+    WindowPtr message_root;
+    HWND foreground = nullptr;
+    HCURSOR cursor = nullptr;
+};
+
+Table& table() {
+    static auto* t = new Table;  // never destroyed: threads may outlive static dtors
+    return *t;
+}
+
+bool decode(HWND h, size_t* slot, uint32_t* gen) {
+    auto v = reinterpret_cast<uintptr_t>(h);
+    if (v > 0xFFFFFFFFu) return false;
+    auto lo = static_cast<uint32_t>(v & 0xFFFF);
+    auto hi = static_cast<uint32_t>(v >> 16);
+    if (lo == 0 || (lo & 1) || hi == 0 || hi > kMaxGeneration) return false;
+    *slot = lo / 2 - 1;
+    *gen = hi;
+    return true;
+}
+
+WindowPtr make_pseudo(WindowKind kind, const RECT& rect) {
+    auto w = std::make_shared<Window>();
+    w->kind = kind;
+    w->pid = GetCurrentProcessId();
+    w->rect = rect;
+    w->client = rect;
+    w->style = kind == WindowKind::Desktop ? (WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN) : WS_POPUP;
+    add_window_locked(w);
+    return w;
+}
+
+std::mutex& publish_mutex() {
+    static auto* mu = new std::mutex;
+    return *mu;
+}
+
+}  // namespace
+
+std::mutex& user_mutex() {
+    static auto* mu = new std::mutex;
+    return *mu;
+}
+
+WindowPtr find_window_locked(HWND hwnd) {
+    size_t slot;
+    uint32_t gen;
+    if (!decode(hwnd, &slot, &gen)) return nullptr;
+    auto& t = table();
+    if (slot >= t.slots.size() || t.generation[slot] != gen) return nullptr;
+    return t.slots[slot];
+}
+
+HWND add_window_locked(const WindowPtr& w) {
+    auto& t = table();
+    size_t slot;
+    if (!t.free_slots.empty()) {
+        slot = t.free_slots.back();
+        t.free_slots.pop_back();
+    } else {
+        if (t.slots.size() >= kMaxWindows) return nullptr;
+        slot = t.slots.size();
+        t.slots.emplace_back();
+        t.generation.push_back(1);
+    }
+    t.slots[slot] = w;
+    w->hwnd = reinterpret_cast<HWND>(
+        static_cast<uintptr_t>((t.generation[slot] << 16) | ((slot + 1) * 2)));
+    return w->hwnd;
+}
+
+void remove_window_locked(HWND hwnd) {
+    size_t slot;
+    uint32_t gen;
+    if (!decode(hwnd, &slot, &gen)) return;
+    auto& t = table();
+    if (slot >= t.slots.size() || t.generation[slot] != gen) return;
+    t.slots[slot].reset();
+    t.generation[slot] = gen >= kMaxGeneration ? 1 : gen + 1;
+    t.free_slots.push_back(slot);
+    if (t.foreground == hwnd) t.foreground = nullptr;
+}
+
+WindowPtr desktop_locked() {
+    auto& t = table();
+    if (!t.desktop) t.desktop = make_pseudo(WindowKind::Desktop, screen_rect());
+    return t.desktop;
+}
+
+WindowPtr message_root_locked() {
+    auto& t = table();
+    if (!t.message_root) t.message_root = make_pseudo(WindowKind::MessageRoot, RECT{});
+    return t.message_root;
+}
+
+HWND& foreground_locked() { return table().foreground; }
+
+HCURSOR& cursor_locked() { return table().cursor; }
+
+bool is_top_level_locked(const Window& w) {
+    return w.kind == WindowKind::Normal && w.parent == desktop_locked()->hwnd;
+}
+
+bool is_descendant_locked(HWND child, HWND ancestor) {
+    auto w = find_window_locked(child);
+    while (w && w->parent) {
+        if (w->parent == ancestor) return true;
+        w = find_window_locked(w->parent);
+    }
+    return false;
+}
+
+void collect_descendants_locked(HWND hwnd, std::vector<HWND>* out) {
+    auto w = find_window_locked(hwnd);
+    if (!w) return;
+    for (HWND child : w->children) {
+        out->push_back(child);
+        collect_descendants_locked(child, out);
+    }
+}
+
+POINT client_origin_locked(const Window& w) {
+    POINT p{w.client.left, w.client.top};
+    auto parent = find_window_locked(w.parent);
+    while (parent && parent->kind == WindowKind::Normal) {
+        p.x += parent->client.left;
+        p.y += parent->client.top;
+        parent = find_window_locked(parent->parent);
+    }
+    return p;
+}
+
+void unlink_from_parent_locked(Window& w) {
+    if (auto parent = find_window_locked(w.parent)) std::erase(parent->children, w.hwnd);
+}
+
+void place_in_zorder_locked(Window& w, HWND insert_after) {
+    auto parent = find_window_locked(w.parent);
+    if (!parent) return;
+    auto& list = parent->children;
+    std::erase(list, w.hwnd);
+    const bool banded = parent->kind == WindowKind::Desktop;
+    auto is_topmost = [&](HWND h) {
+        auto s = find_window_locked(h);
+        return banded && s && (s->ex_style & WS_EX_TOPMOST);
+    };
+    // The first window that is not topmost: where the ordinary band starts.
+    size_t band = 0;
+    while (band < list.size() && is_topmost(list[band])) ++band;
+    const bool topmost = banded && (w.ex_style & WS_EX_TOPMOST);
+
+    size_t pos;
+    if (insert_after == HWND_TOP) {
+        pos = topmost ? 0 : band;
+    } else if (insert_after == HWND_BOTTOM) {
+        pos = list.size();
+    } else {
+        auto it = std::find(list.begin(), list.end(), insert_after);
+        pos = it == list.end() ? (topmost ? 0 : band) : static_cast<size_t>(it - list.begin()) + 1;
+    }
+    if (topmost) pos = std::min(pos, band);
+    else pos = std::max(pos, band);
+    list.insert(list.begin() + static_cast<std::ptrdiff_t>(pos), w.hwnd);
+}
+
+RECT frame_insets(DWORD style, DWORD ex_style, bool menu) {
+    LONG edge = 0;
+    if (style & WS_THICKFRAME) {
+        edge = 8;
+    } else if ((style & WS_DLGFRAME) || (ex_style & WS_EX_DLGMODALFRAME)) {
+        edge = 3;
+    } else if (style & WS_BORDER) {
+        edge = 1;
+    }
+    if (ex_style & WS_EX_CLIENTEDGE) edge += 2;
+    if (ex_style & WS_EX_STATICEDGE) edge += 1;
+    RECT r{edge, edge, edge, edge};
+    if ((style & WS_CAPTION) == WS_CAPTION) r.top += (ex_style & WS_EX_TOOLWINDOW) ? 17 : 23;
+    if (menu) r.top += 20;
+    return r;
+}
+
+RECT screen_rect() { return RECT{0, 0, 1280, 800}; }
+
+WindowPtr find_window(HWND hwnd) {
+    std::lock_guard lock(user_mutex());
+    return find_window_locked(hwnd);
+}
+
+WindowPtr get_window(HWND hwnd, bool any_kind) {
+    auto w = find_window(hwnd);
+    if (!w || (!any_kind && w->kind != WindowKind::Normal)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    return w;
+}
+
+void forget_thread_windows(DWORD tid) {
+    bool top_level = false;
+    {
+        std::lock_guard lock(user_mutex());
+        auto& t = table();
+        std::vector<WindowPtr> gone;
+        for (auto& w : t.slots) {
+            if (w && w->kind == WindowKind::Normal && w->tid == tid) gone.push_back(w);
+        }
+        for (auto& w : gone) {
+            top_level = top_level || is_top_level_locked(*w);
+            unlink_from_parent_locked(*w);
+            if (w->cls) --w->cls->windows;
+            remove_window_locked(w->hwnd);
+        }
+    }
+    if (top_level) publish_windows();
+}
+
+void publish_windows() {
+    std::lock_guard publishing(publish_mutex());
+    std::vector<remote::Entry> mine;
+    {
+        std::lock_guard lock(user_mutex());
+        auto desktop = desktop_locked();
+        for (HWND h : desktop->children) {
+            auto w = find_window_locked(h);
+            if (!w || w->destroying) continue;
+            mine.push_back(remote::Entry{GetCurrentProcessId(), w->tid,
+                                         static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h)),
+                                         w->cls->name, w->text});
+        }
+    }
+    remote::publish(mine);
+}
+
+}  // namespace w32::user
