@@ -1,0 +1,130 @@
+// Shared pieces of the window and message tests: a window procedure that records
+// what it gets, unique class names, and a watchdog for message loops.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cwctype>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace user32_test {
+
+struct Seen {
+    HWND hwnd;
+    UINT msg;
+    WPARAM wparam;
+    LPARAM lparam;
+    DWORD tid;
+};
+
+inline std::mutex& log_mutex() {
+    static std::mutex mu;
+    return mu;
+}
+
+inline std::vector<Seen>& log() {
+    static std::vector<Seen> seen;
+    return seen;
+}
+
+// Answers a message instead of DefWindowProcW when it returns a value.
+using Hook = std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)>;
+
+inline Hook& hook() {
+    static Hook h;
+    return h;
+}
+
+inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    {
+        std::lock_guard lock(log_mutex());
+        log().push_back(Seen{hwnd, msg, wparam, lparam, GetCurrentThreadId()});
+    }
+    if (hook()) {
+        if (auto answer = hook()(hwnd, msg, wparam, lparam)) return *answer;
+    }
+    return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+inline void ClearLog() {
+    std::lock_guard lock(log_mutex());
+    log().clear();
+}
+
+// The messages a window got, in order, keeping only those listed.
+inline std::vector<UINT> MessagesOf(HWND hwnd, const std::vector<UINT>& wanted) {
+    std::lock_guard lock(log_mutex());
+    std::vector<UINT> out;
+    for (auto& s : log()) {
+        if (s.hwnd == hwnd && std::find(wanted.begin(), wanted.end(), s.msg) != wanted.end())
+            out.push_back(s.msg);
+    }
+    return out;
+}
+
+inline std::vector<Seen> SeenOf(UINT msg) {
+    std::lock_guard lock(log_mutex());
+    std::vector<Seen> out;
+    for (auto& s : log()) {
+        if (s.msg == msg) out.push_back(s);
+    }
+    return out;
+}
+
+inline std::wstring UniqueClassName(const wchar_t* stem) {
+    static std::atomic<int> counter{0};
+    return std::wstring(stem) + L"-" + std::to_wstring(getpid()) + L"-" +
+           std::to_wstring(counter.fetch_add(1));
+}
+
+inline ATOM RegisterTestClass(const std::wstring& name, WNDPROC proc = RecordingProc,
+                              int wnd_extra = 0, UINT style = 0) {
+    WNDCLASSW wc{};
+    wc.style = style;
+    wc.lpfnWndProc = proc;
+    wc.cbWndExtra = wnd_extra;
+    wc.lpszClassName = name.c_str();
+    return RegisterClassW(&wc);
+}
+
+// A hidden top-level window of a fresh recording class.
+inline HWND MakeWindow(DWORD style = WS_POPUP, HWND parent = nullptr, DWORD ex_style = 0,
+                       RECT rect = RECT{10, 20, 110, 70}) {
+    std::wstring name = UniqueClassName(L"rec");
+    RegisterTestClass(name);
+    return CreateWindowExW(ex_style, name.c_str(), L"", style, rect.left, rect.top,
+                           rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
+                           nullptr, nullptr);
+}
+
+inline double MsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// Pumps messages until done() or the time runs out; true when done() was reached.
+inline bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
+    auto start = std::chrono::steady_clock::now();
+    MSG msg;
+    while (!done()) {
+        if (MsSince(start) > timeout_ms) return false;
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT) == WAIT_OBJECT_0) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+}  // namespace user32_test
