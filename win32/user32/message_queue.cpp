@@ -44,12 +44,6 @@ thread_local QueueOwner t_owner;
 
 }  // namespace
 
-DWORD tick_count() {
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        Clock::now().time_since_epoch());
-    return static_cast<DWORD>(ms.count());
-}
-
 DWORD ms_until(Clock::time_point t) {
     auto now = Clock::now();
     if (t <= now) return 0;
@@ -134,7 +128,7 @@ bool Queue::take_posted(const MessageFilter& filter, bool remove, MSG* out) {
         *out = MSG{};
         out->message = WM_QUIT;
         out->wParam = static_cast<WPARAM>(quit_code_);
-        out->time = tick_count();
+        out->time = GetTickCount();
         if (remove) quit_ = false;
         return true;
     }
@@ -156,7 +150,7 @@ bool Queue::take_timer(const MessageFilter& filter, bool remove, MSG* out) {
     out->message = WM_TIMER;
     out->wParam = best->id;
     out->lParam = reinterpret_cast<LPARAM>(best->proc);
-    out->time = tick_count();
+    out->time = GetTickCount();
     if (remove) {
         // Keeps the period without a burst of catch-up ticks after a busy spell.
         const auto period = std::chrono::milliseconds(best->period);

@@ -129,7 +129,7 @@ bool post_to_window(const WindowPtr& w, UINT msg, WPARAM wparam, LPARAM lparam) 
     m.message = msg;
     m.wParam = wparam;
     m.lParam = lparam;
-    m.time = tick_count();
+    m.time = GetTickCount();
     if (!w->queue->post(m)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return false;
@@ -171,7 +171,7 @@ BOOL WINAPI PostMessageW(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         m.message = msg;
         m.wParam = wparam;
         m.lParam = lparam;
-        m.time = tick_count();
+        m.time = GetTickCount();
         return current_queue()->post(m) ? TRUE : FALSE;
     }
     if (hwnd == HWND_BROADCAST) {
@@ -200,7 +200,7 @@ BOOL WINAPI PostThreadMessageW(DWORD thread_id, UINT msg, WPARAM wparam, LPARAM 
     m.message = msg;
     m.wParam = wparam;
     m.lParam = lparam;
-    m.time = tick_count();
+    m.time = GetTickCount();
     return queue->post(m) ? TRUE : FALSE;
 }
 
@@ -274,7 +274,7 @@ LRESULT WINAPI DispatchMessageW(const MSG* msg) {
         // Only a callback that this thread's timer really holds is run.
         auto proc = current_queue()->timer_proc(msg->hwnd, msg->wParam);
         if (proc && reinterpret_cast<LPARAM>(proc) == msg->lParam) {
-            proc(msg->hwnd, WM_TIMER, msg->wParam, tick_count());
+            proc(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
         }
         return 0;
     }

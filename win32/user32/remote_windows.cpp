@@ -174,7 +174,7 @@ void deliver(const Packet& p) {
     msg.message = p.msg;
     msg.wParam = static_cast<WPARAM>(p.wparam);
     msg.lParam = static_cast<LPARAM>(p.lparam);
-    msg.time = tick_count();
+    msg.time = GetTickCount();
     queue->post(msg);
 }
 

@@ -1,4 +1,4 @@
-// The millisecond clock of message times and timers, counted like GetTickCount.
+// The clock timers are scheduled on. Message times are GetTickCount values.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,6 @@ namespace w32::user {
 
 using Clock = std::chrono::steady_clock;
 
-DWORD tick_count();
 // Milliseconds from now until t, rounded up; 0 when t has passed.
 DWORD ms_until(Clock::time_point t);
 

@@ -344,6 +344,27 @@ TEST_F(MessageTest, MsgWaitWakesWhenAnotherThreadPosts) {
     DestroyWindow(hwnd);
 }
 
+TEST_F(MessageTest, MsgWaitReturnsAnEventSetByAnotherThreadOrTheQueueAfterIt) {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    auto start = std::chrono::steady_clock::now();
+    std::thread setter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        SetEvent(event);
+    });
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, QS_ALLINPUT),
+              static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_GE(MsSince(start), 25);
+    setter.join();
+    // The queue answers as one more object, after the handles.
+    PostMessageW(nullptr, WM_USER, 0, 0);
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, QS_ALLINPUT),
+              static_cast<DWORD>(WAIT_OBJECT_0 + 1));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    CloseHandle(event);
+}
+
 TEST_F(MessageTest, MsgWaitTimesOutWithoutInput) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 40, QS_ALLINPUT),
@@ -397,7 +418,9 @@ TEST_F(MessageTest, QueueStatusReportsWhatArrivedAndWhatIsThere) {
 
 TEST_F(MessageTest, MessageTimeIsTheTickOfPosting) {
     HWND hwnd = MakeWindow();
+    DWORD before = GetTickCount();
     PostMessageW(hwnd, WM_USER, 0, 0);
+    DWORD after = GetTickCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     PostMessageW(hwnd, WM_USER, 0, 0);
     MSG first, second;
@@ -406,6 +429,8 @@ TEST_F(MessageTest, MessageTimeIsTheTickOfPosting) {
     GetMessageW(&second, nullptr, 0, 0);
     LONG t2 = GetMessageTime();
     EXPECT_EQ(static_cast<DWORD>(t1), first.time);
+    EXPECT_LE(before, first.time);
+    EXPECT_GE(after, first.time);
     EXPECT_GE(t2 - t1, 25);
     EXPECT_LT(t2 - t1, 2000);
     DestroyWindow(hwnd);
