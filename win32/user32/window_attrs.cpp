@@ -262,6 +262,7 @@ HWND WINAPI GetTopWindow(HWND hwnd) {
 DWORD WINAPI GetWindowThreadProcessId(HWND hwnd, LPDWORD process_id) {
     auto w = get_window(hwnd, true);
     if (!w) return 0;
+    std::lock_guard lock(user_mutex());  // a proxy's thread is refreshed by FindWindowW
     if (process_id) *process_id = w->pid;
     return w->tid;
 }
