@@ -83,16 +83,27 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             if (r) client_from_window(hwnd, r);
             return 0;
         }
-        case WM_CLOSE: DestroyWindow(hwnd); return 0;
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 0;
         case WM_SYSCOMMAND:
             switch (wparam & 0xFFF0) {
-                case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
-                case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
-                case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
-                case SC_CLOSE: SendMessageW(hwnd, WM_CLOSE, 0, 0); break;
+                case SC_MINIMIZE:
+                    ShowWindow(hwnd, SW_MINIMIZE);
+                    break;
+                case SC_MAXIMIZE:
+                    ShowWindow(hwnd, SW_MAXIMIZE);
+                    break;
+                case SC_RESTORE:
+                    ShowWindow(hwnd, SW_RESTORE);
+                    break;
+                case SC_CLOSE:
+                    SendMessageW(hwnd, WM_CLOSE, 0, 0);
+                    break;
             }
             return 0;
-        case WM_NCHITTEST: return hit_test(hwnd, lparam);
+        case WM_NCHITTEST:
+            return hit_test(hwnd, lparam);
         case WM_SETCURSOR: {
             // A child's parent may choose first.
             if (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) {
@@ -110,7 +121,8 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             SetCursor(cursor);
             return TRUE;
         }
-        case WM_SETTEXT: return set_text(hwnd, reinterpret_cast<LPCWSTR>(lparam)) ? TRUE : FALSE;
+        case WM_SETTEXT:
+            return set_text(hwnd, reinterpret_cast<LPCWSTR>(lparam)) ? TRUE : FALSE;
         case WM_GETTEXT: {
             auto buffer = reinterpret_cast<LPWSTR>(lparam);
             if (!buffer || wparam == 0) return 0;
@@ -151,7 +163,8 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             }
             return 0;
         }
-        case WM_NCACTIVATE: return TRUE;
+        case WM_NCACTIVATE:
+            return TRUE;
     }
     return 0;
 }

@@ -76,9 +76,12 @@ HWND WINAPI FindWindowExW(HWND parent, HWND child_after, LPCWSTR class_name, LPC
     {
         std::lock_guard lock(user_mutex());
         WindowPtr p;
-        if (!parent) p = desktop_locked();
-        else if (parent == HWND_MESSAGE) p = message_root_locked();
-        else p = find_window_locked(parent);
+        if (!parent)
+            p = desktop_locked();
+        else if (parent == HWND_MESSAGE)
+            p = message_root_locked();
+        else
+            p = find_window_locked(parent);
         if (!p || p->kind == WindowKind::Remote) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;

@@ -175,9 +175,8 @@ UINT_PTR Queue::set_timer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     const auto due = Clock::now() + std::chrono::milliseconds(elapse);
     {
         std::lock_guard lock(mu_);
-        auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) {
-            return t.hwnd == hwnd && t.id == id;
-        });
+        auto it = std::find_if(timers_.begin(), timers_.end(),
+                               [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
         if (it != timers_.end() && (hwnd || id != 0)) {
             it->period = elapse;
             it->due = due;

@@ -31,11 +31,11 @@ struct SentMessage {
 
 // Which messages a Get/Peek call accepts.
 struct MessageFilter {
-    HWND hwnd = nullptr;         // as given: null for any, (HWND)-1 for thread messages only
-    std::vector<HWND> windows;   // hwnd and its descendants
+    HWND hwnd = nullptr;        // as given: null for any, (HWND)-1 for thread messages only
+    std::vector<HWND> windows;  // hwnd and its descendants
     UINT min = 0;
     UINT max = 0;
-    UINT kinds = QS_ALLINPUT;    // from PM_QS_*
+    UINT kinds = QS_ALLINPUT;  // from PM_QS_*
 
     bool accepts_window(HWND h) const;
     bool accepts_message(UINT msg) const;

@@ -89,8 +89,8 @@ bool send_to_thread(const WindowPtr& w, UINT msg, WPARAM wparam, LPARAM lparam, 
             return true;
         }
         DWORD slice = forever ? INFINITE : ms_until(deadline);
-        DWORD r = wait({}, false, slice,
-                       [&] { return sent->done.load() || (!block && me->has_sent()); });
+        DWORD r =
+            wait({}, false, slice, [&] { return sent->done.load() || (!block && me->has_sent()); });
         if (r == WAIT_TIMEOUT && !sent->done.load()) {
             SetLastError(ERROR_TIMEOUT);
             return false;
@@ -106,7 +106,8 @@ bool send(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool block, DWORD t
     if (!w) return false;
     if (w->kind != WindowKind::Normal) {
         // Another process's window takes posted private messages only.
-        SetLastError(w->kind == WindowKind::Remote ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
+        SetLastError(w->kind == WindowKind::Remote ? ERROR_ACCESS_DENIED
+                                                   : ERROR_INVALID_WINDOW_HANDLE);
         return false;
     }
     if (w->tid == GetCurrentThreadId()) {

@@ -29,7 +29,8 @@ struct Window {
     std::shared_ptr<Queue> queue;  // the owning thread's queue
     DWORD tid = 0;
     DWORD pid = 0;
-    HWND parent = nullptr;  // the desktop for top-level windows, the message root for message-only ones
+    HWND parent =
+        nullptr;  // the desktop for top-level windows, the message root for message-only ones
     HWND owner = nullptr;
     std::vector<HWND> children;  // z-order, front first
     DWORD style = 0;

@@ -55,16 +55,22 @@ LONG_PTR get_long(HWND hwnd, int index, size_t size) {
     }
     if (index >= 0) return extra_range(*w, index, size) ? read_extra(*w, index, size) : 0;
     switch (index) {
-        case GWL_STYLE: return static_cast<LONG>(w->style);
-        case GWL_EXSTYLE: return static_cast<LONG>(w->ex_style);
-        case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-        case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
+        case GWL_STYLE:
+            return static_cast<LONG>(w->style);
+        case GWL_EXSTYLE:
+            return static_cast<LONG>(w->ex_style);
+        case GWLP_WNDPROC:
+            return reinterpret_cast<LONG_PTR>(w->proc);
+        case GWLP_HINSTANCE:
+            return reinterpret_cast<LONG_PTR>(w->instance);
         case GWLP_HWNDPARENT: {
             HWND h = (w->style & WS_CHILD) ? w->parent : w->owner;
             return reinterpret_cast<LONG_PTR>(h);
         }
-        case GWLP_ID: return w->id;
-        case GWLP_USERDATA: return w->user_data;
+        case GWLP_ID:
+            return w->id;
+        case GWLP_USERDATA:
+            return w->user_data;
     }
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
@@ -245,10 +251,14 @@ HWND WINAPI GetWindow(HWND hwnd, UINT cmd) {
     const auto& list = parent->children;
     auto it = std::find(list.begin(), list.end(), hwnd);
     switch (cmd) {
-        case GW_HWNDFIRST: return list.empty() ? nullptr : list.front();
-        case GW_HWNDLAST: return list.empty() ? nullptr : list.back();
-        case GW_HWNDNEXT: return it == list.end() || it + 1 == list.end() ? nullptr : *(it + 1);
-        case GW_HWNDPREV: return it == list.end() || it == list.begin() ? nullptr : *(it - 1);
+        case GW_HWNDFIRST:
+            return list.empty() ? nullptr : list.front();
+        case GW_HWNDLAST:
+            return list.empty() ? nullptr : list.back();
+        case GW_HWNDNEXT:
+            return it == list.end() || it + 1 == list.end() ? nullptr : *(it + 1);
+        case GW_HWNDPREV:
+            return it == list.end() || it == list.begin() ? nullptr : *(it - 1);
     }
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;

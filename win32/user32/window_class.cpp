@@ -78,8 +78,8 @@ void fill_info(const WindowClass& cls, WNDCLASSEXW* wc) {
 bool equal_no_case(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && std::towupper(static_cast<wint_t>(a[i])) !=
-                                std::towupper(static_cast<wint_t>(b[i])))
+        if (a[i] != b[i] &&
+            std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i])))
             return false;
     }
     return true;
@@ -193,10 +193,18 @@ int WINAPI GetClassNameW(HWND hwnd, LPWSTR name, int max_count) {
             return 0;
         }
         switch (w->kind) {
-            case WindowKind::Normal: class_name = w->cls->name; break;
-            case WindowKind::Desktop: class_name = L"#32769"; break;
-            case WindowKind::MessageRoot: class_name = L"Message"; break;
-            case WindowKind::Remote: class_name = w->remote_class; break;
+            case WindowKind::Normal:
+                class_name = w->cls->name;
+                break;
+            case WindowKind::Desktop:
+                class_name = L"#32769";
+                break;
+            case WindowKind::MessageRoot:
+                class_name = L"Message";
+                break;
+            case WindowKind::Remote:
+                class_name = w->remote_class;
+                break;
         }
     }
     if (!name || max_count <= 0) {

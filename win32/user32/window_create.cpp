@@ -191,15 +191,16 @@ HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_n
         std::lock_guard lock(user_mutex());
         c = w->client;
     }
-    call_window_proc(hwnd, WM_SIZE, SIZE_RESTORED,
-                     MAKELPARAM(c.right - c.left, c.bottom - c.top));
+    call_window_proc(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(c.right - c.left, c.bottom - c.top));
     call_window_proc(hwnd, WM_MOVE, 0, MAKELPARAM(c.left, c.top));
     if (top_level) publish_windows();
 
     if (shown & WS_VISIBLE) {
         int cmd = SW_SHOW;
-        if (shown & WS_MINIMIZE) cmd = SW_SHOWMINIMIZED;
-        else if (shown & WS_MAXIMIZE) cmd = SW_SHOWMAXIMIZED;
+        if (shown & WS_MINIMIZE)
+            cmd = SW_SHOWMINIMIZED;
+        else if (shown & WS_MAXIMIZE)
+            cmd = SW_SHOWMAXIMIZED;
         ShowWindow(hwnd, cmd);
     }
     return IsWindow(hwnd) ? hwnd : nullptr;

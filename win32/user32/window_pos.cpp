@@ -54,7 +54,12 @@ using namespace w32::user;
 BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UINT flags) {
     auto w = get_window(hwnd);
     if (!w) return FALSE;
-    WINDOWPOS wp{hwnd, insert_after, x, y, cx < 0 ? 0 : cx, cy < 0 ? 0 : cy,
+    WINDOWPOS wp{hwnd,
+                 insert_after,
+                 x,
+                 y,
+                 cx < 0 ? 0 : cx,
+                 cy < 0 ? 0 : cy,
                  flags & ~(kSwpNoClientSize | kSwpNoClientMove)};
     RECT old_rect, old_client;
     {
@@ -62,8 +67,10 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
         old_rect = w->rect;
         old_client = w->client;
         const bool visible = (w->style & WS_VISIBLE) != 0;
-        if (visible) wp.flags &= ~SWP_SHOWWINDOW;
-        else wp.flags &= ~SWP_HIDEWINDOW;
+        if (visible)
+            wp.flags &= ~SWP_SHOWWINDOW;
+        else
+            wp.flags &= ~SWP_HIDEWINDOW;
         if (wp.cx == width_of(old_rect) && wp.cy == height_of(old_rect)) wp.flags |= SWP_NOSIZE;
         if (wp.x == old_rect.left && wp.y == old_rect.top) wp.flags |= SWP_NOMOVE;
         if (insert_after == hwnd) wp.flags |= SWP_NOZORDER;
@@ -185,9 +192,14 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
                 clear_style = WS_MINIMIZE | WS_MAXIMIZE;
             }
             break;
-        case SW_SHOW: break;
-        case SW_SHOWNA: flags |= SWP_NOZORDER | SWP_NOACTIVATE; break;
-        default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
+        case SW_SHOW:
+            break;
+        case SW_SHOWNA:
+            flags |= SWP_NOZORDER | SWP_NOACTIVATE;
+            break;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
     }
     if (!top_level) flags |= SWP_NOZORDER | SWP_NOACTIVATE;
     if (show) flags |= SWP_SHOWWINDOW;

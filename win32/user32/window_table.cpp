@@ -178,8 +178,10 @@ void place_in_zorder_locked(Window& w, HWND insert_after) {
         auto it = std::find(list.begin(), list.end(), insert_after);
         pos = it == list.end() ? (topmost ? 0 : band) : static_cast<size_t>(it - list.begin()) + 1;
     }
-    if (topmost) pos = std::min(pos, band);
-    else pos = std::max(pos, band);
+    if (topmost)
+        pos = std::min(pos, band);
+    else
+        pos = std::max(pos, band);
     list.insert(list.begin() + static_cast<std::ptrdiff_t>(pos), w.hwnd);
 }
 

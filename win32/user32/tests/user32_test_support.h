@@ -105,8 +105,8 @@ inline HWND MakeWindow(DWORD style = WS_POPUP, HWND parent = nullptr, DWORD ex_s
     std::wstring name = UniqueClassName(L"rec");
     RegisterTestClass(name);
     return CreateWindowExW(ex_style, name.c_str(), L"", style, rect.left, rect.top,
-                           rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
-                           nullptr, nullptr);
+                           rect.right - rect.left, rect.bottom - rect.top, parent, nullptr, nullptr,
+                           nullptr);
 }
 
 inline double MsSince(std::chrono::steady_clock::time_point start) {

@@ -23,8 +23,8 @@ TEST_F(WindowPosTest, MoveAndSizeSendPositionMessagesAndUpdateTheRectangles) {
     ASSERT_TRUE(SetWindowPos(hwnd, nullptr, 30, 40, 200, 100, SWP_NOZORDER | SWP_NOACTIVATE));
     std::vector<UINT> expected{WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE,
                                WM_SIZE};
-    EXPECT_EQ(MessagesOf(hwnd, {WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED,
-                                WM_MOVE, WM_SIZE}),
+    EXPECT_EQ(MessagesOf(hwnd, {WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE,
+                                WM_SIZE}),
               expected);
     RECT r;
     GetWindowRect(hwnd, &r);

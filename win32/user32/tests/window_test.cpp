@@ -89,8 +89,8 @@ TEST_F(WindowTest, CreationSendsNcCreateNcCalcSizeCreateInOrder) {
         }
         return std::nullopt;
     };
-    HWND hwnd = CreateWindowExW(0, name.c_str(), L"title", WS_POPUP, 5, 6, 70, 80, nullptr,
-                                nullptr, nullptr, &param);
+    HWND hwnd = CreateWindowExW(0, name.c_str(), L"title", WS_POPUP, 5, 6, 70, 80, nullptr, nullptr,
+                                nullptr, &param);
     ASSERT_TRUE(IsWindow(hwnd));
     auto order = MessagesOf(hwnd, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE});
     std::vector<UINT> expected{WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE};
@@ -146,8 +146,8 @@ TEST_F(WindowTest, UnknownClassAndChildWithoutParentFail) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
     std::wstring name = UniqueClassName(L"orphan");
     RegisterTestClass(name);
-    EXPECT_EQ(CreateWindowExW(0, name.c_str(), L"", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr,
-                              nullptr, nullptr),
+    EXPECT_EQ(CreateWindowExW(0, name.c_str(), L"", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                              nullptr),
               nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TLW_WITH_WSCHILD));
 }
@@ -167,7 +167,7 @@ TEST_F(WindowTest, DestroySendsDestroyParentFirstAndNcDestroyChildrenFirst) {
         }
     }
     std::vector<std::pair<HWND, UINT>> expected{
-        {parent, WM_DESTROY},       {child, WM_DESTROY},  {grandchild, WM_DESTROY},
+        {parent, WM_DESTROY},       {child, WM_DESTROY},   {grandchild, WM_DESTROY},
         {grandchild, WM_NCDESTROY}, {child, WM_NCDESTROY}, {parent, WM_NCDESTROY},
     };
     EXPECT_EQ(order, expected);
@@ -205,8 +205,8 @@ TEST_F(WindowTest, WindowLongsHoldUserDataIdStylesAndExtraBytes) {
     std::wstring name = UniqueClassName(L"longs");
     RegisterTestClass(name, RecordingProc, 2 * sizeof(LONG_PTR));
     HWND parent = MakeWindow();
-    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, name.c_str(), L"", WS_CHILD | WS_VISIBLE, 0, 0, 5,
-                                5, parent, reinterpret_cast<HMENU>(77), nullptr, nullptr);
+    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, name.c_str(), L"", WS_CHILD | WS_VISIBLE, 0, 0, 5, 5,
+                                parent, reinterpret_cast<HMENU>(77), nullptr, nullptr);
     ASSERT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(GetWindowLongPtrW(hwnd, GWLP_ID), 77);
     EXPECT_EQ(GetWindowLongW(hwnd, GWL_STYLE), static_cast<LONG>(WS_CHILD | WS_VISIBLE));
@@ -337,8 +337,8 @@ TEST_F(WindowTest, ChildrenAreFoundUnderTheirParentOnly) {
 TEST_F(WindowTest, MessageOnlyWindowIsHiddenFromFindWindowButTakesMessages) {
     std::wstring name = UniqueClassName(L"msgonly");
     RegisterTestClass(name);
-    HWND hwnd = CreateWindowExW(0, name.c_str(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                nullptr, nullptr);
+    HWND hwnd = CreateWindowExW(0, name.c_str(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                nullptr);
     ASSERT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(FindWindowW(name.c_str(), nullptr), nullptr);
     EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, name.c_str(), nullptr), hwnd);
