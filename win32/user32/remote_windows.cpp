@@ -81,16 +81,14 @@ std::string folder() {
     std::lock_guard lock(s.mu);
     if (s.folder_known) return s.folder;
     s.folder_known = true;
-    std::string base;
+    std::string dir;
     struct stat st;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && runtime[0] == '/' && stat(runtime, &st) == 0 && S_ISDIR(st.st_mode)) {
-        base = runtime;
+        dir = std::string(runtime) + "/win32-windows";
     } else {
-        base = "/tmp/win32-" + std::to_string(geteuid());
-        if (!private_dir(base)) return s.folder;
+        dir = "/tmp/win32-windows-" + std::to_string(geteuid());
     }
-    std::string dir = base + "/win32-windows";
     if (private_dir(dir)) s.folder = dir;
     return s.folder;
 }
