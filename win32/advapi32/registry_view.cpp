@@ -1,0 +1,288 @@
+#include "registry_view.h"
+
+#include "registry_store.h"
+
+#include <w32/object.h>
+
+#include <algorithm>
+#include <iterator>
+
+namespace w32::reg {
+namespace {
+
+class KeyObject : public Object {
+public:
+    explicit KeyObject(KeyRef ref) : ref(std::move(ref)) {}
+    Kind kind() const override { return Kind::Other; }
+    const KeyRef ref;
+};
+
+// Where a key of a root lives: a store and a path in it.
+struct Location {
+    Store* store;
+    Path path;
+};
+
+Path concat(const Path& a, const Path& b) {
+    Path out = a;
+    out.insert(out.end(), b.begin(), b.end());
+    return out;
+}
+
+// The places to read, in order of precedence.
+std::vector<Location> locations(Root root, const Path& path) {
+    switch (root) {
+        case Root::Machine: return {{&Store::machine(), path}};
+        case Root::User: return {{&Store::user(), path}};
+        case Root::Classes: {
+            Path classes{L"Software", L"Classes"};
+            return {{&Store::user(), concat(classes, path)},
+                    {&Store::machine(), concat(classes, path)}};
+        }
+    }
+    return {};
+}
+
+// ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, or a store failure.
+LSTATUS exists_at(const Location& loc) {
+    return loc.store->read([&](const Key& root) -> LSTATUS {
+        return root.find(loc.path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+}
+
+// The one place a write to ref goes.
+LSTATUS write_location(const KeyRef& ref, Location* out) {
+    auto locs = locations(ref.root, ref.path);
+    if (locs.size() > 1) {
+        LSTATUS s = exists_at(locs[0]);
+        if (s == ERROR_SUCCESS) {
+            *out = locs[0];
+            return ERROR_SUCCESS;
+        }
+        if (s != ERROR_FILE_NOT_FOUND) return s;
+        locs.erase(locs.begin());
+    }
+    *out = locs[0];
+    return ERROR_SUCCESS;
+}
+
+// A key that no place holds any more; the roots always exist.
+LSTATUS gone(const KeyRef& ref) {
+    return ref.path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+}  // namespace
+
+LSTATUS resolve(HKEY key, KeyRef* out) {
+    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT) {
+        out->root = key == HKEY_LOCAL_MACHINE  ? Root::Machine
+                    : key == HKEY_CURRENT_USER ? Root::User
+                                               : Root::Classes;
+        out->path.clear();
+        out->access = KEY_ALL_ACCESS;
+        return ERROR_SUCCESS;
+    }
+    if (is_predefined(key)) return ERROR_INVALID_HANDLE;
+    auto obj = std::dynamic_pointer_cast<KeyObject>(get_object(reinterpret_cast<HANDLE>(key)));
+    if (!obj) return ERROR_INVALID_HANDLE;
+    *out = obj->ref;
+    return ERROR_SUCCESS;
+}
+
+bool is_predefined(HKEY key) {
+    auto v = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key));
+    return v >= 0xFFFFFFFF80000000ull && v <= 0xFFFFFFFF800000FFull;
+}
+
+HKEY new_key_handle(KeyRef ref) {
+    return reinterpret_cast<HKEY>(new_handle(std::make_shared<KeyObject>(std::move(ref))));
+}
+
+bool close_key_handle(HKEY key) {
+    auto obj = std::dynamic_pointer_cast<KeyObject>(get_object(reinterpret_cast<HANDLE>(key)));
+    return obj && close_handle(reinterpret_cast<HANDLE>(key));
+}
+
+REGSAM normalize_access(REGSAM desired) {
+    REGSAM out = desired & ~static_cast<REGSAM>(KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+    if (out & (GENERIC_ALL | MAXIMUM_ALLOWED)) out |= KEY_ALL_ACCESS;
+    if (out & GENERIC_READ) out |= KEY_READ;
+    if (out & GENERIC_WRITE) out |= KEY_WRITE;
+    if (out & GENERIC_EXECUTE) out |= KEY_EXECUTE;
+    return out & KEY_ALL_ACCESS;
+}
+
+LSTATUS split_path(const wchar_t* sub_key, Path* out) {
+    out->clear();
+    if (!sub_key) return ERROR_SUCCESS;
+    std::wstring_view s(sub_key);
+    if (!s.empty() && s.front() == L'\\') return ERROR_BAD_PATHNAME;
+    size_t i = 0;
+    while (i < s.size()) {
+        size_t j = s.find(L'\\', i);
+        if (j == std::wstring_view::npos) j = s.size();
+        if (j == i) return ERROR_BAD_PATHNAME;
+        if (j - i > 255) return ERROR_INVALID_PARAMETER;
+        out->emplace_back(s.substr(i, j - i));
+        i = j + 1;
+    }
+    return ERROR_SUCCESS;
+}
+
+LSTATUS key_exists(const KeyRef& ref) {
+    if (ref.path.empty()) return ERROR_SUCCESS;
+    for (auto& loc : locations(ref.root, ref.path)) {
+        LSTATUS s = exists_at(loc);
+        if (s != ERROR_FILE_NOT_FOUND) return s;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+LSTATUS query_value(const KeyRef& ref, std::wstring_view name, Value* out) {
+    bool any_key = false;
+    for (auto& loc : locations(ref.root, ref.path)) {
+        LSTATUS s = loc.store->read([&](const Key& root) -> LSTATUS {
+            const Key* k = root.find(loc.path);
+            if (!k) return ERROR_FILE_NOT_FOUND;
+            any_key = true;
+            const Value* v = k->value(name);
+            if (!v) return ERROR_FILE_NOT_FOUND;
+            *out = *v;
+            return ERROR_SUCCESS;
+        });
+        if (s != ERROR_FILE_NOT_FOUND) return s;
+    }
+    if (any_key) return ERROR_FILE_NOT_FOUND;
+    return ref.path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+}
+
+LSTATUS value_at(const KeyRef& ref, DWORD index, Value* out) {
+    std::vector<Value> merged;
+    bool any_key = false;
+    for (auto& loc : locations(ref.root, ref.path)) {
+        LSTATUS s = loc.store->read([&](const Key& root) -> LSTATUS {
+            const Key* k = root.find(loc.path);
+            if (!k) return ERROR_SUCCESS;
+            any_key = true;
+            for (auto& v : k->values) {
+                bool shadowed = std::any_of(merged.begin(), merged.end(), [&](const Value& m) {
+                    return same_name(m.name, v.name);
+                });
+                if (!shadowed) merged.push_back(v);
+            }
+            return ERROR_SUCCESS;
+        });
+        if (s != ERROR_SUCCESS) return s;
+    }
+    if (!any_key && gone(ref) != ERROR_SUCCESS) return ERROR_KEY_DELETED;
+    if (index >= merged.size()) return ERROR_NO_MORE_ITEMS;
+    *out = std::move(merged[index]);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS subkey_at(const KeyRef& ref, DWORD index, std::wstring* name, uint64_t* last_write) {
+    struct Entry {
+        std::wstring name;
+        uint64_t last_write;
+    };
+    std::map<std::wstring, Entry> merged;  // by folded name, the first place's spelling
+    bool any_key = false;
+    for (auto& loc : locations(ref.root, ref.path)) {
+        LSTATUS s = loc.store->read([&](const Key& root) -> LSTATUS {
+            const Key* k = root.find(loc.path);
+            if (!k) return ERROR_SUCCESS;
+            any_key = true;
+            for (auto& [folded, sub] : k->subkeys)
+                merged.emplace(folded, Entry{sub->name, sub->last_write});
+            return ERROR_SUCCESS;
+        });
+        if (s != ERROR_SUCCESS) return s;
+    }
+    if (!any_key && gone(ref) != ERROR_SUCCESS) return ERROR_KEY_DELETED;
+    if (index >= merged.size()) return ERROR_NO_MORE_ITEMS;
+    auto it = merged.begin();
+    std::advance(it, index);
+    *name = it->second.name;
+    *last_write = it->second.last_write;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS create_key(const KeyRef& parent, const Path& sub, bool* created) {
+    const Path full = concat(parent.path, sub);
+    const bool classes_root = parent.root == Root::Classes && parent.path.empty();
+    auto locs = locations(parent.root, full);
+    Location loc = locs[0];
+    if (parent.root == Root::Classes) {
+        LSTATUS s = exists_at(locs[0]);
+        if (s == ERROR_FILE_NOT_FOUND && !classes_root)
+            s = exists_at(locations(Root::Classes, parent.path)[0]);
+        if (s != ERROR_SUCCESS && s != ERROR_FILE_NOT_FOUND) return s;
+        if (s == ERROR_FILE_NOT_FOUND) loc = locs[1];
+    }
+    const Path parent_path(loc.path.begin(), loc.path.end() - static_cast<long>(sub.size()));
+    return loc.store->write([&](Key& root, bool& changed) -> LSTATUS {
+        // The classes root always exists, even before either Software\Classes does.
+        if (!classes_root && !root.find(parent_path)) return ERROR_KEY_DELETED;
+        if (root.find(loc.path)) {
+            *created = false;
+            return ERROR_SUCCESS;
+        }
+        root.create(loc.path, now_filetime(), created);
+        changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS set_value(const KeyRef& ref, Value value) {
+    Location loc;
+    LSTATUS s = write_location(ref, &loc);
+    if (s != ERROR_SUCCESS) return s;
+    bool classes_root = ref.root == Root::Classes && ref.path.empty();
+    if (ref.root == Root::Classes && !classes_root && key_exists(ref) != ERROR_SUCCESS)
+        return ERROR_KEY_DELETED;
+    return loc.store->write([&](Key& root, bool& changed) -> LSTATUS {
+        Key* k = classes_root ? root.create(loc.path, now_filetime(), nullptr) : root.find(loc.path);
+        if (!k) return ERROR_KEY_DELETED;
+        k->set_value(std::move(value));
+        k->last_write = now_filetime();
+        changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS delete_value(const KeyRef& ref, std::wstring_view name) {
+    for (auto& loc : locations(ref.root, ref.path)) {
+        LSTATUS s = loc.store->write([&](Key& root, bool& changed) -> LSTATUS {
+            Key* k = root.find(loc.path);
+            if (!k || !k->erase_value(name)) return ERROR_FILE_NOT_FOUND;
+            k->last_write = now_filetime();
+            changed = true;
+            return ERROR_SUCCESS;
+        });
+        if (s != ERROR_FILE_NOT_FOUND) return s;
+    }
+    LSTATUS e = key_exists(ref);
+    return e == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : e == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : e;
+}
+
+LSTATUS delete_key(const KeyRef& parent, const Path& sub) {
+    Path full = concat(parent.path, sub);
+    if (full.empty()) return ERROR_ACCESS_DENIED;
+    for (auto& loc : locations(parent.root, full)) {
+        LSTATUS s = loc.store->write([&](Key& root, bool& changed) -> LSTATUS {
+            Path up(loc.path.begin(), loc.path.end() - 1);
+            Key* p = root.find(up);
+            Key* k = p ? p->child(loc.path.back()) : nullptr;
+            if (!k) return ERROR_FILE_NOT_FOUND;
+            if (!k->subkeys.empty()) return ERROR_ACCESS_DENIED;
+            p->subkeys.erase(fold(loc.path.back()));
+            p->last_write = now_filetime();
+            changed = true;
+            return ERROR_SUCCESS;
+        });
+        if (s != ERROR_FILE_NOT_FOUND) return s;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+}  // namespace w32::reg
