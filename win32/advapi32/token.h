@@ -2,7 +2,8 @@
 // process runs as: its integrity level is high (0x3000) for root and medium
 // (0x2000) otherwise, unless WIN32_INTEGRITY forces one ("low", "medium", "high",
 // "system" or a number); a token at high level or above is elevated. A token
-// holds every privilege, so adjusting privileges always succeeds.
+// holds every privilege, so adjusting privileges always succeeds. A thread has a
+// token of its own only between ImpersonateSelf and RevertToSelf.
 //
 // A handle is a TokenObject (Kind::Token): the token's state, shared by every
 // handle to the same token, and the access this handle was opened with.

@@ -14,10 +14,51 @@
 namespace w32 {
 namespace {
 
-const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
 const HANDLE kCurrentThread = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2));
 
-thread_local std::shared_ptr<TokenState> t_impersonation;
+// The impersonation token of each thread that has one, by its thread object.
+class Impersonations {
+public:
+    void set(const ObjectPtr& thread, std::shared_ptr<TokenState> token) {
+        std::lock_guard lock(mu_);
+        prune();
+        for (auto& e : entries_) {
+            if (e.thread.lock() == thread) {
+                e.token = std::move(token);
+                return;
+            }
+        }
+        if (token) entries_.push_back({thread, std::move(token)});
+    }
+    std::shared_ptr<TokenState> find(const ObjectPtr& thread) {
+        std::lock_guard lock(mu_);
+        prune();
+        for (auto& e : entries_)
+            if (e.thread.lock() == thread) return e.token;
+        return nullptr;
+    }
+
+private:
+    struct Entry {
+        std::weak_ptr<Object> thread;
+        std::shared_ptr<TokenState> token;
+    };
+    void prune() {
+        std::erase_if(entries_, [](const Entry& e) { return e.thread.expired() || !e.token; });
+    }
+    std::mutex mu_;
+    std::vector<Entry> entries_;
+};
+
+Impersonations& impersonations() {
+    static auto* i = new Impersonations;
+    return *i;
+}
+
+ObjectPtr current_thread_object() {
+    auto obj = get_object(kCurrentThread);
+    return obj && obj->kind() == Kind::Thread ? obj : nullptr;
+}
 
 BOOL hand_out_token(std::shared_ptr<TokenState> state, DWORD desired, PHANDLE token) {
     HANDLE h = new_handle(std::make_shared<TokenObject>(std::move(state),
@@ -115,34 +156,33 @@ using namespace w32;
 
 BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desired, PHANDLE token) {
     if (!token) return fail(ERROR_INVALID_PARAMETER);
-    if (process != kCurrentProcess) {
-        // Another process of ours runs as the same user: its token looks the same.
-        auto obj = get_object(process);
-        if (!obj || obj->kind() != Kind::Process) return fail(ERROR_INVALID_HANDLE);
-    }
+    // Any process this process can open runs as the same user: its token looks the same.
+    auto obj = get_object(process);
+    if (!obj || obj->kind() != Kind::Process) return fail(ERROR_INVALID_HANDLE);
     return hand_out_token(process_token(), desired, token);
 }
 
 BOOL WINAPI OpenThreadToken(HANDLE thread, DWORD desired, BOOL, PHANDLE token) {
     if (!token) return fail(ERROR_INVALID_PARAMETER);
-    if (thread != kCurrentThread) {
-        auto obj = get_object(thread);
-        if (!obj || obj->kind() != Kind::Thread) return fail(ERROR_INVALID_HANDLE);
-        // Only the calling thread can impersonate here; other threads never do.
-        return fail(ERROR_NO_TOKEN);
-    }
-    if (!t_impersonation) return fail(ERROR_NO_TOKEN);
-    return hand_out_token(t_impersonation, desired, token);
+    auto obj = get_object(thread);
+    if (!obj || obj->kind() != Kind::Thread) return fail(ERROR_INVALID_HANDLE);
+    auto state = impersonations().find(obj);
+    if (!state) return fail(ERROR_NO_TOKEN);
+    return hand_out_token(std::move(state), desired, token);
 }
 
 BOOL WINAPI ImpersonateSelf(SECURITY_IMPERSONATION_LEVEL level) {
     if (!valid_level(level)) return fail(ERROR_INVALID_PARAMETER);
-    t_impersonation = process_token()->copy(TokenImpersonation, level);
+    auto self = current_thread_object();
+    if (!self) return FALSE;
+    impersonations().set(self, process_token()->copy(TokenImpersonation, level));
     return TRUE;
 }
 
 BOOL WINAPI RevertToSelf(void) {
-    t_impersonation.reset();
+    auto self = current_thread_object();
+    if (!self) return FALSE;
+    impersonations().set(self, nullptr);
     return TRUE;
 }
 

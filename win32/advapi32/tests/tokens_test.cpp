@@ -13,9 +13,8 @@
 
 namespace {
 
-// The documented values of GetCurrentProcess() and GetCurrentThread().
-const HANDLE kThisProcess = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
-const HANDLE kThisThread = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2));
+const HANDLE kThisProcess = GetCurrentProcess();
+const HANDLE kThisThread = GetCurrentThread();
 
 class TokensTest : public ::testing::Test {
 protected:
@@ -131,13 +130,22 @@ TEST_F(TokensTest, ThreadHasATokenOnlyWhileImpersonating) {
     EXPECT_EQ(level, SecurityImpersonation);
     CloseHandle(token);
 
-    // Impersonation belongs to the thread that asked for it.
-    DWORD other_error = 0;
+    // Impersonation belongs to the thread that asked for it; another thread sees
+    // it through a real handle of that thread, and has none of its own.
+    HANDLE me = nullptr;
+    ASSERT_TRUE(DuplicateHandle(kThisProcess, kThisThread, kThisProcess, &me, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+    DWORD own_error = 0;
+    BOOL seen = FALSE;
     std::thread([&] {
         HANDLE t = nullptr;
-        if (!OpenThreadToken(kThisThread, TOKEN_QUERY, TRUE, &t)) other_error = GetLastError();
+        if (!OpenThreadToken(kThisThread, TOKEN_QUERY, TRUE, &t)) own_error = GetLastError();
+        seen = OpenThreadToken(me, TOKEN_QUERY, TRUE, &t);
+        if (seen) CloseHandle(t);
     }).join();
-    EXPECT_EQ(other_error, static_cast<DWORD>(ERROR_NO_TOKEN));
+    EXPECT_EQ(own_error, static_cast<DWORD>(ERROR_NO_TOKEN));
+    EXPECT_TRUE(seen);
+    CloseHandle(me);
 
     ASSERT_TRUE(RevertToSelf());
     EXPECT_FALSE(OpenThreadToken(kThisThread, TOKEN_QUERY, TRUE, &token));
@@ -145,7 +153,12 @@ TEST_F(TokensTest, ThreadHasATokenOnlyWhileImpersonating) {
 }
 
 TEST_F(TokensTest, DuplicateMakesAPrimaryTokenWithTheRequestedAccess) {
-    HANDLE source = ProcessToken(TOKEN_DUPLICATE);
+    // The way a program takes another process's token to start a child with it.
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
+    ASSERT_NE(process, nullptr);
+    HANDLE source = nullptr;
+    ASSERT_TRUE(OpenProcessToken(process, TOKEN_DUPLICATE, &source));
+    CloseHandle(process);
     DWORD size = 0;
     TOKEN_ELEVATION e{};
     EXPECT_FALSE(GetTokenInformation(source, TokenElevation, &e, sizeof e, &size));
