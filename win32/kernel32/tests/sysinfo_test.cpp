@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -113,7 +112,9 @@ TEST_F(SysInfoTest, NativeSystemIsX64WithThisMachinesProcessors) {
 
 TEST_F(SysInfoTest, NtVersionNumbersCarryTheBuildFlag) {
     using Fn = void(WINAPI*)(LPDWORD, LPDWORD, LPDWORD);
-    auto fn = reinterpret_cast<Fn>(dlsym(RTLD_DEFAULT, "RtlGetNtVersionNumbers"));
+    HMODULE ntdll = LoadLibraryW(L"ntdll.dll");
+    ASSERT_NE(ntdll, nullptr);
+    auto fn = reinterpret_cast<Fn>(GetProcAddress(ntdll, "RtlGetNtVersionNumbers"));
     ASSERT_NE(fn, nullptr);
     DWORD major = 0, minor = 0, build = 0;
     fn(&major, &minor, &build);
@@ -121,6 +122,8 @@ TEST_F(SysInfoTest, NtVersionNumbersCarryTheBuildFlag) {
     EXPECT_EQ(minor, 1u);
     EXPECT_EQ(build, 0xF0000000u | 7601u);
     EXPECT_EQ(build & 0xFFFF, 7601u);
+    fn(nullptr, nullptr, nullptr);  // outputs are optional
+    EXPECT_TRUE(FreeLibrary(ntdll));
 }
 
 }  // namespace
