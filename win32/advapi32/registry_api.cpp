@@ -14,7 +14,9 @@ bool is_string_type(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
-std::wstring_view name_of(LPCWSTR name) { return name ? std::wstring_view(name) : std::wstring_view(); }
+std::wstring_view name_of(LPCWSTR name) {
+    return name ? std::wstring_view(name) : std::wstring_view();
+}
 
 // Copies a value's data out as RegQueryValueExW and RegEnumValueW do. A string
 // stored without its terminator gets one when the buffer has room for it.
@@ -29,8 +31,9 @@ LSTATUS copy_data(const Value& v, LPDWORD type, LPBYTE data, LPDWORD data_size) 
             return ERROR_MORE_DATA;
         }
         if (needed) memcpy(data, v.data.data(), needed);
-        bool terminated = needed >= sizeof(WCHAR) &&
-                          reinterpret_cast<const WCHAR*>(v.data.data())[needed / sizeof(WCHAR) - 1] == 0;
+        bool terminated =
+            needed >= sizeof(WCHAR) &&
+            reinterpret_cast<const WCHAR*>(v.data.data())[needed / sizeof(WCHAR) - 1] == 0;
         if (is_string_type(v.type) && needed % sizeof(WCHAR) == 0 && !terminated &&
             *data_size >= needed + sizeof(WCHAR)) {
             memset(data + needed, 0, sizeof(WCHAR));

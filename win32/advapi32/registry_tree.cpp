@@ -133,13 +133,20 @@ bool read_quoted(std::string_view line, size_t& i, std::vector<uint32_t>* units)
         if (++i >= line.size()) return false;
         char e = line[i++];
         switch (e) {
-            case '\\': units->push_back('\\'); break;
-            case '"': units->push_back('"'); break;
-            case '0': units->push_back(0); break;
+            case '\\':
+                units->push_back('\\');
+                break;
+            case '"':
+                units->push_back('"');
+                break;
+            case '0':
+                units->push_back(0);
+                break;
             case 'u': {
                 if (i >= line.size() || line[i] != '{') return false;
                 size_t close = line.find('}', i);
-                if (close == std::string_view::npos || close == i + 1 || close - i > 9) return false;
+                if (close == std::string_view::npos || close == i + 1 || close - i > 9)
+                    return false;
                 uint32_t v = 0;
                 for (size_t k = i + 1; k < close; ++k) {
                     char h = line[k];
@@ -154,7 +161,8 @@ bool read_quoted(std::string_view line, size_t& i, std::vector<uint32_t>* units)
                 i = close + 1;
                 break;
             }
-            default: return false;
+            default:
+                return false;
         }
     }
     return false;

@@ -32,8 +32,10 @@ Path concat(const Path& a, const Path& b) {
 // The places to read, in order of precedence.
 std::vector<Location> locations(Root root, const Path& path) {
     switch (root) {
-        case Root::Machine: return {{&Store::machine(), path}};
-        case Root::User: return {{&Store::user(), path}};
+        case Root::Machine:
+            return {{&Store::machine(), path}};
+        case Root::User:
+            return {{&Store::user(), path}};
         case Root::Classes: {
             Path classes{L"Software", L"Classes"};
             return {{&Store::user(), concat(classes, path)},
@@ -67,9 +69,7 @@ LSTATUS write_location(const KeyRef& ref, Location* out) {
 }
 
 // A key that no place holds any more; the roots always exist.
-LSTATUS gone(const KeyRef& ref) {
-    return ref.path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED;
-}
+LSTATUS gone(const KeyRef& ref) { return ref.path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED; }
 
 }  // namespace
 
@@ -241,7 +241,8 @@ LSTATUS set_value(const KeyRef& ref, Value value) {
     if (ref.root == Root::Classes && !classes_root && key_exists(ref) != ERROR_SUCCESS)
         return ERROR_KEY_DELETED;
     return loc.store->write([&](Key& root, bool& changed) -> LSTATUS {
-        Key* k = classes_root ? root.create(loc.path, now_filetime(), nullptr) : root.find(loc.path);
+        Key* k =
+            classes_root ? root.create(loc.path, now_filetime(), nullptr) : root.find(loc.path);
         if (!k) return ERROR_KEY_DELETED;
         k->set_value(std::move(value));
         k->last_write = now_filetime();
@@ -262,7 +263,9 @@ LSTATUS delete_value(const KeyRef& ref, std::wstring_view name) {
         if (s != ERROR_FILE_NOT_FOUND) return s;
     }
     LSTATUS e = key_exists(ref);
-    return e == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : e == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : e;
+    return e == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED
+           : e == ERROR_SUCCESS      ? ERROR_FILE_NOT_FOUND
+                                     : e;
 }
 
 LSTATUS delete_key(const KeyRef& parent, const Path& sub) {

@@ -23,8 +23,7 @@ struct TokenState {
     std::mutex mu;
     std::map<DWORD, DWORD> privileges;  // LUID low part -> SE_PRIVILEGE_* attributes
 
-    std::shared_ptr<TokenState> copy(TOKEN_TYPE new_type,
-                                     SECURITY_IMPERSONATION_LEVEL new_level);
+    std::shared_ptr<TokenState> copy(TOKEN_TYPE new_type, SECURITY_IMPERSONATION_LEVEL new_level);
 };
 
 class TokenObject : public Object {

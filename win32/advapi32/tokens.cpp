@@ -61,8 +61,8 @@ ObjectPtr current_thread_object() {
 }
 
 BOOL hand_out_token(std::shared_ptr<TokenState> state, DWORD desired, PHANDLE token) {
-    HANDLE h = new_handle(std::make_shared<TokenObject>(std::move(state),
-                                                        normalize_token_access(desired)));
+    HANDLE h = new_handle(
+        std::make_shared<TokenObject>(std::move(state), normalize_token_access(desired)));
     if (!h) return FALSE;
     *token = h;
     return TRUE;
@@ -208,12 +208,18 @@ BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS info_class
     const bool elevated = rid >= SECURITY_MANDATORY_HIGH_RID;
     std::vector<BYTE> answer;
     switch (info_class) {
-        case TokenElevation: answer = bytes_of(TOKEN_ELEVATION{elevated ? 1u : 0u}); break;
+        case TokenElevation:
+            answer = bytes_of(TOKEN_ELEVATION{elevated ? 1u : 0u});
+            break;
         case TokenElevationType:
             answer = bytes_of(elevated ? TokenElevationTypeFull : TokenElevationTypeDefault);
             break;
-        case TokenIntegrityLevel: answer = mandatory_label(rid); break;
-        case TokenType: answer = bytes_of(obj->state->type); break;
+        case TokenIntegrityLevel:
+            answer = mandatory_label(rid);
+            break;
+        case TokenType:
+            answer = bytes_of(obj->state->type);
+            break;
         case TokenImpersonationLevel:
             if (obj->state->type != TokenImpersonation) return fail(ERROR_INVALID_PARAMETER);
             answer = bytes_of(obj->state->level);

@@ -54,20 +54,19 @@ typedef struct _TOKEN_ELEVATION {
 typedef enum _TOKEN_ELEVATION_TYPE {
     TokenElevationTypeDefault = 1,
     TokenElevationTypeFull,
-    TokenElevationTypeLimited,
-} TOKEN_ELEVATION_TYPE, *PTOKEN_ELEVATION_TYPE;
+    TokenElevationTypeLimited
+} TOKEN_ELEVATION_TYPE,
+    *PTOKEN_ELEVATION_TYPE;
 
-typedef enum _TOKEN_TYPE {
-    TokenPrimary = 1,
-    TokenImpersonation,
-} TOKEN_TYPE, *PTOKEN_TYPE;
+typedef enum _TOKEN_TYPE { TokenPrimary = 1, TokenImpersonation } TOKEN_TYPE, *PTOKEN_TYPE;
 
 typedef enum _SECURITY_IMPERSONATION_LEVEL {
     SecurityAnonymous,
     SecurityIdentification,
     SecurityImpersonation,
-    SecurityDelegation,
-} SECURITY_IMPERSONATION_LEVEL, *PSECURITY_IMPERSONATION_LEVEL;
+    SecurityDelegation
+} SECURITY_IMPERSONATION_LEVEL,
+    *PSECURITY_IMPERSONATION_LEVEL;
 
 typedef enum _TOKEN_INFORMATION_CLASS {
     TokenUser = 1,
@@ -97,8 +96,9 @@ typedef enum _TOKEN_INFORMATION_CLASS {
     TokenIntegrityLevel,
     TokenUIAccess,
     TokenMandatoryPolicy,
-    TokenLogonSid,
-} TOKEN_INFORMATION_CLASS, *PTOKEN_INFORMATION_CLASS;
+    TokenLogonSid
+} TOKEN_INFORMATION_CLASS,
+    *PTOKEN_INFORMATION_CLASS;
 
 #define TOKEN_ASSIGN_PRIMARY 0x0001
 #define TOKEN_DUPLICATE 0x0002
@@ -124,7 +124,8 @@ typedef enum _TOKEN_INFORMATION_CLASS {
 #define SE_GROUP_INTEGRITY_ENABLED 0x00000040L
 
 #define SID_REVISION 1
-#define SECURITY_MANDATORY_LABEL_AUTHORITY {0, 0, 0, 0, 0, 16}
+#define SECURITY_MANDATORY_LABEL_AUTHORITY \
+    { 0, 0, 0, 0, 0, 16 }
 #define SECURITY_MANDATORY_UNTRUSTED_RID 0x00000000L
 #define SECURITY_MANDATORY_LOW_RID 0x00001000L
 #define SECURITY_MANDATORY_MEDIUM_RID 0x00002000L

@@ -90,10 +90,8 @@ typedef struct _SYSTEM_INFO {
 W32_BEGIN_C
 DWORD WINAPI GetVersion(void);
 BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info);
-BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW info, DWORD type_mask,
-                               DWORDLONG condition_mask);
-ULONGLONG WINAPI VerSetConditionMask(ULONGLONG condition_mask, DWORD type_mask,
-                                     BYTE condition);
+BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW info, DWORD type_mask, DWORDLONG condition_mask);
+ULONGLONG WINAPI VerSetConditionMask(ULONGLONG condition_mask, DWORD type_mask, BYTE condition);
 void WINAPI GetSystemInfo(LPSYSTEM_INFO info);
 void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO info);
 W32_END_C

@@ -43,15 +43,17 @@ typedef enum _STORAGE_PROPERTY_ID {
     StorageMiniportProperty,
     StorageAccessAlignmentProperty,
     StorageDeviceSeekPenaltyProperty,
-    StorageDeviceTrimProperty,
-} STORAGE_PROPERTY_ID, *PSTORAGE_PROPERTY_ID;
+    StorageDeviceTrimProperty
+} STORAGE_PROPERTY_ID,
+    *PSTORAGE_PROPERTY_ID;
 
 typedef enum _STORAGE_QUERY_TYPE {
     PropertyStandardQuery = 0,
     PropertyExistsQuery,
     PropertyMaskQuery,
-    PropertyQueryMaxDefined,
-} STORAGE_QUERY_TYPE, *PSTORAGE_QUERY_TYPE;
+    PropertyQueryMaxDefined
+} STORAGE_QUERY_TYPE,
+    *PSTORAGE_QUERY_TYPE;
 
 typedef struct _STORAGE_PROPERTY_QUERY {
     STORAGE_PROPERTY_ID PropertyId;
@@ -86,8 +88,9 @@ typedef enum _STORAGE_BUS_TYPE {
     BusTypeSCM,
     BusTypeUfs,
     BusTypeMax,
-    BusTypeMaxReserved = 0x7F,
-} STORAGE_BUS_TYPE, *PSTORAGE_BUS_TYPE;
+    BusTypeMaxReserved = 0x7F
+} STORAGE_BUS_TYPE,
+    *PSTORAGE_BUS_TYPE;
 
 // String fields are offsets from the start of the descriptor to zero-terminated
 // ASCII text; 0 when the device has none.
@@ -159,11 +162,9 @@ typedef struct _SENDCMDOUTPARAMS {
 } SENDCMDOUTPARAMS, *PSENDCMDOUTPARAMS, *LPSENDCMDOUTPARAMS;
 #pragma pack(pop)
 
-struct _OVERLAPPED;
-
 W32_BEGIN_C
 // Devices come from CreateFileW of "\\.\X:", "\\.\PhysicalDriveN", "\\.\ScsiN:"
-// and "\\.\<adapter name>". Overlapped requests are not supported.
+// and "\\.\<adapter name>". Requests complete at once; no OVERLAPPED is used.
 BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size, LPVOID out,
-                            DWORD out_size, LPDWORD returned, struct _OVERLAPPED* overlapped);
+                            DWORD out_size, LPDWORD returned, LPOVERLAPPED overlapped);
 W32_END_C

@@ -54,9 +54,8 @@ W32_BEGIN_C
 LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR sub_key, DWORD options, REGSAM desired,
                              PHKEY result);
 LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD reserved, LPWSTR key_class,
-                               DWORD options, REGSAM desired,
-                               const LPSECURITY_ATTRIBUTES security, PHKEY result,
-                               LPDWORD disposition);
+                               DWORD options, REGSAM desired, const LPSECURITY_ATTRIBUTES security,
+                               PHKEY result, LPDWORD disposition);
 LSTATUS WINAPI RegCloseKey(HKEY key);
 LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR value_name, LPDWORD reserved, LPDWORD type,
                                 LPBYTE data, LPDWORD data_size);

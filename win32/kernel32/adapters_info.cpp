@@ -31,7 +31,8 @@ ULONG WINAPI GetAdaptersInfo(PIP_ADAPTER_INFO info, PULONG size) {
     // The records first, then the extra address entries they point to.
     size_t extra = 0;
     for (auto& a : adapters) extra += a.ipv4.size() > 1 ? a.ipv4.size() - 1 : 0;
-    const size_t needed = adapters.size() * sizeof(IP_ADAPTER_INFO) + extra * sizeof(IP_ADDR_STRING);
+    const size_t needed =
+        adapters.size() * sizeof(IP_ADAPTER_INFO) + extra * sizeof(IP_ADDR_STRING);
     if (!info || *size < needed) {
         *size = static_cast<ULONG>(needed);
         return ERROR_BUFFER_OVERFLOW;

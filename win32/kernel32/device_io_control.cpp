@@ -4,7 +4,7 @@
 #include <w32/error.h>
 
 BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size, LPVOID out,
-                            DWORD out_size, LPDWORD returned, struct _OVERLAPPED*) {
+                            DWORD out_size, LPDWORD returned, LPOVERLAPPED) {
     auto obj = w32::get_object(device);
     if (!obj) return FALSE;
     auto dev = std::dynamic_pointer_cast<w32::Device>(obj);

@@ -17,8 +17,7 @@ namespace w32 {
 namespace {
 
 constexpr DWORD kDataAccess = GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL |
-                              MAXIMUM_ALLOWED | FILE_READ_DATA | FILE_WRITE_DATA |
-                              FILE_APPEND_DATA;
+                              MAXIMUM_ALLOWED | FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA;
 
 bool starts_with_no_case(std::wstring_view s, std::wstring_view prefix) {
     if (s.size() < prefix.size()) return false;

@@ -67,11 +67,16 @@ UINT adapter_type(const std::string& dir, int arp_type) {
         case ARPHRD_ETHER:
             return exists(dir + "/wireless") || exists(dir + "/phy80211") ? 71u /* IEEE 802.11 */
                                                                           : 6u;
-        case ARPHRD_PPP: return 23;
-        case ARPHRD_IEEE802_TR: return 9;
-        case ARPHRD_FDDI: return 15;
-        case ARPHRD_SLIP: return 28;
-        default: return 1;
+        case ARPHRD_PPP:
+            return 23;
+        case ARPHRD_IEEE802_TR:
+            return 9;
+        case ARPHRD_FDDI:
+            return 15;
+        case ARPHRD_SLIP:
+            return 28;
+        default:
+            return 1;
     }
 }
 

@@ -15,7 +15,7 @@ struct NetAdapter {
     std::string name;  // the Linux interface name, also the adapter's device name
     std::string description;
     DWORD index = 0;
-    UINT type = 1;        // MIB_IF_TYPE_*
+    UINT type = 1;          // MIB_IF_TYPE_*
     bool physical = false;  // backed by a device (not a bridge, tunnel or veth)
     size_t address_length = 0;
     std::array<BYTE, 8> address{};    // the current hardware address

@@ -58,10 +58,14 @@ UCHAR APIENTRY Netbios(PNCB ncb) {
     if (!ncb) return NRC_ILLCMD;
     if (ncb->ncb_command & ASYNCH) return finish(ncb, NRC_ILLCMD);
     switch (ncb->ncb_command) {
-        case NCBENUM: return enumerate(ncb);
+        case NCBENUM:
+            return enumerate(ncb);
         case NCBRESET:
-            return finish(ncb, ncb->ncb_lana_num < lan_adapters().size() ? NRC_GOODRET : NRC_BRIDGE);
-        case NCBASTAT: return adapter_status(ncb);
-        default: return finish(ncb, NRC_ILLCMD);
+            return finish(ncb,
+                          ncb->ncb_lana_num < lan_adapters().size() ? NRC_GOODRET : NRC_BRIDGE);
+        case NCBASTAT:
+            return adapter_status(ncb);
+        default:
+            return finish(ncb, NRC_ILLCMD);
     }
 }

@@ -39,8 +39,8 @@ bool forced_bus(wchar_t letter, STORAGE_BUS_TYPE* bus) {
         if (j == std::string::npos) j = s.size();
         std::string item = s.substr(i, j - i);
         i = j + 1;
-        if (item.size() < 3 || item[1] != '=' || towupper(static_cast<wint_t>(item[0])) !=
-                                                     towupper(static_cast<wint_t>(letter)))
+        if (item.size() < 3 || item[1] != '=' ||
+            towupper(static_cast<wint_t>(item[0])) != towupper(static_cast<wint_t>(letter)))
             continue;
         std::string value = item.substr(2);
         for (auto& n : kNames) {
@@ -94,7 +94,8 @@ BOOL answer_property_query(const std::vector<BYTE>& descriptor, const void* in, 
     if (query.PropertyId != StorageDeviceProperty) return fail(ERROR_NOT_SUPPORTED);
     if (query.QueryType == PropertyExistsQuery) return TRUE;
     if (query.QueryType != PropertyStandardQuery) return fail(ERROR_INVALID_PARAMETER);
-    if (!out || out_size < sizeof(STORAGE_DESCRIPTOR_HEADER)) return fail(ERROR_INSUFFICIENT_BUFFER);
+    if (!out || out_size < sizeof(STORAGE_DESCRIPTOR_HEADER))
+        return fail(ERROR_INSUFFICIENT_BUFFER);
     std::vector<BYTE> copy = descriptor;
     const DWORD n = std::min<DWORD>(out_size, static_cast<DWORD>(copy.size()));
     if (n >= offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType)) {

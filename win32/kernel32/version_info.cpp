@@ -47,12 +47,18 @@ BYTE condition_of(DWORDLONG mask, DWORD bit) {
 // ours compared with theirs under condition; false for a condition unknown here.
 bool holds(BYTE condition, DWORD ours, DWORD theirs) {
     switch (condition) {
-        case VER_EQUAL: return ours == theirs;
-        case VER_GREATER: return ours > theirs;
-        case VER_GREATER_EQUAL: return ours >= theirs;
-        case VER_LESS: return ours < theirs;
-        case VER_LESS_EQUAL: return ours <= theirs;
-        default: return false;
+        case VER_EQUAL:
+            return ours == theirs;
+        case VER_GREATER:
+            return ours > theirs;
+        case VER_GREATER_EQUAL:
+            return ours >= theirs;
+        case VER_LESS:
+            return ours < theirs;
+        case VER_LESS_EQUAL:
+            return ours <= theirs;
+        default:
+            return false;
     }
 }
 
@@ -98,8 +104,7 @@ ULONGLONG WINAPI VerSetConditionMask(ULONGLONG condition_mask, DWORD type_mask, 
     return condition_mask;
 }
 
-BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW info, DWORD type_mask,
-                               DWORDLONG condition_mask) {
+BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW info, DWORD type_mask, DWORDLONG condition_mask) {
     if (!info || type_mask == 0 || condition_mask == 0) return w32::fail(ERROR_BAD_ARGUMENTS);
     for (DWORD bit = 1; bit <= VER_PRODUCT_TYPE; bit <<= 1)
         if ((type_mask & bit) && condition_of(condition_mask, bit) == 0)
@@ -130,11 +135,13 @@ BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW info, DWORD type_mask,
             while (i + 1 < asked.size() && asked[i].ours == asked[i].theirs) ++i;
             ok = holds(first, asked[i].ours, asked[i].theirs);
         } else {
-            for (auto& p : asked) ok = ok && holds(condition_of(condition_mask, p.bit), p.ours, p.theirs);
+            for (auto& p : asked)
+                ok = ok && holds(condition_of(condition_mask, p.bit), p.ours, p.theirs);
         }
     }
     if (type_mask & VER_BUILDNUMBER)
-        ok = ok && holds(condition_of(condition_mask, VER_BUILDNUMBER), v.build, info->dwBuildNumber);
+        ok = ok &&
+             holds(condition_of(condition_mask, VER_BUILDNUMBER), v.build, info->dwBuildNumber);
     if (type_mask & VER_PLATFORMID)
         ok = ok && holds(condition_of(condition_mask, VER_PLATFORMID), VER_PLATFORM_WIN32_NT,
                          info->dwPlatformId);

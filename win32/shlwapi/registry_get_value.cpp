@@ -12,8 +12,7 @@
 namespace {
 
 // A raw query of one value; the data sized to what the store holds.
-LSTATUS read_value(HKEY key, LPCWSTR sub_key, LPCWSTR value, DWORD* type,
-                   std::vector<BYTE>* data) {
+LSTATUS read_value(HKEY key, LPCWSTR sub_key, LPCWSTR value, DWORD* type, std::vector<BYTE>* data) {
     HKEY opened = key;
     if (sub_key && *sub_key) {
         LSTATUS s = RegOpenKeyExW(key, sub_key, 0, KEY_QUERY_VALUE, &opened);

@@ -46,16 +46,15 @@ protected:
     }
 
     static LSTATUS SetDword(HKEY key, const wchar_t* name, DWORD v) {
-        return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v),
-                              sizeof v);
+        return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
     }
 
     // The text of a string value, or "<error N>".
     static std::wstring GetString(HKEY key, const wchar_t* name) {
         WCHAR buf[512] = {};
         DWORD size = sizeof buf, type = 0;
-        LSTATUS s = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf),
-                                     &size);
+        LSTATUS s =
+            RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
         if (s != ERROR_SUCCESS) return L"<error " + std::to_wstring(s) + L">";
         return buf;
     }
@@ -102,9 +101,9 @@ TEST_F(RegistryTest, StoresAndReadsBackEachValueType) {
     EXPECT_STREQ(text, L"hello");
 
     size = sizeof text;
-    ASSERT_EQ(RegQueryValueExW(key, L"expand", nullptr, &type, reinterpret_cast<BYTE*>(text),
-                               &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegQueryValueExW(key, L"expand", nullptr, &type, reinterpret_cast<BYTE*>(text), &size),
+        ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
     EXPECT_STREQ(text, L"%HOME%\\x");  // stored as written; the reader expands
 
@@ -232,8 +231,8 @@ TEST_F(RegistryTest, CreateReportsNewThenExisting) {
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\A\\B", 0, KEY_READ, &mid),
               ERROR_SUCCESS);
     HKEY bad = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"\\Lead", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &bad, nullptr),
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"\\Lead", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &bad, nullptr),
               ERROR_BAD_PATHNAME);
     RegCloseKey(a);
     RegCloseKey(b);
@@ -253,8 +252,7 @@ TEST_F(RegistryTest, EnumeratesSubkeysInNameOrderUntilNoMoreItems) {
               ERROR_MORE_DATA);
     FILETIME ft{};
     chars = 8;
-    EXPECT_EQ(RegEnumKeyExW(root, 1, small, &chars, nullptr, nullptr, nullptr, &ft),
-              ERROR_SUCCESS);
+    EXPECT_EQ(RegEnumKeyExW(root, 1, small, &chars, nullptr, nullptr, nullptr, &ft), ERROR_SUCCESS);
     EXPECT_STREQ(small, L"alpha");
     EXPECT_NE(ft.dwHighDateTime, 0u);
     chars = 8;
@@ -271,9 +269,9 @@ TEST_F(RegistryTest, EnumeratesValuesInTheOrderSetWithTheirData) {
 
     WCHAR name[32];
     DWORD chars = 32, type = 0, dw = 0, size = sizeof dw;
-    ASSERT_EQ(RegEnumValueW(key, 0, name, &chars, nullptr, &type, reinterpret_cast<BYTE*>(&dw),
-                            &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegEnumValueW(key, 0, name, &chars, nullptr, &type, reinterpret_cast<BYTE*>(&dw), &size),
+        ERROR_SUCCESS);
     EXPECT_STREQ(name, L"second");
     EXPECT_EQ(chars, 6u);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
@@ -369,9 +367,9 @@ TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
 
     // A write lands where the key is: the user's copy when there is one.
     HKEY w = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"App.Doc\\shell\\open\\command", 0, KEY_ALL_ACCESS,
-                            &w),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegOpenKeyExW(HKEY_CLASSES_ROOT, L"App.Doc\\shell\\open\\command", 0, KEY_ALL_ACCESS, &w),
+        ERROR_SUCCESS);
     ASSERT_EQ(SetString(w, L"new", L"v"), ERROR_SUCCESS);
     RegCloseKey(w);
     HKEY check = nullptr;
@@ -385,9 +383,9 @@ TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
               ERROR_SUCCESS);
     ASSERT_EQ(SetString(w, L"m", L"v"), ERROR_SUCCESS);
     RegCloseKey(w);
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\MachineOnly", 0, KEY_READ,
-                            &check),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\MachineOnly", 0, KEY_READ, &check),
+        ERROR_SUCCESS);
     EXPECT_EQ(GetString(check, L"m"), L"v");
     RegCloseKey(check);
 }
@@ -403,38 +401,38 @@ TEST_F(RegistryTest, ShellReadGivesTypeAndSizeAndExpandsStrings) {
 
     char narrow[1024] = {};
     DWORD type = 0, size = sizeof narrow;
-    ASSERT_EQ(SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\Harlin\\Morsk", "mid", &type, narrow,
-                          &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\Harlin\\Morsk", "mid", &type, narrow, &size),
+        ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(size, 65u);  // narrow characters with the terminator
     EXPECT_EQ(std::string(narrow), mid);
 
     DWORD lua = 1;
     size = sizeof lua;
-    ASSERT_EQ(SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Harlin\\Morsk", L"EnableLUA", &type,
-                          &lua, &size),
+    ASSERT_EQ(SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Harlin\\Morsk", L"EnableLUA", &type, &lua,
+                          &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(lua, 0u);
 
     WCHAR path[64];
     size = sizeof path;
-    ASSERT_EQ(SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Harlin\\Morsk", L"path", &type, path,
-                          &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Harlin\\Morsk", L"path", &type, path, &size),
+        ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_STREQ(path, L"Z:\\expanded\\bin");
     EXPECT_EQ(size, (wcslen(path) + 1) * sizeof(WCHAR));
 
     size = 4;
-    EXPECT_EQ(SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\Harlin\\Morsk", "mid", nullptr, narrow,
-                          &size),
-              ERROR_MORE_DATA);
+    EXPECT_EQ(
+        SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\Harlin\\Morsk", "mid", nullptr, narrow, &size),
+        ERROR_MORE_DATA);
     EXPECT_EQ(size, 65u);
-    EXPECT_EQ(SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Harlin\\Absent", L"mid", &type, path,
-                          &size),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Harlin\\Absent", L"mid", &type, path, &size),
+        ERROR_FILE_NOT_FOUND);
 }
 
 // Runs fn in a child process; answers its exit status (fn's result).
@@ -465,8 +463,7 @@ TEST_F(RegistryTest, PersistsAcrossProcesses) {
     ASSERT_EQ(SetString(key, L"from", L"parent"), ERROR_SUCCESS);
     rc = InChild([] {
         HKEY k = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Shared", 0, KEY_READ, &k) !=
-            ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Shared", 0, KEY_READ, &k) != ERROR_SUCCESS)
             return 1;
         return GetString(k, L"from") == L"parent" ? 0 : 2;
     });
@@ -519,7 +516,8 @@ std::set<DWORD> WriteUntilKilled(int round, size_t writes, useconds_t delay_us) 
 
 TEST_F(RegistryTest, StoreSurvivesAWriterKilledMidWrite) {
     for (int round = 0; round < 8; ++round) {
-        auto completed = WriteUntilKilled(round, 4 + round * 3, static_cast<useconds_t>(round * 150));
+        auto completed =
+            WriteUntilKilled(round, 4 + round * 3, static_cast<useconds_t>(round * 150));
 
         HKEY key = nullptr;
         ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Crash", 0, KEY_ALL_ACCESS, &key),

@@ -233,8 +233,8 @@ TEST_F(TokensTest, HandlesThatAreNotTokensAreRejected) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     TOKEN_ELEVATION e{};
     DWORD size = 0;
-    EXPECT_FALSE(GetTokenInformation(reinterpret_cast<HANDLE>(0x7FF0), TokenElevation, &e,
-                                     sizeof e, &size));
+    EXPECT_FALSE(
+        GetTokenInformation(reinterpret_cast<HANDLE>(0x7FF0), TokenElevation, &e, sizeof e, &size));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 

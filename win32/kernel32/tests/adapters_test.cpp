@@ -104,8 +104,8 @@ TEST(AdaptersTest, HardwareAddressesAreLinuxs) {
         if (a->AddressLength == 0) continue;  // no hardware address (a tunnel)
         ASSERT_EQ(a->AddressLength, 6u);
         char mine[18];
-        snprintf(mine, sizeof mine, "%02x:%02x:%02x:%02x:%02x:%02x", a->Address[0],
-                 a->Address[1], a->Address[2], a->Address[3], a->Address[4], a->Address[5]);
+        snprintf(mine, sizeof mine, "%02x:%02x:%02x:%02x:%02x:%02x", a->Address[0], a->Address[1],
+                 a->Address[2], a->Address[3], a->Address[4], a->Address[5]);
         EXPECT_EQ(text, mine);
     }
 }

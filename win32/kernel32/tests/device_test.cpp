@@ -169,8 +169,8 @@ TEST_F(DeviceTest, ScsiMiniportRequestsAreRefused) {
     srb->ControlCode = IOCTL_SCSI_MINIPORT_IDENTIFY;
     srb->Length = 529;
     DWORD returned = 0;
-    EXPECT_FALSE(DeviceIoControl(h, IOCTL_SCSI_MINIPORT, block, 60, block, sizeof block,
-                                 &returned, nullptr));
+    EXPECT_FALSE(DeviceIoControl(h, IOCTL_SCSI_MINIPORT, block, 60, block, sizeof block, &returned,
+                                 nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     CloseHandle(h);
 }

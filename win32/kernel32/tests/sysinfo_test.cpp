@@ -36,8 +36,7 @@ protected:
         VER_SET_CONDITION(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
         VER_SET_CONDITION(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
         VER_SET_CONDITION(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-        return VerifyVersionInfoW(&info,
-                                  VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
+        return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
                                   mask) != FALSE;
     }
 };
@@ -104,7 +103,8 @@ TEST_F(SysInfoTest, NativeSystemIsX64WithThisMachinesProcessors) {
     GetSystemInfo(&plain);
     EXPECT_EQ(native.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64);
     EXPECT_EQ(plain.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64);
-    EXPECT_EQ(native.dwNumberOfProcessors, static_cast<DWORD>(std::min(64L, sysconf(_SC_NPROCESSORS_ONLN))));
+    EXPECT_EQ(native.dwNumberOfProcessors,
+              static_cast<DWORD>(std::min(64L, sysconf(_SC_NPROCESSORS_ONLN))));
     EXPECT_EQ(native.dwPageSize, static_cast<DWORD>(sysconf(_SC_PAGESIZE)));
     EXPECT_EQ(native.dwAllocationGranularity, 0x10000u);
     EXPECT_NE(native.dwActiveProcessorMask, 0u);
