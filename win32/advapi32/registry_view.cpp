@@ -213,16 +213,29 @@ LSTATUS create_key(const KeyRef& parent, const Path& sub, bool* created) {
     auto locs = locations(parent.root, full);
     Location loc = locs[0];
     if (parent.root == Root::Classes) {
-        LSTATUS s = exists_at(locs[0]);
-        if (s == ERROR_FILE_NOT_FOUND && !classes_root)
-            s = exists_at(locations(Root::Classes, parent.path)[0]);
-        if (s != ERROR_SUCCESS && s != ERROR_FILE_NOT_FOUND) return s;
-        if (s == ERROR_FILE_NOT_FOUND) loc = locs[1];
+        // The key, else its deepest existing ancestor, decides: the user's copy
+        // when it is there, else the machine's.
+        loc = locs[1];
+        for (size_t depth = full.size(); depth > 0; --depth) {
+            const Path prefix(full.begin(), full.begin() + static_cast<long>(depth));
+            auto at = locations(Root::Classes, prefix);
+            LSTATUS user = exists_at(at[0]);
+            if (user != ERROR_SUCCESS && user != ERROR_FILE_NOT_FOUND) return user;
+            if (user == ERROR_SUCCESS) {
+                loc = locs[0];
+                break;
+            }
+            LSTATUS machine = exists_at(at[1]);
+            if (machine != ERROR_SUCCESS && machine != ERROR_FILE_NOT_FOUND) return machine;
+            if (machine == ERROR_SUCCESS) break;
+        }
     }
     const Path parent_path(loc.path.begin(), loc.path.end() - static_cast<long>(sub.size()));
+    const bool parent_elsewhere = parent.root == Root::Classes && !classes_root;
+    if (parent_elsewhere && key_exists(parent) != ERROR_SUCCESS) return ERROR_KEY_DELETED;
     return loc.store->write([&](Key& root, bool& changed) -> LSTATUS {
-        // The classes root always exists, even before either Software\Classes does.
-        if (!classes_root && !root.find(parent_path)) return ERROR_KEY_DELETED;
+        // In the merged view the parent may live in the other store.
+        if (parent.root != Root::Classes && !root.find(parent_path)) return ERROR_KEY_DELETED;
         if (root.find(loc.path)) {
             *created = false;
             return ERROR_SUCCESS;

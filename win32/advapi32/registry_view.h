@@ -1,7 +1,8 @@
 // Keys as the registry functions see them: a root and a path, reached through an
 // HKEY. HKEY_CLASSES_ROOT is a merged view of the user's and the machine's
 // Software\Classes: reads look at the user's first; a write goes to the user's
-// when the key (or, for a new key, its parent) is there, else to the machine's.
+// when the key (for a new key: its deepest existing ancestor) is there, else to
+// the machine's.
 #pragma once
 
 #include "registry_tree.h"

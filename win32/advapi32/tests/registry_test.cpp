@@ -390,6 +390,34 @@ TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
     RegCloseKey(check);
 }
 
+TEST_F(RegistryTest, ClassesRootCreatesUnderTheUserOnlyBesideTheUsersKeys) {
+    RegCloseKey(Create(HKEY_CURRENT_USER, L"Software\\Classes\\Mine"));
+    RegCloseKey(Create(HKEY_CLASSES_ROOT, L"mine\\shell"));   // parent is the user's
+    RegCloseKey(Create(HKEY_CLASSES_ROOT, L"Fresh\\shell"));  // nothing of it yet
+
+    HKEY check = nullptr;
+    EXPECT_EQ(
+        RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\Mine\\shell", 0, KEY_READ, &check),
+        ERROR_SUCCESS);
+    RegCloseKey(check);
+    EXPECT_EQ(
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Fresh\\shell", 0, KEY_READ, &check),
+        ERROR_SUCCESS);
+    RegCloseKey(check);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\Fresh", 0, KEY_READ, &check),
+              ERROR_FILE_NOT_FOUND);
+
+    // Deleting through the merged view removes the copy it sees first.
+    HKEY classes = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, nullptr, 0, KEY_ALL_ACCESS, &classes),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(classes, L"Fresh\\shell"), ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Fresh\\shell", 0, KEY_READ, &check),
+        ERROR_FILE_NOT_FOUND);
+    RegCloseKey(classes);
+}
+
 TEST_F(RegistryTest, ShellReadGivesTypeAndSizeAndExpandsStrings) {
     HKEY key = Create(HKEY_LOCAL_MACHINE, L"Software\\Harlin\\Morsk");
     const std::string mid(64, 'a');
