@@ -1,0 +1,68 @@
+#include "base/controller.h"
+
+#include <atomic>
+
+namespace base {
+namespace {
+
+std::atomic<int> g_last_type_id{0};
+// Set once by the entry code before any other thread runs; atomic so that pool threads
+// never read a torn pointer.
+std::atomic<Controller*> g_controller{nullptr};
+
+}  // namespace
+
+int NextTypeId() { return g_last_type_id.fetch_add(1) + 1; }
+
+struct Controller::Pimpl {
+    std::unique_ptr<ObjectTable> logic_table;
+    std::unique_ptr<UIObjectTable> ui_table;
+};
+
+Controller::Controller() : pimpl_(std::make_unique<Pimpl>()) {}
+
+Controller::~Controller() {
+    // The tables stay reachable while their objects are destroyed, so a destructor that
+    // asks the controller for another object still finds one.
+    if (pimpl_->ui_table) pimpl_->ui_table->ReleaseAll();
+    pimpl_->ui_table.reset();
+    if (pimpl_->logic_table) pimpl_->logic_table->ReleaseAll();
+    pimpl_->logic_table.reset();
+    // A destroyed controller must not stay reachable.
+    Controller* self = this;
+    g_controller.compare_exchange_strong(self, nullptr);
+}
+
+ObjectTable* Controller::GetObjectTable() {
+    if (!pimpl_->logic_table) pimpl_->logic_table = std::make_unique<ObjectTable>();
+    return pimpl_->logic_table.get();
+}
+
+UIObjectTable* Controller::GetUIObjectTable() {
+    if (!pimpl_->ui_table) pimpl_->ui_table = std::make_unique<UIObjectTable>();
+    return pimpl_->ui_table.get();
+}
+
+bool Controller::HasUIObject(int type_id) {
+    return GetUIObjectTable()->FindObject(type_id) != nullptr;
+}
+
+bool Controller::RemoveUIObject(int type_id) { return GetUIObjectTable()->RemoveObject(type_id); }
+
+Controller* GetController() { return g_controller.load(std::memory_order_acquire); }
+
+void SetController(Controller* controller) {
+    g_controller.store(controller, std::memory_order_release);
+}
+
+bool HasUIObject(int type_id) {
+    Controller* controller = GetController();
+    return controller != nullptr && controller->HasUIObject(type_id);
+}
+
+bool RemoveUIObject(int type_id) {
+    Controller* controller = GetController();
+    return controller != nullptr && controller->RemoveUIObject(type_id);
+}
+
+}  // namespace base
