@@ -1,0 +1,85 @@
+#include "syslib/err_obj_store.h"
+#include "syslib/load_dll.h"
+#include "syslib/vaq_public_dll_helper.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <win32_unixpath.h>
+
+#include <thread>
+
+namespace {
+
+std::wstring CompanionPath() { return UnixPathToWin32(SYSLIB_TEST_COMPANION); }
+
+using AnswerFn = int (*)();
+
+TEST(LoadDllTest, LoadsALibraryByPathAndFindsItsExport) {
+    HMODULE module = LoadDll(CompanionPath().c_str());
+    ASSERT_NE(module, nullptr) << GetLastError();
+    auto answer = reinterpret_cast<AnswerFn>(GetProcAddress(module, "CompanionAnswer"));
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer(), 42);
+    EXPECT_TRUE(FreeLibrary(module));
+}
+
+TEST(LoadDllTest, AMissingLibraryAnswersNullWithModuleNotFound) {
+    SetLastError(0);
+    std::wstring missing = CompanionPath() + L".missing.dll";
+    EXPECT_EQ(LoadDll(missing.c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(LoadDll(nullptr), nullptr);
+}
+
+TEST(LoadDllTest, SystemLibrariesLoadByName) {
+    HMODULE module = LoadDll(L"advapi32.dll");
+    EXPECT_NE(module, nullptr) << GetLastError();
+}
+
+TEST(DllHelperTest, HoldersStartEmptyAndFreeWhatTheyWereGiven) {
+    CVaqPublicDLLHelper<CVivIrorExportFuncs> base_lib;
+    CVaqPublicDLLHelper<CVaqConfExportFuncs> conf_lib;
+    EXPECT_FALSE(base_lib.IsLoaded());
+    EXPECT_FALSE(conf_lib.IsLoaded());
+    EXPECT_EQ(conf_lib.Module(), nullptr);
+
+    const std::wstring path = CompanionPath();
+    {
+        CVaqPublicDLLHelper<CVaqUtilExportFuncs> util_lib;
+        HMODULE module = LoadDll(path.c_str());
+        ASSERT_NE(module, nullptr);
+        util_lib.Attach(module, CVaqUtilExportFuncs{});
+        EXPECT_TRUE(util_lib.IsLoaded());
+        EXPECT_EQ(GetModuleHandleW(path.c_str()), module);
+    }
+    // The holder's end freed the only reference.
+    EXPECT_EQ(GetModuleHandleW(path.c_str()), nullptr);
+}
+
+TEST(ErrObjStoreTest, EachThreadKeepsItsOwnRecord) {
+    ErrObjSharedStore store;
+    ErrObjRecord record;
+    EXPECT_FALSE(store.GetError(&record));
+
+    store.SetError(5, L"拒绝访问");
+    std::thread other([&store] {
+        ErrObjRecord seen;
+        EXPECT_FALSE(store.GetError(&seen));
+        store.SetError(2, L"missing");
+        ASSERT_TRUE(store.GetError(&seen));
+        EXPECT_EQ(seen.code, 2u);
+    });
+    other.join();
+
+    ASSERT_TRUE(store.GetError(&record));
+    EXPECT_EQ(record.code, 5u);
+    EXPECT_EQ(record.text, L"拒绝访问");
+    EXPECT_EQ(store.Count(), 2u);
+
+    store.ClearError();
+    EXPECT_FALSE(store.GetError(&record));
+    EXPECT_EQ(store.Count(), 1u);
+}
+
+}  // namespace
