@@ -11,8 +11,7 @@ inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
 inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
 
 template <uint32_t (*Fn)(uint32_t, uint32_t, uint32_t)>
-inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s,
-                 uint32_t t) {
+inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s, uint32_t t) {
     a = b + RotateLeft(a + Fn(b, c, d) + x + t, s);
 }
 

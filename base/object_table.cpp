@@ -34,7 +34,8 @@ void EraseAllFromTop(Map& map) {
 
 }  // namespace
 
-ObjectTable::ObjectTable() : map_(std::make_unique<std::map<int, boost::shared_ptr<LogicObject>>>()) {}
+ObjectTable::ObjectTable()
+    : map_(std::make_unique<std::map<int, boost::shared_ptr<LogicObject>>>()) {}
 
 ObjectTable::~ObjectTable() { ReleaseAll(); }
 
@@ -63,7 +64,8 @@ void ObjectTable::ReleaseAll() {
     releasing_ = false;
 }
 
-UIObjectTable::UIObjectTable() : map_(std::make_unique<std::map<int, boost::shared_ptr<UIObject>>>()) {}
+UIObjectTable::UIObjectTable()
+    : map_(std::make_unique<std::map<int, boost::shared_ptr<UIObject>>>()) {}
 
 UIObjectTable::~UIObjectTable() { ReleaseAll(); }
 
@@ -71,7 +73,9 @@ UIObject* UIObjectTable::FindObject(int type_id) const { return Find(*map_, type
 
 bool UIObjectTable::Contains(int type_id) const { return map_->count(type_id) != 0; }
 
-UIObject* UIObjectTable::AddObject(int type_id, UIObject* obj) { return Add(*map_, releasing_, type_id, obj); }
+UIObject* UIObjectTable::AddObject(int type_id, UIObject* obj) {
+    return Add(*map_, releasing_, type_id, obj);
+}
 
 bool UIObjectTable::RemoveObject(int type_id) {
     auto it = map_->find(type_id);

@@ -120,9 +120,7 @@ public:
     // Arguments go on as received: references stay references, nothing is moved from.
     void emit(Args... args) override { (static_cast<dest_type*>(pdest_)->*pmemfun_)(args...); }
 
-    _connection_base_n<mt_policy, Args...>* clone() override {
-        return new _connection_n(*this);
-    }
+    _connection_base_n<mt_policy, Args...>* clone() override { return new _connection_n(*this); }
 
     // The new holder may still be under construction (a receiver being copied), so it is
     // kept as a holder and turned into the receiver type only when a call is made.
@@ -238,8 +236,7 @@ private:
     };
 
     struct emit_scope {
-        explicit emit_scope(_signal_base_n* signal)
-            : signal(signal), frame{true, signal->frames_} {
+        explicit emit_scope(_signal_base_n* signal) : signal(signal), frame{true, signal->frames_} {
             signal->frames_ = &frame;
             ++signal->emit_depth_;
         }

@@ -203,8 +203,7 @@ TEST(SignalsTest, ReceiversDyingAtEveryPointOfAnEmissionAreNeverCalledDead) {
     constexpr int kCount = 5;
     for (int killer = 0; killer < kCount; ++killer) {
         for (int victim = 0; victim < kCount; ++victim) {
-            SCOPED_TRACE("killer " + std::to_string(killer) + " victim " +
-                         std::to_string(victim));
+            SCOPED_TRACE("killer " + std::to_string(killer) + " victim " + std::to_string(victim));
             Log log;
             signals::signal0<> sig;
             std::vector<std::unique_ptr<Receiver>> receivers;
