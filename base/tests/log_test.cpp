@@ -1,0 +1,211 @@
+#include "base/log.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::ReadAll;
+using testing_support::TempDir;
+
+// A log file as the start-up opens it: appended to, untranslated, starting with FF FE.
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("WIN32_FIXED_TIME", "2026-01-05T10:20:30", 1);
+        path_ = dir_.file("game_downloader_log_2026-1-5.txt");
+        file_ = fopen(path_.c_str(), "ab");
+        ASSERT_NE(file_, nullptr);
+        fwrite("\xFF\xFE", 1, 2, file_);
+        fflush(file_);
+        COutput2FILE::Stream() = file_;
+        CFileLog::ReportingLevel(LCAT_ALL) = LL_MESSAGE;
+    }
+    void TearDown() override {
+        COutput2FILE::Stream() = stderr;
+        for (int c = LCAT_ALL; c <= LCAT_INI; ++c) CFileLog::ReportingLevel(c) = LL_DEBUG;
+        if (file_) fclose(file_);
+        unsetenv("WIN32_FIXED_TIME");
+    }
+
+    // The file after its byte-order mark, as UTF-16 units.
+    std::u16string Lines() {
+        const std::string bytes = ReadAll(path_);
+        EXPECT_GE(bytes.size(), 2u);
+        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+        EXPECT_EQ(bytes.size() % 2, 0u);
+        std::u16string units;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                  static_cast<unsigned char>(bytes[i + 1]) << 8));
+        }
+        return units;
+    }
+
+    static std::u16string U16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+    static std::string Head(const char* category, const char* level) {
+        return "[" + std::to_string(GetCurrentProcessId()) + "][" +
+               std::to_string(GetCurrentThreadId()) + "][" + category + "]10:20:30 " + level +
+               ": ";
+    }
+
+    TempDir dir_;
+    std::string path_;
+    FILE* file_ = nullptr;
+};
+
+int Counted(int& evaluations) {
+    ++evaluations;
+    return 1;
+}
+
+TEST_F(LogTest, WritesExactHeadMessageAndLineEndAsUtf16le) {
+    LOG_MESSAGE << "started " << 42 << L" wide " << -7 << " " << 4294967295u << " "
+                << static_cast<int64_t>(-5000000000) << " " << static_cast<uint64_t>(1) << 63;
+    LOG_ERROR << std::string("code:") << std::wstring(L"x") << 5u;
+    const std::string expected = Head("ALL", "MESSAGE") +
+                                 "started 42 wide -7 4294967295 -5000000000 163\r\n" +
+                                 Head("ALL", "ERROR") + "code:x5\r\n";
+    EXPECT_EQ(Lines(), U16(expected));
+}
+
+TEST_F(LogTest, FiltersByCategoryLevelWithoutEvaluatingPieces) {
+    int evaluations = 0;
+    LOG_INFO << "info " << Counted(evaluations);
+    LOG_DEBUG << "debug " << Counted(evaluations);
+    BASE_LOG(LL_WARNING, LCAT_VIEW) << "view warning " << Counted(evaluations);
+    EXPECT_EQ(evaluations, 1);
+    LOG_FATAL << "fatal";
+    LOG_WARNING << "warning";
+    EXPECT_EQ(evaluations, 1);
+
+    CFileLog::ReportingLevel(LCAT_INI) = LL_ERROR;
+    BASE_LOG(LL_WARNING, LCAT_INI) << "hidden " << Counted(evaluations);
+    BASE_LOG(LL_ERROR, LCAT_INI) << "ini error";
+    EXPECT_EQ(evaluations, 1);
+
+    const std::string expected = Head("VIEW", "WARNING") + "view warning 1\r\n" +
+                                 Head("ALL", "FATAL") + "fatal\r\n" + Head("ALL", "WARNING") +
+                                 "warning\r\n" + Head("INI", "ERROR") + "ini error\r\n";
+    EXPECT_EQ(Lines(), U16(expected));
+}
+
+TEST_F(LogTest, EmptyMessageAndEmbeddedLineEndsKeepOneHead) {
+    LOG_MESSAGE;
+    LOG_MESSAGE << "first\r\nsecond";
+    const std::string expected =
+        Head("ALL", "MESSAGE") + "\r\n" + Head("ALL", "MESSAGE") + "first\r\nsecond\r\n";
+    EXPECT_EQ(Lines(), U16(expected));
+}
+
+TEST_F(LogTest, NullStreamWritesNothingAndEvaluatesNothing) {
+    COutput2FILE::Stream() = nullptr;
+    int evaluations = 0;
+    LOG_FATAL << "gone " << Counted(evaluations);
+    LOG_MESSAGE << "gone " << Counted(evaluations);
+    COutput2FILE::Output(L"direct\r\n");
+    EXPECT_EQ(evaluations, 0);
+    EXPECT_EQ(Lines(), u"");
+}
+
+TEST_F(LogTest, LevelsAndCategoriesOutsideTheTablesShowNumbers) {
+    // A category beyond the table is filtered like category 0; nothing indexes past it.
+    CFileLog::ReportingLevel(LCAT_ALL) = 7;
+    EXPECT_EQ(&CFileLog::ReportingLevel(9), &CFileLog::ReportingLevel(LCAT_ALL));
+    EXPECT_EQ(&CFileLog::ReportingLevel(-1), &CFileLog::ReportingLevel(LCAT_ALL));
+    BASE_LOG(7, 9) << "deep";
+    BASE_LOG(-2, LCAT_ALL) << "below";
+    BASE_LOG(8, LCAT_ALL) << "filtered";
+    const std::string expected = Head("9", "7") + "\t\tdeep\r\n" + Head("ALL", "-2") + "below\r\n";
+    EXPECT_EQ(Lines(), U16(expected));
+    EXPECT_EQ(CFileLog::LevelName(LL_INFO), "INFO");
+    EXPECT_EQ(CFileLog::LevelName(6), "6");
+    EXPECT_EQ(CFileLog::CategoryName(LCAT_INI), "INI");
+    EXPECT_EQ(CFileLog::CategoryName(3), "3");
+}
+
+TEST_F(LogTest, NarrowChineseTextAndAstralCharactersReachTheFileAsUtf16) {
+    LOG_ERROR << "错误码：" << 5u << L"下载器" << L"\U0001F600";
+    LOG_ERROR << "bad \xFF\xFE piece" << "|kept";
+    const std::u16string lines = Lines();
+    const std::u16string head1 = U16(Head("ALL", "ERROR"));
+    EXPECT_EQ(lines.substr(0, head1.size()), head1);
+    EXPECT_EQ(lines.substr(head1.size(), 12), u"错误码：5下载器\U0001F600\r\n");
+    // A piece that is not valid text is dropped; the rest of the line stays.
+    EXPECT_EQ(lines.substr(head1.size() + 12), U16(Head("ALL", "ERROR") + "|kept\r\n"));
+}
+
+TEST_F(LogTest, ConcurrentStatementsGiveWholeLines) {
+    constexpr int kThreads = 8, kLines = 200;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < kLines; ++i) {
+                LOG_MESSAGE << "thread " << t << " line " << i << " " << std::string(40, 'x');
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+
+    const std::u16string units = Lines();
+    const std::string text(units.begin(), units.end());  // all ASCII here
+    const std::regex line(R"(\[\d+\]\[\d+\]\[ALL\]10:20:30 MESSAGE: thread (\d) line (\d+) x{40})");
+    std::vector<int> next(kThreads, 0);
+    size_t start = 0, count = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos);
+        std::smatch m;
+        const std::string one = text.substr(start, end - start);
+        ASSERT_TRUE(std::regex_match(one, m, line)) << one;
+        // Each thread's lines arrive in the order it wrote them.
+        const int t = std::stoi(m[1]);
+        EXPECT_EQ(std::stoi(m[2]), next[t]++);
+        ++count;
+        start = end + 2;
+    }
+    EXPECT_EQ(count, static_cast<size_t>(kThreads * kLines));
+}
+
+TEST_F(LogTest, TimeIsOnTheTwentyFourHourClock) {
+    setenv("WIN32_FIXED_TIME", "2026-01-05T15:04:05", 1);
+    EXPECT_EQ(CFileLog::NowTime(), "15:04:05");
+    LOG_MESSAGE << "pm";
+    EXPECT_EQ(Lines(), U16("[" + std::to_string(GetCurrentProcessId()) + "][" +
+                           std::to_string(GetCurrentThreadId()) + "][ALL]15:04:05 MESSAGE: pm\r\n"));
+}
+
+TEST(LogConsoleTest, StandardErrorGetsAnsiTextUntilAFileIsSet) {
+    TempDir dir;
+    const std::string path = dir.file("stderr.txt");
+    const int saved = dup(2);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    fflush(stderr);
+    dup2(fd, 2);
+    ASSERT_EQ(COutput2FILE::Stream(), stderr);
+    setenv("WIN32_FIXED_TIME", "2026-01-05T23:59:58", 1);
+    LOG_DEBUG << "早 " << 1;
+    fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    close(fd);
+    unsetenv("WIN32_FIXED_TIME");
+    EXPECT_EQ(ReadAll(path), "[" + std::to_string(GetCurrentProcessId()) + "][" +
+                                 std::to_string(GetCurrentThreadId()) +
+                                 "][ALL]23:59:58 DEBUG: 早 1\r\n");
+}
+
+}  // namespace
