@@ -9,8 +9,7 @@ namespace {
 const char* const kLevelNames[] = {"FATAL", "ERROR", "WARNING", "MESSAGE", "INFO", "DEBUG"};
 const char* const kCategoryNames[] = {"ALL", "VIEW", "INI"};
 constexpr int kLevelCount = static_cast<int>(sizeof(kLevelNames) / sizeof(kLevelNames[0]));
-constexpr int kCategoryCount =
-    static_cast<int>(sizeof(kCategoryNames) / sizeof(kCategoryNames[0]));
+constexpr int kCategoryCount = static_cast<int>(sizeof(kCategoryNames) / sizeof(kCategoryNames[0]));
 
 // Two bytes per UTF-16 unit, low byte first; characters beyond the basic plane
 // become surrogate pairs, since wchar_t holds whole code points here.
@@ -174,7 +173,8 @@ template <typename T>
 std::wstring CLog<T>::Widen(const std::string& text) {
     if (text.empty()) return {};
     const int n = static_cast<int>(text.size());
-    const int needed = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), n, nullptr, 0);
+    const int needed =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), n, nullptr, 0);
     if (needed <= 0) return {};
     std::vector<wchar_t> buffer(static_cast<size_t>(needed) + 1, L'\0');
     if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), n, buffer.data(), needed) <=

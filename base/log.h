@@ -73,9 +73,9 @@ inline bool LogEnabled(int level, int category) {
 }
 }  // namespace base
 
-#define BASE_LOG(level, category)                  \
-    !::base::LogEnabled((level), (category))       \
-        ? (void)0                                  \
+#define BASE_LOG(level, category)            \
+    !::base::LogEnabled((level), (category)) \
+        ? (void)0                            \
         : ::base::LogVoidify() & CFileLog().BeginLine((level), (category))
 
 #define LOG_FATAL BASE_LOG(LL_FATAL, LCAT_ALL)

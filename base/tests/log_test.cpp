@@ -57,8 +57,7 @@ protected:
     static std::u16string U16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
     static std::string Head(const char* category, const char* level) {
         return "[" + std::to_string(GetCurrentProcessId()) + "][" +
-               std::to_string(GetCurrentThreadId()) + "][" + category + "]10:20:30 " + level +
-               ": ";
+               std::to_string(GetCurrentThreadId()) + "][" + category + "]10:20:30 " + level + ": ";
     }
 
     TempDir dir_;
@@ -138,7 +137,8 @@ TEST_F(LogTest, LevelsAndCategoriesOutsideTheTablesShowNumbers) {
 
 TEST_F(LogTest, NarrowChineseTextAndAstralCharactersReachTheFileAsUtf16) {
     LOG_ERROR << "错误码：" << 5u << L"下载器" << L"\U0001F600";
-    LOG_ERROR << "bad \xFF\xFE piece" << "|kept";
+    LOG_ERROR << "bad \xFF\xFE piece"
+              << "|kept";
     const std::u16string lines = Lines();
     const std::u16string head1 = U16(Head("ALL", "ERROR"));
     EXPECT_EQ(lines.substr(0, head1.size()), head1);
@@ -183,8 +183,9 @@ TEST_F(LogTest, TimeIsOnTheTwentyFourHourClock) {
     setenv("WIN32_FIXED_TIME", "2026-01-05T15:04:05", 1);
     EXPECT_EQ(CFileLog::NowTime(), "15:04:05");
     LOG_MESSAGE << "pm";
-    EXPECT_EQ(Lines(), U16("[" + std::to_string(GetCurrentProcessId()) + "][" +
-                           std::to_string(GetCurrentThreadId()) + "][ALL]15:04:05 MESSAGE: pm\r\n"));
+    EXPECT_EQ(Lines(),
+              U16("[" + std::to_string(GetCurrentProcessId()) + "][" +
+                  std::to_string(GetCurrentThreadId()) + "][ALL]15:04:05 MESSAGE: pm\r\n"));
 }
 
 TEST(LogConsoleTest, StandardErrorGetsAnsiTextUntilAFileIsSet) {

@@ -29,7 +29,9 @@ TEST(StringConversionTest, EmptyNullAndEmbeddedZerosGiveTheTextBeforeTheZero) {
 }
 
 TEST(StringConversionTest, InvalidUtf8BecomesReplacementCharacters) {
-    const std::wstring wide = Utf8ToWide("a\xFF" "b");
+    const std::wstring wide = Utf8ToWide(
+        "a\xFF"
+        "b");
     EXPECT_EQ(wide, L"a\uFFFDb");
 }
 

@@ -96,7 +96,8 @@ TEST_F(TimeUtilTest, UnixTimeToLocalTimeShowsTheInstantInTheMachineZone) {
 
 TEST_F(TimeUtilTest, DateAfterDaysOnUtcPlus8MatchesTheEightHourRule) {
     Zone("CST-8");
-    for (const char* now : {"2026-01-05T10:20:30.250", "2024-02-28T23:59:59", "2026-12-31T00:00:00"}) {
+    for (const char* now :
+         {"2026-01-05T10:20:30.250", "2024-02-28T23:59:59", "2026-12-31T00:00:00"}) {
         Clock(now);
         for (uint32_t days : {0u, 1u, 3u, 365u}) {
             SYSTEMTIME expected = EightHourRule(days);

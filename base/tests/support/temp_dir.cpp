@@ -34,10 +34,13 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     // Folders left read-only or without search rights by a test still go.
-    nftw(path_.c_str(), [](const char* p, const struct stat* st, int type, struct FTW*) {
-        if (type == FTW_D || type == FTW_DNR) chmod(p, st->st_mode | S_IRWXU);
-        return 0;
-    }, 16, FTW_PHYS);
+    nftw(
+        path_.c_str(),
+        [](const char* p, const struct stat* st, int type, struct FTW*) {
+            if (type == FTW_D || type == FTW_DNR) chmod(p, st->st_mode | S_IRWXU);
+            return 0;
+        },
+        16, FTW_PHYS);
     nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 

@@ -12,10 +12,10 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::string& path() const { return path_; }           // Linux path
-    std::wstring win() const;                                     // the same as a drive path
+    const std::string& path() const { return path_; }  // Linux path
+    std::wstring win() const;                          // the same as a drive path
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-    std::wstring winfile(const std::string& name) const;         // win() + "\" + name
+    std::wstring winfile(const std::string& name) const;  // win() + "\" + name
 
 private:
     std::string path_;
