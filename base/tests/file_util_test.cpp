@@ -15,6 +15,7 @@
 #include "base/path_util.h"
 #include "support/child.h"
 #include "support/log_capture.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -23,6 +24,7 @@ using namespace base;
 using testing_support::Exists;
 using testing_support::LogCapture;
 using testing_support::ReadAll;
+using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::WriteAll;
 
@@ -39,27 +41,10 @@ void MakeTree(const TempDir& dir, const std::string& root) {
 }
 
 // A drive table with one extra drive R: whose folder is write-protected.
-class ReadOnlyDrive {
-public:
-    explicit ReadOnlyDrive(const std::string& folder) {
-        const char* old = getenv("WIN32_DRIVES");
-        if (old) saved_ = old;
-        had_ = old != nullptr;
-        const std::string home = getenv("HOME") ? getenv("HOME") : "/root";
-        setenv("WIN32_DRIVES", ("C=" + home + ";R=" + folder + ":fixed:ro;Z=/").c_str(), 1);
-    }
-    ~ReadOnlyDrive() {
-        if (had_) {
-            setenv("WIN32_DRIVES", saved_.c_str(), 1);
-        } else {
-            unsetenv("WIN32_DRIVES");
-        }
-    }
-
-private:
-    std::string saved_;
-    bool had_ = false;
-};
+std::string TableWithReadOnlyDrive(const std::string& folder) {
+    const char* home = getenv("HOME");
+    return std::string("C=") + (home ? home : "/root") + ";R=" + folder + ":fixed:ro;Z=/";
+}
 
 TEST(FileTestsTest, ExistenceOfFilesAndPaths) {
     TempDir dir;
@@ -117,7 +102,7 @@ TEST(FolderCheckTest, AFileIsNotAFolderAndAWriteProtectedDriveIsNotWritable) {
     EXPECT_FALSE(CanWriteFolder(nullptr));
 
     MakeDir(dir.file("ro"));
-    ReadOnlyDrive drive(dir.file("ro"));
+    ScopedEnv drives("WIN32_DRIVES", TableWithReadOnlyDrive(dir.file("ro")));
     EXPECT_EQ(CheckFolder(L"R:\\"), 2);
     EXPECT_FALSE(IsUsableFolder(L"R:\\"));
     EXPECT_FALSE(Exists(dir.file("ro/SM_testdir.dat")));

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "base/log.h"
+#include "base/string_util.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using namespace base;
+using testing_support::LogCapture;
 using testing_support::ReadAll;
 using testing_support::TempDir;
 using testing_support::WriteAll;
@@ -47,23 +49,14 @@ TEST(IniUtilTest, WritesTextAndNumbersThatReadBack) {
 
 TEST(IniUtilTest, FailedWriteIsLoggedWithItsErrorAndValues) {
     TempDir dir;
-    const std::string log_path = dir.file("log.txt");
-    FILE* log = fopen(log_path.c_str(), "wb");
-    ASSERT_NE(log, nullptr);
-    COutput2FILE::Stream() = log;
+    LogCapture log;
     const std::wstring path = dir.winfile("missing\\folder\\config.ini");
     EXPECT_FALSE(SetConfigFileInt(L"game", L"name", 5, path));
-    COutput2FILE::Stream() = stderr;
-    fclose(log);
-
-    const std::string bytes = ReadAll(log_path);
-    std::string ascii;  // the line is ASCII apart from the path's own characters
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) ascii.push_back(bytes[i]);
-    EXPECT_NE(ascii.find("ERROR: SetConfigFileInt failed errorcode:3 app:game key:name value:5 "
-                         "path:"),
+    EXPECT_NE(log.Text().find("ERROR: SetConfigFileInt failed errorcode:3 app:game key:name "
+                              "value:5 path:" +
+                              base::WideToUtf8(path) + "\r\n"),
               std::string::npos)
-        << ascii;
-    EXPECT_NE(ascii.find("config.ini\r\n"), std::string::npos);
+        << log.Text();
 }
 
 }  // namespace
