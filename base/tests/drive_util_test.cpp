@@ -1,0 +1,72 @@
+#include "base/drive_util.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace base;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+
+// Drives C:, D: and E: as folders of one file system, so they have the same free
+// space, and F: as a remote drive.
+class DriveUtilTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* d : {"c", "d", "e", "f"}) mkdir(dir_.file(d).c_str(), 0700);
+    }
+    std::string Table(const std::string& e_options) const {
+        return "C=" + dir_.file("c") + ";D=" + dir_.file("d") + ";E=" + dir_.file("e") + e_options +
+               ";F=" + dir_.file("f") + ":remote";
+    }
+    // Free space can move between two drives' readings while other programs write;
+    // a tie that goes to the later drive shows in one of a few tries.
+    static bool ChoosesWithin3Tries(const std::wstring& root) {
+        for (int i = 0; i < 3; ++i) {
+            if (GetLargestFreeFixedDrive() == root) return true;
+        }
+        return false;
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(DriveUtilTest, UsbAnd1394DrivesAreExternal) {
+    ScopedEnv drives("WIN32_DRIVES", Table(""));
+    ScopedEnv bus("WIN32_DRIVE_BUS", "C=sata;D=usb;E=1394");
+    EXPECT_FALSE(IsExternalBusDrive(L"C:\\games"));
+    EXPECT_TRUE(IsExternalBusDrive(L"D:\\games"));
+    EXPECT_TRUE(IsExternalBusDrive(L"D:/games"));
+    EXPECT_TRUE(IsExternalBusDrive(L"E:\\"));
+    EXPECT_FALSE(IsExternalBusDrive(L"D:"));
+    EXPECT_FALSE(IsExternalBusDrive(L"\\games"));
+    EXPECT_FALSE(IsExternalBusDrive(L"Q:\\"));  // no such drive
+}
+
+TEST_F(DriveUtilTest, EqualFreeSpaceGoesToTheLaterFixedWritableDrive) {
+    ScopedEnv drives("WIN32_DRIVES", Table(":fixed:ro"));
+    ScopedEnv bus("WIN32_DRIVE_BUS", "C=sata;D=sata;E=sata");
+    // E: is write-protected and F: is remote: D: wins the tie with C:.
+    EXPECT_TRUE(ChoosesWithin3Tries(L"D:\\"));
+    struct stat st;
+    EXPECT_NE(stat(dir_.file("d/SM_testdir.dat").c_str(), &st), 0);
+}
+
+TEST_F(DriveUtilTest, ExternalDrivesAreNeverChosen) {
+    ScopedEnv drives("WIN32_DRIVES", Table(""));
+    ScopedEnv bus("WIN32_DRIVE_BUS", "C=sata;D=usb;E=1394");
+    EXPECT_EQ(GetLargestFreeFixedDrive(), L"C:\\");
+}
+
+TEST_F(DriveUtilTest, NoQualifyingDriveGivesEmpty) {
+    ScopedEnv drives("WIN32_DRIVES", "C=" + dir_.file("c") + ":fixed:ro;F=" + dir_.file("f") +
+                                         ":remote;G=" + dir_.file("e") + ":cdrom");
+    EXPECT_EQ(GetLargestFreeFixedDrive(), L"");
+}
+
+}  // namespace
