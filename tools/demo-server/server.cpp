@@ -2,9 +2,11 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -117,7 +119,13 @@ void stall(int fd, int ms, const std::atomic<bool>& stop) {
     }
 }
 
+// Lets the bytes already sent reach the client first, so the reset lands exactly
+// at the fault's offset instead of discarding what is still queued.
 void abortive_close(int fd) {
+    auto deadline = Clock::now() + std::chrono::seconds(1);
+    int queued = 0;
+    while (::ioctl(fd, SIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     linger l{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
     ::shutdown(fd, SHUT_RDWR);
