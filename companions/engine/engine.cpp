@@ -41,6 +41,11 @@ Engine::Engine(Settings settings)
 
 Engine::~Engine() { shutdown(); }
 
+bool Engine::closed() const {
+    std::lock_guard lock(current_mutex_);
+    return shut_down_;
+}
+
 std::shared_ptr<Transfer> Engine::current() const {
     std::lock_guard lock(current_mutex_);
     return current_;
@@ -104,10 +109,7 @@ int32_t Engine::query_task(const DownloadEngineKey* key, DownloadEngineInfo* inf
 int32_t Engine::start_task(const DownloadEngineKey* key) {
     if (!valid_key(key) || !key->save_folder || !key->save_folder[0]) return kBadArgument;
     std::lock_guard start_lock(start_mutex_);
-    {
-        std::lock_guard lock(current_mutex_);
-        if (shut_down_) return kEngineClosed;
-    }
+    if (closed()) return kEngineClosed;
     TaskSpec spec;
     spec.save_folder = utf16_to_utf8(view16(key->save_folder));
     spec.channel = utf16_to_utf8(view16(key->user_channel));
@@ -138,22 +140,22 @@ int32_t Engine::start_task(const DownloadEngineKey* key) {
 
 int32_t Engine::cancel_task() {
     std::lock_guard start_lock(start_mutex_);
-    auto t = current();
-    if (!t) return kNoTransfer;
+    if (closed()) return kEngineClosed;
+    if (!current()) return kNoTransfer;
     drop_current();
     return kDownloadEngineOk;
 }
 
 int32_t Engine::pause_task() {
+    if (closed()) return kEngineClosed;
     auto t = current();
-    if (!t) return kNoTransfer;
-    return t->pause() ? kDownloadEngineOk : kNoTransfer;
+    return t && t->pause() ? kDownloadEngineOk : kNoTransfer;
 }
 
 int32_t Engine::resume_task() {
+    if (closed()) return kEngineClosed;
     auto t = current();
-    if (!t) return kNoTransfer;
-    return t->resume() ? kDownloadEngineOk : kNoTransfer;
+    return t && t->resume() ? kDownloadEngineOk : kNoTransfer;
 }
 
 int32_t Engine::query_progress(DownloadEngineInfo* info) {

@@ -33,6 +33,7 @@ public:
     int32_t query_progress(DownloadEngineInfo* info);
 
 private:
+    bool closed() const;
     std::shared_ptr<Transfer> current() const;
     // Stops and forgets the current transfer (start_mutex_ held).
     void drop_current();
