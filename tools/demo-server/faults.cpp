@@ -86,9 +86,17 @@ bool FaultPlan::due(Counted& c, uint64_t begin, uint64_t end) {
 BodyFaults FaultPlan::take_body_faults(uint64_t begin, uint64_t end) {
     std::lock_guard lock(mutex_);
     BodyFaults f;
-    if (due(reset_, begin, end)) f.reset_at = reset_.offset;
-    if (due(truncate_, begin, end)) f.truncate_at = truncate_.offset;
-    if (due(stall_, begin, end)) f.stall_at = stall_.offset, f.stall_ms = stall_ms_;
+    // Only the first fault that ends the body fires; a later one waits for its turn.
+    bool reset_first = reset_.remaining > 0 &&
+                       (truncate_.remaining <= 0 || reset_.offset <= truncate_.offset ||
+                        truncate_.offset < begin || truncate_.offset > end);
+    uint64_t body_end = end;
+    if (reset_first && due(reset_, begin, end)) {
+        f.reset_at = body_end = reset_.offset;
+    } else if (due(truncate_, begin, end)) {
+        f.truncate_at = body_end = truncate_.offset;
+    }
+    if (due(stall_, begin, body_end)) f.stall_at = stall_.offset, f.stall_ms = stall_ms_;
     f.rate = rate_;
     f.chunked = chunked_;
     return f;

@@ -141,7 +141,9 @@ bool send_body(int sock, int file, uint64_t begin, uint64_t end, BodyFaults f,
     while (true) {
         if (f.stall_at && *f.stall_at == off) {
             f.stall_at.reset();
+            auto stalled = Clock::now();
             stall(sock, f.stall_ms, stop);
+            started += Clock::now() - stalled;  // the pace resumes after the stall
             if (stop) return false;
         }
         if (f.reset_at && *f.reset_at == off) {

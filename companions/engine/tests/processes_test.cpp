@@ -52,11 +52,11 @@ TEST_F(ProcessesTest, ResumesAfterTheDrivingProcessIsKilled) {
     // (every 64 KiB here): the kill loses less than a buffer.
     EXPECT_GT(kept, 0);
     EXPECT_LE(kept, at_kill);
-    EXPECT_GT(kept + (1 << 20), at_kill);
+    EXPECT_GE(kept + (1 << 20), at_kill);
 
     ASSERT_EQ(start(), 0);
     ASSERT_EQ(wait_end(info), 0) << info.reason();
-    EXPECT_EQ(read_file(installer_path()), payload_);
+    EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_));
     auto requests = server_.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1].range, "bytes=" + std::to_string(kept) + "-");
@@ -75,7 +75,7 @@ TEST_F(ProcessesTest, SecondProcessCannotTakeARunningTask) {
     ASSERT_EQ(start(), 0);  // the lock died with its process
     Info info;
     ASSERT_EQ(wait_end(info), 0) << info.reason();
-    EXPECT_EQ(read_file(installer_path()), payload_);
+    EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_));
 }
 
 TEST_F(ProcessesTest, FullDiskEndsWith3AndKeepsTheGoodBytes) {
@@ -101,14 +101,14 @@ TEST_F(ProcessesTest, FullDiskEndsWith3AndKeepsTheGoodBytes) {
         return 0;
     });
     ASSERT_EQ(wait_child(child), 0);
-    EXPECT_EQ(read_file(partial_path()), payload_.substr(0, kLimit));
+    EXPECT_TRUE(same_bytes(read_file(partial_path()), payload_.substr(0, kLimit)));
 
     Info info;
     ASSERT_EQ(find(info), 0);
     EXPECT_EQ(info->downloaded_size, int64_t(kLimit));
     ASSERT_EQ(start(), 0);
     ASSERT_EQ(wait_end(info), 0) << info.reason();
-    EXPECT_EQ(read_file(installer_path()), payload_);
+    EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_));
     auto requests = server_.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1].range, "bytes=" + std::to_string(kLimit) + "-");

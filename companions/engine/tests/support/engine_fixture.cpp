@@ -52,6 +52,14 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+::testing::AssertionResult same_bytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
+    return ::testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
+                                         << " were expected; first difference at " << i;
+}
+
 EngineLibrary::EngineLibrary() { handle_ = ::dlopen(ENGINE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL); }
 
 EngineLibrary::~EngineLibrary() { close(); }

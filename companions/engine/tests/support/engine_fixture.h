@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "downloader/download_engine.h"
-#include "support/demo_server.h"
+#include "tools/demo-server/testing/demo_server_process.h"
 #include "support/temp_dir.h"
 
 namespace enginetest {
@@ -32,6 +32,8 @@ std::string random_bytes(size_t size, uint32_t seed);
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& data);
 bool exists(const std::string& path);
+// Compares file contents without printing megabytes of binary on failure.
+::testing::AssertionResult same_bytes(const std::string& actual, const std::string& expected);
 
 class EngineLibrary {
 public:
@@ -118,7 +120,7 @@ protected:
     static int wait_child(pid_t pid);
 
     TempDir tmp_;
-    DemoServer server_;
+    demo::DemoServer server_;
     std::string payload_;
     EngineLibrary library_;
     IDownloadEngine* engine_ = nullptr;

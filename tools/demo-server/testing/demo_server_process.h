@@ -1,5 +1,5 @@
-// The demo platform server run as a child process on a free loopback port, with
-// its request log read back and its faults set through the control path.
+// For tests and benchmarks: the demo server run as a child process on a free
+// loopback port, its request log read back, its faults set through the control path.
 #pragma once
 
 #include <sys/types.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace enginetest {
+namespace demo {
 
 struct LoggedRequest {
     std::string method, path, query, range, if_range, user_agent;
@@ -39,4 +39,4 @@ private:
     std::string log_path_;
 };
 
-}  // namespace enginetest
+}  // namespace demo

@@ -1,4 +1,4 @@
-#include "support/demo_server.h"
+#include "tools/demo-server/testing/demo_server_process.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-namespace enginetest {
+namespace demo {
 namespace {
 
 std::vector<std::string> split_tabs(const std::string& line) {
@@ -118,4 +118,4 @@ bool DemoServer::control(const std::string& query) const {
     return ok && answer.rfind("HTTP/1.1 200", 0) == 0;
 }
 
-}  // namespace enginetest
+}  // namespace demo
