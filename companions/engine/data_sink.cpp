@@ -22,7 +22,9 @@ DataSink::DataSink(UniqueFd file, uint64_t offset, Md5 md5, uint64_t checkpoint_
       last_handoff_(std::chrono::steady_clock::now()),
       received_(offset),
       written_(offset),
-      md5_(std::move(md5)) {
+      md5_(std::move(md5)),
+      hashed_(offset),
+      last_wish_(offset) {
     for (int i = 0; i < kBuffers; ++i) {
         auto b = std::make_unique<std::vector<char>>();
         b->reserve(kBufferSize);
@@ -30,7 +32,8 @@ DataSink::DataSink(UniqueFd file, uint64_t offset, Md5 md5, uint64_t checkpoint_
     }
     current_ = std::move(free_.back());
     free_.pop_back();
-    writer_ = std::thread([this] { writer_loop(); });
+    hasher_ = std::thread([this] { hash_loop(); });
+    checkpointer_ = std::thread([this] { checkpoint_loop(); });
 }
 
 DataSink::~DataSink() { close(); }
@@ -41,7 +44,14 @@ UniqueFd DataSink::close() {
         stopping_ = true;
     }
     cv_.notify_all();
-    if (writer_.joinable()) writer_.join();
+    if (hasher_.joinable()) hasher_.join();
+    // The hasher may still have asked for a checkpoint on its way out.
+    {
+        std::lock_guard lock(mutex_);
+        checkpointer_stopping_ = true;
+    }
+    cv_.notify_all();
+    if (checkpointer_.joinable()) checkpointer_.join();
     return std::move(file_);
 }
 
@@ -60,20 +70,41 @@ bool DataSink::append(const char* data, size_t size) {
     return !write_error_;
 }
 
-// Queues the current buffer and takes a free one, waiting for the writer when all
-// are in use: this is what slows the network down to the disk's pace.
+// Writes the current buffer on this thread, as any plain download would, and
+// passes it on for hashing; takes a free buffer, waiting while all are in use.
 void DataSink::hand_off() {
     last_handoff_ = std::chrono::steady_clock::now();
     if (current_->empty()) return;
+    if (!write_error_) {
+        const char* p = current_->data();
+        size_t left = current_->size();
+        uint64_t off = written_;
+        while (left > 0) {
+            ssize_t n = ::pwrite(file_.get(), p, left, off_t(off));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                write_error_ = n < 0 ? errno : ENOSPC;
+                break;
+            }
+            p += n;
+            left -= size_t(n);
+            off += uint64_t(n);
+        }
+        // Only what reached the file is hashed; nothing after a hole is written.
+        current_->resize(size_t(off - written_));
+        written_ = off;
+    } else {
+        current_->clear();
+    }
     std::unique_lock lock(mutex_);
-    queue_.push_back(Job{JobKind::kData, std::move(current_), next_seq_++});
+    queue_.push_back(Job{Job::kData, std::move(current_), next_seq_++});
     cv_.notify_all();
     cv_.wait(lock, [&] { return !free_.empty(); });
     current_ = std::move(free_.back());
     free_.pop_back();
 }
 
-uint64_t DataSink::submit(JobKind kind) {
+uint64_t DataSink::submit(Job::Kind kind) {
     hand_off();
     std::lock_guard lock(mutex_);
     uint64_t seq = next_seq_++;
@@ -88,19 +119,14 @@ void DataSink::wait_done(uint64_t seq) {
 }
 
 bool DataSink::flush() {
-    wait_done(submit(JobKind::kSync));
+    wait_done(submit(Job::kSync));
     return !write_error_;
 }
 
 bool DataSink::restart() {
-    wait_done(submit(JobKind::kTruncate));
+    wait_done(submit(Job::kTruncate));
     received_ = 0;
     return !write_error_;
-}
-
-uint64_t DataSink::written() const {
-    std::lock_guard lock(mutex_);
-    return written_;
 }
 
 std::string DataSink::hex_digest() const {
@@ -108,33 +134,56 @@ std::string DataSink::hex_digest() const {
     return md5_.hex_digest();
 }
 
-void DataSink::writer_loop() {
+void DataSink::request_checkpoint(bool wait) {
+    std::unique_lock lock(mutex_);
+    last_wish_ = hashed_;
+    wanted_.emplace(hashed_, md5_);
+    uint64_t ticket = ++checkpoints_started_;
+    cv_.notify_all();
+    if (wait) cv_.wait(lock, [&] { return checkpoints_done_ >= ticket; });
+}
+
+void DataSink::hash_loop() {
     std::unique_lock lock(mutex_);
     while (true) {
         cv_.wait(lock, [&] { return !queue_.empty() || stopping_; });
-        if (queue_.empty()) return;
+        if (queue_.empty()) break;
         Job job = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
         switch (job.kind) {
-            case JobKind::kData:
-                write_buffer(*job.buffer);
-                if (since_checkpoint_ >= checkpoint_bytes_) checkpoint();
+            case Job::kData:
+                md5_.update(job.buffer->data(), job.buffer->size());
+                hashed_ += job.buffer->size();
                 job.buffer->clear();
+                if (hashed_ - last_wish_ >= checkpoint_bytes_) {
+                    // The disk may lag by a checkpoint or two, never more.
+                    std::unique_lock l(mutex_);
+                    cv_.wait(l, [&] { return checkpoints_started_ - checkpoints_done_ < 2; });
+                    l.unlock();
+                    request_checkpoint(false);
+                }
                 break;
-            case JobKind::kSync:
-                checkpoint();
+            case Job::kSync:
+                request_checkpoint(true);
                 break;
-            case JobKind::kTruncate:
+            case Job::kTruncate: {
+                {
+                    std::unique_lock l(mutex_);
+                    cv_.wait(l, [&] { return checkpoints_done_ == checkpoints_started_; });
+                }
                 if (::ftruncate(file_.get(), 0) == 0) {
                     written_ = 0;
-                    md5_ = Md5();
                     write_error_ = 0;
+                    std::lock_guard l(mutex_);
+                    md5_ = Md5();
+                    hashed_ = 0;
                 } else if (!write_error_) {
                     write_error_ = errno;
                 }
-                checkpoint();
+                request_checkpoint(true);
                 break;
+            }
         }
         lock.lock();
         if (job.buffer) free_.push_back(std::move(job.buffer));
@@ -143,29 +192,23 @@ void DataSink::writer_loop() {
     }
 }
 
-void DataSink::write_buffer(const std::vector<char>& buffer) {
-    if (write_error_) return;  // nothing after a hole may reach the file
-    const char* p = buffer.data();
-    size_t left = buffer.size();
-    while (left > 0) {
-        ssize_t n = ::pwrite(file_.get(), p, left, off_t(written_));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            write_error_ = n < 0 ? errno : ENOSPC;
-            return;
-        }
-        md5_.update(p, size_t(n));
-        written_ += uint64_t(n);
-        since_checkpoint_ += uint64_t(n);
-        p += n;
-        left -= size_t(n);
+void DataSink::checkpoint_loop() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        cv_.wait(lock, [&] { return wanted_ || checkpointer_stopping_; });
+        if (!wanted_) break;
+        auto [offset, md5] = std::move(*wanted_);
+        wanted_.reset();
+        uint64_t ticket = checkpoints_started_;
+        lock.unlock();
+        // Everything up to `offset` was written before it was hashed, so this
+        // flush covers it.
+        if (::fdatasync(file_.get()) != 0 && !write_error_) write_error_ = errno;
+        if (checkpoint_fn_) checkpoint_fn_(offset, md5);
+        lock.lock();
+        checkpoints_done_ = ticket;
+        cv_.notify_all();
     }
-}
-
-void DataSink::checkpoint() {
-    since_checkpoint_ = 0;
-    if (::fdatasync(file_.get()) != 0 && !write_error_) write_error_ = errno;
-    if (checkpoint_fn_) checkpoint_fn_(written_, md5_);
 }
 
 }  // namespace dravon
