@@ -21,13 +21,13 @@ struct DownloadEngineInfo {
     static constexpr size_t kPathChars = 83848 / sizeof(char16_t);
     static constexpr size_t kLaunchFileChars = 260;
 
-    int32_t complete;                        // non-zero: the file is complete
+    int32_t complete;  // non-zero: the file is complete
     uint8_t unused0[524];
     char16_t path[kPathChars];               // the earlier download's folder, or empty
     char16_t launch_file[kLaunchFileChars];  // the installer's file name in that folder
     int64_t total_size;
     int64_t downloaded_size;
-    int32_t speed;                           // bytes per second
+    int32_t speed;  // bytes per second
     uint8_t unused1[4];
 };
 

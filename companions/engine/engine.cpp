@@ -36,8 +36,7 @@ int32_t lookup_error(EngineFileError e) {
 
 }  // namespace
 
-Engine::Engine(Settings settings)
-    : settings_(std::move(settings)), store_(settings_.store_dir) {}
+Engine::Engine(Settings settings) : settings_(std::move(settings)), store_(settings_.store_dir) {}
 
 Engine::~Engine() { shutdown(); }
 
@@ -131,7 +130,8 @@ int32_t Engine::start_task(const DownloadEngineKey* key) {
     if (!store_.ensure_dir()) return kStoreUnavailable;
     std::optional<FileLock> lock = store_.try_lock(spec.game.key);
     if (!lock) return kTaskBusy;
-    auto transfer = std::make_shared<Transfer>(std::move(spec), store_, std::move(*lock), settings_);
+    auto transfer =
+        std::make_shared<Transfer>(std::move(spec), store_, std::move(*lock), settings_);
     transfer->start();
     std::lock_guard guard(current_mutex_);
     current_ = std::move(transfer);

@@ -71,8 +71,8 @@ std::optional<GameEntry> parse_game(const std::string& text, const std::string& 
         error = EngineFileError::kUnknownGame;
         return std::nullopt;
     }
-    if (!has_size || entry.size == 0 || entry.size > uint64_t(INT64_MAX) ||
-        !valid_url(entry.url) || !valid_md5(entry.md5) || !valid_file_name(entry.file)) {
+    if (!has_size || entry.size == 0 || entry.size > uint64_t(INT64_MAX) || !valid_url(entry.url) ||
+        !valid_md5(entry.md5) || !valid_file_name(entry.file)) {
         error = EngineFileError::kMalformedEntry;
         return std::nullopt;
     }

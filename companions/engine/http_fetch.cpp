@@ -15,8 +15,8 @@ using Clock = std::chrono::steady_clock;
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' ||
-                          s.back() == '\n'))
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
         s.remove_suffix(1);
     return s;
 }
@@ -42,7 +42,8 @@ void parse_content_range(std::string_view v, ResponseHead& head) {
     std::string_view range = trim(v.substr(0, slash)), total = trim(v.substr(slash + 1));
     if (total != "*") head.range_total = parse_u64(total);
     size_t dash = range.find('-');
-    if (range != "*" && dash != std::string_view::npos) head.range_first = parse_u64(range.substr(0, dash));
+    if (range != "*" && dash != std::string_view::npos)
+        head.range_first = parse_u64(range.substr(0, dash));
 }
 
 // Loopback never goes through a proxy, whatever the environment says.
@@ -83,11 +84,16 @@ size_t HttpFetch::on_header(char* data, size_t size, size_t count, void* self_pt
     if (colon == std::string_view::npos) return size * count;
     std::string_view name = trim(line.substr(0, colon)), value = trim(line.substr(colon + 1));
     ResponseHead& h = self->head_;
-    if (name_is(name, "Content-Length")) h.content_length = parse_u64(value);
-    else if (name_is(name, "Content-Range")) parse_content_range(value, h);
-    else if (name_is(name, "ETag")) h.etag = std::string(value);
-    else if (name_is(name, "Last-Modified")) h.last_modified = std::string(value);
-    else if (name_is(name, "Content-Encoding")) h.content_encoding = std::string(value);
+    if (name_is(name, "Content-Length"))
+        h.content_length = parse_u64(value);
+    else if (name_is(name, "Content-Range"))
+        parse_content_range(value, h);
+    else if (name_is(name, "ETag"))
+        h.etag = std::string(value);
+    else if (name_is(name, "Last-Modified"))
+        h.last_modified = std::string(value);
+    else if (name_is(name, "Content-Encoding"))
+        h.content_encoding = std::string(value);
     return size * count;
 }
 

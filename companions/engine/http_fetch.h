@@ -25,7 +25,7 @@ struct ResponseHead {
 
 struct FetchRequest {
     std::string url;
-    uint64_t offset = 0;    // 0: the whole file, no Range header
+    uint64_t offset = 0;   // 0: the whole file, no Range header
     std::string if_range;  // validator sent with a ranged request
     int connect_timeout_ms = 15000;
     int stall_ms = 30000;

@@ -13,7 +13,7 @@ struct Settings {
     int retries = 8;          // transient faults in a row before giving up
     int backoff_ms = 1000;    // first wait after a fault; doubles up to max_backoff_ms
     int max_backoff_ms = 30000;
-    int stall_ms = 30000;     // no byte for this long counts as a fault
+    int stall_ms = 30000;  // no byte for this long counts as a fault
     int connect_timeout_ms = 15000;
     uint64_t checkpoint_bytes = 4 << 20;  // data flushed to disk at least this often
 

@@ -31,10 +31,14 @@ std::string file_stem(const std::string& key) {
 std::string escape(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out;
 }
@@ -79,18 +83,30 @@ std::optional<TaskRecord> TaskStore::load(const std::string& key) const {
         if (eq == std::string_view::npos) continue;
         std::string_view name = line.substr(0, eq);
         std::string value = unescape(line.substr(eq + 1));
-        if (name == "key") r.key = value;
-        else if (name == "save_folder") r.save_folder = value;
-        else if (name == "url") r.url = value;
-        else if (name == "size") has_size = parse_u64(value, r.size);
-        else if (name == "md5") r.md5 = value;
-        else if (name == "file") r.file = value;
-        else if (name == "channel") r.channel = value;
-        else if (name == "validator") r.validator = value;
-        else if (name == "committed") has_committed = parse_u64(value, r.committed);
-        else if (name == "md5_state") r.md5_state = value;
-        else if (name == "complete") r.complete = value == "1";
-        else if (name == "last_error") r.last_error = value;
+        if (name == "key")
+            r.key = value;
+        else if (name == "save_folder")
+            r.save_folder = value;
+        else if (name == "url")
+            r.url = value;
+        else if (name == "size")
+            has_size = parse_u64(value, r.size);
+        else if (name == "md5")
+            r.md5 = value;
+        else if (name == "file")
+            r.file = value;
+        else if (name == "channel")
+            r.channel = value;
+        else if (name == "validator")
+            r.validator = value;
+        else if (name == "committed")
+            has_committed = parse_u64(value, r.committed);
+        else if (name == "md5_state")
+            r.md5_state = value;
+        else if (name == "complete")
+            r.complete = value == "1";
+        else if (name == "last_error")
+            r.last_error = value;
     }
     // A record that does not hold together is no record: the download starts anew.
     if (r.key != key || !has_size || !has_committed || r.committed > r.size || r.file.empty())

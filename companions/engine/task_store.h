@@ -17,7 +17,7 @@ struct TaskRecord {
     std::string url;
     uint64_t size = 0;
     std::string md5;
-    std::string file;        // the installer's file name
+    std::string file;  // the installer's file name
     std::string channel;
     std::string validator;   // ETag or Last-Modified the bytes so far came with
     uint64_t committed = 0;  // bytes of the partial file known to be on disk

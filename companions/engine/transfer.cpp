@@ -46,7 +46,9 @@ Transfer::Transfer(TaskSpec spec, const TaskStore& store, FileLock lock, const S
 
 Transfer::~Transfer() { stop(); }
 
-void Transfer::start() { worker_ = std::thread([this] { run(); }); }
+void Transfer::start() {
+    worker_ = std::thread([this] { run(); });
+}
 
 std::string Transfer::partial_path() const {
     return join_path(spec_.save_dir, spec_.game.file + ".part");
@@ -197,9 +199,9 @@ bool Transfer::prepare() {
         if (!store_.save(record_)) return fail("cannot write the task store"), false;
     }
     downloaded_ = good;
-    sink_ = std::make_unique<DataSink>(std::move(fd), good, std::move(md5),
-                                       settings_.checkpoint_bytes,
-                                       [this](uint64_t off, const Md5& m) { on_checkpoint(off, m); });
+    sink_ =
+        std::make_unique<DataSink>(std::move(fd), good, std::move(md5), settings_.checkpoint_bytes,
+                                   [this](uint64_t off, const Md5& m) { on_checkpoint(off, m); });
     set_phase(Phase::kDownloading);
     return true;
 }
@@ -217,8 +219,8 @@ void Transfer::on_checkpoint(uint64_t offset, const Md5& md5) {
 
 void Transfer::set_validator(const ResponseHead& head) {
     // A weak ETag cannot vouch for bytes, so the date stands in for it.
-    std::string v = !head.etag.empty() && head.etag.rfind("W/", 0) != 0 ? head.etag
-                                                                         : head.last_modified;
+    std::string v =
+        !head.etag.empty() && head.etag.rfind("W/", 0) != 0 ? head.etag : head.last_modified;
     std::lock_guard lock(record_mutex_);
     record_.validator = v;
 }
@@ -276,8 +278,8 @@ void Transfer::download_loop() {
             failures = 0;
         }
         if (++failures > settings_.retries) {
-            fail("gave up after " + std::to_string(failures) + " faults in a row; last: " +
-                 verdict_reason_);
+            fail("gave up after " + std::to_string(failures) +
+                 " faults in a row; last: " + verdict_reason_);
             return;
         }
         if (!wait_backoff(failures)) continue;
@@ -288,8 +290,8 @@ void Transfer::download_loop() {
 
 Transfer::Next Transfer::classify(const FetchResult& r) {
     if (sink_->write_error()) {
-        verdict_reason_ = std::string("cannot write the partial file: ") +
-                          std::strerror(sink_->write_error());
+        verdict_reason_ =
+            std::string("cannot write the partial file: ") + std::strerror(sink_->write_error());
         return Next::kFail;
     }
     switch (r.end) {
@@ -320,8 +322,7 @@ Transfer::Next Transfer::classify(const FetchResult& r) {
             const auto& total = r.head.range_total;
             if (total && *total != spec_.game.size) {
                 verdict_reason_ = "the server's file has " + std::to_string(*total) +
-                                  " bytes, the engine file says " +
-                                  std::to_string(spec_.game.size);
+                                  " bytes, the engine file says " + std::to_string(spec_.game.size);
                 return Next::kFail;
             }
             if (sink_->received() == spec_.game.size) return Next::kVerify;
@@ -353,10 +354,9 @@ bool Transfer::on_head(const ResponseHead& h) {
     }
     if (h.status == 206) {
         if (h.range_total && *h.range_total != size)
-            return fail_with(Verdict::kFail, "the server's file has " +
-                                                 std::to_string(*h.range_total) +
-                                                 " bytes, the engine file says " +
-                                                 std::to_string(size));
+            return fail_with(Verdict::kFail,
+                             "the server's file has " + std::to_string(*h.range_total) +
+                                 " bytes, the engine file says " + std::to_string(size));
         if (!h.range_first || *h.range_first != sink_->received())
             return fail_with(Verdict::kTransient, "the server sent another range");
         set_validator(h);
@@ -364,10 +364,9 @@ bool Transfer::on_head(const ResponseHead& h) {
     }
     if (h.status == 200) {
         if (h.content_length && *h.content_length != size)
-            return fail_with(Verdict::kFail, "the server's file has " +
-                                                 std::to_string(*h.content_length) +
-                                                 " bytes, the engine file says " +
-                                                 std::to_string(size));
+            return fail_with(Verdict::kFail,
+                             "the server's file has " + std::to_string(*h.content_length) +
+                                 " bytes, the engine file says " + std::to_string(size));
         if (sink_->received() > 0) {
             // The whole file instead of the rest: the file changed or ranges are not
             // supported. Either way the bytes so far cannot be trusted.
@@ -396,8 +395,8 @@ bool Transfer::on_body(const char* data, size_t size) {
     downloaded_ = sink_->received();
     if (!ok) {
         verdict_ = Verdict::kFail;
-        verdict_reason_ = std::string("cannot write the partial file: ") +
-                          std::strerror(sink_->write_error());
+        verdict_reason_ =
+            std::string("cannot write the partial file: ") + std::strerror(sink_->write_error());
     }
     return ok;
 }
@@ -428,7 +427,8 @@ void Transfer::verify() {
         // Nothing of it can be kept: the next start begins anew.
         ::unlink(partial_path().c_str());
         store_.remove(game.key);
-        finish(Phase::kCheckFailed, "MD5 " + digest + " differs from the engine file's " + game.md5);
+        finish(Phase::kCheckFailed,
+               "MD5 " + digest + " differs from the engine file's " + game.md5);
         return;
     }
     if (::rename(partial_path().c_str(), final_path().c_str()) != 0) {

@@ -87,9 +87,9 @@ BodyFaults FaultPlan::take_body_faults(uint64_t begin, uint64_t end) {
     std::lock_guard lock(mutex_);
     BodyFaults f;
     // Only the first fault that ends the body fires; a later one waits for its turn.
-    bool reset_first = reset_.remaining > 0 &&
-                       (truncate_.remaining <= 0 || reset_.offset <= truncate_.offset ||
-                        truncate_.offset < begin || truncate_.offset > end);
+    bool reset_first =
+        reset_.remaining > 0 && (truncate_.remaining <= 0 || reset_.offset <= truncate_.offset ||
+                                 truncate_.offset < begin || truncate_.offset > end);
     uint64_t body_end = end;
     if (reset_first && due(reset_, begin, end)) {
         f.reset_at = body_end = reset_.offset;

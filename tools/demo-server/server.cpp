@@ -46,18 +46,30 @@ private:
 
 const char* reason(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 206: return "Partial Content";
-        case 400: return "Bad Request";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 405: return "Method Not Allowed";
-        case 410: return "Gone";
-        case 416: return "Range Not Satisfiable";
-        case 500: return "Internal Server Error";
-        case 502: return "Bad Gateway";
-        case 503: return "Service Unavailable";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 206:
+            return "Partial Content";
+        case 400:
+            return "Bad Request";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 410:
+            return "Gone";
+        case 416:
+            return "Range Not Satisfiable";
+        case 500:
+            return "Internal Server Error";
+        case 502:
+            return "Bad Gateway";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
     }
 }
 
@@ -102,10 +114,10 @@ std::string head_of(int status, const std::string& extra, bool keep_alive) {
 
 bool respond_small(int fd, int status, const std::string& body, bool keep_alive, bool head_only,
                    const std::atomic<bool>& stop) {
-    std::string out = head_of(status,
-                              "Content-Type: text/plain\r\nContent-Length: " +
-                                  std::to_string(body.size()) + "\r\n",
-                              keep_alive);
+    std::string out = head_of(
+        status,
+        "Content-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) + "\r\n",
+        keep_alive);
     if (!head_only) out += body;
     return send_text(fd, out, stop) && keep_alive;
 }
@@ -180,8 +192,8 @@ bool send_body(int sock, int file, uint64_t begin, uint64_t end, BodyFaults f,
         if (f.rate) {
             auto due = started + std::chrono::microseconds((off - begin) * 1000000 / f.rate);
             while (!stop && Clock::now() < due)
-                std::this_thread::sleep_for(std::min<Clock::duration>(
-                    due - Clock::now(), std::chrono::milliseconds(20)));
+                std::this_thread::sleep_for(
+                    std::min<Clock::duration>(due - Clock::now(), std::chrono::milliseconds(20)));
         }
     }
     if (f.chunked && !stop) return send_text(sock, "0\r\n\r\n", stop);
@@ -326,8 +338,8 @@ bool Server::serve_file(int fd, const HttpRequest& r, const std::string& path,
     if (honour && !if_range.empty()) honour = if_range == etag || if_range == modified;
     if (honour) range = parse_range(range_header, size);
 
-    std::string validators = "ETag: " + etag + "\r\nLast-Modified: " + modified +
-                             "\r\nAccept-Ranges: bytes\r\n";
+    std::string validators =
+        "ETag: " + etag + "\r\nLast-Modified: " + modified + "\r\nAccept-Ranges: bytes\r\n";
     if (range.kind == ByteRange::Kind::kUnsatisfiable) {
         log_.record(r, 416);
         std::string out = head_of(416,
@@ -373,8 +385,8 @@ bool Server::serve_control(int fd, const HttpRequest& r) {
             std::string a = value.substr(0, colon);
             std::string b = colon == std::string::npos ? std::string() : value.substr(colon + 1);
             if (b.empty() || !inside_root(a) || !inside_root(b) ||
-                std::rename((options_.root + "/" + b).c_str(),
-                            (options_.root + "/" + a).c_str()) != 0)
+                std::rename((options_.root + "/" + b).c_str(), (options_.root + "/" + a).c_str()) !=
+                    0)
                 error = "cannot swap " + value;
         } else {
             faults_.apply(name, value, error);

@@ -54,7 +54,8 @@ std::string make_payload(const std::string& path, uint64_t size) {
     EVP_MD_CTX_free(ctx);
     std::string hex;
     char buf[3];
-    for (unsigned i = 0; i < len; ++i) std::snprintf(buf, sizeof buf, "%02x", digest[i]), hex += buf;
+    for (unsigned i = 0; i < len; ++i)
+        std::snprintf(buf, sizeof buf, "%02x", digest[i]), hex += buf;
     return hex;
 }
 
@@ -74,7 +75,8 @@ double run_curl(const std::string& url, const std::string& out) {
 double run_engine(const std::u16string& save_folder, uint64_t size) {
     void* lib = ::dlopen(ENGINE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!lib) return -1;
-    auto get = reinterpret_cast<DownloadEngineGetInstanceFn>(::dlsym(lib, kDownloadEngineGetInstance));
+    auto get =
+        reinterpret_cast<DownloadEngineGetInstanceFn>(::dlsym(lib, kDownloadEngineGetInstance));
     auto release = reinterpret_cast<DownloadEngineReleaseFn>(::dlsym(lib, kDownloadEngineRelease));
     IDownloadEngine* engine = get();
     std::u16string game = u"bench", channel = u"";

@@ -63,9 +63,10 @@ TEST_F(DownloadTest, SpeedIsMeasuredWhileRunningAndZeroWhilePaused) {
     serve(3 << 20, {"--rate", "2097152"});
     ASSERT_EQ(start(), 0);
     Info info;
-    ASSERT_EQ(poll_until(info, [](int32_t c, const DownloadEngineInfo& i) {
-                  return c != 0 || i.downloaded_size >= (1 << 20);
-              }),
+    ASSERT_EQ(poll_until(info,
+                         [](int32_t c, const DownloadEngineInfo& i) {
+                             return c != 0 || i.downloaded_size >= (1 << 20);
+                         }),
               0);
     EXPECT_GT(info->speed, 1000000);
     EXPECT_LT(info->speed, 4000000);
@@ -80,10 +81,10 @@ TEST_F(DownloadTest, PauseFlushesAndResumeContinuesWithARangedRequest) {
     serve(2 << 20, {"--rate", "4194304"});
     ASSERT_EQ(start(), 0);
     Info info;
-    ASSERT_EQ(poll_until(info, [](int32_t c, const DownloadEngineInfo& i) {
-                  return at_least(c, i, 512 << 10);
-              }),
-              0);
+    ASSERT_EQ(
+        poll_until(
+            info, [](int32_t c, const DownloadEngineInfo& i) { return at_least(c, i, 512 << 10); }),
+        0);
     ASSERT_EQ(engine()->PauseTask(), 0);
     EXPECT_EQ(engine()->PauseTask(), 0);  // pausing twice is harmless
     std::this_thread::sleep_for(300ms);
@@ -154,10 +155,10 @@ TEST_F(DownloadTest, PartialFileFollowsTheTaskToANewSaveFolder) {
     serve(2 << 20, {"--rate", "4194304"});
     ASSERT_EQ(start(u"C:\\Games\\first"), 0);
     Info info;
-    ASSERT_EQ(poll_until(info, [](int32_t c, const DownloadEngineInfo& i) {
-                  return at_least(c, i, 512 << 10);
-              }),
-              0);
+    ASSERT_EQ(
+        poll_until(
+            info, [](int32_t c, const DownloadEngineInfo& i) { return at_least(c, i, 512 << 10); }),
+        0);
     ASSERT_EQ(engine()->PauseTask(), 0);
     std::this_thread::sleep_for(100ms);
 
@@ -178,10 +179,10 @@ TEST_F(DownloadTest, UnfinishedDownloadIsReportedAndContinuedByANewInstance) {
     serve(2 << 20, {"--rate", "4194304"});
     ASSERT_EQ(start(), 0);
     Info info;
-    ASSERT_EQ(poll_until(info, [](int32_t c, const DownloadEngineInfo& i) {
-                  return at_least(c, i, 512 << 10);
-              }),
-              0);
+    ASSERT_EQ(
+        poll_until(
+            info, [](int32_t c, const DownloadEngineInfo& i) { return at_least(c, i, 512 << 10); }),
+        0);
     release_engine();  // Shutdown and Release in the middle of the transfer
 
     ASSERT_EQ(find(info), 0);

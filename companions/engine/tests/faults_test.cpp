@@ -13,9 +13,10 @@ class FaultsTest : public EngineTest {
 protected:
     void pause_after(int64_t bytes) {
         Info info;
-        ASSERT_EQ(poll_until(info, [&](int32_t c, const DownloadEngineInfo& i) {
-                      return c != 0 || i.downloaded_size >= bytes;
-                  }),
+        ASSERT_EQ(poll_until(info,
+                             [&](int32_t c, const DownloadEngineInfo& i) {
+                                 return c != 0 || i.downloaded_size >= bytes;
+                             }),
                   0);
         ASSERT_EQ(engine()->PauseTask(), 0);
         std::this_thread::sleep_for(100ms);

@@ -22,7 +22,7 @@ TEST_F(InterfaceTest, ExportsGetInstanceAndRelease) {
     engine_ = nullptr;
 }
 
-TEST_F(InterfaceTest, TableSlotsAnswerInThePartsOrder) {
+TEST_F(InterfaceTest, TableSlotsAnswerInTableOrder) {
     write_engine_file("http://127.0.0.1:9/x", 10, std::string(32, '0'));
     IDownloadEngine* e = engine();
     ASSERT_NE(e, nullptr);
@@ -40,11 +40,11 @@ TEST_F(InterfaceTest, TableSlotsAnswerInThePartsOrder) {
     EXPECT_EQ(reinterpret_cast<KeyInfoOp>(table[1])(e, key.get(), info.get()), 0);  // QueryTask
     EXPECT_EQ(info->total_size, 10);
     EXPECT_EQ(reinterpret_cast<KeyOp>(table[3])(e, key.get()), kBadArgument);  // StartTask
-    EXPECT_EQ(reinterpret_cast<BareOp>(table[4])(e), kNoTransfer);  // CancelTask
-    EXPECT_EQ(reinterpret_cast<BareOp>(table[5])(e), kNoTransfer);  // PauseTask
-    EXPECT_EQ(reinterpret_cast<BareOp>(table[6])(e), kNoTransfer);  // ResumeTask
-    EXPECT_EQ(reinterpret_cast<InfoOp>(table[7])(e, info.get()), 3);  // QueryProgress
-    EXPECT_EQ(reinterpret_cast<BareOp>(table[2])(e), 0);  // Shutdown
+    EXPECT_EQ(reinterpret_cast<BareOp>(table[4])(e), kNoTransfer);             // CancelTask
+    EXPECT_EQ(reinterpret_cast<BareOp>(table[5])(e), kNoTransfer);             // PauseTask
+    EXPECT_EQ(reinterpret_cast<BareOp>(table[6])(e), kNoTransfer);             // ResumeTask
+    EXPECT_EQ(reinterpret_cast<InfoOp>(table[7])(e, info.get()), 3);           // QueryProgress
+    EXPECT_EQ(reinterpret_cast<BareOp>(table[2])(e), 0);                       // Shutdown
     Key start_key(kGame, u"C:\\Games\\demo");
     EXPECT_EQ(reinterpret_cast<KeyOp>(table[3])(e, start_key.get()), kEngineClosed);
 }

@@ -25,9 +25,10 @@ TEST_F(ShutdownTest, ShutdownDuringATransferStopsWithinASecondAndKeepsTheBytes) 
     serve(3 << 20, {"--rate", "2097152"});
     ASSERT_EQ(start(), 0);
     Info info;
-    ASSERT_EQ(poll_until(info, [](int32_t c, const DownloadEngineInfo& i) {
-                  return c != 0 || i.downloaded_size >= (256 << 10);
-              }),
+    ASSERT_EQ(poll_until(info,
+                         [](int32_t c, const DownloadEngineInfo& i) {
+                             return c != 0 || i.downloaded_size >= (256 << 10);
+                         }),
               0);
     EXPECT_LT(timed_shutdown(), 1000ms);
     EXPECT_EQ(progress(info), 3);
@@ -44,9 +45,10 @@ TEST_F(ShutdownTest, ShutdownDuringAStalledResponseStopsWithinASecond) {
     serve(1 << 20, {"--stall-at", "100000:20000"});
     ASSERT_EQ(start(), 0);
     Info info;
-    ASSERT_EQ(poll_until(info, [](int32_t c, const DownloadEngineInfo& i) {
-                  return c != 0 || i.downloaded_size >= 100000;
-              }),
+    ASSERT_EQ(poll_until(info,
+                         [](int32_t c, const DownloadEngineInfo& i) {
+                             return c != 0 || i.downloaded_size >= 100000;
+                         }),
               0);
     EXPECT_LT(timed_shutdown(), 1000ms);
 }
@@ -67,9 +69,10 @@ TEST_F(ShutdownTest, CancelTaskStopsTheTransferAndKeepsItsRecord) {
     serve(2 << 20, {"--rate", "4194304"});
     ASSERT_EQ(start(), 0);
     Info info;
-    ASSERT_EQ(poll_until(info, [](int32_t c, const DownloadEngineInfo& i) {
-                  return c != 0 || i.downloaded_size >= (256 << 10);
-              }),
+    ASSERT_EQ(poll_until(info,
+                         [](int32_t c, const DownloadEngineInfo& i) {
+                             return c != 0 || i.downloaded_size >= (256 << 10);
+                         }),
               0);
     ASSERT_EQ(engine()->CancelTask(), 0);
     EXPECT_EQ(progress(info), 3);

@@ -34,8 +34,9 @@ bool DemoServer::start(const std::string& root, const std::string& log_path,
     log_path_ = log_path;
     int out[2];
     if (::pipe(out) != 0) return false;
-    std::vector<std::string> argv_s = {DEMO_SERVER_PATH, "--listen", "127.0.0.1:0", "--root",
-                                       root, "--log", log_path, "--max-seconds", "120"};
+    std::vector<std::string> argv_s = {
+        DEMO_SERVER_PATH, "--listen", "127.0.0.1:0",   "--root", root,
+        "--log",          log_path,   "--max-seconds", "120"};
     argv_s.insert(argv_s.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argv_s) argv.push_back(a.data());
@@ -107,8 +108,8 @@ bool DemoServer::control(const std::string& query) const {
     addr.sin_port = htons(port_);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    std::string request = "GET /_control?" + query + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
-                          "Connection: close\r\n\r\n";
+    std::string request =
+        "GET /_control?" + query + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + "Connection: close\r\n\r\n";
     ok = ok && ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size());
     std::string answer;
     char buf[512];

@@ -80,8 +80,8 @@ protected:
         size_t pos = head.find("\r\n");
         while (pos != std::string::npos) {
             size_t next = head.find("\r\n", pos + 2);
-            std::string line = head.substr(pos + 2, next == std::string::npos ? std::string::npos
-                                                                              : next - pos - 2);
+            std::string line = head.substr(
+                pos + 2, next == std::string::npos ? std::string::npos : next - pos - 2);
             size_t colon = line.find(':');
             if (colon != std::string::npos)
                 r.headers[lower(line.substr(0, colon))] = line.substr(colon + 2);

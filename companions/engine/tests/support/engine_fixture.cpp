@@ -70,8 +70,8 @@ void EngineLibrary::close() {
 }
 
 IDownloadEngine* EngineLibrary::get_instance() const {
-    auto fn = reinterpret_cast<DownloadEngineGetInstanceFn>(
-        ::dlsym(handle_, kDownloadEngineGetInstance));
+    auto fn =
+        reinterpret_cast<DownloadEngineGetInstanceFn>(::dlsym(handle_, kDownloadEngineGetInstance));
     return fn ? fn() : nullptr;
 }
 
@@ -125,10 +125,12 @@ void EngineTest::serve(size_t size, const std::vector<std::string>& args) {
 
 void EngineTest::write_engine_file(const std::string& url, uint64_t size, const std::string& md5,
                                    const std::string& file) {
-    write_file(tmp_.path() + "/Dravon.ini", "; test engine file\n[other]\nurl=http://127.0.0.1/x\n"
-                                            "size=1\nmd5=00000000000000000000000000000000\nfile=x\n"
-                                            "[demo]\nurl=" + url + "\nsize=" + std::to_string(size) +
-                                                "\nmd5=" + md5 + "\nfile=" + file + "\n");
+    write_file(tmp_.path() + "/Dravon.ini",
+               "; test engine file\n[other]\nurl=http://127.0.0.1/x\n"
+               "size=1\nmd5=00000000000000000000000000000000\nfile=x\n"
+               "[demo]\nurl=" +
+                   url + "\nsize=" + std::to_string(size) + "\nmd5=" + md5 + "\nfile=" + file +
+                   "\n");
 }
 
 IDownloadEngine* EngineTest::engine() {

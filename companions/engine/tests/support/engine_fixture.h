@@ -105,7 +105,8 @@ protected:
     int32_t query(Info& info);
     int32_t progress(Info& info);
     // Polls QueryProgress until `done` holds or the time is up; answers the last code.
-    int32_t poll_until(Info& info, const std::function<bool(int32_t, const DownloadEngineInfo&)>& done,
+    int32_t poll_until(Info& info,
+                       const std::function<bool(int32_t, const DownloadEngineInfo&)>& done,
                        std::chrono::milliseconds timeout = std::chrono::seconds(15));
     // Until complete or failed.
     int32_t wait_end(Info& info, std::chrono::milliseconds timeout = std::chrono::seconds(15));
