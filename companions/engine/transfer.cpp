@@ -111,7 +111,8 @@ Progress Transfer::progress() const {
     }
     p.total = spec_.game.size;
     p.downloaded = p.phase == Phase::kComplete ? spec_.game.size : downloaded_.load();
-    if (p.phase == Phase::kDownloading || p.phase == Phase::kWaiting) p.speed = meter_.rate();
+    bool moving = p.phase == Phase::kDownloading || p.phase == Phase::kWaiting;
+    if (moving && !paused_) p.speed = meter_.rate();
     return p;
 }
 

@@ -71,7 +71,6 @@ TEST_F(DownloadTest, SpeedIsMeasuredWhileRunningAndZeroWhilePaused) {
     EXPECT_GT(info->speed, 1000000);
     EXPECT_LT(info->speed, 4000000);
     ASSERT_EQ(engine()->PauseTask(), 0);
-    std::this_thread::sleep_for(50ms);
     ASSERT_EQ(progress(info), 0);
     EXPECT_EQ(info->speed, 0);
     EXPECT_EQ(info->complete, 0);
@@ -87,14 +86,23 @@ TEST_F(DownloadTest, PauseFlushesAndResumeContinuesWithARangedRequest) {
         0);
     ASSERT_EQ(engine()->PauseTask(), 0);
     EXPECT_EQ(engine()->PauseTask(), 0);  // pausing twice is harmless
-    std::this_thread::sleep_for(300ms);
-    ASSERT_EQ(progress(info), 0);
-    int64_t paused_at = info->downloaded_size;
+    // Once the pause has taken hold, everything received is on disk.
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    int64_t paused_at = -1;
+    while (std::chrono::steady_clock::now() < deadline) {
+        ASSERT_EQ(progress(info), 0);
+        if (int64_t(read_file(partial_path()).size()) == info->downloaded_size) {
+            paused_at = info->downloaded_size;
+            break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_GT(paused_at, 0);
     std::this_thread::sleep_for(200ms);
     ASSERT_EQ(progress(info), 0);
     EXPECT_EQ(info->downloaded_size, paused_at);  // nothing arrives while paused
+    EXPECT_EQ(info->speed, 0);
     EXPECT_LT(paused_at, 2 << 20);
-    // Everything received is on disk once the pause has taken hold.
     EXPECT_TRUE(same_bytes(read_file(partial_path()), payload_.substr(0, size_t(paused_at))));
 
     ASSERT_EQ(engine()->ResumeTask(), 0);
