@@ -128,8 +128,9 @@ int32_t Engine::start_task(const DownloadEngineKey* key) {
         drop_current();  // one transfer at a time; its record keeps its bytes
     }
     if (!store_.ensure_dir()) return kStoreUnavailable;
-    std::optional<FileLock> lock = store_.try_lock(spec.game.key);
-    if (!lock) return kTaskBusy;
+    bool busy = false;
+    std::optional<FileLock> lock = store_.try_lock(spec.game.key, busy);
+    if (!lock) return busy ? kTaskBusy : kStoreUnavailable;
     auto transfer =
         std::make_shared<Transfer>(std::move(spec), store_, std::move(*lock), settings_);
     transfer->start();

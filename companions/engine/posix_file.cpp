@@ -26,9 +26,14 @@ void UniqueFd::reset(int fd) {
     fd_ = fd;
 }
 
-std::optional<FileLock> FileLock::try_acquire(const std::string& path) {
+std::optional<FileLock> FileLock::try_acquire(const std::string& path, bool& busy) {
+    busy = false;
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return std::nullopt;
+    if (!fd) return std::nullopt;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        busy = errno == EWOULDBLOCK;
+        return std::nullopt;
+    }
     return FileLock(std::move(fd));
 }
 

@@ -31,8 +31,8 @@ private:
 // process dies, so a killed download never leaves its task locked.
 class FileLock {
 public:
-    // nullopt when another open file holds it (or it cannot be opened).
-    static std::optional<FileLock> try_acquire(const std::string& path);
+    // nullopt when another open file holds it (`busy`) or it cannot be opened.
+    static std::optional<FileLock> try_acquire(const std::string& path, bool& busy);
     FileLock(FileLock&&) = default;
     FileLock& operator=(FileLock&&) = default;
 

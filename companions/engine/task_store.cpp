@@ -143,9 +143,10 @@ void TaskStore::remove(const std::string& key) const {
     sync_parent_dir(path);
 }
 
-std::optional<FileLock> TaskStore::try_lock(const std::string& key) const {
+std::optional<FileLock> TaskStore::try_lock(const std::string& key, bool& busy) const {
+    busy = false;
     if (!ensure_dir()) return std::nullopt;
-    return FileLock::try_acquire(path_of(key, ".lock"));
+    return FileLock::try_acquire(path_of(key, ".lock"), busy);
 }
 
 }  // namespace dravon

@@ -34,7 +34,7 @@ public:
     std::optional<TaskRecord> load(const std::string& key) const;
     bool save(const TaskRecord& record) const;
     void remove(const std::string& key) const;
-    std::optional<FileLock> try_lock(const std::string& key) const;
+    std::optional<FileLock> try_lock(const std::string& key, bool& busy) const;
 
 private:
     std::string path_of(const std::string& key, const char* suffix) const;

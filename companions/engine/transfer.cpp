@@ -135,7 +135,7 @@ void Transfer::run() {
 
 bool Transfer::prepare() {
     const GameEntry& game = spec_.game;
-    if (!fetch_.valid()) return fail("cannot set up the HTTP client"), false;
+    if (!fetch_.valid()) return prepare_failed("cannot set up the HTTP client");
     std::optional<TaskRecord> rec = store_.load(game.key);
     if (rec && (rec->url != game.url || rec->size != game.size || rec->md5 != game.md5 ||
                 rec->file != game.file)) {
@@ -144,14 +144,14 @@ bool Transfer::prepare() {
         if (!old_dir.empty()) ::unlink(join_path(old_dir, rec->file + ".part").c_str());
         rec.reset();
     }
-    if (!make_dirs(spec_.save_dir)) return fail("cannot create the save folder"), false;
+    if (!make_dirs(spec_.save_dir)) return prepare_failed("cannot create the save folder");
     if (rec && rec->save_folder != spec_.save_folder) {
         // The user chose another folder: what was fetched moves along with the task.
         std::string name = rec->complete ? game.file : game.file + ".part";
         std::string old_dir = unix_path_of(rec->save_folder);
         std::string from = join_path(old_dir, name), to = join_path(spec_.save_dir, name);
-        if (old_dir.empty() || from == to || !file_size(from) || !move_file(from, to))
-            if (!file_size(to)) rec.reset();
+        bool moved = !old_dir.empty() && from != to && file_size(from) && move_file(from, to);
+        if (!moved && !file_size(to)) rec.reset();  // nothing to carry on from
     }
     if (rec && rec->complete) {
         if (file_size(final_path()) == game.size) {
@@ -166,7 +166,7 @@ bool Transfer::prepare() {
     UniqueFd fd(::open(partial_path().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0)
-        return fail(std::string("cannot open the partial file: ") + std::strerror(errno)), false;
+        return prepare_failed(std::string("cannot open the partial file: ") + std::strerror(errno));
     uint64_t good = 0;
     Md5 md5;
     if (rec) {
@@ -181,8 +181,8 @@ bool Transfer::prepare() {
     }
     // Bytes past the last checkpoint may never have reached the disk whole.
     if (::ftruncate(fd.get(), off_t(good)) != 0)
-        return fail(std::string("cannot truncate the partial file: ") + std::strerror(errno)),
-               false;
+        return prepare_failed(std::string("cannot truncate the partial file: ") +
+                              std::strerror(errno));
 
     {
         std::lock_guard lock(record_mutex_);
@@ -197,8 +197,8 @@ bool Transfer::prepare() {
         record_.validator = rec && good > 0 ? rec->validator : std::string();
         record_.committed = good;
         record_.md5_state = md5.save_state();
-        if (!store_.save(record_)) return fail("cannot write the task store"), false;
     }
+    if (!store_.save(record_)) return prepare_failed("cannot write the task store");
     downloaded_ = good;
     sink_ =
         std::make_unique<DataSink>(std::move(fd), good, std::move(md5), settings_.checkpoint_bytes,
@@ -450,6 +450,11 @@ void Transfer::verify() {
     store_.save(copy);
     downloaded_ = game.size;
     finish(Phase::kComplete);
+}
+
+bool Transfer::prepare_failed(const std::string& reason) {
+    fail(reason);
+    return false;
 }
 
 void Transfer::fail(const std::string& reason) {

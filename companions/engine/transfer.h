@@ -81,6 +81,7 @@ private:
     bool wait_backoff(int failures);
     void verify();
     void fail(const std::string& reason);
+    bool prepare_failed(const std::string& reason);  // fails and answers false
     void finish(Phase phase, const std::string& reason = {});
     void set_phase(Phase phase);
     void set_validator(const ResponseHead& head);

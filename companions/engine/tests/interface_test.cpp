@@ -112,6 +112,14 @@ TEST_F(InterfaceTest, StartTaskRefusesBadArguments) {
     EXPECT_EQ(engine()->FindTask(nullptr, info.get()), kBadArgument);
 }
 
+TEST_F(InterfaceTest, UnusableTaskStoreAnswersTheEnginesCode) {
+    // A folder below a plain file can never be made, not even by root.
+    write_file(tmp_.path() + "/plain", "x");
+    ::setenv("GDL_ENGINE_STORE", (tmp_.path() + "/plain/store").c_str(), 1);
+    write_engine_file("http://127.0.0.1:9/x", 5, std::string(32, 'a'));
+    EXPECT_EQ(start(), kStoreUnavailable);
+}
+
 TEST_F(InterfaceTest, GetInstanceTwiceSharesOneEngineUntilTheLastRelease) {
     IDownloadEngine* a = library_.get_instance();
     IDownloadEngine* b = library_.get_instance();

@@ -26,6 +26,7 @@ inline constexpr int32_t kBadSaveFolder = 6;
 inline constexpr int32_t kTaskBusy = 7;
 inline constexpr int32_t kNoTransfer = 8;
 inline constexpr int32_t kEngineClosed = 9;
+inline constexpr int32_t kStoreUnavailable = 10;
 
 std::string md5_hex(const std::string& data);
 std::string random_bytes(size_t size, uint32_t seed);
