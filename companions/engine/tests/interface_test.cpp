@@ -77,6 +77,13 @@ TEST_F(InterfaceTest, FindTaskWithoutEarlierDownloadAnswersAnEmptyPath) {
     EXPECT_EQ(info->downloaded_size, 0);
 }
 
+TEST_F(InterfaceTest, DamagedTaskRecordCountsAsNoEarlierDownload) {
+    write_file(tmp_.sub("data/Dravon") + "/demo.task", "key=demo\ncommitted=banana\n");
+    Info info;
+    EXPECT_EQ(find(info), 0);
+    EXPECT_EQ(info.path(), u"");
+}
+
 TEST_F(InterfaceTest, QueryTaskAnswersTheEngineFileSizeWithoutTheNetwork) {
     // Nothing listens on the address: the answer must come from the files alone.
     write_engine_file("http://127.0.0.1:9/setup_demo.exe", 123456, std::string(32, 'a'));
