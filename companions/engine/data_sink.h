@@ -1,0 +1,106 @@
+// Where received bytes go. The receiving thread gathers them into large buffers
+// and writes each one to the partial file; a hashing thread runs MD5 over them,
+// so the network does not wait for the hash and the hash is ready when the last
+// byte is; a checkpoint thread flushes the file to disk and reports the offset and
+// hash state at least every `checkpoint_bytes`, and whenever asked. Neither may
+// fall further behind than a few buffers: then the receiver waits, which is what
+// slows the network down to the pace of the hash or the disk.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "md5.h"
+#include "posix_file.h"
+
+namespace dravon {
+
+class DataSink {
+public:
+    // Called on the checkpoint thread once the data up to `offset` is on disk.
+    using CheckpointFn = std::function<void(uint64_t offset, const Md5& md5)>;
+
+    DataSink(UniqueFd file, uint64_t offset, Md5 md5, uint64_t checkpoint_bytes,
+             CheckpointFn checkpoint);
+    ~DataSink();
+    DataSink(const DataSink&) = delete;
+    DataSink& operator=(const DataSink&) = delete;
+
+    // Receiving side. False once a write has failed (see write_error()).
+    bool append(const char* data, size_t size);
+    // Drops every byte: the file is emptied and the hash starts over (a checkpoint
+    // at 0 is reported before this returns).
+    bool restart();
+    // Everything appended is written, hashed, flushed to disk and checkpointed on return.
+    bool flush();
+
+    uint64_t received() const { return received_; }
+    int write_error() const { return write_error_; }
+    // Valid after flush().
+    uint64_t written() const { return written_; }
+    std::string hex_digest() const;
+    // Stops the threads and gives the file back.
+    UniqueFd close();
+
+private:
+    using Buffer = std::unique_ptr<std::vector<char>>;
+    struct Job {
+        enum Kind { kData, kSync, kTruncate } kind;
+        Buffer buffer;
+        uint64_t seq;
+    };
+
+    void hand_off();
+    void wait_done(uint64_t seq);
+    uint64_t submit(Job::Kind kind);
+    void hash_loop();
+    void checkpoint_loop();
+    // Hashing thread: asks for a checkpoint at the current offset; waits for it if asked.
+    void request_checkpoint(bool wait);
+
+    static constexpr size_t kBufferSize = 1 << 20;
+    static constexpr int kBuffers = 4;
+
+    UniqueFd file_;
+    const uint64_t checkpoint_bytes_;
+    CheckpointFn checkpoint_fn_;
+
+    // Receiving thread.
+    Buffer current_;
+    std::chrono::steady_clock::time_point last_handoff_;
+    std::atomic<uint64_t> received_;
+    std::atomic<uint64_t> written_;
+    std::atomic<int> write_error_{0};
+
+    mutable std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<Job> queue_;
+    std::vector<Buffer> free_;
+    uint64_t next_seq_ = 1;
+    uint64_t done_seq_ = 0;
+    bool stopping_ = false;
+    bool checkpointer_stopping_ = false;
+    // Checkpoint hand-over: the latest wish, and how many were asked for and met.
+    std::optional<std::pair<uint64_t, Md5>> wanted_;
+    uint64_t checkpoints_started_ = 0, checkpoints_done_ = 0;
+
+    // Hashing thread (read by others after wait_done()).
+    Md5 md5_;
+    uint64_t hashed_;
+    uint64_t last_wish_;
+
+    std::thread hasher_;
+    std::thread checkpointer_;
+};
+
+}  // namespace dravon

@@ -1,0 +1,195 @@
+#include "engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine_codes.h"
+#include "engine_file.h"
+#include "text16.h"
+#include "transfer.h"
+#include "win32_unixpath.h"
+
+namespace dravon {
+namespace {
+
+bool valid_key(const DownloadEngineKey* key) {
+    return key && key->game_key && key->game_key[0] != 0;
+}
+
+void fill_names(DownloadEngineInfo* info, const std::string& folder, const std::string& file) {
+    copy_utf16(info->path, DownloadEngineInfo::kPathChars, utf8_to_utf16(folder));
+    copy_utf16(info->launch_file, DownloadEngineInfo::kLaunchFileChars, utf8_to_utf16(file));
+}
+
+// The info record's unused bytes after the complete flag carry the reason of a
+// failure as UTF-16 text, for logs and tests; the program does not read them.
+void fill_reason(DownloadEngineInfo* info, const std::string& reason) {
+    std::u16string text = utf8_to_utf16(reason);
+    char16_t buf[sizeof info->unused0 / sizeof(char16_t)];
+    copy_utf16(buf, sizeof buf / sizeof buf[0], text);
+    std::memcpy(info->unused0, buf, sizeof buf);
+}
+
+int32_t lookup_error(EngineFileError e) {
+    return e == EngineFileError::kUnreadable ? kNoEngineFile : kUnknownGame;
+}
+
+}  // namespace
+
+Engine::Engine(Settings settings) : settings_(std::move(settings)), store_(settings_.store_dir) {}
+
+Engine::~Engine() { shutdown(); }
+
+bool Engine::closed() const {
+    std::lock_guard lock(current_mutex_);
+    return shut_down_;
+}
+
+std::shared_ptr<Transfer> Engine::current() const {
+    std::lock_guard lock(current_mutex_);
+    return current_;
+}
+
+void Engine::drop_current() {
+    std::shared_ptr<Transfer> t;
+    {
+        std::lock_guard lock(current_mutex_);
+        t = std::move(current_);
+    }
+    if (t) t->stop();
+}
+
+int32_t Engine::find_task(const DownloadEngineKey* key, DownloadEngineInfo* info) {
+    if (!valid_key(key) || !info) return kBadArgument;
+    std::string game = utf16_to_utf8(view16(key->game_key));
+    std::optional<TaskRecord> rec = store_.load(game);
+    if (!rec) return kDownloadEngineOk;  // no earlier download: an empty path
+
+    fill_names(info, rec->save_folder, rec->file);
+    info->total_size = int64_t(rec->size);
+    std::string dir = Win32PathToUnix(utf16_to_wide(utf8_to_utf16(rec->save_folder)).c_str());
+    if (rec->complete) {
+        // A finished download counts only while its installer is still there.
+        bool present = !dir.empty() && file_size(join_path(dir, rec->file)) == rec->size;
+        info->complete = present ? 1 : 0;
+        info->downloaded_size = present ? int64_t(rec->size) : 0;
+    } else {
+        auto part = dir.empty() ? std::nullopt : file_size(join_path(dir, rec->file + ".part"));
+        info->downloaded_size = int64_t(std::min<uint64_t>(rec->committed, part.value_or(0)));
+    }
+    if (auto t = current(); t && t->spec().game.key == game) {
+        Progress p = t->progress();
+        if (p.phase != Phase::kComplete) info->downloaded_size = int64_t(p.downloaded);
+    }
+    return kDownloadEngineOk;
+}
+
+int32_t Engine::query_task(const DownloadEngineKey* key, DownloadEngineInfo* info) {
+    if (!valid_key(key) || !info) return kBadArgument;
+    std::string game = utf16_to_utf8(view16(key->game_key));
+    EngineFileError error;
+    std::optional<GameEntry> entry = find_game(settings_.engine_file, game, error);
+    if (!entry) return lookup_error(error);
+
+    info->total_size = int64_t(entry->size);
+    std::optional<TaskRecord> rec = store_.load(game);
+    if (rec && rec->url == entry->url && rec->size == entry->size && rec->md5 == entry->md5 &&
+        rec->file == entry->file) {
+        info->downloaded_size = int64_t(rec->complete ? rec->size : rec->committed);
+        fill_names(info, rec->save_folder, rec->file);
+    } else {
+        fill_names(info, "", entry->file);
+    }
+    if (auto t = current(); t && t->spec().game.key == game)
+        info->downloaded_size = int64_t(t->progress().downloaded);
+    return kDownloadEngineOk;
+}
+
+int32_t Engine::start_task(const DownloadEngineKey* key) {
+    if (!valid_key(key) || !key->save_folder || !key->save_folder[0]) return kBadArgument;
+    std::lock_guard start_lock(start_mutex_);
+    if (closed()) return kEngineClosed;
+    TaskSpec spec;
+    spec.save_folder = utf16_to_utf8(view16(key->save_folder));
+    spec.channel = utf16_to_utf8(view16(key->user_channel));
+    spec.save_dir = Win32PathToUnix(utf16_to_wide(view16(key->save_folder)).c_str());
+    if (spec.save_dir.empty()) return kBadSaveFolder;
+    EngineFileError error;
+    std::optional<GameEntry> entry =
+        find_game(settings_.engine_file, utf16_to_utf8(view16(key->game_key)), error);
+    if (!entry) return lookup_error(error);
+    spec.game = *entry;
+
+    if (auto t = current()) {
+        const TaskSpec& running = t->spec();
+        bool same = running.game.key == spec.game.key && running.save_folder == spec.save_folder &&
+                    running.game.url == spec.game.url && running.game.md5 == spec.game.md5;
+        if (same && !t->ended()) return kDownloadEngineOk;  // already on its way
+        drop_current();  // one transfer at a time; its record keeps its bytes
+    }
+    if (!store_.ensure_dir()) return kStoreUnavailable;
+    bool busy = false;
+    std::optional<FileLock> lock = store_.try_lock(spec.game.key, busy);
+    if (!lock) return busy ? kTaskBusy : kStoreUnavailable;
+    auto transfer =
+        std::make_shared<Transfer>(std::move(spec), store_, std::move(*lock), settings_);
+    transfer->start();
+    std::lock_guard guard(current_mutex_);
+    current_ = std::move(transfer);
+    return kDownloadEngineOk;
+}
+
+int32_t Engine::cancel_task() {
+    std::lock_guard start_lock(start_mutex_);
+    if (closed()) return kEngineClosed;
+    if (!current()) return kNoTransfer;
+    drop_current();
+    return kDownloadEngineOk;
+}
+
+int32_t Engine::pause_task() {
+    if (closed()) return kEngineClosed;
+    auto t = current();
+    return t && t->pause() ? kDownloadEngineOk : kNoTransfer;
+}
+
+int32_t Engine::resume_task() {
+    if (closed()) return kEngineClosed;
+    auto t = current();
+    return t && t->resume() ? kDownloadEngineOk : kNoTransfer;
+}
+
+int32_t Engine::query_progress(DownloadEngineInfo* info) {
+    if (!info) return kDownloadEngineFailed;
+    auto t = current();
+    if (!t) return kDownloadEngineFailed;  // nothing started: the program may retry
+    Progress p = t->progress();
+    info->total_size = int64_t(p.total);
+    info->downloaded_size = int64_t(p.downloaded);
+    info->speed = p.speed;
+    info->complete = p.phase == Phase::kComplete ? 1 : 0;
+    fill_names(info, t->spec().save_folder, t->spec().game.file);
+    switch (p.phase) {
+        case Phase::kFailed:
+        case Phase::kStopped:
+            fill_reason(info, p.reason);
+            return kDownloadEngineFailed;
+        case Phase::kCheckFailed:
+            fill_reason(info, p.reason);
+            return kDownloadEngineCheckFailed;
+        default:
+            return kDownloadEngineOk;
+    }
+}
+
+int32_t Engine::shutdown() {
+    std::lock_guard start_lock(start_mutex_);
+    {
+        std::lock_guard lock(current_mutex_);
+        shut_down_ = true;
+    }
+    drop_current();
+    return kDownloadEngineOk;
+}
+
+}  // namespace dravon
