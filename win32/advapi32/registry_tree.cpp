@@ -307,6 +307,15 @@ Key* Key::create(const Path& path, uint64_t now, bool* created) {
     return k;
 }
 
+std::unique_ptr<Key> Key::clone() const {
+    auto copy = std::make_unique<Key>();
+    copy->name = name;
+    copy->last_write = last_write;
+    copy->values = values;
+    for (auto& [folded, sub] : subkeys) copy->subkeys.emplace(folded, sub->clone());
+    return copy;
+}
+
 std::string serialize(const Key& root) {
     std::string out;
     out += kHeader;

@@ -36,6 +36,8 @@ struct Key {
     bool erase_value(std::wstring_view name);
     // Creates the missing keys of path; *created tells whether the last one is new.
     Key* create(const Path& path, uint64_t now, bool* created);
+    // A deep copy: the key, its values and its whole subtree.
+    std::unique_ptr<Key> clone() const;
 };
 
 // Case folding for names: simple upper-casing over all of Unicode.

@@ -68,6 +68,20 @@ LSTATUS write_location(const KeyRef& ref, Location* out) {
     return ERROR_SUCCESS;
 }
 
+// Adds what below has and top lacks: values after top's own, subkeys recursively.
+void underlay(Key& top, const Key& below) {
+    for (auto& v : below.values)
+        if (!top.value(v.name)) top.values.push_back(v);
+    for (auto& [folded, sub] : below.subkeys) {
+        auto it = top.subkeys.find(folded);
+        if (it == top.subkeys.end()) {
+            top.subkeys.emplace(folded, sub->clone());
+        } else {
+            underlay(*it->second, *sub);
+        }
+    }
+}
+
 // A key that no place holds any more; the roots always exist.
 LSTATUS gone(const KeyRef& ref) { return ref.path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED; }
 
@@ -299,6 +313,48 @@ LSTATUS delete_key(const KeyRef& parent, const Path& sub) {
         if (s != ERROR_FILE_NOT_FOUND) return s;
     }
     return ERROR_FILE_NOT_FOUND;
+}
+
+LSTATUS copy_subtree(const KeyRef& ref, std::unique_ptr<Key>* out) {
+    std::unique_ptr<Key> merged;
+    for (auto& loc : locations(ref.root, ref.path)) {
+        LSTATUS s = loc.store->read([&](const Key& root) -> LSTATUS {
+            const Key* k = root.find(loc.path);
+            if (!k) return ERROR_SUCCESS;
+            if (merged) {
+                underlay(*merged, *k);
+            } else {
+                merged = k->clone();
+            }
+            return ERROR_SUCCESS;
+        });
+        if (s != ERROR_SUCCESS) return s;
+    }
+    if (!merged) {
+        if (gone(ref) != ERROR_SUCCESS) return ERROR_KEY_DELETED;
+        merged = std::make_unique<Key>();  // a merged root neither store holds yet
+    }
+    *out = std::move(merged);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS replace_subtree(const KeyRef& ref, Key tree) {
+    Location loc;
+    LSTATUS s = write_location(ref, &loc);
+    if (s != ERROR_SUCCESS) return s;
+    const bool classes_root = ref.root == Root::Classes && ref.path.empty();
+    if (ref.root == Root::Classes && !classes_root && key_exists(ref) != ERROR_SUCCESS)
+        return ERROR_KEY_DELETED;
+    return loc.store->write([&](Key& root, bool& changed) -> LSTATUS {
+        const uint64_t now = now_filetime();
+        Key* k = classes_root ? root.create(loc.path, now, nullptr) : root.find(loc.path);
+        if (!k) return ERROR_KEY_DELETED;
+        k->values = std::move(tree.values);
+        k->subkeys = std::move(tree.subkeys);
+        k->last_write = now;
+        changed = true;
+        return ERROR_SUCCESS;
+    });
 }
 
 }  // namespace w32::reg

@@ -42,4 +42,11 @@ LSTATUS delete_value(const KeyRef& ref, std::wstring_view name);
 // sub empty: the key itself. ERROR_ACCESS_DENIED for a root or a key with subkeys.
 LSTATUS delete_key(const KeyRef& parent, const Path& sub);
 
+// A copy of the key and its whole subtree as reads see it: in the merged view the
+// user's values and keys over the machine's.
+LSTATUS copy_subtree(const KeyRef& ref, std::unique_ptr<Key>* out);
+// Replaces the key's values and subkeys with tree's in one write of one store (in
+// the merged view: the store a write to the key goes to). The key keeps its name.
+LSTATUS replace_subtree(const KeyRef& ref, Key tree);
+
 }  // namespace w32::reg

@@ -47,6 +47,12 @@ typedef DWORD REGSAM;
 #define REG_OPTION_BACKUP_RESTORE 0x0004
 #define REG_OPTION_OPEN_LINK 0x0008
 
+// RegRestoreKeyW flags.
+#define REG_WHOLE_HIVE_VOLATILE 0x00000001L
+#define REG_REFRESH_HIVE 0x00000002L
+#define REG_NO_LAZY_FLUSH 0x00000004L
+#define REG_FORCE_RESTORE 0x00000008L
+
 #define REG_CREATED_NEW_KEY 1
 #define REG_OPENED_EXISTING_KEY 2
 
@@ -68,6 +74,11 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_ch
                              PFILETIME last_write);
 LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars,
                              LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD data_size);
+// The key's subtree to a new file (ERROR_ALREADY_EXISTS when it is there), and back:
+// a restore replaces the key's values and subkeys with the file's. The file is the
+// layer's own text form, not a Windows hive.
+LSTATUS WINAPI RegSaveKeyW(HKEY key, LPCWSTR file, const LPSECURITY_ATTRIBUTES security);
+LSTATUS WINAPI RegRestoreKeyW(HKEY key, LPCWSTR file, DWORD flags);
 
 // shlwapi's one-call reads, declared here so that shlwapi.h (which includes
 // windows.h) offers them. A REG_EXPAND_SZ value comes back expanded, as REG_SZ.
