@@ -33,7 +33,7 @@ LSTATUS missing_error(const std::string& path) {
     struct stat st;
     std::string dir = parent_folder(path);
     return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND
-                                                                 : ERROR_PATH_NOT_FOUND;
+                                                                : ERROR_PATH_NOT_FOUND;
 }
 
 LSTATUS open_error(int err, const std::string& path) {

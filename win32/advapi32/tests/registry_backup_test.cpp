@@ -167,9 +167,9 @@ TEST_F(RegistryBackupTest, RoundTripKeepsEveryValueTypeAndTheWholeSubtree) {
                             KEY_READ, &again),
               ERROR_SUCCESS);
     DWORD deep = 0, size = sizeof deep;
-    EXPECT_EQ(RegQueryValueExW(again, L"Deep", nullptr, nullptr, reinterpret_cast<BYTE*>(&deep),
-                               &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegQueryValueExW(again, L"Deep", nullptr, nullptr, reinterpret_cast<BYTE*>(&deep), &size),
+        ERROR_SUCCESS);
     EXPECT_EQ(deep, 3u);
     RegCloseKey(again);
     RegCloseKey(dst);
@@ -225,8 +225,7 @@ TEST_F(RegistryBackupTest, RestoreReplacesAllOtherContentOfTheKey) {
     HKEY sibling = Create(HKEY_CURRENT_USER, L"Software\\Kelto\\Sibling");
     SetDword(sibling, L"Untouched", 9);
 
-    ASSERT_EQ(RegRestoreKeyW(dst, WinPath("source.reg").c_str(), REG_FORCE_RESTORE),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegRestoreKeyW(dst, WinPath("source.reg").c_str(), REG_FORCE_RESTORE), ERROR_SUCCESS);
     EXPECT_EQ(DumpOf(dst), DumpOf(src));
 
     // A handle into a replaced part of the tree sees its key gone.
@@ -235,8 +234,8 @@ TEST_F(RegistryBackupTest, RestoreReplacesAllOtherContentOfTheKey) {
               ERROR_KEY_DELETED);
     // The key's neighbours keep their content.
     size = sizeof v;
-    EXPECT_EQ(RegQueryValueExW(sibling, L"Untouched", nullptr, nullptr,
-                               reinterpret_cast<BYTE*>(&v), &size),
+    EXPECT_EQ(RegQueryValueExW(sibling, L"Untouched", nullptr, nullptr, reinterpret_cast<BYTE*>(&v),
+                               &size),
               ERROR_SUCCESS);
     EXPECT_EQ(v, 9u);
     RegCloseKey(sibling);
