@@ -88,6 +88,19 @@ BOOL CRegistry::DeleteKey(HKEY parent, LPCWSTR sub_key) {
     return RegDeleteKeyW(parent, sub_key) == ERROR_SUCCESS;
 }
 
+BOOL CRegistry::SaveKey(LPCWSTR file) {
+    if (key_ == nullptr || file == nullptr) return FALSE;
+    return RegSaveKeyW(key_, file, nullptr) == ERROR_SUCCESS;
+}
+
+BOOL CRegistry::RestoreKey(LPCWSTR file) {
+    if (key_ == nullptr || file == nullptr) return FALSE;
+    // A forced restore passes 1 here, the value Windows names REG_WHOLE_HIVE_VOLATILE;
+    // the layer takes it like REG_FORCE_RESTORE.
+    constexpr DWORD kForceRestore = 1;
+    return RegRestoreKeyW(key_, file, kForceRestore) == ERROR_SUCCESS;
+}
+
 void CRegistry::EnumSubkeys(std::vector<std::wstring>& names) {
     if (key_ == nullptr) return;
     WCHAR name[256];

@@ -32,6 +32,10 @@ public:
     BOOL DeleteValue(LPCWSTR value_name);
     // Deletes parent\sub_key; the held key only has to be present.
     BOOL DeleteKey(HKEY parent, LPCWSTR sub_key);
+    // Writes the held key's subtree to a new file; FALSE when the file exists.
+    BOOL SaveKey(LPCWSTR file);
+    // Replaces the held key's values and subkeys with those of a file SaveKey wrote.
+    BOOL RestoreKey(LPCWSTR file);
     // Appends the held key's subkey names in index order, until enumeration fails.
     void EnumSubkeys(std::vector<std::wstring>& names);
 

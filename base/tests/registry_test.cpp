@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,13 @@ protected:
     static constexpr const wchar_t* kKey = L"Software\\Kelto\\Downloader";
     std::string dir_;
 };
+
+// The Windows path (drive Z: is the Linux root) of a file in the test's folder.
+std::wstring DrivePath(const fs::path& p) {
+    std::wstring w = L"Z:";
+    for (wchar_t c : p.wstring()) w += c == L'/' ? L'\\' : c;
+    return w;
+}
 
 TEST_F(RegistryTest, WrittenValuesReadBackThroughAnotherObject) {
     {
@@ -162,6 +170,10 @@ TEST_F(RegistryTest, AnObjectWithoutAKeyAnswersFalseToEverything) {
     EXPECT_FALSE(reg.WriteDword(L"v", 1));
     EXPECT_FALSE(reg.DeleteValue(L"v"));
     EXPECT_FALSE(reg.DeleteKey(HKEY_CURRENT_USER, L"Software"));
+    const fs::path file = fs::path(dir_) / "never-written.reg";
+    EXPECT_FALSE(reg.SaveKey(DrivePath(file).c_str()));
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(reg.RestoreKey(DrivePath(file).c_str()));
     reg.EnumSubkeys(names);
     EXPECT_TRUE(names.empty());
     EXPECT_EQ(text, L"kept");
@@ -187,6 +199,8 @@ TEST_F(RegistryTest, NullNamesAnswerFalse) {
     EXPECT_FALSE(reg.WriteDword(nullptr, 1));
     EXPECT_FALSE(reg.DeleteValue(nullptr));
     EXPECT_FALSE(reg.DeleteKey(HKEY_CURRENT_USER, nullptr));
+    EXPECT_FALSE(reg.SaveKey(nullptr));
+    EXPECT_FALSE(reg.RestoreKey(nullptr));
 }
 
 TEST_F(RegistryTest, SubkeysAreListedAndKeysAndValuesDeleted) {
@@ -220,6 +234,62 @@ TEST_F(RegistryTest, SubkeysAreListedAndKeysAndValuesDeleted) {
     EXPECT_TRUE(reg.Open(L"Software\\Kelto\\Downloader\\Alpha", KEY_READ));
     CRegistry gone(HKEY_CURRENT_USER);
     EXPECT_FALSE(gone.Open(L"Software\\Kelto\\Downloader\\Beta", KEY_READ));
+}
+
+TEST_F(RegistryTest, SavedKeyRestoresOverAnotherKey) {
+    const std::wstring file = DrivePath(fs::path(dir_) / "downloader.reg");
+    {
+        CRegistry reg;
+        CreateTestKey(reg);
+        ASSERT_TRUE(reg.WriteString(L"SavePath", L"D:\\游戏"));
+        ASSERT_TRUE(reg.WriteDword(L"Retries", 3));
+        CRegistry child(reg.GetKey());
+        ASSERT_TRUE(child.Create(L"Tasks\\1001", KEY_ALL_ACCESS));
+        ASSERT_TRUE(child.WriteString(L"Name", L"Kelto"));
+        EXPECT_TRUE(reg.SaveKey(file.c_str()));
+    }
+    EXPECT_TRUE(fs::is_regular_file(fs::path(dir_) / "downloader.reg"));
+
+    CRegistry target(HKEY_CURRENT_USER);
+    ASSERT_TRUE(target.Create(L"Software\\Kelto\\Restored", KEY_ALL_ACCESS));
+    ASSERT_TRUE(target.WriteDword(L"Stale", 1));
+    CRegistry stale(target.GetKey());
+    ASSERT_TRUE(stale.Create(L"Old", KEY_ALL_ACCESS));
+    EXPECT_TRUE(target.RestoreKey(file.c_str()));
+
+    std::wstring text;
+    DWORD number = 0;
+    EXPECT_TRUE(target.ReadString(L"SavePath", text));
+    EXPECT_EQ(text, L"D:\\游戏");
+    EXPECT_TRUE(target.ReadDword(L"Retries", number));
+    EXPECT_EQ(number, 3u);
+    EXPECT_FALSE(target.ReadDword(L"Stale", number));
+    std::vector<std::wstring> names;
+    target.EnumSubkeys(names);
+    EXPECT_EQ(names, std::vector<std::wstring>{L"Tasks"});
+    CRegistry task(HKEY_CURRENT_USER);
+    ASSERT_TRUE(task.Open(L"Software\\Kelto\\Restored\\Tasks\\1001", KEY_READ));
+    EXPECT_TRUE(task.ReadString(L"Name", text));
+    EXPECT_EQ(text, L"Kelto");
+}
+
+TEST_F(RegistryTest, SaveKeyRefusesAnExistingFileAndRestoreKeyABrokenOne) {
+    CRegistry reg;
+    CreateTestKey(reg);
+    ASSERT_TRUE(reg.WriteDword(L"Retries", 3));
+    const fs::path file = fs::path(dir_) / "taken.reg";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "not a saved key\n";
+    }
+    EXPECT_FALSE(reg.SaveKey(DrivePath(file).c_str()));
+    EXPECT_EQ(fs::file_size(file), std::string("not a saved key\n").size());
+
+    EXPECT_FALSE(reg.RestoreKey(DrivePath(file).c_str()));
+    DWORD number = 0;
+    EXPECT_TRUE(reg.ReadDword(L"Retries", number));
+    EXPECT_EQ(number, 3u);
+    EXPECT_FALSE(reg.RestoreKey(DrivePath(fs::path(dir_) / "missing.reg").c_str()));
 }
 
 }  // namespace
