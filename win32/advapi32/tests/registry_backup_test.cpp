@@ -303,6 +303,17 @@ TEST_F(RegistryBackupTest, MissingFilesAndFoldersAreReported) {
     RegCloseKey(key);
 }
 
+TEST_F(RegistryBackupTest, SaveToAWriteProtectedDriveIsRefused) {
+    HKEY key = Create(HKEY_CURRENT_USER, L"Software\\Kelto\\Source");
+    SetDword(key, L"Count", 1);
+    const std::string drives = "Z=/;W=" + (dir_ / "files").string() + ":ro";
+    setenv("WIN32_DRIVES", drives.c_str(), 1);
+    EXPECT_EQ(RegSaveKeyW(key, L"W:\\saved.reg", nullptr), ERROR_ACCESS_DENIED);
+    unsetenv("WIN32_DRIVES");
+    EXPECT_FALSE(fs::exists(FilePath("saved.reg")));
+    RegCloseKey(key);
+}
+
 TEST_F(RegistryBackupTest, DeletedKeysAndBadHandlesAreRefused) {
     HKEY src = Create(HKEY_CURRENT_USER, L"Software\\Kelto\\Source");
     SetDword(src, L"Count", 1);
