@@ -13,26 +13,17 @@ using namespace base;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
-// Drives C:, D: and E: as folders of one file system, so they have the same free
-// space, and F: as a remote drive.
+// Drives C:, D: and E: with the same fixed free space, and F: as a remote drive.
 class DriveUtilTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* d : {"c", "d", "e", "f"}) mkdir(dir_.file(d).c_str(), 0700);
     }
     std::string Table(const std::string& e_options) const {
-        return "C=" + dir_.file("c") + ";D=" + dir_.file("d") + ";E=" + dir_.file("e") + e_options +
-               ";F=" + dir_.file("f") + ":remote";
+        return "C=" + dir_.file("c") + ":free=5000000000;D=" + dir_.file("d") +
+               ":free=5000000000;E=" + dir_.file("e") + ":free=5000000000" + e_options + ";F=" +
+               dir_.file("f") + ":remote";
     }
-    // Free space can move between two drives' readings while other programs write;
-    // a tie that goes to the later drive shows in one of a few tries.
-    static bool ChoosesWithin3Tries(const std::wstring& root) {
-        for (int i = 0; i < 3; ++i) {
-            if (GetLargestFreeFixedDrive() == root) return true;
-        }
-        return false;
-    }
-
     TempDir dir_;
 };
 
@@ -52,7 +43,7 @@ TEST_F(DriveUtilTest, EqualFreeSpaceGoesToTheLaterFixedWritableDrive) {
     ScopedEnv drives("WIN32_DRIVES", Table(":fixed:ro"));
     ScopedEnv bus("WIN32_DRIVE_BUS", "C=sata;D=sata;E=sata");
     // E: is write-protected and F: is remote: D: wins the tie with C:.
-    EXPECT_TRUE(ChoosesWithin3Tries(L"D:\\"));
+    EXPECT_EQ(GetLargestFreeFixedDrive(), L"D:\\");
     struct stat st;
     EXPECT_NE(stat(dir_.file("d/SM_testdir.dat").c_str(), &st), 0);
 }

@@ -8,6 +8,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cwctype>
 
 using namespace w32;
@@ -68,8 +69,12 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER free_to_calle
     const uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
     // A write-protected drive has nothing free for the caller to write.
     const bool ro = write_protected(dir);
-    if (free_to_caller) free_to_caller->QuadPart = ro ? 0 : unit * vfs.f_bavail;
-    if (total) total->QuadPart = unit * vfs.f_blocks;
-    if (total_free) total_free->QuadPart = unit * vfs.f_bfree;
+    uint64_t avail = unit * vfs.f_bavail;
+    uint64_t bfree = unit * vfs.f_bfree;
+    Drive d;
+    if (drive_of(dir, &d) && d.free_bytes >= 0) avail = bfree = static_cast<uint64_t>(d.free_bytes);
+    if (free_to_caller) free_to_caller->QuadPart = ro ? 0 : avail;
+    if (total) total->QuadPart = std::max<uint64_t>(unit * vfs.f_blocks, bfree);
+    if (total_free) total_free->QuadPart = bfree;
     return TRUE;
 }

@@ -55,17 +55,20 @@ std::vector<Drive> build_table(const char* spec) {
         pos = end + 1;
         auto eq = item.find('=');
         if (eq != 1 || !isalpha(static_cast<unsigned char>(item[0]))) continue;
-        // The folder, then ":type" and ":ro" in any order.
+        // The folder, then ":type", ":ro" and ":free=N" in any order.
         std::string rest = item.substr(2);
         size_t colon = rest.find(':');
         std::string folder = rest.substr(0, colon);
         UINT type = DRIVE_FIXED;
         bool read_only = false;
+        int64_t free_bytes = -1;
         while (colon != std::string::npos) {
             size_t next = rest.find(':', colon + 1);
             std::string opt = rest.substr(colon + 1, next == std::string::npos ? next : next - colon - 1);
             if (opt == "ro") {
                 read_only = true;
+            } else if (opt.rfind("free=", 0) == 0) {
+                free_bytes = strtoll(opt.c_str() + 5, nullptr, 10);
             } else if (!opt.empty()) {
                 type = parse_type(opt);
             }
@@ -75,7 +78,7 @@ std::vector<Drive> build_table(const char* spec) {
         wchar_t letter = static_cast<wchar_t>(toupper(static_cast<unsigned char>(item[0])));
         bool dup = false;
         for (auto& d : out) dup = dup || d.letter == letter;
-        if (!dup) out.push_back({letter, strip_trailing_slash(folder), type, read_only});
+        if (!dup) out.push_back({letter, strip_trailing_slash(folder), type, read_only, free_bytes});
     }
     std::sort(out.begin(), out.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     return out;

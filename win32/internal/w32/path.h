@@ -19,6 +19,7 @@ struct Drive {
     std::string root;  // Linux folder, without a trailing '/' (the root is "/")
     UINT type;         // DRIVE_FIXED, DRIVE_REMOTE, ...
     bool read_only = false;
+    int64_t free_bytes = -1;  // ":free=N" fixes the free space a test sees; -1: the real one
 };
 
 std::vector<Drive> drives();

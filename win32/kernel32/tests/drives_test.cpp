@@ -76,6 +76,19 @@ TEST_F(Drives, WriteProtectedDriveHasNothingFreeForTheCaller) {
     EXPECT_GT(total.QuadPart, 0u);
 }
 
+TEST_F(Drives, FixedFreeSpaceFromTheTableIsReportedForEveryFolderOfTheDrive) {
+    dir_.set_drives("C=%/c:free=123456789;D=%/d:remote:free=42");
+    CreateDirectoryW(L"C:\\sub", nullptr);
+    ULARGE_INTEGER free_bytes, total, total_free;
+    ASSERT_TRUE(GetDiskFreeSpaceExW(L"C:\\sub", &free_bytes, &total, &total_free));
+    EXPECT_EQ(free_bytes.QuadPart, 123456789u);
+    EXPECT_EQ(total_free.QuadPart, 123456789u);
+    EXPECT_GE(total.QuadPart, total_free.QuadPart);
+    ASSERT_TRUE(GetDiskFreeSpaceExW(L"D:\\", &free_bytes, nullptr, nullptr));
+    EXPECT_EQ(free_bytes.QuadPart, 42u);
+    EXPECT_EQ(GetDriveTypeW(L"D:\\"), static_cast<UINT>(DRIVE_REMOTE));
+}
+
 TEST_F(Drives, TempPathIsTmpdirWithATrailingBackslash) {
     std::string tmp = dir_.path() + "/c/tmp";
     mkdir(tmp.c_str(), 0700);
