@@ -46,7 +46,9 @@ Rgba shade(int size, int x, int y) {
     if (inside == 0) return {0, 0, 0, 0};
     // Blue fading a little downward, white where the arrow is.
     double t = static_cast<double>(arrow) / inside, g = static_cast<double>(y) / size;
-    auto mix = [&](double blue, double white) { return static_cast<uint8_t>(blue * (1 - t) + white * t); };
+    auto mix = [&](double blue, double white) {
+        return static_cast<uint8_t>(blue * (1 - t) + white * t);
+    };
     return {mix(0x1E - 10 * g, 255), mix(0x88 - 30 * g, 255), mix(0xE5 - 40 * g, 255),
             static_cast<uint8_t>(255 * inside / 16)};
 }
@@ -72,7 +74,8 @@ std::string image(int size) {
     for (int y = size - 1; y >= 0; --y) {
         std::string row(static_cast<size_t>(mask_row), '\0');
         for (int x = 0; x < size; ++x) {
-            if (shade(size, x, y).a == 0) row[static_cast<size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
+            if (shade(size, x, y).a == 0)
+                row[static_cast<size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
         }
         b += row;
     }

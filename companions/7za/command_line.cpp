@@ -36,8 +36,8 @@ std::wstring lower(std::wstring s) {
 
 // Switches that only change what is printed or confirm prompts we never show.
 bool is_quiet_switch(const std::wstring& name) {
-    return name == L"y" || name == L"bd" || name.rfind(L"bb", 0) == 0 || name.rfind(L"bso", 0) == 0 ||
-           name.rfind(L"bse", 0) == 0 || name.rfind(L"bsp", 0) == 0;
+    return name == L"y" || name == L"bd" || name.rfind(L"bb", 0) == 0 ||
+           name.rfind(L"bso", 0) == 0 || name.rfind(L"bse", 0) == 0 || name.rfind(L"bsp", 0) == 0;
 }
 
 }  // namespace

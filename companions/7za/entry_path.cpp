@@ -2,7 +2,8 @@
 
 namespace sevenza {
 
-bool split_entry_path(const std::string& name, std::vector<std::string>* components, std::string* reason) {
+bool split_entry_path(const std::string& name, std::vector<std::string>* components,
+                      std::string* reason) {
     components->clear();
     if (name.empty()) {
         *reason = "empty name";

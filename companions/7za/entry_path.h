@@ -10,6 +10,7 @@ namespace sevenza {
 // Splits at '/' and '\' (neither can be part of a Windows file name) and drops
 // "." and empty components. Refuses (false, with the reason) absolute names,
 // drive or stream names (any ':'), ".." components, and names that come to nothing.
-bool split_entry_path(const std::string& name, std::vector<std::string>* components, std::string* reason);
+bool split_entry_path(const std::string& name, std::vector<std::string>* components,
+                      std::string* reason);
 
 }  // namespace sevenza

@@ -33,7 +33,8 @@ std::string archive_text(archive* a) {
 
 // Opens, creating where missing, the folders `parts` below `root`. A component
 // that is a file or a symbolic link stops the walk.
-UniqueFd open_folders(int root, const std::vector<std::string>& parts, size_t count, std::string* why) {
+UniqueFd open_folders(int root, const std::vector<std::string>& parts, size_t count,
+                      std::string* why) {
     UniqueFd current(::dup(root));
     if (!current) {
         *why = errno_text(errno);
@@ -65,8 +66,8 @@ UniqueFd create_temporary(int folder, std::string* name, std::string* why) {
         unsigned char random[6];
         if (::getrandom(random, sizeof random, 0) != sizeof random) continue;
         char text[32];
-        std::snprintf(text, sizeof text, ".7za-%02x%02x%02x%02x%02x%02x.tmp", random[0], random[1], random[2],
-                      random[3], random[4], random[5]);
+        std::snprintf(text, sizeof text, ".7za-%02x%02x%02x%02x%02x%02x.tmp", random[0], random[1],
+                      random[2], random[3], random[4], random[5]);
         int fd = ::openat(folder, text, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             *name = text;
@@ -99,7 +100,8 @@ enum class WriteOutcome { kWritten, kSkipped, kFailed };
 
 class FileWriter {
 public:
-    FileWriter(archive* a, archive_entry* entry, mode_t umask_bits) : a_(a), entry_(entry), umask_(umask_bits) {}
+    FileWriter(archive* a, archive_entry* entry, mode_t umask_bits)
+        : a_(a), entry_(entry), umask_(umask_bits) {}
 
     WriteOutcome Write(int folder, const std::string& name, Overwrite overwrite, std::string* why) {
         struct stat st;
@@ -197,7 +199,9 @@ mode_t current_umask() {
 }  // namespace
 
 Extractor::Extractor(std::string output_folder, Overwrite overwrite, Reporter report_error)
-    : output_folder_(std::move(output_folder)), overwrite_(overwrite), report_error_(std::move(report_error)) {}
+    : output_folder_(std::move(output_folder)),
+      overwrite_(overwrite),
+      report_error_(std::move(report_error)) {}
 
 ExtractResult Extractor::Extract(const std::string& archive_path) {
     ExtractResult result;

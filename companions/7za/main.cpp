@@ -56,19 +56,21 @@ int main() {
     std::string folder = ".";
     if (!request.output_folder.empty()) {
         folder = Win32PathToUnix(request.output_folder.c_str());
-        if (folder.empty()) return fail("no such drive or path: " + sevenza::to_utf8(request.output_folder));
+        if (folder.empty())
+            return fail("no such drive or path: " + sevenza::to_utf8(request.output_folder));
     }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) return fail("cannot create the output folder " + folder + ": " + ec.message());
 
-    sevenza::Extractor extractor(folder, request.overwrite, [](const std::string& entry, const std::string& message) {
-        std::fprintf(stderr, "7za: ERROR: %s: %s\n", entry.c_str(), message.c_str());
-    });
+    sevenza::Extractor extractor(
+        folder, request.overwrite, [](const std::string& entry, const std::string& message) {
+            std::fprintf(stderr, "7za: ERROR: %s: %s\n", entry.c_str(), message.c_str());
+        });
     sevenza::ExtractResult result = extractor.Extract(archive);
     if (!result.opened) return kFatal;
-    std::printf("Extracted %d files and %d folders from %s into %s", result.files, result.folders, archive.c_str(),
-                folder.c_str());
+    std::printf("Extracted %d files and %d folders from %s into %s", result.files, result.folders,
+                archive.c_str(), folder.c_str());
     if (result.skipped) std::printf(", kept %d existing files", result.skipped);
     std::printf("\n");
     if (result.errors) {

@@ -23,12 +23,12 @@ namespace {
 
 std::string utf8(const std::wstring& text) {
     if (text.empty()) return "";
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
     if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                            nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
+                            size, nullptr, nullptr);
     }
     return out;
 }
@@ -74,10 +74,12 @@ int main() {
     std::string line = std::to_string(GetCurrentProcessId()) + "\t" + field(program) + "\t" +
                        field(GetCommandLineW()) + "\t" + field(working_folder()) + "\n";
     std::string file = record_file(program);
-    int fd = file.empty() ? -1 : ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd =
+        file.empty() ? -1 : ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     // One write per line keeps concurrent runs' lines whole.
     if (fd < 0 || ::write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
-        std::fprintf(stderr, "demo installer: cannot record the run in %s: %s\n", file.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "demo installer: cannot record the run in %s: %s\n", file.c_str(),
+                     std::strerror(errno));
         if (fd >= 0) ::close(fd);
         return 1;
     }

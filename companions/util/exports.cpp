@@ -19,8 +19,14 @@ bool answer(const std::string& text, char* buffer, int size) {
 
 }  // namespace
 
-SELVIK_EXPORT bool GetMid(char* buffer, int size) { return answer(selvik::machine_identifier(), buffer, size); }
+SELVIK_EXPORT bool GetMid(char* buffer, int size) {
+    return answer(selvik::machine_identifier(), buffer, size);
+}
 
-SELVIK_EXPORT bool GetM2(char* buffer, int size) { return answer(selvik::hardware_identifier(), buffer, size); }
+SELVIK_EXPORT bool GetM2(char* buffer, int size) {
+    return answer(selvik::hardware_identifier(), buffer, size);
+}
 
-SELVIK_EXPORT bool GetMAC(char* buffer, int size) { return answer(selvik::adapter_address(), buffer, size); }
+SELVIK_EXPORT bool GetMAC(char* buffer, int size) {
+    return answer(selvik::adapter_address(), buffer, size);
+}

@@ -17,7 +17,8 @@ std::string keyed_hex(const std::string& key, const std::string& message) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (!HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
-              reinterpret_cast<const unsigned char*>(message.data()), message.size(), digest, &length)) {
+              reinterpret_cast<const unsigned char*>(message.data()), message.size(), digest,
+              &length)) {
         return "";
     }
     static const char kDigits[] = "0123456789ABCDEF";
@@ -56,7 +57,8 @@ std::string adapter_address() {
     if (adapters.empty()) return "";
     std::string text = adapters.front().address;
     std::replace(text.begin(), text.end(), ':', '-');
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
     return text;
 }
 

@@ -20,8 +20,9 @@ std::string first_line(const std::filesystem::path& file) {
 }
 
 bool is_machine_id(const std::string& id) {
-    return id.size() == 32 &&
-           std::all_of(id.begin(), id.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    return id.size() == 32 && std::all_of(id.begin(), id.end(), [](char c) {
+               return std::isxdigit(static_cast<unsigned char>(c));
+           });
 }
 
 // ARPHRD_ETHER (1) covers wired and wireless adapters alike.
@@ -43,7 +44,8 @@ std::string read_machine_id() {
     }
     for (const auto& file : files) {
         std::string id = first_line(file);
-        std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::transform(id.begin(), id.end(), id.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
         if (is_machine_id(id)) return id;
     }
     return "";

@@ -57,7 +57,8 @@ std::map<std::string, std::string> archive_entries(const std::string& bytes) {
             std::string data;
             char buf[1 << 15];
             la_ssize_t n;
-            while ((n = archive_read_data(a, buf, sizeof buf)) > 0) data.append(buf, static_cast<size_t>(n));
+            while ((n = archive_read_data(a, buf, sizeof buf)) > 0)
+                data.append(buf, static_cast<size_t>(n));
             entries[archive_entry_pathname(e)] = data;
         }
     }
@@ -79,7 +80,8 @@ std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end(
 class ProgramResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        module_ = LoadLibraryExW(UnixPathToWin32(DOWNLOADER_PATH).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        module_ = LoadLibraryExW(UnixPathToWin32(DOWNLOADER_PATH).c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(module_, nullptr) << GetLastError();
         const char* base = getenv("TMPDIR");
         std::string tmpl = std::string(base && *base ? base : "/tmp") + "/demo-res-XXXXXX";
@@ -114,7 +116,8 @@ TEST_F(ProgramResources, GameKeyIsStringTwoHundredTwoInLowerCase) {
     ASSERT_GT(length, 0) << GetLastError();
     EXPECT_EQ(std::wstring(key, static_cast<size_t>(length)), widen(DEMO_GAME_KEY));
     for (int i = 0; i < length; ++i) {
-        EXPECT_TRUE((key[i] >= L'a' && key[i] <= L'z') || (key[i] >= L'0' && key[i] <= L'9')) << key[i];
+        EXPECT_TRUE((key[i] >= L'a' && key[i] <= L'z') || (key[i] >= L'0' && key[i] <= L'9'))
+            << static_cast<int>(key[i]);
     }
 }
 
@@ -135,7 +138,8 @@ TEST_F(ProgramResources, ConfigIniIsUtf16WithAByteOrderMarkAndTheEightKeys) {
     };
     const std::wstring server = L"http://127.0.0.1:" + std::to_wstring(DEMO_PORT) + L"/";
     EXPECT_FALSE(value(L"game", L"name").empty());
-    EXPECT_EQ(value(L"game", L"newspages_url").rfind(server, 0), 0u) << value(L"game", L"newspages_url");
+    EXPECT_EQ(value(L"game", L"newspages_url").rfind(server, 0), 0u)
+        << value(L"game", L"newspages_url");
     EXPECT_EQ(value(L"game", L"domain_url").rfind(server, 0), 0u) << value(L"game", L"domain_url");
     EXPECT_EQ(value(L"channel", L"save_user_channel"), L"1");
     EXPECT_EQ(value(L"channel", L"save_file_name"), L"channel.ini");
@@ -171,14 +175,20 @@ TEST_F(ProgramResources, DownloaderArchiveIsA7zWithTheEngineAndAnEngineFileForTh
     const std::string engine_file = entries["Dravon.ini"];
     const std::string payload = read_file(DEMO_PAYLOAD_PATH);
     ASSERT_FALSE(payload.empty());
-    EXPECT_TRUE(payload == read_file(DEMO_INSTALLER_BUILT_PATH)) << "the platform serves the demo installer";
-    EXPECT_NE(engine_file.find(std::string("[") + DEMO_GAME_KEY + "]"), std::string::npos) << engine_file;
-    EXPECT_NE(engine_file.find("url=http://127.0.0.1:" + std::to_string(DEMO_PORT) + "/" + DEMO_INSTALLER_NAME + "\n"),
+    EXPECT_TRUE(payload == read_file(DEMO_INSTALLER_BUILT_PATH))
+        << "the platform serves the demo installer";
+    EXPECT_NE(engine_file.find(std::string("[") + DEMO_GAME_KEY + "]"), std::string::npos)
+        << engine_file;
+    EXPECT_NE(engine_file.find("url=http://127.0.0.1:" + std::to_string(DEMO_PORT) + "/" +
+                               DEMO_INSTALLER_NAME + "\n"),
               std::string::npos)
         << engine_file;
-    EXPECT_NE(engine_file.find("size=" + std::to_string(payload.size()) + "\n"), std::string::npos) << engine_file;
+    EXPECT_NE(engine_file.find("size=" + std::to_string(payload.size()) + "\n"), std::string::npos)
+        << engine_file;
     EXPECT_NE(engine_file.find("md5=" + md5_hex(payload) + "\n"), std::string::npos) << engine_file;
-    EXPECT_NE(engine_file.find(std::string("file=") + DEMO_INSTALLER_NAME + "\n"), std::string::npos) << engine_file;
+    EXPECT_NE(engine_file.find(std::string("file=") + DEMO_INSTALLER_NAME + "\n"),
+              std::string::npos)
+        << engine_file;
 }
 #endif
 
@@ -190,7 +200,8 @@ TEST_F(ProgramResources, SkinPackageIsAStoredZipWithTheTextsReadAtStart) {
     auto entries = archive_entries(bytes);
     ASSERT_TRUE(entries.count("skin.info"));
     const std::string info = entries["skin.info"];
-    for (const char* key : {"download_dir_name", "download_def_path", "default_wnd_caption", "normal_ft"}) {
+    for (const char* key :
+         {"download_dir_name", "download_def_path", "default_wnd_caption", "normal_ft"}) {
         EXPECT_NE(info.find(std::string("\n") + key + " "), std::string::npos) << key;
     }
 }
@@ -198,11 +209,13 @@ TEST_F(ProgramResources, SkinPackageIsAStoredZipWithTheTextsReadAtStart) {
 TEST_F(ProgramResources, IconGroupOneHundredTwentyEightHasItsImages) {
     std::string group = resource(RT_GROUP_ICON, MAKEINTRESOURCEW(128));
     ASSERT_GE(group.size(), 6u + 14u);
-    const int count = static_cast<unsigned char>(group[4]) | static_cast<unsigned char>(group[5]) << 8;
+    const int count = static_cast<unsigned char>(group[4]) | static_cast<unsigned char>(group[5])
+                                                                 << 8;
     EXPECT_GE(count, 1);
     for (int i = 0; i < count; ++i) {
         const size_t at = 6 + 14 * static_cast<size_t>(i);
-        const int id = static_cast<unsigned char>(group[at + 12]) | static_cast<unsigned char>(group[at + 13]) << 8;
+        const int id = static_cast<unsigned char>(group[at + 12]) |
+                       static_cast<unsigned char>(group[at + 13]) << 8;
         EXPECT_NE(FindResourceW(module_, MAKEINTRESOURCEW(id), RT_ICON), nullptr) << id;
     }
 }
@@ -235,12 +248,13 @@ TEST_F(ProgramResources, CompanionsUnpackAndLoadTheWayTheClientDoes) {
     write_file(dir_ + "/downloader.7z", resource(L"ZIP", L"IDR_ZIP_DOWNLOADER"));
 
     const std::wstring temp = UnixPathToWin32(dir_) + L"\\";
-    std::wstring line = L"\"" + temp + L"\\7za.exe\" x \"" + temp + L"\\downloader.7z\" -o\"" + temp + L"\" -aoa";
+    std::wstring line =
+        L"\"" + temp + L"\\7za.exe\" x \"" + temp + L"\\downloader.7z\" -o\"" + temp + L"\" -aoa";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                               &si, &pi))
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &si, &pi))
         << GetLastError();
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 1;

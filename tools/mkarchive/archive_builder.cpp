@@ -34,13 +34,14 @@ bool read_whole(const std::string& path, std::string* data) {
     return !in.bad();
 }
 
-bool build_stored_zip(const std::string& temporary, const std::vector<Member>& members, long long mtime,
-                      std::string* error) {
+bool build_stored_zip(const std::string& temporary, const std::vector<Member>& members,
+                      long long mtime, std::string* error) {
     std::vector<StoredFile> files;
     for (const auto& m : members) {
         StoredFile f;
         struct stat st;
-        if (::stat(m.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !read_whole(m.path, &f.data)) {
+        if (::stat(m.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            !read_whole(m.path, &f.data)) {
             *error = "cannot read " + m.path;
             return false;
         }
@@ -79,13 +80,14 @@ Member parse_member(const std::string& spec) {
     return {slash == std::string::npos ? spec : spec.substr(slash + 1), spec};
 }
 
-bool build_archive(const std::string& output, const std::vector<Member>& members, const Options& options,
-                   std::string* error) {
+bool build_archive(const std::string& output, const std::vector<Member>& members,
+                   const Options& options, std::string* error) {
     // Names are UTF-8; libarchive converts them through the locale.
     std::setlocale(LC_CTYPE, "C.UTF-8");
     const std::string temporary = output + ".part";
     if (options.format == "zip" && options.store) {
-        return build_stored_zip(temporary, members, options.mtime, error) && finish(temporary, output, error);
+        return build_stored_zip(temporary, members, options.mtime, error) &&
+               finish(temporary, output, error);
     }
     std::unique_ptr<archive, WriterFree> a(archive_write_new());
     if (archive_write_set_format_by_name(a.get(), options.format.c_str()) != ARCHIVE_OK) {
@@ -93,12 +95,13 @@ bool build_archive(const std::string& output, const std::vector<Member>& members
         return false;
     }
     if (options.format == "zip") {
-        if (archive_write_set_format_option(a.get(), "zip", "compression", "deflate") != ARCHIVE_OK) {
+        if (archive_write_set_format_option(a.get(), "zip", "compression", "deflate") !=
+            ARCHIVE_OK) {
             *error = text_of(a.get());
             return false;
         }
-    } else if (options.store &&
-               archive_write_set_format_option(a.get(), "7zip", "compression", "store") != ARCHIVE_OK) {
+    } else if (options.store && archive_write_set_format_option(a.get(), "7zip", "compression",
+                                                                "store") != ARCHIVE_OK) {
         *error = text_of(a.get());
         return false;
     }
@@ -109,7 +112,8 @@ bool build_archive(const std::string& output, const std::vector<Member>& members
     for (const auto& m : members) {
         std::string data;
         struct stat st;
-        if (::stat(m.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !read_whole(m.path, &data)) {
+        if (::stat(m.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            !read_whole(m.path, &data)) {
             *error = "cannot read " + m.path;
             std::remove(temporary.c_str());
             return false;
@@ -121,8 +125,8 @@ bool build_archive(const std::string& output, const std::vector<Member>& members
         archive_entry_set_mtime(entry.get(), static_cast<time_t>(options.mtime), 0);
         archive_entry_set_size(entry.get(), static_cast<la_int64_t>(data.size()));
         if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK ||
-            (!data.empty() &&
-             archive_write_data(a.get(), data.data(), data.size()) != static_cast<la_ssize_t>(data.size()))) {
+            (!data.empty() && archive_write_data(a.get(), data.data(), data.size()) !=
+                                  static_cast<la_ssize_t>(data.size()))) {
             *error = "cannot add " + m.path + ": " + text_of(a.get());
             std::remove(temporary.c_str());
             return false;

@@ -20,8 +20,8 @@ struct Options {
 };
 
 // Writes `output` through a temporary file and a rename; false with a message.
-bool build_archive(const std::string& output, const std::vector<Member>& members, const Options& options,
-                   std::string* error);
+bool build_archive(const std::string& output, const std::vector<Member>& members,
+                   const Options& options, std::string* error);
 
 // "name=path" or a plain path (named after its file name).
 Member parse_member(const std::string& spec);

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
         }
     }
     if (output.empty() || members.empty()) {
-        std::fprintf(stderr, "usage: mkarchive --format 7zip|zip [--store] --output FILE [name=]PATH...\n");
+        std::fprintf(stderr,
+                     "usage: mkarchive --format 7zip|zip [--store] --output FILE [name=]PATH...\n");
         return 2;
     }
     std::string error;

@@ -42,7 +42,8 @@ bool is_ascii(const std::string& s) {
 
 }  // namespace
 
-bool make_stored_zip(const std::vector<StoredFile>& files, long long mtime, std::string* out, std::string* error) {
+bool make_stored_zip(const std::vector<StoredFile>& files, long long mtime, std::string* out,
+                     std::string* error) {
     constexpr uint32_t kVersion = 10;        // 1.0: stored entries only
     constexpr uint32_t kUtf8Names = 0x0800;  // general purpose flag bit 11
     constexpr uint32_t kMadeOnUnix = 3 << 8;
@@ -53,7 +54,8 @@ bool make_stored_zip(const std::vector<StoredFile>& files, long long mtime, std:
     const DosTime when = dos_time(mtime);
     std::string archive, central;
     for (const auto& f : files) {
-        if (f.data.size() >= std::numeric_limits<uint32_t>::max() || archive.size() >= 0xFFFFFFFFu - f.data.size()) {
+        if (f.data.size() >= std::numeric_limits<uint32_t>::max() ||
+            archive.size() >= 0xFFFFFFFFu - f.data.size()) {
             *error = f.name + " is too large for a zip without zip64";
             return false;
         }

@@ -15,6 +15,7 @@ struct StoredFile {
 };
 
 // The whole archive's bytes; false when it would need zip64 (4 GiB, 65535 files).
-bool make_stored_zip(const std::vector<StoredFile>& files, long long mtime, std::string* out, std::string* error);
+bool make_stored_zip(const std::vector<StoredFile>& files, long long mtime, std::string* out,
+                     std::string* error);
 
 }  // namespace mkarchive

@@ -33,7 +33,8 @@ TEST(SplitWords, EmptyQuotesMakeAnEmptyWordAndAnOpenQuoteRunsToTheEnd) {
 TEST(ParseRequest, ReadsTheClientsExtraction) {
     Request r;
     std::string error;
-    ASSERT_TRUE(parse_request(Words{L"x", L"C:\\t\\d.7z", L"-oC:\\t\\", L"-aoa"}, &r, &error)) << error;
+    ASSERT_TRUE(parse_request(Words{L"x", L"C:\\t\\d.7z", L"-oC:\\t\\", L"-aoa"}, &r, &error))
+        << error;
     EXPECT_EQ(r.command, Request::Command::kExtract);
     EXPECT_EQ(r.archive, L"C:\\t\\d.7z");
     EXPECT_EQ(r.output_folder, L"C:\\t\\");

@@ -42,7 +42,9 @@ protected:
     void make(const std::vector<ArchiveEntry>& entries, const std::string& format = "7zip") {
         ASSERT_TRUE(write_archive(archive_, format, entries));
     }
-    ToolRun extract_as_client() { return run_tool(client_line(dir_.win("a.7z"), dir_.win("out") + L"\\")); }
+    ToolRun extract_as_client() {
+        return run_tool(client_line(dir_.win("a.7z"), dir_.win("out") + L"\\"));
+    }
 
     TempDir dir_;
     std::string archive_ = dir_.file("a.7z");
@@ -51,8 +53,9 @@ protected:
 
 TEST_F(Extract, UnpacksEveryEntryWithItsFoldersIntoTheQuotedFolder) {
     std::string big = random_bytes(3 << 20, 1);
-    make({file("Dravon.dll", "library bytes"), file("Dravon.ini", "[demo]\nurl=x\n"), folder("data"),
-          folder("data/empty"), file("data/sub/deep.bin", big), file("zero.txt", "")});
+    make({file("Dravon.dll", "library bytes"), file("Dravon.ini", "[demo]\nurl=x\n"),
+          folder("data"), folder("data/empty"), file("data/sub/deep.bin", big),
+          file("zero.txt", "")});
     ToolRun run = extract_as_client();
     ASSERT_TRUE(run.started);
     EXPECT_EQ(run.exit_code, 0u) << run.output;
@@ -62,21 +65,23 @@ TEST_F(Extract, UnpacksEveryEntryWithItsFoldersIntoTheQuotedFolder) {
     EXPECT_TRUE(fs::is_directory(out_ + "/data/empty"));
     EXPECT_TRUE(fs::is_regular_file(out_ + "/zero.txt"));
     EXPECT_EQ(fs::file_size(out_ + "/zero.txt"), 0u);
-    EXPECT_EQ(listing(out_), (std::vector<std::string>{"Dravon.dll", "Dravon.ini", "data", "data/empty",
-                                                       "data/sub", "data/sub/deep.bin", "zero.txt"}));
+    EXPECT_EQ(listing(out_),
+              (std::vector<std::string>{"Dravon.dll", "Dravon.ini", "data", "data/empty",
+                                        "data/sub", "data/sub/deep.bin", "zero.txt"}));
 }
 
 TEST_F(Extract, TakesTheTemporaryFolderWithADoubledBackslashAsTheClientBuildsIt) {
     make({file("Dravon.dll", "x")});
-    std::wstring line = L"\"" + tool_path() + L"\" x \"" + dir_.win() + L"\\\\a.7z\" -o\"" + dir_.win("out") +
-                        L"\\\\\" -aoa";
+    std::wstring line = L"\"" + tool_path() + L"\" x \"" + dir_.win() + L"\\\\a.7z\" -o\"" +
+                        dir_.win("out") + L"\\\\\" -aoa";
     ToolRun run = run_tool(line);
     EXPECT_EQ(run.exit_code, 0u) << run.output;
     EXPECT_EQ(read_file(out_ + "/Dravon.dll"), "x");
 }
 
 TEST_F(Extract, KeepsModesTimesAndNamesOutsideAscii) {
-    make({file("setup.exe", "run me", 0755), file("游戏/说明 文档.txt", "说明"), file("readme", "r", 0600)});
+    make({file("setup.exe", "run me", 0755), file("游戏/说明 文档.txt", "说明"),
+          file("readme", "r", 0600)});
     ToolRun run = extract_as_client();
     ASSERT_EQ(run.exit_code, 0u) << run.output;
     EXPECT_EQ(read_file(out_ + "/游戏/说明 文档.txt"), "说明");
@@ -125,7 +130,8 @@ TEST_F(Extract, ReplacesAnExistingFileWithoutTouchingTheBytesAMappedCopySees) {
     fstat(fd, &after);
     EXPECT_EQ(after.st_size, before.st_size) << "the loaded file was truncated or rewritten";
     EXPECT_EQ(read_file(out_ + "/Dravon.dll"), new_bytes);
-    EXPECT_EQ(listing(out_), (std::vector<std::string>{"Dravon.dll"})) << "a temporary file was left";
+    EXPECT_EQ(listing(out_), (std::vector<std::string>{"Dravon.dll"}))
+        << "a temporary file was left";
     munmap(map, old_bytes.size());
     close(fd);
 }
@@ -154,7 +160,8 @@ TEST_F(Extract, RefusesNamesThatWouldLeaveTheFolderAndSaysSo) {
     EXPECT_NE(run.output.find("evil1.txt"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("refused"), std::string::npos) << run.output;
     EXPECT_EQ(read_file(out_ + "/inner/good.txt"), "kept");
-    EXPECT_EQ(listing(dir_.path()), (std::vector<std::string>{"a.7z", "out", "out/inner", "out/inner/good.txt"}));
+    EXPECT_EQ(listing(dir_.path()),
+              (std::vector<std::string>{"a.7z", "out", "out/inner", "out/inner/good.txt"}));
 }
 
 TEST_F(Extract, RefusesLinkEntriesAndNeverWritesThroughALinkInTheFolder) {
@@ -175,14 +182,15 @@ TEST_F(Extract, WithoutAnOverwriteSwitchKeepsExistingFilesAndFails) {
     fs::create_directories(out_);
     write_file(out_ + "/a.txt", "mine");
     make({file("a.txt", "theirs"), file("b.txt", "new")});
-    ToolRun ask = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.win("a.7z") + L"\" -o\"" + dir_.win("out") + L"\"");
+    ToolRun ask = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.win("a.7z") + L"\" -o\"" +
+                           dir_.win("out") + L"\"");
     EXPECT_NE(ask.exit_code, 0u);
     EXPECT_NE(ask.output.find("a.txt"), std::string::npos) << ask.output;
     EXPECT_EQ(read_file(out_ + "/a.txt"), "mine");
     EXPECT_EQ(read_file(out_ + "/b.txt"), "new");
 
-    ToolRun skip = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.win("a.7z") + L"\" -o\"" + dir_.win("out") +
-                            L"\" -aos");
+    ToolRun skip = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.win("a.7z") + L"\" -o\"" +
+                            dir_.win("out") + L"\" -aos");
     EXPECT_EQ(skip.exit_code, 0u) << skip.output;
     EXPECT_EQ(read_file(out_ + "/a.txt"), "mine");
 }
@@ -201,7 +209,8 @@ TEST_F(Extract, FailsWithAMessageOnAMissingOrDamagedArchive) {
     EXPECT_NE(missing.exit_code, 0u);
     EXPECT_NE(missing.output.find("cannot open"), std::string::npos) << missing.output;
 
-    write_file(archive_, "this is no archive at all, just some text that goes on" + std::string(4096, 'z'));
+    write_file(archive_,
+               "this is no archive at all, just some text that goes on" + std::string(4096, 'z'));
     ToolRun garbage = extract_as_client();
     EXPECT_NE(garbage.exit_code, 0u);
     EXPECT_FALSE(garbage.output.empty());
@@ -211,7 +220,8 @@ TEST_F(Extract, FailsWithAMessageOnAMissingOrDamagedArchive) {
     write_file(archive_, bytes.substr(0, bytes.size() / 2));
     ToolRun cut = extract_as_client();
     EXPECT_NE(cut.exit_code, 0u);
-    EXPECT_FALSE(fs::exists(out_ + "/big.bin")) << "a half-written file was left under the entry's name";
+    EXPECT_FALSE(fs::exists(out_ + "/big.bin"))
+        << "a half-written file was left under the entry's name";
 }
 
 TEST_F(Extract, ABadCommandLineEndsWithSevenAndAMessage) {

@@ -30,8 +30,10 @@ std::vector<Line> read_record(const std::string& path) {
         std::stringstream stream(text);
         std::string f;
         while (std::getline(stream, f, '\t')) fields.push_back(f);
-        if (fields.size() == 4) lines.push_back({fields[0], fields[1], fields[2], fields[3]});
-        else lines.push_back({"bad line: " + text, "", "", ""});
+        if (fields.size() == 4)
+            lines.push_back({fields[0], fields[1], fields[2], fields[3]});
+        else
+            lines.push_back({"bad line: " + text, "", "", ""});
     }
     return lines;
 }

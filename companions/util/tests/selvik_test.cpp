@@ -64,7 +64,8 @@ protected:
     }
 
     // A fake /sys/class/net with the given adapters.
-    void add_adapter(const std::string& name, const std::string& address, bool physical, int type = 1) {
+    void add_adapter(const std::string& name, const std::string& address, bool physical,
+                     int type = 1) {
         fs::path adapter = fs::path(dir_) / "net" / name;
         fs::create_directories(adapter);
         std::ofstream(adapter / "address") << address << "\n";

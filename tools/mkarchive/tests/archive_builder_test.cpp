@@ -41,7 +41,8 @@ std::map<std::string, Read> read_archive(const std::string& path) {
             r.mode = archive_entry_perm(e);
             char buf[4096];
             la_ssize_t n;
-            while ((n = archive_read_data(a, buf, sizeof buf)) > 0) r.data.append(buf, static_cast<size_t>(n));
+            while ((n = archive_read_data(a, buf, sizeof buf)) > 0)
+                r.data.append(buf, static_cast<size_t>(n));
             entries[archive_entry_pathname_utf8(e)] = r;
         }
     }
@@ -68,8 +69,9 @@ protected:
 TEST_F(ArchiveBuilder, SevenZipHoldsTheFilesUnderTheirNamesWithTheExecuteBit) {
     std::string out = dir_ + "/downloader.7z";
     std::string error;
-    ASSERT_TRUE(build_archive(out, {parse_member(dir_ + "/Dravon.dll"), parse_member("bin/t.exe=" + dir_ + "/tool.exe")},
-                              Options{}, &error))
+    ASSERT_TRUE(build_archive(
+        out, {parse_member(dir_ + "/Dravon.dll"), parse_member("bin/t.exe=" + dir_ + "/tool.exe")},
+        Options{}, &error))
         << error;
     EXPECT_EQ(read_file(out).substr(0, 2), "7z");
     auto entries = read_archive(out);
@@ -101,14 +103,17 @@ TEST_F(ArchiveBuilder, StoredZipKeepsBytesInPlaceWithSizesInTheLocalHeader) {
 
 TEST_F(ArchiveBuilder, SameInputsMakeTheSameBytes) {
     std::string error;
-    ASSERT_TRUE(build_archive(dir_ + "/a.7z", {parse_member(dir_ + "/Dravon.dll")}, Options{}, &error));
-    ASSERT_TRUE(build_archive(dir_ + "/b.7z", {parse_member(dir_ + "/Dravon.dll")}, Options{}, &error));
+    ASSERT_TRUE(
+        build_archive(dir_ + "/a.7z", {parse_member(dir_ + "/Dravon.dll")}, Options{}, &error));
+    ASSERT_TRUE(
+        build_archive(dir_ + "/b.7z", {parse_member(dir_ + "/Dravon.dll")}, Options{}, &error));
     EXPECT_EQ(read_file(dir_ + "/a.7z"), read_file(dir_ + "/b.7z"));
 }
 
 TEST_F(ArchiveBuilder, AMissingInputFailsAndLeavesNoArchive) {
     std::string error;
-    EXPECT_FALSE(build_archive(dir_ + "/c.7z", {parse_member(dir_ + "/missing.dll")}, Options{}, &error));
+    EXPECT_FALSE(
+        build_archive(dir_ + "/c.7z", {parse_member(dir_ + "/missing.dll")}, Options{}, &error));
     EXPECT_NE(error.find("missing.dll"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir_ + "/c.7z"));
     EXPECT_FALSE(fs::exists(dir_ + "/c.7z.part"));

@@ -8,14 +8,17 @@
 
 namespace sevenza_test {
 
-bool write_archive(const std::string& path, const std::string& format, const std::vector<ArchiveEntry>& entries) {
+bool write_archive(const std::string& path, const std::string& format,
+                   const std::vector<ArchiveEntry>& entries) {
     // libarchive converts names through the locale's character set.
     std::setlocale(LC_CTYPE, "C.UTF-8");
-    std::unique_ptr<archive, decltype(&archive_write_free)> a(archive_write_new(), archive_write_free);
+    std::unique_ptr<archive, decltype(&archive_write_free)> a(archive_write_new(),
+                                                              archive_write_free);
     if (archive_write_set_format_by_name(a.get(), format.c_str()) != ARCHIVE_OK) return false;
     if (archive_write_open_filename(a.get(), path.c_str()) != ARCHIVE_OK) return false;
     for (const auto& e : entries) {
-        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(), archive_entry_free);
+        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),
+                                                                            archive_entry_free);
         archive_entry_set_pathname_utf8(entry.get(), e.name.c_str());
         archive_entry_set_perm(entry.get(), static_cast<mode_t>(e.mode));
         archive_entry_set_mtime(entry.get(), 1700000000, 0);
@@ -38,7 +41,8 @@ bool write_archive(const std::string& path, const std::string& format, const std
         }
         if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK) return false;
         if (e.kind == ArchiveEntry::Kind::kFile && !e.data.empty() &&
-            archive_write_data(a.get(), e.data.data(), e.data.size()) != static_cast<la_ssize_t>(e.data.size())) {
+            archive_write_data(a.get(), e.data.data(), e.data.size()) !=
+                static_cast<la_ssize_t>(e.data.size())) {
             return false;
         }
     }

@@ -55,8 +55,10 @@ ToolRun run_tool(const std::wstring& command_line, const std::wstring& working_f
     PROCESS_INFORMATION pi{};
     {
         StreamsToFile redirect(log);
-        run.started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                                     working_folder.empty() ? nullptr : working_folder.c_str(), &si, &pi) != FALSE;
+        run.started =
+            CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                           working_folder.empty() ? nullptr : working_folder.c_str(), &si,
+                           &pi) != FALSE;
         if (run.started) WaitForSingleObject(pi.hProcess, INFINITE);
     }
     if (run.started) {
