@@ -236,7 +236,12 @@ ExtractResult Extractor::Extract(const std::string& archive_path) {
         }
         const char* raw = archive_entry_pathname_utf8(entry);
         if (!raw) raw = archive_entry_pathname(entry);
-        std::string name = raw ? raw : "";
+        if (!raw) {
+            report_error_("?", "refused: the entry's name is in an unknown character set");
+            ++result.errors;
+            continue;
+        }
+        std::string name = raw;
 
         std::vector<std::string> parts;
         std::string why;

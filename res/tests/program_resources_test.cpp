@@ -33,7 +33,7 @@ void write_file(const std::string& path, const std::string& data) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
 }
 
-std::string md5_hex(const std::string& data) {
+[[maybe_unused]] std::string md5_hex(const std::string& data) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
     EVP_Digest(data.data(), data.size(), digest, &size, EVP_md5(), nullptr);
@@ -69,7 +69,7 @@ std::map<std::string, std::string> archive_entries(const std::string& bytes) {
 }
 
 // One member of a zip file on disk, read with minizip as the client's zip extraction reads it.
-std::string unzip_member(const std::string& zip_path, const char* name) {
+[[maybe_unused]] std::string unzip_member(const std::string& zip_path, const char* name) {
     std::string data;
     unzFile zip = unzOpen64(zip_path.c_str());
     if (!zip) return data;
