@@ -33,7 +33,7 @@ void write_file(const std::string& path, const std::string& data) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
 }
 
-[[maybe_unused]] std::string md5_hex(const std::string& data) {
+std::string md5_hex(const std::string& data) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
     EVP_Digest(data.data(), data.size(), digest, &size, EVP_md5(), nullptr);
@@ -69,7 +69,7 @@ std::map<std::string, std::string> archive_entries(const std::string& bytes) {
 }
 
 // One member of a zip file on disk, read with minizip as the client's zip extraction reads it.
-[[maybe_unused]] std::string unzip_member(const std::string& zip_path, const char* name) {
+std::string unzip_member(const std::string& zip_path, const char* name) {
     std::string data;
     unzFile zip = unzOpen64(zip_path.c_str());
     if (!zip) return data;
@@ -180,7 +180,6 @@ TEST_F(ProgramResources, UtilityZipHoldsTheSelvikBuiltHere) {
     EXPECT_TRUE(entries["Selvik.dll"] == read_file(SELVIK_PATH));
 }
 
-#ifdef DRAVON_PATH
 TEST_F(ProgramResources, DownloaderArchiveIsA7zWithTheEngineAndAnEngineFileForTheDemoPlatform) {
     std::string bytes = resource(L"ZIP", L"IDR_ZIP_DOWNLOADER");
     EXPECT_EQ(bytes.substr(0, 6), std::string("7z\xBC\xAF\x27\x1C", 6));
@@ -208,7 +207,6 @@ TEST_F(ProgramResources, DownloaderArchiveIsA7zWithTheEngineAndAnEngineFileForTh
               std::string::npos)
         << engine_file;
 }
-#endif
 
 TEST_F(ProgramResources, SkinPackageIsAStoredZipWithTheTextsReadAtStart) {
     std::string bytes = resource(L"ZIP", L"SKIN.ZIP");
@@ -256,7 +254,6 @@ TEST_F(ProgramResources, VersionResourceNamesTheProgram) {
     EXPECT_EQ(std::wstring(name), L"downloader.exe");
 }
 
-#ifdef DRAVON_PATH
 // The client's own road: 7za.exe out of its zip into the temporary folder, then
 // "<temp>\\7za.exe" x "<temp>\downloader.7z" -o"<temp>\" -aoa, then the engine loads.
 TEST_F(ProgramResources, CompanionsUnpackAndLoadTheWayTheClientDoes) {
@@ -300,6 +297,5 @@ TEST_F(ProgramResources, CompanionsUnpackAndLoadTheWayTheClientDoes) {
     EXPECT_NE(GetProcAddress(selvik, "GetMid"), nullptr);
     FreeLibrary(selvik);
 }
-#endif
 
 }  // namespace
