@@ -1,0 +1,102 @@
+// Start-up of the toolkit's native side: window classes and the timer window.
+#include "gui/ctrl.h"
+
+#include "gui/core/mutex.h"
+#include "gui/timer.h"
+
+namespace Gui {
+namespace {
+
+HINSTANCE g_instance;
+HWND g_timer_hwnd;
+
+struct ClassSpec {
+    const wchar_t* name;
+    UINT style;
+    bool nt_only;
+};
+
+// In the order they are registered; the timer class comes last.
+const ClassSpec kClasses[] = {
+    {L"GTK2-W", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS, true},
+    {L"GTK2-DS-W", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_DROPSHADOW, true},
+    {L"GTK2-SB-W", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS, true},
+    {L"GTK2-SB-DS-W", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS | CS_DROPSHADOW, true},
+    {L"GTK2-A", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS, false},
+    {L"GTK2-SB-A", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS, false},
+};
+
+const UINT_PTR kTimerId = 1;
+const UINT kTimerPeriodMs = 10;
+
+}  // namespace
+
+bool IsWinNT() { return true; }
+
+Ctrl::Ctrl() {}
+
+Ctrl::~Ctrl() {}
+
+LRESULT Ctrl::WindowProc(UINT, WPARAM, LPARAM) { return 0; }
+
+void Ctrl::SetTimeCallback(int delay_ms, Callback cb, int id) {
+    Gui::SetTimeCallback(delay_ms, std::move(cb), TimeId(id));
+}
+
+void Ctrl::PostCallback(Callback cb, int id) { SetTimeCallback(0, std::move(cb), id); }
+
+void Ctrl::KillTimeCallback(int id) { Gui::KillTimeCallback(TimeId(id), TimeId(id + 1)); }
+
+void Ctrl::KillPostCallback(Callback cb, int id) {
+    KillTimeCallback(id);
+    PostCallback(std::move(cb), id);
+}
+
+bool Ctrl::ExistsTimeCallback(int id) { return Gui::ExistsTimeCallback(TimeId(id)); }
+
+std::map<HWND, Ptr<Ctrl>>& Ctrl::GetWindowMap() {
+    static std::map<HWND, Ptr<Ctrl>> map;
+    return map;
+}
+
+HINSTANCE Ctrl::GetInstance() { return g_instance; }
+
+HWND Ctrl::GetTimerHWND() { return g_timer_hwnd; }
+
+// Nothing tracks the mouse until input dispatch comes.
+void Ctrl::CheckMouseLeave() {}
+
+LRESULT CALLBACK Ctrl::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto& map = GetWindowMap();
+    auto it = map.find(hwnd);
+    if (it != map.end()) {
+        if (Ctrl* ctrl = it->second.Get()) ctrl->WindowProc(message, wparam, lparam);
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+void Ctrl::InitWin32(HINSTANCE instance) {
+    g_instance = instance;
+    bool nt = IsWinNT();
+    for (const ClassSpec& spec : kClasses) {
+        if (spec.nt_only && !nt) continue;
+        WNDCLASSW wc{};
+        wc.style = spec.style;
+        wc.lpfnWndProc = &Ctrl::WndProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = spec.name;
+        RegisterClassW(&wc);
+    }
+    WNDCLASSW timer{};
+    timer.lpfnWndProc = &TimerWndProc;
+    timer.hInstance = instance;
+    timer.lpszClassName = L"GTK2-TIMER";
+    RegisterClassW(&timer);
+
+    InitTimeCallbacks();
+    g_timer_hwnd = CreateWindowExW(0, L"GTK2-TIMER", L"", 0, CW_USEDEFAULT, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
+    SetTimer(g_timer_hwnd, kTimerId, kTimerPeriodMs, NULL);
+}
+
+}  // namespace Gui
