@@ -1,0 +1,102 @@
+#include "gui/core/mutex.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "gui/core/semaphore.h"
+
+namespace {
+
+Gui::StaticMutex g_first_use;  // zero-initialised, never constructed
+
+TEST(StaticMutex, ThreadsRacingToTheFirstUseShareOneSection) {
+    const int kThreads = 16;
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+    std::vector<CRITICAL_SECTION*> seen(kThreads);
+    int inside = 0, max_inside = 0, total = 0;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            ++ready;
+            while (!go) std::this_thread::yield();
+            seen[i] = g_first_use.Get();
+            for (int k = 0; k < 1000; ++k) {
+                Gui::StaticMutex::Lock lock(g_first_use);
+                max_inside = std::max(max_inside, ++inside);
+                ++total;
+                --inside;
+            }
+        });
+    }
+    while (ready < kThreads) std::this_thread::yield();
+    go = true;
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(std::set<CRITICAL_SECTION*>(seen.begin(), seen.end()).size(), 1u);
+    EXPECT_EQ(max_inside, 1);
+    EXPECT_EQ(total, kThreads * 1000);
+}
+
+TEST(StaticMutex, IsReEntrant) {
+    static Gui::StaticMutex m;
+    Gui::StaticMutex::Lock a(m);
+    Gui::StaticMutex::Lock b(m);
+    EXPECT_NE(m.Get(), nullptr);
+}
+
+TEST(Mutex, ExcludesOtherThreadsAndIsReEntrant) {
+    Gui::Mutex m;
+    long counter = 0;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&] {
+            for (int k = 0; k < 5000; ++k) {
+                Gui::Mutex::Lock outer(m);
+                Gui::Mutex::Lock inner(m);
+                ++counter;
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(counter, 20000);
+}
+
+TEST(Barrier, BarrierWriteStoresTheValue) {
+    volatile LONG target = 0;
+    Gui::BarrierWrite(&target, 17);
+    EXPECT_EQ(target, 17);
+    Gui::ReadMemoryBarrier();
+    Gui::WriteMemoryBarrier();
+}
+
+TEST(Semaphore, WaitWithZeroTimeOutOnAnEmptySemaphoreFailsAtOnce) {
+    Gui::Semaphore s;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(s.Wait(0));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+}
+
+TEST(Semaphore, CountsReleasesAndWakesAWaiter) {
+    Gui::Semaphore s;
+    s.Release();
+    s.Release();
+    EXPECT_TRUE(s.Wait(0));
+    EXPECT_TRUE(s.Wait(0));
+    EXPECT_FALSE(s.Wait(0));
+    std::thread releaser([&] {
+        Sleep(20);
+        s.Release();
+    });
+    EXPECT_TRUE(s.Wait(2000));
+    releaser.join();
+    s.Release();
+    s.Wait();  // returns: the count is there
+    EXPECT_FALSE(s.Wait(10));
+}
+
+}  // namespace

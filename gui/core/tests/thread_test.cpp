@@ -1,0 +1,243 @@
+#include "gui/core/thread.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <stdexcept>
+#include <unistd.h>
+
+#include "gui/core/semaphore.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// A callback action that runs a lambda; it counts its destruction.
+template <class F>
+class LambdaAction : public Gui::CallbackAction {
+public:
+    LambdaAction(F f, std::atomic<int>* destroyed) : f_(std::move(f)), destroyed_(destroyed) {}
+    ~LambdaAction() override {
+        if (destroyed_) ++*destroyed_;
+    }
+    void Execute() override { f_(); }
+
+private:
+    F f_;
+    std::atomic<int>* destroyed_;
+};
+
+template <class F>
+Gui::Callback Lambda(F f, std::atomic<int>* destroyed = nullptr) {
+    return Gui::Callback(new LambdaAction<F>(std::move(f), destroyed));
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
+    auto start = Clock::now();
+    while (!done()) {
+        if (MsSince(start) > timeout_ms) return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+TEST(Thread, IsSingleThreadedUntilTheFirstRunAndNeverAfter) {
+    EXPECT_TRUE(Gui::Thread::IsSingleThreaded());
+    Gui::Thread t;
+    ASSERT_TRUE(t.Run(Lambda([] {})));
+    EXPECT_EQ(t.Wait(), 0);
+    EXPECT_FALSE(Gui::Thread::IsSingleThreaded());
+    EXPECT_EQ(Gui::Thread::GetCount(), 0);
+    EXPECT_FALSE(Gui::Thread::IsSingleThreaded());
+}
+
+TEST(Thread, RunsTheCallbackOnAnotherThreadAndWaitEmptiesTheObject) {
+    std::atomic<DWORD> ran_on{0};
+    Gui::Thread t;
+    ASSERT_TRUE(t.Run(Lambda([&] { ran_on = GetCurrentThreadId(); })));
+    EXPECT_TRUE(t.IsOpen());
+    EXPECT_EQ(t.Wait(), 0);
+    EXPECT_FALSE(t.IsOpen());
+    EXPECT_NE(ran_on.load(), 0u);
+    EXPECT_NE(ran_on.load(), GetCurrentThreadId());
+}
+
+TEST(Thread, WaitWithoutAThreadAnswersMinusOne) {
+    Gui::Thread t;
+    EXPECT_EQ(t.Wait(), -1);
+    EXPECT_FALSE(t.IsRunning());
+    EXPECT_FALSE(t.Terminate());
+}
+
+TEST(Thread, WaitOnAnEndedThreadAnswersAtOnce) {
+    Gui::Thread t;
+    ASSERT_TRUE(t.Run(Lambda([] {})));
+    ASSERT_TRUE(WaitUntil([&] { return !t.IsRunning(); }));
+    auto start = Clock::now();
+    EXPECT_EQ(t.Wait(), 0);
+    EXPECT_LT(MsSince(start), 50);
+    EXPECT_FALSE(t.IsOpen());
+}
+
+TEST(Thread, CountFallsOnlyAfterTheCallbackReturned) {
+    Gui::Semaphore go;
+    Gui::Thread t;
+    ASSERT_TRUE(t.Run(Lambda([&] { go.Wait(); })));
+    EXPECT_EQ(Gui::Thread::GetCount(), 1);
+    EXPECT_TRUE(t.IsRunning());
+    go.Release();
+    EXPECT_EQ(t.Wait(), 0);
+    EXPECT_EQ(Gui::Thread::GetCount(), 0);
+}
+
+TEST(Thread, RunAgainLetsTheOldThreadGoOnAndStayCounted) {
+    Gui::Semaphore release_first;
+    std::atomic<bool> first_done{false};
+    Gui::Thread t;
+    ASSERT_TRUE(t.Run(Lambda([&] {
+        release_first.Wait();
+        first_done = true;
+    })));
+    ASSERT_TRUE(t.Run(Lambda([] {})));
+    EXPECT_EQ(t.Wait(), 0);  // waits for the second thread only
+    EXPECT_FALSE(first_done.load());
+    EXPECT_EQ(Gui::Thread::GetCount(), 1);
+    release_first.Release();
+    ASSERT_TRUE(WaitUntil([] { return Gui::Thread::GetCount() == 0; }));
+    EXPECT_TRUE(first_done.load());
+}
+
+TEST(Thread, ACallbackThatThrowsEndsLikeANormalReturn) {
+    std::atomic<int> destroyed{0};
+    Gui::Thread t;
+    ASSERT_TRUE(t.Run(Lambda([] { throw std::runtime_error("boom"); }, &destroyed)));
+    EXPECT_EQ(t.Wait(), 0);
+    EXPECT_EQ(Gui::Thread::GetCount(), 0);
+    EXPECT_EQ(destroyed.load(), 1);
+}
+
+TEST(Thread, TheThreadsCopyOfTheCallbackIsReleasedWhenItEnds) {
+    std::atomic<int> destroyed{0};
+    {
+        Gui::Callback cb = Lambda([] {}, &destroyed);
+        Gui::Thread t;
+        ASSERT_TRUE(t.Run(cb));
+        EXPECT_EQ(t.Wait(), 0);
+        EXPECT_EQ(destroyed.load(), 0);  // the caller's reference stays
+    }
+    EXPECT_EQ(destroyed.load(), 1);
+}
+
+TEST(Thread, StartRunsADetachedThread) {
+    std::atomic<bool> ran{false};
+    Gui::Thread::Start(Lambda([&] { ran = true; }));
+    ASSERT_TRUE(WaitUntil([&] { return ran.load() && Gui::Thread::GetCount() == 0; }));
+}
+
+TEST(Thread, ShutdownWithoutThreadsReturnsAtOnce) {
+    auto start = Clock::now();
+    Gui::Thread::ShutdownThreads();
+    EXPECT_LT(MsSince(start), 50);
+    EXPECT_FALSE(Gui::Thread::IsShutdownThreads());
+}
+
+TEST(Thread, ShutdownWaitsForThreadsThatPollTheFlag) {
+    std::atomic<bool> saw_shutdown{false};
+    Gui::Thread t;
+    ASSERT_TRUE(t.Run(Lambda([&] {
+        while (!Gui::Thread::IsShutdownThreads()) Sleep(5);
+        saw_shutdown = true;
+        Sleep(50);
+    })));
+    auto start = Clock::now();
+    Gui::Thread::ShutdownThreads();
+    double took = MsSince(start);
+    EXPECT_TRUE(saw_shutdown.load());
+    EXPECT_EQ(Gui::Thread::GetCount(), 0);
+    EXPECT_GE(took, 50);
+    EXPECT_LT(took, 50 + 100 + 100);  // one pause step after the last return, with slack
+    EXPECT_FALSE(Gui::Thread::IsShutdownThreads());
+}
+
+TEST(Thread, SetPriorityMapsPercentagesToTheLowerNeighbourAtTheEdges) {
+    Gui::Semaphore done;
+    Gui::Thread t;
+    ASSERT_TRUE(t.Run(Lambda([&] { done.Wait(); })));
+    const struct {
+        int percent;
+        int priority;
+    } cases[] = {{-5, THREAD_PRIORITY_LOWEST},        {25, THREAD_PRIORITY_LOWEST},
+                 {26, THREAD_PRIORITY_BELOW_NORMAL},  {75, THREAD_PRIORITY_BELOW_NORMAL},
+                 {100, THREAD_PRIORITY_NORMAL},       {125, THREAD_PRIORITY_NORMAL},
+                 {175, THREAD_PRIORITY_ABOVE_NORMAL}, {176, THREAD_PRIORITY_HIGHEST}};
+    for (auto& c : cases) {
+        EXPECT_TRUE(t.SetPriority(c.percent));
+        EXPECT_EQ(GetThreadPriority(t.GetHandle()), c.priority) << c.percent;
+    }
+    done.Release();
+    EXPECT_EQ(t.Wait(), 0);
+    EXPECT_FALSE(t.SetPriority(100));  // no thread held
+}
+
+TEST(Thread, TerminateEndsAThreadAtItsNextWait) {
+    Gui::Thread t;
+    ASSERT_TRUE(t.Run(Lambda([] {
+        for (;;) Sleep(10);
+    })));
+    EXPECT_TRUE(t.IsRunning());
+    EXPECT_TRUE(t.Terminate());
+    EXPECT_FALSE(t.IsOpen());
+    EXPECT_FALSE(t.IsRunning());
+}
+
+// Leaves too little address space for a new thread's stack while it lives.
+class AddressSpaceLimit {
+public:
+    AddressSpaceLimit() {
+        getrlimit(RLIMIT_AS, &saved_);
+        long pages = 0, size = 0;
+        std::ifstream("/proc/self/statm") >> size;
+        pages = size;
+        rlimit tight = saved_;
+        tight.rlim_cur = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (1 << 20);
+        ok_ = setrlimit(RLIMIT_AS, &tight) == 0;
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &saved_); }
+    bool ok() const { return ok_; }
+
+private:
+    rlimit saved_{};
+    bool ok_ = false;
+};
+
+TEST(Thread, AThreadThatFailsToStartIsNotCountedAndItsCopyIsReleased) {
+    std::atomic<int> destroyed{0};
+    std::atomic<bool> ran{false};
+    Gui::Callback cb = Lambda([&] { ran = true; }, &destroyed);
+    Gui::Thread t;
+    bool started;
+    {
+        AddressSpaceLimit limit;
+        ASSERT_TRUE(limit.ok());
+        started = t.Run(cb);
+    }
+    ASSERT_FALSE(started);
+    EXPECT_FALSE(t.IsOpen());
+    EXPECT_EQ(Gui::Thread::GetCount(), 0);
+    cb.Clear();
+    EXPECT_EQ(destroyed.load(), 1);  // the thread's copy went too
+    EXPECT_FALSE(ran.load());
+    auto start = Clock::now();
+    Gui::Thread::ShutdownThreads();
+    EXPECT_LT(MsSince(start), 50);
+}
+
+}  // namespace
