@@ -42,7 +42,8 @@ private:
     Prec* prec_;
 };
 
-// The base a watched class T derives from.
+// The base a watched class T derives from; a Ptr may also watch classes derived
+// from T.
 template <class T>
 class Pte : public PteBase {};
 
@@ -80,7 +81,7 @@ public:
 
     T* Get() const {
         PteBase* target = PteBase::Target(prec_);
-        return target ? static_cast<T*>(static_cast<Pte<T>*>(target)) : nullptr;
+        return target ? static_cast<T*>(target) : nullptr;
     }
     operator T*() const { return Get(); }
     T* operator->() const { return Get(); }
@@ -90,7 +91,7 @@ public:
 
 private:
     static PteBase::Prec* Take(T* object) {
-        return object ? static_cast<PteBase*>(static_cast<Pte<T>*>(object))->GetPrec() : nullptr;
+        return object ? static_cast<PteBase*>(object)->GetPrec() : nullptr;
     }
 
     PteBase::Prec* prec_;
