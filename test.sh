@@ -6,3 +6,4 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/scripts/build.sh"
 cd "${BUILD_DIR:-$root/build}"
 ctest --output-on-failure -j"$(nproc)" --timeout 300
+"$root/scripts/tsan.sh"

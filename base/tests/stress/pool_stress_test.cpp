@@ -1,0 +1,183 @@
+// Many threads posting to a pool whose tasks hand their results back to the
+// user-interface thread, while the receiving objects die and the pool is resized,
+// paused and cancelled meanwhile. Built a second time with ThreadSanitizer.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "base/thread_pool.h"
+#include "gui/ctrl.h"
+#include "gui/timer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <class F>
+class LambdaAction : public Gui::CallbackAction {
+public:
+    explicit LambdaAction(F f) : f_(std::move(f)) {}
+    void Execute() override { f_(); }
+
+private:
+    F f_;
+};
+
+template <class F>
+Gui::Callback Do(F f) {
+    return Gui::Callback(new LambdaAction<F>(std::move(f)));
+}
+
+// Lives and dies on the user-interface thread; results reach it there only.
+struct Receiver : Gui::Pte<Receiver> {
+    int got = 0;
+    DWORD ui_thread = GetCurrentThreadId();
+    bool wrong_thread = false;
+    void Take(int) {
+        ++got;
+        if (GetCurrentThreadId() != ui_thread) wrong_thread = true;
+    }
+    void Take2(int a, int b) { Take(a + b); }
+};
+
+bool Pump(const std::function<bool()>& done, int timeout_ms) {
+    auto start = Clock::now();
+    MSG msg;
+    while (!done()) {
+        if (Clock::now() - start > std::chrono::milliseconds(timeout_ms)) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    return true;
+}
+
+TEST(PoolStress, ResultsReachLiveReceiversAndNeverDeadOnes) {
+    Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
+    base::ThreadPool pool;
+    pool.SetThreadCount(4);
+
+    const int kRounds = 60;
+    const int kPerRound = 25;
+    std::map<int, std::unique_ptr<Receiver>> alive;
+    std::mt19937 rng(7);
+    for (int round = 0; round < kRounds; ++round) {
+        auto r = std::make_unique<Receiver>();
+        Gui::Callback1<int> back = Gui::MakePteCallback1(r.get(), &Receiver::Take);
+        Gui::Callback2<int, int> back2 = Gui::MakePteCallback2(r.get(), &Receiver::Take2);
+        for (int i = 0; i < kPerRound; ++i) {
+            bool two = i % 2;
+            ASSERT_TRUE(pool.PostTask(Do([back, back2, i, two] {
+                                          if (two)
+                                              Gui::PostCallback(Gui::MakeCallbackCall(back2, i, 1));
+                                          else
+                                              Gui::PostCallback(Do([back, i] { back(i); }));
+                                      }),
+                                      i % 7 == 0));
+        }
+        alive[round] = std::move(r);
+        // Some receivers die while their results are still on their way.
+        if (rng() % 3 == 0 && !alive.empty()) alive.erase(alive.begin()->first);
+        if (round % 10 == 0) Pump([] { return false; }, 5);
+    }
+    bool all = Pump(
+        [&] {
+            for (auto& [k, r] : alive)
+                if (r->got != kPerRound) return false;
+            return true;
+        },
+        20000);
+    EXPECT_TRUE(all);
+    for (auto& [k, r] : alive) {
+        EXPECT_EQ(r->got, kPerRound) << k;
+        EXPECT_FALSE(r->wrong_thread);
+    }
+    alive.clear();
+    Pump([] { return false; }, 50);  // stragglers to dead receivers do nothing
+}
+
+TEST(PoolStress, ManyPostersWhileThePoolIsResizedPausedAndCancelled) {
+    Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
+    Receiver sink;
+    base::ThreadPool pool;
+    pool.SetThreadCount(3);
+
+    const int kPosters = 6;
+    const int kEach = 300;
+    std::atomic<int> ran{0}, accepted{0};
+    std::vector<std::atomic<int>> runs(kPosters * kEach);
+    std::atomic<bool> stop_churn{false};
+    std::vector<std::thread> posters;
+    for (int p = 0; p < kPosters; ++p) {
+        posters.emplace_back([&, p] {
+            for (int i = 0; i < kEach; ++i) {
+                DWORD tag = static_cast<DWORD>(i % 5);  // tag 0 is never cancelled
+                int id = p * kEach + i;
+                bool ok = pool.PostTask(
+                    Do([&ran, &runs, &sink, id] {
+                        ++runs[id];
+                        ++ran;
+                        Gui::PostCallback(Gui::MakePteCallback(&sink, &Receiver::Take, id));
+                    }),
+                    (i + p) % 11 == 0, tag);
+                if (ok) ++accepted;
+            }
+        });
+    }
+    std::thread churn([&] {
+        std::mt19937 rng(11);
+        while (!stop_churn) {
+            switch (rng() % 6) {
+                case 0:
+                    pool.SetThreadCount(1 + rng() % 5);
+                    break;
+                case 1:
+                    pool.Pause();
+                    Sleep(1);
+                    pool.Resume();
+                    break;
+                case 2:
+                    pool.CancelTask(1 + rng() % 4);
+                    break;
+                case 3:
+                    pool.RequeueTasks({2, 3}, rng() % 2);
+                    break;
+                case 4:
+                    pool.GetQueueLengths();
+                    break;
+                default:
+                    Sleep(1);
+            }
+        }
+        pool.Resume();
+    });
+    for (auto& t : posters) t.join();
+    stop_churn = true;
+    churn.join();
+    pool.SetThreadCount(3);
+    // Whatever was not cancelled runs; nothing runs twice.
+    int lengths = 0;
+    Pump(
+        [&] {
+            lengths = 0;
+            for (int l : pool.GetQueueLengths()) lengths += l;
+            return lengths == 0;
+        },
+        20000);
+    EXPECT_EQ(lengths, 0);
+    EXPECT_LE(ran.load(), accepted.load());
+    EXPECT_GT(ran.load(), 0);
+    EXPECT_EQ(accepted.load(), kPosters * kEach);
+    for (auto& n : runs) EXPECT_LE(n.load(), 1);
+    pool.Stop();
+    EXPECT_FALSE(pool.PostTask(Do([] {})));
+    EXPECT_TRUE(Pump([&] { return sink.got == ran.load(); }, 5000));
+    EXPECT_FALSE(sink.wrong_thread);
+}
+
+}  // namespace
