@@ -31,7 +31,7 @@ const UINT kTimerPeriodMs = 10;
 
 }  // namespace
 
-bool IsWinNT() { return true; }
+bool IsWinNT() { return GetVersion() < 0x80000000u; }
 
 Ctrl::Ctrl() {}
 
