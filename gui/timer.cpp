@@ -43,15 +43,16 @@ DWORD AbsDelay(int delay) {
 }
 
 // Timer lock held. After the entries due at or before it, so equal due times keep
-// the order in which they were added.
+// the order in which they were added. New entries are mostly due last: the walk
+// starts at the tail, which finds the same place as a walk from the head.
 void Insert(TimerEntry* entry) {
     TimerEntry& head = Head();
-    TimerEntry* at = head.next;
-    while (at != &head && !Before(entry->due, at->due)) at = at->next;
-    entry->next = at;
-    entry->prev = at->prev;
-    at->prev->next = entry;
-    at->prev = entry;
+    TimerEntry* after = head.prev;
+    while (after != &head && Before(entry->due, after->due)) after = after->prev;
+    entry->prev = after;
+    entry->next = after->next;
+    after->next->prev = entry;
+    after->next = entry;
 }
 
 }  // namespace

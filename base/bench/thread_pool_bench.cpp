@@ -1,0 +1,130 @@
+// The pool and the way back to the user-interface thread: a task's round trip
+// from a post to its result's callback on the UI thread, the throughput of that
+// path and of the pool alone, and what an idle message loop costs in CPU.
+#include <benchmark/benchmark.h>
+
+#include <windows.h>
+
+#include <time.h>
+
+#include <atomic>
+
+#include "base/thread_pool.h"
+#include "gui/ctrl.h"
+#include "gui/timer.h"
+
+namespace {
+
+template <class F>
+class LambdaAction : public Gui::CallbackAction {
+public:
+    explicit LambdaAction(F f) : f_(std::move(f)) {}
+    void Execute() override { f_(); }
+
+private:
+    F f_;
+};
+
+template <class F>
+Gui::Callback Do(F f) {
+    return Gui::Callback(new LambdaAction<F>(std::move(f)));
+}
+
+void StartToolkitOnce() {
+    static bool started = [] {
+        Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
+        return true;
+    }();
+    (void)started;
+}
+
+template <class Done>
+void PumpUntil(Done done) {
+    MSG msg;
+    while (!done()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+}
+
+struct Receiver : Gui::Pte<Receiver> {
+    int got = 0;
+    void Take(int) { ++got; }
+};
+
+double CpuMs() {
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// Post, run on a worker, come back as a posted callback: bounded below by the
+// timer window's 10 ms passes.
+void BM_RoundTripToUiThread(benchmark::State& state) {
+    StartToolkitOnce();
+    base::ThreadPool pool;
+    pool.SetThreadCount(2);
+    Receiver r;
+    for (auto _ : state) {
+        int before = r.got;
+        pool.PostTask(
+            Do([&r] { Gui::PostCallback(Gui::MakePteCallback(&r, &Receiver::Take, 1)); }));
+        PumpUntil([&] { return r.got != before; });
+    }
+}
+BENCHMARK(BM_RoundTripToUiThread)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(50);
+
+// Many results in flight: each pass of the timer window delivers all that are due.
+void BM_RoundTripThroughput(benchmark::State& state) {
+    StartToolkitOnce();
+    base::ThreadPool pool;
+    pool.SetThreadCount(4);
+    Receiver r;
+    const int batch = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        int target = r.got + batch;
+        for (int i = 0; i < batch; ++i) {
+            pool.PostTask(
+                Do([&r, i] { Gui::PostCallback(Gui::MakePteCallback(&r, &Receiver::Take, i)); }));
+        }
+        PumpUntil([&] { return r.got == target; });
+    }
+    state.SetItemsProcessed(state.iterations() * batch);
+}
+BENCHMARK(BM_RoundTripThroughput)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The pool alone: tasks that only count.
+void BM_PoolThroughput(benchmark::State& state) {
+    base::ThreadPool pool;
+    pool.SetThreadCount(static_cast<int>(state.range(0)));
+    std::atomic<int> done{0};
+    const int batch = 20000;
+    for (auto _ : state) {
+        done = 0;
+        for (int i = 0; i < batch; ++i) pool.PostTask(Do([&done] { ++done; }));
+        while (done.load() != batch) Sleep(0);
+    }
+    state.SetItemsProcessed(state.iterations() * batch);
+}
+BENCHMARK(BM_PoolThroughput)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A loop with one repeating 100 ms time callback and nothing else to do.
+void BM_IdleLoopCpu(benchmark::State& state) {
+    StartToolkitOnce();
+    int runs = 0;
+    Gui::SetTimeCallback(-100, Do([&runs] { ++runs; }), &runs);
+    double cpu = 0;
+    for (auto _ : state) {
+        double before = CpuMs();
+        int target = runs + 10;
+        PumpUntil([&] { return runs >= target; });
+        cpu += CpuMs() - before;
+    }
+    Gui::KillTimeCallback(&runs);
+    state.counters["cpu_ms_per_s"] = benchmark::Counter(cpu, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_IdleLoopCpu)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
