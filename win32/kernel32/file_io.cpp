@@ -152,7 +152,7 @@ BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER
 
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD size_high) {
     int fd = file_fd(file);
-    int64_t size;
+    int64_t size = 0;
     if (fd < 0 || !file_size(fd, &size)) return INVALID_FILE_SIZE;
     if (size_high) *size_high = static_cast<DWORD>(static_cast<uint64_t>(size) >> 32);
     SetLastError(ERROR_SUCCESS);
@@ -161,7 +161,7 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD size_high) {
 
 BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
     int fd = file_fd(file);
-    int64_t value;
+    int64_t value = 0;
     if (fd < 0 || !file_size(fd, &value)) return FALSE;
     if (!size) return fail(ERROR_INVALID_PARAMETER);
     size->QuadPart = value;
