@@ -10,14 +10,14 @@ namespace {
 HINSTANCE g_instance;
 HWND g_timer_hwnd;
 
-struct ClassSpec {
+struct ToolkitClass {
     const wchar_t* name;
     UINT style;
     bool nt_only;
 };
 
 // In the order they are registered; the timer class comes last.
-const ClassSpec kClasses[] = {
+const ToolkitClass kClasses[] = {
     {L"GTK2-W", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS, true},
     {L"GTK2-DS-W", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_DROPSHADOW, true},
     {L"GTK2-SB-W", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS, true},
@@ -78,13 +78,13 @@ LRESULT CALLBACK Ctrl::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
 void Ctrl::InitWin32(HINSTANCE instance) {
     g_instance = instance;
     bool nt = IsWinNT();
-    for (const ClassSpec& spec : kClasses) {
-        if (spec.nt_only && !nt) continue;
+    for (const ToolkitClass& cls : kClasses) {
+        if (cls.nt_only && !nt) continue;
         WNDCLASSW wc{};
-        wc.style = spec.style;
+        wc.style = cls.style;
         wc.lpfnWndProc = &Ctrl::WndProc;
         wc.hInstance = instance;
-        wc.lpszClassName = spec.name;
+        wc.lpszClassName = cls.name;
         RegisterClassW(&wc);
     }
     WNDCLASSW timer{};
