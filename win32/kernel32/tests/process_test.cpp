@@ -91,7 +91,7 @@ TEST(CreateProcess, ExitProcessCodeReachesTheParent) {
 
 TEST(CreateProcess, WaitForAllChildrenEndsWhenTheLastOneEnds) {
     Started a(child() + L" sleep 50");
-    Started b(child() + L" sleep 150");
+    Started b(child() + L" sleep 400");  // still running however late the first wait is
     ASSERT_TRUE(a.ok && b.ok);
     HANDLE both[2] = {a.pi.hProcess, b.pi.hProcess};
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForMultipleObjects(2, both, TRUE, 10));
