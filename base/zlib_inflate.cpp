@@ -112,7 +112,7 @@ bool GunzipFile(const wchar_t* gzip_path, const wchar_t* target_path) {
         if (read == 0) break;
         if (!WriteAll(out.Get(), block, static_cast<unsigned long>(read))) return false;
     }
-    // A fault seen after the last full block is only kept in the stream's state.
+    // A fault met while filling the last block is only kept in the stream's state.
     int errnum = Z_OK;
     gzerror(in.get(), &errnum);
     return errnum == Z_OK;

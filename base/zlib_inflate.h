@@ -19,5 +19,6 @@ int InflateToFile(const unsigned char* input, unsigned long length, HANDLE file)
 int InflateToFileWithTerminator(const unsigned char* input, unsigned long length, HANDLE file);
 
 // Unpacks a gzip file into the target (replaced). False when either cannot be
-// opened, the data is damaged or a write fails.
+// opened, zlib finds the data damaged or a write fails. zlib may take a file
+// cut short for a whole one.
 bool GunzipFile(const wchar_t* gzip_path, const wchar_t* target_path);

@@ -1,0 +1,241 @@
+#include "base/zip_extract.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unzip.h>
+
+#include "support/temp_folder.h"
+#include "support/zip_writer.h"
+
+using testfs::Exists;
+using testfs::IsFolder;
+using testfs::ListFolder;
+using testfs::ReadFile;
+using testfs::TempFolder;
+using testzip::DosDateTime;
+using testzip::Entry;
+using testzip::WriteZip;
+
+namespace {
+
+const uint32_t kStamp = DosDateTime(2019, 3, 4, 5, 6, 8);
+
+// Writes the archive into the folder and answers its Windows path.
+std::wstring MakeZip(const TempFolder& tmp, const std::vector<Entry>& entries,
+                     const std::string& name = "a.zip") {
+    EXPECT_TRUE(WriteZip(tmp.Sub(name), entries));
+    return tmp.Win(name);
+}
+
+time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    struct tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return mktime(&t);
+}
+
+}  // namespace
+
+TEST(ZipExtract, NestedEntriesCreateTheirFoldersAndKeepTheBytes) {
+    TempFolder tmp;
+    std::string big(100000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 251);
+    auto zip = MakeZip(tmp, {{"top.txt", "top", kStamp},
+                             {"a/b/c.txt", "deep", kStamp, true},
+                             {"a\\win.txt", "backslash", kStamp},
+                             {"a/b/big.bin", big, kStamp, true}});
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
+    EXPECT_EQ(ReadFile(tmp.Sub("out/top.txt")), "top");
+    EXPECT_EQ(ReadFile(tmp.Sub("out/a/b/c.txt")), "deep");
+    EXPECT_EQ(ReadFile(tmp.Sub("out/a/win.txt")), "backslash");
+    EXPECT_EQ(ReadFile(tmp.Sub("out/a/b/big.bin")), big);
+    EXPECT_EQ(ListFolder(tmp.Sub("out")), "a top.txt");
+    EXPECT_EQ(ListFolder(tmp.Sub("out/a")), "b win.txt");
+}
+
+TEST(ZipExtract, FolderEntriesCreateOnlyTheFolder) {
+    TempFolder tmp;
+    auto zip = MakeZip(tmp, {{"empty/", "", kStamp}, {"x/y/", "", kStamp}});
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
+    EXPECT_TRUE(IsFolder(tmp.Sub("out/empty")));
+    EXPECT_TRUE(IsFolder(tmp.Sub("out/x/y")));
+    EXPECT_EQ(ListFolder(tmp.Sub("out/empty")), "");
+    EXPECT_EQ(ListFolder(tmp.Sub("out/x/y")), "");
+}
+
+TEST(ZipExtract, ReplacesExistingFilesWhole) {
+    TempFolder tmp;
+    ASSERT_EQ(mkdir(tmp.Sub("out").c_str(), 0755), 0);
+    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("out/f.txt"), "an older and much longer text"));
+    auto zip = MakeZip(tmp, {{"f.txt", "new", kStamp}});
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
+    EXPECT_EQ(ReadFile(tmp.Sub("out/f.txt")), "new");
+}
+
+TEST(ZipExtract, CreatesAMissingDestinationFolderByFolder) {
+    TempFolder tmp;
+    auto zip = MakeZip(tmp, {{"f.txt", "x", kStamp}});
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("one/two/three") + L"\\").c_str()));
+    EXPECT_EQ(ReadFile(tmp.Sub("one/two/three/f.txt")), "x");
+}
+
+TEST(ZipExtract, ExtractedFilesCarryTheStoredDate) {
+    setenv("TZ", "CST-8", 1);
+    tzset();
+    TempFolder tmp;
+    time_t before = time(nullptr);
+    auto zip = MakeZip(tmp, {{"d/f.txt", "dated", kStamp}});
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
+    struct stat st;
+    ASSERT_EQ(stat(tmp.Sub("out/d/f.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, LocalTime(2019, 3, 4, 5, 6, 8));
+    EXPECT_GE(st.st_atime, before - 1) << "the last-access time is left alone";
+
+    // Read back through the layer too: the local time of the stored DOS date.
+    HANDLE f = CreateFileW(tmp.Win("out/d/f.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    FILETIME written, local;
+    ASSERT_TRUE(GetFileTime(f, nullptr, nullptr, &written));
+    CloseHandle(f);
+    ASSERT_TRUE(FileTimeToLocalFileTime(&written, &local));
+    WORD date = 0, clock = 0;
+    ASSERT_TRUE(FileTimeToDosDateTime(&local, &date, &clock));
+    EXPECT_EQ((static_cast<uint32_t>(date) << 16) | clock, kStamp);
+}
+
+TEST(ZipExtract, HostileNamesAreSkippedAndTheRestExtracted) {
+    TempFolder tmp;
+    ASSERT_EQ(mkdir(tmp.Sub("box").c_str(), 0755), 0);
+    auto zip = MakeZip(tmp, {{"../x", "escape", kStamp},
+                             {"..\\y", "escape", kStamp},
+                             {"/abs", "escape", kStamp},
+                             {"\\abs2", "escape", kStamp},
+                             {"C:\\x", "escape", kStamp},
+                             {"c:x", "escape", kStamp},
+                             {"../d/", "", kStamp},
+                             {"ok/../../z", "escape", kStamp},
+                             {"ok/..\\..\\w", "escape", kStamp},
+                             {"ok/.../v", "escape", kStamp},
+                             {"fine/..name", "kept", kStamp},
+                             {"good.txt", "good", kStamp}});
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("box/out") + L"\\").c_str()));
+    EXPECT_EQ(ReadFile(tmp.Sub("box/out/good.txt")), "good");
+    EXPECT_EQ(ReadFile(tmp.Sub("box/out/fine/..name")), "kept");
+    EXPECT_EQ(ListFolder(tmp.Sub("box/out")), "fine good.txt");
+    EXPECT_EQ(ListFolder(tmp.Sub("box")), "out");
+    EXPECT_EQ(ListFolder(tmp.path()), "a.zip box");
+    EXPECT_FALSE(Exists("/abs"));
+    EXPECT_FALSE(Exists("/abs2"));
+}
+
+TEST(ZipExtract, AnOutputPathBeyondMaxPathFailsThatEntryOnly) {
+    TempFolder tmp;
+    // The folder leaves room for short names only.
+    std::wstring folder = tmp.Win("out") + L"\\";
+    size_t room = 255 - folder.size();
+    std::string fits(room, 'f');
+    std::string too_long(room + 1, 'l');
+    std::string long_folder = std::string(room, 'd') + "/";
+    auto zip = MakeZip(tmp, {{too_long, "cut", kStamp},
+                             {long_folder, "", kStamp},
+                             {fits, "whole", kStamp},
+                             {"s.txt", "short", kStamp}});
+    ASSERT_TRUE(ExtractZip(zip.c_str(), folder.c_str()));
+    EXPECT_EQ(ReadFile(tmp.Sub("out/" + fits)), "whole");
+    EXPECT_EQ(ReadFile(tmp.Sub("out/s.txt")), "short");
+    EXPECT_EQ(ListFolder(tmp.Sub("out")), fits + " s.txt");
+}
+
+TEST(ZipExtract, ArchiveMadeByTheZipToolExtracts) {
+    TempFolder tmp;
+    ASSERT_EQ(mkdir(tmp.Sub("src").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(tmp.Sub("src/sub").c_str(), 0755), 0);
+    std::string text(5000, 'z');
+    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("src/sub/t.txt"), text));
+    std::string cmd = "cd '" + tmp.Sub("src") + "' && zip -qr ../tool.zip sub";
+    ASSERT_EQ(system(cmd.c_str()), 0);
+    ASSERT_TRUE(ExtractZip(tmp.Win("tool.zip").c_str(), (tmp.Win("out") + L"\\").c_str()));
+    EXPECT_EQ(ReadFile(tmp.Sub("out/sub/t.txt")), text);
+}
+
+TEST(ZipExtract, AnArchiveThatCannotBeOpenedAnswersFalse) {
+    TempFolder tmp;
+    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("junk.zip"), "this is no zip archive at all"));
+    EXPECT_FALSE(ExtractZip(tmp.Win("junk.zip").c_str(), (tmp.Win("out") + L"\\").c_str()));
+    EXPECT_FALSE(ExtractZip(tmp.Win("missing.zip").c_str(), (tmp.Win("out") + L"\\").c_str()));
+    EXPECT_FALSE(Exists(tmp.Sub("out")));
+}
+
+TEST(ZipExtract, DamagedEntryEndsTheWalkButTheArchiveStillCounts) {
+    TempFolder tmp;
+    std::string payload(4000, 'p');
+    auto zip = MakeZip(tmp, {{"first.txt", "1", kStamp},
+                             {"bad.bin", payload, kStamp, true},
+                             {"later.txt", "3", kStamp}});
+    // Spoil the deflated data of the second entry.
+    std::string bytes = ReadFile(tmp.Sub("a.zip"));
+    size_t at = bytes.find("bad.bin") + 7;
+    for (size_t i = 0; i < 8; ++i) bytes[at + i] = static_cast<char>(0xFF);
+    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("a.zip"), bytes));
+    EXPECT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
+    EXPECT_EQ(ReadFile(tmp.Sub("out/first.txt")), "1");
+    EXPECT_FALSE(Exists(tmp.Sub("out/later.txt")));
+}
+
+TEST(ZipExtract, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {
+    TempFolder tmp;
+    MakeZip(tmp, {{"a/", "", kStamp}, {"a/b/c.txt", "c", kStamp}, {"d/keep.txt", "new", kStamp}});
+    ASSERT_EQ(mkdir(tmp.Sub("out").c_str(), 0755), 0);
+    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("out/keep.txt"), "old"));
+    std::wstring wide = tmp.Win("out") + L"\\";
+    std::string folder(wide.begin(), wide.end());  // the test folder's path is ASCII
+    unzFile archive = unzOpen(tmp.Sub("a.zip").c_str());
+    ASSERT_NE(archive, nullptr);
+    EXPECT_EQ(ExtractAllEntries(archive, 1, 0, nullptr, folder.c_str()), 0);
+    unzClose(archive);
+    EXPECT_EQ(ListFolder(tmp.Sub("out")), "c.txt keep.txt");
+    EXPECT_EQ(ReadFile(tmp.Sub("out/c.txt")), "c");
+    EXPECT_EQ(ReadFile(tmp.Sub("out/keep.txt")), "old");
+}
+
+TEST(ZipExtract, DirectoryChainStopsAtTheLastSeparator) {
+    TempFolder tmp;
+    EXPECT_TRUE(CreateDirectoryChain((tmp.Win("p/q") + L"\\r").c_str()));
+    EXPECT_TRUE(IsFolder(tmp.Sub("p/q")));
+    EXPECT_FALSE(Exists(tmp.Sub("p/q/r")));
+    EXPECT_TRUE(CreateDirectoryChain(L"C:\\"));
+    EXPECT_TRUE(CreateDirectoryChain(L"Z:\\"));
+    std::wstring deep = tmp.Win("") + L"\\" + std::wstring(261, L'n') + L"\\";
+    EXPECT_FALSE(CreateDirectoryChain(deep.c_str()));
+    EXPECT_FALSE(Exists(tmp.Sub(std::string(261, 'n'))));
+    EXPECT_TRUE(CreateDirectoryIfMissing(tmp.Win("p").c_str()));
+    EXPECT_TRUE(CreateDirectoryIfMissing(tmp.Win("fresh").c_str()));
+    EXPECT_TRUE(IsFolder(tmp.Sub("fresh")));
+    EXPECT_FALSE(CreateDirectoryIfMissing(tmp.Win("none/deeper").c_str()));
+}
+
+TEST(ZipExtract, ProgressStatesDecode) {
+    WPARAM w = 0;
+    int state = -5, percent = -5;
+    DecodeUnzipProgress(7, 42, &w, &state, &percent);
+    EXPECT_EQ(w, 7u);
+    EXPECT_EQ(state, UNZIP_PROGRESS_RUNNING);
+    EXPECT_EQ(percent, 42);
+    DecodeUnzipProgress(7, 100, &w, &state, &percent);
+    EXPECT_EQ(state, UNZIP_PROGRESS_DONE);
+    DecodeUnzipProgress(7, -1, &w, &state, &percent);
+    EXPECT_EQ(state, UNZIP_PROGRESS_FAILED);
+    EXPECT_EQ(percent, -1);
+}

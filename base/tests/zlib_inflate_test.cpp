@@ -1,0 +1,109 @@
+#include "base/zlib_inflate.h"
+
+#include <stdlib.h>
+#include <zlib.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
+
+namespace {
+
+std::string Sample() {
+    std::string out;
+    for (int i = 0; i < 50000; ++i) out += static_cast<char>('a' + i * 31 % 26);
+    return out;
+}
+
+// windowBits 15 gives a zlib header, 31 a gzip one.
+std::string Deflate(const std::string& data, int window_bits) {
+    z_stream s{};
+    deflateInit2(&s, 6, Z_DEFLATED, window_bits, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&s, data.size()) + 32, '\0');
+    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    s.avail_in = static_cast<uInt>(data.size());
+    s.next_out = reinterpret_cast<Bytef*>(out.data());
+    s.avail_out = static_cast<uInt>(out.size());
+    deflate(&s, Z_FINISH);
+    out.resize(s.total_out);
+    deflateEnd(&s);
+    return out;
+}
+
+const unsigned char* Bytes(const std::string& s) {
+    return reinterpret_cast<const unsigned char*>(s.data());
+}
+
+struct Inflated {
+    int result;
+    std::string data;
+};
+
+Inflated Inflate(const std::string& packed, bool gzip) {
+    unsigned char* out = nullptr;
+    unsigned long length = 12345;
+    int result = InflateBuffer(Bytes(packed), packed.size(), &out, &length, gzip);
+    Inflated r{result, out ? std::string(reinterpret_cast<char*>(out), length) : std::string()};
+    free(out);
+    return r;
+}
+
+}  // namespace
+
+TEST(ZlibInflate, InflatesZlibAndWithDetectionGzipStreams) {
+    std::string text = Sample();
+    auto z = Inflate(Deflate(text, 15), false);
+    EXPECT_EQ(z.result, Z_OK);
+    EXPECT_EQ(z.data, text);
+    auto detected_zlib = Inflate(Deflate(text, 15), true);
+    EXPECT_EQ(detected_zlib.result, Z_OK);
+    EXPECT_EQ(detected_zlib.data, text);
+    auto gz = Inflate(Deflate(text, 31), true);
+    EXPECT_EQ(gz.result, Z_OK);
+    EXPECT_EQ(gz.data, text);
+    EXPECT_NE(Inflate(Deflate(text, 31), false).result, Z_OK) << "no detection without the flag";
+}
+
+TEST(ZlibInflate, AStreamCutShortIsADataError) {
+    std::string packed = Deflate(Sample(), 15);
+    packed.resize(packed.size() / 2);
+    EXPECT_EQ(Inflate(packed, false).result, Z_DATA_ERROR);
+    EXPECT_EQ(Inflate("not compressed at all", true).result, Z_DATA_ERROR);
+}
+
+TEST(ZlibInflate, InflateToFileWritesTheDataAndOptionallyATerminator) {
+    testfs::TempFolder tmp;
+    std::string text = Sample();
+    std::string packed = Deflate(text, 31);
+    for (bool terminator : {false, true}) {
+        std::wstring path = tmp.Win(terminator ? "t.bin" : "p.bin");
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        int result = terminator ? InflateToFileWithTerminator(Bytes(packed), packed.size(), f)
+                                : InflateToFile(Bytes(packed), packed.size(), f);
+        CloseHandle(f);
+        EXPECT_EQ(result, Z_OK);
+    }
+    EXPECT_EQ(testfs::ReadFile(tmp.Sub("p.bin")), text);
+    EXPECT_EQ(testfs::ReadFile(tmp.Sub("t.bin")), text + std::string(4, '\0'));
+}
+
+TEST(ZlibInflate, GunzipFileReplacesTheTargetAndRefusesDamage) {
+    testfs::TempFolder tmp;
+    std::string text = Sample();
+    std::string gz = Deflate(text, 31);
+    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("a.gz"), gz));
+    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("out.txt"), std::string(200000, 'o')));
+    EXPECT_TRUE(GunzipFile(tmp.Win("a.gz").c_str(), tmp.Win("out.txt").c_str()));
+    EXPECT_EQ(testfs::ReadFile(tmp.Sub("out.txt")), text);
+
+    std::string bad_check = gz;
+    bad_check[bad_check.size() - 8] ^= 0x55;  // the trailer's CRC-32
+    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("bad.gz"), bad_check));
+    EXPECT_FALSE(GunzipFile(tmp.Win("bad.gz").c_str(), tmp.Win("bad.txt").c_str()));
+    EXPECT_FALSE(GunzipFile(tmp.Win("missing.gz").c_str(), tmp.Win("m.txt").c_str()));
+    EXPECT_FALSE(testfs::Exists(tmp.Sub("m.txt")));
+}
