@@ -14,6 +14,7 @@
 
 #include "base/scoped_handle.h"
 
+namespace base {
 namespace {
 
 constexpr size_t kNameSize = 256;
@@ -300,7 +301,7 @@ bool CreateDirectoryChain(const wchar_t* path) {
 
 bool SetFileDateFromDos(const char* path, DWORD dos_date_time) {
     if (!path) return false;
-    base::ScopedHandle file(CreateFileW(FromAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+    ScopedHandle file(CreateFileW(FromAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                         nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid()) return false;
     FILETIME local;
@@ -309,3 +310,5 @@ bool SetFileDateFromDos(const char* path, DWORD dos_date_time) {
     if (!LocalFileTimeToFileTime(&local, &utc)) return false;
     return SetFileTime(file.Get(), &utc, nullptr, &utc) != FALSE;
 }
+
+}  // namespace base

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+namespace base {
+
 // True when the archive could be opened: single entries that fail do not change it;
 // callers that need a file check for it.
 bool ExtractZip(const wchar_t* archive_path, const wchar_t* dest_folder);
@@ -35,3 +37,5 @@ bool SetFileDateFromDos(const char* path, DWORD dos_date_time);
 // The walk over an open archive (an unzFile); an entry that fails ends it. Answers 0.
 int ExtractAllEntries(void* archive, int without_path, int overwrite, const char* password,
                       const char* folder);
+
+}  // namespace base

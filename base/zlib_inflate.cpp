@@ -10,6 +10,7 @@
 
 #include "base/scoped_handle.h"
 
+namespace base {
 namespace {
 
 constexpr unsigned kStep = 8192;
@@ -102,7 +103,7 @@ bool GunzipFile(const wchar_t* gzip_path, const wchar_t* target_path) {
     if (!gzip_path || !target_path) return false;
     std::unique_ptr<gzFile_s, GzCloser> in(gzopen(Win32PathToUnix(gzip_path).c_str(), "rb"));
     if (!in) return false;
-    base::ScopedHandle out(CreateFileW(target_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    ScopedHandle out(CreateFileW(target_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.IsValid()) return false;
     unsigned char block[kStep];
@@ -117,3 +118,5 @@ bool GunzipFile(const wchar_t* gzip_path, const wchar_t* target_path) {
     gzerror(in.get(), &errnum);
     return errnum == Z_OK;
 }
+
+}  // namespace base

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace base {
+
 // Inflates a zlib stream, or with gzip set a zlib or gzip stream (the header is
 // detected), into *output, which is null or a malloc'd block and is grown with
 // realloc; the caller frees *output (also after a failure) and *output_length
@@ -22,3 +24,5 @@ int InflateToFileWithTerminator(const unsigned char* input, unsigned long length
 // opened, zlib finds the data damaged or a write fails. zlib may take a file
 // cut short for a whole one.
 bool GunzipFile(const wchar_t* gzip_path, const wchar_t* target_path);
+
+}  // namespace base

@@ -13,6 +13,7 @@
 #include "support/temp_folder.h"
 #include "support/zip_writer.h"
 
+using namespace base;
 using testfs::Exists;
 using testfs::IsFolder;
 using testfs::ListFolder;

@@ -9,6 +9,8 @@
 
 #include "support/temp_folder.h"
 
+using namespace base;
+
 namespace {
 
 std::string Sample() {
