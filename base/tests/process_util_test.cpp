@@ -1,0 +1,304 @@
+#include "base/process_util.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/scoped_handle.h"
+#include "support/temp_folder.h"
+
+using base::ScopedHandle;
+using testfs::TempFolder;
+
+namespace {
+
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+// A folder for child programs; whatever still runs from it is killed at the end.
+class ChildFolder : public TempFolder {
+public:
+    ~ChildFolder() {
+        if (DIR* proc = opendir("/proc")) {
+            while (dirent* e = readdir(proc)) {
+                char target[4096] = {};
+                std::string link = std::string("/proc/") + e->d_name + "/exe";
+                ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+                if (n > 0 && std::string(target).rfind(path() + "/", 0) == 0)
+                    kill(atoi(e->d_name), SIGKILL);
+            }
+            closedir(proc);
+        }
+    }
+
+    // Copies the child program to the relative path; answers its Windows path.
+    std::wstring Place(const std::string& relative) {
+        std::string to = Sub(relative);
+        std::string dir = to.substr(0, to.rfind('/'));
+        std::string mk = "mkdir -p '" + dir + "'";
+        EXPECT_EQ(system(mk.c_str()), 0);
+        std::ifstream in(BASE_TEST_CHILD, std::ios::binary);
+        std::ofstream out(to, std::ios::binary);
+        out << in.rdbuf();
+        out.close();
+        EXPECT_EQ(chmod(to.c_str(), 0755), 0);
+        return Win(relative);
+    }
+};
+
+std::wstring Command(const std::wstring& exe, int sleep_ms, int exit_code,
+                     const std::wstring& rest = L"") {
+    return L"\"" + exe + L"\" " + std::to_wstring(sleep_ms) + L" " + std::to_wstring(exit_code) +
+           rest;
+}
+
+// Starts a child and keeps its process handle.
+ScopedHandle Start(const std::wstring& exe, int sleep_ms, int exit_code) {
+    std::wstring line = Command(exe, sleep_ms, exit_code);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &pi));
+    CloseHandle(pi.hThread);
+    return ScopedHandle(pi.hProcess);
+}
+
+DWORD ExitCodeAfterEnd(const ScopedHandle& process) {
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 5000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(process.Get(), &code));
+    return code;
+}
+
+bool StillRunning(const ScopedHandle& process) {
+    return WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+std::string UniqueName(const char* stem) {
+    static int serial = 0;
+    return std::string(stem) + "_" + std::to_string(getpid()) + "_" + std::to_string(++serial) +
+           ".exe";
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> out;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+}  // namespace
+
+TEST(CreateProcessEx, HiddenChildWithinTheTimeOutGivesItsExitCode) {
+    ChildFolder tmp;
+    std::wstring line = Command(tmp.Place("c.exe"), 0, 7);
+    uint32_t code = 0;
+    EXPECT_TRUE(base::CreateProcessEx(line.data(), SW_HIDE, 5000, &code));
+    EXPECT_EQ(code, 7u);
+}
+
+TEST(CreateProcessEx, NoWaitAnswersAtOnceWithStillActive) {
+    ChildFolder tmp;
+    std::wstring line = Command(tmp.Place("c.exe"), 10000, 0);
+    uint32_t code = 0;
+    DWORD before = GetTickCount();
+    EXPECT_TRUE(base::CreateProcessEx(line.data(), SW_HIDE, 0, &code));
+    EXPECT_LT(GetTickCount() - before, 1000u);
+    EXPECT_EQ(code, 259u);
+}
+
+TEST(CreateProcessEx, TimeOutAnswersFalseAndLeavesTheChildRunning) {
+    ChildFolder tmp;
+    std::string name = UniqueName("slow");
+    std::wstring line = Command(tmp.Place(name), 10000, 0);
+    uint32_t code = 0;
+    EXPECT_FALSE(base::CreateProcessEx(line.data(), SW_HIDE, 100, &code));
+    EXPECT_EQ(code, 259u);
+    EXPECT_TRUE(base::IsProcessRunning(Wide(name)));
+}
+
+TEST(CreateProcessEx, AProgramThatIsMissingAnswersFalse) {
+    ChildFolder tmp;
+    std::wstring line = L"\"" + tmp.Win("none.exe") + L"\" 0 0";
+    uint32_t code = 12345;
+    EXPECT_FALSE(base::CreateProcessEx(line.data(), SW_HIDE, 1000, &code));
+    EXPECT_EQ(code, 12345u);
+}
+
+TEST(SyncCreateProcess, QuotesAPathWithBlanksAndRunsInTheFolder) {
+    ChildFolder tmp;
+    std::wstring exe = tmp.Place("with blanks/the child.exe");
+    std::string record = tmp.Sub("record.txt");
+    ASSERT_EQ(mkdir(tmp.Sub("work").c_str(), 0755), 0);
+    std::wstring args = L"0 0 \"" + Wide(record) + L"\" one \"two words\"";
+    EXPECT_TRUE(base::SyncCreateProcess(exe, args, true, tmp.Win("work")));
+    auto lines = Lines(record);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], tmp.Sub("work"));
+    EXPECT_EQ(lines[1], "one");
+    EXPECT_EQ(lines[2], "two words");
+}
+
+TEST(SyncCreateProcess, ACommandLineBeyondItsBufferStartsNothing) {
+    ChildFolder tmp;
+    std::wstring exe = tmp.Place("c.exe");
+    std::string record = tmp.Sub("record.txt");
+    std::wstring args = L"0 0 \"" + Wide(record) + L"\" " + std::wstring(2100, L'x');
+    EXPECT_FALSE(base::SyncCreateProcess(exe, args, true, L""));
+    EXPECT_FALSE(testfs::Exists(record));
+}
+
+TEST(SyncCreateProcess, FallsBackToTheShellWhenTheFileIsNoProgram) {
+    ChildFolder tmp;
+    std::string shell_log = tmp.Sub("shell.log");
+    setenv("WIN32_SHELL_LOG", shell_log.c_str(), 1);
+    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("notes.txt"), "just text"));
+    EXPECT_TRUE(base::SyncCreateProcess(tmp.Win("notes.txt"), L"", false, L""));
+    std::string logged = testfs::ReadFile(shell_log);
+    EXPECT_NE(logged.find("document"), std::string::npos) << logged;
+    EXPECT_NE(logged.find(tmp.Sub("notes.txt")), std::string::npos) << logged;
+}
+
+TEST(ProcessFind, ByNameIgnoringCase) {
+    ChildFolder tmp;
+    std::string name = UniqueName("Finder");
+    std::wstring exe = tmp.Place(name);
+    auto a = Start(exe, 10000, 0);
+    auto b = Start(exe, 10000, 0);
+    std::wstring upper = Wide(name);
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::towupper);
+    DWORD first = base::FindProcessIdByName(upper.c_str());
+    EXPECT_TRUE(first == GetProcessId(a.Get()) || first == GetProcessId(b.Get()));
+    std::vector<DWORD> ids;
+    base::FindProcessIdsByName(Wide(name).c_str(), ids);
+    std::sort(ids.begin(), ids.end());
+    std::vector<DWORD> expected = {GetProcessId(a.Get()), GetProcessId(b.Get())};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ids, expected);
+    EXPECT_TRUE(base::IsProcessRunning(Wide(name)));
+    EXPECT_FALSE(base::IsProcessRunning(Wide(UniqueName("nobody"))));
+    EXPECT_EQ(base::FindProcessIdByName(nullptr), 0u);
+}
+
+TEST(ProcessFind, CurrentProcessNameIsTheTestProgram) {
+    EXPECT_EQ(base::GetCurrentProcessName(), L"base_tests");
+}
+
+TEST(ProcessFind, ByFolderWithSlashesAndBelowIt) {
+    ChildFolder tmp;
+    std::wstring top = tmp.Place("app/top.exe");
+    std::wstring deep = tmp.Place("app/sub/deep.exe");
+    std::wstring other = tmp.Place("elsewhere/top.exe");
+    auto p1 = Start(top, 10000, 0);
+    auto p2 = Start(deep, 10000, 0);
+    auto p3 = Start(other, 10000, 0);
+
+    std::wstring slashed = tmp.Win("app");
+    std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+    for (const std::wstring& folder : {slashed, slashed + L"/", tmp.Win("app") + L"\\"}) {
+        std::vector<std::wstring> paths;
+        EXPECT_EQ(base::FindProcessByPath(folder.c_str(), false, paths), 2);
+        std::sort(paths.begin(), paths.end());
+        std::vector<std::wstring> expected = {deep, top};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(paths, expected);
+    }
+    EXPECT_EQ(base::CountProcessesByPath(tmp.Win("app/sub").c_str(), false), 1);
+    EXPECT_TRUE(base::IsProcessRunningInPath(top));
+    EXPECT_TRUE(base::IsProcessRunningInPath(other));
+    std::wstring idle = tmp.Place("idle/top2.exe");
+    EXPECT_FALSE(base::IsProcessRunningInPath(idle));
+    EXPECT_FALSE(base::IsProcessRunningInPath(tmp.Win("app/missing.exe")));
+    std::vector<std::wstring> none;
+    EXPECT_EQ(base::FindProcessByPath(nullptr, true, none), 0);
+}
+
+TEST(ProcessFind, TheProgramItselfCountsOnlyWhenAsked) {
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    std::wstring folder(self);
+    folder.resize(folder.rfind(L'\\'));
+    std::vector<std::wstring> without, with;
+    base::FindProcessByPath(folder.c_str(), false, without);
+    base::FindProcessByPath(folder.c_str(), true, with);
+    EXPECT_EQ(std::count(without.begin(), without.end(), std::wstring(self)), 0);
+    EXPECT_GE(std::count(with.begin(), with.end(), std::wstring(self)), 1);
+}
+
+TEST(ProcessEnd, ByNameEndsOnlyThoseInTheFolder) {
+    ChildFolder tmp;
+    std::wstring here = tmp.Place("here/twin.exe");
+    std::wstring there = tmp.Place("there/twin.exe");
+    std::wstring other = tmp.Place("here/other.exe");
+    auto a = Start(here, 10000, 0);
+    auto b = Start(here, 10000, 0);
+    auto c = Start(there, 10000, 0);
+    auto d = Start(other, 10000, 0);
+    EXPECT_EQ(base::TerminateProcessesByName(tmp.Win("here").c_str(), L"TWIN.exe", 5000),
+              WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCodeAfterEnd(a), 10001u);
+    EXPECT_EQ(ExitCodeAfterEnd(b), 10001u);
+    EXPECT_TRUE(StillRunning(c));
+    EXPECT_TRUE(StillRunning(d));
+    EXPECT_EQ(base::TerminateProcessesByName(tmp.Win("here").c_str(), L"twin.exe", 500),
+              0xFFFFFFFFu);
+    EXPECT_EQ(base::TerminateProcessesByName(nullptr, L"twin.exe", 500), 0xFFFFFFFFu);
+
+    EXPECT_EQ(base::TerminateProcessesByFile(there, 500), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCodeAfterEnd(c), 10001u);
+    EXPECT_TRUE(StillRunning(d));
+}
+
+TEST(ProcessEnd, ByPathEndsEverythingUnderTheFolder) {
+    ChildFolder tmp;
+    auto a = Start(tmp.Place("p/one.exe"), 10000, 0);
+    auto b = Start(tmp.Place("p/q/two.exe"), 10000, 0);
+    auto c = Start(tmp.Place("r/three.exe"), 10000, 0);
+    EXPECT_EQ(base::TerminateProcessesByPath(tmp.Win("p").c_str(), 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCodeAfterEnd(a), 10001u);
+    EXPECT_EQ(ExitCodeAfterEnd(b), 10001u);
+    EXPECT_TRUE(StillRunning(c));
+    EXPECT_EQ(base::TerminateProcessesByPath(tmp.Win("p").c_str(), 500), 0xFFFFFFFFu);
+}
+
+TEST(ProcessEnd, MoreThanSixtyFourProcessesAreEndedAndWaitedFor) {
+    ChildFolder tmp;
+    std::wstring exe = tmp.Place("many/kid.exe");
+    std::vector<ScopedHandle> kids;
+    for (int i = 0; i < 70; ++i) kids.push_back(Start(exe, 20000, 0));
+    EXPECT_EQ(base::TerminateProcessesByName(tmp.Win("many").c_str(), L"kid.exe", 10000),
+              WAIT_OBJECT_0);
+    for (auto& kid : kids) EXPECT_FALSE(StillRunning(kid));
+    EXPECT_EQ(base::CountProcessesByPath(tmp.Win("many").c_str(), false), 0);
+}
+
+TEST(ProcessEnd, KillProcessByNameAndById) {
+    ChildFolder tmp;
+    std::string name = UniqueName("victim");
+    auto a = Start(tmp.Place(name), 10000, 0);
+    EXPECT_TRUE(base::KillProcess(Wide(name)));
+    EXPECT_EQ(ExitCodeAfterEnd(a), 16u);
+    EXPECT_FALSE(base::KillProcess(Wide(name)));
+
+    auto b = Start(tmp.Place("byid.exe"), 10000, 0);
+    EXPECT_TRUE(base::TerminateProcessById(GetProcessId(b.Get())));
+    EXPECT_EQ(ExitCodeAfterEnd(b), 16u);
+}
+
+TEST(ProcessTokens, ThreadTokenWithTheDebugPrivilege) {
+    ScopedHandle token(base::OpenCurrentThreadToken(GetCurrentThread()));
+    ASSERT_TRUE(token.IsValid());
+    EXPECT_TRUE(base::EnableDebugPrivilege(token.Get(), true));
+    EXPECT_TRUE(base::EnableDebugPrivilege(token.Get(), false));
+    EXPECT_TRUE(base::EnableThreadDebugPrivilege(GetCurrentThread(), true));
+    EXPECT_FALSE(base::EnableThreadDebugPrivilege(nullptr, true));
+}
