@@ -238,10 +238,10 @@ std::wstring GetCurrentProcessName() {
     return {};
 }
 
-int FindProcessByPath(const wchar_t* folder, bool include_self,
-                      std::vector<std::wstring>& paths) {
+int FindProcessByPath(const wchar_t* folder, bool include_self, std::vector<std::wstring>& paths) {
     if (!folder) return 0;
-    LOG_MESSAGE << "base::FindProcessByPath" << " find path:" << folder;
+    LOG_MESSAGE << "base::FindProcessByPath"
+                << " find path:" << folder;
     std::wstring pattern;
     if (!MakeFolderPattern(folder, pattern)) return 0;
     std::vector<DWORD> ids;
@@ -274,8 +274,8 @@ bool IsProcessRunningInPath(const std::wstring& file_path) {
     std::wstring name = GetFileNameOf(file_path);
     bool found = false;
     ForEachProcess(ids, kQueryReadTerminate, [&](ScopedHandle&, const std::wstring& path) {
-        found = PathMatchSpecW(path.c_str(), pattern.c_str()) &&
-                EqualNoCase(GetFileNameOf(path), name);
+        found =
+            PathMatchSpecW(path.c_str(), pattern.c_str()) && EqualNoCase(GetFileNameOf(path), name);
         return !found;
     });
     return found;

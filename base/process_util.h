@@ -33,8 +33,7 @@ std::wstring GetCurrentProcessName();
 
 // Paths of the processes whose executable lies in the folder or below it; the
 // folder takes "\" or "/". Without include_self the program itself never counts.
-int FindProcessByPath(const wchar_t* folder, bool include_self,
-                      std::vector<std::wstring>& paths);
+int FindProcessByPath(const wchar_t* folder, bool include_self, std::vector<std::wstring>& paths);
 int CountProcessesByPath(const wchar_t* folder, bool include_self);
 // Whether a process runs from the file's folder (or below) with the file's name.
 bool IsProcessRunningInPath(const std::wstring& file_path);

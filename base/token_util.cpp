@@ -35,8 +35,7 @@ struct ModuleFreer {
 };
 
 typedef BOOL(WINAPI* CreateProcessWithTokenWFn)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID,
-                                                 LPCWSTR, LPSTARTUPINFOW,
-                                                 LPPROCESS_INFORMATION);
+                                                LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
 
 }  // namespace
 
@@ -51,23 +50,22 @@ BOOL CreateProcessByToken(LPCWSTR application_name, LPWSTR command_line,
     }
     if (IsVistaOrLater() && IsShellTokenMediumIntegrity() && IsCurrentProcessHighIntegrity()) {
         ScopedHandle token(GetShellPrimaryToken());
-        std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer> advapi(LoadDll(L"advapi32.dll"));
+        std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer> advapi(
+            LoadDll(L"advapi32.dll"));
         auto create = advapi ? reinterpret_cast<CreateProcessWithTokenWFn>(
                                    GetProcAddress(advapi.get(), "CreateProcessWithTokenW"))
                              : nullptr;
         if (!token.IsValid() || !create) return FALSE;
-        return create(token.Get(), 0, application_name, command_line, creation_flags,
-                      environment, current_directory, startup_info, process_information);
+        return create(token.Get(), 0, application_name, command_line, creation_flags, environment,
+                      current_directory, startup_info, process_information);
     }
-    return CreateProcessW(application_name, command_line, nullptr, nullptr, FALSE,
-                          creation_flags, environment, current_directory, startup_info,
-                          process_information);
+    return CreateProcessW(application_name, command_line, nullptr, nullptr, FALSE, creation_flags,
+                          environment, current_directory, startup_info, process_information);
 }
 
 bool IsUacEnabled() {
     if (ReadPolicy(L"EnableLUA") == 0) return false;
-    if (ReadPolicy(L"ConsentPromptBehaviorAdmin") == 0 &&
-        ReadPolicy(L"PromptOnSecureDesktop") == 0)
+    if (ReadPolicy(L"ConsentPromptBehaviorAdmin") == 0 && ReadPolicy(L"PromptOnSecureDesktop") == 0)
         return false;
     wchar_t path[MAX_PATH] = {};
     if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE)) return true;

@@ -50,8 +50,7 @@ std::wstring FromAnsi(const char* text) {
 }
 
 // "%s%s" into a MAX_PATH-sized buffer; false instead of a cut path.
-bool JoinPath(char (&out)[kPathSize], const char* folder, const char* name,
-              const char* tail = "") {
+bool JoinPath(char (&out)[kPathSize], const char* folder, const char* name, const char* tail = "") {
     int n = snprintf(out, sizeof out, "%s%s%s", folder, name, tail);
     return n >= 0 && static_cast<size_t>(n) < sizeof out;
 }
@@ -59,8 +58,7 @@ bool JoinPath(char (&out)[kPathSize], const char* folder, const char* name,
 // A component Windows would read as the parent folder: "..", and "...", ". ." or
 // ".. " too, since Windows drops trailing dots and blanks of a name.
 bool IsParentComponent(const std::string& part) {
-    if (part.find("..") == std::string::npos && part.find(". .") == std::string::npos)
-        return false;
+    if (part.find("..") == std::string::npos && part.find(". .") == std::string::npos) return false;
     return part.find_first_not_of(". ") == std::string::npos;
 }
 
@@ -256,8 +254,7 @@ bool ExtractZipWithProgress(HWND window, UINT message, const wchar_t* archive_pa
                             const wchar_t* dest_folder, WPARAM wparam) {
     Progress progress{window, message, wparam};
     ZipArchive archive;
-    if (archive_path && dest_folder)
-        archive.reset(unzOpen(Win32PathToUnix(archive_path).c_str()));
+    if (archive_path && dest_folder) archive.reset(unzOpen(Win32PathToUnix(archive_path).c_str()));
     if (!archive) {
         // Whoever waits for the messages must learn that nothing comes.
         progress.Post(-1);
@@ -301,8 +298,8 @@ bool CreateDirectoryChain(const wchar_t* path) {
 
 bool SetFileDateFromDos(const char* path, DWORD dos_date_time) {
     if (!path) return false;
-    ScopedHandle file(CreateFileW(FromAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    ScopedHandle file(CreateFileW(FromAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid()) return false;
     FILETIME local;
     FILETIME utc;

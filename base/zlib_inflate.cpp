@@ -104,7 +104,7 @@ bool GunzipFile(const wchar_t* gzip_path, const wchar_t* target_path) {
     std::unique_ptr<gzFile_s, GzCloser> in(gzopen(Win32PathToUnix(gzip_path).c_str(), "rb"));
     if (!in) return false;
     ScopedHandle out(CreateFileW(target_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.IsValid()) return false;
     unsigned char block[kStep];
     for (;;) {

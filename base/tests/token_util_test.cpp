@@ -51,9 +51,9 @@ protected:
         STARTUPINFOW si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
-        BOOL ok = base::CreateProcessByToken(nullptr, line.data(), process_attributes,
-                                             thread_attributes, inherit, 0, nullptr, nullptr,
-                                             &si, &pi);
+        BOOL ok =
+            base::CreateProcessByToken(nullptr, line.data(), process_attributes, thread_attributes,
+                                       inherit, 0, nullptr, nullptr, &si, &pi);
         if (ok) {
             ScopedHandle process(pi.hProcess);
             ScopedHandle thread(pi.hThread);
@@ -86,8 +86,8 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"Progman";
         RegisterClassW(&wc);
-        hwnd_ = CreateWindowExW(0, L"Progman", L"Program Manager", WS_POPUP, 0, 0, 10, 10,
-                                nullptr, nullptr, wc.hInstance, nullptr);
+        hwnd_ = CreateWindowExW(0, L"Progman", L"Program Manager", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                nullptr, wc.hInstance, nullptr);
     }
     ~ShellWindow() {
         if (hwnd_) DestroyWindow(hwnd_);
@@ -102,8 +102,8 @@ private:
 
 TEST_F(TokenUtil, IntegrityLevelOfTheOwnToken) {
     EXPECT_EQ(base::GetTokenIntegrityLevel(nullptr), 0x2000u);
-    for (auto [level, rid] : {std::pair{"medium", 0x2000u}, {"high", 0x3000u},
-                              {"system", 0x4000u}, {"low", 0x1000u}}) {
+    for (auto [level, rid] :
+         {std::pair{"medium", 0x2000u}, {"high", 0x3000u}, {"system", 0x4000u}, {"low", 0x1000u}}) {
         setenv("WIN32_INTEGRITY", level, 1);
         HANDLE raw = nullptr;
         ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw));

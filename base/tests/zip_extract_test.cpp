@@ -35,7 +35,7 @@ std::wstring MakeZip(const TempFolder& tmp, const std::vector<Entry>& entries,
 }
 
 time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    struct tm t{};
+    struct tm t {};
     t.tm_year = year - 1900;
     t.tm_mon = month - 1;
     t.tm_mday = day;
@@ -104,8 +104,8 @@ TEST(ZipExtract, ExtractedFilesCarryTheStoredDate) {
     EXPECT_GE(st.st_atime, before - 1) << "the last-access time is left alone";
 
     // Read back through the layer too: the local time of the stored DOS date.
-    HANDLE f = CreateFileW(tmp.Win("out/d/f.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = CreateFileW(tmp.Win("out/d/f.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
     FILETIME written, local;
     ASSERT_TRUE(GetFileTime(f, nullptr, nullptr, &written));
@@ -239,4 +239,54 @@ TEST(ZipExtract, ProgressStatesDecode) {
     DecodeUnzipProgress(7, -1, &w, &state, &percent);
     EXPECT_EQ(state, UNZIP_PROGRESS_FAILED);
     EXPECT_EQ(percent, -1);
+}
+
+namespace {
+
+// A window of the test's thread that only keeps what is posted to it.
+struct ProgressWindow {
+    ProgressWindow() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"ZipProgressTest";
+        RegisterClassW(&wc);
+        hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+    }
+    ~ProgressWindow() { DestroyWindow(hwnd); }
+
+    // The percents posted with the message and wparam, in order.
+    std::vector<int> Percents(UINT message, WPARAM wparam) {
+        std::vector<int> out;
+        MSG msg;
+        while (PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE)) {
+            EXPECT_EQ(msg.message, message);
+            EXPECT_EQ(msg.wParam, wparam);
+            out.push_back(static_cast<int>(msg.lParam));
+        }
+        return out;
+    }
+
+    HWND hwnd = nullptr;
+};
+
+}  // namespace
+
+TEST(ZipExtract, ProgressIsPostedPerPercentAndEndsWithDone) {
+    TempFolder tmp;
+    ProgressWindow window;
+    ASSERT_NE(window.hwnd, nullptr);
+    std::vector<Entry> entries;
+    for (int i = 0; i < 3; ++i) entries.push_back({"f" + std::to_string(i), "x", kStamp});
+    auto zip = MakeZip(tmp, entries);
+    const UINT kMessage = WM_APP + 5;
+    EXPECT_TRUE(ExtractZipWithProgress(window.hwnd, kMessage, zip.c_str(),
+                                       (tmp.Win("out") + L"\\").c_str(), 9));
+    EXPECT_EQ(window.Percents(kMessage, 9), (std::vector<int>{33, 66, 100, 100}));
+    EXPECT_EQ(ListFolder(tmp.Sub("out")), "f0 f1 f2");
+
+    EXPECT_FALSE(ExtractZipWithProgress(window.hwnd, kMessage, tmp.Win("none.zip").c_str(),
+                                        (tmp.Win("out") + L"\\").c_str(), 9));
+    EXPECT_EQ(window.Percents(kMessage, 9), std::vector<int>{-1});
 }

@@ -13,9 +13,9 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    const std::string& path() const { return path_; }            // Linux path
-    std::string Sub(const std::string& relative) const;           // Linux path below it
-    std::wstring Win(const std::string& relative = "") const;     // Windows path of Sub()
+    const std::string& path() const { return path_; }          // Linux path
+    std::string Sub(const std::string& relative) const;        // Linux path below it
+    std::wstring Win(const std::string& relative = "") const;  // Windows path of Sub()
 
 private:
     std::string path_;
