@@ -10,7 +10,7 @@
 #include <shlwapi.h>
 #include <tlhelp32.h>
 
-#include "base/file_util.h"
+#include "base/path_util.h"
 #include "base/log.h"
 #include "base/scoped_handle.h"
 #include "base/string_util.h"
