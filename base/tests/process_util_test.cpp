@@ -45,7 +45,7 @@ public:
         std::string dir = to.substr(0, to.rfind('/'));
         std::string mk = "mkdir -p '" + dir + "'";
         EXPECT_EQ(system(mk.c_str()), 0);
-        std::ifstream in(BASE_TEST_CHILD, std::ios::binary);
+        std::ifstream in(BASE_PROCESS_CHILD, std::ios::binary);
         std::ofstream out(to, std::ios::binary);
         out << in.rdbuf();
         out.close();

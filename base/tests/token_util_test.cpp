@@ -46,7 +46,7 @@ protected:
     // ended with code 5.
     BOOL StartChild(LPSECURITY_ATTRIBUTES process_attributes = nullptr,
                     LPSECURITY_ATTRIBUTES thread_attributes = nullptr, BOOL inherit = FALSE) {
-        std::string exe = BASE_TEST_CHILD;
+        std::string exe = BASE_PROCESS_CHILD;
         std::wstring line = L"\"" + UnixPathToWin32(exe) + L"\" 0 5";
         STARTUPINFOW si = {};
         si.cb = sizeof si;
@@ -226,7 +226,7 @@ TEST_F(TokenUtil, ElevationIsNeededUnlessAnElevatedAdministrator) {
 }
 
 TEST_F(TokenUtil, RunAsElevatedStartsThroughTheShell) {
-    std::wstring exe = UnixPathToWin32(BASE_TEST_CHILD);
+    std::wstring exe = UnixPathToWin32(BASE_PROCESS_CHILD);
     EXPECT_TRUE(base::RunAsElevated(nullptr, exe.c_str(), L"0 0", nullptr));
     EXPECT_EQ(Starters(), "ShellExecuteExW");
     EXPECT_FALSE(base::RunAsElevated(nullptr, tmp_.Win("missing.exe").c_str(), L"", nullptr));

@@ -1,4 +1,4 @@
-// A child program for the process tests: test_child <sleep ms> <exit code>
+// A child program for the process tests: process_child <sleep ms> <exit code>
 // [record file [words...]]. It writes its working folder and its words, one a line,
 // to the record file first, then sleeps and ends with the exit code.
 #include <stdio.h>
