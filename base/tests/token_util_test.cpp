@@ -21,11 +21,15 @@ namespace {
 
 const wchar_t kPolicyKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system";
 
-// Each test gets its own registry, process record and integrity level.
+// Each test gets its own registry, window rendezvous, process record and integrity
+// level.
 class TokenUtil : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("WIN32_REGISTRY_DIR", tmp_.Sub("").c_str(), 1);
+        // Windows of other processes are found through the runtime folder: keep
+        // the shell windows of tests running beside this one out of sight.
+        setenv("XDG_RUNTIME_DIR", tmp_.Sub("").c_str(), 1);
         setenv("WIN32_PROCESS_LOG", tmp_.Sub("processes.log").c_str(), 1);
         setenv("WIN32_INTEGRITY", "high", 1);
         unsetenv("WIN32_WINDOWS_VERSION");
