@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -200,9 +201,34 @@ TEST_F(TokenUtil, ElevatedWithUacOffAndNoShellStartsThePlainWay) {
     EXPECT_EQ(Starters(), "CreateProcessW");
 }
 
-TEST_F(TokenUtil, PrivilegesByName) {
-    EXPECT_TRUE(base::EnablePrivilege(SE_DEBUG_NAME, true));
-    EXPECT_TRUE(base::EnablePrivilege(SE_DEBUG_NAME, false));
+namespace {
+
+bool ProcessPrivilegeEnabled(const wchar_t* name) {
+    LUID wanted = {};
+    EXPECT_TRUE(LookupPrivilegeValueW(nullptr, name, &wanted));
+    HANDLE raw = nullptr;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw));
+    ScopedHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.Get(), TokenPrivileges, nullptr, 0, &size);
+    std::vector<DWORD> buffer(size / sizeof(DWORD) + 1);
+    auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(buffer.data());
+    EXPECT_TRUE(GetTokenInformation(token.Get(), TokenPrivileges, privileges, size, &size));
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+        const LUID& luid = privileges->Privileges[i].Luid;
+        if (luid.LowPart == wanted.LowPart && luid.HighPart == wanted.HighPart)
+            return (privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(TokenUtil, PrivilegesSwitchByName) {
+    EXPECT_TRUE(base::EnablePrivilege(SE_SHUTDOWN_NAME, true));
+    EXPECT_TRUE(ProcessPrivilegeEnabled(SE_SHUTDOWN_NAME));
+    EXPECT_TRUE(base::EnablePrivilege(SE_SHUTDOWN_NAME, false));
+    EXPECT_FALSE(ProcessPrivilegeEnabled(SE_SHUTDOWN_NAME));
     EXPECT_FALSE(base::EnablePrivilege(L"SeNoSuchPrivilege", true));
 }
 
