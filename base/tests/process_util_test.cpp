@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "base/scoped_handle.h"
+#include "support/privilege_probe.h"
 #include "support/temp_folder.h"
 
 using base::ScopedHandle;
@@ -294,39 +295,18 @@ TEST(ProcessEnd, KillProcessByNameAndById) {
     EXPECT_EQ(ExitCodeAfterEnd(b), 16u);
 }
 
-namespace {
-
-// The attributes of the debug privilege in the token, or -1 when it lacks it.
-long DebugPrivilegeAttributes(HANDLE token) {
-    LUID debug = {};
-    EXPECT_TRUE(LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &debug));
-    DWORD size = 0;
-    GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
-    std::vector<DWORD> buffer(size / sizeof(DWORD) + 1);
-    auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(buffer.data());
-    if (!GetTokenInformation(token, TokenPrivileges, privileges, size, &size)) return -1;
-    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
-        const LUID& luid = privileges->Privileges[i].Luid;
-        if (luid.LowPart == debug.LowPart && luid.HighPart == debug.HighPart)
-            return privileges->Privileges[i].Attributes;
-    }
-    return -1;
-}
-
-}  // namespace
-
 TEST(ProcessTokens, TheThreadImpersonatesItselfAndSwitchesTheDebugPrivilege) {
     HANDLE none = nullptr;
     ASSERT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &none));
     ScopedHandle token(base::OpenCurrentThreadToken(GetCurrentThread()));
     ASSERT_TRUE(token.IsValid());
     ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), true));
-    EXPECT_EQ(DebugPrivilegeAttributes(token.Get()) & SE_PRIVILEGE_ENABLED, SE_PRIVILEGE_ENABLED);
+    EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME));
     ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), false));
-    EXPECT_EQ(DebugPrivilegeAttributes(token.Get()) & SE_PRIVILEGE_ENABLED, 0);
+    EXPECT_FALSE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME));
 
     EXPECT_TRUE(base::EnableThreadDebugPrivilege(GetCurrentThread(), true));
-    EXPECT_EQ(DebugPrivilegeAttributes(token.Get()) & SE_PRIVILEGE_ENABLED, SE_PRIVILEGE_ENABLED)
+    EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME))
         << "the thread keeps its one impersonation token";
     EXPECT_FALSE(base::EnableThreadDebugPrivilege(nullptr, true));
 }

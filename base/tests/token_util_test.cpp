@@ -13,6 +13,7 @@
 #include <win32_unixpath.h>
 
 #include "base/scoped_handle.h"
+#include "support/privilege_probe.h"
 #include "support/temp_folder.h"
 
 using base::ScopedHandle;
@@ -204,22 +205,10 @@ TEST_F(TokenUtil, ElevatedWithUacOffAndNoShellStartsThePlainWay) {
 namespace {
 
 bool ProcessPrivilegeEnabled(const wchar_t* name) {
-    LUID wanted = {};
-    EXPECT_TRUE(LookupPrivilegeValueW(nullptr, name, &wanted));
     HANDLE raw = nullptr;
-    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw));
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw));
     ScopedHandle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(token.Get(), TokenPrivileges, nullptr, 0, &size);
-    std::vector<DWORD> buffer(size / sizeof(DWORD) + 1);
-    auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(buffer.data());
-    EXPECT_TRUE(GetTokenInformation(token.Get(), TokenPrivileges, privileges, size, &size));
-    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
-        const LUID& luid = privileges->Privileges[i].Luid;
-        if (luid.LowPart == wanted.LowPart && luid.HighPart == wanted.HighPart)
-            return (privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
-    }
-    return false;
+    return testtoken::PrivilegeEnabled(token.Get(), name);
 }
 
 }  // namespace
