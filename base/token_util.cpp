@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/scoped_handle.h"
-#include "base/system_info.h"
+#include "base/windows_version.h"
 #include "syslib/load_dll.h"
 
 namespace base {
