@@ -14,18 +14,22 @@
 #include <gtest/gtest.h>
 
 #include "base/scoped_handle.h"
+#include "base/string_util.h"
+#include "support/folder_view.h"
+#include "support/log_capture.h"
 #include "support/privilege_probe.h"
-#include "support/temp_folder.h"
+#include "support/temp_dir.h"
 
 using base::ScopedHandle;
-using testfs::TempFolder;
+using testing_support::TempDir;
+using testing_support::WinPath;
 
 namespace {
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 // A folder for child programs; whatever still runs from it is killed at the end.
-class ChildFolder : public TempFolder {
+class ChildFolder : public TempDir {
 public:
     ~ChildFolder() {
         if (DIR* proc = opendir("/proc")) {
@@ -42,7 +46,7 @@ public:
 
     // Copies the child program to the relative path; answers its Windows path.
     std::wstring Place(const std::string& relative) {
-        std::string to = Sub(relative);
+        std::string to = file(relative);
         std::string dir = to.substr(0, to.rfind('/'));
         std::string mk = "mkdir -p '" + dir + "'";
         EXPECT_EQ(system(mk.c_str()), 0);
@@ -51,7 +55,7 @@ public:
         out << in.rdbuf();
         out.close();
         EXPECT_EQ(chmod(to.c_str(), 0755), 0);
-        return Win(relative);
+        return WinPath(*this, relative);
     }
 };
 
@@ -127,24 +131,32 @@ TEST(CreateProcessEx, TimeOutAnswersFalseAndLeavesTheChildRunning) {
     EXPECT_TRUE(base::IsProcessRunning(Wide(name)));
 }
 
-TEST(CreateProcessEx, AProgramThatIsMissingAnswersFalse) {
+TEST(CreateProcessEx, AProgramThatIsMissingAnswersFalseAndIsLogged) {
     ChildFolder tmp;
-    std::wstring line = L"\"" + tmp.Win("none.exe") + L"\" 0 0";
+    testing_support::LogCapture log;
+    std::wstring line = L"\"" + WinPath(tmp, "none.exe") + L"\" 0 0";
     uint32_t code = 12345;
     EXPECT_FALSE(base::CreateProcessEx(line.data(), SW_HIDE, 1000, &code));
     EXPECT_EQ(code, 12345u);
+    std::string expected = "ERROR: CreateProcessEx fail error code:2 cmdline:\"" +
+                           base::WideToUtf8(WinPath(tmp, "none.exe")) + "\" 0 0\r\n";
+    EXPECT_NE(log.Text().find(expected), std::string::npos) << log.Text();
 }
 
 TEST(SyncCreateProcess, QuotesAPathWithBlanksAndRunsInTheFolder) {
     ChildFolder tmp;
     std::wstring exe = tmp.Place("with blanks/the child.exe");
-    std::string record = tmp.Sub("record.txt");
-    ASSERT_EQ(mkdir(tmp.Sub("work").c_str(), 0755), 0);
+    std::string record = tmp.file("record.txt");
+    ASSERT_EQ(mkdir(tmp.file("work").c_str(), 0755), 0);
     std::wstring args = L"0 0 \"" + Wide(record) + L"\" one \"two words\"";
-    EXPECT_TRUE(base::SyncCreateProcess(exe, args, true, tmp.Win("work")));
+    testing_support::LogCapture log;
+    EXPECT_TRUE(base::SyncCreateProcess(exe, args, true, WinPath(tmp, "work")));
+    EXPECT_NE(log.Text().find("MESSAGE: " + base::WideToUtf8(L"\"" + exe + L"\" " + args) + "\r\n"),
+              std::string::npos)
+        << log.Text();
     auto lines = Lines(record);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], tmp.Sub("work"));
+    EXPECT_EQ(lines[0], tmp.file("work"));
     EXPECT_EQ(lines[1], "one");
     EXPECT_EQ(lines[2], "two words");
 }
@@ -152,21 +164,21 @@ TEST(SyncCreateProcess, QuotesAPathWithBlanksAndRunsInTheFolder) {
 TEST(SyncCreateProcess, ACommandLineBeyondItsBufferStartsNothing) {
     ChildFolder tmp;
     std::wstring exe = tmp.Place("c.exe");
-    std::string record = tmp.Sub("record.txt");
+    std::string record = tmp.file("record.txt");
     std::wstring args = L"0 0 \"" + Wide(record) + L"\" " + std::wstring(2100, L'x');
     EXPECT_FALSE(base::SyncCreateProcess(exe, args, true, L""));
-    EXPECT_FALSE(testfs::Exists(record));
+    EXPECT_FALSE(testing_support::Exists(record));
 }
 
 TEST(SyncCreateProcess, FallsBackToTheShellWhenTheFileIsNoProgram) {
     ChildFolder tmp;
-    std::string shell_log = tmp.Sub("shell.log");
+    std::string shell_log = tmp.file("shell.log");
     setenv("WIN32_SHELL_LOG", shell_log.c_str(), 1);
-    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("notes.txt"), "just text"));
-    EXPECT_TRUE(base::SyncCreateProcess(tmp.Win("notes.txt"), L"", false, L""));
-    std::string logged = testfs::ReadFile(shell_log);
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("notes.txt"), "just text"));
+    EXPECT_TRUE(base::SyncCreateProcess(WinPath(tmp, "notes.txt"), L"", false, L""));
+    std::string logged = testing_support::ReadAll(shell_log);
     EXPECT_NE(logged.find("document"), std::string::npos) << logged;
-    EXPECT_NE(logged.find(tmp.Sub("notes.txt")), std::string::npos) << logged;
+    EXPECT_NE(logged.find(tmp.file("notes.txt")), std::string::npos) << logged;
 }
 
 TEST(ProcessFind, ByNameIgnoringCase) {
@@ -203,9 +215,9 @@ TEST(ProcessFind, ByFolderWithSlashesAndBelowIt) {
     auto p2 = Start(deep, 10000, 0);
     auto p3 = Start(other, 10000, 0);
 
-    std::wstring slashed = tmp.Win("app");
+    std::wstring slashed = WinPath(tmp, "app");
     std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
-    for (const std::wstring& folder : {slashed, slashed + L"/", tmp.Win("app") + L"\\"}) {
+    for (const std::wstring& folder : {slashed, slashed + L"/", WinPath(tmp, "app") + L"\\"}) {
         std::vector<std::wstring> paths;
         EXPECT_EQ(base::FindProcessByPath(folder.c_str(), false, paths), 2);
         std::sort(paths.begin(), paths.end());
@@ -213,12 +225,12 @@ TEST(ProcessFind, ByFolderWithSlashesAndBelowIt) {
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(paths, expected);
     }
-    EXPECT_EQ(base::CountProcessesByPath(tmp.Win("app/sub").c_str(), false), 1);
+    EXPECT_EQ(base::CountProcessesByPath(WinPath(tmp, "app/sub").c_str(), false), 1);
     EXPECT_TRUE(base::IsProcessRunningInPath(top));
     EXPECT_TRUE(base::IsProcessRunningInPath(other));
     std::wstring idle = tmp.Place("idle/top2.exe");
     EXPECT_FALSE(base::IsProcessRunningInPath(idle));
-    EXPECT_FALSE(base::IsProcessRunningInPath(tmp.Win("app/missing.exe")));
+    EXPECT_FALSE(base::IsProcessRunningInPath(WinPath(tmp, "app/missing.exe")));
     std::vector<std::wstring> none;
     EXPECT_EQ(base::FindProcessByPath(nullptr, true, none), 0);
 }
@@ -244,13 +256,13 @@ TEST(ProcessEnd, ByNameEndsOnlyThoseInTheFolder) {
     auto b = Start(here, 10000, 0);
     auto c = Start(there, 10000, 0);
     auto d = Start(other, 10000, 0);
-    EXPECT_EQ(base::TerminateProcessesByName(tmp.Win("here").c_str(), L"TWIN.exe", 5000),
+    EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "here").c_str(), L"TWIN.exe", 5000),
               WAIT_OBJECT_0);
     EXPECT_EQ(ExitCodeAfterEnd(a), 10001u);
     EXPECT_EQ(ExitCodeAfterEnd(b), 10001u);
     EXPECT_TRUE(StillRunning(c));
     EXPECT_TRUE(StillRunning(d));
-    EXPECT_EQ(base::TerminateProcessesByName(tmp.Win("here").c_str(), L"twin.exe", 500),
+    EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "here").c_str(), L"twin.exe", 500),
               0xFFFFFFFFu);
     EXPECT_EQ(base::TerminateProcessesByName(nullptr, L"twin.exe", 500), 0xFFFFFFFFu);
 
@@ -264,11 +276,11 @@ TEST(ProcessEnd, ByPathEndsEverythingUnderTheFolder) {
     auto a = Start(tmp.Place("p/one.exe"), 10000, 0);
     auto b = Start(tmp.Place("p/q/two.exe"), 10000, 0);
     auto c = Start(tmp.Place("r/three.exe"), 10000, 0);
-    EXPECT_EQ(base::TerminateProcessesByPath(tmp.Win("p").c_str(), 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "p").c_str(), 5000), WAIT_OBJECT_0);
     EXPECT_EQ(ExitCodeAfterEnd(a), 10001u);
     EXPECT_EQ(ExitCodeAfterEnd(b), 10001u);
     EXPECT_TRUE(StillRunning(c));
-    EXPECT_EQ(base::TerminateProcessesByPath(tmp.Win("p").c_str(), 500), 0xFFFFFFFFu);
+    EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "p").c_str(), 500), 0xFFFFFFFFu);
 }
 
 TEST(ProcessEnd, MoreThanSixtyFourProcessesAreEndedAndWaitedFor) {
@@ -276,10 +288,10 @@ TEST(ProcessEnd, MoreThanSixtyFourProcessesAreEndedAndWaitedFor) {
     std::wstring exe = tmp.Place("many/kid.exe");
     std::vector<ScopedHandle> kids;
     for (int i = 0; i < 70; ++i) kids.push_back(Start(exe, 20000, 0));
-    EXPECT_EQ(base::TerminateProcessesByName(tmp.Win("many").c_str(), L"kid.exe", 10000),
+    EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "many").c_str(), L"kid.exe", 10000),
               WAIT_OBJECT_0);
     for (auto& kid : kids) EXPECT_FALSE(StillRunning(kid));
-    EXPECT_EQ(base::CountProcessesByPath(tmp.Win("many").c_str(), false), 0);
+    EXPECT_EQ(base::CountProcessesByPath(WinPath(tmp, "many").c_str(), false), 0);
 }
 
 TEST(ProcessEnd, KillProcessByNameAndById) {

@@ -13,11 +13,13 @@
 #include <win32_unixpath.h>
 
 #include "base/scoped_handle.h"
+#include "support/folder_view.h"
 #include "support/privilege_probe.h"
-#include "support/temp_folder.h"
+#include "support/temp_dir.h"
 
 using base::ScopedHandle;
-using testfs::TempFolder;
+using testing_support::TempDir;
+using testing_support::WinPath;
 
 namespace {
 
@@ -28,11 +30,11 @@ const wchar_t kPolicyKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\pol
 class TokenUtil : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("WIN32_REGISTRY_DIR", tmp_.Sub("").c_str(), 1);
+        setenv("WIN32_REGISTRY_DIR", tmp_.path().c_str(), 1);
         // Windows of other processes are found through the runtime folder: keep
         // the shell windows of tests running beside this one out of sight.
-        setenv("XDG_RUNTIME_DIR", tmp_.Sub("").c_str(), 1);
-        setenv("WIN32_PROCESS_LOG", tmp_.Sub("processes.log").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", tmp_.path().c_str(), 1);
+        setenv("WIN32_PROCESS_LOG", tmp_.file("processes.log").c_str(), 1);
         setenv("WIN32_INTEGRITY", "high", 1);
         unsetenv("WIN32_WINDOWS_VERSION");
     }
@@ -73,14 +75,14 @@ protected:
 
     // The functions that started processes, from the layer's record.
     std::string Starters() {
-        std::ifstream in(tmp_.Sub("processes.log"));
+        std::ifstream in(tmp_.file("processes.log"));
         std::string out;
         for (std::string line; std::getline(in, line);)
             out += (out.empty() ? "" : " ") + line.substr(0, line.find('\t'));
         return out;
     }
 
-    TempFolder tmp_;
+    TempDir tmp_;
 };
 
 // A window of the desktop shell's class, as the shell of this session would have.
@@ -133,7 +135,7 @@ TEST_F(TokenUtil, UacFollowsThePolicyValues) {
 }
 
 TEST_F(TokenUtil, TheBuiltInAdministratorIsNotHeldByUac) {
-    std::string home = tmp_.Sub("home");
+    std::string home = tmp_.file("home");
     std::string local = home + "/Users/Administrator/AppData/Local";
     ASSERT_EQ(system(("mkdir -p '" + local + "'").c_str()), 0);
     setenv("WIN32_DRIVES", ("C=" + home + ";Z=/").c_str(), 1);
@@ -248,5 +250,5 @@ TEST_F(TokenUtil, RunAsElevatedStartsThroughTheShell) {
     std::wstring exe = UnixPathToWin32(BASE_PROCESS_CHILD);
     EXPECT_TRUE(base::RunAsElevated(nullptr, exe.c_str(), L"0 0", nullptr));
     EXPECT_EQ(Starters(), "ShellExecuteExW");
-    EXPECT_FALSE(base::RunAsElevated(nullptr, tmp_.Win("missing.exe").c_str(), L"", nullptr));
+    EXPECT_FALSE(base::RunAsElevated(nullptr, WinPath(tmp_, "missing.exe").c_str(), L"", nullptr));
 }

@@ -10,15 +10,17 @@
 #include <gtest/gtest.h>
 #include <unzip.h>
 
-#include "support/temp_folder.h"
+#include "support/folder_view.h"
+#include "support/temp_dir.h"
 #include "support/zip_writer.h"
 
 using namespace base;
-using testfs::Exists;
-using testfs::IsFolder;
-using testfs::ListFolder;
-using testfs::ReadFile;
-using testfs::TempFolder;
+using testing_support::Exists;
+using testing_support::IsFolder;
+using testing_support::ListFolder;
+using testing_support::ReadAll;
+using testing_support::TempDir;
+using testing_support::WinPath;
 using testzip::DosDateTime;
 using testzip::Entry;
 using testzip::WriteZip;
@@ -28,10 +30,10 @@ namespace {
 const uint32_t kStamp = DosDateTime(2019, 3, 4, 5, 6, 8);
 
 // Writes the archive into the folder and answers its Windows path.
-std::wstring MakeZip(const TempFolder& tmp, const std::vector<Entry>& entries,
+std::wstring MakeZip(const TempDir& tmp, const std::vector<Entry>& entries,
                      const std::string& name = "a.zip") {
-    EXPECT_TRUE(WriteZip(tmp.Sub(name), entries));
-    return tmp.Win(name);
+    EXPECT_TRUE(WriteZip(tmp.file(name), entries));
+    return WinPath(tmp, name);
 }
 
 time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
@@ -49,63 +51,63 @@ time_t LocalTime(int year, int month, int day, int hour, int minute, int second)
 }  // namespace
 
 TEST(ZipExtract, NestedEntriesCreateTheirFoldersAndKeepTheBytes) {
-    TempFolder tmp;
+    TempDir tmp;
     std::string big(100000, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 251);
     auto zip = MakeZip(tmp, {{"top.txt", "top", kStamp},
                              {"a/b/c.txt", "deep", kStamp, true},
                              {"a\\win.txt", "backslash", kStamp},
                              {"a/b/big.bin", big, kStamp, true}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
-    EXPECT_EQ(ReadFile(tmp.Sub("out/top.txt")), "top");
-    EXPECT_EQ(ReadFile(tmp.Sub("out/a/b/c.txt")), "deep");
-    EXPECT_EQ(ReadFile(tmp.Sub("out/a/win.txt")), "backslash");
-    EXPECT_EQ(ReadFile(tmp.Sub("out/a/b/big.bin")), big);
-    EXPECT_EQ(ListFolder(tmp.Sub("out")), "a top.txt");
-    EXPECT_EQ(ListFolder(tmp.Sub("out/a")), "b win.txt");
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    EXPECT_EQ(ReadAll(tmp.file("out/top.txt")), "top");
+    EXPECT_EQ(ReadAll(tmp.file("out/a/b/c.txt")), "deep");
+    EXPECT_EQ(ReadAll(tmp.file("out/a/win.txt")), "backslash");
+    EXPECT_EQ(ReadAll(tmp.file("out/a/b/big.bin")), big);
+    EXPECT_EQ(ListFolder(tmp.file("out")), "a top.txt");
+    EXPECT_EQ(ListFolder(tmp.file("out/a")), "b win.txt");
 }
 
 TEST(ZipExtract, FolderEntriesCreateOnlyTheFolder) {
-    TempFolder tmp;
+    TempDir tmp;
     auto zip = MakeZip(tmp, {{"empty/", "", kStamp}, {"x/y/", "", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
-    EXPECT_TRUE(IsFolder(tmp.Sub("out/empty")));
-    EXPECT_TRUE(IsFolder(tmp.Sub("out/x/y")));
-    EXPECT_EQ(ListFolder(tmp.Sub("out/empty")), "");
-    EXPECT_EQ(ListFolder(tmp.Sub("out/x/y")), "");
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    EXPECT_TRUE(IsFolder(tmp.file("out/empty")));
+    EXPECT_TRUE(IsFolder(tmp.file("out/x/y")));
+    EXPECT_EQ(ListFolder(tmp.file("out/empty")), "");
+    EXPECT_EQ(ListFolder(tmp.file("out/x/y")), "");
 }
 
 TEST(ZipExtract, ReplacesExistingFilesWhole) {
-    TempFolder tmp;
-    ASSERT_EQ(mkdir(tmp.Sub("out").c_str(), 0755), 0);
-    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("out/f.txt"), "an older and much longer text"));
+    TempDir tmp;
+    ASSERT_EQ(mkdir(tmp.file("out").c_str(), 0755), 0);
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("out/f.txt"), "an older and much longer text"));
     auto zip = MakeZip(tmp, {{"f.txt", "new", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
-    EXPECT_EQ(ReadFile(tmp.Sub("out/f.txt")), "new");
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    EXPECT_EQ(ReadAll(tmp.file("out/f.txt")), "new");
 }
 
 TEST(ZipExtract, CreatesAMissingDestinationFolderByFolder) {
-    TempFolder tmp;
+    TempDir tmp;
     auto zip = MakeZip(tmp, {{"f.txt", "x", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("one/two/three") + L"\\").c_str()));
-    EXPECT_EQ(ReadFile(tmp.Sub("one/two/three/f.txt")), "x");
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "one/two/three") + L"\\").c_str()));
+    EXPECT_EQ(ReadAll(tmp.file("one/two/three/f.txt")), "x");
 }
 
 TEST(ZipExtract, ExtractedFilesCarryTheStoredDate) {
     setenv("TZ", "CST-8", 1);
     tzset();
-    TempFolder tmp;
+    TempDir tmp;
     time_t before = time(nullptr);
     auto zip = MakeZip(tmp, {{"d/f.txt", "dated", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
     struct stat st;
-    ASSERT_EQ(stat(tmp.Sub("out/d/f.txt").c_str(), &st), 0);
+    ASSERT_EQ(stat(tmp.file("out/d/f.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, LocalTime(2019, 3, 4, 5, 6, 8));
     EXPECT_GE(st.st_atime, before - 1) << "the last-access time is left alone";
 
     // Read back through the layer too: the local time of the stored DOS date.
-    HANDLE f = CreateFileW(tmp.Win("out/d/f.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+    HANDLE f = CreateFileW(WinPath(tmp, "out/d/f.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
     FILETIME written, local;
     ASSERT_TRUE(GetFileTime(f, nullptr, nullptr, &written));
@@ -117,8 +119,8 @@ TEST(ZipExtract, ExtractedFilesCarryTheStoredDate) {
 }
 
 TEST(ZipExtract, HostileNamesAreSkippedAndTheRestExtracted) {
-    TempFolder tmp;
-    ASSERT_EQ(mkdir(tmp.Sub("box").c_str(), 0755), 0);
+    TempDir tmp;
+    ASSERT_EQ(mkdir(tmp.file("box").c_str(), 0755), 0);
     auto zip = MakeZip(tmp, {{"../x", "escape", kStamp},
                              {"..\\y", "escape", kStamp},
                              {"/abs", "escape", kStamp},
@@ -131,20 +133,20 @@ TEST(ZipExtract, HostileNamesAreSkippedAndTheRestExtracted) {
                              {"ok/.../v", "escape", kStamp},
                              {"fine/..name", "kept", kStamp},
                              {"good.txt", "good", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("box/out") + L"\\").c_str()));
-    EXPECT_EQ(ReadFile(tmp.Sub("box/out/good.txt")), "good");
-    EXPECT_EQ(ReadFile(tmp.Sub("box/out/fine/..name")), "kept");
-    EXPECT_EQ(ListFolder(tmp.Sub("box/out")), "fine good.txt");
-    EXPECT_EQ(ListFolder(tmp.Sub("box")), "out");
+    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "box/out") + L"\\").c_str()));
+    EXPECT_EQ(ReadAll(tmp.file("box/out/good.txt")), "good");
+    EXPECT_EQ(ReadAll(tmp.file("box/out/fine/..name")), "kept");
+    EXPECT_EQ(ListFolder(tmp.file("box/out")), "fine good.txt");
+    EXPECT_EQ(ListFolder(tmp.file("box")), "out");
     EXPECT_EQ(ListFolder(tmp.path()), "a.zip box");
     EXPECT_FALSE(Exists("/abs"));
     EXPECT_FALSE(Exists("/abs2"));
 }
 
 TEST(ZipExtract, AnOutputPathBeyondMaxPathFailsThatEntryOnly) {
-    TempFolder tmp;
+    TempDir tmp;
     // The folder leaves room for short names only.
-    std::wstring folder = tmp.Win("out") + L"\\";
+    std::wstring folder = WinPath(tmp, "out") + L"\\";
     size_t room = 255 - folder.size();
     std::string fits(room, 'f');
     std::string too_long(room + 1, 'l');
@@ -154,77 +156,80 @@ TEST(ZipExtract, AnOutputPathBeyondMaxPathFailsThatEntryOnly) {
                              {fits, "whole", kStamp},
                              {"s.txt", "short", kStamp}});
     ASSERT_TRUE(ExtractZip(zip.c_str(), folder.c_str()));
-    EXPECT_EQ(ReadFile(tmp.Sub("out/" + fits)), "whole");
-    EXPECT_EQ(ReadFile(tmp.Sub("out/s.txt")), "short");
-    EXPECT_EQ(ListFolder(tmp.Sub("out")), fits + " s.txt");
+    EXPECT_EQ(ReadAll(tmp.file("out/" + fits)), "whole");
+    EXPECT_EQ(ReadAll(tmp.file("out/s.txt")), "short");
+    EXPECT_EQ(ListFolder(tmp.file("out")), fits + " s.txt");
 }
 
 TEST(ZipExtract, ArchiveMadeByTheZipToolExtracts) {
-    TempFolder tmp;
-    ASSERT_EQ(mkdir(tmp.Sub("src").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(tmp.Sub("src/sub").c_str(), 0755), 0);
+    TempDir tmp;
+    ASSERT_EQ(mkdir(tmp.file("src").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(tmp.file("src/sub").c_str(), 0755), 0);
     std::string text(5000, 'z');
-    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("src/sub/t.txt"), text));
-    std::string cmd = "cd '" + tmp.Sub("src") + "' && zip -qr ../tool.zip sub";
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("src/sub/t.txt"), text));
+    std::string cmd = "cd '" + tmp.file("src") + "' && zip -qr ../tool.zip sub";
     ASSERT_EQ(system(cmd.c_str()), 0);
-    ASSERT_TRUE(ExtractZip(tmp.Win("tool.zip").c_str(), (tmp.Win("out") + L"\\").c_str()));
-    EXPECT_EQ(ReadFile(tmp.Sub("out/sub/t.txt")), text);
+    ASSERT_TRUE(
+        ExtractZip(WinPath(tmp, "tool.zip").c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    EXPECT_EQ(ReadAll(tmp.file("out/sub/t.txt")), text);
 }
 
 TEST(ZipExtract, AnArchiveThatCannotBeOpenedAnswersFalse) {
-    TempFolder tmp;
-    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("junk.zip"), "this is no zip archive at all"));
-    EXPECT_FALSE(ExtractZip(tmp.Win("junk.zip").c_str(), (tmp.Win("out") + L"\\").c_str()));
-    EXPECT_FALSE(ExtractZip(tmp.Win("missing.zip").c_str(), (tmp.Win("out") + L"\\").c_str()));
-    EXPECT_FALSE(Exists(tmp.Sub("out")));
+    TempDir tmp;
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("junk.zip"), "this is no zip archive at all"));
+    EXPECT_FALSE(
+        ExtractZip(WinPath(tmp, "junk.zip").c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    EXPECT_FALSE(
+        ExtractZip(WinPath(tmp, "missing.zip").c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    EXPECT_FALSE(Exists(tmp.file("out")));
 }
 
 TEST(ZipExtract, DamagedEntryEndsTheWalkButTheArchiveStillCounts) {
-    TempFolder tmp;
+    TempDir tmp;
     std::string payload(4000, 'p');
     auto zip = MakeZip(tmp, {{"first.txt", "1", kStamp},
                              {"bad.bin", payload, kStamp, true},
                              {"later.txt", "3", kStamp}});
     // Spoil the deflated data of the second entry.
-    std::string bytes = ReadFile(tmp.Sub("a.zip"));
+    std::string bytes = ReadAll(tmp.file("a.zip"));
     size_t at = bytes.find("bad.bin") + 7;
     for (size_t i = 0; i < 8; ++i) bytes[at + i] = static_cast<char>(0xFF);
-    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("a.zip"), bytes));
-    EXPECT_TRUE(ExtractZip(zip.c_str(), (tmp.Win("out") + L"\\").c_str()));
-    EXPECT_EQ(ReadFile(tmp.Sub("out/first.txt")), "1");
-    EXPECT_FALSE(Exists(tmp.Sub("out/later.txt")));
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("a.zip"), bytes));
+    EXPECT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    EXPECT_EQ(ReadAll(tmp.file("out/first.txt")), "1");
+    EXPECT_FALSE(Exists(tmp.file("out/later.txt")));
 }
 
 TEST(ZipExtract, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {
-    TempFolder tmp;
+    TempDir tmp;
     MakeZip(tmp, {{"a/", "", kStamp}, {"a/b/c.txt", "c", kStamp}, {"d/keep.txt", "new", kStamp}});
-    ASSERT_EQ(mkdir(tmp.Sub("out").c_str(), 0755), 0);
-    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("out/keep.txt"), "old"));
-    std::wstring wide = tmp.Win("out") + L"\\";
+    ASSERT_EQ(mkdir(tmp.file("out").c_str(), 0755), 0);
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("out/keep.txt"), "old"));
+    std::wstring wide = WinPath(tmp, "out") + L"\\";
     std::string folder(wide.begin(), wide.end());  // the test folder's path is ASCII
-    unzFile archive = unzOpen(tmp.Sub("a.zip").c_str());
+    unzFile archive = unzOpen(tmp.file("a.zip").c_str());
     ASSERT_NE(archive, nullptr);
     EXPECT_EQ(ExtractAllEntries(archive, 1, 0, nullptr, folder.c_str()), 0);
     unzClose(archive);
-    EXPECT_EQ(ListFolder(tmp.Sub("out")), "c.txt keep.txt");
-    EXPECT_EQ(ReadFile(tmp.Sub("out/c.txt")), "c");
-    EXPECT_EQ(ReadFile(tmp.Sub("out/keep.txt")), "old");
+    EXPECT_EQ(ListFolder(tmp.file("out")), "c.txt keep.txt");
+    EXPECT_EQ(ReadAll(tmp.file("out/c.txt")), "c");
+    EXPECT_EQ(ReadAll(tmp.file("out/keep.txt")), "old");
 }
 
 TEST(ZipExtract, DirectoryChainStopsAtTheLastSeparator) {
-    TempFolder tmp;
-    EXPECT_TRUE(CreateDirectoryChain((tmp.Win("p/q") + L"\\r").c_str()));
-    EXPECT_TRUE(IsFolder(tmp.Sub("p/q")));
-    EXPECT_FALSE(Exists(tmp.Sub("p/q/r")));
+    TempDir tmp;
+    EXPECT_TRUE(CreateDirectoryChain((WinPath(tmp, "p/q") + L"\\r").c_str()));
+    EXPECT_TRUE(IsFolder(tmp.file("p/q")));
+    EXPECT_FALSE(Exists(tmp.file("p/q/r")));
     EXPECT_TRUE(CreateDirectoryChain(L"C:\\"));
     EXPECT_TRUE(CreateDirectoryChain(L"Z:\\"));
-    std::wstring deep = tmp.Win("") + L"\\" + std::wstring(261, L'n') + L"\\";
+    std::wstring deep = tmp.win() + L"\\" + std::wstring(261, L'n') + L"\\";
     EXPECT_FALSE(CreateDirectoryChain(deep.c_str()));
-    EXPECT_FALSE(Exists(tmp.Sub(std::string(261, 'n'))));
-    EXPECT_TRUE(CreateDirectoryIfMissing(tmp.Win("p").c_str()));
-    EXPECT_TRUE(CreateDirectoryIfMissing(tmp.Win("fresh").c_str()));
-    EXPECT_TRUE(IsFolder(tmp.Sub("fresh")));
-    EXPECT_FALSE(CreateDirectoryIfMissing(tmp.Win("none/deeper").c_str()));
+    EXPECT_FALSE(Exists(tmp.file(std::string(261, 'n'))));
+    EXPECT_TRUE(CreateDirectoryIfMissing(WinPath(tmp, "p").c_str()));
+    EXPECT_TRUE(CreateDirectoryIfMissing(WinPath(tmp, "fresh").c_str()));
+    EXPECT_TRUE(IsFolder(tmp.file("fresh")));
+    EXPECT_FALSE(CreateDirectoryIfMissing(WinPath(tmp, "none/deeper").c_str()));
 }
 
 TEST(ZipExtract, ProgressStatesDecode) {
@@ -274,7 +279,7 @@ struct ProgressWindow {
 }  // namespace
 
 TEST(ZipExtract, ProgressIsPostedPerPercentAndEndsWithDone) {
-    TempFolder tmp;
+    TempDir tmp;
     ProgressWindow window;
     ASSERT_NE(window.hwnd, nullptr);
     std::vector<Entry> entries;
@@ -282,11 +287,11 @@ TEST(ZipExtract, ProgressIsPostedPerPercentAndEndsWithDone) {
     auto zip = MakeZip(tmp, entries);
     const UINT kMessage = WM_APP + 5;
     EXPECT_TRUE(ExtractZipWithProgress(window.hwnd, kMessage, zip.c_str(),
-                                       (tmp.Win("out") + L"\\").c_str(), 9));
+                                       (WinPath(tmp, "out") + L"\\").c_str(), 9));
     EXPECT_EQ(window.Percents(kMessage, 9), (std::vector<int>{33, 66, 100, 100}));
-    EXPECT_EQ(ListFolder(tmp.Sub("out")), "f0 f1 f2");
+    EXPECT_EQ(ListFolder(tmp.file("out")), "f0 f1 f2");
 
-    EXPECT_FALSE(ExtractZipWithProgress(window.hwnd, kMessage, tmp.Win("none.zip").c_str(),
-                                        (tmp.Win("out") + L"\\").c_str(), 9));
+    EXPECT_FALSE(ExtractZipWithProgress(window.hwnd, kMessage, WinPath(tmp, "none.zip").c_str(),
+                                        (WinPath(tmp, "out") + L"\\").c_str(), 9));
     EXPECT_EQ(window.Percents(kMessage, 9), std::vector<int>{-1});
 }

@@ -7,7 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/temp_folder.h"
+#include "support/folder_view.h"
+#include "support/temp_dir.h"
 
 using namespace base;
 
@@ -76,11 +77,11 @@ TEST(ZlibInflate, AStreamCutShortIsADataError) {
 }
 
 TEST(ZlibInflate, InflateToFileWritesTheDataAndOptionallyATerminator) {
-    testfs::TempFolder tmp;
+    testing_support::TempDir tmp;
     std::string text = Sample();
     std::string packed = Deflate(text, 31);
     for (bool terminator : {false, true}) {
-        std::wstring path = tmp.Win(terminator ? "t.bin" : "p.bin");
+        std::wstring path = WinPath(tmp, terminator ? "t.bin" : "p.bin");
         HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(f, INVALID_HANDLE_VALUE);
@@ -89,23 +90,23 @@ TEST(ZlibInflate, InflateToFileWritesTheDataAndOptionallyATerminator) {
         CloseHandle(f);
         EXPECT_EQ(result, Z_OK);
     }
-    EXPECT_EQ(testfs::ReadFile(tmp.Sub("p.bin")), text);
-    EXPECT_EQ(testfs::ReadFile(tmp.Sub("t.bin")), text + std::string(4, '\0'));
+    EXPECT_EQ(testing_support::ReadAll(tmp.file("p.bin")), text);
+    EXPECT_EQ(testing_support::ReadAll(tmp.file("t.bin")), text + std::string(4, '\0'));
 }
 
 TEST(ZlibInflate, GunzipFileReplacesTheTargetAndRefusesDamage) {
-    testfs::TempFolder tmp;
+    testing_support::TempDir tmp;
     std::string text = Sample();
     std::string gz = Deflate(text, 31);
-    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("a.gz"), gz));
-    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("out.txt"), std::string(200000, 'o')));
-    EXPECT_TRUE(GunzipFile(tmp.Win("a.gz").c_str(), tmp.Win("out.txt").c_str()));
-    EXPECT_EQ(testfs::ReadFile(tmp.Sub("out.txt")), text);
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("a.gz"), gz));
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("out.txt"), std::string(200000, 'o')));
+    EXPECT_TRUE(GunzipFile(WinPath(tmp, "a.gz").c_str(), WinPath(tmp, "out.txt").c_str()));
+    EXPECT_EQ(testing_support::ReadAll(tmp.file("out.txt")), text);
 
     std::string bad_check = gz;
     bad_check[bad_check.size() - 8] ^= 0x55;  // the trailer's CRC-32
-    ASSERT_TRUE(testfs::WriteFile(tmp.Sub("bad.gz"), bad_check));
-    EXPECT_FALSE(GunzipFile(tmp.Win("bad.gz").c_str(), tmp.Win("bad.txt").c_str()));
-    EXPECT_FALSE(GunzipFile(tmp.Win("missing.gz").c_str(), tmp.Win("m.txt").c_str()));
-    EXPECT_FALSE(testfs::Exists(tmp.Sub("m.txt")));
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("bad.gz"), bad_check));
+    EXPECT_FALSE(GunzipFile(WinPath(tmp, "bad.gz").c_str(), WinPath(tmp, "bad.txt").c_str()));
+    EXPECT_FALSE(GunzipFile(WinPath(tmp, "missing.gz").c_str(), WinPath(tmp, "m.txt").c_str()));
+    EXPECT_FALSE(testing_support::Exists(tmp.file("m.txt")));
 }
