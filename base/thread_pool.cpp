@@ -114,6 +114,10 @@ void ThreadPool::WorkerLoop(TheThread* self) {
             }
             last = std::move(next);  // drops the previous task outside the lock
             RunTask(last, *self);
+            // A terminated thread ends at its next wait; one that comes back from its
+            // task first must not touch the pool again, which may be gone by now. Its
+            // record is never freed, so reading the flag is safe.
+            if (Load(self->terminated)) Sleep(INFINITE);
         }
         Store(self->busy, 0);
 
@@ -193,7 +197,9 @@ void ThreadPool::Stop() {
 void ThreadPool::TerminateWorkers() {
     for (int i = static_cast<int>(workers_.size()) - 1; i >= 0; --i) {
         TheThread* w = workers_[i];
-        if (w && w->thread.IsOpen()) w->thread.Terminate();
+        if (!w || !w->thread.IsOpen()) continue;
+        Store(w->terminated, 1);
+        w->thread.Terminate();
     }
 }
 

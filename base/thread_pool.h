@@ -35,6 +35,7 @@ public:
         int index;
         volatile LONG busy = 0;   // running tasks of its queue
         volatile LONG count = 0;  // queue length; written under the lock, read without it
+        volatile LONG terminated = 0;  // set by a stop that had to terminate the worker
         std::deque<Task> queue;
         Gui::Mutex lock;
         Gui::Semaphore semaphore;  // released when the queue goes from empty to one task

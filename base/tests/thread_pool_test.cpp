@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -252,6 +253,29 @@ TEST(ThreadPool, StopTerminatesAWorkerStuckPastTheTimeOut) {
     EXPECT_GE(took, 290);
     EXPECT_LT(took, 1500);
     EXPECT_FALSE(pool.PostTask(Do([] {})));
+}
+
+TEST(ThreadPool, ATerminatedWorkerThatComesBackFromItsTaskLeavesTheGonePoolAlone) {
+    // The pool lives in storage that is wiped once it is gone: a worker that went on
+    // using it would crash or write into it.
+    alignas(base::ThreadPool) unsigned char storage[sizeof(base::ThreadPool)];
+    auto* pool = new (storage) base::ThreadPool;
+    pool->SetThreadCount(1);
+    pool->SetStopTimeout(50);
+    std::atomic<bool> started{false}, go{false}, returned{false};
+    pool->PostTask(Do([&] {
+        started = true;
+        while (!go.load()) {
+        }  // no wait in which the termination could stop it
+        returned = true;
+    }));
+    ASSERT_TRUE(WaitUntil([&] { return started.load(); }));
+    pool->~ThreadPool();  // stops, terminating the busy worker
+    memset(storage, 0, sizeof(storage));
+    go = true;
+    ASSERT_TRUE(WaitUntil([&] { return returned.load(); }));
+    Sleep(100);
+    for (unsigned char b : storage) ASSERT_EQ(b, 0);
 }
 
 TEST(ThreadPool, APausedWorkerFinishesItsQueueThenWaitsAtTheGate) {
