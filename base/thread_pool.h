@@ -33,8 +33,8 @@ public:
 
         Gui::Thread thread;
         int index;
-        volatile LONG busy = 0;   // running tasks of its queue
-        volatile LONG count = 0;  // queue length; written under the lock, read without it
+        volatile LONG busy = 0;        // running tasks of its queue
+        volatile LONG count = 0;       // queue length; written under the lock, read without it
         volatile LONG terminated = 0;  // set by a stop that had to terminate the worker
         std::deque<Task> queue;
         Gui::Mutex lock;
