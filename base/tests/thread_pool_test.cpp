@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -218,6 +219,26 @@ TEST(ThreadPool, SettingTheSameCountChangesNothing) {
     Sleep(20);
     EXPECT_EQ(Gui::Thread::GetCount(), before + 3);
     EXPECT_EQ(pool.GetQueueLengths().size(), 3u);
+}
+
+TEST(ThreadPool, SettingTheCountDuringAStopChangesNothing) {
+    int before = Gui::Thread::GetCount();
+    base::ThreadPool pool;
+    pool.SetThreadCount(1);
+    pool.SetStopTimeout(3000);
+    Blocker busy;
+    ASSERT_TRUE(pool.PostTask(busy.Task()));
+    ASSERT_TRUE(busy.WaitStarted());
+    std::thread stopper([&] { pool.Stop(); });
+    // Posting fails from the moment the stop has begun; the busy worker holds it there.
+    ASSERT_TRUE(WaitUntil([&] { return !pool.PostTask(Do([] {})); }));
+    pool.SetThreadCount(2);
+    EXPECT_EQ(pool.GetQueueLengths().size(), 1u);
+    EXPECT_EQ(Gui::Thread::GetCount(), before + 1);
+    busy.Open();
+    stopper.join();
+    EXPECT_FALSE(pool.PostTask(Do([] {})));
+    EXPECT_TRUE(WaitUntil([&] { return Gui::Thread::GetCount() == before; }));
 }
 
 TEST(ThreadPool, ShrinkingLetsTheLeavingWorkersFinishTheirQueues) {
