@@ -84,6 +84,7 @@ void Ctrl::InitWin32(HINSTANCE instance) {
         wc.style = cls.style;
         wc.lpfnWndProc = &Ctrl::WndProc;
         wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(NULL, IDC_ARROW);
         wc.lpszClassName = cls.name;
         RegisterClassW(&wc);
     }

@@ -40,6 +40,8 @@ TEST(CtrlWin32, RegistersTheToolkitClassesWithTheirStyles) {
         EXPECT_EQ(wc.cbClsExtra, 0);
         EXPECT_EQ(wc.cbWndExtra, 0);
         EXPECT_EQ(wc.hbrBackground, nullptr);
+        EXPECT_EQ(wc.hCursor, LoadCursorW(nullptr, IDC_ARROW));
+        EXPECT_NE(wc.hCursor, nullptr);
     }
     WNDCLASSW timer{};
     ASSERT_TRUE(GetClassInfoW(instance, L"GTK2-TIMER", &timer));

@@ -345,6 +345,27 @@ typedef struct tagSTYLESTRUCT {
 #define WA_ACTIVE 1
 #define WA_CLICKACTIVE 2
 
+// The system's shared cursors (LoadCursorW with a null instance).
+#define W32_IDC(id) ((LPWSTR)((ULONG_PTR)((WORD)(id))))
+#define IDC_ARROW W32_IDC(32512)
+#define IDC_IBEAM W32_IDC(32513)
+#define IDC_WAIT W32_IDC(32514)
+#define IDC_CROSS W32_IDC(32515)
+#define IDC_UPARROW W32_IDC(32516)
+#define IDC_SIZE W32_IDC(32640)
+#define IDC_ICON W32_IDC(32641)
+#define IDC_SIZENWSE W32_IDC(32642)
+#define IDC_SIZENESW W32_IDC(32643)
+#define IDC_SIZEWE W32_IDC(32644)
+#define IDC_SIZENS W32_IDC(32645)
+#define IDC_SIZEALL W32_IDC(32646)
+#define IDC_NO W32_IDC(32648)
+#define IDC_HAND W32_IDC(32649)
+#define IDC_APPSTARTING W32_IDC(32650)
+#define IDC_HELP W32_IDC(32651)
+#define IDC_PIN W32_IDC(32671)
+#define IDC_PERSON W32_IDC(32672)
+
 W32_BEGIN_C
 
 // Classes.
@@ -395,6 +416,8 @@ HWND WINAPI GetForegroundWindow(void);
 HWND WINAPI GetLastActivePopup(HWND hwnd);
 HCURSOR WINAPI SetCursor(HCURSOR cursor);
 HCURSOR WINAPI GetCursor(void);
+HCURSOR WINAPI LoadCursorW(HINSTANCE instance, LPCWSTR name);
+BOOL WINAPI DestroyCursor(HCURSOR cursor);
 
 // Messages.
 BOOL WINAPI PostMessageW(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
