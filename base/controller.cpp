@@ -5,14 +5,11 @@
 namespace base {
 namespace {
 
-std::atomic<int> g_last_type_id{0};
 // Set once by the entry code before any other thread runs; atomic so that pool threads
 // never read a torn pointer.
 std::atomic<Controller*> g_controller{nullptr};
 
 }  // namespace
-
-int NextTypeId() { return g_last_type_id.fetch_add(1) + 1; }
 
 struct Controller::Pimpl {
     std::unique_ptr<ObjectTable> logic_table;

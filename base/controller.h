@@ -15,16 +15,6 @@
 
 namespace base {
 
-// Each call answers the next type id: 1, 2, 3, ... for the life of the process.
-int NextTypeId();
-
-// The id of T, fixed by the first request for T; shared by both tables.
-template <class T>
-int TypeId() {
-    static const int id = NextTypeId();
-    return id;
-}
-
 class Controller {
 public:
     Controller();
@@ -47,16 +37,10 @@ public:
     auto GetObject() {
         static_assert(std::is_base_of_v<LogicObject, T> || std::is_base_of_v<UIObject, T>,
                       "the controller keeps logic objects and window objects only");
-        const int id = TypeId<T>();
         if constexpr (std::is_base_of_v<LogicObject, T>) {
-            ObjectTable* table = GetObjectTable();
-            // Nothing new is built while the table is being released.
-            if (table->Contains(id) || table->IsReleasing()) return table->FindObject(id);
-            return table->AddObject(id, new T());
+            return GetObjectTable()->GetObject<T>();
         } else {
-            UIObjectTable* table = GetUIObjectTable();
-            if (table->Contains(id) || table->IsReleasing()) return table->FindObject(id);
-            return table->AddObject(id, new T());
+            return GetUIObjectTable()->GetObject<T>();
         }
     }
 

@@ -1,10 +1,13 @@
 #include "base/object_table.h"
 
+#include <atomic>
 #include <iterator>
 #include <vector>
 
 namespace base {
 namespace {
+
+std::atomic<int> g_last_type_id{0};
 
 template <class Map>
 typename Map::mapped_type::element_type* Find(const Map& map, int type_id) {
@@ -33,6 +36,8 @@ void EraseAllFromTop(Map& map) {
 }
 
 }  // namespace
+
+int NextTypeId() { return g_last_type_id.fetch_add(1) + 1; }
 
 ObjectTable::ObjectTable()
     : map_(std::make_unique<std::map<int, boost::shared_ptr<LogicObject>>>()) {}

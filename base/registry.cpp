@@ -39,7 +39,10 @@ BOOL CRegistry::ReadString(LPCWSTR value_name, std::wstring& out) {
         size = static_cast<DWORD>(buffer.size());
         status = RegQueryValueExW(key_, value_name, nullptr, nullptr, buffer.data(), &size);
         if (status != ERROR_MORE_DATA) break;
-        buffer.resize(buffer.size() + kStep);
+        // Straight to the reported size, kept a multiple of the step: one step at a time
+        // would read a large value over again for every 256 bytes of it.
+        const size_t wanted = std::max<size_t>(size, buffer.size() + 1);
+        buffer.resize((wanted + kStep - 1) / kStep * kStep);
     }
     if (status != ERROR_SUCCESS) return FALSE;
     // The data need not end in a terminator: only the bytes the call reported count.

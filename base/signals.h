@@ -6,7 +6,8 @@
 // other receiver, disconnect, connect (new connections wait for the next emission), emit
 // again, or destroy the signal itself (the emission then ends at once). Connections removed
 // during an emission are deleted at once and their list entries swept once the outermost
-// emission ends. Copying a receiver or a signal copies its connections.
+// emission ends. Copying a receiver or a signal copies its connections. A connect or copy
+// that runs out of memory throws and leaves no connection half made on either side.
 //
 // Emit, connect and destroy on the user-interface thread only; the lock of the single
 // threaded policy does nothing.
@@ -15,6 +16,7 @@
 #include <cstddef>
 #include <iterator>
 #include <list>
+#include <memory>
 #include <set>
 #include <type_traits>
 
@@ -63,12 +65,19 @@ class has_slots : public mt_policy {
 public:
     has_slots() = default;
 
-    // The copy gets a connection of its own for each connection of the original.
+    // The copy gets a connection of its own for each connection of the original. When an
+    // allocation fails half-way, the connections made so far are taken back: no signal may
+    // keep one to a holder that never finished construction.
     has_slots(const has_slots& other) : mt_policy() {
         lock_block<mt_policy> lock(this);
-        for (_signal_base<mt_policy>* sender : other.senders_) {
-            sender->slot_duplicate(&other, this);
-            senders_.insert(sender);
+        try {
+            for (_signal_base<mt_policy>* sender : other.senders_) {
+                senders_.insert(sender);
+                sender->slot_duplicate(&other, this);
+            }
+        } catch (...) {
+            disconnect_all();
+            throw;
         }
     }
     has_slots& operator=(const has_slots&) = delete;
@@ -144,13 +153,19 @@ public:
 
     _signal_base_n() = default;
 
-    // The copy is connected to every receiver of the original, once per connection.
+    // The copy is connected to every receiver of the original, once per connection. When
+    // an allocation fails half-way, the receivers reached so far forget the copy again.
     _signal_base_n(const _signal_base_n& other) : _signal_base<mt_policy>() {
         lock_block<mt_policy> lock(this);
-        for (connection* conn : other.connected_slots_) {
-            if (conn == nullptr) continue;
-            connected_slots_.push_back(conn->clone());
-            conn->get_dest()->signal_connect(this);
+        try {
+            for (connection* conn : other.connected_slots_) {
+                if (conn == nullptr) continue;
+                add_connection(std::unique_ptr<connection>(conn->clone()));
+                conn->get_dest()->signal_connect(this);
+            }
+        } catch (...) {
+            disconnect_all();
+            throw;
         }
     }
     _signal_base_n& operator=(const _signal_base_n&) = delete;
@@ -203,13 +218,24 @@ public:
         for (std::size_t n = connected_slots_.size(); n > 0; --n, ++it) {
             connection* conn = *it;
             if (conn != nullptr && conn->get_dest() == oldtarget) {
-                connected_slots_.push_back(conn->duplicate(newtarget));
+                add_connection(std::unique_ptr<connection>(conn->duplicate(newtarget)));
             }
         }
     }
 
 protected:
-    void add_connection(connection* conn) { connected_slots_.push_back(conn); }
+    // The list owns the connection once it is in; a failed insertion deletes it.
+    void add_connection(std::unique_ptr<connection> conn) {
+        connected_slots_.push_back(conn.get());
+        conn.release();
+    }
+
+    // Takes back the connection add_connection appended last (its receiver could not
+    // record this signal).
+    void drop_last_connection() {
+        delete connected_slots_.back();
+        connected_slots_.pop_back();
+    }
 
     void emit_to_all(Args... args) {
         lock_block<mt_policy> lock(this);
@@ -286,8 +312,15 @@ public:
     void connect(desttype* pclass, void (std::type_identity_t<desttype>::*pmemfun)(Args...)) {
         if (pclass == nullptr) return;
         lock_block<mt_policy> lock(this);
-        this->add_connection(new _connection_n<desttype, mt_policy, Args...>(pclass, pmemfun));
-        static_cast<has_slots<mt_policy>*>(pclass)->signal_connect(this);
+        this->add_connection(
+            std::make_unique<_connection_n<desttype, mt_policy, Args...>>(pclass, pmemfun));
+        try {
+            static_cast<has_slots<mt_policy>*>(pclass)->signal_connect(this);
+        } catch (...) {
+            // A connection its receiver does not know of would outlive the receiver.
+            this->drop_last_connection();
+            throw;
+        }
     }
 
     void emit(Args... args) { this->emit_to_all(args...); }

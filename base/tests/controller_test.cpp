@@ -136,6 +136,25 @@ TEST(ControllerTest, AddingUnderATakenIdDeletesTheNewObjectAndAnswersNull) {
     EXPECT_EQ(table.FindObject(8), nullptr);
 }
 
+TEST(ControllerTest, ATableMakesItsClassOnceUnderTheClassTypeId) {
+    base::ObjectTable logic;
+    CountingManager::constructed = 0;
+    base::LogicObject* first = logic.GetObject<CountingManager>();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(logic.GetObject<CountingManager>(), first);
+    EXPECT_EQ(CountingManager::constructed, 1);
+    EXPECT_EQ(logic.FindObject(base::TypeId<CountingManager>()), first);
+
+    base::UIObjectTable windows;
+    MainWindowObject::alive = 0;
+    base::UIObject* window = windows.GetObject<MainWindowObject>();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(windows.GetObject<MainWindowObject>(), window);
+    EXPECT_EQ(MainWindowObject::alive, 1);
+    EXPECT_TRUE(windows.RemoveObject(base::TypeId<MainWindowObject>()));
+    EXPECT_EQ(MainWindowObject::alive, 0);
+}
+
 TEST(ControllerTest, WindowObjectIsCreatedOnRequestAndReleasedWhenRemoved) {
     ScopedController controller;
     MainWindowObject::alive = 0;

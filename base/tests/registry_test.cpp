@@ -98,6 +98,18 @@ TEST_F(RegistryTest, LongValuesAreReadWholeAsTheBufferGrows) {
     EXPECT_EQ(out, long_text);
 }
 
+TEST_F(RegistryTest, AValueOfSeveralMegabytesIsReadWhole) {
+    CRegistry reg;
+    CreateTestKey(reg);
+    std::wstring big(1 << 20, L'a');
+    for (size_t i = 0; i < big.size(); i += 997) big[i] = L'0' + static_cast<wchar_t>(i % 10);
+    ASSERT_TRUE(reg.WriteString(L"Big", big.c_str()));
+    std::wstring out;
+    EXPECT_TRUE(reg.ReadString(L"Big", out));
+    EXPECT_EQ(out.size(), big.size());
+    EXPECT_TRUE(out == big);
+}
+
 TEST_F(RegistryTest, AValueWithoutATerminatorIsReadOnlyAsFarAsItsData) {
     CRegistry reg;
     CreateTestKey(reg);
