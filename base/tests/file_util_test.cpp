@@ -289,8 +289,11 @@ TEST(CopyTest, CopyPathFileRetriesUntilTheDestinationCanBeWritten) {
     TempDir dir;
     ASSERT_TRUE(WriteAll(dir.file("src.bin"), "data"));
     LogCapture log;
-    std::thread maker([&dir] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The folder appears once the first attempt has failed, well before the second.
+    std::thread maker([&dir, &log] {
+        while (log.Text().find("retry_count:0") == std::string::npos) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         mkdir(dir.file("later").c_str(), 0700);
     });
     EXPECT_TRUE(CopyPathFile(dir.winfile("src.bin"), dir.winfile("later\\dst.bin")));
