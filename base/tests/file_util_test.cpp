@@ -160,6 +160,9 @@ TEST(DeleteDirectoryTest, RemovesLinksToFoldersWithoutTouchingTheirTargets) {
     EXPECT_FALSE(Exists(dir.file("tree")));
     EXPECT_TRUE(DeleteDirectory(dir.winfile("toplink").c_str()));
     EXPECT_FALSE(Exists(dir.file("toplink")));
+    ASSERT_EQ(symlink(dir.file("precious").c_str(), dir.file("slashlink").c_str()), 0);
+    EXPECT_TRUE(DeleteDirectory((dir.winfile("slashlink") + L"\\").c_str()));
+    EXPECT_FALSE(Exists(dir.file("slashlink")));
 
     EXPECT_EQ(ReadAll(dir.file("precious/a.txt")), "a");
     EXPECT_EQ(ReadAll(dir.file("precious/sub/deeper/c.txt")), "ccc");
