@@ -182,6 +182,28 @@ TEST(SyncCreateProcess, FallsBackToTheShellWhenTheFileIsNoProgram) {
     EXPECT_NE(logged.find(tmp.file("notes.txt")), std::string::npos) << logged;
 }
 
+TEST(SyncShellExcute, WaitsForTheProgramWhenAskedAndLogsAFailure) {
+    ChildFolder tmp;
+    std::string name = UniqueName("shelled");
+    std::wstring exe = tmp.Place(name);
+    std::string record = tmp.file("record.txt");
+    std::wstring params = L"500 0 \"" + Wide(record) + L"\" waited";
+    EXPECT_EQ(base::SyncShellExcute(params, exe, true), TRUE);
+    EXPECT_FALSE(base::IsProcessRunning(Wide(name))) << "the call returns once the program ended";
+    auto lines = Lines(record);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "waited");
+
+    EXPECT_EQ(base::SyncShellExcute(L"10000 0", exe, false), TRUE);
+    EXPECT_TRUE(base::IsProcessRunning(Wide(name))) << "without waiting it still runs";
+
+    testing_support::LogCapture log;
+    EXPECT_EQ(base::SyncShellExcute(L"", WinPath(tmp, "none.exe"), true), FALSE);
+    EXPECT_NE(log.Text().find("ERROR: [SyncShellExcute]调用ShellExecuteEx返回错误 errorcode2\r\n"),
+              std::string::npos)
+        << log.Text();
+}
+
 TEST(ProcessFind, ByNameIgnoringCase) {
     ChildFolder tmp;
     std::string name = UniqueName("Finder");
