@@ -12,8 +12,10 @@
 #include <chrono>
 #include <thread>
 
+#include "base/drive_util.h"
 #include "base/path_util.h"
 #include "support/child.h"
+#include "support/handle_probe.h"
 #include "support/log_capture.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -323,6 +325,29 @@ TEST(CopyTest, CopyPathFileGivesUpAfterFourAttemptsAndAboutThreeSeconds) {
     }
     EXPECT_EQ(text.find("retry_count:4"), std::string::npos);
     EXPECT_FALSE(Exists(dir.file("dst.bin")));
+}
+
+TEST(FileHandlesTest, SearchFileAndDeviceHandlesAreClosedOnEveryPath) {
+    TempDir dir;
+    ASSERT_TRUE(WriteAll(dir.file("f.txt"), "x"));
+    auto exercise = [&dir] {
+        MakeTree(dir, "t");
+        EXPECT_TRUE(CanWriteFolder(dir.win().c_str()));
+        EXPECT_EQ(GetFileSize64(dir.winfile("f.txt")), 1);
+        EXPECT_EQ(GetFileSize64(dir.winfile("missing")), -1);
+        EXPECT_EQ(ReadFileHead(dir.winfile("f.txt")), "x");
+        EXPECT_TRUE(CopyFolder(dir.winfile("t"), dir.winfile("copy"), true, true));
+        ClearFolder(dir.winfile("copy"), true, {L"a.txt"});
+        EXPECT_FALSE(DeleteDirectory(dir.winfile("missing").c_str()));
+        EXPECT_TRUE(DeleteDirectory(dir.winfile("copy").c_str()));
+        EXPECT_TRUE(DeleteDirectory(dir.winfile("t").c_str()));
+        IsExternalBusDrive(dir.win());
+        GetLargestFreeFixedDrive();
+    };
+    exercise();
+    const uintptr_t before = testing_support::HighestOfManyHandles();
+    for (int i = 0; i < 3; ++i) exercise();
+    EXPECT_EQ(testing_support::HighestOfManyHandles(), before);
 }
 
 }  // namespace
