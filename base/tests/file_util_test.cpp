@@ -12,8 +12,10 @@
 #include <chrono>
 #include <thread>
 
+#include "base/drive_util.h"
 #include "base/path_util.h"
 #include "support/child.h"
+#include "support/handle_probe.h"
 #include "support/log_capture.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -160,6 +162,9 @@ TEST(DeleteDirectoryTest, RemovesLinksToFoldersWithoutTouchingTheirTargets) {
     EXPECT_FALSE(Exists(dir.file("tree")));
     EXPECT_TRUE(DeleteDirectory(dir.winfile("toplink").c_str()));
     EXPECT_FALSE(Exists(dir.file("toplink")));
+    ASSERT_EQ(symlink(dir.file("precious").c_str(), dir.file("slashlink").c_str()), 0);
+    EXPECT_TRUE(DeleteDirectory((dir.winfile("slashlink") + L"\\").c_str()));
+    EXPECT_FALSE(Exists(dir.file("slashlink")));
 
     EXPECT_EQ(ReadAll(dir.file("precious/a.txt")), "a");
     EXPECT_EQ(ReadAll(dir.file("precious/sub/deeper/c.txt")), "ccc");
@@ -289,8 +294,11 @@ TEST(CopyTest, CopyPathFileRetriesUntilTheDestinationCanBeWritten) {
     TempDir dir;
     ASSERT_TRUE(WriteAll(dir.file("src.bin"), "data"));
     LogCapture log;
-    std::thread maker([&dir] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The folder appears once the first attempt has failed, well before the second.
+    std::thread maker([&dir, &log] {
+        while (log.Text().find("retry_count:0") == std::string::npos) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         mkdir(dir.file("later").c_str(), 0700);
     });
     EXPECT_TRUE(CopyPathFile(dir.winfile("src.bin"), dir.winfile("later\\dst.bin")));
@@ -317,6 +325,29 @@ TEST(CopyTest, CopyPathFileGivesUpAfterFourAttemptsAndAboutThreeSeconds) {
     }
     EXPECT_EQ(text.find("retry_count:4"), std::string::npos);
     EXPECT_FALSE(Exists(dir.file("dst.bin")));
+}
+
+TEST(FileHandlesTest, SearchFileAndDeviceHandlesAreClosedOnEveryPath) {
+    TempDir dir;
+    ASSERT_TRUE(WriteAll(dir.file("f.txt"), "x"));
+    auto exercise = [&dir] {
+        MakeTree(dir, "t");
+        EXPECT_TRUE(CanWriteFolder(dir.win().c_str()));
+        EXPECT_EQ(GetFileSize64(dir.winfile("f.txt")), 1);
+        EXPECT_EQ(GetFileSize64(dir.winfile("missing")), -1);
+        EXPECT_EQ(ReadFileHead(dir.winfile("f.txt")), "x");
+        EXPECT_TRUE(CopyFolder(dir.winfile("t"), dir.winfile("copy"), true, true));
+        ClearFolder(dir.winfile("copy"), true, {L"a.txt"});
+        EXPECT_FALSE(DeleteDirectory(dir.winfile("missing").c_str()));
+        EXPECT_TRUE(DeleteDirectory(dir.winfile("copy").c_str()));
+        EXPECT_TRUE(DeleteDirectory(dir.winfile("t").c_str()));
+        IsExternalBusDrive(dir.win());
+        GetLargestFreeFixedDrive();
+    };
+    exercise();
+    const uintptr_t before = testing_support::HighestOfManyHandles();
+    for (int i = 0; i < 3; ++i) exercise();
+    EXPECT_EQ(testing_support::HighestOfManyHandles(), before);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "base/scoped_handle.h"
 #include "base/string_util.h"
 #include "support/folder_view.h"
+#include "support/handle_probe.h"
 #include "support/log_capture.h"
 #include "support/privilege_probe.h"
 #include "support/temp_dir.h"
@@ -181,6 +182,28 @@ TEST(SyncCreateProcess, FallsBackToTheShellWhenTheFileIsNoProgram) {
     EXPECT_NE(logged.find(tmp.file("notes.txt")), std::string::npos) << logged;
 }
 
+TEST(SyncShellExcute, WaitsForTheProgramWhenAskedAndLogsAFailure) {
+    ChildFolder tmp;
+    std::string name = UniqueName("shelled");
+    std::wstring exe = tmp.Place(name);
+    std::string record = tmp.file("record.txt");
+    std::wstring params = L"500 0 \"" + Wide(record) + L"\" waited";
+    EXPECT_EQ(base::SyncShellExcute(params, exe, true), TRUE);
+    EXPECT_FALSE(base::IsProcessRunning(Wide(name))) << "the call returns once the program ended";
+    auto lines = Lines(record);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "waited");
+
+    EXPECT_EQ(base::SyncShellExcute(L"10000 0", exe, false), TRUE);
+    EXPECT_TRUE(base::IsProcessRunning(Wide(name))) << "without waiting it still runs";
+
+    testing_support::LogCapture log;
+    EXPECT_EQ(base::SyncShellExcute(L"", WinPath(tmp, "none.exe"), true), FALSE);
+    EXPECT_NE(log.Text().find("ERROR: [SyncShellExcute]调用ShellExecuteEx返回错误 errorcode2\r\n"),
+              std::string::npos)
+        << log.Text();
+}
+
 TEST(ProcessFind, ByNameIgnoringCase) {
     ChildFolder tmp;
     std::string name = UniqueName("Finder");
@@ -321,4 +344,44 @@ TEST(ProcessTokens, TheThreadImpersonatesItselfAndSwitchesTheDebugPrivilege) {
     EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME))
         << "the thread keeps its one impersonation token";
     EXPECT_FALSE(base::EnableThreadDebugPrivilege(nullptr, true));
+}
+
+TEST(ProcessHandles, EveryHandleOpenedOrReceivedIsClosed) {
+    ChildFolder tmp;
+    std::string name = UniqueName("leak");
+    std::wstring exe = tmp.Place("leak/" + name);
+    auto exercise = [&] {
+        std::wstring line = Command(exe, 0, 3);
+        uint32_t code = 0;
+        EXPECT_TRUE(base::CreateProcessEx(line.data(), SW_HIDE, 5000, &code));
+        std::wstring missing = L"\"" + WinPath(tmp, "none.exe") + L"\"";
+        EXPECT_FALSE(base::CreateProcessEx(missing.data(), SW_HIDE, 5000, &code));
+        EXPECT_TRUE(base::SyncCreateProcess(exe, L"0 0", true, L""));
+
+        auto a = Start(exe, 10000, 0);
+        EXPECT_NE(base::FindProcessIdByName(Wide(name).c_str()), 0u);
+        std::vector<DWORD> ids;
+        base::FindProcessIdsByName(Wide(name).c_str(), ids);
+        base::GetCurrentProcessName();
+        EXPECT_EQ(base::CountProcessesByPath(WinPath(tmp, "leak").c_str(), true), 1);
+        EXPECT_TRUE(base::IsProcessRunningInPath(exe));
+        EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "none").c_str(), Wide(name), 500),
+                  0xFFFFFFFFu);
+        EXPECT_EQ(base::TerminateProcessesByFile(exe, 5000), WAIT_OBJECT_0);
+        ExitCodeAfterEnd(a);
+
+        auto b = Start(exe, 10000, 0);
+        EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "leak").c_str(), 5000),
+                  WAIT_OBJECT_0);
+        ExitCodeAfterEnd(b);
+        auto c = Start(exe, 10000, 0);
+        EXPECT_TRUE(base::KillProcess(Wide(name)));
+        ExitCodeAfterEnd(c);
+        EXPECT_FALSE(base::KillProcess(Wide(name)));
+        EXPECT_TRUE(base::EnableThreadDebugPrivilege(GetCurrentThread(), true));
+    };
+    exercise();  // the thread's own token is made once, and stays
+    const uintptr_t before = testing_support::HighestOfManyHandles();
+    for (int i = 0; i < 3; ++i) exercise();
+    EXPECT_EQ(testing_support::HighestOfManyHandles(), before);
 }

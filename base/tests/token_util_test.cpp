@@ -14,6 +14,7 @@
 
 #include "base/scoped_handle.h"
 #include "support/folder_view.h"
+#include "support/handle_probe.h"
 #include "support/privilege_probe.h"
 #include "support/temp_dir.h"
 
@@ -251,4 +252,39 @@ TEST_F(TokenUtil, RunAsElevatedStartsThroughTheShell) {
     EXPECT_TRUE(base::RunAsElevated(nullptr, exe.c_str(), L"0 0", nullptr));
     EXPECT_EQ(Starters(), "ShellExecuteExW");
     EXPECT_FALSE(base::RunAsElevated(nullptr, WinPath(tmp_, "missing.exe").c_str(), L"", nullptr));
+}
+
+TEST_F(TokenUtil, EveryTokenAndProcessHandleOpenedIsClosed) {
+    std::wstring missing = L"\"" + WinPath(tmp_, "missing.exe") + L"\"";
+    auto exercise = [&] {
+        base::IsShellTokenMediumIntegrity();
+        base::IsCurrentProcessHighIntegrity();
+        base::EnablePrivilege(SE_SHUTDOWN_NAME, true);
+        base::EnablePrivilege(L"SeNoSuchPrivilege", true);
+        bool elevated = false;
+        base::QueryProcessElevation(&elevated, 0xFFFFFFFF);
+        base::QueryProcessElevation(&elevated, GetCurrentProcessId());
+        base::QueryProcessElevation(&elevated, 0x7FFFFFF0);
+        base::NeedsElevation();
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        std::wstring line = missing;
+        EXPECT_FALSE(base::CreateProcessByToken(nullptr, line.data(), nullptr, nullptr, FALSE, 0,
+                                                nullptr, nullptr, &si, &pi));
+    };
+    exercise();  // whatever is made once for good is made now
+    const uintptr_t before = testing_support::HighestOfManyHandles();
+    for (int i = 0; i < 5; ++i) exercise();  // no shell: the token path finds no token
+    {
+        ShellWindow shell;
+        ASSERT_NE(shell.hwnd(), nullptr);
+        for (int i = 0; i < 5; ++i) {
+            exercise();  // an elevated shell: the plain path after reading its token
+            CloseHandle(base::GetShellPrimaryToken());
+        }
+        setenv("WIN32_INTEGRITY", "medium", 1);
+        for (int i = 0; i < 5; ++i) exercise();  // not elevated: the plain path
+    }
+    EXPECT_EQ(testing_support::HighestOfManyHandles(), before);
 }
