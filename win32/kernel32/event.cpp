@@ -39,7 +39,7 @@ bool set_state(HANDLE event, bool state) {
         std::lock_guard lock(wait_mutex());
         obj->set(state);
     }
-    if (state) notify_waiters();
+    if (state) notify_waiters(obj.get());
     return true;
 }
 

@@ -23,9 +23,17 @@ HandleTable& table() {
     return *t;
 }
 
-std::condition_variable& wait_cv() {
-    static auto* cv = new std::condition_variable;
-    return *cv;
+// A thread blocked in wait(); registered under wait_mutex() for the wait's duration,
+// so a change to one object wakes only the threads that wait on it.
+struct Waiter {
+    const std::vector<ObjectPtr>* objs;
+    bool has_extra;
+    std::condition_variable cv;
+};
+
+std::vector<Waiter*>& waiters() {
+    static auto* w = new std::vector<Waiter*>;
+    return *w;
 }
 
 std::atomic<void (*)()> g_cancel_hook{nullptr};
@@ -107,9 +115,19 @@ std::mutex& wait_mutex() {
 }
 
 void notify_waiters() {
-    // Taking the lock orders this wake-up after any waiter's last check.
-    { std::lock_guard lock(wait_mutex()); }
-    wait_cv().notify_all();
+    // Under the lock, so the wake-up comes after any waiter's last check.
+    std::lock_guard lock(wait_mutex());
+    for (Waiter* w : waiters()) w->cv.notify_one();
+}
+
+void notify_waiters(const Object* changed) {
+    std::lock_guard lock(wait_mutex());
+    for (Waiter* w : waiters()) {
+        bool interested = w->has_extra;
+        for (size_t i = 0; !interested && i < w->objs->size(); ++i)
+            interested = (*w->objs)[i].get() == changed;
+        if (interested) w->cv.notify_one();
+    }
 }
 
 void set_cancel_point_hook(void (*hook)()) { g_cancel_hook = hook; }
@@ -139,6 +157,17 @@ DWORD wait(const std::vector<ObjectPtr>& objs, bool all, DWORD timeout_ms,
     }
 
     std::unique_lock lock(wait_mutex());
+    Waiter self{&objs, static_cast<bool>(extra), {}};
+    waiters().push_back(&self);
+    struct Unregister {
+        Waiter* w;
+        std::unique_lock<std::mutex>& lock;
+        ~Unregister() {
+            if (!lock.owns_lock()) lock.lock();  // a thread unwound from a cancel point
+            auto& list = waiters();
+            list.erase(std::find(list.begin(), list.end(), w));
+        }
+    } unregister{&self, lock};
     auto probes_done = [&objs] {
         for (auto& o : objs) o->probe_done();
     };
@@ -171,9 +200,9 @@ DWORD wait(const std::vector<ObjectPtr>& objs, bool all, DWORD timeout_ms,
         auto until = forever ? clock::time_point::max() : deadline;
         if (poll > 0) until = std::min(until, now + std::chrono::milliseconds(poll));
         if (until == clock::time_point::max()) {
-            wait_cv().wait(lock);
+            self.cv.wait(lock);
         } else {
-            wait_cv().wait_until(lock, until);
+            self.cv.wait_until(lock, until);
         }
         lock.unlock();
         cancel_point();

@@ -136,6 +136,6 @@ BOOL WINAPI ReleaseMutex(HANDLE mutex) {
         std::lock_guard lock(wait_mutex());
         if (!obj->release(GetCurrentThreadId())) return fail(ERROR_NOT_OWNER);
     }
-    notify_waiters();
+    notify_waiters(obj.get());
     return TRUE;
 }

@@ -66,7 +66,7 @@ BOOL WINAPI ReleaseSemaphore(HANDLE semaphore, LONG release_count, LPLONG previo
         std::lock_guard lock(wait_mutex());
         if (!obj->release(release_count, &previous)) return fail(ERROR_TOO_MANY_POSTS);
     }
-    notify_waiters();
+    notify_waiters(obj.get());
     if (previous_count) *previous_count = previous;
     return TRUE;
 }

@@ -26,7 +26,7 @@ struct SelfHolder {
             std::lock_guard lock(wait_mutex());
             obj->finish(obj->pending_code);
         }
-        notify_waiters();
+        notify_waiters();  // mutexes it owned are abandoned: their waiters must look too
     }
 };
 
@@ -66,7 +66,7 @@ void* thread_entry(void* arg) {
         std::lock_guard lock(wait_mutex());
         obj->tid = GetCurrentThreadId();
     }
-    notify_waiters();
+    notify_waiters(obj.get());
     // Held here while created suspended; TerminateThread may end it before it starts.
     wait({}, false, INFINITE,
          [&obj] { return obj->suspend_count == 0 || obj->terminate_requested; });
@@ -167,7 +167,7 @@ BOOL WINAPI TerminateThread(HANDLE thread, DWORD exit_code) {
             obj->finish(exit_code);
         }
     }
-    notify_waiters();
+    notify_waiters();  // as at a thread's end
     if (obj.get() == t_self_raw) park();
     return TRUE;
 }
@@ -190,7 +190,7 @@ DWORD WINAPI ResumeThread(HANDLE thread) {
         previous = obj->suspend_count;
         if (obj->suspend_count > 0) --obj->suspend_count;
     }
-    notify_waiters();
+    notify_waiters(obj.get());
     return previous;
 }
 

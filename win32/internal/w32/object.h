@@ -81,7 +81,10 @@ bool close_handle(HANDLE h);
 void register_pseudo_handle(HANDLE h, std::function<ObjectPtr()> resolve);
 
 std::mutex& wait_mutex();
+// Wakes every waiting thread (for changes a wait's extra condition may see).
 void notify_waiters();
+// Wakes the threads waiting on changed, and those with an extra condition.
+void notify_waiters(const Object* changed);
 
 // Waits for one (all == false) or every object. extra, when given, is one more
 // condition (index objs.size()) checked with wait_mutex() held, for message queues.
