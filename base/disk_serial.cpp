@@ -58,10 +58,14 @@ void FillIdentifyRequest(SENDCMDINPARAMS* in, BYTE command, BYTE drive_number) {
 
 bool HexValue(char c, int* value) {
     if (c == ' ') c = '0';
-    if (c >= '0' && c <= '9') *value = c - '0';
-    else if (c >= 'a' && c <= 'f') *value = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') *value = c - 'A' + 10;
-    else return false;
+    if (c >= '0' && c <= '9')
+        *value = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        *value = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        *value = c - 'A' + 10;
+    else
+        return false;
     return true;
 }
 
@@ -173,8 +177,8 @@ bool DiskSerialByScsi(char* out, size_t size) {
 
 bool DiskSerialByStorageQuery(char* out, size_t size) {
     for (int drive = 0; drive < kMaxDrives; ++drive) {
-        ScopedHandle device(OpenDevice(L"\\\\.\\PhysicalDrive%d", drive, 0,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE));
+        ScopedHandle device(
+            OpenDevice(L"\\\\.\\PhysicalDrive%d", drive, 0, FILE_SHARE_READ | FILE_SHARE_WRITE));
         if (!device.IsValid()) continue;
         STORAGE_PROPERTY_QUERY query = {};
         query.PropertyId = StorageDeviceProperty;
@@ -214,8 +218,7 @@ bool DiskSerialBySmartRead(char* out, size_t size) {
         if (!DeviceIoControl(device.Get(), SMART_RCV_DRIVE_DATA, block, sizeof(SENDCMDINPARAMS),
                              block, kBlockSize, &returned, nullptr))
             continue;
-        if (CopyText(out, size, SerialOfIdentifyData(block + kSendCmdOutHead).c_str()))
-            return true;
+        if (CopyText(out, size, SerialOfIdentifyData(block + kSendCmdOutHead).c_str())) return true;
     }
     return false;
 }

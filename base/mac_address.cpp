@@ -47,8 +47,8 @@ std::wstring ServiceNameOf(HKEY cards, const wchar_t* subkey) {
     wchar_t name[261] = {};
     DWORD type = 0;
     DWORD bytes = 260 * sizeof(wchar_t);
-    if (RegQueryValueExW(card.Get(), L"ServiceName", nullptr, &type,
-                         reinterpret_cast<BYTE*>(name), &bytes) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(card.Get(), L"ServiceName", nullptr, &type, reinterpret_cast<BYTE*>(name),
+                         &bytes) != ERROR_SUCCESS ||
         type != REG_SZ)
         return {};
     return name;
@@ -58,8 +58,8 @@ std::wstring ServiceNameOf(HKEY cards, const wchar_t* subkey) {
 
 bool MacByNdisQuery(const wchar_t* device_path, char* out, size_t size) {
     ScopedHandle adapter(CreateFileW(device_path, GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                     0, nullptr));
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
     if (!adapter.IsValid()) return false;
     DWORD oid = OID_802_3_PERMANENT_ADDRESS;
     unsigned char address[260] = {};
@@ -84,8 +84,8 @@ bool MacByNetworkCards(char* out, size_t size) {
     for (DWORD index = 0;; ++index) {
         wchar_t subkey[261] = {};
         DWORD chars = 260;
-        if (RegEnumKeyExW(cards.Get(), index, subkey, &chars, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(cards.Get(), index, subkey, &chars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         const std::wstring service = ServiceNameOf(cards.Get(), subkey);
         if (service.empty()) continue;

@@ -36,8 +36,8 @@ bool IsHexText(const char* text, size_t length) {
 // The first disk probe that answers, in order of preference.
 bool FirstDiskSerial(char* out, size_t size) {
     using Probe = bool (*)(char*, size_t);
-    for (Probe probe : {DiskSerialBySmart, DiskSerialByScsi, DiskSerialByStorageQuery,
-                        DiskSerialBySmartRead}) {
+    for (Probe probe :
+         {DiskSerialBySmart, DiskSerialByScsi, DiskSerialByStorageQuery, DiskSerialBySmartRead}) {
         memset(out, 0, size);
         if (probe(out, size)) return true;
     }

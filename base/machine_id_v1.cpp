@@ -75,10 +75,14 @@ int HexPair(const wchar_t* digits) {
     for (int i = 0; i < 2; ++i) {
         const wchar_t c = digits[i];
         int d;
-        if (c >= L'0' && c <= L'9') d = c - L'0';
-        else if (c >= L'a' && c <= L'f') d = c - L'a' + 10;
-        else if (c >= L'A' && c <= L'F') d = c - L'A' + 10;
-        else return 0;
+        if (c >= L'0' && c <= L'9')
+            d = c - L'0';
+        else if (c >= L'a' && c <= L'f')
+            d = c - L'a' + 10;
+        else if (c >= L'A' && c <= L'F')
+            d = c - L'A' + 10;
+        else
+            return 0;
         value = value * 16 + d;
     }
     return value;
@@ -112,8 +116,8 @@ const char* GetBiosCrcV1() {
         wchar_t path[] = L"\\Device\\PhysicalMemory";
         NativeText name = {static_cast<USHORT>(wcslen(path) * sizeof(wchar_t)),
                            static_cast<USHORT>(sizeof(path)), path};
-        NativeObjectAttributes attributes = {sizeof(attributes), nullptr, &name, kCaseInsensitive,
-                                             nullptr, nullptr};
+        NativeObjectAttributes attributes = {sizeof(attributes), nullptr, &name,
+                                             kCaseInsensitive,   nullptr, nullptr};
         HANDLE section = nullptr;
         if (open_section(&section, kSectionMapRead, &attributes) >= 0) {
             ScopedHandle owner(section);

@@ -111,9 +111,9 @@ TEST(StorageSerialTest, ATextWithoutTerminatorEndsWithTheDescriptor) {
     DWORD offset = 0;
     auto bytes = Descriptor("S3Z9NB0K", &offset);
     bytes.pop_back();  // no terminator: the answer was cut
-    EXPECT_EQ(base::StorageSerialToString(bytes.data(), static_cast<DWORD>(bytes.size()), offset,
-                                          false),
-              "S3Z9NB0K");
+    EXPECT_EQ(
+        base::StorageSerialToString(bytes.data(), static_cast<DWORD>(bytes.size()), offset, false),
+        "S3Z9NB0K");
 }
 
 bool HasPhysicalDrive0() {
@@ -128,8 +128,8 @@ TEST(DiskProbeTest, FirmwareProbesFindNothingWhereTheirRequestsAreRefused) {
     // Identify requests need the disk's firmware, which this system refuses to a
     // program; each probe answers false and leaves the buffer alone.
     using Probe = bool (*)(char*, size_t);
-    for (Probe probe : {base::DiskSerialBySmart, base::DiskSerialByScsi,
-                        base::DiskSerialBySmartRead}) {
+    for (Probe probe :
+         {base::DiskSerialBySmart, base::DiskSerialByScsi, base::DiskSerialBySmartRead}) {
         char out[100] = "untouched";
         EXPECT_FALSE(probe(out, sizeof(out)));
         EXPECT_STREQ(out, "untouched");

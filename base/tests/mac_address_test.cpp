@@ -37,7 +37,8 @@ std::map<std::string, std::string> ProbeWithCards(const std::string& first,
                                                   const std::string& second) {
     const std::string command =
         "unshare --net --mount sh -c 'mount -t sysfs sysfs /sys && "
-        "ip link add v1 address " + first + " type veth peer name v2 address " + second +
+        "ip link add v1 address " +
+        first + " type veth peer name v2 address " + second +
         " && exec \"$0\"' " BASE_MID_PROBE " 2>/dev/null";
     std::map<std::string, std::string> values;
     FILE* pipe = popen(command.c_str(), "r");
@@ -55,8 +56,9 @@ std::map<std::string, std::string> ProbeWithCards(const std::string& first,
 
 bool CanMakeNetworkNamespaces() {
     return geteuid() == 0 &&
-           system("unshare --net --mount sh -c 'mount -t sysfs sysfs /sys && ip link add v1 "
-                  "type veth peer name v2' >/dev/null 2>&1") == 0;
+           system(
+               "unshare --net --mount sh -c 'mount -t sysfs sysfs /sys && ip link add v1 "
+               "type veth peer name v2' >/dev/null 2>&1") == 0;
 }
 
 // The disk part of the identifier's text: the first probe that answers, trimmed.
@@ -117,8 +119,8 @@ protected:
 TEST_F(CardsNamespaceTest, TheSmallestPermanentAddressOfTheListedCardsWins) {
     for (const auto& [number, service] :
          {std::pair{L"3", L"v1"}, {L"8", L"v2"}, {L"9", L"{no-such-adapter-4711}"}})
-        ASSERT_TRUE(RegistrySandbox::SetMachineText(CardKey(number).c_str(), L"ServiceName",
-                                                    service));
+        ASSERT_TRUE(
+            RegistrySandbox::SetMachineText(CardKey(number).c_str(), L"ServiceName", service));
     auto probe = ProbeWithCards("00:e0:4c:00:00:01", "00:a0:c9:00:00:02");
     EXPECT_EQ(probe["cards"], "00A0C9000002");
     // The same cards listed the other way round.

@@ -24,9 +24,9 @@ public:
             return false;
         LSTATUS status = ERROR_SUCCESS;
         if (name)
-            status = RegSetValueExW(handle, name, 0, REG_SZ,
-                                    reinterpret_cast<const BYTE*>(text.c_str()),
-                                    static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
+            status =
+                RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                               static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
         RegCloseKey(handle);
         return status == ERROR_SUCCESS;
     }
