@@ -1,3 +1,6 @@
 # Libraries the layer is built over; both forms of the layer link them.
 # Areas add theirs here (pkg_check_modules(... IMPORTED_TARGET ...) and the target).
 set(WIN32_LAYER_LIBS Threads::Threads ${CMAKE_DL_LIBS})
+# WinINet's transfers.
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
+list(APPEND WIN32_LAYER_LIBS PkgConfig::CURL)
