@@ -166,6 +166,23 @@ TEST_F(ProgramResources, ConfigIniIsUtf16WithAByteOrderMarkAndTheEightKeys) {
     EXPECT_FALSE(value(L"channel", L"user_subsite").empty());
 }
 
+// The demo platform serves the pages the configuration names, so the web views
+// show a page rather than an error.
+TEST_F(ProgramResources, DemoPlatformHoldsThePagesTheConfigurationNames) {
+    std::string file = dir_ + "/config.ini";
+    write_file(file, resource(L"INI", L"IDR_INI_CONFIG"));
+    std::wstring path = UnixPathToWin32(file);
+    const std::string server = "http://127.0.0.1:" + std::to_string(DEMO_PORT) + "/";
+    for (LPCWSTR key : {L"newspages_url", L"domain_url"}) {
+        wchar_t buffer[260] = {};
+        GetPrivateProfileStringW(L"game", key, L"", buffer, 260, path.c_str());
+        std::string url(buffer, buffer + wcslen(buffer));
+        ASSERT_EQ(url.rfind(server, 0), 0u) << url;
+        std::string served = std::string(DEMO_PLATFORM_ROOT) + "/" + url.substr(server.size());
+        EXPECT_NE(read_file(served).find("<html"), std::string::npos) << served;
+    }
+}
+
 TEST_F(ProgramResources, SevenZipToolZipHoldsThe7zaBuiltHere) {
     auto entries = archive_entries(resource(L"ZIP", L"IDR_ZIP_7ZA"));
     ASSERT_EQ(entries.size(), 1u);
