@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the local demo platform on 127.0.0.1 and
+# Installs what is missing, builds, starts the local demo platform on 127.0.0.1
+# (downloads on the build's port, statistics on port 80 where it may bind it) and
 # the downloader against it; the platform stops when the downloader ends.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -19,25 +20,44 @@ if [[ -z "$server" || ! -x "$server" ]]; then
     exit 1
 fi
 
-"$server" --listen "$address:$port" --root "$served" --log "$build/demo-platform.log" &
-server_pid=$!
-stop_server() {
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
+pids=()
+stop_servers() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
 }
-trap stop_server EXIT
+trap stop_servers EXIT
 
-for _ in $(seq 50); do
-    if ! kill -0 "$server_pid" 2>/dev/null; then
-        echo "run.sh: the demo server did not start (is port $port on $address taken?)" >&2
-        exit 1
-    fi
-    if (exec 3<>"/dev/tcp/$address/$port") 2>/dev/null; then
-        break
-    fi
-    sleep 0.1
-done
+# Starts one server on $1:$2 and waits until it accepts connections.
+start_server() {
+    local at="$1" on="$2" log="$3"
+    "$server" --listen "$at:$on" --root "$served" --log "$log" &
+    local pid=$!
+    pids+=("$pid")
+    for _ in $(seq 100); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            echo "run.sh: the demo server did not start on $at:$on (is the port taken?)" >&2
+            return 1
+        fi
+        if (exec 3<>"/dev/tcp/$at/$on") 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "run.sh: the demo server on $at:$on does not answer" >&2
+    return 1
+}
+
+start_server "$address" "$port" "$build/demo-platform.log" || exit 1
 echo "run.sh: demo platform on http://$address:$port/ serving $served"
+# Statistics requests always go to port 80 of the statistics host; without the
+# right to bind it the program still runs, its reports just find nobody.
+if [[ "$port" != 80 ]]; then
+    if start_server "$address" 80 "$build/demo-statistics.log"; then
+        echo "run.sh: statistics recorded in $build/demo-statistics.log"
+    else
+        echo "run.sh: going on without a statistics server" >&2
+    fi
+fi
 
 status=0
 "$build/downloader/downloader" "$@" || status=$?
