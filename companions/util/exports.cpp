@@ -17,16 +17,27 @@ bool answer(const std::string& text, char* buffer, int size) {
     return true;
 }
 
+// Nothing may escape into the caller, which knows nothing of C++ exceptions: a
+// failure to read the machine is a false answer.
+template <typename Make>
+bool answer_with(Make make, char* buffer, int size) noexcept {
+    try {
+        return answer(make(), buffer, size);
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
 SELVIK_EXPORT bool GetMid(char* buffer, int size) {
-    return answer(selvik::machine_identifier(), buffer, size);
+    return answer_with(selvik::machine_identifier, buffer, size);
 }
 
 SELVIK_EXPORT bool GetM2(char* buffer, int size) {
-    return answer(selvik::hardware_identifier(), buffer, size);
+    return answer_with(selvik::hardware_identifier, buffer, size);
 }
 
 SELVIK_EXPORT bool GetMAC(char* buffer, int size) {
-    return answer(selvik::adapter_address(), buffer, size);
+    return answer_with(selvik::adapter_address, buffer, size);
 }

@@ -56,8 +56,10 @@ std::vector<Adapter> read_adapters() {
     std::filesystem::path root = given ? given : "/sys/class/net";
     std::vector<Adapter> adapters;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
-        std::filesystem::path dir = entry.path();
+    // increment(ec): a folder that changes under the walk ends it instead of throwing.
+    for (std::filesystem::directory_iterator it(root, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::filesystem::path dir = it->path();
         Adapter a;
         a.name = dir.filename().string();
         if (a.name == "lo") continue;

@@ -177,6 +177,18 @@ TEST_F(Selvik, AdapterAddressFailsWhenThereIsNoAdapter) {
     EXPECT_TRUE(all_zero_from(a.buffer, 0, sizeof a.buffer));
 }
 
+TEST_F(Selvik, AnUnreadableAdapterFolderIsAFalseAnswerNotACrash) {
+    use_machine_id("0123456789abcdef0123456789abcdef");
+    std::ofstream(dir_ + "/not-a-folder") << "x\n";
+    for (const std::string& net : {dir_ + "/not-a-folder", dir_ + "/missing"}) {
+        setenv("SELVIK_NET_DIR", net.c_str(), 1);
+        Answer mac = call("GetMAC");
+        EXPECT_FALSE(mac.ok) << net;
+        EXPECT_TRUE(all_zero_from(mac.buffer, 0, sizeof mac.buffer)) << net;
+        EXPECT_TRUE(call("GetM2").ok) << "the machine id alone still makes one: " << net;
+    }
+}
+
 TEST_F(Selvik, HardwareIdentifierFollowsPhysicalAdaptersOnly) {
     use_machine_id("0123456789abcdef0123456789abcdef");
     add_adapter("enp3s0", "3c:7c:3f:1a:2b:4d", true);
