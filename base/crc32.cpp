@@ -1,5 +1,7 @@
 #include "base/crc32.h"
 
+#include "base/scoped_handle.h"
+
 #include <array>
 
 #include <windows.h>
@@ -19,22 +21,6 @@ constexpr std::array<uint32_t, 256> MakeTable() {
 
 constexpr std::array<uint32_t, 256> kTable = MakeTable();
 
-// Closes a file handle when the scope ends.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 }  // namespace
 
 void Crc32Byte(unsigned char byte, uint32_t* crc) {
@@ -51,15 +37,15 @@ uint32_t Crc32Buffer(const void* data, size_t length) {
 uint32_t Crc32File(const wchar_t* path, uint32_t* crc) {
     uint32_t running = 0xffffffffu;
     uint32_t result = 0;
-    FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.valid()) {
+    if (!file.IsValid()) {
         result = GetLastError();
     } else {
         unsigned char chunk[4096];
         for (;;) {
             DWORD got = 0;
-            if (!ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr)) {
+            if (!ReadFile(file.Get(), chunk, sizeof(chunk), &got, nullptr)) {
                 // A failed read is not the end of the file: say so instead of answering
                 // the CRC of a part as if it were the whole.
                 result = GetLastError();

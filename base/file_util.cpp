@@ -8,6 +8,7 @@
 
 #include "base/log.h"
 #include "base/path_util.h"
+#include "base/scoped_handle.h"
 #include "base/string_util.h"
 
 namespace base {
@@ -32,20 +33,6 @@ private:
     HANDLE handle_;
 };
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -96,9 +83,9 @@ bool CanWriteFolder(const wchar_t* folder) {
     if (!PathCombineW(test_file, folder, kTestFileName)) return false;
     bool created;
     {
-        FileHandle file(CreateFileW(test_file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        ScopedHandle file(CreateFileW(test_file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NORMAL, nullptr));
-        created = file.valid();
+        created = file.IsValid();
     }
     DeleteFileW(test_file);
     return created;
@@ -126,24 +113,24 @@ bool IsFileInUse(const std::wstring& path) {
 }
 
 int64_t GetFileSize64(const std::wstring& path) {
-    FileHandle file(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    ScopedHandle file(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return -1;
+    if (!file.IsValid()) return -1;
     DWORD high = 0;
     SetLastError(NO_ERROR);
-    const DWORD low = GetFileSize(file.get(), &high);
+    const DWORD low = GetFileSize(file.Get(), &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
     return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
 }
 
 std::string ReadFileHead(const std::wstring& path) {
     if (!Exists(path)) return {};
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return {};
+    if (!file.IsValid()) return {};
     char head[129 + 1] = {};  // one more than is read, so the text always ends
     DWORD read = 0;
-    if (!ReadFile(file.get(), head, 129, &read, nullptr)) return {};
+    if (!ReadFile(file.Get(), head, 129, &read, nullptr)) return {};
     return head;
 }
 
