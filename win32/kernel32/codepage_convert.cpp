@@ -4,9 +4,9 @@
 // default-character arguments that callers pass for an ANSI code page, which the
 // explicit CP_UTF8 rejects as Windows does.
 #include "kernel32/iconv_codec.h"
-#include "kernel32/unicode_codec.h"
 
 #include <w32/error.h>
+#include <w32/text.h>
 
 #include <limits.h>
 #include <string.h>

@@ -1,9 +1,9 @@
 #include "kernel32/profile_document.h"
 
 #include "kernel32/case_fold.h"
-#include "kernel32/unicode_codec.h"
 
 #include <w32/error.h>
+#include <w32/text.h>
 
 #include <errno.h>
 #include <fcntl.h>

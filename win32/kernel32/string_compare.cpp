@@ -3,8 +3,8 @@
 // digits before letters. This is that order for the characters programs compare
 // (identifiers, hexadecimal texts, paths), not a full collation.
 #include "kernel32/case_fold.h"
-#include "kernel32/unicode_codec.h"
 
+#include <w32/text.h>
 #include <windows.h>
 
 #include <string>
