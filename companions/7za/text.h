@@ -1,4 +1,4 @@
-// UTF-8 for the messages and the names libarchive gives; wide text is UTF-32 here.
+// UTF-8 for the messages and the names libarchive gives, through the layer's codec.
 #pragma once
 
 #include <string>
