@@ -1,5 +1,7 @@
 #include "manifest.h"
 
+#include <w32/text.h>
+
 #include <ctype.h>
 
 #include <algorithm>
@@ -290,37 +292,10 @@ bool ParseLine(const std::vector<Token>& toks, const std::string& base_dir, int 
 }  // namespace
 
 bool DecodeUtf8(std::string_view in, std::u32string* out) {
-    out->clear();
-    size_t i = 0;
-    while (i < in.size()) {
-        auto b = static_cast<unsigned char>(in[i]);
-        uint32_t c;
-        int extra;
-        uint32_t min;
-        if (b < 0x80) {
-            out->push_back(b);
-            ++i;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            c = b & 0x1F, extra = 1, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            c = b & 0x0F, extra = 2, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            c = b & 0x07, extra = 3, min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + extra >= in.size()) return false;
-        for (int j = 1; j <= extra; ++j) {
-            auto cb = static_cast<unsigned char>(in[i + j]);
-            if ((cb & 0xC0) != 0x80) return false;
-            c = (c << 6) | (cb & 0x3F);
-        }
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        out->push_back(c);
-        i += extra + 1;
-    }
-    return true;
+    std::wstring wide;
+    const bool valid = w32::decode_utf8(in, wide);
+    out->assign(wide.begin(), wide.end());
+    return valid;
 }
 
 bool ParseManifest(std::string_view text, const std::string& base_dir, Manifest* out,
