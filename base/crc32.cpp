@@ -38,7 +38,7 @@ uint32_t Crc32File(const wchar_t* path, uint32_t* crc) {
     uint32_t running = 0xffffffffu;
     uint32_t result = 0;
     ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.IsValid()) {
         result = GetLastError();
     } else {

@@ -33,7 +33,6 @@ private:
     HANDLE handle_;
 };
 
-
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -84,7 +83,7 @@ bool CanWriteFolder(const wchar_t* folder) {
     bool created;
     {
         ScopedHandle file(CreateFileW(test_file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NORMAL, nullptr));
         created = file.IsValid();
     }
     DeleteFileW(test_file);
@@ -113,8 +112,8 @@ bool IsFileInUse(const std::wstring& path) {
 }
 
 int64_t GetFileSize64(const std::wstring& path) {
-    ScopedHandle file(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) return -1;
     DWORD high = 0;
     SetLastError(NO_ERROR);
@@ -125,8 +124,8 @@ int64_t GetFileSize64(const std::wstring& path) {
 
 std::string ReadFileHead(const std::wstring& path) {
     if (!Exists(path)) return {};
-    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) return {};
     char head[129 + 1] = {};  // one more than is read, so the text always ends
     DWORD read = 0;
