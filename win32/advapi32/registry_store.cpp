@@ -1,6 +1,7 @@
 #include "registry_store.h"
 
 #include <w32/scoped_fd.h>
+#include <w32/whole_file.h>
 
 #include <errno.h>
 #include <fcntl.h>
@@ -38,40 +39,8 @@ bool make_dirs(const std::string& dir) {
 // The whole file; "" when it does not exist. False on a read error.
 bool read_file(const std::string& path, std::string* text) {
     text->clear();
-    ScopedFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return errno == ENOENT;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        text->append(buf, static_cast<size_t>(n));
-    }
-}
-
-bool write_all(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool save_atomically(const std::string& dir, const std::string& file, const std::string& text) {
-    std::string tmp = file + ".tmp";
-    {
-        ScopedFd fd(open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (!fd.valid() || !write_all(fd.get(), text) || fsync(fd.get()) != 0) return false;
-    }
-    if (rename(tmp.c_str(), file.c_str()) != 0) return false;
-    // The rename itself must reach the disk before the change counts as made.
-    ScopedFd dfd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dfd.valid()) fsync(dfd.get());
-    return true;
+    const int err = read_whole_file(path, text);
+    return err == 0 || err == ENOENT;
 }
 
 class FileLock {
@@ -153,7 +122,7 @@ LSTATUS Store::write(const std::function<LSTATUS(Key& root, bool& changed)>& fn)
     if (status != ERROR_SUCCESS || !changed) return status;
 
     std::string text = serialize(*root);
-    if (!save_atomically(dir, file, text)) {
+    if (write_file_atomically(file, text, {.mode = 0600, .serialized = true}) != 0) {
         cached_root_.reset();  // the tree no longer matches the file
         return ERROR_REGISTRY_IO_FAILED;
     }

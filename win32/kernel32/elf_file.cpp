@@ -1,4 +1,5 @@
 #include <w32/elf_file.h>
+#include <w32/scoped_fd.h>
 
 #include <elf.h>
 #include <errno.h>
@@ -10,13 +11,6 @@
 
 namespace w32 {
 namespace {
-
-struct Fd {
-    int fd;
-    ~Fd() {
-        if (fd >= 0) close(fd);
-    }
-};
 
 bool is_elf64_le(const uint8_t* file, size_t size) {
     return size >= sizeof(Elf64_Ehdr) && memcmp(file, ELFMAG, SELFMAG) == 0 &&
@@ -30,16 +24,16 @@ MappedFile::~MappedFile() {
 }
 
 bool MappedFile::open(const std::string& path) {
-    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (f.fd < 0) return false;
+    ScopedFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!f.valid()) return false;
     struct stat st;
-    if (fstat(f.fd, &st) != 0) return false;
+    if (fstat(f.get(), &st) != 0) return false;
     if (S_ISDIR(st.st_mode)) {
         errno = EISDIR;
         return false;
     }
     if (st.st_size == 0) return true;
-    void* p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, f.fd, 0);
+    void* p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, f.get(), 0);
     if (p == MAP_FAILED) return false;
     data_ = static_cast<const uint8_t*>(p);
     size_ = static_cast<size_t>(st.st_size);

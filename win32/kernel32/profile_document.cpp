@@ -4,6 +4,7 @@
 
 #include <w32/error.h>
 #include <w32/text.h>
+#include <w32/whole_file.h>
 
 #include <errno.h>
 #include <fcntl.h>
@@ -12,34 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-
 namespace w32 {
 
 namespace {
-
-// RAII for a file descriptor.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    // Closes and reports a failure of the close itself (a delayed write error).
-    bool close_checked() {
-        int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool is_blank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f'; }
 
@@ -72,31 +48,8 @@ Parsed parse(const std::wstring& line) {
 }
 
 bool read_all(const std::string& path, std::string* out) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return fail_errno();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buf, sizeof(buf));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail_errno();
-        }
-        if (n == 0) return true;
-        out->append(buf, static_cast<size_t>(n));
-    }
-}
-
-bool write_all(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    int err = read_whole_file(path, out);
+    return err == 0 || fail_errno(err);
 }
 
 std::string bom_of(ProfileDocument::Encoding e) {
@@ -179,11 +132,6 @@ std::vector<std::string_view> split_lines(std::string_view body, ProfileDocument
     return lines;
 }
 
-std::string temp_name_beside(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    return target + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-}
-
 // The file a write must replace: a symbolic link is followed, not replaced.
 std::string write_target(const std::string& path) {
     struct stat st;
@@ -238,25 +186,9 @@ bool ProfileDocument::save(const std::string& path) const {
         data += eol;
     }
 
-    std::string temp;
-    Fd fd;
-    for (int attempt = 0; attempt < 100 && fd.get() < 0; ++attempt) {
-        temp = temp_name_beside(target);
-        // 0666 through the umask, as a newly created file gets.
-        fd.reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (fd.get() < 0 && errno != EEXIST) return fail_errno();
-    }
-    if (fd.get() < 0) return fail(ERROR_CANNOT_MAKE);
-    auto abandon = [&](int err) {
-        fd.reset();
-        ::unlink(temp.c_str());
-        return fail_errno(err);
-    };
-    if (exists && ::fchmod(fd.get(), st.st_mode & 07777) != 0) return abandon(errno);
-    // On disk before the rename, so a crash leaves the old file or the new one.
-    if (!write_all(fd.get(), data) || ::fsync(fd.get()) != 0) return abandon(errno);
-    if (!fd.close_checked()) return abandon(errno);
-    if (::rename(temp.c_str(), target.c_str()) != 0) return abandon(errno);
+    const int err = write_file_atomically(target, data, {.keep_mode = true});
+    if (err == EEXIST) return fail(ERROR_CANNOT_MAKE);
+    if (err != 0) return fail_errno(err);
     return true;
 }
 

@@ -4,7 +4,9 @@
 #include "window.h"
 
 #include <w32/error.h>
+#include <w32/scoped_fd.h>
 #include <w32/text.h>
+#include <w32/whole_file.h>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -35,25 +37,6 @@ struct Packet {
     uint32_t reserved;
     uint64_t wparam;
     int64_t lparam;
-};
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
 };
 
 struct State {
@@ -230,7 +213,7 @@ bool start_listening(State& s) {
     sockaddr_un addr;
     std::string path = path_of(s.folder, GetCurrentProcessId(), ".sock");
     if (!fill_address(path, &addr)) return false;
-    Fd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    w32::ScopedFd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (fd.get() < 0) return false;
     int on = 1;
     if (setsockopt(fd.get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof(on)) != 0) return false;
@@ -256,17 +239,9 @@ void publish(const std::vector<Entry>& mine) {
              << '\n';
     }
     std::string path = path_of(s.folder, GetCurrentProcessId(), ".win");
-    std::string temp = path + ".tmp";
-    {
-        Fd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (fd.get() < 0) return;
-        std::string data = text.str();
-        if (write(fd.get(), data.data(), data.size()) != static_cast<ssize_t>(data.size())) {
-            unlink(temp.c_str());
-            return;
-        }
-    }
-    rename(temp.c_str(), path.c_str());
+    // The folder is a run-time one: losing the entry in a crash loses nothing.
+    w32::write_file_atomically(path, text.str(),
+                               {.mode = 0600, .durable = false, .serialized = true});
 }
 
 std::vector<Entry> others() {
@@ -318,7 +293,7 @@ bool post(DWORD pid, uint32_t hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return false;
     }
-    Fd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    w32::ScopedFd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (fd.get() < 0) return fail_errno();
     Packet p{kMagic, hwnd, msg, 0, static_cast<uint64_t>(wparam), static_cast<int64_t>(lparam)};
     if (sendto(fd.get(), &p, sizeof(p), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&addr),

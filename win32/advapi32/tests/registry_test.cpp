@@ -561,9 +561,13 @@ TEST_F(RegistryTest, StoreSurvivesAWriterKilledMidWrite) {
             got.resize(size);
             EXPECT_EQ(got, Payload(done));
         }
-        // The store still takes writes after the crash.
+        // The store still takes writes after the crash, and they clear what it left.
         EXPECT_EQ(SetDword(key, L"after", static_cast<DWORD>(round)), ERROR_SUCCESS);
         RegCloseKey(key);
+        for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+                << entry.path() << " left behind in round " << round;
+        }
     }
 }
 
