@@ -4,8 +4,8 @@
 
 #include <sys/stat.h>
 
-#include "support/scoped_env.h"
-#include "support/temp_dir.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "support/child.h"
 #include "support/handle_probe.h"
 #include "support/log_capture.h"
-#include "support/scoped_env.h"
-#include "support/temp_dir.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace {
 

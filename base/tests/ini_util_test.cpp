@@ -6,7 +6,7 @@
 
 #include "base/string_util.h"
 #include "support/log_capture.h"
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace {
 

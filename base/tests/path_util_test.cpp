@@ -10,7 +10,7 @@
 
 #include "base/string_util.h"
 #include "support/child.h"
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "support/handle_probe.h"
 #include "support/log_capture.h"
 #include "support/privilege_probe.h"
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 using base::ScopedHandle;
 using testing_support::TempDir;

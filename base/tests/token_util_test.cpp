@@ -16,7 +16,7 @@
 #include "support/folder_view.h"
 #include "support/handle_probe.h"
 #include "support/privilege_probe.h"
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 using base::ScopedHandle;
 using testing_support::TempDir;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/scoped_env.h"
+#include "testing/scoped_env.h"
 
 namespace {
 

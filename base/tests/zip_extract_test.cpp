@@ -11,7 +11,7 @@
 #include <unzip.h>
 
 #include "support/folder_view.h"
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 #include "support/zip_writer.h"
 
 using namespace base;

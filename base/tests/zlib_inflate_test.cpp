@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/folder_view.h"
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 using namespace base;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace testing_support {
 

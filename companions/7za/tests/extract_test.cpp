@@ -13,9 +13,14 @@
 
 #include "support/archive_writer.h"
 #include "support/run_tool.h"
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace sevenza_test {
+
+using testing_support::ReadAll;
+using testing_support::TempDir;
+using testing_support::WriteAll;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -43,7 +48,7 @@ protected:
         ASSERT_TRUE(write_archive(archive_, format, entries));
     }
     ToolRun extract_as_client() {
-        return run_tool(client_line(dir_.win("a.7z"), dir_.win("out") + L"\\"));
+        return run_tool(client_line(dir_.winfile("a.7z"), dir_.winfile("out") + L"\\"));
     }
 
     TempDir dir_;
@@ -59,9 +64,9 @@ TEST_F(Extract, UnpacksEveryEntryWithItsFoldersIntoTheQuotedFolder) {
     ToolRun run = extract_as_client();
     ASSERT_TRUE(run.started);
     EXPECT_EQ(run.exit_code, 0u) << run.output;
-    EXPECT_EQ(read_file(out_ + "/Dravon.dll"), "library bytes");
-    EXPECT_EQ(read_file(out_ + "/Dravon.ini"), "[demo]\nurl=x\n");
-    EXPECT_EQ(read_file(out_ + "/data/sub/deep.bin"), big);
+    EXPECT_EQ(ReadAll(out_ + "/Dravon.dll"), "library bytes");
+    EXPECT_EQ(ReadAll(out_ + "/Dravon.ini"), "[demo]\nurl=x\n");
+    EXPECT_EQ(ReadAll(out_ + "/data/sub/deep.bin"), big);
     EXPECT_TRUE(fs::is_directory(out_ + "/data/empty"));
     EXPECT_TRUE(fs::is_regular_file(out_ + "/zero.txt"));
     EXPECT_EQ(fs::file_size(out_ + "/zero.txt"), 0u);
@@ -73,10 +78,10 @@ TEST_F(Extract, UnpacksEveryEntryWithItsFoldersIntoTheQuotedFolder) {
 TEST_F(Extract, TakesTheTemporaryFolderWithADoubledBackslashAsTheClientBuildsIt) {
     make({file("Dravon.dll", "x")});
     std::wstring line = L"\"" + tool_path() + L"\" x \"" + dir_.win() + L"\\\\a.7z\" -o\"" +
-                        dir_.win("out") + L"\\\\\" -aoa";
+                        dir_.winfile("out") + L"\\\\\" -aoa";
     ToolRun run = run_tool(line);
     EXPECT_EQ(run.exit_code, 0u) << run.output;
-    EXPECT_EQ(read_file(out_ + "/Dravon.dll"), "x");
+    EXPECT_EQ(ReadAll(out_ + "/Dravon.dll"), "x");
 }
 
 // The client copies the tool out of a zip (no execute bit) into a temporary folder
@@ -110,7 +115,7 @@ TEST_F(Extract, KeepsModesTimesAndNamesOutsideAscii) {
           file("readme", "r", 0600)});
     ToolRun run = extract_as_client();
     ASSERT_EQ(run.exit_code, 0u) << run.output;
-    EXPECT_EQ(read_file(out_ + "/游戏/说明 文档.txt"), "说明");
+    EXPECT_EQ(ReadAll(out_ + "/游戏/说明 文档.txt"), "说明");
     struct stat st;
     ASSERT_EQ(stat((out_ + "/setup.exe").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0100, 0100u);
@@ -123,7 +128,7 @@ TEST_F(Extract, ReadsZipArchivesToo) {
     make({file("a/b.txt", "zip entry")}, "zip");
     ToolRun run = extract_as_client();
     EXPECT_EQ(run.exit_code, 0u) << run.output;
-    EXPECT_EQ(read_file(out_ + "/a/b.txt"), "zip entry");
+    EXPECT_EQ(ReadAll(out_ + "/a/b.txt"), "zip entry");
 }
 
 TEST_F(Extract, CreatesAMissingOutputFolderAndTakesRelativePaths) {
@@ -131,13 +136,13 @@ TEST_F(Extract, CreatesAMissingOutputFolderAndTakesRelativePaths) {
     std::wstring line = L"\"" + tool_path() + L"\" x a.7z -o\"new\\deeper\" -aoa";
     ToolRun run = run_tool(line, dir_.win());
     EXPECT_EQ(run.exit_code, 0u) << run.output;
-    EXPECT_EQ(read_file(dir_.file("new/deeper/x.txt")), "relative");
+    EXPECT_EQ(ReadAll(dir_.file("new/deeper/x.txt")), "relative");
 }
 
 TEST_F(Extract, ReplacesAnExistingFileWithoutTouchingTheBytesAMappedCopySees) {
     fs::create_directories(out_);
     const std::string old_bytes = random_bytes(1 << 16, 2);
-    write_file(out_ + "/Dravon.dll", old_bytes);
+    WriteAll(out_ + "/Dravon.dll", old_bytes);
     // What a process that loaded the library sees: a shared mapping of the file.
     int fd = open((out_ + "/Dravon.dll").c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
@@ -155,7 +160,7 @@ TEST_F(Extract, ReplacesAnExistingFileWithoutTouchingTheBytesAMappedCopySees) {
     struct stat after;
     fstat(fd, &after);
     EXPECT_EQ(after.st_size, before.st_size) << "the loaded file was truncated or rewritten";
-    EXPECT_EQ(read_file(out_ + "/Dravon.dll"), new_bytes);
+    EXPECT_EQ(ReadAll(out_ + "/Dravon.dll"), new_bytes);
     EXPECT_EQ(listing(out_), (std::vector<std::string>{"Dravon.dll"}))
         << "a temporary file was left";
     munmap(map, old_bytes.size());
@@ -164,28 +169,28 @@ TEST_F(Extract, ReplacesAnExistingFileWithoutTouchingTheBytesAMappedCopySees) {
 
 TEST_F(Extract, ReplacesAReadOnlyFileAndALinkByTheirNames) {
     fs::create_directories(out_);
-    write_file(out_ + "/ro.txt", "old");
+    WriteAll(out_ + "/ro.txt", "old");
     chmod((out_ + "/ro.txt").c_str(), 0444);
-    write_file(dir_.file("elsewhere.txt"), "must stay");
+    WriteAll(dir_.file("elsewhere.txt"), "must stay");
     fs::create_symlink(dir_.file("elsewhere.txt"), out_ + "/link.txt");
     make({file("ro.txt", "new"), file("link.txt", "replaced the link")});
     ToolRun run = extract_as_client();
     EXPECT_EQ(run.exit_code, 0u) << run.output;
-    EXPECT_EQ(read_file(out_ + "/ro.txt"), "new");
+    EXPECT_EQ(ReadAll(out_ + "/ro.txt"), "new");
     EXPECT_FALSE(fs::is_symlink(out_ + "/link.txt"));
-    EXPECT_EQ(read_file(out_ + "/link.txt"), "replaced the link");
-    EXPECT_EQ(read_file(dir_.file("elsewhere.txt")), "must stay");
+    EXPECT_EQ(ReadAll(out_ + "/link.txt"), "replaced the link");
+    EXPECT_EQ(ReadAll(dir_.file("elsewhere.txt")), "must stay");
 }
 
 TEST_F(Extract, RefusesNamesThatWouldLeaveTheFolderAndSaysSo) {
     fs::create_directories(out_ + "/inner");
     make({file("../evil1.txt", "x"), file("..\\evil2.txt", "x"), file("inner/../../evil3.txt", "x"),
           file(dir_.file("evil4.txt"), "x"), file("C:\\evil5.txt", "x"), file("good.txt", "kept")});
-    ToolRun run = run_tool(client_line(dir_.win("a.7z"), dir_.win("out/inner") + L"\\"));
+    ToolRun run = run_tool(client_line(dir_.winfile("a.7z"), dir_.winfile("out/inner") + L"\\"));
     EXPECT_NE(run.exit_code, 0u);
     EXPECT_NE(run.output.find("evil1.txt"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("refused"), std::string::npos) << run.output;
-    EXPECT_EQ(read_file(out_ + "/inner/good.txt"), "kept");
+    EXPECT_EQ(ReadAll(out_ + "/inner/good.txt"), "kept");
     EXPECT_EQ(listing(dir_.path()),
               (std::vector<std::string>{"a.7z", "out", "out/inner", "out/inner/good.txt"}));
 }
@@ -201,24 +206,24 @@ TEST_F(Extract, RefusesLinkEntriesAndNeverWritesThroughALinkInTheFolder) {
     EXPECT_NE(run.output.find("links are not extracted"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("is in the way"), std::string::npos) << run.output;
     EXPECT_TRUE(fs::is_empty(outside.path()));
-    EXPECT_EQ(read_file(out_ + "/fine.txt"), "y");
+    EXPECT_EQ(ReadAll(out_ + "/fine.txt"), "y");
 }
 
 TEST_F(Extract, WithoutAnOverwriteSwitchKeepsExistingFilesAndFails) {
     fs::create_directories(out_);
-    write_file(out_ + "/a.txt", "mine");
+    WriteAll(out_ + "/a.txt", "mine");
     make({file("a.txt", "theirs"), file("b.txt", "new")});
-    ToolRun ask = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.win("a.7z") + L"\" -o\"" +
-                           dir_.win("out") + L"\"");
+    ToolRun ask = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -o\"" +
+                           dir_.winfile("out") + L"\"");
     EXPECT_NE(ask.exit_code, 0u);
     EXPECT_NE(ask.output.find("a.txt"), std::string::npos) << ask.output;
-    EXPECT_EQ(read_file(out_ + "/a.txt"), "mine");
-    EXPECT_EQ(read_file(out_ + "/b.txt"), "new");
+    EXPECT_EQ(ReadAll(out_ + "/a.txt"), "mine");
+    EXPECT_EQ(ReadAll(out_ + "/b.txt"), "new");
 
-    ToolRun skip = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.win("a.7z") + L"\" -o\"" +
-                            dir_.win("out") + L"\" -aos");
+    ToolRun skip = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -o\"" +
+                            dir_.winfile("out") + L"\" -aos");
     EXPECT_EQ(skip.exit_code, 0u) << skip.output;
-    EXPECT_EQ(read_file(out_ + "/a.txt"), "mine");
+    EXPECT_EQ(ReadAll(out_ + "/a.txt"), "mine");
 }
 
 TEST_F(Extract, AFolderInTheWayOfAFileIsAnError) {
@@ -235,15 +240,15 @@ TEST_F(Extract, FailsWithAMessageOnAMissingOrDamagedArchive) {
     EXPECT_NE(missing.exit_code, 0u);
     EXPECT_NE(missing.output.find("cannot open"), std::string::npos) << missing.output;
 
-    write_file(archive_,
+    WriteAll(archive_,
                "this is no archive at all, just some text that goes on" + std::string(4096, 'z'));
     ToolRun garbage = extract_as_client();
     EXPECT_NE(garbage.exit_code, 0u);
     EXPECT_FALSE(garbage.output.empty());
 
     make({file("big.bin", random_bytes(1 << 20, 4))});
-    std::string bytes = read_file(archive_);
-    write_file(archive_, bytes.substr(0, bytes.size() / 2));
+    std::string bytes = ReadAll(archive_);
+    WriteAll(archive_, bytes.substr(0, bytes.size() / 2));
     ToolRun cut = extract_as_client();
     EXPECT_NE(cut.exit_code, 0u);
     EXPECT_FALSE(fs::exists(out_ + "/big.bin"))
@@ -252,10 +257,10 @@ TEST_F(Extract, FailsWithAMessageOnAMissingOrDamagedArchive) {
 
 TEST_F(Extract, ABadCommandLineEndsWithSevenAndAMessage) {
     make({file("a.txt", "x")});
-    ToolRun unknown = run_tool(L"\"" + tool_path() + L"\" a \"" + dir_.win("a.7z") + L"\"");
+    ToolRun unknown = run_tool(L"\"" + tool_path() + L"\" a \"" + dir_.winfile("a.7z") + L"\"");
     EXPECT_EQ(unknown.exit_code, 7u);
     EXPECT_NE(unknown.output.find("unsupported command"), std::string::npos) << unknown.output;
-    ToolRun bad_switch = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.win("a.7z") + L"\" -pw");
+    ToolRun bad_switch = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -pw");
     EXPECT_EQ(bad_switch.exit_code, 7u);
     EXPECT_FALSE(fs::exists(dir_.file("a.txt")));
 }

@@ -8,9 +8,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace sevenza_test {
+
+using testing_support::TempDir;
+
 namespace {
 
 // Points this process's standard streams at a file while a child starts, since

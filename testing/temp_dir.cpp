@@ -1,4 +1,4 @@
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 
 #include <win32_unixpath.h>
 
@@ -25,7 +25,7 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
 
 TempDir::TempDir() {
     const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/base_test_XXXXXX";
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/test_XXXXXX";
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     char* real = realpath(pattern.c_str(), nullptr);
     path_ = real ? real : pattern;
