@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "handle.h"
+
 extern char** environ;
 
 namespace {
@@ -140,20 +142,6 @@ protected:
     std::string dir_;
     std::string name_;
     std::wstring wname_;
-};
-
-class Handle {
-public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (h_) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
 };
 
 TEST_F(NamedMutex, SecondCreateInAnotherProcessAnswersAlreadyExists) {

@@ -9,21 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "handle.h"
+
 namespace {
-
-class Handle {
-public:
-    explicit Handle(HANDLE h = nullptr) : h_(h) {}
-    ~Handle() {
-        if (h_) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
 
 // The result another thread gets from waiting on h for ms.
 DWORD wait_from_other_thread(HANDLE h, DWORD ms) {

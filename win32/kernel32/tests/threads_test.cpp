@@ -11,22 +11,9 @@
 #include <chrono>
 #include <thread>
 
+#include "handle.h"
+
 namespace {
-
-class Handle {
-public:
-    explicit Handle(HANDLE h = nullptr) : h_(h) {}
-    ~Handle() {
-        if (h_) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    HANDLE release() { return std::exchange(h_, nullptr); }
-
-private:
-    HANDLE h_;
-};
 
 DWORD exit_code_of(HANDLE thread) {
     DWORD code = 0xDEADBEEF;
