@@ -12,23 +12,11 @@
 #include "base/thread_pool.h"
 #include "gui/ctrl.h"
 #include "gui/timer.h"
+#include "testing/lambda_callback.h"
 
 namespace {
 
-template <class F>
-class LambdaAction : public Gui::CallbackAction {
-public:
-    explicit LambdaAction(F f) : f_(std::move(f)) {}
-    void Execute() override { f_(); }
-
-private:
-    F f_;
-};
-
-template <class F>
-Gui::Callback Do(F f) {
-    return Gui::Callback(new LambdaAction<F>(std::move(f)));
-}
+using testing_support::Do;
 
 void StartToolkitOnce() {
     static bool started = [] {

@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "testing/lambda_callback.h"
 
 namespace {
 
@@ -34,24 +35,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
     return true;
 }
 
-template <class F>
-class LambdaAction : public Gui::CallbackAction {
-public:
-    LambdaAction(F f, std::atomic<int>* destroyed) : f_(std::move(f)), destroyed_(destroyed) {}
-    ~LambdaAction() override {
-        if (destroyed_) ++*destroyed_;
-    }
-    void Execute() override { f_(); }
-
-private:
-    F f_;
-    std::atomic<int>* destroyed_;
-};
-
-template <class F>
-Gui::Callback Do(F f, std::atomic<int>* destroyed = nullptr) {
-    return Gui::Callback(new LambdaAction<F>(std::move(f), destroyed));
-}
+using testing_support::Do;
 
 // What ran, in order, and on which thread.
 class RunLog {

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <vector>
+#include "testing/lambda_callback.h"
 
 namespace {
 
@@ -28,21 +29,7 @@ Gui::Callback Rec(const std::string& name, bool* destroyed = nullptr) {
     return Gui::Callback(new Record(name, destroyed));
 }
 
-// Runs a lambda as a callback.
-template <class F>
-class Run : public Gui::CallbackAction {
-public:
-    explicit Run(F f) : f_(std::move(f)) {}
-    void Execute() override { f_(); }
-
-private:
-    F f_;
-};
-
-template <class F>
-Gui::Callback Do(F f) {
-    return Gui::Callback(new Run<F>(std::move(f)));
-}
+using testing_support::Do;
 
 class TimeCallbacks : public ::testing::Test {
 protected:

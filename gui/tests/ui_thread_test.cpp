@@ -13,6 +13,7 @@
 #include "gui/ctrl.h"
 #include "gui/timer.h"
 #include "ui_loop.h"
+#include "testing/lambda_callback.h"
 
 namespace {
 
@@ -28,20 +29,7 @@ struct Receiver : Gui::Pte<Receiver> {
     }
 };
 
-template <class F>
-class Run : public Gui::CallbackAction {
-public:
-    explicit Run(F f) : f_(std::move(f)) {}
-    void Execute() override { f_(); }
-
-private:
-    F f_;
-};
-
-template <class F>
-Gui::Callback Do(F f) {
-    return Gui::Callback(new Run<F>(std::move(f)));
-}
+using testing_support::Do;
 
 double CpuMs() {
     timespec ts;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "gui/core/semaphore.h"
+#include "testing/lambda_callback.h"
 
 namespace {
 
@@ -20,25 +21,7 @@ double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// A callback action that runs a lambda; it counts its destruction.
-template <class F>
-class LambdaAction : public Gui::CallbackAction {
-public:
-    LambdaAction(F f, std::atomic<int>* destroyed) : f_(std::move(f)), destroyed_(destroyed) {}
-    ~LambdaAction() override {
-        if (destroyed_) ++*destroyed_;
-    }
-    void Execute() override { f_(); }
-
-private:
-    F f_;
-    std::atomic<int>* destroyed_;
-};
-
-template <class F>
-Gui::Callback Lambda(F f, std::atomic<int>* destroyed = nullptr) {
-    return Gui::Callback(new LambdaAction<F>(std::move(f), destroyed));
-}
+using testing_support::Do;
 
 bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
     auto start = Clock::now();
@@ -52,7 +35,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
 TEST(Thread, IsSingleThreadedUntilTheFirstRunAndNeverAfter) {
     EXPECT_TRUE(Gui::Thread::IsSingleThreaded());
     Gui::Thread t;
-    ASSERT_TRUE(t.Run(Lambda([] {})));
+    ASSERT_TRUE(t.Run(Do([] {})));
     EXPECT_EQ(t.Wait(), 0);
     EXPECT_FALSE(Gui::Thread::IsSingleThreaded());
     EXPECT_EQ(Gui::Thread::GetCount(), 0);
@@ -62,7 +45,7 @@ TEST(Thread, IsSingleThreadedUntilTheFirstRunAndNeverAfter) {
 TEST(Thread, RunsTheCallbackOnAnotherThreadAndWaitEmptiesTheObject) {
     std::atomic<DWORD> ran_on{0};
     Gui::Thread t;
-    ASSERT_TRUE(t.Run(Lambda([&] { ran_on = GetCurrentThreadId(); })));
+    ASSERT_TRUE(t.Run(Do([&] { ran_on = GetCurrentThreadId(); })));
     EXPECT_TRUE(t.IsOpen());
     EXPECT_EQ(t.Wait(), 0);
     EXPECT_FALSE(t.IsOpen());
@@ -79,7 +62,7 @@ TEST(Thread, WaitWithoutAThreadAnswersMinusOne) {
 
 TEST(Thread, WaitOnAnEndedThreadAnswersAtOnce) {
     Gui::Thread t;
-    ASSERT_TRUE(t.Run(Lambda([] {})));
+    ASSERT_TRUE(t.Run(Do([] {})));
     ASSERT_TRUE(WaitUntil([&] { return !t.IsRunning(); }));
     auto start = Clock::now();
     EXPECT_EQ(t.Wait(), 0);
@@ -90,7 +73,7 @@ TEST(Thread, WaitOnAnEndedThreadAnswersAtOnce) {
 TEST(Thread, CountFallsOnlyAfterTheCallbackReturned) {
     Gui::Semaphore go;
     Gui::Thread t;
-    ASSERT_TRUE(t.Run(Lambda([&] { go.Wait(); })));
+    ASSERT_TRUE(t.Run(Do([&] { go.Wait(); })));
     EXPECT_EQ(Gui::Thread::GetCount(), 1);
     EXPECT_TRUE(t.IsRunning());
     go.Release();
@@ -102,11 +85,11 @@ TEST(Thread, RunAgainLetsTheOldThreadGoOnAndStayCounted) {
     Gui::Semaphore release_first;
     std::atomic<bool> first_done{false};
     Gui::Thread t;
-    ASSERT_TRUE(t.Run(Lambda([&] {
+    ASSERT_TRUE(t.Run(Do([&] {
         release_first.Wait();
         first_done = true;
     })));
-    ASSERT_TRUE(t.Run(Lambda([] {})));
+    ASSERT_TRUE(t.Run(Do([] {})));
     EXPECT_EQ(t.Wait(), 0);  // waits for the second thread only
     EXPECT_FALSE(first_done.load());
     EXPECT_EQ(Gui::Thread::GetCount(), 1);
@@ -118,7 +101,7 @@ TEST(Thread, RunAgainLetsTheOldThreadGoOnAndStayCounted) {
 TEST(Thread, ACallbackThatThrowsEndsLikeANormalReturn) {
     std::atomic<int> destroyed{0};
     Gui::Thread t;
-    ASSERT_TRUE(t.Run(Lambda([] { throw std::runtime_error("boom"); }, &destroyed)));
+    ASSERT_TRUE(t.Run(Do([] { throw std::runtime_error("boom"); }, &destroyed)));
     EXPECT_EQ(t.Wait(), 0);
     EXPECT_EQ(Gui::Thread::GetCount(), 0);
     EXPECT_EQ(destroyed.load(), 1);
@@ -127,7 +110,7 @@ TEST(Thread, ACallbackThatThrowsEndsLikeANormalReturn) {
 TEST(Thread, TheThreadsCopyOfTheCallbackIsReleasedWhenItEnds) {
     std::atomic<int> destroyed{0};
     {
-        Gui::Callback cb = Lambda([] {}, &destroyed);
+        Gui::Callback cb = Do([] {}, &destroyed);
         Gui::Thread t;
         ASSERT_TRUE(t.Run(cb));
         EXPECT_EQ(t.Wait(), 0);
@@ -138,7 +121,7 @@ TEST(Thread, TheThreadsCopyOfTheCallbackIsReleasedWhenItEnds) {
 
 TEST(Thread, StartRunsADetachedThread) {
     std::atomic<bool> ran{false};
-    Gui::Thread::Start(Lambda([&] { ran = true; }));
+    Gui::Thread::Start(Do([&] { ran = true; }));
     ASSERT_TRUE(WaitUntil([&] { return ran.load() && Gui::Thread::GetCount() == 0; }));
 }
 
@@ -152,7 +135,7 @@ TEST(Thread, ShutdownWithoutThreadsReturnsAtOnce) {
 TEST(Thread, ShutdownWaitsForThreadsThatPollTheFlag) {
     std::atomic<bool> saw_shutdown{false};
     Gui::Thread t;
-    ASSERT_TRUE(t.Run(Lambda([&] {
+    ASSERT_TRUE(t.Run(Do([&] {
         while (!Gui::Thread::IsShutdownThreads()) Sleep(5);
         saw_shutdown = true;
         Sleep(50);
@@ -170,7 +153,7 @@ TEST(Thread, ShutdownWaitsForThreadsThatPollTheFlag) {
 TEST(Thread, SetPriorityMapsPercentagesToTheLowerNeighbourAtTheEdges) {
     Gui::Semaphore done;
     Gui::Thread t;
-    ASSERT_TRUE(t.Run(Lambda([&] { done.Wait(); })));
+    ASSERT_TRUE(t.Run(Do([&] { done.Wait(); })));
     const struct {
         int percent;
         int priority;
@@ -189,7 +172,7 @@ TEST(Thread, SetPriorityMapsPercentagesToTheLowerNeighbourAtTheEdges) {
 
 TEST(Thread, TerminateEndsAThreadAtItsNextWait) {
     Gui::Thread t;
-    ASSERT_TRUE(t.Run(Lambda([] {
+    ASSERT_TRUE(t.Run(Do([] {
         for (;;) Sleep(10);
     })));
     EXPECT_TRUE(t.IsRunning());
@@ -221,7 +204,7 @@ private:
 TEST(Thread, AThreadThatFailsToStartIsNotCountedAndItsCopyIsReleased) {
     std::atomic<int> destroyed{0};
     std::atomic<bool> ran{false};
-    Gui::Callback cb = Lambda([&] { ran = true; }, &destroyed);
+    Gui::Callback cb = Do([&] { ran = true; }, &destroyed);
     Gui::Thread t;
     bool started;
     {
