@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/folder_view.h"
+#include "support/zip_writer.h"
 #include "testing/temp_dir.h"
 
 using namespace base;
@@ -20,20 +21,7 @@ std::string Sample() {
     return out;
 }
 
-// windowBits 15 gives a zlib header, 31 a gzip one.
-std::string Deflate(const std::string& data, int window_bits) {
-    z_stream s{};
-    deflateInit2(&s, 6, Z_DEFLATED, window_bits, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&s, data.size()) + 32, '\0');
-    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    s.avail_in = static_cast<uInt>(data.size());
-    s.next_out = reinterpret_cast<Bytef*>(out.data());
-    s.avail_out = static_cast<uInt>(out.size());
-    deflate(&s, Z_FINISH);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return out;
-}
+using testzip::Deflate;
 
 const unsigned char* Bytes(const std::string& s) {
     return reinterpret_cast<const unsigned char*>(s.data());

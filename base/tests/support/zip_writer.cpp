@@ -16,10 +16,13 @@ void Put32(std::string& out, uint32_t v) {
     Put16(out, v >> 16);
 }
 
-std::string RawDeflate(const std::string& data) {
+}  // namespace
+
+std::string Deflate(const std::string& data, int window_bits, int level) {
     z_stream s{};
-    deflateInit2(&s, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&s, data.size()), '\0');
+    deflateInit2(&s, level, Z_DEFLATED, window_bits, 8, Z_DEFAULT_STRATEGY);
+    // Room for a gzip header and trailer beyond the bound of the data.
+    std::string out(deflateBound(&s, data.size()) + 32, '\0');
     s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     s.avail_in = static_cast<uInt>(data.size());
     s.next_out = reinterpret_cast<Bytef*>(out.data());
@@ -29,8 +32,6 @@ std::string RawDeflate(const std::string& data) {
     deflateEnd(&s);
     return out;
 }
-
-}  // namespace
 
 uint32_t DosDateTime(int year, int month, int day, int hour, int minute, int second) {
     uint32_t date = ((year - 1980) << 9) | (month << 5) | day;
@@ -45,7 +46,7 @@ bool WriteZip(const std::string& linux_path, const std::vector<Entry>& entries) 
         bool folder = !e.name.empty() && e.name.back() == '/';
         uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(e.data.data()),
                              static_cast<uInt>(e.data.size()));
-        std::string stored = e.deflate ? RawDeflate(e.data) : e.data;
+        std::string stored = e.deflate ? Deflate(e.data, -15, Z_BEST_COMPRESSION) : e.data;
         uint16_t method = e.deflate ? 8 : 0;
         uint32_t offset = static_cast<uint32_t>(body.size());
 
