@@ -3,38 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <win32_unixpath.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <vector>
+
+#include "testing/temp_dir.h"
 
 namespace {
 
-class TempFolder {
-public:
-    TempFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/crc-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        path_ = mkdtemp(buf.data());
-    }
-    ~TempFolder() { std::filesystem::remove_all(path_); }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        std::string full = path_ + "/" + name;
-        FILE* f = std::fopen(full.c_str(), "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-        return full;
-    }
-    std::string path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using testing_support::TempDir;
+using testing_support::WriteAll;
 
 TEST(Crc32Test, BufferGivesTheStandardCheckValue) {
     EXPECT_EQ(base::Crc32Buffer("123456789", 9), 0xCBF43926u);
@@ -48,23 +25,25 @@ TEST(Crc32Test, BytewiseStepsMatchTheBuffer) {
 }
 
 TEST(Crc32Test, FileCrcCoversTheWholeFileAcrossReadChunks) {
-    TempFolder dir;
+    TempDir dir;
     std::string data;
     for (int i = 0; i < 10000; ++i) data += static_cast<char>(i * 7 % 256);
-    std::wstring path = UnixPathToWin32(dir.Write("data.bin", data));
+    ASSERT_TRUE(WriteAll(dir.file("data.bin"), data));
+    std::wstring path = dir.winfile("data.bin");
     uint32_t crc = 0;
     EXPECT_EQ(base::Crc32File(path.c_str(), &crc), 0u);
     EXPECT_EQ(crc, 0xA0B70144u);
 
-    std::wstring empty = UnixPathToWin32(dir.Write("empty.bin", ""));
+    ASSERT_TRUE(WriteAll(dir.file("empty.bin"), ""));
+    std::wstring empty = dir.winfile("empty.bin");
     crc = 1;
     EXPECT_EQ(base::Crc32File(empty.c_str(), &crc), 0u);
     EXPECT_EQ(crc, 0u);
 }
 
 TEST(Crc32Test, AMissingFileAnswersTheOpenError) {
-    TempFolder dir;
-    std::wstring path = UnixPathToWin32(dir.path() + "/missing.bin");
+    TempDir dir;
+    std::wstring path = dir.winfile("missing.bin");
     uint32_t crc = 1;
     EXPECT_EQ(base::Crc32File(path.c_str(), &crc), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(crc, 0u);  // the untouched start value, inverted

@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -17,17 +18,6 @@ namespace fs = std::filesystem;
 // Each test gets a registry of its own in a temporary folder.
 class RegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "cregistry.XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
-        setenv("WIN32_REGISTRY_DIR", dir_.c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("WIN32_REGISTRY_DIR");
-        fs::remove_all(dir_);
-    }
-
     // A fresh key under HKEY_CURRENT_USER, held by reg.
     void CreateTestKey(CRegistry& reg) {
         reg.SetKey(HKEY_CURRENT_USER);
@@ -35,7 +25,9 @@ protected:
     }
 
     static constexpr const wchar_t* kKey = L"Software\\Kelto\\Downloader";
-    std::string dir_;
+    testing_support::TempDir folder_;
+    const std::string dir_ = folder_.path();
+    testing_support::ScopedEnv registry_dir_{"WIN32_REGISTRY_DIR", dir_};
 };
 
 // The Windows path (drive Z: is the Linux root) of a file in the test's folder.
