@@ -4,12 +4,13 @@
 #include "manifest.h"
 #include "pack.h"
 
-#include <errno.h>
+#include <w32/whole_file.h>
+
 #include <stdio.h>
 #include <string.h>
 
-#include <memory>
 #include <string>
+#include <string_view>
 
 int main(int argc, char** argv) {
     std::string manifest_path, output, base;
@@ -50,15 +51,11 @@ int main(int argc, char** argv) {
     }
 
     rcpack::Bytes blob = rcpack::BuildBlob(resources);
-    std::string tmp = output + ".tmp";
-    std::unique_ptr<FILE, int (*)(FILE*)> f(fopen(tmp.c_str(), "wb"), fclose);
-    if (!f || fwrite(blob.data(), 1, blob.size(), f.get()) != blob.size() || fflush(f.get()) != 0) {
-        fprintf(stderr, "rcpack: cannot write %s\n", tmp.c_str());
-        return 1;
-    }
-    f.reset();
-    if (rename(tmp.c_str(), output.c_str()) != 0) {
-        fprintf(stderr, "rcpack: cannot write %s: %s\n", output.c_str(), strerror(errno));
+    // A build step that dies leaves the old output, never a part of a new one.
+    const std::string_view bytes(reinterpret_cast<const char*>(blob.data()), blob.size());
+    if (int err = w32::write_file_atomically(output, bytes, {.durable = false, .serialized = true});
+        err != 0) {
+        fprintf(stderr, "rcpack: cannot write %s: %s\n", output.c_str(), strerror(err));
         return 1;
     }
     return 0;
