@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "support/scoped_env.h"
-#include "support/temp_dir.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace testing_support {
 
