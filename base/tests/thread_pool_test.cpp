@@ -16,7 +16,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
 #include "testing/lambda_callback.h"
+#include "testing/wait_until.h"
 
 namespace {
 
@@ -26,14 +28,7 @@ double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
-    auto start = Clock::now();
-    while (!done()) {
-        if (MsSince(start) > timeout_ms) return false;
-        Sleep(1);
-    }
-    return true;
-}
+using testing_support::WaitUntil;
 
 using testing_support::Do;
 

@@ -12,6 +12,8 @@
 #include "gui/ctrl.h"
 #include "gui/timer.h"
 
+#include "testing/wait_until.h"
+
 namespace {
 
 class TestController : public base::Controller {
@@ -19,15 +21,7 @@ public:
     bool Start(const std::wstring&) override { return true; }
 };
 
-bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
-    auto start = std::chrono::steady_clock::now();
-    while (!done()) {
-        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeout_ms))
-            return false;
-        Sleep(1);
-    }
-    return true;
-}
+using testing_support::WaitUntil;
 
 int Workers(base::ThreadPool* pool) { return static_cast<int>(pool->GetQueueLengths().size()); }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <vector>
+
 #include "testing/lambda_callback.h"
 
 namespace {

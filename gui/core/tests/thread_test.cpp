@@ -12,6 +12,7 @@
 
 #include "gui/core/semaphore.h"
 #include "testing/lambda_callback.h"
+#include "testing/wait_until.h"
 
 namespace {
 
@@ -23,14 +24,7 @@ double MsSince(Clock::time_point start) {
 
 using testing_support::Do;
 
-bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
-    auto start = Clock::now();
-    while (!done()) {
-        if (MsSince(start) > timeout_ms) return false;
-        Sleep(1);
-    }
-    return true;
-}
+using testing_support::WaitUntil;
 
 TEST(Thread, IsSingleThreadedUntilTheFirstRunAndNeverAfter) {
     EXPECT_TRUE(Gui::Thread::IsSingleThreaded());
