@@ -90,23 +90,23 @@ TEST_F(Extract, TakesTheTemporaryFolderWithADoubledBackslashAsTheClientBuildsIt)
 TEST_F(Extract, RunsFromAndIntoAFolderWithBlanksAndChineseAsTheClientStartsIt) {
     const std::string temp = dir_.file("用户 临时 folder");
     fs::create_directories(temp);
-    write_file(temp + "/7za.exe", read_file(SEVENZA_PATH));
+    WriteAll(temp + "/7za.exe", ReadAll(SEVENZA_PATH));
     chmod((temp + "/7za.exe").c_str(), 0644);
     fs::create_directories(temp + "/旧 版本");
-    write_file(temp + "/Dravon.dll", "old library");
+    WriteAll(temp + "/Dravon.dll", "old library");
     ASSERT_TRUE(write_archive(temp + "/下载 器.7z", "7zip",
                               {file("Dravon.dll", "new library"), file("Dravon.ini", "[demo]\n"),
                                file("旧 版本/说明 文档.txt", "说明")}));
 
-    const std::wstring folder = dir_.win("用户 临时 folder") + L"\\";
+    const std::wstring folder = dir_.winfile("用户 临时 folder") + L"\\";
     const std::wstring line = L"\"" + folder + L"\\7za.exe\" x \"" + folder +
                               L"\\下载 器.7z\" -o\"" + folder + L"\" -aoa";
     ToolRun run = run_tool(line);
     ASSERT_TRUE(run.started);
     EXPECT_EQ(run.exit_code, 0u) << run.output;
-    EXPECT_EQ(read_file(temp + "/Dravon.dll"), "new library");
-    EXPECT_EQ(read_file(temp + "/Dravon.ini"), "[demo]\n");
-    EXPECT_EQ(read_file(temp + "/旧 版本/说明 文档.txt"), "说明");
+    EXPECT_EQ(ReadAll(temp + "/Dravon.dll"), "new library");
+    EXPECT_EQ(ReadAll(temp + "/Dravon.ini"), "[demo]\n");
+    EXPECT_EQ(ReadAll(temp + "/旧 版本/说明 文档.txt"), "说明");
     EXPECT_FALSE(fs::exists(dir_.file("Dravon.dll"))) << "extracted beside the folder, not into it";
 }
 
