@@ -4,3 +4,6 @@ set(WIN32_LAYER_LIBS Threads::Threads ${CMAKE_DL_LIBS})
 # WinINet's transfers.
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 list(APPEND WIN32_LAYER_LIBS PkgConfig::CURL)
+# GDI's pixels and regions.
+pkg_check_modules(PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
+list(APPEND WIN32_LAYER_LIBS PkgConfig::PIXMAN)

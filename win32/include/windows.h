@@ -21,4 +21,5 @@
 #include "sysinfoapi.h"
 #include "winioctl.h"
 #include "winuser.h"
+#include "wingdi.h"
 #include "crtext.h"

@@ -1,0 +1,229 @@
+// Device contexts: memory DCs, the display information context and the screen DC,
+// their selections and state.
+#include "w32/gdi.h"
+
+#include <cwchar>
+
+namespace w32::gdi {
+namespace {
+
+std::shared_ptr<Bitmap> screen_surface() {
+    static std::shared_ptr<Bitmap> screen = make_bitmap(kScreenWidth, kScreenHeight, 32);
+    return screen;
+}
+
+void let_go(const GdiPtr& obj) {
+    if (!obj) return;
+    if (--obj->selected_count == 0 && obj->delete_pending) remove_object(obj->handle);
+}
+
+}  // namespace
+
+Dc::Dc(Type t) : type(t) {
+    pixman_region32_init(&clip);
+    brush = std::static_pointer_cast<Brush>(stock_object(WHITE_BRUSH));
+    pen = std::static_pointer_cast<Pen>(stock_object(BLACK_PEN));
+    font = std::static_pointer_cast<Font>(stock_object(SYSTEM_FONT));
+    ++brush->selected_count;
+    ++pen->selected_count;
+    ++font->selected_count;
+    if (t == Type::Memory) surface = default_bitmap();
+    if (t == Type::Screen) surface = screen_surface();
+}
+
+Dc::~Dc() { pixman_region32_fini(&clip); }
+
+void Dc::visible(pixman_region32_t* out) const {
+    pixman_region32_init_rect(out, 0, 0, static_cast<unsigned>(width()), static_cast<unsigned>(height()));
+    if (has_clip) pixman_region32_intersect(out, out, const_cast<pixman_region32_t*>(&clip));
+}
+
+GdiPtr Dc::select(const GdiPtr& obj) {
+    GdiPtr prev;
+    switch (obj->kind()) {
+    case GdiKind::Brush:
+        prev = brush;
+        brush = std::static_pointer_cast<Brush>(obj);
+        break;
+    case GdiKind::Pen:
+        prev = pen;
+        pen = std::static_pointer_cast<Pen>(obj);
+        break;
+    case GdiKind::Font:
+        prev = font;
+        font = std::static_pointer_cast<Font>(obj);
+        break;
+    case GdiKind::Bitmap: {
+        prev = surface;
+        auto bm = std::static_pointer_cast<Bitmap>(obj);
+        if (surface && !surface->stock) surface->selected_in = nullptr;
+        surface = bm;
+        if (!bm->stock) bm->selected_in = this;
+        break;
+    }
+    default: return nullptr;
+    }
+    ++obj->selected_count;
+    let_go(prev);
+    return prev;
+}
+
+void Dc::release_all() {
+    let_go(brush);
+    let_go(pen);
+    let_go(font);
+    if (type == Type::Memory && surface) {
+        if (!surface->stock) surface->selected_in = nullptr;
+        let_go(surface);
+    }
+    brush.reset();
+    pen.reset();
+    font.reset();
+    surface.reset();
+}
+
+std::shared_ptr<Dc> find_dc(HDC hdc) {
+    auto dc = find_as<Dc>(hdc);
+    if (!dc) SetLastError(ERROR_INVALID_HANDLE);
+    return dc;
+}
+
+}  // namespace w32::gdi
+
+using namespace w32::gdi;
+
+namespace {
+
+HDC add_dc(Dc::Type type) {
+    auto dc = std::make_shared<Dc>(type);
+    if (type == Dc::Type::Memory) ++dc->surface->selected_count;
+    return static_cast<HDC>(add_object(dc));
+}
+
+bool delete_dc(HDC hdc, bool from_get_dc) {
+    auto dc = find_dc(hdc);
+    if (!dc) return false;
+    if ((dc->type == Dc::Type::Screen) != from_get_dc) return false;
+    dc->release_all();
+    remove_object(hdc);
+    return true;
+}
+
+}  // namespace
+
+HDC WINAPI CreateCompatibleDC(HDC hdc) {
+    std::lock_guard<std::mutex> lock(gdi_mutex());
+    if (hdc && !find_dc(hdc)) return nullptr;
+    return add_dc(Dc::Type::Memory);
+}
+
+HDC WINAPI CreateICW(LPCWSTR driver, LPCWSTR device, LPCWSTR port, const void* devmode) {
+    (void)device;
+    (void)port;
+    (void)devmode;
+    std::lock_guard<std::mutex> lock(gdi_mutex());
+    // The display is the one device here.
+    if (!driver || std::wcscmp(driver, L"DISPLAY") != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return add_dc(Dc::Type::Info);
+}
+
+BOOL WINAPI DeleteDC(HDC hdc) {
+    std::lock_guard<std::mutex> lock(gdi_mutex());
+    return delete_dc(hdc, false);
+}
+
+HDC WINAPI GetDC(HWND hwnd) {
+    std::lock_guard<std::mutex> lock(gdi_mutex());
+    if (hwnd) {
+        // Window surfaces come with painting.
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    return add_dc(Dc::Type::Screen);
+}
+
+int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
+    (void)hwnd;
+    std::lock_guard<std::mutex> lock(gdi_mutex());
+    return delete_dc(hdc, true) ? 1 : 0;
+}
+
+int WINAPI GetDeviceCaps(HDC hdc, int index) {
+    std::lock_guard<std::mutex> lock(gdi_mutex());
+    if (!find_dc(hdc)) return 0;
+    // Every DC here describes the layer's display: 32 bpp at 96 dpi.
+    switch (index) {
+    case DRIVERVERSION: return 0x4000;
+    case TECHNOLOGY: return DT_RASDISPLAY;
+    case HORZSIZE: return kScreenWidth * 254 / 960;
+    case VERTSIZE: return kScreenHeight * 254 / 960;
+    case HORZRES: return kScreenWidth;
+    case VERTRES: return kScreenHeight;
+    case BITSPIXEL: return 32;
+    case PLANES: return 1;
+    case NUMCOLORS: return -1;
+    case RASTERCAPS:
+        return RC_BITBLT | RC_BITMAP64 | RC_GDI20_OUTPUT | RC_DI_BITMAP | RC_DIBTODEV | RC_BIGFONT |
+               RC_STRETCHBLT | RC_FLOODFILL | RC_STRETCHDIB;
+    case LOGPIXELSX:
+    case LOGPIXELSY: return 96;
+    case SIZEPALETTE:
+    case PHYSICALWIDTH:
+    case PHYSICALHEIGHT:
+    case PHYSICALOFFSETX:
+    case PHYSICALOFFSETY:
+    default: return 0;
+    }
+}
+
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
+    std::unique_lock<std::mutex> lock(gdi_mutex());
+    auto dc = find_dc(hdc);
+    if (!dc) return nullptr;
+    GdiPtr obj = find_object(h);
+    if (!obj || obj->delete_pending) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    switch (obj->kind()) {
+    case GdiKind::Region: {
+        lock.unlock();
+        int r = ExtSelectClipRgn(hdc, static_cast<HRGN>(h), RGN_COPY);
+        return reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(r));
+    }
+    case GdiKind::Dc: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
+    case GdiKind::Bitmap: {
+        auto bm = std::static_pointer_cast<Bitmap>(obj);
+        // Only a memory DC holds a bitmap, and a bitmap sits in one DC at a time.
+        if (dc->type != Dc::Type::Memory || (bm->selected_in && bm->selected_in != dc.get())) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        break;
+    }
+    default: break;
+    }
+    GdiPtr prev = dc->select(obj);
+    return prev ? prev->handle : nullptr;
+}
+
+HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type) {
+    std::lock_guard<std::mutex> lock(gdi_mutex());
+    auto dc = find_dc(hdc);
+    if (!dc) return nullptr;
+    GdiPtr obj;
+    switch (type) {
+    case OBJ_BRUSH: obj = dc->brush; break;
+    case OBJ_PEN: obj = dc->pen; break;
+    case OBJ_FONT: obj = dc->font; break;
+    case OBJ_BITMAP:
+        if (dc->type == Dc::Type::Memory) obj = dc->surface;
+        break;
+    default: break;
+    }
+    if (!obj) SetLastError(ERROR_INVALID_PARAMETER);
+    return obj ? obj->handle : nullptr;
+}
