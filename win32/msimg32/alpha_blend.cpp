@@ -1,5 +1,6 @@
 // AlphaBlend: premultiplied source OVER destination, with a constant alpha that
-// scales the whole source. Sizes must match (no stretching).
+// scales the whole source; without AC_SRC_ALPHA every channel, alpha included, is
+// mixed by the constant alone. Sizes must match (no stretching).
 #include "w32/builtin.h"
 #include "w32/gdi.h"
 
@@ -15,7 +16,7 @@ uint32_t over(uint32_t src, uint32_t dst, uint32_t constant, bool per_pixel) {
     uint32_t a = div255(sa * constant);
     uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t s = shift == 24 ? sa : (src >> shift) & 0xFF;
+        uint32_t s = shift == 24 && per_pixel ? sa : (src >> shift) & 0xFF;
         uint32_t d = (dst >> shift) & 0xFF;
         uint32_t v = div255(s * constant) + div255(d * (255 - a));
         out |= (v > 255 ? 255 : v) << shift;

@@ -1,0 +1,150 @@
+// Selection and deletion rules of GDI objects, stock objects and GetObjectW.
+#include "dib_canvas.h"
+
+namespace {
+
+TEST(StockObjects, AnswerTheSameHandleOfTheRightType) {
+    HGDIOBJ null_brush = GetStockObject(NULL_BRUSH);
+    ASSERT_NE(null_brush, nullptr);
+    EXPECT_EQ(GetStockObject(NULL_BRUSH), null_brush);
+    EXPECT_EQ(GetObjectType(null_brush), static_cast<DWORD>(OBJ_BRUSH));
+    EXPECT_EQ(GetObjectType(GetStockObject(BLACK_PEN)), static_cast<DWORD>(OBJ_PEN));
+    EXPECT_EQ(GetObjectType(GetStockObject(DEFAULT_GUI_FONT)), static_cast<DWORD>(OBJ_FONT));
+    EXPECT_EQ(GetStockObject(9), nullptr);
+    LOGBRUSH lb{};
+    ASSERT_EQ(GetObjectW(null_brush, sizeof(lb), &lb), static_cast<int>(sizeof(lb)));
+    EXPECT_EQ(lb.lbStyle, static_cast<UINT>(BS_NULL));
+}
+
+TEST(StockObjects, DeletingOneKeepsItAlive) {
+    HGDIOBJ white = GetStockObject(WHITE_BRUSH);
+    EXPECT_TRUE(DeleteObject(white));
+    EXPECT_EQ(GetObjectType(white), static_cast<DWORD>(OBJ_BRUSH));
+}
+
+TEST(SelectObject, ReturnsThePreviousObjectAndFailsOnZero) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    HGDIOBJ first = SelectObject(dc, red);
+    EXPECT_EQ(first, GetStockObject(WHITE_BRUSH));
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), red);
+    EXPECT_EQ(SelectObject(dc, first), red);
+    EXPECT_EQ(SelectObject(dc, nullptr), nullptr);
+    EXPECT_EQ(SelectObject(dc, GetStockObject(BLACK_PEN)), GetStockObject(BLACK_PEN));
+    EXPECT_EQ(SelectObject(nullptr, red), nullptr);
+    EXPECT_TRUE(DeleteObject(red));
+    EXPECT_TRUE(DeleteDC(dc));
+}
+
+TEST(MemoryDc, StartsWithAOneByOneMonochromeBitmap) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ bm = GetCurrentObject(dc, OBJ_BITMAP);
+    ASSERT_NE(bm, nullptr);
+    BITMAP info{};
+    ASSERT_EQ(GetObjectW(bm, sizeof(info), &info), static_cast<int>(sizeof(BITMAP)));
+    EXPECT_EQ(info.bmWidth, 1);
+    EXPECT_EQ(info.bmHeight, 1);
+    EXPECT_EQ(info.bmBitsPixel, 1);
+    EXPECT_EQ(GetObjectType(dc), static_cast<DWORD>(OBJ_MEMDC));
+    // Every memory DC shares it.
+    HDC other = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(GetCurrentObject(other, OBJ_BITMAP), bm);
+    DeleteDC(other);
+    DeleteDC(dc);
+}
+
+TEST(DeleteObject, SelectedBrushStaysUsableUntilDeselected) {
+    DibCanvas c(2, 1);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    HGDIOBJ old = SelectObject(c.dc(), red);
+    EXPECT_TRUE(DeleteObject(red));
+    ASSERT_TRUE(PatBlt(c.dc(), 0, 0, 1, 1, PATCOPY));
+    EXPECT_EQ(c.at(0, 0), 0x00FF0000u);
+    EXPECT_EQ(GetObjectType(red), static_cast<DWORD>(OBJ_BRUSH));
+    SelectObject(c.dc(), old);
+    EXPECT_EQ(GetObjectType(red), 0u);
+    EXPECT_FALSE(DeleteObject(red));
+}
+
+TEST(DeleteObject, DeletedPenGoesWithItsDc) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HPEN pen = CreatePen(PS_SOLID, 1, 0);
+    SelectObject(dc, pen);
+    EXPECT_TRUE(DeleteObject(pen));
+    EXPECT_EQ(GetObjectType(pen), static_cast<DWORD>(OBJ_PEN));
+    DeleteDC(dc);
+    EXPECT_EQ(GetObjectType(pen), 0u);
+}
+
+TEST(DeleteObject, SelectedBitmapCannotBeDeleted) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bm = CreateCompatibleBitmap(dc, 4, 4);
+    HGDIOBJ old = SelectObject(dc, bm);
+    EXPECT_FALSE(DeleteObject(bm));
+    SelectObject(dc, old);
+    EXPECT_TRUE(DeleteObject(bm));
+    EXPECT_EQ(GetObjectType(bm), 0u);
+    DeleteDC(dc);
+}
+
+TEST(SelectObject, BitmapSitsInOneDcAtATime) {
+    HDC a = CreateCompatibleDC(nullptr);
+    HDC b = CreateCompatibleDC(nullptr);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bm = CreateCompatibleBitmap(screen, 2, 2);
+    HGDIOBJ old = SelectObject(a, bm);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(SelectObject(b, bm), nullptr);
+    EXPECT_EQ(SelectObject(a, bm), bm);  // again into the same DC is fine
+    // Only a memory DC takes a bitmap.
+    EXPECT_EQ(SelectObject(screen, bm), nullptr);
+    SelectObject(a, old);
+    EXPECT_NE(SelectObject(b, bm), nullptr);
+    DeleteDC(b);
+    DeleteDC(a);
+    ReleaseDC(nullptr, screen);
+    EXPECT_TRUE(DeleteObject(bm));
+}
+
+TEST(SelectObject, RegionBecomesTheClipAndAnswersItsComplexity) {
+    DibCanvas c(4, 4);
+    GdiObject<HRGN> rgn(CreateRectRgn(1, 1, 3, 3));
+    EXPECT_EQ(SelectObject(c.dc(), rgn), reinterpret_cast<HGDIOBJ>(SIMPLEREGION));
+    RECT box{};
+    EXPECT_EQ(GetClipBox(c.dc(), &box), SIMPLEREGION);
+    EXPECT_EQ(box.left, 1);
+    EXPECT_EQ(box.bottom, 3);
+}
+
+TEST(GetObjectW, DescribesPensBrushesAndDibSections) {
+    GdiObject<HPEN> pen(CreatePen(PS_DOT, 3, RGB(1, 2, 3)));
+    LOGPEN lp{};
+    ASSERT_EQ(GetObjectW(pen, sizeof(lp), &lp), static_cast<int>(sizeof(lp)));
+    EXPECT_EQ(lp.lopnStyle, static_cast<UINT>(PS_DOT));
+    EXPECT_EQ(lp.lopnWidth.x, 3);
+    EXPECT_EQ(lp.lopnColor, RGB(1, 2, 3));
+
+    GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(9, 8, 7)));
+    LOGBRUSH lb{};
+    ASSERT_EQ(GetObjectW(brush, sizeof(lb), &lb), static_cast<int>(sizeof(lb)));
+    EXPECT_EQ(lb.lbStyle, static_cast<UINT>(BS_SOLID));
+    EXPECT_EQ(lb.lbColor, RGB(9, 8, 7));
+
+    DibCanvas c(5, 3, true);
+    EXPECT_EQ(GetObjectW(c.bitmap(), 0, nullptr), static_cast<int>(sizeof(DIBSECTION)));
+    DIBSECTION ds{};
+    ASSERT_EQ(GetObjectW(c.bitmap(), sizeof(ds), &ds), static_cast<int>(sizeof(ds)));
+    EXPECT_EQ(ds.dsBm.bmWidth, 5);
+    EXPECT_EQ(ds.dsBm.bmHeight, 3);
+    EXPECT_EQ(ds.dsBm.bmWidthBytes, 20);
+    EXPECT_EQ(ds.dsBm.bmBitsPixel, 32);
+    EXPECT_EQ(ds.dsBm.bmBits, c.bits());
+    EXPECT_EQ(ds.dsBmih.biHeight, 3);
+    BITMAP bm{};
+    ASSERT_EQ(GetObjectW(c.bitmap(), sizeof(bm), &bm), static_cast<int>(sizeof(bm)));
+    EXPECT_EQ(bm.bmBits, c.bits());
+    EXPECT_EQ(GetObjectW(c.bitmap(), 4, &bm), 0);
+}
+
+}  // namespace
