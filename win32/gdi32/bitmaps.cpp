@@ -105,8 +105,8 @@ void load_dib32(Bitmap& bm, const BITMAPINFOHEADER& h, const void* bits) {
 
 }  // namespace
 
-HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* bmi, UINT usage, void** bits, HANDLE section,
-                                DWORD offset) {
+HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* bmi, UINT usage, void** bits,
+                                HANDLE section, DWORD offset) {
     (void)hdc;
     (void)offset;
     std::lock_guard<std::mutex> lock(gdi_mutex());
@@ -180,7 +180,8 @@ HBITMAP WINAPI CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* header, DWORD ini
     return add_bitmap(std::move(bm));
 }
 
-int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO bmi, UINT usage) {
+int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO bmi,
+                     UINT usage) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
     if (!find_dc(hdc)) return 0;
     auto bm = find_as<Bitmap>(hbm);

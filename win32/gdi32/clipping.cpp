@@ -57,23 +57,31 @@ int WINAPI ExtSelectClipRgn(HDC hdc, HRGN rgn, int mode) {
                                   static_cast<unsigned>(dc->height()));
     }
     switch (mode) {
-    case RGN_AND: pixman_region32_intersect(&current, &current, &r->rgn); break;
-    case RGN_OR: pixman_region32_union(&current, &current, &r->rgn); break;
-    case RGN_DIFF: pixman_region32_subtract(&current, &current, &r->rgn); break;
-    case RGN_COPY: pixman_region32_copy(&current, &r->rgn); break;
-    case RGN_XOR: {
-        pixman_region32_t both;
-        pixman_region32_init(&both);
-        pixman_region32_intersect(&both, &current, &r->rgn);
-        pixman_region32_union(&current, &current, &r->rgn);
-        pixman_region32_subtract(&current, &current, &both);
-        pixman_region32_fini(&both);
-        break;
-    }
-    default:
-        pixman_region32_fini(&current);
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return ERROR;
+        case RGN_AND:
+            pixman_region32_intersect(&current, &current, &r->rgn);
+            break;
+        case RGN_OR:
+            pixman_region32_union(&current, &current, &r->rgn);
+            break;
+        case RGN_DIFF:
+            pixman_region32_subtract(&current, &current, &r->rgn);
+            break;
+        case RGN_COPY:
+            pixman_region32_copy(&current, &r->rgn);
+            break;
+        case RGN_XOR: {
+            pixman_region32_t both;
+            pixman_region32_init(&both);
+            pixman_region32_intersect(&both, &current, &r->rgn);
+            pixman_region32_union(&current, &current, &r->rgn);
+            pixman_region32_subtract(&current, &current, &both);
+            pixman_region32_fini(&both);
+            break;
+        }
+        default:
+            pixman_region32_fini(&current);
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return ERROR;
     }
     pixman_region32_copy(&dc->clip, &current);
     pixman_region32_fini(&current);
@@ -111,7 +119,8 @@ BOOL WINAPI RectVisible(HDC hdc, const RECT* rect) {
     auto dc = find_dc(hdc);
     if (!dc || !rect) return FALSE;
     POINT a = dc->to_device(rect->left, rect->top), b = dc->to_device(rect->right, rect->bottom);
-    pixman_box32_t box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+    pixman_box32_t box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x),
+                       std::max(a.y, b.y)};
     if (box.x1 == box.x2 || box.y1 == box.y2) return FALSE;
     pixman_region32_t vis;
     dc->visible(&vis);

@@ -75,7 +75,8 @@ int WINAPI GetBkMode(HDC hdc) {
 }
 
 UINT WINAPI SetTextAlign(HDC hdc, UINT align) {
-    return with_dc(hdc, static_cast<UINT>(GDI_ERROR), [&](Dc& dc) { return exchange(dc.text_align, align); });
+    return with_dc(hdc, static_cast<UINT>(GDI_ERROR),
+                   [&](Dc& dc) { return exchange(dc.text_align, align); });
 }
 
 UINT WINAPI GetTextAlign(HDC hdc) {
@@ -92,11 +93,17 @@ BOOL WINAPI SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT old) {
     return set_point(hdc, &Dc::viewport_org, x, y, old);
 }
 
-BOOL WINAPI GetViewportOrgEx(HDC hdc, LPPOINT org) { return get_point(hdc, &Dc::viewport_org, org); }
+BOOL WINAPI GetViewportOrgEx(HDC hdc, LPPOINT org) {
+    return get_point(hdc, &Dc::viewport_org, org);
+}
 
-BOOL WINAPI MoveToEx(HDC hdc, int x, int y, LPPOINT old) { return set_point(hdc, &Dc::position, x, y, old); }
+BOOL WINAPI MoveToEx(HDC hdc, int x, int y, LPPOINT old) {
+    return set_point(hdc, &Dc::position, x, y, old);
+}
 
-BOOL WINAPI GetCurrentPositionEx(HDC hdc, LPPOINT pos) { return get_point(hdc, &Dc::position, pos); }
+BOOL WINAPI GetCurrentPositionEx(HDC hdc, LPPOINT pos) {
+    return get_point(hdc, &Dc::position, pos);
+}
 
 BOOL WINAPI LPtoDP(HDC hdc, LPPOINT points, int count) {
     return with_dc(hdc, FALSE, [&](Dc& dc) {

@@ -34,34 +34,36 @@ Dc::Dc(Type t) : type(t) {
 Dc::~Dc() { pixman_region32_fini(&clip); }
 
 void Dc::visible(pixman_region32_t* out) const {
-    pixman_region32_init_rect(out, 0, 0, static_cast<unsigned>(width()), static_cast<unsigned>(height()));
+    pixman_region32_init_rect(out, 0, 0, static_cast<unsigned>(width()),
+                              static_cast<unsigned>(height()));
     if (has_clip) pixman_region32_intersect(out, out, const_cast<pixman_region32_t*>(&clip));
 }
 
 GdiPtr Dc::select(const GdiPtr& obj) {
     GdiPtr prev;
     switch (obj->kind()) {
-    case GdiKind::Brush:
-        prev = brush;
-        brush = std::static_pointer_cast<Brush>(obj);
-        break;
-    case GdiKind::Pen:
-        prev = pen;
-        pen = std::static_pointer_cast<Pen>(obj);
-        break;
-    case GdiKind::Font:
-        prev = font;
-        font = std::static_pointer_cast<Font>(obj);
-        break;
-    case GdiKind::Bitmap: {
-        prev = surface;
-        auto bm = std::static_pointer_cast<Bitmap>(obj);
-        if (surface && !surface->stock) surface->selected_in = nullptr;
-        surface = bm;
-        if (!bm->stock) bm->selected_in = this;
-        break;
-    }
-    default: return nullptr;
+        case GdiKind::Brush:
+            prev = brush;
+            brush = std::static_pointer_cast<Brush>(obj);
+            break;
+        case GdiKind::Pen:
+            prev = pen;
+            pen = std::static_pointer_cast<Pen>(obj);
+            break;
+        case GdiKind::Font:
+            prev = font;
+            font = std::static_pointer_cast<Font>(obj);
+            break;
+        case GdiKind::Bitmap: {
+            prev = surface;
+            auto bm = std::static_pointer_cast<Bitmap>(obj);
+            if (surface && !surface->stock) surface->selected_in = nullptr;
+            surface = bm;
+            if (!bm->stock) bm->selected_in = this;
+            break;
+        }
+        default:
+            return nullptr;
     }
     ++obj->selected_count;
     let_go(prev);
@@ -156,26 +158,37 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
     if (!find_dc(hdc)) return 0;
     // Every DC here describes the layer's display: 32 bpp at 96 dpi.
     switch (index) {
-    case DRIVERVERSION: return 0x4000;
-    case TECHNOLOGY: return DT_RASDISPLAY;
-    case HORZSIZE: return kScreenWidth * 254 / 960;
-    case VERTSIZE: return kScreenHeight * 254 / 960;
-    case HORZRES: return kScreenWidth;
-    case VERTRES: return kScreenHeight;
-    case BITSPIXEL: return 32;
-    case PLANES: return 1;
-    case NUMCOLORS: return -1;
-    case RASTERCAPS:
-        return RC_BITBLT | RC_BITMAP64 | RC_GDI20_OUTPUT | RC_DI_BITMAP | RC_DIBTODEV | RC_BIGFONT |
-               RC_STRETCHBLT | RC_FLOODFILL | RC_STRETCHDIB;
-    case LOGPIXELSX:
-    case LOGPIXELSY: return 96;
-    case SIZEPALETTE:
-    case PHYSICALWIDTH:
-    case PHYSICALHEIGHT:
-    case PHYSICALOFFSETX:
-    case PHYSICALOFFSETY:
-    default: return 0;
+        case DRIVERVERSION:
+            return 0x4000;
+        case TECHNOLOGY:
+            return DT_RASDISPLAY;
+        case HORZSIZE:
+            return kScreenWidth * 254 / 960;
+        case VERTSIZE:
+            return kScreenHeight * 254 / 960;
+        case HORZRES:
+            return kScreenWidth;
+        case VERTRES:
+            return kScreenHeight;
+        case BITSPIXEL:
+            return 32;
+        case PLANES:
+            return 1;
+        case NUMCOLORS:
+            return -1;
+        case RASTERCAPS:
+            return RC_BITBLT | RC_BITMAP64 | RC_GDI20_OUTPUT | RC_DI_BITMAP | RC_DIBTODEV |
+                   RC_BIGFONT | RC_STRETCHBLT | RC_FLOODFILL | RC_STRETCHDIB;
+        case LOGPIXELSX:
+        case LOGPIXELSY:
+            return 96;
+        case SIZEPALETTE:
+        case PHYSICALWIDTH:
+        case PHYSICALHEIGHT:
+        case PHYSICALOFFSETX:
+        case PHYSICALOFFSETY:
+        default:
+            return 0;
     }
 }
 
@@ -189,22 +202,25 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
         return nullptr;
     }
     switch (obj->kind()) {
-    case GdiKind::Region: {
-        lock.unlock();
-        int r = ExtSelectClipRgn(hdc, static_cast<HRGN>(h), RGN_COPY);
-        return reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(r));
-    }
-    case GdiKind::Dc: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
-    case GdiKind::Bitmap: {
-        auto bm = std::static_pointer_cast<Bitmap>(obj);
-        // Only a memory DC holds a bitmap, and a bitmap sits in one DC at a time.
-        if (dc->type != Dc::Type::Memory || (bm->selected_in && bm->selected_in != dc.get())) {
+        case GdiKind::Region: {
+            lock.unlock();
+            int r = ExtSelectClipRgn(hdc, static_cast<HRGN>(h), RGN_COPY);
+            return reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(r));
+        }
+        case GdiKind::Dc:
             SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
+        case GdiKind::Bitmap: {
+            auto bm = std::static_pointer_cast<Bitmap>(obj);
+            // Only a memory DC holds a bitmap, and a bitmap sits in one DC at a time.
+            if (dc->type != Dc::Type::Memory || (bm->selected_in && bm->selected_in != dc.get())) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return nullptr;
+            }
+            break;
         }
-        break;
-    }
-    default: break;
+        default:
+            break;
     }
     GdiPtr prev = dc->select(obj);
     return prev ? prev->handle : nullptr;
@@ -216,13 +232,20 @@ HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type) {
     if (!dc) return nullptr;
     GdiPtr obj;
     switch (type) {
-    case OBJ_BRUSH: obj = dc->brush; break;
-    case OBJ_PEN: obj = dc->pen; break;
-    case OBJ_FONT: obj = dc->font; break;
-    case OBJ_BITMAP:
-        if (dc->type == Dc::Type::Memory) obj = dc->surface;
-        break;
-    default: break;
+        case OBJ_BRUSH:
+            obj = dc->brush;
+            break;
+        case OBJ_PEN:
+            obj = dc->pen;
+            break;
+        case OBJ_FONT:
+            obj = dc->font;
+            break;
+        case OBJ_BITMAP:
+            if (dc->type == Dc::Type::Memory) obj = dc->surface;
+            break;
+        default:
+            break;
     }
     if (!obj) SetLastError(ERROR_INVALID_PARAMETER);
     return obj ? obj->handle : nullptr;

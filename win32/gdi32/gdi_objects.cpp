@@ -33,23 +33,34 @@ GdiPtr make_stock(int index) {
         return p;
     };
     switch (index) {
-    case WHITE_BRUSH: return brush(false, RGB(255, 255, 255));
-    case LTGRAY_BRUSH: return brush(false, RGB(192, 192, 192));
-    case GRAY_BRUSH: return brush(false, RGB(128, 128, 128));
-    case DKGRAY_BRUSH: return brush(false, RGB(64, 64, 64));
-    case BLACK_BRUSH: return brush(false, RGB(0, 0, 0));
-    case NULL_BRUSH: return brush(true, 0);
-    case WHITE_PEN: return pen(PS_SOLID, RGB(255, 255, 255));
-    case BLACK_PEN: return pen(PS_SOLID, RGB(0, 0, 0));
-    case NULL_PEN: return pen(PS_NULL, 0);
-    case OEM_FIXED_FONT:
-    case ANSI_FIXED_FONT:
-    case ANSI_VAR_FONT:
-    case SYSTEM_FONT:
-    case DEVICE_DEFAULT_FONT:
-    case SYSTEM_FIXED_FONT:
-    case DEFAULT_GUI_FONT: return std::make_shared<Font>();
-    default: return nullptr;
+        case WHITE_BRUSH:
+            return brush(false, RGB(255, 255, 255));
+        case LTGRAY_BRUSH:
+            return brush(false, RGB(192, 192, 192));
+        case GRAY_BRUSH:
+            return brush(false, RGB(128, 128, 128));
+        case DKGRAY_BRUSH:
+            return brush(false, RGB(64, 64, 64));
+        case BLACK_BRUSH:
+            return brush(false, RGB(0, 0, 0));
+        case NULL_BRUSH:
+            return brush(true, 0);
+        case WHITE_PEN:
+            return pen(PS_SOLID, RGB(255, 255, 255));
+        case BLACK_PEN:
+            return pen(PS_SOLID, RGB(0, 0, 0));
+        case NULL_PEN:
+            return pen(PS_NULL, 0);
+        case OEM_FIXED_FONT:
+        case ANSI_FIXED_FONT:
+        case ANSI_VAR_FONT:
+        case SYSTEM_FONT:
+        case DEVICE_DEFAULT_FONT:
+        case SYSTEM_FIXED_FONT:
+        case DEFAULT_GUI_FONT:
+            return std::make_shared<Font>();
+        default:
+            return nullptr;
     }
 }
 
@@ -164,12 +175,18 @@ DWORD WINAPI GetObjectType(HGDIOBJ h) {
         return 0;
     }
     switch (obj->kind()) {
-    case GdiKind::Pen: return OBJ_PEN;
-    case GdiKind::Brush: return OBJ_BRUSH;
-    case GdiKind::Font: return OBJ_FONT;
-    case GdiKind::Bitmap: return OBJ_BITMAP;
-    case GdiKind::Region: return OBJ_REGION;
-    case GdiKind::Dc: return static_cast<Dc&>(*obj).type == Dc::Type::Memory ? OBJ_MEMDC : OBJ_DC;
+        case GdiKind::Pen:
+            return OBJ_PEN;
+        case GdiKind::Brush:
+            return OBJ_BRUSH;
+        case GdiKind::Font:
+            return OBJ_FONT;
+        case GdiKind::Bitmap:
+            return OBJ_BITMAP;
+        case GdiKind::Region:
+            return OBJ_REGION;
+        case GdiKind::Dc:
+            return static_cast<Dc&>(*obj).type == Dc::Type::Memory ? OBJ_MEMDC : OBJ_DC;
     }
     return 0;
 }
@@ -197,41 +214,41 @@ int WINAPI GetObjectW(HGDIOBJ h, int size, LPVOID buffer) {
         return 0;
     }
     switch (obj->kind()) {
-    case GdiKind::Pen: {
-        auto& p = static_cast<Pen&>(*obj);
-        LOGPEN lp{static_cast<UINT>(p.style), {p.width, 0}, p.color};
-        return copy_out(lp, size, buffer);
-    }
-    case GdiKind::Brush: {
-        auto& b = static_cast<Brush&>(*obj);
-        LOGBRUSH lb{static_cast<UINT>(b.null ? BS_NULL : BS_SOLID), b.color, 0};
-        return copy_out(lb, size, buffer);
-    }
-    case GdiKind::Bitmap: {
-        auto& b = static_cast<Bitmap&>(*obj);
-        BITMAP bm{};
-        bm.bmWidth = b.width;
-        bm.bmHeight = b.height;
-        bm.bmWidthBytes = b.dib_section ? b.stride : (b.width * b.bpp + 15) / 16 * 2;
-        bm.bmPlanes = 1;
-        bm.bmBitsPixel = static_cast<WORD>(b.bpp);
-        bm.bmBits = b.dib_section ? b.bits : nullptr;
-        if (!b.dib_section || (buffer && size < static_cast<int>(sizeof(DIBSECTION))))
-            return copy_out(bm, size, buffer);
-        DIBSECTION ds{};
-        ds.dsBm = bm;
-        ds.dsBmih.biSize = sizeof(BITMAPINFOHEADER);
-        ds.dsBmih.biWidth = b.width;
-        ds.dsBmih.biHeight = b.dib_height;
-        ds.dsBmih.biPlanes = 1;
-        ds.dsBmih.biBitCount = static_cast<WORD>(b.bpp);
-        ds.dsBmih.biCompression = BI_RGB;
-        ds.dsBmih.biSizeImage = static_cast<DWORD>(b.stride * b.height);
-        return copy_out(ds, size, buffer);
-    }
-    default:
-        // Fonts answer through the font support.
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
+        case GdiKind::Pen: {
+            auto& p = static_cast<Pen&>(*obj);
+            LOGPEN lp{static_cast<UINT>(p.style), {p.width, 0}, p.color};
+            return copy_out(lp, size, buffer);
+        }
+        case GdiKind::Brush: {
+            auto& b = static_cast<Brush&>(*obj);
+            LOGBRUSH lb{static_cast<UINT>(b.null ? BS_NULL : BS_SOLID), b.color, 0};
+            return copy_out(lb, size, buffer);
+        }
+        case GdiKind::Bitmap: {
+            auto& b = static_cast<Bitmap&>(*obj);
+            BITMAP bm{};
+            bm.bmWidth = b.width;
+            bm.bmHeight = b.height;
+            bm.bmWidthBytes = b.dib_section ? b.stride : (b.width * b.bpp + 15) / 16 * 2;
+            bm.bmPlanes = 1;
+            bm.bmBitsPixel = static_cast<WORD>(b.bpp);
+            bm.bmBits = b.dib_section ? b.bits : nullptr;
+            if (!b.dib_section || (buffer && size < static_cast<int>(sizeof(DIBSECTION))))
+                return copy_out(bm, size, buffer);
+            DIBSECTION ds{};
+            ds.dsBm = bm;
+            ds.dsBmih.biSize = sizeof(BITMAPINFOHEADER);
+            ds.dsBmih.biWidth = b.width;
+            ds.dsBmih.biHeight = b.dib_height;
+            ds.dsBmih.biPlanes = 1;
+            ds.dsBmih.biBitCount = static_cast<WORD>(b.bpp);
+            ds.dsBmih.biCompression = BI_RGB;
+            ds.dsBmih.biSizeImage = static_cast<DWORD>(b.stride * b.height);
+            return copy_out(ds, size, buffer);
+        }
+        default:
+            // Fonts answer through the font support.
+            SetLastError(ERROR_INVALID_HANDLE);
+            return 0;
     }
 }

@@ -27,13 +27,19 @@ namespace {
 bool pattern_fill(Dc& dc, int x, int y, int width, int height, DWORD rop) {
     uint32_t value;
     switch (rop) {
-    case PATCOPY:
-        if (dc.brush->null) return true;
-        value = color_pixel(dc.brush->color);
-        break;
-    case BLACKNESS: value = 0; break;
-    case WHITENESS: value = 0xFFFFFF; break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return false;
+        case PATCOPY:
+            if (dc.brush->null) return true;
+            value = color_pixel(dc.brush->color);
+            break;
+        case BLACKNESS:
+            value = 0;
+            break;
+        case WHITENESS:
+            value = 0xFFFFFF;
+            break;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return false;
     }
     if (width < 0) {
         x += width;
@@ -45,7 +51,8 @@ bool pattern_fill(Dc& dc, int x, int y, int width, int height, DWORD rop) {
     }
     POINT d = dc.to_device(x, y);
     pixman_region32_t shape;
-    pixman_region32_init_rect(&shape, d.x, d.y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    pixman_region32_init_rect(&shape, d.x, d.y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height));
     fill_region(dc, &shape, value);
     pixman_region32_fini(&shape);
     return true;
@@ -72,7 +79,8 @@ BOOL WINAPI PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {
     return pattern_fill(*dc, x, y, width, height, rop);
 }
 
-BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int src_x, int src_y, DWORD rop) {
+BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int src_x, int src_y,
+                   DWORD rop) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
     auto dd = find_dc(dest);
     if (!dd) return FALSE;
@@ -113,7 +121,8 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
             std::vector<uint32_t> px;
             px.reserve(static_cast<size_t>(b.x2 - b.x1) * (b.y2 - b.y1));
             for (int yy = b.y1; yy < b.y2; ++yy)
-                for (int xx = b.x1; xx < b.x2; ++xx) px.push_back(from.pixel(xx + off_x, yy + off_y));
+                for (int xx = b.x1; xx < b.x2; ++xx)
+                    px.push_back(from.pixel(xx + off_x, yy + off_y));
             saved.push_back(std::move(px));
         }
     }

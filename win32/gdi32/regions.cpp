@@ -47,25 +47,33 @@ int WINAPI CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
     pixman_region32_t out;
     pixman_region32_init(&out);
     switch (mode) {
-    case RGN_AND: pixman_region32_intersect(&out, &a->rgn, &b->rgn); break;
-    case RGN_OR: pixman_region32_union(&out, &a->rgn, &b->rgn); break;
-    case RGN_DIFF: pixman_region32_subtract(&out, &a->rgn, &b->rgn); break;
-    case RGN_COPY: pixman_region32_copy(&out, &a->rgn); break;
-    case RGN_XOR: {
-        pixman_region32_t ab, ba;
-        pixman_region32_init(&ab);
-        pixman_region32_init(&ba);
-        pixman_region32_subtract(&ab, &a->rgn, &b->rgn);
-        pixman_region32_subtract(&ba, &b->rgn, &a->rgn);
-        pixman_region32_union(&out, &ab, &ba);
-        pixman_region32_fini(&ab);
-        pixman_region32_fini(&ba);
-        break;
-    }
-    default:
-        pixman_region32_fini(&out);
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return ERROR;
+        case RGN_AND:
+            pixman_region32_intersect(&out, &a->rgn, &b->rgn);
+            break;
+        case RGN_OR:
+            pixman_region32_union(&out, &a->rgn, &b->rgn);
+            break;
+        case RGN_DIFF:
+            pixman_region32_subtract(&out, &a->rgn, &b->rgn);
+            break;
+        case RGN_COPY:
+            pixman_region32_copy(&out, &a->rgn);
+            break;
+        case RGN_XOR: {
+            pixman_region32_t ab, ba;
+            pixman_region32_init(&ab);
+            pixman_region32_init(&ba);
+            pixman_region32_subtract(&ab, &a->rgn, &b->rgn);
+            pixman_region32_subtract(&ba, &b->rgn, &a->rgn);
+            pixman_region32_union(&out, &ab, &ba);
+            pixman_region32_fini(&ab);
+            pixman_region32_fini(&ba);
+            break;
+        }
+        default:
+            pixman_region32_fini(&out);
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return ERROR;
     }
     pixman_region32_copy(&d->rgn, &out);
     pixman_region32_fini(&out);

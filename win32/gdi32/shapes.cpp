@@ -78,7 +78,8 @@ bool inside_round(int x, int y, int l, int t, int r, int b, int ew, int eh) {
 
 void draw_round_rect(Dc& dc, int left, int top, int right, int bottom, int ew, int eh) {
     POINT a = dc.to_device(left, top), c = dc.to_device(right, bottom);
-    int l = std::min(a.x, c.x), r = std::max(a.x, c.x), t = std::min(a.y, c.y), b = std::max(a.y, c.y);
+    int l = std::min(a.x, c.x), r = std::max(a.x, c.x), t = std::min(a.y, c.y),
+        b = std::max(a.y, c.y);
     bool no_pen = dc.pen->style == PS_NULL;
     // Without a frame the fill ends one pixel short on the right and bottom.
     if (no_pen) {
@@ -95,7 +96,8 @@ void draw_round_rect(Dc& dc, int left, int top, int right, int bottom, int ew, i
     std::vector<int> depth(static_cast<size_t>(W) * H, 0);
     auto at = [&](int x, int y) -> int& { return depth[static_cast<size_t>(y) * W + x]; };
     for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) at(x, y) = inside_round(l + x, t + y, l, t, r, b, ew, eh) ? 1 : 0;
+        for (int x = 0; x < W; ++x)
+            at(x, y) = inside_round(l + x, t + y, l, t, r, b, ew, eh) ? 1 : 0;
     for (int pass = 1; pass <= pw; ++pass) {
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
@@ -112,7 +114,8 @@ void draw_round_rect(Dc& dc, int left, int top, int right, int bottom, int ew, i
             int d = at(x, y);
             int end = x;
             auto is_frame = [&](int v) { return v >= 1 && v <= pw; };
-            while (end < W && (at(end, y) == 0) == (d == 0) && is_frame(at(end, y)) == is_frame(d)) ++end;
+            while (end < W && (at(end, y) == 0) == (d == 0) && is_frame(at(end, y)) == is_frame(d))
+                ++end;
             if (d != 0) (is_frame(d) ? frame : fill).add(l + x, t + y, l + end, t + y + 1);
             x = end;
         }
@@ -127,7 +130,8 @@ BOOL WINAPI LineTo(HDC hdc, int x, int y) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
     auto dc = find_dc(hdc);
     if (!dc) return FALSE;
-    if (dc->surface) draw_line(*dc, dc->to_device(dc->position.x, dc->position.y), dc->to_device(x, y));
+    if (dc->surface)
+        draw_line(*dc, dc->to_device(dc->position.x, dc->position.y), dc->to_device(x, y));
     dc->position = POINT{x, y};
     return TRUE;
 }

@@ -58,7 +58,8 @@ BOOL WINAPI AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, i
         for (int yy = b.y1; yy < b.y2; ++yy)
             for (int xx = b.x1; xx < b.x2; ++xx) {
                 uint32_t sp = from.pixel(xx - d.x + s.x, yy - d.y + s.y);
-                to.set_pixel(xx, yy, over(sp, to.pixel(xx, yy), blend.SourceConstantAlpha, per_pixel));
+                to.set_pixel(xx, yy,
+                             over(sp, to.pixel(xx, yy), blend.SourceConstantAlpha, per_pixel));
             }
     }
     pixman_region32_fini(&area);

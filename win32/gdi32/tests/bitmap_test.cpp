@@ -79,9 +79,11 @@ TEST(CreateBitmap, UnsupportedDepthFails) {
 
 TEST(CreateDIBitmap, RoundTripsThroughGetDIBitsWithAlpha) {
     ScreenDc screen;
-    const uint32_t pixels[6] = {0x11223344, 0x55667788, 0x99AABBCC, 0xDDEEFF00, 0x01020304, 0xFFFFFFFF};
+    const uint32_t pixels[6] = {0x11223344, 0x55667788, 0x99AABBCC,
+                                0xDDEEFF00, 0x01020304, 0xFFFFFFFF};
     BITMAPINFO bmi = Info32(3, -2);
-    GdiObject<HBITMAP> bm(CreateDIBitmap(screen, &bmi.bmiHeader, CBM_INIT, pixels, &bmi, DIB_RGB_COLORS));
+    GdiObject<HBITMAP> bm(
+        CreateDIBitmap(screen, &bmi.bmiHeader, CBM_INIT, pixels, &bmi, DIB_RGB_COLORS));
     ASSERT_NE(bm.get(), nullptr);
     EXPECT_EQ(BitsPixel(bm), 32);
     uint32_t out[6] = {};
@@ -95,7 +97,8 @@ TEST(CreateDIBitmap, BottomUpSourceAndBottomUpReadAgree) {
     // Bottom-up: the first row in memory is the bottom of the picture.
     const uint32_t pixels[2] = {0xAA, 0xBB};
     BITMAPINFO bmi = Info32(1, 2);
-    GdiObject<HBITMAP> bm(CreateDIBitmap(screen, &bmi.bmiHeader, CBM_INIT, pixels, &bmi, DIB_RGB_COLORS));
+    GdiObject<HBITMAP> bm(
+        CreateDIBitmap(screen, &bmi.bmiHeader, CBM_INIT, pixels, &bmi, DIB_RGB_COLORS));
     BITMAPINFO top_down = Info32(1, -2);
     uint32_t out[2] = {};
     ASSERT_EQ(GetDIBits(screen, bm, 0, 2, out, &top_down, DIB_RGB_COLORS), 2);
@@ -114,7 +117,8 @@ TEST(CreateDIBitmap, BottomUpSourceAndBottomUpReadAgree) {
 TEST(CreateDIBitmap, WithoutInitLeavesItBlack) {
     ScreenDc screen;
     BITMAPINFO bmi = Info32(2, 2);
-    GdiObject<HBITMAP> bm(CreateDIBitmap(screen, &bmi.bmiHeader, 0, nullptr, nullptr, DIB_RGB_COLORS));
+    GdiObject<HBITMAP> bm(
+        CreateDIBitmap(screen, &bmi.bmiHeader, 0, nullptr, nullptr, DIB_RGB_COLORS));
     uint32_t out[4] = {1, 1, 1, 1};
     ASSERT_EQ(GetDIBits(screen, bm, 0, 2, out, &bmi, DIB_RGB_COLORS), 2);
     for (uint32_t v : out) EXPECT_EQ(v, 0u);

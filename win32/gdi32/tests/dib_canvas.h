@@ -11,7 +11,8 @@
 class DibCanvas {
 public:
     // bottom_up: a positive biHeight, rows stored from the bottom of the picture.
-    DibCanvas(int width, int height, bool bottom_up = false) : width_(width), height_(height), bottom_up_(bottom_up) {
+    DibCanvas(int width, int height, bool bottom_up = false)
+        : width_(width), height_(height), bottom_up_(bottom_up) {
         BITMAPINFO bmi{};
         bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         bmi.bmiHeader.biWidth = width;

@@ -127,7 +127,7 @@ TEST(BitBlt, OverlappingCopyWithinOneSurfaceReadsBeforeWriting) {
 TEST(BitBlt, UsesLogicalCoordinatesOfBothDcs) {
     DibCanvas src(4, 4), dst(4, 4);
     src.at(3, 3) = 0x7F010203;
-    SetWindowOrgEx(src.dc(), 2, 2, nullptr);  // logical (5,5) is device (3,3)
+    SetWindowOrgEx(src.dc(), 2, 2, nullptr);   // logical (5,5) is device (3,3)
     SetWindowOrgEx(dst.dc(), -1, 0, nullptr);  // logical (0,0) is device (1,0)
     ASSERT_TRUE(BitBlt(dst.dc(), 0, 0, 1, 1, src.dc(), 5, 5, SRCCOPY));
     EXPECT_EQ(dst.at(1, 0), 0x7F010203u);

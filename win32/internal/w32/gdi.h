@@ -94,7 +94,9 @@ public:
     class Dc* selected_in = nullptr;
 
     // Row y counted from the top of the picture.
-    uint8_t* row(int y) const { return bits + static_cast<size_t>(bottom_up ? height - 1 - y : y) * stride; }
+    uint8_t* row(int y) const {
+        return bits + static_cast<size_t>(bottom_up ? height - 1 - y : y) * stride;
+    }
     uint32_t pixel(int x, int y) const;
     void set_pixel(int x, int y, uint32_t bgra);
     // Fills a box (in bounds) with a pixel value (32 bpp) or white/black (1 bpp).
@@ -106,8 +108,8 @@ std::shared_ptr<Bitmap> make_bitmap(int width, int height, int bpp, bool bottom_
 
 // The 32-bit value GDI raster operations write for a colour: alpha byte 0.
 inline uint32_t color_pixel(COLORREF c) {
-    return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) |
-           GetBValue(c);
+    return (static_cast<uint32_t>(GetRValue(c)) << 16) |
+           (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
 }
 // A colour as a 1-bpp surface stores it: 0xFFFFFF (white) or 0 (black).
 uint32_t mono_pixel(uint32_t bgra);

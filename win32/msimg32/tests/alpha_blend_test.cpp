@@ -3,7 +3,9 @@
 
 namespace {
 
-BLENDFUNCTION Blend(BYTE constant, BYTE format) { return BLENDFUNCTION{AC_SRC_OVER, 0, constant, format}; }
+BLENDFUNCTION Blend(BYTE constant, BYTE format) {
+    return BLENDFUNCTION{AC_SRC_OVER, 0, constant, format};
+}
 
 TEST(AlphaBlend, PerPixelAlphaIsPremultipliedOver) {
     DibCanvas src(1, 1), dst(1, 1);
@@ -75,7 +77,8 @@ TEST(AlphaBlend, ResolvesThroughTheBuiltInMsimg32) {
     FARPROC fn = GetProcAddress(lib, "AlphaBlend");
     ASSERT_NE(fn, nullptr);
     EXPECT_EQ(reinterpret_cast<void*>(fn), reinterpret_cast<void*>(&AlphaBlend));
-    using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
+    using AlphaBlendFn =
+        BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
     auto blend = reinterpret_cast<AlphaBlendFn>(fn);
     DibCanvas src(1, 1), dst(1, 1);
     src.at(0, 0) = 0xFF010203;
