@@ -107,3 +107,35 @@ TEST(Origins, ClipBoxIsInLogicalUnits) {
 }
 
 }  // namespace
+
+#include <thread>
+
+namespace {
+
+TEST(DcThreads, TwoThreadsDrawOnTheirOwnDcsAtOnce) {
+    auto draw = [](COLORREF color, uint32_t expect, bool* ok) {
+        DibCanvas c(16, 16);
+        HBRUSH brush = CreateSolidBrush(color);
+        HGDIOBJ old = SelectObject(c.dc(), brush);
+        bool good = c.valid();
+        for (int i = 0; i < 500 && good; ++i) {
+            good = PatBlt(c.dc(), i % 16, 0, 1, 16, PATCOPY) && c.at(i % 16, 15) == expect;
+            HRGN rgn = CreateRectRgn(0, 0, 8, 8);
+            good = good && SelectClipRgn(c.dc(), rgn) == SIMPLEREGION &&
+                   SelectClipRgn(c.dc(), nullptr);
+            DeleteObject(rgn);
+        }
+        SelectObject(c.dc(), old);
+        DeleteObject(brush);
+        *ok = good;
+    };
+    bool ok1 = false, ok2 = false;
+    std::thread a(draw, RGB(255, 0, 0), 0x00FF0000u, &ok1);
+    std::thread b(draw, RGB(0, 0, 255), 0x000000FFu, &ok2);
+    a.join();
+    b.join();
+    EXPECT_TRUE(ok1);
+    EXPECT_TRUE(ok2);
+}
+
+}  // namespace
