@@ -103,6 +103,14 @@ void load_dib32(Bitmap& bm, const BITMAPINFOHEADER& h, const void* bits) {
     }
 }
 
+// BI_BITFIELDS is accepted only with the masks of the one layout we store.
+bool standard_masks(const BITMAPINFO& bmi) {
+    if (bmi.bmiHeader.biCompression != BI_BITFIELDS) return false;
+    DWORD masks[3];
+    std::memcpy(masks, bmi.bmiColors, sizeof(masks));
+    return masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
+}
+
 }  // namespace
 
 HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* bmi, UINT usage, void** bits,
@@ -117,7 +125,7 @@ HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* bmi, UINT usage, void
     }
     const BITMAPINFOHEADER& h = bmi->bmiHeader;
     LONG height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-    if (h.biBitCount != 32 || (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS) ||
+    if (h.biBitCount != 32 || (h.biCompression != BI_RGB && !standard_masks(*bmi)) ||
         !sane_size(h.biWidth, height)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

@@ -125,7 +125,7 @@ HDC WINAPI CreateICW(LPCWSTR driver, LPCWSTR device, LPCWSTR port, const void* d
     (void)devmode;
     std::lock_guard<std::mutex> lock(gdi_mutex());
     // The display is the one device here.
-    if (!driver || std::wcscmp(driver, L"DISPLAY") != 0) {
+    if (!driver || wcscasecmp(driver, L"DISPLAY") != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }

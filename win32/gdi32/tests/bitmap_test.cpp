@@ -160,3 +160,30 @@ TEST(CreateDIBSection, RejectsOtherDepths) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CreateDIBSection, TakesBitfieldsOnlyInTheStoredLayout) {
+    struct {
+        BITMAPINFOHEADER header;
+        DWORD masks[3];
+    } info{};
+    info.header = Info32(2, -2).bmiHeader;
+    info.header.biCompression = BI_BITFIELDS;
+    info.masks[0] = 0xFF0000;
+    info.masks[1] = 0xFF00;
+    info.masks[2] = 0xFF;
+    void* bits = nullptr;
+    HBITMAP bm = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                  &bits, nullptr, 0);
+    ASSERT_NE(bm, nullptr);
+    EXPECT_NE(bits, nullptr);
+    DeleteObject(bm);
+    info.masks[0] = 0xFF;
+    info.masks[2] = 0xFF0000;
+    EXPECT_EQ(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits,
+                               nullptr, 0),
+              nullptr);
+}
+
+}  // namespace

@@ -28,6 +28,9 @@ TEST(GetDeviceCaps, DescribesA32BitDisplayAt96Dpi) {
 
 TEST(CreateICW, OnlyTheDisplayIsADevice) {
     EXPECT_EQ(CreateICW(L"PRINTER", nullptr, nullptr, nullptr), nullptr);
+    HDC ic = CreateICW(L"display", nullptr, nullptr, nullptr);
+    EXPECT_NE(ic, nullptr);
+    DeleteDC(ic);
 }
 
 TEST(ScreenDc, IsA1280By800SurfaceThatReleaseDcFrees) {
