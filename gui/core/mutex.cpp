@@ -18,6 +18,17 @@ void BarrierWrite(volatile LONG* target, LONG value) {
     __atomic_store_n(target, value, __ATOMIC_RELAXED);
 }
 
+bool ReadWithBarrier(const volatile BYTE& flag) {
+    const BYTE value = __atomic_load_n(&flag, __ATOMIC_ACQUIRE);
+    ReadMemoryBarrier();
+    return value != 0;
+}
+
+void BarrierWriteFlag(volatile BYTE& flag) {
+    WriteMemoryBarrier();
+    __atomic_store_n(&flag, BYTE(1), __ATOMIC_RELEASE);
+}
+
 CRITICAL_SECTION* GetMutexInitLock() {
     // A function-local static is created once even when threads we did not start
     // race to it; the section itself is zero-initialised and never deleted.

@@ -12,6 +12,9 @@ void ReadMemoryBarrier();
 void WriteMemoryBarrier();
 // A write barrier, then the store.
 void BarrierWrite(volatile LONG* target, LONG value);
+// Once-flags of lazily filled tables: read then barrier; barrier then set to 1.
+bool ReadWithBarrier(const volatile BYTE& flag);
+void BarrierWriteFlag(volatile BYTE& flag);
 
 // The lock under which static mutexes create their sections; it is never deleted.
 CRITICAL_SECTION* GetMutexInitLock();
