@@ -138,6 +138,10 @@ Point Image::GetSpot2() const { return data_ ? data_->buffer.GetSpot2() : Point(
 
 Point Image::GetExtraPair() const { return data_ ? data_->buffer.GetExtraPair() : Point(0, 0); }
 
+bool Image::PaintDC(HDC target, int x, int y, const Rect& src, Color color) const {
+    return data_ && data_->Paint(target, x, y, src, color);
+}
+
 uint64_t Image::GetSerialId() const { return data_ ? data_->serial : 0; }
 
 bool Image::operator==(const Image& other) const {

@@ -108,6 +108,10 @@ public:
     // Names the pixel data: copies share it, an image made anew gets a new one; 0 if empty.
     uint64_t GetSerialId() const;
 
+    // Composes the source rectangle at x, y of a device context (see Data::Paint);
+    // nothing for the empty image.
+    bool PaintDC(HDC target, int x, int y, const Rect& src, Color color) const;
+
     // Same pixel count and the same bytes; the sizes themselves are not compared.
     bool operator==(const Image& other) const;
     bool operator!=(const Image& other) const { return !(*this == other); }
