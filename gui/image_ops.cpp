@@ -8,10 +8,22 @@ namespace Gui {
 void SinCos(int angle, double& sinus, double& cosinus) {
     angle %= 3600;
     switch (angle) {
-        case 0: sinus = 0; cosinus = 1; return;
-        case 900: sinus = 1; cosinus = 0; return;
-        case 1800: sinus = 0; cosinus = -1; return;
-        case 2700: sinus = -1; cosinus = 0; return;
+        case 0:
+            sinus = 0;
+            cosinus = 1;
+            return;
+        case 900:
+            sinus = 1;
+            cosinus = 0;
+            return;
+        case 1800:
+            sinus = 0;
+            cosinus = -1;
+            return;
+        case 2700:
+            sinus = -1;
+            cosinus = 0;
+            return;
         default: {
             const double a = angle * M_PI / 1800;
             sinus = sin(a);

@@ -209,10 +209,14 @@ Color Blend(Color a, Color b, int alpha) {
 
 int GetChannelPosition(DWORD mask) {
     switch (mask) {
-        case 0xff000000: return 3;
-        case 0xff0000: return 2;
-        case 0xff00: return 1;
-        default: return 0;
+        case 0xff000000:
+            return 3;
+        case 0xff0000:
+            return 2;
+        case 0xff00:
+            return 1;
+        default:
+            return 0;
     }
 }
 

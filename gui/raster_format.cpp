@@ -15,10 +15,14 @@ struct PackedValue {
     int operator()(const RGBA& p) const {
         if (aux) return aux->table[PaletteKey(p)];
         switch (type) {
-            case RasterFormat::RF_1: return p.g >> 7;
-            case RasterFormat::RF_2: return p.g >> 6;
-            case RasterFormat::RF_4: return Grey(p) >> 4;
-            default: return Grey(p);
+            case RasterFormat::RF_1:
+                return p.g >> 7;
+            case RasterFormat::RF_2:
+                return p.g >> 6;
+            case RasterFormat::RF_4:
+                return Grey(p) >> 4;
+            default:
+                return Grey(p);
         }
     }
 };
@@ -81,8 +85,7 @@ void RasterFormat::Write(BYTE* t, const RGBA* s, const RasterFormat& f, int coun
             return;
         case RF_8:
         case RF_8 | RF_MSB:
-            for (int i = 0; i < count; ++i)
-                t[i] = static_cast<BYTE>(PackedValue{aux, RF_8}(s[i]));
+            for (int i = 0; i < count; ++i) t[i] = static_cast<BYTE>(PackedValue{aux, RF_8}(s[i]));
             return;
         case RF_16:
         case RF_16 | RF_MSB:

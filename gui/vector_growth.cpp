@@ -6,8 +6,8 @@
 namespace Gui {
 
 void* VectorRawAlloc(VectorBase& v, int n, int size) {
-    void* fresh = n > 0 ? ::operator new(static_cast<size_t>(n) * static_cast<size_t>(size))
-                        : nullptr;
+    void* fresh =
+        n > 0 ? ::operator new(static_cast<size_t>(n) * static_cast<size_t>(size)) : nullptr;
     v.alloc = n;
     void* old = v.vector;
     // A shrink keeps only what fits instead of writing past the new array.

@@ -29,9 +29,7 @@ public:
         DeleteDC(dc_);
     }
     HDC dc() const { return dc_; }
-    RGBA At(int x, int y) const {
-        return bits_[y * w_ + x];
-    }
+    RGBA At(int x, int y) const { return bits_[y * w_ + x]; }
 
 private:
     int w_;

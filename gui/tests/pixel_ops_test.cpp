@@ -80,7 +80,8 @@ TEST(Compositing, PremultipliedHalfAlphaUsesTheStatedArithmetic) {
     RGBA t = MakeRGBA(200, 100, 0, 255);
     const RGBA s = MakeRGBA(64, 64, 64, 128);  // a' = 129, keep 127
     Gui::AlphaBlendPremultiplied(&t, &s, 1);
-    EXPECT_EQ(t, MakeRGBA((127 * 200 >> 8) + 64, (127 * 100 >> 8) + 64, 64, (127 * 255 >> 8) + 128));
+    EXPECT_EQ(t,
+              MakeRGBA((127 * 200 >> 8) + 64, (127 * 100 >> 8) + 64, 64, (127 * 255 >> 8) + 128));
 }
 
 TEST(Compositing, StraightMovesTowardsTheSourceByItsAlpha) {
@@ -101,7 +102,7 @@ TEST(Compositing, ColourRunsUseTheColourAndTheSourceAlpha) {
     RGBA n = MakeRGBA(40, 40, 40, 0);
     const RGBA half = MakeRGBA(0, 0, 0, 128);
     Gui::AlphaBlendOpaqueColor(&n, &half, 1, Gui::Color());  // null colour is black
-    EXPECT_EQ(n, MakeRGBA(19, 19, 19, 255));  // 40 + floor(-40 * 129 / 256)
+    EXPECT_EQ(n, MakeRGBA(19, 19, 19, 255));                 // 40 + floor(-40 * 129 / 256)
 }
 
 TEST(Compositing, NegativeProductsShiftTowardsMinusInfinity) {
