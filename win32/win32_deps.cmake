@@ -7,3 +7,7 @@ list(APPEND WIN32_LAYER_LIBS PkgConfig::CURL)
 # GDI's pixels and regions.
 pkg_check_modules(PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
 list(APPEND WIN32_LAYER_LIBS PkgConfig::PIXMAN)
+# GDI's fonts: faces resolved through fontconfig, glyphs from FreeType.
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+list(APPEND WIN32_LAYER_LIBS PkgConfig::FREETYPE PkgConfig::FONTCONFIG)

@@ -1,6 +1,7 @@
 // The GDI object table, stock objects and the functions every object kind shares.
 #include "w32/gdi.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -58,7 +59,7 @@ GdiPtr make_stock(int index) {
         case DEVICE_DEFAULT_FONT:
         case SYSTEM_FIXED_FONT:
         case DEFAULT_GUI_FONT:
-            return std::make_shared<Font>();
+            return make_stock_font(index);
         default:
             return nullptr;
     }
@@ -246,8 +247,19 @@ int WINAPI GetObjectW(HGDIOBJ h, int size, LPVOID buffer) {
             ds.dsBmih.biSizeImage = static_cast<DWORD>(b.stride * b.height);
             return copy_out(ds, size, buffer);
         }
+        case GdiKind::Font: {
+            // A short buffer takes the start of the LOGFONTW, as Windows allows.
+            auto& f = static_cast<Font&>(*obj);
+            if (!buffer) return sizeof(LOGFONTW);
+            int n = std::min(size, static_cast<int>(sizeof(LOGFONTW)));
+            if (n <= 0) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return 0;
+            }
+            std::memcpy(buffer, &f.logfont, static_cast<size_t>(n));
+            return n;
+        }
         default:
-            // Fonts answer through the font support.
             SetLastError(ERROR_INVALID_HANDLE);
             return 0;
     }

@@ -1,5 +1,5 @@
-// GDI: device contexts, bitmaps, brushes, pens, regions and raster operations over
-// 32-bit DIB memory. Fonts and text come with the font support.
+// GDI: device contexts, bitmaps, brushes, pens, regions, fonts, text and raster
+// operations over 32-bit DIB memory.
 #pragma once
 
 #include "winnt.h"
@@ -80,6 +80,42 @@
 #define TA_TOP 0
 #define TA_BOTTOM 8
 #define TA_BASELINE 24
+
+// Fonts.
+#define LF_FACESIZE 32
+#define FW_DONTCARE 0
+#define FW_THIN 100
+#define FW_LIGHT 300
+#define FW_NORMAL 400
+#define FW_REGULAR FW_NORMAL
+#define FW_MEDIUM 500
+#define FW_SEMIBOLD 600
+#define FW_BOLD 700
+#define FW_HEAVY 900
+#define ANSI_CHARSET 0
+#define DEFAULT_CHARSET 1
+#define OEM_CHARSET 255
+#define GB2312_CHARSET 134
+#define OUT_DEFAULT_PRECIS 0
+#define CLIP_DEFAULT_PRECIS 0
+#define DEFAULT_QUALITY 0
+#define NONANTIALIASED_QUALITY 3
+#define ANTIALIASED_QUALITY 4
+#define CLEARTYPE_QUALITY 5
+#define DEFAULT_PITCH 0
+#define FIXED_PITCH 1
+#define VARIABLE_PITCH 2
+#define FF_DONTCARE 0x00
+#define FF_ROMAN 0x10
+#define FF_SWISS 0x20
+#define FF_MODERN 0x30
+#define TMPF_FIXED_PITCH 0x01
+#define TMPF_VECTOR 0x02
+#define TMPF_TRUETYPE 0x04
+
+// ExtTextOutW options.
+#define ETO_OPAQUE 0x0002
+#define ETO_CLIPPED 0x0004
 
 // Raster operations.
 #define SRCCOPY 0x00CC0020
@@ -208,6 +244,46 @@ typedef struct _BLENDFUNCTION {
     BYTE AlphaFormat;
 } BLENDFUNCTION, *PBLENDFUNCTION;
 
+typedef struct tagLOGFONTW {
+    LONG lfHeight;
+    LONG lfWidth;
+    LONG lfEscapement;
+    LONG lfOrientation;
+    LONG lfWeight;
+    BYTE lfItalic;
+    BYTE lfUnderline;
+    BYTE lfStrikeOut;
+    BYTE lfCharSet;
+    BYTE lfOutPrecision;
+    BYTE lfClipPrecision;
+    BYTE lfQuality;
+    BYTE lfPitchAndFamily;
+    WCHAR lfFaceName[LF_FACESIZE];
+} LOGFONTW, *PLOGFONTW, *LPLOGFONTW;
+
+typedef struct tagTEXTMETRICW {
+    LONG tmHeight;
+    LONG tmAscent;
+    LONG tmDescent;
+    LONG tmInternalLeading;
+    LONG tmExternalLeading;
+    LONG tmAveCharWidth;
+    LONG tmMaxCharWidth;
+    LONG tmWeight;
+    LONG tmOverhang;
+    LONG tmDigitizedAspectX;
+    LONG tmDigitizedAspectY;
+    WCHAR tmFirstChar;
+    WCHAR tmLastChar;
+    WCHAR tmDefaultChar;
+    WCHAR tmBreakChar;
+    BYTE tmItalic;
+    BYTE tmUnderlined;
+    BYTE tmStruckOut;
+    BYTE tmPitchAndFamily;
+    BYTE tmCharSet;
+} TEXTMETRICW, *PTEXTMETRICW, *LPTEXTMETRICW;
+
 W32_BEGIN_C
 
 // Device contexts.
@@ -276,6 +352,20 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
 BOOL WINAPI LineTo(HDC hdc, int x, int y);
 BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom);
 BOOL WINAPI RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height);
+
+// Fonts and text.
+HFONT WINAPI CreateFontIndirectW(const LOGFONTW* lf);
+HFONT WINAPI CreateFontW(int height, int width, int escapement, int orientation, int weight,
+                         DWORD italic, DWORD underline, DWORD strike_out, DWORD charset,
+                         DWORD out_precision, DWORD clip_precision, DWORD quality,
+                         DWORD pitch_and_family, LPCWSTR face);
+BOOL WINAPI GetTextMetricsW(HDC hdc, LPTEXTMETRICW tm);
+int WINAPI GetTextFaceW(HDC hdc, int count, LPWSTR face);
+BOOL WINAPI GetTextExtentPointW(HDC hdc, LPCWSTR text, int count, LPSIZE size);
+BOOL WINAPI GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, LPSIZE size);
+BOOL WINAPI ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR text,
+                        UINT count, const INT* dx);
+BOOL WINAPI TextOutW(HDC hdc, int x, int y, LPCWSTR text, int count);
 
 // msimg32.
 BOOL WINAPI AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int src_x, int src_y,

@@ -71,11 +71,19 @@ public:
     COLORREF color = 0;
 };
 
-// Filled in by the font support; the stock fonts exist as these from the start.
+class FontFace;
+
+// A logical font; its face (FreeType, sized) is realised on first use and shared
+// by every font of the same description.
 class Font : public GdiObject {
 public:
     GdiKind kind() const override { return GdiKind::Font; }
+    LOGFONTW logfont{};
+    std::shared_ptr<FontFace> face;
 };
+
+// The stock font of a stock index (OEM_FIXED_FONT .. DEFAULT_GUI_FONT).
+std::shared_ptr<Font> make_stock_font(int index);
 
 // Pixels: 32 bpp (BGRA, byte order of a DIB) or 1 bpp (rows 16-bit aligned, most
 // significant bit first, 1 = white).
