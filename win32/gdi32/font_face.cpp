@@ -59,6 +59,13 @@ long scaled(long units, int em, long upem) {
     return std::lround(static_cast<double>(units) * em / static_cast<double>(upem));
 }
 
+// Whether the file itself is a bold cut (fontconfig reports the weight asked for).
+bool is_bold(FT_Face face) {
+    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    if (os2 && os2->version != 0xFFFF && os2->usWeightClass > 0) return os2->usWeightClass >= 600;
+    return (face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
+}
+
 std::string face_name(const LOGFONTW& lf) {
     size_t n = 0;
     while (n < LF_FACESIZE && lf.lfFaceName[n]) ++n;
@@ -112,14 +119,16 @@ std::shared_ptr<FontFace> FontFace::realise(const LOGFONTW& lf) {
 
     static std::map<std::tuple<std::string, int, int, bool, bool>, std::shared_ptr<FontFace>> cache;
     bool mono = lf.lfQuality == NONANTIALIASED_QUALITY;
-    auto key = std::make_tuple(file.path, file.index, em, file.embolden, mono);
+    // Windows draws a face that lacks a bold cut emboldened.
+    bool embolden = weight >= 600 && !is_bold(face);
+    auto key = std::make_tuple(file.path, file.index, em, embolden, mono);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
 
     if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(em)) != 0) return nullptr;
     impl->em = em;
     impl->weight = weight;
-    impl->embolden = file.embolden;
+    impl->embolden = embolden;
     impl->mono = mono;
     std::shared_ptr<FontFace> ff(new FontFace(std::move(impl)));
 
@@ -135,8 +144,8 @@ std::shared_ptr<FontFace> FontFace::realise(const LOGFONTW& lf) {
         tm.tmExternalLeading = std::max(0L, scaled(line - (asc_u + desc_u), em, upem));
     }
     tm.tmAveCharWidth = os2 && os2->xAvgCharWidth > 0 ? scaled(os2->xAvgCharWidth, em, upem) : em / 2;
-    tm.tmMaxCharWidth = scaled(face->max_advance_width, em, upem) + (file.embolden ? 1 : 0);
-    tm.tmWeight = file.embolden ? FW_BOLD : weight;
+    tm.tmMaxCharWidth = scaled(face->max_advance_width, em, upem) + (embolden ? 1 : 0);
+    tm.tmWeight = embolden ? FW_BOLD : weight;
     tm.tmDigitizedAspectX = 96;
     tm.tmDigitizedAspectY = 96;
     tm.tmFirstChar = 0x20;
@@ -188,7 +197,7 @@ const Glyph& FontFace::glyph(wchar_t ch) {
             if (oi) {
                 face = other;
                 index = oi;
-                embolden = fb.embolden;
+                embolden = im.weight >= 600 && !is_bold(other);
             }
         }
     }

@@ -82,7 +82,7 @@ FcConfig* config() {
     return cfg;
 }
 
-FontFile match(FcPattern* pat, int weight) {
+FontFile match(FcPattern* pat) {
     FcConfig* cfg = config();
     FcConfigSubstitute(cfg, pat, FcMatchPattern);
     FcDefaultSubstitute(pat);
@@ -92,7 +92,7 @@ FontFile match(FcPattern* pat, int weight) {
     if (!found) return out;
     FcChar8* file = nullptr;
     FcChar8* family = nullptr;
-    int index = 0, found_weight = FC_WEIGHT_REGULAR;
+    int index = 0;
     if (FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch) {
         out.path = reinterpret_cast<const char*>(file);
     }
@@ -100,9 +100,6 @@ FontFile match(FcPattern* pat, int weight) {
     if (FcPatternGetString(found, FC_FAMILY, 0, &family) == FcResultMatch) {
         out.family = reinterpret_cast<const char*>(family);
     }
-    FcPatternGetInteger(found, FC_WEIGHT, 0, &found_weight);
-    // Windows draws a face that lacks a bold cut emboldened.
-    out.embolden = weight >= 600 && found_weight < FC_WEIGHT_DEMIBOLD;
     FcPatternDestroy(found);
     return out;
 }
@@ -126,7 +123,7 @@ FontFile resolve_font(const std::string& face, int weight, bool italic, bool fix
     FcPattern* pat = base_pattern(weight, italic);
     std::string family = face.empty() ? (fixed_pitch ? "monospace" : "sans-serif") : face;
     FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FontFile f = match(pat, weight);
+    FontFile f = match(pat);
     FcPatternDestroy(pat);
     cache.emplace(key, f);
     return f;
@@ -143,7 +140,7 @@ FontFile fallback_font(char32_t ch, int weight) {
     FcCharSetAddChar(cs, ch);
     FcPatternAddCharSet(pat, FC_CHARSET, cs);
     FcCharSetDestroy(cs);
-    FontFile f = match(pat, weight);
+    FontFile f = match(pat);
     FcPatternDestroy(pat);
     cache.emplace(key, f);
     return f;

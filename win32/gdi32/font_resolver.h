@@ -8,8 +8,7 @@ namespace w32::gdi {
 struct FontFile {
     std::string path;
     int index = 0;
-    std::string family;     // the family fontconfig chose
-    bool embolden = false;  // bold was asked for and the file is not bold
+    std::string family;  // the family fontconfig chose
 };
 
 // The file for a face name (UTF-8; empty picks the generic family), a LOGFONTW
