@@ -101,7 +101,8 @@ FontFace::~FontFace() = default;
 
 std::shared_ptr<FontFace> FontFace::realise(const LOGFONTW& lf) {
     int weight = lf.lfWeight > 0 ? static_cast<int>(lf.lfWeight) : FW_NORMAL;
-    bool fixed = (lf.lfPitchAndFamily & 3) == FIXED_PITCH || (lf.lfPitchAndFamily & 0xF0) == FF_MODERN;
+    bool fixed =
+        (lf.lfPitchAndFamily & 3) == FIXED_PITCH || (lf.lfPitchAndFamily & 0xF0) == FF_MODERN;
     std::string name = face_name(lf);
     FontFile file = resolve_font(name, weight, lf.lfItalic != 0, fixed);
     auto impl = std::make_unique<Impl>();
@@ -114,7 +115,9 @@ std::shared_ptr<FontFace> FontFace::realise(const LOGFONTW& lf) {
     long upem = face->units_per_EM ? face->units_per_EM : 2048;
     int em = 12;  // a height of 0 asks for a reasonable default size
     if (lf.lfHeight < 0) em = -lf.lfHeight;
-    if (lf.lfHeight > 0) em = static_cast<int>(std::lround(static_cast<double>(lf.lfHeight) * upem / (asc_u + desc_u)));
+    if (lf.lfHeight > 0)
+        em = static_cast<int>(
+            std::lround(static_cast<double>(lf.lfHeight) * upem / (asc_u + desc_u)));
     em = std::clamp(em, 1, 4096);
 
     static std::map<std::tuple<std::string, int, int, bool, bool>, std::shared_ptr<FontFace>> cache;
@@ -143,7 +146,8 @@ std::shared_ptr<FontFace> FontFace::realise(const LOGFONTW& lf) {
         long line = hhea->Ascender - hhea->Descender + hhea->Line_Gap;
         tm.tmExternalLeading = std::max(0L, scaled(line - (asc_u + desc_u), em, upem));
     }
-    tm.tmAveCharWidth = os2 && os2->xAvgCharWidth > 0 ? scaled(os2->xAvgCharWidth, em, upem) : em / 2;
+    tm.tmAveCharWidth =
+        os2 && os2->xAvgCharWidth > 0 ? scaled(os2->xAvgCharWidth, em, upem) : em / 2;
     tm.tmMaxCharWidth = scaled(face->max_advance_width, em, upem) + (embolden ? 1 : 0);
     tm.tmWeight = embolden ? FW_BOLD : weight;
     tm.tmDigitizedAspectX = 96;
@@ -156,9 +160,9 @@ std::shared_ptr<FontFace> FontFace::realise(const LOGFONTW& lf) {
     tm.tmUnderlined = lf.lfUnderline ? 1 : 0;
     tm.tmStruckOut = lf.lfStrikeOut ? 1 : 0;
     // TMPF_FIXED_PITCH set means a variable pitch font, as GDI has it.
-    tm.tmPitchAndFamily = static_cast<BYTE>(TMPF_VECTOR | TMPF_TRUETYPE |
-                                            (FT_IS_FIXED_WIDTH(face) ? 0 : TMPF_FIXED_PITCH) |
-                                            ((lf.lfPitchAndFamily & 0xF0) ? (lf.lfPitchAndFamily & 0xF0) : FF_SWISS));
+    tm.tmPitchAndFamily = static_cast<BYTE>(
+        TMPF_VECTOR | TMPF_TRUETYPE | (FT_IS_FIXED_WIDTH(face) ? 0 : TMPF_FIXED_PITCH) |
+        ((lf.lfPitchAndFamily & 0xF0) ? (lf.lfPitchAndFamily & 0xF0) : FF_SWISS));
     tm.tmCharSet = lf.lfCharSet;
 
     // The underline is centred on the face's underline position, at least one

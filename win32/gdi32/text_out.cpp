@@ -149,10 +149,12 @@ BOOL WINAPI ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, L
     if (rect && (options & (ETO_OPAQUE | ETO_CLIPPED))) {
         POINT a = dc->to_device(rect->left, rect->top);
         POINT b = dc->to_device(rect->right, rect->bottom);
-        if (options & ETO_OPAQUE) fill_box(*dc, &vis, a.x, a.y, b.x, b.y, color_pixel(dc->bk_color));
+        if (options & ETO_OPAQUE)
+            fill_box(*dc, &vis, a.x, a.y, b.x, b.y, color_pixel(dc->bk_color));
         if (options & ETO_CLIPPED) {
             if (b.x > a.x && b.y > a.y)
-                pixman_region32_intersect_rect(&vis, &vis, a.x, a.y, static_cast<unsigned>(b.x - a.x),
+                pixman_region32_intersect_rect(&vis, &vis, a.x, a.y,
+                                               static_cast<unsigned>(b.x - a.x),
                                                static_cast<unsigned>(b.y - a.y));
             else
                 pixman_region32_clear(&vis);
@@ -164,7 +166,8 @@ BOOL WINAPI ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, L
                  top + tm.tmHeight, color_pixel(dc->bk_color));
 
     uint32_t color = color_pixel(dc->text_color);
-    for (int i = 0; i < n; ++i) draw_glyph(*dc, &vis, face->glyph(text[i]), left + pos[i], baseline, color);
+    for (int i = 0; i < n; ++i)
+        draw_glyph(*dc, &vis, face->glyph(text[i]), left + pos[i], baseline, color);
     const LOGFONTW& lf = dc->font->logfont;
     if (lf.lfUnderline) {
         int uy = baseline + face->underline_offset();

@@ -49,8 +49,8 @@ TEST(CreateFont, ShortBufferTakesTheStartOfTheLogfont) {
 }
 
 TEST(CreateFont, NamedArgumentsMakeTheSameLogfont) {
-    GdiObject<HFONT> font(CreateFontW(-12, 0, 0, 0, FW_BOLD, 0, 1, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
-                                      L"MS Shell Dlg"));
+    GdiObject<HFONT> font(
+        CreateFontW(-12, 0, 0, 0, FW_BOLD, 0, 1, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Shell Dlg"));
     LOGFONTW lf{};
     ASSERT_EQ(GetObjectW(font, sizeof(lf), &lf), static_cast<int>(sizeof(lf)));
     EXPECT_EQ(lf.lfHeight, -12);
@@ -114,8 +114,8 @@ TEST_F(FontOnDc, NegativeHeightIsTheCharacterHeight) {
 }
 
 TEST_F(FontOnDc, PositiveHeightIsTheCellHeight) {
-    GdiObject<HFONT> font(CreateFontW(24, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                                      0, L"MS Shell Dlg"));
+    GdiObject<HFONT> font(
+        CreateFontW(24, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Shell Dlg"));
     TEXTMETRICW tm = Metrics(font);
     // Rounding the ascent and descent apart may add a pixel.
     EXPECT_NEAR(tm.tmHeight, 24, 1);
