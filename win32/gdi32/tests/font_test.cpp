@@ -2,6 +2,7 @@
 #include "font_text.h"
 
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -235,6 +236,35 @@ TEST(TextExtent, FailsOnBadArguments) {
     EXPECT_FALSE(GetTextExtentPointW(dc, nullptr, 3, &sz));
     EXPECT_TRUE(GetTextExtentPoint32W(dc, L"a", 1, &sz));
     DeleteDC(dc);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TextExtent, ThreadsMeasuringAtOnceAgree) {
+    HFONT font = MakeUiFont(15);
+    auto measure = [font] {
+        HDC dc = CreateCompatibleDC(nullptr);
+        SelectObject(dc, font);
+        SIZE sz{};
+        LONG first = -1;
+        bool same = true;
+        for (int i = 0; i < 200; ++i) {
+            GetTextExtentPointW(dc, L"下载 Km 42%", 9, &sz);
+            if (first < 0) first = sz.cx;
+            same = same && sz.cx == first;
+        }
+        DeleteDC(dc);
+        return same ? first : -1;
+    };
+    LONG a = 0, b = 0;
+    std::thread other([&] { a = measure(); });
+    b = measure();
+    other.join();
+    EXPECT_GT(a, 0);
+    EXPECT_EQ(a, b);
+    DeleteObject(font);
 }
 
 }  // namespace
