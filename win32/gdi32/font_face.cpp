@@ -105,9 +105,12 @@ std::shared_ptr<FontFace> FontFace::realise(const LOGFONTW& lf) {
         (lf.lfPitchAndFamily & 3) == FIXED_PITCH || (lf.lfPitchAndFamily & 0xF0) == FF_MODERN;
     std::string name = face_name(lf);
     FontFile file = resolve_font(name, weight, lf.lfItalic != 0, fixed);
-    auto impl = std::make_unique<Impl>();
-    impl->primary = std::make_unique<FaceHandle>(file);
-    FT_Face face = impl->primary->face;
+    // One unsized face per file answers the size-independent questions, so a font
+    // whose face is already realised opens nothing.
+    static std::map<std::pair<std::string, int>, std::unique_ptr<FaceHandle>> probes;
+    auto& probe = probes[std::make_pair(file.path, file.index)];
+    if (!probe) probe = std::make_unique<FaceHandle>(file);
+    FT_Face face = probe->face;
     if (!face) return nullptr;
 
     long asc_u = 0, desc_u = 0;
@@ -128,6 +131,10 @@ std::shared_ptr<FontFace> FontFace::realise(const LOGFONTW& lf) {
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
 
+    auto impl = std::make_unique<Impl>();
+    impl->primary = std::make_unique<FaceHandle>(file);
+    face = impl->primary->face;
+    if (!face) return nullptr;
     if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(em)) != 0) return nullptr;
     impl->em = em;
     impl->weight = weight;

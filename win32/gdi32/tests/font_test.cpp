@@ -192,6 +192,16 @@ TEST_F(FontOnDc, LatinFaceStillMeasuresChineseText) {
     EXPECT_GE(sz.cx, 2 * 6);
 }
 
+TEST_F(FontOnDc, AnUnknownFaceStillMeasuresAndKeepsItsName) {
+    GdiObject<HFONT> font(MakeUiFont(14, false, false, L"No Such Face 1234"));
+    SIZE sz = Extent(font, L"Km");
+    EXPECT_GT(sz.cx, 0);
+    EXPECT_GE(sz.cy, 14);
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc_, LF_FACESIZE, face);
+    EXPECT_STREQ(face, L"No Such Face 1234");
+}
+
 TEST_F(FontOnDc, ANewDcMeasuresInItsDefaultFont) {
     HDC fresh = CreateCompatibleDC(nullptr);
     TEXTMETRICW tm{};
