@@ -366,6 +366,80 @@ typedef struct tagSTYLESTRUCT {
 #define IDC_PIN W32_IDC(32671)
 #define IDC_PERSON W32_IDC(32672)
 
+// Cursors and icons made from bitmaps.
+typedef struct _ICONINFO {
+    BOOL fIcon;
+    DWORD xHotspot;
+    DWORD yHotspot;
+    HBITMAP hbmMask;
+    HBITMAP hbmColor;
+} ICONINFO, *PICONINFO;
+
+// GetSystemMetrics indexes.
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_CXVSCROLL 2
+#define SM_CYHSCROLL 3
+#define SM_CYCAPTION 4
+#define SM_CXBORDER 5
+#define SM_CYBORDER 6
+#define SM_CXDLGFRAME 7
+#define SM_CYDLGFRAME 8
+#define SM_CXFIXEDFRAME SM_CXDLGFRAME
+#define SM_CYFIXEDFRAME SM_CYDLGFRAME
+#define SM_CYVTHUMB 9
+#define SM_CXHTHUMB 10
+#define SM_CXICON 11
+#define SM_CYICON 12
+#define SM_CXCURSOR 13
+#define SM_CYCURSOR 14
+#define SM_CYMENU 15
+#define SM_CXFULLSCREEN 16
+#define SM_CYFULLSCREEN 17
+#define SM_CYVSCROLL 20
+#define SM_CXHSCROLL 21
+#define SM_MOUSEPRESENT 19
+#define SM_SWAPBUTTON 23
+#define SM_CXMIN 28
+#define SM_CYMIN 29
+#define SM_CXSIZE 30
+#define SM_CYSIZE 31
+#define SM_CXFRAME 32
+#define SM_CYFRAME 33
+#define SM_CXSIZEFRAME SM_CXFRAME
+#define SM_CYSIZEFRAME SM_CYFRAME
+#define SM_CXDOUBLECLK 36
+#define SM_CYDOUBLECLK 37
+#define SM_CMOUSEBUTTONS 43
+#define SM_CXEDGE 45
+#define SM_CYEDGE 46
+#define SM_CXSMICON 49
+#define SM_CYSMICON 50
+#define SM_CYSMCAPTION 51
+#define SM_CXDRAG 68
+#define SM_CYDRAG 69
+#define SM_CXMAXIMIZED 61
+#define SM_CYMAXIMIZED 62
+#define SM_XVIRTUALSCREEN 76
+#define SM_YVIRTUALSCREEN 77
+#define SM_CXVIRTUALSCREEN 78
+#define SM_CYVIRTUALSCREEN 79
+#define SM_CMONITORS 80
+#define SM_REMOTESESSION 0x1000
+
+// SystemParametersInfoW actions.
+#define SPI_GETKEYBOARDSPEED 0x000A
+#define SPI_GETKEYBOARDDELAY 0x0016
+#define SPI_GETWORKAREA 0x0030
+
+// Virtual keys whose state GetKeyState reports.
+#define VK_LBUTTON 0x01
+#define VK_RBUTTON 0x02
+#define VK_MBUTTON 0x04
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+
 W32_BEGIN_C
 
 // Classes.
@@ -444,5 +518,16 @@ UINT WINAPI RegisterWindowMessageW(LPCWSTR name);
 // Timers.
 UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
 BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id);
+
+// Cursors, icons, pointer and keys.
+HICON WINAPI CreateIconIndirect(PICONINFO info);
+BOOL WINAPI GetIconInfo(HICON icon, PICONINFO info);
+BOOL WINAPI DestroyIcon(HICON icon);
+BOOL WINAPI GetCursorPos(LPPOINT point);
+SHORT WINAPI GetKeyState(int virtual_key);
+
+// System values.
+int WINAPI GetSystemMetrics(int index);
+BOOL WINAPI SystemParametersInfoW(UINT action, UINT param, PVOID value, UINT win_ini);
 
 W32_END_C

@@ -4,6 +4,8 @@
 #include "remote_windows.h"
 #include "window_class.h"
 
+#include <w32/gdi.h>
+
 #include <algorithm>
 
 namespace w32::user {
@@ -202,7 +204,7 @@ RECT frame_insets(DWORD style, DWORD ex_style, bool menu) {
     return r;
 }
 
-RECT screen_rect() { return RECT{0, 0, 1280, 800}; }
+RECT screen_rect() { return RECT{0, 0, w32::gdi::kScreenWidth, w32::gdi::kScreenHeight}; }
 
 WindowPtr find_window(HWND hwnd) {
     std::lock_guard lock(user_mutex());

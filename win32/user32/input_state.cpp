@@ -1,0 +1,43 @@
+#include "input_state.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace {
+
+// x in the high half, y in the low, so a reader never sees half an update.
+std::atomic<uint64_t> g_pointer{0};
+std::atomic<bool> g_keys[256];
+
+uint64_t pack(POINT p) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(p.x)) << 32) | static_cast<uint32_t>(p.y);
+}
+
+}  // namespace
+
+namespace w32::user {
+
+void set_pointer_position(POINT p) { g_pointer.store(pack(p)); }
+
+void set_key_down(int virtual_key, bool down) {
+    if (virtual_key >= 0 && virtual_key < 256) g_keys[virtual_key].store(down);
+}
+
+}  // namespace w32::user
+
+BOOL WINAPI GetCursorPos(LPPOINT point) {
+    if (!point) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    uint64_t v = g_pointer.load();
+    point->x = static_cast<LONG>(static_cast<int32_t>(v >> 32));
+    point->y = static_cast<LONG>(static_cast<int32_t>(v & 0xFFFFFFFFu));
+    return TRUE;
+}
+
+SHORT WINAPI GetKeyState(int virtual_key) {
+    if (virtual_key < 0 || virtual_key >= 256) return 0;
+    // Bit 15 is "down"; the toggle bit stays 0 as no key toggles here yet.
+    return g_keys[virtual_key].load() ? static_cast<SHORT>(0x8000) : 0;
+}
