@@ -15,6 +15,8 @@
 namespace Gui {
 
 class Image;
+HCURSOR ImageToCursor(const Image& img);
+Image ImageFromSystemCursor(int id);
 
 class ImageBuffer {
 public:
@@ -116,8 +118,29 @@ public:
     bool operator==(const Image& other) const;
     bool operator!=(const Image& other) const { return !(*this == other); }
 
+    // The system's standard cursors, each made once and shared until the process ends.
+    static Image Arrow();
+    static Image Wait();
+    static Image IBeam();
+    static Image No();
+    static Image SizeAll();
+    static Image SizeHorz();
+    static Image SizeVert();
+    static Image SizeTopLeft();
+    static Image SizeTop();
+    static Image SizeTopRight();
+    static Image SizeLeft();
+    static Image SizeRight();
+    static Image SizeBottomLeft();
+    static Image SizeBottom();
+    static Image SizeBottomRight();
+    static Image Cross();
+    static Image Hand();
+
 private:
     friend class ImageBuffer;
+    friend HCURSOR ImageToCursor(const Image& img);
+    friend Image ImageFromSystemCursor(int id);
     Data* data_ = nullptr;
 };
 
