@@ -1,5 +1,6 @@
 #include "data_sink.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,17 +15,19 @@ constexpr auto kMaxHold = std::chrono::milliseconds(500);
 
 }  // namespace
 
-DataSink::DataSink(UniqueFd file, uint64_t offset, Md5 md5, uint64_t checkpoint_bytes,
+DataSink::DataSink(UniqueFd file, uint64_t offset, Md5 md5, Options options,
                    CheckpointFn checkpoint)
     : file_(std::move(file)),
-      checkpoint_bytes_(checkpoint_bytes),
+      options_(options),
       checkpoint_fn_(std::move(checkpoint)),
-      last_handoff_(std::chrono::steady_clock::now()),
+      last_handoff_(Clock::now()),
       received_(offset),
       written_(offset),
       md5_(std::move(md5)),
       hashed_(offset),
-      last_wish_(offset) {
+      last_wish_(offset),
+      last_durable_wish_(last_handoff_),
+      written_back_(offset) {
     for (int i = 0; i < kBuffers; ++i) {
         auto b = std::make_unique<std::vector<char>>();
         b->reserve(kBufferSize);
@@ -65,7 +68,7 @@ bool DataSink::append(const char* data, size_t size) {
         size -= take;
         if (current_->size() == kBufferSize) hand_off();
     }
-    if (!current_->empty() && std::chrono::steady_clock::now() - last_handoff_ > kMaxHold)
+    if (!current_->empty() && Clock::now() - last_handoff_ > kMaxHold)
         hand_off();
     return !write_error_;
 }
@@ -73,7 +76,7 @@ bool DataSink::append(const char* data, size_t size) {
 // Writes the current buffer on this thread, as any plain download would, and
 // passes it on for hashing; takes a free buffer, waiting while all are in use.
 void DataSink::hand_off() {
-    last_handoff_ = std::chrono::steady_clock::now();
+    last_handoff_ = Clock::now();
     if (current_->empty()) return;
     if (!write_error_) {
         const char* p = current_->data();
@@ -134,10 +137,13 @@ std::string DataSink::hex_digest() const {
     return md5_.hex_digest();
 }
 
-void DataSink::request_checkpoint(bool wait) {
+void DataSink::request_checkpoint(bool durable, bool wait) {
+    if (durable) last_durable_wish_ = Clock::now();
     std::unique_lock lock(mutex_);
     last_wish_ = hashed_;
-    wanted_.emplace(hashed_, md5_);
+    // A wish not yet taken up is replaced, but its durability is not lost.
+    durable = durable || (wanted_ && wanted_->durable);
+    wanted_.emplace(Wish{hashed_, md5_, durable});
     uint64_t ticket = ++checkpoints_started_;
     cv_.notify_all();
     if (wait) cv_.wait(lock, [&] { return checkpoints_done_ >= ticket; });
@@ -156,16 +162,17 @@ void DataSink::hash_loop() {
                 md5_.update(job.buffer->data(), job.buffer->size());
                 hashed_ += job.buffer->size();
                 job.buffer->clear();
-                if (hashed_ - last_wish_ >= checkpoint_bytes_) {
+                if (hashed_ - last_wish_ >= options_.checkpoint_bytes) {
                     // The disk may lag by a checkpoint or two, never more.
                     std::unique_lock l(mutex_);
                     cv_.wait(l, [&] { return checkpoints_started_ - checkpoints_done_ < 2; });
                     l.unlock();
-                    request_checkpoint(false);
+                    bool due = Clock::now() - last_durable_wish_ >= options_.sync_interval;
+                    request_checkpoint(due, false);
                 }
                 break;
             case Job::kSync:
-                request_checkpoint(true);
+                request_checkpoint(true, true);
                 break;
             case Job::kTruncate: {
                 {
@@ -181,7 +188,7 @@ void DataSink::hash_loop() {
                 } else if (!write_error_) {
                     write_error_ = errno;
                 }
-                request_checkpoint(true);
+                request_checkpoint(true, true);
                 break;
             }
         }
@@ -197,18 +204,33 @@ void DataSink::checkpoint_loop() {
     while (true) {
         cv_.wait(lock, [&] { return wanted_ || checkpointer_stopping_; });
         if (!wanted_) break;
-        auto [offset, md5] = std::move(*wanted_);
+        Wish wish = std::move(*wanted_);
         wanted_.reset();
         uint64_t ticket = checkpoints_started_;
         lock.unlock();
-        // Everything up to `offset` was written before it was hashed, so this
-        // flush covers it.
-        if (::fdatasync(file_.get()) != 0 && !write_error_) write_error_ = errno;
-        if (checkpoint_fn_) checkpoint_fn_(offset, md5);
+        bool durable = commit(wish.offset, wish.durable);
+        if (checkpoint_fn_) checkpoint_fn_(wish.offset, wish.md5, durable);
         lock.lock();
         checkpoints_done_ = ticket;
         cv_.notify_all();
     }
+}
+
+// Everything up to `offset` was written before it was hashed, so either step
+// covers it. Answers whether the bytes are now on disk.
+bool DataSink::commit(uint64_t offset, bool durable) {
+    uint64_t from = std::min(written_back_, offset);  // a restart moves back to 0
+    written_back_ = offset;
+    if (durable) {
+        if (::fdatasync(file_.get()) == 0) return true;
+        if (!write_error_) write_error_ = errno;
+        return false;
+    }
+    // Only starts the write-back; where that is not supported the kernel still
+    // writes the pages in its own time.
+    if (offset > from)
+        ::sync_file_range(file_.get(), off_t(from), off_t(offset - from), SYNC_FILE_RANGE_WRITE);
+    return false;
 }
 
 }  // namespace dravon
