@@ -13,6 +13,11 @@ namespace {
 // slow download is not held in memory.
 constexpr auto kMaxHold = std::chrono::milliseconds(500);
 
+// A buffer goes to the file in writes of this size: for larger writes the page
+// cache may take large pages, which on some machines (virtual ones above all)
+// costs several times more than the copy itself.
+constexpr size_t kWriteSlice = 32 << 10;
+
 }  // namespace
 
 DataSink::DataSink(UniqueFd file, uint64_t offset, Md5 md5, Options options,
@@ -83,7 +88,7 @@ void DataSink::hand_off() {
         size_t left = current_->size();
         uint64_t off = written_;
         while (left > 0) {
-            ssize_t n = ::pwrite(file_.get(), p, left, off_t(off));
+            ssize_t n = ::pwrite(file_.get(), p, std::min(left, kWriteSlice), off_t(off));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 write_error_ = n < 0 ? errno : ENOSPC;
