@@ -28,6 +28,7 @@ DataSink::DataSink(UniqueFd file, uint64_t offset, Md5 md5, Options options,
       last_handoff_(Clock::now()),
       received_(offset),
       written_(offset),
+      recorded_(offset),
       md5_(std::move(md5)),
       hashed_(offset),
       last_wish_(offset),
@@ -168,12 +169,15 @@ void DataSink::hash_loop() {
                 hashed_ += job.buffer->size();
                 job.buffer->clear();
                 if (hashed_ - last_wish_ >= options_.checkpoint_bytes) {
-                    // The disk may lag by a checkpoint or two, never more.
-                    std::unique_lock l(mutex_);
-                    cv_.wait(l, [&] { return checkpoints_started_ - checkpoints_done_ < 2; });
-                    l.unlock();
                     bool due = Clock::now() - last_durable_wish_ >= options_.sync_interval;
                     request_checkpoint(due, false);
+                    // Saving the record may take longer than hashing the bytes
+                    // between two checkpoints: the wishes meanwhile fold into the
+                    // latest one, but the record never trails by more than a few.
+                    std::unique_lock l(mutex_);
+                    cv_.wait(l, [&] {
+                        return hashed_ - recorded_ < kMaxRecordLag * options_.checkpoint_bytes;
+                    });
                 }
                 break;
             case Job::kSync:
@@ -217,6 +221,7 @@ void DataSink::checkpoint_loop() {
         if (checkpoint_fn_) checkpoint_fn_(wish.offset, wish.md5, durable);
         lock.lock();
         checkpoints_done_ = ticket;
+        recorded_ = wish.offset;
         cv_.notify_all();
     }
 }

@@ -86,6 +86,8 @@ private:
 
     static constexpr size_t kBufferSize = 1 << 20;
     static constexpr int kBuffers = 4;
+    // Checkpoints' worth of hashed bytes the saved record may trail by.
+    static constexpr uint64_t kMaxRecordLag = 3;
 
     UniqueFd file_;
     const Options options_;
@@ -114,6 +116,7 @@ private:
     };
     std::optional<Wish> wanted_;
     uint64_t checkpoints_started_ = 0, checkpoints_done_ = 0;
+    uint64_t recorded_;  // offset of the last checkpoint met
 
     // Hashing thread (read by others after wait_done()).
     Md5 md5_;
