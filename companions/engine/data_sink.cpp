@@ -52,14 +52,14 @@ UniqueFd DataSink::close() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    cv_.notify_all();
+    jobs_cv_.notify_all();
     if (hasher_.joinable()) hasher_.join();
     // The hasher may still have asked for a checkpoint on its way out.
     {
         std::lock_guard lock(mutex_);
         checkpointer_stopping_ = true;
     }
-    cv_.notify_all();
+    checkpoint_cv_.notify_all();
     if (checkpointer_.joinable()) checkpointer_.join();
     return std::move(file_);
 }
@@ -107,8 +107,8 @@ void DataSink::hand_off() {
     }
     std::unique_lock lock(mutex_);
     queue_.push_back(Job{Job::kData, std::move(current_), next_seq_++});
-    cv_.notify_all();
-    cv_.wait(lock, [&] { return !free_.empty(); });
+    jobs_cv_.notify_one();
+    done_cv_.wait(lock, [&] { return !free_.empty(); });
     current_ = std::move(free_.back());
     free_.pop_back();
 }
@@ -118,13 +118,13 @@ uint64_t DataSink::submit(Job::Kind kind) {
     std::lock_guard lock(mutex_);
     uint64_t seq = next_seq_++;
     queue_.push_back(Job{kind, nullptr, seq});
-    cv_.notify_all();
+    jobs_cv_.notify_one();
     return seq;
 }
 
 void DataSink::wait_done(uint64_t seq) {
     std::unique_lock lock(mutex_);
-    cv_.wait(lock, [&] { return done_seq_ >= seq; });
+    done_cv_.wait(lock, [&] { return done_seq_ >= seq; });
 }
 
 bool DataSink::flush() {
@@ -151,14 +151,14 @@ void DataSink::request_checkpoint(bool durable, bool wait) {
     durable = durable || (wanted_ && wanted_->durable);
     wanted_.emplace(Wish{hashed_, md5_, durable});
     uint64_t ticket = ++checkpoints_started_;
-    cv_.notify_all();
-    if (wait) cv_.wait(lock, [&] { return checkpoints_done_ >= ticket; });
+    checkpoint_cv_.notify_all();
+    if (wait) checkpoint_cv_.wait(lock, [&] { return checkpoints_done_ >= ticket; });
 }
 
 void DataSink::hash_loop() {
     std::unique_lock lock(mutex_);
     while (true) {
-        cv_.wait(lock, [&] { return !queue_.empty() || stopping_; });
+        jobs_cv_.wait(lock, [&] { return !queue_.empty() || stopping_; });
         if (queue_.empty()) break;
         Job job = std::move(queue_.front());
         queue_.pop_front();
@@ -175,7 +175,7 @@ void DataSink::hash_loop() {
                     // between two checkpoints: the wishes meanwhile fold into the
                     // latest one, but the record never trails by more than a few.
                     std::unique_lock l(mutex_);
-                    cv_.wait(l, [&] {
+                    checkpoint_cv_.wait(l, [&] {
                         return hashed_ - recorded_ < kMaxRecordLag * options_.checkpoint_bytes;
                     });
                 }
@@ -186,7 +186,7 @@ void DataSink::hash_loop() {
             case Job::kTruncate: {
                 {
                     std::unique_lock l(mutex_);
-                    cv_.wait(l, [&] { return checkpoints_done_ == checkpoints_started_; });
+                    checkpoint_cv_.wait(l, [&] { return checkpoints_done_ == checkpoints_started_; });
                 }
                 if (::ftruncate(file_.get(), 0) == 0) {
                     written_ = 0;
@@ -204,14 +204,14 @@ void DataSink::hash_loop() {
         lock.lock();
         if (job.buffer) free_.push_back(std::move(job.buffer));
         done_seq_ = job.seq;
-        cv_.notify_all();
+        done_cv_.notify_all();
     }
 }
 
 void DataSink::checkpoint_loop() {
     std::unique_lock lock(mutex_);
     while (true) {
-        cv_.wait(lock, [&] { return wanted_ || checkpointer_stopping_; });
+        checkpoint_cv_.wait(lock, [&] { return wanted_ || checkpointer_stopping_; });
         if (!wanted_) break;
         Wish wish = std::move(*wanted_);
         wanted_.reset();
@@ -222,7 +222,7 @@ void DataSink::checkpoint_loop() {
         lock.lock();
         checkpoints_done_ = ticket;
         recorded_ = wish.offset;
-        cv_.notify_all();
+        checkpoint_cv_.notify_all();
     }
 }
 

@@ -101,7 +101,9 @@ private:
     std::atomic<int> write_error_{0};
 
     mutable std::mutex mutex_;
-    std::condition_variable cv_;
+    std::condition_variable jobs_cv_;        // the hashing thread waits for work
+    std::condition_variable done_cv_;        // the receiver waits for buffers and jobs
+    std::condition_variable checkpoint_cv_;  // wishes, and checkpoints met
     std::deque<Job> queue_;
     std::vector<Buffer> free_;
     uint64_t next_seq_ = 1;
