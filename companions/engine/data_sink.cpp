@@ -74,8 +74,7 @@ bool DataSink::append(const char* data, size_t size) {
         size -= take;
         if (current_->size() == kBufferSize) hand_off();
     }
-    if (!current_->empty() && Clock::now() - last_handoff_ > kMaxHold)
-        hand_off();
+    if (!current_->empty() && Clock::now() - last_handoff_ > kMaxHold) hand_off();
     return !write_error_;
 }
 
@@ -186,7 +185,8 @@ void DataSink::hash_loop() {
             case Job::kTruncate: {
                 {
                     std::unique_lock l(mutex_);
-                    checkpoint_cv_.wait(l, [&] { return checkpoints_done_ == checkpoints_started_; });
+                    checkpoint_cv_.wait(l,
+                                        [&] { return checkpoints_done_ == checkpoints_started_; });
                 }
                 if (::ftruncate(file_.get(), 0) == 0) {
                     written_ = 0;
