@@ -2,9 +2,9 @@
 // and writes each one to the partial file; a hashing thread runs MD5 over them,
 // so the network does not wait for the hash and the hash is ready when the last
 // byte is; a checkpoint thread reports the offset and hash state at least every
-// `checkpoint_bytes`, and whenever asked. Neither may fall further behind than a
-// few buffers: then the receiver waits, which is what slows the network down to
-// the pace of the hash or the disk.
+// `checkpoint_bytes`, and whenever asked. The hash may fall a few buffers behind
+// and the reports a few checkpoints behind the hash, no more: then the receiver
+// waits, which is what slows the network down to the pace of the hash or the disk.
 //
 // Two kinds of checkpoint. A plain one only promises that the bytes were handed
 // to the kernel, which is all a killed or crashed process needs; it also starts
