@@ -36,7 +36,8 @@ int32_t lookup_error(EngineFileError e) {
 
 }  // namespace
 
-Engine::Engine(Settings settings) : settings_(std::move(settings)), store_(settings_.store_dir) {}
+Engine::Engine(Settings settings)
+    : settings_(std::move(settings)), store_(settings_.store_dir, settings_.boot_id) {}
 
 Engine::~Engine() { shutdown(); }
 

@@ -139,6 +139,13 @@ std::string parent_dir(const std::string& path) {
     return keep == std::string::npos ? "/" : path.substr(0, keep + 1);
 }
 
+std::string current_boot_id() {
+    std::string id;
+    if (!read_file("/proc/sys/kernel/random/boot_id", id)) return {};
+    while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+    return id;
+}
+
 std::string join_path(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
     return dir.back() == '/' ? dir + name : dir + '/' + name;

@@ -51,6 +51,8 @@ void sync_parent_dir(const std::string& path);
 bool move_file(const std::string& from, const std::string& to);
 std::optional<uint64_t> file_size(const std::string& path);
 std::string parent_dir(const std::string& path);
+// Changes whenever the machine starts; empty when it cannot be read.
+std::string current_boot_id();
 std::string join_path(const std::string& dir, const std::string& name);
 
 }  // namespace dravon

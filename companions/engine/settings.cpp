@@ -46,6 +46,9 @@ Settings Settings::from_environment(const std::string& library_dir) {
     long long kib = 0;
     read_number("GDL_ENGINE_CHECKPOINT_KIB", kib, 16, 1 << 20);
     if (kib) s.checkpoint_bytes = uint64_t(kib) << 10;
+    read_number("GDL_ENGINE_SYNC_MS", s.sync_ms, 0, 3600000);
+    const char* boot = env("GDL_ENGINE_BOOT_ID");
+    s.boot_id = boot ? boot : current_boot_id();
     if (s.max_backoff_ms < s.backoff_ms) s.max_backoff_ms = s.backoff_ms;
     return s;
 }

@@ -15,7 +15,9 @@ struct Settings {
     int max_backoff_ms = 30000;
     int stall_ms = 30000;  // no byte for this long counts as a fault
     int connect_timeout_ms = 15000;
-    uint64_t checkpoint_bytes = 4 << 20;  // data flushed to disk at least this often
+    uint64_t checkpoint_bytes = 4 << 20;  // progress recorded at least this often
+    int sync_ms = 5000;                   // data flushed to disk at least this often
+    std::string boot_id;                  // tells a restart of the machine from a new process
 
     // `library_dir` is the folder holding the engine library.
     static Settings from_environment(const std::string& library_dir);

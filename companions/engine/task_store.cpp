@@ -73,7 +73,8 @@ std::optional<TaskRecord> TaskStore::load(const std::string& key) const {
     std::string text;
     if (!read_file(path_of(key, ".task"), text)) return std::nullopt;
     TaskRecord r;
-    bool has_size = false, has_committed = false;
+    bool has_size = false, has_committed = false, has_synced = false;
+    std::string boot;
     std::string_view rest = text;
     while (!rest.empty()) {
         size_t eol = rest.find('\n');
@@ -103,6 +104,12 @@ std::optional<TaskRecord> TaskStore::load(const std::string& key) const {
             has_committed = parse_u64(value, r.committed);
         else if (name == "md5_state")
             r.md5_state = value;
+        else if (name == "synced")
+            has_synced = parse_u64(value, r.synced);
+        else if (name == "synced_md5_state")
+            r.synced_md5_state = value;
+        else if (name == "boot")
+            boot = value;
         else if (name == "complete")
             r.complete = value == "1";
         else if (name == "last_error")
@@ -111,6 +118,17 @@ std::optional<TaskRecord> TaskStore::load(const std::string& key) const {
     // A record that does not hold together is no record: the download starts anew.
     if (r.key != key || !has_size || !has_committed || r.committed > r.size || r.file.empty())
         return std::nullopt;
+    if (!has_synced) {
+        // Written when every checkpoint was flushed to disk.
+        r.synced = r.committed;
+        r.synced_md5_state = r.md5_state;
+    } else if (r.synced > r.committed) {
+        return std::nullopt;
+    } else if (boot.empty() || boot != boot_id_) {
+        // The machine may have lost what was only in its memory.
+        r.committed = r.synced;
+        r.md5_state = r.synced_md5_state;
+    }
     return r;
 }
 
@@ -132,6 +150,9 @@ bool TaskStore::save(const TaskRecord& r) const {
     put("validator", r.validator);
     put("committed", std::to_string(r.committed));
     put("md5_state", r.md5_state);
+    put("synced", std::to_string(r.synced));
+    put("synced_md5_state", r.synced_md5_state);
+    put("boot", boot_id_);
     put("complete", r.complete ? "1" : "0");
     put("last_error", r.last_error);
     return ensure_dir() && write_file_atomic(path_of(r.key, ".task"), text);

@@ -179,9 +179,13 @@ bool Transfer::prepare() {
             md5 = Md5();
         }
     }
-    // Bytes past the last checkpoint may never have reached the disk whole.
-    if (::ftruncate(fd.get(), off_t(good)) != 0)
+    // Bytes past the last checkpoint may never have been written whole. What is
+    // kept is flushed, so this run starts from bytes that are on disk.
+    if (uint64_t(st.st_size) != good && ::ftruncate(fd.get(), off_t(good)) != 0)
         return prepare_failed(std::string("cannot truncate the partial file: ") +
+                              std::strerror(errno));
+    if (good > 0 && ::fdatasync(fd.get()) != 0)
+        return prepare_failed(std::string("cannot flush the partial file: ") +
                               std::strerror(errno));
 
     {
@@ -195,24 +199,33 @@ bool Transfer::prepare() {
         record_.file = game.file;
         record_.channel = spec_.channel;
         record_.validator = rec && good > 0 ? rec->validator : std::string();
-        record_.committed = good;
-        record_.md5_state = md5.save_state();
+        record_.committed = record_.synced = good;
+        record_.md5_state = record_.synced_md5_state = md5.save_state();
     }
     if (!store_.save(record_)) return prepare_failed("cannot write the task store");
     downloaded_ = good;
-    sink_ =
-        std::make_unique<DataSink>(std::move(fd), good, std::move(md5), settings_.checkpoint_bytes,
-                                   [this](uint64_t off, const Md5& m) { on_checkpoint(off, m); });
+    DataSink::Options options;
+    options.checkpoint_bytes = settings_.checkpoint_bytes;
+    options.sync_interval = std::chrono::milliseconds(settings_.sync_ms);
+    sink_ = std::make_unique<DataSink>(
+        std::move(fd), good, std::move(md5), options,
+        [this](uint64_t off, const Md5& m, bool durable) { on_checkpoint(off, m, durable); });
     set_phase(Phase::kDownloading);
     return true;
 }
 
-void Transfer::on_checkpoint(uint64_t offset, const Md5& md5) {
+void Transfer::on_checkpoint(uint64_t offset, const Md5& md5, bool durable) {
+    std::string state = md5.save_state();
     TaskRecord copy;
     {
         std::lock_guard lock(record_mutex_);
         record_.committed = offset;
-        record_.md5_state = md5.save_state();
+        record_.md5_state = state;
+        if (durable || record_.synced > offset) {
+            // A restart from 0 leaves nothing older to fall back to either.
+            record_.synced = offset;
+            record_.synced_md5_state = std::move(state);
+        }
         copy = record_;
     }
     store_.save(copy);
@@ -442,8 +455,9 @@ void Transfer::verify() {
     {
         std::lock_guard lock(record_mutex_);
         record_.complete = true;
-        record_.committed = game.size;
+        record_.committed = record_.synced = game.size;
         record_.md5_state.clear();
+        record_.synced_md5_state.clear();
         record_.last_error.clear();
         copy = record_;
     }

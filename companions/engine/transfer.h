@@ -77,7 +77,7 @@ private:
     Next classify(const FetchResult& result);
     bool on_head(const ResponseHead& head);
     bool on_body(const char* data, size_t size);
-    void on_checkpoint(uint64_t offset, const Md5& md5);
+    void on_checkpoint(uint64_t offset, const Md5& md5, bool durable);
     bool wait_backoff(int failures);
     void verify();
     void fail(const std::string& reason);

@@ -108,6 +108,8 @@ void EngineTest::SetUp() {
     ::setenv("GDL_ENGINE_MAX_BACKOFF_MS", "100", 1);
     ::setenv("GDL_ENGINE_STALL_MS", "400", 1);
     ::setenv("GDL_ENGINE_CHECKPOINT_KIB", "64", 1);
+    ::unsetenv("GDL_ENGINE_SYNC_MS");
+    ::unsetenv("GDL_ENGINE_BOOT_ID");
 }
 
 void EngineTest::TearDown() {
