@@ -60,6 +60,21 @@ void Engine::drop_current() {
     if (t) t->stop();
 }
 
+// What a record's files still hold: a finished download counts only while its
+// installer is there, an unfinished one no more than its partial file. FindTask and
+// QueryTask answer the same numbers from this.
+uint64_t Engine::bytes_on_disk(const TaskRecord& rec, bool* complete) const {
+    std::string dir = Win32PathToUnix(utf16_to_wide(utf8_to_utf16(rec.save_folder)).c_str());
+    if (complete) *complete = false;
+    if (rec.complete) {
+        bool present = !dir.empty() && file_size(join_path(dir, rec.file)) == rec.size;
+        if (complete) *complete = present;
+        return present ? rec.size : 0;
+    }
+    auto part = dir.empty() ? std::nullopt : file_size(join_path(dir, rec.file + ".part"));
+    return std::min<uint64_t>(rec.committed, part.value_or(0));
+}
+
 int32_t Engine::find_task(const DownloadEngineKey* key, DownloadEngineInfo* info) {
     if (!valid_key(key) || !info) return kBadArgument;
     std::string game = utf16_to_utf8(view16(key->game_key));
@@ -68,16 +83,9 @@ int32_t Engine::find_task(const DownloadEngineKey* key, DownloadEngineInfo* info
 
     fill_names(info, rec->save_folder, rec->file);
     info->total_size = int64_t(rec->size);
-    std::string dir = Win32PathToUnix(utf16_to_wide(utf8_to_utf16(rec->save_folder)).c_str());
-    if (rec->complete) {
-        // A finished download counts only while its installer is still there.
-        bool present = !dir.empty() && file_size(join_path(dir, rec->file)) == rec->size;
-        info->complete = present ? 1 : 0;
-        info->downloaded_size = present ? int64_t(rec->size) : 0;
-    } else {
-        auto part = dir.empty() ? std::nullopt : file_size(join_path(dir, rec->file + ".part"));
-        info->downloaded_size = int64_t(std::min<uint64_t>(rec->committed, part.value_or(0)));
-    }
+    bool complete = false;
+    info->downloaded_size = int64_t(bytes_on_disk(*rec, &complete));
+    info->complete = complete ? 1 : 0;
     if (auto t = current(); t && t->spec().game.key == game) {
         Progress p = t->progress();
         if (p.phase != Phase::kComplete) info->downloaded_size = int64_t(p.downloaded);
@@ -96,13 +104,15 @@ int32_t Engine::query_task(const DownloadEngineKey* key, DownloadEngineInfo* inf
     std::optional<TaskRecord> rec = store_.load(game);
     if (rec && rec->url == entry->url && rec->size == entry->size && rec->md5 == entry->md5 &&
         rec->file == entry->file) {
-        info->downloaded_size = int64_t(rec->complete ? rec->size : rec->committed);
+        info->downloaded_size = int64_t(bytes_on_disk(*rec, nullptr));
         fill_names(info, rec->save_folder, rec->file);
     } else {
         fill_names(info, "", entry->file);
     }
-    if (auto t = current(); t && t->spec().game.key == game)
-        info->downloaded_size = int64_t(t->progress().downloaded);
+    if (auto t = current(); t && t->spec().game.key == game) {
+        Progress p = t->progress();
+        if (p.phase != Phase::kComplete) info->downloaded_size = int64_t(p.downloaded);
+    }
     return kDownloadEngineOk;
 }
 

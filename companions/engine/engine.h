@@ -33,6 +33,7 @@ public:
     int32_t query_progress(DownloadEngineInfo* info);
 
 private:
+    uint64_t bytes_on_disk(const TaskRecord& rec, bool* complete) const;
     bool closed() const;
     std::shared_ptr<Transfer> current() const;
     // Stops and forgets the current transfer (start_mutex_ held).

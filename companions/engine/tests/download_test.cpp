@@ -52,7 +52,8 @@ TEST_F(DownloadTest, StartAnswersAtOnceWhileTheTransferRunsOnItsOwnThread) {
     serve(1 << 20, {"--rate", "1048576"});
     auto before = std::chrono::steady_clock::now();
     ASSERT_EQ(start(), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 200ms);
+    // Well under the transfer's own second, with room for a loaded machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 700ms);
     Info info;
     EXPECT_EQ(progress(info), 0);
     EXPECT_EQ(info->complete, 0);
@@ -152,6 +153,11 @@ TEST_F(DownloadTest, DeletedInstallerIsFetchedAgain) {
     ASSERT_EQ(find(info), 0);
     EXPECT_EQ(info->complete, 0);
     EXPECT_EQ(info->downloaded_size, 0);
+    // QueryTask answers what is on disk too, not what the record once said.
+    Info queried;
+    ASSERT_EQ(query(queried), 0);
+    EXPECT_EQ(queried->downloaded_size, 0);
+    EXPECT_EQ(queried->total_size, 200000);
     ASSERT_EQ(start(), 0);
     ASSERT_EQ(wait_end(info), 0);
     EXPECT_EQ(info->complete, 1);
