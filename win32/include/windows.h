@@ -23,3 +23,4 @@
 #include "winuser.h"
 #include "wingdi.h"
 #include "crtext.h"
+#include "globalmemapi.h"
