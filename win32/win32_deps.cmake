@@ -11,3 +11,7 @@ list(APPEND WIN32_LAYER_LIBS PkgConfig::PIXMAN)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 list(APPEND WIN32_LAYER_LIBS PkgConfig::FREETYPE PkgConfig::FONTCONFIG)
+# GDI+ image decoding and JPEG saving.
+pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
+pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
+list(APPEND WIN32_LAYER_LIBS PkgConfig::JPEG PkgConfig::PNG)

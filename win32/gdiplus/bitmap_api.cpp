@@ -1,0 +1,204 @@
+// Bitmap objects of the flat API: made from files, streams, GDI bitmaps or raw
+// pixels, read and written a pixel at a time, and disposed.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "gdiplus/raster.h"
+#include "w32/error.h"
+#include "w32/path.h"
+#include "w32/scoped_fd.h"
+
+namespace {
+
+gdip::Bitmap* as_bitmap(GpImage* image) { return static_cast<gdip::Bitmap*>(image); }
+
+GpStatus hand_out(gdip::Raster&& raster, GpBitmap** bitmap) {
+    auto* made = new (std::nothrow) gdip::Bitmap;
+    if (!made) return OutOfMemory;
+    made->raster = std::move(raster);
+    *bitmap = made;
+    return Ok;
+}
+
+GpStatus decode_into(const std::vector<uint8_t>& bytes, GpBitmap** bitmap) {
+    gdip::Raster raster;
+    GpStatus status = gdip::decode_image(bytes.data(), bytes.size(), raster);
+    if (status != Ok) return status;
+    return hand_out(std::move(raster), bitmap);
+}
+
+// The whole file, or false with the last error set.
+bool read_file(const WCHAR* filename, std::vector<uint8_t>& out) {
+    std::string path = w32::to_unix(filename);
+    if (path.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    w32::ScopedFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return w32::fail_errno();
+    uint8_t chunk[65536];
+    for (;;) {
+        ssize_t got = read(fd.get(), chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return w32::fail_errno();
+        if (got == 0) return true;
+        out.insert(out.end(), chunk, chunk + got);
+    }
+}
+
+}  // namespace
+
+GpStatus WINAPI GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
+    if (!gdip::started()) return GdiplusNotInitialized;
+    if (!filename || !bitmap) return InvalidParameter;
+    *bitmap = nullptr;
+    std::vector<uint8_t> bytes;
+    try {
+        if (!read_file(filename, bytes)) return Win32Error;
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
+    return decode_into(bytes, bitmap);
+}
+
+GpStatus WINAPI GdipCreateBitmapFromFileICM(const WCHAR* filename, GpBitmap** bitmap) {
+    return GdipCreateBitmapFromFile(filename, bitmap);
+}
+
+GpStatus WINAPI GdipCreateBitmapFromStream(IStream* stream, GpBitmap** bitmap) {
+    if (!gdip::started()) return GdiplusNotInitialized;
+    if (!stream || !bitmap) return InvalidParameter;
+    *bitmap = nullptr;
+    std::vector<uint8_t> bytes;
+    try {
+        uint8_t chunk[65536];
+        for (;;) {
+            ULONG got = 0;
+            if (FAILED(stream->Read(chunk, sizeof chunk, &got))) return Win32Error;
+            if (got == 0) break;
+            bytes.insert(bytes.end(), chunk, chunk + got);
+        }
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
+    return decode_into(bytes, bitmap);
+}
+
+GpStatus WINAPI GdipCreateBitmapFromStreamICM(IStream* stream, GpBitmap** bitmap) {
+    return GdipCreateBitmapFromStream(stream, bitmap);
+}
+
+GpStatus WINAPI GdipCreateBitmapFromHBITMAP(HBITMAP hbm, HPALETTE, GpBitmap** bitmap) {
+    if (!gdip::started()) return GdiplusNotInitialized;
+    if (!hbm || !bitmap) return InvalidParameter;
+    *bitmap = nullptr;
+    BITMAP info{};
+    if (!GetObjectW(hbm, sizeof info, &info)) return InvalidParameter;
+    gdip::Raster raster;
+    if (!raster.allocate(static_cast<UINT>(info.bmWidth), static_cast<UINT>(info.bmHeight)))
+        return OutOfMemory;
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = info.bmWidth;
+    bmi.bmiHeader.biHeight = -info.bmHeight;  // top-down, as the raster stores rows
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return Win32Error;
+    int lines = GetDIBits(dc, hbm, 0, raster.height, raster.pixels.data(), &bmi, DIB_RGB_COLORS);
+    DeleteDC(dc);
+    if (lines != static_cast<int>(raster.height)) return Win32Error;
+    for (ARGB& p : raster.pixels) p |= 0xFF000000u;
+    raster.format = PixelFormat32bppRGB;
+    raster.raw_format = gdip::kFormatMemoryBmp;
+    return hand_out(std::move(raster), bitmap);
+}
+
+GpStatus WINAPI GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format,
+                                          BYTE* scan0, GpBitmap** bitmap) {
+    if (!gdip::started()) return GdiplusNotInitialized;
+    if (!bitmap || width <= 0 || height <= 0) return InvalidParameter;
+    *bitmap = nullptr;
+    int bytes_per_pixel = format == PixelFormat24bppRGB ? 3 : 4;
+    if (format != PixelFormat24bppRGB && format != PixelFormat32bppRGB &&
+        format != PixelFormat32bppARGB)
+        return InvalidParameter;
+    if (scan0 && (stride == 0 || stride % 4 || std::abs(stride) < width * bytes_per_pixel))
+        return InvalidParameter;
+    gdip::Raster raster;
+    if (!raster.allocate(static_cast<UINT>(width), static_cast<UINT>(height))) return OutOfMemory;
+    raster.format = format;
+    raster.raw_format = gdip::kFormatMemoryBmp;
+    // Without caller memory the pixels start as zero, transparent where alpha counts.
+    for (int y = 0; y < height; ++y) {
+        ARGB* dst = &raster.pixels[static_cast<size_t>(y) * width];
+        const BYTE* row = scan0 ? scan0 + static_cast<ptrdiff_t>(y) * stride : nullptr;
+        for (int x = 0; x < width; ++x) {
+            if (!row) {
+                dst[x] = format == PixelFormat32bppARGB ? 0 : 0xFF000000u;
+                continue;
+            }
+            const BYTE* p = row + x * bytes_per_pixel;
+            ARGB alpha = format == PixelFormat32bppARGB ? ARGB(p[3]) << 24 : 0xFF000000u;
+            dst[x] = alpha | ARGB(p[2]) << 16 | ARGB(p[1]) << 8 | p[0];
+        }
+    }
+    return hand_out(std::move(raster), bitmap);
+}
+
+GpStatus WINAPI GdipDisposeImage(GpImage* image) {
+    if (!image) return InvalidParameter;
+    delete as_bitmap(image);
+    return Ok;
+}
+
+GpStatus WINAPI GdipGetImageWidth(GpImage* image, UINT* width) {
+    if (!image || !width) return InvalidParameter;
+    *width = as_bitmap(image)->raster.width;
+    return Ok;
+}
+
+GpStatus WINAPI GdipGetImageHeight(GpImage* image, UINT* height) {
+    if (!image || !height) return InvalidParameter;
+    *height = as_bitmap(image)->raster.height;
+    return Ok;
+}
+
+GpStatus WINAPI GdipGetImagePixelFormat(GpImage* image, PixelFormat* format) {
+    if (!image || !format) return InvalidParameter;
+    *format = as_bitmap(image)->raster.format;
+    return Ok;
+}
+
+GpStatus WINAPI GdipGetImageRawFormat(GpImage* image, GUID* format) {
+    if (!image || !format) return InvalidParameter;
+    *format = as_bitmap(image)->raster.raw_format;
+    return Ok;
+}
+
+GpStatus WINAPI GdipBitmapGetPixel(GpBitmap* bitmap, INT x, INT y, ARGB* color) {
+    if (!bitmap || !color) return InvalidParameter;
+    const gdip::Raster& r = static_cast<gdip::Bitmap*>(bitmap)->raster;
+    if (x < 0 || y < 0 || static_cast<UINT>(x) >= r.width || static_cast<UINT>(y) >= r.height)
+        return InvalidParameter;
+    *color = r.pixels[static_cast<size_t>(y) * r.width + x];
+    return Ok;
+}
+
+GpStatus WINAPI GdipBitmapSetPixel(GpBitmap* bitmap, INT x, INT y, ARGB color) {
+    if (!bitmap) return InvalidParameter;
+    gdip::Raster& r = static_cast<gdip::Bitmap*>(bitmap)->raster;
+    if (x < 0 || y < 0 || static_cast<UINT>(x) >= r.width || static_cast<UINT>(y) >= r.height)
+        return InvalidParameter;
+    // Formats without alpha keep their pixels opaque.
+    if (r.format != PixelFormat32bppARGB) color |= 0xFF000000u;
+    r.pixels[static_cast<size_t>(y) * r.width + x] = color;
+    return Ok;
+}

@@ -1,0 +1,124 @@
+// The encoder list (one JPEG encoder) and saving a bitmap with it.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "gdiplus/raster.h"
+#include "w32/error.h"
+#include "w32/path.h"
+#include "w32/scoped_fd.h"
+
+const GUID ImageFormatJPEG = {0xB96B3CAE, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+const GUID EncoderQuality = {0x1D5BE4B5, 0xFA4A, 0x452D, {0x9C, 0xDD, 0x5D, 0xB3, 0x51, 0x05, 0xE7, 0xEB}};
+
+namespace {
+
+constexpr std::wstring_view kCodecName = L"Built-in JPEG Codec";
+constexpr std::wstring_view kDescription = L"JPEG";
+constexpr std::wstring_view kExtensions = L"*.JPG;*.JPEG;*.JPE;*.JFIF";
+constexpr std::wstring_view kMime = L"image/jpeg";
+constexpr BYTE kSignature[2] = {0xFF, 0xD8};
+constexpr BYTE kMask[2] = {0xFF, 0xFF};
+
+// The record, then its strings and signature bytes in the same buffer, as callers
+// free the list with one delete.
+constexpr UINT strings_bytes() {
+    return static_cast<UINT>((kCodecName.size() + kDescription.size() + kExtensions.size() +
+                              kMime.size() + 4) * sizeof(WCHAR));
+}
+constexpr UINT kListSize = sizeof(ImageCodecInfo) + strings_bytes() + sizeof kSignature + sizeof kMask;
+
+const WCHAR* put_string(std::wstring_view s, BYTE*& cursor) {
+    auto* out = reinterpret_cast<WCHAR*>(cursor);
+    std::memcpy(out, s.data(), s.size() * sizeof(WCHAR));
+    out[s.size()] = L'\0';
+    cursor += (s.size() + 1) * sizeof(WCHAR);
+    return out;
+}
+
+int quality_of(const EncoderParameters* params) {
+    int quality = 75;
+    if (!params) return quality;
+    for (UINT i = 0; i < params->Count; ++i) {
+        const EncoderParameter& p = params->Parameter[i];
+        if (p.Guid == EncoderQuality && p.Type == EncoderParameterValueTypeLong &&
+            p.NumberOfValues >= 1 && p.Value) {
+            ULONG v = *static_cast<const ULONG*>(p.Value);
+            quality = v > 100 ? 100 : static_cast<int>(v);
+        }
+    }
+    return quality;
+}
+
+bool write_file(const WCHAR* filename, const std::vector<uint8_t>& bytes) {
+    std::string path = w32::to_unix(filename);
+    if (path.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if (w32::write_protected(path)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    w32::ScopedFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.get() < 0) return w32::fail_errno();
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t put = write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return w32::fail_errno();
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+}  // namespace
+
+GpStatus WINAPI GdipGetImageEncodersSize(UINT* count, UINT* size) {
+    if (!gdip::started()) return GdiplusNotInitialized;
+    if (!count || !size) return InvalidParameter;
+    *count = 1;
+    *size = kListSize;
+    return Ok;
+}
+
+GpStatus WINAPI GdipGetImageEncoders(UINT count, UINT size, ImageCodecInfo* encoders) {
+    if (!gdip::started()) return GdiplusNotInitialized;
+    if (!encoders) return InvalidParameter;
+    if (count != 1 || size != kListSize) return GenericError;
+    ImageCodecInfo& info = encoders[0];
+    std::memset(&info, 0, sizeof info);
+    BYTE* cursor = reinterpret_cast<BYTE*>(encoders + 1);
+    info.Clsid = gdip::kJpegEncoderClsid;
+    info.FormatID = ImageFormatJPEG;
+    info.CodecName = put_string(kCodecName, cursor);
+    info.DllName = nullptr;
+    info.FormatDescription = put_string(kDescription, cursor);
+    info.FilenameExtension = put_string(kExtensions, cursor);
+    info.MimeType = put_string(kMime, cursor);
+    info.Flags = ImageCodecFlagsEncoder | ImageCodecFlagsDecoder | ImageCodecFlagsSupportBitmap |
+                 ImageCodecFlagsBuiltin;
+    info.Version = 1;
+    info.SigCount = 1;
+    info.SigSize = sizeof kSignature;
+    std::memcpy(cursor, kSignature, sizeof kSignature);
+    info.SigPattern = cursor;
+    cursor += sizeof kSignature;
+    std::memcpy(cursor, kMask, sizeof kMask);
+    info.SigMask = cursor;
+    return Ok;
+}
+
+GpStatus WINAPI GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* encoder,
+                                    const EncoderParameters* params) {
+    if (!gdip::started()) return GdiplusNotInitialized;
+    if (!image || !filename || !encoder) return InvalidParameter;
+    if (*encoder != gdip::kJpegEncoderClsid) return FileNotFound;
+    std::vector<uint8_t> bytes;
+    if (!gdip::encode_jpeg(static_cast<gdip::Bitmap*>(image)->raster, quality_of(params), bytes))
+        return OutOfMemory;
+    return write_file(filename, bytes) ? Ok : Win32Error;
+}

@@ -1,0 +1,143 @@
+// JPEG through libjpeg-turbo. Library errors come back by longjmp, so the decode
+// and encode bodies keep every C++ object outside the jump's reach.
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include <jpeglib.h>
+
+#include "gdiplus/jpeg_codec.h"
+
+namespace gdip::jpeg {
+namespace {
+
+struct ErrorJump {
+    jpeg_error_mgr mgr;
+    jmp_buf jump;
+};
+
+void on_error(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<ErrorJump*>(cinfo->err);
+    longjmp(err->jump, 1);
+}
+
+void quiet(j_common_ptr) {}
+
+void quiet_message(j_common_ptr, int) {}
+
+// Adobe CMYK JPEGs store the channels inverted; the result is white-based either way.
+uint32_t from_cmyk(const JSAMPLE* p, bool inverted) {
+    int c = p[0], m = p[1], y = p[2], k = p[3];
+    if (!inverted) {
+        c = 255 - c;
+        m = 255 - m;
+        y = 255 - y;
+        k = 255 - k;
+    }
+    auto mul = [](int a, int b) { return static_cast<uint32_t>((a * b + 127) / 255); };
+    return 0xFF000000u | (mul(c, k) << 16) | (mul(m, k) << 8) | mul(y, k);
+}
+
+// Fills out; answers false on any library error.
+bool run_decode(jpeg_decompress_struct& cinfo, ErrorJump& err, const uint8_t* data, size_t size,
+                Pixels& out, std::vector<JSAMPLE>& row) {
+    if (setjmp(err.jump)) return false;
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return false;
+    bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    jpeg_start_decompress(&cinfo);
+    size_t count = static_cast<size_t>(cinfo.output_width) * cinfo.output_height;
+    if (count == 0 || count > 0x3FFFFFFF) return false;
+    out.argb.resize(count);
+    out.width = cinfo.output_width;
+    out.height = cinfo.output_height;
+    row.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[1] = {row.data()};
+        uint32_t y = cinfo.output_scanline;
+        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) return false;
+        uint32_t* dst = &out.argb[static_cast<size_t>(y) * out.width];
+        for (uint32_t x = 0; x < out.width; ++x) {
+            const JSAMPLE* p = &row[static_cast<size_t>(x) * cinfo.output_components];
+            dst[x] = cmyk ? from_cmyk(p, cinfo.saw_Adobe_marker)
+                          : 0xFF000000u | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    return true;
+}
+
+bool run_encode(jpeg_compress_struct& cinfo, ErrorJump& err, const uint32_t* argb, uint32_t width,
+                uint32_t height, int quality,
+                unsigned char** buffer, unsigned long* length, std::vector<JSAMPLE>& row) {
+    if (setjmp(err.jump)) return false;
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, buffer, length);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    row.resize(static_cast<size_t>(width) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const uint32_t* src = argb + static_cast<size_t>(cinfo.next_scanline) * width;
+        for (uint32_t x = 0; x < width; ++x) {
+            row[x * 3] = static_cast<JSAMPLE>(src[x] >> 16);
+            row[x * 3 + 1] = static_cast<JSAMPLE>(src[x] >> 8);
+            row[x * 3 + 2] = static_cast<JSAMPLE>(src[x]);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    return true;
+}
+
+void set_up_errors(ErrorJump& err) {
+    jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = on_error;
+    err.mgr.output_message = quiet;
+    err.mgr.emit_message = quiet_message;
+}
+
+}  // namespace
+
+bool decode(const uint8_t* data, size_t size, Pixels& out) {
+    jpeg_decompress_struct cinfo;
+    ErrorJump err;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    set_up_errors(err);
+    cinfo.err = &err.mgr;
+    std::vector<JSAMPLE> row;
+    Pixels decoded;
+    bool ok = run_decode(cinfo, err, data, size, decoded, row);
+    jpeg_destroy_decompress(&cinfo);
+    if (ok) out = std::move(decoded);
+    return ok;
+}
+
+bool encode(const uint32_t* argb, uint32_t width, uint32_t height, int quality,
+            std::vector<uint8_t>& out) {
+    if (width == 0 || height == 0) return false;
+    jpeg_compress_struct cinfo;
+    ErrorJump err;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    set_up_errors(err);
+    cinfo.err = &err.mgr;
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    std::vector<JSAMPLE> row;
+    bool ok = run_encode(cinfo, err, argb, width, height, quality, &buffer, &length, row);
+    jpeg_destroy_compress(&cinfo);
+    if (ok) out.assign(buffer, buffer + length);
+    std::free(buffer);
+    return ok;
+}
+
+}  // namespace gdip::jpeg
