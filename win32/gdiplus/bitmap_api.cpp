@@ -1,18 +1,12 @@
 // Bitmap objects of the flat API: made from files, streams, GDI bitmaps or raw
 // pixels, read and written a pixel at a time, and disposed.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "gdiplus/file_bytes.h"
 #include "gdiplus/raster.h"
-#include "w32/error.h"
-#include "w32/path.h"
-#include "w32/scoped_fd.h"
 
 namespace {
 
@@ -33,25 +27,6 @@ GpStatus decode_into(const std::vector<uint8_t>& bytes, GpBitmap** bitmap) {
     return hand_out(std::move(raster), bitmap);
 }
 
-// The whole file, or false with the last error set.
-bool read_file(const WCHAR* filename, std::vector<uint8_t>& out) {
-    std::string path = w32::to_unix(filename);
-    if (path.empty()) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return false;
-    }
-    w32::ScopedFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return w32::fail_errno();
-    uint8_t chunk[65536];
-    for (;;) {
-        ssize_t got = read(fd.get(), chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return w32::fail_errno();
-        if (got == 0) return true;
-        out.insert(out.end(), chunk, chunk + got);
-    }
-}
-
 }  // namespace
 
 GpStatus WINAPI GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
@@ -60,7 +35,7 @@ GpStatus WINAPI GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitma
     *bitmap = nullptr;
     std::vector<uint8_t> bytes;
     try {
-        if (!read_file(filename, bytes)) return Win32Error;
+        if (!gdip::read_whole_file(filename, bytes)) return Win32Error;
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }

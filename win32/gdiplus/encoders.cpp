@@ -1,15 +1,9 @@
 // The encoder list (one JPEG encoder) and saving a bitmap with it.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <string_view>
 
+#include "gdiplus/file_bytes.h"
 #include "gdiplus/raster.h"
-#include "w32/error.h"
-#include "w32/path.h"
-#include "w32/scoped_fd.h"
 
 const GUID ImageFormatJPEG = {0xB96B3CAE, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 const GUID EncoderQuality = {0x1D5BE4B5, 0xFA4A, 0x452D, {0x9C, 0xDD, 0x5D, 0xB3, 0x51, 0x05, 0xE7, 0xEB}};
@@ -51,28 +45,6 @@ int quality_of(const EncoderParameters* params) {
         }
     }
     return quality;
-}
-
-bool write_file(const WCHAR* filename, const std::vector<uint8_t>& bytes) {
-    std::string path = w32::to_unix(filename);
-    if (path.empty()) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return false;
-    }
-    if (w32::write_protected(path)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    w32::ScopedFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.get() < 0) return w32::fail_errno();
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t put = write(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return w32::fail_errno();
-        done += static_cast<size_t>(put);
-    }
-    return true;
 }
 
 }  // namespace
@@ -120,5 +92,5 @@ GpStatus WINAPI GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const
     std::vector<uint8_t> bytes;
     if (!gdip::encode_jpeg(static_cast<gdip::Bitmap*>(image)->raster, quality_of(params), bytes))
         return OutOfMemory;
-    return write_file(filename, bytes) ? Ok : Win32Error;
+    return gdip::write_whole_file(filename, bytes) ? Ok : Win32Error;
 }

@@ -17,6 +17,8 @@ Status decode_png(const uint8_t* data, size_t size, Raster& out) {
     // A transparency chunk counts as alpha too.
     bool has_alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
     image.format = PNG_FORMAT_BGRA;
+    // 16-bit samples scale down as they are, rather than as linear light.
+    image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
     Raster decoded;
     if (!decoded.allocate(image.width, image.height)) {
         png_image_free(&image);

@@ -1,0 +1,23 @@
+// Image files made by the tests themselves with libjpeg and libpng. Free of
+// Windows headers, since libjpeg's headers define some of the same names.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace image_files {
+
+// Pixels are asked for as 0xAARRGGBB.
+using PixelFn = std::function<uint32_t(int x, int y)>;
+
+std::string jpeg(int width, int height, const PixelFn& pixel, int quality = 95);
+std::string grey_jpeg(int width, int height, const std::function<uint8_t(int x, int y)>& value);
+
+enum class PngKind { Rgb, Rgba, Grey16, PaletteWithTransparency };
+std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool interlaced = false);
+
+// Uncompressed 24-bit BMP, bottom-up.
+std::string bmp24(int width, int height, const PixelFn& pixel);
+
+}  // namespace image_files
