@@ -55,7 +55,8 @@ Status decode_bmp(const uint8_t* d, size_t n, Raster& out) {
                 b = c[0], g = c[1], r = c[2];
             } else if (bpp == 16) {
                 uint32_t v = u16(row + x * 2);
-                r = (v >> 10 & 31) * 255 / 31, g = (v >> 5 & 31) * 255 / 31, b = (v & 31) * 255 / 31;
+                r = (v >> 10 & 31) * 255 / 31, g = (v >> 5 & 31) * 255 / 31,
+                b = (v & 31) * 255 / 31;
             } else {
                 const uint8_t* c = row + x * (bpp / 8);
                 b = c[0], g = c[1], r = c[2];

@@ -5,8 +5,10 @@
 #include "gdiplus/file_bytes.h"
 #include "gdiplus/raster.h"
 
-const GUID ImageFormatJPEG = {0xB96B3CAE, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-const GUID EncoderQuality = {0x1D5BE4B5, 0xFA4A, 0x452D, {0x9C, 0xDD, 0x5D, 0xB3, 0x51, 0x05, 0xE7, 0xEB}};
+const GUID ImageFormatJPEG = {
+    0xB96B3CAE, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+const GUID EncoderQuality = {
+    0x1D5BE4B5, 0xFA4A, 0x452D, {0x9C, 0xDD, 0x5D, 0xB3, 0x51, 0x05, 0xE7, 0xEB}};
 
 namespace {
 
@@ -20,10 +22,12 @@ constexpr BYTE kMask[2] = {0xFF, 0xFF};
 // The record, then its strings and signature bytes in the same buffer, as callers
 // free the list with one delete.
 constexpr UINT strings_bytes() {
-    return static_cast<UINT>((kCodecName.size() + kDescription.size() + kExtensions.size() +
-                              kMime.size() + 4) * sizeof(WCHAR));
+    return static_cast<UINT>(
+        (kCodecName.size() + kDescription.size() + kExtensions.size() + kMime.size() + 4) *
+        sizeof(WCHAR));
 }
-constexpr UINT kListSize = sizeof(ImageCodecInfo) + strings_bytes() + sizeof kSignature + sizeof kMask;
+constexpr UINT kListSize =
+    sizeof(ImageCodecInfo) + strings_bytes() + sizeof kSignature + sizeof kMask;
 
 const WCHAR* put_string(std::wstring_view s, BYTE*& cursor) {
     auto* out = reinterpret_cast<WCHAR*>(cursor);

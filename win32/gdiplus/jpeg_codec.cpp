@@ -72,8 +72,8 @@ bool run_decode(jpeg_decompress_struct& cinfo, ErrorJump& err, const uint8_t* da
 }
 
 bool run_encode(jpeg_compress_struct& cinfo, ErrorJump& err, const uint32_t* argb, uint32_t width,
-                uint32_t height, int quality,
-                unsigned char** buffer, unsigned long* length, std::vector<JSAMPLE>& row) {
+                uint32_t height, int quality, unsigned char** buffer, unsigned long* length,
+                std::vector<JSAMPLE>& row) {
     if (setjmp(err.jump)) return false;
     jpeg_create_compress(&cinfo);
     jpeg_mem_dest(&cinfo, buffer, length);

@@ -137,16 +137,16 @@ W32_END_C
 // Programs also reach the start-up names through the library's namespace.
 namespace Gdiplus {
 using ::ARGB;
+using ::EncoderParameters;
 using ::GdiplusShutdown;
 using ::GdiplusStartup;
 using ::GdiplusStartupInput;
 using ::GdiplusStartupOutput;
-using ::ImageCodecInfo;
-using ::EncoderParameters;
-using ::Status;
-using ::GpStatus;
 using ::GpBitmap;
 using ::GpImage;
+using ::GpStatus;
+using ::ImageCodecInfo;
+using ::Status;
 namespace DllExports {
 using ::GdipBitmapGetPixel;
 using ::GdipCreateBitmapFromFile;

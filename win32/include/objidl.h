@@ -35,7 +35,11 @@ typedef enum tagSTGTY {
     STGTY_PROPERTY = 4
 } STGTY;
 
-typedef enum tagSTATFLAG { STATFLAG_DEFAULT = 0, STATFLAG_NONAME = 1, STATFLAG_NOOPEN = 2 } STATFLAG;
+typedef enum tagSTATFLAG {
+    STATFLAG_DEFAULT = 0,
+    STATFLAG_NONAME = 1,
+    STATFLAG_NOOPEN = 2
+} STATFLAG;
 
 typedef enum tagSTGC {
     STGC_DEFAULT = 0,
@@ -85,8 +89,8 @@ struct ISequentialStream : public IUnknown {
 struct IStream : public ISequentialStream {
     STDMETHOD(Seek)(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* new_position) PURE;
     STDMETHOD(SetSize)(ULARGE_INTEGER new_size) PURE;
-    STDMETHOD(CopyTo)(IStream* target, ULARGE_INTEGER size, ULARGE_INTEGER* read,
-                      ULARGE_INTEGER* written) PURE;
+    STDMETHOD(CopyTo)
+    (IStream* target, ULARGE_INTEGER size, ULARGE_INTEGER* read, ULARGE_INTEGER* written) PURE;
     STDMETHOD(Commit)(DWORD flags) PURE;
     STDMETHOD(Revert)() PURE;
     STDMETHOD(LockRegion)(ULARGE_INTEGER offset, ULARGE_INTEGER size, DWORD lock_type) PURE;

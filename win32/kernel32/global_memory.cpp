@@ -104,7 +104,8 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
     }
     b->memory.release();
     b->memory.reset(grown);
-    if ((flags & GMEM_ZEROINIT) && bytes > b->size) std::memset(grown + b->size, 0, bytes - b->size);
+    if ((flags & GMEM_ZEROINIT) && bytes > b->size)
+        std::memset(grown + b->size, 0, bytes - b->size);
     b->size = bytes;
     if (b->movable) return mem;
     if (grown == mem) return mem;

@@ -29,7 +29,8 @@ struct SharedBlock {
     HRESULT resize(ULONGLONG bytes) {
         if (bytes > 0xFFFFFFFFull) return STG_E_MEDIUMFULL;
         if (bytes == size) return S_OK;
-        HGLOBAL moved = GlobalReAlloc(mem, static_cast<SIZE_T>(bytes), GMEM_MOVEABLE | GMEM_ZEROINIT);
+        HGLOBAL moved =
+            GlobalReAlloc(mem, static_cast<SIZE_T>(bytes), GMEM_MOVEABLE | GMEM_ZEROINIT);
         if (!moved) return E_OUTOFMEMORY;
         mem = moved;
         size = bytes;
@@ -122,10 +123,17 @@ public:
         std::lock_guard<std::mutex> guard(block_->lock);
         LONGLONG base;
         switch (origin) {
-            case STREAM_SEEK_SET: base = 0; break;
-            case STREAM_SEEK_CUR: base = static_cast<LONGLONG>(position_); break;
-            case STREAM_SEEK_END: base = static_cast<LONGLONG>(block_->size); break;
-            default: return STG_E_INVALIDFUNCTION;
+            case STREAM_SEEK_SET:
+                base = 0;
+                break;
+            case STREAM_SEEK_CUR:
+                base = static_cast<LONGLONG>(position_);
+                break;
+            case STREAM_SEEK_END:
+                base = static_cast<LONGLONG>(block_->size);
+                break;
+            default:
+                return STG_E_INVALIDFUNCTION;
         }
         LONGLONG target = base + move.QuadPart;
         if (target < 0) return STG_E_INVALIDFUNCTION;

@@ -39,9 +39,8 @@ TEST_F(Decode, JpegFileHasItsSizeAndColoursWithOpaqueAlpha) {
 }
 
 TEST_F(Decode, GreyJpegBecomesEqualColourChannels) {
-    std::wstring path = write_file("grey.jpeg", image_files::grey_jpeg(16, 16, [](int, int) {
-                                       return uint8_t{0x60};
-                                   }));
+    std::wstring path = write_file(
+        "grey.jpeg", image_files::grey_jpeg(16, 16, [](int, int) { return uint8_t{0x60}; }));
     GpBitmap* bitmap = nullptr;
     ASSERT_EQ(GdipCreateBitmapFromFile(path.c_str(), &bitmap), Ok);
     ARGB c = pixel_at(bitmap, 7, 7);
@@ -51,9 +50,8 @@ TEST_F(Decode, GreyJpegBecomesEqualColourChannels) {
 }
 
 TEST_F(Decode, JpegFromAGlobalMemoryStreamMatchesTheFile) {
-    std::string bytes = image_files::jpeg(20, 10, [](int x, int) {
-        return x < 10 ? 0xFF2040C0u : 0xFFE0C010u;
-    });
+    std::string bytes =
+        image_files::jpeg(20, 10, [](int x, int) { return x < 10 ? 0xFF2040C0u : 0xFFE0C010u; });
     GpBitmap* bitmap = nullptr;
     ASSERT_EQ(decode_memory(bytes, &bitmap), Ok);
     UINT width = 0;
@@ -123,7 +121,8 @@ TEST_F(Decode, InterlacedPngDecodesToTheSamePixelsAsItsTwin) {
     GpBitmap* plain = nullptr;
     GpBitmap* interlaced = nullptr;
     ASSERT_EQ(decode_memory(image_files::png(13, 11, PngKind::Rgb, pattern, false), &plain), Ok);
-    ASSERT_EQ(decode_memory(image_files::png(13, 11, PngKind::Rgb, pattern, true), &interlaced), Ok);
+    ASSERT_EQ(decode_memory(image_files::png(13, 11, PngKind::Rgb, pattern, true), &interlaced),
+              Ok);
     for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 13; ++x) {
             ASSERT_EQ(pixel_at(interlaced, x, y), pixel_at(plain, x, y)) << x << "," << y;
@@ -146,9 +145,10 @@ TEST_F(Decode, BmpFileDecodesBottomUpRowsInOrder) {
 
 TEST_F(Decode, PixelOutsideTheBitmapIsAnInvalidParameter) {
     GpBitmap* bitmap = nullptr;
-    ASSERT_EQ(decode_memory(image_files::png(2, 2, PngKind::Rgb, [](int, int) { return 0xFFFFFFFFu; }),
-                            &bitmap),
-              Ok);
+    ASSERT_EQ(
+        decode_memory(image_files::png(2, 2, PngKind::Rgb, [](int, int) { return 0xFFFFFFFFu; }),
+                      &bitmap),
+        Ok);
     ARGB c = 0x12345678;
     EXPECT_EQ(GdipBitmapGetPixel(bitmap, 2, 0, &c), InvalidParameter);
     EXPECT_EQ(GdipBitmapGetPixel(bitmap, 0, -1, &c), InvalidParameter);
@@ -217,6 +217,44 @@ TEST_F(Decode, StreamIsReadFromItsCurrentPosition) {
     stream->Release();
     EXPECT_EQ(pixel_at(bitmap, 0, 0), 0xFF010203u);
     GdipDisposeImage(bitmap);
+}
+
+}  // namespace
+
+namespace {
+
+// Every prefix of a valid file either decodes or fails with a status, never
+// crashing or reading past the data; a bitmap is handed out only with Ok.
+void decode_every_prefix(const std::string& bytes) {
+    for (size_t n = 1; n < bytes.size(); n += 1 + n / 16) {
+        GpBitmap* bitmap = nullptr;
+        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, n);
+        std::memcpy(GlobalLock(mem), bytes.data(), n);
+        GlobalUnlock(mem);
+        IStream* stream = nullptr;
+        ASSERT_EQ(CreateStreamOnHGlobal(mem, TRUE, &stream), S_OK);
+        GpStatus status = GdipCreateBitmapFromStream(stream, &bitmap);
+        stream->Release();
+        ASSERT_EQ(status == Ok, bitmap != nullptr) << n;
+        if (bitmap) GdipDisposeImage(bitmap);
+    }
+}
+
+TEST_F(Decode, EveryPrefixOfAFileDecodesOrFailsCleanly) {
+    auto pattern = [](int x, int y) {
+        return 0xFF000000u | static_cast<uint32_t>(x * 9 + y * 300);
+    };
+    decode_every_prefix(image_files::jpeg(24, 24, pattern));
+    decode_every_prefix(image_files::png(24, 24, PngKind::Rgba, pattern));
+    decode_every_prefix(image_files::bmp24(24, 24, pattern));
+}
+
+TEST_F(Decode, BmpWhoseHeaderPromisesMoreThanTheFileHoldsFails) {
+    std::string bytes = image_files::bmp24(4, 4, [](int, int) { return 0xFFFFFFFFu; });
+    bytes[22] = '\x7F';  // height now far beyond the pixel data
+    GpBitmap* bitmap = nullptr;
+    EXPECT_EQ(decode_memory(bytes, &bitmap), OutOfMemory);
+    EXPECT_EQ(bitmap, nullptr);
 }
 
 }  // namespace

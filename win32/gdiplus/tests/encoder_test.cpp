@@ -14,8 +14,9 @@ protected:
         UINT size = 0;
         EXPECT_EQ(GdipGetImageEncodersSize(count, &size), Ok);
         auto buffer = std::make_unique<char[]>(size);
-        EXPECT_EQ(GdipGetImageEncoders(*count, size, reinterpret_cast<ImageCodecInfo*>(buffer.get())),
-                  Ok);
+        EXPECT_EQ(
+            GdipGetImageEncoders(*count, size, reinterpret_cast<ImageCodecInfo*>(buffer.get())),
+            Ok);
         return buffer;
     }
 
@@ -42,7 +43,8 @@ TEST_F(Encoders, ListHoldsOneJpegEncoderWithItsClsid) {
     EXPECT_EQ(std::wstring_view(codec.FormatDescription), L"JPEG");
     EXPECT_TRUE(codec.Flags & ImageCodecFlagsEncoder);
     EXPECT_TRUE(codec.FormatID == ImageFormatJPEG);
-    const CLSID expected = {0x557CF401, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+    const CLSID expected = {
+        0x557CF401, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
     EXPECT_TRUE(codec.Clsid == expected);
     ASSERT_EQ(codec.SigSize, 2u);
     EXPECT_EQ(codec.SigPattern[0], 0xFF);
@@ -72,7 +74,8 @@ TEST_F(Encoders, GdiBitmapSavedAsJpegReadsBackWithItsColours) {
     ASSERT_NE(hbm, nullptr);
     auto* px = static_cast<uint32_t*>(bits);
     for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 32; ++x) px[y * 32 + x] = x < 16 ? 0x00C02010u : 0x0030A0F0u;  // alpha 0
+        for (int x = 0; x < 32; ++x)
+            px[y * 32 + x] = x < 16 ? 0x00C02010u : 0x0030A0F0u;  // alpha 0
 
     GpBitmap* bitmap = nullptr;
     ASSERT_EQ(GdipCreateBitmapFromHBITMAP(hbm, nullptr, &bitmap), Ok);
@@ -105,7 +108,8 @@ TEST_F(Encoders, LowerQualityMakesASmallerFile) {
     ASSERT_EQ(GdipCreateBitmapFromScan0(64, 64, 0, PixelFormat32bppARGB, nullptr, &bitmap), Ok);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x)
-            GdipBitmapSetPixel(bitmap, x, y, 0xFF000000u | static_cast<ARGB>((x * 7) ^ (y * 13)) * 0x10101u);
+            GdipBitmapSetPixel(bitmap, x, y,
+                               0xFF000000u | static_cast<ARGB>((x * 7) ^ (y * 13)) * 0x10101u);
     CLSID clsid{};
     ASSERT_TRUE(jpeg_clsid(&clsid));
     ULONG quality = 10;

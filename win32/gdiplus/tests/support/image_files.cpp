@@ -81,8 +81,8 @@ std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool 
                                            : PNG_COLOR_TYPE_PALETTE;
     int depth = kind == PngKind::Grey16 ? 16 : 8;
     png_set_IHDR(png, info, width, height, depth, colour,
-                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     // The palette kind collects the distinct colours of the picture (at most 256).
     std::vector<uint32_t> colours;
     std::vector<std::vector<uint8_t>> rows(height);
@@ -92,9 +92,15 @@ std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool 
             uint8_t a = p >> 24, r = p >> 16, g = p >> 8, b = p;
             auto& row = rows[y];
             switch (kind) {
-                case PngKind::Rgb: row.insert(row.end(), {r, g, b}); break;
-                case PngKind::Rgba: row.insert(row.end(), {r, g, b, a}); break;
-                case PngKind::Grey16: row.insert(row.end(), {r, g}); break;  // big-endian sample
+                case PngKind::Rgb:
+                    row.insert(row.end(), {r, g, b});
+                    break;
+                case PngKind::Rgba:
+                    row.insert(row.end(), {r, g, b, a});
+                    break;
+                case PngKind::Grey16:
+                    row.insert(row.end(), {r, g});
+                    break;  // big-endian sample
                 case PngKind::PaletteWithTransparency: {
                     size_t i = 0;
                     while (i < colours.size() && colours[i] != p) ++i;
