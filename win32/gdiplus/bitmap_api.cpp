@@ -22,7 +22,12 @@ GpStatus hand_out(gdip::Raster&& raster, GpBitmap** bitmap) {
 
 GpStatus decode_into(const std::vector<uint8_t>& bytes, GpBitmap** bitmap) {
     gdip::Raster raster;
-    GpStatus status = gdip::decode_image(bytes.data(), bytes.size(), raster);
+    GpStatus status;
+    try {
+        status = gdip::decode_image(bytes.data(), bytes.size(), raster);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
     if (status != Ok) return status;
     return hand_out(std::move(raster), bitmap);
 }

@@ -1,5 +1,6 @@
 // The encoder list (one JPEG encoder) and saving a bitmap with it.
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "gdiplus/file_bytes.h"
@@ -93,8 +94,13 @@ GpStatus WINAPI GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const
     if (!gdip::started()) return GdiplusNotInitialized;
     if (!image || !filename || !encoder) return InvalidParameter;
     if (*encoder != gdip::kJpegEncoderClsid) return FileNotFound;
-    std::vector<uint8_t> bytes;
-    if (!gdip::encode_jpeg(static_cast<gdip::Bitmap*>(image)->raster, quality_of(params), bytes))
+    try {
+        std::vector<uint8_t> bytes;
+        if (!gdip::encode_jpeg(static_cast<gdip::Bitmap*>(image)->raster, quality_of(params),
+                               bytes))
+            return OutOfMemory;
+        return gdip::write_whole_file(filename, bytes) ? Ok : Win32Error;
+    } catch (const std::bad_alloc&) {
         return OutOfMemory;
-    return gdip::write_whole_file(filename, bytes) ? Ok : Win32Error;
+    }
 }

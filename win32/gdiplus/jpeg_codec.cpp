@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include <jpeglib.h>
@@ -116,7 +117,12 @@ bool decode(const uint8_t* data, size_t size, Pixels& out) {
     cinfo.err = &err.mgr;
     std::vector<JSAMPLE> row;
     Pixels decoded;
-    bool ok = run_decode(cinfo, err, data, size, decoded, row);
+    bool ok = false;
+    try {
+        ok = run_decode(cinfo, err, data, size, decoded, row);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
     jpeg_destroy_decompress(&cinfo);
     if (ok) out = std::move(decoded);
     return ok;
@@ -133,7 +139,12 @@ bool encode(const uint32_t* argb, uint32_t width, uint32_t height, int quality,
     unsigned char* buffer = nullptr;
     unsigned long length = 0;
     std::vector<JSAMPLE> row;
-    bool ok = run_encode(cinfo, err, argb, width, height, quality, &buffer, &length, row);
+    bool ok = false;
+    try {
+        ok = run_encode(cinfo, err, argb, width, height, quality, &buffer, &length, row);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
     jpeg_destroy_compress(&cinfo);
     if (ok) out.assign(buffer, buffer + length);
     std::free(buffer);

@@ -49,6 +49,14 @@ TEST_F(Decode, GreyJpegBecomesEqualColourChannels) {
     GdipDisposeImage(bitmap);
 }
 
+TEST_F(Decode, CmykJpegBecomesOpaqueRgb) {
+    GpBitmap* bitmap = nullptr;
+    // No cyan, full magenta and yellow, no black: red.
+    ASSERT_EQ(decode_memory(image_files::cmyk_jpeg(8, 8, 0xFF0000FFu), &bitmap), Ok);
+    EXPECT_TRUE(near_colour(pixel_at(bitmap, 4, 4), 0xFFFF0000u, 6));
+    GdipDisposeImage(bitmap);
+}
+
 TEST_F(Decode, JpegFromAGlobalMemoryStreamMatchesTheFile) {
     std::string bytes =
         image_files::jpeg(20, 10, [](int x, int) { return x < 10 ? 0xFF2040C0u : 0xFFE0C010u; });

@@ -66,6 +66,13 @@ std::string grey_jpeg(int width, int height, const std::function<uint8_t(int x, 
     return compress(width, height, 1, JCS_GRAYSCALE, s, 95);
 }
 
+std::string cmyk_jpeg(int width, int height, uint32_t cmyk) {
+    std::vector<uint8_t> s;
+    for (int i = 0; i < width * height; ++i)
+        for (int shift : {24, 16, 8, 0}) s.push_back(static_cast<uint8_t>(cmyk >> shift));
+    return compress(width, height, 4, JCS_CMYK, s, 95);
+}
+
 std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool interlaced) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

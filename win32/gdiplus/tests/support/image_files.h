@@ -14,6 +14,9 @@ using PixelFn = std::function<uint32_t(int x, int y)>;
 std::string jpeg(int width, int height, const PixelFn& pixel, int quality = 95);
 std::string grey_jpeg(int width, int height, const std::function<uint8_t(int x, int y)>& value);
 
+// Four-channel JPEG with the Adobe marker; samples as stored (255 = no ink).
+std::string cmyk_jpeg(int width, int height, uint32_t cmyk);
+
 enum class PngKind { Rgb, Rgba, Grey16, PaletteWithTransparency };
 std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool interlaced = false);
 
