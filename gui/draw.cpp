@@ -41,6 +41,7 @@ void Draw::Attach() {
     POINT org = {0, 0};
     GetViewportOrgEx(hdc_, &org);
     actual_offset_ = Point(org.x, org.y);
+    viewport_org_ = actual_offset_;
     LoadCaps();
 }
 
@@ -134,7 +135,11 @@ void Draw::SetFont(const Font& f) {
 
 void Draw::SetOrg() {
     DrawLock lock;
-    SetWindowOrgEx(hdc_, -actual_offset_.x, -actual_offset_.y, nullptr);
+    // The viewport origin already moves device coordinates; the window origin adds
+    // only what the levels moved beyond it, so a level at the start offset draws
+    // where the attached context drew.
+    SetWindowOrgEx(hdc_, viewport_org_.x - actual_offset_.x, viewport_org_.y - actual_offset_.y,
+                   nullptr);
 }
 
 void Draw::BeginOp() {

@@ -175,6 +175,7 @@ private:
     Size pixels_per_inch_;
     Size sheet_pixels_;
     Point page_offset_;
+    Point viewport_org_;  // the context's viewport origin at attach
     uint32_t reserved_ = 0;
     Font current_font_;
     std::vector<std::unique_ptr<Level>> stack_;

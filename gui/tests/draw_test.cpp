@@ -109,6 +109,23 @@ TEST(DrawTest, OffsetMovesTheOriginUntilTheLevelCloses) {
     EXPECT_EQ(s.Count(0, 0, 2, 2, kBluePixel), 4);
 }
 
+TEST(DrawTest, ViewportOriginOfTheContextCountsOnceInEveryLevel) {
+    Surface s(40, 40);
+    SetViewportOrgEx(s.dc(), 5, 6, nullptr);
+    Gui::Draw w(s.dc());
+    EXPECT_EQ(w.GetOffset(), Point(5, 6));
+    w.DrawRect(0, 0, 2, 2, kRed);
+    EXPECT_TRUE(s.OnlyRect(5, 6, 7, 8, kRedPixel));
+    w.Offset(Point(10, 0));
+    w.DrawRect(0, 0, 2, 2, kBlue);
+    EXPECT_TRUE(s.OnlyRect(15, 6, 17, 8, kBluePixel));
+    w.End();
+    w.ClipOffset(Rect(0, 0, 3, 3));
+    w.DrawRect(0, 0, 10, 10, kGreen);
+    EXPECT_TRUE(s.OnlyRect(5, 6, 8, 9, kGreenPixel));
+    w.End();
+}
+
 TEST(DrawTest, ClipOffsetDrawsInsideTheRectAndEndRestoresClipAndOrigin) {
     Surface s(100, 100);
     Gui::Draw w(s.dc());
