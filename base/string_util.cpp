@@ -185,3 +185,28 @@ bool ParseColor(const std::string& text, uint32_t& color) {
 }
 
 }  // namespace base
+
+namespace base {
+
+int32_t GetTextWidth(const std::wstring& text, Gui::Font font) {
+    return Gui::GetTextSize(text, font).cx;
+}
+
+std::wstring EllipsisText(const std::wstring& text, Gui::Font font, int max_width) {
+    if (GetTextWidth(text, font) <= max_width) return text;
+    size_t n = 0;
+    // The prefix and its dots are never narrower than the text, so n stops by its length.
+    for (; n <= text.size(); ++n)
+        if (GetTextWidth(text.substr(0, n) + L"...", font) > max_width) break;
+    return text.substr(0, n == 0 ? 0 : n - 1) + L"...";
+}
+
+uint32_t FitTextLength(const std::wstring& text, Gui::Font font, int max_width) {
+    if (GetTextWidth(text, font) <= max_width) return static_cast<uint32_t>(text.size());
+    size_t n = 1;
+    for (; n <= text.size(); ++n)
+        if (GetTextWidth(text.substr(0, n), font) > max_width) break;
+    return static_cast<uint32_t>(n - 1);
+}
+
+}  // namespace base

@@ -1,14 +1,14 @@
 // Text handling every subsystem needs: code-page conversions, numbers to text,
-// ASCII case folding, search and replace, path parts and skin colours. No state,
-// no locks, never throws; any thread may call.
-//
-// The pixel-width functions (text width, ellipsis, fitting) live with the fonts.
+// ASCII case folding, search and replace, path parts, fitting a text into a pixel
+// width and skin colours. No state, no locks, never throws; any thread may call.
 #pragma once
 
 #include <stdint.h>
 
 #include <string>
 #include <vector>
+
+#include "gui/font.h"
 
 namespace base {
 
@@ -52,6 +52,14 @@ std::wstring GetFileNameOf(const std::wstring& path);
 std::wstring GetFileExtension(const std::wstring& path);
 // The file-name part without its extension; a leading dot is not an extension.
 std::wstring GetFileTitle(const std::wstring& path);
+
+// Widths as Gui::GetTextSize measures them in the font.
+int32_t GetTextWidth(const std::wstring& text, Gui::Font font);
+// The text when it fits in max_width, else its longest prefix that fits followed by
+// "..." ("..." alone when even that is too wide).
+std::wstring EllipsisText(const std::wstring& text, Gui::Font font, int max_width);
+// How many leading characters fit in max_width (all when the whole text fits).
+uint32_t FitTextLength(const std::wstring& text, Gui::Font font, int max_width);
 
 // "#RRGGBB" to 0x00BBGGRR; "#" alone is the null colour 0xFFFFFFFF. On false the
 // colour is unchanged.

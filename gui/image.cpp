@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "gui/core/mutex.h"
+#include "gui/draw.h"
 #include "gui/draw_lock.h"
 
 namespace Gui {
@@ -137,6 +138,11 @@ Point Image::GetHotSpot() const { return data_ ? data_->buffer.GetHotSpot() : Po
 Point Image::GetSpot2() const { return data_ ? data_->buffer.GetSpot2() : Point(0, 0); }
 
 Point Image::GetExtraPair() const { return data_ ? data_->buffer.GetExtraPair() : Point(0, 0); }
+
+bool Image::Paint(Draw& w, int x, int y, const Rect& src, Color color) const {
+    DrawLock lock;
+    return PaintDC(w.GetHandle(), x, y, src, color);
+}
 
 bool Image::PaintDC(HDC target, int x, int y, const Rect& src, Color color) const {
     return data_ && data_->Paint(target, x, y, src, color);

@@ -17,6 +17,7 @@ namespace Gui {
 class Image;
 HCURSOR ImageToCursor(const Image& img);
 Image ImageFromSystemCursor(int id);
+class Draw;
 
 class ImageBuffer {
 public:
@@ -113,6 +114,8 @@ public:
     // Composes the source rectangle at x, y of a device context (see Data::Paint);
     // nothing for the empty image.
     bool PaintDC(HDC target, int x, int y, const Rect& src, Color color) const;
+    // The same on a draw's device context, at logical x, y of its current level.
+    bool Paint(Draw& w, int x, int y, const Rect& src, Color color) const;
 
     // Same pixel count and the same bytes; the sizes themselves are not compared.
     bool operator==(const Image& other) const;
