@@ -18,6 +18,9 @@ Pointf RotatePoint(Pointf p, double sinus, double cosinus);
 // source; hot spots are not carried over.
 Image Rotate(const Image& img, int angle);
 Image WithHotSpot(const Image& img, int x, int y);
+// The part of the image inside rect (clipped to it); the whole image shares its data.
+// Hot spots are not carried over.
+Image Crop(const Image& img, const Rect& rect);
 Image WithHotSpots(const Image& img, int x1, int y1, int x2, int y2);
 
 }  // namespace Gui

@@ -1,0 +1,10 @@
+#include "raster/register_rasters.h"
+
+#include "gui/raster.h"
+#include "raster/png_raster.h"
+
+namespace raster {
+
+void RegisterRasters() { Gui::Raster::Register(&PNGRaster::Create); }
+
+}  // namespace raster
