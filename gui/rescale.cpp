@@ -68,7 +68,9 @@ private:
         Raster::Line line;
     };
 
-    static BYTE Channel(const RGBA& p, int c) { return c == 0 ? p.b : c == 1 ? p.g : c == 2 ? p.r : p.a; }
+    static BYTE Channel(const RGBA& p, int c) {
+        return c == 0 ? p.b : c == 1 ? p.g : c == 2 ? p.r : p.a;
+    }
     static void Set(RGBA& p, int c, uint32_t v) {
         const BYTE b = static_cast<BYTE>(v > 255 ? 255 : v);
         (c == 0 ? p.b : c == 1 ? p.g : c == 2 ? p.r : p.a) = b;
@@ -98,7 +100,8 @@ private:
                 if (x_.wide) {
                     const int st = x_.step;
                     v = (Channel(p[0], c) + Channel(p[st], c) + Channel(p[2 * st], c) +
-                         Channel(p[3 * st], c)) * 64u;
+                         Channel(p[3 * st], c)) *
+                        64u;
                 } else {
                     const int* w = &x_.weights[static_cast<size_t>(i) * x_.taps];
                     for (int j = 0; j < x_.taps; ++j)

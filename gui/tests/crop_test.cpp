@@ -31,7 +31,8 @@ TEST(Crop, APartCopiesExactlyThosePixels) {
     EXPECT_NE(part.GetSerialId(), img.GetSerialId());
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
-            EXPECT_EQ(part.GetRow(y)[x], MakeRGBA(static_cast<BYTE>(x + 1), static_cast<BYTE>(y + 2), 7, 255));
+            EXPECT_EQ(part.GetRow(y)[x],
+                      MakeRGBA(static_cast<BYTE>(x + 1), static_cast<BYTE>(y + 2), 7, 255));
     EXPECT_EQ(part.GetHotSpot(), Gui::Point(0, 0));  // hot spots are not carried over
 }
 

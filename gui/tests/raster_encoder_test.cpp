@@ -17,7 +17,8 @@ using Gui::RGBA;
 
 std::vector<RGBA> Row(int n, int seed) {
     std::vector<RGBA> r(n);
-    for (int i = 0; i < n; ++i) r[i] = MakeRGBA(static_cast<BYTE>(seed), static_cast<BYTE>(i), 3, 255);
+    for (int i = 0; i < n; ++i)
+        r[i] = MakeRGBA(static_cast<BYTE>(seed), static_cast<BYTE>(i), 3, 255);
     return r;
 }
 

@@ -29,7 +29,8 @@ std::vector<int> Starts(const RescaleMap& m) {
 
 Image Row(const std::vector<BYTE>& greys) {
     ImageBuffer b(static_cast<int>(greys.size()), 1);
-    for (size_t i = 0; i < greys.size(); ++i) b.Begin()[i] = MakeRGBA(greys[i], greys[i], greys[i], 255);
+    for (size_t i = 0; i < greys.size(); ++i)
+        b.Begin()[i] = MakeRGBA(greys[i], greys[i], greys[i], 255);
     return Image(b);
 }
 
@@ -124,7 +125,8 @@ TEST(Rescale, DoublingMixesNeighboursByTheCurve) {
 TEST(Rescale, HalvingAveragesPairsInBothDirections) {
     ImageBuffer b(4, 4);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) b[y][x] = MakeRGBA(static_cast<BYTE>(x * 40), static_cast<BYTE>(y * 40), 8, 255);
+        for (int x = 0; x < 4; ++x)
+            b[y][x] = MakeRGBA(static_cast<BYTE>(x * 40), static_cast<BYTE>(y * 40), 8, 255);
     Image img(b);
     Image half = Gui::Rescale(img, 2, 2);
     ASSERT_EQ(half.GetSize(), Size(2, 2));
@@ -166,7 +168,8 @@ TEST(Rescale, ASourceRectanglePartlyOutsideLeavesTheUncoveredPartTransparent) {
 
 Image Column(const std::vector<BYTE>& greys) {
     ImageBuffer b(1, static_cast<int>(greys.size()));
-    for (size_t i = 0; i < greys.size(); ++i) b.Begin()[i] = MakeRGBA(greys[i], greys[i], greys[i], 255);
+    for (size_t i = 0; i < greys.size(); ++i)
+        b.Begin()[i] = MakeRGBA(greys[i], greys[i], greys[i], 255);
     return Image(b);
 }
 

@@ -185,7 +185,8 @@ TEST(PNGRaster, PaletteIndicesOfEveryDepthBecomeTheirColours) {
         ASSERT_EQ(img.GetWidth(), s.cx) << c.depth;
         for (int x = 0; x < s.cx; ++x) {
             const png_color& e = s.palette[c.indices[x]];
-            EXPECT_EQ(img.GetRow(0)[x], MakeRGBA(e.red, e.green, e.blue, 255)) << c.depth << " " << x;
+            EXPECT_EQ(img.GetRow(0)[x], MakeRGBA(e.red, e.green, e.blue, 255))
+                << c.depth << " " << x;
         }
     }
 }
