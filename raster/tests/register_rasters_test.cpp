@@ -1,5 +1,6 @@
 #include "raster/register_rasters.h"
 
+#include <gdiplus.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,18 +10,47 @@
 
 #include "gui/raster.h"
 #include "png_writer.h"
+#include "raster/jpg_raster.h"
 #include "raster/png_raster.h"
+#include "support/jpeg_writer.h"
 #include "win32_unixpath.h"
 
 namespace {
 
-TEST(RegisterRasters, PutsThePngFactoryIntoTheListFirst) {
+TEST(RegisterRasters, PutsPngFirstThenJpeg) {
     const int before = Gui::Raster::GetFactories().items;
     raster::RegisterRasters();
     const Gui::VectorBase& v = Gui::Raster::GetFactories();
-    ASSERT_GE(v.items, before + 1);
+    ASSERT_EQ(v.items, before + 2);
     const auto* f = static_cast<const Gui::Raster::Factory*>(v.vector);
     EXPECT_EQ(f[before], &raster::PNGRaster::Create);
+    EXPECT_EQ(f[before + 1], &raster::JPGRaster::Create);
+}
+
+TEST(RegisterRasters, AJpegNamedPngFailsAsAFileButLoadsFromMemory) {
+    raster::RegisterRasters();
+    ULONG_PTR token = 0;
+    GdiplusStartupInput input;
+    ASSERT_EQ(GdiplusStartup(&token, &input, nullptr), Ok);
+    const std::vector<unsigned char> jpeg =
+        testjpeg::Write(3, 2, [](int, int) { return 0x406080u; });
+    const char* tmp = getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/rasterjpeg.XXXXXX";
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    const std::string name = dir + "/photo.png";
+    FILE* f = fopen(name.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(jpeg.data(), 1, jpeg.size(), f);
+    fclose(f);
+    Gui::Image from_file = Gui::Raster::LoadAnyFile(UnixPathToWin32(name).c_str());
+    Gui::Image from_memory =
+        Gui::Raster::LoadAnyMemory(jpeg.data(), static_cast<DWORD>(jpeg.size()));
+    unlink(name.c_str());
+    rmdir(dir.c_str());
+    GdiplusShutdown(token);
+    EXPECT_TRUE(from_file.IsEmpty());
+    ASSERT_EQ(from_memory.GetSize(), Gui::Size(3, 2));
+    EXPECT_EQ(from_memory.GetPixels()[0].a, 255);
 }
 
 TEST(RegisterRasters, TheListThenLoadsPngFromMemory) {
