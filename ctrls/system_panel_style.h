@@ -30,7 +30,7 @@ struct SystemPanelStyle : Gui::StyleHeader<SystemPanelStyle> {
     Gui::Point iconpos{0, 0};
     Gui::Point titlepos{0, 0};
     Gui::Font titlefont;
-    Gui::Color titleink;  // null
+    Gui::Color titleink;    // null
     std::string titletext;  // UTF-8
     Gui::Size wndsize{0, 0};
 };
