@@ -107,7 +107,8 @@ int WINAPI GetClipBox(HDC hdc, LPRECT rect) {
     } else {
         const pixman_box32_t* e = pixman_region32_extents(&vis);
         // Device to logical.
-        LONG dx = dc->window_org.x - dc->viewport_org.x, dy = dc->window_org.y - dc->viewport_org.y;
+        LONG dx = dc->window_org.x - dc->viewport_org.x - dc->origin.x;
+        LONG dy = dc->window_org.y - dc->viewport_org.y - dc->origin.y;
         *rect = RECT{e->x1 + dx, e->y1 + dy, e->x2 + dx, e->y2 + dy};
     }
     pixman_region32_fini(&vis);

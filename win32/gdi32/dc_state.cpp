@@ -111,7 +111,12 @@ BOOL WINAPI LPtoDP(HDC hdc, LPPOINT points, int count) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-        for (int i = 0; i < count; ++i) points[i] = dc.to_device(points[i].x, points[i].y);
+        // Device units of a window DC count from the window, not its surface.
+        for (int i = 0; i < count; ++i) {
+            points[i] = dc.to_device(points[i].x, points[i].y);
+            points[i].x -= dc.origin.x;
+            points[i].y -= dc.origin.y;
+        }
         return TRUE;
     });
 }

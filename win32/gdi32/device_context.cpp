@@ -1,6 +1,7 @@
-// Device contexts: memory DCs, the display information context and the screen DC,
-// their selections and state.
+// Device contexts: memory DCs, the display information context, the screen DC and
+// window DCs, their selections and state.
 #include "w32/gdi.h"
+#include "w32/window_surface.h"
 
 #include <cwchar>
 
@@ -21,6 +22,7 @@ void let_go(const GdiPtr& obj) {
 
 Dc::Dc(Type t) : type(t) {
     pixman_region32_init(&clip);
+    pixman_region32_init(&vis);
     brush = std::static_pointer_cast<Brush>(stock_object(WHITE_BRUSH));
     pen = std::static_pointer_cast<Pen>(stock_object(BLACK_PEN));
     font = std::static_pointer_cast<Font>(stock_object(SYSTEM_FONT));
@@ -31,12 +33,24 @@ Dc::Dc(Type t) : type(t) {
     if (t == Type::Screen) surface = screen_surface();
 }
 
-Dc::~Dc() { pixman_region32_fini(&clip); }
+Dc::~Dc() {
+    pixman_region32_fini(&clip);
+    pixman_region32_fini(&vis);
+}
 
 void Dc::visible(pixman_region32_t* out) const {
     pixman_region32_init_rect(out, 0, 0, static_cast<unsigned>(width()),
                               static_cast<unsigned>(height()));
-    if (has_clip) pixman_region32_intersect(out, out, const_cast<pixman_region32_t*>(&clip));
+    if (has_vis) pixman_region32_intersect(out, out, const_cast<pixman_region32_t*>(&vis));
+    if (has_clip) {
+        // The clip is in the DC's own units; a window DC starts at its origin.
+        pixman_region32_t moved;
+        pixman_region32_init(&moved);
+        pixman_region32_copy(&moved, const_cast<pixman_region32_t*>(&clip));
+        pixman_region32_translate(&moved, origin.x, origin.y);
+        pixman_region32_intersect(out, out, &moved);
+        pixman_region32_fini(&moved);
+    }
 }
 
 GdiPtr Dc::select(const GdiPtr& obj) {
@@ -84,6 +98,15 @@ void Dc::release_all() {
     surface.reset();
 }
 
+HDC add_window_dc(std::shared_ptr<Bitmap> surface, POINT origin, const pixman_region32_t* vis) {
+    auto dc = std::make_shared<Dc>(Dc::Type::Window);
+    dc->surface = std::move(surface);
+    dc->origin = origin;
+    dc->has_vis = true;
+    pixman_region32_copy(&dc->vis, const_cast<pixman_region32_t*>(vis));
+    return static_cast<HDC>(add_object(dc));
+}
+
 std::shared_ptr<Dc> find_dc(HDC hdc) {
     auto dc = find_as<Dc>(hdc);
     if (!dc) SetLastError(ERROR_INVALID_HANDLE);
@@ -105,7 +128,8 @@ HDC add_dc(Dc::Type type) {
 bool delete_dc(HDC hdc, bool from_get_dc) {
     auto dc = find_dc(hdc);
     if (!dc) return false;
-    if ((dc->type == Dc::Type::Screen) != from_get_dc) return false;
+    const bool got = dc->type == Dc::Type::Screen || dc->type == Dc::Type::Window;
+    if (got != from_get_dc) return false;
     dc->release_all();
     remove_object(hdc);
     return true;
@@ -138,12 +162,14 @@ BOOL WINAPI DeleteDC(HDC hdc) {
 }
 
 HDC WINAPI GetDC(HWND hwnd) {
-    std::lock_guard<std::mutex> lock(gdi_mutex());
     if (hwnd) {
-        // Window surfaces come with painting.
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
+        // The window lock comes first, never inside the GDI lock.
+        w32::paint::DcTarget target;
+        if (!w32::paint::window_dc_target(hwnd, false, &target)) return nullptr;
+        std::lock_guard<std::mutex> lock(gdi_mutex());
+        return add_window_dc(target.surface, target.origin, &target.vis);
     }
+    std::lock_guard<std::mutex> lock(gdi_mutex());
     return add_dc(Dc::Type::Screen);
 }
 

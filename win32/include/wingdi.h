@@ -290,7 +290,7 @@ W32_BEGIN_C
 HDC WINAPI CreateCompatibleDC(HDC hdc);
 HDC WINAPI CreateICW(LPCWSTR driver, LPCWSTR device, LPCWSTR port, const void* devmode);
 BOOL WINAPI DeleteDC(HDC hdc);
-// The screen's DC (hwnd NULL); window DCs come with painting.
+// The screen's DC (hwnd NULL) or a window's client-area DC.
 HDC WINAPI GetDC(HWND hwnd);
 int WINAPI ReleaseDC(HWND hwnd, HDC hdc);
 int WINAPI GetDeviceCaps(HDC hdc, int index);

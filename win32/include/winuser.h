@@ -440,6 +440,18 @@ typedef struct _ICONINFO {
 #define VK_CONTROL 0x11
 #define VK_MENU 0x12
 
+// Painting.
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *PPAINTSTRUCT, *LPPAINTSTRUCT;
+
+#define PW_CLIENTONLY 0x00000001
+
 W32_BEGIN_C
 
 // Classes.
@@ -529,5 +541,19 @@ SHORT WINAPI GetKeyState(int virtual_key);
 // System values.
 int WINAPI GetSystemMetrics(int index);
 BOOL WINAPI SystemParametersInfoW(UINT action, UINT param, PVOID value, UINT win_ini);
+
+// Painting and window DCs.
+BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+BOOL WINAPI InvalidateRgn(HWND hwnd, HRGN rgn, BOOL erase);
+BOOL WINAPI ValidateRect(HWND hwnd, const RECT* rect);
+BOOL WINAPI ValidateRgn(HWND hwnd, HRGN rgn);
+BOOL WINAPI GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase);
+int WINAPI GetUpdateRgn(HWND hwnd, HRGN rgn, BOOL erase);
+BOOL WINAPI UpdateWindow(HWND hwnd);
+HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps);
+BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* ps);
+HDC WINAPI GetWindowDC(HWND hwnd);
+BOOL WINAPI PrintWindow(HWND hwnd, HDC hdc, UINT flags);
+int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 
 W32_END_C

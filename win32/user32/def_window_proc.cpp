@@ -165,6 +165,25 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         }
         case WM_NCACTIVATE:
             return TRUE;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(hwnd, &ps);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND: {
+            // The class brush, if any, fills what the DC may paint.
+            HBRUSH brush = nullptr;
+            {
+                std::lock_guard lock(user_mutex());
+                auto w = find_window_locked(hwnd);
+                if (w && w->cls) brush = w->cls->background;
+            }
+            RECT box;
+            auto hdc = reinterpret_cast<HDC>(wparam);
+            if (!brush || GetClipBox(hdc, &box) == ERROR) return 0;
+            return FillRect(hdc, &box, brush) ? 1 : 0;
+        }
     }
     return 0;
 }

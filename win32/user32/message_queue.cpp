@@ -246,6 +246,14 @@ UINT Queue::present() const {
     return bits;
 }
 
+void Queue::mark_paint() {
+    {
+        std::lock_guard lock(mu_);
+        changed_ |= QS_PAINT;
+    }
+    notify_waiters();
+}
+
 void Queue::shut_down() {
     std::deque<std::shared_ptr<SentMessage>> waiting;
     {

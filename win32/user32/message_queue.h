@@ -77,6 +77,9 @@ public:
     // QS_* bits of what the queue holds now (QS_TIMER: a timer is due).
     UINT present() const;
 
+    // A window of this thread needs painting: wakes a waiting loop.
+    void mark_paint();
+
     // The thread ended: refuses new messages and answers waiting senders with 0.
     void shut_down();
 

@@ -2,8 +2,10 @@
 //
 // Retrieval order, as on Windows: messages sent from other threads are handled
 // first (whatever the filter), then posted messages, then the quit request, then
-// timers, which are synthesised only when nothing else is waiting.
+// WM_PAINT while a visible window has an update region, then timers, which are
+// synthesised only when nothing else is waiting.
 #include "message_queue.h"
+#include "paint.h"
 #include "remote_windows.h"
 #include "window.h"
 
@@ -53,7 +55,9 @@ bool peek(Queue& queue, const MessageFilter& f, bool remove, MSG* out) {
     // Cleared before looking, so anything that arrives from here on wakes the next wait.
     queue.clear_changed(~0u);
     handle_sent(queue);
+    // WM_PAINT stays until the window is validated, so it is never removed here.
     bool found = ((f.kinds & QS_POSTMESSAGE) && queue.take_posted(f, remove, out)) ||
+                 ((f.kinds & QS_PAINT) && next_paint_message(f, out)) ||
                  ((f.kinds & QS_TIMER) && queue.take_timer(f, remove, out));
     if (found) t_message_time = static_cast<LONG>(out->time);
     return found;

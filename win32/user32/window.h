@@ -15,10 +15,15 @@
 #include <string>
 #include <vector>
 
+namespace w32::gdi {
+class Bitmap;
+}
+
 namespace w32::user {
 
 class Queue;
 struct WindowClass;
+struct PaintState;  // paint.h
 
 enum class WindowKind { Normal, Desktop, MessageRoot, Remote };
 
@@ -46,6 +51,10 @@ struct Window {
     RECT normal{};  // where a minimised or maximised window returns to
     HWND last_active_popup = nullptr;
     bool destroying = false;
+    // Top-level windows: the backing store every DC of the window and its children
+    // draws on, made (and resized) on first use after a change.
+    std::shared_ptr<gdi::Bitmap> surface;
+    std::shared_ptr<PaintState> paint;  // the update region, made on first use
     // Remote proxies: the owner process and its own handle value.
     uint32_t remote_hwnd = 0;
     std::wstring remote_class;

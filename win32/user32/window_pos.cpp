@@ -1,4 +1,5 @@
 // Placement, z-order, visibility, minimised and maximised states, and the foreground.
+#include "paint.h"
 #include "window.h"
 
 #include <algorithm>
@@ -103,6 +104,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
         client = RECT{old_client.left + dx, old_client.top + dy, old_client.right + dx,
                       old_client.bottom + dy};
     }
+    std::vector<QueuePtr> wake;
     {
         std::lock_guard lock(user_mutex());
         if (find_window_locked(hwnd) != w) {
@@ -110,6 +112,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
             return FALSE;
         }
         const bool top_level = is_top_level_locked(*w);
+        const bool was_visible = (w->style & WS_VISIBLE) != 0;
         w->rect = rect;
         w->client = client;
         if (!(wp.flags & SWP_NOZORDER)) reorder_locked(*w, wp.hwndInsertAfter, top_level);
@@ -123,7 +126,9 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
             wp.flags |= kSwpNoClientSize;
         if (client.left == old_client.left && client.top == old_client.top)
             wp.flags |= kSwpNoClientMove;
+        after_placement_locked(*w, old_rect, was_visible, wp.flags, &wake);
     }
+    for (auto& q : wake) q->mark_paint();
     SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
     return TRUE;
 }

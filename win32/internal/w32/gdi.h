@@ -3,8 +3,8 @@
 //
 // Every GDI entry point holds gdi_mutex() for its whole run; the helpers here
 // expect it held. A DC draws on a Bitmap surface: a memory DC on its selected
-// bitmap, the screen DC on the layer's screen surface; a window DC will draw on the
-// window's backing bitmap the same way, clipped by its visible region.
+// bitmap, the screen DC on the layer's screen surface, a window DC on its top-level
+// window's backing bitmap at the window's offset, clipped by its visible region.
 #pragma once
 
 #include <windows.h>
@@ -127,7 +127,7 @@ constexpr int kScreenHeight = 800;
 
 class Dc : public GdiObject {
 public:
-    enum class Type { Memory, Info, Screen };
+    enum class Type { Memory, Info, Screen, Window };
     explicit Dc(Type t);
     ~Dc() override;
     GdiKind kind() const override { return GdiKind::Dc; }
@@ -146,11 +146,17 @@ public:
     COLORREF bk_color = RGB(255, 255, 255);
     int bk_mode = OPAQUE;
     UINT text_align = TA_LEFT | TA_TOP;
+    // Window DCs: where the DC's (0, 0) lies on the surface, and the part of the
+    // surface the window may draw on (surface pixels).
+    POINT origin{0, 0};
+    bool has_vis = false;
+    pixman_region32_t vis;
 
     int width() const { return surface ? surface->width : kScreenWidth; }
     int height() const { return surface ? surface->height : kScreenHeight; }
     POINT to_device(int x, int y) const {
-        return {x - window_org.x + viewport_org.x, y - window_org.y + viewport_org.y};
+        return {x - window_org.x + viewport_org.x + origin.x,
+                y - window_org.y + viewport_org.y + origin.y};
     }
     // Where drawing may land: the clip (or the whole surface) within the surface.
     void visible(pixman_region32_t* out) const;
@@ -164,6 +170,9 @@ public:
 std::shared_ptr<Dc> find_dc(HDC hdc);  // null with ERROR_INVALID_HANDLE
 GdiPtr stock_object(int index);
 std::shared_ptr<Bitmap> default_bitmap();
+
+// A DC on a window's surface: origin and visible region as above; vis is copied.
+HDC add_window_dc(std::shared_ptr<Bitmap> surface, POINT origin, const pixman_region32_t* vis);
 
 // Fills the device-unit region, limited to what the DC shows, with one colour.
 void fill_region(Dc& dc, pixman_region32_t* shape, uint32_t bgra);
