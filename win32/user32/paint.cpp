@@ -6,9 +6,14 @@
 #include "window_class.h"
 
 #include <w32/gdi.h>
+#include <w32/text.h>
 #include <w32/window_surface.h>
 
+#include <win32_debug.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace w32::user {
@@ -212,6 +217,74 @@ bool find_paint_locked(const Window& w, const MessageFilter& filter, DWORD tid, 
     return false;
 }
 
+// A DC on hwnd's client area clipped to update (client coordinates).
+HDC update_dc(HWND hwnd, const pixman_region32_t* update) {
+    paint::DcTarget target;
+    if (!paint::window_dc_target(hwnd, false, &target)) return nullptr;
+    pixman_region32_t clip;
+    pixman_region32_init(&clip);
+    pixman_region32_copy(&clip, const_cast<pixman_region32_t*>(update));
+    pixman_region32_translate(&clip, target.origin.x, target.origin.y);
+    pixman_region32_intersect(&clip, &clip, &target.vis);
+    HDC hdc;
+    {
+        std::lock_guard lock(gdi::gdi_mutex());
+        hdc = gdi::add_window_dc(target.surface, target.origin, &clip);
+    }
+    pixman_region32_fini(&clip);
+    return hdc;
+}
+
+// Takes the window's update region (and whether it wants erasing); validates it
+// when asked, else only clears the erase request.
+bool take_update(const WindowPtr& w, bool validate_too, pixman_region32_t* out) {
+    std::lock_guard lock(user_mutex());
+    if (!w->paint) return false;
+    pixman_region32_copy(out, &w->paint->update);
+    const bool erase = w->paint->erase && pixman_region32_not_empty(out);
+    if (validate_too)
+        validate_locked(*w, nullptr);
+    else
+        w->paint->erase = false;
+    return erase;
+}
+
+// GetUpdateRect/GetUpdateRgn with erase: a pending erase happens now.
+void erase_now(HWND hwnd, const WindowPtr& w) {
+    pixman_region32_t update;
+    pixman_region32_init(&update);
+    bool pending;
+    {
+        std::lock_guard lock(user_mutex());
+        pending = w->paint && w->paint->erase;
+    }
+    if (pending && take_update(w, false, &update)) {
+        if (HDC hdc = update_dc(hwnd, &update)) {
+            SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+            ReleaseDC(hwnd, hdc);
+        }
+    }
+    pixman_region32_fini(&update);
+}
+
+// WIN32_PAINT_DUMP_DIR: every EndPaint writes the top-level window to a PNG there.
+void dump_after_paint(HWND hwnd) {
+    const char* dir = getenv("WIN32_PAINT_DUMP_DIR");
+    if (!dir || !*dir) return;
+    HWND top = hwnd;
+    {
+        std::lock_guard lock(user_mutex());
+        auto w = find_window_locked(hwnd);
+        if (!w) return;
+        top = top_of_locked(w)->hwnd;
+    }
+    char name[64];
+    snprintf(name, sizeof name, "/window-%08lx.png",
+             static_cast<unsigned long>(reinterpret_cast<uintptr_t>(top)));
+    std::wstring path = from_utf8(std::string(dir) + name);
+    Win32DumpWindowPng(top, path.c_str());
+}
+
 }  // namespace
 
 bool next_paint_message(const MessageFilter& filter, MSG* out) {
@@ -344,9 +417,9 @@ BOOL WINAPI ValidateRgn(HWND hwnd, HRGN rgn) {
 }
 
 BOOL WINAPI GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase) {
-    (void)erase;  // the background is erased by BeginPaint
     auto w = get_window(hwnd);
     if (!w) return FALSE;
+    if (erase) erase_now(hwnd, w);
     std::lock_guard lock(user_mutex());
     const bool any = has_update_locked(*w);
     if (rect) {
@@ -361,9 +434,9 @@ BOOL WINAPI GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase) {
 }
 
 int WINAPI GetUpdateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
-    (void)erase;
     auto w = get_window(hwnd);
     if (!w) return ERROR;
+    if (erase) erase_now(hwnd, w);
     pixman_region32_t copy;
     pixman_region32_init(&copy);
     {
@@ -410,27 +483,8 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
     if (!w) return nullptr;
     pixman_region32_t update;
     pixman_region32_init(&update);
-    bool erase = false;
-    {
-        std::lock_guard lock(user_mutex());
-        if (w->paint) {
-            pixman_region32_copy(&update, &w->paint->update);
-            erase = w->paint->erase;
-        }
-        validate_locked(*w, nullptr);
-    }
-    paint::DcTarget target;
-    HDC hdc = nullptr;
-    if (paint::window_dc_target(hwnd, false, &target)) {
-        pixman_region32_t clip;
-        pixman_region32_init(&clip);
-        pixman_region32_copy(&clip, &update);
-        pixman_region32_translate(&clip, target.origin.x, target.origin.y);
-        pixman_region32_intersect(&clip, &clip, &target.vis);
-        std::lock_guard lock(gdi::gdi_mutex());
-        hdc = gdi::add_window_dc(target.surface, target.origin, &clip);
-        pixman_region32_fini(&clip);
-    }
+    const bool erase = take_update(w, true, &update);
+    HDC hdc = update_dc(hwnd, &update);
     *ps = PAINTSTRUCT{};
     ps->hdc = hdc;
     if (pixman_region32_not_empty(&update)) {
@@ -438,14 +492,17 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
         ps->rcPaint = RECT{e->x1, e->y1, e->x2, e->y2};
     }
     pixman_region32_fini(&update);
-    if (hdc && erase) ps->fErase = SendMessageW(hwnd, WM_ERASEBKGND,
-                                                reinterpret_cast<WPARAM>(hdc), 0) ? FALSE : TRUE;
+    // fErase tells the program the background is still to be erased.
+    if (hdc && erase)
+        ps->fErase =
+            SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0) ? FALSE : TRUE;
     return hdc;
 }
 
 BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
     if (!ps) return FALSE;
     if (ps->hdc) ReleaseDC(hwnd, ps->hdc);
+    dump_after_paint(hwnd);
     return TRUE;
 }
 

@@ -468,6 +468,101 @@ TEST_F(PaintTest, AnotherThreadsInvalidationWakesTheMessageLoop) {
     DestroyWindow(hwnd);
 }
 
+TEST_F(PaintTest, InvalidatingAParentReachesItsChildrenUnlessItClipsThem) {
+    for (DWORD clip : {DWORD{0}, DWORD{WS_CLIPCHILDREN}}) {
+        HWND parent = MakePaintWindow(nullptr, WS_POPUP | WS_VISIBLE | clip, nullptr,
+                                      RECT{0, 0, 100, 100});
+        HWND child = MakePaintWindow(nullptr, WS_CHILD | WS_VISIBLE, parent, RECT{10, 10, 40, 40});
+        HWND far_child =
+            MakePaintWindow(nullptr, WS_CHILD | WS_VISIBLE, parent, RECT{60, 60, 90, 90});
+        Drain();
+        RECT r{0, 0, 20, 20};
+        InvalidateRect(parent, &r, FALSE);
+        RECT box;
+        EXPECT_EQ(GetUpdateRect(child, &box, FALSE), clip ? FALSE : TRUE);
+        if (!clip) {
+            EXPECT_EQ(box.left, 0);
+            EXPECT_EQ(box.right, 10);  // the overlap, in the child's own coordinates
+        }
+        EXPECT_FALSE(GetUpdateRect(far_child, &box, FALSE));
+        DestroyWindow(parent);
+    }
+}
+
+TEST_F(PaintTest, ClipSiblingsKeepsAChildOffTheSiblingsInFront) {
+    HWND parent = MakePaintWindow(nullptr, WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 100, 100});
+    HWND back = MakePaintWindow(nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, parent,
+                                RECT{0, 0, 50, 50});
+    HWND front = MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, parent,
+                                 RECT{20, 20, 60, 60});
+    Drain();
+    HDC hdc = GetDC(back);
+    RECT all{0, 0, 50, 50};
+    FillRect(hdc, &all, Brush(RGB(255, 0, 0)));
+    ReleaseDC(back, hdc);
+    Snapshot shot(parent, true);
+    EXPECT_EQ(shot.at(10, 10), kRed);
+    EXPECT_EQ(shot.at(30, 30), kGreen);
+    (void)front;
+    DestroyWindow(parent);
+}
+
+TEST_F(PaintTest, WindowDcsAreReleasedNotDeletedAndCountFromTheWindow) {
+    HWND hwnd = MakePaintWindow(nullptr, WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 40, 40});
+    HWND child = MakePaintWindow(nullptr, WS_CHILD | WS_VISIBLE, hwnd, RECT{10, 15, 30, 35});
+    HDC hdc = GetDC(child);
+    ASSERT_NE(hdc, nullptr);
+    EXPECT_EQ(GetObjectType(hdc), static_cast<DWORD>(OBJ_DC));
+    EXPECT_FALSE(DeleteDC(hdc));
+    POINT p{1, 2};
+    ASSERT_TRUE(LPtoDP(hdc, &p, 1));
+    EXPECT_EQ(p.x, 1);
+    EXPECT_EQ(p.y, 2);
+    RECT box;
+    EXPECT_EQ(GetClipBox(hdc, &box), SIMPLEREGION);
+    EXPECT_EQ(box.left, 0);
+    EXPECT_EQ(box.right, 20);
+    EXPECT_EQ(box.bottom, 20);
+    EXPECT_EQ(ReleaseDC(child, hdc), 1);
+    EXPECT_EQ(GetDC(reinterpret_cast<HWND>(0x7777)), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    DestroyWindow(hwnd);
+}
+
+TEST_F(PaintTest, GetUpdateRectWithEraseErasesOnceAndKeepsTheRegion) {
+    HWND hwnd = MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr,
+                                RECT{0, 0, 30, 30});
+    Drain();
+    ClearLog();
+    InvalidateRect(hwnd, nullptr, TRUE);
+    RECT box;
+    EXPECT_TRUE(GetUpdateRect(hwnd, &box, TRUE));
+    EXPECT_EQ(MessagesOf(hwnd, {WM_ERASEBKGND}).size(), 1u);
+    EXPECT_TRUE(GetUpdateRect(hwnd, &box, TRUE));
+    Drain();
+    EXPECT_EQ(MessagesOf(hwnd, {WM_ERASEBKGND}).size(), 1u);
+    ASSERT_FALSE(g_paint.paints.empty());
+    EXPECT_FALSE(g_paint.paints.back().fErase);
+    DestroyWindow(hwnd);
+}
+
+TEST_F(PaintTest, TheDumpFolderGetsAPngAfterEachPaint) {
+    char dir_template[] = "/tmp/paint-dump-XXXXXX";
+    ASSERT_NE(mkdtemp(dir_template), nullptr);
+    setenv("WIN32_PAINT_DUMP_DIR", dir_template, 1);
+    HWND hwnd = MakePaintWindow(nullptr, WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 12, 12});
+    UpdateWindow(hwnd);
+    unsetenv("WIN32_PAINT_DUMP_DIR");
+    char name[64];
+    snprintf(name, sizeof name, "/window-%08lx.png",
+             static_cast<unsigned long>(reinterpret_cast<uintptr_t>(hwnd)));
+    std::string file = std::string(dir_template) + name;
+    EXPECT_EQ(access(file.c_str(), R_OK), 0);
+    std::remove(file.c_str());
+    rmdir(dir_template);
+    DestroyWindow(hwnd);
+}
+
 TEST_F(PaintTest, APaintedWindowLeavesTheLoopAsleep) {
     HWND hwnd = MakePaintWindow(nullptr, WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 30, 30});
     Drain();
