@@ -115,7 +115,8 @@ void wake_locked(const Window& w, std::vector<QueuePtr>* wake) {
 void invalidate_locked(Window& w, const pixman_region32_t* rgn, bool erase,
                        std::vector<QueuePtr>* wake) {
     pixman_region32_t area;
-    pixman_region32_init_rect(&area, 0, 0, static_cast<unsigned>(std::max<LONG>(width_of(w.client), 0)),
+    pixman_region32_init_rect(&area, 0, 0,
+                              static_cast<unsigned>(std::max<LONG>(width_of(w.client), 0)),
                               static_cast<unsigned>(std::max<LONG>(height_of(w.client), 0)));
     if (rgn) pixman_region32_intersect(&area, &area, const_cast<pixman_region32_t*>(rgn));
     if (pixman_region32_not_empty(&area)) {

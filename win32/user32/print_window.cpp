@@ -40,7 +40,8 @@ BOOL WINAPI Win32DumpWindowPng(HWND hwnd, LPCWSTR path) {
     if (!paint::window_dc_target(hwnd, true, &target)) return FALSE;
     RECT r;
     if (!GetWindowRect(hwnd, &r)) return FALSE;
-    const int width = std::max<LONG>(0, r.right - r.left), height = std::max<LONG>(0, r.bottom - r.top);
+    const int width = std::max<LONG>(0, r.right - r.left),
+              height = std::max<LONG>(0, r.bottom - r.top);
     if (width == 0 || height == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -53,9 +53,8 @@ HWND MakePaintWindow(HBRUSH background, DWORD style, HWND parent, RECT rect) {
     wc.hbrBackground = background;
     wc.lpszClassName = name.c_str();
     RegisterClassW(&wc);
-    return CreateWindowExW(0, name.c_str(), L"", style, rect.left, rect.top,
-                           rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
-                           nullptr, nullptr);
+    return CreateWindowExW(0, name.c_str(), L"", style, rect.left, rect.top, rect.right - rect.left,
+                           rect.bottom - rect.top, parent, nullptr, nullptr, nullptr);
 }
 
 // Handles every message already waiting, WM_PAINT included.
@@ -208,8 +207,8 @@ TEST_F(PaintTest, BeginPaintClipsDrawingToTheUpdateRegion) {
 }
 
 TEST_F(PaintTest, EraseFillsWithTheClassBrush) {
-    HWND hwnd = MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr,
-                                RECT{5, 5, 45, 35});
+    HWND hwnd =
+        MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr, RECT{5, 5, 45, 35});
     UpdateWindow(hwnd);
     ASSERT_EQ(g_paint.paints.size(), 1u);
     EXPECT_FALSE(g_paint.paints[0].fErase);  // DefWindowProcW erased it
@@ -239,8 +238,8 @@ TEST_F(PaintTest, WithoutAClassBrushEraseLeavesThePixelsAndAsksTheProgram) {
 }
 
 TEST_F(PaintTest, InvalidateWithoutEraseSendsNoEraseBackground) {
-    HWND hwnd = MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr,
-                                RECT{0, 0, 30, 30});
+    HWND hwnd =
+        MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 30, 30});
     UpdateWindow(hwnd);
     ClearLog();
     InvalidateRect(hwnd, nullptr, FALSE);
@@ -252,8 +251,8 @@ TEST_F(PaintTest, InvalidateWithoutEraseSendsNoEraseBackground) {
 TEST_F(PaintTest, ChildWindowsPaintAtTheirOffsetClippedToThemselves) {
     HWND parent = MakePaintWindow(Brush(RGB(255, 255, 255)), WS_POPUP | WS_VISIBLE, nullptr,
                                   RECT{100, 100, 300, 250});
-    HWND child = MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, parent,
-                                 RECT{20, 30, 70, 70});
+    HWND child =
+        MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, parent, RECT{20, 30, 70, 70});
     ASSERT_NE(child, nullptr);
     Drain();
     EXPECT_EQ(g_paint.windows.size(), 2u);
@@ -280,10 +279,10 @@ TEST_F(PaintTest, ChildWindowsPaintAtTheirOffsetClippedToThemselves) {
 TEST_F(PaintTest, AChildIsAlsoClippedByItsParent) {
     HWND parent = MakePaintWindow(Brush(RGB(255, 255, 255)), WS_POPUP | WS_VISIBLE, nullptr,
                                   RECT{0, 0, 100, 100});
-    HWND middle = MakePaintWindow(Brush(RGB(0, 0, 255)), WS_CHILD | WS_VISIBLE, parent,
-                                  RECT{10, 10, 50, 50});
-    HWND inner = MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, middle,
-                                 RECT{30, 30, 80, 80});
+    HWND middle =
+        MakePaintWindow(Brush(RGB(0, 0, 255)), WS_CHILD | WS_VISIBLE, parent, RECT{10, 10, 50, 50});
+    HWND inner =
+        MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, middle, RECT{30, 30, 80, 80});
     ASSERT_NE(inner, nullptr);
     Drain();
     Snapshot shot(parent, true);
@@ -297,8 +296,8 @@ TEST_F(PaintTest, AChildIsAlsoClippedByItsParent) {
 TEST_F(PaintTest, ClipChildrenKeepsTheParentOffItsChildren) {
     HWND parent = MakePaintWindow(nullptr, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, nullptr,
                                   RECT{0, 0, 60, 60});
-    HWND child = MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, parent,
-                                 RECT{10, 10, 20, 20});
+    HWND child =
+        MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, parent, RECT{10, 10, 20, 20});
     ASSERT_NE(child, nullptr);
     Drain();
     HDC hdc = GetDC(parent);
@@ -376,8 +375,8 @@ TEST_F(PaintTest, DefWindowProcValidatesAnUnhandledPaint) {
 }
 
 TEST_F(PaintTest, ResizingKeepsTheSurfaceTheWindowsSizeAndRepaintsIt) {
-    HWND hwnd = MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr,
-                                RECT{0, 0, 40, 30});
+    HWND hwnd =
+        MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 40, 30});
     UpdateWindow(hwnd);
     g_paint = PaintLog{};
     SetWindowPos(hwnd, nullptr, 0, 0, 90, 70, SWP_NOMOVE | SWP_NOZORDER);
@@ -404,8 +403,8 @@ TEST_F(PaintTest, ResizingKeepsTheSurfaceTheWindowsSizeAndRepaintsIt) {
 TEST_F(PaintTest, MovingAChildRepaintsWhatItUncovered) {
     HWND parent = MakePaintWindow(Brush(RGB(255, 255, 255)), WS_POPUP | WS_VISIBLE, nullptr,
                                   RECT{0, 0, 100, 100});
-    HWND child = MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, parent,
-                                 RECT{0, 0, 20, 20});
+    HWND child =
+        MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, parent, RECT{0, 0, 20, 20});
     Drain();
     MoveWindow(child, 50, 50, 20, 20, TRUE);
     Drain();
@@ -416,8 +415,8 @@ TEST_F(PaintTest, MovingAChildRepaintsWhatItUncovered) {
 }
 
 TEST_F(PaintTest, WindowDcCoversTheFrameAndTheClientDcStartsAtTheClientArea) {
-    HWND hwnd = MakePaintWindow(nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr,
-                                RECT{10, 10, 210, 160});
+    HWND hwnd =
+        MakePaintWindow(nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{10, 10, 210, 160});
     Drain();
     RECT window;
     GetWindowRect(hwnd, &window);
@@ -470,8 +469,8 @@ TEST_F(PaintTest, AnotherThreadsInvalidationWakesTheMessageLoop) {
 
 TEST_F(PaintTest, InvalidatingAParentReachesItsChildrenUnlessItClipsThem) {
     for (DWORD clip : {DWORD{0}, DWORD{WS_CLIPCHILDREN}}) {
-        HWND parent = MakePaintWindow(nullptr, WS_POPUP | WS_VISIBLE | clip, nullptr,
-                                      RECT{0, 0, 100, 100});
+        HWND parent =
+            MakePaintWindow(nullptr, WS_POPUP | WS_VISIBLE | clip, nullptr, RECT{0, 0, 100, 100});
         HWND child = MakePaintWindow(nullptr, WS_CHILD | WS_VISIBLE, parent, RECT{10, 10, 40, 40});
         HWND far_child =
             MakePaintWindow(nullptr, WS_CHILD | WS_VISIBLE, parent, RECT{60, 60, 90, 90});
@@ -493,8 +492,8 @@ TEST_F(PaintTest, ClipSiblingsKeepsAChildOffTheSiblingsInFront) {
     HWND parent = MakePaintWindow(nullptr, WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 100, 100});
     HWND back = MakePaintWindow(nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, parent,
                                 RECT{0, 0, 50, 50});
-    HWND front = MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, parent,
-                                 RECT{20, 20, 60, 60});
+    HWND front =
+        MakePaintWindow(Brush(RGB(0, 255, 0)), WS_CHILD | WS_VISIBLE, parent, RECT{20, 20, 60, 60});
     Drain();
     HDC hdc = GetDC(back);
     RECT all{0, 0, 50, 50};
@@ -530,8 +529,8 @@ TEST_F(PaintTest, WindowDcsAreReleasedNotDeletedAndCountFromTheWindow) {
 }
 
 TEST_F(PaintTest, GetUpdateRectWithEraseErasesOnceAndKeepsTheRegion) {
-    HWND hwnd = MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr,
-                                RECT{0, 0, 30, 30});
+    HWND hwnd =
+        MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 30, 30});
     Drain();
     ClearLog();
     InvalidateRect(hwnd, nullptr, TRUE);
@@ -587,8 +586,8 @@ TEST_F(PaintTest, APaintedWindowLeavesTheLoopAsleep) {
 }
 
 TEST_F(PaintTest, DumpWritesTheWindowAsAPng) {
-    HWND hwnd = MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr,
-                                RECT{0, 0, 33, 17});
+    HWND hwnd =
+        MakePaintWindow(Brush(RGB(0, 0, 255)), WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 33, 17});
     UpdateWindow(hwnd);
     char dir_template[] = "/tmp/paint-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir_template), nullptr);
