@@ -1,5 +1,6 @@
 // Device contexts: memory DCs, the display information context, the screen DC and
 // window DCs, their selections and state.
+#include <w32/presenter.h>
 #include "w32/gdi.h"
 #include "w32/window_surface.h"
 
@@ -174,9 +175,14 @@ HDC WINAPI GetDC(HWND hwnd) {
 }
 
 int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
-    (void)hwnd;
-    std::lock_guard<std::mutex> lock(gdi_mutex());
-    return delete_dc(hdc, true) ? 1 : 0;
+    bool released;
+    {
+        std::lock_guard<std::mutex> lock(gdi_mutex());
+        released = delete_dc(hdc, true);
+    }
+    // What was drawn on a window DC goes to the screen now (EndPaint ends here too).
+    if (released) w32::present::window_changed(hwnd);
+    return released ? 1 : 0;
 }
 
 int WINAPI GetDeviceCaps(HDC hdc, int index) {

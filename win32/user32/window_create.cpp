@@ -1,4 +1,5 @@
 // Creating and destroying windows, with the messages Windows sends on the way.
+#include <w32/presenter.h>
 #include "message_queue.h"
 #include "window.h"
 #include "window_class.h"
@@ -234,5 +235,6 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     if (top_level) publish_windows();  // gone for other processes from here on
     send_destroy(hwnd);
     free_window(hwnd);
+    if (top_level) w32::present::window_changed(hwnd);
     return TRUE;
 }

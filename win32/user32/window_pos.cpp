@@ -1,4 +1,5 @@
 // Placement, z-order, visibility, minimised and maximised states, and the foreground.
+#include <w32/presenter.h>
 #include "paint.h"
 #include "window.h"
 
@@ -129,6 +130,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
         after_placement_locked(*w, old_rect, was_visible, wp.flags, &wake);
     }
     for (auto& q : wake) q->mark_paint();
+    w32::present::window_changed(hwnd);
     SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
     return TRUE;
 }

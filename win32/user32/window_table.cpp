@@ -1,3 +1,4 @@
+#include <w32/presenter.h>
 #include "window.h"
 
 #include "message_queue.h"
@@ -236,7 +237,10 @@ void forget_thread_windows(DWORD tid) {
             remove_window_locked(w->hwnd);
         }
     }
-    if (top_level) publish_windows();
+    if (top_level) {
+        publish_windows();
+        w32::present::windows_changed();
+    }
 }
 
 void publish_windows() {

@@ -1,0 +1,15 @@
+// The X11 presenter's doorbell: the rest of the layer rings it when a window's
+// placement, visibility or pixels change. Cheap and lock-free for the caller; the
+// presenter thread reads the windows' state itself. Does nothing without a display.
+#pragma once
+
+#include <windef.h>
+
+namespace w32::present {
+
+// hwnd (any window; its top-level window is shown) changed or went away.
+void window_changed(HWND hwnd);
+// Windows may have gone without a handle to name (a thread's windows dropped).
+void windows_changed();
+
+}  // namespace w32::present
