@@ -58,6 +58,7 @@ struct XWin {
     Window id = 0;
     RECT rect{};
     GC gc = nullptr;
+    std::vector<uint32_t> last;  // what was last put, so an unchanged surface is not put again
     bool mapped = false;
     bool ever_mapped = false;
 };
@@ -139,7 +140,7 @@ private:
                 XNextEvent(display_, &ev);
                 if (ev.type == Expose && ev.xexpose.count == 0) {
                     for (auto& [hwnd, xw] : windows_)
-                        if (xw.id == ev.xexpose.window) put_pixels(hwnd, xw);
+                        if (xw.id == ev.xexpose.window) put_pixels(hwnd, xw, true);
                 }
             }
             XFlush(display_);
@@ -202,7 +203,7 @@ private:
             XWin& xw = windows_[s.hwnd];
             const unsigned width = static_cast<unsigned>(s.rect.right - s.rect.left);
             const unsigned height = static_cast<unsigned>(s.rect.bottom - s.rect.top);
-            bool fresh_pixels = dirty_tops.count(s.hwnd) != 0;
+            bool force = false;
             if (!xw.id) {
                 XSetWindowAttributes a{};
                 a.override_redirect = True;
@@ -220,15 +221,15 @@ private:
             } else if (memcmp(&xw.rect, &s.rect, sizeof(RECT)) != 0) {
                 XMoveResizeWindow(display_, xw.id, s.rect.left, s.rect.top, width, height);
                 xw.rect = s.rect;
-                fresh_pixels = true;
+                force = true;
             }
             if (!xw.mapped) {
                 XMapWindow(display_, xw.id);
                 xw.mapped = true;
-                fresh_pixels = true;
+                force = true;
             }
             stack.push_back(xw.id);
-            if (fresh_pixels) put_pixels(s.hwnd, xw);
+            if (force || dirty_tops.count(s.hwnd)) put_pixels(s.hwnd, xw, force);
             if (!xw.ever_mapped) {
                 // Only once the pixels reached the server, so a reader of the log
                 // sees the window as drawn so far.
@@ -244,8 +245,9 @@ private:
         XFlush(display_);
     }
 
-    // Copies the window's surface (under the GDI lock) and puts it on its X window.
-    void put_pixels(HWND hwnd, const XWin& xw) {
+    // Copies the window's surface (under the GDI lock) and puts it on its X window,
+    // unless it is what was put last and the X window kept it (!force).
+    void put_pixels(HWND hwnd, XWin& xw, bool force) {
         if (!xw.mapped) return;
         paint::DcTarget target;
         if (!paint::window_dc_target(hwnd, true, &target) || !target.surface) return;
@@ -263,6 +265,8 @@ private:
                        s.row(y + target.origin.y) + target.origin.x * 4,
                        static_cast<size_t>(std::max(cw, 0)) * 4);
         }
+        if (!force && pixels_ == xw.last) return;
+        xw.last = pixels_;
         XImage* image = XCreateImage(display_, visual_, 24, ZPixmap, 0,
                                      reinterpret_cast<char*>(pixels_.data()),
                                      static_cast<unsigned>(width), static_cast<unsigned>(height),
