@@ -1,7 +1,7 @@
 // Device contexts: memory DCs, the display information context, the screen DC and
 // window DCs, their selections and state.
-#include <w32/presenter.h>
 #include "w32/gdi.h"
+#include "w32/presenter.h"
 #include "w32/window_surface.h"
 
 #include <cwchar>

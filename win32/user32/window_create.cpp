@@ -1,8 +1,9 @@
 // Creating and destroying windows, with the messages Windows sends on the way.
-#include <w32/presenter.h>
 #include "message_queue.h"
 #include "window.h"
 #include "window_class.h"
+
+#include <w32/presenter.h>
 
 namespace w32::user {
 

@@ -1,7 +1,8 @@
 // Placement, z-order, visibility, minimised and maximised states, and the foreground.
-#include <w32/presenter.h>
 #include "paint.h"
 #include "window.h"
+
+#include <w32/presenter.h>
 
 #include <algorithm>
 

@@ -1,4 +1,3 @@
-#include <w32/presenter.h>
 #include "window.h"
 
 #include "message_queue.h"
@@ -6,6 +5,7 @@
 #include "window_class.h"
 
 #include <w32/gdi.h>
+#include <w32/presenter.h>
 
 #include <algorithm>
 

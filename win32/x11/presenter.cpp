@@ -211,11 +211,11 @@ private:
                 a.border_pixel = 0;
                 a.background_pixmap = None;
                 a.event_mask = ExposureMask;
-                xw.id = XCreateWindow(display_, root_, s.rect.left, s.rect.top, width, height, 0,
-                                      24, InputOutput, visual_,
-                                      CWOverrideRedirect | CWColormap | CWBorderPixel |
-                                          CWBackPixmap | CWEventMask,
-                                      &a);
+                xw.id = XCreateWindow(
+                    display_, root_, s.rect.left, s.rect.top, width, height, 0, 24, InputOutput,
+                    visual_,
+                    CWOverrideRedirect | CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask,
+                    &a);
                 xw.gc = XCreateGC(display_, xw.id, 0, nullptr);
                 xw.rect = s.rect;
             } else if (memcmp(&xw.rect, &s.rect, sizeof(RECT)) != 0) {
@@ -241,7 +241,8 @@ private:
                 log_line(line);
             }
         }
-        if (stack.size() > 1) XRestackWindows(display_, stack.data(), static_cast<int>(stack.size()));
+        if (stack.size() > 1)
+            XRestackWindows(display_, stack.data(), static_cast<int>(stack.size()));
         XFlush(display_);
     }
 
@@ -267,13 +268,13 @@ private:
         }
         if (!force && pixels_ == xw.last) return;
         xw.last = pixels_;
-        XImage* image = XCreateImage(display_, visual_, 24, ZPixmap, 0,
-                                     reinterpret_cast<char*>(pixels_.data()),
-                                     static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                     32, width * 4);
+        XImage* image = XCreateImage(
+            display_, visual_, 24, ZPixmap, 0, reinterpret_cast<char*>(pixels_.data()),
+            static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
         if (!image) return;
         image->byte_order = LSBFirst;  // the surface's 0x00RRGGBB words, as this host stores them
-        XPutImage(display_, xw.id, xw.gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XPutImage(display_, xw.id, xw.gc, image, 0, 0, 0, 0, static_cast<unsigned>(width),
+                  static_cast<unsigned>(height));
         image->data = nullptr;  // ours, not Xlib's
         XDestroyImage(image);
     }

@@ -54,8 +54,8 @@ private:
         if (pid == 0) {
             // Xvfb's own chatter is not the test's.
             freopen("/dev/null", "w", stderr);
-            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x800x24", "-nolisten",
-                   "tcp", static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
             _exit(127);
         }
         if (pid < 0) return;
@@ -144,8 +144,8 @@ protected:
     }
 
     HWND Create(int x, int y, int w, int h) {
-        hwnd_ = CreateWindowExW(0, L"PresenterTestWindow", L"shown", WS_POPUP, x, y, w, h,
-                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        hwnd_ = CreateWindowExW(0, L"PresenterTestWindow", L"shown", WS_POPUP, x, y, w, h, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
         return hwnd_;
     }
     void ShowAndPaint(HWND hwnd) {
@@ -195,9 +195,8 @@ protected:
     // The root window's pixels at a screen rectangle, 0x00RRGGBB.
     std::vector<uint32_t> ScreenPixels(int x, int y, int width, int height) {
         Display* d = xvfb_->display();
-        XImage* img =
-            XGetImage(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width),
-                      static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        XImage* img = XGetImage(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width),
+                                static_cast<unsigned>(height), AllPlanes, ZPixmap);
         std::vector<uint32_t> out;
         if (!img) return out;
         out.reserve(static_cast<size_t>(width) * height);
