@@ -143,7 +143,8 @@ private:
                         if (xw.id == ev.xexpose.window) put_pixels(hwnd, xw, true);
                 }
             }
-            XFlush(display_);
+            // XPending has flushed; nothing may touch the connection before poll, or
+            // events read meanwhile would wait in Xlib's queue while poll sleeps.
             pollfd fds[2] = {{xfd, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
             if (poll(fds, 2, -1) < 0) continue;
             if (fds[1].revents & POLLIN) {

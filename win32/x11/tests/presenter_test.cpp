@@ -62,7 +62,9 @@ private:
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < deadline) {
             if (waitpid(pid, nullptr, WNOHANG) == pid) return;  // lost the display: next one
-            if ((display_ = XOpenDisplay(name.c_str())) != nullptr) {
+            // Another test may have started a server on the same number a moment
+            // earlier: the lock file names the one that answers.
+            if (LockOwner(n) == pid && (display_ = XOpenDisplay(name.c_str())) != nullptr) {
                 pid_ = pid;
                 name_ = name;
                 return;
@@ -71,6 +73,11 @@ private:
         }
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
+    }
+
+    static pid_t LockOwner(int n) {
+        std::string text = ReadAll("/tmp/.X" + std::to_string(n) + "-lock");
+        return text.empty() ? -1 : static_cast<pid_t>(atol(text.c_str()));
     }
 
     pid_t pid_ = -1;
@@ -332,6 +339,23 @@ TEST_F(PresenterTest, ExposedWindowIsPutAgain) {
     XClearArea(d, shown, 0, 0, 0, 0, True);
     XSync(d, False);
     EXPECT_TRUE(ScreenMatchesWindow(hwnd));
+}
+
+TEST_F(PresenterTest, XWindowsFollowTheWindowsZOrder) {
+    // Where they overlap, the back window is green and the front one red.
+    HWND back = Create(100, 100, 200, 100);
+    ShowAndPaint(back);
+    HWND front = CreateWindowExW(0, L"PresenterTestWindow", L"front", WS_POPUP, 250, 100, 200, 100,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(front, nullptr);
+    ShowAndPaint(front);
+    ASSERT_TRUE(WaitMapped(back));
+    ASSERT_TRUE(WaitMapped(front));
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixels(260, 110, 1, 1)[0] == kRed; }));
+    SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixels(260, 110, 1, 1)[0] == kGreen; }));
+    EXPECT_TRUE(ScreenMatchesWindow(back));
+    DestroyWindow(front);
 }
 
 }  // namespace
