@@ -59,3 +59,47 @@ HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWS
                                LPCWSTR directory, INT show_cmd);
 BOOL WINAPI ShellExecuteExW(SHELLEXECUTEINFOW* info);
 W32_END_C
+
+// Notification-area icons.
+#define NIM_ADD 0x00000000
+#define NIM_MODIFY 0x00000001
+#define NIM_DELETE 0x00000002
+#define NIM_SETFOCUS 0x00000003
+#define NIM_SETVERSION 0x00000004
+
+#define NIF_MESSAGE 0x00000001
+#define NIF_ICON 0x00000002
+#define NIF_TIP 0x00000004
+#define NIF_STATE 0x00000008
+#define NIF_INFO 0x00000010
+#define NIF_GUID 0x00000020
+#define NIF_REALTIME 0x00000040
+#define NIF_SHOWTIP 0x00000080
+
+#define NIS_HIDDEN 0x00000001
+#define NIS_SHAREDICON 0x00000002
+
+typedef struct _NOTIFYICONDATAW {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    WCHAR szTip[128];
+    DWORD dwState;
+    DWORD dwStateMask;
+    WCHAR szInfo[256];
+    union {
+        UINT uTimeout;
+        UINT uVersion;
+    };
+    WCHAR szInfoTitle[64];
+    DWORD dwInfoFlags;
+    GUID guidItem;
+    HICON hBalloonIcon;
+} NOTIFYICONDATAW, *PNOTIFYICONDATAW;
+
+W32_BEGIN_C
+BOOL WINAPI Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data);
+W32_END_C
