@@ -6,7 +6,8 @@
 W32_BEGIN_C
 
 // Writes the pixels of a window (frame included, as its top-level surface holds
-// them) to a PNG file at path (a Windows or Linux path), opaque RGB.
+// them) to a PNG file at path (a Windows or Linux path): opaque RGB, or RGBA for a
+// layered window whose per-pixel alpha UpdateLayeredWindow supplied.
 // FALSE with the last error set when the window or the file fails.
 BOOL WINAPI Win32DumpWindowPng(HWND hwnd, LPCWSTR path);
 

@@ -452,6 +452,14 @@ typedef struct tagPAINTSTRUCT {
 
 #define PW_CLIENTONLY 0x00000001
 
+// Layered windows.
+#define ULW_COLORKEY 0x00000001
+#define ULW_ALPHA 0x00000002
+#define ULW_OPAQUE 0x00000004
+#define LWA_COLORKEY 0x00000001
+#define LWA_ALPHA 0x00000002
+struct _BLENDFUNCTION;  // wingdi.h
+
 // Message boxes: button sets, icons, default button, modality, and the answers.
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
@@ -594,6 +602,11 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* ps);
 HDC WINAPI GetWindowDC(HWND hwnd);
 BOOL WINAPI PrintWindow(HWND hwnd, HDC hdc, UINT flags);
 int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
+BOOL WINAPI UpdateLayeredWindow(HWND hwnd, HDC hdc_dst, POINT* pt_dst, SIZE* size, HDC hdc_src,
+                                POINT* pt_src, COLORREF key, const struct _BLENDFUNCTION* blend,
+                                DWORD flags);
+BOOL WINAPI SetLayeredWindowAttributes(HWND hwnd, COLORREF key, BYTE alpha, DWORD flags);
+BOOL WINAPI GetLayeredWindowAttributes(HWND hwnd, COLORREF* key, BYTE* alpha, DWORD* flags);
 
 // Message boxes.
 int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);

@@ -112,8 +112,20 @@ void wake_locked(const Window& w, std::vector<QueuePtr>* wake) {
 
 // Adds rgn (client coordinates; null = all of it) to w's update region, and to the
 // children it covers unless w clips them out.
+// A layered window whose pixels come from UpdateLayeredWindow has nothing to repaint.
+bool content_supplied_locked(const Window& w) {
+    const Window* cur = &w;
+    WindowPtr hold;
+    while (auto p = normal_parent_locked(*cur)) {
+        hold = p;
+        cur = hold.get();
+    }
+    return cur->layered.updated;
+}
+
 void invalidate_locked(Window& w, const pixman_region32_t* rgn, bool erase,
                        std::vector<QueuePtr>* wake) {
+    if (content_supplied_locked(w)) return;
     pixman_region32_t area;
     pixman_region32_init_rect(&area, 0, 0,
                               static_cast<unsigned>(std::max<LONG>(width_of(w.client), 0)),

@@ -4,6 +4,8 @@
 #include <w32/path.h>
 #include <w32/window_surface.h>
 
+#include "window.h"
+
 #include <win32_debug.h>
 #include <windows.h>
 
@@ -15,6 +17,33 @@
 #include <vector>
 
 using namespace w32;
+
+namespace {
+
+// Writes 8-bit rows of the given colour type; false with the last error set.
+bool write_png(FILE* out, png_uint_32 width, png_uint_32 height, int color_type, png_bytep* rows) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+        png_destroy_write_struct(&png, nullptr);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    png_init_io(png, out);
+    png_set_IHDR(png, info, width, height, 8, color_type, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_rows(png, info, rows);
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
 
 BOOL WINAPI PrintWindow(HWND hwnd, HDC hdc, UINT flags) {
     // The window's surface already holds what it painted: copy it as it is.
@@ -46,8 +75,15 @@ BOOL WINAPI Win32DumpWindowPng(HWND hwnd, LPCWSTR path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    // Opaque RGB rows, read under the GDI lock so no drawing tears them.
-    std::vector<png_byte> pixels(static_cast<size_t>(width) * height * 3);
+    // GDI leaves alpha 0 everywhere, so only per-pixel-alpha layered content keeps it.
+    const bool with_alpha = [&] {
+        std::lock_guard lock(user::user_mutex());
+        auto w = user::find_window_locked(hwnd);
+        return w && (w->ex_style & WS_EX_LAYERED) && w->layered.updated && w->layered.per_pixel;
+    }();
+    const int channels = with_alpha ? 4 : 3;
+    // Rows read under the GDI lock so no drawing tears them.
+    std::vector<png_byte> pixels(static_cast<size_t>(width) * height * channels);
     {
         std::lock_guard lock(gdi::gdi_mutex());
         const auto& s = *target.surface;
@@ -55,10 +91,18 @@ BOOL WINAPI Win32DumpWindowPng(HWND hwnd, LPCWSTR path) {
             for (int x = 0; x < width; ++x) {
                 const int sx = x + target.origin.x, sy = y + target.origin.y;
                 uint32_t p = (sx < s.width && sy < s.height) ? s.pixel(sx, sy) : 0;
-                png_byte* o = &pixels[(static_cast<size_t>(y) * width + x) * 3];
-                o[0] = static_cast<png_byte>(p >> 16);
-                o[1] = static_cast<png_byte>(p >> 8);
-                o[2] = static_cast<png_byte>(p);
+                png_byte* o = &pixels[(static_cast<size_t>(y) * width + x) * channels];
+                const unsigned a = p >> 24;
+                // The surface is premultiplied; PNG wants straight colour.
+                auto channel = [&](unsigned c) {
+                    c &= 0xFF;
+                    if (!with_alpha) return static_cast<png_byte>(c);
+                    return static_cast<png_byte>(a ? std::min(255u, (c * 255 + a / 2) / a) : 0);
+                };
+                o[0] = channel(p >> 16);
+                o[1] = channel(p >> 8);
+                o[2] = channel(p);
+                if (with_alpha) o[3] = static_cast<png_byte>(a);
             }
     }
     const std::string file = w32::to_unix(path);
@@ -67,27 +111,11 @@ BOOL WINAPI Win32DumpWindowPng(HWND hwnd, LPCWSTR path) {
         SetLastError(errno_to_win(errno));
         return FALSE;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info) {
-        png_destroy_write_struct(&png, nullptr);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
     std::vector<png_bytep> rows(static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) rows[y] = &pixels[static_cast<size_t>(y) * width * 3];
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        SetLastError(ERROR_WRITE_FAULT);
+    for (int y = 0; y < height; ++y) rows[y] = &pixels[static_cast<size_t>(y) * width * channels];
+    if (!write_png(out.get(), static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
+                   channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, rows.data()))
         return FALSE;
-    }
-    png_init_io(png, out.get());
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_set_rows(png, info, rows.data());
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
     if (std::fflush(out.get()) != 0) {
         SetLastError(errno_to_win(errno));
         return FALSE;

@@ -55,6 +55,16 @@ struct Window {
     // draws on, made (and resized) on first use after a change.
     std::shared_ptr<gdi::Bitmap> surface;
     std::shared_ptr<PaintState> paint;  // the update region, made on first use
+    // WS_EX_LAYERED top-level windows: the attributes last set, and whether
+    // UpdateLayeredWindow owns the pixels (then the window is never asked to paint).
+    struct Layered {
+        COLORREF key = 0;
+        BYTE alpha = 255;
+        DWORD flags = 0;         // LWA_ALPHA / LWA_COLORKEY
+        bool attributes = false;  // SetLayeredWindowAttributes was called
+        bool per_pixel = false;   // the last update asked for AC_SRC_ALPHA
+        bool updated = false;     // UpdateLayeredWindow supplied the content
+    } layered;
     // Remote proxies: the owner process and its own handle value.
     uint32_t remote_hwnd = 0;
     std::wstring remote_class;
