@@ -499,6 +499,75 @@ struct _BLENDFUNCTION;  // wingdi.h
 #define IDTRYAGAIN 10
 #define IDCONTINUE 11
 
+
+// Dialogs from in-memory templates. The template structures are packed to 2 bytes
+// (they are followed by variable-length WORD arrays).
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+#pragma pack(push, 2)
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    WORD cdit;
+    short x;
+    short y;
+    short cx;
+    short cy;
+} DLGTEMPLATE, *LPDLGTEMPLATEW;
+typedef const DLGTEMPLATE* LPCDLGTEMPLATEW;
+
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    short x;
+    short y;
+    short cx;
+    short cy;
+    WORD id;
+} DLGITEMTEMPLATE, *LPDLGITEMTEMPLATEW;
+#pragma pack(pop)
+
+#define DS_ABSALIGN 0x01L
+#define DS_SYSMODAL 0x02L
+#define DS_LOCALEDIT 0x20L
+#define DS_SETFONT 0x40L
+#define DS_MODALFRAME 0x80L
+#define DS_NOIDLEMSG 0x100L
+#define DS_SETFOREGROUND 0x200L
+#define DS_3DLOOK 0x0004L
+#define DS_FIXEDSYS 0x0008L
+#define DS_NOFAILCREATE 0x0010L
+#define DS_CONTROL 0x0400L
+#define DS_CENTER 0x0800L
+#define DS_CENTERMOUSE 0x1000L
+#define DS_CONTEXTHELP 0x2000L
+#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
+
+#define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC (DWLP_MSGRESULT + sizeof(LRESULT))
+#define DWLP_USER (DWLP_DLGPROC + sizeof(DLGPROC))
+#define DLGWINDOWEXTRA 30
+
+#define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
+#define WM_INITDIALOG 0x0110
+#define WM_NEXTDLGCTL 0x0028
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
+#define BN_CLICKED 0
+#define WM_COMPAREITEM 0x0039
+#define WM_VKEYTOITEM 0x002E
+#define WM_CHARTOITEM 0x002F
+#define WM_QUERYDRAGICON 0x0037
+#define WM_CTLCOLORMSGBOX 0x0132
+#define WM_CTLCOLOREDIT 0x0133
+#define WM_CTLCOLORLISTBOX 0x0134
+#define WM_CTLCOLORBTN 0x0135
+#define WM_CTLCOLORDLG 0x0136
+#define WM_CTLCOLORSCROLLBAR 0x0137
+#define WM_CTLCOLORSTATIC 0x0138
+
 W32_BEGIN_C
 
 // Classes.
@@ -610,5 +679,17 @@ BOOL WINAPI GetLayeredWindowAttributes(HWND hwnd, COLORREF* key, BYTE* alpha, DW
 
 // Message boxes.
 int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+
+
+// Dialogs.
+HWND WINAPI CreateDialogIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlg_template,
+                                       HWND parent, DLGPROC dialog_proc, LPARAM init_param);
+INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlg_template,
+                                       HWND parent, DLGPROC dialog_proc, LPARAM init_param);
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
+HWND WINAPI GetDlgItem(HWND dialog, int id);
+int WINAPI GetDlgCtrlID(HWND hwnd);
+BOOL WINAPI IsDialogMessageW(HWND dialog, LPMSG msg);
+LRESULT WINAPI DefDlgProcW(HWND dialog, UINT msg, WPARAM wparam, LPARAM lparam);
 
 W32_END_C

@@ -1,0 +1,470 @@
+// Dialogs built from in-memory templates (both the plain and the extended layout).
+//
+// Dialog units become pixels with fixed base units (kBaseX by kBaseY), as if every
+// dialog used the same font: the layout is then the same with or without a display.
+// Template strings are 16-bit code units, as the template format defines them.
+#include <windows.h>
+
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr int kBaseX = 8;
+constexpr int kBaseY = 16;
+constexpr wchar_t kDialogClass[] = L"#32770";
+
+int px_x(int units) { return units * kBaseX / 4; }
+int px_y(int units) { return units * kBaseY / 8; }
+
+// Reads the template's WORD-aligned fields in order.
+class TemplateReader {
+public:
+    explicit TemplateReader(const BYTE* p) : p_(p) {}
+    WORD word() { return take<WORD>(); }
+    DWORD dword() { return take<DWORD>(); }
+    short sword() { return take<short>(); }
+    BYTE byte() { return *p_++; }
+    void align_dword() {
+        auto v = reinterpret_cast<uintptr_t>(p_);
+        p_ += (4 - (v & 3)) & 3;
+    }
+    void skip(size_t n) { p_ += n; }
+    const BYTE* here() const { return p_; }
+    // A null-terminated string of 16-bit units.
+    std::wstring string() {
+        std::wstring s;
+        for (WORD c; (c = word()) != 0;) s.push_back(static_cast<wchar_t>(c));
+        return s;
+    }
+    // A string or an ordinal: 0 = none, 0xFFFF = ordinal follows, else a string.
+    void name_or_ordinal(std::wstring* name, WORD* ordinal) {
+        name->clear();
+        *ordinal = 0;
+        WORD first;
+        std::memcpy(&first, p_, sizeof(first));
+        if (first == 0) {
+            p_ += 2;
+        } else if (first == 0xFFFF) {
+            p_ += 2;
+            *ordinal = word();
+        } else {
+            *name = string();
+        }
+    }
+
+private:
+    template <typename T>
+    T take() {
+        T v;
+        std::memcpy(&v, p_, sizeof(v));
+        p_ += sizeof(v);
+        return v;
+    }
+    const BYTE* p_;
+};
+
+struct Item {
+    DWORD style = 0;
+    DWORD ex_style = 0;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    DWORD id = 0;
+    std::wstring cls;
+    WORD cls_ordinal = 0;
+    std::wstring title;
+    WORD title_ordinal = 0;
+    const BYTE* data = nullptr;
+};
+
+struct Template {
+    DWORD style = 0;
+    DWORD ex_style = 0;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    std::wstring menu, cls, title, face;
+    WORD menu_ordinal = 0, cls_ordinal = 0;
+    bool has_font = false;
+    WORD point_size = 0, weight = FW_NORMAL;
+    BYTE italic = 0, charset = DEFAULT_CHARSET;
+    std::vector<Item> items;
+};
+
+Template parse(const void* raw) {
+    TemplateReader r(static_cast<const BYTE*>(raw));
+    Template t;
+    WORD version;
+    WORD signature;
+    std::memcpy(&version, raw, 2);
+    std::memcpy(&signature, static_cast<const BYTE*>(raw) + 2, 2);
+    const bool extended = version == 1 && signature == 0xFFFF;
+    WORD count;
+    if (extended) {
+        r.skip(4);
+        r.dword();  // help id
+        t.ex_style = r.dword();
+        t.style = r.dword();
+    } else {
+        t.style = r.dword();
+        t.ex_style = r.dword();
+    }
+    count = r.word();
+    t.x = r.sword();
+    t.y = r.sword();
+    t.cx = r.sword();
+    t.cy = r.sword();
+    r.name_or_ordinal(&t.menu, &t.menu_ordinal);
+    r.name_or_ordinal(&t.cls, &t.cls_ordinal);
+    t.title = r.string();
+    if (t.style & DS_SETFONT) {
+        t.has_font = true;
+        t.point_size = r.word();
+        if (extended) {
+            t.weight = r.word();
+            t.italic = r.byte();
+            t.charset = r.byte();
+        }
+        t.face = r.string();
+    }
+    for (WORD i = 0; i < count; ++i) {
+        r.align_dword();
+        Item item;
+        if (extended) {
+            r.dword();  // help id
+            item.ex_style = r.dword();
+            item.style = r.dword();
+        } else {
+            item.style = r.dword();
+            item.ex_style = r.dword();
+        }
+        item.x = r.sword();
+        item.y = r.sword();
+        item.cx = r.sword();
+        item.cy = r.sword();
+        item.id = extended ? r.dword() : r.word();
+        r.name_or_ordinal(&item.cls, &item.cls_ordinal);
+        r.name_or_ordinal(&item.title, &item.title_ordinal);
+        WORD extra = r.word();
+        if (extra) item.data = r.here();
+        r.skip(extra);
+        t.items.push_back(std::move(item));
+    }
+    return t;
+}
+
+// The predefined control classes a template may name by ordinal.
+const wchar_t* system_class_name(WORD ordinal) {
+    switch (ordinal) {
+        case 0x0080:
+            return L"Button";
+        case 0x0081:
+            return L"Edit";
+        case 0x0082:
+            return L"Static";
+        case 0x0083:
+            return L"ListBox";
+        case 0x0084:
+            return L"ScrollBar";
+        case 0x0085:
+            return L"ComboBox";
+    }
+    return nullptr;
+}
+
+bool class_registered(const wchar_t* name) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    return GetClassInfoExW(nullptr, name, &wc) != FALSE;
+}
+
+// What a dialog keeps beside its window: how it ended and the font it made.
+struct DialogState {
+    bool ended = false;
+    INT_PTR result = 0;
+    HFONT font = nullptr;
+};
+
+std::mutex& state_mutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::unordered_map<HWND, DialogState>& states() {
+    static auto* map = new std::unordered_map<HWND, DialogState>;
+    return *map;
+}
+
+bool ensure_dialog_class() {
+    static const bool registered = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.style = CS_DBLCLKS | CS_SAVEBITS;
+        wc.lpfnWndProc = DefDlgProcW;
+        wc.cbWndExtra = DLGWINDOWEXTRA;
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+        wc.lpszClassName = kDialogClass;
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    return registered;
+}
+
+bool is_dialog(HWND hwnd) {
+    std::lock_guard lock(state_mutex());
+    return states().count(hwnd) != 0;
+}
+
+bool is_ended(HWND hwnd) {
+    std::lock_guard lock(state_mutex());
+    auto it = states().find(hwnd);
+    return it != states().end() && it->second.ended;
+}
+
+// Messages whose answer is the dialog procedure's own return value, not DWLP_MSGRESULT.
+bool answers_directly(UINT msg) {
+    switch (msg) {
+        case WM_INITDIALOG:
+        case WM_CTLCOLORMSGBOX:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORSCROLLBAR:
+        case WM_CTLCOLORSTATIC:
+        case WM_COMPAREITEM:
+        case WM_VKEYTOITEM:
+        case WM_CHARTOITEM:
+        case WM_QUERYDRAGICON:
+            return true;
+    }
+    return false;
+}
+
+HWND create_dialog(HINSTANCE instance, LPCDLGTEMPLATEW dlg_template, HWND parent, DLGPROC proc,
+                   LPARAM param) {
+    if (!dlg_template) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (!ensure_dialog_class()) return nullptr;
+    Template t = parse(dlg_template);
+    if (t.menu_ordinal || !t.menu.empty()) {
+        // Menus are not part of the layer; a dialog with one cannot be made faithfully.
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return nullptr;
+    }
+    std::wstring cls_name = kDialogClass;
+    if (!t.cls.empty()) cls_name = t.cls;
+
+    DWORD style = t.style;
+    RECT r{0, 0, px_x(t.cx), px_y(t.cy)};
+    AdjustWindowRectEx(&r, style & ~WS_VISIBLE, FALSE, t.ex_style);
+    int x = px_x(t.x) + r.left;
+    int y = px_y(t.y) + r.top;
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    if (style & DS_CENTER) {
+        x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+        y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    } else if (!(style & WS_CHILD) && parent && !(style & DS_ABSALIGN)) {
+        // A top-level dialog is placed relative to its owner's client area.
+        POINT origin{0, 0};
+        ClientToScreen(parent, &origin);
+        x += origin.x;
+        y += origin.y;
+    }
+    HWND dlg = CreateWindowExW(t.ex_style, cls_name.c_str(), t.title.c_str(), style & ~WS_VISIBLE,
+                               x, y, width, height, parent, nullptr, instance, nullptr);
+    if (!dlg) return nullptr;
+    {
+        std::lock_guard lock(state_mutex());
+        states()[dlg] = DialogState{};
+    }
+    SetWindowLongPtrW(dlg, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(proc));
+
+    HFONT font = nullptr;
+    if (t.has_font) {
+        LOGFONTW lf{};
+        lf.lfHeight = -((t.point_size * 96 + 36) / 72);
+        lf.lfWeight = t.weight;
+        lf.lfItalic = t.italic;
+        lf.lfCharSet = t.charset;
+        t.face.copy(lf.lfFaceName, LF_FACESIZE - 1);
+        font = CreateFontIndirectW(&lf);
+        if (font) {
+            {
+                std::lock_guard lock(state_mutex());
+                states()[dlg].font = font;
+            }
+            SendMessageW(dlg, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
+    }
+
+    HWND first_tab = nullptr;
+    for (const Item& item : t.items) {
+        if (!IsWindow(dlg)) return nullptr;
+        std::wstring name = item.cls;
+        if (item.cls_ordinal) {
+            const wchar_t* system = system_class_name(item.cls_ordinal);
+            // The layer has no predefined controls: unless a program registered one under
+            // that name, the item is left out and the dialog still comes up.
+            if (!system || !class_registered(system)) continue;
+            name = system;
+        }
+        std::wstring title = item.title;
+        if (item.title_ordinal) title.clear();  // resource ids need a module's resources
+        HWND child = CreateWindowExW(item.ex_style | WS_EX_NOPARENTNOTIFY, name.c_str(),
+                                     title.c_str(), item.style | WS_CHILD, px_x(item.x),
+                                     px_y(item.y), px_x(item.cx), px_y(item.cy), dlg,
+                                     reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)),
+                                     instance, const_cast<BYTE*>(item.data));
+        if (!child) {
+            if (t.style & DS_NOFAILCREATE) continue;
+            DWORD error = GetLastError();
+            DestroyWindow(dlg);
+            SetLastError(error);
+            return nullptr;
+        }
+        if (font) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (!first_tab && (item.style & WS_TABSTOP) && !(item.style & WS_DISABLED))
+            first_tab = child;
+    }
+    if (!IsWindow(dlg)) return nullptr;
+    SendMessageW(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(first_tab), param);
+    if (!IsWindow(dlg)) return nullptr;
+    if ((style & WS_VISIBLE) && !is_ended(dlg)) ShowWindow(dlg, SW_SHOWNORMAL);
+    return dlg;
+}
+
+}  // namespace
+
+LRESULT WINAPI DefDlgProcW(HWND dialog, UINT msg, WPARAM wparam, LPARAM lparam) {
+    auto proc = reinterpret_cast<DLGPROC>(GetWindowLongPtrW(dialog, DWLP_DLGPROC));
+    if (proc) {
+        INT_PTR handled = proc(dialog, msg, wparam, lparam);
+        if (handled) {
+            if (answers_directly(msg)) return handled;
+            return IsWindow(dialog) ? GetWindowLongPtrW(dialog, DWLP_MSGRESULT) : 0;
+        }
+        if (!IsWindow(dialog)) return 0;
+    }
+    switch (msg) {
+        case WM_CLOSE:
+            // Closing a dialog means cancelling it, as its Cancel button would.
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+            return 0;
+        case WM_GETFONT: {
+            std::lock_guard lock(state_mutex());
+            auto it = states().find(dialog);
+            return it == states().end() ? 0 : reinterpret_cast<LRESULT>(it->second.font);
+        }
+        case WM_NCDESTROY: {
+            HFONT font = nullptr;
+            {
+                std::lock_guard lock(state_mutex());
+                auto it = states().find(dialog);
+                if (it != states().end()) {
+                    font = it->second.font;
+                    states().erase(it);
+                }
+            }
+            if (font) DeleteObject(font);
+            break;
+        }
+        case WM_INITDIALOG:
+        case WM_SETFONT:
+            return 0;
+    }
+    return DefWindowProcW(dialog, msg, wparam, lparam);
+}
+
+HWND WINAPI CreateDialogIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlg_template,
+                                       HWND parent, DLGPROC dialog_proc, LPARAM init_param) {
+    return create_dialog(instance, dlg_template, parent, dialog_proc, init_param);
+}
+
+INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlg_template,
+                                       HWND parent, DLGPROC dialog_proc, LPARAM init_param) {
+    HWND dlg = create_dialog(instance, dlg_template, parent, dialog_proc, init_param);
+    if (!dlg) return -1;
+    if (!is_ended(dlg)) ShowWindow(dlg, SW_SHOWNORMAL);
+    MSG msg;
+    bool quit = false;
+    int quit_code = 0;
+    while (IsWindow(dlg) && !is_ended(dlg)) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == -1) break;
+        if (!got) {
+            quit = true;
+            quit_code = static_cast<int>(msg.wParam);
+            break;
+        }
+        if (!IsDialogMessageW(dlg, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    INT_PTR result = 0;
+    {
+        std::lock_guard lock(state_mutex());
+        auto it = states().find(dlg);
+        if (it != states().end()) result = it->second.result;
+    }
+    if (IsWindow(dlg)) DestroyWindow(dlg);
+    // The program's own loop still has to see the quit request.
+    if (quit) PostQuitMessage(quit_code);
+    return result;
+}
+
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result) {
+    {
+        std::lock_guard lock(state_mutex());
+        auto it = states().find(dialog);
+        if (it == states().end()) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+        it->second.ended = true;
+        it->second.result = result;
+    }
+    ShowWindow(dialog, SW_HIDE);
+    // Wakes a modal loop waiting in GetMessageW.
+    PostMessageW(dialog, WM_NULL, 0, 0);
+    return TRUE;
+}
+
+HWND WINAPI GetDlgItem(HWND dialog, int id) {
+    if (!IsWindow(dialog)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)) == id) return child;
+    }
+    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
+    return nullptr;
+}
+
+int WINAPI GetDlgCtrlID(HWND hwnd) {
+    if (!IsWindow(hwnd)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    if (!(GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) return 0;
+    return static_cast<int>(GetWindowLongPtrW(hwnd, GWLP_ID));
+}
+
+BOOL WINAPI IsDialogMessageW(HWND dialog, LPMSG msg) {
+    if (!msg || !dialog || !msg->hwnd || !is_dialog(dialog)) return FALSE;
+    HWND h = msg->hwnd;
+    while (h && h != dialog) {
+        if (!(GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD)) return FALSE;
+        h = GetParent(h);
+    }
+    if (h != dialog) return FALSE;
+    // No keyboard navigation: the message goes where it was meant to go.
+    TranslateMessage(msg);
+    DispatchMessageW(msg);
+    return TRUE;
+}
