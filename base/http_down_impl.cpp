@@ -189,41 +189,24 @@ bool CHttpDownImpl::Request(const wchar_t* url, BYTE** out, DWORD* size, const B
     if (CrackUrl(NormalizeUrl(url).c_str(), &scheme, &host, &path) &&
         scheme == INTERNET_SCHEME_HTTP) {
         InternetHandles h;
-        Status(L"正在连接服务器...");
-        h.internet = InternetOpenW(agent_.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, or_null(proxy_),
-                                   or_null(proxy_bypass_), 0);
-        if (!h.internet) {
-            Error(L"InternetOpen", GetLastError());
+        if (!OpenRequest(host, path, verb ? verb : L"GET", &h.internet, &h.connection,
+                         &h.request)) {
+            // OpenRequest reported the step that failed.
+        } else if (!HttpSendRequestW(h.request, kFormHeader, static_cast<DWORD>(-1),
+                                     const_cast<BYTE*>(body), body ? body_length : 0)) {
+            Error(L"HttpSendRequest", GetLastError());
         } else {
-            ApplyTimeouts(h.internet);
-            h.connection = InternetConnectW(h.internet, host.c_str(), INTERNET_DEFAULT_HTTP_PORT,
-                                            nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-            if (!h.connection) {
-                Error(L"InternetConnect", GetLastError());
-            } else {
-                Status(L"已经连接服务器，请求下载文件...");
-                LPCWSTR accept[] = {L"Accept: */*", nullptr};
-                h.request = HttpOpenRequestW(h.connection, verb ? verb : L"GET", path.c_str(),
-                                             L"HTTP/1.0", nullptr, accept, kRequestFlags, 0);
-                if (!h.request) {
-                    Error(L"HttpOpenRequest", GetLastError());
-                } else if (!HttpSendRequestW(h.request, kFormHeader, static_cast<DWORD>(-1),
-                                             const_cast<BYTE*>(body), body ? body_length : 0)) {
-                    Error(L"HttpSendRequest", GetLastError());
-                } else {
-                    Status(L"正在获取文件大小请稍候...");
-                    DWORD status = 200, field = sizeof status;
-                    if (HttpQueryInfoW(h.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
-                                       &status, &field, nullptr) &&
-                        status == 404)
-                        return false;
-                    result = ReadInto(h.request, out, size, require_body);
-                    if (!result && *out) {
-                        // A failed request hands out nothing the caller would have to free.
-                        free(*out);
-                        *out = nullptr;
-                    }
-                }
+            Status(L"正在获取文件大小请稍候...");
+            DWORD status = 200, field = sizeof status;
+            if (HttpQueryInfoW(h.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                               &status, &field, nullptr) &&
+                status == 404)
+                return false;
+            result = ReadInto(h.request, out, size, require_body);
+            if (!result && *out) {
+                // A failed request hands out nothing the caller would have to free.
+                free(*out);
+                *out = nullptr;
             }
         }
     }
@@ -302,37 +285,48 @@ bool CHttpDownImpl::DownloadFile(const wchar_t* url, const wchar_t* file_path, b
     INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
     if (CrackUrl(normal.c_str(), &scheme, &host, &path) && scheme == INTERNET_SCHEME_HTTP) {
         InternetHandles h;
-        Status(L"正在连接服务器...");
-        h.internet = InternetOpenW(agent_.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, or_null(proxy_),
-                                   or_null(proxy_bypass_), 0);
-        if (!h.internet) {
-            Error(L"InternetOpen", GetLastError());
+        if (!OpenRequest(host, path, L"GET", &h.internet, &h.connection, &h.request)) {
+            // OpenRequest reported the step that failed.
+        } else if (!HttpSendRequestW(h.request, body ? kFormHeader : nullptr,
+                                     body ? static_cast<DWORD>(-1) : 0, const_cast<BYTE*>(body),
+                                     body ? body_length : 0)) {
+            Error(L"HttpSendRequest", GetLastError());
         } else {
-            ApplyTimeouts(h.internet);
-            h.connection = InternetConnectW(h.internet, host.c_str(), INTERNET_DEFAULT_HTTP_PORT,
-                                            nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-            if (!h.connection) {
-                Error(L"InternetConnect", GetLastError());
-            } else {
-                Status(L"已经连接服务器，请求下载文件...");
-                LPCWSTR accept[] = {L"Accept: */*", nullptr};
-                h.request = HttpOpenRequestW(h.connection, L"GET", path.c_str(), L"HTTP/1.0",
-                                             nullptr, accept, kRequestFlags, 0);
-                if (!h.request) {
-                    Error(L"HttpOpenRequest", GetLastError());
-                } else if (!HttpSendRequestW(h.request, body ? kFormHeader : nullptr,
-                                             body ? static_cast<DWORD>(-1) : 0,
-                                             const_cast<BYTE*>(body), body ? body_length : 0)) {
-                    Error(L"HttpSendRequest", GetLastError());
-                } else {
-                    if (want_headers) ReportHeaders(h.request);
-                    return SaveToFile(h.request, file_path, resume);
-                }
-            }
+            if (want_headers) ReportHeaders(h.request);
+            return SaveToFile(h.request, file_path, resume);
         }
     }
     if (observer_) observer_->OnFinished(file_path, false);
     return false;
+}
+
+bool CHttpDownImpl::OpenRequest(const std::wstring& host, const std::wstring& path,
+                                const wchar_t* verb, HINTERNET* internet, HINTERNET* connection,
+                                HINTERNET* request) {
+    Status(L"正在连接服务器...");
+    *internet = InternetOpenW(agent_.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, or_null(proxy_),
+                              or_null(proxy_bypass_), 0);
+    if (!*internet) {
+        Error(L"InternetOpen", GetLastError());
+        return false;
+    }
+    ApplyTimeouts(*internet);
+    // The port in the URL is not used: the connection always goes to port 80.
+    *connection = InternetConnectW(*internet, host.c_str(), INTERNET_DEFAULT_HTTP_PORT, nullptr,
+                                   nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!*connection) {
+        Error(L"InternetConnect", GetLastError());
+        return false;
+    }
+    Status(L"已经连接服务器，请求下载文件...");
+    LPCWSTR accept[] = {L"Accept: */*", nullptr};
+    *request = HttpOpenRequestW(*connection, verb, path.c_str(), L"HTTP/1.0", nullptr, accept,
+                                kRequestFlags, 0);
+    if (!*request) {
+        Error(L"HttpOpenRequest", GetLastError());
+        return false;
+    }
+    return true;
 }
 
 bool CHttpDownImpl::SaveToFile(HINTERNET request, const wchar_t* file_path, bool resume) {

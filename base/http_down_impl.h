@@ -76,6 +76,10 @@ private:
     bool notifying() const { return notify_ && observer_; }
     void Status(const wchar_t* text);
     void Error(const wchar_t* call, DWORD code);
+    // Opens the session, the connection to port 80 and the request, reporting each step;
+    // the handles opened so far are left to the caller to close.
+    bool OpenRequest(const std::wstring& host, const std::wstring& path, const wchar_t* verb,
+                     HINTERNET* internet, HINTERNET* connection, HINTERNET* request);
     bool ReadInto(HINTERNET request, BYTE** out, DWORD* size, bool require_body);
     // Reports the raw headers when asked; false when they could not be had.
     void ReportHeaders(HINTERNET request);

@@ -34,9 +34,13 @@ Table& table() {
     return *t;
 }
 
+// The block behind mem; null with ERROR_INVALID_HANDLE when there is none.
 Block* find(Table& t, HGLOBAL mem) {
     auto it = t.blocks.find(mem);
-    if (it == t.blocks.end()) return nullptr;
+    if (it == t.blocks.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
     return &it->second;
 }
 
@@ -77,10 +81,7 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
     Table& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
     Block* b = find(t, mem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    if (!b) return nullptr;
     if (flags & GMEM_MODIFY) return mem;  // only attribute changes; none matter here
     // A fixed block may move only when asked, and then its handle changes with it.
     if (!b->movable && !(flags & GMEM_MOVEABLE)) {
@@ -130,10 +131,7 @@ LPVOID WINAPI GlobalLock(HGLOBAL mem) {
     Table& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
     Block* b = find(t, mem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    if (!b) return nullptr;
     if (!b->memory) {
         SetLastError(ERROR_DISCARDED);
         return nullptr;
@@ -146,10 +144,7 @@ BOOL WINAPI GlobalUnlock(HGLOBAL mem) {
     Table& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
     Block* b = find(t, mem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!b) return FALSE;
     if (!b->movable) return TRUE;
     if (b->locks == 0) {
         SetLastError(ERROR_NOT_LOCKED);
@@ -166,10 +161,7 @@ SIZE_T WINAPI GlobalSize(HGLOBAL mem) {
     Table& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
     Block* b = find(t, mem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
+    if (!b) return 0;
     return b->size;
 }
 
@@ -177,10 +169,7 @@ UINT WINAPI GlobalFlags(HGLOBAL mem) {
     Table& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
     Block* b = find(t, mem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return GMEM_INVALID_HANDLE;
-    }
+    if (!b) return GMEM_INVALID_HANDLE;
     return b->locks | (b->movable && !b->memory ? GMEM_DISCARDED : 0);
 }
 
