@@ -222,8 +222,10 @@ Canvas Banner() {
             // A castle on the ridge below the sun, a few windows lit.
             Paint stone = Solid(Hex("#1E1C45"));
             const float ground = top(520) + 4;
-            c.FillRect(498, ground - 26, 546, ground, stone);
-            const float towers[][3] = {{492, 8, 40}, {514, 7, 48}, {540, 9, 36}, {556, 6, 30}};
+            c.FillRect(494, ground - 24, 560, ground, stone);
+            for (float x = 496; x < 558; x += 6)
+                c.FillRect(x, ground - 27, x + 3, ground - 24, stone);
+            const float towers[][3] = {{488, 8, 38}, {512, 8, 50}, {533, 7, 40}, {555, 7, 33}};
             for (const auto& t : towers) {
                 float left = t[0], width = t[1], height = t[2];
                 c.FillRect(left, ground - height, left + width, ground, stone);
@@ -237,8 +239,9 @@ Canvas Banner() {
                     },
                     stone);
             }
-            for (const auto& wnd : {std::pair{516.5f, ground - 38}, std::pair{501.5f, ground - 30},
-                                    std::pair{542.5f, ground - 28}, std::pair{525.5f, ground - 16}})
+            for (const auto& wnd : {std::pair{515.5f, ground - 40}, std::pair{491.5f, ground - 28},
+                                    std::pair{535.5f, ground - 30}, std::pair{524.5f, ground - 14},
+                                    std::pair{545.5f, ground - 15}})
                 c.FillRect(wnd.first, wnd.second, wnd.first + 1.5f, wnd.second + 2.5f,
                            Solid(Hex("#FFD98A")));
         }
