@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <png.h>
 #include <sys/stat.h>
 #include <utime.h>
 #include <zip.h>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "skin/mini_unpak.h"
+#include "skin/skin_zip_loader.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -37,6 +39,27 @@ using testing_support::WriteAll;
 
 std::wstring Win(const std::string& unix_path) {
     return L"Z:" + std::wstring(unix_path.begin(), unix_path.end());
+}
+
+// A valid opaque PNG of the size, made in memory.
+std::string Png(int w, int h) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t n) {
+            static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(w, 0x80);
+    for (int y = 0; y < h; ++y) png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
 }
 
 std::vector<std::string> Names(const CMiniUnPak& pak) {
@@ -140,6 +163,27 @@ TEST_F(MiniUnPak, EntriesFailingTheirCrcAreNotRead) {
     WriteAll(zip_, bytes);
     EXPECT_EQ(Read(pak, "img/b.png"), "<none>");
     EXPECT_EQ(Read(pak, "skin.info"), "a \"1\"\n");
+}
+
+TEST_F(MiniUnPak, PicturesArePngOrJpegOfBoundedSize) {
+    WriteZip(zip_, {{"img/ok.png", Png(4096, 1)},
+                    {"img/wide.png", Png(4097, 1)},
+                    {"img/tall.png", Png(1, 5000)},
+                    {"img/broken.png", Png(4, 4).substr(0, 40)},
+                    {"img/text.png", "not a picture"},
+                    {"notes.txt", "ignored"}});
+    skin::SkinZipLoader package;
+    ASSERT_TRUE(package.Open(Win(zip_)));
+    EXPECT_EQ(package.ReadImage("img/ok.png").GetSize(), Gui::Size(4096, 1));
+    for (const char* name : {"img/wide.png", "img/tall.png", "img/broken.png", "img/text.png",
+                             "notes.txt", "img/absent.png"})
+        EXPECT_TRUE(package.ReadImage(name).IsEmpty()) << name;
+    skin::SkinLoader loader;
+    EXPECT_EQ(package.LoadImages(loader), 4);
+    ASSERT_TRUE(loader.LoadInfo("ok \"img/ok.png[1,0]\"\nwide \"img/wide.png\"\n"));
+    Gui::Image image;
+    EXPECT_TRUE(loader.GetImage("ok", image));
+    EXPECT_FALSE(loader.GetImage("wide", image));
 }
 
 TEST_F(MiniUnPak, WhatIsNoZipDoesNotOpen) {

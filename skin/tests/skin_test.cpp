@@ -9,7 +9,6 @@
 #include <boost/property_tree/info_parser.hpp>
 
 #include "gui/font.h"
-#include "raster/register_rasters.h"
 #include "skin/skin.h"
 #include "skin/skin_loader.h"
 #include "skin/skin_manager.h"
@@ -18,8 +17,6 @@
 namespace {
 
 using testing_support::ReadAll;
-
-const bool kRastersRegistered = (raster::RegisterRasters(), true);
 
 class SkinStart : public ::testing::Test {
 protected:

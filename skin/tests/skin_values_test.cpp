@@ -140,6 +140,9 @@ TEST_F(SkinValues, ReferencesResolveAndCyclesEndAsMissingKeys) {
         EXPECT_FALSE(loader().GetString(key, v)) << key;
         EXPECT_EQ(v, "kept") << key;
     }
+    EXPECT_FALSE(loader().LoadInfo("a {\n"));
+    EXPECT_FALSE(loader().ResolveKey("palette.ink", resolved))
+        << "a syntax error empties the store";
 }
 
 TEST_F(SkinValues, ImageValueSyntax) {
