@@ -102,6 +102,9 @@ TEST_F(SkinStart, AnUnreadablePackageStillSetsTheDefaultFont) {
         EXPECT_TRUE(GetSkinImage(L"tray").IsEmpty());
         EXPECT_EQ(GetDefaultWndCaption(), L"");
     }
+    // This test program embeds no skin at all.
+    EXPECT_FALSE(skin::InitSkinIn(dir_.win() + L"\\"));
+    ExpectUsableDefaultFont();
     // A working folder that cannot hold the skin folder.
     EXPECT_FALSE(skin::InstallSkinPackage(dir_.win() + L"\\absent\\deeper\\", "x", 1));
     ExpectUsableDefaultFont();
