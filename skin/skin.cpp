@@ -1,49 +1,69 @@
 #include "skin/skin.h"
 
-#include <memory>
 #include <vector>
 
+#include "base/log.h"
+#include "base/scoped_handle.h"
 #include "base/string_util.h"
 #include "skin/skin_loader.h"
 #include "skin/skin_manager.h"
-#include "skin/skin_package.h"
+#include "skin/skin_zip_loader.h"
 
 namespace skin {
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE h) const {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-};
+// What the store holds when the package cannot be read: text still has a size.
+constexpr char kFallbackInfo[] = "normal_ft\n{\n    Height 12\n}\n";
 
 bool WriteWholeFile(const std::wstring& path, const void* data, size_t size) {
-    std::unique_ptr<void, HandleCloser> file(CreateFileW(
-        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return false;
+    base::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return false;
     DWORD written = 0;
-    return WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) &&
+    return WriteFile(file.Get(), data, static_cast<DWORD>(size), &written, nullptr) &&
            written == size;
+}
+
+// The package the store reads its images from; replaced by the next load.
+SkinZipLoader& Package() {
+    static SkinZipLoader package;
+    return package;
+}
+
+// Sets the default font whatever happened before, so that text always measures.
+void FinishStart(bool loaded, const std::wstring& what) {
+    SkinLoader& loader = SkinLoader::Instance();
+    if (!loaded) {
+        BASE_LOG(LL_ERROR, LCAT_ALL) << L"皮肤加载失败，使用默认字体：" << what;
+        loader.LoadInfo(kFallbackInfo);
+    }
+    loader.SetFontCallback(&downloader::SkinManager::CreateFont);
+    downloader::SkinManager::SetDefaultFont("normal_ft");
 }
 
 }  // namespace
 
 bool LoadSkinPackage(const std::wstring& package_path) {
-    std::string info;
-    if (!ReadPackageEntry(package_path, "skin.info", info)) return false;
-    return SkinLoader::Instance().LoadInfo(info);
+    SkinLoader& loader = SkinLoader::Instance();
+    SkinZipLoader& package = Package();
+    loader.SetImageReader(nullptr);
+    if (!package.Open(package_path) || !package.LoadInfo(loader)) {
+        package.Close();
+        return false;
+    }
+    package.LoadImages(loader);
+    loader.SetImageReader([](const std::string& name) { return Package().ReadImage(name); });
+    return true;
 }
 
 bool InstallSkinPackage(const std::wstring& working_folder, const void* data, size_t size) {
     std::wstring folder = working_folder + L"skin";
-    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return false;
     std::wstring package = folder + L"\\skin.sk";
-    if (!WriteWholeFile(package, data, size)) return false;
-    bool loaded = LoadSkinPackage(package);
-    // The default font is set even from an unreadable skin, so text still measures.
-    downloader::SkinManager::SetDefaultFont("normal_ft");
+    bool loaded =
+        (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) &&
+        WriteWholeFile(package, data, size) && LoadSkinPackage(package);
+    FinishStart(loaded, package);
     return loaded;
 }
 
@@ -53,7 +73,7 @@ bool InitSkinIn(const std::wstring& working_folder) {
     HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (data == nullptr) {
-        downloader::SkinManager::SetDefaultFont("normal_ft");
+        FinishStart(false, L"SKIN.ZIP");
         return false;
     }
     return InstallSkinPackage(working_folder, data, SizeofResource(module, found));
@@ -77,3 +97,9 @@ std::wstring GetSkinWString(const std::wstring& key) {
 }
 
 std::wstring GetDefaultWndCaption() { return GetSkinWString(L"default_wnd_caption"); }
+
+Gui::Image GetSkinImage(const std::wstring& key) {
+    Gui::Image image;
+    skin::SkinLoader::Instance().GetImage(base::WideToUtf8(key), image);
+    return image;
+}

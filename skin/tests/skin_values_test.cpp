@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gui/image.h"
+#include "skin/skin_loader.h"
+
+namespace {
+
+using skin::SkinLoader;
+
+const char kInfo[] = R"(
+n { ok "42" neg " -7 " bad "4x" empty "" big "99999999999" }
+b { one "1" zero "0" yes "true" no "false" odd "2" }
+c { red "#FF0000" null "#" short "#12345" bad "#GG0000" named "red" }
+geo { point "3,-4" size "10, 20" rect "1,2,3,4" three "1,2,3" words "a,b" }
+palette { ink "#112233" alias "@palette.ink" alias2 "@palette.alias" }
+loop { a "@loop.b" b "@loop.a" self "@loop.self" deep "@loop.deep.x" }
+img
+{
+    plain "a.png"
+    both "a.png[1,2,5,6]"
+    first "a.png[3,4]"
+    first_of_four "a.png[3,4,-1,6]"
+    negative "a.png[-1,2,5,6]"
+    spaced " a.png [ 1 , 2 ] "
+    fromreader "b.png[0,0]"
+    missing "none.png"
+    open "a.png[1,2"
+    one "a.png[1]"
+    three "a.png[1,2,3]"
+    five "a.png[1,2,3,4,5]"
+    word "a.png[1,x]"
+    trailing "a.png[1,2]x"
+    noname "[1,2]"
+    alias "@img.both"
+}
+font { plain { Height 12 } bold "@font.plain" { Bold 1 Underline 1 } zero { Height 0 } none { Bold 1 } }
+base { look0 "a.png[1,1,2,2]" align "2" posx "5,6" font "@font.plain" }
+derived "@base" { align "1" }
+)";
+
+Gui::Image Pixels(int w, int h) {
+    Gui::ImageBuffer b(w, h);
+    for (int i = 0; i < w * h; ++i) b.Begin()[i] = Gui::MakeRGBA(1, 2, 3, 255);
+    return Gui::Image(b);
+}
+
+class SkinValues : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(loader().LoadInfo(kInfo));
+        loader().AddImage("a.png", Pixels(8, 8));
+        loader().SetImageReader([this](const std::string& name) {
+            reads_.push_back(name);
+            return name == "b.png" ? Pixels(4, 4) : Gui::Image();
+        });
+    }
+    void TearDown() override { loader().Clear(); }
+    static SkinLoader& loader() { return SkinLoader::Instance(); }
+
+    std::vector<std::string> reads_;
+};
+
+TEST_F(SkinValues, NumbersBoolsAndColoursParseOrLeaveTheOutput) {
+    const struct {
+        const char* key;
+        bool ok;
+        int value;
+    } numbers[] = {{"n.ok", true, 42},    {"n.neg", true, -7}, {"n.bad", false, 0},
+                   {"n.empty", false, 0}, {"n.big", false, 0}, {"n.absent", false, 0}};
+    for (const auto& c : numbers) {
+        int v = 1234;
+        EXPECT_EQ(loader().GetNumber(c.key, v), c.ok) << c.key;
+        EXPECT_EQ(v, c.ok ? c.value : 1234) << c.key;
+    }
+    const struct {
+        const char* key;
+        bool ok;
+        bool value;
+    } bools[] = {{"b.one", true, true},
+                 {"b.zero", true, false},
+                 {"b.yes", true, true},
+                 {"b.no", true, false},
+                 {"b.odd", false, false}};
+    for (const auto& c : bools) {
+        bool v = !c.value;
+        EXPECT_EQ(loader().GetBool(c.key, v), c.ok) << c.key;
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << c.key;
+        }
+    }
+    const struct {
+        const char* key;
+        bool ok;
+        uint32_t raw;
+    } colours[] = {{"c.red", true, 0x0000FF}, {"c.null", true, 0xFFFFFFFF},
+                   {"c.short", false, 0},     {"c.bad", false, 0},
+                   {"c.named", false, 0},     {"palette.alias2", true, 0x332211}};
+    for (const auto& c : colours) {
+        Gui::Color v = Gui::White();
+        EXPECT_EQ(loader().GetColor(c.key, v), c.ok) << c.key;
+        EXPECT_EQ(v.GetRaw(), c.ok ? c.raw : 0xFFFFFFu) << c.key;
+    }
+}
+
+TEST_F(SkinValues, PointsSizesAndRectanglesNeedTheirCountOfNumbers) {
+    Gui::Point p(9, 9);
+    Gui::Size s(9, 9);
+    Gui::Rect r(9, 9, 9, 9);
+    EXPECT_TRUE(loader().GetPoint("geo.point", p));
+    EXPECT_EQ(p, Gui::Point(3, -4));
+    EXPECT_TRUE(loader().GetSize("geo.size", s));
+    EXPECT_EQ(s, Gui::Size(10, 20));
+    EXPECT_TRUE(loader().GetRect("geo.rect", r));
+    EXPECT_EQ(r, Gui::Rect(1, 2, 3, 4));
+    for (const char* key : {"geo.three", "geo.words", "geo.rect", "geo.absent"}) {
+        Gui::Point q(9, 9);
+        EXPECT_FALSE(loader().GetPoint(key, q)) << key;
+        EXPECT_EQ(q, Gui::Point(9, 9)) << key;
+    }
+    EXPECT_FALSE(loader().GetRect("geo.three", r));
+}
+
+TEST_F(SkinValues, ReferencesResolveAndCyclesEndAsMissingKeys) {
+    std::string resolved;
+    EXPECT_TRUE(loader().ResolveKey("palette.alias2", resolved));
+    EXPECT_EQ(resolved, "palette.ink");
+    // A referring node without the sub-key takes it from the node it refers to.
+    EXPECT_TRUE(loader().ResolveKey("derived.posx", resolved));
+    EXPECT_EQ(resolved, "base.posx");
+    EXPECT_TRUE(loader().ResolveKey("derived.align", resolved));
+    EXPECT_EQ(resolved, "derived.align");
+    EXPECT_TRUE(loader().ResolveKey("derived.font", resolved));
+    EXPECT_EQ(resolved, "font.plain");
+    for (const char* key : {"loop.a", "loop.self", "loop.deep", "loop.self.x", "palette.ink.x",
+                            ".palette", "palette..ink", ""}) {
+        std::string v = "kept";
+        EXPECT_FALSE(loader().GetString(key, v)) << key;
+        EXPECT_EQ(v, "kept") << key;
+    }
+    EXPECT_FALSE(loader().LoadInfo("a {\n"));
+    EXPECT_FALSE(loader().ResolveKey("palette.ink", resolved))
+        << "a syntax error empties the store";
+}
+
+TEST_F(SkinValues, ImageValueSyntax) {
+    const struct {
+        const char* value;
+        bool ok;
+        const char* name;
+        int count;
+    } cases[] = {
+        {"a.png", true, "a.png", 0},
+        {"a.png[1,2]", true, "a.png", 2},
+        {"a.png[1,2,3,4]", true, "a.png", 4},
+        {" a.png [ -1 , 2 ] ", true, "a.png", 2},
+        {"a.png[", false, "", 0},
+        {"a.png[1]", false, "", 0},
+        {"a.png[1,2,3]", false, "", 0},
+        {"a.png[1,2,3,4,5]", false, "", 0},
+        {"a.png[1,x]", false, "", 0},
+        {"a.png[1,2]x", false, "", 0},
+        {"[1,2]", false, "", 0},
+        {"a.png]", false, "", 0},
+        {"a.png[99999999999,1]", false, "", 0},
+        {"", false, "", 0},
+    };
+    for (const auto& c : cases) {
+        std::string name = "x";
+        int spots[4] = {};
+        int count = -1;
+        EXPECT_EQ(SkinLoader::ParseImageValue(c.value, name, spots, count), c.ok) << c.value;
+        if (c.ok) {
+            EXPECT_EQ(name, c.name) << c.value;
+            EXPECT_EQ(count, c.count) << c.value;
+        }
+    }
+}
+
+TEST_F(SkinValues, ImageValuesSetHotSpotsOnlyForNonNegativePairs) {
+    const struct {
+        const char* key;
+        Gui::Point spot, spot2;
+    } cases[] = {
+        {"img.plain", {0, 0}, {0, 0}},    {"img.both", {1, 2}, {5, 6}},
+        {"img.first", {3, 4}, {0, 0}},    {"img.first_of_four", {3, 4}, {0, 0}},
+        {"img.negative", {0, 0}, {0, 0}}, {"img.spaced", {1, 2}, {0, 0}},
+        {"img.alias", {1, 2}, {5, 6}},
+    };
+    for (const auto& c : cases) {
+        Gui::Image image;
+        ASSERT_TRUE(loader().GetImage(c.key, image)) << c.key;
+        EXPECT_EQ(image.GetSize(), Gui::Size(8, 8)) << c.key;
+        EXPECT_EQ(image.GetHotSpot(), c.spot) << c.key;
+        EXPECT_EQ(image.GetSpot2(), c.spot2) << c.key;
+    }
+    Gui::Image once, again;
+    loader().GetImage("img.both", once);
+    loader().GetImage("img.alias", again);
+    EXPECT_EQ(once.GetSerialId(), again.GetSerialId()) << "one image per value";
+
+    const Gui::Image kept = Pixels(2, 2);
+    for (const char* key : {"img.missing", "img.open", "img.one", "img.three", "img.five",
+                            "img.word", "img.trailing", "img.noname", "img.absent"}) {
+        Gui::Image image = kept;
+        EXPECT_FALSE(loader().GetImage(key, image)) << key;
+        EXPECT_EQ(image.GetSerialId(), kept.GetSerialId()) << key;
+    }
+}
+
+TEST_F(SkinValues, ImagesOutsideTheTableComeFromTheReaderOnce) {
+    Gui::Image image;
+    ASSERT_TRUE(loader().GetImage("img.fromreader", image));
+    EXPECT_EQ(image.GetSize(), Gui::Size(4, 4));
+    loader().LoadInfo(std::string(kInfo) + "again \"b.png\"\n");
+    ASSERT_TRUE(loader().GetImage("again", image));
+    EXPECT_EQ(reads_, std::vector<std::string>{"b.png"});
+    EXPECT_FALSE(loader().GetImage("img.missing", image));
+}
+
+TEST_F(SkinValues, FontsReadHeightAndFlagsThroughReferences) {
+    Gui::Font font;
+    ASSERT_TRUE(loader().GetFont("font.bold", font));
+    EXPECT_EQ(font.GetHeight(), 12);
+    EXPECT_TRUE(font.IsBold());
+    EXPECT_TRUE(font.IsUnderline());
+    ASSERT_TRUE(loader().GetFont("derived.font", font));
+    EXPECT_FALSE(font.IsBold());
+    for (const char* key : {"font.zero", "font.none", "font.absent", "n.ok"})
+        EXPECT_FALSE(loader().GetFont(key, font)) << key;
+}
+
+std::vector<std::string> g_realised;
+bool RecordFont(const std::string& key, Gui::Font& font) {
+    g_realised.push_back(key);
+    font.Height(static_cast<int16_t>(font.GetHeight() + 100));
+    return true;
+}
+
+TEST_F(SkinValues, StyleParsersOverwritePresentSubKeysOnly) {
+    const char kStyles[] = R"(
+btn { look2 "a.png[1,1,6,6]" textcolor0 "#0000FF" textcolor1 "bad" pressoffset "0,2" posy "7,8" }
+sys "@syslike" { titletext "标题" wndsize "600,279" closebox "@btn" }
+syslike { shadow "1" changeui "0" dragtop "32" iconpos "4,5" titlefont "@font.bold" minbox { align "0" } }
+prog { bg "a.png" tile "1" animate "maybe" }
+edit { paper "#FFFFFF" margin "1,2,3,4" edge3 "a.png" }
+opt { pressed1 "a.png" optionview_width "18" }
+lnk { textfont1 "@font.plain" textcolor "#336699" }
+)";
+    ASSERT_TRUE(loader().LoadInfo(std::string(kInfo) + kStyles));
+    loader().SetFontCallback(&RecordFont);
+    g_realised.clear();
+
+    ctrls::ButtonStyle button;
+    button.align = 9;
+    button.posx[0] = 11;
+    ASSERT_TRUE(loader().GetStyle("btn", button));
+    EXPECT_TRUE(button.look[0].IsEmpty());
+    EXPECT_EQ(button.look[2].GetSpot2(), Gui::Point(6, 6));
+    EXPECT_EQ(button.textcolor[0].GetRaw(), 0xFF0000u);
+    EXPECT_TRUE(button.textcolor[1].IsNull()) << "malformed leaves the field";
+    EXPECT_EQ(button.pressoffset, Gui::Point(0, 2));
+    EXPECT_EQ(button.align, 9);
+    EXPECT_EQ(button.posx[0], 11);
+    EXPECT_EQ(button.posy[1], 8);
+
+    ctrls::SystemPanelStyle panel;
+    ASSERT_TRUE(loader().GetStyle("sys", panel));
+    EXPECT_TRUE(panel.shadow);
+    EXPECT_FALSE(panel.changeui);
+    EXPECT_EQ(panel.dragtop, 32);
+    EXPECT_EQ(panel.iconpos, Gui::Point(4, 5));
+    EXPECT_EQ(panel.titletext, "标题");
+    EXPECT_EQ(panel.wndsize, Gui::Size(600, 279));
+    EXPECT_EQ(panel.closebox.posy[0], 7);
+    EXPECT_EQ(panel.minbox.align, 0);
+    EXPECT_EQ(panel.titlefont.GetHeight(), 112) << "realised by the font callback";
+    EXPECT_EQ(panel.wndcolorbg, Gui::White());
+
+    ctrls::ProgressStyle progress;
+    ASSERT_TRUE(loader().GetStyle("prog", progress));
+    EXPECT_FALSE(progress.bg.IsEmpty());
+    EXPECT_TRUE(progress.tile);
+    EXPECT_FALSE(progress.animate);
+
+    ctrls::EditStyle edit;
+    ASSERT_TRUE(loader().GetStyle("edit", edit));
+    EXPECT_EQ(edit.paper, Gui::White());
+    EXPECT_TRUE(edit.text.IsNull());
+    EXPECT_EQ(edit.margin, Gui::Rect(1, 2, 3, 4));
+    EXPECT_FALSE(edit.edge[3].IsEmpty());
+
+    ctrls::OptionStyle option;
+    ASSERT_TRUE(loader().GetStyle("opt", option));
+    EXPECT_FALSE(option.pressed[1].IsEmpty());
+    EXPECT_TRUE(option.unpressed[1].IsEmpty());
+    EXPECT_EQ(option.optionview_width, 18);
+
+    ctrls::LinkStyle link;
+    ASSERT_TRUE(loader().GetStyle("lnk", link));
+    EXPECT_EQ(link.textfont0.GetHeight(), 0);
+    EXPECT_EQ(link.textfont1.GetHeight(), 112);
+    EXPECT_EQ(link.textcolor, Gui::Color(0x33, 0x66, 0x99));
+    EXPECT_EQ(g_realised, (std::vector<std::string>{"font.bold", "font.plain"}));
+
+    ctrls::ButtonStyle untouched;
+    EXPECT_FALSE(loader().GetStyle("absent", untouched));
+    EXPECT_FALSE(loader().GetStyle("loop.a", untouched));
+}
+
+}  // namespace
