@@ -409,6 +409,10 @@ protected:
     Top* GetTop() const { return top_.get(); }
     void SetOpen(bool open);
     bool IsOpenBit() const { return (state_ & kOpen) != 0; }
+    // Where the window now is (its client area in screen coordinates): the control
+    // takes it as its position and lays its children out again, without moving the
+    // window.
+    void SetWndRect(const Rect& r);
 
 private:
     enum : uint8_t { kOpen = 0x01, kRefreshPending = 0x02 };

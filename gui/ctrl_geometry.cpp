@@ -94,6 +94,12 @@ void Ctrl::SetPos0(const LogPos& p) {
     UpdateRect();
 }
 
+void Ctrl::SetWndRect(const Rect& r) {
+    pos_ = LogPos{Logc(Logc::LEFT, r.left, r.Width()), Logc(Logc::LEFT, r.top, r.Height())};
+    flags3_ &= ~kInFrame;
+    UpdateRect0();
+}
+
 void Ctrl::UpdateRect0() {
     Rect r = parent_ ? CalcRect(pos_, parent_->rect_, parent_->GetView(), InFrame())
                      : CalcRect(pos_, WorkAreaSize(), WorkAreaSize());

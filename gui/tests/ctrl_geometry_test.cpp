@@ -76,6 +76,20 @@ TEST(CtrlGeometry, MovingAChildInvalidatesItsOldAndNewAreaOnce) {
     EXPECT_TRUE(top.invalid.empty());
 }
 
+TEST(CtrlGeometry, AnOpenWindowIsMovedAndItsControlFollowsWhatTheWindowSays) {
+    TopProbe top(Gui::RectC(100, 50, 200, 100));
+    Probe child;
+    top.Add(child.HSizePos(10, 10).VSizePos(10, 10));
+    top.SetRect(300, 60, 150, 80);
+    RECT w = {};
+    GetWindowRect(top.hwnd, &w);
+    EXPECT_EQ(Rect(w.left, w.top, w.right, w.bottom), Gui::RectC(300, 60, 150, 80));
+    EXPECT_EQ(top.GetRect(), Gui::RectC(100, 50, 200, 100));
+    top.SetWndRect(Gui::RectC(300, 60, 150, 80));
+    EXPECT_EQ(top.GetScreenRect(), Gui::RectC(300, 60, 150, 80));
+    EXPECT_EQ(child.GetRect(), Rect(10, 10, 140, 70));
+}
+
 TEST(CtrlGeometry, ScreenRectanglesCountTheWindowPositionOnce) {
     TopProbe top(Gui::RectC(100, 50, 200, 100));
     Probe child, inner;

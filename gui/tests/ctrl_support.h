@@ -42,6 +42,7 @@ public:
                                                      : Ctrl::MouseEvent(e, p, zdelta, keys);
     }
     using Ctrl::SetOpen;
+    using Ctrl::SetWndRect;
 
     std::string name;
     Gui::Color fill;
