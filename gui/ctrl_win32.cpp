@@ -1,4 +1,6 @@
-// Start-up of the toolkit's native side: window classes and the timer window.
+// The toolkit's native side: window classes, the timer window, the window map and
+// the procedure that routes a window's messages to its control, and the small
+// services an outermost control asks of its window.
 #include "gui/ctrl.h"
 
 #include "gui/core/mutex.h"
@@ -33,12 +35,6 @@ const UINT kTimerPeriodMs = 10;
 
 bool IsWinNT() { return GetVersion() < 0x80000000u; }
 
-Ctrl::Ctrl() {}
-
-Ctrl::~Ctrl() {}
-
-LRESULT Ctrl::WindowProc(UINT, WPARAM, LPARAM) { return 0; }
-
 void Ctrl::SetTimeCallback(int delay_ms, Callback cb, int id) {
     Gui::SetTimeCallback(delay_ms, std::move(cb), TimeId(id));
 }
@@ -63,16 +59,81 @@ HINSTANCE Ctrl::GetInstance() { return g_instance; }
 
 HWND Ctrl::GetTimerHWND() { return g_timer_hwnd; }
 
-// Nothing tracks the mouse until input dispatch comes.
-void Ctrl::CheckMouseLeave() {}
-
 LRESULT CALLBACK Ctrl::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     auto& map = GetWindowMap();
     auto it = map.find(hwnd);
     if (it != map.end()) {
-        if (Ctrl* ctrl = it->second.Get()) ctrl->WindowProc(message, wparam, lparam);
+        Ptr<Ctrl> owner = it->second;
+        if (Ctrl* ctrl = owner) ctrl->WindowProc(message, wparam, lparam);
+        if (message == WM_NCDESTROY) {
+            // The handle is dead from now on: neither the map nor the control keeps it.
+            map.erase(hwnd);
+            if (Ctrl* ctrl = owner) ctrl->DropWindow(hwnd);
+        }
     }
     return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+void Ctrl::SetTopWindow(HWND hwnd) {
+    if (!top_) top_ = std::make_unique<Top>();
+    top_->hwnd = hwnd;
+    GetWindowMap()[hwnd] = this;
+}
+
+void Ctrl::DropWindow(HWND hwnd) {
+    if (!top_ || top_->hwnd != hwnd) return;
+    top_.reset();
+    state_ &= ~kOpen;
+}
+
+// ---- Native window services ----
+
+void Ctrl::WndShow(bool show) {
+    if (HWND hwnd = GetHWND()) ShowWindow(hwnd, show ? SW_SHOW : SW_HIDE);
+}
+
+void Ctrl::WndUpdate() {
+    if (HWND hwnd = GetHWND()) UpdateWindow(hwnd);
+}
+
+bool Ctrl::HasWndFocus() const {
+    HWND hwnd = GetHWND();
+    return hwnd && ::GetFocus() == hwnd;
+}
+
+bool Ctrl::SetWndFocus() {
+    HWND hwnd = GetHWND();
+    if (!hwnd) return false;
+    ::SetFocus(hwnd);
+    return true;
+}
+
+bool Ctrl::SetWndCapture() {
+    HWND hwnd = GetHWND();
+    if (!hwnd) return false;
+    ::SetCapture(hwnd);
+    return true;
+}
+
+bool Ctrl::ReleaseWndCapture() {
+    HWND hwnd = GetHWND();
+    if (!hwnd || ::GetCapture() != hwnd) return false;
+    ::ReleaseCapture();
+    return true;
+}
+
+bool Ctrl::HasWndCapture() const {
+    HWND hwnd = GetHWND();
+    return hwnd && ::GetCapture() == hwnd;
+}
+
+bool Ctrl::IsForeground() const {
+    HWND hwnd = GetTopCtrl()->GetHWND();
+    return hwnd && GetForegroundWindow() == hwnd;
+}
+
+void Ctrl::SetForeground() {
+    if (HWND hwnd = GetTopCtrl()->GetHWND()) SetForegroundWindow(hwnd);
 }
 
 void Ctrl::InitWin32(HINSTANCE instance) {

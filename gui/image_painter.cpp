@@ -1,7 +1,9 @@
 #include "gui/image_painter.h"
 
 #include <algorithm>
+#include <list>
 #include <map>
+#include <tuple>
 
 #include "gui/image_ops.h"
 #include "gui/rescale.h"
@@ -60,15 +62,56 @@ std::map<uint64_t, int>& MiddleCache() {
 
 bool SamePixel(const Gui::RGBA& a, const Gui::RGBA& b) { return a == b; }
 
+// Stretched pieces of images, so that repainting a control at the same size rescales
+// nothing and paints through the DIB section already made for the piece. The least
+// recently used piece goes first once the pixels held pass the bound. UI thread only.
+class StretchCache {
+public:
+    Image Get(const Image& img, const Rect& src, int cx, int cy) {
+        const Key key{img.GetSerialId(), src.left, src.top, src.right, src.bottom, cx, cy};
+        auto it = index_.find(key);
+        if (it != index_.end()) {
+            lru_.splice(lru_.begin(), lru_, it->second);
+            return it->second->second;
+        }
+        const Image part = src == Rect(img.GetSize()) ? img : Gui::Crop(img, src);
+        if (part.IsEmpty()) return Image();
+        Image scaled = Gui::Rescale(part, cx, cy);
+        const int64_t n = static_cast<int64_t>(cx) * cy;
+        if (scaled.IsEmpty() || n > kMaxPixels / 4) return scaled;
+        lru_.emplace_front(key, scaled);
+        index_[key] = lru_.begin();
+        pixels_ += n;
+        while (pixels_ > kMaxPixels) {
+            const auto& last = lru_.back();
+            pixels_ -= static_cast<int64_t>(last.second.GetWidth()) * last.second.GetHeight();
+            index_.erase(last.first);
+            lru_.pop_back();
+        }
+        return scaled;
+    }
+
+private:
+    using Key = std::tuple<uint64_t, int, int, int, int, int, int>;
+    static constexpr int64_t kMaxPixels = int64_t(1) << 21;  // 8 MiB
+
+    std::list<std::pair<Key, Image>> lru_;
+    std::map<Key, std::list<std::pair<Key, Image>>::iterator> index_;
+    int64_t pixels_ = 0;
+};
+
+StretchCache& Stretched() {
+    static StretchCache* cache = new StretchCache;
+    return *cache;
+}
+
 }  // namespace
 
 void DrawImageStretched(Gui::Draw& w, int x, int y, int cx, int cy, const Image& img,
                         const Rect& src) {
-    if (cx <= 0 || cy <= 0) return;
-    const Image part = src == Rect(img.GetSize()) ? img : Gui::Crop(img, src);
-    if (part.IsEmpty()) return;
-    const Image scaled = Gui::Rescale(part, cx, cy);
-    w.DrawImage(x, y, scaled);
+    if (cx <= 0 || cy <= 0 || img.IsEmpty()) return;
+    const Image scaled = Stretched().Get(img, src, cx, cy);
+    if (!scaled.IsEmpty()) w.DrawImage(x, y, scaled);
 }
 
 void DrawImageStretched(Gui::Draw& w, const Rect& r, const Image& img, const Rect& src) {

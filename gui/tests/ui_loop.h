@@ -16,7 +16,11 @@ inline double MsSince(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
-inline void StartToolkit() { Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr)); }
+// Once per process, as the program does: every start adds a timer window.
+inline void StartToolkit() {
+    static const bool started = (Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr)), true);
+    (void)started;
+}
 
 // True when done() held before the time-out.
 inline bool RunLoopUntil(const std::function<bool()>& done, int timeout_ms = 3000) {

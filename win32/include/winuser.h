@@ -616,6 +616,11 @@ BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD ex_sty
 BOOL WINAPI SetForegroundWindow(HWND hwnd);
 HWND WINAPI GetForegroundWindow(void);
 HWND WINAPI GetLastActivePopup(HWND hwnd);
+HWND WINAPI GetFocus(void);
+HWND WINAPI SetFocus(HWND hwnd);
+HWND WINAPI GetCapture(void);
+HWND WINAPI SetCapture(HWND hwnd);
+BOOL WINAPI ReleaseCapture(void);
 HCURSOR WINAPI SetCursor(HCURSOR cursor);
 HCURSOR WINAPI GetCursor(void);
 HCURSOR WINAPI LoadCursorW(HINSTANCE instance, LPCWSTR name);
@@ -653,6 +658,9 @@ BOOL WINAPI GetIconInfo(HICON icon, PICONINFO info);
 BOOL WINAPI DestroyIcon(HICON icon);
 BOOL WINAPI GetCursorPos(LPPOINT point);
 SHORT WINAPI GetKeyState(int virtual_key);
+BOOL WINAPI SetCursorPos(int x, int y);
+BOOL WINAPI GetKeyboardState(PBYTE state);
+BOOL WINAPI SetKeyboardState(PBYTE state);
 
 // System values.
 int WINAPI GetSystemMetrics(int index);

@@ -1,6 +1,8 @@
 // AlphaBlend: premultiplied source OVER destination, with a constant alpha that
 // scales the whole source; without AC_SRC_ALPHA every channel, alpha included, is
 // mixed by the constant alone. Sizes must match (no stretching).
+#include <cstring>
+
 #include "w32/builtin.h"
 #include "w32/gdi.h"
 
@@ -8,20 +10,76 @@ using namespace w32::gdi;
 
 namespace {
 
-// x / 255, rounded to nearest.
-inline uint32_t div255(uint32_t x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
+// Every byte of x times a / 255, rounded to nearest, two bytes at a time: each
+// 16-bit lane holds x * a + 128 plus its high byte without carrying over.
+inline uint32_t mul_bytes(uint32_t x, uint32_t a) {
+    uint32_t rb = (x & 0xFF00FF) * a + 0x800080;
+    rb = ((rb + ((rb >> 8) & 0xFF00FF)) >> 8) & 0xFF00FF;
+    uint32_t ag = ((x >> 8) & 0xFF00FF) * a + 0x800080;
+    ag = (ag + ((ag >> 8) & 0xFF00FF)) & 0xFF00FF00;
+    return rb | ag;
+}
 
-uint32_t over(uint32_t src, uint32_t dst, uint32_t constant, bool per_pixel) {
-    uint32_t sa = per_pixel ? src >> 24 : 255;
-    uint32_t a = div255(sa * constant);
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t s = shift == 24 && per_pixel ? sa : (src >> shift) & 0xFF;
-        uint32_t d = (dst >> shift) & 0xFF;
-        uint32_t v = div255(s * constant) + div255(d * (255 - a));
-        out |= (v > 255 ? 255 : v) << shift;
+// Bytewise sum, each byte saturated at 255.
+inline uint32_t add_bytes(uint32_t x, uint32_t y) {
+    uint32_t rb = (x & 0xFF00FF) + (y & 0xFF00FF);
+    rb = (rb | (0x1000100 - ((rb >> 8) & 0xFF00FF))) & 0xFF00FF;
+    uint32_t ag = ((x >> 8) & 0xFF00FF) + ((y >> 8) & 0xFF00FF);
+    ag = (ag | (0x1000100 - ((ag >> 8) & 0xFF00FF))) & 0xFF00FF;
+    return rb | (ag << 8);
+}
+
+// Every channel, alpha included: source * constant + destination * (1 - alpha),
+// where alpha is the source's own scaled by the constant, or the constant alone.
+inline uint32_t over(uint32_t src, uint32_t dst, uint32_t constant, bool per_pixel) {
+    const uint32_t sa = per_pixel ? src >> 24 : 255;
+    const uint32_t a = mul_bytes(sa, constant) & 0xFF;
+    return add_bytes(mul_bytes(src, constant), mul_bytes(dst, 255 - a));
+}
+
+// Both surfaces 32-bit: straight along the rows. The usual case, per-pixel alpha at
+// full constant, needs no branch: an opaque pixel replaces the destination and an
+// all-zero one leaves it.
+void blend_box32(const Bitmap& from, Bitmap& to, const pixman_box32_t& b, int dx, int dy,
+                 uint32_t constant, bool per_pixel) {
+    const int n = b.x2 - b.x1;
+    const bool plain = constant == 255 && per_pixel;
+    if (plain && !from.bottom_up && !to.bottom_up) {
+        // pixman's OVER rounds and saturates every byte exactly as over() does.
+        pixman_image_t* src =
+            pixman_image_create_bits(PIXMAN_a8r8g8b8, from.width, from.height,
+                                     reinterpret_cast<uint32_t*>(from.bits), from.stride);
+        pixman_image_t* dst = pixman_image_create_bits(
+            PIXMAN_a8r8g8b8, to.width, to.height, reinterpret_cast<uint32_t*>(to.bits), to.stride);
+        if (src && dst) {
+            pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, b.x1 + dx, b.y1 + dy, 0, 0,
+                                     b.x1, b.y1, n, b.y2 - b.y1);
+        }
+        if (src) pixman_image_unref(src);
+        if (dst) pixman_image_unref(dst);
+        if (src && dst) return;
     }
-    return out;
+    for (int yy = b.y1; yy < b.y2; ++yy) {
+        const uint8_t* sp = from.row(yy + dy) + static_cast<size_t>(b.x1 + dx) * 4;
+        uint8_t* dp = to.row(yy) + static_cast<size_t>(b.x1) * 4;
+        if (plain) {
+            for (int i = 0; i < n; ++i) {
+                uint32_t sv, dv;
+                std::memcpy(&sv, sp + i * 4, 4);
+                std::memcpy(&dv, dp + i * 4, 4);
+                dv = add_bytes(sv, mul_bytes(dv, 255 - (sv >> 24)));
+                std::memcpy(dp + i * 4, &dv, 4);
+            }
+            continue;
+        }
+        for (int i = 0; i < n; ++i) {
+            uint32_t sv, dv;
+            std::memcpy(&sv, sp + i * 4, 4);
+            std::memcpy(&dv, dp + i * 4, 4);
+            dv = over(sv, dv, constant, per_pixel);
+            std::memcpy(dp + i * 4, &dv, 4);
+        }
+    }
 }
 
 }  // namespace
@@ -55,6 +113,10 @@ BOOL WINAPI AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, i
     const pixman_box32_t* boxes = pixman_region32_rectangles(&area, &n);
     for (int i = 0; i < n; ++i) {
         const pixman_box32_t& b = boxes[i];
+        if (from.bpp == 32 && to.bpp == 32) {
+            blend_box32(from, to, b, s.x - d.x, s.y - d.y, blend.SourceConstantAlpha, per_pixel);
+            continue;
+        }
         for (int yy = b.y1; yy < b.y2; ++yy)
             for (int xx = b.x1; xx < b.x2; ++xx) {
                 uint32_t sp = from.pixel(xx - d.x + s.x, yy - d.y + s.y);

@@ -1,5 +1,6 @@
 #include "input_state.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
@@ -33,6 +34,37 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
     uint64_t v = g_pointer.load();
     point->x = static_cast<LONG>(static_cast<int32_t>(v >> 32));
     point->y = static_cast<LONG>(static_cast<int32_t>(v & 0xFFFFFFFFu));
+    return TRUE;
+}
+
+// The default clip rectangle is the screen: the pointer never leaves it.
+BOOL WINAPI SetCursorPos(int x, int y) {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int right = left + GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1;
+    const int bottom = top + GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1;
+    POINT p = {std::clamp(x, left, std::max(left, right)),
+               std::clamp(y, top, std::max(top, bottom))};
+    w32::user::set_pointer_position(p);
+    return TRUE;
+}
+
+BOOL WINAPI GetKeyboardState(PBYTE state) {
+    if (!state) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    for (int vk = 0; vk < 256; ++vk) state[vk] = g_keys[vk].load() ? 0x80 : 0;
+    return TRUE;
+}
+
+// Only the "down" bit (0x80) is kept; no key toggles here.
+BOOL WINAPI SetKeyboardState(PBYTE state) {
+    if (!state) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    for (int vk = 0; vk < 256; ++vk) g_keys[vk].store((state[vk] & 0x80) != 0);
     return TRUE;
 }
 

@@ -1,0 +1,223 @@
+// Mouse dispatch through a real pop-up window: hit-testing, enter and leave,
+// capture, the synthesised drag, triple click, repeat and hold, focus and cursor.
+// Time moves only by WIN32_TICK_START and timer passes run at chosen ticks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "ctrl_support.h"
+#include "gui/timer.h"
+#include "testing/scoped_env.h"
+#include "ui_loop.h"
+
+namespace {
+
+using ctrl_test::g_log;
+using ctrl_test::Probe;
+using ctrl_test::TopProbe;
+using Gui::Ctrl;
+using Gui::Point;
+using Log = std::vector<std::string>;
+
+void Keys(std::initializer_list<int> down) {
+    BYTE state[256] = {};
+    for (int vk : down) state[vk] = 0x80;
+    SetKeyboardState(state);
+}
+
+void SetTick(DWORD t) {
+    setenv("WIN32_TICK_START", std::to_string(t).c_str(), 1);
+    GetTickCount();  // takes the new start now
+}
+
+class CtrlInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        top.Add(c.LeftPos(0, 100).TopPos(0, 100));
+        top.Add(d.LeftPos(120, 50).TopPos(50, 50));
+        SetCursorPos(150, 100);  // over "c" at top (50, 50)
+        g_log.clear();
+    }
+    void TearDown() override {
+        Keys({});
+        Ctrl::ResetMouseState();
+        Ctrl::ReleaseCtrlCapture();
+    }
+    // Timer passes at every tick up to `to`; the ticks at which events arrived.
+    std::multimap<std::string, DWORD> RunTo(DWORD from, DWORD to) {
+        std::multimap<std::string, DWORD> seen;
+        for (DWORD t = from; t <= to; ++t) {
+            g_log.clear();
+            SetTick(t);
+            Gui::ProcessTimeCallbacks(t);
+            for (auto& e : g_log) seen.emplace(e, t - from);
+        }
+        return seen;
+    }
+    testing_support::ScopedEnv tick_{"WIN32_TICK_START", "100000"};
+    TopProbe top;
+    Probe c{"c"}, d{"d"};
+};
+
+TEST_F(CtrlInput, ADragFiresOnceWhenTheMoveExceedsTheThreshold) {
+    Keys({VK_LBUTTON});
+    for (int x : {10, 14, 15, 20})
+        top.Press(x == 10 ? Ctrl::LEFTDOWN : Ctrl::MOUSEMOVE, Point(x, 10));
+    EXPECT_EQ(g_log, (Log{"c:10@10,10", "c:81@10,10", "c:20@14,10", "c:c1@10,10", "c:20@15,10",
+                          "c:20@20,10"}));
+    EXPECT_TRUE(c.last_keys & Ctrl::K_MOUSELEFT);
+}
+
+// The clock runs on between the chosen ticks, so the times keep 50 ms off the limit.
+TEST_F(CtrlInput, APressSoonAfterADoubleClickIsATripleClick) {
+    top.Press(Ctrl::LEFTDOWN, Point(10, 10));
+    top.Press(Ctrl::LEFTUP, Point(10, 10));
+    SetTick(200000);
+    top.Press(Ctrl::LEFTDOUBLE, Point(10, 10));
+    top.Press(Ctrl::LEFTUP, Point(10, 10));
+    const struct {
+        DWORD later;
+        int dx;
+        const char* seen;
+    } rows[] = {{450, 3, "c:e1@13,10"}, {450, 4, "c:81@14,10"}, {550, 0, "c:81@10,10"}};
+    for (const auto& row : rows) {
+        SetTick(200000 + row.later);
+        g_log.clear();
+        top.Press(Ctrl::LEFTDOWN, Point(10 + row.dx, 10));
+        top.Press(Ctrl::LEFTUP, Point(10 + row.dx, 10));
+        EXPECT_EQ(g_log.front(), row.seen);
+    }
+}
+
+// Passes come at every tick; the press and the repeat starter read the running clock,
+// so what they schedule may come a little later than the chosen tick says.
+TEST_F(CtrlInput, RepeatAndHoldFollowTheKeyboardDelayAndSpeed) {
+    SetCursorPos(235, 115);  // over "d" at its (15, 15)
+    Keys({VK_LBUTTON});
+    SetTick(100000);
+    top.Press(Ctrl::LEFTDOWN, Point(135, 65));
+    auto seen = RunTo(100000, 100990);
+    // Delay setting 1: 437 ms, then a repeat every 1000 / (31 + 2) ms.
+    auto repeats = seen.equal_range("d:b1@15,15");
+    ASSERT_GE(std::distance(repeats.first, repeats.second), 10);
+    EXPECT_GE(repeats.first->second, 437u + 1 + 30 + 1);
+    EXPECT_LE(repeats.first->second, 437u + 1 + 30 + 1 + 50);
+    EXPECT_EQ(std::next(repeats.first)->second - repeats.first->second, 31u);
+    ASSERT_EQ(seen.count("d:d1@15,15"), 1u);
+    EXPECT_GE(seen.find("d:d1@15,15")->second, 2u * 437 + 1);
+    EXPECT_LE(seen.find("d:d1@15,15")->second, 2u * 437 + 1 + 50);
+    Keys({});
+    EXPECT_EQ(RunTo(101000, 101100).count("d:b1@15,15"), 0u);
+}
+
+TEST_F(CtrlInput, ARightRepeatStopsWithTheForegroundALeftOneDoesNot) {
+    TopProbe other(Gui::RectC(600, 50, 10, 10), "other");
+    for (int button : {Ctrl::RIGHT, Ctrl::LEFT}) {
+        Keys({button == Ctrl::RIGHT ? VK_RBUTTON : VK_LBUTTON});
+        SetForegroundWindow(top.hwnd);
+        SetTick(300000);
+        top.Press(Ctrl::DOWN | button, Point(50, 50));
+        EXPECT_GE(RunTo(300000, 300600).size(), 2u);
+        SetForegroundWindow(other.hwnd);
+        const size_t later = RunTo(300601, 300700).size();
+        if (button == Ctrl::RIGHT) {
+            EXPECT_EQ(later, 0u);
+        } else {
+            EXPECT_GE(later, 3u);
+        }
+        top.Press(Ctrl::UP | button, Point(50, 50));
+    }
+}
+
+TEST_F(CtrlInput, ACapturedControlGetsMovesOutsideItsRectInItsOwnCoordinates) {
+    Keys({VK_LBUTTON});
+    top.Press(Ctrl::MOUSEMOVE, Point(130, 60));
+    EXPECT_TRUE(d.SetCapture());
+    EXPECT_TRUE(d.HasCapture());
+    g_log.clear();
+    top.Press(Ctrl::MOUSEMOVE, Point(10, 20));
+    EXPECT_EQ(g_log, (Log{"d:30@-110,-30", "d:20@-110,-30"}));
+    Keys({});
+    top.Press(Ctrl::MOUSEMOVE, Point(10, 21));  // no button: the capture ends
+    EXPECT_FALSE(d.HasCapture());
+    EXPECT_EQ(GetCapture(), nullptr);
+    g_log.clear();
+    top.Press(Ctrl::MOUSEMOVE, Point(130, 60));
+    top.Press(Ctrl::MOUSEMOVE, Point(180, 60));  // outside "d": to the window
+    EXPECT_EQ(g_log,
+              (Log{"d:10@10,10", "d:20@10,10", "d:30@0,0", "top:10@180,60", "top:20@180,60"}));
+}
+
+TEST_F(CtrlInput, ADisabledControlGetsTheWheelButNoClicks) {
+    c.Disable();
+    EXPECT_EQ(top.Press(Ctrl::LEFTDOWN, Point(5, 5)), Gui::Image::Arrow());
+    EXPECT_TRUE(g_log.empty());
+    top.Press(Ctrl::MOUSEWHEEL, Point(0, 0), 120);  // the point comes from the cursor
+    EXPECT_EQ(g_log, (Log{"c:10@50,50", "c:50@50,50"}));
+}
+
+TEST_F(CtrlInput, HiddenControlsAreSkippedByHitTesting) {
+    Probe e("e");
+    d.Add(e.SizePos());
+    for (Probe* hidden : {&e, &d}) {
+        hidden->Hide();
+        g_log.clear();
+        top.Press(Ctrl::LEFTDOWN, Point(130, 60));
+        top.Press(Ctrl::LEFTUP, Point(130, 60));
+        EXPECT_EQ(g_log.back(), hidden == &e ? "d:91@10,10" : "top:91@130,60");
+    }
+}
+
+TEST_F(CtrlInput, TheMouseLeavesWhenThePointerIsSeenOutside) {
+    top.Press(Ctrl::MOUSEMOVE, Point(50, 50));
+    g_log.clear();
+    Gui::ProcessTimeCallbacks(GetTickCount());
+    EXPECT_TRUE(g_log.empty());
+    SetCursorPos(99, 49);
+    Gui::ProcessTimeCallbacks(GetTickCount());
+    EXPECT_EQ(g_log, (Log{"c:30@-1,-1"}));
+    EXPECT_EQ(Ctrl::GetMouseCtrl(), nullptr);
+}
+
+TEST_F(CtrlInput, FocusGoesOnlyToAnEnabledVisibleControlOfAnOpenWindow) {
+    ASSERT_TRUE(d.SetFocus());
+    const struct {
+        void (*make_unfit)(TopProbe&, Probe&);
+        void (*undo)(TopProbe&, Probe&);
+    } rows[] = {
+        {[](TopProbe&, Probe& c) { c.Disable(); }, [](TopProbe&, Probe& c) { c.Enable(); }},
+        {[](TopProbe&, Probe& c) { c.Hide(); }, [](TopProbe&, Probe& c) { c.Show(); }},
+        {[](TopProbe& t, Probe&) { t.SetOpen(false); },
+         [](TopProbe& t, Probe&) { t.SetOpen(true); }},
+    };
+    for (const auto& row : rows) {
+        row.make_unfit(top, c);
+        EXPECT_FALSE(c.SetFocus());
+        EXPECT_EQ(Ctrl::GetFocusCtrl(), &d);
+        row.undo(top, c);
+    }
+    EXPECT_TRUE(c.SetFocus());
+    EXPECT_EQ(GetFocus(), top.hwnd);
+    EXPECT_EQ(Ctrl::GetFocusWindowCtrl(), &top);
+    g_log.clear();
+    Ctrl::ClearFocus();
+    EXPECT_EQ(g_log, (Log{"c:lostfocus"}));
+    EXPECT_EQ(Ctrl::GetFocusCtrl(), nullptr);
+}
+
+TEST_F(CtrlInput, TheCursorIsSetOnlyWhenItsImageChanges) {
+    c.cursor = Gui::Image::Hand();
+    top.Press(Ctrl::MOUSEMOVE, Point(50, 50));
+    Ctrl::SyncCursor();
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
+    SetCursor(LoadCursorW(nullptr, IDC_CROSS));
+    Ctrl::SyncCursor();
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_CROSS));
+    Ctrl::OverrideCursor(Gui::Image::Wait());
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
+    Ctrl::OverrideCursor(Gui::Image());
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
+}
+
+}  // namespace

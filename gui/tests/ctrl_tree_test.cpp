@@ -1,0 +1,120 @@
+// The child list, removal, destruction, visibility and the window map.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ctrl_support.h"
+#include "ui_loop.h"
+
+namespace {
+
+using ctrl_test::g_log;
+using ctrl_test::Probe;
+using ctrl_test::TopProbe;
+using Gui::Ctrl;
+using Gui::Rect;
+using Log = std::vector<std::string>;
+
+std::string Order(const Ctrl& parent) {
+    std::string s;
+    for (Ctrl* c = parent.GetFirstChild(); c; c = c->GetNext()) s += static_cast<Probe*>(c)->name;
+    for (Ctrl* c = parent.GetLastChild(); c; c = c->GetPrev()) s += static_cast<Probe*>(c)->name;
+    return s;
+}
+
+class CtrlTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (Probe* c : {&a, &b, &c}) top.Add(c->LeftPos(0, 10).TopPos(0, 10));
+        top.ClearRefreshPending();  // as after a paint
+        top.invalid.clear();
+        g_log.clear();
+    }
+    TopProbe top;
+    Probe a{"a"}, b{"b"}, c{"c"};
+};
+
+TEST_F(CtrlTree, ReinsertingInTheSameParentOnlyReorders) {
+    top.AddChild(&c);  // already last
+    top.AddChildBefore(&c, &a);
+    EXPECT_EQ(Order(top), "cabbac");
+    EXPECT_TRUE(top.invalid.empty());
+    EXPECT_EQ(g_log, (Log{"c:cancel", "c:cancel"}));  // leaving and arriving, no re-layout
+    top.AddChild(&top);                               // a control never holds itself or an ancestor
+    a.AddChild(&top);
+    EXPECT_EQ(Order(top), "cabbac");
+}
+
+TEST_F(CtrlTree, MovingToAnotherParentRefreshesTheOldAreaAndCancelsTheSubtree) {
+    Probe other("o"), grandchild("g");
+    top.Add(other.LeftPos(50, 30).TopPos(0, 30));
+    b.Add(grandchild);
+    b.LeftPos(20, 10);
+    top.ClearRefreshPending();
+    top.invalid.clear();
+    g_log.clear();
+    other.Add(b);
+    EXPECT_EQ(Order(top), "acooca");
+    EXPECT_EQ(b.GetParent(), &other);
+    EXPECT_EQ(top.invalid.front(), Rect(20, 0, 30, 10));
+    EXPECT_EQ(top.invalid.back(), Rect(70, 0, 80, 10));  // its new place inside "o"
+    EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "g:cancel"), 2);
+    EXPECT_EQ(g_log.front(), "b:cancel");
+    top.RemoveChild(&grandchild);  // not its child
+    EXPECT_EQ(grandchild.GetParent(), &b);
+}
+
+TEST_F(CtrlTree, RemovingTheControlUnderTheMouseSendsItTheLeave) {
+    top.Press(Ctrl::MOUSEMOVE, Gui::Point(15, 5));  // over nothing but the window
+    top.Press(Ctrl::MOUSEMOVE, Gui::Point(5, 5));
+    EXPECT_EQ(Ctrl::GetMouseCtrl(), &c);
+    g_log.clear();
+    top.RemoveChild(&c);
+    EXPECT_EQ(g_log, (Log{"c:cancel", "c:30@0,0"}));
+    EXPECT_EQ(Ctrl::GetMouseCtrl(), nullptr);
+    EXPECT_EQ(top.invalid, (std::vector<Rect>{Rect(0, 0, 10, 10)}));
+}
+
+TEST_F(CtrlTree, DestroyingAControlUnlinksItWithoutCallingAnything) {
+    auto* middle = new Probe("m");
+    auto* kid = new Probe("k");
+    top.AddChildBefore(middle, &b);
+    middle->Add(*kid);
+    g_log.clear();
+    top.invalid.clear();
+    delete middle;
+    EXPECT_EQ(Order(top), "abccba");
+    EXPECT_EQ(kid->GetParent(), nullptr);
+    EXPECT_TRUE(g_log.empty());
+    EXPECT_TRUE(top.invalid.empty());
+    a.Add(*kid);
+    EXPECT_EQ(Order(a), "kk");
+    delete kid;
+    EXPECT_EQ(a.GetFirstChild(), nullptr);
+}
+
+TEST_F(CtrlTree, ShowingAndHidingRefreshOnlyOnAChange) {
+    b.Show(true);
+    EXPECT_TRUE(top.invalid.empty());
+    b.Hide();
+    EXPECT_EQ(top.invalid, (std::vector<Rect>{Rect(0, 0, 10, 10)}));
+    b.Add(a);
+    EXPECT_FALSE(a.IsVisible());
+    EXPECT_TRUE(a.IsShown());
+    EXPECT_EQ(a.GetHWND(), nullptr);
+    EXPECT_EQ(top.GetHWND(), top.hwnd);
+}
+
+TEST_F(CtrlTree, TheWindowMapForgetsAWindowWhenItIsDestroyed) {
+    auto& map = Ctrl::GetWindowMap();
+    ASSERT_EQ(map.count(top.hwnd), 1u);
+    EXPECT_EQ(map[top.hwnd].Get(), &top);
+    DestroyWindow(top.hwnd);
+    EXPECT_EQ(map.count(top.hwnd), 0u);
+    EXPECT_FALSE(top.IsOpen());
+    EXPECT_EQ(top.GetHWND(), nullptr);
+    b.Refresh();
+    EXPECT_TRUE(top.invalid.empty());
+}
+
+}  // namespace
