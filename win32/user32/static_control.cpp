@@ -55,6 +55,7 @@ void paint(HWND hwnd, const Static& s) {
                       : type == SS_LEFTNOWORDWRAP ? DT_LEFT
                                                   : DT_LEFT | DT_WORDBREAK;
         if (style & SS_NOPREFIX) format |= DT_NOPREFIX;
+        if (style & SS_EDITCONTROL) format |= DT_EDITCONTROL;
         if (!IsWindowEnabled(hwnd)) SetTextColor(hdc, look::kGrayText);
         SetBkMode(hdc, TRANSPARENT);
         HGDIOBJ old_font = SelectObject(hdc, look::font_or_default(s.font));
