@@ -79,9 +79,9 @@ void drop_updates_locked(Window& w) {
 
 }  // namespace
 
-BOOL WINAPI UpdateLayeredWindow(HWND hwnd, HDC /*hdc_dst*/, POINT* pt_dst, SIZE* size, HDC hdc_src,
-                                POINT* pt_src, COLORREF key, const BLENDFUNCTION* blend,
-                                DWORD flags) {
+BOOL WINAPI UpdateLayeredWindow(HWND hwnd, HDC /*hdc_dst*/, POINT* pt_dst, SIZE* size,
+                                HDC hdc_src, POINT* pt_src, COLORREF key,
+                                const BLENDFUNCTION* blend, DWORD flags) {
     auto w = layered_window(hwnd);
     if (!w) return FALSE;
     if ((flags & ~static_cast<DWORD>(ULW_COLORKEY | ULW_ALPHA | ULW_OPAQUE)) ||

@@ -60,7 +60,7 @@ struct Window {
     struct Layered {
         COLORREF key = 0;
         BYTE alpha = 255;
-        DWORD flags = 0;          // LWA_ALPHA / LWA_COLORKEY
+        DWORD flags = 0;         // LWA_ALPHA / LWA_COLORKEY
         bool attributes = false;  // SetLayeredWindowAttributes was called
         bool per_pixel = false;   // the last update asked for AC_SRC_ALPHA
         bool updated = false;     // UpdateLayeredWindow supplied the content
