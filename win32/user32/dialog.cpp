@@ -266,6 +266,17 @@ bool is_push_button(HWND hwnd) {
            (SendMessageW(hwnd, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
 }
 
+// The dialog's controls in the order they were made, which is the tab order. New
+// windows enter at the top of their siblings here, so that is the z-order read from
+// the bottom.
+std::vector<HWND> controls_in_order(HWND dlg) {
+    std::vector<HWND> out;
+    HWND first = GetWindow(dlg, GW_CHILD);
+    for (HWND c = first ? GetWindow(first, GW_HWNDLAST) : nullptr; c; c = GetWindow(c, GW_HWNDPREV))
+        out.push_back(c);
+    return out;
+}
+
 int default_id(HWND dlg) {
     std::lock_guard lock(state_mutex());
     DialogState* st = state_locked(dlg);
@@ -314,8 +325,7 @@ bool can_take_focus(HWND c) {
 
 // The neighbour of current within its group (WS_GROUP starts one), wrapping around.
 HWND next_in_group(HWND dlg, HWND current, bool previous) {
-    std::vector<HWND> children;
-    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+    const std::vector<HWND> children = controls_in_order(dlg);
     auto at = std::find(children.begin(), children.end(), current);
     if (at == children.end()) return current;
     size_t first = static_cast<size_t>(at - children.begin());
@@ -678,7 +688,7 @@ HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
         return nullptr;
     }
     std::vector<HWND> stops;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    for (HWND c : controls_in_order(dialog)) {
         if (c == control || ((GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP) && can_take_focus(c)))
             stops.push_back(c);
     }

@@ -32,7 +32,7 @@ std::shared_ptr<WindowClass> system_class(const wchar_t* name, WNDPROC proc, ATO
 ClassList& class_list() {
     static auto* list = [] {
         auto* l = new ClassList;
-        // Windows' atoms of these classes, so MAKEINTATOM(0x0080) names "Button" too.
+        // Their atoms are the ordinals dialog templates name them by.
         l->classes.push_back(system_class(L"Button", button_proc, 0x0080));
         l->classes.push_back(system_class(L"Edit", edit_proc, 0x0081));
         l->classes.push_back(system_class(L"Static", static_proc, 0x0082));
