@@ -317,8 +317,8 @@ TEST_F(DesktopChooser, ItsAnswerComesBackAsADrivePathAndItsCancelAsNone) {
         EXPECT_EQ(answer, c.answer) << c.body;
         EXPECT_EQ(drawn, c.drawn_picker) << c.body;
         EXPECT_EQ(testing_support::ReadAll(tmp_.path() + "/args"),
-                  "--file-selection\n--directory\n--title=选择下载目录\n--filename=" +
-                      tmp_.path() + "/d/work/\n");
+                  "--file-selection\n--directory\n--title=选择下载目录\n--filename=" + tmp_.path() +
+                      "/d/work/\n");
     }
 }
 
