@@ -730,9 +730,13 @@ void focus_control(HWND control) {
 HWND focused_control(HWND hwnd) {
     HWND dlg = dialog_of(hwnd);
     if (!dlg) return nullptr;
-    std::lock_guard lock(state_mutex());
-    DialogState* st = state_locked(dlg);
-    return st ? st->focus : nullptr;
+    HWND focus;
+    {
+        std::lock_guard lock(state_mutex());
+        DialogState* st = state_locked(dlg);
+        focus = st ? st->focus : nullptr;
+    }
+    return focus && IsWindow(focus) ? focus : nullptr;
 }
 
 }  // namespace w32::user
