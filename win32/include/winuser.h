@@ -656,7 +656,7 @@ typedef struct {
 #define MK_SHIFT 0x0004
 #define MK_CONTROL 0x0008
 #define WHEEL_DELTA 120
-#define GET_WHEEL_DELTA_WPARAM(w) ((short)HIWORD(w))
+#define GET_WHEEL_DELTA_WPARAM(wp) ((short)HIWORD(wp))
 #define HTCLOSE 20
 
 // DrawTextW formats.
