@@ -47,6 +47,11 @@ typedef struct _browseinfoW {
 #define BIF_NEWDIALOGSTYLE 0x00000040
 #define BIF_USENEWUI (BIF_NEWDIALOGSTYLE | BIF_EDITBOX)
 
+// The picker's callback: told when the dialog is up; may then choose where it starts.
+#define BFFM_INITIALIZED 1
+#define BFFM_SETSELECTIONW (WM_USER + 103)
+#define BFFM_SETSELECTION BFFM_SETSELECTIONW
+
 W32_BEGIN_C
 BOOL WINAPI SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int csidl, BOOL create);
 int WINAPI SHCreateDirectory(HWND owner, LPCWSTR path);

@@ -5,6 +5,9 @@
 // Template strings are 16-bit code units, as the template format defines them.
 #include <windows.h>
 
+#include "system_controls.h"
+
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -178,11 +181,14 @@ bool class_registered(const wchar_t* name) {
     return GetClassInfoExW(nullptr, name, &wc) != FALSE;
 }
 
-// What a dialog keeps beside its window: how it ended and the font it made.
+// What a dialog keeps beside its window: how it ended, the font it made, which of
+// its controls has the keyboard focus and which button Enter presses.
 struct DialogState {
     bool ended = false;
     INT_PTR result = 0;
     HFONT font = nullptr;
+    HWND focus = nullptr;
+    int default_id = 0;  // 0: none set, Enter means IDOK
 };
 
 std::mutex& state_mutex() {
@@ -202,7 +208,7 @@ bool ensure_dialog_class() {
         wc.style = CS_DBLCLKS | CS_SAVEBITS;
         wc.lpfnWndProc = DefDlgProcW;
         wc.cbWndExtra = DLGWINDOWEXTRA;
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+        wc.hbrBackground = w32::user::look::face_brush();
         wc.lpszClassName = kDialogClass;
         return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     }();
@@ -235,6 +241,162 @@ bool answers_directly(UINT msg) {
         case WM_VKEYTOITEM:
         case WM_CHARTOITEM:
         case WM_QUERYDRAGICON:
+            return true;
+    }
+    return false;
+}
+
+DialogState* state_locked(HWND dlg) {
+    auto it = states().find(dlg);
+    return it == states().end() ? nullptr : &it->second;
+}
+
+// The dialog whose control hwnd is (hwnd itself when it is a dialog), or null.
+HWND dialog_of(HWND hwnd) {
+    while (hwnd) {
+        if (is_dialog(hwnd)) return hwnd;
+        if (!(GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) return nullptr;
+        hwnd = GetParent(hwnd);
+    }
+    return nullptr;
+}
+
+bool is_push_button(HWND hwnd) {
+    return hwnd &&
+           (SendMessageW(hwnd, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
+}
+
+// The dialog's controls in the order they were made, which is the tab order. New
+// windows enter at the top of their siblings here, so that is the z-order read from
+// the bottom.
+std::vector<HWND> controls_in_order(HWND dlg) {
+    std::vector<HWND> out;
+    HWND first = GetWindow(dlg, GW_CHILD);
+    for (HWND c = first ? GetWindow(first, GW_HWNDLAST) : nullptr; c; c = GetWindow(c, GW_HWNDPREV))
+        out.push_back(c);
+    return out;
+}
+
+int default_id(HWND dlg) {
+    std::lock_guard lock(state_mutex());
+    DialogState* st = state_locked(dlg);
+    return st ? st->default_id : 0;
+}
+
+void set_button_type(HWND button, LONG type) {
+    const LONG style = GetWindowLongW(button, GWL_STYLE);
+    if ((style & BS_TYPEMASK) == type) return;
+    SendMessageW(button, BM_SETSTYLE, static_cast<WPARAM>((style & 0xFFFF & ~BS_TYPEMASK) | type),
+                 TRUE);
+}
+
+// The default look goes to the focused push button, else back to the default button.
+void update_default_look(HWND dlg, HWND focus) {
+    HWND wearer = is_push_button(focus) ? focus : nullptr;
+    if (!wearer) {
+        const int id = default_id(dlg);
+        HWND def = id ? GetDlgItem(dlg, id) : nullptr;
+        if (is_push_button(def)) wearer = def;
+    }
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (c != wearer && is_push_button(c)) set_button_type(c, BS_PUSHBUTTON);
+    }
+    if (wearer) set_button_type(wearer, BS_DEFPUSHBUTTON);
+}
+
+void move_focus(HWND dlg, HWND to) {
+    HWND from;
+    {
+        std::lock_guard lock(state_mutex());
+        DialogState* st = state_locked(dlg);
+        if (!st || st->focus == to) return;
+        from = st->focus;
+        st->focus = to;
+    }
+    if (from && IsWindow(from)) SendMessageW(from, WM_KILLFOCUS, reinterpret_cast<WPARAM>(to), 0);
+    if (to) SendMessageW(to, WM_SETFOCUS, reinterpret_cast<WPARAM>(from), 0);
+    update_default_look(dlg, to);
+}
+
+bool can_take_focus(HWND c) {
+    const LONG style = GetWindowLongW(c, GWL_STYLE);
+    return (style & WS_VISIBLE) && !(style & WS_DISABLED);
+}
+
+// The neighbour of current within its group (WS_GROUP starts one), wrapping around.
+HWND next_in_group(HWND dlg, HWND current, bool previous) {
+    const std::vector<HWND> children = controls_in_order(dlg);
+    auto at = std::find(children.begin(), children.end(), current);
+    if (at == children.end()) return current;
+    size_t first = static_cast<size_t>(at - children.begin());
+    while (first > 0 && !(GetWindowLongW(children[first], GWL_STYLE) & WS_GROUP)) --first;
+    size_t last = static_cast<size_t>(at - children.begin());
+    while (last + 1 < children.size() &&
+           !(GetWindowLongW(children[last + 1], GWL_STYLE) & WS_GROUP))
+        ++last;
+    const size_t count = last - first + 1;
+    size_t i = static_cast<size_t>(at - children.begin()) - first;
+    for (size_t step = 1; step < count; ++step) {
+        const size_t j = previous ? (i + count - step) % count : (i + step) % count;
+        if (can_take_focus(children[first + j])) return children[first + j];
+    }
+    return current;
+}
+
+void focus_by_keyboard(HWND dlg, HWND to) {
+    if (!to) return;
+    move_focus(dlg, to);
+    // Tabbing into a field selects its text, so typing replaces it.
+    if (SendMessageW(to, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(to, EM_SETSEL, 0, -1);
+}
+
+// Enter: the focused push button, else the default button, else IDOK.
+void press_default(HWND dlg, HWND focus) {
+    int id;
+    if (is_push_button(focus)) {
+        id = static_cast<int>(GetWindowLongPtrW(focus, GWLP_ID));
+    } else {
+        const LRESULT def = SendMessageW(dlg, DM_GETDEFID, 0, 0);
+        id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+    }
+    HWND button = GetDlgItem(dlg, id);
+    if (button && !IsWindowEnabled(button)) return;
+    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+// A key the dialog itself handles: true when it did.
+bool dialog_key(HWND dlg, HWND target, const MSG& msg) {
+    const bool down = msg.message == WM_KEYDOWN;
+    if (!down && msg.message != WM_CHAR) return false;
+    const WPARAM key = msg.wParam;
+    LRESULT code = 0;
+    if (target != dlg)
+        code = SendMessageW(target, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
+    if (code & DLGC_WANTMESSAGE) return false;
+    HWND focus = target == dlg ? nullptr : target;
+    switch (key) {
+        case VK_TAB:
+            if (code & DLGC_WANTTAB) return false;
+            if (down)
+                focus_by_keyboard(dlg, GetNextDlgTabItem(dlg, focus, GetKeyState(VK_SHIFT) < 0));
+            return true;
+        case VK_RETURN:
+            if (down) press_default(dlg, focus);
+            return true;
+        case VK_ESCAPE:
+            if (down) {
+                HWND cancel = GetDlgItem(dlg, IDCANCEL);
+                if (!cancel || IsWindowEnabled(cancel))
+                    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(cancel));
+            }
+            return true;
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN:
+            if (!down || !focus || (code & DLGC_WANTARROWS)) return false;
+            focus_by_keyboard(dlg, next_in_group(dlg, focus, key == VK_LEFT || key == VK_UP));
             return true;
     }
     return false;
@@ -328,10 +490,18 @@ HWND create_dialog(HINSTANCE instance, LPCDLGTEMPLATEW dlg_template, HWND parent
         if (font) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (!first_tab && (item.style & WS_TABSTOP) && !(item.style & WS_DISABLED))
             first_tab = child;
+        if (SendMessageW(child, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) {
+            std::lock_guard lock(state_mutex());
+            auto& st = states()[dlg];
+            if (!st.default_id) st.default_id = static_cast<int>(item.id);
+        }
     }
     if (!IsWindow(dlg)) return nullptr;
-    SendMessageW(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(first_tab), param);
+    // A procedure answering TRUE leaves the focus to the dialog: the first tab stop.
+    const LRESULT focus_first =
+        SendMessageW(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(first_tab), param);
     if (!IsWindow(dlg)) return nullptr;
+    if (focus_first && first_tab && !w32::user::focused_control(dlg)) move_focus(dlg, first_tab);
     if ((style & WS_VISIBLE) && !is_ended(dlg)) ShowWindow(dlg, SW_SHOWNORMAL);
     return dlg;
 }
@@ -354,6 +524,26 @@ LRESULT WINAPI DefDlgProcW(HWND dialog, UINT msg, WPARAM wparam, LPARAM lparam) 
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
             return 0;
+        case DM_GETDEFID: {
+            const int id = default_id(dialog);
+            return id ? MAKELRESULT(id, DC_HASDEFID) : 0;
+        }
+        case DM_SETDEFID: {
+            {
+                std::lock_guard lock(state_mutex());
+                if (DialogState* st = state_locked(dialog))
+                    st->default_id = static_cast<int>(wparam);
+            }
+            update_default_look(dialog, w32::user::focused_control(dialog));
+            return TRUE;
+        }
+        case WM_NEXTDLGCTL: {
+            HWND focus = w32::user::focused_control(dialog);
+            HWND to = LOWORD(lparam) ? reinterpret_cast<HWND>(wparam)
+                                     : GetNextDlgTabItem(dialog, focus, wparam != 0);
+            focus_by_keyboard(dialog, to);
+            return 0;
+        }
         case WM_GETFONT: {
             std::lock_guard lock(state_mutex());
             auto it = states().find(dialog);
@@ -384,10 +574,25 @@ HWND WINAPI CreateDialogIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlg_t
     return create_dialog(instance, dlg_template, parent, dialog_proc, init_param);
 }
 
+// The window a modal dialog disables: its parent's top-level window.
+static HWND modal_owner(HWND parent) {
+    HWND top = parent;
+    while (top && (GetWindowLongPtrW(top, GWL_STYLE) & WS_CHILD)) top = GetParent(top);
+    return top;
+}
+
 INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlg_template,
                                        HWND parent, DLGPROC dialog_proc, LPARAM init_param) {
+    HWND owner = modal_owner(parent);
+    // Only an owner this dialog disabled is enabled again at the end, so nested
+    // dialogs leave their outer dialog's owner as they found it.
+    const bool disabled_owner = owner && IsWindowEnabled(owner);
+    if (disabled_owner) EnableWindow(owner, FALSE);
     HWND dlg = create_dialog(instance, dlg_template, parent, dialog_proc, init_param);
-    if (!dlg) return -1;
+    if (!dlg) {
+        if (disabled_owner) EnableWindow(owner, TRUE);
+        return -1;
+    }
     if (!is_ended(dlg)) ShowWindow(dlg, SW_SHOWNORMAL);
     MSG msg;
     bool quit = false;
@@ -411,7 +616,10 @@ INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlg_t
         auto it = states().find(dlg);
         if (it != states().end()) result = it->second.result;
     }
+    // The owner comes back before the dialog goes, so it is the one activated.
+    if (disabled_owner && IsWindow(owner)) EnableWindow(owner, TRUE);
     if (IsWindow(dlg)) DestroyWindow(dlg);
+    if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetForegroundWindow(owner);
     // The program's own loop still has to see the quit request.
     if (quit) PostQuitMessage(quit_code);
     return result;
@@ -463,8 +671,72 @@ BOOL WINAPI IsDialogMessageW(HWND dialog, LPMSG msg) {
         h = GetParent(h);
     }
     if (h != dialog) return FALSE;
-    // No keyboard navigation: the message goes where it was meant to go.
-    TranslateMessage(msg);
-    DispatchMessageW(msg);
+    MSG m = *msg;
+    // Keys meant for the dialog as a whole go to its focused control.
+    if (m.hwnd == dialog && m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST) {
+        if (HWND focus = w32::user::focused_control(dialog)) m.hwnd = focus;
+    }
+    if (dialog_key(dialog, m.hwnd, m)) return TRUE;
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
     return TRUE;
 }
+
+HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
+    if (!is_dialog(dialog)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    std::vector<HWND> stops;
+    for (HWND c : controls_in_order(dialog)) {
+        if (c == control || ((GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP) && can_take_focus(c)))
+            stops.push_back(c);
+    }
+    if (stops.empty()) return nullptr;
+    auto at = std::find(stops.begin(), stops.end(), control);
+    if (at == stops.end()) return previous ? stops.back() : stops.front();
+    const size_t n = stops.size();
+    const size_t i = static_cast<size_t>(at - stops.begin());
+    for (size_t step = 1; step < n; ++step) {
+        HWND c = stops[previous ? (i + n - step) % n : (i + step) % n];
+        if (c != control) return c;
+    }
+    return control;
+}
+
+LRESULT WINAPI SendDlgItemMessageW(HWND dialog, int id, UINT msg, WPARAM wparam, LPARAM lparam) {
+    HWND item = GetDlgItem(dialog, id);
+    return item ? SendMessageW(item, msg, wparam, lparam) : 0;
+}
+
+BOOL WINAPI SetDlgItemTextW(HWND dialog, int id, LPCWSTR text) {
+    HWND item = GetDlgItem(dialog, id);
+    return item ? SetWindowTextW(item, text) : FALSE;
+}
+
+UINT WINAPI GetDlgItemTextW(HWND dialog, int id, LPWSTR text, int max_count) {
+    if (text && max_count > 0) text[0] = L'\0';
+    HWND item = GetDlgItem(dialog, id);
+    return item ? static_cast<UINT>(GetWindowTextW(item, text, max_count)) : 0;
+}
+
+namespace w32::user {
+
+void focus_control(HWND control) {
+    if (!control || !(GetWindowLongPtrW(control, GWL_STYLE) & WS_CHILD)) return;
+    if (HWND dlg = dialog_of(GetParent(control))) move_focus(dlg, control);
+}
+
+HWND focused_control(HWND hwnd) {
+    HWND dlg = dialog_of(hwnd);
+    if (!dlg) return nullptr;
+    HWND focus;
+    {
+        std::lock_guard lock(state_mutex());
+        DialogState* st = state_locked(dlg);
+        focus = st ? st->focus : nullptr;
+    }
+    return focus && IsWindow(focus) ? focus : nullptr;
+}
+
+}  // namespace w32::user

@@ -1,5 +1,6 @@
 #include "window_class.h"
 
+#include "system_controls.h"
 #include "window.h"
 
 #include <w32/text.h>
@@ -17,9 +18,34 @@ struct ClassList {
     ATOM next_atom = kFirstAtom;
 };
 
+std::shared_ptr<WindowClass> system_class(const wchar_t* name, WNDPROC proc, ATOM atom) {
+    auto cls = std::make_shared<WindowClass>();
+    cls->name = name;
+    cls->atom = atom;
+    cls->style = CS_DBLCLKS | CS_PARENTDC;
+    cls->proc = proc;
+    cls->wnd_extra = sizeof(void*);
+    cls->system = true;
+    return cls;
+}
+
 ClassList& class_list() {
-    static auto* list = new ClassList;
+    static auto* list = [] {
+        auto* l = new ClassList;
+        // Their atoms are the ordinals dialog templates name them by.
+        l->classes.push_back(system_class(L"Button", button_proc, 0x0080));
+        l->classes.push_back(system_class(L"Edit", edit_proc, 0x0081));
+        l->classes.push_back(system_class(L"Static", static_proc, 0x0082));
+        l->classes.push_back(system_class(L"ListBox", list_box_proc, 0x0083));
+        return l;
+    }();
     return *list;
+}
+
+// A program's own class of that name, or null.
+std::shared_ptr<WindowClass> find_program_class_locked(LPCWSTR name) {
+    auto cls = find_class_locked(name);
+    return cls && !cls->system ? cls : nullptr;
 }
 
 ATOM register_class(const WNDCLASSEXW& wc) {
@@ -32,7 +58,7 @@ ATOM register_class(const WNDCLASSEXW& wc) {
         return 0;
     }
     std::lock_guard lock(user_mutex());
-    if (find_class_locked(wc.lpszClassName)) {
+    if (find_program_class_locked(wc.lpszClassName)) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
@@ -87,14 +113,16 @@ bool equal_no_case(std::wstring_view a, std::wstring_view b) {
 
 std::shared_ptr<WindowClass> find_class_locked(LPCWSTR name) {
     if (!name) return nullptr;
+    std::shared_ptr<WindowClass> system;
     for (auto& cls : class_list().classes) {
-        if (IS_INTRESOURCE(name)) {
-            if (cls->atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))) return cls;
-        } else if (equal_no_case(cls->name, name)) {
-            return cls;
-        }
+        const bool match = IS_INTRESOURCE(name)
+                               ? cls->atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))
+                               : equal_no_case(cls->name, name);
+        if (!match) continue;
+        if (!cls->system) return cls;
+        system = cls;
     }
-    return nullptr;
+    return system;
 }
 
 }  // namespace w32::user
@@ -131,7 +159,7 @@ ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* wc) {
 
 BOOL WINAPI UnregisterClassW(LPCWSTR class_name, HINSTANCE) {
     std::lock_guard lock(user_mutex());
-    auto cls = find_class_locked(class_name);
+    auto cls = find_program_class_locked(class_name);
     if (!cls) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return FALSE;

@@ -26,6 +26,9 @@ struct WindowClass {
     LPCWSTR menu_name = nullptr;
     std::vector<BYTE> extra;
     int windows = 0;  // live windows of the class
+    // One of user32's own control classes: a program's class of the same name
+    // comes first, and it cannot be unregistered.
+    bool system = false;
 };
 
 // With user_mutex() held; name may be an atom (MAKEINTATOM).

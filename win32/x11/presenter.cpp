@@ -85,6 +85,8 @@ public:
         return p;
     }
 
+    bool alive() const { return !dead_; }
+
     void mark(HWND hwnd) {
         if (dead_) return;
         {
@@ -302,6 +304,11 @@ void window_changed(HWND hwnd) {
 
 void windows_changed() {
     if (Presenter* p = Presenter::instance()) p->mark(nullptr);
+}
+
+bool showing() {
+    Presenter* p = Presenter::instance();
+    return p && p->alive();
 }
 
 }  // namespace w32::present

@@ -11,5 +11,8 @@ namespace w32::present {
 void window_changed(HWND hwnd);
 // Windows may have gone without a handle to name (a thread's windows dropped).
 void windows_changed();
+// Whether windows appear on an X server: DISPLAY names one that answered (the
+// connection is opened on first need) and has not gone away since.
+bool showing();
 
 }  // namespace w32::present

@@ -261,7 +261,7 @@ TEST_F(DialogTest, FontBlockSendsSetFontBeforeInitDialog) {
     DestroyWindow(dlg);
 }
 
-TEST_F(DialogTest, PredefinedControlsTheLayerLacksAreLeftOut) {
+TEST_F(DialogTest, PredefinedControlsByOrdinalBecomeSystemControls) {
     std::wstring ctl = UniqueClassName(L"ctl");
     RegisterTestClass(ctl);
     TemplateBuilder t;
@@ -277,7 +277,10 @@ TEST_F(DialogTest, PredefinedControlsTheLayerLacksAreLeftOut) {
     t.item(WS_VISIBLE, 1, 20, 10, 10, 3, ctl, L"kept");
     HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
     ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(GetDlgItem(dlg, IDOK), nullptr);
+    wchar_t cls[32] = L"";
+    GetClassNameW(GetDlgItem(dlg, IDOK), cls, 32);
+    EXPECT_STREQ(cls, L"Button");
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), L"OK");
     EXPECT_NE(GetDlgItem(dlg, 3), nullptr);
     DestroyWindow(dlg);
 }
