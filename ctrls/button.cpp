@@ -12,7 +12,8 @@ const Button::Style& Button::StyleDefault() {
     return Gui::DefaultStyle<Style, FillStandardStyle>();
 }
 
-Button::Button() : style_(StyleDefault()), font_(Gui::GetDefaultFont()), ink_(Gui::GetDefaultInk()) {}
+Button::Button()
+    : style_(StyleDefault()), font_(Gui::GetDefaultFont()), ink_(Gui::GetDefaultInk()) {}
 
 Button& Button::SetStyle(const Style& style) {
     style_ = style;

@@ -331,8 +331,8 @@ void EditText::Paint(Gui::Draw& w) {
     const Gui::Rect in = Inner();
     const bool enabled = look != DISABLED;
     w.DrawRect(in, enabled ? style_.paper : style_.disabled);
-    const Gui::Color ink =
-        enabled ? Pick(style_.text, standard.text) : Pick(style_.textdisabled, standard.textdisabled);
+    const Gui::Color ink = enabled ? Pick(style_.text, standard.text)
+                                   : Pick(style_.textdisabled, standard.textdisabled);
     const std::vector<int>& o = Offsets();
     const int h = Gui::GetTextSize(L"", font_).cy;
     const int x = in.left - scroll_, y = in.top + (in.Height() - h) / 2;

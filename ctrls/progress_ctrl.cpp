@@ -51,7 +51,8 @@ void ProgressCtrl::Paint(Gui::Draw& w) {
         return;
     }
     w.Clip(Gui::Rect(0, 0, width, size.cy));
-    for (int x = 0; x < width; x += tile) PaintImageRect(w, Gui::RectC(x, 0, tile, size.cy), style_.block);
+    for (int x = 0; x < width; x += tile)
+        PaintImageRect(w, Gui::RectC(x, 0, tile, size.cy), style_.block);
     w.End();
 }
 
