@@ -179,7 +179,8 @@ bool EditText::Paste() {
     CloseClipboard();
     if (!mem) return false;
     // One line: the text up to its first line break.
-    text.erase(std::min(text.find(L'\r'), text.find(L'\n')), std::wstring::npos);
+    const size_t line_end = text.find_first_of(L"\r\n");
+    if (line_end != std::wstring::npos) text.erase(line_end);
     if (!Replace(text)) return false;
     Changed();
     return true;
