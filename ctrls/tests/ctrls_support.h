@@ -1,11 +1,13 @@
 // What the control tests share: the demo skin loaded as the program loads it, a
-// real pop-up window whose root control records what it invalidates, the key
-// state, and a control painted onto a bitmap whose pixels the tests read.
+// real pop-up window at (100, 100) whose root control records what it invalidates,
+// mouse input with the key state a real one has, and controls painted onto a
+// bitmap whose pixels the tests read.
 #pragma once
 
 #include <windows.h>
 
-#include <string>
+#include <gtest/gtest.h>
+
 #include <vector>
 
 #include "gui/ctrl.h"
@@ -14,28 +16,11 @@
 #include "skin/skin.h"
 #include "skin/skin_loader.h"
 #include "skin/skin_manager.h"
+#include "testing/lambda_callback.h"
 
 namespace ctrls_test {
 
 inline skin::SkinLoader& Skin() { return skin::SkinLoader::Instance(); }
-
-// Once per process; the default font is set before any control is made.
-inline void LoadDemoSkin() {
-    static const bool loaded = [] {
-        raster::RegisterRasters();
-        Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
-        std::string path = SKIN_PACKAGE;
-        bool ok = skin::LoadSkinPackage(L"Z:" + std::wstring(path.begin(), path.end()));
-        Skin().SetFontCallback(&downloader::SkinManager::CreateFont);
-        downloader::SkinManager::SetDefaultFont("normal_ft");
-        return ok;
-    }();
-    EXPECT_TRUE(loaded);
-}
-
-struct SkinLoaded {
-    SkinLoaded() { LoadDemoSkin(); }
-};
 
 inline void Keys(std::initializer_list<int> down) {
     BYTE state[256] = {};
@@ -43,27 +28,39 @@ inline void Keys(std::initializer_list<int> down) {
     SetKeyboardState(state);
 }
 
+// Once per process, before any control is made (they copy the default font).
+inline bool LoadDemoSkin() {
+    static const bool loaded = [] {
+        raster::RegisterRasters();
+        Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
+        const std::string path = SKIN_PACKAGE;
+        Skin().SetFontCallback(&downloader::SkinManager::CreateFont);
+        const bool ok = skin::LoadSkinPackage(L"Z:" + std::wstring(path.begin(), path.end()));
+        downloader::SkinManager::SetDefaultFont("normal_ft");
+        return ok;
+    }();
+    return loaded;
+}
+
 class Root : public Gui::Ctrl {
 public:
-    explicit Root(Gui::Rect r = Gui::RectC(100, 100, 600, 279)) {
-        SetRect(r);
-        hwnd = CreateWindowExW(0, L"GTK2-W", L"", WS_POPUP, r.left, r.top, r.Width(), r.Height(),
-                               nullptr, nullptr, GetInstance(), nullptr);
+    Root() {
+        SetRect(Gui::RectC(100, 100, 600, 279));
+        hwnd = CreateWindowExW(0, L"GTK2-W", L"", WS_POPUP, 100, 100, 600, 279, nullptr, nullptr,
+                               GetInstance(), nullptr);
         SetTopWindow(hwnd);
         SetOpen(true);
     }
     ~Root() override {
         Keys({});
-        ResetMouseState();
         ReleaseCtrlCapture();
         ClearFocus();
         DestroyWindow(hwnd);
     }
     void WndInvalidateRect(const Gui::Rect& r) override { invalid.push_back(r); }
-    // A press or release with the key state a real one has.
     Gui::Image Mouse(int event, Gui::Point p) {
-        if ((event & ACTION) == DOWN) Keys({VK_LBUTTON});
-        if ((event & ACTION) == UP) Keys({});
+        if ((event & ACTION) == DOWN || (event & ACTION) == UP)
+            Keys({(event & ACTION) == DOWN ? VK_LBUTTON : 0});
         return DispatchMouse(this, event, 0, p);
     }
 
@@ -71,47 +68,57 @@ public:
     std::vector<Gui::Rect> invalid;
 };
 
-// A control painted on a 32-bit bitmap of its size.
+class CtrlsTest : public ::testing::Test {
+protected:
+    // e: the pointer enters at `in`, o: it goes out to (300, 50), d/u: the left
+    // button goes down/up where the pointer is.
+    void Play(const char* steps, Gui::Point in) {
+        Gui::Point at = in;
+        for (const char* s = steps; *s; ++s) {
+            if (*s == 'e' || *s == 'o') at = *s == 'e' ? in : Gui::Point(300, 50);
+            root.Mouse(*s == 'd'   ? Gui::Ctrl::LEFTDOWN
+                       : *s == 'u' ? Gui::Ctrl::LEFTUP
+                                   : Gui::Ctrl::MOUSEMOVE,
+                       at);
+        }
+    }
+
+    bool skin_loaded = LoadDemoSkin();  // first of all
+    Root root;
+    int actions = 0;
+    Gui::Callback counter = testing_support::Do([this] { ++actions; });
+};
+
+// A control painted on a 32-bit bitmap of its size; pixels read as 0xRRGGBB.
 class Canvas {
 public:
-    explicit Canvas(Gui::Ctrl& c) : size_(c.GetSize()) {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = size_.cx;
-        bi.bmiHeader.biHeight = -size_.cy;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
+    explicit Canvas(Gui::Ctrl& c) : cx_(c.GetSize().cx) {
+        BITMAPINFO bi = {{sizeof(BITMAPINFOHEADER), cx_, -c.GetSize().cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
         void* bits = nullptr;
-        bitmap_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<uint32_t*>(bits);
-        dc_ = CreateCompatibleDC(nullptr);
-        prior_ = SelectObject(dc_, bitmap_);
-        Gui::Draw w(dc_);
-        c.CtrlPaint(w, Gui::Rect(size_));
+        HBITMAP bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HDC dc = CreateCompatibleDC(nullptr);
+        SelectObject(dc, bitmap);
+        {
+            Gui::Draw w(dc);
+            c.CtrlPaint(w, Gui::Rect(c.GetSize()));
+        }
+        pixels_.assign(static_cast<uint32_t*>(bits),
+                       static_cast<uint32_t*>(bits) + cx_ * c.GetSize().cy);
+        DeleteDC(dc);
+        DeleteObject(bitmap);
     }
-    ~Canvas() {
-        SelectObject(dc_, prior_);
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-    }
-    uint32_t At(int x, int y) const { return bits_[y * size_.cx + x] & 0xFFFFFF; }
-    // The bounding box of the pixels in r that are not bg.
-    Gui::Rect Ink(uint32_t bg, Gui::Rect r) const {
-        Gui::Rect box(r.right, r.bottom, r.left, r.top);
+    uint32_t At(int x, int y) const { return pixels_[y * cx_ + x] & 0xFFFFFF; }
+    // How many pixels of r are `rgb`.
+    int Count(Gui::Rect r, uint32_t rgb) const {
+        int n = 0;
         for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (At(x, y) != bg)
-                    box = Gui::Rect(std::min(box.left, x), std::min(box.top, y),
-                                    std::max(box.right, x + 1), std::max(box.bottom, y + 1));
-        return box;
+            for (int x = r.left; x < r.right; ++x) n += At(x, y) == rgb;
+        return n;
     }
 
 private:
-    Gui::Size size_;
-    HBITMAP bitmap_;
-    uint32_t* bits_;
-    HDC dc_;
-    HGDIOBJ prior_;
+    int cx_;
+    std::vector<uint32_t> pixels_;
 };
 
 // An opaque image pixel as the bitmap holds it.

@@ -124,87 +124,74 @@ TEST(StyleRecordsTest, NewLinkStyleHasNullColourAndZeroFonts) {
     EXPECT_EQ(s.textfont1.GetFlags(), 0);
 }
 
-// The default link record is made once per process, so each of these runs in a
-// process of its own, also when the whole program runs.
-void InFreshProcess(void (*body)()) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            body();
-            exit(::testing::Test::HasFailure() ? 1 : 0);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
-TEST(StyleRecordsTest, DefaultLinkStyleTakesTheDefaultFontAndDarkGrey) {
-    InFreshProcess([] {
-        Gui::Font f;
-        f.Height(13).Bold();
-        Gui::SetDefaultFont(f);
-        const std::size_t before = Gui::GetRegisteredStyleCount();
-        const ctrls::LinkStyle& d = ctrls::LinkCtrl<ctrls::StaticText>::StyleDefault();
-        EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
-        EXPECT_EQ(d.textfont0, Gui::GetDefaultFont());
-        EXPECT_EQ(d.textfont1, Gui::GetDefaultFont());
-        EXPECT_EQ(d.status, 1);
-        ASSERT_NE(d.standard, nullptr);
-        EXPECT_NE(d.standard, &d);
-        EXPECT_EQ(d.standard->standard, d.standard);
-        EXPECT_EQ(d.standard->textcolor.GetRaw(), 0x333333u);
-        EXPECT_EQ(d.standard->textfont0, f);
-        // Twice: registered once, the same record.
-        EXPECT_EQ(&ctrls::LinkStyle::Default(), &d);
-        EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 1);
-    });
-}
-
-TEST(StyleRecordsTest, DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood) {
-    InFreshProcess([] {
-        ASSERT_FALSE(Gui::IsDefaultFontSet());
-        const ctrls::LinkStyle& d = ctrls::LinkStyle::Default();
-        EXPECT_EQ(d.textfont0, Gui::Font());
-        EXPECT_EQ(d.textfont1, Gui::Font());
-        Gui::Font f;
-        f.Height(20);
-        Gui::SetDefaultFont(f);
-        EXPECT_EQ(ctrls::LinkStyle::Default().textfont0, Gui::Font());
-        EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
-    });
-}
-
-// Each control's default record holds its standard look, filled and entered once;
-// a new control starts from it, sharing its images.
-template <class T>
-void ExpectDefaultRecord(const T& d) {
+void DefaultLinkStyleTakesTheDefaultFontAndDarkGrey() {
+    Gui::Font f;
+    f.Height(13).Bold();
+    Gui::SetDefaultFont(f);
+    const std::size_t before = Gui::GetRegisteredStyleCount();
+    const ctrls::LinkStyle& d = ctrls::LinkCtrl<ctrls::StaticText>::StyleDefault();
+    EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
+    EXPECT_EQ(d.textfont0, Gui::GetDefaultFont());
+    EXPECT_EQ(d.textfont1, Gui::GetDefaultFont());
     EXPECT_EQ(d.status, 1);
-    EXPECT_EQ(d.registered, 1);
     ASSERT_NE(d.standard, nullptr);
     EXPECT_NE(d.standard, &d);
     EXPECT_EQ(d.standard->standard, d.standard);
+    EXPECT_EQ(d.standard->textcolor.GetRaw(), 0x333333u);
+    EXPECT_EQ(d.standard->textfont0, f);
+    // Twice: registered once, the same record.
+    EXPECT_EQ(&ctrls::LinkStyle::Default(), &d);
+    EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 1);
 }
 
+void DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood() {
+    ASSERT_FALSE(Gui::IsDefaultFontSet());
+    const ctrls::LinkStyle& d = ctrls::LinkStyle::Default();
+    EXPECT_EQ(d.textfont0, Gui::Font());
+    EXPECT_EQ(d.textfont1, Gui::Font());
+    Gui::Font f;
+    f.Height(20);
+    Gui::SetDefaultFont(f);
+    EXPECT_EQ(ctrls::LinkStyle::Default().textfont0, Gui::Font());
+    EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
+}
+
+// The default link record is made once per process: these run in processes of
+// their own, also when the whole program runs.
+void InFreshProcess(void (*body)()) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT((body(), exit(::testing::Test::HasFailure())), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(StyleRecordsTest, DefaultLinkStyleTakesTheDefaultFontAndDarkGrey) {
+    InFreshProcess(&DefaultLinkStyleTakesTheDefaultFontAndDarkGrey);
+}
+
+TEST(StyleRecordsTest, DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood) {
+    InFreshProcess(&DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood);
+}
+
+// Each control's default record is filled with its standard look and entered once;
+// a new control starts from it, sharing its images.
 TEST(StyleRecordsTest, EachControlsDefaultRecordIsFilledAndRegisteredOnce) {
-    auto all = [] {
-        ExpectDefaultRecord(ctrls::Button::StyleDefault());
-        ExpectDefaultRecord(ctrls::SystemPanel::StyleDefault());
-        ExpectDefaultRecord(ctrls::OptionCtrl::StyleDefault());
-        ExpectDefaultRecord(ctrls::EditText::StyleDefault());
-        ExpectDefaultRecord(ctrls::ProgressCtrl::StyleDefault());
+    auto check = [](const auto& d, const Image& look) {
+        EXPECT_TRUE(d.status == 1 && d.registered == 1 && d.standard != &d);
+        EXPECT_EQ(d.standard->standard, d.standard);
+        EXPECT_FALSE(look.IsEmpty());
     };
-    all();
-    const std::size_t count = Gui::GetRegisteredStyleCount();
-    all();
-    EXPECT_EQ(Gui::GetRegisteredStyleCount(), count);
-    const ctrls::SystemPanel::Style& sys = ctrls::SystemPanel::StyleDefault();
-    EXPECT_FALSE(sys.closebox.look[1].IsEmpty());
-    EXPECT_FALSE(sys.titleink.IsNull());
+    for (std::size_t pass = 0, count = 0; pass < 2; ++pass) {
+        check(ctrls::Button::StyleDefault(), ctrls::Button::StyleDefault().look[3]);
+        check(ctrls::SystemPanel::StyleDefault(),
+              ctrls::SystemPanel::StyleDefault().minbox.look[1]);
+        check(ctrls::OptionCtrl::StyleDefault(), ctrls::OptionCtrl::StyleDefault().pressed[0]);
+        check(ctrls::EditText::StyleDefault(), ctrls::EditText::StyleDefault().edge[2]);
+        check(ctrls::ProgressCtrl::StyleDefault(), ctrls::ProgressCtrl::StyleDefault().block);
+        if (pass == 1) EXPECT_EQ(Gui::GetRegisteredStyleCount(), count);
+        count = Gui::GetRegisteredStyleCount();
+    }
     ctrls::SystemPanel panel;
-    EXPECT_EQ(panel.CloseBox().GetStyle().look[1].GetSerialId(),
-              sys.closebox.look[1].GetSerialId());
-    ctrls::EditText edit;
-    EXPECT_EQ(edit.GetStyle().edge[2].GetSerialId(),
-              ctrls::EditText::StyleDefault().edge[2].GetSerialId());
-    for (const Gui::Image& look : ctrls::Button::StyleDefault().look) EXPECT_FALSE(look.IsEmpty());
+    EXPECT_EQ(panel.MinBox().GetStyle().look[1].GetSerialId(),
+              ctrls::SystemPanel::StyleDefault().minbox.look[1].GetSerialId());
 }
 
 }  // namespace
