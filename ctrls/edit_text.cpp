@@ -1,5 +1,7 @@
 #include "ctrls/edit_text.h"
 
+#include <wctype.h>
+
 #include <algorithm>
 
 #include "ctrls/standard_styles.h"
@@ -9,6 +11,10 @@
 
 namespace ctrls {
 namespace {
+
+// Word boundaries lie between characters of different kinds: 0 blanks, 1 letters,
+// digits and ideographs, 2 other marks.
+int CharKind(wchar_t c) { return iswspace(c) ? 0 : iswalnum(c) || c >= 0x2E80 ? 1 : 2; }
 
 // A null colour of the style is the standard one.
 Gui::Color Pick(Gui::Color c, Gui::Color standard) { return c.IsNull() ? standard : c; }
@@ -96,6 +102,21 @@ int EditText::PosAt(int x) {
     if (n > static_cast<int>(text_.size())) return static_cast<int>(text_.size());
     // The nearer boundary of the character under x.
     return tx - o[n - 1] < o[n] - tx ? n - 1 : n;
+}
+
+int EditText::WordEdge(int pos, int dir) const {
+    const int n = static_cast<int>(text_.size());
+    auto kind_at = [&](int i) { return CharKind(text_[i]); };
+    if (dir > 0) {
+        // To the start of the next word: over the rest of this one, then the blanks.
+        for (const int k = pos < n ? kind_at(pos) : 0; pos < n && kind_at(pos) == k;) ++pos;
+        while (pos < n && kind_at(pos) == 0) ++pos;
+    } else {
+        // To the start of this word, or of the one before the blanks.
+        while (pos > 0 && kind_at(pos - 1) == 0) --pos;
+        for (const int k = pos > 0 ? kind_at(pos - 1) : 0; pos > 0 && kind_at(pos - 1) == k;) --pos;
+    }
+    return pos;
 }
 
 void EditText::ScrollToCaret() {
@@ -202,10 +223,10 @@ bool EditText::KeyDown(UINT vk) {
     const bool selected = GetSelection(low, high);
     switch (vk) {
         case VK_LEFT:
-            MoveCaret(selected && !shift ? low : caret_ - 1, shift);
+            MoveCaret(ctrl ? WordEdge(caret_, -1) : selected && !shift ? low : caret_ - 1, shift);
             return true;
         case VK_RIGHT:
-            MoveCaret(selected && !shift ? high : caret_ + 1, shift);
+            MoveCaret(ctrl ? WordEdge(caret_, 1) : selected && !shift ? high : caret_ + 1, shift);
             return true;
         case VK_HOME:
             MoveCaret(0, shift);
@@ -248,6 +269,17 @@ bool EditText::KeyDown(UINT vk) {
 }
 
 bool EditText::Char(wchar_t c) {
+    // A character past the first plane may come as its two UTF-16 halves.
+    const wchar_t high_half = pending_high_;
+    pending_high_ = 0;
+    if (c >= 0xD800 && c < 0xDC00) {
+        pending_high_ = c;
+        return true;
+    }
+    if (c >= 0xDC00 && c < 0xE000) {
+        if (!high_half) return true;  // a lone half is no text
+        c = 0x10000 + ((high_half - 0xD800) << 10) + (c - 0xDC00);
+    }
     if (c == VK_BACK) {
         int low, high;
         if (!GetSelection(low, high) && caret_ > 0) anchor_ = caret_ - 1;
@@ -304,6 +336,22 @@ void EditText::LeftDown(Gui::Point p, DWORD keyflags) {
     MoveCaret(PosAt(p.x), (keyflags & K_SHIFT) != 0);
     selecting_ = true;
     SetCapture();
+}
+
+void EditText::LeftDouble(Gui::Point p, DWORD) {
+    const int n = static_cast<int>(text_.size());
+    if (!IsEnabled() || n == 0) return;
+    // The character under the pointer and the run of its kind around it.
+    const std::vector<int>& o = Offsets();
+    const int tx = p.x - Inner().left + scroll_;
+    int a = static_cast<int>(std::upper_bound(o.begin(), o.end(), tx) - o.begin()) - 1;
+    a = std::clamp(a, 0, n - 1);
+    int b = a + 1;
+    const int kind = CharKind(text_[a]);
+    while (a > 0 && CharKind(text_[a - 1]) == kind) --a;
+    while (b < n && CharKind(text_[b]) == kind) ++b;
+    anchor_ = a;
+    MoveCaret(b, true);
 }
 
 void EditText::MouseMove(Gui::Point p, DWORD) {

@@ -1,9 +1,11 @@
 // A skinned one-line edit field. Its frame is the style's edge image for the state
 // (normal, hot, focused, disabled), the paper fills the inside less the margin, the
 // text scrolls sideways to keep the caret in view. It takes the focus on a click,
-// blinks its caret while it has it, selects with the mouse and with Shift and the
-// arrows, Home and End, and takes the keys its top-level window routes to it:
-// typing (any character, so text an input method commits too), Backspace, Delete,
+// blinks its caret while it has it, selects with the mouse (a double click takes a
+// word) and with Shift and the arrows, Home and End (with Ctrl the arrows go by
+// words), and takes the keys its top-level window routes to it:
+// typing (any character, so text an input method commits too, surrogate pairs
+// joined), Backspace, Delete,
 // Ctrl+A, and the clipboard (Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+Insert, Shift+Delete,
 // Shift+Insert). A read-only field selects and copies but does not change.
 // WhenAction runs after every change the user makes.
@@ -62,6 +64,7 @@ public:
     void MouseEnter(Gui::Point p, DWORD keyflags) override;
     void MouseLeave() override;
     void LeftDown(Gui::Point p, DWORD keyflags) override;
+    void LeftDouble(Gui::Point p, DWORD keyflags) override;
     void MouseMove(Gui::Point p, DWORD keyflags) override;
     void LeftUp(Gui::Point p, DWORD keyflags) override;
     void CancelMode() override;
@@ -73,6 +76,8 @@ private:
     // Pixel offset of each caret position from the text's start (cached).
     const std::vector<int>& Offsets();
     int PosAt(int x);  // x in control coordinates
+    // The next word boundary from pos in the direction dir (1 or -1).
+    int WordEdge(int pos, int dir) const;
     void MoveCaret(int pos, bool extend);
     void ScrollToCaret();
     // Replaces the selection with text; false when nothing changed.
@@ -94,6 +99,7 @@ private:
     bool hot_ = false;
     bool selecting_ = false;  // the left button is down after a press here
     bool caret_shown_ = false;
+    wchar_t pending_high_ = 0;  // the first half of a surrogate pair
     std::vector<int> offsets_;
     bool offsets_valid_ = false;
 };

@@ -1,7 +1,6 @@
-// What the control tests share: the demo skin loaded as the program loads it, a
-// real pop-up window at (100, 100) whose root control records what it invalidates,
-// mouse input with the key state a real one has, and controls painted onto a
-// bitmap whose pixels the tests read.
+// What the control tests share: the demo skin, a real pop-up window at (100, 100)
+// whose root records what it invalidates, mouse input with the key state a real one
+// has, and controls painted onto a bitmap whose pixels the tests read.
 #pragma once
 
 #include <windows.h>
@@ -20,7 +19,9 @@
 
 namespace ctrls_test {
 
-inline skin::SkinLoader& Skin() { return skin::SkinLoader::Instance(); }
+inline bool GetStyle(const char* key, auto& style) {
+    return skin::SkinLoader::Instance().GetStyle(key, style);
+}
 
 inline void Keys(std::initializer_list<int> down) {
     BYTE state[256] = {};
@@ -34,7 +35,7 @@ inline bool LoadDemoSkin() {
         raster::RegisterRasters();
         Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
         const std::string path = SKIN_PACKAGE;
-        Skin().SetFontCallback(&downloader::SkinManager::CreateFont);
+        skin::SkinLoader::Instance().SetFontCallback(&downloader::SkinManager::CreateFont);
         const bool ok = skin::LoadSkinPackage(L"Z:" + std::wstring(path.begin(), path.end()));
         downloader::SkinManager::SetDefaultFont("normal_ft");
         return ok;
@@ -63,7 +64,6 @@ public:
             Keys({(event & ACTION) == DOWN ? VK_LBUTTON : 0});
         return DispatchMouse(this, event, 0, p);
     }
-
     HWND hwnd;
     std::vector<Gui::Rect> invalid;
 };
@@ -93,7 +93,8 @@ protected:
 class Canvas {
 public:
     explicit Canvas(Gui::Ctrl& c) : cx_(c.GetSize().cx) {
-        BITMAPINFO bi = {{sizeof(BITMAPINFOHEADER), cx_, -c.GetSize().cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        BITMAPINFO bi = {
+            {sizeof(BITMAPINFOHEADER), cx_, -c.GetSize().cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
         void* bits = nullptr;
         HBITMAP bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
         HDC dc = CreateCompatibleDC(nullptr);

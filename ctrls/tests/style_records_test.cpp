@@ -3,10 +3,8 @@
 #include "ctrls/button.h"
 #include "ctrls/button_style.h"
 #include "ctrls/edit_text.h"
-#include "ctrls/link_ctrl.h"
 #include "ctrls/option_ctrl.h"
 #include "ctrls/progress_ctrl.h"
-#include "ctrls/static_text.h"
 #include "ctrls/system_panel.h"
 #include "ctrls/edit_style.h"
 #include "ctrls/link_style.h"
@@ -129,7 +127,7 @@ void DefaultLinkStyleTakesTheDefaultFontAndDarkGrey() {
     f.Height(13).Bold();
     Gui::SetDefaultFont(f);
     const std::size_t before = Gui::GetRegisteredStyleCount();
-    const ctrls::LinkStyle& d = ctrls::LinkCtrl<ctrls::StaticText>::StyleDefault();
+    const ctrls::LinkStyle& d = ctrls::LinkStyle::Default();
     EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
     EXPECT_EQ(d.textfont0, Gui::GetDefaultFont());
     EXPECT_EQ(d.textfont1, Gui::GetDefaultFont());
@@ -171,8 +169,7 @@ TEST(StyleRecordsTest, DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood
     InFreshProcess(&DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood);
 }
 
-// Each control's default record is filled with its standard look and entered once;
-// a new control starts from it, sharing its images.
+// Each control's default record is filled with its standard look and entered once.
 TEST(StyleRecordsTest, EachControlsDefaultRecordIsFilledAndRegisteredOnce) {
     auto check = [](const auto& d, const Image& look) {
         EXPECT_TRUE(d.status == 1 && d.registered == 1 && d.standard != &d);
@@ -186,12 +183,9 @@ TEST(StyleRecordsTest, EachControlsDefaultRecordIsFilledAndRegisteredOnce) {
         check(ctrls::OptionCtrl::StyleDefault(), ctrls::OptionCtrl::StyleDefault().pressed[0]);
         check(ctrls::EditText::StyleDefault(), ctrls::EditText::StyleDefault().edge[2]);
         check(ctrls::ProgressCtrl::StyleDefault(), ctrls::ProgressCtrl::StyleDefault().block);
-        if (pass == 1) EXPECT_EQ(Gui::GetRegisteredStyleCount(), count);
+        EXPECT_TRUE(pass == 0 || Gui::GetRegisteredStyleCount() == count);
         count = Gui::GetRegisteredStyleCount();
     }
-    ctrls::SystemPanel panel;
-    EXPECT_EQ(panel.MinBox().GetStyle().look[1].GetSerialId(),
-              ctrls::SystemPanel::StyleDefault().minbox.look[1].GetSerialId());
 }
 
 }  // namespace

@@ -5,21 +5,24 @@
 
 namespace {
 
-using Gui::Ctrl;
 using Gui::Point;
 
-class SystemPanelTest : public ctrls_test::CtrlsTest {
-protected:
-    SystemPanelTest() {
-        EXPECT_TRUE(ctrls_test::Skin().GetStyle("mainwnd.sys", style));
-        panel.SetStyle(style);
-        root.Add(panel.SizePos());
-    }
-    ctrls::SystemPanel::Style style;
-    ctrls::SystemPanel panel;
-};
+using SystemPanelTest = ctrls_test::CtrlsTest;
 
-TEST_F(SystemPanelTest, TheTitleAreaDragsTheWindowAndTheBoxesPostTheirCommands) {
+TEST_F(SystemPanelTest, ItPaintsTheSkinsChromeDragsByTheTitleAndPostsTheBoxesCommands) {
+    ctrls::SystemPanel::Style style;
+    ASSERT_TRUE(ctrls_test::GetStyle("mainwnd.sys", style));
+    ctrls::SystemPanel panel;
+    root.Add(panel.SetStyle(style).SizePos());
+    const ctrls_test::Canvas painted(panel);
+    for (Point p : {Point(300, 250), Point(3, 100), Point(599, 278)})
+        EXPECT_EQ(painted.At(p.x, p.y), ctrls_test::Rgb(style.wndbg, p.x, p.y));
+    EXPECT_EQ(painted.At(18, 16), ctrls_test::Rgb(style.icon, 8, 8)) << "the icon at 10, 8";
+    const Gui::Rect title(style.titlepos.x, 0, 200, 30);
+    EXPECT_GT(painted.Count(title, 0xE8ECF2), 20);
+    EXPECT_EQ(ctrls_test::Canvas(panel.SetTitle(L"")).Count(title, 0xE8ECF2), 0);
+    EXPECT_EQ(panel.MinBox().GetRect(), Gui::RectC(536, 4, 28, 24));
+    EXPECT_EQ(panel.CloseBox().GetRect(), Gui::RectC(566, 4, 28, 24));
     const struct {
         Point press, pointer_moves;
         bool drags;
@@ -32,16 +35,16 @@ TEST_F(SystemPanelTest, TheTitleAreaDragsTheWindowAndTheBoxesPostTheirCommands) 
     for (const auto& row : rows) {
         SetWindowPos(root.hwnd, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         SetCursorPos(100 + row.press.x, 100 + row.press.y);
-        root.Mouse(Ctrl::LEFTDOWN, row.press);
+        root.Mouse(Gui::Ctrl::LEFTDOWN, row.press);
         EXPECT_EQ(panel.IsDragging(), row.drags);
         const Point d = row.pointer_moves;
         SetCursorPos(100 + row.press.x + d.x, 100 + row.press.y + d.y);
         // A window that moves with the pointer keeps it over the same point of it.
         const Point at(row.press.x + (row.drags ? 0 : d.x), row.press.y + (row.drags ? 0 : d.y));
-        root.Mouse(Ctrl::MOUSEMOVE, at);
-        root.Mouse(Ctrl::LEFTUP, at);
+        root.Mouse(Gui::Ctrl::MOUSEMOVE, at);
+        root.Mouse(Gui::Ctrl::LEFTUP, at);
         SetCursorPos(700, 700);
-        root.Mouse(Ctrl::MOUSEMOVE, at);
+        root.Mouse(Gui::Ctrl::MOUSEMOVE, at);
         RECT r;
         GetWindowRect(root.hwnd, &r);
         EXPECT_EQ(Point(r.left, r.top), row.drags ? Point(100 + d.x, 100 + d.y) : Point(100, 100));
@@ -49,20 +52,6 @@ TEST_F(SystemPanelTest, TheTitleAreaDragsTheWindowAndTheBoxesPostTheirCommands) 
         const bool posted = PeekMessageW(&msg, root.hwnd, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE);
         EXPECT_EQ(posted ? msg.wParam : 0, row.command) << row.press.x << "," << row.press.y;
     }
-}
-
-TEST_F(SystemPanelTest, ItPaintsTheSkinsBackgroundIconAndTitleAndPlacesTheBoxes) {
-    const ctrls_test::Canvas painted(panel);
-    for (Point p : {Point(300, 250), Point(3, 100), Point(599, 278)})
-        EXPECT_EQ(painted.At(p.x, p.y), ctrls_test::Rgb(style.wndbg, p.x, p.y));
-    EXPECT_EQ(painted.At(style.iconpos.x + 8, style.iconpos.y + 8),
-              ctrls_test::Rgb(style.icon, 8, 8));
-    // The title is written in its ink at its place.
-    const Gui::Rect title(style.titlepos.x, 0, 200, 30);
-    EXPECT_GT(painted.Count(title, 0xE8ECF2), 20);
-    EXPECT_EQ(ctrls_test::Canvas(panel.SetTitle(L"")).Count(title, 0xE8ECF2), 0);
-    EXPECT_EQ(panel.MinBox().GetRect(), Gui::RectC(536, 4, 28, 24));
-    EXPECT_EQ(panel.CloseBox().GetRect(), Gui::RectC(566, 4, 28, 24));
 }
 
 }  // namespace
