@@ -11,35 +11,25 @@ namespace {
 
 using namespace window_test;
 
-int g_destroyed = 0;
+int g_destroyed = 0, g_closes = 0;
 
-class Window : public ctrls::TopWindow {
-public:
+struct Window : ctrls::TopWindow {
     Window() {
         gui_test::StartToolkit();
         g_log.clear();
-        g_destroyed = 0;
         SetRect(100, 80, 200, 120);
+        WhenClose = testing_support::Do([] { ++g_closes; });
     }
     void OnWindowDestroyed() override {
         ++g_destroyed;
         if (delete_when_destroyed) delete this;
     }
-    bool delete_when_destroyed = false;
+    // The main window's kind only hides.
+    void Close() override { hide_on_close ? (++g_closes, Hide()) : TopWindow::Close(); }
+    bool delete_when_destroyed = false, hide_on_close = false;
 };
 
-// The main window's kind: closing only hides it.
-class HidingWindow : public Window {
-public:
-    void Close() override {
-        ++closes;
-        Hide();
-    }
-    int closes = 0;
-};
-
-class KeyProbe : public Probe, public ctrls::KeyTarget {
-public:
+struct KeyProbe : Probe, ctrls::KeyTarget {
     using Probe::Probe;
     bool Key(UINT message, WPARAM wparam, LPARAM) override {
         g_log.push_back(name + ":key" + std::to_string(message) + "," + std::to_string(wparam));
@@ -53,111 +43,72 @@ Gui::Rect WindowRect(HWND hwnd) {
     return Gui::Rect(r.left, r.top, r.right, r.bottom);
 }
 
-TEST(TopWindow, CreateShowHideCloseAndDestroyedNotification) {
-    Window w;
-    int closes = 0;
-    w.WhenClose = testing_support::Do([&] { ++closes; });
-    w.SetTitle(L"演示游戏 下载器");
-    HWND hwnd = w.Create();
-    ASSERT_NE(hwnd, nullptr);
-    EXPECT_EQ(w.GetHWND(), hwnd);
-    EXPECT_TRUE(w.IsOpen());
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_EQ(WindowRect(hwnd), Gui::RectC(100, 80, 200, 120));
-    EXPECT_EQ(w.GetRoot().GetScreenRect(), Gui::RectC(100, 80, 200, 120));
-    wchar_t text[32] = {}, cls[32] = {};
-    GetWindowTextW(hwnd, text, 32);
-    GetClassNameW(hwnd, cls, 32);
-    EXPECT_EQ(std::wstring(text), L"演示游戏 下载器");
-    EXPECT_EQ(std::wstring(cls), L"#32770");
-    EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(hwnd), 1u);
-    EXPECT_TRUE(w.GetRoot().IsOpen());
-    EXPECT_EQ(w.Create(), hwnd) << "an open window is answered as it is";
-
-    w.Show();
-    EXPECT_TRUE(IsWindowVisible(hwnd));
-    w.Hide();
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_TRUE(w.IsOpen());
-
-    w.Close();
-    EXPECT_EQ(closes, 1);
-    EXPECT_EQ(g_destroyed, 1);
-    EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_FALSE(w.IsOpen());
-    EXPECT_EQ(w.GetHWND(), nullptr);
-    EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(hwnd), 0u);
-    EXPECT_FALSE(w.GetRoot().IsOpen());
-    ASSERT_NE(w.Create(), nullptr) << "a closed window can be made again";
-}
-
-TEST(TopWindow, CloseRequestsReachTheVirtualCloseAndMinimisingTheDefault) {
+TEST(TopWindow, CloseRequestsAndEveryWayAWindowGoes) {
+    using Act = void (*)(Window * w, HWND hwnd);
     const struct {
-        UINT message;
-        WPARAM wparam;
-        int closes;
-        bool iconic;
+        Act act;
+        bool hides;  // Close only hides
+        int closes, notified;
+        bool stays, object_gone;
     } rows[] = {
-        {WM_CLOSE, 0, 1, false},
-        {WM_SYSCOMMAND, SC_CLOSE, 1, false},
-        {WM_SYSCOMMAND, SC_MINIMIZE, 0, true},
+        {[](Window* w, HWND) { w->Close(); }, false, 1, 1, false, false},
+        {[](Window*, HWND h) { SendMessageW(h, WM_CLOSE, 0, 0); }, false, 1, 1, false, false},
+        {[](Window*, HWND h) { SendMessageW(h, WM_CLOSE, 0, 0); }, true, 1, 0, true, false},
+        {[](Window*, HWND h) { SendMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0); }, true, 1, 0, true,
+         false},
+        {[](Window*, HWND h) { SendMessageW(h, WM_SYSCOMMAND, SC_MINIMIZE, 0); }, true, 0, 0, true,
+         false},
+        {[](Window*, HWND h) { DestroyWindow(h); }, false, 0, 1, false, false},
+        // As a registry's window does: the object goes with its window.
+        {[](Window* w, HWND) { w->delete_when_destroyed = true, w->Close(); }, false, 1, 1, false,
+         true},
+        // No notification reaches the half-destroyed object.
+        {[](Window* w, HWND) { delete w; }, false, 0, 0, false, true},
     };
     for (const auto& row : rows) {
-        HidingWindow w;
-        HWND hwnd = w.Create();
-        w.Show();
-        SendMessageW(hwnd, row.message, row.wparam, 0);
-        EXPECT_EQ(w.closes, row.closes) << row.message << "," << row.wparam;
-        EXPECT_TRUE(IsWindow(hwnd));
-        EXPECT_EQ(IsIconic(hwnd) != FALSE, row.iconic);
-        EXPECT_EQ(w.GetRoot().GetRect().GetSize(), Gui::Size(200, 120))
-            << "a minimised window keeps its content's size";
-        EXPECT_EQ(g_destroyed, 0);
+        g_destroyed = g_closes = 0;
+        auto* w = new Window;
+        w->hide_on_close = row.hides;
+        HWND hwnd = w->Create();
+        w->Show();
+        row.act(w, hwnd);
+        EXPECT_EQ(std::make_pair(g_closes, g_destroyed), std::make_pair(row.closes, row.notified));
+        EXPECT_EQ(IsWindow(hwnd) != FALSE, row.stays);
+        EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(hwnd), row.stays ? 1u : 0u);
+        if (row.object_gone) continue;
+        if (row.stays) {
+            EXPECT_NE(IsWindowVisible(hwnd) != FALSE, row.closes == 1) << "hidden or minimised";
+            EXPECT_EQ(IsIconic(hwnd) != FALSE, row.closes == 0);
+            EXPECT_EQ(w->GetRect().GetSize(), Gui::Size(200, 120));
+        } else {
+            EXPECT_FALSE(w->IsOpen() || w->GetRoot().IsOpen() || w->GetHWND());
+            EXPECT_NE(w->Create(), nullptr) << "made again";
+        }
+        delete w;
     }
 }
 
-TEST(TopWindow, WindowsGoneAnyWayLeaveNothingBehind) {
-    // Destroyed from outside: the object stays usable.
-    Window w;
-    HWND first = w.Create();
-    DestroyWindow(first);
-    EXPECT_EQ(g_destroyed, 1);
-    EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(first), 0u);
-    EXPECT_FALSE(w.IsOpen());
-
-    // An object that deletes itself when its window goes, as a registry's window does.
-    auto* owned = new Window;
-    owned->delete_when_destroyed = true;
-    HWND second = owned->Create();
-    owned->Close();
-    EXPECT_EQ(g_destroyed, 1);
-    EXPECT_FALSE(IsWindow(second));
-
-    // An object deleted while its window is open takes the window along.
-    auto* deleted = new Window;
-    HWND third = deleted->Create();
-    delete deleted;
-    EXPECT_FALSE(IsWindow(third));
-    EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(third), 0u);
-    EXPECT_EQ(g_destroyed, 0) << "no notification reaches a half-destroyed object";
-}
-
-TEST(TopWindow, ActivationOwnerAndPlacement) {
+TEST(TopWindow, CreateShowHideAndPlacement) {
     HWND owner = PlainWindow();
     for (bool no_activate : {false, true}) {
         Window w;
-        w.NoActivate(no_activate);
-        HWND hwnd = w.Create(owner);
+        HWND hwnd = w.NoActivate(no_activate).SetTitle(L"演示游戏 下载器").Create(owner);
+        EXPECT_EQ(w.Create(), hwnd);
+        EXPECT_TRUE(w.IsOpen() && w.GetRoot().IsOpen() && !IsWindowVisible(hwnd));
+        EXPECT_EQ(WindowRect(hwnd), Gui::RectC(100, 80, 200, 120));
+        wchar_t text[32] = {}, cls[32] = {};
+        GetWindowTextW(hwnd, text, 32);
+        GetClassNameW(hwnd, cls, 32);
+        EXPECT_EQ(std::wstring(text) + cls, L"演示游戏 下载器#32770");
         EXPECT_EQ(GetWindow(hwnd, GW_OWNER), owner);
-        EXPECT_EQ((GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0, no_activate);
         SetForegroundWindow(owner);
         w.Show();
         EXPECT_EQ(GetForegroundWindow() == hwnd, !no_activate);
-
+        w.Hide();
+        EXPECT_TRUE(w.IsOpen() && !IsWindowVisible(hwnd));
         // Moved from outside, the content follows; moved by the program, the window does.
         SetWindowPos(hwnd, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         EXPECT_EQ(w.GetRoot().GetScreenRect(), Gui::RectC(300, 200, 200, 120));
-        EXPECT_EQ(w.GetRect(), Gui::RectC(300, 200, 200, 120));
         w.SetRect(20, 30, 120, 90);
         EXPECT_EQ(WindowRect(hwnd), Gui::RectC(20, 30, 120, 90));
         EXPECT_EQ(w.GetRect(), Gui::RectC(20, 30, 120, 90));
@@ -174,13 +125,13 @@ TEST(TopWindow, MouseMessagesReachTheControlUnderThePointInItsCoordinates) {
     b.Add(c);
     w.Add(a).Add(b);
     HWND hwnd = w.Create();
-    w.Show();
     SetCursorPos(100 + 130, 80 + 80);  // the wheel goes where the cursor is
     const struct {
         UINT message;
         WPARAM wparam;
         int x, y;
-        const char* expected;
+        const char* expected;  // empty: nothing but leaves
+        bool suppressed;
     } rows[] = {
         {WM_LBUTTONDOWN, MK_LBUTTON, 20, 15, "a:81@10,5"},
         {WM_LBUTTONUP, 0, 59, 39, "a:91@49,29"},
@@ -189,60 +140,18 @@ TEST(TopWindow, MouseMessagesReachTheControlUnderThePointInItsCoordinates) {
         {WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0, 0, "b:50@30,30"},
         {WM_MOUSEMOVE, 0, 5, 5, ""},
         {WM_RBUTTONDOWN, MK_RBUTTON, 20, 15, ""},
+        {WM_MOUSEMOVE, 0, 20, 15, "", true},
+        {WM_MOUSEMOVE, 0, 20, 15, "a:20@10,5"},
     };
     for (const auto& row : rows) {
+        if (row.suppressed) Gui::Ctrl::SuppressMouse();
         g_log.clear();
         SendMessageW(hwnd, row.message, row.wparam, MAKELPARAM(row.x, row.y));
-        if (*row.expected) {
-            EXPECT_TRUE(Logged(row.expected)) << row.expected << " first " << g_log.front();
-        } else {
-            for (const std::string& e : g_log)
-                EXPECT_NE(e.find(":30@"), std::string::npos) << "only leaves: " << e;
-        }
+        if (*row.expected) EXPECT_TRUE(Logged(row.expected)) << row.expected;
+        for (const std::string& e : g_log)
+            if (!*row.expected) EXPECT_NE(e.find(":30@"), std::string::npos) << e;
+        EXPECT_FALSE(Gui::Ctrl::IsMouseSuppressed()) << "with the buttons up it ends";
     }
-}
-
-TEST(TopWindow, ACapturedDragKeepsItsControlOutsideTheWindow) {
-    Window w;
-    Probe a("a");
-    a.SetRect(10, 10, 50, 30);
-    a.capture_on_press = true;
-    w.Add(a);
-    HWND hwnd = w.Create();
-    w.Show();
-    {
-        LeftButtonDown held;
-        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
-        EXPECT_EQ(GetCapture(), hwnd);
-        g_log.clear();
-        SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-30, 300));
-        EXPECT_TRUE(Logged("a:20@-40,290"));
-    }
-    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(-30, 300));
-    EXPECT_TRUE(Logged("a:91@-40,290"));
-    EXPECT_EQ(GetCapture(), nullptr);
-}
-
-TEST(TopWindow, SuppressedMouseIsDroppedUntilTheButtonsAreUp) {
-    Window w;
-    Probe a("a");
-    a.SetRect(0, 0, 200, 120);
-    w.Add(a);
-    HWND hwnd = w.Create();
-    for (bool button_down : {true, false}) {
-        Gui::Ctrl::SuppressMouse();
-        g_log.clear();
-        if (button_down) {
-            LeftButtonDown held;
-            SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(7, 8));
-        } else {
-            SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(7, 8));
-        }
-        EXPECT_TRUE(g_log.empty());
-        EXPECT_EQ(Gui::Ctrl::IsMouseSuppressed(), button_down);
-    }
-    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(7, 8));
-    EXPECT_TRUE(Logged("a:20@7,8"));
 }
 
 TEST(TopWindow, KeysGoToTheFocusControlWhichLosesTheFocusWithTheWindowOrAPressElsewhere) {
@@ -256,28 +165,21 @@ TEST(TopWindow, KeysGoToTheFocusControlWhichLosesTheFocusWithTheWindowOrAPressEl
     for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_CHAR}) {
         ASSERT_TRUE(edit.SetFocus());
         EXPECT_EQ(GetFocus(), hwnd);
-        g_log.clear();
         SendMessageW(hwnd, message, 'A', 0);
         EXPECT_TRUE(Logged("e:key" + std::to_string(message) + ",65"));
     }
-    const struct {
-        const char* how;
-        void (*lose)(HWND window, HWND other);
-    } rows[] = {
-        {"focus to another window", [](HWND, HWND other) { SetFocus(other); }},
-        {"press outside the control",
-         [](HWND window, HWND) {
-             SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 100));
-         }},
+    void (*lose[])(HWND, HWND) = {
+        [](HWND, HWND other) { SetFocus(other); },
+        [](HWND window, HWND) { SendMessageW(window, WM_LBUTTONDOWN, 0, MAKELPARAM(150, 100)); },
     };
-    for (const auto& row : rows) {
+    for (auto how : lose) {
         ASSERT_TRUE(edit.SetFocus());
         g_log.clear();
-        row.lose(hwnd, other);
-        EXPECT_TRUE(Logged("e:lostfocus")) << row.how;
-        EXPECT_EQ(Gui::Ctrl::GetFocusCtrl(), nullptr) << row.how;
+        how(hwnd, other);
+        EXPECT_TRUE(Logged("e:lostfocus"));
+        EXPECT_EQ(Gui::Ctrl::GetFocusCtrl(), nullptr);
         SendMessageW(hwnd, WM_CHAR, 'B', 0);
-        EXPECT_FALSE(Logged("e:key258,66")) << row.how;
+        EXPECT_FALSE(Logged("e:key258,66"));
     }
     DestroyWindow(other);
 }
@@ -295,12 +197,10 @@ TEST(TopWindow, PaintShowsTheTreeAndARefreshPaintsAgain) {
     EXPECT_EQ(px[45 * 200 + 35] & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(px[45 * 200 + 55] & 0xFFFFFF, 0x204060u);
     EXPECT_EQ(px[119 * 200 + 199] & 0xFFFFFF, 0x204060u);
-
     box.fill = Gui::Color(0, 0, 0xFF);
     box.Refresh();
     ASSERT_TRUE(gui_test::RunLoopUntil([&] { return !box.IsRefreshPending(); }));
-    px = Snapshot(hwnd, 200, 120);
-    EXPECT_EQ(px[45 * 200 + 35] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(Snapshot(hwnd, 200, 120)[45 * 200 + 35] & 0xFFFFFF, 0x0000FFu);
 }
 
 }  // namespace
