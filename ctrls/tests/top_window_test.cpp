@@ -13,8 +13,10 @@ using namespace window_test;
 
 int g_destroyed = 0, g_closes = 0;
 
+// kind 1 is the main window's kind, whose Close only hides; kind 2 deletes itself
+// when its window goes, as a registry's window does.
 struct Window : ctrls::TopWindow {
-    Window() {
+    Window(int kind = 0) : kind(kind) {
         gui_test::StartToolkit();
         g_log.clear();
         SetRect(100, 80, 200, 120);
@@ -22,11 +24,10 @@ struct Window : ctrls::TopWindow {
     }
     void OnWindowDestroyed() override {
         ++g_destroyed;
-        if (delete_when_destroyed) delete this;
+        if (kind == 2) delete this;
     }
-    // The main window's kind only hides.
-    void Close() override { hide_on_close ? (++g_closes, Hide()) : TopWindow::Close(); }
-    bool delete_when_destroyed = false, hide_on_close = false;
+    void Close() override { kind == 1 ? (++g_closes, Hide()) : TopWindow::Close(); }
+    int kind;
 };
 
 struct KeyProbe : Probe, ctrls::KeyTarget {
@@ -37,46 +38,35 @@ struct KeyProbe : Probe, ctrls::KeyTarget {
     }
 };
 
-Gui::Rect WindowRect(HWND hwnd) {
-    RECT r;
-    GetWindowRect(hwnd, &r);
-    return Gui::Rect(r.left, r.top, r.right, r.bottom);
-}
-
 TEST(TopWindow, CloseRequestsAndEveryWayAWindowGoes) {
-    using Act = void (*)(Window * w, HWND hwnd);
     const struct {
-        Act act;
-        bool hides;  // Close only hides
-        int closes, notified;
-        bool stays, object_gone;
+        void (*act)(Window* w, HWND hwnd);
+        int kind, closes, notified;
+        bool object_gone;
     } rows[] = {
-        {[](Window* w, HWND) { w->Close(); }, false, 1, 1, false, false},
-        {[](Window*, HWND h) { SendMessageW(h, WM_CLOSE, 0, 0); }, false, 1, 1, false, false},
-        {[](Window*, HWND h) { SendMessageW(h, WM_CLOSE, 0, 0); }, true, 1, 0, true, false},
-        {[](Window*, HWND h) { SendMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0); }, true, 1, 0, true,
-         false},
-        {[](Window*, HWND h) { SendMessageW(h, WM_SYSCOMMAND, SC_MINIMIZE, 0); }, true, 0, 0, true,
-         false},
-        {[](Window*, HWND h) { DestroyWindow(h); }, false, 0, 1, false, false},
-        // As a registry's window does: the object goes with its window.
-        {[](Window* w, HWND) { w->delete_when_destroyed = true, w->Close(); }, false, 1, 1, false,
-         true},
+        {[](Window* w, auto) { w->Close(); }, 0, 1, 1, false},
+        {[](auto, HWND h) { SendMessageW(h, WM_CLOSE, 0, 0); }, 0, 1, 1, false},
+        {[](auto, HWND h) { SendMessageW(h, WM_CLOSE, 0, 0); }, 1, 1, 0, false},
+        {[](auto, HWND h) { SendMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0); }, 1, 1, 0, false},
+        {[](auto, HWND h) { SendMessageW(h, WM_SYSCOMMAND, SC_MINIMIZE, 0); }, 1, 0, 0, false},
+        {[](auto, HWND h) { DestroyWindow(h); }, 0, 0, 1, false},
+        {[](Window* w, auto) { w->Close(); }, 2, 1, 1, true},
         // No notification reaches the half-destroyed object.
-        {[](Window* w, HWND) { delete w; }, false, 0, 0, false, true},
+        {[](Window* w, auto) { delete w; }, 0, 0, 0, true},
     };
     for (const auto& row : rows) {
         g_destroyed = g_closes = 0;
-        auto* w = new Window;
-        w->hide_on_close = row.hides;
+        auto* w = new Window(row.kind);
         HWND hwnd = w->Create();
+        ASSERT_TRUE(w->IsOpen() && w->GetRoot().IsOpen() && !IsWindowVisible(hwnd));
         w->Show();
         row.act(w, hwnd);
+        const bool stays = !row.notified && !row.object_gone;
         EXPECT_EQ(std::make_pair(g_closes, g_destroyed), std::make_pair(row.closes, row.notified));
-        EXPECT_EQ(IsWindow(hwnd) != FALSE, row.stays);
-        EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(hwnd), row.stays ? 1u : 0u);
+        EXPECT_EQ(IsWindow(hwnd) != FALSE, stays);
+        EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(hwnd), stays ? 1u : 0u);
         if (row.object_gone) continue;
-        if (row.stays) {
+        if (stays) {
             EXPECT_NE(IsWindowVisible(hwnd) != FALSE, row.closes == 1) << "hidden or minimised";
             EXPECT_EQ(IsIconic(hwnd) != FALSE, row.closes == 0);
             EXPECT_EQ(w->GetRect().GetSize(), Gui::Size(200, 120));
@@ -86,34 +76,6 @@ TEST(TopWindow, CloseRequestsAndEveryWayAWindowGoes) {
         }
         delete w;
     }
-}
-
-TEST(TopWindow, CreateShowHideAndPlacement) {
-    HWND owner = PlainWindow();
-    for (bool no_activate : {false, true}) {
-        Window w;
-        HWND hwnd = w.NoActivate(no_activate).SetTitle(L"演示游戏 下载器").Create(owner);
-        EXPECT_EQ(w.Create(), hwnd);
-        EXPECT_TRUE(w.IsOpen() && w.GetRoot().IsOpen() && !IsWindowVisible(hwnd));
-        EXPECT_EQ(WindowRect(hwnd), Gui::RectC(100, 80, 200, 120));
-        wchar_t text[32] = {}, cls[32] = {};
-        GetWindowTextW(hwnd, text, 32);
-        GetClassNameW(hwnd, cls, 32);
-        EXPECT_EQ(std::wstring(text) + cls, L"演示游戏 下载器#32770");
-        EXPECT_EQ(GetWindow(hwnd, GW_OWNER), owner);
-        SetForegroundWindow(owner);
-        w.Show();
-        EXPECT_EQ(GetForegroundWindow() == hwnd, !no_activate);
-        w.Hide();
-        EXPECT_TRUE(w.IsOpen() && !IsWindowVisible(hwnd));
-        // Moved from outside, the content follows; moved by the program, the window does.
-        SetWindowPos(hwnd, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        EXPECT_EQ(w.GetRoot().GetScreenRect(), Gui::RectC(300, 200, 200, 120));
-        w.SetRect(20, 30, 120, 90);
-        EXPECT_EQ(WindowRect(hwnd), Gui::RectC(20, 30, 120, 90));
-        EXPECT_EQ(w.GetRect(), Gui::RectC(20, 30, 120, 90));
-    }
-    DestroyWindow(owner);
 }
 
 TEST(TopWindow, MouseMessagesReachTheControlUnderThePointInItsCoordinates) {
@@ -162,9 +124,9 @@ TEST(TopWindow, KeysGoToTheFocusControlWhichLosesTheFocusWithTheWindowOrAPressEl
     HWND hwnd = w.Create();
     w.Show();
     HWND other = PlainWindow();
+    ASSERT_TRUE(edit.SetFocus());
+    EXPECT_EQ(GetFocus(), hwnd);
     for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_CHAR}) {
-        ASSERT_TRUE(edit.SetFocus());
-        EXPECT_EQ(GetFocus(), hwnd);
         SendMessageW(hwnd, message, 'A', 0);
         EXPECT_TRUE(Logged("e:key" + std::to_string(message) + ",65"));
     }
@@ -184,8 +146,9 @@ TEST(TopWindow, KeysGoToTheFocusControlWhichLosesTheFocusWithTheWindowOrAPressEl
     DestroyWindow(other);
 }
 
-TEST(TopWindow, PaintShowsTheTreeAndARefreshPaintsAgain) {
+TEST(TopWindow, PaintPlacementAndCaption) {
     Window w;
+    w.SetTitle(L"演示游戏 下载器");
     Probe back("back", Gui::Color(0x20, 0x40, 0x60)), box("box", Gui::Color(0xFF, 0, 0));
     back.SizePos();
     box.SetRect(30, 40, 20, 10);
@@ -201,6 +164,17 @@ TEST(TopWindow, PaintShowsTheTreeAndARefreshPaintsAgain) {
     box.Refresh();
     ASSERT_TRUE(gui_test::RunLoopUntil([&] { return !box.IsRefreshPending(); }));
     EXPECT_EQ(Snapshot(hwnd, 200, 120)[45 * 200 + 35] & 0xFFFFFF, 0x0000FFu);
+
+    wchar_t text[32] = {}, cls[32] = {};
+    GetWindowTextW(hwnd, text, 32);
+    GetClassNameW(hwnd, cls, 32);
+    EXPECT_EQ(std::wstring(text) + cls, L"演示游戏 下载器#32770");
+    EXPECT_EQ(w.GetRoot().GetScreenRect(), Gui::RectC(100, 80, 200, 120));
+    // Moved from outside, the content follows; moved by the program, the window does.
+    SetWindowPos(hwnd, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(w.GetRect(), Gui::RectC(300, 200, 200, 120));
+    w.SetRect(20, 30, 120, 90);
+    EXPECT_EQ(w.GetRoot().GetScreenRect(), Gui::RectC(20, 30, 120, 90));
 }
 
 }  // namespace

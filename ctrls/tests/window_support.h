@@ -1,5 +1,4 @@
-// Test support for top-level windows: a control logging what reaches it, a copy of
-// a window's pixels (0xAARRGGBB) and a hidden plain window.
+// A control logging what reaches it, a window's pixels (0xAARRGGBB), a plain window.
 #pragma once
 
 #include <stdio.h>
