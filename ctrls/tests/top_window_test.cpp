@@ -124,8 +124,7 @@ TEST(TopWindow, KeysGoToTheFocusControlWhichLosesTheFocusWithTheWindowOrAPressEl
     HWND hwnd = w.Create();
     w.Show();
     HWND other = PlainWindow();
-    ASSERT_TRUE(edit.SetFocus());
-    EXPECT_EQ(GetFocus(), hwnd);
+    ASSERT_TRUE(edit.SetFocus() && GetFocus() == hwnd);
     for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_CHAR}) {
         SendMessageW(hwnd, message, 'A', 0);
         EXPECT_TRUE(Logged("e:key" + std::to_string(message) + ",65"));
@@ -138,8 +137,7 @@ TEST(TopWindow, KeysGoToTheFocusControlWhichLosesTheFocusWithTheWindowOrAPressEl
         ASSERT_TRUE(edit.SetFocus());
         g_log.clear();
         how(hwnd, other);
-        EXPECT_TRUE(Logged("e:lostfocus"));
-        EXPECT_EQ(Gui::Ctrl::GetFocusCtrl(), nullptr);
+        EXPECT_TRUE(Logged("e:lostfocus") && !Gui::Ctrl::GetFocusCtrl());
         SendMessageW(hwnd, WM_CHAR, 'B', 0);
         EXPECT_FALSE(Logged("e:key258,66"));
     }
@@ -148,6 +146,7 @@ TEST(TopWindow, KeysGoToTheFocusControlWhichLosesTheFocusWithTheWindowOrAPressEl
 
 TEST(TopWindow, PaintPlacementAndCaption) {
     Window w;
+    EXPECT_EQ(w.Create(reinterpret_cast<HWND>(0x4321)), nullptr) << "no such owner";
     w.SetTitle(L"演示游戏 下载器");
     Probe back("back", Gui::Color(0x20, 0x40, 0x60)), box("box", Gui::Color(0xFF, 0, 0));
     back.SizePos();
