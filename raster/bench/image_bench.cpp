@@ -1,0 +1,109 @@
+// Image work against its yardstick in the same run: JPEG through raster::JPGRaster
+// (GDI+ decode, then one GdipBitmapGetPixel a pixel) against libjpeg-turbo decoding
+// alone, and Gui::Rescale against pixman's bilinear scaling. Compare the medians:
+//   image_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+#include <benchmark/benchmark.h>
+
+#include <gdiplus.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "gui/rescale.h"
+#include "raster/jpg_raster.h"
+#include "reference.h"
+#include "support/jpeg_writer.h"
+
+namespace {
+
+// Smooth shapes with a little grain, compressed like a photograph.
+uint32_t PhotoPixel(int x, int y) {
+    uint32_t h = static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u;
+    h = (h ^ (h >> 13)) * 0x5bd1e995u;
+    const int grain = static_cast<int>(h >> 28) - 8;
+    auto channel = [grain](double v) {
+        const int c = static_cast<int>(127.5 + 127.5 * v) + grain;
+        return static_cast<uint32_t>(c < 0 ? 0 : c > 255 ? 255 : c);
+    };
+    const double r = channel(std::sin(x * 0.011) * std::cos(y * 0.017));
+    const double g = channel(std::sin((x + y) * 0.007));
+    const double b = channel(std::cos(x * 0.003 - y * 0.013));
+    return static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 |
+           static_cast<uint32_t>(b);
+}
+
+const std::vector<unsigned char>& Jpeg(int cx, int cy) {
+    static std::vector<unsigned char> big = testjpeg::Write(4000, 3000, PhotoPixel, 90);
+    static std::vector<unsigned char> small = testjpeg::Write(600, 279, PhotoPixel, 90);
+    return cx == 4000 && cy == 3000 ? big : small;
+}
+
+void StartGdiplus() {
+    static ULONG_PTR token = [] {
+        ULONG_PTR t = 0;
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&t, &input, nullptr);
+        return t;
+    }();
+    (void)token;
+}
+
+void BM_JpgRaster(benchmark::State& state) {
+    StartGdiplus();
+    const auto& bytes = Jpeg(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        raster::JPGRaster r;
+        Gui::Image img = r.LoadMemory(bytes.data(), static_cast<DWORD>(bytes.size()));
+        if (img.GetWidth() != state.range(0)) state.SkipWithError("no image");
+        benchmark::DoNotOptimize(img);
+    }
+}
+BENCHMARK(BM_JpgRaster)->Args({4000, 3000})->Args({600, 279})->Unit(benchmark::kMillisecond);
+
+void BM_LibjpegTurbo(benchmark::State& state) {
+    const auto& bytes = Jpeg(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) benchmark::DoNotOptimize(bench::DecodeWithLibjpeg(bytes));
+}
+BENCHMARK(BM_LibjpegTurbo)->Args({4000, 3000})->Args({600, 279})->Unit(benchmark::kMillisecond);
+
+Gui::Image Source(int cx, int cy) {
+    Gui::ImageBuffer b(cx, cy);
+    for (int y = 0; y < cy; ++y)
+        for (int x = 0; x < cx; ++x) {
+            const uint32_t p = PhotoPixel(x, y);
+            b[y][x] = Gui::RGBA{static_cast<BYTE>(p), static_cast<BYTE>(p >> 8),
+                                static_cast<BYTE>(p >> 16), 255};
+        }
+    return Gui::Image(b);
+}
+
+void BM_Rescale(benchmark::State& state) {
+    const Gui::Image src =
+        Source(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const Gui::Size to(static_cast<int>(state.range(2)), static_cast<int>(state.range(3)));
+    for (auto _ : state) benchmark::DoNotOptimize(Gui::Rescale(src, to));
+}
+BENCHMARK(BM_Rescale)
+    ->Args({600, 279, 1200, 558})
+    ->Args({4000, 3000, 400, 300})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_PixmanBilinear(benchmark::State& state) {
+    const Gui::Image src =
+        Source(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const auto* pixels = reinterpret_cast<const uint32_t*>(src[0]);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bench::ScaleWithPixman(pixels, src.GetWidth(), src.GetHeight(),
+                                                        static_cast<int>(state.range(2)),
+                                                        static_cast<int>(state.range(3))));
+    }
+}
+BENCHMARK(BM_PixmanBilinear)
+    ->Args({600, 279, 1200, 558})
+    ->Args({4000, 3000, 400, 300})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
