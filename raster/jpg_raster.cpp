@@ -10,6 +10,7 @@
 #include <new>
 
 #include "base/string_util.h"
+#include "raster/pixel_limit.h"
 
 namespace raster {
 namespace {
@@ -43,6 +44,7 @@ Gui::Image ToImage(Bitmap& bmp) {
     UINT cx = 0, cy = 0;
     bmp.Check(GdipGetImageWidth(bmp.Get(), &cx));
     bmp.Check(GdipGetImageHeight(bmp.Get(), &cy));
+    if (cx != 0 && cy != 0 && !SizeAllowed(cx, cy)) return Gui::Image();
     try {
         Gui::ImageBuffer b(static_cast<int>(cx), static_cast<int>(cy));
         ARGB value = 0xFF000000;
