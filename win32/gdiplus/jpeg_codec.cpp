@@ -1,5 +1,6 @@
 // JPEG through libjpeg-turbo. Library errors come back by longjmp, so the decode
 // and encode bodies keep every C++ object outside the jump's reach.
+#include <algorithm>
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
@@ -62,14 +63,25 @@ bool run_decode(jpeg_decompress_struct& cinfo, ErrorJump& err, const uint8_t* da
     out.argb.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_height);
     out.width = cinfo.output_width;
     out.height = cinfo.output_height;
-    if (cmyk) row.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        uint32_t* dst = &out.argb[static_cast<size_t>(cinfo.output_scanline) * out.width];
-        JSAMPROW rows[1] = {cmyk ? row.data() : reinterpret_cast<JSAMPROW>(dst)};
-        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) return false;
-        if (!cmyk) continue;
-        for (uint32_t x = 0; x < out.width; ++x)
-            dst[x] = from_cmyk(&row[static_cast<size_t>(x) * 4], cinfo.saw_Adobe_marker);
+    if (cmyk) {
+        row.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            uint32_t* dst = &out.argb[static_cast<size_t>(cinfo.output_scanline) * out.width];
+            JSAMPROW rows[1] = {row.data()};
+            if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) return false;
+            for (uint32_t x = 0; x < out.width; ++x)
+                dst[x] = from_cmyk(&row[static_cast<size_t>(x) * 4], cinfo.saw_Adobe_marker);
+        }
+    } else {
+        // As many rows a call as the decoder makes at once (an MCU row).
+        JSAMPROW rows[16];
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const uint32_t first = cinfo.output_scanline;
+            const uint32_t n = std::min<uint32_t>(16, cinfo.output_height - first);
+            for (uint32_t i = 0; i < n; ++i)
+                rows[i] = reinterpret_cast<JSAMPROW>(&out.argb[size_t(first + i) * out.width]);
+            if (jpeg_read_scanlines(&cinfo, rows, n) == 0) return false;
+        }
     }
     jpeg_finish_decompress(&cinfo);
     return true;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <utility>
@@ -20,6 +21,11 @@ inline bool size_allowed(uint64_t width, uint64_t height) {
     return width != 0 && height != 0 && width <= kMaxPixels / height;
 }
 
+// Large blocks come in huge pages where the system offers them: a decoded photo
+// then costs a few dozen page faults instead of thousands.
+void* allocate_pixels(size_t bytes);
+void free_pixels(void* p, size_t bytes) noexcept;
+
 template <class T>
 struct DefaultInitAllocator : std::allocator<T> {
     template <class U>
@@ -29,6 +35,12 @@ struct DefaultInitAllocator : std::allocator<T> {
     DefaultInitAllocator() = default;
     template <class U>
     DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+
+    T* allocate(size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        return static_cast<T*>(allocate_pixels(n * sizeof(T)));
+    }
+    void deallocate(T* p, size_t n) noexcept { free_pixels(p, n * sizeof(T)); }
 
     template <class U>
     void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
