@@ -4,7 +4,6 @@
 
 namespace w32 {
 
-
 namespace {
 
 constexpr wchar_t kReplacement = 0xFFFD;
