@@ -178,8 +178,7 @@ TEST(Modules, ThreadsLoadAndFreeTheSameModuleTogether) {
         threads.emplace_back([t, held, &failures] {
             for (int i = 0; i < 200; ++i) {
                 HMODULE m = LoadLibraryW(L"testmod.dll");
-                if (m != held || !FindResourceW(m, L"BLOB", L"DATA") || !FreeLibrary(m))
-                    ++failures[t];
+                if (m != held || !FindResourceW(m, L"BLOB", L"DATA") || !FreeLibrary(m)) ++failures[t];
             }
         });
     }
