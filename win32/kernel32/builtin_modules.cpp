@@ -21,8 +21,7 @@ Registry& registry() {
 
 std::string module_key(const char* dll) {
     std::string key(dll ? dll : "");
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
     if (key.size() < 4 || key.compare(key.size() - 4, 4, ".dll") != 0) key += ".dll";
     return key;
 }

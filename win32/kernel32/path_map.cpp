@@ -64,8 +64,7 @@ std::vector<Drive> build_table(const char* spec) {
         int64_t free_bytes = -1;
         while (colon != std::string::npos) {
             size_t next = rest.find(':', colon + 1);
-            std::string opt =
-                rest.substr(colon + 1, next == std::string::npos ? next : next - colon - 1);
+            std::string opt = rest.substr(colon + 1, next == std::string::npos ? next : next - colon - 1);
             if (opt == "ro") {
                 read_only = true;
             } else if (opt.rfind("free=", 0) == 0) {
@@ -79,11 +78,9 @@ std::vector<Drive> build_table(const char* spec) {
         wchar_t letter = static_cast<wchar_t>(toupper(static_cast<unsigned char>(item[0])));
         bool dup = false;
         for (auto& d : out) dup = dup || d.letter == letter;
-        if (!dup)
-            out.push_back({letter, strip_trailing_slash(folder), type, read_only, free_bytes});
+        if (!dup) out.push_back({letter, strip_trailing_slash(folder), type, read_only, free_bytes});
     }
-    std::sort(out.begin(), out.end(),
-              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    std::sort(out.begin(), out.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     return out;
 }
 
@@ -248,9 +245,7 @@ bool write_protected(const std::string& unix_path) {
 
 }  // namespace w32
 
-std::string Win32PathToUnix(const wchar_t* path) {
-    return path ? w32::to_unix(path) : std::string();
-}
+std::string Win32PathToUnix(const wchar_t* path) { return path ? w32::to_unix(path) : std::string(); }
 
 std::string Win32PathToUnixA(const char* path) {
     return path ? w32::to_unix(w32::from_utf8(path)) : std::string();

@@ -4,6 +4,7 @@
 
 namespace w32 {
 
+
 namespace {
 
 constexpr wchar_t kReplacement = 0xFFFD;
