@@ -69,8 +69,10 @@ GpStatus WINAPI GdipCreateBitmapFromStream(IStream* stream, GpBitmap** bitmap) {
         for (;;) {
             const size_t used = bytes.size();
             if (bytes.capacity() - used < 4096) bytes.reserve(std::max<size_t>(used * 2, 65536));
-            bytes.resize(bytes.capacity());
-            const ULONG room = static_cast<ULONG>(std::min<size_t>(bytes.size() - used, 1u << 30));
+            // At most 1 MiB a read: room reserved for an overstated size stays untouched.
+            const ULONG room =
+                static_cast<ULONG>(std::min<size_t>(bytes.capacity() - used, 1 << 20));
+            bytes.resize(used + room);
             ULONG got = 0;
             const HRESULT hr = stream->Read(bytes.data() + used, room, &got);
             bytes.resize(used + (SUCCEEDED(hr) ? std::min<ULONG>(got, room) : 0));
