@@ -51,6 +51,9 @@ struct Window {
     RECT normal{};  // where a minimised or maximised window returns to
     HWND last_active_popup = nullptr;
     bool destroying = false;
+    // An overlapped window hears its size and place (WM_SIZE, WM_MOVE) when first
+    // shown rather than at creation.
+    bool need_size = false;
     // Top-level windows: the backing store every DC of the window and its children
     // draws on, made (and resized) on first use after a change.
     std::shared_ptr<gdi::Bitmap> surface;
@@ -60,7 +63,7 @@ struct Window {
     struct Layered {
         COLORREF key = 0;
         BYTE alpha = 255;
-        DWORD flags = 0;         // LWA_ALPHA / LWA_COLORKEY
+        DWORD flags = 0;          // LWA_ALPHA / LWA_COLORKEY
         bool attributes = false;  // SetLayeredWindowAttributes was called
         bool per_pixel = false;   // the last update asked for AC_SRC_ALPHA
         bool updated = false;     // UpdateLayeredWindow supplied the content
@@ -116,6 +119,11 @@ WindowPtr get_window(HWND hwnd, bool any_kind = false);
 void forget_thread_windows(DWORD tid);
 // Writes this process's top-level windows where the user's other processes find them.
 void publish_windows();
+
+// WM_PARENTNOTIFY from a child to its ancestors, up to the top-level window or the
+// first that has WS_EX_NOPARENTNOTIFY. For a button press, point is the screen point
+// and each ancestor gets it in its own client coordinates.
+void send_parent_notify(HWND child, WORD event, POINT point = {});
 
 // Calls the window's current procedure on this thread (0 when it has none).
 LRESULT call_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);

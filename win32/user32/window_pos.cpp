@@ -42,6 +42,26 @@ void reorder_locked(Window& w, HWND insert_after, bool top_level) {
     place_in_zorder_locked(w, insert_after);
 }
 
+// An overlapped window's first showing brings the WM_SIZE and WM_MOVE its
+// creation held back.
+void send_size_if_needed(HWND hwnd) {
+    RECT client;
+    DWORD style;
+    {
+        std::lock_guard lock(user_mutex());
+        auto w = find_window_locked(hwnd);
+        if (!w || !w->need_size) return;
+        w->need_size = false;
+        client = w->client;
+        style = w->style;
+    }
+    const WPARAM type = (style & WS_MINIMIZE)   ? SIZE_MINIMIZED
+                        : (style & WS_MAXIMIZE) ? SIZE_MAXIMIZED
+                                                : SIZE_RESTORED;
+    SendMessageW(hwnd, WM_SIZE, type, MAKELPARAM(width_of(client), height_of(client)));
+    SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(client.left, client.top));
+}
+
 }  // namespace
 
 void activate_locked(Window& top) {
@@ -219,6 +239,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
     }
     SetWindowPos(hwnd, HWND_TOP, target.left, target.top, width_of(target), height_of(target),
                  flags);
+    if (show) send_size_if_needed(hwnd);
     return was_visible ? TRUE : FALSE;
 }
 
