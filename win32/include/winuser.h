@@ -702,3 +702,5 @@ BOOL WINAPI IsDialogMessageW(HWND dialog, LPMSG msg);
 LRESULT WINAPI DefDlgProcW(HWND dialog, UINT msg, WPARAM wparam, LPARAM lparam);
 
 W32_END_C
+
+#include "winuser_input.h"

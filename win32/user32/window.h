@@ -84,7 +84,11 @@ HWND add_window_locked(const WindowPtr& w);
 void remove_window_locked(HWND hwnd);
 WindowPtr desktop_locked();
 WindowPtr message_root_locked();
+// The active (foreground) top-level window, the keyboard focus and the mouse capture:
+// one of each for the process, each answered only to the thread that owns it.
 HWND& foreground_locked();
+HWND& focus_locked();
+HWND& capture_locked();
 HCURSOR& cursor_locked();
 
 bool is_top_level_locked(const Window& w);
@@ -102,8 +106,18 @@ void unlink_from_parent_locked(Window& w);
 constexpr UINT kSwpNoClientSize = 0x0800;
 constexpr UINT kSwpNoClientMove = 0x1000;
 
-// Makes hwnd's top-level window the foreground window and brings it to the front.
-void activate_locked(Window& top);
+// The top-level window that w belongs to (w itself for a top-level window).
+WindowPtr top_level_of_locked(WindowPtr w);
+
+// Activation (focus.cpp); call without user_mutex(). Makes top (a top-level window,
+// or null for none of this process) the active window with the messages Windows
+// sends, how being WA_ACTIVE or WA_CLICKACTIVE; answers the previous one.
+HWND set_active_window(HWND top, WORD how);
+// After hwnd was hidden or minimised: another window takes the activation it had,
+// and a child's parent the focus.
+void after_hidden(HWND hwnd);
+// Before a window is destroyed: the mouse capture it or a child holds ends.
+void before_destroy(HWND hwnd);
 
 // Frame thickness that a style adds around the client area (left, top, right, bottom).
 RECT frame_insets(DWORD style, DWORD ex_style, bool menu);

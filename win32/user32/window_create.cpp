@@ -307,6 +307,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
                      SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (top_level) publish_windows();  // gone for other processes from here on
+    before_destroy(hwnd);
     send_destroy(hwnd);
     free_window(hwnd);
     if (top_level) w32::present::window_changed(hwnd);

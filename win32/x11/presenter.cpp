@@ -304,4 +304,8 @@ void windows_changed() {
     if (Presenter* p = Presenter::instance()) p->mark(nullptr);
 }
 
+void system_change_done(HWND top) { window_changed(top); }
+
+void tray_changed() {}
+
 }  // namespace w32::present
