@@ -16,5 +16,5 @@ pkg_check_modules(GDIPLUS_JPEG REQUIRED IMPORTED_TARGET libjpeg)
 pkg_check_modules(GDIPLUS_PNG REQUIRED IMPORTED_TARGET libpng)
 list(APPEND WIN32_LAYER_LIBS PkgConfig::GDIPLUS_JPEG PkgConfig::GDIPLUS_PNG)
 # The X11 presenter.
-pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11 xcursor xrender)
 list(APPEND WIN32_LAYER_LIBS PkgConfig::X11)

@@ -76,9 +76,8 @@ bool transparent_at_locked(const Window& w, POINT p) {
     if (!(w.ex_style & WS_EX_LAYERED)) return false;
     if (w.ex_style & WS_EX_TRANSPARENT) return true;
     const auto& l = w.layered;
-    const bool constant = l.updated || (l.attributes && (l.flags & LWA_ALPHA));
-    if (constant && l.alpha == 0) return true;
-    const bool keyed = l.attributes ? (l.flags & LWA_COLORKEY) != 0 : false;
+    if ((l.updated || l.attributes) && (l.flags & LWA_ALPHA) && l.alpha == 0) return true;
+    const bool keyed = (l.updated || l.attributes) && (l.flags & LWA_COLORKEY);
     if ((!l.per_pixel && !keyed) || !w.surface) return false;
     std::lock_guard gdi(gdi::gdi_mutex());
     const auto& s = *w.surface;
