@@ -173,6 +173,9 @@ struct ThreadInput {
 
 thread_local ThreadInput t_input;
 
+// The window that had the last button press (guarded by user_mutex()).
+HWND g_presser = nullptr;
+
 void apply_keys(const std::bitset<256>& k) {
     const auto changed = t_input.applied ^ k;
     for (int vk = 0; vk < 256; ++vk)
@@ -211,6 +214,21 @@ bool convert_mouse(InputEvent& ev, MSG* out) {
     if (base == WM_MOUSEWHEEL) {
         *out = ev.msg;
         return true;
+    }
+    // The window is chosen when the thread reads the event, as on Windows: a capture
+    // taken since (in the handler of the press before it) already counts.
+    {
+        std::lock_guard lock(user_mutex());
+        auto cap = find_window_locked(capture_locked());
+        if (cap && cap->tid == GetCurrentThreadId()) {
+            hwnd = cap->hwnd;
+            ev.captured = true;
+        } else {
+            auto w = find_window_locked(window_at_locked(p, {}));
+            if (!w || w->tid != GetCurrentThreadId()) return false;
+            hwnd = w->hwnd;
+            ev.captured = false;
+        }
     }
     LRESULT hit = HTCLIENT;
     if (!ev.captured) {
@@ -393,7 +411,14 @@ void mouse(Mouse what, POINT p, int wheel, DWORD time) {
         } else if ((target = capture_locked())) {
             ev.captured = true;
         } else {
-            target = window_at_locked(p, {});
+            // While a button is held the thread that had the press keeps getting the
+            // pointer, so it can still take the capture for what is on its way.
+            auto presser = find_window_locked(g_presser);
+            const bool held = ev.keys[VK_LBUTTON] || ev.keys[VK_RBUTTON] || ev.keys[VK_MBUTTON];
+            target = ((held && !kind.down) || (kind.vk && !kind.down)) && presser
+                         ? presser->hwnd
+                         : window_at_locked(p, {});
+            if (kind.down && target) g_presser = target;
         }
     }
     if (target) push(target, std::move(ev));

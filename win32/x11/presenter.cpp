@@ -558,7 +558,9 @@ private:
     // Copies the window's surface (under the GDI lock) and puts it on its X window,
     // unless it is what was put last and the X window kept it (!force).
     void put_pixels(XWin& xw, bool force) {
-        if (xw.state != XState::Normal) return;
+        // Pixels put on a window that is not viewable are lost: its MapNotify or
+        // Expose brings them again.
+        if (xw.state != XState::Normal && !xw.viewable) return;
         const Shown& s = xw.shown;
         paint::DcTarget target;
         if (!paint::window_dc_target(s.hwnd, true, &target) || !target.surface) return;

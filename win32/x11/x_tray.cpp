@@ -112,6 +112,12 @@ void TrayDock::dock(Icon& icon) {
     const long info[2] = {0, 1};
     XChangeProperty(display_, icon.win, atoms_.xembed_info, atoms_.xembed_info, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(info), 2);
+    // Trays size their sockets by what the icon asks for.
+    XSizeHints size{};
+    size.flags = PMinSize | PBaseSize;
+    size.min_width = size.base_width = kDefaultSize;
+    size.min_height = size.base_height = kDefaultSize;
+    XSetWMNormalHints(display_, icon.win, &size);
     XClassHint cls{const_cast<char*>("tray"), const_cast<char*>("Tray")};
     XSetClassHint(display_, icon.win, &cls);
     name(icon);

@@ -159,7 +159,8 @@ protected:
 
 constexpr uint32_t kRed = 0xDC1E28, kGreen = 0x14C83C, kBlue = 0x0A28E6;
 
-// Runs first when the whole program runs in one process: the presenter starts once.
+// Runs first when the whole program runs in one process (this file sorts before the
+// other X tests): the presenter starts once.
 TEST_F(PresenterTest, NoDisplayKnobKeepsWindowsOffTheServer) {
     ScopedEnv off("WIN32_NO_DISPLAY", "1");
     HWND hwnd = Create(300, 200, 80, 60);
