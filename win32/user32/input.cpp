@@ -173,8 +173,18 @@ struct ThreadInput {
 
 thread_local ThreadInput t_input;
 
-// The window that had the last button press (guarded by user_mutex()).
+// The window that had the last button press, and the window the desktop last gave
+// the keyboard to (guarded by user_mutex()).
 HWND g_presser = nullptr;
+HWND g_desktop_focus = nullptr;
+
+// A window of the thread that keys go to: the focus, the active window, or the
+// window the desktop just focused while its thread has yet to activate it.
+HWND keyboard_thread_window_locked() {
+    for (HWND h : {focus_locked(), foreground_locked(), g_desktop_focus})
+        if (find_window_locked(h)) return h;
+    return nullptr;
+}
 
 void apply_keys(const std::bitset<256>& k) {
     const auto changed = t_input.applied ^ k;
@@ -213,7 +223,15 @@ bool convert_mouse(InputEvent& ev, MSG* out) {
     const UINT base = ev.msg.message;
     if (base == WM_MOUSEWHEEL) {
         *out = ev.msg;
-        return true;
+        std::lock_guard lock(user_mutex());
+        for (HWND h : {focus_locked(), foreground_locked()}) {
+            auto w = find_window_locked(h);
+            if (w && w->tid == GetCurrentThreadId()) {
+                out->hwnd = h;
+                return true;
+            }
+        }
+        return false;
     }
     // The window is chosen when the thread reads the event, as on Windows: a capture
     // taken since (in the handler of the press before it) already counts.
@@ -300,10 +318,26 @@ bool convert_mouse(InputEvent& ev, MSG* out) {
 
 bool convert(InputEvent& ev, MSG* out) {
     apply_keys(ev.keys);
-    if (!IsWindow(ev.msg.hwnd)) return false;
     const UINT m = ev.msg.message;
     if (m >= WM_KEYFIRST && m <= WM_KEYLAST) {
+        // The focus window when the thread reads the key, else its active window,
+        // which gets every key as a system key.
         *out = ev.msg;
+        {
+            std::lock_guard lock(user_mutex());
+            auto f = find_window_locked(focus_locked());
+            auto a = find_window_locked(foreground_locked());
+            const DWORD me = GetCurrentThreadId();
+            if (f && f->tid == me) {
+                out->hwnd = f->hwnd;
+            } else if (a && a->tid == me) {
+                out->hwnd = a->hwnd;
+                if (m == WM_KEYDOWN || m == WM_KEYUP)
+                    out->message = m + (WM_SYSKEYDOWN - WM_KEYDOWN);
+            } else {
+                return false;
+            }
+        }
         if (m == WM_KEYDOWN || m == WM_SYSKEYDOWN) {
             t_input.key = *out;
             t_input.text = std::move(ev.text);
@@ -405,7 +439,7 @@ void mouse(Mouse what, POINT p, int wheel, DWORD time) {
     {
         std::lock_guard lock(user_mutex());
         if (what == Mouse::Wheel) {
-            target = focus_locked() ? focus_locked() : foreground_locked();
+            target = keyboard_thread_window_locked();
             ev.msg.wParam = MAKEWPARAM(mouse_keys(ev.keys), static_cast<WORD>(wheel));
             ev.msg.lParam = MAKELPARAM(p.x, p.y);
         } else if ((target = capture_locked())) {
@@ -444,19 +478,14 @@ void key(WORD vk, WORD scan, bool extended, bool up, const std::u32string& text,
         ev.keys = k.down;
     }
     HWND target;
-    bool sys;
     {
         std::lock_guard lock(user_mutex());
-        target = focus_locked();
-        // Alt combinations, F10 and keys for an active window without a focus are
-        // system keys.
-        sys = (alt && !ctrl) || generic == VK_F10;
-        if (!target) {
-            target = foreground_locked();
-            sys = true;
-        }
+        target = keyboard_thread_window_locked();
     }
     if (!target) return;
+    // Alt combinations and F10 are system keys (so is every key for an active window
+    // without a focus, which is settled when the thread reads it).
+    const bool sys = (alt && !ctrl) || generic == VK_F10;
     ev.msg.message = up ? (sys ? WM_SYSKEYUP : WM_KEYUP) : (sys ? WM_SYSKEYDOWN : WM_KEYDOWN);
     ev.msg.wParam = generic;
     ev.msg.lParam = static_cast<LPARAM>(1u | (static_cast<UINT>(scan & 0xFF) << 16) |
@@ -475,7 +504,7 @@ void character(char32_t ch, DWORD time) {
         HWND target;
         {
             std::lock_guard lock(user_mutex());
-            target = focus_locked() ? focus_locked() : foreground_locked();
+            target = keyboard_thread_window_locked();
         }
         if (!target) return;
         ev.msg.message = up ? WM_KEYUP : WM_KEYDOWN;
@@ -498,9 +527,10 @@ void keys_down(const bool* down_by_vk) {
 
 void system_focus(HWND top) {
     HWND target = top;
-    if (!target) {
+    {
         std::lock_guard lock(user_mutex());
-        target = foreground_locked();
+        g_desktop_focus = top;
+        if (!target) target = foreground_locked();
     }
     if (!target) return;
     on_thread_of(target, [top] {

@@ -135,8 +135,9 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
         after_placement_locked(*w, old_rect, was_visible, wp.flags, &wake);
     }
     for (auto& q : wake) q->mark_paint();
-    w32::present::window_changed(hwnd);
+    // Activated before the presenter looks, so a window shown active is mapped as such.
     if (activate) set_active_window(hwnd, WA_ACTIVE);
+    w32::present::window_changed(hwnd);
     if (hidden) after_hidden(hwnd);
     SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
     return TRUE;

@@ -302,7 +302,6 @@ private:
         }
         std::vector<Shown> shown;  // front first
         std::set<HWND> dirty_tops;
-        HWND active;
         HCURSOR cursor;
         {
             std::lock_guard lock(user::user_mutex());
@@ -331,7 +330,7 @@ private:
                 auto w = user::top_level_of_locked(user::find_window_locked(h));
                 if (w) dirty_tops.insert(w->hwnd);
             }
-            active = user::foreground_locked();
+            layer_active_ = user::foreground_locked();
             cursor = user::cursor_locked();
         }
         std::set<HWND> visible;
@@ -366,13 +365,14 @@ private:
         }
         restack(stack);
         if (created || cursor != cursor_) show_cursor(cursor);
-        if (active != active_) {
-            active_ = active;
-            auto it = windows_.find(active);
+        if (layer_active_ != active_) {
+            active_ = layer_active_;
+            auto it = windows_.find(active_);
             if (it != windows_.end() && it->second.state == XState::Normal)
-                request_focus(active, it->second);
+                request_focus(active_, it->second);
         }
-        if (tray_dirty_.exchange(false)) tray_->update();
+        // Also every update: icons of windows that went away leave the tray.
+        tray_->update(tray_dirty_.exchange(false));
         XFlush(display_);
     }
 
@@ -523,7 +523,18 @@ private:
                 hints.initial_state = NormalState;
                 XSetWMHints(display_, xw.id, &hints);
             }
-            if (xw.managed) xw.asked_states.push_back(XState::Normal);
+            if (xw.managed) {
+                xw.asked_states.push_back(XState::Normal);
+                // A window shown without activation must not take the focus when
+                // the manager maps it.
+                const long zero = 0;
+                if (s.hwnd != layer_active_)
+                    XChangeProperty(display_, xw.id, atoms_.net_wm_user_time, XA_CARDINAL, 32,
+                                    PropModeReplace, reinterpret_cast<const unsigned char*>(&zero),
+                                    1);
+                else
+                    XDeleteProperty(display_, xw.id, atoms_.net_wm_user_time);
+            }
             XMapWindow(display_, xw.id);
             xw.state = XState::Normal;
             force = true;
@@ -1027,7 +1038,8 @@ private:
     std::map<HCURSOR, Cursor> cursors_;
     HCURSOR cursor_ = nullptr;
     Cursor blank_ = None;
-    HWND active_ = nullptr;
+    HWND active_ = nullptr;        // the active window as the server was last asked or told
+    HWND layer_active_ = nullptr;  // the layer's, as this update read it
     std::deque<std::pair<HWND, Clock::time_point>> focus_asked_;
     bool focus_changed_ = false;
     Time user_time_ = CurrentTime;

@@ -33,8 +33,9 @@ class TrayDock {
 public:
     TrayDock(Display* d, Window root, const Atoms& atoms, int screen);
     ~TrayDock();
-    // Brings the docked icons in line with the layer's icons (and finds the tray).
-    void update();
+    // Brings the docked icons in line with the layer's icons; looks for the tray
+    // again when asked (it costs a round trip).
+    void update(bool find = true);
     // True when the event was the tray's or an icon's, and was handled.
     bool handle(const XEvent& ev);
     void set_user_time(Time t) { user_time_ = t; }

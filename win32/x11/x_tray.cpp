@@ -67,7 +67,7 @@ Window TrayDock::find_tray() {
     return tray_;
 }
 
-void TrayDock::update() {
+void TrayDock::update(bool find) {
     auto wanted = w32::tray::visible_icons();
     // Icons gone from the layer leave the tray.
     for (auto it = icons_.begin(); it != icons_.end();) {
@@ -81,7 +81,7 @@ void TrayDock::update() {
         undock(*it);
         it = icons_.erase(it);
     }
-    const Window tray = find_tray();
+    const Window tray = find ? find_tray() : tray_;
     for (const auto& v : wanted) {
         auto it = std::find_if(icons_.begin(), icons_.end(),
                                [&](const Icon& i) { return i.owner == v.owner && i.id == v.id; });

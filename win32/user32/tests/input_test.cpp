@@ -219,7 +219,11 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
     // The layered window shows a transparent left half and an opaque right half.
     HDC mem = CreateCompatibleDC(nullptr);
     BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 80, -100, 1, 32, BI_RGB};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = 80;
+    bi.bmiHeader.biHeight = -100;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     for (int i = 0; i < 80 * 100; ++i)

@@ -11,6 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 
 #include <functional>
@@ -84,7 +85,7 @@ protected:
     }
 
     // Pumps this thread's messages until done() holds or the time runs out.
-    bool Pump(const std::function<bool()>& done, int ms = 5000) {
+    bool Pump(const std::function<bool()>& done, int ms = 10000) {
         const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
         MSG m;
         for (;;) {
@@ -305,6 +306,30 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
     EXPECT_EQ(Of(WM_KEYDOWN, b).back().wparam, static_cast<WPARAM>('V'));
 }
 
+TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
+    HCURSOR hand = LoadCursorW(nullptr, IDC_HAND), ibeam = LoadCursorW(nullptr, IDC_IBEAM);
+    HWND w = Make({700, 500, 800, 600}, RGB(10, 10, 10));
+    for (HCURSOR cursor : {hand, ibeam}) {
+        g_hook = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m != WM_SETCURSOR || h != w) return std::nullopt;
+            SetCursor(cursor);
+            return TRUE;
+        };
+        ICONINFO ii{};
+        ASSERT_TRUE(GetIconInfo(cursor, &ii));
+        DeleteObject(ii.hbmMask);
+        DeleteObject(ii.hbmColor);
+        ASSERT_TRUE(Xdo({"mousemove", "--sync", "750", cursor == hand ? "550" : "551"}));
+        EXPECT_TRUE(Pump([&] {
+            XFixesCursorImage* img = XFixesGetCursorImage(x_->display());
+            const bool same =
+                img && img->width == 32 && img->xhot == ii.xHotspot && img->yhot == ii.yHotspot;
+            if (img) XFree(img);
+            return same && GetCursor() == cursor;
+        }));
+    }
+}
+
 TEST_F(DesktopTest, TheWindowManagerMinimisesRestoresAndMovesTheMainWindow) {
     HWND main = Make({200, 150, 400, 300}, RGB(50, 50, 200));
     const std::string xid = std::to_string(XidAt(210, 160));
@@ -348,7 +373,11 @@ TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
                                        100, 100, back, nullptr, nullptr, nullptr);
         HDC mem = CreateCompatibleDC(nullptr);
         BITMAPINFO bi{};
-        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 100, -100, 1, 32, BI_RGB};
+        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bi.bmiHeader.biWidth = 100;
+        bi.bmiHeader.biHeight = -100;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
         HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
         std::fill_n(static_cast<uint32_t*>(bits), 100 * 100, 0x80800000u);  // premultiplied
