@@ -2,14 +2,11 @@
 // Windows' order, for clicks, double clicks, capture, the wheel and keys.
 #include "user32_test_support.h"
 
-#include <cstdlib>
+#include "testing/scoped_env.h"
 
 using namespace user32_test;
 
 namespace {
-
-// These tests inject their own input; a display must not add any.
-const bool kHeadless = setenv("WIN32_NO_DISPLAY", "1", 1) == 0;
 
 using Step = std::pair<HWND, UINT>;
 
@@ -63,7 +60,8 @@ void Click(int x, int y, DWORD time, DWORD button = MOUSEEVENTF_LEFTDOWN) {
 class InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(kHeadless);
+        // These tests inject their own input; a display must not add any.
+        headless_ = std::make_unique<testing_support::ScopedEnv>("WIN32_NO_DISPLAY", "1");
         hook() = nullptr;
         ReleaseCapture();
         SetActiveWindow(nullptr);
@@ -85,6 +83,7 @@ protected:
         return h;
     }
     std::vector<HWND> windows_;
+    std::unique_ptr<testing_support::ScopedEnv> headless_;
 };
 
 TEST_F(InputTest, ClickOnAnInactiveWindowActivatesItThenDeliversThePress) {
