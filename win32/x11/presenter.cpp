@@ -289,6 +289,7 @@ private:
 
     // Brings the X windows in line with the windows' state, then re-puts the dirty ones.
     void update() {
+        wm_known_ = false;
         std::set<HWND> dirty;
         std::vector<HWND> acks;
         {
@@ -482,6 +483,11 @@ private:
         if (xw.managed) set_title(s, xw);
         // The window's thread has not yet taken in what the manager did.
         if (xw.pending > 0) return;
+        // Without a window manager nobody keeps an icon: minimised means unmapped.
+        if (xw.managed && s.minimized && xw.state != XState::Iconic && !wm_running()) {
+            withdraw(xw);
+            return;
+        }
         if (xw.managed && s.minimized) {
             if (xw.state != XState::Iconic) {
                 if (xw.state == XState::Withdrawn) {
@@ -690,7 +696,10 @@ private:
         focus_asked_.push_back({hwnd, Clock::now()});
     }
 
+    // Asked of the server at most once an update.
     bool wm_running() {
+        if (wm_known_) return wm_;
+        wm_known_ = true;
         Atom type;
         int format;
         unsigned long count, rest;
@@ -700,7 +709,7 @@ private:
                                XA_WINDOW, &type, &format, &count, &rest, &data) == Success &&
             data && count == 1;
         if (data) XFree(data);
-        return found;
+        return wm_ = found;
     }
 
     // ---- from the server to the layer ----
@@ -1042,6 +1051,7 @@ private:
     HWND layer_active_ = nullptr;  // the layer's, as this update read it
     std::deque<std::pair<HWND, Clock::time_point>> focus_asked_;
     bool focus_changed_ = false;
+    bool wm_known_ = false, wm_ = false;
     Time user_time_ = CurrentTime;
     DWORD time_offset_ = 0;
     bool have_offset_ = false;
