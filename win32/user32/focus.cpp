@@ -90,11 +90,7 @@ HWND set_active_window(HWND top, WORD how) {
         if (!find_window_locked(old)) old = nullptr;
         auto w = find_window_locked(top);
         if (top && (!w || !is_top_level_locked(*w) || w->destroying)) return old;
-        if (top == old) {
-            // Asked again: it still comes to the front.
-            if (w) place_in_zorder_locked(*w, HWND_TOP);
-            return old;
-        }
+        if (top == old) return old;
     }
     const DWORD old_tid = thread_of(old), new_tid = thread_of(top);
     if (old) {
@@ -205,6 +201,11 @@ BOOL WINAPI SetForegroundWindow(HWND hwnd) {
         top = t->hwnd;
     }
     set_active_window(top, WA_ACTIVE);
+    {
+        // Asked again, it still comes to the front.
+        std::lock_guard lock(user_mutex());
+        if (auto t = find_window_locked(top)) place_in_zorder_locked(*t, HWND_TOP);
+    }
     w32::present::window_changed(top);
     return TRUE;
 }
