@@ -1,145 +1,76 @@
 #include "downloader/download_manager.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "base/string_util.h"
-
-#include "downloader/config_manager.h"
 #include "support/client_fixture.h"
 
 namespace clienttest {
 namespace {
 
-enum class Do { Start, StartTwice, Pause, Resume, Retry, Complete };
-struct Step {
-    int when;  // the state to wait for
-    Do what;
-};
-
-const Answer kRunning{0, 0, 4096, 1024, 2048, u"", u""};
-const Answer kAllIn{0, 0, 4096, 4096, 0, u"", u""};
-const Answer kComplete{0, 1, 4096, 4096, 0, u"", u""};
-Answer Code(int32_t code) {
-    Answer a;
-    a.code = code;
-    return a;
-}
-const Answer kFail3 = Code(3), kFail5 = Code(5), kFail7 = Code(7);
-const Answer kEarlier{0, 0, 4096, 1024, 0, u"C:\\Old\\DemoGame", u"setup.exe"};
-const Answer kEarlierDone{0, 1, 4096, 4096, 0, u"C:\\Old\\DemoGame", u"setup.exe"};
+const Answer kRunning{0, 0, 4096, 1024, 2048}, kAllIn{0, 0, 4096, 4096};
+const Answer kComplete{0, 1, 4096, 4096}, kOvershoot{0, 1, 4096, 5000};
+const Answer kFail3{3}, kFail5{5}, kFail7{7};
+const Answer kEarlier{0, 0, 4096, 1024, 0, u"C:\\Old\\DemoGame"};
+const Answer kEarlierDone{0, 1, 4096, 4096, 0, u"C:\\Old\\DemoGame"};
+const std::wstring kNone = L"0|||0", kQueried = L"0|速度：0B/s|大小：0B/4.0KB|0";
 
 struct Case {
     const char* name;
     Answer find;
     int32_t query_code, start_code;
     std::vector<Answer> progress;
-    std::vector<Step> steps;
-    std::vector<int> states;  // one per state change, in order
-    std::vector<int> slots;   // engine slots, polls left out
+    const char* steps;  // "<state>:<button> ...", each pressed once the state is reached
+    std::vector<int> states, slots;  // one state per change; engine slots without polls
     std::vector<std::wstring> errors;
-    const char* c_drive = ":free=10000000000000";
+    const char* setup = "";
     std::wstring dialog = L"";
+    std::vector<std::wstring> progress_seen = {};
 };
 
+// clang-format off
 const Case kCases[] = {
-    {"NewDownloadRunsToTheInstaller",
-     {},
-     0,
-     0,
-     {kRunning, kAllIn, kComplete},
-     {{3, Do::StartTwice}},
-     {0, 1, 3, 5, 6, 7, 9},
-     {0, 1, 3, 0},
-     {}},
-    {"EarlierDownloadContinuesWithoutDiskCheck",
-     kEarlier,
-     0,
-     0,
-     {kComplete},
-     {{4, Do::Start}},
-     {0, 2, 4, 5, 6, 9},
-     {0, 1, 3, 0},
-     {},
-     ":free=0"},
-    {"CompleteEarlierDownloadNeedsNoStateQuery", kEarlierDone, 0, 0, {}, {}, {0, 9}, {0}, {}},
-    {"FailedRecordQueryStillQueriesTheState", Code(7), 0, 0, {}, {}, {0, 4}, {0, 1}, {}},
-    {"FailedStateQuery", {}, 7, 0, {}, {}, {0, 1, 10}, {0, 1}, {L"下载状态检查失败错误码：7"}},
-    {"RefusedStart",
-     {},
-     0,
-     7,
-     {},
-     {{3, Do::Start}},
-     {0, 1, 3, 5, 10},
-     {0, 1, 3},
-     {L"启动下载失败错误码：7"}},
-    {"StartRefusedByTheFileCheck",
-     {},
-     0,
-     5,
-     {},
-     {{3, Do::Start}},
-     {0, 1, 3, 5, 11},
-     {0, 1, 3},
+    {"NewDownloadRunsToTheInstaller", {}, 0, 0, {kRunning, kAllIn, kComplete}, "3:start 3:start",
+     {0, 1, 3, 5, 6, 7, 9}, {0, 1, 3, 0}, {}, "", L"",
+     {kNone, kQueried, L"0.25|速度：2.0KB/s|大小：1.0KB/4.0KB|1",
+      L"1|速度：0B/s|大小：4.0KB/4.0KB|1", L"1|速度：0B/s|大小：4.0KB/4.0KB|1"}},
+    {"EarlierDownloadContinuesWithoutDiskCheck", kEarlier, 0, 0, {kComplete}, "4:start",
+     {0, 2, 4, 5, 6, 9}, {0, 1, 3, 0}, {}, ":free=0", L"",
+     {kNone, L"0.25|速度：0B/s|大小：1.0KB/4.0KB|1", kQueried,
+      L"1|速度：0B/s|大小：4.0KB/4.0KB|1"}},
+    {"FractionsStayWithinNoneAndAll", {}, 0, 0, {kOvershoot}, "3:start", {0, 1, 3, 5, 6, 9},
+     {0, 1, 3, 0}, {}, "total0", L"", {kNone, L"0|速度：0B/s|大小：0B/0B|0",
+      L"1|速度：0B/s|大小：4.9KB/4.0KB|1"}},
+    {"CompleteEarlierDownloadNeedsNoStateQuery", kEarlierDone, 0, 0, {}, "", {0, 9}, {0}, {}},
+    {"FailedRecordQueryStillQueriesTheState", kFail7, 0, 0, {}, "", {0, 4}, {0, 1}, {}},
+    {"FailedStateQuery", {}, 7, 0, {}, "", {0, 1, 10}, {0, 1}, {L"下载状态检查失败错误码：7"}},
+    {"RefusedStart", {}, 0, 7, {}, "3:start", {0, 1, 3, 5, 10}, {0, 1, 3}, {L"启动下载失败错误码：7"}},
+    {"StartRefusedByTheFileCheck", {}, 0, 5, {}, "3:start", {0, 1, 3, 5, 11}, {0, 1, 3},
      {L"下载文件检查出错"}},
-    {"FailedDownloadIsRetried",
-     {},
-     0,
-     0,
-     {kFail3},
-     {{3, Do::Start}, {10, Do::Complete}, {10, Do::Retry}},
-     {0, 1, 3, 5, 6, 10, 5, 6, 9},
-     {0, 1, 3, 3, 0},
-     {L"下载失败，请重试"}},
-    {"DownloadedFileFailsItsCheck",
-     {},
-     0,
-     0,
-     {kFail5},
-     {{3, Do::Start}},
-     {0, 1, 3, 5, 6, 11},
-     {0, 1, 3},
+    {"FailedDownloadIsRetried", {}, 0, 0, {kFail3}, "3:start 10:complete 10:retry",
+     {0, 1, 3, 5, 6, 10, 5, 6, 9}, {0, 1, 3, 3, 0}, {L"下载失败，请重试"}},
+    {"DownloadedFileFailsItsCheck", {}, 0, 0, {kFail5}, "3:start", {0, 1, 3, 5, 6, 11}, {0, 1, 3},
      {L"下载文件检查出错"}},
-    {"OtherPollErrorsKeepPolling",
-     {},
-     0,
-     0,
-     {kFail7, kComplete},
-     {{3, Do::Start}},
-     {0, 1, 3, 5, 6, 9},
-     {0, 1, 3, 0},
-     {}},
-    {"PauseAndResume",
-     {},
-     0,
-     0,
-     {kRunning},
-     {{3, Do::Pause}, {3, Do::Start}, {6, Do::Pause}, {8, Do::Resume}, {6, Do::Complete}},
-     {0, 1, 3, 5, 6, 8, 6, 9},
-     {0, 1, 3, 5, 6, 0},
-     {}},
-    {"NoRoomForANewDownload",
-     {},
-     0,
-     0,
-     {},
-     {{3, Do::Start}},
-     {0, 1, 3},
-     {0, 1},
-     {},
-     ":free=1000",
+    {"OtherPollErrorsKeepPolling", {}, 0, 0, {kFail7, kComplete}, "3:start", {0, 1, 3, 5, 6, 9},
+     {0, 1, 3, 0}, {}},
+    {"PauseAndResume", {}, 0, 0, {kRunning}, "3:pause 3:start 6:pause 8:resume 6:complete",
+     {0, 1, 3, 5, 6, 8, 6, 9}, {0, 1, 3, 5, 6, 0}, {}},
+    {"NoRoomForANewDownload", {}, 0, 0, {}, "3:start", {0, 1, 3}, {0, 1}, {}, ":free=1000",
      L"下载盘剩余空间不足"},
+    {"ToolsCannotBeWritten", {}, 0, 0, {}, "", {0}, {}, {}, "temp-readonly", L"下载模块加载失败"},
+    {"EngineLibraryMissing", {}, 0, 0, {}, "", {0}, {}, {L"下载模块失效"}, "engine-taken"},
 };
+// clang-format on
 
 // Each emission shows the state of a change made at or after it, never an earlier one.
 bool Follows(const std::vector<int>& seen, const std::vector<int>& made) {
     if (seen.size() != made.size()) return false;
-    size_t j = 0;
-    for (size_t i = 0; i < seen.size(); ++i) {
-        j = std::max(j, i);
-        while (j < made.size() && made[j] != seen[i]) ++j;
+    for (size_t i = 0, j = 0; i < seen.size(); ++i) {
+        for (j = std::max(j, i); j < made.size() && made[j] != seen[i];) ++j;
         if (j == made.size()) return false;
     }
     return true;
@@ -147,76 +78,78 @@ bool Follows(const std::vector<int>& seen, const std::vector<int>& made) {
 
 class DownloadManagerTest : public ClientTest, public ::testing::WithParamInterface<Case> {
 protected:
-    void Run(const Case& c) {
-        SetEnv("WIN32_DRIVES", Drives(c.c_drive));
+    void Prepare(const Case& c) {
+        const std::string setup = c.setup;
+        if (setup[0] == ':') SetEnv("WIN32_DRIVES", Drives(setup));
+        if (setup == "temp-readonly") {
+            mkdir(dir_.file("ro").c_str(), 0700);
+            SetEnv("WIN32_DRIVES",
+                   Drives(":free=10000000000000", ";R=" + dir_.file("ro") + ":fixed:ro"));
+            SetEnv("TMPDIR", dir_.file("ro"));
+        }
+        if (setup == "engine-taken") mkdir(dir_.file("tmp/Dravon.dll").c_str(), 0700);
         Script& s = TheScript();
         if (c.find.code || !c.find.path.empty()) s.find = c.find;
         s.query.code = c.query_code;
+        if (setup == "total0") s.query.total = 0;
         s.start = c.start_code;
         s.progress.assign(c.progress.begin(), c.progress.end());
-        StartClient();
-        downloader::DownloadManager* m = GetDownloadManager();
-        m->Init();
-        for (const Step& step : c.steps) {
-            ASSERT_TRUE(Pump([&] { return m->GetState() == step.when; })) << step.when;
-            switch (step.what) {
-                case Do::Start:
-                    m->Start();
-                    break;
-                case Do::StartTwice:
-                    m->Start();
-                    m->Start();
-                    break;
-                case Do::Pause:
-                    EXPECT_EQ(m->Pause(), step.when == 6);
-                    break;
-                case Do::Resume:
-                    EXPECT_TRUE(m->Resume());
-                    break;
-                case Do::Complete: {
-                    std::lock_guard<std::mutex> hold(s.lock);
-                    s.progress.assign({kComplete});
-                    break;
-                }
-                case Do::Retry:
-                    // Taken once the loop that failed has left.
-                    ASSERT_TRUE(Pump([&] {
-                        m->Retry();
-                        return m->GetState() != downloader::Failed;
-                    }));
-                    break;
-            }
+    }
+    void Press(downloader::DownloadManager* m, int state, const std::string& button) {
+        ASSERT_TRUE(Pump([&] { return m->GetState() == state; })) << state;
+        if (button == "start") m->Start();
+        if (button == "pause") {
+            EXPECT_EQ(m->Pause(), state == downloader::Downloading);
         }
-        ASSERT_TRUE(Pump([&] { return panel_.states.size() >= c.states.size(); }));
-        Pump([] { return false; }, 100);
+        if (button == "resume") {
+            EXPECT_TRUE(m->Resume());
+        }
+        if (button == "complete") {
+            std::lock_guard<std::mutex> hold(TheScript().lock);
+            TheScript().progress.assign({kComplete});
+        }
+        // Taken once the loop that failed has left.
+        if (button == "retry") {
+            ASSERT_TRUE(Pump([&] { return m->Retry(), m->GetState() != downloader::Failed; }));
+        }
     }
 };
 
 TEST_P(DownloadManagerTest, FollowsTheStateTable) {
     const Case& c = GetParam();
-    Run(c);
+    Prepare(c);
+    StartClient();
+    downloader::DownloadManager* m = GetDownloadManager();
+    m->Init();
+    std::istringstream steps(c.steps);
+    for (std::string step; steps >> step;)
+        Press(m, std::stoi(step), step.substr(step.find(':') + 1));
+    ASSERT_TRUE(Pump([&] { return panel_.states.size() >= c.states.size(); }));
+    Pump([] { return false; }, 100);
+
     EXPECT_TRUE(Follows(panel_.states, c.states)) << ::testing::PrintToString(panel_.states);
     EXPECT_EQ(TheScript().Slots(), c.slots);
     EXPECT_EQ(panel_.errors, c.errors);
     EXPECT_TRUE(TheScript().all_zeroed);
+    if (!c.progress_seen.empty()) {
+        EXPECT_EQ(panel_.progress, c.progress_seen);
+    }
     const auto dialogs = Record("WIN32_DIALOG_LOG");
     ASSERT_EQ(dialogs.size(), c.dialog.empty() ? 0u : 1u);
     if (!dialogs.empty()) {
         EXPECT_EQ(dialogs[0][2], base::WideToUtf8(c.dialog));
     }
-    const bool loop_completed = c.states.back() == downloader::Complete && !c.steps.empty();
+    const bool loop_completed = c.states.back() == downloader::Complete && *c.steps;
     EXPECT_EQ(panel_.finished, loop_completed ? 1 : 0);
-    if (std::count(c.slots.begin(), c.slots.end(), 3) > 0) {
-        const std::u16string folder =
-            c.find.path.empty() ? u"C:\\KeltoGames\\DemoGame" : c.find.path;
+    const std::u16string folder = c.find.path.empty() ? u"C:\\KeltoGames\\DemoGame" : c.find.path;
+    if (std::count(c.slots.begin(), c.slots.end(), 3)) {
         EXPECT_EQ(TheScript().start_folder, folder);
     }
     if (loop_completed) {
-        // The installer is missing, so its folder is opened instead; the channel file is there.
+        // The installer is missing, so its folder opens instead; the channel file is there.
+        const std::string save = c.find.path.empty() ? "c/KeltoGames/DemoGame" : "c/Old/DemoGame";
         const auto shell = Record("WIN32_SHELL_LOG");
         ASSERT_EQ(shell.size(), 1u);
-        EXPECT_EQ(shell[0][0], "folder");
-        const std::string save = c.find.path.empty() ? "c/KeltoGames/DemoGame" : "c/Old/DemoGame";
         EXPECT_EQ(shell[0][2], dir_.file(save));
         EXPECT_NE(
             testing_support::ReadAll(dir_.file(save + "/channel.ini")).find("UserChannel=demo"),
@@ -226,6 +159,25 @@ TEST_P(DownloadManagerTest, FollowsTheStateTable) {
 
 INSTANTIATE_TEST_SUITE_P(Table, DownloadManagerTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ClientTest, ReleaseWaitsForThePollInsideTheEngineBeforeFreeingIt) {
+    StartClient();
+    downloader::DownloadManager* m = GetDownloadManager();
+    EXPECT_EQ(m->GetInstallerFileName(), L"");  // no engine yet, and no call into none
+    Script& s = TheScript();
+    s.progress = {kRunning};
+    s.progress_delay_ms = 300;
+    m->Init();
+    ASSERT_TRUE(Pump([&] { return m->GetState() == downloader::ReadyToStart; }));
+    m->Start();
+    ASSERT_TRUE(Pump([&] { return s.inside > 0 && m->GetState() == downloader::Downloading; }));
+    m->Release();
+    EXPECT_EQ(s.inside_at_release, 0);
+    Pump([] { return false; }, 1500);
+    std::lock_guard<std::mutex> hold(s.lock);
+    EXPECT_EQ(std::vector<int>(s.calls.end() - 2, s.calls.end()),
+              (std::vector<int>{2, kFakeReleaseSlot}));
+}
 
 }  // namespace
 }  // namespace clienttest

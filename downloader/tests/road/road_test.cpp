@@ -146,5 +146,32 @@ TEST_F(RoadTest, AKilledDownloadContinuesWhereItsLastCheckpointWas) {
     EXPECT_EQ(Reports().size(), 6u);  // 7 and 8, then 7, 8 (continued), 9 and 10
 }
 
+TEST_F(RoadTest, OldLogsArePrunedByTheLocalCalendarInEveryTimeZone) {
+    const std::string program = Install(PROGRAM_PATH);
+    testing_support::ScopedEnv now("WIN32_FIXED_TIME", "2026-03-01T10:30:00Z");
+    const std::pair<const char*, std::vector<std::string>> zones[] = {
+        {"Pacific/Kiritimati", {"2-28", "3-1", "3-2"}},  // 00:30 on 2 March there
+        {"Etc/GMT+12", {"2-26", "2-27", "2-28"}},        // 22:30 on 28 February there
+        {"UTC", {"2-27", "2-28", "3-1"}}};
+    const std::string log = dir_.file("bin/demo_downloader_log_2026-");
+    size_t runs = 0;
+    for (const auto& [zone, kept] : zones) {
+        SCOPED_TRACE(zone);
+        testing_support::ScopedEnv tz("TZ", zone);
+        for (const char* day : {"2-25", "2-26", "2-27", "2-28", "3-1", "3-2", "3-3"})
+            ASSERT_TRUE(testing_support::WriteAll(log + day + ".txt", "\xFF\xFE"));
+        Client client;
+        ASSERT_TRUE(client.Start(program));
+        ASSERT_TRUE(
+            testing_support::WaitUntil([&] { return Reports().size() == runs + 1; }, 30000));
+        ++runs;
+        std::vector<std::string> left;
+        for (const char* day : {"2-25", "2-26", "2-27", "2-28", "3-1", "3-2", "3-3"})
+            if (testing_support::Exists(log + day + ".txt")) left.push_back(day);
+        EXPECT_EQ(left, kept);
+        EXPECT_TRUE(testing_support::Exists(dir_.file("bin/log.ini")));
+    }
+}
+
 }  // namespace
 }  // namespace roadtest

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "base/string_util.h"
 #include "downloader/app_globals.h"
 #include "downloader/client_manager.h"
 #include "downloader/config_manager.h"
@@ -28,125 +29,91 @@ public:
     bool Start(const std::wstring&) override { return true; }
 };
 
-void Fill(DownloadEngineInfo* info, const Answer& a) {
-    if (!info) return;
-    info->complete = a.complete;
-    info->total_size = a.total;
-    info->downloaded_size = a.done;
-    info->speed = a.speed;
-    a.path.copy(info->path, a.path.size());
-    a.launch.copy(info->launch_file, a.launch.size());
-}
-
 }  // namespace
 
 Script& TheScript() {
-    static Script script;
-    return script;
+    static Script* script = new Script;
+    return *script;
 }
 
 int32_t Script::Call(int slot, const DownloadEngineKey* key, DownloadEngineInfo* info,
                      bool zeroed) {
-    Answer answer;
-    int delay = 0;
+    Answer a;
     {
         std::lock_guard<std::mutex> hold(lock);
-        slots_.push_back(slot);
+        calls.push_back(slot);
         all_zeroed = all_zeroed && zeroed;
-        switch (slot) {
-            case 0:
-                answer = find;
-                break;
-            case 1:
-                answer = query;
-                break;
-            case 3:
-                answer.code = start;
-                start_folder = key->save_folder;
-                break;
-            case 5:
-                answer.code = pause;
-                break;
-            case 6:
-                answer.code = resume;
-                break;
-            case 7:
-                ++polls;
-                answer = progress.empty() ? Answer{} : progress.front();
-                if (progress.size() > 1) progress.pop_front();
-                delay = progress_delay_ms;
-                break;
-            case kFakeReleaseSlot:
-                inside_at_release = inside_;
-                break;
+        if (slot == 0) a = find;
+        if (slot == 1) a = query;
+        if (slot == 3) a.code = start, start_folder = key->save_folder;
+        if (slot == 7 && !progress.empty()) {
+            a = progress.front();
+            if (progress.size() > 1) progress.pop_front();
         }
+        if (slot == kFakeReleaseSlot) inside_at_release = inside;
     }
-    ++inside_;
-    if (delay) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-    if (answer.code == 0) Fill(info, answer);
-    --inside_;
-    return answer.code;
-}
-
-void Script::Reset() {
-    std::lock_guard<std::mutex> hold(lock);
-    find = Answer{};
-    find.launch = u"setup.exe";
-    query = Answer{0, 0, 4096, 0, 0, u"", u""};
-    start = pause = resume = 0;
-    progress.clear();
-    progress_delay_ms = 0;
-    start_folder.clear();
-    all_zeroed = true;
-    polls = 0;
-    inside_at_release = -1;
-    slots_.clear();
+    ++inside;
+    if (slot == 7) std::this_thread::sleep_for(std::chrono::milliseconds(progress_delay_ms));
+    if (info && a.code == 0) {
+        info->complete = a.complete;
+        info->total_size = a.total;
+        info->downloaded_size = a.done;
+        info->speed = a.speed;
+        a.path.copy(info->path, a.path.size());
+        a.launch.copy(info->launch_file, a.launch.size());
+    }
+    --inside;
+    return a.code;
 }
 
 std::vector<int> Script::Slots() {
     std::lock_guard<std::mutex> hold(lock);
     std::vector<int> out;
-    for (int s : slots_)
+    for (int s : calls)
         if (s != 7) out.push_back(s);
     return out;
 }
 
-void Panel::Connect() {
-    downloader::DownloadManager* m = GetDownloadManager();
-    m->SigStateChanged.connect(this, &Panel::OnState);
-    m->SigProgress.connect(this, &Panel::OnProgress);
-    m->SigError.connect(this, &Panel::OnError);
-    m->SigFinished.connect(this, &Panel::OnFinished);
-}
-
 void Panel::OnState() { states.push_back(GetDownloadManager()->GetState()); }
+
+void Panel::OnProgress(float f, const std::wstring& speed, const std::wstring& size, bool animate) {
+    wchar_t fraction[32];
+    swprintf(fraction, 32, L"%g|", f);
+    progress.push_back(fraction + speed + L"|" + size + (animate ? L"|1" : L"|0"));
+}
 
 void ClientTest::SetEnv(const char* name, const std::string& value) {
     env_.push_back(std::make_unique<testing_support::ScopedEnv>(name, value));
 }
 
-std::string ClientTest::Drives(const std::string& c_options) {
-    return "C=" + dir_.file("c") + ":fixed" + c_options + ";Z=/:remote";
+std::string ClientTest::Drives(const std::string& c_options, const std::string& more) {
+    return "C=" + dir_.file("c") + ":fixed" + c_options + ";Z=/:remote" + more;
 }
 
 void ClientTest::SetUp() {
     // The working folder is computed once per process, so it is one for all tests.
-    static testing_support::TempDir* shared = [] {
-        auto* d = new testing_support::TempDir;
-        setenv("XDG_DATA_HOME", d->path().c_str(), 1);
+    static const bool process_ready [[maybe_unused]] = [] {
+        setenv("XDG_DATA_HOME", (new testing_support::TempDir)->path().c_str(), 1);
         InitAppGlobals(GetModuleHandleW(nullptr));
         Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
-        return d;
+        return true;
     }();
-    (void)shared;
     for (const char* sub : {"tmp", "run", "c"}) mkdir(dir_.file(sub).c_str(), 0700);
     SetEnv("TMPDIR", dir_.file("tmp"));
     SetEnv("XDG_RUNTIME_DIR", dir_.file("run"));
     SetEnv("WIN32_DRIVES", Drives(":free=10000000000000"));
     SetEnv("WIN32_DIALOG_LOG", dir_.file("dialogs"));
     SetEnv("WIN32_SHELL_LOG", dir_.file("shell"));
-    SetEnv("WIN32_HTTP_PORT_MAP", "80=1");  // reports find nobody at once
-    TheScript().Reset();
+    SetEnv("WIN32_HTTP_PORT_MAP", "80=1");  // reports find nobody, at once
+    Script& s = TheScript();
+    std::lock_guard<std::mutex> hold(s.lock);
+    s.find = Answer{};
+    s.query = Answer{0, 0, 4096};
+    s.start = s.progress_delay_ms = 0;
+    s.progress.clear();
+    s.all_zeroed = true;
+    s.inside_at_release = -1;
+    s.calls.clear();
 }
 
 void ClientTest::StartClient() {
@@ -157,19 +124,21 @@ void ClientTest::StartClient() {
     GetConfigManager()->Load();
     // The first report makes the HTTP service and its pool here, as the client start does.
     GetReportManager()->ReportClientStart();
-    panel_.Connect();
+    downloader::DownloadManager* m = GetDownloadManager();
+    m->SigStateChanged.connect(&panel_, &Panel::OnState);
+    m->SigProgress.connect(&panel_, &Panel::OnProgress);
+    m->SigError.connect(&panel_, &Panel::OnError);
+    m->SigFinished.connect(&panel_, &Panel::OnFinished);
 }
 
 void ClientTest::TearDown() {
-    if (controller_) {
-        GetDownloadManager()->Release();
-        controller_.reset();
-    }
+    if (controller_) GetDownloadManager()->Release();
+    controller_.reset();
+    while (!env_.empty()) env_.pop_back();  // last set, first restored
 }
 
 bool ClientTest::Pump(const std::function<bool()>& done, int timeout_ms) {
-    const DWORD begin = GetTickCount();
-    while (!done()) {
+    for (const DWORD begin = GetTickCount(); !done();) {
         if (GetTickCount() - begin > static_cast<DWORD>(timeout_ms)) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         MSG msg;
@@ -181,11 +150,7 @@ bool ClientTest::Pump(const std::function<bool()>& done, int timeout_ms) {
 std::vector<std::vector<std::string>> ClientTest::Record(const char* name) {
     std::vector<std::vector<std::string>> lines;
     std::istringstream in(testing_support::ReadAll(getenv(name)));
-    for (std::string line; std::getline(in, line);) {
-        lines.emplace_back();
-        std::istringstream fields(line);
-        for (std::string f; std::getline(fields, f, '\t');) lines.back().push_back(f);
-    }
+    for (std::string line; std::getline(in, line);) lines.push_back(base::SplitString(line, '\t'));
     return lines;
 }
 

@@ -22,56 +22,41 @@
 namespace clienttest {
 
 struct Answer {
-    int32_t code = 0;
-    int32_t complete = 0;
+    int32_t code = 0, complete = 0;
     int64_t total = 0, done = 0;
     int32_t speed = 0;
-    std::u16string path, launch;
+    std::u16string path = u"", launch = u"setup.exe";
 };
 
 class Script : public FakeEngineScript {
 public:
     int32_t Call(int slot, const DownloadEngineKey* key, DownloadEngineInfo* info,
                  bool zeroed) override;
-    void Reset();
-    // The slots called so far, polls (7) left out: their number depends on timing.
-    std::vector<int> Slots();
+    std::vector<int> Slots();  // polls (7) left out: their number depends on timing
 
     std::mutex lock;
-    Answer find, query;
-    int32_t start = 0, pause = 0, resume = 0;
+    Answer find, query{0, 0, 4096};
+    int32_t start = 0;
     std::deque<Answer> progress;  // each poll takes the first; the last one stays
     int progress_delay_ms = 0;
     std::u16string start_folder;
     bool all_zeroed = true;
-    int polls = 0;
-    int inside_at_release = -1;  // engine calls still running when the library was released
-
-private:
-    std::vector<int> slots_;
-    std::atomic<int> inside_{0};
+    std::atomic<int> inside{0};  // calls running now
+    int inside_at_release = -1;
+    std::vector<int> calls;  // every slot called, in order
 };
 
 Script& TheScript();
 
-// What the progress panel hears.
+// What the progress panel hears; progress as "fraction speed size animate".
 struct Panel : signals::has_slots<> {
-    struct Progress {
-        float fraction;
-        std::wstring speed, size;
-        bool animate;
-    };
-    void Connect();
     void OnState();
-    void OnProgress(float f, const std::wstring& speed, const std::wstring& size, bool animate) {
-        progress.push_back({f, speed, size, animate});
-    }
+    void OnProgress(float f, const std::wstring& speed, const std::wstring& size, bool animate);
     void OnError(const std::wstring& text) { errors.push_back(text); }
     void OnFinished() { ++finished; }
 
     std::vector<int> states;
-    std::vector<Progress> progress;
-    std::vector<std::wstring> errors;
+    std::vector<std::wstring> progress, errors;
     int finished = 0;
 };
 
@@ -79,14 +64,14 @@ class ClientTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Sets up the managers as the client's start would, up to the download manager.
+    // The managers as the client's start makes them, up to the download manager.
     void StartClient();
     // Runs this thread's message loop until done() answers true.
     bool Pump(const std::function<bool()>& done, int timeout_ms = 20000);
     void SetEnv(const char* name, const std::string& value);
-    // Fields of the lines of a layer record (WIN32_DIALOG_LOG, WIN32_SHELL_LOG).
+    // Tab-separated fields of the lines of a layer record (WIN32_DIALOG_LOG, ...).
     std::vector<std::vector<std::string>> Record(const char* name);
-    std::string Drives(const std::string& c_options);
+    std::string Drives(const std::string& c_options, const std::string& more = "");
 
     testing_support::TempDir dir_;
     Panel panel_;
