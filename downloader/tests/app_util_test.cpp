@@ -24,16 +24,12 @@ using testing_support::Exists;
 using testing_support::ReadAll;
 
 TEST(FormatByteSize, ChangesUnitAtAThousandOfTheCurrentOne) {
-    const std::pair<int64_t, const wchar_t*> cases[] = {{0, L"0B"},
-                                                        {-1, L"-1B"},
-                                                        {999, L"999B"},
-                                                        {1000, L"1.0KB"},
-                                                        {1023999, L"1000.0KB"},
-                                                        {1024000, L"1.0MB"},
-                                                        {1048575999, L"1000.0MB"},
-                                                        {1048576000, L"1.0GB"},
-                                                        {1073741824000, L"1.0TB"},
-                                                        {1099511627776000, L"1000.0TB"}};
+    // clang-format off
+    const std::pair<int64_t, const wchar_t*> cases[] = {
+        {0, L"0B"}, {-1, L"-1B"}, {999, L"999B"}, {1000, L"1.0KB"}, {1023999, L"1000.0KB"},
+        {1024000, L"1.0MB"}, {1048575999, L"1000.0MB"}, {1048576000, L"1.0GB"},
+        {1073741824000, L"1.0TB"}, {1099511627776000, L"1000.0TB"}};
+    // clang-format on
     for (const auto& [bytes, text] : cases) EXPECT_EQ(FormatByteSize(bytes), text) << bytes;
     EXPECT_EQ(FormatSizeProgress(512, 2048), L"512B/2.0KB");
 }
@@ -59,13 +55,9 @@ TEST(ExtractResourceToFile, AnswersTrueOnlyForAWholeFile) {
 
 // Built before the program's start-up objects, so torn down after the time-callback
 // list's exit teardown: the list must still be there, empty, for it.
-struct LateOwner {
+struct LateOwner : Gui::TimeCallback {
     ~LateOwner() {
-        if (!armed) return;
-        Gui::KillTimeCallback(this);
-        Gui::SetTimeCallback(0, Gui::Callback(), this);
-        Gui::KillTimeCallback(this);
-        fputs("late owner done\n", stderr);
+        Set(0, Gui::Callback()), Kill(), fputs(armed ? "late owner done\n" : "", stderr);
     }
     bool armed = false;
 } g_late_owner __attribute__((init_priority(101)));
@@ -98,38 +90,31 @@ TEST_F(DownloadDiskTest, EachRefusalShowsOneMessageAndRemovesOnlyWhatItMade) {
     SetEnv("WIN32_DRIVES", Drives(":free=10000000000000", ";D=" + dir_.file("d") + ":remote;R=" +
                                                               dir_.file("r") + ":fixed:ro"));
     StartClient();
-    const struct {
-        const wchar_t* folder;
-        const char* message;
-        const char* path;  // and whether it is there afterwards
-        bool there;
-    } cases[] = {
-        {L"C:\\Games\\New", nullptr, "c/Games/New", true},
+    // clang-format off
+    const struct { const wchar_t* folder; const char* message; const char* path; bool there; } cases[] = {
+        {L"C:\\Games\\New", "", "c/Games/New", true},
         {L"D:\\Games\\New", "下载盘不能为网络路径", "d/Games", false},
         {L"D:\\Kept", "下载盘不能为网络路径", "d/Kept/file", true},
         {L"C:\\Blocked\\Games", "下载盘无读写权限", "c/Blocked", true},
         {L"R:\\Games", "下载盘剩余空间不足", "r/Games", false},
-        {L"Q:\\Games", "获取磁盘信息失败", "q", false},
-    };
-    size_t messages = 0;
+        {L"Q:\\Games", "获取磁盘信息失败", "q", false}};
+    // clang-format on
+    std::vector<std::string> expected, shown;
     for (const auto& c : cases) {
-        SCOPED_TRACE(base::WideToUtf8(c.folder));
         GetConfigManager()->SetDownloadPath(c.folder, false);
-        EXPECT_EQ(CheckDownloadDisk(4096), c.message == nullptr);
-        const auto dialogs = Record("WIN32_DIALOG_LOG");
-        ASSERT_EQ(dialogs.size(), messages += c.message ? 1 : 0);
-        if (c.message) {
-            EXPECT_EQ(dialogs.back()[2], c.message);
-        }
-        EXPECT_EQ(Exists(dir_.file(c.path)), c.there);
+        EXPECT_EQ(CheckDownloadDisk(4096), !*c.message) << c.path;
+        EXPECT_EQ(Exists(dir_.file(c.path)), c.there) << c.path;
+        if (*c.message) expected.push_back(c.message);
     }
+    for (const auto& fields : Record("WIN32_DIALOG_LOG")) shown.push_back(fields[2]);
+    EXPECT_EQ(shown, expected);
 }
 
 TEST_F(DownloadDiskTest, WithoutAFixedDriveDownloadsGoUnderTheUsersOwnFolder) {
     SetEnv("WIN32_DRIVES", "Z=/:remote");
     StartClient();
-    const std::wstring path = GetConfigManager()->GetDownloadPath();
-    EXPECT_EQ(path, UnixPathToWin32(getenv("HOME")) + L"\\KeltoGames");
+    EXPECT_EQ(GetConfigManager()->GetDownloadPath(),
+              UnixPathToWin32(getenv("HOME")) + L"\\KeltoGames");
 }
 
 TEST_F(ClientTest, TheBrowserGetsTheAddressAsOneQuotedArgument) {

@@ -22,14 +22,9 @@ extern "C" __attribute__((visibility("default"))) FakeEngineScript* GetFakeEngin
 
 namespace clienttest {
 
-namespace {
-
-class TestController : public base::Controller {
-public:
+struct TestController : base::Controller {
     bool Start(const std::wstring&) override { return true; }
 };
-
-}  // namespace
 
 Script& TheScript() {
     static Script* script = new Script;
@@ -107,13 +102,9 @@ void ClientTest::SetUp() {
     SetEnv("WIN32_HTTP_PORT_MAP", "80=1");  // reports find nobody, at once
     Script& s = TheScript();
     std::lock_guard<std::mutex> hold(s.lock);
-    s.find = Answer{};
-    s.query = Answer{0, 0, 4096};
-    s.start = s.progress_delay_ms = 0;
-    s.progress.clear();
-    s.all_zeroed = true;
-    s.inside_at_release = -1;
-    s.calls.clear();
+    s.find = Answer{}, s.query = Answer{0, 0, 4096}, s.start = s.progress_delay_ms = 0;
+    s.progress.clear(), s.calls.clear(), s.start_folder.clear(), s.all_zeroed = true,
+                                                                 s.inside_at_release = -1;
 }
 
 void ClientTest::StartClient() {

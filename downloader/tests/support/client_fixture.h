@@ -1,6 +1,6 @@
-// The client core inside the test process: a controller of its own, the managers made
-// on this (the user-interface) thread, the engine a scripted fake, and the layer's
-// records of message boxes and desktop openings in a private folder.
+// The client core inside the test process: a controller of its own, the managers made on
+// this (the user-interface) thread, the engine scripted, and the layer's records of
+// message boxes and desktop openings in a private folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -28,13 +28,12 @@ struct Answer {
     std::u16string path = u"", launch = u"setup.exe";
 };
 
-class Script : public FakeEngineScript {
-public:
+struct Script : FakeEngineScript {
     int32_t Call(int slot, const DownloadEngineKey* key, DownloadEngineInfo* info,
                  bool zeroed) override;
-    std::vector<int> Slots();  // polls (7) left out: their number depends on timing
+    std::vector<int> Slots();  // without the polls (7), whose number depends on timing
 
-    std::mutex lock;
+    std::mutex lock;  // over everything here
     Answer find, query{0, 0, 4096};
     int32_t start = 0;
     std::deque<Answer> progress;  // each poll takes the first; the last one stays
@@ -43,12 +42,12 @@ public:
     bool all_zeroed = true;
     std::atomic<int> inside{0};  // calls running now
     int inside_at_release = -1;
-    std::vector<int> calls;  // every slot called, in order
+    std::vector<int> calls;
 };
 
 Script& TheScript();
 
-// What the progress panel hears; progress as "fraction speed size animate".
+// What the progress panel hears; progress as "fraction|speed|size|animate".
 struct Panel : signals::has_slots<> {
     void OnState();
     void OnProgress(float f, const std::wstring& speed, const std::wstring& size, bool animate);
@@ -64,8 +63,7 @@ class ClientTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // The managers as the client's start makes them, up to the download manager.
-    void StartClient();
+    void StartClient();  // the managers as the client's start makes them
     // Runs this thread's message loop until done() answers true.
     bool Pump(const std::function<bool()>& done, int timeout_ms = 20000);
     void SetEnv(const char* name, const std::string& value);

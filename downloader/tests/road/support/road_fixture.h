@@ -1,7 +1,7 @@
-// The client in real processes against the demo platform: a private folder for
-// everything it writes (drive C:, the temporary, data and runtime folders, the
-// engine's task store), the demo server serving the installer and taking the
-// statistics requests (port 80 mapped to it), and the engine file pointing there.
+// The client in real processes against the demo platform: a private folder for all it
+// writes (drive C:, the temporary, data and runtime folders, the engine's task store),
+// the demo server serving the installer and taking the statistics requests (port 80
+// mapped to it), and the engine file pointing there.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,46 +17,39 @@
 
 namespace roadtest {
 
-// One run of a client program, its standard input and output piped to the test.
+// One run of a client program in a process group of its own (with the copies it starts),
+// its standard input and output piped to the test.
 class Client {
 public:
-    Client() = default;
-    ~Client();
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-
+    ~Client() { Kill(); }
     bool Start(const std::string& program);
-    void Send(const std::string& line);
-    // Reads lines up to the first that starts with prefix and answers it; empty at the
+    bool Send(const std::string& line);
+    // Reads up to the first line that starts with prefix and answers it; empty at the
     // end of the output or after the time-out.
     std::string Expect(const std::string& prefix, int timeout_ms = 60000);
-    // The exit code, or -1 when it did not end in time.
-    int Wait(int timeout_ms = 30000);
-    void Kill();
+    int Wait();  // the exit code, -1 when it did not end within 30 s
     pid_t pid() const { return pid_; }
+    void Kill();
 
 private:
-    pid_t pid_ = -1;
+    pid_t pid_ = -1, group_ = -1;
     int in_ = -1, out_ = -1;
     std::string buffer_;
-    std::vector<pid_t> copies_;  // copies it started itself (a restart)
 };
 
 class RoadTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    // Serves these bytes as the installer; the engine file gets their size and MD5
-    // (or a wrong MD5).
+    // Serves the bytes as the installer; the engine file gets their size and MD5, or a wrong one.
     void Serve(const std::string& bytes, bool wrong_md5 = false);
     // The program copied into a folder of its own, beside a log.ini that enables the log.
     std::string Install(const char* program);
-    std::string ReadC(const std::string& path) const;  // a file under drive C:
-    // The statistics requests' queries, in the order they arrived.
-    std::vector<std::string> Reports();
+    std::string ReadC(const std::string& path) const;
+    std::vector<std::string> Reports();  // the statistics queries, as they arrived
     std::string ExpectedQuery(int status);
-    // The day's log as UTF-8 lines, after checking its byte-order mark stands once at
-    // its start and every line has the logger's head.
-    std::vector<std::string> LogLines(const std::string& program_dir);
+    // Today's log as UTF-8 lines, after checking the byte-order mark stands once, at the
+    // start, and every line has the logger's head; none while there is no log.
+    std::vector<std::string> LogLines();
 
     testing_support::TempDir dir_;
     demo::DemoServer server_;
