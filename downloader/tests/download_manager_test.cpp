@@ -81,18 +81,12 @@ protected:
     void Prepare(const Case& c) {
         const std::string setup = c.setup;
         if (setup[0] == ':') SetEnv("WIN32_DRIVES", Drives(setup));
-        if (setup == "temp-readonly") {
-            mkdir(dir_.file("ro").c_str(), 0700);
-            SetEnv("WIN32_DRIVES",
-                   Drives(":free=10000000000000", ";R=" + dir_.file("ro") + ":fixed:ro"));
-            SetEnv("TMPDIR", dir_.file("ro"));
-        }
+        if (setup == "temp-readonly")
+            SetEnv("WIN32_DRIVES", Drives("", ";R=" + dir_.file("tmp") + ":fixed:ro"));
         if (setup == "engine-taken") mkdir(dir_.file("tmp/Dravon.dll").c_str(), 0700);
         Script& s = TheScript();
-        if (c.find.code || !c.find.path.empty()) s.find = c.find;
-        s.query.code = c.query_code;
-        if (setup == "total0") s.query.total = 0;
-        s.start = c.start_code;
+        s.find = c.find, s.query.code = c.query_code, s.start = c.start_code;
+        s.query.total = setup == "total0" ? 0 : 4096;
         s.progress.assign(c.progress.begin(), c.progress.end());
     }
     void Press(downloader::DownloadManager* m, int state, const std::string& button) {

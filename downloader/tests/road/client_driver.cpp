@@ -1,13 +1,10 @@
-// The client as the program runs it, with the progress panel played over standard
-// input and output: each input line presses a button ("start", "pause", "resume",
-// "retry", "restart", "install"); the panel's news goes out one line each: "pid N",
-// "state N", "progress F", "error TEXT", "finished".
+// The client as the program runs it, with the progress panel played over standard input
+// and output: each input line presses a button ("start", "pause", "resume", "retry",
+// "restart"); the panel's news goes out a line each: "pid N", "state N", "progress F",
+// "error TEXT", "finished".
 #include <windows.h>
 
-#include <stdio.h>
-
 #include <iostream>
-#include <string>
 #include <thread>
 
 #include "base/signals.h"
@@ -15,15 +12,11 @@
 #include "downloader/client_manager.h"
 #include "downloader/download_manager.h"
 #include "downloader/entry.h"
-#include "gui/core/callback.h"
 #include "gui/timer.h"
 
 namespace {
 
-void Say(const std::string& line) {
-    printf("%s\n", line.c_str());
-    fflush(stdout);
-}
+void Say(const std::string& line) { std::cout << line << std::endl; }
 
 struct Panel : signals::has_slots<> {
     void Attach() {
@@ -46,7 +39,6 @@ struct Panel : signals::has_slots<> {
         if (button == "resume") m->Resume();
         if (button == "retry") m->Retry();
         if (button == "restart") GetClientManager()->Restart();
-        if (button == "install") GetClientManager()->InstallExe();
     }
 } g_panel;
 

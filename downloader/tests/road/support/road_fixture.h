@@ -17,15 +17,14 @@
 
 namespace roadtest {
 
-// One run of a client program in a process group of its own (with the copies it starts),
-// its standard input and output piped to the test.
+// A client program in a process group of its own (with the copies it starts), its standard
+// input and output piped to the test.
 class Client {
 public:
     ~Client() { Kill(); }
     bool Start(const std::string& program);
     bool Send(const std::string& line);
-    // Reads up to the first line that starts with prefix and answers it; empty at the
-    // end of the output or after the time-out.
+    // The first line from now on that starts with prefix; empty at the end or the time-out.
     std::string Expect(const std::string& prefix, int timeout_ms = 60000);
     int Wait();  // the exit code, -1 when it did not end within 30 s
     pid_t pid() const { return pid_; }
@@ -47,8 +46,8 @@ protected:
     std::string ReadC(const std::string& path) const;
     std::vector<std::string> Reports();  // the statistics queries, as they arrived
     std::string ExpectedQuery(int status);
-    // Today's log as UTF-8 lines, after checking the byte-order mark stands once, at the
-    // start, and every line has the logger's head; none while there is no log.
+    // Today's log in UTF-8 lines, checking the byte-order mark stands once, at the start,
+    // and every line has the logger's head; none while there is no log.
     std::vector<std::string> LogLines();
 
     testing_support::TempDir dir_;
