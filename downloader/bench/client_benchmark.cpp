@@ -24,8 +24,9 @@
 #include "base/md5.h"
 #include "base/string_util.h"
 #include "downloader/download_engine.h"
-#include "support/road_fixture.h"
+#include "testing/child_process.h"
 #include "testing/temp_dir.h"
+#include "tools/demo-server/testing/demo_server_process.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ void IdleCpu(benchmark::State& state, bool paused) {
     Platform& p = ThePlatform();
     p.server.control(paused ? "rate=1000000" : "rate=0");
     for (auto _ : state) {
-        roadtest::Client client;
+        testing_support::ChildProcess client;
         p.Fresh();
         client.Start(DRIVER_PATH);
         client.Expect("state 3");
@@ -124,7 +125,7 @@ void ClientRoad(benchmark::State& state) {
     p.server.control("rate=0");
     for (auto _ : state) {
         const std::string run = p.Fresh();
-        roadtest::Client client;
+        testing_support::ChildProcess client;
         client.Start(DRIVER_PATH);
         client.Expect("state 3");
         const double begin = Now();

@@ -2,22 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
 
-#include <win32_unixpath.h>
-
-#include "base/registry.h"
-#include "base/string_util.h"
-#include "downloader/config_manager.h"
 #include "downloader/message_loop.h"
 #include "gui/raster.h"
 #include "gui/timer.h"
 #include "raster/png_raster.h"
-#include "support/client_fixture.h"
+#include "testing/temp_dir.h"
 
-namespace clienttest {
 namespace {
 
 using testing_support::Exists;
@@ -81,62 +74,4 @@ TEST(StartUpObjects, ExistBeforeTheEntryAndTimeCallbacksAreFreedUnrunAtExit) {
         ::testing::ExitedWithCode(0), "freed unrun\nlate owner done");
 }
 
-class DownloadDiskTest : public ClientTest {};
-
-TEST_F(DownloadDiskTest, EachRefusalShowsOneMessageAndRemovesOnlyWhatItMade) {
-    for (const char* sub : {"d", "d/Kept", "r"}) mkdir(dir_.file(sub).c_str(), 0700);
-    ASSERT_TRUE(testing_support::WriteAll(dir_.file("d/Kept/file"), "x"));
-    ASSERT_TRUE(testing_support::WriteAll(dir_.file("c/Blocked"), "x"));
-    SetEnv("WIN32_DRIVES", Drives(":free=10000000000000", ";D=" + dir_.file("d") + ":remote;R=" +
-                                                              dir_.file("r") + ":fixed:ro"));
-    StartClient();
-    // clang-format off
-    const struct { const wchar_t* folder; const char* message; const char* path; bool there; } cases[] = {
-        {L"C:\\Games\\New", "", "c/Games/New", true},
-        {L"D:\\Games\\New", "下载盘不能为网络路径", "d/Games", false},
-        {L"D:\\Kept", "下载盘不能为网络路径", "d/Kept/file", true},
-        {L"C:\\Blocked\\Games", "下载盘无读写权限", "c/Blocked", true},
-        {L"R:\\Games", "下载盘剩余空间不足", "r/Games", false},
-        {L"Q:\\Games", "获取磁盘信息失败", "q", false}};
-    // clang-format on
-    std::vector<std::string> expected, shown;
-    for (const auto& c : cases) {
-        GetConfigManager()->SetDownloadPath(c.folder, false);
-        EXPECT_EQ(CheckDownloadDisk(4096), !*c.message) << c.path;
-        EXPECT_EQ(Exists(dir_.file(c.path)), c.there) << c.path;
-        if (*c.message) expected.push_back(c.message);
-    }
-    for (const auto& fields : Record("WIN32_DIALOG_LOG")) shown.push_back(fields[2]);
-    EXPECT_EQ(shown, expected);
-}
-
-TEST_F(DownloadDiskTest, WithoutAFixedDriveDownloadsGoUnderTheUsersOwnFolder) {
-    SetEnv("WIN32_DRIVES", "Z=/:remote");
-    StartClient();
-    EXPECT_EQ(GetConfigManager()->GetDownloadPath(),
-              UnixPathToWin32(getenv("HOME")) + L"\\KeltoGames");
-}
-
-TEST_F(ClientTest, TheBrowserGetsTheAddressAsOneQuotedArgument) {
-    SetEnv("WIN32_REGISTRY_DIR", dir_.file("registry"));
-    SetEnv("WIN32_PROCESS_LOG", dir_.file("processes"));
-    CRegistry choice(HKEY_CURRENT_USER), command(HKEY_CLASSES_ROOT);
-    ASSERT_TRUE(choice.Create(
-        L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\Ftp\\UserChoice",
-        KEY_ALL_ACCESS));
-    ASSERT_TRUE(choice.WriteString(L"Progid", L"TestBrowser"));
-    ASSERT_TRUE(command.Create(L"TestBrowser\\shell\\open\\command", KEY_ALL_ACCESS));
-    ASSERT_TRUE(command.WriteString(L"", L"\"Z:\\bin\\true\" -- \"%1\""));
-    EXPECT_EQ(GetDefaultBrowserPath(), L"Z:\\bin\\true");
-    OpenUrlInDefaultBrowser(L"http://a/b?c=1 d");
-    OpenUrlInDefaultBrowser(L"https://a/\" --evil");
-    OpenUrlInDefaultBrowser(L"--evil");
-    OpenUrlInDefaultBrowser(L"file:///etc/passwd");
-    const auto started = Record("WIN32_PROCESS_LOG");
-    ASSERT_EQ(started.size(), 2u);
-    EXPECT_EQ(started[0][2], "\"Z:\\bin\\true\" \"http://a/b?c=1 d\"");
-    EXPECT_EQ(started[1][2], "\"Z:\\bin\\true\" \"https://a/%22 --evil\"");
-}
-
 }  // namespace
-}  // namespace clienttest
