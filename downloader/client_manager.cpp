@@ -37,7 +37,10 @@ std::atomic<bool> g_quitting{false};
 }  // namespace
 
 SingleInstanceMutex::SingleInstanceMutex(const wchar_t* name)
-    : already_running_(0), mutex_(CreateMutexW(nullptr, TRUE, name)) {
+    : already_running_(0), mutex_(nullptr) {
+    // A stale error from an earlier call must not read as "already there".
+    SetLastError(ERROR_SUCCESS);
+    mutex_ = CreateMutexW(nullptr, TRUE, name);
     if (GetLastError() == ERROR_ALREADY_EXISTS) already_running_ = 1;
 }
 

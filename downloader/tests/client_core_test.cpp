@@ -245,6 +245,8 @@ const Case kCases[] = {
 };
 // clang-format on
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 // Each emission shows the state of a change made at or after it, never an earlier one.
 bool Follows(const std::vector<int>& seen, const std::vector<int>& made) {
     if (seen.size() != made.size()) return false;
