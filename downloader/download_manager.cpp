@@ -111,7 +111,7 @@ struct DownloadManager::Pimpl : Gui::Pte<Pimpl> {
     void SetState(DownloadState state);
     void NotifyStateChanged();
     void OnDownloadComplete();
-    void OnDownloadLoopEnd();
+    void OnDownloadLoopEnd(bool completed);
     bool Pause();
     bool Resume();
     void Retry();
@@ -274,10 +274,12 @@ void DownloadManager::Pimpl::DownloadLoop() {
         if (!IsEngineValid()) return;
         const int result = QueryProgress();
         const int32_t state = current_state_;
-        if (result == 2 || state == Broken || state == Failed) break;
+        // The loop's own result, not only the state: a retry's loop may already have moved
+        // the state on by the time this loop's end is handled.
+        if (result == 2) return PostToUi(&Pimpl::OnDownloadLoopEnd, true);
+        if (state == Broken || state == Failed) return PostToUi(&Pimpl::OnDownloadLoopEnd, false);
         WaitForSingleObject(wake_, kPollIntervalMs);
     }
-    PostToUi(&Pimpl::OnDownloadLoopEnd);
 }
 
 bool DownloadManager::Pimpl::StartDownload() {
@@ -368,8 +370,8 @@ void DownloadManager::Pimpl::OnDownloadComplete() {
     owner_->SigFinished();
 }
 
-void DownloadManager::Pimpl::OnDownloadLoopEnd() {
-    if (current_state_ == Complete) GetClientManager()->InstallExe();
+void DownloadManager::Pimpl::OnDownloadLoopEnd(bool completed) {
+    if (completed && current_state_ == Complete) GetClientManager()->InstallExe();
 }
 
 bool DownloadManager::Pimpl::Pause() {

@@ -40,6 +40,11 @@ long EnvNumber(const char* name, long fallback) {
 double Now() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
 
 // The served file, the engine file and the environment of every run.
+const char* BenchDir() {
+    setenv("TMPDIR", getenv("GDL_BENCH_DIR") ? getenv("GDL_BENCH_DIR") : "/tmp", 1);
+    return "";
+}
+
 struct Platform {
     Platform() {
         const uint64_t size = uint64_t(EnvNumber("GDL_BENCH_MIB", 1024)) << 20;
@@ -64,8 +69,11 @@ struct Platform {
     }
     // A fresh home for one run: drive C:, the data, runtime, temporary and store folders.
     std::string Fresh() {
-        const std::string run = dir.file("run" + std::to_string(++runs));
-        for (const char* sub : {"", "/c", "/data", "/run", "/tmp", "/store"})
+        run_dir.reset();  // the last run's downloads go
+        setenv("TMPDIR", dir.path().c_str(), 1);
+        run_dir = std::make_unique<testing_support::TempDir>();
+        const std::string run = run_dir->path();
+        for (const char* sub : {"/c", "/data", "/run", "/tmp", "/store"})
             mkdir((run + sub).c_str(), 0700);
         setenv("WIN32_DRIVES", ("C=" + run + "/c:fixed:free=10000000000000;Z=/:remote").c_str(), 1);
         setenv("XDG_DATA_HOME", (run + "/data").c_str(), 1);
@@ -74,17 +82,15 @@ struct Platform {
         setenv("GDL_ENGINE_STORE", (run + "/store").c_str(), 1);
         return run;
     }
+    const char* base = BenchDir();  // before the folder below is made
     testing_support::TempDir dir;
     demo::DemoServer server;
-    int runs = 0;
+    std::unique_ptr<testing_support::TempDir> run_dir;
 };
 
 Platform& ThePlatform() {
-    static Platform* platform = [] {
-        setenv("TMPDIR", getenv("GDL_BENCH_DIR") ? getenv("GDL_BENCH_DIR") : "/tmp", 1);
-        return new Platform;
-    }();
-    return *platform;
+    static Platform platform;
+    return platform;
 }
 
 double Modified(const std::string& path) {
