@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gui/core/callback.h"
 #include "gui/core/pte.h"
@@ -427,6 +428,9 @@ private:
 
     void* TimeId(int id) { return reinterpret_cast<char*>(this) + id; }
     void SetPos0(const LogPos& p);
+    // The children as they are now. Handlers run for one child may remove or
+    // destroy others, so a walk takes each only while it lives and is still a child.
+    std::vector<Ptr<Ctrl>> ChildList() const;
     // Tree helpers: no virtual calls, no refresh.
     void Unlink(Ctrl* child);
     void ChildRemoving(Ctrl* child);

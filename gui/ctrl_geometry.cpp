@@ -122,11 +122,15 @@ void Ctrl::SyncLayout(int force) {
         frames_changed = true;
     }
     if (old_view.GetSize() != view.GetSize() || force >= 2) {
-        for (Ctrl* c = firstchild_; c; c = c->next_) {
+        for (const Ptr<Ctrl>& p : ChildList()) {
+            if (!self) return;
+            Ctrl* c = p;
+            if (!c || c->parent_ != this) continue;
             Rect r = CalcRect(c->pos_, rect_, view, c->InFrame());
             if (r != c->rect_) c->rect_ = r;
             c->SyncLayout(force >= 2 ? force : 0);
         }
+        if (!self) return;
         Refresh();
     }
     if (!self) return;

@@ -1,7 +1,10 @@
 // The child list, removal, destruction, visibility and the window map.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <algorithm>
+#include <functional>
 
 #include "ctrl_support.h"
 #include "ui_loop.h"
@@ -30,8 +33,11 @@ protected:
         top.invalid.clear();
         g_log.clear();
     }
+
+public:
     TopProbe top;
     Probe a{"a"}, b{"b"}, c{"c"};
+    Gui::BackDraw* back = nullptr;
 };
 
 TEST_F(CtrlTree, ReinsertingInTheSameParentOnlyReorders) {
@@ -91,6 +97,70 @@ TEST_F(CtrlTree, DestroyingAControlUnlinksItWithoutCallingAnything) {
     EXPECT_EQ(Order(a), "kk");
     delete kid;
     EXPECT_EQ(a.GetFirstChild(), nullptr);
+}
+
+// Does `act` once from the handler named `on`; its memory is overwritten when it is
+// destroyed, so a later use through a stale pointer crashes.
+struct Rogue : Probe {
+    Rogue() : Probe("r") {}
+    static void operator delete(void* p, size_t n) {
+        memset(p, 0xA5, n);
+        ::operator delete(p);
+    }
+    void Act(const char* when) {
+        if (!act || strcmp(when, on) != 0) return;
+        auto f = std::move(act);
+        act = nullptr;
+        f(this);
+    }
+    void CancelMode() override { Act("cancel"); }
+    void Layout() override { Act("layout"); }
+    void Paint(Gui::Draw&) override { Act("paint"); }
+    const char* on = "";
+    std::function<void(Rogue*)> act;
+};
+
+TEST_F(CtrlTree, HandlersMayDestroyOrMoveControlsWhileTheTreeIsWalked) {
+    Gui::BackDraw back;
+    back.Create(200, 100);
+    const struct {
+        const char* on;
+        bool destroy;  // else the handler moves it into "b"
+        void (*walk)(CtrlTree&, Rogue&);
+        const char* seen;
+    } rows[] = {
+        {"cancel", true, [](CtrlTree& t, Rogue&) { t.top.RemoveChild(&t.a); }, "g:cancel"},
+        {"layout", true, [](CtrlTree& t, Rogue&) { t.a.LeftPos(0, 20); }, "g:layout"},
+        {"paint", true, [](CtrlTree& t, Rogue&) { t.top.CtrlPaint(*t.back, Rect(0, 0, 99, 99)); },
+         "g:paint"},
+        {"cancel", false, [](CtrlTree& t, Rogue& r) { t.c.Add(r); }, nullptr},
+    };
+    this->back = &back;
+    for (const auto& row : rows) {
+        Rogue* r = new Rogue;
+        Probe g("g");
+        a.Add(r->SizePos());
+        a.Add(g.SizePos());
+        g_log.clear();
+        r->on = row.on;
+        r->act = [&](Rogue* self) {
+            if (row.destroy) {
+                delete self;
+            } else {
+                b.Add(*self);
+            }
+        };
+        row.walk(*this, *r);
+        EXPECT_EQ(a.GetFirstChild(), &g) << row.on;
+        if (row.seen) {
+            EXPECT_NE(std::find(g_log.begin(), g_log.end(), row.seen), g_log.end()) << row.on;
+        } else {
+            EXPECT_EQ(r->GetParent(), &c);
+            EXPECT_EQ(b.GetFirstChild(), nullptr);
+            delete r;
+        }
+        top.Add(a.LeftPos(0, 10));
+    }
 }
 
 TEST_F(CtrlTree, ShowingAndHidingRefreshOnlyOnAChange) {
