@@ -21,6 +21,7 @@ struct MouseState {
     Ptr<Ctrl> mouse_ctrl;
     bool mouse_in = false;
     Ptr<Ctrl> capture_ctrl;
+    HWND capture_hwnd = nullptr;  // the window SetCapture took, held past its control
     Ptr<Ctrl> repeat_ctrl;
     bool suppress = false;
     Point last_ctrl_point;
@@ -412,6 +413,7 @@ bool Ctrl::SetCapture() {
     ::SetCapture(hwnd);
     Mouse().mouse_ctrl = this;
     Mouse().capture_ctrl = this;
+    Mouse().capture_hwnd = hwnd;
     top->CaptureGained();
     return true;
 }
@@ -423,17 +425,15 @@ bool Ctrl::ReleaseCapture() {
     return released;
 }
 
+// A capture control destroyed while it held the capture still lets go of its
+// window, or that window would take every mouse message from then on.
 bool Ctrl::ReleaseCtrlCapture() {
     MouseState& m = Mouse();
     Ptr<Ctrl> capture = m.capture_ctrl;
-    if (!capture) {
-        m.capture_ctrl = nullptr;
-        return false;
-    }
-    capture->CancelMode();
+    HWND hwnd = capture ? capture->GetTopCtrl()->GetHWND() : m.capture_hwnd;
+    if (capture) capture->CancelMode();
     m.capture_ctrl = nullptr;
-    if (!capture) return false;
-    HWND hwnd = capture->GetTopCtrl()->GetHWND();
+    m.capture_hwnd = nullptr;
     if (hwnd && ::GetCapture() == hwnd) {
         ::ReleaseCapture();
         return true;

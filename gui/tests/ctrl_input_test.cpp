@@ -147,6 +147,12 @@ TEST_F(CtrlInput, ACapturedControlGetsMovesOutsideItsRectInItsOwnCoordinates) {
     top.Press(Ctrl::MOUSEMOVE, Point(180, 60));  // outside "d": to the window
     EXPECT_EQ(g_log,
               (Log{"d:10@10,10", "d:20@10,10", "d:30@0,0", "top:10@180,60", "top:20@180,60"}));
+    auto* gone = new Probe("g");  // a capturing control destroyed leaves no capture
+    top.Add(*gone);
+    ASSERT_TRUE(gone->SetCapture());
+    delete gone;
+    top.Press(Ctrl::MOUSEMOVE, Point(10, 22));
+    EXPECT_EQ(GetCapture(), nullptr);
 }
 
 TEST_F(CtrlInput, ADisabledControlGetsTheWheelButNoClicks) {
