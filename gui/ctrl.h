@@ -174,8 +174,8 @@ public:
     Callback WhenAction;
 
     Ctrl();
-    // Unlinks the control from its parent and siblings and detaches its children,
-    // without refreshing or calling any virtual operation.
+    // Unlinks the control from its parent and siblings, detaches its children and
+    // kills its time callbacks, without refreshing or calling any virtual operation.
     virtual ~Ctrl();
     Ctrl(const Ctrl&) = delete;
     Ctrl& operator=(const Ctrl&) = delete;

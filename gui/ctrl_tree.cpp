@@ -1,6 +1,8 @@
 // The control object, its child list, its state flags and the focus records.
 #include "gui/ctrl.h"
 
+#include "gui/timer.h"
+
 namespace Gui {
 namespace {
 
@@ -33,6 +35,9 @@ CtrlFrame& NullFrame() {
 Ctrl::Ctrl() : frame_{&NullFrame(), Rect()} { SetRect(0, 0, 0, 0); }
 
 Ctrl::~Ctrl() {
+    // Entries under this control's ids (its address plus a small number) would
+    // otherwise run on its memory once it is gone.
+    Gui::KillTimeCallback(this, reinterpret_cast<char*>(this) + sizeof(Ctrl));
     if (parent_) parent_->Unlink(this);
     for (Ctrl* c = firstchild_; c;) {
         Ctrl* next = c->next_;

@@ -123,6 +123,16 @@ TEST(CtrlWin32, ControlTimeCallbacksAreKeyedByTheControlAndASmallId) {
     ASSERT_TRUE(RunLoopUntil([&] { return !log.empty(); }));
     EXPECT_EQ(log, std::vector<std::string>{"b"});
     EXPECT_FALSE(owner.ExistsTimeCallback(2));
+    // A destroyed control's entries go with it, even unguarded ones.
+    static int ticks = 0;
+    struct Ticker : Gui::Ctrl{void Tick(){++ticks;
+}
+}  // namespace
+*ticker = new Ticker;
+ticker->SetTimeCallback(0, Gui::MakeCallback(ticker, &Ticker::Tick), 3);
+delete ticker;
+Gui::ProcessTimeCallbacks(GetTickCount() + 100);
+EXPECT_EQ(ticks, 0);
 }
 
 }  // namespace
