@@ -31,6 +31,20 @@ bool IsReference(const std::string& value, std::string& target) {
     return !target.empty();
 }
 
+// A line starting with '#' is a directive to the INFO reader, and "#include"
+// would read any file the program can reach into the store: a skin has none.
+bool HasDirective(const std::string& text) {
+    for (size_t at = 0; at < text.size();) {
+        size_t first = text.find_first_not_of(" \t\r\v\f", at);
+        if (first == std::string::npos) return false;
+        if (text[first] == '#') return true;
+        at = text.find('\n', first);
+        if (at == std::string::npos) return false;
+        ++at;
+    }
+    return false;
+}
+
 }  // namespace
 
 SkinLoader& SkinLoader::Instance() {
@@ -40,19 +54,20 @@ SkinLoader& SkinLoader::Instance() {
 
 bool SkinLoader::LoadInfo(const std::string& info_text) {
     ptree tree;
-    try {
-        std::istringstream in(info_text);
-        boost::property_tree::read_info(in, tree);
-    } catch (const std::exception&) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        tree_.clear();
-        image_values_.clear();
-        return false;
+    bool ok = !HasDirective(info_text);
+    if (ok) {
+        try {
+            std::istringstream in(info_text);
+            boost::property_tree::read_info(in, tree);
+        } catch (const std::exception&) {
+            ok = false;
+            tree.clear();
+        }
     }
     std::lock_guard<std::mutex> lock(mutex_);
     tree_.swap(tree);
     image_values_.clear();
-    return true;
+    return ok;
 }
 
 void SkinLoader::Clear() {

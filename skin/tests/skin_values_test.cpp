@@ -140,6 +140,9 @@ TEST_F(SkinValues, ReferencesResolveAndCyclesEndAsMissingKeys) {
         EXPECT_FALSE(loader().GetString(key, v)) << key;
         EXPECT_EQ(v, "kept") << key;
     }
+    // A directive would read any file of the machine into the store.
+    EXPECT_FALSE(loader().LoadInfo("a 1\n \t#include \"" SKIN_INFO "\"\n"));
+    EXPECT_FALSE(loader().GetString("default_wnd_caption", resolved));
     EXPECT_FALSE(loader().LoadInfo("a {\n"));
     EXPECT_FALSE(loader().ResolveKey("palette.ink", resolved))
         << "a syntax error empties the store";
