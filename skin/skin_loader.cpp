@@ -31,18 +31,44 @@ bool IsReference(const std::string& value, std::string& target) {
     return !target.empty();
 }
 
-// A line starting with '#' is a directive to the INFO reader, and "#include"
-// would read any file the program can reach into the store: a skin has none.
-bool HasDirective(const std::string& text) {
-    for (size_t at = 0; at < text.size();) {
-        size_t first = text.find_first_not_of(" \t\r\v\f", at);
-        if (first == std::string::npos) return false;
-        if (text[first] == '#') return true;
-        at = text.find('\n', first);
-        if (at == std::string::npos) return false;
-        ++at;
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// Whether the INFO reader may be given the text. A line starting with '#' is a
+// directive, and "#include" would read any file the program can reach into the
+// store; a tree nested deeper than kMaxDepth would overflow the stack when it is
+// freed. Tokens are split as the reader splits them: "{" or "}" where a token
+// starts, quoted strings with backslash escapes, words up to a blank or ';'; ';'
+// starts a comment and a NUL ends the line.
+bool IsAdmissibleInfo(const std::string& text) {
+    constexpr int kMaxDepth = 64;
+    int depth = 0;
+    const char* const end = text.data() + text.size();
+    for (const char* line = text.data(); line < end;) {
+        const char* eol = std::find(line, end, '\n');
+        const char* t = line;
+        while (t < eol && IsBlank(*t)) ++t;
+        if (t < eol && *t == '#') return false;
+        while (t < eol && *t != '\0' && *t != ';') {
+            if (IsBlank(*t)) {
+                ++t;
+            } else if (*t == '{') {
+                if (++depth > kMaxDepth) return false;
+                ++t;
+            } else if (*t == '}') {
+                depth = std::max(depth - 1, 0);
+                ++t;
+            } else if (*t == '"') {
+                bool escaped = false;
+                for (++t; t < eol && *t != '\0' && (escaped || *t != '"'); ++t)
+                    escaped = !escaped && *t == '\\';
+                if (t < eol && *t == '"') ++t;
+            } else {
+                while (t < eol && *t != '\0' && !IsBlank(*t) && *t != ';') ++t;
+            }
+        }
+        line = eol + 1;
     }
-    return false;
+    return true;
 }
 
 }  // namespace
@@ -54,7 +80,7 @@ SkinLoader& SkinLoader::Instance() {
 
 bool SkinLoader::LoadInfo(const std::string& info_text) {
     ptree tree;
-    bool ok = !HasDirective(info_text);
+    bool ok = IsAdmissibleInfo(info_text);
     if (ok) {
         try {
             std::istringstream in(info_text);

@@ -140,9 +140,15 @@ TEST_F(SkinValues, ReferencesResolveAndCyclesEndAsMissingKeys) {
         EXPECT_FALSE(loader().GetString(key, v)) << key;
         EXPECT_EQ(v, "kept") << key;
     }
-    // A directive would read any file of the machine into the store.
+    // A directive would read any file of the machine into the store; a tree nested
+    // too deep would overflow the stack when it is freed. Braces in texts are no nesting.
     EXPECT_FALSE(loader().LoadInfo("a 1\n \t#include \"" SKIN_INFO "\"\n"));
     EXPECT_FALSE(loader().GetString("default_wnd_caption", resolved));
+    std::string deep;
+    for (int i = 0; i < 1000000; ++i) deep += "a {\n";
+    EXPECT_FALSE(loader().LoadInfo(deep + std::string(1000000, '}')));
+    EXPECT_TRUE(loader().LoadInfo("k{{ \"{{{\" ; {{{\n\"x y\" { z{ 1 }\n"));
+    EXPECT_TRUE(loader().GetString("x y.z{", resolved));
     EXPECT_FALSE(loader().LoadInfo("a {\n"));
     EXPECT_FALSE(loader().ResolveKey("palette.ink", resolved))
         << "a syntax error empties the store";
