@@ -4,7 +4,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <functional>
 
 #include "ctrl_support.h"
 #include "ui_loop.h"
@@ -37,7 +36,6 @@ protected:
 public:
     TopProbe top;
     Probe a{"a"}, b{"b"}, c{"c"};
-    Gui::BackDraw* back = nullptr;
 };
 
 TEST_F(CtrlTree, ReinsertingInTheSameParentOnlyReorders) {
@@ -99,8 +97,8 @@ TEST_F(CtrlTree, DestroyingAControlUnlinksItWithoutCallingAnything) {
     EXPECT_EQ(a.GetFirstChild(), nullptr);
 }
 
-// Does `act` once from the handler named `on`; its memory is overwritten when it is
-// destroyed, so a later use through a stale pointer crashes.
+// Once, from its handler `on`, moves itself into `to`, or else destroys itself; its
+// memory is overwritten then, so a later use through a stale pointer crashes.
 struct Rogue : Probe {
     Rogue() : Probe("r") {}
     static void operator delete(void* p, size_t n) {
@@ -108,49 +106,43 @@ struct Rogue : Probe {
         ::operator delete(p);
     }
     void Act(const char* when) {
-        if (!act || strcmp(when, on) != 0) return;
-        auto f = std::move(act);
-        act = nullptr;
-        f(this);
+        if (!on || strcmp(when, on) != 0) return;
+        on = nullptr;
+        if (to) {
+            to->Add(*this);
+        } else {
+            delete this;
+        }
     }
     void CancelMode() override { Act("cancel"); }
     void Layout() override { Act("layout"); }
     void Paint(Gui::Draw&) override { Act("paint"); }
-    const char* on = "";
-    std::function<void(Rogue*)> act;
+    const char* on = nullptr;
+    Ctrl* to = nullptr;
 };
 
 TEST_F(CtrlTree, HandlersMayDestroyOrMoveControlsWhileTheTreeIsWalked) {
     Gui::BackDraw back;
     back.Create(200, 100);
+    using Walk = void (*)(CtrlTree&, Gui::Draw&, Rogue&);
     const struct {
         const char* on;
-        bool destroy;  // else the handler moves it into "b"
-        void (*walk)(CtrlTree&, Rogue&);
-        const char* seen;
+        Walk walk;
+        const char* seen;  // by the control after it; none: it was moved meanwhile
     } rows[] = {
-        {"cancel", true, [](CtrlTree& t, Rogue&) { t.top.RemoveChild(&t.a); }, "g:cancel"},
-        {"layout", true, [](CtrlTree& t, Rogue&) { t.a.LeftPos(0, 20); }, "g:layout"},
-        {"paint", true, [](CtrlTree& t, Rogue&) { t.top.CtrlPaint(*t.back, Rect(0, 0, 99, 99)); },
+        {"cancel", [](CtrlTree& t, Gui::Draw&, Rogue&) { t.top.RemoveChild(&t.a); }, "g:cancel"},
+        {"layout", [](CtrlTree& t, Gui::Draw&, Rogue&) { t.a.LeftPos(0, 20); }, "g:layout"},
+        {"paint", [](CtrlTree& t, Gui::Draw& w, Rogue&) { t.top.CtrlPaint(w, Rect(0, 0, 99, 99)); },
          "g:paint"},
-        {"cancel", false, [](CtrlTree& t, Rogue& r) { t.c.Add(r); }, nullptr},
+        {"cancel", [](CtrlTree& t, Gui::Draw&, Rogue& r) { r.to = &t.b, t.c.Add(r); }, nullptr},
     };
-    this->back = &back;
     for (const auto& row : rows) {
         Rogue* r = new Rogue;
         Probe g("g");
-        a.Add(r->SizePos());
-        a.Add(g.SizePos());
+        a.Add(r->SizePos()).Add(g.SizePos());
         g_log.clear();
         r->on = row.on;
-        r->act = [&](Rogue* self) {
-            if (row.destroy) {
-                delete self;
-            } else {
-                b.Add(*self);
-            }
-        };
-        row.walk(*this, *r);
+        row.walk(*this, back, *r);
         EXPECT_EQ(a.GetFirstChild(), &g) << row.on;
         if (row.seen) {
             EXPECT_NE(std::find(g_log.begin(), g_log.end(), row.seen), g_log.end()) << row.on;
