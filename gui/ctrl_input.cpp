@@ -405,8 +405,12 @@ Image Ctrl::CursorImage(Point, DWORD) { return Image::Arrow(); }
 
 // ---- Capture ----
 
+// Ending a capture runs the old capture control's CancelMode, which may destroy
+// this control or its window's control: both are watched across it.
 bool Ctrl::SetCapture() {
+    Ptr<Ctrl> self = this;
     ReleaseCtrlCapture();
+    if (!self) return false;
     Ctrl* top = GetTopCtrl();
     HWND hwnd = top->GetHWND();
     if (!hwnd) return false;
@@ -419,9 +423,9 @@ bool Ctrl::SetCapture() {
 }
 
 bool Ctrl::ReleaseCapture() {
-    bool released = false;
-    if (IsCaptureCtrl()) released = ReleaseCtrlCapture();
-    GetTopCtrl()->CaptureLost();
+    Ptr<Ctrl> top = GetTopCtrl();
+    const bool released = IsCaptureCtrl() && ReleaseCtrlCapture();
+    if (top) top->CaptureLost();
     return released;
 }
 

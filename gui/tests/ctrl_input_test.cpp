@@ -153,6 +153,12 @@ TEST_F(CtrlInput, ACapturedControlGetsMovesOutsideItsRectInItsOwnCoordinates) {
     delete gone;
     top.Press(Ctrl::MOUSEMOVE, Point(10, 22));
     EXPECT_EQ(GetCapture(), nullptr);
+    auto* rogue = new ctrl_test::Rogue;  // its cancel, when the capture ends, destroys it
+    top.Add(*rogue);
+    rogue->on = "cancel";
+    ASSERT_TRUE(rogue->SetCapture());
+    EXPECT_TRUE(rogue->ReleaseCapture());
+    EXPECT_EQ(GetCapture(), nullptr);
 }
 
 TEST_F(CtrlInput, ADisabledControlGetsTheWheelButNoClicks) {

@@ -1,8 +1,6 @@
 // The child list, removal, destruction, visibility and the window map.
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include <algorithm>
 
 #include "ctrl_support.h"
@@ -12,6 +10,7 @@ namespace {
 
 using ctrl_test::g_log;
 using ctrl_test::Probe;
+using ctrl_test::Rogue;
 using ctrl_test::TopProbe;
 using Gui::Ctrl;
 using Gui::Rect;
@@ -96,30 +95,6 @@ TEST_F(CtrlTree, DestroyingAControlUnlinksItWithoutCallingAnything) {
     delete kid;
     EXPECT_EQ(a.GetFirstChild(), nullptr);
 }
-
-// Once, from its handler `on`, moves itself into `to`, or else destroys itself; its
-// memory is overwritten then, so a later use through a stale pointer crashes.
-struct Rogue : Probe {
-    Rogue() : Probe("r") {}
-    static void operator delete(void* p, size_t n) {
-        memset(p, 0xA5, n);
-        ::operator delete(p);
-    }
-    void Act(const char* when) {
-        if (!on || strcmp(when, on) != 0) return;
-        on = nullptr;
-        if (to) {
-            to->Add(*this);
-        } else {
-            delete this;
-        }
-    }
-    void CancelMode() override { Act("cancel"); }
-    void Layout() override { Act("layout"); }
-    void Paint(Gui::Draw&) override { Act("paint"); }
-    const char* on = nullptr;
-    Ctrl* to = nullptr;
-};
 
 TEST_F(CtrlTree, HandlersMayDestroyOrMoveControlsWhileTheTreeIsWalked) {
     Gui::BackDraw back;
