@@ -114,8 +114,9 @@ void Ctrl::UpdateRect0() {
 }
 
 void Ctrl::UpdateRect() {
+    Ptr<Ctrl> self = this;  // Layout may destroy it
     UpdateRect0();
-    if (parent_) RefreshFrame();
+    if (self && parent_) RefreshFrame();
 }
 
 void Ctrl::SyncLayout(int force) {
