@@ -128,13 +128,14 @@ void Ctrl::InsertChild(Ctrl* child, Ctrl* after) {
     // A control cannot hold itself or an ancestor, nor go after a stranger.
     if (!child || after == child || child == this || IsDescendantOf(child)) return;
     if (after && after->parent_ != this) return;
-    const bool moved_within = child->parent_ == this;
+    bool moved_within = child->parent_ == this;
     Ptr<Ctrl> alive = child, place = after;
     if (Ctrl* old = child->parent_) {
         if (old != this && !old->IsAlwaysRefresh()) child->RefreshFrame();
         if (alive) old->ChildRemoving(child);
         if (!alive) return;
         // The removal step's handlers may have unlinked it, or moved it anywhere.
+        if (child->parent_ != old) moved_within = false;
         if (Ctrl* now = child->parent_) now->Unlink(child);
     }
     if (IsDescendantOf(child)) return;
