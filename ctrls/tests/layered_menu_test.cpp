@@ -83,7 +83,6 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
 
     // Pixels carry their alpha; the hot item follows the mouse.
     HWND hwnd = Open();
-    EXPECT_EQ(PixelAt(148, 50), kBack);
     const struct {
         int x, y, hot;
         uint32_t item0, item1;  // paper left of each item's text

@@ -2,7 +2,6 @@
 // placement, mouse and key routing into the tree, focus and painting.
 #include <gtest/gtest.h>
 
-#include "ctrls/key_target.h"
 #include "ctrls/top_window.h"
 #include "testing/lambda_callback.h"
 #include "window_support.h"
@@ -28,14 +27,6 @@ struct Window : ctrls::TopWindow {
     }
     void Close() override { kind == 1 ? (++g_closes, Hide()) : TopWindow::Close(); }
     int kind;
-};
-
-struct KeyProbe : Probe, ctrls::KeyTarget {
-    using Probe::Probe;
-    bool Key(UINT message, WPARAM wparam, LPARAM) override {
-        g_log.push_back(name + ":key" + std::to_string(message) + "," + std::to_string(wparam));
-        return true;
-    }
 };
 
 TEST(TopWindow, CloseRequestsAndEveryWayAWindowGoes) {
@@ -95,11 +86,8 @@ void Input(const std::vector<DWORD>& flags, int x, int y, DWORD wheel = 0) {
 TEST(TopWindow, InputReachesTheControlUnderThePointerInItsCoordinates) {
     Window w;
     Probe a("a"), b("b"), c("c");
-    a.SetRect(10, 10, 50, 30);
-    b.SetRect(100, 50, 60, 40);
-    c.SetRect(5, 5, 20, 20);
-    b.Add(c);
-    w.Add(a).Add(b);
+    b.Add(c.SetRect(5, 5, 20, 20));
+    w.Add(a.SetRect(10, 10, 50, 30)).Add(b.SetRect(100, 50, 60, 40));
     w.Create();
     w.Show();
     constexpr DWORD kMove = MOUSEEVENTF_MOVE, kDown = MOUSEEVENTF_LEFTDOWN,
@@ -131,9 +119,8 @@ TEST(TopWindow, InputReachesTheControlUnderThePointerInItsCoordinates) {
 
 TEST(TopWindow, KeysGoToTheFocusControlWhichLosesTheFocusWithTheWindowOrAPressElsewhere) {
     Window w;
-    KeyProbe edit("e");
-    edit.SetRect(10, 10, 50, 30);
-    w.Add(edit);
+    Probe edit("e");
+    w.Add(edit.SetRect(10, 10, 50, 30));
     HWND hwnd = w.Create();
     w.Show();
     HWND other = PlainWindow();
@@ -162,9 +149,7 @@ TEST(TopWindow, PaintPlacementAndCaption) {
     EXPECT_EQ(w.Create(reinterpret_cast<HWND>(0x4321)), nullptr) << "no such owner";
     w.SetTitle(L"演示游戏 下载器");
     Probe back("back", Gui::Color(0x20, 0x40, 0x60)), box("box", Gui::Color(0xFF, 0, 0));
-    back.SizePos();
-    box.SetRect(30, 40, 20, 10);
-    w.Add(back).Add(box);
+    w.Add(back.SizePos()).Add(box.SetRect(30, 40, 20, 10));
     HWND hwnd = w.Create();
     w.Show();
     UpdateWindow(hwnd);
@@ -178,8 +163,7 @@ TEST(TopWindow, PaintPlacementAndCaption) {
     EXPECT_EQ(Snapshot(hwnd, 200, 120)[45 * 200 + 35] & 0xFFFFFF, 0x0000FFu);
 
     wchar_t text[32] = {}, cls[32] = {};
-    GetWindowTextW(hwnd, text, 32);
-    GetClassNameW(hwnd, cls, 32);
+    EXPECT_TRUE(GetWindowTextW(hwnd, text, 32) && GetClassNameW(hwnd, cls, 32));
     EXPECT_EQ(std::wstring(text) + cls, L"演示游戏 下载器#32770");
     EXPECT_EQ(w.GetRoot().GetScreenRect(), Gui::RectC(100, 80, 200, 120));
     // Moved from outside, the content follows; moved by the program, the window does.

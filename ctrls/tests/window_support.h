@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ctrls/key_target.h"
 #include "gui/ctrl.h"
 #include "gui/draw.h"
 #include "gui/tests/ui_loop.h"
@@ -18,10 +19,14 @@ inline bool Logged(const std::string& entry) {
     return std::find(g_log.begin(), g_log.end(), entry) != g_log.end();
 }
 
-struct Probe : Gui::Ctrl {
+struct Probe : Gui::Ctrl, ctrls::KeyTarget {
     explicit Probe(std::string name, Gui::Color fill = Gui::Color()) : name(name), fill(fill) {}
     void Paint(Gui::Draw& w) override { w.DrawRect(GetSize(), fill); }
     void LostFocus() override { g_log.push_back(name + ":lostfocus"); }
+    bool Key(UINT message, WPARAM wparam, LPARAM) override {
+        g_log.push_back(name + ":key" + std::to_string(message) + "," + std::to_string(wparam));
+        return true;
+    }
     Gui::Image MouseEvent(int e, Gui::Point p, int zdelta, DWORD keys) override {
         char b[64];
         snprintf(b, sizeof b, "%s:%x@%d,%d", name.c_str(), e, p.x, p.y);
