@@ -21,9 +21,8 @@ const bool g_rasters_registered [[maybe_unused]] = (raster::RegisterRasters(), t
 
 }  // namespace
 
-// PLACE FOR the skin package's XML archive objects (one empty CXMLArchiveItem and one
-// empty CXMLArchiveItemList, with the "true" and "false" constants): the skin package
-// code that declares them is not in this build yet.
+// The skin package's empty archive items are built by the package code's own units
+// (skin/xml_archive.h), which the program links through the skin's start.
 
 ErrObjSharedStore g_err_obj_shared_store;
 
