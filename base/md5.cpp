@@ -32,18 +32,19 @@ int MD5::Update(const unsigned char* data, int32_t length) {
     if (count_[0] < low_before) ++count_[1];
     count_[1] += bytes >> 29;
 
+    // Whole blocks are hashed where they lie; only the ends pass through the buffer.
     uint32_t left = bytes;
-    while (left > 0) {
+    if (index > 0) {
         const uint32_t take = left < 64 - index ? left : 64 - index;
         std::memcpy(buffer_ + index, data, take);
         index += take;
         data += take;
         left -= take;
-        if (index == 64) {
-            Md5Transform(state_, buffer_);
-            index = 0;
-        }
+        if (index < 64) return 1;
+        Md5Transform(state_, buffer_);
     }
+    Md5TransformBlocks(state_, data, left / 64);
+    if (left % 64) std::memcpy(buffer_, data + (left & ~63u), left % 64);
     return 1;
 }
 

@@ -5,98 +5,114 @@ namespace {
 
 inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
-inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (~x & z); }
-inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return (x & z) | (y & ~z); }
-inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+inline uint32_t LoadLittleEndian(const unsigned char* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
 
+// The round functions in the forms with the shortest dependency chains: the
+// digest's speed is bound by the chain from one step to the next.
+inline uint32_t F(uint32_t b, uint32_t c, uint32_t d) { return d ^ (b & (c ^ d)); }
+inline uint32_t G(uint32_t b, uint32_t c, uint32_t d) { return (b & d) + (c & ~d); }
+inline uint32_t H(uint32_t b, uint32_t c, uint32_t d) { return b ^ c ^ d; }
+inline uint32_t I(uint32_t b, uint32_t c, uint32_t d) { return c ^ (b | ~d); }
+
+// The word and constant are added first, off the chain through b, c and d.
 template <uint32_t (*Fn)(uint32_t, uint32_t, uint32_t)>
-inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s, uint32_t t) {
-    a = b + RotateLeft(a + Fn(b, c, d) + x + t, s);
+inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t xk, int s) {
+    a += xk;
+    a += Fn(b, c, d);
+    a = b + RotateLeft(a, s);
 }
 
 }  // namespace
 
-void Md5Transform(uint32_t state[4], const unsigned char block[64]) {
-    uint32_t x[16];
-    for (int i = 0; i < 16; ++i) {
-        x[i] = uint32_t{block[4 * i]} | uint32_t{block[4 * i + 1]} << 8 |
-               uint32_t{block[4 * i + 2]} << 16 | uint32_t{block[4 * i + 3]} << 24;
+void Md5TransformBlocks(uint32_t state[4], const unsigned char* data, size_t blocks) {
+    uint32_t a0 = state[0], b0 = state[1], c0 = state[2], d0 = state[3];
+    for (; blocks > 0; --blocks, data += 64) {
+        uint32_t x[16];
+        for (int i = 0; i < 16; ++i) x[i] = LoadLittleEndian(data + 4 * i);
+        uint32_t a = a0, b = b0, c = c0, d = d0;
+
+        Step<F>(a, b, c, d, x[0] + 0xd76aa478, 7);
+        Step<F>(d, a, b, c, x[1] + 0xe8c7b756, 12);
+        Step<F>(c, d, a, b, x[2] + 0x242070db, 17);
+        Step<F>(b, c, d, a, x[3] + 0xc1bdceee, 22);
+        Step<F>(a, b, c, d, x[4] + 0xf57c0faf, 7);
+        Step<F>(d, a, b, c, x[5] + 0x4787c62a, 12);
+        Step<F>(c, d, a, b, x[6] + 0xa8304613, 17);
+        Step<F>(b, c, d, a, x[7] + 0xfd469501, 22);
+        Step<F>(a, b, c, d, x[8] + 0x698098d8, 7);
+        Step<F>(d, a, b, c, x[9] + 0x8b44f7af, 12);
+        Step<F>(c, d, a, b, x[10] + 0xffff5bb1, 17);
+        Step<F>(b, c, d, a, x[11] + 0x895cd7be, 22);
+        Step<F>(a, b, c, d, x[12] + 0x6b901122, 7);
+        Step<F>(d, a, b, c, x[13] + 0xfd987193, 12);
+        Step<F>(c, d, a, b, x[14] + 0xa679438e, 17);
+        Step<F>(b, c, d, a, x[15] + 0x49b40821, 22);
+
+        Step<G>(a, b, c, d, x[1] + 0xf61e2562, 5);
+        Step<G>(d, a, b, c, x[6] + 0xc040b340, 9);
+        Step<G>(c, d, a, b, x[11] + 0x265e5a51, 14);
+        Step<G>(b, c, d, a, x[0] + 0xe9b6c7aa, 20);
+        Step<G>(a, b, c, d, x[5] + 0xd62f105d, 5);
+        Step<G>(d, a, b, c, x[10] + 0x02441453, 9);
+        Step<G>(c, d, a, b, x[15] + 0xd8a1e681, 14);
+        Step<G>(b, c, d, a, x[4] + 0xe7d3fbc8, 20);
+        Step<G>(a, b, c, d, x[9] + 0x21e1cde6, 5);
+        Step<G>(d, a, b, c, x[14] + 0xc33707d6, 9);
+        Step<G>(c, d, a, b, x[3] + 0xf4d50d87, 14);
+        Step<G>(b, c, d, a, x[8] + 0x455a14ed, 20);
+        Step<G>(a, b, c, d, x[13] + 0xa9e3e905, 5);
+        Step<G>(d, a, b, c, x[2] + 0xfcefa3f8, 9);
+        Step<G>(c, d, a, b, x[7] + 0x676f02d9, 14);
+        Step<G>(b, c, d, a, x[12] + 0x8d2a4c8a, 20);
+
+        Step<H>(a, b, c, d, x[5] + 0xfffa3942, 4);
+        Step<H>(d, a, b, c, x[8] + 0x8771f681, 11);
+        Step<H>(c, d, a, b, x[11] + 0x6d9d6122, 16);
+        Step<H>(b, c, d, a, x[14] + 0xfde5380c, 23);
+        Step<H>(a, b, c, d, x[1] + 0xa4beea44, 4);
+        Step<H>(d, a, b, c, x[4] + 0x4bdecfa9, 11);
+        Step<H>(c, d, a, b, x[7] + 0xf6bb4b60, 16);
+        Step<H>(b, c, d, a, x[10] + 0xbebfbc70, 23);
+        Step<H>(a, b, c, d, x[13] + 0x289b7ec6, 4);
+        Step<H>(d, a, b, c, x[0] + 0xeaa127fa, 11);
+        Step<H>(c, d, a, b, x[3] + 0xd4ef3085, 16);
+        Step<H>(b, c, d, a, x[6] + 0x04881d05, 23);
+        Step<H>(a, b, c, d, x[9] + 0xd9d4d039, 4);
+        Step<H>(d, a, b, c, x[12] + 0xe6db99e5, 11);
+        Step<H>(c, d, a, b, x[15] + 0x1fa27cf8, 16);
+        Step<H>(b, c, d, a, x[2] + 0xc4ac5665, 23);
+
+        Step<I>(a, b, c, d, x[0] + 0xf4292244, 6);
+        Step<I>(d, a, b, c, x[7] + 0x432aff97, 10);
+        Step<I>(c, d, a, b, x[14] + 0xab9423a7, 15);
+        Step<I>(b, c, d, a, x[5] + 0xfc93a039, 21);
+        Step<I>(a, b, c, d, x[12] + 0x655b59c3, 6);
+        Step<I>(d, a, b, c, x[3] + 0x8f0ccc92, 10);
+        Step<I>(c, d, a, b, x[10] + 0xffeff47d, 15);
+        Step<I>(b, c, d, a, x[1] + 0x85845dd1, 21);
+        Step<I>(a, b, c, d, x[8] + 0x6fa87e4f, 6);
+        Step<I>(d, a, b, c, x[15] + 0xfe2ce6e0, 10);
+        Step<I>(c, d, a, b, x[6] + 0xa3014314, 15);
+        Step<I>(b, c, d, a, x[13] + 0x4e0811a1, 21);
+        Step<I>(a, b, c, d, x[4] + 0xf7537e82, 6);
+        Step<I>(d, a, b, c, x[11] + 0xbd3af235, 10);
+        Step<I>(c, d, a, b, x[2] + 0x2ad7d2bb, 15);
+        Step<I>(b, c, d, a, x[9] + 0xeb86d391, 21);
+        a0 += a;
+        b0 += b;
+        c0 += c;
+        d0 += d;
     }
-    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    state[0] = a0;
+    state[1] = b0;
+    state[2] = c0;
+    state[3] = d0;
+}
 
-    Step<F>(a, b, c, d, x[0], 7, 0xd76aa478);
-    Step<F>(d, a, b, c, x[1], 12, 0xe8c7b756);
-    Step<F>(c, d, a, b, x[2], 17, 0x242070db);
-    Step<F>(b, c, d, a, x[3], 22, 0xc1bdceee);
-    Step<F>(a, b, c, d, x[4], 7, 0xf57c0faf);
-    Step<F>(d, a, b, c, x[5], 12, 0x4787c62a);
-    Step<F>(c, d, a, b, x[6], 17, 0xa8304613);
-    Step<F>(b, c, d, a, x[7], 22, 0xfd469501);
-    Step<F>(a, b, c, d, x[8], 7, 0x698098d8);
-    Step<F>(d, a, b, c, x[9], 12, 0x8b44f7af);
-    Step<F>(c, d, a, b, x[10], 17, 0xffff5bb1);
-    Step<F>(b, c, d, a, x[11], 22, 0x895cd7be);
-    Step<F>(a, b, c, d, x[12], 7, 0x6b901122);
-    Step<F>(d, a, b, c, x[13], 12, 0xfd987193);
-    Step<F>(c, d, a, b, x[14], 17, 0xa679438e);
-    Step<F>(b, c, d, a, x[15], 22, 0x49b40821);
-
-    Step<G>(a, b, c, d, x[1], 5, 0xf61e2562);
-    Step<G>(d, a, b, c, x[6], 9, 0xc040b340);
-    Step<G>(c, d, a, b, x[11], 14, 0x265e5a51);
-    Step<G>(b, c, d, a, x[0], 20, 0xe9b6c7aa);
-    Step<G>(a, b, c, d, x[5], 5, 0xd62f105d);
-    Step<G>(d, a, b, c, x[10], 9, 0x02441453);
-    Step<G>(c, d, a, b, x[15], 14, 0xd8a1e681);
-    Step<G>(b, c, d, a, x[4], 20, 0xe7d3fbc8);
-    Step<G>(a, b, c, d, x[9], 5, 0x21e1cde6);
-    Step<G>(d, a, b, c, x[14], 9, 0xc33707d6);
-    Step<G>(c, d, a, b, x[3], 14, 0xf4d50d87);
-    Step<G>(b, c, d, a, x[8], 20, 0x455a14ed);
-    Step<G>(a, b, c, d, x[13], 5, 0xa9e3e905);
-    Step<G>(d, a, b, c, x[2], 9, 0xfcefa3f8);
-    Step<G>(c, d, a, b, x[7], 14, 0x676f02d9);
-    Step<G>(b, c, d, a, x[12], 20, 0x8d2a4c8a);
-
-    Step<H>(a, b, c, d, x[5], 4, 0xfffa3942);
-    Step<H>(d, a, b, c, x[8], 11, 0x8771f681);
-    Step<H>(c, d, a, b, x[11], 16, 0x6d9d6122);
-    Step<H>(b, c, d, a, x[14], 23, 0xfde5380c);
-    Step<H>(a, b, c, d, x[1], 4, 0xa4beea44);
-    Step<H>(d, a, b, c, x[4], 11, 0x4bdecfa9);
-    Step<H>(c, d, a, b, x[7], 16, 0xf6bb4b60);
-    Step<H>(b, c, d, a, x[10], 23, 0xbebfbc70);
-    Step<H>(a, b, c, d, x[13], 4, 0x289b7ec6);
-    Step<H>(d, a, b, c, x[0], 11, 0xeaa127fa);
-    Step<H>(c, d, a, b, x[3], 16, 0xd4ef3085);
-    Step<H>(b, c, d, a, x[6], 23, 0x04881d05);
-    Step<H>(a, b, c, d, x[9], 4, 0xd9d4d039);
-    Step<H>(d, a, b, c, x[12], 11, 0xe6db99e5);
-    Step<H>(c, d, a, b, x[15], 16, 0x1fa27cf8);
-    Step<H>(b, c, d, a, x[2], 23, 0xc4ac5665);
-
-    Step<I>(a, b, c, d, x[0], 6, 0xf4292244);
-    Step<I>(d, a, b, c, x[7], 10, 0x432aff97);
-    Step<I>(c, d, a, b, x[14], 15, 0xab9423a7);
-    Step<I>(b, c, d, a, x[5], 21, 0xfc93a039);
-    Step<I>(a, b, c, d, x[12], 6, 0x655b59c3);
-    Step<I>(d, a, b, c, x[3], 10, 0x8f0ccc92);
-    Step<I>(c, d, a, b, x[10], 15, 0xffeff47d);
-    Step<I>(b, c, d, a, x[1], 21, 0x85845dd1);
-    Step<I>(a, b, c, d, x[8], 6, 0x6fa87e4f);
-    Step<I>(d, a, b, c, x[15], 10, 0xfe2ce6e0);
-    Step<I>(c, d, a, b, x[6], 15, 0xa3014314);
-    Step<I>(b, c, d, a, x[13], 21, 0x4e0811a1);
-    Step<I>(a, b, c, d, x[4], 6, 0xf7537e82);
-    Step<I>(d, a, b, c, x[11], 10, 0xbd3af235);
-    Step<I>(c, d, a, b, x[2], 15, 0x2ad7d2bb);
-    Step<I>(b, c, d, a, x[9], 21, 0xeb86d391);
-
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
+void Md5Transform(uint32_t state[4], const unsigned char block[64]) {
+    Md5TransformBlocks(state, block, 1);
 }
 
 }  // namespace base

@@ -33,17 +33,18 @@ void Md5Update(Md5Context* context, const unsigned char* data, uint32_t length) 
     if (context->count[0] < low_before) ++context->count[1];
     context->count[1] += length >> 29;
 
-    while (length > 0) {
+    // Whole blocks are hashed where they lie; only the ends pass through the buffer.
+    if (index > 0) {
         const uint32_t take = length < 64 - index ? length : 64 - index;
         std::memcpy(context->buffer + index, data, take);
         index += take;
         data += take;
         length -= take;
-        if (index == 64) {
-            Md5Transform(context->state, context->buffer);
-            index = 0;
-        }
+        if (index < 64) return;
+        Md5Transform(context->state, context->buffer);
     }
+    Md5TransformBlocks(context->state, data, length / 64);
+    if (length % 64) std::memcpy(context->buffer, data + (length & ~63u), length % 64);
 }
 
 void Md5Final(Md5Context* context) {

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gui/core/callback.h"
 #include "gui/core/pte.h"
@@ -173,8 +174,8 @@ public:
     Callback WhenAction;
 
     Ctrl();
-    // Unlinks the control from its parent and siblings and detaches its children,
-    // without refreshing or calling any virtual operation.
+    // Unlinks the control from its parent and siblings, detaches its children and
+    // kills its time callbacks, without refreshing or calling any virtual operation.
     virtual ~Ctrl();
     Ctrl(const Ctrl&) = delete;
     Ctrl& operator=(const Ctrl&) = delete;
@@ -427,6 +428,9 @@ private:
 
     void* TimeId(int id) { return reinterpret_cast<char*>(this) + id; }
     void SetPos0(const LogPos& p);
+    // The children as they are now. Handlers run for one child may remove or
+    // destroy others, so a walk takes each only while it lives and is still a child.
+    std::vector<Ptr<Ctrl>> ChildList() const;
     // Tree helpers: no virtual calls, no refresh.
     void Unlink(Ctrl* child);
     void ChildRemoving(Ctrl* child);

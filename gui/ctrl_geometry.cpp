@@ -16,9 +16,15 @@ int SignExtend31(uint32_t v) {
     return static_cast<int>(v);
 }
 
-// Position and extent on one axis of a parent extent n; wide arithmetic, so odd
+// GDI's coordinate range. Edges are kept inside it, so widths and the sums of
+// positions down a tree stay far from int overflow whatever the skin says.
+constexpr int64_t kCoordLimit = 1 << 27;
+
+int64_t ClampCoord(int64_t v) { return std::clamp(v, -kCoordLimit, kCoordLimit); }
+
+// Near and far edge on one axis of a parent extent n; wide arithmetic, so odd
 // skin values cannot overflow.
-void CalcAxis(const Ctrl::Logc& l, int n, int& pos, int& extent) {
+void CalcAxis(const Ctrl::Logc& l, int n, int& low, int& high) {
     const int64_t a = l.GetA(), b = l.GetB();
     int64_t p, e;
     switch (l.GetAlign()) {
@@ -39,8 +45,8 @@ void CalcAxis(const Ctrl::Logc& l, int n, int& pos, int& extent) {
             e = n - a - b;
             break;
     }
-    pos = static_cast<int>(p);
-    extent = static_cast<int>(std::max<int64_t>(e, 0));
+    low = static_cast<int>(ClampCoord(p));
+    high = static_cast<int>(ClampCoord(p + std::max<int64_t>(e, 0)));
 }
 
 Rect WorkAreaSize() { return Rect(GetWorkArea().GetSize()); }
@@ -59,10 +65,10 @@ int Ctrl::Logc::GetB() const { return SignExtend31(lo_); }
 
 Rect Ctrl::CalcRect(const LogPos& pos, const Rect& prect, const Rect& pview, bool in_frame) {
     const Size n = in_frame ? prect.GetSize() : pview.GetSize();
-    int x, cx, y, cy;
-    CalcAxis(pos.x, n.cx, x, cx);
-    CalcAxis(pos.y, n.cy, y, cy);
-    return Rect(x, y, x + cx, y + cy);
+    Rect r;
+    CalcAxis(pos.x, n.cx, r.left, r.right);
+    CalcAxis(pos.y, n.cy, r.top, r.bottom);
+    return r;
 }
 
 Ctrl& Ctrl::SetRect(int x, int y, int cx, int cy) {
@@ -108,8 +114,9 @@ void Ctrl::UpdateRect0() {
 }
 
 void Ctrl::UpdateRect() {
+    Ptr<Ctrl> self = this;  // Layout may destroy it
     UpdateRect0();
-    if (parent_) RefreshFrame();
+    if (self && parent_) RefreshFrame();
 }
 
 void Ctrl::SyncLayout(int force) {
@@ -122,11 +129,15 @@ void Ctrl::SyncLayout(int force) {
         frames_changed = true;
     }
     if (old_view.GetSize() != view.GetSize() || force >= 2) {
-        for (Ctrl* c = firstchild_; c; c = c->next_) {
+        for (const Ptr<Ctrl>& p : ChildList()) {
+            if (!self) return;
+            Ctrl* c = p;
+            if (!c || c->parent_ != this) continue;
             Rect r = CalcRect(c->pos_, rect_, view, c->InFrame());
             if (r != c->rect_) c->rect_ = r;
             c->SyncLayout(force >= 2 ? force : 0);
         }
+        if (!self) return;
         Refresh();
     }
     if (!self) return;

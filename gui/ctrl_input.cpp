@@ -21,6 +21,7 @@ struct MouseState {
     Ptr<Ctrl> mouse_ctrl;
     bool mouse_in = false;
     Ptr<Ctrl> capture_ctrl;
+    HWND capture_hwnd = nullptr;  // the window SetCapture took, held past its control
     Ptr<Ctrl> repeat_ctrl;
     bool suppress = false;
     Point last_ctrl_point;
@@ -404,36 +405,39 @@ Image Ctrl::CursorImage(Point, DWORD) { return Image::Arrow(); }
 
 // ---- Capture ----
 
+// Ending a capture runs the old capture control's CancelMode, which may destroy
+// this control or its window's control: both are watched across it.
 bool Ctrl::SetCapture() {
+    Ptr<Ctrl> self = this;
     ReleaseCtrlCapture();
+    if (!self) return false;
     Ctrl* top = GetTopCtrl();
     HWND hwnd = top->GetHWND();
     if (!hwnd) return false;
     ::SetCapture(hwnd);
     Mouse().mouse_ctrl = this;
     Mouse().capture_ctrl = this;
+    Mouse().capture_hwnd = hwnd;
     top->CaptureGained();
     return true;
 }
 
 bool Ctrl::ReleaseCapture() {
-    bool released = false;
-    if (IsCaptureCtrl()) released = ReleaseCtrlCapture();
-    GetTopCtrl()->CaptureLost();
+    Ptr<Ctrl> top = GetTopCtrl();
+    const bool released = IsCaptureCtrl() && ReleaseCtrlCapture();
+    if (top) top->CaptureLost();
     return released;
 }
 
+// A capture control destroyed while it held the capture still lets go of its
+// window, or that window would take every mouse message from then on.
 bool Ctrl::ReleaseCtrlCapture() {
     MouseState& m = Mouse();
     Ptr<Ctrl> capture = m.capture_ctrl;
-    if (!capture) {
-        m.capture_ctrl = nullptr;
-        return false;
-    }
-    capture->CancelMode();
+    HWND hwnd = capture ? capture->GetTopCtrl()->GetHWND() : m.capture_hwnd;
+    if (capture) capture->CancelMode();
     m.capture_ctrl = nullptr;
-    if (!capture) return false;
-    HWND hwnd = capture->GetTopCtrl()->GetHWND();
+    m.capture_hwnd = nullptr;
     if (hwnd && ::GetCapture() == hwnd) {
         ::ReleaseCapture();
         return true;

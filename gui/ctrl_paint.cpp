@@ -71,16 +71,19 @@ void Ctrl::CtrlPaint(Draw& w, const Rect& clip) {
     const Rect area(rect_.GetSize());
     bool any_child = false;
     for (Ctrl* c = firstchild_; c && !any_child; c = c->next_) any_child = c->IsShown();
+    Ptr<Ctrl> self = this;
     if (Overlaps(clip, area) && w.IsPaintingOp(area)) {
         w.ClipOffsetOp(area);
         Paint(w);
         w.EndOp();
     }
-    if (!any_child || area.IsEmpty()) return;
+    if (!self || !any_child || area.IsEmpty()) return;
     const Rect allowed = clip.Intersection(area);
     w.ClipOp(allowed);
-    for (Ctrl* c = firstchild_; c; c = c->next_) {
-        if (!c->IsShown()) continue;
+    for (const Ptr<Ctrl>& p : ChildList()) {
+        if (!self) break;
+        Ctrl* c = p;
+        if (!c || c->parent_ != this || !c->IsShown()) continue;
         const Point d = c->rect_.TopLeft();
         const Rect child_clip = OffsetRect(allowed, -d.x, -d.y);
         if (!Overlaps(child_clip, Rect(c->rect_.GetSize()))) continue;

@@ -1,6 +1,8 @@
 // The control object, its child list, its state flags and the focus records.
 #include "gui/ctrl.h"
 
+#include "gui/timer.h"
+
 namespace Gui {
 namespace {
 
@@ -33,6 +35,9 @@ CtrlFrame& NullFrame() {
 Ctrl::Ctrl() : frame_{&NullFrame(), Rect()} { SetRect(0, 0, 0, 0); }
 
 Ctrl::~Ctrl() {
+    // Entries under this control's ids (its address plus a small number) would
+    // otherwise run on its memory once it is gone.
+    Gui::KillTimeCallback(this, reinterpret_cast<char*>(this) + sizeof(Ctrl));
     if (parent_) parent_->Unlink(this);
     for (Ctrl* c = firstchild_; c;) {
         Ctrl* next = c->next_;
@@ -102,25 +107,41 @@ void Ctrl::Unlink(Ctrl* child) {
     child->parent_ = child->prev_ = child->next_ = nullptr;
 }
 
+std::vector<Ptr<Ctrl>> Ctrl::ChildList() const {
+    std::vector<Ptr<Ctrl>> list;
+    for (Ctrl* c = firstchild_; c; c = c->next_) list.emplace_back(c);
+    return list;
+}
+
 void Ctrl::CancelModeDeep() {
     Ptr<Ctrl> self = this;
     CancelMode();
     if (!self) return;
-    for (Ctrl* c = firstchild_; c; c = c->next_) c->CancelModeDeep();
+    for (const Ptr<Ctrl>& p : ChildList()) {
+        if (!self) return;
+        Ctrl* c = p;
+        if (c && c->parent_ == this) c->CancelModeDeep();
+    }
 }
 
 void Ctrl::InsertChild(Ctrl* child, Ctrl* after) {
     // A control cannot hold itself or an ancestor, nor go after a stranger.
     if (!child || after == child || child == this || IsDescendantOf(child)) return;
     if (after && after->parent_ != this) return;
-    const bool moved_within = child->parent_ == this;
+    bool moved_within = child->parent_ == this;
+    Ptr<Ctrl> alive = child, place = after;
     if (Ctrl* old = child->parent_) {
         if (old != this && !old->IsAlwaysRefresh()) child->RefreshFrame();
-        old->ChildRemoving(child);
-        // The removal step may have unlinked it already.
-        if (child->parent_ == old) old->Unlink(child);
+        if (alive) old->ChildRemoving(child);
+        if (!alive) return;
+        // The removal step's handlers may have unlinked it, or moved it anywhere.
+        if (child->parent_ != old) moved_within = false;
+        if (Ctrl* now = child->parent_) now->Unlink(child);
     }
-    if (after && after->parent_ != this) after = lastchild_;
+    if (IsDescendantOf(child)) return;
+    Ctrl* at = place;
+    if (after && (!at || at->parent_ != this)) at = lastchild_;
+    after = at;
     child->parent_ = this;
     child->prev_ = after;
     child->next_ = after ? after->next_ : firstchild_;
@@ -134,7 +155,6 @@ void Ctrl::InsertChild(Ctrl* child, Ctrl* after) {
     } else {
         firstchild_ = child;
     }
-    Ptr<Ctrl> alive = child;
     child->CancelModeDeep();
     if (alive && !moved_within) child->UpdateRect();
 }
@@ -149,9 +169,11 @@ void Ctrl::AddChildBefore(Ctrl* child, Ctrl* before) {
 
 void Ctrl::RemoveChild(Ctrl* child) {
     if (!child || child->parent_ != this) return;
+    Ptr<Ctrl> alive = child;
     if (!IsAlwaysRefresh()) child->RefreshFrame();
-    ChildRemoving(child);
-    if (child->parent_ == this) Unlink(child);
+    if (alive) ChildRemoving(child);
+    // Its handlers may have destroyed it (it unlinked itself) or moved it elsewhere.
+    if (alive && child->parent_ == this) Unlink(child);
 }
 
 void Ctrl::Remove() {
@@ -159,11 +181,8 @@ void Ctrl::Remove() {
 }
 
 void Ctrl::RemoveChildren() {
-    while (Ctrl* c = firstchild_) {
-        if (!IsAlwaysRefresh()) c->RefreshFrame();
-        ChildRemoving(c);
-        if (c->parent_ == this) Unlink(c);
-    }
+    Ptr<Ctrl> self = this;
+    while (self && firstchild_) RemoveChild(firstchild_);
 }
 
 // ---- State ----

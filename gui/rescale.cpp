@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -7,36 +8,55 @@
 namespace Gui {
 namespace {
 
-// Mixes the rows of one rescale: horizontal first into 32-bit accumulators, then
-// the rows of the vertical window. Source rows pass through a four-row cache.
+// Mixes the rows of one rescale: horizontal first into 32-bit accumulators (four a
+// sample, in the pixel's byte order), then the rows of the vertical window. Source
+// rows pass through a four-row cache. Each inner loop is specialised for its number
+// of taps and works on flat arrays, so the compiler can unroll and vectorise it.
 class LineRescaler {
 public:
     LineRescaler(Raster& source, Size size, const RescaleMap& x, const RescaleMap& y)
-        : source_(source), size_(size), x_(x), y_(y) {
+        : source_(source), size_(size), x_(x), y_(y), row_bytes_(static_cast<size_t>(x.count) * 4) {
         const int slots = y_.taps > 0 ? y_.taps : 1;
-        ring_.assign(static_cast<size_t>(slots) * x_.count * 4, 0);
+        ring_.assign(static_cast<size_t>(slots) * row_bytes_, 0);
         ring_rows_.assign(slots, -1);
+        if (y_.wide) sum_.assign(row_bytes_, 0);
+        // Absolute source starts, so a sample needs no running position.
+        starts_.resize(x_.count);
+        int at = 0;
+        for (int i = 0; i < x_.count; ++i) starts_[i] = at += x_.offsets[i];
     }
 
     // Target row `row` into t (target width pixels).
     void GetLine(int row, RGBA* t) {
-        memset(t, 0, static_cast<size_t>(size_.cx) * 4);
         const int k = row - y_.start;
-        if (k < 0 || k >= y_.count) return;
+        if (k < 0 || k >= y_.count) {
+            memset(t, 0, static_cast<size_t>(size_.cx) * 4);
+            return;
+        }
+        // Only what the x map does not reach stays transparent.
+        memset(t, 0, static_cast<size_t>(x_.start) * 4);
+        const size_t tail = static_cast<size_t>(x_.start) + x_.count;
+        memset(t + tail, 0, (static_cast<size_t>(size_.cx) - tail) * 4);
         index_ += y_.offsets[k];
-        RGBA* out = t + x_.start;
+        BYTE* out = reinterpret_cast<BYTE*>(t + x_.start);
+        const size_t n = row_bytes_;
+        if (y_.wide && x_.wide && FourRows(rows_)) {
+            MixSixteen(out);
+            return;
+        }
         if (y_.wide) {
-            for (int j = 0; j < 4; ++j) MixRow(index_ + j * y_.step, Slot(j));
-            for (int i = 0; i < x_.count; ++i)
-                for (int c = 0; c < 4; ++c) {
-                    uint32_t sum = 0;
-                    for (int j = 0; j < 4; ++j) sum += Slot(j)[i * 4 + c];
-                    Set(out[i], c, sum >> 10);
-                }
-            ring_rows_.assign(ring_rows_.size(), -1);
+            uint32_t* sum = sum_.data();
+            MixRow(index_, sum);
+            for (int j = 1; j < 4; ++j) {
+                uint32_t* acc = Slot(0);
+                MixRow(index_ + j * y_.step, acc);
+                for (size_t i = 0; i < n; ++i) sum[i] += acc[i];
+            }
+            for (size_t i = 0; i < n; ++i) out[i] = Clamp(sum[i] >> 10);
             return;
         }
         const int taps = y_.taps;
+        const uint32_t* a[3] = {};
         for (int j = 0; j < taps; ++j) {
             const int r = index_ + j;
             const int slot = r % taps;
@@ -44,22 +64,22 @@ public:
                 MixRow(r, Slot(slot));
                 ring_rows_[slot] = r;
             }
+            a[j] = Slot(slot);
         }
         const int* w = &y_.weights[static_cast<size_t>(k) * taps];
-        const uint32_t* a0 = Slot(index_ % taps);
         if (taps == 1 || (taps == 2 && (w[0] == 0 || w[1] == 0))) {
-            const uint32_t* a = taps == 2 && w[0] == 0 ? Slot((index_ + 1) % taps) : a0;
-            for (int i = 0; i < x_.count; ++i)
-                for (int c = 0; c < 4; ++c) Set(out[i], c, a[i * 4 + c] >> 8);
-            return;
+            const uint32_t* one = taps == 2 && w[0] == 0 ? a[1] : a[0];
+            for (size_t i = 0; i < n; ++i) out[i] = Clamp(one[i] >> 8);
+        } else if (taps == 2) {
+            const uint32_t w0 = w[0], w1 = w[1];
+            const uint32_t *a0 = a[0], *a1 = a[1];
+            for (size_t i = 0; i < n; ++i) out[i] = Clamp((a0[i] * w0 + a1[i] * w1) >> 16);
+        } else {
+            const uint32_t w0 = w[0], w1 = w[1], w2 = w[2];
+            const uint32_t *a0 = a[0], *a1 = a[1], *a2 = a[2];
+            for (size_t i = 0; i < n; ++i)
+                out[i] = Clamp((a0[i] * w0 + a1[i] * w1 + a2[i] * w2) >> 16);
         }
-        for (int i = 0; i < x_.count; ++i)
-            for (int c = 0; c < 4; ++c) {
-                uint32_t sum = 0;
-                for (int j = 0; j < taps; ++j)
-                    sum += Slot((index_ + j) % taps)[i * 4 + c] * static_cast<uint32_t>(w[j]);
-                Set(out[i], c, sum >> 16);
-            }
     }
 
 private:
@@ -68,15 +88,9 @@ private:
         Raster::Line line;
     };
 
-    static BYTE Channel(const RGBA& p, int c) {
-        return c == 0 ? p.b : c == 1 ? p.g : c == 2 ? p.r : p.a;
-    }
-    static void Set(RGBA& p, int c, uint32_t v) {
-        const BYTE b = static_cast<BYTE>(v > 255 ? 255 : v);
-        (c == 0 ? p.b : c == 1 ? p.g : c == 2 ? p.r : p.a) = b;
-    }
+    static BYTE Clamp(uint32_t v) { return static_cast<BYTE>(v > 255 ? 255 : v); }
 
-    uint32_t* Slot(int j) { return &ring_[static_cast<size_t>(j) * x_.count * 4]; }
+    uint32_t* Slot(int j) { return &ring_[static_cast<size_t>(j) * row_bytes_]; }
 
     const RGBA* SourceRow(int index) {
         for (CachedRow& e : cache_)
@@ -88,25 +102,73 @@ private:
         return e.line.GetData();
     }
 
-    // Source row `index` mixed horizontally into x_.count x 4 accumulators.
-    void MixRow(int index, uint32_t* acc) {
-        const RGBA* s = SourceRow(index);
-        int at = 0;
-        for (int i = 0; i < x_.count; ++i, acc += 4) {
-            at += x_.offsets[i];
-            const RGBA* p = s + at;
+    // The wide window's four rows, kept by the cache at once: true when none of
+    // them pushed out another.
+    bool FourRows(const BYTE* rows[4]) {
+        for (int j = 0; j < 4; ++j)
+            rows[j] = reinterpret_cast<const BYTE*>(SourceRow(index_ + j * y_.step));
+        for (int j = 0; j < 4; ++j)
+            if (!Cached(index_ + j * y_.step)) return false;
+        return true;
+    }
+    bool Cached(int index) const {
+        for (const CachedRow& e : cache_)
+            if (e.index == index) return true;
+        return false;
+    }
+
+    // Wide on both axes: sixteen samples a pixel, each counted 64 times and the sum
+    // shifted by 10, which is the plain sum shifted by 4.
+    void MixSixteen(BYTE* out) const {
+        const size_t st = static_cast<size_t>(x_.step) * 4;
+        const BYTE *r0 = rows_[0], *r1 = rows_[1], *r2 = rows_[2], *r3 = rows_[3];
+        for (int i = 0; i < x_.count; ++i, out += 4) {
+            const size_t at = static_cast<size_t>(starts_[i]) * 4;
             for (int c = 0; c < 4; ++c) {
                 uint32_t v = 0;
-                if (x_.wide) {
-                    const int st = x_.step;
-                    v = (Channel(p[0], c) + Channel(p[st], c) + Channel(p[2 * st], c) +
-                         Channel(p[3 * st], c)) *
-                        64u;
-                } else {
-                    const int* w = &x_.weights[static_cast<size_t>(i) * x_.taps];
-                    for (int j = 0; j < x_.taps; ++j)
-                        v += Channel(p[j], c) * static_cast<uint32_t>(w[j]);
-                }
+                for (size_t j = at + c; j <= at + c + 3 * st; j += st)
+                    v += r0[j] + r1[j] + r2[j] + r3[j];
+                out[c] = Clamp(v >> 4);
+            }
+        }
+    }
+
+    // Source row `index` mixed horizontally into x_.count x 4 accumulators.
+    void MixRow(int index, uint32_t* acc) {
+        const BYTE* s = reinterpret_cast<const BYTE*>(SourceRow(index));
+        const int* start = starts_.data();
+        const int count = x_.count;
+        if (x_.wide) {
+            const size_t st = static_cast<size_t>(x_.step) * 4;
+            for (int i = 0; i < count; ++i, acc += 4) {
+                const BYTE* p = s + static_cast<size_t>(start[i]) * 4;
+                for (int c = 0; c < 4; ++c)
+                    acc[c] = (p[c] + p[st + c] + p[2 * st + c] + p[3 * st + c]) * 64u;
+            }
+            return;
+        }
+        switch (x_.taps) {
+            case 1:
+                Mix<1>(s, acc);
+                break;
+            case 2:
+                Mix<2>(s, acc);
+                break;
+            default:
+                Mix<3>(s, acc);
+                break;
+        }
+    }
+
+    template <int Taps>
+    void Mix(const BYTE* s, uint32_t* acc) const {
+        const int* start = starts_.data();
+        const int* w = x_.weights.data();
+        for (int i = 0; i < x_.count; ++i, acc += 4, w += Taps) {
+            const BYTE* p = s + static_cast<size_t>(start[i]) * 4;
+            for (int c = 0; c < 4; ++c) {
+                uint32_t v = 0;
+                for (int j = 0; j < Taps; ++j) v += p[j * 4 + c] * static_cast<uint32_t>(w[j]);
                 acc[c] = v;
             }
         }
@@ -116,8 +178,12 @@ private:
     Size size_;
     const RescaleMap& x_;
     const RescaleMap& y_;
-    std::vector<uint32_t> ring_;
+    const size_t row_bytes_;      // accumulators (and output bytes) of one row
+    std::vector<int> starts_;     // first source pixel of every target sample
+    std::vector<uint32_t> ring_;  // horizontally mixed rows of the vertical window
+    std::vector<uint32_t> sum_;   // the wide mode's running sum of four rows
     std::vector<int> ring_rows_;
+    const BYTE* rows_[4] = {};
     int index_ = 0;
     CachedRow cache_[4];
     int next_ = 0;

@@ -11,17 +11,9 @@ namespace {
 
 StaticMutex g_timer_lock;
 
-// The sentinel of the circular list; entries left at exit release their callbacks.
+// The sentinel of the circular list.
 struct TimerList {
     TimerEntry head{&head, &head, 0, 0, Callback(), nullptr};
-    ~TimerList() {
-        StaticMutex::Lock lock(g_timer_lock);
-        while (head.next != &head) {
-            TimerEntry* e = head.next;
-            Unlink(e);
-            delete e;
-        }
-    }
     static void Unlink(TimerEntry* e) {
         e->prev->next = e->next;
         e->next->prev = e->prev;
@@ -29,10 +21,31 @@ struct TimerList {
     }
 };
 
-// Timer lock held.
+// Timer lock held. Never destroyed: static owners torn down after the exit teardown
+// still find a list, an empty one, to kill their entries in.
 TimerEntry& Head() {
-    static TimerList list;
-    return list.head;
+    static TimerList* list = new TimerList;
+    return list->head;
+}
+
+// The exit teardown: entries still scheduled are freed without running.
+void ClearTimeCallbacks() {
+    TimerEntry* doomed = nullptr;
+    {
+        StaticMutex::Lock lock(g_timer_lock);
+        TimerEntry& head = Head();
+        while (head.next != &head) {
+            TimerEntry* e = head.next;
+            TimerList::Unlink(e);
+            e->next = doomed;
+            doomed = e;
+        }
+    }
+    while (doomed) {
+        TimerEntry* next = doomed->next;
+        delete doomed;
+        doomed = next;
+    }
 }
 
 // True when tick a comes before tick b, across the 32-bit wrap.
@@ -58,8 +71,11 @@ void Insert(TimerEntry* entry) {
 }  // namespace
 
 void InitTimeCallbacks() {
-    StaticMutex::Lock lock(g_timer_lock);
-    Head();
+    {
+        StaticMutex::Lock lock(g_timer_lock);
+        Head();
+    }
+    static const bool teardown_registered [[maybe_unused]] = (atexit(&ClearTimeCallbacks) == 0);
 }
 
 void SetTimeCallback(int delay_ms, Callback cb, void* id) {

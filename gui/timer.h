@@ -34,7 +34,8 @@ bool ExistsTimeCallback(void* id);
 void ProcessTimeCallbacks(DWORD now);
 // The procedure of the "GTK2-TIMER" window.
 LRESULT CALLBACK TimerWndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-// Creates the list; start-up does it before the timer window exists.
+// Creates the list and registers its exit teardown, which frees the entries still
+// scheduled without running them; start-up does it before the timer window exists.
 void InitTimeCallbacks();
 
 // A member whose address is the id of the entries it owns; they go with it.

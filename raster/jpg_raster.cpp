@@ -10,6 +10,7 @@
 #include <new>
 
 #include "base/string_util.h"
+#include "raster/pixel_limit.h"
 
 namespace raster {
 namespace {
@@ -43,18 +44,25 @@ Gui::Image ToImage(Bitmap& bmp) {
     UINT cx = 0, cy = 0;
     bmp.Check(GdipGetImageWidth(bmp.Get(), &cx));
     bmp.Check(GdipGetImageHeight(bmp.Get(), &cy));
+    if (cx != 0 && cy != 0 && !SizeAllowed(cx, cy)) return Gui::Image();
     try {
         Gui::ImageBuffer b(static_cast<int>(cx), static_cast<int>(cy));
+        GpBitmap* const native = bmp.Get();
         ARGB value = 0xFF000000;
         for (UINT y = 0; y < cy; ++y) {
             Gui::RGBA* row = b[static_cast<int>(y)];
             for (UINT x = 0; x < cx; ++x) {
                 ARGB read = 0;
-                if (bmp.Check(GdipBitmapGetPixel(bmp.Get(), static_cast<INT>(x),
-                                                 static_cast<INT>(y), &read)) == Ok)
+                const GpStatus s =
+                    GdipBitmapGetPixel(native, static_cast<INT>(x), static_cast<INT>(y), &read);
+                if (s == Ok)
                     value = read;
-                row[x] = Gui::RGBA{static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
-                                   static_cast<BYTE>(value >> 16), 255};
+                else
+                    bmp.Check(s);
+                // Blue, green and red from the low bytes and an opaque alpha: the
+                // pixel's bytes in memory order, stored at once.
+                const uint32_t word = value | 0xFF000000u;
+                memcpy(&row[x], &word, sizeof word);
             }
         }
         return cx != 0 && cy != 0 ? Gui::Image(b) : Gui::Image();

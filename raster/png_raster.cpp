@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/string_util.h"
+#include "raster/pixel_limit.h"
 
 namespace raster {
 namespace {
@@ -36,8 +37,7 @@ struct Decode {
     png_structp png = nullptr;
     png_infop info = nullptr;
     Gui::ImageBuffer buffer;
-    int channels = 0;
-    size_t stride = 0;
+    bool opaque = false;
 
     ~Decode() {
         if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
@@ -49,6 +49,9 @@ bool ReadRows(Decode& d, Source& src) {
     if (setjmp(png_jmpbuf(d.png))) return false;
     png_set_read_fn(d.png, &src, ReadFromSource);
     png_read_info(d.png, d.info);
+    const png_uint_32 cx = png_get_image_width(d.png, d.info);
+    const png_uint_32 cy = png_get_image_height(d.png, d.info);
+    if (!SizeAllowed(cx, cy)) return false;
 
     const int depth = png_get_bit_depth(d.png, d.info);
     const int type = png_get_color_type(d.png, d.info);
@@ -59,34 +62,22 @@ bool ReadRows(Decode& d, Source& src) {
     if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(d.png);
     if (type & PNG_COLOR_MASK_COLOR) png_set_bgr(d.png);
+    // Pixels without alpha get an opaque one from libpng, so every row arrives in
+    // the buffer's own layout.
+    png_set_filler(d.png, 0xFF, PNG_FILLER_AFTER);
     // Asked before the update, which fixes the row layout the passes write into.
     const int passes = png_set_interlace_handling(d.png);
     png_read_update_info(d.png, d.info);
 
-    d.channels = png_get_channels(d.png, d.info);
-    if (d.channels != 3 && d.channels != 4) return false;
-    const auto cx = static_cast<int>(png_get_image_width(d.png, d.info));
-    const auto cy = static_cast<int>(png_get_image_height(d.png, d.info));
-    d.buffer.Create(cx, cy);
-    d.stride = (static_cast<size_t>(d.channels) * cx + 3) & ~static_cast<size_t>(3);
-    auto* base = reinterpret_cast<png_bytep>(d.buffer.Begin());
+    if (png_get_channels(d.png, d.info) != 4 || png_get_bit_depth(d.png, d.info) != 8) return false;
+    d.opaque = !(png_get_color_type(d.png, d.info) & PNG_COLOR_MASK_ALPHA);
+    d.buffer.Create(static_cast<int>(cx), static_cast<int>(cy));
     for (int pass = 0; pass < passes; ++pass)
-        for (int y = 0; y < cy; ++y) png_read_row(d.png, base + d.stride * y, nullptr);
+        for (png_uint_32 y = 0; y < cy; ++y)
+            png_read_row(d.png, reinterpret_cast<png_bytep>(d.buffer[static_cast<int>(y)]),
+                         nullptr);
     png_read_end(d.png, nullptr);
     return true;
-}
-
-// Packed blue, green, red rows at the stride become opaque pixels.
-void ExpandPacked(Decode& d) {
-    const int cx = d.buffer.GetWidth(), cy = d.buffer.GetHeight();
-    Gui::ImageBuffer out(cx, cy);
-    const auto* base = reinterpret_cast<const BYTE*>(d.buffer.Begin());
-    for (int y = 0; y < cy; ++y) {
-        const BYTE* s = base + d.stride * y;
-        Gui::RGBA* t = out[y];
-        for (int x = 0; x < cx; ++x, s += 3) t[x] = Gui::RGBA{s[0], s[1], s[2], 255};
-    }
-    d.buffer.Pick(out);
 }
 
 void Premultiply(Gui::ImageBuffer& b) {
@@ -111,10 +102,7 @@ Gui::Image DecodePng(const void* data, DWORD length) {
         if (!d.info) return Gui::Image();
         Source src{static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + length};
         if (!ReadRows(d, src)) return Gui::Image();
-        if (d.channels == 3)
-            ExpandPacked(d);
-        else
-            Premultiply(d.buffer);
+        if (!d.opaque) Premultiply(d.buffer);
         return Gui::Image(d.buffer);
     } catch (const std::bad_alloc&) {
         // A header asking for more pixels than can be held is as bad as a corrupt one.

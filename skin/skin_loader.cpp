@@ -31,6 +31,46 @@ bool IsReference(const std::string& value, std::string& target) {
     return !target.empty();
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// Whether the INFO reader may be given the text. A line starting with '#' is a
+// directive, and "#include" would read any file the program can reach into the
+// store; a tree nested deeper than kMaxDepth would overflow the stack when it is
+// freed. Tokens are split as the reader splits them: "{" or "}" where a token
+// starts, quoted strings with backslash escapes, words up to a blank or ';'; ';'
+// starts a comment and a NUL ends the line.
+bool IsAdmissibleInfo(const std::string& text) {
+    constexpr int kMaxDepth = 64;
+    int depth = 0;
+    const char* const end = text.data() + text.size();
+    for (const char* line = text.data(); line < end;) {
+        const char* eol = std::find(line, end, '\n');
+        const char* t = line;
+        while (t < eol && IsBlank(*t)) ++t;
+        if (t < eol && *t == '#') return false;
+        while (t < eol && *t != '\0' && *t != ';') {
+            if (IsBlank(*t)) {
+                ++t;
+            } else if (*t == '{') {
+                if (++depth > kMaxDepth) return false;
+                ++t;
+            } else if (*t == '}') {
+                depth = std::max(depth - 1, 0);
+                ++t;
+            } else if (*t == '"') {
+                bool escaped = false;
+                for (++t; t < eol && *t != '\0' && (escaped || *t != '"'); ++t)
+                    escaped = !escaped && *t == '\\';
+                if (t < eol && *t == '"') ++t;
+            } else {
+                while (t < eol && *t != '\0' && !IsBlank(*t) && *t != ';') ++t;
+            }
+        }
+        line = eol + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 SkinLoader& SkinLoader::Instance() {
@@ -40,19 +80,20 @@ SkinLoader& SkinLoader::Instance() {
 
 bool SkinLoader::LoadInfo(const std::string& info_text) {
     ptree tree;
-    try {
-        std::istringstream in(info_text);
-        boost::property_tree::read_info(in, tree);
-    } catch (const std::exception&) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        tree_.clear();
-        image_values_.clear();
-        return false;
+    bool ok = IsAdmissibleInfo(info_text);
+    if (ok) {
+        try {
+            std::istringstream in(info_text);
+            boost::property_tree::read_info(in, tree);
+        } catch (const std::exception&) {
+            ok = false;
+            tree.clear();
+        }
     }
     std::lock_guard<std::mutex> lock(mutex_);
     tree_.swap(tree);
     image_values_.clear();
-    return true;
+    return ok;
 }
 
 void SkinLoader::Clear() {

@@ -17,17 +17,20 @@ bool EndsWithNoCase(const std::string& text, const char* suffix) {
     return text.size() >= n && strcasecmp(text.c_str() + text.size() - n, suffix) == 0;
 }
 
-// The size a PNG header declares, so that a small entry cannot ask the decoder
-// for a huge picture. Data that is not PNG answers true and is left to the decoders.
-bool PngHeaderWithin(const CUIMemoryFile& file, int limit) {
+// The width and height a PNG header declares, so that a small entry cannot ask
+// the decoder for a huge picture; (0, 0) for data that is not PNG, which is left
+// to the decoders.
+void PngDeclaredSize(const CUIMemoryFile& file, uint64_t& width, uint64_t& height) {
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     const auto* p = reinterpret_cast<const unsigned char*>(file.GetData());
-    if (file.GetSize() < 24 || memcmp(p, kSignature, 8) != 0) return true;
+    width = height = 0;
+    if (file.GetSize() < 24 || memcmp(p, kSignature, 8) != 0) return;
     auto be32 = [p](int at) {
         return (uint32_t{p[at]} << 24) | (uint32_t{p[at + 1]} << 16) | (uint32_t{p[at + 2]} << 8) |
                p[at + 3];
     };
-    return be32(16) <= static_cast<uint32_t>(limit) && be32(20) <= static_cast<uint32_t>(limit);
+    width = be32(16);
+    height = be32(20);
 }
 
 }  // namespace
@@ -37,7 +40,15 @@ bool SkinZipLoader::IsImageName(const std::string& name) {
            EndsWithNoCase(name, ".jpeg");
 }
 
-bool SkinZipLoader::Open(const std::wstring& package_path) { return pak_.Open(package_path); }
+bool SkinZipLoader::Open(const std::wstring& package_path) {
+    decoded_pixels_ = 0;
+    return pak_.Open(package_path);
+}
+
+void SkinZipLoader::Close() {
+    decoded_pixels_ = 0;
+    pak_.Close();
+}
 
 bool SkinZipLoader::LoadInfo(SkinLoader& loader) const {
     CUIMemoryFile info;
@@ -48,10 +59,19 @@ bool SkinZipLoader::LoadInfo(SkinLoader& loader) const {
 Gui::Image SkinZipLoader::ReadImage(const std::string& name) const {
     CUIMemoryFile file;
     if (!IsImageName(name) || !pak_.ReadEntry(name, file)) return Gui::Image();
-    if (!PngHeaderWithin(file, kMaxImageSide)) return Gui::Image();
+    uint64_t width, height;
+    PngDeclaredSize(file, width, height);
+    if (width > kMaxImageSide || height > kMaxImageSide ||
+        decoded_pixels_ + width * height > kMaxTotalPixels)
+        return Gui::Image();
     Gui::Image image =
         Gui::Raster::LoadAnyMemory(file.GetData(), static_cast<DWORD>(file.GetSize()));
     if (image.GetWidth() > kMaxImageSide || image.GetHeight() > kMaxImageSide) return Gui::Image();
+    const uint64_t pixels = uint64_t(image.GetWidth()) * uint64_t(image.GetHeight());
+    if (decoded_pixels_.fetch_add(pixels) + pixels > kMaxTotalPixels) {
+        decoded_pixels_ -= pixels;
+        return Gui::Image();
+    }
     return image;
 }
 

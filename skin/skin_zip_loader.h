@@ -4,6 +4,9 @@
 // does not hold yet.
 #pragma once
 
+#include <stdint.h>
+
+#include <atomic>
 #include <string>
 
 #include "gui/image.h"
@@ -16,9 +19,12 @@ class SkinZipLoader {
 public:
     // Images wider or taller than this are refused before they are decoded.
     static constexpr int kMaxImageSide = 4096;
+    // Pixels decoded from one package in all: many large pictures, or many entries
+    // sharing the bytes of one, cannot exhaust memory.
+    static constexpr uint64_t kMaxTotalPixels = 16u << 20;
 
     bool Open(const std::wstring& package_path);
-    void Close() { pak_.Close(); }
+    void Close();
     const CMiniUnPak& GetPackage() const { return pak_; }
 
     // Replaces the store's values with the package's skin.info.
@@ -27,13 +33,14 @@ public:
     // image entries could not be read (each is logged).
     int LoadImages(SkinLoader& loader) const;
     // The decoded image of the entry; the empty image when it is missing, damaged,
-    // too large or in no registered format.
+    // too large, over the package's budget or in no registered format.
     Gui::Image ReadImage(const std::string& name) const;
 
     static bool IsImageName(const std::string& name);
 
 private:
     CMiniUnPak pak_;
+    mutable std::atomic<uint64_t> decoded_pixels_{0};
 };
 
 }  // namespace skin

@@ -14,7 +14,8 @@ list(APPEND WIN32_LAYER_LIBS PkgConfig::FREETYPE PkgConfig::FONTCONFIG)
 # GDI+ image decoding and JPEG saving.
 pkg_check_modules(GDIPLUS_JPEG REQUIRED IMPORTED_TARGET libjpeg)
 pkg_check_modules(GDIPLUS_PNG REQUIRED IMPORTED_TARGET libpng)
-list(APPEND WIN32_LAYER_LIBS PkgConfig::GDIPLUS_JPEG PkgConfig::GDIPLUS_PNG)
+find_package(ZLIB REQUIRED)  # rewriting 16-bit interlaced PNGs
+list(APPEND WIN32_LAYER_LIBS PkgConfig::GDIPLUS_JPEG PkgConfig::GDIPLUS_PNG ZLIB::ZLIB)
 # The X11 presenter.
-pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11 xcursor xrender)
 list(APPEND WIN32_LAYER_LIBS PkgConfig::X11)

@@ -1,6 +1,8 @@
 // The pool and the way back to the user-interface thread: a task's round trip
 // from a post to its result's callback on the UI thread, the throughput of that
-// path and of the pool alone, and what an idle message loop costs in CPU.
+// path and of the pool alone, and what an idle message loop costs in CPU. Also one
+// task's round trip through the pool against two std::threads and one queue:
+//   thread_pool_bench --benchmark_filter=RoundTrip$ --benchmark_repetitions=9
 #include <benchmark/benchmark.h>
 
 #include <windows.h>
@@ -8,6 +10,12 @@
 #include <time.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "base/thread_pool.h"
 #include "gui/ctrl.h"
@@ -80,6 +88,83 @@ void BM_RoundTripThroughput(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * batch);
 }
 BENCHMARK(BM_RoundTripThroughput)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One task at a time through a pool of 2 workers: post, run, signal an event the
+// poster waits on. The same round trip through two std::threads sharing one queue
+// (mutex and condition variable, the answer by another) is the yardstick.
+void BM_TaskRoundTrip(benchmark::State& state) {
+    base::ThreadPool pool;
+    pool.SetThreadCount(2);
+    HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    for (auto _ : state) {
+        pool.PostTask(Do([done] { SetEvent(done); }));
+        WaitForSingleObject(done, INFINITE);
+    }
+    CloseHandle(done);
+}
+BENCHMARK(BM_TaskRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+class StdQueue {
+public:
+    explicit StdQueue(int threads) {
+        for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+    }
+    ~StdQueue() {
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        for (auto& t : threads_) t.join();
+    }
+    void Post(std::function<void()> task) {
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            tasks_.push_back(std::move(task));
+        }
+        cv_.notify_one();
+    }
+
+private:
+    void Work() {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock<std::mutex> lock(mu_);
+                cv_.wait(lock, [this] { return stop_ || !tasks_.empty(); });
+                if (tasks_.empty()) return;
+                task = std::move(tasks_.front());
+                tasks_.pop_front();
+            }
+            task();
+        }
+    }
+    std::mutex mu_;
+    std::condition_variable cv_;
+    std::deque<std::function<void()>> tasks_;
+    bool stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
+void BM_StdQueueRoundTrip(benchmark::State& state) {
+    StdQueue queue(2);
+    std::mutex mu;
+    std::condition_variable cv;
+    bool signalled = false;
+    for (auto _ : state) {
+        queue.Post([&] {
+            {
+                std::lock_guard<std::mutex> lock(mu);
+                signalled = true;
+            }
+            cv.notify_one();
+        });
+        std::unique_lock<std::mutex> lock(mu);
+        cv.wait(lock, [&] { return signalled; });
+        signalled = false;
+    }
+}
+BENCHMARK(BM_StdQueueRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // The pool alone: tasks that only count.
 void BM_PoolThroughput(benchmark::State& state) {

@@ -25,8 +25,6 @@ public:
     static std::optional<Md5> restore_state(std::string_view text);
 
 private:
-    void compress(const uint8_t* block);
-
     std::array<uint32_t, 4> h_;
     std::array<uint8_t, 64> pending_{};
     uint64_t length_ = 0;

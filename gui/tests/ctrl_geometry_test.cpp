@@ -24,7 +24,9 @@ TEST(CtrlGeometry, PositionsBecomeRectanglesInTheParentsView) {
         {100, [](Ctrl& c) { c.HCenterPos(21, 0); }, 39, 60},  // 79 / 2 rounds toward zero
         {100, [](Ctrl& c) { c.HCenterPos(21, 3); }, 42, 63},
         {100, [](Ctrl& c) { c.LeftPos(-4, 10); }, -4, 6},
-        {100, [](Ctrl& c) { c.LeftPos(-0x40000000, 0x3FFFFFFF); }, -0x40000000, -1},
+        // Edges stay within GDI's coordinate range, so sums of them cannot overflow.
+        {100, [](Ctrl& c) { c.LeftPos(-0x40000000, 0x3FFFFFFF); }, -(1 << 27), -1},
+        {0x3FFFFFFF, [](Ctrl& c) { c.HSizePos(-0x40000000, -0x40000000); }, -(1 << 27), 1 << 27},
     };
     for (const auto& row : rows) {
         Probe parent, child;

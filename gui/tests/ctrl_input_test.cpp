@@ -147,6 +147,18 @@ TEST_F(CtrlInput, ACapturedControlGetsMovesOutsideItsRectInItsOwnCoordinates) {
     top.Press(Ctrl::MOUSEMOVE, Point(180, 60));  // outside "d": to the window
     EXPECT_EQ(g_log,
               (Log{"d:10@10,10", "d:20@10,10", "d:30@0,0", "top:10@180,60", "top:20@180,60"}));
+    auto* gone = new Probe("g");  // a capturing control destroyed leaves no capture
+    top.Add(*gone);
+    ASSERT_TRUE(gone->SetCapture());
+    delete gone;
+    top.Press(Ctrl::MOUSEMOVE, Point(10, 22));
+    EXPECT_EQ(GetCapture(), nullptr);
+    auto* rogue = new ctrl_test::Rogue;  // its cancel, when the capture ends, destroys it
+    top.Add(*rogue);
+    rogue->on = "cancel";
+    ASSERT_TRUE(rogue->SetCapture());
+    EXPECT_TRUE(rogue->ReleaseCapture());
+    EXPECT_EQ(GetCapture(), nullptr);
 }
 
 TEST_F(CtrlInput, ADisabledControlGetsTheWheelButNoClicks) {

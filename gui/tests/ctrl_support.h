@@ -3,6 +3,7 @@
 #pragma once
 
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -74,6 +75,30 @@ public:
 
     HWND hwnd;
     std::vector<Gui::Rect> invalid;
+};
+
+// Once, from its handler `on`, moves itself into `to`, or else destroys itself; its
+// memory is overwritten then, so a later use through a stale pointer crashes.
+struct Rogue : Probe {
+    Rogue() : Probe("r") {}
+    static void operator delete(void* p, size_t n) {
+        memset(p, 0xA5, n);
+        ::operator delete(p);
+    }
+    void Act(const char* when) {
+        if (!on || strcmp(when, on) != 0) return;
+        on = nullptr;
+        if (to) {
+            to->Add(*this);
+        } else {
+            delete this;
+        }
+    }
+    void CancelMode() override { Act("cancel"); }
+    void Layout() override { Act("layout"); }
+    void Paint(Gui::Draw&) override { Act("paint"); }
+    const char* on = nullptr;
+    Ctrl* to = nullptr;
 };
 
 }  // namespace ctrl_test

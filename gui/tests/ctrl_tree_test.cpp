@@ -10,6 +10,7 @@ namespace {
 
 using ctrl_test::g_log;
 using ctrl_test::Probe;
+using ctrl_test::Rogue;
 using ctrl_test::TopProbe;
 using Gui::Ctrl;
 using Gui::Rect;
@@ -30,6 +31,8 @@ protected:
         top.invalid.clear();
         g_log.clear();
     }
+
+public:
     TopProbe top;
     Probe a{"a"}, b{"b"}, c{"c"};
 };
@@ -91,6 +94,44 @@ TEST_F(CtrlTree, DestroyingAControlUnlinksItWithoutCallingAnything) {
     EXPECT_EQ(Order(a), "kk");
     delete kid;
     EXPECT_EQ(a.GetFirstChild(), nullptr);
+}
+
+TEST_F(CtrlTree, HandlersMayDestroyOrMoveControlsWhileTheTreeIsWalked) {
+    Gui::BackDraw back;
+    back.Create(200, 100);
+    using Walk = void (*)(CtrlTree&, Gui::Draw&, Rogue&);
+    const struct {
+        const char* on;
+        Walk walk;
+        const char* seen;  // by the control after it, if any; none: it was moved meanwhile
+    } rows[] = {
+        {"cancel", [](CtrlTree& t, Gui::Draw&, Rogue&) { t.top.RemoveChild(&t.a); }, "g:cancel"},
+        {"layout", [](CtrlTree& t, Gui::Draw&, Rogue&) { t.a.LeftPos(0, 20); }, "g:layout"},
+        {"layout", [](CtrlTree&, Gui::Draw&, Rogue& r) { r.LeftPos(0, 5); }, ""},
+        {"paint", [](CtrlTree& t, Gui::Draw& w, Rogue&) { t.top.CtrlPaint(w, Rect(0, 0, 99, 99)); },
+         "g:paint"},
+        {"cancel", [](CtrlTree& t, Gui::Draw&, Rogue& r) { r.to = &t.b, t.c.Add(r); }, nullptr},
+        {"cancel",
+         [](CtrlTree& t, Gui::Draw&, Rogue& r) { r.to = &t.b, t.b.LeftPos(0, 30), t.a.Add(r); },
+         nullptr},
+    };
+    for (const auto& row : rows) {
+        Rogue* r = new Rogue;
+        Probe g("g");
+        a.Add(r->SizePos()).Add(g.SizePos());
+        g_log.clear();
+        r->on = row.on;
+        row.walk(*this, back, *r);
+        EXPECT_EQ(a.GetFirstChild(), &g) << row.on;
+        if (row.seen) {
+            EXPECT_TRUE(!*row.seen || std::count(g_log.begin(), g_log.end(), row.seen)) << row.on;
+        } else {
+            EXPECT_EQ(r->GetRect(), Rect(r->GetParent()->GetSize()));  // placed in it
+            EXPECT_EQ(b.GetFirstChild(), nullptr);
+            delete r;
+        }
+        top.Add(a.LeftPos(0, 10));
+    }
 }
 
 TEST_F(CtrlTree, ShowingAndHidingRefreshOnlyOnAChange) {

@@ -91,4 +91,33 @@ TEST(RegisterRasters, TheListLoadsAPngFileButNotAPngWithAnotherExtension) {
     EXPECT_TRUE(other.IsEmpty());
 }
 
+TEST(RegisterRasters, ImagesAboveTheLimitGiveTheEmptyImageOnEveryPath) {
+    raster::RegisterRasters();
+    ULONG_PTR token = 0;
+    GdiplusStartupInput input;
+    ASSERT_EQ(GdiplusStartup(&token, &input, nullptr), Ok);
+    // 8193 x 8193 is just above 64 x 2^20 pixels: a whole 1-bit PNG, and a JPEG whose
+    // frame header claims that size (its data then ends early).
+    testpng::Spec s;
+    s.cx = s.cy = 8193;
+    s.type = PNG_COLOR_TYPE_GRAY;
+    s.depth = 1;
+    s.rows.assign(8193, std::vector<png_byte>(1025, 0));
+    const std::vector<png_byte> png = testpng::Write(s);
+    std::vector<unsigned char> jpeg = testjpeg::Write(16, 16, [](int, int) { return 0x808080u; });
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = jpeg[i + 7] = 0x20;
+            jpeg[i + 6] = jpeg[i + 8] = 0x01;
+            break;
+        }
+    raster::PNGRaster p;
+    raster::JPGRaster j;
+    EXPECT_TRUE(p.LoadMemory(png.data(), static_cast<DWORD>(png.size())).IsEmpty());
+    EXPECT_TRUE(j.LoadMemory(jpeg.data(), static_cast<DWORD>(jpeg.size())).IsEmpty());
+    EXPECT_TRUE(Gui::Raster::LoadAnyMemory(png.data(), static_cast<DWORD>(png.size())).IsEmpty());
+    EXPECT_TRUE(Gui::Raster::LoadAnyMemory(jpeg.data(), static_cast<DWORD>(jpeg.size())).IsEmpty());
+    GdiplusShutdown(token);
+}
+
 }  // namespace

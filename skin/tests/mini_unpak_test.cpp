@@ -186,6 +186,23 @@ TEST_F(MiniUnPak, PicturesArePngOrJpegOfBoundedSize) {
     EXPECT_FALSE(loader.GetImage("wide", image));
 }
 
+TEST_F(MiniUnPak, APackageDecodesAtMostItsPixelBudget) {
+    const std::string quarter = Png(4096, skin::SkinZipLoader::kMaxTotalPixels / 4 / 4096);
+    WriteZip(zip_, {{"img/a.png", quarter},
+                    {"img/b.png", quarter},
+                    {"img/c.png", quarter},
+                    {"img/d.png", quarter},
+                    {"img/e.png", Png(2, 2)}});
+    skin::SkinZipLoader package;
+    ASSERT_TRUE(package.Open(Win(zip_)));
+    skin::SkinLoader loader;
+    EXPECT_EQ(package.LoadImages(loader), 1);
+    ASSERT_TRUE(loader.LoadInfo("a \"img/a.png\"\ne \"img/e.png\"\n"));
+    Gui::Image image;
+    EXPECT_TRUE(loader.GetImage("a", image));
+    EXPECT_FALSE(loader.GetImage("e", image));
+}
+
 TEST_F(MiniUnPak, WhatIsNoZipDoesNotOpen) {
     CMiniUnPak pak;
     EXPECT_FALSE(pak.Open(Win(dir_.path() + "/absent.sk")));

@@ -84,16 +84,6 @@ TEST_F(SkinStart, TheBuiltSkinLoadsWithEveryImageItNames) {
     EXPECT_FALSE(GetSkinWString(L"download_dir_name").empty());
 }
 
-TEST_F(SkinStart, ASecondStartReusesTheIndexAndReadsTheSame) {
-    const std::string package = ReadAll(SKIN_PACKAGE);
-    ASSERT_TRUE(Install(package));
-    const std::string index = ReadAll(dir_.file("skin/skin.sk.idx"));
-    skin::SkinLoader::Instance().Clear();
-    ASSERT_TRUE(Install(package));
-    EXPECT_EQ(ReadAll(dir_.file("skin/skin.sk.idx")), index);
-    EXPECT_EQ(GetSkinImage(L"mainwnd.banner.image").GetSize(), Gui::Size(598, 138));
-}
-
 TEST_F(SkinStart, AnUnreadablePackageStillSetsTheDefaultFont) {
     const std::string broken = ReadAll(SKIN_PACKAGE).substr(0, 2000);
     for (const std::string& bytes : {std::string(), std::string("not a zip"), broken}) {

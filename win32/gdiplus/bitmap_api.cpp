@@ -1,5 +1,6 @@
 // Bitmap objects of the flat API: made from files, streams, GDI bitmaps or raw
 // pixels, read and written a pixel at a time, and disposed.
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -57,12 +58,26 @@ GpStatus WINAPI GdipCreateBitmapFromStream(IStream* stream, GpBitmap** bitmap) {
     *bitmap = nullptr;
     std::vector<uint8_t> bytes;
     try {
-        uint8_t chunk[65536];
+        // Read in place, into room for what the stream says is left (when it says).
+        STATSTG stat{};
+        LARGE_INTEGER zero{};
+        ULARGE_INTEGER at{};
+        if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) &&
+            SUCCEEDED(stream->Seek(zero, STREAM_SEEK_CUR, &at)) &&
+            stat.cbSize.QuadPart > at.QuadPart && stat.cbSize.QuadPart - at.QuadPart < (1u << 30))
+            bytes.reserve(static_cast<size_t>(stat.cbSize.QuadPart - at.QuadPart) + 1);
         for (;;) {
+            const size_t used = bytes.size();
+            if (bytes.capacity() - used < 4096) bytes.reserve(std::max<size_t>(used * 2, 65536));
+            // At most 1 MiB a read: room reserved for an overstated size stays untouched.
+            const ULONG room =
+                static_cast<ULONG>(std::min<size_t>(bytes.capacity() - used, 1 << 20));
+            bytes.resize(used + room);
             ULONG got = 0;
-            if (FAILED(stream->Read(chunk, sizeof chunk, &got))) return Win32Error;
+            const HRESULT hr = stream->Read(bytes.data() + used, room, &got);
+            bytes.resize(used + (SUCCEEDED(hr) ? std::min<ULONG>(got, room) : 0));
+            if (FAILED(hr)) return Win32Error;
             if (got == 0) break;
-            bytes.insert(bytes.end(), chunk, chunk + got);
         }
     } catch (const std::bad_alloc&) {
         return OutOfMemory;

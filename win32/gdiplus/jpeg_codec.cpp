@@ -1,5 +1,7 @@
 // JPEG through libjpeg-turbo. Library errors come back by longjmp, so the decode
 // and encode bodies keep every C++ object outside the jump's reach.
+#include <algorithm>
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -41,31 +43,44 @@ uint32_t from_cmyk(const JSAMPLE* p, bool inverted) {
     return 0xFF000000u | (mul(c, k) << 16) | (mul(m, k) << 8) | mul(y, k);
 }
 
-// Fills out; answers false on any library error.
+// Fills out; answers false on any library error. Colour images decode straight
+// into the pixel words: blue, green, red and an alpha of 0xFF is, byte for byte,
+// an opaque ARGB word on this little-endian machine.
 bool run_decode(jpeg_decompress_struct& cinfo, ErrorJump& err, const uint8_t* data, size_t size,
                 Pixels& out, std::vector<JSAMPLE>& row) {
+    static_assert(std::endian::native == std::endian::little);
     if (setjmp(err.jump)) return false;
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return false;
+    // Refused before the decoder allocates anything for the whole image (a
+    // progressive file keeps all its coefficients).
+    if (!size_allowed(cinfo.image_width, cinfo.image_height)) return false;
     bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&cinfo);
-    size_t count = static_cast<size_t>(cinfo.output_width) * cinfo.output_height;
-    if (count == 0 || count > 0x3FFFFFFF) return false;
-    out.argb.resize(count);
+    if (!size_allowed(cinfo.output_width, cinfo.output_height)) return false;
+    out.argb.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_height);
     out.width = cinfo.output_width;
     out.height = cinfo.output_height;
-    row.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[1] = {row.data()};
-        uint32_t y = cinfo.output_scanline;
-        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) return false;
-        uint32_t* dst = &out.argb[static_cast<size_t>(y) * out.width];
-        for (uint32_t x = 0; x < out.width; ++x) {
-            const JSAMPLE* p = &row[static_cast<size_t>(x) * cinfo.output_components];
-            dst[x] = cmyk ? from_cmyk(p, cinfo.saw_Adobe_marker)
-                          : 0xFF000000u | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+    if (cmyk) {
+        row.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            uint32_t* dst = &out.argb[static_cast<size_t>(cinfo.output_scanline) * out.width];
+            JSAMPROW rows[1] = {row.data()};
+            if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) return false;
+            for (uint32_t x = 0; x < out.width; ++x)
+                dst[x] = from_cmyk(&row[static_cast<size_t>(x) * 4], cinfo.saw_Adobe_marker);
+        }
+    } else {
+        // As many rows a call as the decoder makes at once (an MCU row).
+        JSAMPROW rows[16];
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const uint32_t first = cinfo.output_scanline;
+            const uint32_t n = std::min<uint32_t>(16, cinfo.output_height - first);
+            for (uint32_t i = 0; i < n; ++i)
+                rows[i] = reinterpret_cast<JSAMPROW>(&out.argb[size_t(first + i) * out.width]);
+            if (jpeg_read_scanlines(&cinfo, rows, n) == 0) return false;
         }
     }
     jpeg_finish_decompress(&cinfo);

@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "gdiplus/pixel_store.h"
+
 namespace gdip::jpeg {
 
 struct Pixels {
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint32_t> argb;  // alpha always 0xFF
+    PixelStore argb;  // alpha always 0xFF
 };
 
 bool decode(const uint8_t* data, size_t size, Pixels& out);

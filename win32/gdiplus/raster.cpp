@@ -20,10 +20,9 @@ const CLSID kJpegEncoderClsid = {
     0x557CF401, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 
 bool Raster::allocate(UINT w, UINT h) {
-    // Keeps width x height x 4 within what a 32-bit stride can address.
-    if (w == 0 || h == 0 || w > 0x3FFFFFFF / h) return false;
+    if (!size_allowed(w, h)) return false;
     try {
-        pixels.assign(static_cast<size_t>(w) * h, 0xFF000000u);
+        pixels.resize(static_cast<size_t>(w) * h);
     } catch (const std::bad_alloc&) {
         return false;
     }

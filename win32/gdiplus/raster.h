@@ -8,16 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "gdiplus/pixel_store.h"
+
 namespace gdip {
 
 struct Raster {
     UINT width = 0;
     UINT height = 0;
-    std::vector<ARGB> pixels;  // straight ARGB, rows top to bottom
+    PixelStore pixels;  // straight ARGB, rows top to bottom
     PixelFormat format = PixelFormat32bppARGB;
     GUID raw_format{};
 
-    bool allocate(UINT w, UINT h);  // false when the size is too large
+    // Leaves the pixels unset; false beyond kMaxPixels or when memory runs out.
+    bool allocate(UINT w, UINT h);
 };
 
 struct Bitmap final : GpBitmap {

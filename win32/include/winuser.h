@@ -84,6 +84,14 @@ typedef struct tagNCCALCSIZE_PARAMS {
     PWINDOWPOS lppos;
 } NCCALCSIZE_PARAMS, *LPNCCALCSIZE_PARAMS;
 
+typedef struct tagMINMAXINFO {
+    POINT ptReserved;
+    POINT ptMaxSize;
+    POINT ptMaxPosition;
+    POINT ptMinTrackSize;
+    POINT ptMaxTrackSize;
+} MINMAXINFO, *PMINMAXINFO, *LPMINMAXINFO;
+
 typedef struct tagSTYLESTRUCT {
     DWORD styleOld;
     DWORD styleNew;
@@ -148,6 +156,7 @@ typedef struct tagSTYLESTRUCT {
 #define WM_MBUTTONDBLCLK 0x0209
 #define WM_MOUSEWHEEL 0x020A
 #define WM_MOUSELAST 0x020A
+#define WM_PARENTNOTIFY 0x0210
 #define WM_CAPTURECHANGED 0x0215
 #define WM_USER 0x0400
 #define WM_APP 0x8000
@@ -833,3 +842,5 @@ BOOL WINAPI SetDlgItemTextW(HWND dialog, int id, LPCWSTR text);
 UINT WINAPI GetDlgItemTextW(HWND dialog, int id, LPWSTR text, int max_count);
 
 W32_END_C
+
+#include "winuser_input.h"

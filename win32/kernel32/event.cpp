@@ -1,5 +1,6 @@
 // Events: manual-reset (stays signalled until reset) and auto-reset (one satisfied
 // wait takes the signal). Named events are shared within the process.
+#include "fast_waitable.h"
 #include "named_objects.h"
 
 #include <w32/error.h>
@@ -7,13 +8,13 @@
 namespace w32 {
 namespace {
 
-class EventObject : public Object {
+class EventObject : public FastWaitable {
 public:
     EventObject(bool manual, bool state, std::wstring key)
         : manual_(manual), state_(state), key_(std::move(key)) {}
 
     Kind kind() const override { return Kind::Event; }
-    bool waitable() const override { return true; }
+    // These two with the state lock held.
     bool signaled(DWORD) const override { return state_; }
     DWORD acquire(DWORD) override {
         if (!manual_) state_ = false;
@@ -23,8 +24,12 @@ public:
         if (!key_.empty()) forget_name(key_, this);
     }
 
-    // With wait_mutex() held.
-    void set(bool state) { state_ = state; }
+    void set(bool state) {
+        change_state([&] {
+            state_ = state;
+            return 0;
+        });
+    }
 
 private:
     const bool manual_;
@@ -35,11 +40,7 @@ private:
 bool set_state(HANDLE event, bool state) {
     auto obj = get_as<EventObject>(event);
     if (!obj) return false;
-    {
-        std::lock_guard lock(wait_mutex());
-        obj->set(state);
-    }
-    if (state) notify_waiters(obj.get());
+    obj->set(state);
     return true;
 }
 

@@ -159,6 +159,7 @@ DWORD wait(const std::vector<ObjectPtr>& objs, bool all, DWORD timeout_ms,
     std::unique_lock lock(wait_mutex());
     Waiter self{&objs, static_cast<bool>(extra), {}};
     waiters().push_back(&self);
+    for (auto& o : objs) o->engine_waiters.fetch_add(1);
     struct Unregister {
         Waiter* w;
         std::unique_lock<std::mutex>& lock;
@@ -166,27 +167,50 @@ DWORD wait(const std::vector<ObjectPtr>& objs, bool all, DWORD timeout_ms,
             if (!lock.owns_lock()) lock.lock();  // a thread unwound from a cancel point
             auto& list = waiters();
             list.erase(std::find(list.begin(), list.end(), w));
+            for (auto& o : *w->objs) o->engine_waiters.fetch_sub(1);
         }
     } unregister{&self, lock};
     auto probes_done = [&objs] {
         for (auto& o : objs) o->probe_done();
     };
+    // Wait-all tests and takes every object under its own state lock at once; an
+    // object named twice (a message wait may) is locked once.
+    auto distinct = [&objs](size_t i) {
+        for (size_t j = 0; j < i; ++j)
+            if (objs[j] == objs[i]) return false;
+        return true;
+    };
+    auto lock_all = [&](bool locking) {
+        for (size_t i = 0; i < objs.size(); ++i) {
+            if (!distinct(i)) continue;
+            if (locking)
+                objs[i]->lock_state();
+            else
+                objs[i]->unlock_state();
+        }
+    };
     for (;;) {
         if (all && !objs.empty()) {
+            lock_all(true);
             bool ready = true;
             for (auto& o : objs) ready = ready && o->signaled(tid);
+            DWORD result = WAIT_OBJECT_0;
             if (ready) {
-                DWORD result = WAIT_OBJECT_0;
                 for (size_t i = 0; i < objs.size(); ++i) {
                     if (objs[i]->acquire(tid) == WAIT_ABANDONED_0 && result == WAIT_OBJECT_0)
                         result = WAIT_ABANDONED_0 + static_cast<DWORD>(i);
                 }
-                return result;
             }
+            lock_all(false);
+            if (ready) return result;
         } else {
             for (size_t i = 0; i < objs.size(); ++i) {
-                if (objs[i]->signaled(tid)) {
-                    DWORD result = objs[i]->acquire(tid) + static_cast<DWORD>(i);
+                Object& o = *objs[i];
+                o.lock_state();
+                const bool ready = o.signaled(tid);
+                const DWORD result = ready ? o.acquire(tid) + static_cast<DWORD>(i) : 0;
+                o.unlock_state();
+                if (ready) {
                     probes_done();
                     return result;
                 }
@@ -230,6 +254,8 @@ BOOL WINAPI DuplicateHandle(HANDLE, HANDLE source, HANDLE, LPHANDLE target, DWOR
 DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds) {
     auto obj = get_object(object);
     if (!obj) return WAIT_FAILED;
+    DWORD result;
+    if (obj->wait_alone(milliseconds, &result)) return result;
     return wait({obj}, false, milliseconds);
 }
 
@@ -251,5 +277,7 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wai
         }
         objs.push_back(std::move(obj));
     }
+    DWORD result;
+    if (count == 1 && objs[0]->wait_alone(milliseconds, &result)) return result;
     return wait(objs, wait_all != FALSE, milliseconds);
 }

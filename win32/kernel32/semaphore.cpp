@@ -1,5 +1,6 @@
 // Counting semaphores: each satisfied wait takes one count; a release past the
 // maximum is refused whole. Named semaphores are shared within the process.
+#include "fast_waitable.h"
 #include "named_objects.h"
 
 #include <w32/error.h>
@@ -7,13 +8,13 @@
 namespace w32 {
 namespace {
 
-class SemaphoreObject : public Object {
+class SemaphoreObject : public FastWaitable {
 public:
     SemaphoreObject(LONG count, LONG maximum, std::wstring key)
         : count_(count), maximum_(maximum), key_(std::move(key)) {}
 
     Kind kind() const override { return Kind::Semaphore; }
-    bool waitable() const override { return true; }
+    // These two with the state lock held.
     bool signaled(DWORD) const override { return count_ > 0; }
     DWORD acquire(DWORD) override {
         --count_;
@@ -23,12 +24,14 @@ public:
         if (!key_.empty()) forget_name(key_, this);
     }
 
-    // With wait_mutex() held; false when the count would pass the maximum.
+    // False when the count would pass the maximum.
     bool release(LONG n, LONG* previous) {
-        if (static_cast<int64_t>(count_) + n > maximum_) return false;
-        *previous = count_;
-        count_ += n;
-        return true;
+        return change_state([&] {
+            if (static_cast<int64_t>(count_) + n > maximum_) return false;
+            *previous = count_;
+            count_ += n;
+            return true;
+        });
     }
 
 private:
@@ -62,11 +65,7 @@ BOOL WINAPI ReleaseSemaphore(HANDLE semaphore, LONG release_count, LPLONG previo
     if (!obj) return FALSE;
     if (release_count <= 0) return fail(ERROR_INVALID_PARAMETER);
     LONG previous = 0;
-    {
-        std::lock_guard lock(wait_mutex());
-        if (!obj->release(release_count, &previous)) return fail(ERROR_TOO_MANY_POSTS);
-    }
-    notify_waiters(obj.get());
+    if (!obj->release(release_count, &previous)) return fail(ERROR_TOO_MANY_POSTS);
     if (previous_count) *previous_count = previous;
     return TRUE;
 }

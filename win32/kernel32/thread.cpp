@@ -6,8 +6,10 @@
 #include <w32/error.h>
 
 #include <limits.h>
+#include <linux/futex.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,9 +49,12 @@ void set_self(std::shared_ptr<ThreadObject> obj) {
     for (;;) pause();
 }
 
+bool terminating(const ThreadObject* self) {
+    return self && self->terminate_requested.load() && self->running.load();
+}
+
 void cancel_hook() {
-    ThreadObject* self = t_self_raw;
-    if (self && self->terminate_requested.load() && self->running.load()) park();
+    if (terminating(t_self_raw)) park();
 }
 
 struct StartRecord {
@@ -91,6 +96,17 @@ bool valid_priority(int p) {
 }();
 
 }  // namespace
+
+void note_sleeping_on(std::atomic<uint32_t>* word) {
+    // A thread the layer did not start has no object until it asks for one itself,
+    // so nobody can terminate it while it sleeps.
+    ThreadObject* self = t_self_raw;
+    if (!self) return;
+    std::lock_guard lock(self->sleep_lock);
+    self->sleeping_on = word;
+}
+
+bool cancel_pending() { return terminating(t_self_raw); }
 
 void ThreadObject::finish(DWORD code) {
     if (ended) return;
@@ -169,6 +185,16 @@ BOOL WINAPI TerminateThread(HANDLE thread, DWORD exit_code) {
     }
     notify_waiters();  // as at a thread's end
     if (obj.get() == t_self_raw) park();
+    {
+        // Asleep on an event or a semaphore outside the engine: a changed word
+        // wakes it, and it stops at its cancel point.
+        std::lock_guard lock(obj->sleep_lock);
+        if (obj->sleeping_on) {
+            obj->sleeping_on->fetch_add(1);
+            syscall(SYS_futex, reinterpret_cast<uint32_t*>(obj->sleeping_on), FUTEX_WAKE_PRIVATE,
+                    INT_MAX, nullptr, nullptr, 0);
+        }
+    }
     return TRUE;
 }
 

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace w32 {
@@ -43,6 +44,10 @@ public:
     // False while a new thread has not yet entered its function; TerminateThread
     // then lets it leave instead of parking it.
     std::atomic<bool> running{true};
+    // The futex word the thread sleeps on outside the wait engine, if any; a
+    // termination changes it and wakes the thread (note_sleeping_on).
+    std::mutex sleep_lock;
+    std::atomic<uint32_t>* sleeping_on = nullptr;
 };
 
 // The calling thread's object, made on first use for threads the layer did not start.

@@ -1,9 +1,12 @@
-// Shell_NotifyIconW: the notification area is a stand-in that keeps every icon's
-// state in the process. Nothing clicks it on Linux, so Win32TrayClick posts the
+// Shell_NotifyIconW: the process keeps every icon's state here. With a display and
+// an XEmbed system tray the X11 presenter docks the visible icons there and brings
+// their clicks back through w32::tray::click; without one, Win32TrayClick posts the
 // callback message a click would bring. An icon whose owner window is gone leaves
 // the tray the next time the tray is looked at. WIN32_TRAY_LOG names a file that
 // records every change and click.
+#include <w32/presenter.h>
 #include <w32/text.h>
+#include <w32/tray.h>
 
 #include <shellapi.h>
 #include <win32_debug.h>
@@ -110,7 +113,8 @@ void apply(Icon& icon, const NOTIFYICONDATAW& d) {
         icon.state = (icon.state & ~mask) | (d.dwState & mask);
     }
     if ((d.uFlags & NIF_INFO) && d.cbSize >= kSizeTimeout) icon.timeout = d.uTimeout;
-    icon.flags |= d.uFlags & (NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_STATE | NIF_INFO | NIF_SHOWTIP);
+    icon.flags |=
+        d.uFlags & (NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_STATE | NIF_INFO | NIF_SHOWTIP);
 }
 
 BOOL fail(DWORD error) {
@@ -118,53 +122,11 @@ BOOL fail(DWORD error) {
     return FALSE;
 }
 
-}  // namespace
+BOOL notify_icon(DWORD message, PNOTIFYICONDATAW data);
 
-extern "C" BOOL WINAPI Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
-    if (!data || data->cbSize < kSizeV1) return fail(ERROR_INVALID_PARAMETER);
-    if (message > NIM_SETVERSION) return fail(ERROR_INVALID_PARAMETER);
-    if (!IsWindow(data->hWnd)) return fail(ERROR_INVALID_WINDOW_HANDLE);
-    auto& t = tray();
-    std::lock_guard lock(t.mu);
-    prune_locked(t);
-    Icon* icon = find_locked(t, data->hWnd, data->uID);
-    switch (message) {
-    case NIM_ADD: {
-        if (icon) return fail(ERROR_ALREADY_EXISTS);
-        Icon fresh;
-        fresh.owner = data->hWnd;
-        fresh.id = data->uID;
-        // The time-out rides along with an add even without a balloon.
-        if (data->cbSize >= kSizeTimeout) fresh.timeout = data->uTimeout;
-        apply(fresh, *data);
-        log_event("add", fresh.owner, fresh.id, describe(fresh));
-        t.icons.push_back(std::move(fresh));
-        return TRUE;
-    }
-    case NIM_MODIFY:
-        if (!icon) return fail(ERROR_NOT_FOUND);
-        apply(*icon, *data);
-        log_event("modify", icon->owner, icon->id, describe(*icon));
-        return TRUE;
-    case NIM_DELETE:
-        if (!icon) return fail(ERROR_NOT_FOUND);
-        log_event("delete", icon->owner, icon->id);
-        t.icons.erase(t.icons.begin() + (icon - t.icons.data()));
-        return TRUE;
-    case NIM_SETFOCUS:
-        if (!icon) return fail(ERROR_NOT_FOUND);
-        return TRUE;
-    case NIM_SETVERSION:
-        if (!icon) return fail(ERROR_NOT_FOUND);
-        if (data->cbSize < kSizeTimeout) return fail(ERROR_INVALID_PARAMETER);
-        icon->version = data->uVersion;
-        return TRUE;
-    }
-    return fail(ERROR_INVALID_PARAMETER);
-}
-
-extern "C" BOOL WINAPI Win32TrayClick(HWND owner, UINT id, UINT button_message) {
-    UINT callback = 0;
+// Posts the callback message of an icon, laid out for the version it asked for.
+BOOL post_click(HWND owner, UINT id, UINT mouse_msg, POINT p) {
+    UINT callback = 0, version = 0;
     {
         auto& t = tray();
         std::lock_guard lock(t.mu);
@@ -173,12 +135,91 @@ extern "C" BOOL WINAPI Win32TrayClick(HWND owner, UINT id, UINT button_message) 
         if (!icon) return fail(ERROR_NOT_FOUND);
         if (!icon->callback || (icon->state & NIS_HIDDEN)) return fail(ERROR_INVALID_PARAMETER);
         callback = icon->callback;
+        version = icon->version;
         char detail[32];
-        snprintf(detail, sizeof detail, "0x%04x", button_message);
+        snprintf(detail, sizeof detail, "0x%04x", mouse_msg);
         log_event("click", owner, id, detail);
     }
     // Posted outside the tray's lock: the owner's thread may be inside Shell_NotifyIconW.
-    return PostMessageW(owner, callback, static_cast<WPARAM>(id), static_cast<LPARAM>(button_message));
+    if (version >= NOTIFYICON_VERSION_4)
+        return PostMessageW(owner, callback, MAKEWPARAM(p.x, p.y), MAKELPARAM(mouse_msg, id));
+    return PostMessageW(owner, callback, static_cast<WPARAM>(id), static_cast<LPARAM>(mouse_msg));
+}
+
+}  // namespace
+
+std::vector<w32::tray::IconView> w32::tray::visible_icons() {
+    auto& t = ::tray();
+    std::lock_guard lock(t.mu);
+    prune_locked(t);
+    std::vector<IconView> out;
+    for (const auto& icon : t.icons)
+        if (!(icon.state & NIS_HIDDEN))
+            out.push_back(IconView{icon.owner, icon.id, icon.icon, icon.tip});
+    return out;
+}
+
+BOOL w32::tray::click(HWND owner, UINT id, UINT mouse_msg, POINT p) {
+    return post_click(owner, id, mouse_msg, p);
+}
+
+extern "C" BOOL WINAPI Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
+    const BOOL done = notify_icon(message, data);
+    if (done && message != NIM_SETFOCUS) w32::present::tray_changed();
+    return done;
+}
+
+namespace {
+
+BOOL notify_icon(DWORD message, PNOTIFYICONDATAW data) {
+    if (!data || data->cbSize < kSizeV1) return fail(ERROR_INVALID_PARAMETER);
+    if (message > NIM_SETVERSION) return fail(ERROR_INVALID_PARAMETER);
+    if (!IsWindow(data->hWnd)) return fail(ERROR_INVALID_WINDOW_HANDLE);
+    auto& t = tray();
+    std::lock_guard lock(t.mu);
+    prune_locked(t);
+    Icon* icon = find_locked(t, data->hWnd, data->uID);
+    switch (message) {
+        case NIM_ADD: {
+            if (icon) return fail(ERROR_ALREADY_EXISTS);
+            Icon fresh;
+            fresh.owner = data->hWnd;
+            fresh.id = data->uID;
+            // The time-out rides along with an add even without a balloon.
+            if (data->cbSize >= kSizeTimeout) fresh.timeout = data->uTimeout;
+            apply(fresh, *data);
+            log_event("add", fresh.owner, fresh.id, describe(fresh));
+            t.icons.push_back(std::move(fresh));
+            return TRUE;
+        }
+        case NIM_MODIFY:
+            if (!icon) return fail(ERROR_NOT_FOUND);
+            apply(*icon, *data);
+            log_event("modify", icon->owner, icon->id, describe(*icon));
+            return TRUE;
+        case NIM_DELETE:
+            if (!icon) return fail(ERROR_NOT_FOUND);
+            log_event("delete", icon->owner, icon->id);
+            t.icons.erase(t.icons.begin() + (icon - t.icons.data()));
+            return TRUE;
+        case NIM_SETFOCUS:
+            if (!icon) return fail(ERROR_NOT_FOUND);
+            return TRUE;
+        case NIM_SETVERSION:
+            if (!icon) return fail(ERROR_NOT_FOUND);
+            if (data->cbSize < kSizeTimeout) return fail(ERROR_INVALID_PARAMETER);
+            icon->version = data->uVersion;
+            return TRUE;
+    }
+    return fail(ERROR_INVALID_PARAMETER);
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI Win32TrayClick(HWND owner, UINT id, UINT button_message) {
+    POINT p{};
+    GetCursorPos(&p);
+    return post_click(owner, id, button_message, p);
 }
 
 extern "C" UINT WINAPI Win32TrayIconCount(HWND owner) {

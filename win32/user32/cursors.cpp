@@ -6,6 +6,7 @@
 
 #include "cursor_art.h"
 #include <w32/gdi.h>
+#include <w32/icon_pixels.h>
 
 #include <algorithm>
 #include <cstring>
@@ -186,3 +187,44 @@ BOOL WINAPI GetIconInfo(HICON handle, PICONINFO info) {
 BOOL WINAPI DestroyIcon(HICON icon) { return destroy(icon); }
 
 BOOL WINAPI DestroyCursor(HCURSOR cursor) { return destroy(cursor); }
+
+bool w32::user::icon_pixels(HICON handle, int* width, int* height, POINT* hot,
+                            std::vector<uint32_t>* argb) {
+    IconTable& t = table();
+    std::lock_guard lock(t.mutex);
+    const Icon* icon = t.find(handle);
+    if (!icon) return false;
+    std::lock_guard gdi(w32::gdi::gdi_mutex());
+    const Bitmap& mask = *icon->mask;
+    const Bitmap* color = icon->color.get();
+    const int w = color ? color->width : mask.width;
+    const int h = color ? color->height : mask.height / 2;
+    argb->assign(static_cast<size_t>(w) * h, 0);
+    bool any_alpha = false;
+    if (color && color->bpp == 32)
+        for (int y = 0; y < h && !any_alpha; ++y)
+            for (int x = 0; x < w && !any_alpha; ++x) any_alpha = (color->pixel(x, y) >> 24) != 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            // A set mask bit keeps the screen; without colour the lower half is the
+            // picture (a kept pixel that would be inverted shows black).
+            const bool clear = y < mask.height && mask.pixel(x, y) != 0;
+            uint32_t p;
+            if (color) {
+                p = color->pixel(x, y);
+                if (!any_alpha) p = clear ? 0 : (p | 0xFF000000u);
+            } else {
+                const bool white = mask.pixel(x, y + h) != 0;
+                p = clear ? (white ? 0xFF000000u : 0) : (white ? 0xFFFFFFFFu : 0xFF000000u);
+            }
+            const uint32_t a = p >> 24;
+            auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
+            (*argb)[static_cast<size_t>(y) * w + x] = (a << 24) | (mul((p >> 16) & 0xFF) << 16) |
+                                                      (mul((p >> 8) & 0xFF) << 8) | mul(p & 0xFF);
+        }
+    }
+    *width = w;
+    *height = h;
+    *hot = POINT{static_cast<LONG>(icon->hot_x), static_cast<LONG>(icon->hot_y)};
+    return true;
+}

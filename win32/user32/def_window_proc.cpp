@@ -1,6 +1,8 @@
 // DefWindowProcW: what a window does with a message its procedure leaves alone.
 #include "window.h"
 
+#include <w32/presenter.h>
+
 #include <algorithm>
 #include "window_class.h"
 
@@ -165,6 +167,23 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         }
         case WM_NCACTIVATE:
             return TRUE;
+        case WM_ACTIVATE:
+            // An activated window that is not minimised takes the focus.
+            if (LOWORD(wparam) != WA_INACTIVE && !HIWORD(wparam)) SetFocus(hwnd);
+            return 0;
+        case WM_MOUSEACTIVATE:
+        case WM_MOUSEWHEEL: {
+            // A child's parent answers first (and a wheel nobody takes climbs up).
+            if (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) {
+                HWND parent = GetParent(hwnd);
+                LRESULT r = parent ? SendMessageW(parent, msg, wparam, lparam) : 0;
+                if (r || msg == WM_MOUSEWHEEL) return r;
+            }
+            return msg == WM_MOUSEACTIVATE ? MA_ACTIVATE : 0;
+        }
+        case WM_CANCELMODE:
+            if (GetCapture() == hwnd) ReleaseCapture();
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             BeginPaint(hwnd, &ps);
@@ -193,9 +212,13 @@ LRESULT WINAPI CallWindowProcW(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wparam,
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {
-    std::lock_guard lock(user_mutex());
-    HCURSOR previous = cursor_locked();
-    cursor_locked() = cursor;
+    HCURSOR previous;
+    {
+        std::lock_guard lock(user_mutex());
+        previous = cursor_locked();
+        cursor_locked() = cursor;
+    }
+    if (previous != cursor) w32::present::windows_changed();
     return previous;
 }
 

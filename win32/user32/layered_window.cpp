@@ -79,9 +79,9 @@ void drop_updates_locked(Window& w) {
 
 }  // namespace
 
-BOOL WINAPI UpdateLayeredWindow(HWND hwnd, HDC /*hdc_dst*/, POINT* pt_dst, SIZE* size,
-                                HDC hdc_src, POINT* pt_src, COLORREF key,
-                                const BLENDFUNCTION* blend, DWORD flags) {
+BOOL WINAPI UpdateLayeredWindow(HWND hwnd, HDC /*hdc_dst*/, POINT* pt_dst, SIZE* size, HDC hdc_src,
+                                POINT* pt_src, COLORREF key, const BLENDFUNCTION* blend,
+                                DWORD flags) {
     auto w = layered_window(hwnd);
     if (!w) return FALSE;
     if ((flags & ~static_cast<DWORD>(ULW_COLORKEY | ULW_ALPHA | ULW_OPAQUE)) ||
@@ -118,6 +118,9 @@ BOOL WINAPI UpdateLayeredWindow(HWND hwnd, HDC /*hdc_dst*/, POINT* pt_dst, SIZE*
         auto& l = w->layered;
         l.updated = true;
         if (flags & ULW_COLORKEY) l.key = key;
+        // What is in force for the screen, in the attributes' terms.
+        l.flags =
+            ((flags & ULW_COLORKEY) ? LWA_COLORKEY : 0) | ((flags & ULW_ALPHA) ? LWA_ALPHA : 0);
         if (flags & ULW_OPAQUE) {
             l.alpha = 255;
             l.per_pixel = false;

@@ -160,6 +160,65 @@ bool Queue::take_timer(const MessageFilter& filter, bool remove, MSG* out) {
     return true;
 }
 
+namespace {
+
+UINT input_bits(const InputEvent& ev) {
+    if (ev.task) return QS_POSTMESSAGE;
+    const UINT m = ev.msg.message;
+    if (m >= WM_KEYFIRST && m <= WM_KEYLAST) return QS_KEY;
+    return m == WM_MOUSEMOVE ? QS_MOUSEMOVE : QS_MOUSEBUTTON;
+}
+
+}  // namespace
+
+bool Queue::push_input(InputEvent ev) {
+    {
+        std::lock_guard lock(mu_);
+        if (!alive_) return false;
+        if (posted_.size() + input_.size() >= kMaxPosted) return false;
+        changed_ |= input_bits(ev);
+        // The latest position is what counts, as with Windows' coalesced moves.
+        InputEvent* last = input_.empty() ? nullptr : &input_.back();
+        if (last && ev.msg.message == WM_MOUSEMOVE && !ev.task && !last->task &&
+            last->msg.message == WM_MOUSEMOVE && last->msg.hwnd == ev.msg.hwnd &&
+            last->keys == ev.keys && last->captured == ev.captured)
+            *last = std::move(ev);
+        else
+            input_.push_back(std::move(ev));
+    }
+    notify_waiters();
+    return true;
+}
+
+std::optional<InputEvent> Queue::pop_input(const MessageFilter& filter) {
+    std::lock_guard lock(mu_);
+    for (auto it = input_.begin(); it != input_.end(); ++it) {
+        if (!it->task &&
+            (!filter.accepts_window(it->msg.hwnd) || !filter.accepts_message(it->msg.message)))
+            continue;
+        InputEvent ev = std::move(*it);
+        input_.erase(it);
+        return ev;
+    }
+    return std::nullopt;
+}
+
+void Queue::push_ready(const MSG& msg) {
+    std::lock_guard lock(mu_);
+    ready_.push_front(msg);
+}
+
+bool Queue::take_ready(const MessageFilter& filter, bool remove, MSG* out) {
+    std::lock_guard lock(mu_);
+    for (auto it = ready_.begin(); it != ready_.end(); ++it) {
+        if (!filter.accepts_window(it->hwnd) || !filter.accepts_message(it->message)) continue;
+        *out = *it;
+        if (remove) ready_.erase(it);
+        return true;
+    }
+    return false;
+}
+
 std::optional<Clock::time_point> Queue::next_timer(const MessageFilter* filter) const {
     if (filter && !filter->accepts_message(WM_TIMER)) return std::nullopt;
     std::lock_guard lock(mu_);
@@ -221,6 +280,7 @@ TIMERPROC Queue::timer_proc(HWND hwnd, UINT_PTR id) const {
 void Queue::forget_window(HWND hwnd) {
     std::lock_guard lock(mu_);
     std::erase_if(posted_, [&](const MSG& m) { return m.hwnd == hwnd; });
+    std::erase_if(ready_, [&](const MSG& m) { return m.hwnd == hwnd; });
     std::erase_if(timers_, [&](const Timer& t) { return t.hwnd == hwnd; });
 }
 
@@ -240,6 +300,8 @@ UINT Queue::present() const {
     UINT bits = 0;
     if (!posted_.empty() || quit_) bits |= kPostedBits;
     if (!sent_.empty()) bits |= QS_SENDMESSAGE;
+    for (const auto& ev : input_) bits |= input_bits(ev);
+    if (!ready_.empty()) bits |= QS_MOUSEBUTTON;
     for (auto& t : timers_) {
         if (t.due <= now) bits |= QS_TIMER;
     }
@@ -262,6 +324,8 @@ void Queue::shut_down() {
         waiting.swap(sent_);
         posted_.clear();
         timers_.clear();
+        input_.clear();
+        ready_.clear();
     }
     for (auto& sent : waiting) {
         sent->result = 0;

@@ -11,7 +11,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <bitset>
 #include <deque>
+#include <functional>
+#include <string>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,6 +30,17 @@ struct SentMessage {
     LPARAM lparam = 0;
     LRESULT result = 0;  // written before done is set
     std::atomic<bool> done{false};
+};
+
+// Input that reached a thread: a mouse or key message still to be turned into what
+// the window sees (hit-test, activation, double clicks happen when it is read), or a
+// change the desktop made (focus, placement) to apply on the thread.
+struct InputEvent {
+    MSG msg{};                   // target window, base message, wParam, lParam, time, screen point
+    std::bitset<256> keys;       // every key and button down once this event happened
+    std::u32string text;         // what a key press types
+    bool captured = false;       // the target holds the mouse capture
+    std::function<void()> task;  // set for a desktop change
 };
 
 // Which messages a Get/Peek call accepts.
@@ -60,6 +74,14 @@ public:
     // The first posted message the filter accepts, then the quit request (which
     // ignores the filter, as on Windows).
     bool take_posted(const MessageFilter& filter, bool remove, MSG* out);
+    // Input in arrival order; consecutive pointer moves to one window are merged.
+    bool push_input(InputEvent ev);
+    // The first input event the filter accepts (desktop changes always count).
+    std::optional<InputEvent> pop_input(const MessageFilter& filter);
+    // Input already turned into a message but not removed (PM_NOREMOVE).
+    void push_ready(const MSG& msg);
+    bool take_ready(const MessageFilter& filter, bool remove, MSG* out);
+
     // The earliest due timer the filter accepts, synthesised as WM_TIMER.
     bool take_timer(const MessageFilter& filter, bool remove, MSG* out);
     std::optional<Clock::time_point> next_timer(const MessageFilter* filter) const;
@@ -100,11 +122,16 @@ private:
     bool quit_ = false;
     int quit_code_ = 0;
     std::vector<Timer> timers_;
+    std::deque<InputEvent> input_;
+    std::deque<MSG> ready_;
     UINT_PTR next_thread_timer_ = 0x7F00;
     UINT changed_ = 0;
 };
 
 using QueuePtr = std::shared_ptr<Queue>;
+
+// Input for the calling thread turned into its next message (input.cpp).
+bool take_input(Queue& queue, const MessageFilter& filter, bool remove, MSG* out);
 
 // The calling thread's queue, made on first use.
 QueuePtr current_queue();

@@ -57,6 +57,7 @@ bool peek(Queue& queue, const MessageFilter& f, bool remove, MSG* out) {
     handle_sent(queue);
     // WM_PAINT stays until the window is validated, so it is never removed here.
     bool found = ((f.kinds & QS_POSTMESSAGE) && queue.take_posted(f, remove, out)) ||
+                 ((f.kinds & QS_INPUT) && take_input(queue, f, remove, out)) ||
                  ((f.kinds & QS_PAINT) && next_paint_message(f, out)) ||
                  ((f.kinds & QS_TIMER) && queue.take_timer(f, remove, out));
     if (found) t_message_time = static_cast<LONG>(out->time);
@@ -264,13 +265,6 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND hwnd, UINT filter_min, UINT filter_max) 
         if (peek(*queue, f, true, msg)) return msg->message == WM_QUIT ? FALSE : TRUE;
         wait_for_change(*queue, queue->next_timer(&f));
     }
-}
-
-BOOL WINAPI TranslateMessage(const MSG* msg) {
-    // Keyboard input (and so character translation) is not produced yet: nothing here
-    // is a key message to translate.
-    (void)msg;
-    return FALSE;
 }
 
 LRESULT WINAPI DispatchMessageW(const MSG* msg) {

@@ -51,6 +51,9 @@ struct Window {
     RECT normal{};  // where a minimised or maximised window returns to
     HWND last_active_popup = nullptr;
     bool destroying = false;
+    // An overlapped window hears its size and place (WM_SIZE, WM_MOVE) when first
+    // shown rather than at creation.
+    bool need_size = false;
     // Top-level windows: the backing store every DC of the window and its children
     // draws on, made (and resized) on first use after a change.
     std::shared_ptr<gdi::Bitmap> surface;
@@ -60,7 +63,7 @@ struct Window {
     struct Layered {
         COLORREF key = 0;
         BYTE alpha = 255;
-        DWORD flags = 0;         // LWA_ALPHA / LWA_COLORKEY
+        DWORD flags = 0;          // LWA_ALPHA / LWA_COLORKEY
         bool attributes = false;  // SetLayeredWindowAttributes was called
         bool per_pixel = false;   // the last update asked for AC_SRC_ALPHA
         bool updated = false;     // UpdateLayeredWindow supplied the content
@@ -81,7 +84,11 @@ HWND add_window_locked(const WindowPtr& w);
 void remove_window_locked(HWND hwnd);
 WindowPtr desktop_locked();
 WindowPtr message_root_locked();
+// The active (foreground) top-level window, the keyboard focus and the mouse capture:
+// one of each for the process, each answered only to the thread that owns it.
 HWND& foreground_locked();
+HWND& focus_locked();
+HWND& capture_locked();
 HCURSOR& cursor_locked();
 
 bool is_top_level_locked(const Window& w);
@@ -99,8 +106,18 @@ void unlink_from_parent_locked(Window& w);
 constexpr UINT kSwpNoClientSize = 0x0800;
 constexpr UINT kSwpNoClientMove = 0x1000;
 
-// Makes hwnd's top-level window the foreground window and brings it to the front.
-void activate_locked(Window& top);
+// The top-level window that w belongs to (w itself for a top-level window).
+WindowPtr top_level_of_locked(WindowPtr w);
+
+// Activation (focus.cpp); call without user_mutex(). Makes top (a top-level window,
+// or null for none of this process) the active window with the messages Windows
+// sends, how being WA_ACTIVE or WA_CLICKACTIVE; answers the previous one.
+HWND set_active_window(HWND top, WORD how);
+// After hwnd was hidden or minimised: another window takes the activation it had,
+// and a child's parent the focus.
+void after_hidden(HWND hwnd);
+// Before a window is destroyed: the mouse capture it or a child holds ends.
+void before_destroy(HWND hwnd);
 
 // Frame thickness that a style adds around the client area (left, top, right, bottom).
 RECT frame_insets(DWORD style, DWORD ex_style, bool menu);
@@ -116,6 +133,11 @@ WindowPtr get_window(HWND hwnd, bool any_kind = false);
 void forget_thread_windows(DWORD tid);
 // Writes this process's top-level windows where the user's other processes find them.
 void publish_windows();
+
+// WM_PARENTNOTIFY from a child to its ancestors, up to the top-level window or the
+// first that has WS_EX_NOPARENTNOTIFY. For a button press, point is the screen point
+// and each ancestor gets it in its own client coordinates.
+void send_parent_notify(HWND child, WORD event, POINT point = {});
 
 // Calls the window's current procedure on this thread (0 when it has none).
 LRESULT call_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);

@@ -5,6 +5,8 @@
 
 #include <w32/presenter.h>
 
+#include <algorithm>
+
 namespace w32::user {
 
 namespace {
@@ -44,6 +46,23 @@ WindowPtr resolve_parent(HWND parent, DWORD style, HWND* owner) {
 }
 
 void free_window(HWND hwnd);
+
+// The limits a resizable or overlapped window is given before anything else
+// (WM_GETMINMAXINFO); the window may narrow them, and the size is kept within.
+void apply_min_max(HWND hwnd, DWORD style, DWORD ex_style, int* width, int* height) {
+    const RECT inset = frame_insets(style, ex_style, false);
+    const RECT screen = screen_rect();
+    MINMAXINFO mmi{};
+    mmi.ptMaxSize = POINT{screen.right - screen.left + inset.left + inset.right,
+                          screen.bottom - screen.top + inset.left + inset.right};
+    mmi.ptMaxPosition = POINT{-inset.left, -inset.left};
+    mmi.ptMaxTrackSize = mmi.ptMaxSize;
+    call_window_proc(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    *width = std::min<int>(*width, mmi.ptMaxTrackSize.x);
+    *height = std::min<int>(*height, mmi.ptMaxTrackSize.y);
+    *width = std::max<int>(*width, mmi.ptMinTrackSize.x);
+    *height = std::max<int>(*height, mmi.ptMinTrackSize.y);
+}
 
 // WM_DESTROY goes to the window, then to its children.
 void send_destroy(HWND hwnd) {
@@ -91,6 +110,35 @@ void free_window(HWND hwnd) {
 
 }  // namespace
 
+void send_parent_notify(HWND child, WORD event, POINT point) {
+    const bool mouse = event != WM_CREATE && event != WM_DESTROY;
+    WPARAM wparam = event;
+    HWND target = nullptr;
+    {
+        std::lock_guard lock(user_mutex());
+        auto c = find_window_locked(child);
+        if (!c) return;
+        if (!mouse) wparam = MAKEWPARAM(event, static_cast<WORD>(c->id));
+    }
+    HWND from = child;
+    for (;;) {
+        POINT at{};
+        {
+            std::lock_guard lock(user_mutex());
+            auto c = find_window_locked(from);
+            if (!c || !(c->style & WS_CHILD) || (c->ex_style & WS_EX_NOPARENTNOTIFY)) return;
+            auto parent = find_window_locked(c->parent);
+            if (!parent || parent->kind != WindowKind::Normal) return;
+            target = parent->hwnd;
+            const POINT origin = client_origin_locked(*parent);
+            at = POINT{point.x - origin.x, point.y - origin.y};
+        }
+        const LPARAM lparam = mouse ? MAKELPARAM(at.x, at.y) : reinterpret_cast<LPARAM>(child);
+        SendMessageW(target, WM_PARENTNOTIFY, wparam, lparam);
+        from = target;
+    }
+}
+
 }  // namespace w32::user
 
 using namespace w32::user;
@@ -112,6 +160,8 @@ HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_n
         style |= WS_CLIPSIBLINGS | WS_CAPTION;
         ex_style |= WS_EX_WINDOWEDGE;
     }
+    // Every top-level window clips its siblings.
+    if (top_level) style |= WS_CLIPSIBLINGS;
     const bool overlapped = top_level && !(style & WS_POPUP);
     if (x == CW_USEDEFAULT) {
         x = overlapped ? kDefaultPos.x : 0;
@@ -136,6 +186,7 @@ HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_n
     w->rect = RECT{x, y, x + width, y + height};
     w->client = w->rect;
     w->normal = w->rect;
+    w->need_size = overlapped;
     HWND hwnd;
     {
         std::lock_guard lock(user_mutex());
@@ -172,6 +223,18 @@ HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_n
     cs.dwExStyle = ex_style;
     auto lparam = reinterpret_cast<LPARAM>(&cs);
 
+    if (overlapped || (top_level && (style & WS_THICKFRAME))) {
+        int cx = width, cy = height;
+        apply_min_max(hwnd, style, ex_style, &cx, &cy);
+        if (cx != width || cy != height) {
+            std::lock_guard lock(user_mutex());
+            w->rect.right = w->rect.left + cx;
+            w->rect.bottom = w->rect.top + cy;
+            w->client = w->normal = w->rect;
+            cs.cx = cx;
+            cs.cy = cy;
+        }
+    }
     if (!call_window_proc(hwnd, WM_NCCREATE, 0, lparam)) {
         free_window(hwnd);
         return nullptr;
@@ -188,14 +251,18 @@ HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_n
     }
     if (!IsWindow(hwnd)) return nullptr;  // destroyed by its own creation messages
 
-    RECT c;
-    {
-        std::lock_guard lock(user_mutex());
-        c = w->client;
+    if (!overlapped) {
+        RECT c;
+        {
+            std::lock_guard lock(user_mutex());
+            c = w->client;
+        }
+        call_window_proc(hwnd, WM_SIZE, SIZE_RESTORED,
+                         MAKELPARAM(c.right - c.left, c.bottom - c.top));
+        call_window_proc(hwnd, WM_MOVE, 0, MAKELPARAM(c.left, c.top));
     }
-    call_window_proc(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(c.right - c.left, c.bottom - c.top));
-    call_window_proc(hwnd, WM_MOVE, 0, MAKELPARAM(c.left, c.top));
     if (top_level) publish_windows();
+    if ((style & WS_CHILD) && IsWindow(hwnd)) send_parent_notify(hwnd, WM_CREATE);
 
     if (shown & WS_VISIBLE) {
         int cmd = SW_SHOW;
@@ -220,6 +287,12 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     {
         std::lock_guard lock(user_mutex());
         if (w->destroying) return TRUE;
+    }
+    // The ancestors hear of it before anything is taken down.
+    if (w->style & WS_CHILD) send_parent_notify(hwnd, WM_DESTROY);
+    {
+        std::lock_guard lock(user_mutex());
+        if (w->destroying) return TRUE;
         w->destroying = true;
         top_level = is_top_level_locked(*w);
         for (HWND h : desktop_locked()->children) {
@@ -234,6 +307,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
                      SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (top_level) publish_windows();  // gone for other processes from here on
+    before_destroy(hwnd);
     send_destroy(hwnd);
     free_window(hwnd);
     if (top_level) w32::present::window_changed(hwnd);

@@ -15,15 +15,6 @@ constexpr RECT kMinimizedRect{-32000, -32000, -32000 + 160, -32000 + 28};
 LONG width_of(const RECT& r) { return r.right - r.left; }
 LONG height_of(const RECT& r) { return r.bottom - r.top; }
 
-WindowPtr top_level_of_locked(WindowPtr w) {
-    while (w && w->kind == WindowKind::Normal && !is_top_level_locked(*w)) {
-        auto parent = find_window_locked(w->parent);
-        if (!parent || parent->kind != WindowKind::Normal) break;
-        w = parent;
-    }
-    return w;
-}
-
 void reorder_locked(Window& w, HWND insert_after, bool top_level) {
     if (top_level) {
         if (insert_after == HWND_TOPMOST) {
@@ -42,13 +33,27 @@ void reorder_locked(Window& w, HWND insert_after, bool top_level) {
     place_in_zorder_locked(w, insert_after);
 }
 
-}  // namespace
-
-void activate_locked(Window& top) {
-    foreground_locked() = top.hwnd;
-    place_in_zorder_locked(top, HWND_TOP);
-    if (auto owner = find_window_locked(top.owner)) owner->last_active_popup = top.hwnd;
+// An overlapped window's first showing brings the WM_SIZE and WM_MOVE its
+// creation held back.
+void send_size_if_needed(HWND hwnd) {
+    RECT client;
+    DWORD style;
+    {
+        std::lock_guard lock(user_mutex());
+        auto w = find_window_locked(hwnd);
+        if (!w || !w->need_size) return;
+        w->need_size = false;
+        client = w->client;
+        style = w->style;
+    }
+    const WPARAM type = (style & WS_MINIMIZE)   ? SIZE_MINIMIZED
+                        : (style & WS_MAXIMIZE) ? SIZE_MAXIMIZED
+                                                : SIZE_RESTORED;
+    SendMessageW(hwnd, WM_SIZE, type, MAKELPARAM(width_of(client), height_of(client)));
+    SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(client.left, client.top));
 }
+
+}  // namespace
 
 }  // namespace w32::user
 
@@ -107,6 +112,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
                       old_client.bottom + dy};
     }
     std::vector<QueuePtr> wake;
+    bool activate = false, hidden = false;
     {
         std::lock_guard lock(user_mutex());
         if (find_window_locked(hwnd) != w) {
@@ -120,10 +126,8 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
         if (!(wp.flags & SWP_NOZORDER)) reorder_locked(*w, wp.hwndInsertAfter, top_level);
         if (wp.flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
         if (wp.flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
-        if (!(wp.flags & SWP_NOACTIVATE) && top_level && (w->style & WS_VISIBLE)) {
-            foreground_locked() = hwnd;
-            if (auto owner = find_window_locked(w->owner)) owner->last_active_popup = hwnd;
-        }
+        activate = !(wp.flags & SWP_NOACTIVATE) && top_level && (w->style & WS_VISIBLE);
+        hidden = was_visible && !(w->style & WS_VISIBLE);
         if (width_of(client) == width_of(old_client) && height_of(client) == height_of(old_client))
             wp.flags |= kSwpNoClientSize;
         if (client.left == old_client.left && client.top == old_client.top)
@@ -131,7 +135,10 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
         after_placement_locked(*w, old_rect, was_visible, wp.flags, &wake);
     }
     for (auto& q : wake) q->mark_paint();
+    // Activated before the presenter looks, so a window shown active is mapped as such.
+    if (activate) set_active_window(hwnd, WA_ACTIVE);
     w32::present::window_changed(hwnd);
+    if (hidden) after_hidden(hwnd);
     SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
     return TRUE;
 }
@@ -173,7 +180,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
         case SW_MINIMIZE:
         case SW_SHOWMINNOACTIVE:
         case SW_FORCEMINIMIZE:
-            flags |= SWP_NOZORDER | SWP_NOACTIVATE;
+            if (cmd_show != SW_SHOWMINIMIZED) flags |= SWP_NOZORDER | SWP_NOACTIVATE;
             if (!minimized) {
                 flags = (flags & ~(SWP_NOSIZE | SWP_NOMOVE)) | SWP_FRAMECHANGED;
                 target = kMinimizedRect;
@@ -219,6 +226,9 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
     }
     SetWindowPos(hwnd, HWND_TOP, target.left, target.top, width_of(target), height_of(target),
                  flags);
+    if (show) send_size_if_needed(hwnd);
+    // Minimising hands the activation to the next window.
+    if (set_style & WS_MINIMIZE && cmd_show != SW_SHOWMINIMIZED) after_hidden(hwnd);
     return was_visible ? TRUE : FALSE;
 }
 
@@ -308,22 +318,6 @@ BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD ex_sty
     rect->right += inset.right;
     rect->bottom += inset.bottom;
     return TRUE;
-}
-
-BOOL WINAPI SetForegroundWindow(HWND hwnd) {
-    auto w = get_window(hwnd);
-    if (!w) return FALSE;
-    std::lock_guard lock(user_mutex());
-    auto top = top_level_of_locked(w);
-    if (!top || !is_top_level_locked(*top)) return FALSE;
-    activate_locked(*top);
-    return TRUE;
-}
-
-HWND WINAPI GetForegroundWindow(void) {
-    std::lock_guard lock(user_mutex());
-    HWND h = foreground_locked();
-    return find_window_locked(h) ? h : nullptr;
 }
 
 HWND WINAPI GetLastActivePopup(HWND hwnd) {

@@ -23,6 +23,8 @@ struct Table {
     WindowPtr desktop;
     WindowPtr message_root;
     HWND foreground = nullptr;
+    HWND focus = nullptr;
+    HWND capture = nullptr;
     HCURSOR cursor = nullptr;
 };
 
@@ -102,6 +104,8 @@ void remove_window_locked(HWND hwnd) {
     t.generation[slot] = gen >= kMaxGeneration ? 1 : gen + 1;
     t.free_slots.push_back(slot);
     if (t.foreground == hwnd) t.foreground = nullptr;
+    if (t.focus == hwnd) t.focus = nullptr;
+    if (t.capture == hwnd) t.capture = nullptr;
 }
 
 WindowPtr desktop_locked() {
@@ -117,6 +121,19 @@ WindowPtr message_root_locked() {
 }
 
 HWND& foreground_locked() { return table().foreground; }
+
+HWND& focus_locked() { return table().focus; }
+
+HWND& capture_locked() { return table().capture; }
+
+WindowPtr top_level_of_locked(WindowPtr w) {
+    while (w && w->kind == WindowKind::Normal && !is_top_level_locked(*w)) {
+        auto parent = find_window_locked(w->parent);
+        if (!parent || parent->kind != WindowKind::Normal) break;
+        w = parent;
+    }
+    return w;
+}
 
 HCURSOR& cursor_locked() { return table().cursor; }
 

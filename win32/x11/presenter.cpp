@@ -1,33 +1,104 @@
-// Shows the process's visible top-level windows on the X server named by DISPLAY:
-// one override-redirect X window per window, filled from the window's surface.
+// Shows the process's visible top-level windows on the X server named by DISPLAY,
+// one X window each, filled from the window's surface, and brings the server's
+// pointer, keyboard, focus and window-manager events back as the layer's input.
+//
+// An unowned top-level window (with a taskbar entry, as Windows gives it one) is a
+// managed X window without decorations, so the desktop's window manager can focus,
+// minimise and switch to it; owned pop-ups and menus are override-redirect. Layered
+// windows get a 32-bit visual when a compositing manager runs.
 //
 // A single thread owns the X connection. It sleeps in poll() on the connection and
 // an eventfd that window_changed() rings, then compares the windows' state with the
-// X windows it keeps and re-puts the pixels of the windows marked dirty.
+// X windows it keeps and re-puts the pixels of the windows marked dirty. What the
+// window manager does to a window is handed to the window's thread (w32/input.h);
+// until that thread has applied it the presenter leaves the X window alone, and its
+// own requests are remembered so their echoes are not taken for the manager's doing.
+#include "x_shared.h"
+
 #include <w32/gdi.h>
+#include <w32/icon_pixels.h>
+#include <w32/input.h>
 #include <w32/presenter.h>
+#include <w32/text.h>
 #include <w32/window_surface.h>
 
+#include "user32/input_state.h"
 #include "user32/window.h"
 
-#include <X11/Xlib.h>
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xcursor/Xcursor.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <deque>
 #include <mutex>
 #include <set>
 #include <thread>
-#include <vector>
 
 namespace w32::present {
+
+void Atoms::load(Display* d, int screen) {
+    const std::string cm = "_NET_WM_CM_S" + std::to_string(screen);
+    const std::string tray = "_NET_SYSTEM_TRAY_S" + std::to_string(screen);
+    const char* names[] = {"WM_PROTOCOLS",
+                           "WM_DELETE_WINDOW",
+                           "WM_STATE",
+                           "WM_CHANGE_STATE",
+                           "WM_NAME",
+                           "UTF8_STRING",
+                           "_NET_WM_NAME",
+                           "_NET_WM_PID",
+                           "_NET_WM_PING",
+                           "_NET_WM_WINDOW_TYPE",
+                           "_NET_WM_WINDOW_TYPE_NORMAL",
+                           "_NET_ACTIVE_WINDOW",
+                           "_NET_SUPPORTING_WM_CHECK",
+                           "_NET_WM_USER_TIME",
+                           "_MOTIF_WM_HINTS",
+                           cm.c_str(),
+                           tray.c_str(),
+                           "_NET_SYSTEM_TRAY_OPCODE",
+                           "MANAGER",
+                           "_XEMBED",
+                           "_XEMBED_INFO"};
+    Atom out[std::size(names)];
+    XInternAtoms(d, const_cast<char**>(names), static_cast<int>(std::size(names)), False, out);
+    Atom* fields[] = {&wm_protocols,
+                      &wm_delete_window,
+                      &wm_state,
+                      &wm_change_state,
+                      &wm_name,
+                      &utf8_string,
+                      &net_wm_name,
+                      &net_wm_pid,
+                      &net_wm_ping,
+                      &net_wm_window_type,
+                      &net_wm_window_type_normal,
+                      &net_active_window,
+                      &net_supporting_wm_check,
+                      &net_wm_user_time,
+                      &motif_wm_hints,
+                      &net_wm_cm,
+                      &net_system_tray,
+                      &net_system_tray_opcode,
+                      &manager,
+                      &xembed,
+                      &xembed_info};
+    for (size_t i = 0; i < std::size(names); ++i) *fields[i] = out[i];
+}
+
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 bool display_wanted() {
     const char* off = getenv("WIN32_NO_DISPLAY");
@@ -48,19 +119,40 @@ void log_line(const char* text) {
     fprintf(stderr, "%s\n", text);
 }
 
+bool same_rect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 // What the presenter needs of one top-level window, read under the window lock.
 struct Shown {
     HWND hwnd;
-    RECT rect;
+    RECT rect;  // its place, or where it returns to while minimised
+    bool minimized;
+    bool managed;  // a window of its own for the window manager
+    bool layered, per_pixel, keyed;
+    BYTE alpha;
+    uint32_t key;  // 0x00RRGGBB
+    std::wstring title;
 };
+
+enum class XState { Withdrawn, Normal, Iconic };
 
 struct XWin {
     Window id = 0;
-    RECT rect{};
+    Window frame = 0;  // the child of the root that holds it
+    bool managed = false, argb = false;
+    RECT rect{};  // the geometry the server has, as far as known
     GC gc = nullptr;
+    XIC ic = nullptr;
     std::vector<uint32_t> last;  // what was last put, so an unchanged surface is not put again
-    bool mapped = false;
-    bool ever_mapped = false;
+    XState state = XState::Withdrawn;
+    bool viewable = false;
+    bool ever_shown = false;
+    std::wstring title;
+    int pending = 0;                  // desktop changes the window's thread has not applied
+    std::deque<RECT> asked_rects;     // our geometry requests the manager has not echoed
+    std::deque<XState> asked_states;  // and our state requests
+    Shown shown{};                    // the window as the last update saw it
 };
 
 int ignore_x_error(Display*, XErrorEvent*) { return 0; }
@@ -93,12 +185,31 @@ public:
             std::lock_guard lock(mutex_);
             if (hwnd) dirty_.insert(hwnd);
         }
+        ring();
+    }
+
+    void done(HWND top) {
+        if (dead_) return;
+        {
+            std::lock_guard lock(mutex_);
+            acks_.push_back(top);
+        }
+        ring();
+    }
+
+    void tray_dirty() {
+        if (dead_) return;
+        tray_dirty_ = true;
+        ring();
+    }
+
+private:
+    void ring() {
         const uint64_t one = 1;
         ssize_t n = write(wake_fd_, &one, sizeof one);
         (void)n;
     }
 
-private:
     bool open() {
         display_ = XOpenDisplay(nullptr);
         if (!display_) {
@@ -106,24 +217,41 @@ private:
             return false;
         }
         XVisualInfo vi;
-        const int screen = DefaultScreen(display_);
-        if (!XMatchVisualInfo(display_, screen, 24, TrueColor, &vi) || vi.red_mask != 0xff0000 ||
+        screen_ = DefaultScreen(display_);
+        if (!XMatchVisualInfo(display_, screen_, 24, TrueColor, &vi) || vi.red_mask != 0xff0000 ||
             vi.green_mask != 0xff00 || vi.blue_mask != 0xff) {
             log_line("x11: no 24-bit TrueColor visual; windows stay headless");
             XCloseDisplay(display_);
             return false;
         }
         visual_ = vi.visual;
-        root_ = RootWindow(display_, screen);
+        root_ = RootWindow(display_, screen_);
         colormap_ = XCreateColormap(display_, root_, visual_, AllocNone);
+        if (XMatchVisualInfo(display_, screen_, 32, TrueColor, &vi) && vi.red_mask == 0xff0000 &&
+            vi.blue_mask == 0xff) {
+            argb_visual_ = vi.visual;
+            argb_colormap_ = XCreateColormap(display_, root_, argb_visual_, AllocNone);
+        }
         wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (wake_fd_ < 0) {
             XCloseDisplay(display_);
             return false;
         }
+        atoms_.load(display_, screen_);
         XSetErrorHandler(ignore_x_error);
         XSetIOErrorHandler(quiet_io_error);
         XSetIOErrorExitHandler(display_, &Presenter::connection_lost, this);
+        // Only presses repeat while a key is held, so a held key reads as a repeat.
+        Bool supported;
+        XkbSetDetectableAutoRepeat(display_, True, &supported);
+        im_ = XOpenIM(display_, nullptr, nullptr, nullptr);
+        // A tray announces itself to the root window.
+        XSelectInput(display_, root_, StructureNotifyMask);
+        tray_ = std::make_unique<TrayDock>(display_, root_, atoms_, screen_);
+        tray_dirty_ = true;
+        char host[256] = {};
+        gethostname(host, sizeof host - 1);
+        host_ = host;
         return true;
     }
 
@@ -136,17 +264,18 @@ private:
 
     void run() {
         const int xfd = ConnectionNumber(display_);
+        update();
         for (;;) {
             while (XPending(display_)) {
                 XEvent ev;
                 XNextEvent(display_, &ev);
-                if (ev.type == Expose && ev.xexpose.count == 0) {
-                    for (auto& [hwnd, xw] : windows_)
-                        if (xw.id == ev.xexpose.window) put_pixels(hwnd, xw, true);
-                }
+                handle(ev);
             }
-            // XPending has flushed; nothing may touch the connection before poll, or
-            // events read meanwhile would wait in Xlib's queue while poll sleeps.
+            settle_focus();
+            XFlush(display_);
+            // Nothing may read the connection before poll, or events read meanwhile
+            // would wait in Xlib's queue while poll sleeps.
+            if (XEventsQueued(display_, QueuedAlready)) continue;
             pollfd fds[2] = {{xfd, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
             if (poll(fds, 2, -1) < 0) continue;
             if (fds[1].revents & POLLIN) {
@@ -158,141 +287,776 @@ private:
         }
     }
 
+    // ---- from the layer to the server ----
+
     // Brings the X windows in line with the windows' state, then re-puts the dirty ones.
     void update() {
+        wm_known_ = false;
         std::set<HWND> dirty;
+        std::vector<HWND> acks;
         {
             std::lock_guard lock(mutex_);
             dirty.swap(dirty_);
+            acks.swap(acks_);
+        }
+        for (HWND h : acks) {
+            auto it = windows_.find(h);
+            if (it != windows_.end() && it->second.pending > 0) --it->second.pending;
         }
         std::vector<Shown> shown;  // front first
         std::set<HWND> dirty_tops;
+        HCURSOR cursor;
         {
             std::lock_guard lock(user::user_mutex());
             for (HWND h : user::desktop_locked()->children) {
                 auto w = user::find_window_locked(h);
                 if (!w || w->kind != user::WindowKind::Normal || w->destroying) continue;
-                if (!(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE)) continue;
-                if (w->rect.right <= w->rect.left || w->rect.bottom <= w->rect.top) continue;
-                shown.push_back(Shown{h, w->rect});
+                if (!(w->style & WS_VISIBLE)) continue;
+                const bool minimized = (w->style & WS_MINIMIZE) != 0;
+                const RECT r = minimized ? w->normal : w->rect;
+                if (r.right <= r.left || r.bottom <= r.top) continue;
+                const auto& l = w->layered;
+                const bool layered = (w->ex_style & WS_EX_LAYERED) && (l.updated || l.attributes);
+                const bool taskbar = (!w->owner && !(w->ex_style & WS_EX_TOOLWINDOW) &&
+                                      !(w->ex_style & WS_EX_NOACTIVATE)) ||
+                                     (w->ex_style & WS_EX_APPWINDOW);
+                const bool constant = l.updated || (l.flags & LWA_ALPHA);
+                shown.push_back(Shown{h, r, minimized, taskbar, layered, layered && l.per_pixel,
+                                      layered && (l.flags & LWA_COLORKEY) != 0,
+                                      static_cast<BYTE>(layered && constant ? l.alpha : 255),
+                                      (static_cast<uint32_t>(GetRValue(l.key)) << 16) |
+                                          (static_cast<uint32_t>(GetGValue(l.key)) << 8) |
+                                          GetBValue(l.key),
+                                      w->text});
             }
             for (HWND h : dirty) {
-                auto w = user::find_window_locked(h);
-                while (w && !user::is_top_level_locked(*w)) w = user::find_window_locked(w->parent);
+                auto w = user::top_level_of_locked(user::find_window_locked(h));
                 if (w) dirty_tops.insert(w->hwnd);
             }
+            layer_active_ = user::foreground_locked();
+            cursor = user::cursor_locked();
         }
         std::set<HWND> visible;
         for (const auto& s : shown) visible.insert(s.hwnd);
-        // Hidden or gone windows: unmap, and destroy the X window of a window that
-        // no longer exists.
         for (auto it = windows_.begin(); it != windows_.end();) {
             if (visible.count(it->first)) {
                 ++it;
                 continue;
             }
             if (!IsWindow(it->first)) {
-                XFreeGC(display_, it->second.gc);
-                XDestroyWindow(display_, it->second.id);
+                destroy(it->second);
                 it = windows_.erase(it);
                 continue;
             }
-            if (it->second.mapped) XUnmapWindow(display_, it->second.id);
-            it->second.mapped = false;
+            withdraw(it->second);
             ++it;
         }
+        bool created = false;
         std::vector<Window> stack;
         for (const auto& s : shown) {
             XWin& xw = windows_[s.hwnd];
-            const unsigned width = static_cast<unsigned>(s.rect.right - s.rect.left);
-            const unsigned height = static_cast<unsigned>(s.rect.bottom - s.rect.top);
-            bool force = false;
+            if (xw.id && (xw.managed != s.managed || xw.argb != want_argb(s))) {
+                destroy(xw);
+                xw = XWin{};
+            }
             if (!xw.id) {
-                XSetWindowAttributes a{};
-                a.override_redirect = True;
-                a.colormap = colormap_;
-                a.border_pixel = 0;
-                a.background_pixmap = None;
-                a.event_mask = ExposureMask;
-                xw.id = XCreateWindow(
-                    display_, root_, s.rect.left, s.rect.top, width, height, 0, 24, InputOutput,
-                    visual_,
-                    CWOverrideRedirect | CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask,
-                    &a);
-                xw.gc = XCreateGC(display_, xw.id, 0, nullptr);
-                xw.rect = s.rect;
-            } else if (memcmp(&xw.rect, &s.rect, sizeof(RECT)) != 0) {
-                XMoveResizeWindow(display_, xw.id, s.rect.left, s.rect.top, width, height);
-                xw.rect = s.rect;
-                force = true;
+                create(s, xw);
+                created = true;
             }
-            if (!xw.mapped) {
-                XMapWindow(display_, xw.id);
-                xw.mapped = true;
-                force = true;
-            }
+            sync(s, xw, dirty_tops.count(s.hwnd) != 0);
             stack.push_back(xw.id);
-            if (force || dirty_tops.count(s.hwnd)) put_pixels(s.hwnd, xw, force);
-            if (!xw.ever_mapped) {
-                // Only once the pixels reached the server, so a reader of the log
-                // sees the window as drawn so far.
-                XSync(display_, False);
-                xw.ever_mapped = true;
-                char line[64];
-                snprintf(line, sizeof line, "mapped %08lx",
-                         static_cast<unsigned long>(reinterpret_cast<uintptr_t>(s.hwnd)));
-                log_line(line);
-            }
         }
-        if (stack.size() > 1)
-            XRestackWindows(display_, stack.data(), static_cast<int>(stack.size()));
+        restack(stack);
+        if (created || cursor != cursor_) show_cursor(cursor);
+        if (layer_active_ != active_) {
+            active_ = layer_active_;
+            auto it = windows_.find(active_);
+            if (it != windows_.end() && it->second.state == XState::Normal)
+                request_focus(active_, it->second);
+        }
+        // Also every update: icons of windows that went away leave the tray.
+        tray_->update(tray_dirty_.exchange(false));
         XFlush(display_);
+    }
+
+    bool want_argb(const Shown& s) const {
+        return s.layered && argb_visual_ && XGetSelectionOwner(display_, atoms_.net_wm_cm) != None;
+    }
+
+    void create(const Shown& s, XWin& xw) {
+        xw.managed = s.managed;
+        xw.argb = want_argb(s);
+        const unsigned width = static_cast<unsigned>(s.rect.right - s.rect.left);
+        const unsigned height = static_cast<unsigned>(s.rect.bottom - s.rect.top);
+        XSetWindowAttributes a{};
+        a.override_redirect = s.managed ? False : True;
+        a.colormap = xw.argb ? argb_colormap_ : colormap_;
+        a.border_pixel = 0;
+        a.background_pixmap = None;
+        a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                       KeyPressMask | KeyReleaseMask | FocusChangeMask | EnterWindowMask |
+                       LeaveWindowMask | StructureNotifyMask | PropertyChangeMask | KeymapStateMask;
+        xw.id = XCreateWindow(
+            display_, root_, s.rect.left, s.rect.top, width, height, 0, xw.argb ? 32 : 24,
+            InputOutput, xw.argb ? argb_visual_ : visual_,
+            CWOverrideRedirect | CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &a);
+        xw.frame = xw.id;
+        xw.gc = XCreateGC(display_, xw.id, 0, nullptr);
+        xw.rect = s.rect;
+        ids_[xw.id] = s.hwnd;
+        if (im_) {
+            xw.ic = XCreateIC(im_, XNInputStyle, XIMPreeditNothing | XIMStatusNothing,
+                              XNClientWindow, xw.id, XNFocusWindow, xw.id, nullptr);
+            long extra = 0;
+            if (xw.ic && !XGetICValues(xw.ic, XNFilterEvents, &extra, nullptr) && extra)
+                XSelectInput(display_, xw.id, a.event_mask | extra);
+        }
+        if (!s.managed) return;
+        // No decorations: the program draws its own frame.
+        const long motif[5] = {2, 0, 0, 0, 0};
+        XChangeProperty(display_, xw.id, atoms_.motif_wm_hints, atoms_.motif_wm_hints, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(motif), 5);
+        XChangeProperty(display_, xw.id, atoms_.net_wm_window_type, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&atoms_.net_wm_window_type_normal),
+                        1);
+        Atom protocols[] = {atoms_.wm_delete_window, atoms_.net_wm_ping};
+        XSetWMProtocols(display_, xw.id, protocols, 2);
+        const long pid = getpid();
+        XChangeProperty(display_, xw.id, atoms_.net_wm_pid, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pid), 1);
+        XTextProperty machine{reinterpret_cast<unsigned char*>(host_.data()), XA_STRING, 8,
+                              host_.size()};
+        XSetWMClientMachine(display_, xw.id, &machine);
+        std::string program = "program";
+        if (const char* exe = realpath("/proc/self/exe", nullptr)) {
+            program = strrchr(exe, '/') ? strrchr(exe, '/') + 1 : exe;
+            free(const_cast<char*>(exe));
+        }
+        XClassHint cls{program.data(), program.data()};
+        XSetClassHint(display_, xw.id, &cls);
+        // The program chose the place: the manager keeps it.
+        XSizeHints size{};
+        size.flags = USPosition | PPosition | USSize | PSize;
+        size.x = s.rect.left;
+        size.y = s.rect.top;
+        size.width = static_cast<int>(width);
+        size.height = static_cast<int>(height);
+        XSetWMNormalHints(display_, xw.id, &size);
+        XWMHints hints{};
+        hints.flags = InputHint | StateHint;
+        hints.input = True;
+        hints.initial_state = s.minimized ? IconicState : NormalState;
+        XSetWMHints(display_, xw.id, &hints);
+    }
+
+    void destroy(XWin& xw) {
+        ids_.erase(xw.id);
+        if (xw.ic) XDestroyIC(xw.ic);
+        XFreeGC(display_, xw.gc);
+        XDestroyWindow(display_, xw.id);
+    }
+
+    void withdraw(XWin& xw) {
+        if (xw.state == XState::Withdrawn) return;
+        if (xw.managed)
+            XWithdrawWindow(display_, xw.id, screen_);
+        else
+            XUnmapWindow(display_, xw.id);
+        xw.state = XState::Withdrawn;
+        xw.asked_states.clear();
+        xw.asked_rects.clear();
+    }
+
+    void set_title(const Shown& s, XWin& xw) {
+        if (xw.title == s.title && xw.ever_shown) return;
+        xw.title = s.title;
+        const std::string utf8 = w32::to_utf8(s.title);
+        XChangeProperty(display_, xw.id, atoms_.net_wm_name, atoms_.utf8_string, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(utf8.data()),
+                        static_cast<int>(utf8.size()));
+        XChangeProperty(display_, xw.id, atoms_.wm_name, atoms_.utf8_string, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(utf8.data()),
+                        static_cast<int>(utf8.size()));
+    }
+
+    // Places, shows, minimises and fills one X window as its window is.
+    void sync(const Shown& s, XWin& xw, bool dirty) {
+        xw.shown = s;
+        if (xw.managed) set_title(s, xw);
+        // The window's thread has not yet taken in what the manager did.
+        if (xw.pending > 0) return;
+        // Without a window manager nobody keeps an icon: minimised means unmapped.
+        if (xw.managed && s.minimized && xw.state != XState::Iconic && !wm_running()) {
+            withdraw(xw);
+            return;
+        }
+        if (xw.managed && s.minimized) {
+            if (xw.state != XState::Iconic) {
+                if (xw.state == XState::Withdrawn) {
+                    XWMHints hints{};
+                    hints.flags = InputHint | StateHint;
+                    hints.input = True;
+                    hints.initial_state = IconicState;
+                    XSetWMHints(display_, xw.id, &hints);
+                    XMapWindow(display_, xw.id);
+                } else {
+                    XIconifyWindow(display_, xw.id, screen_);
+                }
+                xw.state = XState::Iconic;
+                xw.asked_states.push_back(XState::Iconic);
+            }
+            return;
+        }
+        if (s.minimized) {  // a pop-up has no icon: it leaves the screen
+            withdraw(xw);
+            return;
+        }
+        bool force = false;
+        if (!same_rect(xw.rect, s.rect)) {
+            XMoveResizeWindow(display_, xw.id, s.rect.left, s.rect.top,
+                              static_cast<unsigned>(s.rect.right - s.rect.left),
+                              static_cast<unsigned>(s.rect.bottom - s.rect.top));
+            if (xw.managed) {
+                xw.asked_rects.push_back(s.rect);
+                if (xw.asked_rects.size() > 16) xw.asked_rects.pop_front();
+            }
+            xw.rect = s.rect;
+            force = true;
+        }
+        if (xw.state != XState::Normal) {
+            if (xw.managed && xw.state == XState::Withdrawn) {
+                XWMHints hints{};
+                hints.flags = InputHint | StateHint;
+                hints.input = True;
+                hints.initial_state = NormalState;
+                XSetWMHints(display_, xw.id, &hints);
+            }
+            if (xw.managed) {
+                xw.asked_states.push_back(XState::Normal);
+                // A window shown without activation must not take the focus when
+                // the manager maps it.
+                const long zero = 0;
+                if (s.hwnd != layer_active_)
+                    XChangeProperty(display_, xw.id, atoms_.net_wm_user_time, XA_CARDINAL, 32,
+                                    PropModeReplace, reinterpret_cast<const unsigned char*>(&zero),
+                                    1);
+                else
+                    XDeleteProperty(display_, xw.id, atoms_.net_wm_user_time);
+            }
+            XMapWindow(display_, xw.id);
+            xw.state = XState::Normal;
+            force = true;
+        }
+        if (force || dirty) put_pixels(xw, force);
+    }
+
+    // Front to back: pop-ups are placed directly, managed windows are asked of the
+    // window manager relative to the window in front of them.
+    void restack(const std::vector<Window>& stack) {
+        if (stack == stacked_) return;
+        stacked_ = stack;
+        for (size_t i = 0; i < stack.size(); ++i) {
+            const XWin* xw = by_id(stack[i]);
+            if (!xw) continue;
+            XWindowChanges c{};
+            unsigned mask = CWStackMode;
+            c.stack_mode = Above;
+            if (i > 0) {
+                const XWin* above = by_id(stack[i - 1]);
+                c.sibling = above ? (xw->managed ? above->id : above->frame) : None;
+                c.stack_mode = Below;
+                mask |= CWSibling;
+            }
+            if (xw->managed)
+                XReconfigureWMWindow(display_, xw->id, screen_, mask, &c);
+            else
+                XConfigureWindow(display_, xw->id, mask, &c);
+        }
     }
 
     // Copies the window's surface (under the GDI lock) and puts it on its X window,
     // unless it is what was put last and the X window kept it (!force).
-    void put_pixels(HWND hwnd, XWin& xw, bool force) {
-        if (!xw.mapped) return;
+    void put_pixels(XWin& xw, bool force) {
+        // Pixels put on a window that is not viewable are lost: its MapNotify or
+        // Expose brings them again.
+        if (xw.state != XState::Normal && !xw.viewable) return;
+        const Shown& s = xw.shown;
         paint::DcTarget target;
-        if (!paint::window_dc_target(hwnd, true, &target) || !target.surface) return;
+        if (!paint::window_dc_target(s.hwnd, true, &target) || !target.surface) return;
         const int width = xw.rect.right - xw.rect.left;
         const int height = xw.rect.bottom - xw.rect.top;
         pixels_.assign(static_cast<size_t>(width) * height, 0);
         {
             std::lock_guard lock(gdi::gdi_mutex());
-            const auto& s = *target.surface;
-            if (s.bpp != 32) return;
-            const int cw = std::min(width, s.width - static_cast<int>(target.origin.x));
-            const int ch = std::min(height, s.height - static_cast<int>(target.origin.y));
+            const auto& surface = *target.surface;
+            if (surface.bpp != 32) return;
+            const int cw = std::min(width, surface.width - static_cast<int>(target.origin.x));
+            const int ch = std::min(height, surface.height - static_cast<int>(target.origin.y));
             for (int y = 0; y < ch; ++y)
                 memcpy(&pixels_[static_cast<size_t>(y) * width],
-                       s.row(y + target.origin.y) + target.origin.x * 4,
+                       surface.row(y + target.origin.y) + target.origin.x * 4,
                        static_cast<size_t>(std::max(cw, 0)) * 4);
         }
+        if (s.layered) compose(s, xw.argb, &pixels_);
         if (!force && pixels_ == xw.last) return;
         xw.last = pixels_;
-        XImage* image = XCreateImage(
-            display_, visual_, 24, ZPixmap, 0, reinterpret_cast<char*>(pixels_.data()),
-            static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
+        const int depth = xw.argb ? 32 : 24;
+        XImage* image =
+            XCreateImage(display_, xw.argb ? argb_visual_ : visual_, depth, ZPixmap, 0,
+                         reinterpret_cast<char*>(pixels_.data()), static_cast<unsigned>(width),
+                         static_cast<unsigned>(height), 32, width * 4);
         if (!image) return;
-        image->byte_order = LSBFirst;  // the surface's 0x00RRGGBB words, as this host stores them
+        image->byte_order = LSBFirst;  // the surface's words, as this host stores them
         XPutImage(display_, xw.id, xw.gc, image, 0, 0, 0, 0, static_cast<unsigned>(width),
                   static_cast<unsigned>(height));
         image->data = nullptr;  // ours, not Xlib's
         XDestroyImage(image);
+        if (xw.viewable && !xw.ever_shown) {
+            // Only once the pixels reached the server, so a reader of the log sees
+            // the window as drawn so far.
+            XSync(display_, False);
+            xw.ever_shown = true;
+            char line[64];
+            snprintf(line, sizeof line, "mapped %08lx",
+                     static_cast<unsigned long>(reinterpret_cast<uintptr_t>(s.hwnd)));
+            log_line(line);
+        }
+    }
+
+    // A layered window's pixels as the screen shows them: premultiplied with its
+    // constant alpha and colour key for a 32-bit window, over black otherwise.
+    static void compose(const Shown& s, bool argb, std::vector<uint32_t>* pixels) {
+        for (auto& p : *pixels) {
+            if (s.keyed && (p & 0xFFFFFF) == s.key) {
+                p = 0;
+                continue;
+            }
+            uint32_t a = s.per_pixel ? p >> 24 : 255;
+            uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            if (s.alpha != 255) {
+                auto scale = [&](uint32_t c) { return (c * s.alpha + 127) / 255; };
+                a = scale(a);
+                r = scale(r);
+                g = scale(g);
+                b = scale(b);
+            }
+            p = (argb ? a << 24 : 0) | (r << 16) | (g << 8) | b;
+        }
+    }
+
+    void show_cursor(HCURSOR cursor) {
+        cursor_ = cursor;
+        Cursor shape = None;
+        if (!cursor) {
+            if (!blank_) {
+                static const char bits[1] = {0};
+                Pixmap p = XCreateBitmapFromData(display_, root_, bits, 1, 1);
+                XColor black{};
+                blank_ = XCreatePixmapCursor(display_, p, p, &black, &black, 0, 0);
+                XFreePixmap(display_, p);
+            }
+            shape = blank_;
+        } else if (auto it = cursors_.find(cursor); it != cursors_.end()) {
+            shape = it->second;
+        } else {
+            int w = 0, h = 0;
+            POINT hot{};
+            std::vector<uint32_t> argb;
+            if (user::icon_pixels(cursor, &w, &h, &hot, &argb)) {
+                if (XcursorImage* img = XcursorImageCreate(w, h)) {
+                    img->xhot = static_cast<XcursorDim>(std::clamp<LONG>(hot.x, 0, w - 1));
+                    img->yhot = static_cast<XcursorDim>(std::clamp<LONG>(hot.y, 0, h - 1));
+                    std::copy(argb.begin(), argb.end(), img->pixels);
+                    shape = XcursorImageLoadCursor(display_, img);
+                    XcursorImageDestroy(img);
+                }
+            }
+            cursors_[cursor] = shape;
+        }
+        for (auto& [hwnd, xw] : windows_) XDefineCursor(display_, xw.id, shape);
+    }
+
+    void request_focus(HWND hwnd, const XWin& xw) {
+        Window focus = None;
+        int revert;
+        XGetInputFocus(display_, &focus, &revert);
+        if (focus == xw.id) return;
+        if (xw.managed && wm_running()) {
+            XEvent e{};
+            e.xclient.type = ClientMessage;
+            e.xclient.window = xw.id;
+            e.xclient.message_type = atoms_.net_active_window;
+            e.xclient.format = 32;
+            e.xclient.data.l[0] = 1;  // an application's request
+            e.xclient.data.l[1] = static_cast<long>(user_time_);
+            e.xclient.data.l[2] = static_cast<long>(focus);
+            XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask,
+                       &e);
+        } else {
+            XSetInputFocus(display_, xw.id, RevertToParent, CurrentTime);
+        }
+        focus_asked_.push_back({hwnd, Clock::now()});
+    }
+
+    // Asked of the server at most once an update.
+    bool wm_running() {
+        if (wm_known_) return wm_;
+        wm_known_ = true;
+        Atom type;
+        int format;
+        unsigned long count, rest;
+        unsigned char* data = nullptr;
+        bool found =
+            XGetWindowProperty(display_, root_, atoms_.net_supporting_wm_check, 0, 1, False,
+                               XA_WINDOW, &type, &format, &count, &rest, &data) == Success &&
+            data && count == 1;
+        if (data) XFree(data);
+        return wm_ = found;
+    }
+
+    // ---- from the server to the layer ----
+
+    XWin* by_id(Window id) {
+        auto it = ids_.find(id);
+        if (it == ids_.end()) return nullptr;
+        auto w = windows_.find(it->second);
+        return w == windows_.end() ? nullptr : &w->second;
+    }
+
+    HWND hwnd_of(Window id) {
+        for (auto& [hwnd, xw] : windows_)
+            if (id && (xw.id == id || xw.frame == id)) return hwnd;
+        return nullptr;
+    }
+
+    // Server times as GetTickCount stamps, keeping the spacing between events.
+    DWORD tick(Time t) {
+        const DWORD now = GetTickCount();
+        const DWORD mapped = static_cast<DWORD>(t) + time_offset_;
+        if (!have_offset_ || static_cast<int32_t>(mapped - now) > 0 ||
+            static_cast<int32_t>(now - mapped) > 10000) {
+            time_offset_ = now - static_cast<DWORD>(t);
+            have_offset_ = true;
+        }
+        user_time_ = t;
+        tray_->set_user_time(t);
+        return static_cast<DWORD>(t) + time_offset_;
+    }
+
+    void handle(XEvent& ev) {
+        if (XFilterEvent(&ev, None)) return;
+        if (tray_->handle(ev)) {
+            if (ev.type == ButtonPress || ev.type == ButtonRelease) tick(ev.xbutton.time);
+            return;
+        }
+        XWin* xw = by_id(ev.xany.window);
+        switch (ev.type) {
+            case Expose:
+                if (xw && ev.xexpose.count == 0) put_pixels(*xw, true);
+                break;
+            case MapNotify:
+                if (xw) {
+                    xw->viewable = true;
+                    put_pixels(*xw, true);
+                }
+                break;
+            case UnmapNotify:
+                if (xw) xw->viewable = false;
+                break;
+            case ButtonPress:
+            case ButtonRelease:
+                if (xw) button(ev.xbutton);
+                break;
+            case MotionNotify:
+                if (xw) motion(ev);
+                break;
+            case EnterNotify:
+            case LeaveNotify:
+                user::set_pointer_position(POINT{ev.xcrossing.x_root, ev.xcrossing.y_root});
+                break;
+            case KeyPress:
+            case KeyRelease:
+                if (xw) key(*xw, ev.xkey);
+                break;
+            case FocusIn:
+            case FocusOut:
+                if (ev.xfocus.mode == NotifyGrab || ev.xfocus.mode == NotifyUngrab ||
+                    ev.xfocus.detail == NotifyPointer)
+                    break;
+                focus_changed_ = true;
+                if (xw && xw->ic) {
+                    if (ev.type == FocusIn)
+                        XSetICFocus(xw->ic);
+                    else
+                        XUnsetICFocus(xw->ic);
+                }
+                break;
+            case KeymapNotify:
+                keymap(ev.xkeymap);
+                break;
+            case ConfigureNotify:
+                if (xw && xw->managed && ev.xconfigure.window == xw->id) configured(*xw, ev);
+                break;
+            case ReparentNotify:
+                if (xw) xw->frame = frame_of(xw->id);
+                stacked_.clear();
+                break;
+            case PropertyNotify:
+                if (xw && xw->managed && ev.xproperty.atom == atoms_.wm_state) state_changed(*xw);
+                break;
+            case ClientMessage:
+                if (xw) client_message(*xw, ev);
+                break;
+            case MappingNotify:
+                XRefreshKeyboardMapping(&ev.xmapping);
+                break;
+        }
+    }
+
+    void button(const XButtonEvent& b) {
+        using w32::input::Mouse;
+        const POINT p{b.x_root, b.y_root};
+        const DWORD t = tick(b.time);
+        const bool down = b.type == ButtonPress;
+        switch (b.button) {
+            case Button1:
+                w32::input::mouse(down ? Mouse::LeftDown : Mouse::LeftUp, p, 0, t);
+                break;
+            case Button2:
+                w32::input::mouse(down ? Mouse::MiddleDown : Mouse::MiddleUp, p, 0, t);
+                break;
+            case Button3:
+                w32::input::mouse(down ? Mouse::RightDown : Mouse::RightUp, p, 0, t);
+                break;
+            case Button4:
+            case Button5:
+                if (down)
+                    w32::input::mouse(Mouse::Wheel, p,
+                                      b.button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA, t);
+                break;
+        }
+    }
+
+    void motion(XEvent& ev) {
+        // Only the latest of a run of moves counts.
+        while (XEventsQueued(display_, QueuedAlready)) {
+            XEvent next;
+            XPeekEvent(display_, &next);
+            if (next.type != MotionNotify || next.xmotion.window != ev.xmotion.window) break;
+            XNextEvent(display_, &ev);
+        }
+        w32::input::mouse(w32::input::Mouse::Move, POINT{ev.xmotion.x_root, ev.xmotion.y_root}, 0,
+                          tick(ev.xmotion.time));
+    }
+
+    void key(XWin& xw, XKeyEvent& k) {
+        const DWORD t = tick(k.time);
+        const bool press = k.type == KeyPress;
+        const KeySym base = XLookupKeysym(&k, 0);
+        const WORD vk = virtual_key(base);
+        WORD scan;
+        bool extended;
+        scan_code(k.keycode, &scan, &extended);
+        std::u32string text;
+        if (press) {
+            char buf[64] = {};
+            KeySym sym = NoSymbol;
+            int n = 0;
+            if (xw.ic) {
+                Status status;
+                n = Xutf8LookupString(xw.ic, &k, buf, sizeof buf - 1, &sym, &status);
+                if (status != XLookupChars && status != XLookupBoth) n = 0;
+            } else {
+                n = XLookupString(&k, buf, sizeof buf - 1, &sym, nullptr);
+                if (n == 1 && static_cast<unsigned char>(buf[0]) >= 0x80) n = 0;
+            }
+            if (n > 0) {
+                for (wchar_t c : w32::from_utf8(std::string_view(buf, static_cast<size_t>(n))))
+                    text.push_back(static_cast<char32_t>(c));
+            } else if (char32_t c = keysym_char(sym ? sym : base)) {
+                text.push_back(c);
+            }
+            // Delete types nothing on Windows.
+            if (vk == VK_DELETE) text.clear();
+        }
+        if (!vk) {
+            // A key with no Windows name that types something (a keysym the keyboard
+            // map was given for it, an input method's result) arrives as VK_PACKET.
+            if (press)
+                for (char32_t c : text) w32::input::character(c, t);
+            return;
+        }
+        w32::input::key(vk, scan, extended, !press, text, t);
+    }
+
+    void keymap(const XKeymapEvent& e) {
+        bool down[256] = {};
+        for (int kc = 8; kc < 256; ++kc) {
+            if (!(e.key_vector[kc / 8] & (1 << (kc % 8)))) continue;
+            const WORD vk =
+                virtual_key(XkbKeycodeToKeysym(display_, static_cast<KeyCode>(kc), 0, 0));
+            if (!vk) continue;
+            down[vk] = true;
+            if (vk == VK_LSHIFT || vk == VK_RSHIFT) down[VK_SHIFT] = true;
+            if (vk == VK_LCONTROL || vk == VK_RCONTROL) down[VK_CONTROL] = true;
+            if (vk == VK_LMENU || vk == VK_RMENU) down[VK_MENU] = true;
+        }
+        w32::input::keys_down(down);
+    }
+
+    // The focus moved: to one of our windows at the manager's or the user's doing,
+    // to another program, or to where we asked for it.
+    void settle_focus() {
+        if (!focus_changed_) return;
+        focus_changed_ = false;
+        Window focus = None;
+        int revert;
+        XGetInputFocus(display_, &focus, &revert);
+        const HWND hwnd = hwnd_of(focus);
+        const auto now = Clock::now();
+        while (!focus_asked_.empty() && now - focus_asked_.front().second > std::chrono::seconds(1))
+            focus_asked_.pop_front();
+        auto it = std::find_if(focus_asked_.begin(), focus_asked_.end(),
+                               [&](const auto& a) { return a.first == hwnd; });
+        if (hwnd && it != focus_asked_.end()) {
+            focus_asked_.erase(focus_asked_.begin(), it + 1);
+            return;
+        }
+        if (!focus_asked_.empty()) return;  // ours is still on its way
+        if (hwnd) {
+            // A click that brought the focus activates the window itself, as a click
+            // on Windows does.
+            if (!press_pending(focus)) w32::input::system_focus(hwnd);
+        } else {
+            w32::input::system_focus(nullptr);
+            w32::input::keys_down(nullptr);
+        }
+        active_ = hwnd;
+    }
+
+    bool press_pending(Window w) {
+        struct Seek {
+            Window w;
+            bool found;
+        } seek{w, false};
+        XEvent ev;
+        XCheckIfEvent(
+            display_, &ev,
+            [](Display*, XEvent* e, XPointer arg) -> Bool {
+                auto* s = reinterpret_cast<Seek*>(arg);
+                if (e->type == ButtonPress && e->xbutton.window == s->w) s->found = true;
+                return False;
+            },
+            reinterpret_cast<XPointer>(&seek));
+        return seek.found;
+    }
+
+    Window frame_of(Window w) {
+        for (;;) {
+            Window root, parent, *children = nullptr;
+            unsigned count;
+            if (!XQueryTree(display_, w, &root, &parent, &children, &count)) return w;
+            if (children) XFree(children);
+            if (parent == root || !parent) return w;
+            w = parent;
+        }
+    }
+
+    void configured(XWin& xw, const XEvent& ev) {
+        RECT r;
+        const auto& c = ev.xconfigure;
+        if (c.send_event || xw.frame == xw.id) {
+            r = RECT{c.x, c.y, c.x + c.width, c.y + c.height};
+        } else {
+            int x = 0, y = 0;
+            Window child;
+            XTranslateCoordinates(display_, xw.id, root_, 0, 0, &x, &y, &child);
+            r = RECT{x, y, x + c.width, y + c.height};
+        }
+        auto it = std::find_if(xw.asked_rects.begin(), xw.asked_rects.end(),
+                               [&](const RECT& a) { return same_rect(a, r); });
+        if (it != xw.asked_rects.end()) {
+            xw.asked_rects.erase(xw.asked_rects.begin(), it + 1);
+            xw.rect = r;
+            return;
+        }
+        xw.asked_rects.clear();
+        xw.rect = r;
+        if (xw.state != XState::Normal || same_rect(r, xw.shown.rect)) return;
+        ++xw.pending;
+        w32::input::system_moved(xw.shown.hwnd, r);
+    }
+
+    void state_changed(XWin& xw) {
+        Atom type;
+        int format;
+        unsigned long count, rest;
+        unsigned char* data = nullptr;
+        long state = -1;
+        if (XGetWindowProperty(display_, xw.id, atoms_.wm_state, 0, 2, False, atoms_.wm_state,
+                               &type, &format, &count, &rest, &data) == Success &&
+            data && count >= 1)
+            state = reinterpret_cast<long*>(data)[0];
+        if (data) XFree(data);
+        if (state != NormalState && state != IconicState) return;
+        const XState now = state == IconicState ? XState::Iconic : XState::Normal;
+        auto it = std::find(xw.asked_states.begin(), xw.asked_states.end(), now);
+        if (it != xw.asked_states.end()) {
+            xw.asked_states.erase(xw.asked_states.begin(), it + 1);
+            return;
+        }
+        xw.asked_states.clear();
+        if (xw.state == XState::Withdrawn) return;
+        xw.state = now;
+        if ((now == XState::Iconic) == xw.shown.minimized) return;
+        ++xw.pending;
+        w32::input::system_minimized(xw.shown.hwnd, now == XState::Iconic);
+    }
+
+    void client_message(XWin& xw, XEvent& ev) {
+        if (ev.xclient.message_type != atoms_.wm_protocols) return;
+        const Atom what = static_cast<Atom>(ev.xclient.data.l[0]);
+        if (what == atoms_.wm_delete_window) {
+            w32::input::system_close(xw.shown.hwnd);
+        } else if (what == atoms_.net_wm_ping) {
+            ev.xclient.window = root_;
+            XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask,
+                       &ev);
+        }
     }
 
     Display* display_ = nullptr;
+    int screen_ = 0;
     Visual* visual_ = nullptr;
+    Visual* argb_visual_ = nullptr;
     Window root_ = 0;
-    Colormap colormap_ = 0;
+    Colormap colormap_ = 0, argb_colormap_ = 0;
+    Atoms atoms_{};
+    XIM im_ = nullptr;
+    std::string host_;
     int wake_fd_ = -1;
     std::atomic<bool> dead_{false};
+    std::atomic<bool> tray_dirty_{false};
     std::mutex mutex_;
     std::set<HWND> dirty_;
+    std::vector<HWND> acks_;
     // Touched by the presenter thread only.
     std::map<HWND, XWin> windows_;
+    std::map<Window, HWND> ids_;
+    std::vector<Window> stacked_;
     std::vector<uint32_t> pixels_;
+    std::unique_ptr<TrayDock> tray_;
+    std::map<HCURSOR, Cursor> cursors_;
+    HCURSOR cursor_ = nullptr;
+    Cursor blank_ = None;
+    HWND active_ = nullptr;        // the active window as the server was last asked or told
+    HWND layer_active_ = nullptr;  // the layer's, as this update read it
+    std::deque<std::pair<HWND, Clock::time_point>> focus_asked_;
+    bool focus_changed_ = false;
+    bool wm_known_ = false, wm_ = false;
+    Time user_time_ = CurrentTime;
+    DWORD time_offset_ = 0;
+    bool have_offset_ = false;
 };
 
 }  // namespace
@@ -309,6 +1073,14 @@ void windows_changed() {
 bool showing() {
     Presenter* p = Presenter::instance();
     return p && p->alive();
+}
+
+void system_change_done(HWND top) {
+    if (Presenter* p = Presenter::instance()) p->done(top);
+}
+
+void tray_changed() {
+    if (Presenter* p = Presenter::instance()) p->tray_dirty();
 }
 
 }  // namespace w32::present

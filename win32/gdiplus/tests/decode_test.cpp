@@ -123,21 +123,39 @@ TEST_F(Decode, PalettePngWithTransparencyChunkYieldsPerPixelAlpha) {
 
 TEST_F(Decode, InterlacedPngDecodesToTheSamePixelsAsItsTwin) {
     auto pattern = [](int x, int y) {
-        return 0xFF000000u | static_cast<uint32_t>(x * 17 % 256) << 16 |
+        return static_cast<uint32_t>(x * 9 + 120) << 24 |
+               static_cast<uint32_t>(x * 17 % 256) << 16 |
                static_cast<uint32_t>(y * 29 % 256) << 8 | static_cast<uint32_t>((x ^ y) & 0xFF);
     };
-    GpBitmap* plain = nullptr;
-    GpBitmap* interlaced = nullptr;
-    ASSERT_EQ(decode_memory(image_files::png(13, 11, PngKind::Rgb, pattern, false), &plain), Ok);
-    ASSERT_EQ(decode_memory(image_files::png(13, 11, PngKind::Rgb, pattern, true), &interlaced),
-              Ok);
-    for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 13; ++x) {
-            ASSERT_EQ(pixel_at(interlaced, x, y), pixel_at(plain, x, y)) << x << "," << y;
-            ASSERT_EQ(pixel_at(plain, x, y), pattern(x, y));
-        }
-    GdipDisposeImage(plain);
-    GdipDisposeImage(interlaced);
+    for (PngKind kind : {PngKind::Rgb, PngKind::Grey16, PngKind::Rgba16}) {
+        GpBitmap* plain = nullptr;
+        GpBitmap* interlaced = nullptr;
+        ASSERT_EQ(decode_memory(image_files::png(13, 11, kind, pattern, false), &plain), Ok);
+        ASSERT_EQ(decode_memory(image_files::png(13, 11, kind, pattern, true), &interlaced), Ok);
+        for (int y = 0; y < 11; ++y)
+            for (int x = 0; x < 13; ++x) {
+                ASSERT_EQ(pixel_at(interlaced, x, y), pixel_at(plain, x, y)) << x << "," << y;
+                if (kind == PngKind::Rgb) {
+                    ASSERT_EQ(pixel_at(plain, x, y), pattern(x, y) | 0xFF000000u);
+                }
+            }
+        GdipDisposeImage(plain);
+        GdipDisposeImage(interlaced);
+    }
+}
+
+TEST_F(Decode, ImagesOfMoreThan64MegapixelsAreRefused) {
+    // 8193 x 8193 is just above 64 x 2^20 pixels; both files are small and valid.
+    const std::string jpeg = image_files::with_claimed_size(
+        image_files::jpeg(16, 16, [](int, int) { return 0xFF808080u; }), 8193, 8193);
+    for (const std::string& bytes : {image_files::black_png(8193, 8193), jpeg}) {
+        GpBitmap* bitmap = nullptr;
+        EXPECT_EQ(decode_memory(bytes, &bitmap), OutOfMemory);
+        EXPECT_EQ(bitmap, nullptr);
+    }
+    GpBitmap* bitmap = nullptr;
+    ASSERT_EQ(decode_memory(image_files::black_png(8192, 3), &bitmap), Ok);
+    GdipDisposeImage(bitmap);
 }
 
 TEST_F(Decode, BmpFileDecodesBottomUpRowsInOrder) {

@@ -15,6 +15,6 @@ bool is_builtin_module(const char* dll);
 }  // namespace w32
 
 // Registers fn as an export of dll when the layer loads.
-#define W32_BUILTIN_EXPORT(dll, fn)                                               \
-    static const bool w32_builtin_export_##fn [[maybe_unused]] =                  \
+#define W32_BUILTIN_EXPORT(dll, fn)                              \
+    static const bool w32_builtin_export_##fn [[maybe_unused]] = \
         (w32::register_builtin_export(dll, #fn, reinterpret_cast<void*>(&fn)), true)

@@ -20,7 +20,8 @@ inline FILETIME make_filetime(uint64_t v) {
 }
 
 inline FILETIME timespec_to_filetime(const struct timespec& ts) {
-    int64_t v = static_cast<int64_t>(ts.tv_sec) * 10000000LL + ts.tv_nsec / 100 + kUnixEpochInFileTime;
+    int64_t v =
+        static_cast<int64_t>(ts.tv_sec) * 10000000LL + ts.tv_nsec / 100 + kUnixEpochInFileTime;
     return make_filetime(v < 0 ? 0 : static_cast<uint64_t>(v));
 }
 

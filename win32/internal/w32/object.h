@@ -1,13 +1,15 @@
 // Kernel objects behind HANDLE values, and the one wait engine all of them share.
 //
-// Every waitable object keeps its state under wait_mutex(); whoever changes such a
-// state calls notify_waiters() afterwards (without holding a private lock that a
+// Every waitable object keeps its state under wait_mutex(), or under a lock of its
+// own that the engine takes through lock_state(); whoever changes such a state
+// calls notify_waiters() afterwards (without holding a private lock that a
 // waiter's predicate takes). Handles are small multiples of 4, as on Windows.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -58,7 +60,23 @@ public:
     // live on while the layer still holds it).
     virtual void last_handle_closed() {}
 
+    // For objects that keep their state under a lock of their own: the engine holds
+    // it (with wait_mutex()) from signaled() to acquire(). Never held together with
+    // another object's, except by the engine.
+    virtual void lock_state() {}
+    virtual void unlock_state() {}
+    // A wait for this object alone that does without the engine: false when the
+    // object has no such wait, else true with the wait's result.
+    virtual bool wait_alone(DWORD timeout_ms, DWORD* result) {
+        (void)timeout_ms;
+        (void)result;
+        return false;
+    }
+
     std::atomic<int> handle_count{0};
+    // Threads in the engine waiting on this object: who changes its state under
+    // its own lock notifies the engine only while there are some.
+    std::atomic<int> engine_waiters{0};
 };
 
 using ObjectPtr = std::shared_ptr<Object>;
@@ -96,5 +114,11 @@ DWORD wait(const std::vector<ObjectPtr>& objs, bool all, DWORD timeout_ms,
 // thread that TerminateThread marked.
 void set_cancel_point_hook(void (*hook)());
 void cancel_point();
+
+// A thread about to sleep on a futex word outside the engine names it here (null
+// once awake), so that TerminateThread can change the word and wake it.
+void note_sleeping_on(std::atomic<uint32_t>* word);
+// True when TerminateThread marked the calling thread: its next cancel point ends it.
+bool cancel_pending();
 
 }  // namespace w32

@@ -324,6 +324,66 @@ TEST(WaitMultiple, WaitAllOverMixedHandlesTimesOutWithoutTakingAnything) {
     EXPECT_TRUE(ReleaseMutex(mutex.get()));
 }
 
+// A lone waiter takes an event or a semaphore without the engine; these mix both.
+TEST(WaitMultiple, ALoneWaiterAndAMultipleWaiterShareEachSignal) {
+    Handle ev(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    Handle never(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<int> woken{0};
+    DWORD alone = 0, among = 0;
+    std::thread a([&] {
+        alone = WaitForSingleObject(ev.get(), 5000);
+        ++woken;
+    });
+    std::thread b([&] {
+        HANDLE two[] = {never.get(), ev.get()};
+        among = WaitForMultipleObjects(2, two, FALSE, 5000);
+        ++woken;
+    });
+    Sleep(20);
+    for (int expected = 1; expected <= 2; ++expected) {
+        ASSERT_TRUE(SetEvent(ev.get()));
+        for (int i = 0; i < 500 && woken < expected; ++i) Sleep(1);
+        Sleep(20);  // room for a second waiter wrongly woken by one signal
+        EXPECT_EQ(woken.load(), expected);
+    }
+    a.join();
+    b.join();
+    EXPECT_EQ(alone, WAIT_OBJECT_0);
+    EXPECT_EQ(among, WAIT_OBJECT_0 + 1);
+}
+
+TEST(WaitMultiple, WaitAllTakesCountsOnlyTogetherWhileOthersTakeThemAlone) {
+    const LONG n = 20000;
+    // Room for one more count each, so the releases below succeed whoever won the race.
+    Handle a(CreateSemaphoreW(nullptr, n, n + 1, nullptr));
+    Handle b(CreateSemaphoreW(nullptr, n, n + 1, nullptr));
+    HANDLE both[] = {a.get(), b.get()};
+    std::atomic<LONG> pairs{0}, singles{0};
+    std::atomic<int> ready{0};
+    auto start_together = [&] {
+        ++ready;
+        while (ready.load() < 2) {
+        }
+    };
+    std::thread together([&] {
+        start_together();
+        while (WaitForMultipleObjects(2, both, TRUE, 0) == WAIT_OBJECT_0) ++pairs;
+    });
+    std::thread alone([&] {
+        start_together();
+        while (WaitForSingleObject(a.get(), 0) == WAIT_OBJECT_0) ++singles;
+    });
+    together.join();
+    alone.join();
+    // Every count of a went exactly once; b gave exactly as many as the pairs took.
+    LONG left_a = -1, left_b = -1;
+    ASSERT_TRUE(ReleaseSemaphore(a.get(), 1, &left_a));
+    ASSERT_TRUE(ReleaseSemaphore(b.get(), 1, &left_b));
+    EXPECT_EQ(left_a, 0);
+    EXPECT_EQ(pairs + singles, n);
+    EXPECT_EQ(left_b, n - pairs);
+}
+
 TEST(WaitMultiple, WaitAllReturnsWhenTheLastObjectBecomesReady) {
     Handle a(CreateEventW(nullptr, TRUE, TRUE, nullptr));
     Handle b(CreateEventW(nullptr, TRUE, FALSE, nullptr));

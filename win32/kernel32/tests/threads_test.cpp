@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "handle.h"
 
@@ -255,6 +256,7 @@ TEST(Threads, TerminateThreadSignalsAtOnceAndStopsAThreadInSleep) {
 
 struct Blocked {
     HANDLE never;
+    DWORD timeout;
     std::atomic<bool> waiting{false};
     std::atomic<bool> woke{false};
 };
@@ -262,25 +264,31 @@ struct Blocked {
 DWORD WINAPI BlockInWait(LPVOID p) {
     auto* b = static_cast<Blocked*>(p);
     b->waiting = true;
-    WaitForSingleObject(b->never, INFINITE);
+    WaitForSingleObject(b->never, b->timeout);
     b->woke = true;
     return 0;
 }
 
 TEST(Threads, TerminateThreadStopsAThreadBlockedInAWait) {
     Handle ev(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    Blocked blocked;
-    blocked.never = ev.get();
-    Handle t(CreateThread(nullptr, 0, BlockInWait, &blocked, 0, nullptr));
-    while (!blocked.waiting) Sleep(1);
-    Sleep(10);
-    ASSERT_TRUE(TerminateThread(t.get(), 0));
-    EXPECT_EQ(WaitForSingleObject(t.get(), 0), WAIT_OBJECT_0);
-    EXPECT_EQ(exit_code_of(t.get()), 0u);
-    // Had the thread survived, the event would release it now.
-    SetEvent(ev.get());
-    Sleep(50);
-    EXPECT_FALSE(blocked.woke);
+    Handle sem(CreateSemaphoreW(nullptr, 0, 1, nullptr));
+    for (auto [object, timeout] : {std::pair{ev.get(), INFINITE}, std::pair{sem.get(), 60000u}}) {
+        Blocked blocked;
+        blocked.never = object;
+        blocked.timeout = timeout;
+        Handle t(CreateThread(nullptr, 0, BlockInWait, &blocked, 0, nullptr));
+        while (!blocked.waiting) Sleep(1);
+        Sleep(10);
+        ASSERT_TRUE(TerminateThread(t.get(), 0));
+        EXPECT_EQ(WaitForSingleObject(t.get(), 0), WAIT_OBJECT_0);
+        EXPECT_EQ(exit_code_of(t.get()), 0u);
+        // Had the thread survived, the object would release it now.
+        object == ev.get() ? SetEvent(ev.get()) : ReleaseSemaphore(sem.get(), 1, nullptr);
+        Sleep(50);
+        EXPECT_FALSE(blocked.woke);
+        // ... and the stopped thread took nothing of it.
+        EXPECT_EQ(WaitForSingleObject(object, 0), WAIT_OBJECT_0);
+    }
 }
 
 TEST(Threads, TerminatingAnEndedThreadKeepsItsExitCode) {

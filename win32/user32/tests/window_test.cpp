@@ -104,6 +104,88 @@ TEST_F(WindowTest, CreationSendsNcCreateNcCalcSizeCreateInOrder) {
     DestroyWindow(hwnd);
 }
 
+// Windows' creation rules by kind of window: which messages come before
+// CreateWindowExW returns, and which style bits are added.
+TEST_F(WindowTest, CreationMessagesAndStylesFollowTheKindOfWindow) {
+    struct Case {
+        DWORD style;
+        bool child;
+        std::vector<UINT> before_show;  // of the watched messages, in order
+        bool clip_siblings;
+    };
+    const std::vector<UINT> watched{WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE};
+    const std::vector<Case> cases{
+        {WS_OVERLAPPEDWINDOW, false, {WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE}, true},
+        {WS_POPUP | WS_THICKFRAME,
+         false,
+         {WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE},
+         true},
+        {WS_POPUP, false, {WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}, true},
+        {WS_CHILD, true, {WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}, false},
+    };
+    HWND parent = MakeWindow();
+    for (const auto& c : cases) {
+        ClearLog();
+        HWND hwnd = MakeWindow(c.style, c.child ? parent : nullptr);
+        ASSERT_TRUE(IsWindow(hwnd));
+        EXPECT_EQ(MessagesOf(hwnd, watched), c.before_show) << std::hex << c.style;
+        EXPECT_EQ((GetWindowLongW(hwnd, GWL_STYLE) & WS_CLIPSIBLINGS) != 0, c.clip_siblings);
+        // A window that has not had its size and place yet gets them when first shown.
+        ShowWindow(hwnd, SW_SHOW);
+        EXPECT_EQ(SeenOf(WM_SIZE).size(), 1u) << std::hex << c.style;
+        EXPECT_EQ(SeenOf(WM_MOVE).size(), 1u) << std::hex << c.style;
+        DestroyWindow(hwnd);
+    }
+    DestroyWindow(parent);
+}
+
+// WM_PARENTNOTIFY climbs from a child to every ancestor until a window that
+// asked not to notify (WS_EX_NOPARENTNOTIFY) or the top-level window.
+TEST_F(WindowTest, ChildrenNotifyTheirAncestorsOfCreationAndDestruction) {
+    struct Case {
+        DWORD middle_ex, child_ex;
+        bool top_told, middle_told;
+    };
+    const Case cases[] = {
+        {0, 0, true, true},
+        {WS_EX_NOPARENTNOTIFY, 0, false, true},
+        {0, WS_EX_NOPARENTNOTIFY, false, false},
+    };
+    for (const auto& c : cases) {
+        HWND top = MakeWindow();
+        HWND middle = MakeWindow(WS_CHILD, top, c.middle_ex);
+        ClearLog();
+        std::wstring name = UniqueClassName(L"kid");
+        RegisterTestClass(name);
+        HWND child = CreateWindowExW(c.child_ex, name.c_str(), L"", WS_CHILD, 0, 0, 5, 5, middle,
+                                     reinterpret_cast<HMENU>(42), nullptr, nullptr);
+        DestroyWindow(child);
+        for (auto [hwnd, told] : {std::pair{top, c.top_told}, std::pair{middle, c.middle_told}}) {
+            std::vector<std::pair<WPARAM, LPARAM>> seen;
+            for (auto& s : SeenOf(WM_PARENTNOTIFY))
+                if (s.hwnd == hwnd) seen.emplace_back(s.wparam, s.lparam);
+            std::vector<std::pair<WPARAM, LPARAM>> expected;
+            if (told) {
+                expected = {{MAKEWPARAM(WM_CREATE, 42), reinterpret_cast<LPARAM>(child)},
+                            {MAKEWPARAM(WM_DESTROY, 42), reinterpret_cast<LPARAM>(child)}};
+            }
+            EXPECT_EQ(seen, expected) << c.middle_ex << " " << c.child_ex;
+        }
+        // The destruction notice comes before the child hears of its destruction.
+        if (c.middle_told) {
+            std::lock_guard lock(log_mutex());
+            auto at = [&](HWND h, UINT m, WPARAM w) {
+                return std::find_if(log().begin(), log().end(), [&](const Seen& s) {
+                    return s.hwnd == h && s.msg == m && (m != WM_PARENTNOTIFY || s.wparam == w);
+                });
+            };
+            EXPECT_LT(at(middle, WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, 42)),
+                      at(child, WM_DESTROY, 0));
+        }
+        DestroyWindow(top);
+    }
+}
+
 TEST_F(WindowTest, CreationFailsWhenNcCreateAnswersFalse) {
     hook() = [](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (msg == WM_NCCREATE) return FALSE;

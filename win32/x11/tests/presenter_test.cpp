@@ -18,85 +18,15 @@
 
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
-#include "testing/wait_until.h"
+#include "testing/x_desktop.h"
 
 using testing_support::ReadAll;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::WaitUntil;
+using testing_support::XDesktop;
 
 namespace {
-
-// An Xvfb on the first free display from :90 up, ended by its pid.
-class Xvfb {
-public:
-    Xvfb() {
-        for (int n = 90; n < 190 && pid_ <= 0; ++n) {
-            if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0) continue;
-            start(n);
-        }
-    }
-    ~Xvfb() {
-        if (display_) XCloseDisplay(display_);
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool running() const { return display_ != nullptr; }
-    const std::string& name() const { return name_; }
-    Display* display() const { return display_; }
-
-private:
-    void start(int n) {
-        const std::string name = ":" + std::to_string(n);
-        pid_t pid = fork();
-        if (pid == 0) {
-            // Xvfb's own chatter is not the test's.
-            freopen("/dev/null", "w", stderr);
-            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        if (pid < 0) return;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (waitpid(pid, nullptr, WNOHANG) == pid) return;  // lost the display: next one
-            // Another test may have started a server on the same number a moment
-            // earlier: the lock file names the one that answers.
-            if (LockOwner(n) == pid && (display_ = XOpenDisplay(name.c_str())) != nullptr) {
-                pid_ = pid;
-                name_ = name;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-
-    static pid_t LockOwner(int n) {
-        std::string text = ReadAll("/tmp/.X" + std::to_string(n) + "-lock");
-        return text.empty() ? -1 : static_cast<pid_t>(atol(text.c_str()));
-    }
-
-    pid_t pid_ = -1;
-    std::string name_;
-    Display* display_ = nullptr;
-};
-
-bool HaveXvfb() {
-    const char* path = getenv("PATH");
-    std::string p = path ? path : "";
-    size_t start = 0;
-    while (start <= p.size()) {
-        size_t end = p.find(':', start);
-        if (end == std::string::npos) end = p.size();
-        if (access((p.substr(start, end - start) + "/Xvfb").c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
 
 LRESULT CALLBACK PaintColours(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg != WM_PAINT) return DefWindowProcW(hwnd, msg, wp, lp);
@@ -125,18 +55,11 @@ LRESULT CALLBACK PaintColours(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 class PresenterTest : public ::testing::Test {
 protected:
-    // One server for the program: the layer's presenter connects once per process.
-    static void SetUpTestSuite() {
-        if (HaveXvfb()) xvfb_ = new Xvfb();
-    }
-    static void TearDownTestSuite() {
-        delete xvfb_;
-        xvfb_ = nullptr;
-    }
-
     void SetUp() override {
-        if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
-        ASSERT_TRUE(xvfb_ && xvfb_->running()) << "no Xvfb display could be started";
+        if (!XDesktop::Installed()) GTEST_SKIP() << "Xvfb or openbox is not installed";
+        // One desktop for the program: the layer's presenter connects once per process.
+        xvfb_ = XDesktop::Get();
+        ASSERT_TRUE(xvfb_) << "no X desktop could be started";
         log_ = dir_.file("x11.log");
         display_env_ = std::make_unique<ScopedEnv>("DISPLAY", xvfb_->name());
         log_env_ = std::make_unique<ScopedEnv>("WIN32_X11_LOG", log_);
@@ -229,16 +152,15 @@ protected:
 
     TempDir dir_;
     std::string log_;
-    static Xvfb* xvfb_;
+    XDesktop* xvfb_ = nullptr;
     std::unique_ptr<ScopedEnv> display_env_, log_env_;
     HWND hwnd_ = nullptr;
 };
 
-Xvfb* PresenterTest::xvfb_ = nullptr;
-
 constexpr uint32_t kRed = 0xDC1E28, kGreen = 0x14C83C, kBlue = 0x0A28E6;
 
-// Runs first when the whole program runs in one process: the presenter starts once.
+// Runs first when the whole program runs in one process (this file sorts before the
+// other X tests): the presenter starts once.
 TEST_F(PresenterTest, NoDisplayKnobKeepsWindowsOffTheServer) {
     ScopedEnv off("WIN32_NO_DISPLAY", "1");
     HWND hwnd = Create(300, 200, 80, 60);
@@ -326,10 +248,15 @@ TEST_F(PresenterTest, ExposedWindowIsPutAgain) {
     // Another client scribbles black over the window's X window, then has the
     // server report the window as exposed, as uncovering it would.
     Display* d = xvfb_->display();
-    Window root = DefaultRootWindow(d), shown = 0;
-    int x = 0, y = 0;
-    ASSERT_TRUE(XTranslateCoordinates(d, root, root, 410, 310, &x, &y, &shown));
-    ASSERT_NE(shown, 0u);
+    // The deepest window there: under a window manager ours sits in its frame.
+    Window at = DefaultRootWindow(d), shown = 0;
+    int x = 410, y = 310;
+    while (XTranslateCoordinates(d, at, at, x, y, &x, &y, &shown) && shown) {
+        XTranslateCoordinates(d, at, shown, x, y, &x, &y, &at);
+        at = shown;
+    }
+    shown = at;
+    ASSERT_NE(shown, DefaultRootWindow(d));
     GC gc = XCreateGC(d, shown, 0, nullptr);
     XSetForeground(d, gc, 0);
     XFillRectangle(d, shown, gc, 0, 0, 120, 80);

@@ -85,8 +85,9 @@ std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool 
     int colour = kind == PngKind::Rgb      ? PNG_COLOR_TYPE_RGB
                  : kind == PngKind::Rgba   ? PNG_COLOR_TYPE_RGBA
                  : kind == PngKind::Grey16 ? PNG_COLOR_TYPE_GRAY
+                 : kind == PngKind::Rgba16 ? PNG_COLOR_TYPE_RGBA
                                            : PNG_COLOR_TYPE_PALETTE;
-    int depth = kind == PngKind::Grey16 ? 16 : 8;
+    int depth = kind == PngKind::Grey16 || kind == PngKind::Rgba16 ? 16 : 8;
     png_set_IHDR(png, info, width, height, depth, colour,
                  interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -108,6 +109,11 @@ std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool 
                 case PngKind::Grey16:
                     row.insert(row.end(), {r, g});
                     break;  // big-endian sample
+                case PngKind::Rgba16: {
+                    const uint8_t low = static_cast<uint8_t>(x * 37 + y * 11);
+                    row.insert(row.end(), {r, low, g, low, b, low, a, low});
+                    break;
+                }
                 case PngKind::PaletteWithTransparency: {
                     size_t i = 0;
                     while (i < colours.size() && colours[i] != p) ++i;
@@ -136,6 +142,35 @@ std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool 
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return out;
+}
+
+std::string black_png(int width, int height) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, append, no_flush);
+    png_set_IHDR(png, info, width, height, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> row((width + 7) / 8, 0);
+    for (int y = 0; y < height; ++y) png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+std::string with_claimed_size(std::string jpeg, int width, int height) {
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        const auto marker = static_cast<uint8_t>(jpeg[i + 1]);
+        if (static_cast<uint8_t>(jpeg[i]) != 0xFF || (marker != 0xC0 && marker != 0xC2)) continue;
+        // Marker, length, precision, then height and width, big-endian.
+        jpeg[i + 5] = static_cast<char>(height >> 8);
+        jpeg[i + 6] = static_cast<char>(height);
+        jpeg[i + 7] = static_cast<char>(width >> 8);
+        jpeg[i + 8] = static_cast<char>(width);
+        break;
+    }
+    return jpeg;
 }
 
 std::string bmp24(int width, int height, const PixelFn& pixel) {

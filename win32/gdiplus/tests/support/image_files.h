@@ -17,8 +17,14 @@ std::string grey_jpeg(int width, int height, const std::function<uint8_t(int x, 
 // Four-channel JPEG with the Adobe marker; samples as stored (255 = no ink).
 std::string cmyk_jpeg(int width, int height, uint32_t cmyk);
 
-enum class PngKind { Rgb, Rgba, Grey16, PaletteWithTransparency };
+// Rgba16 samples are the pixel's byte with a low byte that varies from pixel to pixel.
+enum class PngKind { Rgb, Rgba, Grey16, Rgba16, PaletteWithTransparency };
 std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool interlaced = false);
+
+// A black 1-bit grey PNG: a large image in a small file, quickly written.
+std::string black_png(int width, int height);
+// The JPEG with its frame header claiming another size (its data then ends early).
+std::string with_claimed_size(std::string jpeg, int width, int height);
 
 // Uncompressed 24-bit BMP, bottom-up.
 std::string bmp24(int width, int height, const PixelFn& pixel);

@@ -1,0 +1,195 @@
+#include "downloader/client_manager.h"
+
+#include <shlwapi.h>
+
+#include <atomic>
+
+#include "base/controller.h"
+#include "base/file_util.h"
+#include "base/log.h"
+#include "base/path_util.h"
+#include "base/process_util.h"
+#include "base/zip_extract.h"
+#include "downloader/app_globals.h"
+#include "downloader/app_util.h"
+#include "downloader/config_manager.h"
+#include "downloader/download_manager.h"
+#include "downloader/instance_wnd_manager.h"
+#include "downloader/main_wnd_manager.h"
+#include "downloader/report_manager.h"
+#include "downloader/tray_manager.h"
+#include "gui/core/callback.h"
+#include "gui/core/pte.h"
+#include "gui/timer.h"
+#include "skin/skin.h"
+
+namespace downloader {
+
+namespace {
+
+constexpr UINT kWakeMessage = 0x9401;
+constexpr int kQuitDelayMs = 1000;
+constexpr DWORD k7zaEndWaitMs = 500;
+
+// Written on the user-interface thread, read by the pool's workers.
+std::atomic<bool> g_quitting{false};
+
+}  // namespace
+
+SingleInstanceMutex::SingleInstanceMutex(const wchar_t* name)
+    : already_running_(0), mutex_(nullptr) {
+    // A stale error from an earlier call must not read as "already there".
+    SetLastError(ERROR_SUCCESS);
+    mutex_ = CreateMutexW(nullptr, TRUE, name);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) already_running_ = 1;
+}
+
+SingleInstanceMutex::~SingleInstanceMutex() {
+    if (mutex_) CloseHandle(mutex_);
+    mutex_ = nullptr;
+    already_running_ = 0;
+}
+
+struct ClientManager::Pimpl : Gui::Pte<Pimpl> {
+    ~Pimpl() { Gui::KillTimeCallback(this); }
+
+    bool CheckSingleInstance();
+    void Stop();
+    void QuitLater(int delay_ms);
+    void PostQuit() { PostQuitMessage(0); }
+    bool Unzip7z();
+    bool UnzipDownloader();
+    void Restart();
+
+    std::unique_ptr<SingleInstanceMutex> guard_;
+    std::wstring command_line_;
+};
+
+bool ClientManager::Pimpl::CheckSingleInstance() {
+    if (!guard_) {
+        guard_ = std::make_unique<SingleInstanceMutex>(GetInstanceWndClassName());
+        if (guard_->IsAlreadyRunning()) {
+            if (HWND running = FindWindowW(GetInstanceWndClassName(), nullptr))
+                PostMessageW(running, kWakeMessage, 0, 0);
+        }
+    }
+    return guard_->IsAlreadyRunning();
+}
+
+void ClientManager::Pimpl::Stop() {
+    g_quitting = true;
+    GetInstanceWndManager()->Destroy();
+    GetDownloadManager()->Release();
+    GetTrayManager()->RemoveIcon();
+    guard_.reset();
+}
+
+void ClientManager::Pimpl::QuitLater(int delay_ms) {
+    Gui::SetTimeCallback(delay_ms, Gui::MakePteCallback(this, &Pimpl::PostQuit), this);
+}
+
+bool ClientManager::Pimpl::Unzip7z() {
+    LOG_MESSAGE << "downloader::ClientManager::Pimpl::Unzip7z";
+    const std::wstring temp = GetConfigManager()->GetTempDir();
+    const std::wstring zip = temp + L"\\7za.zip";
+    if (!ExtractResourceToFile(L"IDR_ZIP_7ZA", L"ZIP", zip)) return false;
+    if (base::ExtractZip(zip.c_str(), (temp + L"\\").c_str())) {
+        LOG_MESSAGE << "解压7z工具成功";
+    } else {
+        LOG_ERROR << "解压7z工具失败";
+    }
+    DeleteFileW(zip.c_str());
+    return PathFileExistsW((temp + L"\\").c_str()) != FALSE;
+}
+
+bool ClientManager::Pimpl::UnzipDownloader() {
+    LOG_MESSAGE << "downloader::ClientManager::Pimpl::UnzipDownloader";
+    ConfigManager* config = GetConfigManager();
+    const std::wstring temp = config->GetTempDir();
+    const std::wstring archive = temp + L"\\downloader.7z";
+    if (!ExtractResourceToFile(L"IDR_ZIP_DOWNLOADER", L"ZIP", archive)) return false;
+    const std::wstring sevenza = config->Get7zaPath();
+    bool result = false;
+    if (!base::IsExistingFile(sevenza)) {
+        LOG_ERROR << "UnzipDownloader 7za.exe未找到,path:" << sevenza;
+    } else {
+        base::TerminateProcessesByFile(sevenza, k7zaEndWaitMs);
+        std::wstring command =
+            L"\"" + sevenza + L"\" x \"" + archive + L"\" -o\"" + temp + L"\" -aoa";
+        uint32_t exit_code = 0;
+        if (base::CreateProcessEx(command.data(), SW_HIDE, INFINITE, &exit_code)) {
+            result = true;
+            LOG_MESSAGE << "解压downloader资源，cmdline:" << command;
+        } else {
+            LOG_ERROR << "UnzipDownloader 7za.exe进程创建失败,path:" << sevenza;
+        }
+    }
+    DeleteFileW(archive.c_str());
+    return result;
+}
+
+void ClientManager::Pimpl::Restart() {
+    const std::wstring exe = base::GetExePath();
+    Stop();
+    if (base::SyncCreateProcess(exe, L"", false, L"")) {
+        LOG_MESSAGE << "重启下载器成功";
+    } else {
+        LOG_ERROR << "重启下载器失败";
+    }
+    g_quitting = true;
+    PostQuitMessage(0);
+}
+
+ClientManager::ClientManager() : pimpl_(std::make_unique<Pimpl>()) {}
+
+ClientManager::~ClientManager() = default;
+
+bool ClientManager::Start(const std::wstring& command_line) {
+    pimpl_->command_line_ = command_line;
+    if (pimpl_->CheckSingleInstance()) {
+        g_quitting = true;
+        pimpl_->guard_.reset();
+        PostQuitMessage(0);
+        return false;
+    }
+    skin::InitSkinIn(GetConfigManager()->GetWorkDir() + L"\\");
+    GetConfigManager()->Load();
+    GetReportManager()->ReportClientStart();
+    GetInstanceWndManager()->Create();
+    GetMainWndManager()->CreateMainWnd();
+    GetTrayManager()->AddIcon();
+    return true;
+}
+
+void ClientManager::Exit() {
+    pimpl_->Stop();
+    pimpl_->QuitLater(kQuitDelayMs);
+}
+
+bool ClientManager::IsQuitting() { return g_quitting; }
+
+bool ClientManager::UnzipTools() { return pimpl_->Unzip7z() && pimpl_->UnzipDownloader(); }
+
+void ClientManager::Restart() { pimpl_->Restart(); }
+
+void ClientManager::InstallExe() {
+    GetReportManager()->ReportInstall();
+    const std::wstring path = GetConfigManager()->GetInstallerPath();
+    // Quoted: a save folder with blanks must not start a program named by its first word.
+    std::wstring command = L"\"" + path + L"\"";
+    uint32_t exit_code = 0;
+    if (base::CreateProcessEx(command.data(), SW_SHOWNORMAL, 0, &exit_code)) {
+        LOG_MESSAGE << "InstallExe启动成功 cmd_line:" << path;
+        Exit();
+        return;
+    }
+    const DWORD error = GetLastError();
+    LOG_ERROR << "InstallExe启动失败, error_code:" << error << " cmd_line:" << path;
+    OpenDownloadFolder();
+}
+
+}  // namespace downloader
+
+downloader::ClientManager* GetClientManager() {
+    return base::GetRegisteredObject<downloader::ClientManager>();
+}

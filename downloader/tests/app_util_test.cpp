@@ -1,0 +1,77 @@
+#include "downloader/app_util.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "downloader/message_loop.h"
+#include "gui/raster.h"
+#include "gui/timer.h"
+#include "raster/png_raster.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::ReadAll;
+
+TEST(FormatByteSize, ChangesUnitAtAThousandOfTheCurrentOne) {
+    // clang-format off
+    const std::pair<int64_t, const wchar_t*> cases[] = {
+        {0, L"0B"}, {-1, L"-1B"}, {999, L"999B"}, {1000, L"1.0KB"}, {1023999, L"1000.0KB"},
+        {1024000, L"1.0MB"}, {1048575999, L"1000.0MB"}, {1048576000, L"1.0GB"},
+        {1073741824000, L"1.0TB"}, {1099511627776000, L"1000.0TB"}};
+    // clang-format on
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(FormatByteSize(bytes), text) << bytes;
+    EXPECT_EQ(FormatSizeProgress(512, 2048), L"512B/2.0KB");
+}
+
+// In a child: files may grow to 1000 bytes only. True when the writer said it failed.
+bool WriteOnAFullDisk(const std::wstring& path) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit = {1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return !ExtractResourceToFile(L"IDR_ZIP_7ZA", L"ZIP", path);
+}
+
+TEST(ExtractResourceToFile, AnswersTrueOnlyForAWholeFile) {
+    testing_support::TempDir dir;
+    EXPECT_TRUE(ExtractResourceToFile(L"IDR_INI_CONFIG", L"INI", dir.winfile("a.ini")));
+    EXPECT_EQ(ReadAll(dir.file("a.ini")), ReadAll(CONFIG_INI_PATH));
+    EXPECT_FALSE(ExtractResourceToFile(L"NO_SUCH", L"INI", dir.winfile("b.ini")));
+    EXPECT_FALSE(Exists(dir.file("b.ini")));
+    // A disk that fills up half-way: the caller hears of it and no torn file stays.
+    EXPECT_EXIT(exit(WriteOnAFullDisk(dir.winfile("c.zip")) && !Exists(dir.file("c.zip")) ? 0 : 1),
+                ::testing::ExitedWithCode(0), "");
+}
+
+// Built before the program's start-up objects, so torn down after the time-callback
+// list's exit teardown: the list must still be there, empty, for it.
+struct LateOwner : Gui::TimeCallback {
+    ~LateOwner() {
+        Set(0, Gui::Callback()), Kill(), fputs(armed ? "late owner done\n" : "", stderr);
+    }
+    bool armed = false;
+} g_late_owner __attribute__((init_priority(101)));
+
+struct Unrun : Gui::CallbackAction {
+    void Execute() override { _exit(3); }
+    ~Unrun() override { fputs("freed unrun\n", stderr); }
+};
+
+TEST(StartUpObjects, ExistBeforeTheEntryAndTimeCallbacksAreFreedUnrunAtExit) {
+    const Gui::VectorBase& factories = Gui::Raster::GetFactories();
+    ASSERT_EQ(factories.items, 2);
+    EXPECT_EQ(static_cast<Gui::Raster::Factory*>(factories.vector)[0], &raster::PNGRaster::Create);
+    EXPECT_NE(downloader::AppModule::Get(), nullptr);
+    EXPECT_EXIT(
+        {
+            g_late_owner.armed = true;
+            Gui::SetTimeCallback(60000, Gui::Callback(new Unrun));
+            exit(0);
+        },
+        ::testing::ExitedWithCode(0), "freed unrun\nlate owner done");
+}
+
+}  // namespace

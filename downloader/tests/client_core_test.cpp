@@ -1,0 +1,407 @@
+// The client core inside the test process: a controller of its own, the managers made on
+// this (the user-interface) thread, the engine a scripted fake, and the layer's records of
+// message boxes, desktop openings and processes in a private folder.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <win32_unixpath.h>
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "base/controller.h"
+#include "base/registry.h"
+#include "base/string_util.h"
+#include "downloader/app_globals.h"
+#include "downloader/app_util.h"
+#include "downloader/client_manager.h"
+#include "downloader/config_manager.h"
+#include "downloader/download_manager.h"
+#include "downloader/report_manager.h"
+#include "fake_engine/fake_engine.h"
+#include "gui/ctrl.h"
+#include "skin/skin.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
+
+namespace clienttest {
+
+using testing_support::Exists;
+
+struct Answer {
+    int32_t code = 0, complete = 0;
+    int64_t total = 0, done = 0;
+    int32_t speed = 0;
+    std::u16string path = u"", launch = u"setup.exe";
+};
+
+struct Script : FakeEngineScript {
+    int32_t Call(int slot, const DownloadEngineKey* key, DownloadEngineInfo* info,
+                 bool zeroed) override {
+        Answer a;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            calls.push_back(slot);
+            all_zeroed = all_zeroed && zeroed;
+            if (slot == 0) a = find;
+            if (slot == 1) a = query;
+            if (slot == 3) a.code = start, start_folder = key->save_folder;
+            if (slot == 7 && !progress.empty()) a = progress.front();
+            if (slot == 7 && progress.size() > 1) progress.pop_front();
+            if (slot == kFakeReleaseSlot) inside_at_release = inside;
+        }
+        ++inside;
+        if (slot == 7) std::this_thread::sleep_for(std::chrono::milliseconds(progress_delay_ms));
+        if (info && a.code == 0) {
+            info->complete = a.complete, info->total_size = a.total, info->downloaded_size = a.done;
+            info->speed = a.speed;
+            a.path.copy(info->path, a.path.size()),
+                a.launch.copy(info->launch_file, a.launch.size());
+        }
+        --inside;
+        return a.code;
+    }
+    std::vector<int> Slots() {  // without the polls (7), whose number depends on timing
+        std::lock_guard<std::mutex> hold(lock);
+        std::vector<int> out;
+        std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
+                     [](int s) { return s != 7; });
+        return out;
+    }
+
+    std::mutex lock;  // over everything here
+    Answer find, query;
+    int32_t start = 0;
+    std::deque<Answer> progress;  // each poll takes the first; the last one stays
+    int progress_delay_ms = 0;
+    std::u16string start_folder;
+    bool all_zeroed = true;
+    std::atomic<int> inside{0};  // calls running now
+    int inside_at_release = -1;
+    std::vector<int> calls;
+};
+
+Script& TheScript() {
+    static Script* script = new Script;
+    return *script;
+}
+
+// What the progress panel hears; progress as "fraction|speed|size|animate".
+struct Panel : signals::has_slots<> {
+    void OnState() { states.push_back(GetDownloadManager()->GetState()); }
+    void OnProgress(float f, const std::wstring& speed, const std::wstring& size, bool animate) {
+        wchar_t fraction[32];
+        swprintf(fraction, 32, L"%g|", f);
+        progress.push_back(fraction + speed + L"|" + size + (animate ? L"|1" : L"|0"));
+    }
+    void OnError(const std::wstring& text) { errors.push_back(text); }
+    void OnFinished() { ++finished; }
+
+    std::vector<int> states;
+    std::vector<std::wstring> progress, errors;
+    int finished = 0;
+};
+
+struct TestController : base::Controller {
+    bool Start(const std::wstring&) override { return true; }
+};
+
+class ClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The working folder is computed once per process, so it is one for all tests.
+        static testing_support::TempDir data_home;
+        static const bool process_ready [[maybe_unused]] = [] {
+            setenv("XDG_DATA_HOME", data_home.path().c_str(), 1);
+            InitAppGlobals(GetModuleHandleW(nullptr));
+            Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
+            return true;
+        }();
+        for (const char* sub : {"tmp", "run", "c"}) mkdir(dir_.file(sub).c_str(), 0700);
+        for (const auto& [name, value] :
+             {std::pair<const char*, std::string>{"TMPDIR", dir_.file("tmp")},
+              {"XDG_RUNTIME_DIR", dir_.file("run")},
+              {"WIN32_DRIVES", Drives(":free=10000000000000")},
+              {"WIN32_DIALOG_LOG", dir_.file("dialogs")},
+              {"WIN32_SHELL_LOG", dir_.file("shell")},
+              {"WIN32_PROCESS_LOG", dir_.file("processes")},
+              {"WIN32_HTTP_PORT_MAP", "80=1"}})  // reports find nobody, at once
+            SetEnv(name, value);
+        Script& s = TheScript();
+        std::lock_guard<std::mutex> hold(s.lock);
+        s.find = s.query = Answer{}, s.start = s.progress_delay_ms = 0, s.inside_at_release = -1;
+        s.progress.clear(), s.calls.clear(), s.start_folder.clear(), s.all_zeroed = true;
+    }
+    void TearDown() override {
+        if (controller_) GetDownloadManager()->Release();
+        controller_.reset();
+        while (!env_.empty()) env_.pop_back();  // last set, first restored
+    }
+    // The managers as the client's start makes them.
+    void StartClient() {
+        controller_ = std::make_unique<TestController>();
+        base::SetController(controller_.get());
+        GetClientManager();
+        skin::InitSkinIn(GetConfigManager()->GetWorkDir() + L"\\");
+        GetConfigManager()->Load();
+        // The first report makes the HTTP service and its pool here, as the client start does.
+        GetReportManager()->ReportClientStart();
+        downloader::DownloadManager* m = GetDownloadManager();
+        m->SigStateChanged.connect(&panel_, &Panel::OnState);
+        m->SigProgress.connect(&panel_, &Panel::OnProgress);
+        m->SigError.connect(&panel_, &Panel::OnError);
+        m->SigFinished.connect(&panel_, &Panel::OnFinished);
+    }
+    // Runs this thread's message loop until done() answers true.
+    bool Pump(const std::function<bool()>& done, int timeout_ms = 20000) {
+        for (const DWORD begin = GetTickCount(); !done();) {
+            if (GetTickCount() - begin > DWORD(timeout_ms)) return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        }
+        return true;
+    }
+    void SetEnv(const char* name, const std::string& value) {
+        env_.push_back(std::make_unique<testing_support::ScopedEnv>(name, value));
+    }
+    // One field of each line of a layer record (WIN32_DIALOG_LOG, ...).
+    std::vector<std::string> Record(const char* name, size_t field) {
+        std::vector<std::string> lines;
+        std::istringstream in(testing_support::ReadAll(getenv(name)));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(base::SplitString(line, '\t').at(field));
+        return lines;
+    }
+    std::string Drives(const std::string& c_options, const std::string& more = "") {
+        return "C=" + dir_.file("c") + ":fixed" + c_options + ";Z=/:remote" + more;
+    }
+
+    testing_support::TempDir dir_;
+    Panel panel_;
+    std::unique_ptr<base::Controller> controller_;
+    std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
+};
+
+namespace {
+
+const Answer kRunning{0, 0, 4096, 1024, 2048}, kAllIn{0, 0, 4096, 4096};
+const Answer kComplete{0, 1, 4096, 4096}, kOvershoot{0, 1, 4096, 5000};
+const Answer kFail3{3}, kFail5{5}, kFail7{7};
+const Answer kEarlier{0, 0, 4096, 1024, 0, u"C:\\Old\\DemoGame"};
+const Answer kEarlierDone{0, 1, 4096, 4096, 0, u"C:\\Old\\DemoGame"};
+const std::wstring kNone = L"0|||0", kQueried = L"0|速度：0B/s|大小：0B/4.0KB|0";
+
+struct Case {
+    const char* name;
+    Answer find;
+    int32_t query_code, start_code;
+    std::vector<Answer> progress;
+    const char* steps;  // "<state>:<button> ...", each pressed once the state is reached
+    std::vector<int> states, slots;  // one state per change; engine slots without polls
+    std::vector<std::wstring> errors;
+    const char* setup = "";
+    std::vector<std::string> dialogs = {};
+    std::vector<std::wstring> progress_seen = {};
+};
+
+// clang-format off
+const Case kCases[] = {
+    {"NewDownloadRunsToTheInstaller", {}, 0, 0, {kRunning, kAllIn, kComplete}, "3:start2",
+     {0, 1, 3, 5, 6, 7, 9}, {0, 1, 3, 0}, {}, "", {},
+     {kNone, kQueried, L"0.25|速度：2.0KB/s|大小：1.0KB/4.0KB|1",
+      L"1|速度：0B/s|大小：4.0KB/4.0KB|1", L"1|速度：0B/s|大小：4.0KB/4.0KB|1"}},
+    {"EarlierDownloadContinuesWithoutDiskCheck", kEarlier, 0, 0, {kComplete}, "4:start",
+     {0, 2, 4, 5, 6, 9}, {0, 1, 3, 0}, {}, ":free=0", {},
+     {kNone, L"0.25|速度：0B/s|大小：1.0KB/4.0KB|1", kQueried,
+      L"1|速度：0B/s|大小：4.0KB/4.0KB|1"}},
+    {"FractionsStayWithinNoneAndAll", {}, 0, 0, {kOvershoot}, "3:start", {0, 1, 3, 5, 6, 9},
+     {0, 1, 3, 0}, {}, "total0", {}, {kNone, L"0|速度：0B/s|大小：0B/0B|0",
+      L"1|速度：0B/s|大小：4.9KB/4.0KB|1"}},
+    {"CompleteEarlierDownloadNeedsNoStateQuery", kEarlierDone, 0, 0, {}, "", {0, 9}, {0}, {}},
+    {"FailedRecordQueryStillQueriesTheState", kFail7, 0, 0, {}, "", {0, 4}, {0, 1}, {}},
+    {"FailedStateQuery", {}, 7, 0, {}, "", {0, 1, 10}, {0, 1}, {L"下载状态检查失败错误码：7"}},
+    {"RefusedStart", {}, 0, 7, {}, "3:start", {0, 1, 3, 5, 10}, {0, 1, 3}, {L"启动下载失败错误码：7"}},
+    {"StartRefusedByTheFileCheck", {}, 0, 5, {}, "3:start", {0, 1, 3, 5, 11}, {0, 1, 3},
+     {L"下载文件检查出错"}},
+    {"FailedDownloadIsRetried", {}, 0, 0, {kFail3}, "3:start 10:complete 10:retry",
+     {0, 1, 3, 5, 6, 10, 5, 6, 9}, {0, 1, 3, 3, 0}, {L"下载失败，请重试"}},
+    {"DownloadedFileFailsItsCheck", {}, 0, 0, {kFail5}, "3:start", {0, 1, 3, 5, 6, 11}, {0, 1, 3},
+     {L"下载文件检查出错"}},
+    {"OtherPollErrorsKeepPolling", {}, 0, 0, {kFail7, kComplete}, "3:start", {0, 1, 3, 5, 6, 9},
+     {0, 1, 3, 0}, {}},
+    {"PauseAndResume", {}, 0, 0, {kRunning}, "3:pause 3:start 6:pause 8:resume 6:complete",
+     {0, 1, 3, 5, 6, 8, 6, 9}, {0, 1, 3, 5, 6, 0}, {}},
+    {"NoRoomForANewDownload", {}, 0, 0, {}, "3:start", {0, 1, 3}, {0, 1}, {}, ":free=1000",
+     {"下载盘剩余空间不足"}},
+    {"ToolsCannotBeWritten", {}, 0, 0, {}, "", {0}, {}, {}, "temp-readonly", {"下载模块加载失败"}},
+    {"EngineLibraryMissing", {}, 0, 0, {}, "", {0}, {}, {L"下载模块失效"}, "engine-taken"},
+};
+// clang-format on
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+// Each emission shows the state of a change made at or after it, never an earlier one.
+bool Follows(const std::vector<int>& seen, const std::vector<int>& made) {
+    if (seen.size() != made.size()) return false;
+    for (size_t i = 0, j = 0; i < seen.size(); ++i) {
+        for (j = std::max(j, i); j < made.size() && made[j] != seen[i];) ++j;
+        if (j == made.size()) return false;
+    }
+    return true;
+}
+
+class DownloadManagerTest : public ClientTest, public ::testing::WithParamInterface<Case> {
+protected:
+    void Prepare(const Case& c) {
+        const std::string setup = c.setup;
+        if (setup[0] == ':') SetEnv("WIN32_DRIVES", Drives(setup));
+        if (setup == "temp-readonly")
+            SetEnv("WIN32_DRIVES", Drives("", ";R=" + dir_.file("tmp") + ":fixed:ro"));
+        if (setup == "engine-taken") mkdir(dir_.file("tmp/Dravon.dll").c_str(), 0700);
+        Script& s = TheScript();
+        s.find = c.find, s.query.code = c.query_code, s.start = c.start_code;
+        s.query.total = setup == "total0" ? 0 : 4096;
+        s.progress.assign(c.progress.begin(), c.progress.end());
+    }
+    void Press(downloader::DownloadManager* m, int state, const std::string& button) {
+        ASSERT_TRUE(Pump([&] { return m->GetState() == state; })) << state;
+        if (button == "start" || button == "start2") m->Start();
+        if (button == "start2") m->Start();  // pressed twice at once
+        EXPECT_TRUE(button != "pause" || m->Pause() == (state == downloader::Downloading));
+        EXPECT_TRUE(button != "resume" || m->Resume());
+        std::unique_lock<std::mutex> hold(TheScript().lock);
+        if (button == "complete") TheScript().progress.assign({kComplete});
+        hold.unlock();
+        // Taken once the loop that failed has left.
+        EXPECT_TRUE(button != "retry" ||
+                    Pump([&] { return m->Retry(), m->GetState() != downloader::Failed; }));
+    }
+};
+
+TEST_P(DownloadManagerTest, FollowsTheStateTable) {
+    const Case& c = GetParam();
+    Prepare(c);
+    StartClient();
+    downloader::DownloadManager* m = GetDownloadManager();
+    m->Init();
+    std::istringstream steps(c.steps);
+    for (std::string step; steps >> step;)
+        Press(m, std::stoi(step), step.substr(step.find(':') + 1));
+    const bool loop_completed = c.states.back() == downloader::Complete && *c.steps;
+    ASSERT_TRUE(Pump([&] {
+        return panel_.states.size() >= c.states.size() && panel_.errors.size() >= c.errors.size() &&
+               Record("WIN32_DIALOG_LOG", 2).size() >= c.dialogs.size() &&
+               Record("WIN32_SHELL_LOG", 2).size() >= (loop_completed ? 1u : 0u);
+    }));
+    Pump([] { return false; }, 100);
+
+    EXPECT_TRUE(Follows(panel_.states, c.states)) << ::testing::PrintToString(panel_.states);
+    EXPECT_EQ(TheScript().Slots(), c.slots);
+    EXPECT_EQ(panel_.errors, c.errors);
+    EXPECT_TRUE(TheScript().all_zeroed);
+    EXPECT_TRUE(c.progress_seen.empty() || panel_.progress == c.progress_seen);
+    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 2), c.dialogs);
+    EXPECT_EQ(panel_.finished, loop_completed ? 1 : 0);
+    const std::u16string folder = c.find.path.empty() ? u"C:\\KeltoGames\\DemoGame" : c.find.path;
+    EXPECT_EQ(TheScript().start_folder,
+              std::count(c.slots.begin(), c.slots.end(), 3) ? folder : u"");
+    // A missing installer: its folder opens instead. The channel file is beside it.
+    const std::string save = c.find.path.empty() ? "c/KeltoGames/DemoGame" : "c/Old/DemoGame";
+    EXPECT_EQ(Record("WIN32_SHELL_LOG", 2), loop_completed
+                                                ? std::vector<std::string>{dir_.file(save)}
+                                                : std::vector<std::string>{});
+    EXPECT_EQ(testing_support::ReadAll(dir_.file(save + "/channel.ini")).find("UserChannel=demo") !=
+                  std::string::npos,
+              loop_completed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DownloadManagerTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ClientTest, ReleaseWaitsForThePollInsideTheEngineBeforeFreeingIt) {
+    StartClient();
+    downloader::DownloadManager* m = GetDownloadManager();
+    EXPECT_EQ(m->GetInstallerFileName(), L"");  // no engine yet, and no call into none
+    Script& s = TheScript();
+    s.progress = {kRunning};
+    s.progress_delay_ms = 300;
+    m->Init();
+    ASSERT_TRUE(Pump([&] { return m->GetState() == downloader::ReadyToStart; }));
+    m->Start();
+    ASSERT_TRUE(Pump([&] { return s.inside > 0 && m->GetState() == downloader::Downloading; }));
+    m->Release();
+    EXPECT_EQ(s.inside_at_release, 0);
+    Pump([] { return false; }, 1500);
+    std::lock_guard<std::mutex> hold(s.lock);
+    EXPECT_EQ(std::vector<int>(s.calls.end() - 2, s.calls.end()),
+              (std::vector<int>{2, kFakeReleaseSlot}));
+}
+
+class DownloadDiskTest : public ClientTest {};
+
+TEST_F(DownloadDiskTest, EachRefusalShowsOneMessageAndRemovesOnlyWhatItMade) {
+    for (const char* sub : {"d", "d/Kept", "r"}) mkdir(dir_.file(sub).c_str(), 0700);
+    ASSERT_TRUE(testing_support::WriteAll(dir_.file("d/Kept/file"), "x"));
+    ASSERT_TRUE(testing_support::WriteAll(dir_.file("c/Blocked"), "x"));
+    SetEnv("WIN32_DRIVES", Drives(":free=10000000000000", ";D=" + dir_.file("d") + ":remote;R=" +
+                                                              dir_.file("r") + ":fixed:ro"));
+    StartClient();
+    // clang-format off
+    const struct { const wchar_t* folder; const char* message; const char* path; bool there; } cases[] = {
+        {L"C:\\Games\\New", "", "c/Games/New", true},
+        {L"D:\\Games\\New", "下载盘不能为网络路径", "d/Games", false},
+        {L"D:\\Kept", "下载盘不能为网络路径", "d/Kept/file", true},
+        {L"C:\\Blocked\\Games", "下载盘无读写权限", "c/Blocked", true},
+        {L"R:\\Games", "下载盘剩余空间不足", "r/Games", false},
+        {L"Q:\\Games", "获取磁盘信息失败", "q", false}};
+    // clang-format on
+    std::vector<std::string> expected;
+    for (const auto& c : cases) {
+        GetConfigManager()->SetDownloadPath(c.folder, false);
+        EXPECT_EQ(CheckDownloadDisk(4096), !*c.message) << c.path;
+        EXPECT_EQ(Exists(dir_.file(c.path)), c.there) << c.path;
+        if (*c.message) expected.push_back(c.message);
+    }
+    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 2), expected);
+}
+
+TEST_F(DownloadDiskTest, WithoutAFixedDriveDownloadsGoUnderTheUsersOwnFolder) {
+    SetEnv("WIN32_DRIVES", "Z=/:remote");
+    StartClient();
+    EXPECT_EQ(GetConfigManager()->GetDownloadPath(),
+              UnixPathToWin32(getenv("HOME")) + L"\\KeltoGames");
+}
+
+TEST_F(ClientTest, TheBrowserGetsTheAddressAsOneQuotedArgument) {
+    SetEnv("WIN32_REGISTRY_DIR", dir_.file("registry"));
+    CRegistry choice(HKEY_CURRENT_USER), command(HKEY_CLASSES_ROOT);
+    ASSERT_TRUE(choice.Create(
+        L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\Ftp\\UserChoice",
+        KEY_ALL_ACCESS));
+    ASSERT_TRUE(choice.WriteString(L"Progid", L"TestBrowser"));
+    ASSERT_TRUE(command.Create(L"TestBrowser\\shell\\open\\command", KEY_ALL_ACCESS));
+    ASSERT_TRUE(command.WriteString(L"", L"\"Z:\\bin\\true\" -- \"%1\""));
+    EXPECT_EQ(GetDefaultBrowserPath(), L"Z:\\bin\\true");
+    OpenUrlInDefaultBrowser(L"http://a/b?c=1 d");
+    OpenUrlInDefaultBrowser(L"https://a/\" --evil");
+    OpenUrlInDefaultBrowser(L"--evil");
+    OpenUrlInDefaultBrowser(L"file:///etc/passwd");
+    EXPECT_EQ(Record("WIN32_PROCESS_LOG", 2),
+              (std::vector<std::string>{"\"Z:\\bin\\true\" \"http://a/b?c=1 d\"",
+                                        "\"Z:\\bin\\true\" \"https://a/%22 --evil\""}));
+}
+
+}  // namespace
+}  // namespace clienttest
+
+extern "C" __attribute__((visibility("default"))) FakeEngineScript* GetFakeEngineScript() {
+    return &clienttest::TheScript();
+}

@@ -1,0 +1,191 @@
+// A private X desktop for tests: Xvfb on the first free display from :90 (by its
+// lock file) with openbox managing it, started once per process and ended with it;
+// a compositing manager or a system tray can be started for a while. Every helper
+// program is ended by its pid. Waits poll their condition within a bound.
+#pragma once
+
+#include "testing/wait_until.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+inline bool OnPath(const std::string& program) {
+    const char* path = getenv("PATH");
+    std::string p = path ? path : "";
+    for (size_t start = 0; start <= p.size();) {
+        size_t end = p.find(':', start);
+        if (end == std::string::npos) end = p.size();
+        if (access((p.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Starts argv with its output discarded; the pid, or -1.
+inline pid_t Spawn(const std::vector<std::string>& argv, const std::string& display = {}) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+        if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+        std::vector<char*> args;
+        for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+inline void End(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
+class XDesktop {
+public:
+    // The process's desktop; null when Xvfb or openbox is missing or would not start.
+    static XDesktop* Get() {
+        static std::unique_ptr<XDesktop> desktop(new XDesktop);
+        return desktop->display_ ? desktop.get() : nullptr;
+    }
+    static bool Installed() { return OnPath("Xvfb") && OnPath("openbox"); }
+
+    const std::string& name() const { return name_; }
+    Display* display() const { return display_; }
+    Window root() const { return DefaultRootWindow(display_); }
+
+    // Runs a helper on this desktop and waits for it to end; its exit status.
+    int Run(const std::vector<std::string>& argv) const {
+        pid_t pid = Spawn(argv, name_);
+        int status = -1;
+        if (pid > 0) waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Waits until a client owns the selection (a manager of some kind is ready).
+    bool WaitOwner(const std::string& selection, bool owned = true, int ms = 10000) const {
+        Atom a = XInternAtom(display_, selection.c_str(), False);
+        return WaitUntil([&] { return (XGetSelectionOwner(display_, a) != None) == owned; }, ms);
+    }
+
+    // A helper that runs while the object lives (xcompmgr, trayer, ...), ready once
+    // it owns `selection`.
+    class Helper {
+    public:
+        Helper(const XDesktop& d, const std::vector<std::string>& argv, std::string selection)
+            : desktop_(d), selection_(std::move(selection)) {
+            if (OnPath(argv[0])) pid_ = Spawn(argv, d.name());
+            ready_ = pid_ > 0 && d.WaitOwner(selection_);
+        }
+        ~Helper() {
+            End(pid_);
+            desktop_.WaitOwner(selection_, false);
+        }
+        bool ready() const { return ready_; }
+
+    private:
+        const XDesktop& desktop_;
+        std::string selection_;
+        pid_t pid_ = -1;
+        bool ready_ = false;
+    };
+
+    ~XDesktop() {
+        End(wm_);
+        if (display_) XCloseDisplay(display_);
+        End(server_);
+    }
+
+private:
+    XDesktop() {
+        if (!Installed()) return;
+        for (int n = 90; n < 190 && !display_; ++n) {
+            if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0) continue;
+            Start(n);
+        }
+        if (!display_) return;
+        // The manager's own files stay out of the user's home.
+        setenv("XDG_CONFIG_HOME", "/nonexistent-config", 0);
+        wm_ = Spawn({"openbox", "--sm-disable"}, name_);
+        Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+        bool managed = WaitUntil(
+            [&] {
+                Atom type;
+                int format;
+                unsigned long count, rest;
+                unsigned char* data = nullptr;
+                XGetWindowProperty(display_, root(), check, 0, 1, False, XA_WINDOW, &type, &format,
+                                   &count, &rest, &data);
+                if (data) XFree(data);
+                return count == 1;
+            },
+            10000);
+        // Ready once it takes a window in: a probe window gets a frame. A request
+        // made while it starts up may be dropped, so it is made again.
+        if (managed) {
+            Window probe = XCreateSimpleWindow(display_, root(), 0, 0, 10, 10, 0, 0, 0);
+            managed = WaitUntil(
+                [&] {
+                    XMapWindow(display_, probe);
+                    Window r, parent, *children = nullptr;
+                    unsigned n;
+                    XQueryTree(display_, probe, &r, &parent, &children, &n);
+                    if (children) XFree(children);
+                    return parent != r;
+                },
+                10000);
+            XDestroyWindow(display_, probe);
+            XSync(display_, False);
+        }
+        if (!managed) {
+            End(wm_);
+            wm_ = -1;
+            XCloseDisplay(display_);
+            display_ = nullptr;
+            End(server_);
+            server_ = -1;
+        }
+    }
+
+    void Start(int n) {
+        const std::string name = ":" + std::to_string(n);
+        pid_t pid = Spawn({"Xvfb", name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+        if (pid < 0) return;
+        const bool up = WaitUntil(
+            [&] {
+                if (waitpid(pid, nullptr, WNOHANG) == pid) return true;  // lost the display
+                // Another test may have started a server on the same number a moment
+                // earlier: the lock file names the one that answers.
+                std::ifstream lock("/tmp/.X" + std::to_string(n) + "-lock");
+                long owner = 0;
+                return (lock >> owner) && owner == pid &&
+                       (display_ = XOpenDisplay(name.c_str())) != nullptr;
+            },
+            10000);
+        if (up && display_) {
+            server_ = pid;
+            name_ = name;
+            return;
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+
+    pid_t server_ = -1, wm_ = -1;
+    std::string name_;
+    Display* display_ = nullptr;
+};
+
+}  // namespace testing_support

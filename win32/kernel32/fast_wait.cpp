@@ -1,0 +1,81 @@
+#include "fast_waitable.h"
+
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+
+namespace w32 {
+namespace {
+
+void futex_wait(std::atomic<uint32_t>* word, uint32_t expected, const timespec* relative) {
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAIT_PRIVATE, expected, relative,
+            nullptr, 0);
+}
+
+}  // namespace
+
+bool FastWaitable::try_take() {
+    std::lock_guard lock(state_lock_);
+    if (!signaled(0)) return false;
+    acquire(0);
+    return true;
+}
+
+void FastWaitable::wake() {
+    if (sleepers_.load() > 0)
+        syscall(SYS_futex, reinterpret_cast<uint32_t*>(&seq_), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr,
+                nullptr, 0);
+    if (engine_waiters.load() > 0) notify_waiters(this);
+}
+
+bool FastWaitable::wait_alone(DWORD timeout_ms, DWORD* result) {
+    cancel_point();
+    *result = WAIT_OBJECT_0;
+    if (try_take()) return true;
+    *result = WAIT_TIMEOUT;
+    if (timeout_ms == 0) return true;
+    using clock = std::chrono::steady_clock;
+    const bool forever = timeout_ms == INFINITE;
+    const auto deadline = clock::now() + std::chrono::milliseconds(forever ? 0 : timeout_ms);
+    for (;;) {
+        // Counted before the word is read, so a change after the read wakes this
+        // thread; a termination after the read changes the word too.
+        note_sleeping_on(&seq_);
+        sleepers_.fetch_add(1);
+        const uint32_t seen = seq_.load();
+        bool taken = false;
+        if (!cancel_pending() && !(taken = try_take())) {
+            timespec left{};
+            const timespec* limit = nullptr;
+            if (!forever) {
+                const auto rest = deadline - clock::now();
+                const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(rest).count();
+                left.tv_sec = ns > 0 ? ns / 1000000000 : 0;
+                left.tv_nsec = ns > 0 ? ns % 1000000000 : 0;
+                limit = &left;
+            }
+            if (forever || left.tv_sec > 0 || left.tv_nsec > 0) futex_wait(&seq_, seen, limit);
+        }
+        sleepers_.fetch_sub(1);
+        note_sleeping_on(nullptr);
+        if (taken) {
+            *result = WAIT_OBJECT_0;
+            return true;
+        }
+        cancel_point();
+        if (try_take()) {
+            *result = WAIT_OBJECT_0;
+            return true;
+        }
+        if (!forever && clock::now() >= deadline) {
+            *result = WAIT_TIMEOUT;
+            return true;
+        }
+    }
+}
+
+}  // namespace w32

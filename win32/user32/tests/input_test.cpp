@@ -1,0 +1,425 @@
+// Input through SendInput, without an X server: the messages a window sees, in
+// Windows' order, for clicks, double clicks, capture, the wheel and keys.
+#include "user32_test_support.h"
+
+#include "testing/scoped_env.h"
+
+using namespace user32_test;
+
+namespace {
+
+using Step = std::pair<HWND, UINT>;
+
+void Pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
+std::vector<Step> Trace(const std::vector<UINT>& wanted) {
+    std::lock_guard lock(log_mutex());
+    std::vector<Step> out;
+    for (auto& s : log())
+        if (std::find(wanted.begin(), wanted.end(), s.msg) != wanted.end())
+            out.emplace_back(s.hwnd, s.msg);
+    return out;
+}
+
+INPUT Mouse(DWORD flags, int x = 0, int y = 0, DWORD time = 0, DWORD data = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    in.mi.dx = (x * 65536 + w - 1) / w;
+    in.mi.dy = (y * 65536 + h - 1) / h;
+    in.mi.dwFlags = flags | (flags & MOUSEEVENTF_MOVE ? MOUSEEVENTF_ABSOLUTE : 0);
+    in.mi.time = time;
+    in.mi.mouseData = data;
+    return in;
+}
+
+INPUT Key(WORD vk, bool up = false, DWORD flags = 0) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = flags | (up ? KEYEVENTF_KEYUP : 0);
+    return in;
+}
+
+void Send(std::vector<INPUT> inputs) {
+    ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
+              inputs.size());
+    Pump();
+}
+
+void Click(int x, int y, DWORD time, DWORD button = MOUSEEVENTF_LEFTDOWN) {
+    Send({Mouse(MOUSEEVENTF_MOVE | button, x, y, time), Mouse(button << 1, x, y, time)});
+}
+
+class InputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // These tests inject their own input; a display must not add any.
+        headless_ = std::make_unique<testing_support::ScopedEnv>("WIN32_NO_DISPLAY", "1");
+        hook() = nullptr;
+        ReleaseCapture();
+        SetActiveWindow(nullptr);
+        Send({Mouse(MOUSEEVENTF_MOVE, 1279, 799)});
+        ClearLog();
+    }
+    void TearDown() override {
+        hook() = nullptr;
+        for (HWND h : windows_) DestroyWindow(h);
+    }
+    HWND Make(RECT r, DWORD style = WS_POPUP | WS_VISIBLE, HWND parent = nullptr,
+              DWORD ex_style = 0, UINT class_style = 0) {
+        std::wstring name = UniqueClassName(L"in");
+        RegisterTestClass(name, RecordingProc, 0, class_style);
+        HWND h =
+            CreateWindowExW(ex_style, name.c_str(), L"", style, r.left, r.top, r.right - r.left,
+                            r.bottom - r.top, parent, nullptr, nullptr, nullptr);
+        if (!parent) windows_.push_back(h);
+        return h;
+    }
+    std::vector<HWND> windows_;
+    std::unique_ptr<testing_support::ScopedEnv> headless_;
+};
+
+TEST_F(InputTest, ClickOnAnInactiveWindowActivatesItThenDeliversThePress) {
+    HWND a = Make({0, 0, 100, 100});
+    HWND b = Make({200, 100, 300, 200});
+    SetActiveWindow(a);
+    ASSERT_EQ(GetFocus(), a);
+    ClearLog();
+    Click(210, 130, 0);
+    const std::vector<Step> expected{{b, WM_SETCURSOR},   {b, WM_MOUSEACTIVATE}, {a, WM_NCACTIVATE},
+                                     {a, WM_ACTIVATE},    {b, WM_NCACTIVATE},    {b, WM_ACTIVATE},
+                                     {a, WM_KILLFOCUS},   {b, WM_SETFOCUS},      {b, WM_SETCURSOR},
+                                     {b, WM_LBUTTONDOWN}, {b, WM_SETCURSOR},     {b, WM_LBUTTONUP}};
+    EXPECT_EQ(Trace({WM_MOUSEACTIVATE, WM_NCACTIVATE, WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS,
+                     WM_SETCURSOR, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_ACTIVATEAPP}),
+              expected);
+    EXPECT_EQ(SeenOf(WM_ACTIVATE)[1].wparam, static_cast<WPARAM>(WA_CLICKACTIVE));
+    auto down = SeenOf(WM_LBUTTONDOWN)[0];
+    EXPECT_EQ(down.wparam, static_cast<WPARAM>(MK_LBUTTON));
+    EXPECT_EQ(down.lparam, MAKELPARAM(10, 30));
+    EXPECT_EQ(SeenOf(WM_LBUTTONUP)[0].wparam, 0u);
+    EXPECT_EQ(GetActiveWindow(), b);
+    EXPECT_EQ(GetForegroundWindow(), b);
+}
+
+TEST_F(InputTest, MouseActivateAnswersDecideActivationAndWhetherThePressIsEaten) {
+    struct Case {
+        LRESULT answer;
+        DWORD ex_style;
+        bool activated, delivered;
+    };
+    const Case cases[] = {{MA_ACTIVATE, 0, true, true},
+                          {MA_ACTIVATEANDEAT, 0, true, false},
+                          {MA_NOACTIVATE, 0, false, true},
+                          {MA_NOACTIVATEANDEAT, 0, false, false},
+                          {MA_ACTIVATE, WS_EX_NOACTIVATE, false, true}};
+    for (const auto& c : cases) {
+        SetActiveWindow(nullptr);
+        HWND w = Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, c.ex_style);
+        SetActiveWindow(nullptr);
+        hook() = [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m == WM_MOUSEACTIVATE) return c.answer;
+            return std::nullopt;
+        };
+        ClearLog();
+        Click(5, 5, 0);
+        EXPECT_EQ(GetActiveWindow() == w, c.activated) << c.answer << " " << c.ex_style;
+        EXPECT_EQ(SeenOf(WM_LBUTTONDOWN).size(), c.delivered ? 1u : 0u) << c.answer;
+        DestroyWindow(w);
+    }
+}
+
+TEST_F(InputTest, DoubleClicksFollowTheTimeAndDistanceRuleForClassesThatAskForThem) {
+    struct Case {
+        DWORD dt;
+        int dx, dy;
+        UINT class_style;
+        UINT second, third;  // a third press 10 ms later where the first was
+    };
+    const Case cases[] = {
+        {100, 1, 1, CS_DBLCLKS, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN},
+        {499, 2, 2, CS_DBLCLKS, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN},
+        {500, 0, 0, CS_DBLCLKS, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK},
+        {100, 3, 0, CS_DBLCLKS, WM_LBUTTONDOWN, WM_LBUTTONDOWN},
+        {100, 0, 3, CS_DBLCLKS, WM_LBUTTONDOWN, WM_LBUTTONDOWN},
+        {100, 0, 0, 0, WM_LBUTTONDOWN, WM_LBUTTONDOWN},
+    };
+    DWORD t = 100000;
+    for (const auto& c : cases) {
+        HWND w = Make({0, 0, 100, 100}, WS_POPUP | WS_VISIBLE, nullptr, 0, c.class_style);
+        ClearLog();
+        Click(20, 20, t += 5000);
+        Click(20 + c.dx, 20 + c.dy, t += c.dt);
+        Click(20, 20, t += 10);
+        std::vector<UINT> seen;
+        for (auto& s : Trace({WM_LBUTTONDOWN, WM_LBUTTONDBLCLK})) seen.push_back(s.second);
+        EXPECT_EQ(seen, (std::vector<UINT>{WM_LBUTTONDOWN, c.second, c.third}))
+            << c.dt << " " << c.dx << "," << c.dy;
+        DestroyWindow(w);
+    }
+    // Another button or another window starts afresh.
+    HWND a = Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, 0, CS_DBLCLKS);
+    HWND b = Make({50, 0, 100, 50}, WS_POPUP | WS_VISIBLE, nullptr, 0, CS_DBLCLKS);
+    ClearLog();
+    Click(48, 10, t += 5000);
+    Click(48, 10, t += 10, MOUSEEVENTF_RIGHTDOWN);
+    Click(51, 10, t += 10);
+    EXPECT_TRUE(SeenOf(WM_LBUTTONDBLCLK).empty());
+    EXPECT_TRUE(SeenOf(WM_RBUTTONDBLCLK).empty());
+    EXPECT_EQ(SeenOf(WM_LBUTTONDOWN).back().hwnd, b);
+    (void)a;
+}
+
+TEST_F(InputTest, CaptureRoutesThePointerOutsideAndReportsItsLoss) {
+    HWND a = Make({100, 100, 200, 200});
+    HWND b = Make({300, 100, 400, 200});
+    EXPECT_EQ(SetCapture(a), nullptr);
+    EXPECT_EQ(GetCapture(), a);
+    Send({Mouse(MOUSEEVENTF_MOVE, 350, 150), Mouse(MOUSEEVENTF_MOVE, 50, 60)});
+    auto moves = SeenOf(WM_MOUSEMOVE);
+    ASSERT_EQ(moves.size(), 1u);  // the two moves merge into the latest
+    EXPECT_EQ(moves[0].hwnd, a);
+    EXPECT_EQ(GET_X_LPARAM(moves[0].lparam), -50);
+    EXPECT_EQ(GET_Y_LPARAM(moves[0].lparam), -40);
+    EXPECT_TRUE(SeenOf(WM_SETCURSOR).empty());
+    EXPECT_EQ(SetCapture(b), a);
+    ReleaseCapture();
+    std::vector<Seen> lost = SeenOf(WM_CAPTURECHANGED);
+    ASSERT_EQ(lost.size(), 2u);
+    EXPECT_EQ(lost[0].hwnd, a);
+    EXPECT_EQ(lost[0].lparam, reinterpret_cast<LPARAM>(b));
+    EXPECT_EQ(lost[1].hwnd, b);
+    EXPECT_EQ(lost[1].lparam, 0);
+    EXPECT_EQ(GetCapture(), nullptr);
+    ClearLog();
+    Send({Mouse(MOUSEEVENTF_MOVE, 350, 150)});
+    ASSERT_EQ(SeenOf(WM_MOUSEMOVE).size(), 1u);
+    EXPECT_EQ(SeenOf(WM_MOUSEMOVE)[0].hwnd, b);
+    // Another thread sees no capture of its own.
+    SetCapture(a);
+    HWND seen = a;
+    std::thread([&] { seen = GetCapture(); }).join();
+    EXPECT_EQ(seen, nullptr);
+}
+
+TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
+    HWND back = Make({0, 0, 200, 200});
+    HWND parent = Make({0, 0, 100, 100});
+    HWND child = Make({10, 10, 40, 40}, WS_CHILD | WS_VISIBLE, parent);
+    HWND off = Make({50, 10, 90, 40}, WS_CHILD | WS_VISIBLE | WS_DISABLED, parent);
+    HWND layered = Make({120, 0, 200, 100}, WS_POPUP | WS_VISIBLE, nullptr, WS_EX_LAYERED);
+    // The layered window shows a transparent left half and an opaque right half.
+    HDC mem = CreateCompatibleDC(nullptr);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = 80;
+    bi.bmiHeader.biHeight = -100;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    for (int i = 0; i < 80 * 100; ++i)
+        static_cast<uint32_t*>(bits)[i] = (i % 80) < 40 ? 0 : 0xFF102030;
+    SelectObject(mem, bmp);
+    SIZE size{80, 100};
+    POINT zero{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ASSERT_TRUE(
+        UpdateLayeredWindow(layered, nullptr, nullptr, &size, mem, &zero, 0, &blend, ULW_ALPHA));
+    const std::pair<POINT, HWND> cases[] = {{{20, 20}, child},
+                                            {{60, 20}, parent},
+                                            {{150, 150}, back},
+                                            {{130, 50}, back},
+                                            {{170, 50}, layered}};
+    for (auto [p, expected] : cases) {
+        EXPECT_EQ(WindowFromPoint(p), expected) << p.x << "," << p.y;
+        ClearLog();
+        Send({Mouse(MOUSEEVENTF_MOVE, p.x, p.y)});
+        auto moves = SeenOf(WM_MOUSEMOVE);
+        ASSERT_EQ(moves.size(), 1u) << p.x << "," << p.y;
+        EXPECT_EQ(moves[0].hwnd, expected);
+    }
+    (void)off;
+    DeleteDC(mem);
+    DeleteObject(bmp);
+}
+
+TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
+    HWND back = Make({0, 0, 200, 200});
+    HWND front = Make({0, 0, 100, 100});
+    HWND child = Make({10, 10, 40, 40}, WS_CHILD | WS_VISIBLE, front);
+    ClearLog();
+    Click(20, 25, 0);
+    auto notes = SeenOf(WM_PARENTNOTIFY);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].hwnd, front);
+    EXPECT_EQ(notes[0].wparam, static_cast<WPARAM>(WM_LBUTTONDOWN));
+    EXPECT_EQ(notes[0].lparam, MAKELPARAM(20, 25));
+    EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, child);
+    // A window that answers HTTRANSPARENT hands the point to the one beneath.
+    hook() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (m == WM_NCHITTEST && h == front) return HTTRANSPARENT;
+        return std::nullopt;
+    };
+    ClearLog();
+    Click(60, 60, 0);
+    ASSERT_EQ(SeenOf(WM_LBUTTONDOWN).size(), 1u);
+    EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, back);
+    // A caption hit becomes a non-client press with the screen point.
+    hook() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (m == WM_NCHITTEST && h == back) return HTCAPTION;
+        return std::nullopt;
+    };
+    ClearLog();
+    Click(150, 160, 0);
+    auto nc = SeenOf(WM_NCLBUTTONDOWN);
+    ASSERT_EQ(nc.size(), 1u);
+    EXPECT_EQ(nc[0].wparam, static_cast<WPARAM>(HTCAPTION));
+    EXPECT_EQ(nc[0].lparam, MAKELPARAM(150, 160));
+}
+
+TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
+    HWND top = Make({0, 0, 300, 300});
+    HWND child = Make({10, 10, 50, 50}, WS_CHILD | WS_VISIBLE, top);
+    HWND other = Make({400, 0, 500, 100});
+    SetFocus(child);
+    ClearLog();
+    Send({Mouse(MOUSEEVENTF_MOVE, 450, 50), Mouse(MOUSEEVENTF_WHEEL, 450, 50, 0, -WHEEL_DELTA)});
+    auto wheels = SeenOf(WM_MOUSEWHEEL);
+    ASSERT_EQ(wheels.size(), 2u);
+    EXPECT_EQ(wheels[0].hwnd, child);
+    EXPECT_EQ(wheels[1].hwnd, top);
+    EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(wheels[0].wparam), -WHEEL_DELTA);
+    EXPECT_EQ(wheels[0].lparam, MAKELPARAM(450, 50));
+    (void)other;
+}
+
+TEST_F(InputTest, KeysBecomeKeyMessagesAndTranslateToCharacters) {
+    struct Case {
+        std::vector<INPUT> inputs;
+        std::vector<std::pair<UINT, WPARAM>> expected;
+    };
+    INPUT uni = Key(0, false, KEYEVENTF_UNICODE);
+    uni.ki.wScan = 0x4E0B;  // 下
+    const Case cases[] = {
+        {{Key('A'), Key('A', true)}, {{WM_KEYDOWN, 'A'}, {WM_CHAR, 'a'}, {WM_KEYUP, 'A'}}},
+        {{Key(VK_SHIFT), Key('2'), Key('2', true), Key(VK_SHIFT, true)},
+         {{WM_KEYDOWN, VK_SHIFT},
+          {WM_KEYDOWN, '2'},
+          {WM_CHAR, '@'},
+          {WM_KEYUP, '2'},
+          {WM_KEYUP, VK_SHIFT}}},
+        {{Key(VK_CONTROL), Key('V'), Key('V', true), Key(VK_CONTROL, true)},
+         {{WM_KEYDOWN, VK_CONTROL},
+          {WM_KEYDOWN, 'V'},
+          {WM_CHAR, 0x16},
+          {WM_KEYUP, 'V'},
+          {WM_KEYUP, VK_CONTROL}}},
+        {{Key(VK_MENU), Key('F'), Key('F', true), Key(VK_MENU, true)},
+         {{WM_SYSKEYDOWN, VK_MENU},
+          {WM_SYSKEYDOWN, 'F'},
+          {WM_SYSCHAR, 'f'},
+          {WM_SYSKEYUP, 'F'},
+          {WM_SYSKEYUP, VK_MENU}}},
+        {{Key(VK_RETURN), Key(VK_RETURN, true), Key(VK_LEFT, false, KEYEVENTF_EXTENDEDKEY),
+          Key(VK_LEFT, true, KEYEVENTF_EXTENDEDKEY)},
+         {{WM_KEYDOWN, VK_RETURN},
+          {WM_CHAR, '\r'},
+          {WM_KEYUP, VK_RETURN},
+          {WM_KEYDOWN, VK_LEFT},
+          {WM_KEYUP, VK_LEFT}}},
+        {{uni},
+         {{WM_KEYDOWN, VK_PACKET | (0x4E0Bu << 16)},
+          {WM_CHAR, 0x4E0B},
+          {WM_KEYUP, VK_PACKET | (0x4E0Bu << 16)}}},
+    };
+    HWND w = Make({0, 0, 50, 50});
+    SetFocus(w);
+    for (const auto& c : cases) {
+        ClearLog();
+        Send(c.inputs);
+        std::vector<std::pair<UINT, WPARAM>> seen;
+        for (auto& s : log())
+            if (s.msg >= WM_KEYFIRST && s.msg <= WM_KEYLAST) seen.emplace_back(s.msg, s.wparam);
+        EXPECT_EQ(seen, c.expected) << c.expected[0].second;
+    }
+    // lParam: repeat count, scan code, extended, context, previous state, transition.
+    ClearLog();
+    INPUT scan = Key('B');
+    scan.ki.wScan = 0x30;
+    Send({scan, scan, Key(VK_MENU), Key('B', true), Key(VK_MENU, true)});
+    auto keys = SeenOf(WM_KEYDOWN);
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(static_cast<DWORD>(keys[0].lparam), 0x00300001u);
+    EXPECT_EQ(static_cast<DWORD>(keys[1].lparam), 0x40300001u);  // held: a repeat
+    auto up = SeenOf(WM_SYSKEYUP);
+    ASSERT_EQ(up.size(), 2u);
+    EXPECT_EQ(static_cast<DWORD>(up[0].lparam) & 0xE0000000u, 0xE0000000u);
+}
+
+TEST_F(InputTest, KeyStateFollowsTheMessagesReadWhileAsyncStateFollowsTheKeys) {
+    HWND w = Make({0, 0, 50, 50});
+    SetFocus(w);
+    INPUT shift = Key(VK_SHIFT);
+    ASSERT_EQ(SendInput(1, &shift, sizeof(INPUT)), 1u);
+    EXPECT_LT(GetAsyncKeyState(VK_SHIFT), 0);
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);  // not read yet
+    Pump();
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);
+    Send({Key(VK_SHIFT, true), Key(VK_CAPITAL), Key(VK_CAPITAL, true)});
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+    ClearLog();
+    Send({Key('Q'), Key('Q', true), Key(VK_CAPITAL), Key(VK_CAPITAL, true)});
+    EXPECT_EQ(SeenOf(WM_CHAR)[0].wparam, static_cast<WPARAM>('Q'));
+    // No focus: keys go to the active window as system keys.
+    SetFocus(nullptr);
+    ClearLog();
+    Send({Key('Z'), Key('Z', true)});
+    EXPECT_EQ(MessagesOf(w, {WM_KEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP}),
+              (std::vector<UINT>{WM_SYSKEYDOWN, WM_SYSKEYUP}));
+    INPUT bad = shift;
+    EXPECT_EQ(SendInput(1, &bad, sizeof(INPUT) - 1), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(InputTest, FocusAndActivationApi) {
+    HWND owner = Make({0, 0, 100, 100});
+    HWND popup = Make({20, 20, 80, 80}, WS_POPUP | WS_VISIBLE, owner);
+    HWND child = Make({5, 5, 20, 20}, WS_CHILD | WS_VISIBLE, popup);
+    ASSERT_EQ(GetActiveWindow(), popup);
+    SetActiveWindow(owner);
+    ClearLog();
+    // Focusing a child of an inactive window activates its top-level window first.
+    EXPECT_EQ(SetFocus(child), owner);
+    const std::vector<Step> expected{
+        {owner, WM_NCACTIVATE}, {owner, WM_ACTIVATE}, {popup, WM_NCACTIVATE}, {popup, WM_ACTIVATE},
+        {owner, WM_KILLFOCUS},  {popup, WM_SETFOCUS}, {popup, WM_KILLFOCUS},  {child, WM_SETFOCUS}};
+    EXPECT_EQ(Trace({WM_NCACTIVATE, WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS}), expected);
+    EXPECT_EQ(GetFocus(), child);
+    HWND elsewhere = child;
+    std::thread([&] { elsewhere = GetFocus(); }).join();
+    EXPECT_EQ(elsewhere, nullptr);
+    // Hiding the focused child gives the focus to its parent; hiding the active
+    // pop-up hands the activation to its owner.
+    ShowWindow(child, SW_HIDE);
+    EXPECT_EQ(GetFocus(), popup);
+    ShowWindow(popup, SW_HIDE);
+    EXPECT_EQ(GetActiveWindow(), owner);
+    EXPECT_EQ(GetFocus(), owner);
+    // Minimising the last window leaves the process without an active window.
+    ClearLog();
+    ShowWindow(owner, SW_MINIMIZE);
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+    EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(MessagesOf(owner, {WM_ACTIVATE, WM_ACTIVATEAPP, WM_KILLFOCUS}),
+              (std::vector<UINT>{WM_ACTIVATE, WM_ACTIVATEAPP, WM_KILLFOCUS}));
+}
+
+}  // namespace

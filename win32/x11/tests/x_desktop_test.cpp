@@ -1,0 +1,463 @@
+// The layer on a real X desktop (Xvfb with openbox): input sent with XTEST through
+// xdotool reaches the right window as Windows' messages, the window manager's doings
+// come back as messages, layered windows blend under a compositing manager and tray
+// icons dock in an XEmbed tray.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+// Xlib's macros (None, Bool, ...) after gtest, which uses those names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/keysym.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "testing/scoped_env.h"
+#include "testing/x_desktop.h"
+
+using testing_support::ScopedEnv;
+using testing_support::XDesktop;
+
+namespace {
+
+struct Seen {
+    HWND hwnd;
+    UINT msg;
+    WPARAM wparam;
+    LPARAM lparam;
+};
+std::vector<Seen> g_seen;
+std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> g_hook;
+
+LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    g_seen.push_back({hwnd, msg, wp, lp});
+    if (g_hook)
+        if (auto r = g_hook(hwnd, msg, wp, lp)) return *r;
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        HBRUSH b = CreateSolidBrush(static_cast<COLORREF>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)));
+        FillRect(dc, &ps.rcPaint, b);
+        DeleteObject(b);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+std::vector<Seen> Of(UINT msg, HWND hwnd = nullptr) {
+    std::vector<Seen> out;
+    for (auto& s : g_seen)
+        if (s.msg == msg && (!hwnd || s.hwnd == hwnd)) out.push_back(s);
+    return out;
+}
+
+class DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!XDesktop::Installed() || !testing_support::OnPath("xdotool"))
+            GTEST_SKIP() << "Xvfb, openbox or xdotool is not installed";
+        x_ = XDesktop::Get();
+        ASSERT_TRUE(x_) << "no X desktop could be started";
+        display_env_ = std::make_unique<ScopedEnv>("DISPLAY", x_->name());
+        static ATOM atom = [] {
+            WNDCLASSW wc{};
+            wc.style = CS_DBLCLKS;
+            wc.lpfnWndProc = Proc;
+            wc.lpszClassName = L"DesktopTestWindow";
+            return RegisterClassW(&wc);
+        }();
+        ASSERT_NE(atom, 0);
+        g_seen.clear();
+        g_hook = nullptr;
+    }
+    void TearDown() override {
+        g_hook = nullptr;
+        for (HWND h : windows_) DestroyWindow(h);
+        Pump([] { return false; }, 50);
+    }
+
+    // Pumps this thread's messages until done() holds or the time runs out.
+    bool Pump(const std::function<bool()>& done, int ms = 10000) {
+        const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+        MSG m;
+        for (;;) {
+            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&m);
+                DispatchMessageW(&m);
+            }
+            if (done()) return true;
+            if (static_cast<int>(end - GetTickCount()) <= 0) return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+    }
+
+    HWND Make(RECT r, COLORREF colour, HWND owner = nullptr, DWORD ex = 0,
+              const wchar_t* title = L"window") {
+        HWND h =
+            CreateWindowExW(ex, L"DesktopTestWindow", title, WS_POPUP, r.left, r.top,
+                            r.right - r.left, r.bottom - r.top, owner, nullptr, nullptr, nullptr);
+        SetWindowLongPtrW(h, GWLP_USERDATA, static_cast<LONG_PTR>(colour));
+        if (!owner) windows_.push_back(h);
+        ShowWindow(h, SW_SHOW);
+        UpdateWindow(h);
+        EXPECT_TRUE(Pump([&] { return XidAt(r.left + 1, r.top + 1) != 0; })) << "not shown";
+        return h;
+    }
+
+    // Our X window at a screen point: the deepest window there, unless it is the root.
+    Window XidAt(int x, int y) {
+        Window at = x_->root(), child = 0;
+        int cx, cy;
+        while (XTranslateCoordinates(x_->display(), x_->root(), at, x, y, &cx, &cy, &child) &&
+               child)
+            at = child;
+        return at == x_->root() ? 0 : at;
+    }
+    bool Xdo(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{"xdotool"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return x_->Run(argv) == 0;
+    }
+    // The index'th 32-bit value of a property (-1 when absent), or its bytes as text.
+    long Property(Window w, const char* name, int index = 0, std::string* text = nullptr) {
+        Atom actual;
+        int format;
+        unsigned long count, rest;
+        unsigned char* data = nullptr;
+        long value = -1;
+        if (XGetWindowProperty(x_->display(), w, XInternAtom(x_->display(), name, False), 0, 1024,
+                               False, AnyPropertyType, &actual, &format, &count, &rest,
+                               &data) == Success &&
+            data) {
+            if (text) *text = std::string(reinterpret_cast<char*>(data), count);
+            if (format == 32 && static_cast<unsigned long>(index) < count)
+                value = reinterpret_cast<long*>(data)[index];
+        }
+        if (data) XFree(data);
+        return value;
+    }
+    // The window named `name` anywhere under w.
+    Window Named(Window w, const std::string& name) {
+        std::string text;
+        if (Property(w, "_NET_WM_NAME", 0, &text) != -2 && text == name) return w;
+        Window r, p, *kids = nullptr;
+        unsigned n = 0;
+        Window found = 0;
+        if (XQueryTree(x_->display(), w, &r, &p, &kids, &n))
+            for (unsigned i = 0; i < n && !found; ++i) found = Named(kids[i], name);
+        if (kids) XFree(kids);
+        return found;
+    }
+    uint32_t ScreenPixel(int x, int y) {
+        XImage* img = XGetImage(x_->display(), x_->root(), x, y, 1, 1, AllPlanes, ZPixmap);
+        uint32_t p = img ? static_cast<uint32_t>(XGetPixel(img, 0, 0)) & 0xFFFFFF : 0;
+        if (img) XDestroyImage(img);
+        return p;
+    }
+
+    XDesktop* x_ = nullptr;
+    std::unique_ptr<ScopedEnv> display_env_;
+    std::vector<HWND> windows_;
+};
+
+TEST_F(DesktopTest, UnownedWindowsAreManagedAndOwnedPopupsAreNot) {
+    HWND main = Make({50, 60, 250, 160}, RGB(0, 0, 200), nullptr, 0, L"下载器 main");
+    struct Case {
+        HWND owner;
+        DWORD ex;
+        bool managed;
+    };
+    const Case cases[] = {{nullptr, 0, true},
+                          {main, 0, false},
+                          {nullptr, WS_EX_TOOLWINDOW, false},
+                          {main, WS_EX_APPWINDOW, true}};
+    int y = 200;
+    for (const auto& c : cases) {
+        HWND h = Make({400, y, 500, y + 40}, RGB(200, 0, 0), c.owner, c.ex);
+        Window xid = XidAt(410, y + 10);
+        XWindowAttributes wa{};
+        ASSERT_TRUE(XGetWindowAttributes(x_->display(), xid, &wa));
+        EXPECT_EQ(wa.override_redirect == False, c.managed) << c.ex;
+        // The manager frames what it manages; decorations are asked away.
+        EXPECT_EQ(Property(xid, "_MOTIF_WM_HINTS", 2) == 0, c.managed);
+        if (c.owner) DestroyWindow(h);
+        y += 60;
+    }
+    std::string title;
+    Property(XidAt(60, 70), "_NET_WM_NAME", 0, &title);
+    EXPECT_EQ(title, "下载器 main");
+}
+
+TEST_F(DesktopTest, ClicksAndDragsReachTheWindowUnderThePointer) {
+    HWND a = Make({100, 100, 300, 250}, RGB(0, 150, 0));
+    HWND b = Make({400, 100, 600, 250}, RGB(150, 0, 0));
+    struct Case {
+        std::vector<std::string> xdo;
+        HWND hwnd;
+        std::vector<UINT> messages;
+        LPARAM at;
+    };
+    const Case cases[] = {
+        {{"mousemove", "--sync", "130", "140", "click", "1"},
+         a,
+         {WM_LBUTTONDOWN, WM_LBUTTONUP},
+         MAKELPARAM(30, 40)},
+        {{"mousemove", "--sync", "590", "245", "click", "3"},
+         b,
+         {WM_RBUTTONDOWN, WM_RBUTTONUP},
+         MAKELPARAM(190, 145)},
+        {{"mousemove", "--sync", "130", "140", "click", "--repeat", "2", "--delay", "60", "1"},
+         a,
+         {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
+         MAKELPARAM(30, 40)},
+    };
+    for (const auto& c : cases) {
+        g_seen.clear();
+        ASSERT_TRUE(Xdo(c.xdo));
+        std::vector<UINT> seen;
+        auto buttons = [&] {
+            seen.clear();
+            for (auto& s : g_seen)
+                if (s.msg >= WM_LBUTTONDOWN && s.msg <= WM_MBUTTONDBLCLK && s.hwnd == c.hwnd) {
+                    seen.push_back(s.msg);
+                    EXPECT_EQ(s.lparam, c.at);
+                }
+            return seen.size() >= c.messages.size();
+        };
+        EXPECT_TRUE(Pump(buttons));
+        EXPECT_EQ(seen, c.messages);
+    }
+    // A drag the window captured goes on outside it.
+    g_hook = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (m == WM_LBUTTONDOWN) SetCapture(h);
+        if (m == WM_LBUTTONUP) ReleaseCapture();
+        return std::nullopt;
+    };
+    g_seen.clear();
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "150", "150", "mousedown", "1", "mousemove", "--sync",
+                     "700", "500", "mouseup", "1"}));
+    EXPECT_TRUE(Pump([&] { return !Of(WM_CAPTURECHANGED, a).empty(); }));
+    auto moves = Of(WM_MOUSEMOVE, a);
+    ASSERT_FALSE(moves.empty());
+    EXPECT_EQ(moves.back().lparam, MAKELPARAM(600, 400));
+    EXPECT_EQ(Of(WM_LBUTTONUP, a).back().lparam, MAKELPARAM(600, 400));
+    EXPECT_TRUE(Of(WM_MOUSEMOVE, b).empty());
+}
+
+TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReachesTheFocus) {
+    HWND a = Make({100, 300, 300, 400}, RGB(0, 100, 100));
+    HWND b = Make({400, 300, 600, 400}, RGB(100, 100, 0));
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "150", "350", "click", "1"}));
+    ASSERT_TRUE(Pump([&] { return GetFocus() == a && !Of(WM_LBUTTONUP, a).empty(); }));
+    g_seen.clear();
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "450", "350", "click", "1"}));
+    ASSERT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, b).empty(); }));
+    std::vector<std::pair<HWND, UINT>> order;
+    for (auto& s : g_seen)
+        if (s.msg == WM_NCACTIVATE || s.msg == WM_ACTIVATE || s.msg == WM_KILLFOCUS ||
+            s.msg == WM_SETFOCUS || s.msg == WM_LBUTTONDOWN)
+            order.emplace_back(s.hwnd, s.msg);
+    const std::vector<std::pair<HWND, UINT>> expected{
+        {a, WM_NCACTIVATE}, {a, WM_ACTIVATE}, {b, WM_NCACTIVATE}, {b, WM_ACTIVATE},
+        {a, WM_KILLFOCUS},  {b, WM_SETFOCUS}, {b, WM_LBUTTONDOWN}};
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(GetActiveWindow(), b);
+    Window focus;
+    int revert;
+    XGetInputFocus(x_->display(), &focus, &revert);
+    EXPECT_EQ(focus, XidAt(450, 350));
+    // Typed text arrives as WM_CHAR at the focus, also for keys beyond ASCII (given
+    // spare keycodes here, so xdotool need not remap keys while it types).
+    Display* d = x_->display();
+    int low, high, per;
+    XDisplayKeycodes(d, &low, &high);
+    KeySym* map = XGetKeyboardMapping(d, static_cast<KeyCode>(low), high - low + 1, &per);
+    std::vector<int> spare;
+    for (int kc = high; kc >= low && spare.size() < 2; --kc)
+        if (map[(kc - low) * per] == NoSymbol) spare.push_back(kc);
+    XFree(map);
+    ASSERT_EQ(spare.size(), 2u);
+    KeySym extra[2] = {XK_eacute, 0x1004E0B};
+    for (int i = 0; i < 2; ++i) XChangeKeyboardMapping(d, spare[i], 1, &extra[i], 1);
+    XSync(d, False);
+    g_seen.clear();
+    ASSERT_TRUE(Xdo({"type", "--delay", "5", "Hi, é下!"}));
+    std::u32string typed;
+    ASSERT_TRUE(Pump([&] {
+        typed.clear();
+        for (auto& s : Of(WM_CHAR, b)) typed.push_back(static_cast<char32_t>(s.wparam));
+        return typed.size() >= 7;
+    }));
+    EXPECT_EQ(typed, U"Hi, é下!");
+    KeySym none = NoSymbol;
+    for (int kc : spare) XChangeKeyboardMapping(d, kc, 1, &none, 1);
+    g_seen.clear();
+    ASSERT_TRUE(Xdo({"key", "ctrl+v"}));
+    ASSERT_TRUE(Pump([&] { return !Of(WM_CHAR, b).empty(); }));
+    EXPECT_EQ(Of(WM_CHAR, b)[0].wparam, 0x16u);
+    EXPECT_EQ(Of(WM_KEYDOWN, b).back().wparam, static_cast<WPARAM>('V'));
+}
+
+TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
+    HCURSOR hand = LoadCursorW(nullptr, IDC_HAND), ibeam = LoadCursorW(nullptr, IDC_IBEAM);
+    HWND w = Make({700, 500, 800, 600}, RGB(10, 10, 10));
+    for (HCURSOR cursor : {hand, ibeam}) {
+        g_hook = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m != WM_SETCURSOR || h != w) return std::nullopt;
+            SetCursor(cursor);
+            return TRUE;
+        };
+        ICONINFO ii{};
+        ASSERT_TRUE(GetIconInfo(cursor, &ii));
+        DeleteObject(ii.hbmMask);
+        DeleteObject(ii.hbmColor);
+        ASSERT_TRUE(Xdo({"mousemove", "--sync", "750", cursor == hand ? "550" : "551"}));
+        EXPECT_TRUE(Pump([&] {
+            XFixesCursorImage* img = XFixesGetCursorImage(x_->display());
+            const bool same =
+                img && img->width == 32 && img->xhot == ii.xHotspot && img->yhot == ii.yHotspot;
+            if (img) XFree(img);
+            return same && GetCursor() == cursor;
+        }));
+    }
+}
+
+TEST_F(DesktopTest, TheWindowManagerMinimisesRestoresAndMovesTheMainWindow) {
+    HWND main = Make({200, 150, 400, 300}, RGB(50, 50, 200));
+    const std::string xid = std::to_string(XidAt(210, 160));
+    ASSERT_TRUE(Xdo({"windowminimize", "--sync", xid}));
+    ASSERT_TRUE(Pump([&] { return IsIconic(main) != 0; }));
+    ASSERT_FALSE(Of(WM_SIZE, main).empty());
+    EXPECT_EQ(Of(WM_SIZE, main).back().wparam, static_cast<WPARAM>(SIZE_MINIMIZED));
+    ASSERT_TRUE(Xdo({"windowactivate", "--sync", xid}));
+    ASSERT_TRUE(Pump([&] { return !IsIconic(main) && GetActiveWindow() == main; }));
+    EXPECT_EQ(ScreenPixel(210, 160), 0x3232C8u);
+    g_seen.clear();
+    ASSERT_TRUE(Xdo({"windowmove", "--sync", xid, "500", "400"}));
+    ASSERT_TRUE(Pump([&] { return !Of(WM_MOVE, main).empty(); }));
+    RECT r;
+    GetWindowRect(main, &r);
+    EXPECT_EQ(r.left, 500);
+    EXPECT_EQ(r.top, 400);
+    // And the program's own minimising and moving reach the X window.
+    ShowWindow(main, SW_MINIMIZE);
+    EXPECT_TRUE(Pump([&] { return Property(std::stoul(xid), "WM_STATE") == IconicState; }));
+    ShowWindow(main, SW_RESTORE);
+    EXPECT_TRUE(Pump([&] { return Property(std::stoul(xid), "WM_STATE") == NormalState; }));
+    SetWindowPos(main, nullptr, 120, 130, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_TRUE(Pump([&] { return XidAt(125, 135) == std::stoul(xid); }));
+    EXPECT_TRUE(Pump([&] { return ScreenPixel(125, 135) == 0x3232C8u; }));
+}
+
+TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
+    struct Case {
+        bool compositor;
+        uint32_t expected;  // half-transparent red over green, or over black
+    };
+    for (const Case c : {Case{true, 0x806400}, Case{false, 0x800000}}) {
+        std::optional<XDesktop::Helper> compositor;
+        if (c.compositor) {
+            compositor.emplace(*x_, std::vector<std::string>{"xcompmgr"}, "_NET_WM_CM_S0");
+            if (!compositor->ready()) GTEST_SKIP() << "xcompmgr did not start";
+        }
+        HWND back = Make({100, 500, 300, 700}, RGB(0, 200, 0));
+        HWND layered = CreateWindowExW(WS_EX_LAYERED, L"DesktopTestWindow", L"", WS_POPUP, 150, 550,
+                                       100, 100, back, nullptr, nullptr, nullptr);
+        HDC mem = CreateCompatibleDC(nullptr);
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bi.bmiHeader.biWidth = 100;
+        bi.bmiHeader.biHeight = -100;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        std::fill_n(static_cast<uint32_t*>(bits), 100 * 100, 0x80800000u);  // premultiplied
+        HGDIOBJ old = SelectObject(mem, bmp);
+        POINT at{150, 550}, zero{0, 0};
+        SIZE size{100, 100};
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        ASSERT_TRUE(
+            UpdateLayeredWindow(layered, nullptr, &at, &size, mem, &zero, 0, &blend, ULW_ALPHA));
+        ShowWindow(layered, SW_SHOWNA);
+        auto near = [](uint32_t p, uint32_t q) {
+            for (int s = 0; s < 24; s += 8)
+                if (std::abs(static_cast<int>((p >> s) & 0xFF) -
+                             static_cast<int>((q >> s) & 0xFF)) > 2)
+                    return false;
+            return true;
+        };
+        EXPECT_TRUE(Pump([&] { return near(ScreenPixel(200, 600), c.expected); }))
+            << std::hex << ScreenPixel(200, 600);
+        EXPECT_EQ(ScreenPixel(120, 520), 0x00C800u);
+        SelectObject(mem, old);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        DestroyWindow(back);
+    }
+}
+
+TEST_F(DesktopTest, TrayIconDocksInTheTrayAndItsClicksReachTheCallback) {
+    XDesktop::Helper tray(
+        *x_,
+        {"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
+         "--SetDockType", "false", "--SetPartialStrut", "false"},
+        "_NET_SYSTEM_TRAY_S0");
+    if (!tray.ready()) GTEST_SKIP() << "trayer did not start";
+    HWND owner = CreateWindowExW(0, L"DesktopTestWindow", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                 nullptr, nullptr, nullptr);
+    windows_.push_back(owner);
+    // A 16x16 blue icon.
+    std::vector<uint32_t> blue(16 * 16, 0xFF0000FFu);
+    ICONINFO ii{TRUE, 0, 0, CreateBitmap(16, 16, 1, 1, nullptr),
+                CreateBitmap(16, 16, 1, 32, blue.data())};
+    HICON icon = CreateIconIndirect(&ii);
+    NOTIFYICONDATAW d{};
+    d.cbSize = sizeof d;
+    d.hWnd = owner;
+    d.uID = 7;
+    d.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    d.uCallbackMessage = 0x800;
+    d.hIcon = icon;
+    wcscpy(d.szTip, L"游戏下载器");
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &d));
+    // The icon's window, named by the tooltip, is shown inside the tray.
+    Window icon_win = 0;
+    auto docked = [&] {
+        icon_win = Named(x_->root(), "游戏下载器");
+        Window r, parent, *kids = nullptr;
+        unsigned n;
+        XWindowAttributes wa{};
+        const bool inside = icon_win && XQueryTree(x_->display(), icon_win, &r, &parent, &kids, &n);
+        if (kids) XFree(kids);
+        return inside && parent != r && XGetWindowAttributes(x_->display(), icon_win, &wa) &&
+               wa.map_state == IsViewable;
+    };
+    ASSERT_TRUE(Pump(docked));
+    int x = 0, y = 0;
+    Window child;
+    XWindowAttributes wa{};
+    XGetWindowAttributes(x_->display(), icon_win, &wa);
+    XTranslateCoordinates(x_->display(), icon_win, x_->root(), wa.width / 2, wa.height / 2, &x, &y,
+                          &child);
+    EXPECT_TRUE(Pump([&] { return ScreenPixel(x, y) == 0x0000FFu; }));
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}));
+    ASSERT_TRUE(Pump([&] { return Of(0x800, owner).size() >= 2; }));
+    auto clicks = Of(0x800, owner);
+    EXPECT_EQ(clicks[0].wparam, 7u);
+    EXPECT_EQ(clicks[0].lparam, WM_LBUTTONDOWN);
+    EXPECT_EQ(clicks[1].lparam, WM_LBUTTONUP);
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &d));
+    EXPECT_TRUE(Pump([&] { return Named(x_->root(), "游戏下载器") == 0; }));
+    DestroyIcon(icon);
+}
+
+}  // namespace

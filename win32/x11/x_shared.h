@@ -1,0 +1,69 @@
+// What the presenter's parts share: the atoms it speaks, the keyboard tables and
+// the XEmbed tray dock. Everything here runs on the presenter thread.
+#pragma once
+
+#include <windef.h>
+
+#include <X11/Xlib.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace w32::present {
+
+struct Atoms {
+    Atom wm_protocols, wm_delete_window, wm_state, wm_change_state, wm_name, utf8_string;
+    Atom net_wm_name, net_wm_pid, net_wm_ping, net_wm_window_type, net_wm_window_type_normal;
+    Atom net_active_window, net_supporting_wm_check, net_wm_user_time, motif_wm_hints;
+    Atom net_wm_cm, net_system_tray, net_system_tray_opcode, manager, xembed, xembed_info;
+
+    void load(Display* d, int screen);
+};
+
+// The virtual key an X key stands for (0 when none), from its keysym without
+// modifiers, and its PC scan code and extended flag from its keycode.
+WORD virtual_key(unsigned long keysym);
+void scan_code(unsigned keycode, WORD* scan, bool* extended);
+// The character a keysym types (0 when none).
+char32_t keysym_char(unsigned long keysym);
+
+// Notification-area icons docked in the desktop's XEmbed system tray.
+class TrayDock {
+public:
+    TrayDock(Display* d, Window root, const Atoms& atoms, int screen);
+    ~TrayDock();
+    // Brings the docked icons in line with the layer's icons; looks for the tray
+    // again when asked (it costs a round trip).
+    void update(bool find = true);
+    // True when the event was the tray's or an icon's, and was handled.
+    bool handle(const XEvent& ev);
+    void set_user_time(Time t) { user_time_ = t; }
+
+private:
+    struct Icon {
+        HWND owner = nullptr;
+        UINT id = 0;
+        Window win = 0;
+        HICON icon = nullptr;
+        std::wstring tip;
+        int width = 0, height = 0;
+        bool docked = false;
+    };
+    Window find_tray();
+    void dock(Icon& icon);
+    void undock(Icon& icon);
+    void draw(Icon& icon);
+    void name(Icon& icon);
+    Icon* by_window(Window w);
+
+    Display* display_;
+    Window root_;
+    const Atoms& atoms_;
+    int screen_;
+    Window tray_ = 0;
+    Time user_time_ = 0;
+    std::vector<Icon> icons_;
+};
+
+}  // namespace w32::present
