@@ -109,6 +109,7 @@ struct DownloadManager::Pimpl : Gui::Pte<Pimpl> {
     void OnProgress(int64_t downloaded, int64_t total, int32_t speed, bool animate);
     void ShowError(std::wstring text, int32_t code);
     void SetState(DownloadState state);
+    bool SetStateUnlessEnded(DownloadState state);
     void NotifyStateChanged();
     void OnDownloadComplete();
     void OnDownloadLoopEnd(bool completed);
@@ -363,6 +364,17 @@ void DownloadManager::Pimpl::SetState(DownloadState state) {
     PostToUi(&Pimpl::NotifyStateChanged);
 }
 
+// The user's pause or resume: a poll may have ended the download while the engine was
+// being asked, and that end must stand (a loop that ended starts nothing any more).
+bool DownloadManager::Pimpl::SetStateUnlessEnded(DownloadState state) {
+    int32_t seen = current_state_;
+    do {
+        if (seen == Complete || seen == Failed || seen == Broken) return false;
+    } while (!current_state_.compare_exchange_weak(seen, state));
+    PostToUi(&Pimpl::NotifyStateChanged);
+    return true;
+}
+
 void DownloadManager::Pimpl::NotifyStateChanged() { owner_->SigStateChanged(); }
 
 void DownloadManager::Pimpl::OnDownloadComplete() {
@@ -386,7 +398,7 @@ bool DownloadManager::Pimpl::Pause() {
         return false;
     }
     LOG_MESSAGE << "下载暂停成功";
-    SetState(Paused);
+    SetStateUnlessEnded(Paused);
     return true;
 }
 
@@ -402,7 +414,7 @@ bool DownloadManager::Pimpl::Resume() {
         return false;
     }
     LOG_MESSAGE << "恢复下载成功";
-    SetState(Downloading);
+    SetStateUnlessEnded(Downloading);
     return true;
 }
 
