@@ -98,13 +98,16 @@ struct DownloadManager::Pimpl : Gui::Pte<Pimpl> {
     void PrepareEngine();
     void LoadEngine(bool tools_ready);
     void PrepareDownload();
-    bool IsEngineValid();
+    // The engine when it may be called, or null (reported unless the program quits). Read
+    // once per use, so that Release cannot take it away between the look and the call.
+    IDownloadEngine* ValidEngine();
+    bool IsEngineValid() { return ValidEngine() != nullptr; }
     bool FindLastDownload();
     void QueryState();
     void Start();
     void DownloadLoop();
     bool StartDownload();
-    int QueryProgress();
+    int QueryProgress(IDownloadEngine* engine);
     void OnDownloadError(int32_t code, const std::wstring& text, int32_t shown_code);
     void OnProgress(int64_t downloaded, int64_t total, int32_t speed, bool animate);
     void ShowError(std::wstring text, int32_t code);
@@ -198,19 +201,21 @@ void DownloadManager::Pimpl::PrepareDownload() {
     PostToPool(&Pimpl::QueryState);
 }
 
-bool DownloadManager::Pimpl::IsEngineValid() {
-    if (GetClientManager()->IsQuitting()) return false;
-    if (engine_ && module_) return true;
+IDownloadEngine* DownloadManager::Pimpl::ValidEngine() {
+    if (GetClientManager()->IsQuitting()) return nullptr;
+    IDownloadEngine* engine = engine_;
+    if (engine && module_) return engine;
     LOG_ERROR << "下载模块失效";
     PostToUi(&Pimpl::ShowError, std::wstring(L"下载模块失效"), int32_t{-1});
-    return false;
+    return nullptr;
 }
 
 bool DownloadManager::Pimpl::FindLastDownload() {
-    if (!IsEngineValid()) return false;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) return false;
     EngineKey key(L"");
     EngineInfo info;
-    const int32_t code = engine_.load()->FindTask(key.get(), &info.record);
+    const int32_t code = engine->FindTask(key.get(), &info.record);
     if (code != kDownloadEngineOk) {
         LOG_ERROR << "查询上次下载状态出错，error_code:" << code;
         return true;
@@ -236,10 +241,11 @@ bool DownloadManager::Pimpl::FindLastDownload() {
 void DownloadManager::Pimpl::QueryState() {
     EngineUse use(this);
     LOG_MESSAGE << "获取下载状态";
-    if (!IsEngineValid()) return;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) return;
     EngineKey key(L"");
     EngineInfo info;
-    const int32_t code = engine_.load()->QueryTask(key.get(), &info.record);
+    const int32_t code = engine->QueryTask(key.get(), &info.record);
     if (code == kDownloadEngineOk) {
         total_size_ = info.record.total_size;
         SetState(current_state_ == NoRecord ? ReadyToStart : ReadyToContinue);
@@ -272,8 +278,9 @@ void DownloadManager::Pimpl::DownloadLoop() {
     } done{loop_pending_};
     if (!StartDownload()) return;
     for (;;) {
-        if (!IsEngineValid()) return;
-        const int result = QueryProgress();
+        IDownloadEngine* engine = ValidEngine();
+        if (!engine) return;
+        const int result = QueryProgress(engine);
         const int32_t state = current_state_;
         // The loop's own result, not only the state: a retry's loop may already have moved
         // the state on by the time this loop's end is handled.
@@ -285,7 +292,8 @@ void DownloadManager::Pimpl::DownloadLoop() {
 
 bool DownloadManager::Pimpl::StartDownload() {
     LOG_MESSAGE << "启动下载";
-    if (!IsEngineValid()) return false;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) return false;
     const int32_t state = current_state_;
     if (state == ReadyToStart) {
         GetReportManager()->ReportDownloadStart();
@@ -296,7 +304,7 @@ bool DownloadManager::Pimpl::StartDownload() {
     base::EnsureDirectory(save_folder.c_str());
     EngineKey key(save_folder);
     SetState(Starting);
-    const int32_t code = engine_.load()->StartTask(key.get());
+    const int32_t code = engine->StartTask(key.get());
     if (code == kDownloadEngineOk) {
         SetState(Downloading);
         LOG_MESSAGE << "启动下载成功";
@@ -307,9 +315,9 @@ bool DownloadManager::Pimpl::StartDownload() {
     return false;
 }
 
-int DownloadManager::Pimpl::QueryProgress() {
+int DownloadManager::Pimpl::QueryProgress(IDownloadEngine* engine) {
     EngineInfo info;
-    const int32_t code = engine_.load()->QueryProgress(&info.record);
+    const int32_t code = engine->QueryProgress(&info.record);
     if (code != kDownloadEngineOk) {
         LOG_ERROR << "下载进度查询失败，errorcode:" << code;
         if (code == kDownloadEngineFailed || code == kDownloadEngineCheckFailed)
@@ -387,12 +395,13 @@ void DownloadManager::Pimpl::OnDownloadLoopEnd(bool completed) {
 }
 
 bool DownloadManager::Pimpl::Pause() {
-    if (!IsEngineValid()) return false;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) return false;
     if (current_state_ != Downloading) {
         LOG_MESSAGE << "调用暂停无效，下载状态不符，current_state_:" << current_state_.load();
         return false;
     }
-    const int32_t code = engine_.load()->PauseTask();
+    const int32_t code = engine->PauseTask();
     if (code != kDownloadEngineOk) {
         LOG_ERROR << "下载暂停失败，错误码：" << code;
         return false;
@@ -403,12 +412,13 @@ bool DownloadManager::Pimpl::Pause() {
 }
 
 bool DownloadManager::Pimpl::Resume() {
-    if (!IsEngineValid()) return false;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) return false;
     if (current_state_ != Paused) {
         LOG_MESSAGE << "调用恢复无效，下载状态不符，current_state_:" << current_state_.load();
         return false;
     }
-    const int32_t code = engine_.load()->ResumeTask();
+    const int32_t code = engine->ResumeTask();
     if (code != kDownloadEngineOk) {
         LOG_ERROR << "恢复下载失败，错误码：" << code;
         return false;
