@@ -32,6 +32,10 @@ constexpr DWORD kPollIntervalMs = 1000;
 // freeing the library (a call still inside it must find its code mapped).
 constexpr DWORD kReleaseWaitMs = 5000;
 
+// A poll's answer to its loop: running, failed but polling on, complete, or the download
+// ended by an engine error (state 10 or 11).
+enum PollResult { kPollRunning, kPollFailed, kPollComplete, kPollEnded };
+
 // The engine's strings are UTF-16; ours are wchar_t, 4 bytes here.
 std::u16string ToUtf16(const std::wstring& text) {
     std::u16string out;
@@ -147,7 +151,7 @@ struct DownloadManager::Pimpl : Gui::Pte<Pimpl> {
     std::atomic<int32_t> current_state_{DownloadState::Init};
     std::atomic<int64_t> total_size_{0};
     std::atomic<bool> preparing_{false};
-    std::atomic<bool> loop_pending_{false};  // a download loop is posted or running
+    std::atomic<bool> loop_pending_{false};  // a loop is posted and has not moved the state yet
     std::atomic<int> engine_users_{0};
     HANDLE wake_;  // ends the wait between polls when the engine goes
 };
@@ -272,20 +276,15 @@ void DownloadManager::Pimpl::Start() {
 
 void DownloadManager::Pimpl::DownloadLoop() {
     EngineUse use(this);
-    struct Done {
-        std::atomic<bool>& flag;
-        ~Done() { flag = false; }
-    } done{loop_pending_};
     if (!StartDownload()) return;
     for (;;) {
         IDownloadEngine* engine = ValidEngine();
         if (!engine) return;
+        // The loop's own result, never the state: once this loop has ended the download, a
+        // retry's loop may already be moving the state on.
         const int result = QueryProgress(engine);
-        const int32_t state = current_state_;
-        // The loop's own result, not only the state: a retry's loop may already have moved
-        // the state on by the time this loop's end is handled.
-        if (result == 2) return PostToUi(&Pimpl::OnDownloadLoopEnd, true);
-        if (state == Broken || state == Failed) return PostToUi(&Pimpl::OnDownloadLoopEnd, false);
+        if (result == kPollComplete) return PostToUi(&Pimpl::OnDownloadLoopEnd, true);
+        if (result == kPollEnded) return PostToUi(&Pimpl::OnDownloadLoopEnd, false);
         WaitForSingleObject(wake_, kPollIntervalMs);
     }
 }
@@ -293,7 +292,10 @@ void DownloadManager::Pimpl::DownloadLoop() {
 bool DownloadManager::Pimpl::StartDownload() {
     LOG_MESSAGE << "启动下载";
     IDownloadEngine* engine = ValidEngine();
-    if (!engine) return false;
+    if (!engine) {
+        loop_pending_ = false;
+        return false;
+    }
     const int32_t state = current_state_;
     if (state == ReadyToStart) {
         GetReportManager()->ReportDownloadStart();
@@ -304,6 +306,9 @@ bool DownloadManager::Pimpl::StartDownload() {
     base::EnsureDirectory(save_folder.c_str());
     EngineKey key(save_folder);
     SetState(Starting);
+    // From here the state refuses another start or retry until this loop has ended the
+    // download, and a retry offered then must be taken at once.
+    loop_pending_ = false;
     const int32_t code = engine->StartTask(key.get());
     if (code == kDownloadEngineOk) {
         SetState(Downloading);
@@ -320,9 +325,9 @@ int DownloadManager::Pimpl::QueryProgress(IDownloadEngine* engine) {
     const int32_t code = engine->QueryProgress(&info.record);
     if (code != kDownloadEngineOk) {
         LOG_ERROR << "下载进度查询失败，errorcode:" << code;
-        if (code == kDownloadEngineFailed || code == kDownloadEngineCheckFailed)
-            OnDownloadError(code, L"下载失败，请重试", -1);
-        return 1;
+        if (code != kDownloadEngineFailed && code != kDownloadEngineCheckFailed) return kPollFailed;
+        OnDownloadError(code, L"下载失败，请重试", -1);
+        return kPollEnded;
     }
     const DownloadEngineInfo& r = info.record;
     PostToUi(&Pimpl::OnProgress, r.downloaded_size, r.total_size, r.speed, true);
@@ -331,10 +336,10 @@ int DownloadManager::Pimpl::QueryProgress(IDownloadEngine* engine) {
         GetConfigManager()->SaveChannel();
         SetState(Complete);
         PostToUi(&Pimpl::OnDownloadComplete);
-        return 2;
+        return kPollComplete;
     }
     if (r.downloaded_size >= r.total_size && r.total_size > 0) SetState(Verifying);
-    return 0;
+    return kPollRunning;
 }
 
 void DownloadManager::Pimpl::OnDownloadError(int32_t code, const std::wstring& text,

@@ -293,9 +293,7 @@ protected:
         std::unique_lock<std::mutex> hold(TheScript().lock);
         if (button == "complete") TheScript().progress.assign({kComplete});
         hold.unlock();
-        // Taken once the loop that failed has left.
-        EXPECT_TRUE(button != "retry" ||
-                    Pump([&] { return m->Retry(), m->GetState() != downloader::Failed; }));
+        if (button == "retry") m->Retry(), m->Retry();  // pressed twice at once
     }
 };
 
