@@ -8,6 +8,8 @@
 #include <chrono>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 #include <unistd.h>
 
 #include "gui/core/semaphore.h"
@@ -175,6 +177,30 @@ TEST(Thread, TerminateEndsAThreadAtItsNextWait) {
     EXPECT_FALSE(t.IsRunning());
 }
 
+TEST(Thread, EveryWayAThreadEndsUncountsIt) {
+    for (bool terminate : {false, true}) {
+        std::atomic<int> destroyed{0};
+        Gui::Semaphore started;
+        Gui::Thread t;
+        ASSERT_TRUE(t.Run(Do(
+            [&] {
+                started.Release();
+                if (!terminate) ExitThread(7);
+                for (;;) Sleep(10);
+            },
+            &destroyed)));
+        started.Wait();
+        if (terminate)
+            EXPECT_TRUE(t.Terminate());
+        else
+            EXPECT_EQ(t.Wait(), 7);
+        EXPECT_EQ(Gui::Thread::GetCount(), 0) << terminate;
+        Gui::Thread::ShutdownThreads();  // returns: nothing is counted any more
+        // The thread's copy is gone; an exited thread also dropped its own reference.
+        EXPECT_EQ(destroyed.load(), terminate ? 0 : 1) << terminate;
+    }
+}
+
 // Leaves too little address space for a new thread's stack while it lives.
 class AddressSpaceLimit {
 public:
@@ -202,9 +228,19 @@ TEST(Thread, AThreadThatFailsToStartIsNotCountedAndItsCopyIsReleased) {
     Gui::Thread t;
     bool started;
     {
+        // Stacks of ended threads are cached and reused without new address space:
+        // take them all first.
+        std::atomic<bool> release{false};
+        std::vector<std::thread> holders;
+        for (int i = 0; i < 16; ++i)
+            holders.emplace_back([&] {
+                while (!release) usleep(1000);
+            });
         AddressSpaceLimit limit;
         ASSERT_TRUE(limit.ok());
         started = t.Run(cb);
+        release = true;
+        for (auto& h : holders) h.join();
     }
     ASSERT_FALSE(started);
     EXPECT_FALSE(t.IsOpen());
