@@ -2,18 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <stdexcept>
-#include <thread>
-#include <vector>
 #include <unistd.h>
 
 #include "gui/core/semaphore.h"
 #include "testing/lambda_callback.h"
+#include "testing/thread_start_limit.h"
 #include "testing/wait_until.h"
 
 namespace {
@@ -201,26 +197,6 @@ TEST(Thread, EveryWayAThreadEndsUncountsIt) {
     }
 }
 
-// Leaves too little address space for a new thread's stack while it lives.
-class AddressSpaceLimit {
-public:
-    AddressSpaceLimit() {
-        getrlimit(RLIMIT_AS, &saved_);
-        long pages = 0, size = 0;
-        std::ifstream("/proc/self/statm") >> size;
-        pages = size;
-        rlimit tight = saved_;
-        tight.rlim_cur = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (1 << 20);
-        ok_ = setrlimit(RLIMIT_AS, &tight) == 0;
-    }
-    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &saved_); }
-    bool ok() const { return ok_; }
-
-private:
-    rlimit saved_{};
-    bool ok_ = false;
-};
-
 TEST(Thread, AThreadThatFailsToStartIsNotCountedAndItsCopyIsReleased) {
     std::atomic<int> destroyed{0};
     std::atomic<bool> ran{false};
@@ -228,19 +204,9 @@ TEST(Thread, AThreadThatFailsToStartIsNotCountedAndItsCopyIsReleased) {
     Gui::Thread t;
     bool started;
     {
-        // Stacks of ended threads are cached and reused without new address space:
-        // take them all first.
-        std::atomic<bool> release{false};
-        std::vector<std::thread> holders;
-        for (int i = 0; i < 16; ++i)
-            holders.emplace_back([&] {
-                while (!release) usleep(1000);
-            });
-        AddressSpaceLimit limit;
+        testing_support::ThreadStartLimit limit;
         ASSERT_TRUE(limit.ok());
         started = t.Run(cb);
-        release = true;
-        for (auto& h : holders) h.join();
     }
     ASSERT_FALSE(started);
     EXPECT_FALSE(t.IsOpen());
