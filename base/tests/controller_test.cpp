@@ -242,4 +242,24 @@ TEST(ControllerTest, RequestsDuringReleaseBuildNothingNew) {
     EXPECT_EQ(base::GetController(), nullptr);
 }
 
+// Asks for a window from its destructor, after the windows have been released.
+class NeedsWindowOnExit : public base::LogicObject {
+public:
+    ~NeedsWindowOnExit() override {
+        auto* window = base::GetRegisteredObject<MainWindowObject>();
+        Events().push_back(window != nullptr ? "made a window" : "no window");
+    }
+};
+
+TEST(ControllerTest, AWindowRequestedDuringReleaseIsNotMadeAgain) {
+    Events().clear();
+    auto* controller = new TestController;
+    base::SetController(controller);
+    controller->GetObject<MainWindowObject>();
+    controller->GetObject<NeedsWindowOnExit>();
+    delete controller;
+    EXPECT_EQ(Events(), (std::vector<std::string>{"window", "no window"}));
+    EXPECT_EQ(MainWindowObject::alive, 0);
+}
+
 }  // namespace
