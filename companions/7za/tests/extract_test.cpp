@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <random>
 
+#include "extractor.h"
 #include "support/archive_writer.h"
 #include "support/run_tool.h"
 #include "testing/temp_dir.h"
@@ -241,7 +242,7 @@ TEST_F(Extract, FailsWithAMessageOnAMissingOrDamagedArchive) {
     EXPECT_NE(missing.output.find("cannot open"), std::string::npos) << missing.output;
 
     WriteAll(archive_,
-               "this is no archive at all, just some text that goes on" + std::string(4096, 'z'));
+             "this is no archive at all, just some text that goes on" + std::string(4096, 'z'));
     ToolRun garbage = extract_as_client();
     EXPECT_NE(garbage.exit_code, 0u);
     EXPECT_FALSE(garbage.output.empty());
@@ -255,12 +256,64 @@ TEST_F(Extract, FailsWithAMessageOnAMissingOrDamagedArchive) {
         << "a half-written file was left under the entry's name";
 }
 
+TEST_F(Extract, InputThatIsNoArchiveFails) {
+    for (const char* text : {"", "hello world\n"}) {
+        WriteAll(archive_, text);
+        ToolRun run = extract_as_client();
+        EXPECT_EQ(run.exit_code, 2u) << text;
+        EXPECT_NE(run.output.find("cannot open"), std::string::npos) << run.output;
+    }
+}
+
+// Stored entries whose bytes or declared size the test changes in place.
+TEST_F(Extract, DamagedDataFailsAndLeavesNoFile) {
+    const std::string data = random_bytes(10000, 7);
+    const struct {
+        const char* format;
+        bool flip;  // a data byte, else the declared size in every header
+    } cases[] = {{"zip", true}, {"7zip", true}, {"zip", false}};
+    for (const auto& c : cases) {
+        fs::remove_all(out_);
+        ASSERT_TRUE(write_archive(archive_, c.format, {file("ok.txt", "fine"), file("d.bin", data)},
+                                  std::string(c.format) + ":compression=store"));
+        std::string bytes = ReadAll(archive_);
+        if (c.flip) {
+            bytes[bytes.find(data.substr(0, 16)) + 5000] ^= 0x20;
+        } else {
+            const std::string size = {0x10, 0x27, 0, 0};  // 10000, little-endian
+            const std::string huge = {0, 0, 0, 0x7f};
+            for (size_t at = bytes.find(size); at != std::string::npos;
+                 at = bytes.find(size, at + 4))
+                bytes.replace(at, 4, huge);
+        }
+        WriteAll(archive_, bytes);
+        ToolRun run = extract_as_client();
+        EXPECT_EQ(run.exit_code, 2u) << c.format << c.flip << run.output;
+        EXPECT_FALSE(fs::exists(out_ + "/d.bin")) << c.format << c.flip;
+        EXPECT_EQ(ReadAll(out_ + "/ok.txt"), "fine");
+    }
+}
+
+TEST_F(Extract, ARunWritesNoMoreThanItsBound) {
+    make({file("a.bin", std::string(600, 'a')), file("b.bin", std::string(600, 'b'))});
+    std::vector<std::string> errors;
+    fs::create_directories(out_);
+    sevenza::Extractor extractor(
+        out_, sevenza::Overwrite::kAll,
+        [&](const std::string& e, const std::string&) { errors.push_back(e); }, 1000);
+    sevenza::ExtractResult result = extractor.Extract(archive_);
+    EXPECT_EQ(result.files, 1);
+    EXPECT_EQ(errors, std::vector<std::string>{"b.bin"});
+    EXPECT_EQ(listing(out_), std::vector<std::string>{"a.bin"});
+}
+
 TEST_F(Extract, ABadCommandLineEndsWithSevenAndAMessage) {
     make({file("a.txt", "x")});
     ToolRun unknown = run_tool(L"\"" + tool_path() + L"\" a \"" + dir_.winfile("a.7z") + L"\"");
     EXPECT_EQ(unknown.exit_code, 7u);
     EXPECT_NE(unknown.output.find("unsupported command"), std::string::npos) << unknown.output;
-    ToolRun bad_switch = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -pw");
+    ToolRun bad_switch =
+        run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -pw");
     EXPECT_EQ(bad_switch.exit_code, 7u);
     EXPECT_FALSE(fs::exists(dir_.file("a.txt")));
 }
