@@ -5,8 +5,10 @@
 #include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -155,6 +157,11 @@ TEST_F(ProfileTest, NullKeyListsTheKeysOfTheSection) {
     EXPECT_EQ(std::wstring(L"save_user_channel\0user_channel\0user_from\0", 41),
               get("config.ini", L"CHANNEL", nullptr));
     EXPECT_EQ(L"", get("config.ini", L"nosuch", nullptr));
+    // A line without "=" is no key; a list that just fills the buffer counts as cut.
+    write_bytes("bare.ini", "[s]\r\nbare\r\nk=1\r\n");
+    EXPECT_EQ(std::wstring(L"k\0", 2), get("bare.ini", L"s", nullptr));
+    EXPECT_EQ(L"dflt", get("bare.ini", L"s", L"bare", L"dflt"));
+    EXPECT_EQ(std::wstring(L"k", 1), get("bare.ini", L"s", nullptr, nullptr, 3));
 }
 
 TEST_F(ProfileTest, IntegersReadWithSignAndStopAtTheFirstNonDigit) {
@@ -241,6 +248,37 @@ TEST_F(ProfileTest, WritingThroughASymbolicLinkKeepsTheLink) {
     ASSERT_EQ(0, lstat(unix_path("link.ini").c_str(), &st));
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ("[s]\r\nk=2\r\n", read_bytes("real.ini"));
+}
+
+TEST_F(ProfileTest, WritersInOtherProcessesLoseNoKeyAndDeadOnesLeaveNoTemporary) {
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    ASSERT_EQ(dead, waitpid(dead, nullptr, 0));
+    const std::string stale = "p.ini.tmp" + std::to_string(dead) + "_3";
+    const std::string live = "p.ini.tmp" + std::to_string(getpid()) + "_9";
+    write_bytes(stale, "old");
+    write_bytes(live, "mine");
+    std::vector<pid_t> writers;
+    for (int w = 0; w < 3; ++w) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            for (int i = 0; i < 40; ++i) {
+                std::wstring key = L"k" + std::to_wstring(w) + L"_" + std::to_wstring(i);
+                if (!put("p.ini", L"s", key.c_str(), L"v")) _exit(1);
+            }
+            _exit(0);
+        }
+        writers.push_back(pid);
+    }
+    for (pid_t pid : writers) {
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        EXPECT_EQ(0, status);
+    }
+    std::wstring keys = get("p.ini", L"s", nullptr, nullptr, 4096);
+    EXPECT_EQ(120, std::count(keys.begin(), keys.end(), L'\0'));
+    EXPECT_FALSE(read_bytes(stale));
+    EXPECT_EQ("mine", read_bytes(live));
 }
 
 TEST_F(ProfileTest, ConcurrentWritersLoseNoKey) {
