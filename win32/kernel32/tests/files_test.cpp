@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -110,6 +111,26 @@ TEST_F(Files, BothSeparatorsNameTheSameFile) {
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetFileSize(h, nullptr), 5u);
     CloseHandle(h);
+}
+
+TEST_F(Files, TrailingSeparatorsNameFoldersAndTrailingDotsAndBlanksAreDropped) {
+    write_unix("a.txt", "abc");
+    dir_.make_dir("t/d");
+    EXPECT_EQ(open(L"T:\\a.txt\\", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(GetFileAttributesW(L"T:\\a.txt\\"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW(L"T:\\d\\"), INVALID_FILE_ATTRIBUTES);
+    for (const wchar_t* name : {L"T:\\a.txt.", L"T:\\a.txt . .", L"T:/a.txt  "}) {
+        HANDLE h = open(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+        EXPECT_EQ(GetFileSize(h, nullptr), 3u);
+        CloseHandle(h);
+    }
+    HANDLE h = open(L"T:\\new.log..", GENERIC_WRITE, 0, CREATE_NEW);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    EXPECT_TRUE(std::ifstream(unix("new.log")).good());
 }
 
 TEST_F(Files, ReadStopsAtEndOfFileWithZeroBytes) {
@@ -222,10 +243,19 @@ TEST_F(Files, DeleteAndRenameNeedShareDeleteFromOpenHandles) {
 }
 
 TEST_F(Files, DeleteOnCloseRemovesTheFileWithTheLastHandle) {
-    HANDLE h = CreateFileW(L"T:\\doc.tmp", GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                           FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE h = CreateFileW(L"T:\\doc.tmp", GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_NE(GetFileAttributesW(L"T:\\doc.tmp"), INVALID_FILE_ATTRIBUTES);
+    // Opened again only with delete sharing.
+    EXPECT_EQ(open(L"T:\\doc.tmp", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    HANDLE again = open(L"T:\\doc.tmp", GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    CloseHandle(again);
     CloseHandle(h);
     EXPECT_EQ(GetFileAttributesW(L"T:\\doc.tmp"), INVALID_FILE_ATTRIBUTES);
 }
@@ -352,6 +382,10 @@ TEST_F(Files, RemoveDirectoryTakesOnlyEmptyFolders) {
 }
 
 TEST_F(Files, RelativePathsFollowTheCurrentFolder) {
+    struct BackToStart {  // the test's folder goes away with it
+        std::string path = std::filesystem::current_path();
+        ~BackToStart() { std::filesystem::current_path(path); }
+    } back;
     dir_.make_dir("t/work/deeper");
     ASSERT_TRUE(SetCurrentDirectoryW(L"T:\\work"));
     wchar_t cwd[MAX_PATH];
