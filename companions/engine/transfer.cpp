@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,6 +64,14 @@ std::map<std::string, Stamp> g_verified;
 
 void mark_verified(const std::string& path) {
     std::optional<Stamp> stamp = stamp_of(path);
+    // File times come from a coarse clock: a change within the same tick would keep
+    // the stamp. Once that clock has passed the stamp, any later change moves it.
+    for (int i = 0; stamp && i < 50; ++i) {
+        struct timespec now {};
+        clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (int64_t(now.tv_sec) * 1000000000 + now.tv_nsec > stamp->ctime_ns) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     std::lock_guard lock(g_verified_mutex);
     if (stamp)
         g_verified[path] = *stamp;
@@ -196,8 +205,9 @@ bool Transfer::prepare() {
             downloaded_ = game.size;
             UniqueFd done(::open(final_path().c_str(), O_RDONLY | O_CLOEXEC));
             Md5 whole;
-            if (done && hash_prefix(done.get(), game.size, whole) &&
-                whole.hex_digest() == game.md5) {
+            // Checked already by this process and unchanged since: no need to read it again.
+            if (is_verified(final_path()) || (done && hash_prefix(done.get(), game.size, whole) &&
+                                              whole.hex_digest() == game.md5)) {
                 mark_verified(final_path());
                 rec->save_folder = spec_.save_folder;
                 store_.save(*rec);
