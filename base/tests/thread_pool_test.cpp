@@ -109,11 +109,12 @@ bool IsAsleep(pid_t tid) {
 
 // Runs one task on the pool's only worker and waits until the worker sleeps again.
 // With the gate open, the only place it sleeps is its own semaphore.
-void WaitForIdleWorker(base::ThreadPool& pool) {
+void WaitForIdleWorker(base::ThreadPool& pool, pid_t* worker = nullptr) {
     std::atomic<pid_t> tid{0};
     ASSERT_TRUE(pool.PostTask(Do([&tid] { tid = static_cast<pid_t>(syscall(SYS_gettid)); })));
     ASSERT_TRUE(WaitUntil([&] { return tid.load() != 0; }));
     ASSERT_TRUE(WaitUntil([&] { return IsAsleep(tid.load()); }));
+    if (worker) *worker = tid;
 }
 
 TEST(ThreadPool, PostingToAPoolWithoutWorkersFailsAndLeavesTheCallbackWithTheCaller) {
@@ -323,11 +324,15 @@ TEST(ThreadPool, ATerminatedWorkerThatComesBackFromItsTaskLeavesTheGonePoolAlone
 TEST(ThreadPool, APausedWorkerFinishesItsQueueThenWaitsAtTheGate) {
     base::ThreadPool pool;
     pool.SetThreadCount(1);
-    WaitForIdleWorker(pool);  // asleep past the gate
+    pid_t worker = 0;
+    WaitForIdleWorker(pool, &worker);  // asleep past the gate
     pool.Pause();
     RunLog log;
     pool.PostTask(log.Task("past the gate"));
     ASSERT_TRUE(WaitUntil([&] { return log.Size() == 1; }));
+    // Still in its pass, the worker would take a task posted now: wait until it
+    // sleeps at the gate.
+    ASSERT_TRUE(WaitUntil([&] { return IsAsleep(worker); }));
     pool.PostTask(log.Task("held"));
     Sleep(100);
     EXPECT_EQ(log.Size(), 1u);
