@@ -249,7 +249,7 @@ bool EditText::KeyDown(UINT vk) {
         default:
             break;
     }
-    if (!ctrl) return false;
+    if (!ctrl || Gui::GetAlt()) return false;  // Ctrl+Alt is AltGr on some keyboards
     switch (vk) {
         case 'A':
             SelectAll();
