@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <png.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "base/machine_id.h"
@@ -19,6 +21,11 @@
 #include "testing/temp_dir.h"
 #include "testing/wait_until.h"
 #include "tools/demo-server/testing/demo_server_process.h"
+
+// Xlib's macros last: they would rename what the headers above declare.
+#include <X11/Xutil.h>
+
+#include "testing/x_desktop.h"
 
 namespace roadtest {
 namespace {
@@ -260,6 +267,81 @@ TEST_F(RoadTest, OldLogsArePrunedByTheLocalCalendarInEveryTimeZone) {
         EXPECT_EQ(left, zones[run].second);
     }
     EXPECT_TRUE(testing_support::Exists(dir_.file("bin/log.ini")));  // other files stay
+}
+
+// A PNG file's pixels as 0xRRGGBB, empty when it cannot be read.
+std::vector<uint32_t> ReadPng(const std::string& path, int* cx) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<uint8_t> rgb;
+    if (png_image_begin_read_from_file(&image, path.c_str())) {
+        image.format = PNG_FORMAT_RGB;
+        rgb.resize(PNG_IMAGE_SIZE(image));
+        if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) rgb.clear();
+    }
+    std::vector<uint32_t> px;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+        px.push_back(rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2]);
+    *cx = int(image.width);
+    return px;
+}
+
+TEST_F(RoadTest, TheWindowIsAManagedDesktopWindowShowingWhatTheLayerPainted) {
+    testing_support::XDesktop* desktop = testing_support::XDesktop::Get();
+    if (!desktop) GTEST_SKIP() << "Xvfb or openbox is missing";
+    mkdir(dir_.file("dump").c_str(), 0700);
+    testing_support::ScopedEnv display("DISPLAY", desktop->name()), shown("WIN32_NO_DISPLAY", ""),
+        mapped("WIN32_X11_LOG", dir_.file("x11.log")),
+        dumps("WIN32_PAINT_DUMP_DIR", dir_.file("dump"));
+    ChildProcess program;
+    ASSERT_TRUE(program.Start(Install(PROGRAM_PATH)));
+    ASSERT_TRUE(WaitUntil([&] { return Contains(LogLines(), "下载界面状态：3"); }, 30000));
+    std::string hwnd;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (hwnd = ReadAll(dir_.file("x11.log"))).size() > 8; }, 10000));
+    const std::string dump = dir_.file("dump/window-" + hwnd.substr(7, 8) + ".png");
+    // The client the window manager framed, by its class.
+    Display* x = desktop->display();
+    Window client = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            Window root, parent, *children = nullptr, *frames = nullptr;
+            unsigned n = 0, m = 0;
+            XQueryTree(x, desktop->root(), &root, &parent, &frames, &n);
+            for (unsigned i = 0; i < n && !client; ++i) {
+                XQueryTree(x, frames[i], &root, &parent, &children, &m);
+                for (unsigned j = 0; j < m; ++j) {
+                    XClassHint hint = {};
+                    if (!XGetClassHint(x, children[j], &hint)) continue;
+                    if (std::string(hint.res_class) == "downloader") client = children[j];
+                    XFree(hint.res_name), XFree(hint.res_class);
+                }
+                if (children) XFree(children);
+            }
+            if (frames) XFree(frames);
+            return client != 0;
+        },
+        10000));
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(x, client, &a));
+    EXPECT_EQ(std::make_pair(a.width, a.height), std::make_pair(600, 279));
+    EXPECT_EQ(a.map_state, IsViewable);
+    // What reaches the screen is what the program last painted, skin and all.
+    std::vector<uint32_t> screen, painted;
+    const bool same = WaitUntil(
+        [&] {
+            int cx = 0;
+            painted = ReadPng(dump, &cx);
+            XImage* image = XGetImage(x, client, 0, 0, 600, 279, AllPlanes, ZPixmap);
+            screen.clear();
+            for (int y = 0; image && y < 279; ++y)
+                for (int i = 0; i < 600; ++i) screen.push_back(XGetPixel(image, i, y) & 0xFFFFFF);
+            if (image) XDestroyImage(image);
+            return cx == 600 && screen == painted;
+        },
+        10000);
+    EXPECT_TRUE(same);
+    EXPECT_GT(std::set<uint32_t>(painted.begin(), painted.end()).size(), 1000u) << "the skin's art";
 }
 
 }  // namespace
