@@ -56,6 +56,10 @@ std::wstring ShownPath(std::wstring path) {
     return path;
 }
 
+std::wstring StatusText(int state) {
+    return GetSkinWString(L"status.state" + std::to_wstring(state));
+}
+
 int CALLBACK BrowseStart(HWND dialog, UINT message, LPARAM, LPARAM folder) {
     if (message == BFFM_INITIALIZED) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, folder);
     return 0;
@@ -114,9 +118,8 @@ void ProgressPanel::OnProgress(float fraction, const std::wstring& speed, const 
 }
 
 void ProgressPanel::OnInfo(const std::wstring& text, Gui::Color color, bool show) {
-    if (!show) return ShowState(state_);
-    status_.SetText(text);
-    if (!color.IsNull()) status_.SetInk(color);
+    status_.SetText(show ? text : StatusText(state_));
+    status_.SetInk(show && !color.IsNull() ? color : status_ink_);
 }
 
 void ProgressPanel::OnError(const std::wstring& text) {
@@ -130,7 +133,12 @@ void ProgressPanel::OnFinished() {
     SetBar(ctrls::ProgressCtrl::kDefaultTotal, false);
 }
 
-void ProgressPanel::OnStateChanged() { ShowState(GetDownloadManager()->GetState()); }
+// A state seen again (two changes in a row are read after the second) changes nothing:
+// an error that came with it stays.
+void ProgressPanel::OnStateChanged() {
+    const int state = GetDownloadManager()->GetState();
+    if (state != state_) ShowState(state);
+}
 
 void ProgressPanel::OnDownloadPath() {
     folder_.SetText(ShownPath(GetConfigManager()->GetSaveDir()));
@@ -144,7 +152,7 @@ void ProgressPanel::ShowState(int state) {
     error_.Hide();
     status_.Show();
     status_.SetInk(status_ink_);
-    status_.SetText(GetSkinWString(L"status.state" + std::to_wstring(state)));
+    status_.SetText(StatusText(state));
     for (int i = 0; i < kActions; ++i) actions_[i].Show(i == kStates[state].action);
     actions_[kStates[state].action].Enable(kStates[state].enabled);
     change_.Enable(FolderChangeable(state));
