@@ -149,18 +149,16 @@ protected:
               {"WIN32_PROCESS_LOG", dir_.file("processes")},
               {"WIN32_HTTP_PORT_MAP", "80=1"}})  // reports find nobody, at once
             SetEnv(name, value);
-        ResetScript();
-    }
-    void TearDown() override {
-        EndClient();
-        while (!env_.empty()) env_.pop_back();  // last set, first restored
-    }
-    static void ResetScript() {
         Script& s = TheScript();
         std::lock_guard<std::mutex> hold(s.lock);
         s.find = s.query = Answer{}, s.start = s.progress_delay_ms = 0, s.inside_at_release = -1;
         s.end_slot = s.hold_slot = -1, s.holding = false;
         s.progress.clear(), s.calls.clear(), s.start_folder.clear(), s.all_zeroed = true;
+    }
+    void TearDown() override {
+        if (controller_) GetDownloadManager()->Release();
+        controller_.reset();
+        while (!env_.empty()) env_.pop_back();  // last set, first restored
     }
     // The managers as the client's start makes them.
     void StartClient() {
@@ -177,18 +175,13 @@ protected:
         m->SigError.connect(&panel_, &Panel::OnError);
         m->SigFinished.connect(&panel_, &Panel::OnFinished);
     }
-    void EndClient() {
-        if (controller_) GetDownloadManager()->Release();
-        controller_.reset();
-    }
-    // Runs this thread's message loop until done() answers true; notes a quit request.
+    // Runs this thread's message loop until done() answers true.
     bool Pump(const std::function<bool()>& done, int timeout_ms = 20000) {
         for (const DWORD begin = GetTickCount(); !done();) {
             if (GetTickCount() - begin > DWORD(timeout_ms)) return false;
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
             MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                msg.message == WM_QUIT ? void(quit_ = true) : void(DispatchMessageW(&msg));
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         }
         return true;
     }
@@ -209,7 +202,6 @@ protected:
 
     testing_support::TempDir dir_;
     Panel panel_;
-    bool quit_ = false;
     std::unique_ptr<base::Controller> controller_;
     std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
 };

@@ -1,9 +1,6 @@
-// The main window and the tray icon over the client core of the fixture (its engine
-// scripted), on the layer's windows without a display: what the window shows in each
-// download state, its buttons, the managers that show and hide it, the tray icon and its
-// menu. The menu's close ends the client for good (its quit flag stays set), so that test
-// comes last: tests of one file run in the order written.
-#include <shellapi.h>
+// The main window and the tray icon over the fixture's client core (its engine scripted),
+// on the layer's windows without a display. The menu's close ends the client for good (its
+// quit flag stays set), so the test that chooses it comes last: tests run as written.
 #include <win32_debug.h>
 
 #include "ctrls/button.h"
@@ -13,6 +10,7 @@
 #include "downloader/tray_manager.h"
 #include "downloader/ui/click_gate.h"
 #include "downloader/ui/main_wnd.h"
+#include "gui/raster.h"
 #include "gui/timer.h"
 #include "support/client_fixture.h"
 #include "testing/lambda_callback.h"
@@ -20,332 +18,198 @@
 namespace clienttest {
 namespace {
 
-using downloader::MainWnd;
-
-template <class T, class F>
-void Each(Gui::Ctrl* parent, F f) {
-    for (Gui::Ctrl* c = parent->GetFirstChild(); c; c = c->GetNext()) {
-        if (auto* t = dynamic_cast<T*>(c); t && c->IsVisible()) f(t);
-        Each<T>(c, f);
-    }
-}
-
 class WindowTest : public ClientTest {
 protected:
-    MainWnd* Wnd() { return base::GetRegisteredObject<MainWnd>(); }
+    Gui::Ctrl* Root() { return &base::GetRegisteredObject<downloader::MainWnd>()->GetRoot(); }
     HWND Hwnd() { return GetMainWndManager()->GetMainWndHandle(); }
-    // Where a control is in the window.
-    Gui::Rect Place(Gui::Ctrl* c) {
-        Gui::Rect r = c->GetScreenRect();
-        r.Offset(-Wnd()->GetRect().left, -Wnd()->GetRect().top);
-        return r;
-    }
-    ctrls::Button* ButtonOf(const std::wstring& label) {
-        ctrls::Button* found = nullptr;
-        Each<ctrls::Button>(&Wnd()->GetRoot(),
-                            [&](auto* b) { found = b->GetLabel() == label ? b : found; });
-        return found;
+    bool Shown() { return IsWindowVisible(Hwnd()) != FALSE; }
+    // The visible controls of a kind under c, in the order they paint.
+    template <class T>
+    void Each(const std::function<void(T*)>& f, Gui::Ctrl* c = nullptr) {
+        for (c = (c ? c : Root())->GetFirstChild(); c; c = c->GetNext()) {
+            if (auto* t = dynamic_cast<T*>(c); t && c->IsVisible()) f(t);
+            Each(f, c);
+        }
     }
     std::wstring TextAt(int x, int y) {
         std::wstring text;
-        Each<ctrls::StaticText>(&Wnd()->GetRoot(), [&](auto* t) {
-            if (Place(t).Contains(Gui::Point(x, y))) text = t->GetText();
+        const Gui::Rect r = Root()->GetScreenRect();
+        const Gui::Point at(r.left + x, r.top + y);
+        Each<ctrls::StaticText>([&](auto* t) {
+            if (t->GetScreenRect().Contains(at)) text = t->GetText();
         });
         return text;
     }
-    // "<captioned buttons, + enabled, - disabled>|<status line>|<size>|<percent>|<bar>".
+    // "<captioned buttons, + acting, - not>|<status line>|<size>|<percent>|<bar>"; the first
+    // button is the big one.
     std::wstring View() {
         std::wstring view;
-        Each<ctrls::Button>(&Wnd()->GetRoot(), [&](auto* b) {
-            if (!b->GetLabel().empty()) view += b->GetLabel() + (b->IsEnabled() ? L"+ " : L"- ");
+        Each<ctrls::Button>([&](auto* b) {
+            if (b->GetLabel().empty()) return;
+            big_ = view.empty() ? b : big_;
+            view += b->GetLabel() + (b->IsEnabled() ? L"+ " : L"- ");
         });
-        Each<ctrls::ProgressCtrl>(&Wnd()->GetRoot(), [&](auto* p) { bar_ = p; });
+        Each<ctrls::ProgressCtrl>([&](auto* p) { bar_ = p; });
         return view + L"|" + TextAt(25, 192) + L"|" + TextAt(25, 230) + L"|" + TextAt(435, 230) +
                L"|" + std::to_wstring(bar_->Get());
     }
-    // A press and release in the window's middle of the control, as the mouse makes them.
-    void Click(HWND hwnd, Gui::Point at) {
+    // A press and release at a point of a window, with the button state a real one has.
+    void Click(HWND hwnd, int x, int y) {
         RECT r;
         GetWindowRect(hwnd, &r);
-        SetCursorPos(r.left + at.x, r.top + at.y);
+        SetCursorPos(r.left + x, r.top + y);
         BYTE keys[256] = {};
         for (UINT m : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) {
-            keys[VK_LBUTTON] = m == WM_LBUTTONDOWN ? 0x80 : 0;  // as the real button would be
+            keys[VK_LBUTTON] = m == WM_LBUTTONDOWN ? 0x80 : 0;
             SetKeyboardState(keys);
-            SendMessageW(hwnd, m, m == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(at.x, at.y));
+            SendMessageW(hwnd, m, keys[VK_LBUTTON] ? MK_LBUTTON : 0, MAKELPARAM(x, y));
         }
         SetCursorPos(0, 0);
     }
-    void Click(const std::wstring& label) {
-        ctrls::Button* b = ButtonOf(label);
-        ASSERT_TRUE(b) << base::WideToUtf8(label);
-        const Gui::Rect r = Place(b);
-        Click(Hwnd(), Gui::Point((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    // A pixel of an image as 0xRRGGBB (none outside it); of the window as the layer dumps it.
+    static uint32_t Rgb(const Gui::Image& i, int x, int y) {
+        if (x >= i.GetSize().cx || y >= i.GetSize().cy) return 0xFF000000;
+        return i[y][x].r << 16 | i[y][x].g << 8 | i[y][x].b;
     }
-    // The window's pixels, 0xRRGGBB.
-    std::vector<uint32_t> Pixels() {
-        BITMAPINFO bi = {{sizeof(BITMAPINFOHEADER), 600, -279, 1, 32}};
-        void* bits = nullptr;
-        HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, bmp);
-        PrintWindow(Hwnd(), dc, PW_CLIENTONLY);
-        std::vector<uint32_t> out(static_cast<uint32_t*>(bits),
-                                  static_cast<uint32_t*>(bits) + 600 * 279);
-        for (uint32_t& p : out) p &= 0xFFFFFF;
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        DeleteObject(bmp);
-        return out;
+    uint32_t PixelAt(int x, int y) {
+        const std::wstring shot = L"Z:" + base::Utf8ToWide(dir_.file("shot.png").c_str());
+        Win32DumpWindowPng(Hwnd(), shot.c_str());
+        return Rgb(Gui::Raster::LoadAnyFile(shot.c_str()), x, y);
     }
-    static uint32_t Rgb(const Gui::Image& img, int x, int y) {
-        const Gui::RGBA p = img[y][x];
-        return p.r << 16 | p.g << 8 | p.b;
-    }
-    HWND TrayOwner(UINT* id) {
-        std::istringstream log(testing_support::ReadAll(getenv("WIN32_TRAY_LOG")));
-        std::string event, owner;
-        log >> event >> owner >> *id;
-        return reinterpret_cast<HWND>(std::stoull(owner, nullptr, 16));
-    }
-    // The visible windows owned by owner.
-    std::vector<HWND> Owned(HWND owner) {
+    std::vector<HWND> Owned(HWND owner) {  // visible: the tray's menus, the window's boxes
         std::vector<HWND> found;
         for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT))
             if (IsWindowVisible(h) && GetWindow(h, GW_OWNER) == owner) found.push_back(h);
         return found;
     }
-    void ShowClientWithTray() {
-        SetEnv("WIN32_TRAY_LOG", dir_.file("tray"));
-        StartClient();
-        GetInstanceWndManager()->Create();
-        GetMainWndManager()->CreateMainWnd();
-        GetTrayManager()->AddIcon();
-        owner_ = TrayOwner(&id_);
-    }
-    bool Shown() { return IsWindowVisible(Hwnd()) != FALSE; }
-    void RightClickMenuItem(int item) {
-        ASSERT_TRUE(Win32TrayClick(owner_, id_, WM_RBUTTONUP));
+    // Two right clicks: the second replaces the menu of the first, so one shows.
+    void MenuItem(int item) {
+        for (int i = 0; i < 2; ++i) ASSERT_TRUE(Win32TrayClick(owner_, id_, WM_RBUTTONUP));
         ASSERT_TRUE(Pump([&] { return Owned(owner_).size() == 1; }));
-        Click(Owned(owner_)[0], Gui::Point(60, 17 + 26 * item));
+        Click(Owned(owner_)[0], 60, 17 + 26 * item);
     }
 
+    ctrls::Button* big_ = nullptr;
     ctrls::ProgressCtrl* bar_ = nullptr;
     HWND owner_ = nullptr;
     UINT id_ = 0;
 };
 
 TEST(ClickGate, CountsAClickOnlyWhenTheIntervalHasPassedSinceTheLastCounted) {
-    downloader::ClickGate gate;
-    const struct {
-        DWORD now, interval;
-        bool counted;
-    } clicks[] = {{0xFFFFFF00, 1000, true},
-                  {0x2E8, 1000, false},
-                  {0x2E9, 1000, true},
-                  {0x2E9 + 2000, 2000, false},
-                  {0x2E9 + 2001, 2000, true}};
-    for (const auto& c : clicks) EXPECT_EQ(gate.Pass(c.now, c.interval), c.counted) << c.now;
+    downloader::ClickGate g;  // the first click, then across the tick counter's wrap
+    EXPECT_EQ(std::vector<bool>({g.Pass(0xFFFFFF00, 1000), g.Pass(0x2E8, 1000), g.Pass(0x2E9, 1000),
+                                 g.Pass(0xAB9, 2000), g.Pass(0xABA, 2000)}),
+              std::vector<bool>({true, false, true, false, true}));
 }
 
 TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice) {
+    // clang-format off
     const struct {
-        const char* setup;  // "taken": no engine; "hold<slot>": that engine call waits
+        int hold;  // the engine call (by slot) that waits while the row is read; -2: no tools
         Answer find, query;
         int32_t start;
-        std::vector<Answer> progress;
-        std::vector<std::pair<int, const wchar_t*>> clicks;  // in that state, that button
-        int state;
+        Answer progress;
+        std::vector<int> clicks;  // the big button is clicked once these states show
         std::wstring view;
     } rows[] = {
-        {"taken", {}, {}, 0, {}, {}, 0, L"开始下载- 更改目录- 打开目录+ |下载模块失效||0%|0"},
-        {"hold1", {}, {}, 0, {}, {}, 1, L"开始下载- 更改目录+ 打开目录+ |正在查询下载记录…||0%|0"},
-        {"hold1",
-         kEarlier,
-         {},
-         0,
-         {},
-         {},
-         2,
-         L"继续下载- 更改目录- 打开目录+ |正在查询下载记录…|大小：1.0KB/4.0KB|25%|2500"},
-        {"",
-         {},
-         {0, 0, 4096},
-         0,
-         {},
-         {},
-         3,
-         L"开始下载+ 更改目录+ 打开目录+ |准备就绪，点击“开始下载”|大小：0B/4.0KB|0%|0"},
-        {"",
-         kEarlier,
-         {0, 0, 4096, 1024},
-         0,
-         {},
-         {},
-         4,
-         L"继续下载+ 更改目录- 打开目录+ "
-         L"|上次下载尚未完成，点击“继续下载”|大小：1.0KB/4.0KB|25%|2500"},
-        {"hold3",
-         {},
-         {0, 0, 4096},
-         0,
-         {},
-         {{3, L"开始下载"}},
-         5,
-         L"暂停下载- 更改目录- 打开目录+ |正在连接下载服务器…|大小：0B/4.0KB|0%|0"},
-        {"",
-         {},
-         {0, 0, 4096},
-         0,
-         {kRunning},
-         {{3, L"开始下载"}},
-         6,
-         L"暂停下载+ 更改目录- 打开目录+ |正在下载…|大小：1.0KB/4.0KB|25%|2500"},
-        {"",
-         {},
-         {0, 0, 4096},
-         0,
-         {kAllIn},
-         {{3, L"开始下载"}},
-         7,
-         L"暂停下载- 更改目录- 打开目录+ |下载完成，正在校验文件…|大小：4.0KB/4.0KB|100%|10000"},
-        {"",
-         {},
-         {0, 0, 4096},
-         0,
-         {kRunning},
-         {{3, L"开始下载"}, {6, L"暂停下载"}},
-         8,
-         L"继续下载+ 更改目录- 打开目录+ |下载已暂停|大小：1.0KB/4.0KB|25%|2500"},
-        {"",
-         kEarlierDone,
-         {},
-         0,
-         {},
-         {},
-         9,
-         L"立即安装+ 更改目录- 打开目录+ |下载完成，点击“立即安装”|大小：4.0KB/4.0KB|100%|10000"},
-        {"", {}, {7}, 0, {}, {}, 10, L"重试+ 更改目录- 打开目录+ |下载状态检查失败错误码：7||0%|0"},
-        {"",
-         {},
-         {0, 0, 4096},
-         5,
-         {},
-         {{3, L"开始下载"}},
-         11,
-         L"重新下载+ 更改目录- 打开目录+ |下载文件检查出错|大小：0B/4.0KB|0%|0"},
+        {-2, {}, {}, 0, {}, {}, L"开始下载- 更改目录- 打开目录+ |正在准备下载组件…||0%|0"},
+        {1, {}, {}, 0, {}, {}, L"开始下载- 更改目录+ 打开目录+ |正在查询下载记录…||0%|0"},
+        {1, kEarlier, {}, 0, {}, {}, L"继续下载- 更改目录- 打开目录+ |正在查询下载记录…|大小：1.0KB/4.0KB|25%|2500"},
+        {-1, {}, Answer{0, 0, 4096}, 0, {}, {}, L"开始下载+ 更改目录+ 打开目录+ |准备就绪，点击“开始下载”|大小：0B/4.0KB|0%|0"},
+        {-1, kEarlier, kEarlier, 0, {}, {}, L"继续下载+ 更改目录- 打开目录+ |上次下载尚未完成，点击“继续下载”|大小：1.0KB/4.0KB|25%|2500"},
+        {3, {}, Answer{0, 0, 4096}, 0, {}, {3}, L"暂停下载- 更改目录- 打开目录+ |正在连接下载服务器…|大小：0B/4.0KB|0%|0"},
+        {-1, {}, Answer{0, 0, 4096}, 0, kRunning, {3}, L"暂停下载+ 更改目录- 打开目录+ |正在下载…|大小：1.0KB/4.0KB|25%|2500"},
+        {-1, {}, Answer{0, 0, 4096}, 0, kAllIn, {3}, L"暂停下载- 更改目录- 打开目录+ |下载完成，正在校验文件…|大小：4.0KB/4.0KB|100%|10000"},
+        {-1, {}, Answer{0, 0, 4096}, 0, kRunning, {3, 6}, L"继续下载+ 更改目录- 打开目录+ |下载已暂停|大小：1.0KB/4.0KB|25%|2500"},
+        {-1, kEarlierDone, {}, 0, {}, {}, L"立即安装+ 更改目录- 打开目录+ |下载完成，点击“立即安装”|大小：4.0KB/4.0KB|100%|10000"},
+        {-1, {}, {7}, 0, {}, {}, L"重试+ 更改目录- 打开目录+ |下载状态检查失败错误码：7||0%|0"},
+        {-1, {}, Answer{0, 0, 4096}, 5, {}, {3}, L"重新下载+ 更改目录- 打开目录+ |下载文件检查出错|大小：0B/4.0KB|0%|0"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.state);
-        const std::string tmp = dir_.file("tmp" + std::to_string(row.state)), setup = row.setup;
-        mkdir(tmp.c_str(), 0700);
-        SetEnv("TMPDIR", tmp);
-        if (setup == "taken") mkdir((tmp + "/Dravon.dll").c_str(), 0700);
-        ResetScript();
+    // clang-format on
+    for (int state = 0; state < 12; ++state) {
+        SCOPED_TRACE(state);
+        if (state) SetUp();  // each row a client of its own
+        const auto& row = rows[state];
+        if (row.hold == -2)
+            SetEnv("WIN32_DRIVES", Drives("", ";R=" + dir_.file("tmp") + ":fixed:ro"));
         Script& s = TheScript();
-        s.find = row.find, s.query = row.query, s.start = row.start;
-        s.progress.assign(row.progress.begin(), row.progress.end());
-        s.hold_slot = setup.rfind("hold", 0) == 0 ? setup[4] - '0' : -1;
-        s.holding = true;
+        s.find = row.find, s.query = row.query, s.start = row.start, s.progress = {row.progress};
+        s.hold_slot = row.hold, s.holding = true;
         StartClient();
         GetMainWndManager()->CreateMainWnd();
         DWORD clicked = GetTickCount() - 2000;
-        for (const auto& [state, label] : row.clicks) {
-            // Once the window shows the state; the big buttons count one click a second.
-            ASSERT_TRUE(Pump([&, label = label] {
-                ctrls::Button* b = ButtonOf(label);
-                return GetDownloadManager()->GetState() == state && b && b->IsEnabled() &&
+        for (int at : row.clicks) {
+            // Once the state shows, its big button (first) acting; one click a second counts.
+            ASSERT_TRUE(Pump([&] {
+                return GetDownloadManager()->GetState() == at && View().find(L"+") < 6 &&
                        GetTickCount() - clicked > 1000;
             }));
-            Click(label);
+            Click(Hwnd(), 520, 212);
             clicked = GetTickCount();
         }
-        const auto shows = [&] {
-            ctrls::Button* b = ButtonOf(row.view.substr(0, row.view.find_first_of(L"+-")));
-            return View() == row.view && b && b->GetLook() != ctrls::Button::HOT;
-        };
-        EXPECT_TRUE(Pump(shows));
-        EXPECT_EQ(GetDownloadManager()->GetState(), row.state);
-        EXPECT_EQ(View(), row.view);
-        // Painted: the big button's face in its look, the bar's block or groove.
-        ctrls::Button* big = ButtonOf(row.view.substr(0, row.view.find_first_of(L"+-")));
-        ASSERT_TRUE(Pump([&] { return !GetUpdateRect(Hwnd(), nullptr, FALSE); }));
-        const std::vector<uint32_t> px = Pixels();
-        EXPECT_EQ(px[212 * 600 + 463], Rgb(big->GetStyle().look[big->IsEnabled() ? 0 : 3], 3, 22));
+        EXPECT_TRUE(Pump([&] {
+            return View() == row.view && big_->GetLook() != ctrls::Button::HOT &&
+                   !GetUpdateRect(Hwnd(), nullptr, FALSE);
+        }));
+        ASSERT_EQ(View(), row.view);
+        // Painted: the big button's face in its look, the bar's block or its groove.
+        EXPECT_EQ(PixelAt(463, 212), Rgb(big_->GetStyle().look[big_->IsEnabled() ? 0 : 3], 3, 22));
         const ctrls::ProgressCtrl::Style& bar = bar_->GetStyle();
-        EXPECT_EQ(px[211 * 600 + 22], Rgb(bar_->Get() ? bar.block : bar.bg, 2, 5));
+        EXPECT_EQ(PixelAt(22, 211), Rgb(bar_->Get() ? bar.block : bar.bg, 2, 5));
         s.holding = false;
-        EndClient();
+        TearDown();
     }
 }
 
-TEST_F(WindowTest, MessageBoxesAreOwnedByTheWindowAndCaptionedWithTheGamesName) {
-    SetEnv("WIN32_DIALOG_WINDOWS", "1");
+// Last: the menu's close ends the client for good.
+TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuEndsIt) {
+    SetEnv("WIN32_TRAY_LOG", dir_.file("tray"));
     StartClient();
+    GetInstanceWndManager()->Create();
     GetMainWndManager()->CreateMainWnd();
-    bool owner_disabled = false;
-    Gui::SetTimeCallback(50, testing_support::Do([&] {
-                             std::vector<HWND> boxes = Owned(Hwnd());
-                             owner_disabled = !IsWindowEnabled(Hwnd());
-                             if (boxes.size() == 1) SendMessageW(boxes[0], WM_COMMAND, IDOK, 0);
-                         }));
-    EXPECT_EQ(GetMainWndManager()->MessageBox(L"下载盘无读写权限", L""), IDOK);
-    EXPECT_TRUE(owner_disabled);
-    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 1), std::vector<std::string>{"演示游戏"});
-}
-
-TEST_F(WindowTest, CloseHidesAndTheInstanceWindowTrayAndMenuShowAgain) {
-    ShowClientWithTray();
-    EXPECT_TRUE(Shown()) << "shown at once";
+    GetTrayManager()->AddIcon();
+    unsigned long owner = 0;  // the first line: "add <owner> <id> ..."
+    sscanf(testing_support::ReadAll(dir_.file("tray")).c_str(), "add %lx %u", &owner, &id_);
+    owner_ = reinterpret_cast<HWND>(owner);
+    EXPECT_TRUE(Shown());
     EXPECT_TRUE(panel_.progress.empty()) << "the download work waits for the next timer pass";
     ASSERT_TRUE(Pump([] { return GetDownloadManager()->GetState() == downloader::ReadyToStart; }));
-    HWND instance = GetInstanceWndManager()->GetHwnd();
     const std::function<void()> shows[] = {
-        [&] { PostMessageW(instance, 0x9401, 0, 0); },
+        [&] { PostMessageW(GetInstanceWndManager()->GetHwnd(), 0x9401, 0, 0); },
         [&] { Win32TrayClick(owner_, id_, WM_LBUTTONUP); },
-        [&] { RightClickMenuItem(0); },
+        [&] { MenuItem(0); },
     };
     for (const auto& show : shows) {
         SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
         ASSERT_TRUE(Pump([&] { return !Shown(); }));
-        EXPECT_TRUE(IsWindow(Hwnd()) && base::GetController()->HasObject<MainWnd>());
+        EXPECT_TRUE(IsWindow(Hwnd()) && base::GetController()->HasObject<downloader::MainWnd>());
         show();
         EXPECT_TRUE(Pump([&] { return Shown(); }));
     }
-    // A second right click replaces the menu the first left behind.
-    ASSERT_TRUE(Win32TrayClick(owner_, id_, WM_RBUTTONUP));
-    ASSERT_TRUE(Win32TrayClick(owner_, id_, WM_RBUTTONUP));
-    Pump([] { return false; }, 200);
-    EXPECT_EQ(Owned(owner_).size(), 1u);
-    EXPECT_EQ(testing_support::ReadAll(getenv("WIN32_TRAY_LOG")).find("tip=演示游戏下载器") !=
-                  std::string::npos,
-              true);
-}
-
-TEST_F(WindowTest, TheFolderAndTheLinksOpenWhatTheyName) {
+    EXPECT_NE(testing_support::ReadAll(dir_.file("tray")).find("tip=演示游戏下载器"),
+              std::string::npos);
+    // The folder picker, the home link, the title art, the folder.
     SetEnv("WIN32_FOLDER_ANSWER", "C:\\Games\\");
-    StartClient();
-    GetMainWndManager()->CreateMainWnd();
-    ASSERT_TRUE(Pump([] { return GetDownloadManager()->GetState() == downloader::ReadyToStart; }));
-    Click(L"更改目录");
+    for (const Gui::Point p : {Gui::Point(332, 260), {480, 260}, {300, 100}, {406, 260}})
+        Click(Hwnd(), p.x, p.y);
     EXPECT_EQ(TextAt(100, 260), L"C:\\Games\\DemoGame");
-    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 2),
-              std::vector<std::string>{"请选择游戏安装包的保存位置"});
-    Click(Hwnd(), Gui::Point(480, 260));  // 官方网站
-    Click(Hwnd(), Gui::Point(300, 100));  // the title art
-    Click(L"打开目录");
     const std::string home = base::WideToUtf8(GetConfigManager()->GetDomainUrl());
     EXPECT_EQ(Record("WIN32_SHELL_LOG", 1), (std::vector<std::string>{home, home, "C:\\Games"}));
-}
-
-TEST_F(WindowTest, TheMenusCloseEndsTheProgram) {
-    ShowClientWithTray();
-    ASSERT_TRUE(Pump([] { return GetDownloadManager()->GetState() == downloader::ReadyToStart; }));
+    // A message box: the window is its disabled owner, the game's name its caption.
+    SetEnv("WIN32_DIALOG_WINDOWS", "1");
+    bool owner_disabled = false;
+    Gui::SetTimeCallback(50, testing_support::Do([&] {
+                             owner_disabled = !IsWindowEnabled(Hwnd());
+                             for (HWND box : Owned(Hwnd())) SendMessageW(box, WM_COMMAND, IDOK, 0);
+                         }));
+    EXPECT_EQ(GetMainWndManager()->MessageBox(L"下载盘无读写权限", L""), IDOK);
+    EXPECT_TRUE(owner_disabled);
+    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 1), (std::vector<std::string>{"", "演示游戏"}));
+    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 2)[0], "请选择游戏安装包的保存位置");
     HWND instance = GetInstanceWndManager()->GetHwnd();
-    RightClickMenuItem(1);
-    EXPECT_EQ(Win32TrayIconCount(nullptr), 0u);
-    EXPECT_FALSE(IsWindow(instance));
-    EXPECT_TRUE(Pump([&] { return quit_; }));
+    MenuItem(1);
+    EXPECT_TRUE(GetClientManager()->IsQuitting());
+    EXPECT_FALSE(Win32TrayIconCount(nullptr) || IsWindow(instance));
 }
 
 }  // namespace
