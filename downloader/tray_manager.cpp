@@ -3,11 +3,11 @@
 #include <memory>
 
 #include "base/controller.h"
+#include "ctrls/layered_menu.h"
+#include "ctrls/tray_icon.h"
 #include "downloader/app_globals.h"
 #include "downloader/client_manager.h"
 #include "downloader/main_wnd_manager.h"
-#include "ctrls/layered_menu.h"
-#include "ctrls/tray_icon.h"
 #include "gui/core/pte.h"
 #include "gui/geometry.h"
 #include "gui/timer.h"
