@@ -41,7 +41,7 @@ std::vector<int> WakesPerSet(HANDLE ev, std::atomic<int>& woken, int sets) {
     std::vector<int> after;
     for (int i = 1; i <= sets; ++i) {
         SetEvent(ev);
-        testing_support::WaitUntil([&] { return woken >= i; }, 10000);
+        EXPECT_TRUE(testing_support::WaitUntil([&] { return woken >= i; }, 10000)) << i;
         Sleep(20);  // room for a second waiter wrongly woken by the same set
         after.push_back(woken);
     }
@@ -219,19 +219,24 @@ TEST(WaitMultiple, WaitAllTakesNothingUntilEverythingIsReadyThenAllAtOnce) {
     HANDLE all[] = {auto_ev.get(), sem.get(), mutex.get(), thread.get()};
     EXPECT_EQ(WaitForMultipleObjects(4, all, TRUE, 30), kTimeout);
     EXPECT_EQ(WaitFromOtherThread(mutex.get()), WAIT_OBJECT_0);
-    std::thread setter([&] {
-        Sleep(20);
-        SetEvent(gate.get());
-    });
-    EXPECT_EQ(WaitForMultipleObjects(4, all, TRUE, INFINITE), WAIT_OBJECT_0);
-    setter.join();
+    SetEvent(gate.get());
+    EXPECT_EQ(WaitForMultipleObjects(4, all, TRUE, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(auto_ev.get(), 0), kTimeout);
     EXPECT_EQ(WaitForSingleObject(sem.get(), 0), kTimeout);
     EXPECT_EQ(WaitFromOtherThread(mutex.get()), kTimeout);
     EXPECT_TRUE(ReleaseMutex(mutex.get()));
 
-    // An abandoned mutex answers its index.
+    // It returns when the last object becomes ready, from another thread.
     Handle set(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    HANDLE pair[] = {set.get(), gate.get()};
+    ResetEvent(gate.get());
+    std::thread setter([&] {
+        Sleep(20);
+        SetEvent(gate.get());
+    });
+    EXPECT_EQ(WaitForMultipleObjects(2, pair, TRUE, INFINITE), WAIT_OBJECT_0);
+    setter.join();
+    // An abandoned mutex answers its index.
     std::thread([&] { WaitForSingleObject(mutex.get(), 0); }).join();
     HANDLE both[] = {set.get(), mutex.get()};
     EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 1000), DWORD{WAIT_ABANDONED_0 + 1});
@@ -281,7 +286,7 @@ TEST(WaitMultiple, LoneAndMultipleWaitersShareTheSignalsAndCounts) {
     });
     std::thread b([&] {
         HANDLE two[] = {never.get(), ev.get()};
-        among = WaitForMultipleObjects(2, two, FALSE, 10000);
+        among = WaitForMultipleObjects(2, two, FALSE, 60000);
         ++woken;
     });
     Sleep(20);
