@@ -85,17 +85,15 @@ TEST(Devices, TheRootVolumeAnswersThePropertyQueryAndAPlainFileDoesNot) {
     EXPECT_EQ(returned, sizeof(STORAGE_DESCRIPTOR_HEADER));
     EXPECT_GE(reinterpret_cast<STORAGE_DESCRIPTOR_HEADER*>(buf.data())->Size,
               sizeof(STORAGE_DEVICE_DESCRIPTOR) - 1);
-    EXPECT_FALSE(Query(h.get(), &buf, 4, &returned));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(Failed(!Query(h.get(), &buf, 4, &returned)), ERROR_INSUFFICIENT_BUFFER);
 
     testing_support::TempDir dir;
     HANDLE file = CreateFileW(dir.winfile("plain.bin").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, 0, nullptr);
-    EXPECT_FALSE(Query(file, &buf, 2048, &returned));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FUNCTION));
+    EXPECT_EQ(Failed(!Query(file, &buf, 2048, &returned)), ERROR_INVALID_FUNCTION);
     CloseHandle(file);
-    EXPECT_FALSE(Query(reinterpret_cast<HANDLE>(0x7FF0), &buf, 2048, &returned));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(!Query(reinterpret_cast<HANDLE>(0x7FF0), &buf, 2048, &returned)),
+              ERROR_INVALID_HANDLE);
 }
 
 TEST(Devices, DrivesAreDevicesAndTheBusKnobMakesThemExternal) {
@@ -221,7 +219,7 @@ bool QueryAddress(HANDLE device, DWORD oid, Mac* out) {
     return true;
 }
 
-TEST(Adapters, TheTableListsEveryAddressButLoopbackWithLinuxsHardwareAddresses) {
+TEST(Adapters, TheTableListsEveryAddressButLoopback) {
     ULONG size = 1;
     IP_ADAPTER_INFO one{};
     const ULONG rc = GetAdaptersInfo(&one, &size);
@@ -233,13 +231,6 @@ TEST(Adapters, TheTableListsEveryAddressButLoopbackWithLinuxsHardwareAddresses) 
         EXPECT_NE(a->Type, static_cast<UINT>(MIB_IF_TYPE_LOOPBACK));
         for (const IP_ADDR_STRING* ip = &a->IpAddressList; ip; ip = ip->Next)
             listed.insert({a->AdapterName, ip->IpAddress.String});
-        const std::string text =
-            testing_support::ReadAll(std::string("/sys/class/net/") + a->AdapterName + "/address");
-        if (a->AddressLength == 0) continue;  // no hardware address (a tunnel)
-        char mine[19];
-        snprintf(mine, sizeof mine, "%02x:%02x:%02x:%02x:%02x:%02x\n", a->Address[0], a->Address[1],
-                 a->Address[2], a->Address[3], a->Address[4], a->Address[5]);
-        EXPECT_EQ(text, mine);
     }
     for (const auto& address : LinuxAddresses())
         EXPECT_EQ(listed.count(address), 1u) << address.first << " " << address.second;
@@ -254,16 +245,22 @@ TEST(Adapters, AdapterDevicesAndNetbiosAnswerTheAddresses) {
         ASSERT_NE(h.get(), INVALID_HANDLE_VALUE) << a->AdapterName;
         Mac current{}, permanent{};
         ASSERT_TRUE(QueryAddress(h.get(), OID_802_3_CURRENT_ADDRESS, &current));
+        char linux[19];  // as Linux has it
+        snprintf(linux, sizeof linux, "%02x:%02x:%02x:%02x:%02x:%02x\n", current[0], current[1],
+                 current[2], current[3], current[4], current[5]);
+        EXPECT_EQ(
+            testing_support::ReadAll("/sys/class/net/" + std::string(a->AdapterName) + "/address"),
+            linux);
         EXPECT_EQ(memcmp(current.data(), a->Address, 6), 0);
         EXPECT_TRUE(QueryAddress(h.get(), OID_802_3_PERMANENT_ADDRESS, &permanent));
         permanent_addresses.insert(permanent);
-        EXPECT_FALSE(QueryAddress(h.get(), 0x00010101 /* another OID */, &permanent));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+        EXPECT_EQ(Failed(!QueryAddress(h.get(), 0x00010101 /* another OID */, &permanent)),
+                  ERROR_NOT_SUPPORTED);
         Handle braced(OpenAdapter(std::string("{") + a->AdapterName + "}"));
         EXPECT_NE(braced.get(), INVALID_HANDLE_VALUE);
     }
-    EXPECT_EQ(OpenAdapter("no-such-adapter0"), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(Failed(OpenAdapter("no-such-adapter0") == INVALID_HANDLE_VALUE),
+              ERROR_FILE_NOT_FOUND);
 
     LANA_ENUM lanas{};
     NCB ncb{};

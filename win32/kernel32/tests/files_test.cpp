@@ -125,8 +125,7 @@ TEST_F(Files, AttributesShowFoldersLinksAndTheReadOnlyBitWhichGuardsTheFile) {
     struct stat st;
     ASSERT_EQ(stat(unix("a.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0222, 0u);
-    EXPECT_FALSE(DeleteFileW(L"T:\\a.txt"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Failed(!DeleteFileW(L"T:\\a.txt")), ERROR_ACCESS_DENIED);
     EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_WRITE, 0), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_READ, 0), 0u);
     ASSERT_TRUE(SetFileAttributesW(L"T:\\a.txt", FILE_ATTRIBUTE_NORMAL));
@@ -156,16 +155,14 @@ TEST_F(Files, HandlesReadWriteSeekAndCut) {
     EXPECT_EQ(size.QuadPart, 6);
     ASSERT_TRUE(FlushFileBuffers(h));
     WIN32_FIND_DATAW data;
-    EXPECT_FALSE(FindNextFileW(h, &data));  // a file handle is no find handle
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(!FindNextFileW(h, &data)),
+              ERROR_INVALID_HANDLE);  // a file handle is no find handle
     CloseHandle(h);
-    EXPECT_FALSE(WriteFile(h, "x", 1, &n, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(!WriteFile(h, "x", 1, &n, nullptr)), ERROR_INVALID_HANDLE);
     EXPECT_EQ(read("p.bin"), "012345");
 
     h = Open(L"T:\\p.bin", GENERIC_WRITE);
-    EXPECT_FALSE(ReadFile(h, buf, sizeof buf, &n, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Failed(!ReadFile(h, buf, sizeof buf, &n, nullptr)), ERROR_ACCESS_DENIED);
     FILETIME write_time{0x12345670, 0x01d80000}, access_time{0, 0x01d70000}, c, a, w;
     ASSERT_TRUE(SetFileTime(h, nullptr, &access_time, &write_time));
     ASSERT_TRUE(GetFileTime(h, &c, &a, &w));
@@ -196,10 +193,9 @@ TEST_F(Files, ShareModesRefuseConflictingOpensDeletesAndRenames) {
     for (const auto& t : opens) EXPECT_EQ(OpenError(L"T:\\s.txt", t.access, t.share), t.error);
     EXPECT_EQ(Open(L"T:\\s.txt", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS),
               INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(DeleteFileW(L"T:\\s.txt"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_FALSE(MoveFileExW(L"T:\\s.txt", L"T:\\s.tmp", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(Failed(!DeleteFileW(L"T:\\s.txt")), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\s.txt", L"T:\\s.tmp", MOVEFILE_REPLACE_EXISTING)),
+              ERROR_SHARING_VIOLATION);
     EXPECT_EQ(read("s.txt"), "kept");
     CloseHandle(first);
     {
@@ -225,8 +221,8 @@ TEST_F(Files, ShareModesHoldAcrossProcesses) {
     ASSERT_TRUE(child.Send("open " + std::to_string(GENERIC_READ) + " " +
                            std::to_string(FILE_SHARE_READ) + " T:\\held.dat"));
     ASSERT_EQ(child.Expect(""), "1");
-    EXPECT_FALSE(MoveFileExW(L"T:\\held.dat", L"T:\\held.tmp", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\held.dat", L"T:\\held.tmp", MOVEFILE_REPLACE_EXISTING)),
+              ERROR_SHARING_VIOLATION);
     EXPECT_FALSE(DeleteFileW(L"T:\\held.dat"));
     EXPECT_EQ(OpenError(L"T:\\held.dat", GENERIC_WRITE, FILE_SHARE_READ),
               static_cast<DWORD>(ERROR_SHARING_VIOLATION));
@@ -247,10 +243,8 @@ TEST_F(Files, ShareModesHoldAcrossProcesses) {
 TEST_F(Files, MoveAndCopyReplaceOnlyWhenAskedAndCopiesKeepTheWriteTime) {
     write("src.txt", "new");
     write("dst.txt", "old");
-    EXPECT_FALSE(MoveFileExW(L"T:\\src.txt", L"T:\\dst.txt", 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_FALSE(CopyFileW(L"T:\\src.txt", L"T:\\dst.txt", TRUE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\src.txt", L"T:\\dst.txt", 0)), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(Failed(!CopyFileW(L"T:\\src.txt", L"T:\\dst.txt", TRUE)), ERROR_FILE_EXISTS);
     EXPECT_EQ(read("dst.txt"), "old");
     EXPECT_TRUE(CopyFileW(L"T:\\src.txt", L"T:\\dst.txt", FALSE));
     EXPECT_EQ(read("dst.txt"), "new");
@@ -258,12 +252,10 @@ TEST_F(Files, MoveAndCopyReplaceOnlyWhenAskedAndCopiesKeepTheWriteTime) {
     EXPECT_EQ(GetFileAttributesW(L"T:\\src.txt"), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(MoveFileW(L"T:\\dst.txt", L"T:\\moved.txt"));
     EXPECT_EQ(read("moved.txt"), "new");
-    EXPECT_FALSE(MoveFileExW(L"T:\\missing.txt", L"T:\\x.txt", 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(CopyFileW(L"T:\\missing.txt", L"T:\\x.txt", FALSE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(MoveFileExW(L"T:\\moved.txt", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\missing.txt", L"T:\\x.txt", 0)), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Failed(!CopyFileW(L"T:\\missing.txt", L"T:\\x.txt", FALSE)), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\moved.txt", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)),
+              ERROR_ACCESS_DENIED);
     EXPECT_EQ(read("moved.txt"), "new");
 
     const FILETIME when{0, 0x01d00000};  // 2014
@@ -366,8 +358,7 @@ TEST_F(Files, FindListsMatchesWithoutRegardToCaseWithTheirData) {
     h = FindFirstFileW(L"T:\\list\\S*", &data);
     EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
     FindClose(h);
-    EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(!FindClose(INVALID_HANDLE_VALUE)), ERROR_INVALID_HANDLE);
 }
 
 TEST(Drives, TheTableGivesTheDrivesTheirTypesAndTheirFolders) {
@@ -413,8 +404,8 @@ TEST(Drives, FreeSpaceIsTheFolderSystemsOrTheTablesAndNoneOnAWriteProtectedDrive
     ASSERT_TRUE(GetDiskFreeSpaceExW(L"R:\\", &free_bytes, &total, nullptr));
     EXPECT_EQ(free_bytes.QuadPart, 0u);
     EXPECT_GT(total.QuadPart, 0u);
-    EXPECT_FALSE(GetDiskFreeSpaceExW(L"C:\\missing\\", &free_bytes, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(Failed(!GetDiskFreeSpaceExW(L"C:\\missing\\", &free_bytes, nullptr, nullptr)),
+              ERROR_PATH_NOT_FOUND);
 }
 
 TEST(Drives, TempPathIsTmpdirElseAPrivateFolderUnderTheCache) {

@@ -17,6 +17,9 @@
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
+// The last error a call left when it failed, 0 when it did not.
+inline int Failed(bool failed) { return failed ? static_cast<int>(GetLastError()) : 0; }
+
 // Closes a kernel handle when a test's scope ends, so a failed assertion leaks none.
 class Handle {
 public:

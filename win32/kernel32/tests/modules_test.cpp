@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "kernel_test.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -37,8 +38,8 @@ TEST(Modules, ADllLoadsByPathOrBareNameSharesTheLayerAndCountsReferences) {
     Export<void (*)(DWORD)>(by_path, "testmod_set_last_error")(4321);
     EXPECT_EQ(GetLastError(), 4321u);  // one layer, one last error
     for (const char* name : {"no_such_export", reinterpret_cast<const char*>(1), "SetLastError"}) {
-        EXPECT_EQ(GetProcAddress(by_path, name), nullptr);  // nor the layer's functions
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+        EXPECT_EQ(Failed(GetProcAddress(by_path, name) == nullptr),
+                  ERROR_PROC_NOT_FOUND);  // nor the layer's functions
     }
     // A bare name is found in the program's folder, with or without its extension.
     EXPECT_EQ(LoadLibraryW(L"testmod.dll"), by_path);
@@ -89,8 +90,8 @@ TEST(Modules, SystemLibrariesAreBuiltInAndExportTheLayersFunctions) {
     EXPECT_EQ(Export<DWORD(WINAPI*)()>(kernel32, "GetLastError")(), 1234u);
     EXPECT_EQ(Export<HMODULE(WINAPI*)(LPCWSTR)>(kernel32, "LoadLibraryW")(L"kernel32.dll"),
               kernel32);
-    EXPECT_EQ(GetProcAddress(kernel32, "NoSuchKernelFunction"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    EXPECT_EQ(Failed(GetProcAddress(kernel32, "NoSuchKernelFunction") == nullptr),
+              ERROR_PROC_NOT_FOUND);
     EXPECT_NE(GetProcAddress(LoadLibraryW(L"advapi32.dll"), "CreateProcessWithTokenW"), nullptr);
     auto numbers = Export<void(WINAPI*)(LPDWORD, LPDWORD, LPDWORD)>(LoadLibraryW(L"ntdll.dll"),
                                                                     "RtlGetNtVersionNumbers");
@@ -144,8 +145,8 @@ TEST(ModuleFileName, IsADrivePathCutToAShortBufferAndNullNamesTheProgram) {
     EXPECT_EQ(GetModuleFileNameW(nullptr, exact.data(), DWORD(path.size())), path.size());
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     int not_a_module = 0;
-    EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(&not_a_module), buf, 16), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(Failed(GetModuleFileNameW(reinterpret_cast<HMODULE>(&not_a_module), buf, 16) == 0u),
+              ERROR_MOD_NOT_FOUND);
 }
 
 std::string Bytes(HMODULE module, LPCWSTR name, LPCWSTR type) {
@@ -197,8 +198,7 @@ TEST(Resources, AreFoundByNameOrNumberOfAnyCaseInTheirModule) {
     }
     int not_a_resource = 0;
     auto forged = reinterpret_cast<HRSRC>(&not_a_resource);
-    EXPECT_EQ(LoadResource(nullptr, forged), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(LoadResource(nullptr, forged) == nullptr), ERROR_INVALID_HANDLE);
     EXPECT_EQ(SizeofResource(nullptr, forged), 0u);
     EXPECT_FALSE(FreeResource(LoadResource(nullptr, FindResourceW(nullptr, L"SKIN.ZIP", L"ZIP"))));
 }
@@ -248,8 +248,7 @@ TEST(Resources, StringsLoadWholeOrCutOrByPointerFromTheirModule) {
     ASSERT_EQ(LoadStringW(nullptr, 204, reinterpret_cast<LPWSTR>(&text), 0), 20);
     EXPECT_EQ(std::wstring(text, 20), L"0123456789abcdefghij");
     EXPECT_EQ(Bytes(data, L"SKIN.ZIP", L"ZIP"), "skin package stand-in\n");
-    EXPECT_EQ(GetProcAddress(data, "main"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    EXPECT_EQ(Failed(GetProcAddress(data, "main") == nullptr), ERROR_PROC_NOT_FOUND);
     EXPECT_TRUE(FreeLibrary(data));
     EXPECT_TRUE(FreeLibrary(testmod));
 }

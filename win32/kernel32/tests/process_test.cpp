@@ -53,8 +53,7 @@ TEST(CreateProcess, ExitCodesWaitsAndTerminationAsOnWindows) {
     EXPECT_EQ(WaitForSingleObject(ends.pi.hProcess, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(exit_code(ends.pi.hProcess), 7u);
     EXPECT_EQ(GetProcessId(ends.pi.hProcess), ends.pi.dwProcessId);
-    EXPECT_FALSE(TerminateProcess(ends.pi.hProcess, 1));  // it has ended
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Failed(!TerminateProcess(ends.pi.hProcess, 1)), ERROR_ACCESS_DENIED);  // it has ended
     EXPECT_EQ(exit_code(ends.pi.hProcess), 7u);
 
     EXPECT_EQ(exit_code(sleeps.pi.hProcess), 259u);
@@ -240,8 +239,8 @@ TEST(ProcessHandles, PseudoAndOpenedHandlesNameTheirProcess) {
     if (gone == 0) _exit(0);
     waitpid(gone, nullptr, 0);
     for (DWORD id : {DWORD{0}, static_cast<DWORD>(gone)}) {
-        EXPECT_EQ(OpenProcess(PROCESS_ALL_ACCESS, FALSE, id), nullptr);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        EXPECT_EQ(Failed(OpenProcess(PROCESS_ALL_ACCESS, FALSE, id) == nullptr),
+                  ERROR_INVALID_PARAMETER);
     }
     EXPECT_EQ(AsOrdinaryUser([] {
                   return !OpenProcess(PROCESS_ALL_ACCESS, FALSE, 1) &&
@@ -252,8 +251,7 @@ TEST(ProcessHandles, PseudoAndOpenedHandlesNameTheirProcess) {
               0);
     HANDLE bogus = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7ffc));
     DWORD code;
-    EXPECT_FALSE(GetExitCodeProcess(bogus, &code));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(!GetExitCodeProcess(bogus, &code)), ERROR_INVALID_HANDLE);
     EXPECT_FALSE(TerminateProcess(bogus, 1));
     EXPECT_EQ(GetProcessId(bogus), 0u);
 }
@@ -295,8 +293,8 @@ TEST(ProcessHandles, ImageNamesAreDrivePathsAndSnapshotsListTheProcesses) {
     DWORD size = MAX_PATH, tiny = 3;
     ASSERT_TRUE(QueryFullProcessImageNameW(p.pi.hProcess, 0, image, &size));
     EXPECT_EQ(std::wstring(image, size), dir.winfile(name));
-    EXPECT_FALSE(QueryFullProcessImageNameW(p.pi.hProcess, 0, image, &tiny));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(Failed(!QueryFullProcessImageNameW(p.pi.hProcess, 0, image, &tiny)),
+              ERROR_INSUFFICIENT_BUFFER);
 
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     ASSERT_NE(snap, INVALID_HANDLE_VALUE);
@@ -317,12 +315,11 @@ TEST(ProcessHandles, ImageNamesAreDrivePathsAndSnapshotsListTheProcesses) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(seen, expected);
     PROCESSENTRY32W e{};
-    EXPECT_FALSE(Process32FirstW(snap, &e));  // without its size
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_LENGTH));
+    EXPECT_EQ(Failed(!Process32FirstW(snap, &e)), ERROR_BAD_LENGTH);  // without its size
     CloseHandle(snap);
     e.dwSize = sizeof e;
-    EXPECT_FALSE(Process32FirstW(reinterpret_cast<HANDLE>(uintptr_t{0x7ff0}), &e));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(!Process32FirstW(reinterpret_cast<HANDLE>(uintptr_t{0x7ff0}), &e)),
+              ERROR_INVALID_HANDLE);
 }
 
 }  // namespace

@@ -125,8 +125,8 @@ TEST(Event, ANameOpensTheSameObjectUntilItsLastHandleCloses) {
     SetEvent(second);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(CreateSemaphoreW(nullptr, 0, 1, name.c_str()), nullptr);  // another kind
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(CreateSemaphoreW(nullptr, 0, 1, name.c_str()) == nullptr),
+              ERROR_INVALID_HANDLE);  // another kind
     CloseHandle(first);
     CloseHandle(second);
     Handle fresh(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
@@ -140,17 +140,15 @@ TEST(Semaphore, EachWaitTakesOneCountUpToTheMaximumReleased) {
     ASSERT_TRUE(ReleaseSemaphore(sem.get(), 2, &previous));
     EXPECT_EQ(previous, 1);
     previous = -1;
-    EXPECT_FALSE(ReleaseSemaphore(sem.get(), 1, &previous));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TOO_MANY_POSTS));
+    EXPECT_EQ(Failed(!ReleaseSemaphore(sem.get(), 1, &previous)), ERROR_TOO_MANY_POSTS);
     EXPECT_EQ(previous, -1);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(WaitForSingleObject(sem.get(), 0), WAIT_OBJECT_0) << i;
     EXPECT_EQ(WaitForSingleObject(sem.get(), 0), kTimeout);
-    EXPECT_FALSE(ReleaseSemaphore(sem.get(), 0, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(!ReleaseSemaphore(sem.get(), 0, nullptr)), ERROR_INVALID_PARAMETER);
     const std::pair<LONG, LONG> bad_counts[] = {{0, 0}, {2, 1}, {-1, 1}};
     for (auto [initial, maximum] : bad_counts) {
-        EXPECT_EQ(CreateSemaphoreW(nullptr, initial, maximum, nullptr), nullptr);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        EXPECT_EQ(Failed(CreateSemaphoreW(nullptr, initial, maximum, nullptr) == nullptr),
+                  ERROR_INVALID_PARAMETER);
     }
     // A release wakes a thread waiting without limit.
     Handle big(CreateSemaphoreW(nullptr, 0, 0x7fffffff, nullptr));
@@ -178,8 +176,7 @@ TEST(Mutex, TheOwnerTakesItAgainAndMustReleaseAsOftenAsOnlyItMay) {
     EXPECT_EQ(WaitFromOtherThread(m.get(), 10), kTimeout);
     ASSERT_TRUE(ReleaseMutex(m.get()));
     EXPECT_EQ(WaitFromOtherThread(m.get()), WAIT_OBJECT_0);
-    EXPECT_FALSE(ReleaseMutex(m.get()));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_OWNER));
+    EXPECT_EQ(Failed(!ReleaseMutex(m.get())), ERROR_NOT_OWNER);
 }
 
 DWORD WINAPI TakeAndEnd(LPVOID m) { return WaitForSingleObject(static_cast<HANDLE>(m), 0); }
@@ -332,10 +329,9 @@ TEST(Interlocked, OperationsAnswerWhatWindowsAnswersAndLoseNothingBetweenThreads
     EXPECT_EQ(v, 100);
     int a = 0, b = 0;
     PVOID volatile p = &a;
-    EXPECT_EQ(InterlockedExchangePointer(&p, &b), &a);
-    EXPECT_EQ(InterlockedCompareExchangePointer(&p, &a, &a), &b);
-    EXPECT_EQ(InterlockedCompareExchangePointer(&p, &a, &b), &b);
-    EXPECT_EQ(p, &a);
+    EXPECT_EQ(InterlockedCompareExchangePointer(&p, &b, &b), &a);  // no match
+    EXPECT_EQ(InterlockedCompareExchangePointer(&p, &b, &a), &a);
+    EXPECT_EQ(p, &b);
 
     volatile LONG up = 0, down = 0;
     std::vector<std::thread> threads;
@@ -391,8 +387,7 @@ TEST_F(NamedMutex, ASecondCreateOpensTheSameMutexInThisOrAnotherProcess) {
     EXPECT_TRUE(ReleaseMutex(again.get()));
     asker.join();
     EXPECT_EQ(reply, "0");  // the waiter wakes when the owner releases
-    EXPECT_FALSE(ReleaseMutex(mine.get()));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_OWNER));
+    EXPECT_EQ(Failed(!ReleaseMutex(mine.get())), ERROR_NOT_OWNER);
     EXPECT_EQ(WaitForSingleObject(mine.get(), 50), kTimeout);
     EXPECT_EQ(Call(child, "release"), "1 0");
     EXPECT_EQ(WaitForSingleObject(mine.get(), 5000), WAIT_OBJECT_0);

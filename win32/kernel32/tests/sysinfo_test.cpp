@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "kernel_test.h"
 #include "testing/scoped_env.h"
 
 namespace {
@@ -45,19 +46,16 @@ TEST(SystemInfo, TheVersionIsWindows7ServicePack1UnlessTheKnobSaysOtherwise) {
     plain.dwOSVersionInfoSize = sizeof plain;
     EXPECT_TRUE(GetVersionExW(&plain));
     plain.dwOSVersionInfoSize = 12;
-    EXPECT_FALSE(GetVersionExW(&plain));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(Failed(!GetVersionExW(&plain)), ERROR_INSUFFICIENT_BUFFER);
 
     EXPECT_TRUE(IsVersion(6, 1));
-    EXPECT_FALSE(IsVersion(6, 2));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OLD_WIN_VERSION));
+    EXPECT_EQ(Failed(!IsVersion(6, 2)), ERROR_OLD_WIN_VERSION);
     EXPECT_FALSE(IsVersion(5, 1));
     EXPECT_TRUE(IsVersion(5, 1, 3));  // XP SP3 or later: a higher major wins over the rest
     EXPECT_TRUE(IsVersion(6, 1, 1));
     EXPECT_FALSE(IsVersion(6, 1, 2));
     EXPECT_FALSE(IsVersion(6, 2, 0));
-    EXPECT_FALSE(VerifyVersionInfoW(&ex, VER_MAJORVERSION, 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_ARGUMENTS));
+    EXPECT_EQ(Failed(!VerifyVersionInfoW(&ex, VER_MAJORVERSION, 0)), ERROR_BAD_ARGUMENTS);
 
     testing_support::ScopedEnv knob("WIN32_WINDOWS_VERSION", "6.2.9200");
     EXPECT_FALSE(IsVersion(6, 1));
@@ -96,8 +94,7 @@ TEST(GlobalMemory, MovableBlocksKeepTheirHandleContentAndLockCount) {
     SetLastError(12345);
     EXPECT_FALSE(GlobalUnlock(mem));  // the last one
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
-    EXPECT_FALSE(GlobalUnlock(mem));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_LOCKED));
+    EXPECT_EQ(Failed(!GlobalUnlock(mem)), ERROR_NOT_LOCKED);
     // Growing keeps the handle and the content and zeroes the rest.
     EXPECT_EQ(GlobalReAlloc(mem, 100000, GMEM_MOVEABLE | GMEM_ZEROINIT), mem);
     EXPECT_EQ(GlobalSize(mem), 100000u);
