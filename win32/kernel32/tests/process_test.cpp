@@ -14,7 +14,6 @@
 
 using namespace proctest;
 using testing_support::ReadAll;
-using testing_support::TempDir;
 using testing_support::WriteAll;
 
 namespace {
@@ -79,8 +78,7 @@ TEST(CreateProcess, ProgramsAreFoundAndStartedAsOnWindows) {
     copy_child(dir.file("w32kid.exe"));
     copy_child(dir.file("bin/onpath"));
     WriteAll(dir.file("job"), "#!/bin/sh\nexit 9\n");
-    WriteAll(dir.file("notes.exe"), "just some text\n");
-    chmod(dir.file("notes.exe").c_str(), 0755);
+    write_file(dir.file("notes.exe"), "just some text\n", 0755);
     struct BackToStart {
         std::string path = std::filesystem::current_path();
         ~BackToStart() { std::filesystem::current_path(path); }

@@ -90,10 +90,9 @@ TEST(InternetHandles, TimeoutsAreInheritedAndClosingTheSessionClosesTheRest) {
 
 TEST(InternetHandles, StalledAndShortRepliesEndAsOnWindowsAndAnotherThreadMayCancel) {
     TestServer server([](const ReceivedRequest& r) {
-        if (r.target() == "/silent") return stalled("");
-        if (r.target() == "/headers")
-            return stalled("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n");
-        if (r.target() == "/stall")
+        if (r.target == "/silent") return stalled("");
+        if (r.target == "/headers") return stalled("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n");
+        if (r.target == "/stall")
             return stalled("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome");
         return Reply{{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\nshort"}};
     });
@@ -157,7 +156,7 @@ TEST(InternetHandles, AProxySessionSendsTheAbsoluteUrlToTheProxyExceptForBypasse
               "via proxy");
     auto seen = proxy.requests();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].target(), "http://127.0.0.1:" + std::to_string(origin.port()) + "/p");
+    EXPECT_EQ(seen[0].target, "http://127.0.0.1:" + std::to_string(origin.port()) + "/p");
     EXPECT_EQ(read_all(InternetOpenUrlW(session, (L"http://localhost:" + port + L"/p").c_str(),
                                         nullptr, 0, 0, 0)),
               "direct");
@@ -183,19 +182,20 @@ TEST(HttpRequest, TheRequestCarriesTheCallersVerbVersionHeadersAndBody) {
 
     auto got = server.requests();
     ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0].line, "GET /dl/my%20game.exe?a=1%202 HTTP/1.0");
+    auto line = [&](int i) { return got[i].method + " " + got[i].target + " " + got[i].version; };
+    EXPECT_EQ(line(0), "GET /dl/my%20game.exe?a=1%202 HTTP/1.0");
     EXPECT_EQ(got[0].header("Accept"), "text/html, */*");
     EXPECT_EQ(got[0].header("User-Agent"), "TestAgent/1.0");
     EXPECT_EQ(got[0].header("X-One") + got[0].header("X-Two"), "12");
     EXPECT_EQ(got[0].header("Pragma"), "no-cache");
-    EXPECT_EQ(got[0].header("Content-Type"), "-");
-    EXPECT_EQ(got[1].line, "POST /form HTTP/1.1");
+    EXPECT_FALSE(got[0].has_header("Content-Type"));
+    EXPECT_EQ(line(1), "POST /form HTTP/1.1");
     EXPECT_EQ(got[1].body, "a=1&b=2");
     EXPECT_EQ(got[1].header("Content-Type"), "application/x-www-form-urlencoded");
-    EXPECT_EQ(got[1].header("Accept"), "-");
-    EXPECT_EQ(got[2].line, "GET /q HTTP/1.0");
+    EXPECT_FALSE(got[1].has_header("Accept"));
+    EXPECT_EQ(line(2), "GET /q HTTP/1.0");
     EXPECT_EQ(got[2].body, "a=1");
-    EXPECT_EQ(got[2].header("Content-Type"), "-");
+    EXPECT_FALSE(got[2].has_header("Content-Type"));
 }
 
 TEST(HttpRequest, PortMapSendsPort80ToTheMappedPortWithAPlainHostHeader) {
@@ -292,11 +292,11 @@ TEST(HttpRequest, BodyWithoutLengthIsReadToTheEndAndAvailabilityReported) {
 
 TEST(HttpRequest, ChunksAreDecodedRedirectsFollowedUnlessRefusedAndOpenUrlSkipsForward) {
     TestServer server([](const ReceivedRequest& r) {
-        if (r.target() == "/chunked")
+        if (r.target == "/chunked")
             return Reply{
                 {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
                  "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n"}};
-        if (r.target() == "/old") return make_reply(302, "", "Location: /new\r\n");
+        if (r.target == "/old") return make_reply(302, "", "Location: /new\r\n");
         return make_reply(200, "abcdefghij");
     });
     Http http(server.port());
@@ -310,7 +310,7 @@ TEST(HttpRequest, ChunksAreDecodedRedirectsFollowedUnlessRefusedAndOpenUrlSkipsF
     EXPECT_EQ(InternetSetFilePointer(req, 4, nullptr, FILE_BEGIN, 0), 4u);
     EXPECT_EQ(InternetSetFilePointer(req, 2, nullptr, FILE_BEGIN, 0), INVALID_SET_FILE_POINTER);
     EXPECT_EQ(read_all(req), "efghij");
-    EXPECT_EQ(server.requests().back().target(), "/f?x=1");
+    EXPECT_EQ(server.requests().back().target, "/f?x=1");
     EXPECT_EQ(server.requests().back().header("X-Ask"), "yes");
     EXPECT_EQ(InternetOpenUrlW(http.session, L"ftp://127.0.0.1/x", nullptr, 0, 0, 0), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_UNRECOGNIZED_SCHEME));

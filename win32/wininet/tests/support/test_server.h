@@ -8,23 +8,24 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace testing_http {
 
 struct ReceivedRequest {
-    std::string line;  // "GET /x HTTP/1.1"
-    std::string head;  // the header lines, each ending in "\r\n"
+    std::string method, target, version;
+    std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
-    std::string target() const;
-    // The value of the first header of that name (any case); "-" when absent.
+    // The value of the first header of that name (any case), or "" when absent.
     std::string header(const std::string& name) const;
+    bool has_header(const std::string& name) const;
 };
 
 struct Reply {
     std::vector<std::string> pieces;  // sent in order, with pause_ms between
     int pause_ms = 0;
-    bool stall = false;  // then keep the connection open until the server stops
+    bool stall = false;               // then keep the connection open until the server stops
 };
 
 // A reply of status, headers and body; Content-Length added unless length is false.
@@ -36,11 +37,14 @@ public:
     using Handler = std::function<Reply(const ReceivedRequest&)>;
     explicit TestServer(Handler handler);
     ~TestServer();
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
 
     uint16_t port() const { return port_; }
     std::vector<ReceivedRequest> requests() const;
 
 private:
+    void accept_loop();
     void serve(int fd);
 
     Handler handler_;

@@ -1,0 +1,113 @@
+// The child program the process tests start (W32_PROC_CHILD), what it records, and
+// folders of a test's own; for the kernel32, shell32 and psapi tests.
+#pragma once
+
+#include <windows.h>
+#include <win32_unixpath.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+// The child program: "exit <code>", "exitprocess <code>", "sleep <ms>", "record
+// <file>" among its arguments; without arguments it takes commands on its input.
+namespace proctest {
+
+inline std::string child_path() { return W32_PROC_CHILD; }
+inline std::wstring win_path(const std::string& unix_path) { return UnixPathToWin32(unix_path); }
+inline std::wstring in_quotes(const std::wstring& s) { return L"\"" + s + L"\""; }
+inline std::wstring child() { return in_quotes(win_path(child_path())); }
+inline std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+// A test's own folder, removed with its contents; win(name) is a file's drive path.
+class TempDir {
+public:
+    TempDir() {
+        const char* base = getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/w32proc-XXXXXX";
+        if (mkdtemp(pattern.data())) path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::wstring win(const std::string& name = "") const {
+        return win_path(name.empty() ? path_ : file(name));
+    }
+    std::wstring winfile(const std::string& name) const { return win(name); }
+
+private:
+    std::string path_;
+};
+
+inline void write_file(const std::string& path, const std::string& text, mode_t mode = 0644) {
+    std::ofstream(path, std::ios::binary) << text;
+    chmod(path.c_str(), mode);
+}
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A copy of the child program at `to`, with the given mode bits.
+inline void copy_child(const std::string& to, mode_t mode = 0755) {
+    std::filesystem::copy_file(child_path(), to, std::filesystem::copy_options::overwrite_existing);
+    chmod(to.c_str(), mode);
+}
+
+// What "record <file>" wrote: its image, folder, arguments after the program
+// name, whether WIN32_CMDLINE was left to it, and GetCommandLineW.
+struct Record {
+    std::string image, cwd, cmdline_env;
+    std::vector<std::string> args;
+    std::wstring cmdline;
+};
+
+inline Record read_record(const std::string& path) {
+    Record r;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        auto eq = line.find('=');
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "arg") r.args.push_back(value);
+        if (key == "image") r.image = value;
+        if (key == "cwd") r.cwd = value;
+        if (key == "cmdline_env") r.cmdline_env = value;
+    }
+    std::string wide = read_file(path + ".w");
+    r.cmdline.assign(reinterpret_cast<const wchar_t*>(wide.data()), wide.size() / sizeof(wchar_t));
+    return r;
+}
+
+// Starts a command line; the caller closes the handles.
+inline bool start(const std::wstring& line, PROCESS_INFORMATION* pi, LPCWSTR folder = nullptr) {
+    std::wstring buf = line;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    *pi = PROCESS_INFORMATION{};
+    return CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si,
+                          pi) != FALSE;
+}
+
+// Runs a command line to its end; the exit code, or 0xFFFFFFFF when it did not start.
+inline DWORD run(const std::wstring& line, LPCWSTR folder = nullptr) {
+    PROCESS_INFORMATION pi;
+    if (!start(line, &pi, folder)) return 0xFFFFFFFFu;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0xFFFFFFFFu;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+}  // namespace proctest
