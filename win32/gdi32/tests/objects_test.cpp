@@ -3,9 +3,8 @@
 
 namespace {
 
-TEST(StockObjects, AnswerTheSameHandleOfTheRightType) {
+TEST(StockObjects, AreSharedTypedAndOutliveDeletion) {
     HGDIOBJ null_brush = GetStockObject(NULL_BRUSH);
-    ASSERT_NE(null_brush, nullptr);
     EXPECT_EQ(GetStockObject(NULL_BRUSH), null_brush);
     EXPECT_EQ(GetObjectType(null_brush), static_cast<DWORD>(OBJ_BRUSH));
     EXPECT_EQ(GetObjectType(GetStockObject(BLACK_PEN)), static_cast<DWORD>(OBJ_PEN));
@@ -14,47 +13,55 @@ TEST(StockObjects, AnswerTheSameHandleOfTheRightType) {
     LOGBRUSH lb{};
     ASSERT_EQ(GetObjectW(null_brush, sizeof(lb), &lb), static_cast<int>(sizeof(lb)));
     EXPECT_EQ(lb.lbStyle, static_cast<UINT>(BS_NULL));
-}
+    EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));
+    EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), static_cast<DWORD>(OBJ_BRUSH));
 
-TEST(StockObjects, DeletingOneKeepsItAlive) {
-    HGDIOBJ white = GetStockObject(WHITE_BRUSH);
-    EXPECT_TRUE(DeleteObject(white));
-    EXPECT_EQ(GetObjectType(white), static_cast<DWORD>(OBJ_BRUSH));
-}
-
-TEST(SelectObject, ReturnsThePreviousObjectAndFailsOnZero) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    ASSERT_NE(dc, nullptr);
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    HGDIOBJ first = SelectObject(dc, red);
-    EXPECT_EQ(first, GetStockObject(WHITE_BRUSH));
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), red);
-    EXPECT_EQ(SelectObject(dc, first), red);
-    EXPECT_EQ(SelectObject(dc, nullptr), nullptr);
-    EXPECT_EQ(SelectObject(dc, GetStockObject(BLACK_PEN)), GetStockObject(BLACK_PEN));
-    EXPECT_EQ(SelectObject(nullptr, red), nullptr);
-    EXPECT_TRUE(DeleteObject(red));
-    EXPECT_TRUE(DeleteDC(dc));
-}
-
-TEST(MemoryDc, StartsWithAOneByOneMonochromeBitmap) {
-    HDC dc = CreateCompatibleDC(nullptr);
+    // Every memory DC starts with one shared 1x1 monochrome bitmap and the white brush.
+    HDC dc = CreateCompatibleDC(nullptr), other = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(GetObjectType(dc), static_cast<DWORD>(OBJ_MEMDC));
     HGDIOBJ bm = GetCurrentObject(dc, OBJ_BITMAP);
-    ASSERT_NE(bm, nullptr);
     BITMAP info{};
     ASSERT_EQ(GetObjectW(bm, sizeof(info), &info), static_cast<int>(sizeof(BITMAP)));
-    EXPECT_EQ(info.bmWidth, 1);
-    EXPECT_EQ(info.bmHeight, 1);
-    EXPECT_EQ(info.bmBitsPixel, 1);
-    EXPECT_EQ(GetObjectType(dc), static_cast<DWORD>(OBJ_MEMDC));
-    // Every memory DC shares it.
-    HDC other = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(info.bmWidth * info.bmHeight * info.bmBitsPixel, 1);
     EXPECT_EQ(GetCurrentObject(other, OBJ_BITMAP), bm);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), GetStockObject(WHITE_BRUSH));
     DeleteDC(other);
     DeleteDC(dc);
 }
 
-TEST(DeleteObject, SelectedBrushStaysUsableUntilDeselected) {
+TEST(SelectObject, AnswersThePreviousObjectAndKeepsABitmapInOneMemoryDc) {
+    HDC a = CreateCompatibleDC(nullptr), b = CreateCompatibleDC(nullptr), screen = GetDC(nullptr);
+    GdiObject<HBRUSH> red(CreateSolidBrush(RGB(255, 0, 0)));
+    HGDIOBJ first = SelectObject(a, red);
+    EXPECT_EQ(GetCurrentObject(a, OBJ_BRUSH), red.get());
+    EXPECT_EQ(SelectObject(a, first), red.get());
+    EXPECT_EQ(SelectObject(a, nullptr), nullptr);
+    EXPECT_EQ(SelectObject(a, GetStockObject(BLACK_PEN)), GetStockObject(BLACK_PEN));
+    EXPECT_EQ(SelectObject(nullptr, red), nullptr);
+
+    GdiObject<HBITMAP> bm(CreateCompatibleBitmap(screen, 2, 2));
+    HGDIOBJ old = SelectObject(a, bm);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(SelectObject(b, bm), nullptr);
+    EXPECT_EQ(SelectObject(a, bm), bm.get());      // again into the same DC is fine
+    EXPECT_EQ(SelectObject(screen, bm), nullptr);  // only a memory DC takes a bitmap
+    EXPECT_FALSE(DeleteObject(bm));                // nor can a selected one go
+    SelectObject(a, old);
+    EXPECT_NE(SelectObject(b, bm), nullptr);
+    DeleteDC(b);
+    DeleteDC(a);
+    ReleaseDC(nullptr, screen);
+
+    // A region becomes the clip and answers its complexity.
+    DibCanvas c(4, 4);
+    GdiObject<HRGN> rgn(CreateRectRgn(1, 1, 3, 3));
+    EXPECT_EQ(SelectObject(c.dc(), rgn), reinterpret_cast<HGDIOBJ>(SIMPLEREGION));
+    RECT box{};
+    EXPECT_EQ(GetClipBox(c.dc(), &box), SIMPLEREGION);
+    EXPECT_EQ(box, (RECT{1, 1, 3, 3}));
+}
+
+TEST(DeleteObject, ASelectedPenOrBrushStaysUsableUntilDeselectedOrItsDcGoes) {
     DibCanvas c(2, 1);
     HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
     HGDIOBJ old = SelectObject(c.dc(), red);
@@ -65,9 +72,7 @@ TEST(DeleteObject, SelectedBrushStaysUsableUntilDeselected) {
     SelectObject(c.dc(), old);
     EXPECT_EQ(GetObjectType(red), 0u);
     EXPECT_FALSE(DeleteObject(red));
-}
 
-TEST(DeleteObject, DeletedPenGoesWithItsDc) {
     HDC dc = CreateCompatibleDC(nullptr);
     HPEN pen = CreatePen(PS_SOLID, 1, 0);
     SelectObject(dc, pen);
@@ -77,46 +82,6 @@ TEST(DeleteObject, DeletedPenGoesWithItsDc) {
     EXPECT_EQ(GetObjectType(pen), 0u);
 }
 
-TEST(DeleteObject, SelectedBitmapCannotBeDeleted) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bm = CreateCompatibleBitmap(dc, 4, 4);
-    HGDIOBJ old = SelectObject(dc, bm);
-    EXPECT_FALSE(DeleteObject(bm));
-    SelectObject(dc, old);
-    EXPECT_TRUE(DeleteObject(bm));
-    EXPECT_EQ(GetObjectType(bm), 0u);
-    DeleteDC(dc);
-}
-
-TEST(SelectObject, BitmapSitsInOneDcAtATime) {
-    HDC a = CreateCompatibleDC(nullptr);
-    HDC b = CreateCompatibleDC(nullptr);
-    HDC screen = GetDC(nullptr);
-    HBITMAP bm = CreateCompatibleBitmap(screen, 2, 2);
-    HGDIOBJ old = SelectObject(a, bm);
-    ASSERT_NE(old, nullptr);
-    EXPECT_EQ(SelectObject(b, bm), nullptr);
-    EXPECT_EQ(SelectObject(a, bm), bm);  // again into the same DC is fine
-    // Only a memory DC takes a bitmap.
-    EXPECT_EQ(SelectObject(screen, bm), nullptr);
-    SelectObject(a, old);
-    EXPECT_NE(SelectObject(b, bm), nullptr);
-    DeleteDC(b);
-    DeleteDC(a);
-    ReleaseDC(nullptr, screen);
-    EXPECT_TRUE(DeleteObject(bm));
-}
-
-TEST(SelectObject, RegionBecomesTheClipAndAnswersItsComplexity) {
-    DibCanvas c(4, 4);
-    GdiObject<HRGN> rgn(CreateRectRgn(1, 1, 3, 3));
-    EXPECT_EQ(SelectObject(c.dc(), rgn), reinterpret_cast<HGDIOBJ>(SIMPLEREGION));
-    RECT box{};
-    EXPECT_EQ(GetClipBox(c.dc(), &box), SIMPLEREGION);
-    EXPECT_EQ(box.left, 1);
-    EXPECT_EQ(box.bottom, 3);
-}
-
 TEST(GetObjectW, DescribesPensBrushesAndDibSections) {
     GdiObject<HPEN> pen(CreatePen(PS_DOT, 3, RGB(1, 2, 3)));
     LOGPEN lp{};
@@ -124,7 +89,6 @@ TEST(GetObjectW, DescribesPensBrushesAndDibSections) {
     EXPECT_EQ(lp.lopnStyle, static_cast<UINT>(PS_DOT));
     EXPECT_EQ(lp.lopnWidth.x, 3);
     EXPECT_EQ(lp.lopnColor, RGB(1, 2, 3));
-
     GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(9, 8, 7)));
     LOGBRUSH lb{};
     ASSERT_EQ(GetObjectW(brush, sizeof(lb), &lb), static_cast<int>(sizeof(lb)));

@@ -1,7 +1,6 @@
 // ExtTextOutW: where glyphs land, clipping, colours, the alpha byte, advances.
-#include "font_text.h"
+#include "dib_canvas.h"
 
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -14,291 +13,188 @@ constexpr uint32_t kBackground = 0xFF204060;
 class TextOut : public ::testing::Test {
 protected:
     void SetUp() override {
-        canvas_ = std::make_unique<DibCanvas>(kW, kH);
-        ASSERT_TRUE(canvas_->valid());
-        canvas_->fill(kBackground);
-        font_ = MakeUiFont(20);
-        ASSERT_NE(font_, nullptr);
+        ASSERT_TRUE(canvas_.valid());
+        canvas_.fill(kBackground);
         old_font_ = SelectObject(dc(), font_);
         SetBkMode(dc(), TRANSPARENT);
         SetTextAlign(dc(), TA_BASELINE);
         SetTextColor(dc(), RGB(255, 255, 255));
         ASSERT_TRUE(GetTextMetricsW(dc(), &tm_));
     }
-    void TearDown() override {
-        SelectObject(dc(), old_font_);
-        DeleteObject(font_);
-        canvas_.reset();
+    void TearDown() override { SelectObject(dc(), old_font_); }
+    HDC dc() { return canvas_.dc(); }
+    // The ink of text drawn at (x, y) on a clean canvas.
+    RECT Draw(int x, int y, const wchar_t* text, const INT* dx = nullptr, UINT options = 0,
+              const RECT* box = nullptr) {
+        canvas_.fill(kBackground);
+        EXPECT_TRUE(
+            ExtTextOutW(dc(), x, y, options, box, text, static_cast<UINT>(std::wcslen(text)), dx));
+        return canvas_.ink(kBackground);
     }
-    HDC dc() const { return canvas_->dc(); }
-    bool Draw(int x, int y, const wchar_t* text, const INT* dx = nullptr) {
-        return ExtTextOutW(dc(), x, y, 0, nullptr, text, static_cast<UINT>(std::wcslen(text)), dx);
-    }
-    RECT Ink() { return InkBox(*canvas_, kW, kH, kBackground); }
-    SIZE Extent(const wchar_t* text) {
+    LONG Width(const wchar_t* text) {
         SIZE sz{};
         EXPECT_TRUE(GetTextExtentPointW(dc(), text, static_cast<int>(std::wcslen(text)), &sz));
-        return sz;
+        return sz.cx;
     }
-    // Leftmost column with ink in [from, to).
-    int FirstInkColumn(int from, int to) {
-        for (int x = from; x < to; ++x)
+    // Leftmost column with ink in [from, kW).
+    int FirstInkColumn(int from) {
+        for (int x = from; x < kW; ++x)
             for (int y = 0; y < kH; ++y)
-                if (canvas_->at(x, y) != kBackground) return x;
+                if (canvas_.at(x, y) != kBackground) return x;
         return -1;
     }
+    int InkCount() {
+        int n = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) n += canvas_.at(x, y) != kBackground;
+        return n;
+    }
 
-    std::unique_ptr<DibCanvas> canvas_;
-    HFONT font_ = nullptr;
+    DibCanvas canvas_{kW, kH};
+    GdiObject<HFONT> font_{MakeUiFont(20)};
     HGDIOBJ old_font_ = nullptr;
     TEXTMETRICW tm_{};
 };
 
-TEST_F(TextOut, BaselineAlignmentSitsFlatLettersOnY) {
-    ASSERT_TRUE(Draw(10, 50, L"HHH"));
-    RECT ink = Ink();
-    ASSERT_FALSE(Empty(ink));
+TEST_F(TextOut, TheAlignmentAndTheOriginsPlaceTheCellAroundThePoint) {
+    const RECT base = Draw(10, 50, L"H");
     // 'H' stands on the baseline: its last row of ink is the row above y.
-    EXPECT_EQ(ink.bottom, 50);
-    EXPECT_GE(ink.top, 50 - tm_.tmAscent);
-    EXPECT_GE(ink.left, 10);
-    EXPECT_LE(ink.right, 10 + Extent(L"HHH").cx);
+    EXPECT_EQ(base.bottom, 50);
+    EXPECT_GE(base.top, 50 - tm_.tmAscent);
+    EXPECT_GE(base.left, 10);
+    EXPECT_LE(base.right, 10 + Width(L"H"));
+    const LONG w = Width(L"H");
+    const struct {
+        UINT align;
+        int x, y, window_x, window_y;
+    } cases[] = {
+        {TA_TOP, 10, 50 - tm_.tmAscent, 0, 0},
+        {TA_BOTTOM, 10, 50 + tm_.tmDescent, 0, 0},
+        {TA_BASELINE | TA_RIGHT, 10 + w, 50, 0, 0},
+        {TA_BASELINE | TA_CENTER, 10 + w / 2, 50, 0, 0},
+        {TA_BASELINE, 30, 60, 20, 10},
+    };
+    for (const auto& t : cases) {
+        SetTextAlign(dc(), t.align);
+        SetWindowOrgEx(dc(), t.window_x, t.window_y, nullptr);
+        EXPECT_EQ(Draw(t.x, t.y, L"H"), base) << t.align << " " << t.window_x;
+    }
+    SetWindowOrgEx(dc(), 0, 0, nullptr);
+    SetTextAlign(dc(), TA_BASELINE | TA_UPDATECP);
+    MoveToEx(dc(), 10, 50, nullptr);
+    EXPECT_EQ(Draw(0, 0, L"H"), base);
+    POINT pos{};
+    GetCurrentPositionEx(dc(), &pos);
+    EXPECT_EQ(pos, (POINT{10 + w, 50}));
 }
 
-TEST_F(TextOut, TopAlignmentPutsTheBaselineOneAscentLower) {
-    SetTextAlign(dc(), TA_TOP | TA_LEFT);
-    ASSERT_TRUE(Draw(10, 10, L"Hxg"));
-    RECT top_aligned = Ink();
-    canvas_->fill(kBackground);
-    SetTextAlign(dc(), TA_BASELINE);
-    ASSERT_TRUE(Draw(10, 10 + tm_.tmAscent, L"Hxg"));
-    RECT baseline_aligned = Ink();
-    EXPECT_EQ(std::memcmp(&top_aligned, &baseline_aligned, sizeof(RECT)), 0);
-    EXPECT_GE(top_aligned.top, 10);
-    EXPECT_LE(top_aligned.bottom, 10 + tm_.tmHeight);
-}
-
-TEST_F(TextOut, BottomAlignmentPutsTheBaselineOneDescentHigher) {
-    SetTextAlign(dc(), TA_BOTTOM);
-    ASSERT_TRUE(Draw(10, 60, L"H"));
-    EXPECT_EQ(Ink().bottom, 60 - tm_.tmDescent);
-}
-
-TEST_F(TextOut, RightAndCentreAlignmentMoveTheTextByItsWidth) {
-    LONG width = Extent(L"Km").cx;
-    ASSERT_TRUE(Draw(50, 50, L"Km"));
-    RECT left = Ink();
-    canvas_->fill(kBackground);
-    SetTextAlign(dc(), TA_BASELINE | TA_RIGHT);
-    ASSERT_TRUE(Draw(50 + width, 50, L"Km"));
-    RECT right = Ink();
-    EXPECT_EQ(std::memcmp(&left, &right, sizeof(RECT)), 0);
-    canvas_->fill(kBackground);
-    SetTextAlign(dc(), TA_BASELINE | TA_CENTER);
-    ASSERT_TRUE(Draw(50 + width / 2, 50, L"Km"));
-    RECT centre = Ink();
-    EXPECT_EQ(std::memcmp(&left, &centre, sizeof(RECT)), 0);
-}
-
-TEST_F(TextOut, InkStaysInsideTheTextCell) {
-    const wchar_t* text = L"Km下载g";
-    ASSERT_TRUE(Draw(20, 40, text));
-    RECT ink = Ink();
-    ASSERT_FALSE(Empty(ink));
+TEST_F(TextOut, InkStaysInTheCellWithAlphaZeroAndTheColourByCoverage) {
+    canvas_.fill(0xFF000000);
+    SetTextColor(dc(), RGB(255, 0, 0));
+    const wchar_t* text = L"HIL Km下载g";
+    ASSERT_TRUE(ExtTextOutW(dc(), 20, 40, 0, nullptr, text, 10, nullptr));
+    const RECT ink = canvas_.ink(0xFF000000);
     EXPECT_GE(ink.left, 20);
-    EXPECT_LE(ink.right, 20 + Extent(text).cx);
+    EXPECT_LE(ink.right, 20 + Width(text));
     EXPECT_GE(ink.top, 40 - tm_.tmAscent);
     EXPECT_LE(ink.bottom, 40 + tm_.tmDescent);
     EXPECT_GT(ink.bottom, 40);  // 'g' descends below the baseline
-}
-
-TEST_F(TextOut, TextPixelsGetAlphaZeroAndTheRestIsUntouched) {
-    ASSERT_TRUE(Draw(10, 50, L"Alpha 下载"));
-    int inked = 0;
+    int inked = 0, full = 0;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) {
-            uint32_t px = canvas_->at(x, y);
-            if (px == kBackground) continue;
+            const uint32_t px = canvas_.at(x, y);
+            if (px == 0xFF000000) continue;
             ++inked;
-            EXPECT_EQ(px >> 24, 0u) << x << "," << y;
+            full += px == 0x00FF0000;  // straight stems cover whole pixels
+            EXPECT_EQ(px & 0xFF00FFFF, 0u) << "only red, and alpha 0, at " << x << "," << y;
         }
     EXPECT_GT(inked, 50);
+    EXPECT_GT(full, 0);
 }
 
-TEST_F(TextOut, TextColourIsBlendedByCoverage) {
-    canvas_->fill(0xFF000000);
-    SetTextColor(dc(), RGB(255, 0, 0));
-    ASSERT_TRUE(Draw(10, 50, L"HIL"));
-    bool full = false;
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) {
-            uint32_t px = canvas_->at(x, y);
-            if (px == 0xFF000000) continue;
-            EXPECT_EQ(px & 0xFFFF, 0u) << "only red over black";
-            EXPECT_GT(px & 0xFF0000, 0u);
-            if (px == 0x00FF0000) full = true;
-        }
-    // Straight stems cover whole pixels: the exact text colour.
-    EXPECT_TRUE(full);
-}
-
-TEST_F(TextOut, ClipRegionIsRespected) {
+TEST_F(TextOut, ClipsToTheRegionOrTheRectangleAndOpaqueFillsTheBackground) {
     GdiObject<HRGN> clip(CreateRectRgn(0, 0, 40, kH));
     SelectClipRgn(dc(), clip);
-    ASSERT_TRUE(Draw(10, 50, L"HHHHHHHH"));
-    RECT ink = Ink();
-    ASSERT_FALSE(Empty(ink));
-    EXPECT_LE(ink.right, 40);
-    EXPECT_GT(Extent(L"HHHHHHHH").cx, 60);
-    EXPECT_EQ(ink.bottom, 50);
-}
+    RECT ink = Draw(10, 50, L"HHHHHHHH");
+    EXPECT_TRUE(ink.right > 10 && ink.right <= 40 && ink.bottom == 50);
+    SelectClipRgn(dc(), nullptr);
+    const RECT box{15, 35, 45, 45};
+    ink = Draw(10, 50, L"HHHHHH", nullptr, ETO_CLIPPED, &box);
+    EXPECT_TRUE(ink.left >= 15 && ink.top >= 35 && ink.right <= 45 && ink.bottom <= 45);
+    EXPECT_LT(ink.left, ink.right);
 
-TEST_F(TextOut, ClippedOptionLimitsToTheRectangle) {
-    RECT box{15, 35, 45, 45};
-    ASSERT_TRUE(ExtTextOutW(dc(), 10, 50, ETO_CLIPPED, &box, L"HHHHHH", 6, nullptr));
-    RECT ink = Ink();
-    ASSERT_FALSE(Empty(ink));
-    EXPECT_GE(ink.left, 15);
-    EXPECT_GE(ink.top, 35);
-    EXPECT_LE(ink.right, 45);
-    EXPECT_LE(ink.bottom, 45);
-}
-
-TEST_F(TextOut, OpaqueOptionFillsTheRectangleWithTheBackgroundColour) {
     SetBkColor(dc(), RGB(0, 0, 255));
-    RECT box{5, 5, 25, 15};
-    ASSERT_TRUE(ExtTextOutW(dc(), 0, 0, ETO_OPAQUE, &box, L"", 0, nullptr));
-    EXPECT_EQ(canvas_->at(5, 5), 0x000000FFu);
-    EXPECT_EQ(canvas_->at(24, 14), 0x000000FFu);
-    EXPECT_EQ(canvas_->at(25, 14), kBackground);
-    EXPECT_EQ(canvas_->at(24, 15), kBackground);
-}
-
-TEST_F(TextOut, OpaqueModeFillsTheTextCell) {
+    const RECT opaque{5, 5, 25, 15};
+    EXPECT_EQ(Draw(0, 0, L"", nullptr, ETO_OPAQUE, &opaque), opaque);
+    EXPECT_EQ(canvas_.at(5, 5), 0x000000FFu);
     SetBkMode(dc(), OPAQUE);
-    SetBkColor(dc(), RGB(0, 255, 0));
-    ASSERT_TRUE(Draw(10, 50, L"Km"));
-    LONG width = Extent(L"Km").cx;
-    RECT ink = Ink();
-    EXPECT_EQ(ink.left, 10);
-    EXPECT_EQ(ink.right, 10 + width);
-    EXPECT_EQ(ink.top, 50 - tm_.tmAscent);
-    EXPECT_EQ(ink.bottom, 50 + tm_.tmDescent);
-    EXPECT_EQ(canvas_->at(10, 50 - tm_.tmAscent), 0x0000FF00u);
-    EXPECT_EQ(canvas_->at(10 + width - 1, 50 + tm_.tmDescent - 1), 0x0000FF00u);
+    ink = Draw(10, 50, L"Km");
+    EXPECT_EQ(ink, (RECT{10, 50 - tm_.tmAscent, 10 + Width(L"Km"), 50 + tm_.tmDescent}));
+    EXPECT_EQ(canvas_.at(10, 50 - tm_.tmAscent), 0x000000FFu);
 }
 
 TEST_F(TextOut, AdvanceWidthsPlaceEachCharacter) {
+    Draw(10, 50, L"III");
+    const int first = FirstInkColumn(0);
+    EXPECT_EQ(FirstInkColumn(first + 6), first + Width(L"I"));
     INT dx[3] = {40, 40, 40};
-    ASSERT_TRUE(Draw(10, 50, L"III", dx));
-    int first = FirstInkColumn(0, kW);
-    ASSERT_GE(first, 10);
-    EXPECT_EQ(FirstInkColumn(first + 6, kW), first + 40);
-    EXPECT_EQ(FirstInkColumn(first + 46, kW), first + 80);
-    // Without widths the same letters stand closer.
-    canvas_->fill(kBackground);
-    ASSERT_TRUE(Draw(10, 50, L"III"));
-    EXPECT_EQ(FirstInkColumn(0, kW), first);
-    EXPECT_EQ(FirstInkColumn(first + 6, kW), first + Extent(L"I").cx);
+    Draw(10, 50, L"III", dx);
+    EXPECT_EQ(FirstInkColumn(0), first);
+    EXPECT_EQ(FirstInkColumn(first + 6), first + 40);
+    EXPECT_EQ(FirstInkColumn(first + 46), first + 80);
 }
 
-TEST_F(TextOut, UnderlineSpansTheTextBelowTheBaseline) {
-    HFONT underlined = MakeUiFont(20, false, true);
-    SelectObject(dc(), underlined);
-    ASSERT_TRUE(Draw(10, 50, L"Km"));
-    LONG width = Extent(L"Km").cx;
-    int underline_row = -1;
-    for (int y = 50; y < 50 + tm_.tmDescent && underline_row < 0; ++y) {
-        bool full = true;
-        for (int x = 10; x < 10 + width; ++x) full = full && canvas_->at(x, y) == 0x00FFFFFFu;
-        if (full) underline_row = y;
-    }
-    EXPECT_GT(underline_row, 49);
-    EXPECT_EQ(canvas_->at(10 + width, underline_row), kBackground);
-    EXPECT_EQ(canvas_->at(9, underline_row), kBackground);
-    SelectObject(dc(), font_);
-    DeleteObject(underlined);
-}
-
-TEST_F(TextOut, BoldLeavesMoreInk) {
-    auto count_ink = [&] {
-        int n = 0;
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) n += canvas_->at(x, y) != kBackground;
-        return n;
-    };
-    ASSERT_TRUE(Draw(10, 50, L"Km 下载"));
-    int normal = count_ink();
-    canvas_->fill(kBackground);
-    HFONT bold = MakeUiFont(20, true);
+TEST_F(TextOut, UnderlineSpansTheTextBelowTheBaselineAndBoldLeavesMoreInk) {
+    Draw(10, 50, L"Km 下载");
+    const int normal = InkCount();
+    GdiObject<HFONT> bold(MakeUiFont(20, true)), underlined(MakeUiFont(20, false, true));
     SelectObject(dc(), bold);
-    ASSERT_TRUE(Draw(10, 50, L"Km 下载"));
-    EXPECT_GT(count_ink(), normal);
+    Draw(10, 50, L"Km 下载");
+    EXPECT_GT(InkCount(), normal);
+
+    SelectObject(dc(), underlined);
+    Draw(10, 50, L"Km");
+    const LONG width = Width(L"Km");
+    int row = -1;
+    for (int y = 50; y < 50 + tm_.tmDescent && row < 0; ++y) {
+        bool whole = true;
+        for (int x = 10; x < 10 + width; ++x) whole = whole && canvas_.at(x, y) == 0x00FFFFFFu;
+        if (whole) row = y;
+    }
+    ASSERT_GT(row, 49);
+    EXPECT_EQ(canvas_.at(10 + width, row), kBackground);
+    EXPECT_EQ(canvas_.at(9, row), kBackground);
     SelectObject(dc(), font_);
-    DeleteObject(bold);
 }
 
-TEST_F(TextOut, WindowOriginMovesTheText) {
-    ASSERT_TRUE(Draw(30, 50, L"H"));
-    RECT plain = Ink();
-    canvas_->fill(kBackground);
-    SetWindowOrgEx(dc(), 20, 10, nullptr);
-    ASSERT_TRUE(Draw(30, 50, L"H"));
-    RECT moved = Ink();
-    EXPECT_EQ(moved.left, plain.left - 20);
-    EXPECT_EQ(moved.top, plain.top - 10);
-    EXPECT_EQ(moved.bottom, plain.bottom - 10);
-}
+TEST(TextOutSurfaces, AMonochromeBitmapGetsWholePixelsAndAnInformationContextNone) {
+    GdiObject<HBITMAP> mono(CreateBitmap(64, 32, 1, 1, nullptr));
+    GdiObject<HFONT> font(MakeUiFont(16));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old_bitmap = SelectObject(dc, mono), old_font = SelectObject(dc, font);
+    PatBlt(dc, 0, 0, 64, 32, WHITENESS);
+    SetBkMode(dc, TRANSPARENT);
+    ASSERT_TRUE(TextOutW(dc, 2, 2, L"HH", 2));
+    DibCanvas canvas(64, 32);
+    ASSERT_TRUE(BitBlt(canvas.dc(), 0, 0, 64, 32, dc, 0, 0, SRCCOPY));
+    int black = 0, grey = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x) {
+            black += canvas.at(x, y) == 0;
+            grey += canvas.at(x, y) != 0 && canvas.at(x, y) != 0xFFFFFF;
+        }
+    EXPECT_GT(black, 10);
+    EXPECT_EQ(grey, 0);
+    SelectObject(dc, old_font);
+    SelectObject(dc, old_bitmap);
+    DeleteDC(dc);
 
-TEST_F(TextOut, UpdateCurrentPositionAdvancesPastTheText) {
-    SetTextAlign(dc(), TA_BASELINE | TA_UPDATECP);
-    MoveToEx(dc(), 10, 50, nullptr);
-    ASSERT_TRUE(Draw(0, 0, L"Km"));
-    POINT pos{};
-    GetCurrentPositionEx(dc(), &pos);
-    EXPECT_EQ(pos.x, 10 + Extent(L"Km").cx);
-    EXPECT_EQ(pos.y, 50);
-    EXPECT_GE(Ink().left, 10);
-}
-
-TEST(TextOutFails, OnAnInformationContextAndBadArguments) {
     HDC ic = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
-    ASSERT_NE(ic, nullptr);
     EXPECT_FALSE(ExtTextOutW(ic, 0, 0, 0, nullptr, L"a", 1, nullptr));
     DeleteDC(ic);
     EXPECT_FALSE(ExtTextOutW(nullptr, 0, 0, 0, nullptr, L"a", 1, nullptr));
-    DibCanvas canvas(8, 8);
     EXPECT_FALSE(ExtTextOutW(canvas.dc(), 0, 0, 0, nullptr, nullptr, 2, nullptr));
     EXPECT_TRUE(TextOutW(canvas.dc(), 0, 0, L"", 0));
-}
-
-TEST(TextOutMono, MonochromeBitmapGetsWholePixels) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP mono = CreateBitmap(64, 32, 1, 1, nullptr);
-    HGDIOBJ old = SelectObject(dc, mono);
-    PatBlt(dc, 0, 0, 64, 32, WHITENESS);
-    HFONT font = MakeUiFont(16);
-    SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(0, 0, 0));
-    ASSERT_TRUE(TextOutW(dc, 2, 2, L"HH", 2));
-    SelectObject(dc, old);
-    // Copy out through a 32-bpp canvas to look at the pixels.
-    DibCanvas canvas(64, 32);
-    HDC src = CreateCompatibleDC(nullptr);
-    SelectObject(src, mono);
-    SetBkColor(canvas.dc(), RGB(255, 255, 255));
-    SetTextColor(canvas.dc(), RGB(0, 0, 0));
-    ASSERT_TRUE(BitBlt(canvas.dc(), 0, 0, 64, 32, src, 0, 0, SRCCOPY));
-    int black = 0;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 64; ++x) black += (canvas.at(x, y) & 0xFFFFFF) == 0;
-    EXPECT_GT(black, 10);
-    EXPECT_EQ(canvas.at(63, 31) & 0xFFFFFF, 0xFFFFFFu);
-    DeleteDC(src);
-    DeleteDC(dc);
-    DeleteObject(mono);
-    DeleteObject(font);
 }
 
 }  // namespace

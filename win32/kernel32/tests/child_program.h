@@ -1,5 +1,5 @@
-// Support for the tests that start the child program: where it is, temporary
-// folders of a test's own, and reading what the child recorded.
+// The child program the process tests start (W32_PROC_CHILD), what it records, and
+// folders of a test's own; for the kernel32, shell32 and psapi tests.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,6 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,22 +14,23 @@
 #include <string>
 #include <vector>
 
-#ifndef W32_PROC_CHILD
-#error "W32_PROC_CHILD must name the child program"
-#endif
-
+// The child program: "exit <code>", "exitprocess <code>", "sleep <ms>", "record
+// <file>" among its arguments; without arguments it takes commands on its input.
 namespace proctest {
 
 inline std::string child_path() { return W32_PROC_CHILD; }
-
 inline std::wstring win_path(const std::string& unix_path) { return UnixPathToWin32(unix_path); }
+inline std::wstring in_quotes(const std::wstring& s) { return L"\"" + s + L"\""; }
+inline std::wstring child() { return in_quotes(win_path(child_path())); }
+inline std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
+// A test's own folder, removed with its contents; win(name) is a file's drive path.
 class TempDir {
 public:
     TempDir() {
         const char* base = getenv("TMPDIR");
-        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/w32proc-XXXXXX";
-        if (mkdtemp(tmpl.data())) path_ = tmpl;
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/w32proc-XXXXXX";
+        if (mkdtemp(pattern.data())) path_ = pattern;
     }
     ~TempDir() {
         std::error_code ec;
@@ -38,16 +38,25 @@ public:
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     std::wstring win(const std::string& name = "") const {
         return win_path(name.empty() ? path_ : file(name));
     }
+    std::wstring winfile(const std::string& name) const { return win(name); }
 
 private:
     std::string path_;
 };
+
+inline void write_file(const std::string& path, const std::string& text, mode_t mode = 0644) {
+    std::ofstream(path, std::ios::binary) << text;
+    chmod(path.c_str(), mode);
+}
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // A copy of the child program at `to`, with the given mode bits.
 inline void copy_child(const std::string& to, mode_t mode = 0755) {
@@ -55,37 +64,24 @@ inline void copy_child(const std::string& to, mode_t mode = 0755) {
     chmod(to.c_str(), mode);
 }
 
-inline void write_file(const std::string& path, const std::string& text, mode_t mode = 0644) {
-    std::ofstream(path, std::ios::binary) << text;
-    chmod(path.c_str(), mode);
-}
-
-inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
+// What "record <file>" wrote: its image, folder, arguments after the program
+// name, whether WIN32_CMDLINE was left to it, and GetCommandLineW.
 struct Record {
-    bool found = false;
-    std::string image;
-    std::string cwd;
-    std::string cmdline_env;
-    std::vector<std::string> args;  // after the program name
-    std::wstring cmdline;           // GetCommandLineW in the child
+    std::string image, cwd, cmdline_env;
+    std::vector<std::string> args;
+    std::wstring cmdline;
 };
 
 inline Record read_record(const std::string& path) {
     Record r;
     std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        r.found = true;
+    for (std::string line; std::getline(in, line);) {
         auto eq = line.find('=');
         std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "arg") r.args.push_back(value);
         if (key == "image") r.image = value;
         if (key == "cwd") r.cwd = value;
         if (key == "cmdline_env") r.cmdline_env = value;
-        if (key == "arg") r.args.push_back(value);
     }
     std::string wide = read_file(path + ".w");
     r.cmdline.assign(reinterpret_cast<const wchar_t*>(wide.data()), wide.size() / sizeof(wchar_t));
@@ -93,13 +89,12 @@ inline Record read_record(const std::string& path) {
 }
 
 // Starts a command line; the caller closes the handles.
-inline bool start(const std::wstring& line, PROCESS_INFORMATION* pi, LPCWSTR folder = nullptr,
-                  DWORD flags = 0) {
+inline bool start(const std::wstring& line, PROCESS_INFORMATION* pi, LPCWSTR folder = nullptr) {
     std::wstring buf = line;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     *pi = PROCESS_INFORMATION{};
-    return CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, flags, nullptr, folder, &si,
+    return CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si,
                           pi) != FALSE;
 }
 
@@ -113,12 +108,6 @@ inline DWORD run(const std::wstring& line, LPCWSTR folder = nullptr) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return code;
-}
-
-inline std::wstring in_quotes(const std::wstring& s) { return L"\"" + s + L"\""; }
-
-inline std::wstring widen(const std::string& s) {
-    return std::wstring(s.begin(), s.end());  // ASCII paths of the tests
 }
 
 }  // namespace proctest

@@ -1,161 +1,135 @@
 // Devices opened by name: volumes, physical disks and the SCSI port answer the
-// storage property query or refuse cleanly.
+// storage property query or refuse cleanly; network adapters, their devices and
+// Netbios answer what Linux reports.
 #include <windows.h>
+#include <iphlpapi.h>
+#include <nb30.h>
+#include <ntddndis.h>
 #include <ntddscsi.h>
 
 #include <gtest/gtest.h>
 
-#include "file_test_folder.h"
-
-#include <stdlib.h>
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "kernel_test.h"
+
 namespace {
 
-constexpr DWORD kQueryOnly = 0x20000;  // READ_CONTROL, as a query-only open uses
+constexpr DWORD kQueryOnly = READ_CONTROL;  // as a query-only open asks
 
-class DeviceTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        unsetenv("WIN32_DRIVES");
-        unsetenv("WIN32_DRIVE_BUS");
+HANDLE Open(const std::wstring& name, DWORD access = kQueryOnly) {
+    return CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+// The storage property query into a buffer of out_size bytes; checks a whole
+// answer is well formed (offsets inside it, strings terminated and printable).
+BOOL Query(HANDLE device, std::vector<BYTE>* out, DWORD out_size, DWORD* returned) {
+    STORAGE_PROPERTY_QUERY query{};
+    query.PropertyId = StorageDeviceProperty;
+    query.QueryType = PropertyStandardQuery;
+    out->assign(out_size, 0);
+    BOOL ok = DeviceIoControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
+                              out->data(), out_size, returned, nullptr);
+    auto* d = reinterpret_cast<const STORAGE_DEVICE_DESCRIPTOR*>(out->data());
+    if (!ok || out_size < sizeof *d) return ok;
+    EXPECT_EQ(d->Version, sizeof(STORAGE_DEVICE_DESCRIPTOR));
+    EXPECT_GE(d->Size, sizeof(STORAGE_DEVICE_DESCRIPTOR) - 1);
+    EXPECT_EQ(*returned, d->Size);
+    EXPECT_LT(d->BusType, BusTypeMax);
+    for (DWORD offset :
+         {d->VendorIdOffset, d->ProductIdOffset, d->ProductRevisionOffset, d->SerialNumberOffset}) {
+        if (!offset) continue;
+        EXPECT_LT(offset, d->Size);
+        if (offset >= d->Size) continue;
+        const char* text = reinterpret_cast<const char*>(out->data() + offset);
+        EXPECT_LE(offset + strnlen(text, d->Size - offset), d->Size - 1u);
+        for (const char* p = text; *p && p < text + d->Size - offset; ++p)
+            EXPECT_TRUE(*p >= 0x20 && *p < 0x7F);
     }
+    return ok;
+}
 
-    static HANDLE Open(const std::wstring& name, DWORD access = kQueryOnly) {
-        return CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
-
-    // The device property query into a buffer of out_size bytes.
-    static BOOL Query(HANDLE device, std::vector<BYTE>* out, DWORD out_size, DWORD* returned) {
-        STORAGE_PROPERTY_QUERY query{};
-        query.PropertyId = StorageDeviceProperty;
-        query.QueryType = PropertyStandardQuery;
-        out->assign(out_size, 0);
-        return DeviceIoControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
-                               out->data(), out_size, returned, nullptr);
-    }
-
-    // The bus type of a drive, as a program tells an external drive: -1 when the
-    // device does not open or does not answer.
-    static int BusOf(const std::wstring& drive) {
-        HANDLE h = Open(L"\\\\.\\" + drive);
-        if (h == INVALID_HANDLE_VALUE) return -1;
-        std::vector<BYTE> buf;
-        DWORD returned = 0;
-        BOOL ok = Query(h, &buf, 2048, &returned);
-        CloseHandle(h);
-        return ok ? reinterpret_cast<STORAGE_DEVICE_DESCRIPTOR*>(buf.data())->BusType : -1;
-    }
-
-    // Checks the descriptor is whole: offsets inside it, strings terminated.
-    static void ExpectWellFormed(const std::vector<BYTE>& buf, DWORD returned) {
-        auto* d = reinterpret_cast<const STORAGE_DEVICE_DESCRIPTOR*>(buf.data());
-        EXPECT_EQ(d->Version, sizeof(STORAGE_DEVICE_DESCRIPTOR));
-        EXPECT_GE(d->Size, sizeof(STORAGE_DEVICE_DESCRIPTOR) - 1);
-        EXPECT_EQ(returned, d->Size);
-        EXPECT_LT(d->BusType, BusTypeMax);
-        for (DWORD offset : {d->VendorIdOffset, d->ProductIdOffset, d->ProductRevisionOffset,
-                             d->SerialNumberOffset}) {
-            if (!offset) continue;
-            ASSERT_LT(offset, d->Size);
-            const char* text = reinterpret_cast<const char*>(buf.data() + offset);
-            ASSERT_LE(offset + strlen(text), d->Size - 1u);
-            for (const char* p = text; *p; ++p) EXPECT_TRUE(*p >= 0x20 && *p < 0x7F);
-        }
-    }
-};
-
-TEST_F(DeviceTest, RootVolumeAnswersTheStoragePropertyQuery) {
-    HANDLE h = Open(L"\\\\.\\Z:");
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+// The bus type of a drive, as a program tells an external drive: -1 when the
+// device does not open or does not answer.
+int BusOf(const std::wstring& drive) {
+    HANDLE h = Open(L"\\\\.\\" + drive);
     std::vector<BYTE> buf;
     DWORD returned = 0;
-    ASSERT_TRUE(Query(h, &buf, 2048, &returned)) << GetLastError();
-    ExpectWellFormed(buf, returned);
-    // The disk under "/" is fixed, never an external bus.
-    auto* d = reinterpret_cast<const STORAGE_DEVICE_DESCRIPTOR*>(buf.data());
-    EXPECT_NE(d->BusType, BusTypeUsb);
-    EXPECT_NE(d->BusType, BusType1394);
-    EXPECT_TRUE(CloseHandle(h));
+    BOOL ok = h != INVALID_HANDLE_VALUE && Query(h, &buf, 2048, &returned);
+    CloseHandle(h);
+    return ok ? reinterpret_cast<STORAGE_DEVICE_DESCRIPTOR*>(buf.data())->BusType : -1;
 }
 
-TEST_F(DeviceTest, DriveBusKnobMakesExternalDrives) {
+TEST(Devices, TheRootVolumeAnswersThePropertyQueryAndAPlainFileDoesNot) {
+    Handle h(Open(L"\\\\.\\Z:"));
+    ASSERT_NE(h.get(), INVALID_HANDLE_VALUE) << GetLastError();
+    std::vector<BYTE> buf;
+    DWORD returned = 0;
+    ASSERT_TRUE(Query(h.get(), &buf, 2048, &returned)) << GetLastError();
+    // The disk under "/" is fixed, never an external bus.
+    const int bus = reinterpret_cast<const STORAGE_DEVICE_DESCRIPTOR*>(buf.data())->BusType;
+    EXPECT_TRUE(bus != BusTypeUsb && bus != BusType1394) << bus;
+    // A small buffer gets the header with the whole size; a smaller one nothing.
+    ASSERT_TRUE(Query(h.get(), &buf, sizeof(STORAGE_DESCRIPTOR_HEADER), &returned));
+    EXPECT_EQ(returned, sizeof(STORAGE_DESCRIPTOR_HEADER));
+    EXPECT_GE(reinterpret_cast<STORAGE_DESCRIPTOR_HEADER*>(buf.data())->Size,
+              sizeof(STORAGE_DEVICE_DESCRIPTOR) - 1);
+    EXPECT_EQ(Failed(!Query(h.get(), &buf, 4, &returned)), ERROR_INSUFFICIENT_BUFFER);
+
+    testing_support::TempDir dir;
+    HANDLE file = CreateFileW(dir.winfile("plain.bin").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    EXPECT_EQ(Failed(!Query(file, &buf, 2048, &returned)), ERROR_INVALID_FUNCTION);
+    CloseHandle(file);
+    EXPECT_EQ(Failed(!Query(reinterpret_cast<HANDLE>(0x7FF0), &buf, 2048, &returned)),
+              ERROR_INVALID_HANDLE);
+}
+
+TEST(Devices, DrivesAreDevicesAndTheBusKnobMakesThemExternal) {
     FileTestFolder folder;
-    folder.make_dir("c");
-    folder.make_dir("d");
-    folder.make_dir("e");
+    for (const char* d : {"c", "d", "e"}) folder.make_dir(d);
     folder.set_drives("C=%/c;D=%/d;E=%/e");
-    setenv("WIN32_DRIVE_BUS", "D=usb;e=1394", 1);
+    testing_support::ScopedEnv bus("WIN32_DRIVE_BUS", "D=usb;e=1394");
     EXPECT_EQ(BusOf(L"D:"), BusTypeUsb);
     EXPECT_EQ(BusOf(L"E:"), BusType1394);
-    int c = BusOf(L"c:");
-    EXPECT_NE(c, -1);
-    EXPECT_NE(c, BusTypeUsb);
-    EXPECT_NE(c, BusType1394);
-}
-
-TEST_F(DeviceTest, UnknownDevicesAreNotFound) {
-    FileTestFolder folder;
-    folder.set_drives("C=%");
+    const int c = BusOf(L"c:");
+    EXPECT_TRUE(c != -1 && c != BusTypeUsb && c != BusType1394) << c;
     for (const wchar_t* name : {L"\\\\.\\Q:", L"\\\\.\\PhysicalDrive99", L"\\\\.\\NoSuchDevice"}) {
-        SetLastError(0);
-        EXPECT_EQ(Open(name), INVALID_HANDLE_VALUE) << std::string(name, name + wcslen(name));
+        EXPECT_EQ(Open(name), INVALID_HANDLE_VALUE) << name;
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     }
 }
 
-TEST_F(DeviceTest, SmallBufferGetsTheHeaderWithTheWholeSize) {
-    HANDLE h = Open(L"\\\\.\\Z:");
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    std::vector<BYTE> buf;
-    DWORD returned = 0;
-    ASSERT_TRUE(Query(h, &buf, sizeof(STORAGE_DESCRIPTOR_HEADER), &returned));
-    EXPECT_EQ(returned, sizeof(STORAGE_DESCRIPTOR_HEADER));
-    auto* header = reinterpret_cast<const STORAGE_DESCRIPTOR_HEADER*>(buf.data());
-    EXPECT_GE(header->Size, sizeof(STORAGE_DEVICE_DESCRIPTOR) - 1);
-
-    EXPECT_FALSE(Query(h, &buf, 4, &returned));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    CloseHandle(h);
-}
-
-TEST_F(DeviceTest, PhysicalDisksAnswerTheQueryAndRefuseSmart) {
+TEST(Devices, DisksAnswerTheQueryAndRefuseRawRequests) {
     int opened = 0;
     for (int n = 0; n < 16; ++n) {
-        HANDLE h = Open(L"\\\\.\\PhysicalDrive" + std::to_wstring(n), 0);
-        if (h == INVALID_HANDLE_VALUE) {
+        Handle h(Open(L"\\\\.\\PhysicalDrive" + std::to_wstring(n), 0));
+        if (h.get() == INVALID_HANDLE_VALUE) {
             EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
             continue;
         }
-        ++opened;
+        EXPECT_EQ(opened++, n) << "disk numbers have no gaps";
         std::vector<BYTE> buf;
         DWORD returned = 0;
-        ASSERT_TRUE(Query(h, &buf, 10000, &returned));
-        ExpectWellFormed(buf, returned);
-
+        EXPECT_TRUE(Query(h.get(), &buf, 10000, &returned));
         GETVERSIONINPARAMS version{};
-        EXPECT_FALSE(DeviceIoControl(h, SMART_GET_VERSION, nullptr, 0, &version, sizeof version,
-                                     &returned, nullptr));
+        EXPECT_FALSE(DeviceIoControl(h.get(), SMART_GET_VERSION, nullptr, 0, &version,
+                                     sizeof version, &returned, nullptr));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-        CloseHandle(h);
     }
-    // The disk numbers have no gaps: a machine's disks are 0..n-1.
-    for (int n = 0; n < opened; ++n) {
-        HANDLE h = Open(L"\\\\.\\PhysicalDrive" + std::to_wstring(n), 0);
-        EXPECT_NE(h, INVALID_HANDLE_VALUE) << n;
-        CloseHandle(h);
-    }
-}
-
-TEST_F(DeviceTest, ScsiMiniportRequestsAreRefused) {
-    HANDLE h = Open(L"\\\\.\\Scsi0:", GENERIC_READ | GENERIC_WRITE);
-    if (h == INVALID_HANDLE_VALUE) {
+    Handle port(Open(L"\\\\.\\Scsi0:", GENERIC_READ | GENERIC_WRITE));
+    if (port.get() == INVALID_HANDLE_VALUE) {
         // No disk at all, or not allowed to open the port for reading and writing.
         DWORD e = GetLastError();
         EXPECT_TRUE(e == ERROR_FILE_NOT_FOUND || e == ERROR_ACCESS_DENIED) << e;
@@ -165,54 +139,155 @@ TEST_F(DeviceTest, ScsiMiniportRequestsAreRefused) {
     auto* srb = reinterpret_cast<SRB_IO_CONTROL*>(block);
     srb->HeaderLength = sizeof(SRB_IO_CONTROL);
     memcpy(srb->Signature, "SCSIDISK", 8);
-    srb->Timeout = 10000;
     srb->ControlCode = IOCTL_SCSI_MINIPORT_IDENTIFY;
     srb->Length = 529;
     DWORD returned = 0;
-    EXPECT_FALSE(DeviceIoControl(h, IOCTL_SCSI_MINIPORT, block, 60, block, sizeof block, &returned,
-                                 nullptr));
+    EXPECT_FALSE(DeviceIoControl(port.get(), IOCTL_SCSI_MINIPORT, block, 60, block, sizeof block,
+                                 &returned, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    CloseHandle(h);
 }
 
-TEST_F(DeviceTest, ReadingAWholeDiskNeedsRoot) {
-    auto check = [] {
-        HANDLE query = Open(L"\\\\.\\Z:", 0);
-        if (query == INVALID_HANDLE_VALUE) return 1;
-        CloseHandle(query);
-        HANDLE data = Open(L"\\\\.\\Z:", GENERIC_READ);
-        if (data != INVALID_HANDLE_VALUE) return 2;
+TEST(Devices, ReadingAWholeDiskNeedsRoot) {
+    auto ordinary = [] {
+        Handle query(Open(L"\\\\.\\Z:", 0));
+        if (query.get() == INVALID_HANDLE_VALUE) return 1;
+        if (Open(L"\\\\.\\Z:", GENERIC_READ) != INVALID_HANDLE_VALUE) return 2;
         return GetLastError() == ERROR_ACCESS_DENIED ? 0 : 3;
     };
     if (geteuid() != 0) {
-        EXPECT_EQ(check(), 0);
+        EXPECT_EQ(ordinary(), 0);
         return;
     }
-    HANDLE data = Open(L"\\\\.\\Z:", GENERIC_READ);
-    EXPECT_NE(data, INVALID_HANDLE_VALUE);
-    CloseHandle(data);
+    Handle data(Open(L"\\\\.\\Z:", GENERIC_READ));
+    EXPECT_NE(data.get(), INVALID_HANDLE_VALUE);
     pid_t pid = fork();
-    if (pid == 0) _exit(setresuid(65534, 65534, 65534) == 0 ? check() : 9);
-    int status = 0;
+    if (pid == 0) _exit(setresuid(65534, 65534, 65534) == 0 ? ordinary() : 9);
+    int status = -1;
     waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(status, 0);
 }
 
-TEST_F(DeviceTest, ControlOfAPlainFileIsAnInvalidFunction) {
-    FileTestFolder folder;
-    std::string path = folder.path() + "/plain.bin";
-    std::wstring wpath = L"Z:" + std::wstring(path.begin(), path.end());  // Z: is the root
-    HANDLE h = CreateFileW(wpath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    std::vector<BYTE> buf;
+using Mac = std::array<BYTE, 6>;
+
+std::vector<BYTE> AdapterTable() {
+    ULONG size = 0;
+    if (GetAdaptersInfo(nullptr, &size) != ERROR_BUFFER_OVERFLOW) return {};
+    std::vector<BYTE> buf(size);
+    EXPECT_EQ(GetAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buf.data()), &size),
+              static_cast<ULONG>(ERROR_SUCCESS));
+    return buf;
+}
+
+std::vector<const IP_ADAPTER_INFO*> Adapters(const std::vector<BYTE>& table) {
+    std::vector<const IP_ADAPTER_INFO*> out;
+    for (auto* a = table.empty() ? nullptr : reinterpret_cast<const IP_ADAPTER_INFO*>(table.data());
+         a; a = a->Next)
+        out.push_back(a);
+    return out;
+}
+
+// Non-loopback IPv4 addresses as Linux lists them, by interface.
+std::set<std::pair<std::string, std::string>> LinuxAddresses() {
+    std::set<std::pair<std::string, std::string>> out;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return out;
+    for (ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || (i->ifa_flags & IFF_LOOPBACK))
+            continue;
+        char text[INET_ADDRSTRLEN];
+        inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, text,
+                  sizeof text);
+        std::string name = i->ifa_name;
+        out.insert({name.substr(0, name.find(':')), text});
+    }
+    freeifaddrs(list);
+    return out;
+}
+
+HANDLE OpenAdapter(const std::string& name) {
+    return Open(L"\\\\.\\" + proctest::widen(name), GENERIC_READ | GENERIC_WRITE);
+}
+
+bool QueryAddress(HANDLE device, DWORD oid, Mac* out) {
+    BYTE answer[260] = {};
     DWORD returned = 0;
-    EXPECT_FALSE(Query(h, &buf, 2048, &returned));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FUNCTION));
-    CloseHandle(h);
-    EXPECT_FALSE(Query(reinterpret_cast<HANDLE>(0x7FF0), &buf, 2048, &returned));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    if (!DeviceIoControl(device, IOCTL_NDIS_QUERY_GLOBAL_STATS, &oid, sizeof oid, answer,
+                         sizeof answer, &returned, nullptr))
+        return false;
+    EXPECT_EQ(returned, 6u);
+    memcpy(out->data(), answer, 6);
+    return true;
+}
+
+TEST(Adapters, TheTableListsEveryAddressButLoopback) {
+    ULONG size = 1;
+    IP_ADAPTER_INFO one{};
+    const ULONG rc = GetAdaptersInfo(&one, &size);
+    EXPECT_EQ(rc, LinuxAddresses().empty() ? ULONG{ERROR_NO_DATA} : ULONG{ERROR_BUFFER_OVERFLOW});
+    EXPECT_EQ(GetAdaptersInfo(&one, nullptr), static_cast<ULONG>(ERROR_INVALID_PARAMETER));
+    const auto table = AdapterTable();
+    std::set<std::pair<std::string, std::string>> listed;
+    for (auto* a : Adapters(table)) {
+        EXPECT_NE(a->Type, static_cast<UINT>(MIB_IF_TYPE_LOOPBACK));
+        for (const IP_ADDR_STRING* ip = &a->IpAddressList; ip; ip = ip->Next)
+            listed.insert({a->AdapterName, ip->IpAddress.String});
+    }
+    for (const auto& address : LinuxAddresses())
+        EXPECT_EQ(listed.count(address), 1u) << address.first << " " << address.second;
+}
+
+TEST(Adapters, AdapterDevicesAndNetbiosAnswerTheAddresses) {
+    const auto table = AdapterTable();
+    std::set<Mac> permanent_addresses;
+    for (auto* a : Adapters(table)) {
+        if (a->AddressLength != 6) continue;
+        Handle h(OpenAdapter(a->AdapterName));
+        ASSERT_NE(h.get(), INVALID_HANDLE_VALUE) << a->AdapterName;
+        Mac current{}, permanent{};
+        ASSERT_TRUE(QueryAddress(h.get(), OID_802_3_CURRENT_ADDRESS, &current));
+        char linux[19];  // as Linux has it
+        snprintf(linux, sizeof linux, "%02x:%02x:%02x:%02x:%02x:%02x\n", current[0], current[1],
+                 current[2], current[3], current[4], current[5]);
+        EXPECT_EQ(
+            testing_support::ReadAll("/sys/class/net/" + std::string(a->AdapterName) + "/address"),
+            linux);
+        EXPECT_EQ(memcmp(current.data(), a->Address, 6), 0);
+        EXPECT_TRUE(QueryAddress(h.get(), OID_802_3_PERMANENT_ADDRESS, &permanent));
+        permanent_addresses.insert(permanent);
+        EXPECT_EQ(Failed(!QueryAddress(h.get(), 0x00010101 /* another OID */, &permanent)),
+                  ERROR_NOT_SUPPORTED);
+        Handle braced(OpenAdapter(std::string("{") + a->AdapterName + "}"));
+        EXPECT_NE(braced.get(), INVALID_HANDLE_VALUE);
+    }
+    EXPECT_EQ(Failed(OpenAdapter("no-such-adapter0") == INVALID_HANDLE_VALUE),
+              ERROR_FILE_NOT_FOUND);
+
+    LANA_ENUM lanas{};
+    NCB ncb{};
+    ncb.ncb_command = NCBENUM;
+    ncb.ncb_buffer = reinterpret_cast<PUCHAR>(&lanas);
+    ncb.ncb_length = sizeof lanas;
+    ASSERT_EQ(Netbios(&ncb), NRC_GOODRET);
+    NCB reset{};
+    reset.ncb_command = NCBRESET;
+    reset.ncb_lana_num = lanas.length ? lanas.lana[0] : 0;
+    ASSERT_EQ(Netbios(&reset), lanas.length ? NRC_GOODRET : NRC_BRIDGE);  // no card, no number
+    NCB bad{};
+    bad.ncb_command = 0x7F;
+    EXPECT_EQ(Netbios(&bad), NRC_ILLCMD);
+    if (lanas.length == 0) return;
+    std::vector<BYTE> status(600);
+    NCB stat{};
+    stat.ncb_command = NCBASTAT;
+    stat.ncb_lana_num = lanas.lana[0];
+    memcpy(stat.ncb_callname, "*               ", NCBNAMSZ);
+    stat.ncb_buffer = status.data();
+    stat.ncb_length = static_cast<WORD>(status.size());
+    ASSERT_EQ(Netbios(&stat), NRC_GOODRET);
+    // It is the permanent address of one of the adapters.
+    Mac first{};
+    memcpy(first.data(), reinterpret_cast<ADAPTER_STATUS*>(status.data())->adapter_address, 6);
+    EXPECT_EQ(permanent_addresses.count(first), 1u);
 }
 
 }  // namespace

@@ -1,35 +1,29 @@
-// A private temporary folder for one test, removed with everything in it, and a
-// drive table (WIN32_DRIVES) whose drives are folders inside it.
+// A test's own folder with a drive table (WIN32_DRIVES) of folders inside it.
 #pragma once
 
 #include <stdlib.h>
 
 #include <filesystem>
-#include <optional>
+#include <memory>
 #include <string>
 
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
-class FileTestFolder {
+class FileTestFolder : public testing_support::TempDir {
 public:
-    const std::string& path() const { return dir_.path(); }
-
     // Makes <folder>/<name> and answers its Linux path.
     std::string make_dir(const std::string& name) const {
-        std::string p = path() + "/" + name;
-        std::filesystem::create_directories(p);
-        return p;
+        std::filesystem::create_directories(file(name));
+        return file(name);
     }
-
     // WIN32_DRIVES = spec, where "%" stands for this folder, until this object goes.
     void set_drives(std::string spec) {
         for (size_t pos; (pos = spec.find('%')) != std::string::npos;) spec.replace(pos, 1, path());
         drives_.reset();
-        drives_.emplace("WIN32_DRIVES", spec);
+        drives_ = std::make_unique<testing_support::ScopedEnv>("WIN32_DRIVES", spec);
     }
 
 private:
-    testing_support::TempDir dir_;
-    std::optional<testing_support::ScopedEnv> drives_;
+    std::unique_ptr<testing_support::ScopedEnv> drives_;
 };

@@ -1,441 +1,433 @@
+// Files, folders, find, drives and the current and temporary folders, on drives
+// T: (a folder of the test's own) and R: (write-protected).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
 #include <string>
+#include <vector>
 
-#include "file_test_folder.h"
+#include "kernel_test.h"
+#include "testing/child_process.h"
+
+bool operator==(const FILETIME& a, const FILETIME& b) {
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
 
 namespace {
+
+using testing_support::ReadAll;
+using testing_support::WriteAll;
+using Names = std::vector<std::wstring>;
+constexpr DWORD kAllShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kAnyError = 0xFFFF;
+
+HANDLE Open(const wchar_t* path, DWORD access, DWORD share = 0, DWORD disposition = OPEN_EXISTING,
+            DWORD flags = 0) {
+    return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
+}
+
+// Whether a data-less open of the path succeeds, or the error it fails with.
+DWORD OpenError(const wchar_t* path, DWORD access, DWORD share) {
+    HANDLE h = Open(path, access, share);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError();
+    CloseHandle(h);
+    return ERROR_SUCCESS;
+}
 
 class Files : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(dir_.path().empty());
         dir_.make_dir("t");
         dir_.make_dir("ro");
         dir_.set_drives("T=%/t;R=%/ro:fixed:ro");
     }
-
-    std::string unix(const std::string& rel) const { return dir_.path() + "/t/" + rel; }
-
-    void write_unix(const std::string& rel, const std::string& text) const {
-        std::ofstream(unix(rel), std::ios::binary) << text;
+    std::string unix(const std::string& rel) const { return dir_.file("t/" + rel); }
+    void write(const std::string& rel, const std::string& text) const {
+        ASSERT_TRUE(WriteAll(unix(rel), text));
     }
-
-    std::string read_unix(const std::string& rel) const {
-        std::ifstream in(unix(rel), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-    static HANDLE open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) {
-        return CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    }
+    std::string read(const std::string& rel) const { return ReadAll(unix(rel)); }
 
     FileTestFolder dir_;
 };
 
-TEST_F(Files, CreateNewOnExistingFileFailsWithFileExists) {
-    write_unix("a.txt", "x");
-    HANDLE h = open(L"T:\\a.txt", GENERIC_WRITE, 0, CREATE_NEW);
-    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+TEST_F(Files, CreateFileFollowsItsDispositionAndThePathRules) {
+    const struct {
+        const wchar_t* path;
+        const char *file, *before;  // the Linux name under T:, its content or none
+        DWORD access, disposition;
+        bool opens;
+        DWORD error;  // after the call
+        const char* after = nullptr;
+    } cases[] = {
+        {L"T:\\a.txt", "a.txt", "x", GENERIC_WRITE, CREATE_NEW, false, ERROR_FILE_EXISTS, "x"},
+        {L"T:\\b.txt", "b.txt", nullptr, GENERIC_READ, OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND},
+        {L"T:\\no\\b.txt", "b.txt", nullptr, GENERIC_READ, OPEN_EXISTING, false,
+         ERROR_PATH_NOT_FOUND},
+        {L"Q:\\b.txt", "b.txt", nullptr, GENERIC_READ, OPEN_EXISTING, false, ERROR_PATH_NOT_FOUND},
+        {L"T:\\c.txt", "c.txt", "old content", GENERIC_WRITE, CREATE_ALWAYS, true,
+         ERROR_ALREADY_EXISTS, "new"},
+        {L"T:\\d.txt", "d.txt", nullptr, GENERIC_WRITE, CREATE_ALWAYS, true, 0, "new"},
+        {L"T:\\e.txt", "e.txt", nullptr, GENERIC_WRITE, OPEN_ALWAYS, true, 0, "new"},
+        {L"T:\\f.txt", "f.txt", "kept", GENERIC_READ, OPEN_ALWAYS, true, ERROR_ALREADY_EXISTS,
+         "kept"},
+        {L"T:\\g.txt", "g.txt", "12345", GENERIC_READ, TRUNCATE_EXISTING, false, kAnyError,
+         "12345"},
+        {L"T:\\h.txt", "h.txt", "12345", GENERIC_WRITE, TRUNCATE_EXISTING, true, 0, "new"},
+        // Both separators, and ".." inside the drive.
+        {L"T:/sub/../i.txt", "i.txt", nullptr, GENERIC_WRITE, CREATE_NEW, true, 0, "new"},
+        // A trailing separator names a folder; trailing dots and blanks are dropped.
+        {L"T:\\j.txt\\", "j.txt", "abc", GENERIC_READ, OPEN_EXISTING, false, ERROR_INVALID_NAME,
+         "abc"},
+        {L"T:\\k.log. .", "k.log", nullptr, GENERIC_WRITE, CREATE_NEW, true, 0, "new"},
+        {L"R:\\l.txt", "../ro/l.txt", nullptr, GENERIC_WRITE, CREATE_ALWAYS, false,
+         ERROR_ACCESS_DENIED},
+    };
+    for (const auto& t : cases) {
+        if (t.before) write(t.file, t.before);
+        SetLastError(0xDEAD);
+        HANDLE h = Open(t.path, t.access, 0, t.disposition);
+        EXPECT_EQ(h != INVALID_HANDLE_VALUE, t.opens) << t.path;
+        if (t.error != kAnyError) {
+            EXPECT_EQ(GetLastError(), t.error) << t.path;
+        }
+        if (t.access == GENERIC_WRITE) WriteFile(h, "new", 3, nullptr, nullptr);
+        CloseHandle(h);
+        EXPECT_EQ(read(t.file), t.after ? t.after : "") << t.path;
+    }
 }
 
-TEST_F(Files, OpenExistingTellsMissingFileFromMissingFolder) {
-    EXPECT_EQ(open(L"T:\\none.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(open(L"T:\\nodir\\none.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(open(L"Q:\\x.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+TEST_F(Files, AttributesShowFoldersLinksAndTheReadOnlyBitWhichGuardsTheFile) {
+    write("a.txt", "abc");
+    dir_.make_dir("t/d/inner");
+    ASSERT_EQ(symlink(unix("d").c_str(), unix("dirlink").c_str()), 0);
+    ASSERT_EQ(symlink(unix("a.txt").c_str(), unix("filelink").c_str()), 0);
+    const std::pair<const wchar_t*, DWORD> cases[] = {
+        {L"T:\\a.txt", FILE_ATTRIBUTE_NORMAL},
+        {L"T:\\a.txt.", FILE_ATTRIBUTE_NORMAL},
+        {L"T:/a.txt . .", FILE_ATTRIBUTE_NORMAL},
+        {L"T:\\a.txt\\", INVALID_FILE_ATTRIBUTES},
+        {L"T:\\d\\", FILE_ATTRIBUTE_DIRECTORY},
+        {L"T:\\dirlink", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT},
+        {L"T:\\filelink", FILE_ATTRIBUTE_REPARSE_POINT},
+        {L"R:\\", FILE_ATTRIBUTE_DIRECTORY},
+    };
+    for (auto [path, attributes] : cases) EXPECT_EQ(GetFileAttributesW(path), attributes) << path;
+    // Removing a link to a folder keeps the folder.
+    EXPECT_TRUE(RemoveDirectoryW(L"T:\\dirlink"));
+    EXPECT_EQ(GetFileAttributesW(L"T:\\d\\inner"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+
+    ASSERT_TRUE(SetFileAttributesW(L"T:\\a.txt", FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(GetFileAttributesW(L"T:\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    struct stat st;
+    ASSERT_EQ(stat(unix("a.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0222, 0u);
+    EXPECT_EQ(Failed(!DeleteFileW(L"T:\\a.txt")), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_WRITE, 0), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_READ, 0), 0u);
+    ASSERT_TRUE(SetFileAttributesW(L"T:\\a.txt", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(DeleteFileW(L"T:\\a.txt"));
 }
 
-TEST_F(Files, CreateAlwaysTruncatesAndReportsThatTheFileExisted) {
-    write_unix("a.txt", "old contents");
-    HANDLE h = open(L"T:\\a.txt", GENERIC_WRITE, 0, CREATE_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(h, "new", 3, &written, nullptr));
-    EXPECT_EQ(written, 3u);
-    CloseHandle(h);
-    EXPECT_EQ(read_unix("a.txt"), "new");
-
-    h = open(L"T:\\b.txt", GENERIC_WRITE, 0, CREATE_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
-    CloseHandle(h);
-}
-
-TEST_F(Files, OpenAlwaysCreatesOnceThenOpensTheSameFile) {
-    HANDLE h = open(L"T:\\c.txt", GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
-    WriteFile(h, "keep", 4, nullptr, nullptr);
-    CloseHandle(h);
-    h = open(L"T:\\c.txt", GENERIC_READ, 0, OPEN_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    char buf[8] = {};
-    DWORD got = 0;
-    ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &got, nullptr));
-    EXPECT_EQ(std::string(buf, got), "keep");
-    CloseHandle(h);
-}
-
-TEST_F(Files, TruncateExistingEmptiesTheFileAndNeedsWriteAccess) {
-    write_unix("d.txt", "12345");
-    EXPECT_EQ(open(L"T:\\d.txt", GENERIC_READ, 0, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
-    HANDLE h = open(L"T:\\d.txt", GENERIC_WRITE, 0, TRUNCATE_EXISTING);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetFileSize(h, nullptr), 0u);
-    CloseHandle(h);
-}
-
-TEST_F(Files, BothSeparatorsNameTheSameFile) {
-    HANDLE h = open(L"T:/sub/../w.txt", GENERIC_WRITE, 0, CREATE_NEW);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    WriteFile(h, "slash", 5, nullptr, nullptr);
-    CloseHandle(h);
-    EXPECT_EQ(read_unix("w.txt"), "slash");
-    h = open(L"T:\\w.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetFileSize(h, nullptr), 5u);
-    CloseHandle(h);
-}
-
-TEST_F(Files, TrailingSeparatorsNameFoldersAndTrailingDotsAndBlanksAreDropped) {
-    write_unix("a.txt", "abc");
-    dir_.make_dir("t/d");
-    EXPECT_EQ(open(L"T:\\a.txt\\", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\a.txt\\"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesW(L"T:\\d\\"), INVALID_FILE_ATTRIBUTES);
-    for (const wchar_t* name : {L"T:\\a.txt.", L"T:\\a.txt . .", L"T:/a.txt  "})
-        EXPECT_EQ(GetFileAttributesW(name), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL)) << name;
-    CloseHandle(open(L"T:\\new.log..", GENERIC_WRITE, 0, CREATE_NEW));
-    EXPECT_TRUE(std::filesystem::exists(unix("new.log")));
-}
-
-TEST_F(Files, ReadStopsAtEndOfFileWithZeroBytes) {
-    write_unix("e.txt", "abc");
-    HANDLE h = open(L"T:\\e.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+TEST_F(Files, HandlesReadWriteSeekAndCut) {
+    HANDLE h = Open(L"T:\\p.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+    DWORD n = 0;
     char buf[16];
-    DWORD got = 99;
-    ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &got, nullptr));
-    EXPECT_EQ(got, 3u);
-    ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &got, nullptr));
-    EXPECT_EQ(got, 0u);
-    CloseHandle(h);
-}
-
-TEST_F(Files, ReadingAHandleOpenedForWritingIsRefused) {
-    HANDLE h = open(L"T:\\wo.txt", GENERIC_WRITE, 0, CREATE_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    char buf[4];
-    DWORD got = 0;
-    EXPECT_FALSE(ReadFile(h, buf, sizeof buf, &got, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    CloseHandle(h);
-}
-
-TEST_F(Files, FilePointerMovesAndEndOfFileCutsTheFile) {
-    HANDLE h = open(L"T:\\p.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    WriteFile(h, "0123456789", 10, nullptr, nullptr);
+    ASSERT_TRUE(WriteFile(h, "0123456789", 10, &n, nullptr));
+    EXPECT_EQ(n, 10u);
     EXPECT_EQ(SetFilePointer(h, 4, nullptr, FILE_BEGIN), 4u);
+    ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));
+    EXPECT_EQ(std::string(buf, n), "456789");
+    ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));  // at the end: 0 bytes
+    EXPECT_EQ(n, 0u);
     EXPECT_EQ(SetFilePointer(h, -1, nullptr, FILE_END), 9u);
     EXPECT_EQ(SetFilePointer(h, -20, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
-    LARGE_INTEGER to, now;
+    LARGE_INTEGER to{}, now{}, size{};
     to.QuadPart = 6;
     ASSERT_TRUE(SetFilePointerEx(h, to, &now, FILE_BEGIN));
     EXPECT_EQ(now.QuadPart, 6);
     ASSERT_TRUE(SetEndOfFile(h));
-    LARGE_INTEGER size;
     ASSERT_TRUE(GetFileSizeEx(h, &size));
     EXPECT_EQ(size.QuadPart, 6);
     ASSERT_TRUE(FlushFileBuffers(h));
+    WIN32_FIND_DATAW data;
+    EXPECT_EQ(Failed(!FindNextFileW(h, &data)),
+              ERROR_INVALID_HANDLE);  // a file handle is no find handle
     CloseHandle(h);
-    EXPECT_EQ(read_unix("p.bin"), "012345");
-}
+    EXPECT_EQ(Failed(!WriteFile(h, "x", 1, &n, nullptr)), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(read("p.bin"), "012345");
 
-TEST_F(Files, SizeAboveFourGigabytesComesInTwoParts) {
-    HANDLE h = open(L"T:\\big.bin", GENERIC_WRITE, 0, CREATE_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    h = Open(L"T:\\p.bin", GENERIC_WRITE);
+    EXPECT_EQ(Failed(!ReadFile(h, buf, sizeof buf, &n, nullptr)), ERROR_ACCESS_DENIED);
+    FILETIME write_time{0x12345670, 0x01d80000}, access_time{0, 0x01d70000}, c, a, w;
+    ASSERT_TRUE(SetFileTime(h, nullptr, &access_time, &write_time));
+    ASSERT_TRUE(GetFileTime(h, &c, &a, &w));
+    EXPECT_EQ(w, write_time);
+    EXPECT_EQ(a, access_time);
+    EXPECT_NE(c.dwHighDateTime, 0u);
+    // Above 4 GB the size comes in two parts (sparse: no disk space is used).
     LONG high = 1;
     EXPECT_EQ(SetFilePointer(h, 16, &high, FILE_BEGIN), 16u);
-    EXPECT_EQ(high, 1);
-    ASSERT_TRUE(SetEndOfFile(h));  // sparse, so no disk space is used
+    ASSERT_TRUE(SetEndOfFile(h));
     DWORD size_high = 0;
     EXPECT_EQ(GetFileSize(h, &size_high), 16u);
     EXPECT_EQ(size_high, 1u);
     CloseHandle(h);
 }
 
-TEST_F(Files, ShareModesRefuseConflictingOpens) {
-    HANDLE first = open(L"T:\\s.txt", GENERIC_READ, FILE_SHARE_READ, CREATE_ALWAYS);
-    ASSERT_NE(first, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(open(L"T:\\s.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+TEST_F(Files, ShareModesRefuseConflictingOpensDeletesAndRenames) {
+    write("s.txt", "kept");
+    HANDLE first = Open(L"T:\\s.txt", GENERIC_READ, FILE_SHARE_READ);
+    const struct {
+        DWORD access, share, error;
+    } opens[] = {
+        {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, ERROR_SHARING_VIOLATION},
+        {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, ERROR_SUCCESS},
+        {GENERIC_READ, 0, ERROR_SHARING_VIOLATION},
+        {READ_CONTROL, 0, ERROR_SUCCESS},  // no data access never conflicts
+    };
+    for (const auto& t : opens) EXPECT_EQ(OpenError(L"T:\\s.txt", t.access, t.share), t.error);
+    EXPECT_EQ(Open(L"T:\\s.txt", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS),
               INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    // A reader that lets others read and write fits; one that denies reading does not.
-    HANDLE reader =
-        open(L"T:\\s.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(open(L"T:\\s.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    // An open without data access (size, attributes) never conflicts.
-    HANDLE meta = open(L"T:\\s.txt", READ_CONTROL, 0, OPEN_EXISTING);
-    EXPECT_NE(meta, INVALID_HANDLE_VALUE);
-    CloseHandle(meta);
-    CloseHandle(reader);
+    EXPECT_EQ(Failed(!DeleteFileW(L"T:\\s.txt")), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\s.txt", L"T:\\s.tmp", MOVEFILE_REPLACE_EXISTING)),
+              ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(read("s.txt"), "kept");
     CloseHandle(first);
-    HANDLE writer = open(L"T:\\s.txt", GENERIC_WRITE, 0, OPEN_EXISTING);
-    EXPECT_NE(writer, INVALID_HANDLE_VALUE);
-    CloseHandle(writer);
-}
-
-TEST_F(Files, RefusedCreateAlwaysLeavesTheContents) {
-    write_unix("k.txt", "kept");
-    HANDLE holder = open(L"T:\\k.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(open(L"T:\\k.txt", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    CloseHandle(holder);
-    EXPECT_EQ(read_unix("k.txt"), "kept");
-}
-
-TEST_F(Files, DeleteAndRenameNeedShareDeleteFromOpenHandles) {
-    write_unix("busy.txt", "x");
-    HANDLE h = open(L"T:\\busy.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(DeleteFileW(L"T:\\busy.txt"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_FALSE(MoveFileExW(L"T:\\busy.txt", L"T:\\busy.txt.tmp", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(read_unix("busy.txt"), "x");
-    CloseHandle(h);
-
-    h = open(L"T:\\busy.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(DeleteFileW(L"T:\\busy.txt"));
-    CloseHandle(h);
-    EXPECT_EQ(GetFileAttributesW(L"T:\\busy.txt"), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(Files, DeleteOnCloseRemovesTheFileWithTheLastHandle) {
-    HANDLE h = CreateFileW(L"T:\\doc.tmp", GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    {
+        Handle sharing(Open(L"T:\\s.txt", GENERIC_READ, kAllShare));
+        EXPECT_TRUE(MoveFileExW(L"T:\\s.txt", L"T:\\s.tmp", MOVEFILE_REPLACE_EXISTING));
+    }
+    // A delete-on-close file opens again only with delete sharing, and goes with
+    // its last handle.
+    HANDLE h =
+        Open(L"T:\\doc.tmp", GENERIC_WRITE, kAllShare, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE);
     EXPECT_NE(GetFileAttributesW(L"T:\\doc.tmp"), INVALID_FILE_ATTRIBUTES);
-    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    EXPECT_EQ(open(L"T:\\doc.tmp", GENERIC_READ, all & ~FILE_SHARE_DELETE, OPEN_EXISTING),
-              INVALID_HANDLE_VALUE);  // opened again only with delete sharing
-    EXPECT_TRUE(CloseHandle(open(L"T:\\doc.tmp", GENERIC_READ, all, OPEN_EXISTING)));
+    EXPECT_EQ(OpenError(L"T:\\doc.tmp", GENERIC_READ, kAllShare & ~FILE_SHARE_DELETE),
+              static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(OpenError(L"T:\\doc.tmp", GENERIC_READ, kAllShare), 0u);
     CloseHandle(h);
     EXPECT_EQ(GetFileAttributesW(L"T:\\doc.tmp"), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(Files, MoveFileExReplacesOnlyWhenAsked) {
-    write_unix("src.txt", "new");
-    write_unix("dst.txt", "old");
-    EXPECT_FALSE(MoveFileExW(L"T:\\src.txt", L"T:\\dst.txt", 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(read_unix("dst.txt"), "old");
+TEST_F(Files, ShareModesHoldAcrossProcesses) {
+    write("held.dat", "data");
+    testing_support::ChildProcess child;
+    ASSERT_TRUE(child.Start(proctest::child_path()));
+    ASSERT_TRUE(child.Send("open " + std::to_string(GENERIC_READ) + " " +
+                           std::to_string(FILE_SHARE_READ) + " T:\\held.dat"));
+    ASSERT_EQ(child.Expect(""), "1");
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\held.dat", L"T:\\held.tmp", MOVEFILE_REPLACE_EXISTING)),
+              ERROR_SHARING_VIOLATION);
+    EXPECT_FALSE(DeleteFileW(L"T:\\held.dat"));
+    EXPECT_EQ(OpenError(L"T:\\held.dat", GENERIC_WRITE, FILE_SHARE_READ),
+              static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(OpenError(L"T:\\held.dat", GENERIC_READ, FILE_SHARE_READ), 0u);
+    child.Kill();
+    EXPECT_TRUE(MoveFileExW(L"T:\\held.dat", L"T:\\held.tmp", MOVEFILE_REPLACE_EXISTING));
+
+    // And the other way: the child is refused what this process denies.
+    Handle mine(Open(L"T:\\held.tmp", GENERIC_WRITE));
+    testing_support::ChildProcess other;
+    ASSERT_TRUE(other.Start(proctest::child_path()));
+    const std::string open = "open " + std::to_string(GENERIC_READ) + " " +
+                             std::to_string(FILE_SHARE_READ | FILE_SHARE_WRITE) + " T:\\held.tmp";
+    ASSERT_TRUE(other.Send(open));
+    EXPECT_EQ(other.Expect(""), "0");
+}
+
+TEST_F(Files, MoveAndCopyReplaceOnlyWhenAskedAndCopiesKeepTheWriteTime) {
+    write("src.txt", "new");
+    write("dst.txt", "old");
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\src.txt", L"T:\\dst.txt", 0)), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(Failed(!CopyFileW(L"T:\\src.txt", L"T:\\dst.txt", TRUE)), ERROR_FILE_EXISTS);
+    EXPECT_EQ(read("dst.txt"), "old");
+    EXPECT_TRUE(CopyFileW(L"T:\\src.txt", L"T:\\dst.txt", FALSE));
+    EXPECT_EQ(read("dst.txt"), "new");
     EXPECT_TRUE(MoveFileExW(L"T:\\src.txt", L"T:\\dst.txt", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(read_unix("dst.txt"), "new");
     EXPECT_EQ(GetFileAttributesW(L"T:\\src.txt"), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(MoveFileW(L"T:\\dst.txt", L"T:\\moved.txt"));
-    EXPECT_EQ(read_unix("moved.txt"), "new");
-    EXPECT_FALSE(MoveFileExW(L"T:\\missing.txt", L"T:\\x.txt", 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-}
+    EXPECT_EQ(read("moved.txt"), "new");
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\missing.txt", L"T:\\x.txt", 0)), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Failed(!CopyFileW(L"T:\\missing.txt", L"T:\\x.txt", FALSE)), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\moved.txt", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(read("moved.txt"), "new");
 
-TEST_F(Files, DelayUntilRebootIsRefusedWithAccessDenied) {
-    write_unix("later.tmp", "x");
-    EXPECT_FALSE(MoveFileExW(L"T:\\later.tmp", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(read_unix("later.tmp"), "x");
-}
-
-TEST_F(Files, CopyFileHonoursFailIfExists) {
-    write_unix("from.txt", "copy me");
-    write_unix("to.txt", "before");
-    EXPECT_FALSE(CopyFileW(L"T:\\from.txt", L"T:\\to.txt", TRUE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
-    EXPECT_EQ(read_unix("to.txt"), "before");
-    EXPECT_TRUE(CopyFileW(L"T:\\from.txt", L"T:\\to.txt", FALSE));
-    EXPECT_EQ(read_unix("to.txt"), "copy me");
-    EXPECT_TRUE(CopyFileW(L"T:\\from.txt", L"T:\\fresh.txt", TRUE));
-    EXPECT_EQ(read_unix("fresh.txt"), "copy me");
-    EXPECT_FALSE(CopyFileW(L"T:\\nothing.txt", L"T:\\x.txt", FALSE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-}
-
-TEST_F(Files, CopyFileKeepsTheLastWriteTime) {
-    write_unix("old.txt", "x");
-    HANDLE h = open(L"T:\\old.txt", GENERIC_WRITE, 0, OPEN_EXISTING);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    FILETIME when;
-    when.dwHighDateTime = 0x01d00000;  // 2014
-    when.dwLowDateTime = 0;
+    const FILETIME when{0, 0x01d00000};  // 2014
+    HANDLE h = Open(L"T:\\moved.txt", GENERIC_WRITE);
     ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &when));
     CloseHandle(h);
-    ASSERT_TRUE(CopyFileW(L"T:\\old.txt", L"T:\\copy.txt", TRUE));
+    ASSERT_TRUE(CopyFileW(L"T:\\moved.txt", L"T:\\copy.txt", TRUE));
     WIN32_FILE_ATTRIBUTE_DATA data;
     ASSERT_TRUE(GetFileAttributesExW(L"T:\\copy.txt", GetFileExInfoStandard, &data));
-    EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, when.dwHighDateTime);
-    EXPECT_EQ(data.nFileSizeLow, 1u);
+    EXPECT_EQ(data.ftLastWriteTime, when);
+    EXPECT_EQ(data.nFileSizeLow, 3u);
 }
 
-TEST_F(Files, ReadOnlyAttributeFollowsTheWriteBitsAndGuardsTheFile) {
-    write_unix("ro.txt", "x");
-    EXPECT_EQ(GetFileAttributesW(L"T:\\ro.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
-    ASSERT_TRUE(SetFileAttributesW(L"T:\\ro.txt", FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\ro.txt") & FILE_ATTRIBUTE_READONLY,
-              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    struct stat st;
-    ASSERT_EQ(stat(unix("ro.txt").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0222, 0u);
-
-    EXPECT_FALSE(DeleteFileW(L"T:\\ro.txt"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(open(L"T:\\ro.txt", GENERIC_WRITE, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    HANDLE reader = open(L"T:\\ro.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
-    CloseHandle(reader);
-
-    ASSERT_TRUE(SetFileAttributesW(L"T:\\ro.txt", FILE_ATTRIBUTE_NORMAL));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\ro.txt") & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_TRUE(DeleteFileW(L"T:\\ro.txt"));
-}
-
-TEST_F(Files, SymbolicLinksShowAsReparsePoints) {
-    dir_.make_dir("t/target");
-    write_unix("file.txt", "x");
-    ASSERT_EQ(symlink(unix("target").c_str(), unix("dirlink").c_str()), 0);
-    ASSERT_EQ(symlink(unix("file.txt").c_str(), unix("filelink").c_str()), 0);
-    EXPECT_EQ(GetFileAttributesW(L"T:\\dirlink"),
-              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\filelink"),
-              static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\target"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-}
-
-TEST_F(Files, RemovingALinkToAFolderKeepsTheFolder) {
-    dir_.make_dir("t/target/inner");
-    ASSERT_EQ(symlink(unix("target").c_str(), unix("link").c_str()), 0);
-    EXPECT_TRUE(RemoveDirectoryW(L"T:\\link"));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\link"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(GetFileAttributesW(L"T:\\target\\inner"),
-              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-}
-
-TEST_F(Files, CreateDirectoryReportsExistingAndMissingParents) {
-    EXPECT_TRUE(CreateDirectoryW(L"T:\\made", nullptr));
-    EXPECT_FALSE(CreateDirectoryW(L"T:\\made", nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_FALSE(CreateDirectoryW(L"T:\\no\\such", nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_FALSE(CreateDirectoryW(L"T:\\", nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-}
-
-TEST_F(Files, RemoveDirectoryTakesOnlyEmptyFolders) {
-    dir_.make_dir("t/full");
-    write_unix("full/f.txt", "x");
-    write_unix("plain.txt", "x");
-    EXPECT_FALSE(RemoveDirectoryW(L"T:\\full"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
-    EXPECT_FALSE(RemoveDirectoryW(L"T:\\plain.txt"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
-    EXPECT_FALSE(RemoveDirectoryW(L"T:\\absent"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    ASSERT_TRUE(DeleteFileW(L"T:\\full\\f.txt"));
-    EXPECT_TRUE(RemoveDirectoryW(L"T:\\full\\"));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\full"), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(Files, RelativePathsFollowTheCurrentFolder) {
+TEST_F(Files, FoldersAreMadeAndRemovedEmptyAndRelativePathsFollowTheCurrentFolder) {
+    const struct {
+        BOOL (*call)(const wchar_t*);
+        const wchar_t* path;
+        DWORD error;
+    } cases[] = {
+        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\work", 0},
+        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\work",
+         ERROR_ALREADY_EXISTS},
+        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\",
+         ERROR_ALREADY_EXISTS},
+        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\no\\such",
+         ERROR_PATH_NOT_FOUND},
+        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"R:\\sub",
+         ERROR_ACCESS_DENIED},
+        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\work\\deeper", 0},
+        {RemoveDirectoryW, L"T:\\work", ERROR_DIR_NOT_EMPTY},
+        {RemoveDirectoryW, L"T:\\plain.txt", ERROR_DIRECTORY},
+        {RemoveDirectoryW, L"T:\\absent", ERROR_FILE_NOT_FOUND},
+        {RemoveDirectoryW, L"T:\\work\\deeper\\", 0},
+        {SetCurrentDirectoryW, L"T:\\plain.txt", ERROR_DIRECTORY},
+        {SetCurrentDirectoryW, L"T:\\gone", ERROR_FILE_NOT_FOUND},
+    };
+    write("plain.txt", "x");
+    for (const auto& t : cases) {
+        SetLastError(0);
+        EXPECT_EQ(t.call(t.path), t.error == 0) << t.path;
+        EXPECT_EQ(GetLastError(), t.error) << t.path;
+    }
     struct BackToStart {  // the test's folder goes away with it
         std::string path = std::filesystem::current_path();
         ~BackToStart() { std::filesystem::current_path(path); }
     } back;
-    dir_.make_dir("t/work/deeper");
     ASSERT_TRUE(SetCurrentDirectoryW(L"T:\\work"));
     wchar_t cwd[MAX_PATH];
     ASSERT_EQ(GetCurrentDirectoryW(MAX_PATH, cwd), 7u);
     EXPECT_STREQ(cwd, L"T:\\work");
     EXPECT_EQ(GetCurrentDirectoryW(3, cwd), 8u);  // too small: the size with the terminator
-
-    HANDLE h = open(L"rel.txt", GENERIC_WRITE, 0, CREATE_NEW);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    CloseHandle(h);
-    EXPECT_NE(GetFileAttributesW(L"T:\\work\\rel.txt"), INVALID_FILE_ATTRIBUTES);
-
+    CloseHandle(Open(L"rel.txt", GENERIC_WRITE, 0, CREATE_NEW));
+    EXPECT_EQ(GetFileAttributesW(L"T:\\work\\rel.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+    CreateDirectoryW(L"deeper", nullptr);
     ASSERT_TRUE(SetCurrentDirectoryW(L"deeper"));
-    EXPECT_NE(GetFileAttributesW(L"..\\rel.txt"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesW(L"\\work\\rel.txt"),
-              INVALID_FILE_ATTRIBUTES);  // rooted: same drive
-    EXPECT_FALSE(SetCurrentDirectoryW(L"T:\\work\\rel.txt"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
-    EXPECT_FALSE(SetCurrentDirectoryW(L"T:\\gone"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    for (const wchar_t* path : {L"..\\rel.txt", L"\\work\\rel.txt"})  // rooted: the same drive
+        EXPECT_EQ(GetFileAttributesW(path), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL)) << path;
     ASSERT_TRUE(SetCurrentDirectoryW(L"T:\\"));
     GetCurrentDirectoryW(MAX_PATH, cwd);
     EXPECT_STREQ(cwd, L"T:\\");
 }
 
-TEST_F(Files, FileTimesRoundTrip) {
-    HANDLE h = open(L"T:\\time.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    FILETIME write_time, access_time;
-    write_time.dwHighDateTime = 0x01d80000;
-    write_time.dwLowDateTime = 0x12345670;  // a whole number of microseconds
-    access_time.dwHighDateTime = 0x01d70000;
-    access_time.dwLowDateTime = 0;
-    ASSERT_TRUE(SetFileTime(h, nullptr, &access_time, &write_time));
-    FILETIME c, a, w;
-    ASSERT_TRUE(GetFileTime(h, &c, &a, &w));
-    EXPECT_EQ(w.dwHighDateTime, write_time.dwHighDateTime);
-    EXPECT_EQ(w.dwLowDateTime, write_time.dwLowDateTime);
-    EXPECT_EQ(a.dwHighDateTime, access_time.dwHighDateTime);
-    EXPECT_NE(c.dwHighDateTime, 0u);
-    CloseHandle(h);
-}
+TEST_F(Files, FindListsMatchesWithoutRegardToCaseWithTheirData) {
+    dir_.make_dir("t/list/Sub");
+    for (const char* name : {"a.txt", "B.TXT", "c.log", "noext", "ab.txt"})
+        write(std::string("list/") + name, "12345");
+    auto names = [](const wchar_t* pattern) {
+        Names out;
+        WIN32_FIND_DATAW data;
+        HANDLE h = FindFirstFileW(pattern, &data);
+        if (h == INVALID_HANDLE_VALUE) return Names{std::to_wstring(GetLastError())};
+        do {
+            out.push_back(data.cFileName);
+        } while (FindNextFileW(h, &data));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+        EXPECT_TRUE(FindClose(h));
+        return out;
+    };
+    const Names all = {L".", L"..", L"a.txt", L"ab.txt", L"B.TXT", L"c.log", L"noext", L"Sub"};
+    const std::pair<const wchar_t*, Names> cases[] = {
+        {L"T:\\list\\*.*", all},
+        {L"T:/list/*", all},
+        {L"T:\\list\\*.TXT", {L"a.txt", L"ab.txt", L"B.TXT"}},
+        {L"T:\\list\\?.txt", {L"a.txt", L"B.TXT"}},
+        {L"T:\\list\\sub*", {L"Sub"}},
+        {L"T:\\list\\noext.*", {L"noext"}},
+        {L"T:\\*.*", {L"list"}},  // a drive's root has no dot entries
+        {L"T:\\list\\*.exe", {L"2"}},
+        {L"T:\\nowhere\\*.*", {L"3"}},
+    };
+    for (const auto& [pattern, expected] : cases) EXPECT_EQ(names(pattern), expected) << pattern;
 
-TEST_F(Files, WriteProtectedDriveRefusesWrites) {
-    EXPECT_EQ(open(L"R:\\new.txt", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_FALSE(CreateDirectoryW(L"R:\\sub", nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(GetFileAttributesW(L"R:\\"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-}
-
-TEST_F(Files, FileHandlesAreNotFindHandles) {
-    HANDLE h = open(L"T:\\h.txt", GENERIC_WRITE, 0, CREATE_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
     WIN32_FIND_DATAW data;
-    EXPECT_FALSE(FindNextFileW(h, &data));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    CloseHandle(h);
-    DWORD n;
-    EXPECT_FALSE(WriteFile(h, "x", 1, &n, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    HANDLE h = FindFirstFileW(L"T:\\list\\c.log", &data);
+    EXPECT_STREQ(data.cFileName, L"c.log");
+    EXPECT_EQ(data.nFileSizeLow + data.nFileSizeHigh, 5u);
+    EXPECT_EQ(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_NE(data.ftLastWriteTime.dwHighDateTime, 0u);
+    FindClose(h);
+    h = FindFirstFileW(L"T:\\list\\S*", &data);
+    EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    FindClose(h);
+    EXPECT_EQ(Failed(!FindClose(INVALID_HANDLE_VALUE)), ERROR_INVALID_HANDLE);
+}
+
+TEST(Drives, TheTableGivesTheDrivesTheirTypesAndTheirFolders) {
+    FileTestFolder dir;
+    dir.make_dir("c");
+    WriteAll(dir.make_dir("d") + "/x.txt", "x");
+    dir.set_drives("C=%/c;D=%/d:remote;Z=/");
+    EXPECT_EQ(GetLogicalDrives(), (1u << 2) | (1u << 3) | (1u << 25));
+    wchar_t buf[64];
+    ASSERT_EQ(GetLogicalDriveStringsW(64, buf), 12u);
+    EXPECT_EQ(std::wstring(buf, 13), std::wstring(L"C:\\\0D:\\\0Z:\\\0\0", 13));
+    EXPECT_EQ(GetLogicalDriveStringsW(5, buf), 13u);  // too small: the size needed
+    const std::pair<const wchar_t*, UINT> types[] = {
+        {L"C:\\", DRIVE_FIXED},       {L"d:/", DRIVE_REMOTE},          {L"Z:", DRIVE_FIXED},
+        {L"Q:\\", DRIVE_NO_ROOT_DIR}, {L"C:\\sub", DRIVE_NO_ROOT_DIR},
+    };
+    for (auto [root, type] : types) EXPECT_EQ(GetDriveTypeW(root), type) << root;
+    const std::wstring via_z = L"Z:" + proctest::widen(dir.path()) + L"/d/x.txt";
+    for (const wchar_t* path : {L"D:\\x.txt", L"D:/x.txt", L"d:\\..\\x.txt", via_z.c_str()})
+        EXPECT_EQ(GetFileAttributesW(path), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL)) << path;
+    EXPECT_EQ(GetFileAttributesW(L"C:\\x.txt"), INVALID_FILE_ATTRIBUTES);
+    // The table is read again whenever the variable changes.
+    dir.set_drives("E=%/c");
+    EXPECT_EQ(GetLogicalDrives(), 1u << 4);
+    EXPECT_EQ(GetDriveTypeW(L"C:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+}
+
+TEST(Drives, FreeSpaceIsTheFolderSystemsOrTheTablesAndNoneOnAWriteProtectedDrive) {
+    FileTestFolder dir;
+    dir.make_dir("c/sub");
+    dir.make_dir("d");
+    dir.make_dir("r");
+    dir.set_drives("C=%/c:free=42;D=%/d:remote;R=%/r:ro");
+    ULARGE_INTEGER free_bytes, total, total_free;
+    ASSERT_TRUE(GetDiskFreeSpaceExW(L"D:\\", &free_bytes, &total, &total_free));
+    EXPECT_GT(total.QuadPart, 0u);
+    EXPECT_LE(free_bytes.QuadPart, total_free.QuadPart);
+    EXPECT_LE(total_free.QuadPart, total.QuadPart);
+    ASSERT_TRUE(GetDiskFreeSpaceExW(L"C:\\sub", &free_bytes, &total, &total_free));
+    EXPECT_EQ(free_bytes.QuadPart, 42u);
+    EXPECT_EQ(total_free.QuadPart, 42u);
+    EXPECT_GE(total.QuadPart, total_free.QuadPart);
+    ASSERT_TRUE(GetDiskFreeSpaceExW(L"R:\\", &free_bytes, &total, nullptr));
+    EXPECT_EQ(free_bytes.QuadPart, 0u);
+    EXPECT_GT(total.QuadPart, 0u);
+    EXPECT_EQ(Failed(!GetDiskFreeSpaceExW(L"C:\\missing\\", &free_bytes, nullptr, nullptr)),
+              ERROR_PATH_NOT_FOUND);
+}
+
+TEST(Drives, TempPathIsTmpdirElseAPrivateFolderUnderTheCache) {
+    FileTestFolder dir;
+    const std::string tmp = dir.make_dir("c/tmp"), cache = dir.file("c/cache");
+    dir.set_drives("C=%/c");
+    wchar_t buf[MAX_PATH];
+    {
+        testing_support::ScopedEnv tmpdir("TMPDIR", tmp);
+        EXPECT_EQ(GetTempPathW(MAX_PATH, buf), 7u);
+        EXPECT_STREQ(buf, L"C:\\tmp\\");
+        EXPECT_EQ(GetTempPathW(4, buf), 8u);
+    }
+    testing_support::ScopedEnv no_tmpdir("TMPDIR", ""), cache_home("XDG_CACHE_HOME", cache);
+    ASSERT_GT(GetTempPathW(MAX_PATH, buf), 0u);
+    const std::wstring path = buf;
+    EXPECT_EQ(path.substr(0, 9), L"C:\\cache\\");
+    EXPECT_EQ(path.back(), L'\\');
+    struct stat st;
+    ASSERT_EQ(stat((cache + "/win32/temp").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(GetFileAttributesW(buf), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
 }  // namespace

@@ -1,144 +1,82 @@
-// Loading shared objects with .dll names, the built-in system modules, and the
-// names and paths of modules.
+// Loading shared objects with .dll names, the built-in system modules, the names
+// and paths of modules, and the resources embedded in this program and in the
+// shared objects beside it.
 #include <windows.h>
 #include <win32_unixpath.h>
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-namespace {
+#include "kernel_test.h"
+#include "testing/temp_dir.h"
 
-namespace fs = std::filesystem;
+namespace {
 
 std::wstring ProgramPath() {
     wchar_t path[4096];
-    DWORD n = GetModuleFileNameW(nullptr, path, 4096);
-    return std::wstring(path, n);
+    return std::wstring(path, GetModuleFileNameW(nullptr, path, 4096));
 }
 
-std::wstring ProgramFolder() {
+std::wstring Beside(const wchar_t* name) {
     std::wstring p = ProgramPath();
-    return p.substr(0, p.rfind(L'\\'));
+    return p.substr(0, p.rfind(L'\\') + 1) + name;
 }
 
-std::wstring Beside(const wchar_t* name) { return ProgramFolder() + L"\\" + name; }
-
-// A temporary folder of this test, removed at the end.
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "modtest.XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-// Runs the body in another current folder, restoring it afterwards.
-class InFolder {
-public:
-    explicit InFolder(const std::string& dir) : old_(fs::current_path()) { fs::current_path(dir); }
-    ~InFolder() { fs::current_path(old_); }
-
-private:
-    fs::path old_;
-};
-
-TEST(Modules, LoadsADllNamedSharedObjectAndCallsItsExport) {
-    HMODULE mod = LoadLibraryW(Beside(L"testmod.dll").c_str());
-    ASSERT_NE(mod, nullptr) << GetLastError();
-    auto add = reinterpret_cast<int (*)(int, int)>(GetProcAddress(mod, "testmod_add"));
-    ASSERT_NE(add, nullptr);
-    EXPECT_EQ(add(2, 3), 5);
-    EXPECT_TRUE(FreeLibrary(mod));
+template <class Fn>
+Fn Export(HMODULE mod, const char* name) {
+    return reinterpret_cast<Fn>(GetProcAddress(mod, name));
 }
 
-TEST(Modules, ModulesShareTheLayersLastError) {
-    HMODULE mod = LoadLibraryW(Beside(L"testmod.dll").c_str());
-    ASSERT_NE(mod, nullptr);
-    auto set = reinterpret_cast<void (*)(DWORD)>(GetProcAddress(mod, "testmod_set_last_error"));
-    ASSERT_NE(set, nullptr);
-    set(4321);
-    EXPECT_EQ(GetLastError(), 4321u);
-    FreeLibrary(mod);
-}
-
-TEST(Modules, FindsABareNameInTheProgramsFolder) {
+TEST(Modules, ADllLoadsByPathOrBareNameSharesTheLayerAndCountsReferences) {
     HMODULE by_path = LoadLibraryW(Beside(L"testmod.dll").c_str());
-    HMODULE bare = LoadLibraryW(L"testmod.dll");
-    HMODULE no_extension = LoadLibraryW(L"testmod");
-    ASSERT_NE(bare, nullptr);
-    EXPECT_EQ(bare, by_path);
-    EXPECT_EQ(no_extension, by_path);
-    for (HMODULE m : {by_path, bare, no_extension}) FreeLibrary(m);
+    ASSERT_NE(by_path, nullptr) << GetLastError();
+    EXPECT_EQ(Export<int (*)(int, int)>(by_path, "testmod_add")(2, 3), 5);
+    Export<void (*)(DWORD)>(by_path, "testmod_set_last_error")(4321);
+    EXPECT_EQ(GetLastError(), 4321u);  // one layer, one last error
+    for (const char* name : {"no_such_export", reinterpret_cast<const char*>(1), "SetLastError"}) {
+        EXPECT_EQ(Failed(GetProcAddress(by_path, name) == nullptr),
+                  ERROR_PROC_NOT_FOUND);  // nor the layer's functions
+    }
+    // A bare name is found in the program's folder, with or without its extension.
+    EXPECT_EQ(LoadLibraryW(L"testmod.dll"), by_path);
+    EXPECT_EQ(LoadLibraryW(L"testmod"), by_path);
+    for (int left = 2; left >= 0; --left) {
+        EXPECT_TRUE(FreeLibrary(by_path));
+        EXPECT_EQ(GetModuleHandleW(L"testmod.dll"), left ? by_path : nullptr);
+    }
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_FALSE(FreeLibrary(by_path));  // a freed module's handle is refused
+    EXPECT_EQ(GetModuleHandleW(L"nores.dll"), nullptr);
 }
 
-TEST(Modules, FindsABareNameInTheCurrentFolder) {
-    TempDir dir;
-    fs::copy_file(Win32PathToUnix(Beside(L"nores.dll").c_str()), dir.path() + "/cwdmod.dll");
+TEST(Modules, TheCurrentFolderIsSearchedAndWhatIsNoModuleFails) {
+    testing_support::TempDir dir;
+    std::filesystem::copy_file(Win32PathToUnix(Beside(L"nores.dll").c_str()),
+                               dir.file("cwdmod.dll"));
+    testing_support::WriteAll(dir.file("text.dll"), "not a module");
     EXPECT_EQ(LoadLibraryW(L"cwdmod.dll"), nullptr);  // not in the program's folder
-    InFolder in(dir.path());
+    const std::pair<std::wstring, DWORD> failures[] = {
+        {L"no_such_module_here.dll", ERROR_MOD_NOT_FOUND},
+        {Beside(L"no_such_module_here.dll"), ERROR_MOD_NOT_FOUND},
+        {dir.winfile("text.dll"), ERROR_BAD_EXE_FORMAT}};
+    for (const auto& [name, error] : failures) {
+        EXPECT_EQ(LoadLibraryW(name.c_str()), nullptr);
+        EXPECT_EQ(GetLastError(), error);
+    }
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
     HMODULE mod = LoadLibraryW(L"cwdmod.dll");
+    std::filesystem::current_path(before);
     ASSERT_NE(mod, nullptr) << GetLastError();
-    auto value = reinterpret_cast<int (*)()>(GetProcAddress(mod, "nores_value"));
-    ASSERT_NE(value, nullptr);
-    EXPECT_EQ(value(), 42);
+    EXPECT_EQ(Export<int (*)()>(mod, "nores_value")(), 42);
     FreeLibrary(mod);
 }
 
-TEST(Modules, LoadingTwiceCountsReferences) {
-    HMODULE first = LoadLibraryW(Beside(L"testmod.dll").c_str());
-    HMODULE second = LoadLibraryW(Beside(L"testmod.dll").c_str());
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, second);
-    EXPECT_TRUE(FreeLibrary(first));
-    EXPECT_EQ(GetModuleHandleW(L"testmod.dll"), first);
-    EXPECT_TRUE(FreeLibrary(second));
-    EXPECT_EQ(GetModuleHandleW(L"testmod.dll"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-    EXPECT_FALSE(FreeLibrary(second));  // a freed module's handle is refused
-}
-
-TEST(Modules, MissingExportsFailWithProcNotFound) {
-    HMODULE mod = LoadLibraryW(Beside(L"testmod.dll").c_str());
-    ASSERT_NE(mod, nullptr);
-    EXPECT_EQ(GetProcAddress(mod, "no_such_export"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-    EXPECT_EQ(GetProcAddress(mod, reinterpret_cast<LPCSTR>(1)), nullptr);  // by ordinal
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-    // The layer's functions are the layer's exports, not the module's.
-    EXPECT_EQ(GetProcAddress(mod, "SetLastError"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-    FreeLibrary(mod);
-}
-
-TEST(Modules, MissingFilesFailWithModNotFound) {
-    EXPECT_EQ(LoadLibraryW(L"no_such_module_here.dll"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-    EXPECT_EQ(LoadLibraryW(Beside(L"no_such_module_here.dll").c_str()), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-}
-
-TEST(Modules, AFileThatIsNoModuleFailsWithBadFormat) {
-    TempDir dir;
-    std::ofstream(dir.path() + "/text.dll") << "not a module";
-    std::wstring path = UnixPathToWin32(dir.path() + "/text.dll");
-    EXPECT_EQ(LoadLibraryW(path.c_str()), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
-}
-
-TEST(Modules, SystemLibrariesAreBuiltIn) {
+TEST(Modules, SystemLibrariesAreBuiltInAndExportTheLayersFunctions) {
     for (const wchar_t* name : {L"kernel32.dll", L"advapi32.dll", L"ntdll.dll", L"msimg32.dll",
                                 L"user32.dll", L"shell32.dll"}) {
         HMODULE m = LoadLibraryW(name);
@@ -146,27 +84,22 @@ TEST(Modules, SystemLibrariesAreBuiltIn) {
         EXPECT_EQ(GetModuleHandleW(name), m) << name;
         EXPECT_TRUE(FreeLibrary(m));
     }
-    EXPECT_EQ(LoadLibraryW(L"KERNEL32.DLL"), LoadLibraryW(L"kernel32"));
-}
-
-TEST(Modules, BuiltInKernel32ExportsTheLayersFunctions) {
-    HMODULE kernel32 = LoadLibraryW(L"kernel32.dll");
-    auto get = reinterpret_cast<DWORD(WINAPI*)()>(GetProcAddress(kernel32, "GetLastError"));
-    ASSERT_NE(get, nullptr);
+    HMODULE kernel32 = LoadLibraryW(L"kernel32");
+    EXPECT_EQ(LoadLibraryW(L"KERNEL32.DLL"), kernel32);
     SetLastError(1234);
-    EXPECT_EQ(get(), 1234u);
-    auto load =
-        reinterpret_cast<HMODULE(WINAPI*)(LPCWSTR)>(GetProcAddress(kernel32, "LoadLibraryW"));
-    ASSERT_NE(load, nullptr);
-    EXPECT_EQ(load(L"kernel32.dll"), kernel32);
-    EXPECT_EQ(GetProcAddress(kernel32, "NoSuchKernelFunction"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-}
-
-TEST(Modules, BuiltInAdvapi32ExportsProcessCreationWithAToken) {
-    HMODULE advapi32 = LoadLibraryW(L"advapi32.dll");
-    ASSERT_NE(advapi32, nullptr);
-    EXPECT_NE(GetProcAddress(advapi32, "CreateProcessWithTokenW"), nullptr);
+    EXPECT_EQ(Export<DWORD(WINAPI*)()>(kernel32, "GetLastError")(), 1234u);
+    EXPECT_EQ(Export<HMODULE(WINAPI*)(LPCWSTR)>(kernel32, "LoadLibraryW")(L"kernel32.dll"),
+              kernel32);
+    EXPECT_EQ(Failed(GetProcAddress(kernel32, "NoSuchKernelFunction") == nullptr),
+              ERROR_PROC_NOT_FOUND);
+    EXPECT_NE(GetProcAddress(LoadLibraryW(L"advapi32.dll"), "CreateProcessWithTokenW"), nullptr);
+    auto numbers = Export<void(WINAPI*)(LPDWORD, LPDWORD, LPDWORD)>(LoadLibraryW(L"ntdll.dll"),
+                                                                    "RtlGetNtVersionNumbers");
+    DWORD major = 0, minor = 0, build = 0;
+    numbers(&major, &minor, &build);
+    EXPECT_EQ(major * 10 + minor, 61u);
+    EXPECT_EQ(build, 0xF0000000u | 7601u);  // with the free-build flag
+    numbers(nullptr, nullptr, nullptr);     // outputs are optional
 }
 
 TEST(Modules, ThreadsLoadAndFreeTheSameModuleTogether) {
@@ -174,80 +107,150 @@ TEST(Modules, ThreadsLoadAndFreeTheSameModuleTogether) {
     ASSERT_NE(held, nullptr);
     std::vector<std::thread> threads;
     std::vector<int> failures(8, 0);
-    for (int t = 0; t < 8; ++t) {
+    for (int t = 0; t < 8; ++t)
         threads.emplace_back([t, held, &failures] {
             for (int i = 0; i < 200; ++i) {
                 HMODULE m = LoadLibraryW(L"testmod.dll");
-                if (m != held || !FindResourceW(m, L"BLOB", L"DATA") || !FreeLibrary(m)) ++failures[t];
+                if (m != held || !FindResourceW(m, L"BLOB", L"DATA") || !FreeLibrary(m))
+                    ++failures[t];
             }
         });
-    }
     for (auto& th : threads) th.join();
-    for (int f : failures) EXPECT_EQ(f, 0);
+    EXPECT_EQ(failures, std::vector<int>(8, 0));
     EXPECT_TRUE(FreeLibrary(held));
     EXPECT_EQ(GetModuleHandleW(L"testmod.dll"), nullptr);
 }
 
-TEST(Modules, NullNamesTheProgram) {
+TEST(ModuleFileName, IsADrivePathCutToAShortBufferAndNullNamesTheProgram) {
+    const std::wstring path = ProgramPath();
+    EXPECT_EQ(path.substr(1, 2), L":\\");
+    EXPECT_EQ(path.substr(path.rfind(L'\\') + 1), L"win32_kernel32_tests");
+    EXPECT_EQ(Win32PathToUnix(path.c_str()), std::filesystem::canonical("/proc/self/exe").string());
     HMODULE self = GetModuleHandleW(nullptr);
-    ASSERT_NE(self, nullptr);
-    std::wstring path = ProgramPath();
-    std::wstring file = path.substr(path.rfind(L'\\') + 1);
-    EXPECT_EQ(GetModuleHandleW(file.c_str()), self);
+    EXPECT_EQ(GetModuleHandleW(L"win32_kernel32_tests"), self);
     EXPECT_EQ(GetModuleHandleW(path.c_str()), self);
     EXPECT_TRUE(FreeLibrary(self));  // the program stays
     EXPECT_EQ(GetModuleHandleW(nullptr), self);
-}
 
-TEST(Modules, UnloadedNamesAreNotFound) {
-    EXPECT_EQ(GetModuleHandleW(L"nores.dll"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-}
-
-TEST(ModuleFileName, IsADrivePath) {
-    std::wstring path = ProgramPath();
-    ASSERT_GE(path.size(), 3u);
-    EXPECT_EQ(path[1], L':');
-    EXPECT_EQ(path[2], L'\\');
-    EXPECT_EQ(path.substr(path.rfind(L'\\') + 1), L"win32_kernel32_tests");
-    EXPECT_EQ(Win32PathToUnix(path.c_str()), fs::canonical("/proc/self/exe").string());
-}
-
-TEST(ModuleFileName, OfALoadedModuleIsItsFile) {
     HMODULE mod = LoadLibraryW(L"testmod.dll");
-    ASSERT_NE(mod, nullptr);
     wchar_t buf[4096];
-    DWORD n = GetModuleFileNameW(mod, buf, 4096);
-    EXPECT_EQ(std::wstring(buf, n), Beside(L"testmod.dll"));
+    EXPECT_EQ(std::wstring(buf, GetModuleFileNameW(mod, buf, 4096)), Beside(L"testmod.dll"));
     FreeLibrary(mod);
-}
-
-TEST(ModuleFileName, ShortBufferGetsATruncatedTerminatedCopy) {
-    std::wstring full = ProgramPath();
-    wchar_t buf[8];
     wmemset(buf, L'#', 8);
     SetLastError(0);
     EXPECT_EQ(GetModuleFileNameW(nullptr, buf, 5), 5u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(std::wstring(buf), full.substr(0, 4));
-    EXPECT_EQ(buf[5], L'#');  // nothing written past the buffer
-
-    std::wstring exact(full.size(), L'#');
-    EXPECT_EQ(GetModuleFileNameW(nullptr, exact.data(), static_cast<DWORD>(full.size())),
-              full.size());
+    EXPECT_EQ(std::wstring(buf, 6), path.substr(0, 4) + L'\0' + L'#');  // a terminated copy
+    std::wstring exact(path.size(), L'#');
+    EXPECT_EQ(GetModuleFileNameW(nullptr, exact.data(), DWORD(path.size())), path.size());
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-
-    std::wstring room(full.size() + 1, L'#');
-    EXPECT_EQ(GetModuleFileNameW(nullptr, room.data(), static_cast<DWORD>(room.size())),
-              full.size());
-    EXPECT_EQ(room.c_str(), full);
+    int not_a_module = 0;
+    EXPECT_EQ(Failed(GetModuleFileNameW(reinterpret_cast<HMODULE>(&not_a_module), buf, 16) == 0u),
+              ERROR_MOD_NOT_FOUND);
 }
 
-TEST(ModuleFileName, UnknownHandleFails) {
-    int not_a_module = 0;
-    wchar_t buf[16];
-    EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(&not_a_module), buf, 16), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+std::string Bytes(HMODULE module, LPCWSTR name, LPCWSTR type) {
+    HRSRC r = FindResourceW(module, name, type);
+    if (!r) return "<missing " + std::to_string(GetLastError()) + ">";
+    auto* p = static_cast<const char*>(LockResource(LoadResource(module, r)));
+    return p ? std::string(p, SizeofResource(module, r)) : std::string("<unlocked>");
+}
+
+TEST(Resources, AreFoundByNameOrNumberOfAnyCaseInTheirModule) {
+    HMODULE testmod = LoadLibraryW(L"testmod.dll"), nores = LoadLibraryW(L"nores.dll");
+    const std::string skin = "skin package stand-in\n", raw = "raw data 101";
+    const struct {
+        HMODULE module;
+        LPCWSTR name, type;
+        std::string bytes;
+    } cases[] = {
+        {nullptr, L"SKIN.ZIP", L"ZIP", skin},
+        {GetModuleHandleW(nullptr), L"Idr_Ini_Config", L"iNi", "[game]\nname=demo\n"},
+        {nullptr, MAKEINTRESOURCEW(101), RT_RCDATA, raw},
+        {nullptr, L"#101", MAKEINTRESOURCEW(10), raw},
+        {nullptr, L"NAMED", MAKEINTRESOURCEW(300), raw},
+        {nullptr, MAKEINTRESOURCEW(7), L"BYID", skin},
+        {nullptr, L"COPIED", L"GEN", "made at build time\n"},
+        {nullptr, L"GREETING", L"TEXT", "hello"},  // the language-neutral one
+        {nullptr, L"SKIN.ZIP", L"NOSUCHTYPE", "<missing 1813>"},
+        {nullptr, L"NOSUCHNAME", L"ZIP", "<missing 1814>"},
+        {nullptr, MAKEINTRESOURCEW(102), RT_RCDATA, "<missing 1814>"},
+        {nullptr, L"BLOB", L"DATA", "<missing 1813>"},  // the module's, not the program's
+        {testmod, L"BLOB", L"DATA", raw},
+        {nores, L"ANY", L"ZIP", "<missing 1812>"},
+        {LoadLibraryW(L"user32.dll"), L"X", L"Y", "<missing 1812>"},
+    };
+    for (const auto& t : cases) EXPECT_EQ(Bytes(t.module, t.name, t.type), t.bytes);
+    FreeLibrary(testmod);
+    FreeLibrary(nores);
+
+    const std::pair<WORD, std::string> languages[] = {
+        {MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), "hello"},
+        {MAKELANGID(4, 2), "你好"},
+        {MAKELANGID(9, 1), "hello, US"},
+        {MAKELANGID(7, 1), "<missing 1815>"}};
+    for (const auto& [lang, bytes] : languages) {
+        HRSRC r = FindResourceExW(nullptr, L"TEXT", L"GREETING", lang);
+        EXPECT_EQ(r ? std::string(static_cast<const char*>(LockResource(LoadResource(nullptr, r))),
+                                  SizeofResource(nullptr, r))
+                    : "<missing " + std::to_string(GetLastError()) + ">",
+                  bytes);
+    }
+    int not_a_resource = 0;
+    auto forged = reinterpret_cast<HRSRC>(&not_a_resource);
+    EXPECT_EQ(Failed(LoadResource(nullptr, forged) == nullptr), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(SizeofResource(nullptr, forged), 0u);
+    EXPECT_FALSE(FreeResource(LoadResource(nullptr, FindResourceW(nullptr, L"SKIN.ZIP", L"ZIP"))));
+}
+
+TEST(Resources, AnIconGroupNamesItsImages) {
+    HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(128), RT_GROUP_ICON);
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(SizeofResource(nullptr, group), 6u + 14u);
+    auto* dir = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, group)));
+    EXPECT_EQ(dir[2] | dir[3] << 8, 1);  // an icon, not a cursor
+    EXPECT_EQ(dir[4] | dir[5] << 8, 1);  // one image
+    EXPECT_EQ(dir[6], 16);               // 16 pixels wide
+    EXPECT_EQ(dir[12] | dir[13] << 8, 32);
+    EXPECT_EQ(Bytes(nullptr, MAKEINTRESOURCEW(dir[18] | dir[19] << 8), RT_ICON), "IMAGE!");
+}
+
+TEST(Resources, StringsLoadWholeOrCutOrByPointerFromTheirModule) {
+    HMODULE testmod = LoadLibraryW(L"testmod.dll");
+    wchar_t self[4096];
+    GetModuleFileNameW(nullptr, self, 4096);
+    HMODULE data = LoadLibraryExW(self, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_NE(data, GetModuleHandleW(nullptr));
+    const struct {
+        HMODULE module;
+        UINT id;
+        int size;
+        std::wstring text;
+    } cases[] = {
+        {nullptr, 202, 100, L"demogame"},
+        {GetModuleHandleW(nullptr), 203, 100, L"游戏 \"quoted\"\ttab"},
+        {nullptr, 17, 100, L"second block"},
+        {nullptr, 204, 10, L"012345678"},  // cut to the buffer less the terminator
+        {nullptr, 204, 1, L""},
+        {nullptr, 205, 8, L""},   // missing, in a block that exists
+        {nullptr, 5000, 8, L""},  // in one that does not
+        {testmod, 1, 32, L"from testmod"},
+        {testmod, 202, 32, L""},
+        {data, 202, 16, L"demogame"},  // another program file read as data
+    };
+    for (const auto& t : cases) {
+        wchar_t buf[100];
+        wmemset(buf, L'#', 100);
+        EXPECT_EQ(LoadStringW(t.module, t.id, buf, t.size), int(t.text.size())) << t.id;
+        EXPECT_EQ(std::wstring(buf), t.text) << t.id;
+    }
+    const wchar_t* text = nullptr;
+    ASSERT_EQ(LoadStringW(nullptr, 204, reinterpret_cast<LPWSTR>(&text), 0), 20);
+    EXPECT_EQ(std::wstring(text, 20), L"0123456789abcdefghij");
+    EXPECT_EQ(Bytes(data, L"SKIN.ZIP", L"ZIP"), "skin package stand-in\n");
+    EXPECT_EQ(Failed(GetProcAddress(data, "main") == nullptr), ERROR_PROC_NOT_FOUND);
+    EXPECT_TRUE(FreeLibrary(data));
+    EXPECT_TRUE(FreeLibrary(testmod));
 }
 
 }  // namespace

@@ -1,31 +1,33 @@
-// CreateProcessW and the process handle calls, with real child processes.
-#include "child_program.h"
+// CreateProcessW, the command line a child gets, the process handle calls and
+// process snapshots, with real child processes.
+#include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <unistd.h>
+
+#include "kernel_test.h"
+
 using namespace proctest;
+using testing_support::ReadAll;
+using testing_support::WriteAll;
 
 namespace {
 
-std::wstring child() { return in_quotes(win_path(child_path())); }
-
 struct Started {
     PROCESS_INFORMATION pi{};
-    explicit Started(const std::wstring& line, LPCWSTR folder = nullptr) {
-        ok = start(line, &pi, folder);
-    }
+    bool ok = false;
+    explicit Started(const std::wstring& line) { ok = start(line, &pi); }
     ~Started() {
         if (!ok) return;
-        DWORD code;
-        if (GetExitCodeProcess(pi.hProcess, &code) && code == STILL_ACTIVE)
-            TerminateProcess(pi.hProcess, 1);
+        TerminateProcess(pi.hProcess, 1);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
-    bool ok = false;
 };
 
 DWORD exit_code(HANDLE process) {
@@ -34,302 +36,85 @@ DWORD exit_code(HANDLE process) {
     return code;
 }
 
-}  // namespace
-
-TEST(CreateProcess, ChildExitCodeIsReportedAfterItEnds) {
-    Started p(child() + L" exit 7");
-    ASSERT_TRUE(p.ok) << GetLastError();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(p.pi.hProcess, 5000));
-    EXPECT_EQ(7u, exit_code(p.pi.hProcess));
-    EXPECT_NE(0u, p.pi.dwProcessId);
-    EXPECT_EQ(p.pi.dwProcessId, GetProcessId(p.pi.hProcess));
+// Runs fn in a forked child that first gives up root (when it has it); fn's result.
+template <class Fn>
+int AsOrdinaryUser(Fn fn) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(getuid() == 0 && setuid(65534) != 0 ? 90 : fn());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(CreateProcess, RunningChildReportsStillActiveAndWaitTimesOut) {
-    Started p(child() + L" sleep 5000");
-    ASSERT_TRUE(p.ok) << GetLastError();
-    EXPECT_EQ(259u, exit_code(p.pi.hProcess));
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(p.pi.hProcess, 50));
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(p.pi.hThread, 0));
+TEST(CreateProcess, ExitCodesWaitsAndTerminationAsOnWindows) {
+    Started ends(child() + L" exit 7"), sleeps(child() + L" sleep 5000");
+    ASSERT_TRUE(ends.ok && sleeps.ok) << GetLastError();
+    EXPECT_EQ(WaitForSingleObject(ends.pi.hProcess, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(exit_code(ends.pi.hProcess), 7u);
+    EXPECT_EQ(GetProcessId(ends.pi.hProcess), ends.pi.dwProcessId);
+    EXPECT_EQ(Failed(!TerminateProcess(ends.pi.hProcess, 1)), ERROR_ACCESS_DENIED);  // it has ended
+    EXPECT_EQ(exit_code(ends.pi.hProcess), 7u);
+
+    EXPECT_EQ(exit_code(sleeps.pi.hProcess), 259u);
+    HANDLE both[2] = {ends.pi.hProcess, sleeps.pi.hProcess};
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 10), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(sleeps.pi.hThread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    HANDLE by_id = OpenProcess(PROCESS_ALL_ACCESS, FALSE, sleeps.pi.dwProcessId);
+    ASSERT_TRUE(TerminateProcess(by_id, 10001));
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(sleeps.pi.hThread, 0), WAIT_OBJECT_0);  // ends with it
+    EXPECT_EQ(exit_code(by_id), 10001u);
+    EXPECT_EQ(exit_code(sleeps.pi.hProcess), 10001u);
+    CloseHandle(by_id);
+    EXPECT_EQ(run(child() + L" exitprocess 42"), 42u);
 }
 
-TEST(CreateProcess, TerminateProcessEndsTheChildWithTheGivenCode) {
-    Started p(child() + L" sleep 5000");
-    ASSERT_TRUE(p.ok);
-    ASSERT_TRUE(TerminateProcess(p.pi.hProcess, 10001));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(p.pi.hProcess, 2000));
-    EXPECT_EQ(10001u, exit_code(p.pi.hProcess));
-    // The thread handle ends with the process.
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(p.pi.hThread, 0));
-}
-
-TEST(CreateProcess, TerminateCodeIsSeenThroughAHandleOpenedById) {
-    Started p(child() + L" sleep 5000");
-    ASSERT_TRUE(p.ok);
-    HANDLE other = OpenProcess(PROCESS_ALL_ACCESS, FALSE, p.pi.dwProcessId);
-    ASSERT_NE(nullptr, other);
-    ASSERT_TRUE(TerminateProcess(other, 16));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(other, 2000));
-    EXPECT_EQ(16u, exit_code(other));
-    EXPECT_EQ(16u, exit_code(p.pi.hProcess));
-    CloseHandle(other);
-}
-
-TEST(CreateProcess, TerminatingAnEndedProcessIsRefused) {
-    Started p(child() + L" exit 0");
-    ASSERT_TRUE(p.ok);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(p.pi.hProcess, 5000));
-    SetLastError(0);
-    EXPECT_FALSE(TerminateProcess(p.pi.hProcess, 1));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_EQ(0u, exit_code(p.pi.hProcess));
-}
-
-TEST(CreateProcess, ExitProcessCodeReachesTheParent) {
-    EXPECT_EQ(42u, run(child() + L" exitprocess 42"));
-}
-
-TEST(CreateProcess, WaitForAllChildrenEndsWhenTheLastOneEnds) {
-    Started a(child() + L" sleep 50");
-    Started b(child() + L" sleep 400");  // still running however late the first wait is
-    ASSERT_TRUE(a.ok && b.ok);
-    HANDLE both[2] = {a.pi.hProcess, b.pi.hProcess};
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForMultipleObjects(2, both, TRUE, 10));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, both, TRUE, 5000));
-    EXPECT_EQ(0u, exit_code(a.pi.hProcess));
-    EXPECT_EQ(0u, exit_code(b.pi.hProcess));
-}
-
-TEST(CreateProcess, WaitForAnyChildAnswersTheOneThatEnded) {
-    Started a(child() + L" sleep 5000");
-    Started b(child() + L" exit 3");
-    ASSERT_TRUE(a.ok && b.ok);
-    HANDLE both[2] = {a.pi.hProcess, b.pi.hProcess};
-    EXPECT_EQ(WAIT_OBJECT_0 + 1, WaitForMultipleObjects(2, both, FALSE, 5000));
-}
-
-TEST(CreateProcess, ProgramWithoutExecuteBitStarts) {
+TEST(CreateProcess, ProgramsAreFoundAndStartedAsOnWindows) {
     TempDir dir;
-    copy_child(dir.file("plain.exe"), 0644);
-    EXPECT_EQ(5u, run(in_quotes(dir.win("plain.exe")) + L" exit 5"));
-}
-
-TEST(CreateProcess, ScriptWithoutExecuteBitStarts) {
-    TempDir dir;
-    write_file(dir.file("job"), "#!/bin/sh\nexit 9\n", 0644);
-    EXPECT_EQ(9u, run(in_quotes(dir.win("job"))));
-}
-
-TEST(CreateProcess, FileThatIsNoProgramFailsWithBadExeFormat) {
-    TempDir dir;
-    write_file(dir.file("notes.exe"), "just some text\n", 0755);
-    PROCESS_INFORMATION pi;
-    EXPECT_FALSE(start(in_quotes(dir.win("notes.exe")), &pi));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_EXE_FORMAT), GetLastError());
-}
-
-TEST(CreateProcess, MissingProgramFailsWithFileNotFound) {
-    TempDir dir;
-    PROCESS_INFORMATION pi;
-    EXPECT_FALSE(start(in_quotes(dir.win("absent.exe")) + L" x", &pi));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(start(in_quotes(dir.win("no-such-folder\\absent.exe")), &pi));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
-}
-
-TEST(CreateProcess, ExeIsAppendedToANameWithoutExtension) {
-    TempDir dir;
+    std::filesystem::create_directories(dir.file("bin"));
+    copy_child(dir.file("plain.exe"), 0644);  // no execute bit
     copy_child(dir.file("tool.exe"));
-    EXPECT_EQ(4u, run(in_quotes(dir.win("tool")) + L" exit 4"));
-}
-
-TEST(CreateProcess, UnquotedPathWithBlanksSkipsAFolderPrefix) {
-    TempDir dir;
-    std::filesystem::create_directories(dir.file("my"));
-    std::filesystem::create_directories(dir.file("my app"));
-    copy_child(dir.file("my app/kid.exe"));
-    std::string out = dir.file("out.txt");
-    std::wstring line = dir.win("my app\\kid.exe") + L" record " + widen(out);
-    ASSERT_EQ(0u, run(line));
-    Record r = read_record(out);
-    EXPECT_EQ(dir.file("my app/kid.exe"), r.image);
-    // The child splits its command line as Windows would: the path breaks at the blank.
-    ASSERT_EQ(3u, r.args.size());
-    EXPECT_EQ("app\\kid.exe", r.args[0]);
-    EXPECT_EQ(line, r.cmdline);
-}
-
-TEST(CreateProcess, UnquotedPathRunsAPrefixThatIsAProgram) {
-    TempDir dir;
-    copy_child(dir.file("my"));
-    std::filesystem::create_directories(dir.file("my app"));
-    copy_child(dir.file("my app/kid.exe"));
-    std::string out = dir.file("out.txt");
-    ASSERT_EQ(0u, run(dir.win("my app\\kid.exe") + L" record " + widen(out)));
-    EXPECT_EQ(dir.file("my"), read_record(out).image);
-}
-
-TEST(CreateProcess, BareNameIsFoundInTheCurrentFolder) {
-    TempDir dir;
     copy_child(dir.file("w32kid.exe"));
-    std::string before = std::filesystem::current_path();
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
-    DWORD code = run(L"w32kid exit 6");
-    ASSERT_EQ(0, chdir(before.c_str()));
-    EXPECT_EQ(6u, code);
-}
-
-TEST(CreateProcess, BareNameIsFoundOnPath) {
-    TempDir dir;
-    copy_child(dir.file("w32kid"));
-    std::string path = dir.path() + ":" + (getenv("PATH") ? getenv("PATH") : "");
-    setenv("PATH", path.c_str(), 1);
-    EXPECT_EQ(8u, run(L"w32kid exit 8"));
-}
-
-TEST(CreateProcess, WorkingFolderIsTheGivenDrivePath) {
-    TempDir dir;
-    std::filesystem::create_directories(dir.file("work"));
-    std::string out = dir.file("out.txt");
-    std::wstring folder = dir.win("work");
-    ASSERT_EQ(0u, run(child() + L" record " + widen(out), folder.c_str()));
-    EXPECT_EQ(dir.file("work"), read_record(out).cwd);
-}
-
-TEST(CreateProcess, MissingWorkingFolderFailsWithDirectoryError) {
-    TempDir dir;
-    PROCESS_INFORMATION pi;
-    std::wstring folder = dir.win("gone");
-    EXPECT_FALSE(start(child() + L" exit 0", &pi, folder.c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_DIRECTORY), GetLastError());
-}
-
-TEST(CreateProcess, ApplicationNameChoosesTheProgramAndCommandLineTheArguments) {
-    TempDir dir;
-    copy_child(dir.file("app.exe"));
-    std::string out = dir.file("out.txt");
-    std::wstring app = dir.win("app.exe");
-    std::wstring line = L"whatever record " + widen(out);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(app.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    Record r = read_record(out);
-    EXPECT_EQ(dir.file("app.exe"), r.image);
-    EXPECT_EQ(line, r.cmdline);
-}
-
-TEST(CreateProcess, HiddenStartWithInheritedHandlesRuns) {
-    std::wstring line = child() + L" exit 11";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
-    si.wShowWindow = 0;  // SW_HIDE
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                               nullptr, nullptr, &si, &pi));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 5000));
-    EXPECT_EQ(11u, exit_code(pi.hProcess));
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-}
-
-TEST(CreateProcess, NoProgramAtAllIsAnInvalidParameter) {
+    copy_child(dir.file("bin/onpath"));
+    WriteAll(dir.file("job"), "#!/bin/sh\nexit 9\n");
+    write_file(dir.file("notes.exe"), "just some text\n", 0755);
+    struct BackToStart {
+        std::string path = std::filesystem::current_path();
+        ~BackToStart() { std::filesystem::current_path(path); }
+    } back;
+    std::filesystem::current_path(dir.path());
+    testing_support::ScopedEnv path("PATH", dir.file("bin") + ":" + getenv("PATH"));
+    const std::wstring folder = dir.win() + L"\\";
+    const struct {
+        std::wstring line;
+        DWORD code;  // the exit code, or with 0xFFFFFFFF the error of the start
+        DWORD error = 0;
+        LPCWSTR cwd = nullptr;
+    } cases[] = {
+        {L"\"" + folder + L"plain.exe\" exit 5", 5},
+        {L"\"" + folder + L"job\"", 9},
+        {L"\"" + folder + L"tool\" exit 4", 4},  // .exe appended
+        {L"w32kid exit 6", 6},                   // in the current folder
+        {L"onpath exit 8", 8},
+        {L"\"" + folder + L"notes.exe\"", 0xFFFFFFFF, ERROR_BAD_EXE_FORMAT},
+        {L"\"" + folder + L"absent.exe\" x", 0xFFFFFFFF, ERROR_FILE_NOT_FOUND},
+        {L"\"" + folder + L"no\\absent.exe\"", 0xFFFFFFFF, ERROR_PATH_NOT_FOUND},
+        {child() + L" exit 0", 0xFFFFFFFF, ERROR_DIRECTORY, L"Z:\\no\\such\\folder"},
+    };
+    for (const auto& t : cases) {
+        SetLastError(0);
+        EXPECT_EQ(run(t.line, t.cwd), t.code) << t.line;
+        if (t.code == 0xFFFFFFFF) {
+            EXPECT_EQ(GetLastError(), t.error) << t.line;
+        }
+    }
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     EXPECT_FALSE(
         CreateProcessW(nullptr, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-}
-
-TEST(CurrentProcess, PseudoHandleNamesThisProcessAndNeverSignals) {
-    HANDLE self = GetCurrentProcess();
-    EXPECT_EQ(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)), self);
-    EXPECT_EQ(GetCurrentProcessId(), GetProcessId(self));
-    EXPECT_EQ(259u, exit_code(self));
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(self, 0));
-    EXPECT_TRUE(CloseHandle(self));
-    EXPECT_EQ(GetCurrentProcessId(), GetProcessId(GetCurrentProcess()));
-}
-
-TEST(OpenProcess, OwnIdGivesAHandleToThisProcess) {
-    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
-    ASSERT_NE(nullptr, h);
-    EXPECT_EQ(GetCurrentProcessId(), GetProcessId(h));
-    EXPECT_TRUE(CloseHandle(h));
-}
-
-TEST(OpenProcess, UnknownIdIsAnInvalidParameter) {
-    SetLastError(0);
-    EXPECT_EQ(nullptr, OpenProcess(PROCESS_ALL_ACCESS, FALSE, 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-
-    pid_t gone = fork();
-    if (gone == 0) _exit(0);
-    ASSERT_GT(gone, 0);
-    waitpid(gone, nullptr, 0);
-    SetLastError(0);
-    EXPECT_EQ(nullptr, OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(gone)));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-}
-
-TEST(OpenProcess, AnotherUsersProcessIsAccessDenied) {
-    // As root every process is ours, so the check runs in a child that gave up root.
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (getuid() == 0 && setuid(65534) != 0) _exit(90);
-        HANDLE h = OpenProcess(PROCESS_ALL_ACCESS, FALSE, 1);
-        _exit(h == nullptr && GetLastError() == ERROR_ACCESS_DENIED ? 0 : 91);
-    }
-    int status = 0;
-    ASSERT_EQ(pid, waitpid(pid, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(0, WEXITSTATUS(status));
-}
-
-TEST(OpenProcess, ProcessStartedElsewhereCanBeWaitedForAndEnded) {
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        execl("/bin/sleep", "sleep", "5", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    HANDLE h = OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(pid));
-    ASSERT_NE(nullptr, h);
-    EXPECT_EQ(259u, exit_code(h));
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(h, 20));
-    EXPECT_TRUE(TerminateProcess(h, 77));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(h, 2000));
-    EXPECT_EQ(77u, exit_code(h));
-    CloseHandle(h);
-    waitpid(pid, nullptr, 0);
-}
-
-TEST(ProcessHandles, CallsOnAHandleOfAnotherKindFail) {
-    HANDLE bogus = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7ffc));
-    DWORD code;
-    EXPECT_FALSE(GetExitCodeProcess(bogus, &code));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
-    EXPECT_FALSE(TerminateProcess(bogus, 1));
-    EXPECT_EQ(0u, GetProcessId(bogus));
-}
-
-TEST(ProcessHandles, FullImageNameIsADrivePath) {
-    Started p(child() + L" sleep 5000");
-    ASSERT_TRUE(p.ok);
-    WCHAR name[MAX_PATH];
-    DWORD size = MAX_PATH;
-    ASSERT_TRUE(QueryFullProcessImageNameW(p.pi.hProcess, 0, name, &size));
-    EXPECT_EQ(win_path(child_path()), std::wstring(name, size));
-    DWORD tiny = 3;
-    EXPECT_FALSE(QueryFullProcessImageNameW(p.pi.hProcess, 0, name, &tiny));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(CreateProcess, ProgramThatMayNotBeMadeExecutableStillStarts) {
@@ -338,36 +123,201 @@ TEST(CreateProcess, ProgramThatMayNotBeMadeExecutableStillStarts) {
     TempDir dir;
     chmod(dir.path().c_str(), 0755);
     copy_child(dir.file("image.exe"), 0644);
-    write_file(dir.file("script"), "#!/bin/sh\nexit 13\n", 0644);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (setuid(65534) != 0) _exit(90);
-        if (run(in_quotes(dir.win("image.exe")) + L" exit 5") != 5) _exit(91);
-        if (run(in_quotes(dir.win("script"))) != 13) _exit(92);
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(pid, waitpid(pid, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(0, WEXITSTATUS(status));
+    WriteAll(dir.file("script"), "#!/bin/sh\nexit 13\n");
+    EXPECT_EQ(AsOrdinaryUser([&] {
+                  return run(L"\"" + dir.winfile("image.exe") + L"\" exit 5") == 5 &&
+                                 run(L"\"" + dir.winfile("script") + L"\"") == 13
+                             ? 0
+                             : 1;
+              }),
+              0);
     struct stat st;
     ASSERT_EQ(0, stat(dir.file("image.exe").c_str(), &st));
-    EXPECT_EQ(0644u, st.st_mode & 07777);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
-TEST(CreateProcess, StartsAreRecordedWhenAskedFor) {
+TEST(CreateProcess, TheChildRunsWhereAndWhatItIsToldAndStartsAreRecorded) {
     TempDir dir;
-    std::string log = dir.file("starts.log");
-    setenv("WIN32_PROCESS_LOG", log.c_str(), 1);
-    std::wstring line = child() + L" exit 0";
-    PROCESS_INFORMATION pi;
-    ASSERT_TRUE(start(line, &pi));
-    WaitForSingleObject(pi.hProcess, 5000);
+    for (const char* folder : {"my", "my app", "work"})
+        std::filesystem::create_directories(dir.file(folder));
+    copy_child(dir.file("my app/kid.exe"));
+    copy_child(dir.file("app.exe"));
+    const std::string out = dir.file("out.txt"), log = dir.file("starts.log");
+    // Unquoted, a path with blanks breaks at the blank for the child, which is
+    // found past the folder "my".
+    const std::wstring line = dir.winfile("my app\\kid.exe") + L" record " + widen(out);
+    ASSERT_EQ(run(line), 0u);
+    Record r = read_record(out);
+    EXPECT_EQ(r.image, dir.file("my app/kid.exe"));
+    EXPECT_EQ(r.args, (std::vector<std::string>{"app\\kid.exe", "record", out}));
+    EXPECT_EQ(r.cmdline, line);
+    std::filesystem::remove(dir.file("my"));
+    copy_child(dir.file("my"));  // a prefix that is a program runs instead
+    ASSERT_EQ(run(line), 0u);
+    EXPECT_EQ(read_record(out).image, dir.file("my"));
+
+    // The working folder, the application name apart from the command line, a hidden start.
+    testing_support::ScopedEnv record_starts("WIN32_PROCESS_LOG", log);
+    std::wstring app = dir.winfile("app.exe"), args = L"whatever record " + widen(out);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(app.c_str(), args.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                               nullptr, dir.winfile("work").c_str(), &si, &pi));
+    WaitForSingleObject(pi.hProcess, INFINITE);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    unsetenv("WIN32_PROCESS_LOG");
-    std::string narrow(line.begin(), line.end());
-    EXPECT_EQ("CreateProcessW\t" + std::to_string(pi.dwProcessId) + "\t" + narrow + "\n",
-              read_file(log));
+    r = read_record(out);
+    EXPECT_EQ(r.image, dir.file("app.exe"));
+    EXPECT_EQ(r.cwd, dir.file("work"));
+    EXPECT_EQ(r.cmdline, args);
+    EXPECT_EQ(ReadAll(log), "CreateProcessW\t" + std::to_string(pi.dwProcessId) + "\t" +
+                                std::string(args.begin(), args.end()) + "\n");
 }
+
+TEST(CommandLine, TheChildSplitsItsLineByTheWindowsRulesAndGetsItBackExactly) {
+    TempDir dir;
+    const std::string out = dir.file("out.txt");
+    const std::pair<std::wstring, std::vector<std::string>> cases[] = {
+        {L"\"a b\" c\td", {"a b", "c", "d"}},
+        {L"  spaced    out  ", {"spaced", "out"}},
+        // x\y: literal; c\"d: an escaped quote; "e\\": 2n backslashes close the run;
+        // f\\\\"g h": four backslashes give two and the quote opens a run.
+        {L"x\\y c\\\"d \"e\\\\\" f\\\\\\\\\"g h\"", {"x\\y", "c\"d", "e\\", "f\\\\g h"}},
+        {L"\"\" \"in\"\"side\" end", {"", "in\"side", "end"}},
+        {L"-o\"Z:\\some dir\" -aoa", {"-oZ:\\some dir", "-aoa"}},
+        {L"\"下载 目录\" \x00e9t\x00e9", {"下载 目录", "\xc3\xa9t\xc3\xa9"}},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        const std::wstring line = child() + L" record " + widen(out) + L" " + arguments;
+        ASSERT_EQ(run(line), 0u);
+        Record r = read_record(out);
+        EXPECT_EQ(r.cmdline, line);
+        EXPECT_EQ(std::vector<std::string>(r.args.begin() + 2, r.args.end()), expected);
+        EXPECT_EQ(r.cmdline_env, "absent");  // the handed-over line is not left to the child
+    }
+    ASSERT_NE(GetCommandLineW(), nullptr);
+    EXPECT_EQ(GetCommandLineW(), GetCommandLineW());
+}
+
+TEST(CommandLine, AProgramStartedOutsideTheLayerGetsALineBuiltFromItsArguments) {
+    TempDir dir;
+    const std::string out = dir.file("exec.txt");
+    // The second time with a handed-over line that does not match the arguments.
+    for (const char* handed_over : {static_cast<const char*>(nullptr), "\"Z:\\x.exe\" two"}) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            handed_over ? setenv("WIN32_CMDLINE", handed_over, 1) : unsetenv("WIN32_CMDLINE");
+            execl(child_path().c_str(), child_path().c_str(), "record", out.c_str(), "a b", "q\"t",
+                  "tail\\", "", nullptr);
+            _exit(127);
+        }
+        waitpid(pid, nullptr, 0);
+        Record r = read_record(out);
+        EXPECT_EQ(r.cmdline, UnixPathToWin32(child_path()) + L" record " + widen(out) +
+                                 L" \"a b\" \"q\\\"t\" tail\\ \"\"");
+        EXPECT_EQ(r.cmdline_env, "absent");
+    }
+}
+
+TEST(ProcessHandles, PseudoAndOpenedHandlesNameTheirProcess) {
+    HANDLE self = GetCurrentProcess();
+    EXPECT_EQ(self, reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)));
+    EXPECT_EQ(GetProcessId(self), GetCurrentProcessId());
+    EXPECT_EQ(exit_code(self), 259u);
+    EXPECT_EQ(WaitForSingleObject(self, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(CloseHandle(self));
+    EXPECT_EQ(GetProcessId(GetCurrentProcess()), GetCurrentProcessId());
+    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
+    EXPECT_EQ(GetProcessId(h), GetCurrentProcessId());
+    EXPECT_TRUE(CloseHandle(h));
+
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    for (DWORD id : {DWORD{0}, static_cast<DWORD>(gone)}) {
+        EXPECT_EQ(Failed(OpenProcess(PROCESS_ALL_ACCESS, FALSE, id) == nullptr),
+                  ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(AsOrdinaryUser([] {
+                  return !OpenProcess(PROCESS_ALL_ACCESS, FALSE, 1) &&
+                                 GetLastError() == ERROR_ACCESS_DENIED
+                             ? 0
+                             : 1;
+              }),
+              0);
+    HANDLE bogus = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7ffc));
+    DWORD code;
+    EXPECT_EQ(Failed(!GetExitCodeProcess(bogus, &code)), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(TerminateProcess(bogus, 1));
+    EXPECT_EQ(GetProcessId(bogus), 0u);
+}
+
+TEST(ProcessHandles, AProcessStartedElsewhereCanBeWaitedForAndEnded) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sleep", "sleep", "5", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    HANDLE h = OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(pid));
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(exit_code(h), 259u);
+    EXPECT_EQ(WaitForSingleObject(h, 20), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(TerminateProcess(h, 77));
+    EXPECT_EQ(WaitForSingleObject(h, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(exit_code(h), 77u);
+    CloseHandle(h);
+    waitpid(pid, nullptr, 0);
+}
+
+std::vector<PROCESSENTRY32W> Walk(HANDLE snapshot) {
+    std::vector<PROCESSENTRY32W> out;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = Process32FirstW(snapshot, &e); ok; ok = Process32NextW(snapshot, &e))
+        out.push_back(e);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    return out;
+}
+
+TEST(ProcessHandles, ImageNamesAreDrivePathsAndSnapshotsListTheProcesses) {
+    TempDir dir;
+    const std::string name = "w32snap-" + std::to_string(getpid()) + ".exe";
+    copy_child(dir.file(name));
+    Started p(L"\"" + dir.winfile(name) + L"\" sleep 5000");
+    ASSERT_TRUE(p.ok);
+    WCHAR image[MAX_PATH];
+    DWORD size = MAX_PATH, tiny = 3;
+    ASSERT_TRUE(QueryFullProcessImageNameW(p.pi.hProcess, 0, image, &size));
+    EXPECT_EQ(std::wstring(image, size), dir.winfile(name));
+    EXPECT_EQ(Failed(!QueryFullProcessImageNameW(p.pi.hProcess, 0, image, &tiny)),
+              ERROR_INSUFFICIENT_BUFFER);
+
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    ASSERT_NE(snap, INVALID_HANDLE_VALUE);
+    const auto entries = Walk(snap);
+    EXPECT_EQ(Walk(snap).size(), entries.size());  // First starts the walk again
+    std::vector<std::wstring> seen;
+    for (const auto& e : entries) {
+        if (e.th32ProcessID == p.pi.dwProcessId || e.th32ProcessID == GetCurrentProcessId())
+            seen.push_back(e.szExeFile + (L" " + std::to_wstring(e.th32ParentProcessID)));
+        if (e.th32ProcessID == p.pi.dwProcessId) {
+            EXPECT_GE(e.cntThreads, 1u);
+        }
+    }
+    std::vector<std::wstring> expected = {
+        L"win32_kernel32_tests " + std::to_wstring(getppid()),
+        widen(name) + L" " + std::to_wstring(GetCurrentProcessId())};
+    std::sort(seen.begin(), seen.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(seen, expected);
+    PROCESSENTRY32W e{};
+    EXPECT_EQ(Failed(!Process32FirstW(snap, &e)), ERROR_BAD_LENGTH);  // without its size
+    CloseHandle(snap);
+    e.dwSize = sizeof e;
+    EXPECT_EQ(Failed(!Process32FirstW(reinterpret_cast<HANDLE>(uintptr_t{0x7ff0}), &e)),
+              ERROR_INVALID_HANDLE);
+}
+
+}  // namespace

@@ -1,5 +1,5 @@
-// Critical sections, events, semaphores, mutexes, multi-object waits and the
-// interlocked operations, with real threads.
+// Critical sections, events, semaphores, mutexes (named ones between processes too),
+// multi-object waits and the interlocked operations, with real threads.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,244 +9,161 @@
 #include <thread>
 #include <vector>
 
-#include "handle.h"
+#include "kernel_test.h"
+#include "testing/child_process.h"
+#include "testing/wait_until.h"
 
 namespace {
 
-// The result another thread gets from waiting on h for ms.
-DWORD wait_from_other_thread(HANDLE h, DWORD ms) {
-    DWORD result = 0xDEADBEEF;
-    std::thread([&] { result = WaitForSingleObject(h, ms); }).join();
-    return result;
-}
+const DWORD kTimeout = WAIT_TIMEOUT;
 
-// Whether another thread can take mutex m at once (it gives it back).
-DWORD take_and_release_from_other_thread(HANDLE m) {
+// The result another thread gets from waiting on h for ms (it releases a mutex it took).
+DWORD WaitFromOtherThread(HANDLE h, DWORD ms = 0) {
     DWORD result = 0xDEADBEEF;
     std::thread([&] {
-        result = WaitForSingleObject(m, 0);
-        if (result == WAIT_OBJECT_0) ReleaseMutex(m);
+        result = WaitForSingleObject(h, ms);
+        if (result == WAIT_OBJECT_0) ReleaseMutex(h);
     }).join();
     return result;
 }
 
-bool try_enter_from_other_thread(CRITICAL_SECTION* cs) {
+bool TryEnterFromOtherThread(CRITICAL_SECTION* cs) {
     bool entered = false;
     std::thread([&] {
-        entered = TryEnterCriticalSection(cs);
-        if (entered) LeaveCriticalSection(cs);
+        if ((entered = TryEnterCriticalSection(cs))) LeaveCriticalSection(cs);
     }).join();
     return entered;
 }
 
-std::wstring unique_name(const char* what) {
-    return L"sync-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::wstring(what, what + strlen(what));
+// Sets ev `sets` times, one by one once the waiters woken so far have counted
+// themselves: answers how many had woken after each set.
+std::vector<int> WakesPerSet(HANDLE ev, std::atomic<int>& woken, int sets) {
+    std::vector<int> after;
+    for (int i = 1; i <= sets; ++i) {
+        SetEvent(ev);
+        EXPECT_TRUE(testing_support::WaitUntil([&] { return woken >= i; }, 10000)) << i;
+        Sleep(20);  // room for a second waiter wrongly woken by the same set
+        after.push_back(woken);
+    }
+    return after;
 }
 
-// --- critical sections ---
+// A lock in zero-filled static storage, as the toolkit's static locks are.
+struct {
+    void* first;
+    CRITICAL_SECTION room;
+} g_embedded;
 
-TEST(CriticalSection, IsReentrantForItsOwnerAndFreeAfterTheLastLeave) {
-    CRITICAL_SECTION cs;
-    InitializeCriticalSection(&cs);
-    EnterCriticalSection(&cs);
-    EnterCriticalSection(&cs);
-    EXPECT_TRUE(TryEnterCriticalSection(&cs));
-    EXPECT_FALSE(try_enter_from_other_thread(&cs));
-    LeaveCriticalSection(&cs);
-    LeaveCriticalSection(&cs);
-    EXPECT_FALSE(try_enter_from_other_thread(&cs));
-    LeaveCriticalSection(&cs);
-    EXPECT_TRUE(try_enter_from_other_thread(&cs));
-    DeleteCriticalSection(&cs);
-}
+TEST(CriticalSection, IsReentrantForItsOwnerAndKeepsOtherThreadsOut) {
+    CRITICAL_SECTION* cs = &g_embedded.room;
+    InitializeCriticalSection(cs);
+    EnterCriticalSection(cs);
+    EnterCriticalSection(cs);
+    EXPECT_TRUE(TryEnterCriticalSection(cs));
+    EXPECT_FALSE(TryEnterFromOtherThread(cs));
+    LeaveCriticalSection(cs);
+    LeaveCriticalSection(cs);
+    EXPECT_FALSE(TryEnterFromOtherThread(cs));
+    LeaveCriticalSection(cs);
+    EXPECT_TRUE(TryEnterFromOtherThread(cs));
 
-TEST(CriticalSection, KeepsOtherThreadsOutWhileHeld) {
-    CRITICAL_SECTION cs;
-    ASSERT_TRUE(InitializeCriticalSectionAndSpinCount(&cs, 4000));
+    ASSERT_TRUE(InitializeCriticalSectionAndSpinCount(cs, 4000));
     volatile long counter = 0;
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 20000; ++i) {
-                EnterCriticalSection(&cs);
+                EnterCriticalSection(cs);
                 long v = counter;
                 if ((i & 255) == 0) SwitchToThread();
                 counter = v + 1;
-                LeaveCriticalSection(&cs);
+                LeaveCriticalSection(cs);
             }
         });
-    }
     for (auto& t : threads) t.join();
     EXPECT_EQ(counter, 4 * 20000);
-    DeleteCriticalSection(&cs);
+    DeleteCriticalSection(cs);
 }
 
-// A lock embedded in zero-filled static storage, as the toolkit's static locks are.
-struct Embedded {
-    void* first;
-    CRITICAL_SECTION room;
-};
-Embedded g_embedded;
-
-TEST(CriticalSection, WorksEmbeddedInZeroFilledStaticStorage) {
-    InitializeCriticalSection(&g_embedded.room);
-    g_embedded.first = &g_embedded.room;
-    auto* cs = static_cast<CRITICAL_SECTION*>(g_embedded.first);
-    EnterCriticalSection(cs);
-    EXPECT_FALSE(try_enter_from_other_thread(cs));
-    LeaveCriticalSection(cs);
-    EXPECT_TRUE(try_enter_from_other_thread(cs));
-}
-
-// --- events ---
-
-TEST(Event, ManualResetReleasesEveryWaiterUntilReset) {
-    Handle ev(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ASSERT_NE(ev.get(), nullptr);
-    std::atomic<int> released{0};
+TEST(Event, ManualResetReleasesEveryWaiterAutoResetOnePerSet) {
+    Handle manual(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Handle automatic(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    std::atomic<int> manual_woken{0}, auto_woken{0};
     std::vector<std::thread> waiters;
     for (int i = 0; i < 3; ++i) {
-        waiters.emplace_back([&] {
-            if (WaitForSingleObject(ev.get(), 5000) == WAIT_OBJECT_0) ++released;
-        });
+        waiters.emplace_back(
+            [&] { manual_woken += WaitForSingleObject(manual.get(), 10000) == 0; });
+        waiters.emplace_back(
+            [&] { auto_woken += WaitForSingleObject(automatic.get(), 10000) == 0; });
     }
     Sleep(20);
-    EXPECT_EQ(released.load(), 0);
-    ASSERT_TRUE(SetEvent(ev.get()));
+    EXPECT_EQ(manual_woken + auto_woken, 0);
+    SetEvent(manual.get());
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return manual_woken == 3; }, 10000));
+    EXPECT_EQ(WakesPerSet(automatic.get(), auto_woken, 3), (std::vector<int>{1, 2, 3}));
     for (auto& t : waiters) t.join();
-    EXPECT_EQ(released.load(), 3);
-    EXPECT_EQ(WaitForSingleObject(ev.get(), 0), WAIT_OBJECT_0);
-    ASSERT_TRUE(ResetEvent(ev.get()));
-    EXPECT_EQ(WaitForSingleObject(ev.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-}
-
-TEST(Event, AutoResetWakesExactlyOneWaiterPerSet) {
-    Handle ev(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    std::atomic<int> waiting{0};
-    std::atomic<int> woken{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 3; ++i) {
-        waiters.emplace_back([&] {
-            ++waiting;
-            if (WaitForSingleObject(ev.get(), 5000) == WAIT_OBJECT_0) ++woken;
-        });
-    }
-    while (waiting < 3) Sleep(1);
-    Sleep(20);
-    for (int expected = 1; expected <= 3; ++expected) {
-        ASSERT_TRUE(SetEvent(ev.get()));
-        for (int i = 0; i < 500 && woken < expected; ++i) Sleep(1);
-        Sleep(20);  // room for a wrongly woken second waiter to show
-        EXPECT_EQ(woken.load(), expected);
-    }
-    for (auto& t : waiters) t.join();
-    // The last waiter took the signal with it.
-    EXPECT_EQ(WaitForSingleObject(ev.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-}
-
-TEST(Event, InitialStateIsHonouredAndAutoResetTakesIt) {
+    // The manual event stays set until reset; the last waiter took the automatic one's signal.
+    EXPECT_EQ(WaitForSingleObject(manual.get(), 0), WAIT_OBJECT_0);
+    ASSERT_TRUE(ResetEvent(manual.get()));
+    EXPECT_EQ(WaitForSingleObject(manual.get(), 0), kTimeout);
+    EXPECT_EQ(WaitForSingleObject(automatic.get(), 0), kTimeout);
     Handle set_auto(CreateEventW(nullptr, FALSE, TRUE, nullptr));
     EXPECT_EQ(WaitForSingleObject(set_auto.get(), 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(set_auto.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    Handle unset_manual(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    EXPECT_EQ(WaitForSingleObject(unset_manual.get(), 10), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(set_auto.get(), 0), kTimeout);
 }
 
-TEST(Event, NamedEventOpensTheSameObjectUntilItsLastHandleCloses) {
-    auto name = unique_name("event");
+TEST(Event, ANameOpensTheSameObjectUntilItsLastHandleCloses) {
+    const std::wstring name = L"sync-test-" + std::to_wstring(GetCurrentProcessId());
     SetLastError(ERROR_ALREADY_EXISTS);
     HANDLE first = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
-    ASSERT_NE(first, nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
     HANDLE second = CreateEventW(nullptr, FALSE, TRUE, name.c_str());
-    ASSERT_NE(second, nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     EXPECT_NE(first, second);
     // The second call's own settings were ignored: it is the first, unset, manual event.
-    EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(first, 0), kTimeout);
     SetEvent(second);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(Failed(CreateSemaphoreW(nullptr, 0, 1, name.c_str()) == nullptr),
+              ERROR_INVALID_HANDLE);  // another kind
     CloseHandle(first);
     CloseHandle(second);
-
     Handle fresh(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_EQ(WaitForSingleObject(fresh.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(fresh.get(), 0), kTimeout);
 }
 
-TEST(Event, NameHeldByAnotherKindOfObjectIsRefused) {
-    auto name = unique_name("clash");
-    Handle ev(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
-    ASSERT_NE(ev.get(), nullptr);
-    EXPECT_EQ(CreateSemaphoreW(nullptr, 0, 1, name.c_str()), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-}
-
-// --- semaphores ---
-
-TEST(Semaphore, EachWaitTakesOneCount) {
-    Handle sem(CreateSemaphoreW(nullptr, 2, 5, nullptr));
-    ASSERT_NE(sem.get(), nullptr);
-    EXPECT_EQ(WaitForSingleObject(sem.get(), 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(sem.get(), 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(sem.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-}
-
-TEST(Semaphore, ReleaseBeyondTheMaximumFailsAndLeavesTheCount) {
+TEST(Semaphore, EachWaitTakesOneCountUpToTheMaximumReleased) {
     Handle sem(CreateSemaphoreW(nullptr, 1, 3, nullptr));
     LONG previous = -1;
     ASSERT_TRUE(ReleaseSemaphore(sem.get(), 2, &previous));
     EXPECT_EQ(previous, 1);
     previous = -1;
-    EXPECT_FALSE(ReleaseSemaphore(sem.get(), 1, &previous));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TOO_MANY_POSTS));
+    EXPECT_EQ(Failed(!ReleaseSemaphore(sem.get(), 1, &previous)), ERROR_TOO_MANY_POSTS);
     EXPECT_EQ(previous, -1);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(WaitForSingleObject(sem.get(), 0), WAIT_OBJECT_0) << i;
-    EXPECT_EQ(WaitForSingleObject(sem.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-}
-
-TEST(Semaphore, InvalidCountsAreRefused) {
-    EXPECT_EQ(CreateSemaphoreW(nullptr, 0, 0, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(CreateSemaphoreW(nullptr, 2, 1, nullptr), nullptr);
-    EXPECT_EQ(CreateSemaphoreW(nullptr, -1, 1, nullptr), nullptr);
-    Handle sem(CreateSemaphoreW(nullptr, 0, 1, nullptr));
-    EXPECT_FALSE(ReleaseSemaphore(sem.get(), 0, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-}
-
-TEST(Semaphore, ReleaseWakesAThreadWaitingWithoutLimit) {
-    Handle sem(CreateSemaphoreW(nullptr, 0, 0x7fffffff, nullptr));
-    ASSERT_NE(sem.get(), nullptr);
-    EXPECT_EQ(WaitForSingleObject(sem.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(sem.get(), 0), kTimeout);
+    EXPECT_EQ(Failed(!ReleaseSemaphore(sem.get(), 0, nullptr)), ERROR_INVALID_PARAMETER);
+    const std::pair<LONG, LONG> bad_counts[] = {{0, 0}, {2, 1}, {-1, 1}};
+    for (auto [initial, maximum] : bad_counts) {
+        EXPECT_EQ(Failed(CreateSemaphoreW(nullptr, initial, maximum, nullptr) == nullptr),
+                  ERROR_INVALID_PARAMETER);
+    }
+    // A release wakes a thread waiting without limit.
+    Handle big(CreateSemaphoreW(nullptr, 0, 0x7fffffff, nullptr));
     DWORD result = 0xDEADBEEF;
-    std::thread waiter([&] { result = WaitForSingleObject(sem.get(), INFINITE); });
+    std::thread waiter([&] { result = WaitForSingleObject(big.get(), INFINITE); });
     Sleep(20);
-    ASSERT_TRUE(ReleaseSemaphore(sem.get(), 1, nullptr));
+    ASSERT_TRUE(ReleaseSemaphore(big.get(), 1, nullptr));
     waiter.join();
     EXPECT_EQ(result, WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(sem.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(big.get(), 0), kTimeout);
 }
 
-// --- mutexes ---
-
-TEST(Mutex, OwnerTakesItAgainAndMustReleaseAsOftenAsItTookIt) {
+TEST(Mutex, TheOwnerTakesItAgainAndMustReleaseAsOftenAsOnlyItMay) {
     Handle m(CreateMutexW(nullptr, TRUE, nullptr));
-    ASSERT_NE(m.get(), nullptr);
     EXPECT_EQ(WaitForSingleObject(m.get(), 0), WAIT_OBJECT_0);
-    EXPECT_EQ(wait_from_other_thread(m.get(), 10), static_cast<DWORD>(WAIT_TIMEOUT));
-    ASSERT_TRUE(ReleaseMutex(m.get()));
-    EXPECT_EQ(wait_from_other_thread(m.get(), 10), static_cast<DWORD>(WAIT_TIMEOUT));
-    ASSERT_TRUE(ReleaseMutex(m.get()));
-    EXPECT_EQ(take_and_release_from_other_thread(m.get()), WAIT_OBJECT_0);
-    EXPECT_FALSE(ReleaseMutex(m.get()));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_OWNER));
-}
-
-TEST(Mutex, ReleaseByAThreadThatDoesNotOwnItFails) {
-    Handle m(CreateMutexW(nullptr, TRUE, nullptr));
     BOOL released = TRUE;
     DWORD error = 0;
     std::thread([&] {
@@ -255,230 +172,295 @@ TEST(Mutex, ReleaseByAThreadThatDoesNotOwnItFails) {
     }).join();
     EXPECT_FALSE(released);
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_NOT_OWNER));
-    // Still ours.
-    EXPECT_EQ(wait_from_other_thread(m.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_TRUE(ReleaseMutex(m.get()));
+    ASSERT_TRUE(ReleaseMutex(m.get()));
+    EXPECT_EQ(WaitFromOtherThread(m.get(), 10), kTimeout);
+    ASSERT_TRUE(ReleaseMutex(m.get()));
+    EXPECT_EQ(WaitFromOtherThread(m.get()), WAIT_OBJECT_0);
+    EXPECT_EQ(Failed(!ReleaseMutex(m.get())), ERROR_NOT_OWNER);
 }
 
 DWORD WINAPI TakeAndEnd(LPVOID m) { return WaitForSingleObject(static_cast<HANDLE>(m), 0); }
-
-TEST(Mutex, MutexOfAThreadThatEndedIsAbandonedToTheNextWaiter) {
-    Handle m(CreateMutexW(nullptr, FALSE, nullptr));
-    Handle t(CreateThread(nullptr, 0, TakeAndEnd, m.get(), 0, nullptr));
-    ASSERT_EQ(WaitForSingleObject(t.get(), 5000), WAIT_OBJECT_0);
-    DWORD took = 1;
-    GetExitCodeThread(t.get(), &took);
-    ASSERT_EQ(took, WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(m.get(), 1000), static_cast<DWORD>(WAIT_ABANDONED));
-    // The waiter owns it now, and the mutex is normal again afterwards.
-    EXPECT_TRUE(ReleaseMutex(m.get()));
-    EXPECT_EQ(WaitForSingleObject(m.get(), 0), WAIT_OBJECT_0);
-    EXPECT_TRUE(ReleaseMutex(m.get()));
-}
-
-TEST(Mutex, MutexOfAThreadLayerDidNotStartIsAbandonedWhenItEnds) {
-    Handle m(CreateMutexW(nullptr, FALSE, nullptr));
-    std::thread([&] { WaitForSingleObject(m.get(), 0); }).join();
-    EXPECT_EQ(WaitForSingleObject(m.get(), 1000), static_cast<DWORD>(WAIT_ABANDONED));
-    EXPECT_TRUE(ReleaseMutex(m.get()));
-}
-
 DWORD WINAPI TakeAndSleep(LPVOID m) {
     WaitForSingleObject(static_cast<HANDLE>(m), INFINITE);
     for (;;) Sleep(5);
 }
 
-TEST(Mutex, TerminatingTheOwnerAbandonsItAtOnce) {
-    Handle m(CreateMutexW(nullptr, FALSE, nullptr));
-    Handle t(CreateThread(nullptr, 0, TakeAndSleep, m.get(), 0, nullptr));
-    while (take_and_release_from_other_thread(m.get()) == WAIT_OBJECT_0) Sleep(1);
-    ASSERT_TRUE(TerminateThread(t.get(), 1));
-    EXPECT_EQ(WaitForSingleObject(m.get(), 1000), static_cast<DWORD>(WAIT_ABANDONED));
-    EXPECT_TRUE(ReleaseMutex(m.get()));
+TEST(Mutex, AMutexWhoseOwnerEndedIsAbandonedToTheNextWaiter) {
+    for (int how = 0; how < 3; ++how) {
+        Handle m(CreateMutexW(nullptr, FALSE, nullptr));
+        if (how == 0) {  // a thread of the layer's that ends
+            Handle t(CreateThread(nullptr, 0, TakeAndEnd, m.get(), 0, nullptr));
+            ASSERT_EQ(WaitForSingleObject(t.get(), 5000), WAIT_OBJECT_0);
+        } else if (how == 1) {  // one the layer did not start
+            std::thread([&] { WaitForSingleObject(m.get(), 0); }).join();
+        } else {  // a terminated owner, at once
+            Handle t(CreateThread(nullptr, 0, TakeAndSleep, m.get(), 0, nullptr));
+            while (WaitFromOtherThread(m.get()) == WAIT_OBJECT_0) Sleep(1);
+            ASSERT_TRUE(TerminateThread(t.get(), 1));
+        }
+        EXPECT_EQ(WaitForSingleObject(m.get(), 1000), static_cast<DWORD>(WAIT_ABANDONED)) << how;
+        // The waiter owns it now, and the mutex is normal again afterwards.
+        EXPECT_TRUE(ReleaseMutex(m.get()));
+        EXPECT_EQ(WaitFromOtherThread(m.get()), WAIT_OBJECT_0);
+    }
 }
 
-// --- waits on several objects ---
+DWORD WINAPI WaitOnEvent(LPVOID ev) { return WaitForSingleObject(ev, INFINITE); }
 
-DWORD WINAPI WaitOnEvent(LPVOID ev) {
-    return WaitForSingleObject(static_cast<HANDLE>(ev), INFINITE);
-}
-
-TEST(WaitMultiple, WaitAllOverMixedHandlesTimesOutWithoutTakingAnything) {
+TEST(WaitMultiple, WaitAllTakesNothingUntilEverythingIsReadyThenAllAtOnce) {
     Handle auto_ev(CreateEventW(nullptr, FALSE, TRUE, nullptr));
     Handle sem(CreateSemaphoreW(nullptr, 1, 1, nullptr));
     Handle mutex(CreateMutexW(nullptr, FALSE, nullptr));
     Handle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     Handle thread(CreateThread(nullptr, 0, WaitOnEvent, gate.get(), 0, nullptr));
     HANDLE all[] = {auto_ev.get(), sem.get(), mutex.get(), thread.get()};
-
-    EXPECT_EQ(WaitForMultipleObjects(4, all, TRUE, 30), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(take_and_release_from_other_thread(mutex.get()), WAIT_OBJECT_0);
-
-    // The single signal and the single count are still there for this wait.
+    EXPECT_EQ(WaitForMultipleObjects(4, all, TRUE, 30), kTimeout);
+    EXPECT_EQ(WaitFromOtherThread(mutex.get()), WAIT_OBJECT_0);
     SetEvent(gate.get());
     EXPECT_EQ(WaitForMultipleObjects(4, all, TRUE, 5000), WAIT_OBJECT_0);
-    // Now everything was taken at once.
-    EXPECT_EQ(WaitForSingleObject(auto_ev.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(WaitForSingleObject(sem.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(take_and_release_from_other_thread(mutex.get()), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(auto_ev.get(), 0), kTimeout);
+    EXPECT_EQ(WaitForSingleObject(sem.get(), 0), kTimeout);
+    EXPECT_EQ(WaitFromOtherThread(mutex.get()), kTimeout);
+    EXPECT_TRUE(ReleaseMutex(mutex.get()));
+
+    // It returns when the last object becomes ready, from another thread.
+    Handle set(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    HANDLE pair[] = {set.get(), gate.get()};
+    ResetEvent(gate.get());
+    std::thread setter([&] {
+        Sleep(20);
+        SetEvent(gate.get());
+    });
+    EXPECT_EQ(WaitForMultipleObjects(2, pair, TRUE, INFINITE), WAIT_OBJECT_0);
+    setter.join();
+    // An abandoned mutex answers its index.
+    std::thread([&] { WaitForSingleObject(mutex.get(), 0); }).join();
+    HANDLE both[] = {set.get(), mutex.get()};
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 1000), DWORD{WAIT_ABANDONED_0 + 1});
     EXPECT_TRUE(ReleaseMutex(mutex.get()));
 }
 
-// A lone waiter takes an event or a semaphore without the engine; these mix both.
-TEST(WaitMultiple, ALoneWaiterAndAMultipleWaiterShareEachSignal) {
-    Handle ev(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    Handle never(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    std::atomic<int> woken{0};
-    DWORD alone = 0, among = 0;
-    std::thread a([&] {
-        alone = WaitForSingleObject(ev.get(), 5000);
-        ++woken;
-    });
-    std::thread b([&] {
-        HANDLE two[] = {never.get(), ev.get()};
-        among = WaitForMultipleObjects(2, two, FALSE, 5000);
-        ++woken;
-    });
-    Sleep(20);
-    for (int expected = 1; expected <= 2; ++expected) {
-        ASSERT_TRUE(SetEvent(ev.get()));
-        for (int i = 0; i < 500 && woken < expected; ++i) Sleep(1);
-        Sleep(20);  // room for a second waiter wrongly woken by one signal
-        EXPECT_EQ(woken.load(), expected);
-    }
-    a.join();
-    b.join();
-    EXPECT_EQ(alone, WAIT_OBJECT_0);
-    EXPECT_EQ(among, WAIT_OBJECT_0 + 1);
-}
-
-TEST(WaitMultiple, WaitAllTakesCountsOnlyTogetherWhileOthersTakeThemAlone) {
-    const LONG n = 20000;
-    // Room for one more count each, so the releases below succeed whoever won the race.
-    Handle a(CreateSemaphoreW(nullptr, n, n + 1, nullptr));
-    Handle b(CreateSemaphoreW(nullptr, n, n + 1, nullptr));
-    HANDLE both[] = {a.get(), b.get()};
-    std::atomic<LONG> pairs{0}, singles{0};
-    std::atomic<int> ready{0};
-    auto start_together = [&] {
-        ++ready;
-        while (ready.load() < 2) {
-        }
-    };
-    std::thread together([&] {
-        start_together();
-        while (WaitForMultipleObjects(2, both, TRUE, 0) == WAIT_OBJECT_0) ++pairs;
-    });
-    std::thread alone([&] {
-        start_together();
-        while (WaitForSingleObject(a.get(), 0) == WAIT_OBJECT_0) ++singles;
-    });
-    together.join();
-    alone.join();
-    // Every count of a went exactly once; b gave exactly as many as the pairs took.
-    LONG left_a = -1, left_b = -1;
-    ASSERT_TRUE(ReleaseSemaphore(a.get(), 1, &left_a));
-    ASSERT_TRUE(ReleaseSemaphore(b.get(), 1, &left_b));
-    EXPECT_EQ(left_a, 0);
-    EXPECT_EQ(pairs + singles, n);
-    EXPECT_EQ(left_b, n - pairs);
-}
-
-TEST(WaitMultiple, WaitAllReturnsWhenTheLastObjectBecomesReady) {
-    Handle a(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    Handle b(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    HANDLE both[] = {a.get(), b.get()};
-    std::thread setter([&] {
-        Sleep(20);
-        SetEvent(b.get());
-    });
-    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, INFINITE), WAIT_OBJECT_0);
-    setter.join();
-}
-
-TEST(WaitMultiple, WaitAnyAnswersTheLowestSignalledIndexAndTakesOnlyIt) {
+TEST(WaitMultiple, WaitAnyAnswersTheLowestReadyIndexAndTakesOnlyItAndBadArgumentsFail) {
     Handle unset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     Handle sem(CreateSemaphoreW(nullptr, 1, 1, nullptr));
     Handle set_auto(CreateEventW(nullptr, FALSE, TRUE, nullptr));
     HANDLE any[] = {unset.get(), sem.get(), set_auto.get()};
     EXPECT_EQ(WaitForMultipleObjects(3, any, FALSE, 0), WAIT_OBJECT_0 + 1);
     EXPECT_EQ(WaitForMultipleObjects(3, any, FALSE, 0), WAIT_OBJECT_0 + 2);
-    EXPECT_EQ(WaitForMultipleObjects(3, any, FALSE, 10), static_cast<DWORD>(WAIT_TIMEOUT));
-}
+    EXPECT_EQ(WaitForMultipleObjects(3, any, FALSE, 10), kTimeout);
 
-TEST(WaitMultiple, WaitAllRefusesTheSameObjectTwice) {
     Handle ev(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    HANDLE twice[] = {ev.get(), ev.get()};
-    EXPECT_EQ(WaitForMultipleObjects(2, twice, TRUE, 0), WAIT_FAILED);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    HANDLE dup = nullptr;
-    HANDLE process = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+    HANDLE dup = nullptr, process = GetCurrentProcess();
     ASSERT_TRUE(DuplicateHandle(process, ev.get(), process, &dup, 0, FALSE, DUPLICATE_SAME_ACCESS));
     Handle dup_owner(dup);
-    HANDLE same_object[] = {ev.get(), dup};
-    EXPECT_EQ(WaitForMultipleObjects(2, same_object, TRUE, 0), WAIT_FAILED);
-    // Waiting for any of them is fine.
-    EXPECT_EQ(WaitForMultipleObjects(2, twice, FALSE, 0), WAIT_OBJECT_0);
-}
-
-TEST(WaitMultiple, WaitAllReportsTheIndexOfAnAbandonedMutex) {
-    Handle ev(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    Handle m(CreateMutexW(nullptr, FALSE, nullptr));
-    std::thread([&] { WaitForSingleObject(m.get(), 0); }).join();
-    HANDLE both[] = {ev.get(), m.get()};
-    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 1000),
-              static_cast<DWORD>(WAIT_ABANDONED_0 + 1));
-    EXPECT_TRUE(ReleaseMutex(m.get()));
-}
-
-TEST(WaitMultiple, BadArgumentsFail) {
-    Handle ev(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    HANDLE one[] = {ev.get()};
-    EXPECT_EQ(WaitForMultipleObjects(0, one, FALSE, 0), WAIT_FAILED);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    HANDLE twice[] = {ev.get(), ev.get()}, same_object[] = {ev.get(), dup};
     HANDLE bogus[] = {ev.get(), reinterpret_cast<HANDLE>(0x7ffffff0)};
-    EXPECT_EQ(WaitForMultipleObjects(2, bogus, FALSE, 0), WAIT_FAILED);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(WaitForMultipleObjects(2, twice, FALSE, 0), WAIT_OBJECT_0);
+    const struct {
+        HANDLE* handles;
+        DWORD count;
+        DWORD error;
+    } bad[] = {{twice, 2, ERROR_INVALID_PARAMETER},
+               {same_object, 2, ERROR_INVALID_PARAMETER},
+               {twice, 0, ERROR_INVALID_PARAMETER},
+               {bogus, 2, ERROR_INVALID_HANDLE}};
+    for (const auto& t : bad) {
+        EXPECT_EQ(WaitForMultipleObjects(t.count, t.handles, t.error != ERROR_INVALID_HANDLE, 0),
+                  WAIT_FAILED);
+        EXPECT_EQ(GetLastError(), t.error);
+    }
 }
 
-// --- interlocked operations ---
+// A lone waiter takes an event or a semaphore without the wait engine; these mix both.
+TEST(WaitMultiple, LoneAndMultipleWaitersShareTheSignalsAndCounts) {
+    Handle ev(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    Handle never(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<int> woken{0};
+    DWORD alone = 0, among = 0;
+    std::thread a([&] {
+        alone = WaitForSingleObject(ev.get(), 10000);
+        ++woken;
+    });
+    std::thread b([&] {
+        HANDLE two[] = {never.get(), ev.get()};
+        among = WaitForMultipleObjects(2, two, FALSE, 60000);
+        ++woken;
+    });
+    Sleep(20);
+    EXPECT_EQ(WakesPerSet(ev.get(), woken, 2), (std::vector<int>{1, 2}));
+    a.join();
+    b.join();
+    EXPECT_EQ(alone, WAIT_OBJECT_0);
+    EXPECT_EQ(among, WAIT_OBJECT_0 + 1);
 
-TEST(Interlocked, OperationsAnswerTheValuesWindowsAnswers) {
+    const LONG n = 20000;
+    // Room for one more count each, so the releases below succeed whoever won the race.
+    Handle sa(CreateSemaphoreW(nullptr, n, n + 1, nullptr));
+    Handle sb(CreateSemaphoreW(nullptr, n, n + 1, nullptr));
+    HANDLE both[] = {sa.get(), sb.get()};
+    std::atomic<LONG> pairs{0}, singles{0};
+    std::atomic<int> ready{0};
+    std::thread together([&] {
+        for (++ready; ready < 2;) {
+        }
+        while (WaitForMultipleObjects(2, both, TRUE, 0) == WAIT_OBJECT_0) ++pairs;
+    });
+    for (++ready; ready < 2;) {
+    }
+    while (WaitForSingleObject(sa.get(), 0) == WAIT_OBJECT_0) ++singles;
+    together.join();
+    // Every count of a went exactly once; b gave exactly as many as the pairs took.
+    LONG left_a = -1, left_b = -1;
+    ASSERT_TRUE(ReleaseSemaphore(sa.get(), 1, &left_a));
+    ASSERT_TRUE(ReleaseSemaphore(sb.get(), 1, &left_b));
+    EXPECT_EQ(left_a, 0);
+    EXPECT_EQ(pairs + singles, n);
+    EXPECT_EQ(left_b, n - pairs);
+}
+
+TEST(Interlocked, OperationsAnswerWhatWindowsAnswersAndLoseNothingBetweenThreads) {
     volatile LONG v = 5;
     EXPECT_EQ(InterlockedIncrement(&v), 6);
     EXPECT_EQ(InterlockedDecrement(&v), 5);
     EXPECT_EQ(InterlockedExchange(&v, 10), 5);
     EXPECT_EQ(InterlockedExchangeAdd(&v, -3), 10);
-    EXPECT_EQ(v, 7);
     EXPECT_EQ(InterlockedCompareExchange(&v, 100, 6), 7);  // no match: unchanged
-    EXPECT_EQ(v, 7);
     EXPECT_EQ(InterlockedCompareExchange(&v, 100, 7), 7);
     EXPECT_EQ(v, 100);
-
     int a = 0, b = 0;
     PVOID volatile p = &a;
-    EXPECT_EQ(InterlockedExchangePointer(&p, &b), &a);
-    EXPECT_EQ(InterlockedCompareExchangePointer(&p, &a, &a), &b);
+    EXPECT_EQ(InterlockedCompareExchangePointer(&p, &b, &b), &a);  // no match
+    EXPECT_EQ(InterlockedCompareExchangePointer(&p, &b, &a), &a);
     EXPECT_EQ(p, &b);
-    EXPECT_EQ(InterlockedCompareExchangePointer(&p, &a, &b), &b);
-    EXPECT_EQ(p, &a);
-}
 
-TEST(Interlocked, ConcurrentIncrementsAndDecrementsAreNeverLost) {
-    volatile LONG up = 0;
-    volatile LONG down = 0;
+    volatile LONG up = 0, down = 0;
     std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
+    for (int t = 0; t < 8; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 50000; ++i) {
                 InterlockedIncrement(&up);
                 InterlockedDecrement(&down);
             }
         });
-    }
     for (auto& t : threads) t.join();
     EXPECT_EQ(up, 8 * 50000);
     EXPECT_EQ(down, -8 * 50000);
+}
+
+// Named mutexes between processes: the child program takes commands ("create
+// <owned> <name>", "wait <ms>", "release", "close") and answers a line each.
+class NamedMutex : public ::testing::Test {
+protected:
+    std::string Call(testing_support::ChildProcess& child, const std::string& command) {
+        return child.Send(command) ? child.Expect("") : "";
+    }
+    std::string Create(testing_support::ChildProcess& child, bool owned) {
+        return Call(child, "create " + std::to_string(owned) + " " + name_);
+    }
+    bool Start(testing_support::ChildProcess& child) { return child.Start(proctest::child_path()); }
+
+    testing_support::TempDir runtime_;  // a test's lock files are its own
+    testing_support::ScopedEnv env_{"XDG_RUNTIME_DIR", runtime_.path()};
+    std::string name_ = "gamekeyDOWNLOADER_INSWND-" + std::to_string(getpid());
+    std::wstring wname_ = proctest::widen(name_);
+    const std::string kWaitTimeout = std::to_string(WAIT_TIMEOUT);
+};
+
+TEST_F(NamedMutex, ASecondCreateOpensTheSameMutexInThisOrAnotherProcess) {
+    SetLastError(ERROR_ALREADY_EXISTS);
+    Handle mine(CreateMutexW(nullptr, TRUE, wname_.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    Handle again(CreateMutexW(nullptr, TRUE, wname_.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_NE(mine.get(), again.get());
+    // One object: the owner takes it again through the other handle.
+    EXPECT_EQ(WaitForSingleObject(again.get(), 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(ReleaseMutex(mine.get()));
+    EXPECT_EQ(WaitFromOtherThread(mine.get()), kTimeout);
+    testing_support::ChildProcess child;
+    ASSERT_TRUE(Start(child));
+    EXPECT_EQ(Create(child, true), "1 183");
+    EXPECT_EQ(Call(child, "wait 0"), kWaitTimeout);  // no initial ownership of an existing one
+    std::string reply;
+    std::thread asker([&] { reply = Call(child, "wait 5000"); });
+    Sleep(50);
+    EXPECT_TRUE(ReleaseMutex(again.get()));
+    asker.join();
+    EXPECT_EQ(reply, "0");  // the waiter wakes when the owner releases
+    EXPECT_EQ(Failed(!ReleaseMutex(mine.get())), ERROR_NOT_OWNER);
+    EXPECT_EQ(WaitForSingleObject(mine.get(), 50), kTimeout);
+    EXPECT_EQ(Call(child, "release"), "1 0");
+    EXPECT_EQ(WaitForSingleObject(mine.get(), 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(Call(child, "wait 30"), kWaitTimeout);
+    EXPECT_EQ(Call(child, "release"), "0 288");
+    EXPECT_TRUE(ReleaseMutex(mine.get()));
+}
+
+TEST_F(NamedMutex, TheNameIsFreeAgainAfterTheLastHandleClosesOrItsProcessIsKilled) {
+    testing_support::ChildProcess child;
+    ASSERT_TRUE(Start(child));
+    ASSERT_EQ(Create(child, true), "1 0");
+    ASSERT_EQ(Call(child, "close"), "1");
+    {
+        Handle mine(CreateMutexW(nullptr, TRUE, wname_.c_str()));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(Create(child, false), "1 183");
+        EXPECT_EQ(Call(child, "close"), "1");
+    }
+    EXPECT_EQ(Create(child, true), "1 0");
+    child.Kill();  // a killed first copy does not block the next start
+    Handle mine(CreateMutexW(nullptr, TRUE, wname_.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    testing_support::ChildProcess third;
+    ASSERT_TRUE(Start(third));
+    EXPECT_EQ(Create(third, true), "1 183");
+    EXPECT_EQ(Call(third, "wait 0"), kWaitTimeout);
+    // Names of any text are distinct mutexes.
+    for (std::wstring other : {L"游戏/one\\" + wname_, std::wstring(300, L'x')}) {
+        Handle h(CreateMutexW(nullptr, TRUE, other.c_str()));
+        EXPECT_NE(h.get(), nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    }
+}
+
+TEST_F(NamedMutex, AKilledOwnerProcessOrAnEndedOwnerThreadLeavesItAbandoned) {
+    testing_support::ChildProcess owner, next;
+    ASSERT_TRUE(Start(owner) && Start(next));
+    ASSERT_EQ(Create(owner, true), "1 0");
+    Handle mine(CreateMutexW(nullptr, FALSE, wname_.c_str()));
+    EXPECT_EQ(WaitForSingleObject(mine.get(), 20), kTimeout);
+    owner.Kill();
+    EXPECT_EQ(WaitForSingleObject(mine.get(), 5000), static_cast<DWORD>(WAIT_ABANDONED));
+    EXPECT_TRUE(ReleaseMutex(mine.get()));
+    ASSERT_EQ(Create(next, false), "1 183");
+    EXPECT_EQ(Call(next, "wait 5000"), "0");  // released properly: a normal mutex
+    EXPECT_EQ(Call(next, "release"), "1 0");
+
+    std::thread([&] { WaitForSingleObject(mine.get(), 0); }).join();
+    EXPECT_EQ(Call(next, "wait 5000"), std::to_string(WAIT_ABANDONED));
+    EXPECT_EQ(Call(next, "release"), "1 0");
+    EXPECT_EQ(WaitForSingleObject(mine.get(), 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(ReleaseMutex(mine.get()));
+}
+
+TEST_F(NamedMutex, WaitForAllDoesNotHoldTheMutexWhileTheOtherObjectsAreNotReady) {
+    Handle mine(CreateMutexW(nullptr, FALSE, wname_.c_str()));
+    Handle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    DWORD result = 0xDEADBEEF;
+    std::thread waiter([&] {
+        HANDLE both[] = {mine.get(), gate.get()};
+        if ((result = WaitForMultipleObjects(2, both, TRUE, 10000)) == WAIT_OBJECT_0)
+            ReleaseMutex(mine.get());
+    });
+    Sleep(30);
+    testing_support::ChildProcess child;
+    ASSERT_TRUE(Start(child));
+    ASSERT_EQ(Create(child, false), "1 183");
+    EXPECT_EQ(Call(child, "wait 5000"), "0");
+    EXPECT_EQ(Call(child, "release"), "1 0");
+    SetEvent(gate.get());
+    waiter.join();
+    EXPECT_EQ(result, WAIT_OBJECT_0);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 namespace {
@@ -19,25 +18,30 @@ URL_COMPONENTSW components(WCHAR* host, DWORD host_len, WCHAR* path, DWORD path_
     return c;
 }
 
-TEST(CrackUrl, ThePathCarriesTheQueryAndThePortDefaultsByScheme) {
-    WCHAR host[64], path[128];
-    auto c = components(host, 64, path, 128);
-    ASSERT_TRUE(InternetCrackUrlW(L"http://example.test/a%20b/c.exe?x=%201&y=2", 0, 0, &c));
-    EXPECT_STREQ(host, L"example.test");
-    EXPECT_EQ(c.dwHostNameLength, 12u);
-    EXPECT_STREQ(path, L"/a%20b/c.exe?x=%201&y=2");
-    EXPECT_EQ(c.nScheme, INTERNET_SCHEME_HTTP);
-    EXPECT_EQ(c.nPort, 80);
-
-    c = components(host, 64, path, 128);
-    ASSERT_TRUE(InternetCrackUrlW(L"https://user:pw@h.test:8443", 0, 0, &c));
-    EXPECT_STREQ(host, L"h.test");
-    EXPECT_STREQ(path, L"");
-    EXPECT_EQ(c.nScheme, INTERNET_SCHEME_HTTPS);
-    EXPECT_EQ(c.nPort, 8443);
-}
-
-TEST(CrackUrl, AskingForExtraInfoSplitsItFromThePath) {
+TEST(CrackUrl, CopiesTheComponentsIntoTheCallersBuffers) {
+    const struct {
+        const wchar_t *url, *host, *path;
+        DWORD flags;
+        INTERNET_SCHEME scheme;
+        int port;
+    } cases[] = {
+        {L"http://example.test/a%20b/c.exe?x=%201&y=2", L"example.test", L"/a%20b/c.exe?x=%201&y=2",
+         0, INTERNET_SCHEME_HTTP, 80},
+        {L"https://user:pw@h.test:8443", L"h.test", L"", 0, INTERNET_SCHEME_HTTPS, 8443},
+        {L"http://h/a%20b/%41?x=%2f", L"h", L"/a b/A?x=/", ICU_DECODE, INTERNET_SCHEME_HTTP, 80},
+    };
+    for (const auto& t : cases) {
+        WCHAR host[64], path[128];
+        auto c = components(host, 64, path, 128);
+        ASSERT_TRUE(InternetCrackUrlW(t.url, 0, t.flags, &c)) << t.url;
+        EXPECT_STREQ(host, t.host);
+        EXPECT_EQ(c.dwHostNameLength, wcslen(t.host));
+        EXPECT_STREQ(path, t.path);
+        EXPECT_EQ(c.dwUrlPathLength, wcslen(t.path));
+        EXPECT_EQ(c.nScheme, t.scheme);
+        EXPECT_EQ(c.nPort, t.port);
+    }
+    // Asking for the extra information splits it from the path.
     WCHAR host[64], path[64], extra[64];
     auto c = components(host, 64, path, 64);
     c.lpszExtraInfo = extra;
@@ -47,10 +51,9 @@ TEST(CrackUrl, AskingForExtraInfoSplitsItFromThePath) {
     EXPECT_STREQ(extra, L"?q=1#f");
 }
 
-TEST(CrackUrl, NullBuffersWithALengthPointIntoTheUrl) {
+TEST(CrackUrl, NullBuffersWithALengthPointIntoTheUrlAndAbsentPartsStayNull) {
     const wchar_t* url = L"http://h.test:81/x?y";
     auto c = components(nullptr, 1, nullptr, 1);
-    c.lpszScheme = nullptr;
     c.dwSchemeLength = 1;
     ASSERT_TRUE(InternetCrackUrlW(url, 0, 0, &c));
     EXPECT_EQ(c.lpszScheme, url);
@@ -60,66 +63,58 @@ TEST(CrackUrl, NullBuffersWithALengthPointIntoTheUrl) {
     EXPECT_EQ(c.lpszUrlPath, url + 16);
     EXPECT_EQ(c.dwUrlPathLength, 4u);
     EXPECT_EQ(c.nPort, 81);
-    // Components the URL does not have stay null.
     c = components(nullptr, 1, nullptr, 1);
     c.dwUserNameLength = c.dwExtraInfoLength = 1;
     ASSERT_TRUE(InternetCrackUrlW(L"http://h.test", 0, 0, &c));
     EXPECT_TRUE(!c.lpszUserName && !c.lpszUrlPath && !c.lpszExtraInfo && !c.dwUrlPathLength);
 }
 
-TEST(CrackUrl, DecodeTurnsEscapesBackIntoCharacters) {
-    WCHAR host[64], path[64];
-    auto c = components(host, 64, path, 64);
-    ASSERT_TRUE(InternetCrackUrlW(L"http://h/a%20b/%41?x=%2f", 0, ICU_DECODE, &c));
-    EXPECT_STREQ(path, L"/a b/A?x=/");
-    EXPECT_EQ(c.dwUrlPathLength, 10u);
-}
-
 TEST(CrackUrl, ShortBuffersAndBadUrlsFail) {
-    WCHAR host[4], path[64];
-    auto c = components(host, 4, path, 64);
-    EXPECT_FALSE(InternetCrackUrlW(L"http://longhost/", 0, 0, &c));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(c.dwHostNameLength, 9u);
-
-    c = components(path, 64, path, 64);
-    EXPECT_FALSE(InternetCrackUrlW(L"no scheme here", 0, 0, &c));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_UNRECOGNIZED_SCHEME));
-    c = components(path, 64, path, 64);
-    EXPECT_FALSE(InternetCrackUrlW(L"http://h:99999/", 0, 0, &c));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_INVALID_URL));
-    c = components(path, 64, path, 64);
-    c.dwStructSize = 3;
-    EXPECT_FALSE(InternetCrackUrlW(L"http://h/", 0, 0, &c));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    const struct {
+        const wchar_t* url;
+        DWORD host_len, struct_size, error;
+    } cases[] = {
+        {L"http://longhost/", 4, sizeof(URL_COMPONENTSW), ERROR_INSUFFICIENT_BUFFER},
+        {L"no scheme here", 64, sizeof(URL_COMPONENTSW), ERROR_INTERNET_UNRECOGNIZED_SCHEME},
+        {L"http://h:99999/", 64, sizeof(URL_COMPONENTSW), ERROR_INTERNET_INVALID_URL},
+        {L"http://h/", 64, 3, ERROR_INVALID_PARAMETER},
+    };
+    for (const auto& t : cases) {
+        WCHAR host[64], path[64];
+        auto c = components(host, t.host_len, path, 64);
+        c.dwStructSize = t.struct_size;
+        EXPECT_FALSE(InternetCrackUrlW(t.url, 0, 0, &c)) << t.url;
+        EXPECT_EQ(GetLastError(), t.error) << t.url;
+        if (t.host_len == 4) {
+            EXPECT_EQ(c.dwHostNameLength, 9u);  // the room needed
+        }
+    }
 }
 
-TEST(CanonicalizeUrl, BrowserModeEncodesThePathAndLeavesTheQuery) {
-    WCHAR out[256];
-    DWORD len = 256;
-    ASSERT_TRUE(InternetCanonicalizeUrlW(L"http://h/a b/./c/../d.exe?q=a b&r=%20", out, &len,
-                                         ICU_BROWSER_MODE));
-    EXPECT_STREQ(out, L"http://h/a%20b/d.exe?q=a b&r=%20");
-    EXPECT_EQ(len, wcslen(out));
-
-    len = 256;
-    ASSERT_TRUE(InternetCanonicalizeUrlW(L"http://h/a b?q=a b", out, &len, 0));
-    EXPECT_STREQ(out, L"http://h/a%20b?q=a%20b");
-
-    len = 256;
-    ASSERT_TRUE(InternetCanonicalizeUrlW(L"http://h", out, &len, ICU_BROWSER_MODE));
-    EXPECT_STREQ(out, L"http://h/");
-}
-
-TEST(CanonicalizeUrl, AShortBufferAnswers122WithTheLengthIncludingTheTerminator) {
-    WCHAR out[8];
+TEST(CanonicalizeUrl, BrowserModeEncodesThePathOnlyAndAShortBufferAsksForMore) {
+    const struct {
+        const wchar_t *in, *out;
+        DWORD flags;
+    } cases[] = {
+        {L"http://h/a b/./c/../d.exe?q=a b&r=%20", L"http://h/a%20b/d.exe?q=a b&r=%20",
+         ICU_BROWSER_MODE},
+        {L"http://h/a b?q=a b", L"http://h/a%20b?q=a%20b", 0},
+        {L"http://h", L"http://h/", ICU_BROWSER_MODE},
+    };
+    for (const auto& t : cases) {
+        WCHAR out[256];
+        DWORD len = 256;
+        ASSERT_TRUE(InternetCanonicalizeUrlW(t.in, out, &len, t.flags)) << t.in;
+        EXPECT_STREQ(out, t.out);
+        EXPECT_EQ(len, wcslen(out));
+    }
+    WCHAR out[17];
     DWORD len = 8;
     EXPECT_FALSE(InternetCanonicalizeUrlW(L"http://host/path", out, &len, ICU_BROWSER_MODE));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(len, 17u);
-    WCHAR big[17];
-    ASSERT_TRUE(InternetCanonicalizeUrlW(L"http://host/path", big, &len, ICU_BROWSER_MODE));
-    EXPECT_STREQ(big, L"http://host/path");
+    EXPECT_EQ(len, 17u);  // with the terminator
+    ASSERT_TRUE(InternetCanonicalizeUrlW(L"http://host/path", out, &len, ICU_BROWSER_MODE));
+    EXPECT_STREQ(out, L"http://host/path");
     EXPECT_EQ(len, 16u);
 }
 
@@ -131,10 +126,7 @@ TEST(UrlMonUserAgent, AnswersABrowserAgentNamingTheWindowsVersion) {
     EXPECT_EQ(ua.rfind("Mozilla/", 0), 0u);
     EXPECT_NE(ua.find("Windows NT 6.1"), std::string::npos);
     EXPECT_EQ(len, ua.size() + 1);
-
-    char tiny[4];
-    EXPECT_EQ(UrlMkGetSessionOption(URLMON_OPTION_USERAGENT, tiny, sizeof tiny, &len, 0),
-              E_OUTOFMEMORY);
+    EXPECT_EQ(UrlMkGetSessionOption(URLMON_OPTION_USERAGENT, buf, 4, &len, 0), E_OUTOFMEMORY);
     EXPECT_EQ(len, ua.size() + 1);
     EXPECT_EQ(UrlMkGetSessionOption(0x1234, buf, 1023, &len, 0), E_INVALIDARG);
 }

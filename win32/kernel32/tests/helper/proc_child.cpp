@@ -5,6 +5,10 @@
 //   sleep <ms>           sleep, then end with 0
 //   record <file>        write <file> (image, folder, arguments) and <file>.w
 //                        (GetCommandLineW as raw wide characters), end with 0
+// Without arguments it answers one line to each command on its input, until it ends:
+//   create <owned> <name>      CreateMutexW: "<ok> <last error>"
+//   wait <ms>, release, close  on that mutex: the wait's result, "<ok> <error>", "<ok>"
+//   open <access> <share> <path>  CreateFileW, kept open: "<ok>"
 #include <windows.h>
 
 #include <stdlib.h>
@@ -13,6 +17,8 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
+#include <iostream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -33,9 +39,38 @@ void record(const std::string& file, int argc, char** argv) {
                static_cast<std::streamsize>(wcslen(line) * sizeof(wchar_t)));
 }
 
+std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+int commands() {
+    HANDLE mutex = nullptr;
+    for (std::string line; std::getline(std::cin, line);) {
+        std::istringstream in(line);
+        std::string word, name;
+        unsigned long a = 0, b = 0;
+        in >> word >> a;
+        if (word == "create" && in >> name) {
+            mutex = CreateMutexW(nullptr, a, widen(name).c_str());
+            std::cout << (mutex != nullptr) << " " << GetLastError();
+        } else if (word == "wait") {
+            std::cout << WaitForSingleObject(mutex, a);
+        } else if (word == "release") {
+            BOOL ok = ReleaseMutex(mutex);
+            std::cout << ok << " " << (ok ? 0 : GetLastError());
+        } else if (word == "close") {
+            std::cout << CloseHandle(mutex);
+        } else if (word == "open" && in >> b >> name) {
+            std::cout << (CreateFileW(widen(name).c_str(), a, b, nullptr, OPEN_EXISTING, 0,
+                                      nullptr) != INVALID_HANDLE_VALUE);
+        }
+        std::cout << std::endl;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 1) return commands();
     for (int i = 1; i + 1 < argc; ++i) {
         std::string word = argv[i];
         const char* operand = argv[i + 1];
