@@ -67,7 +67,7 @@ namespace {
 
 // The bit depth of bitmaps compatible with hdc: a memory DC's selected bitmap,
 // else the screen's.
-int compatible_bpp(const std::shared_ptr<Dc>& dc) {
+int compatible_bpp(const Dc* dc) {
     if (dc && dc->type == Dc::Type::Memory && dc->surface) return dc->surface->bpp;
     return 32;
 }

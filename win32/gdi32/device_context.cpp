@@ -21,7 +21,7 @@ void let_go(const GdiPtr& obj) {
 
 }  // namespace
 
-Dc::Dc(Type t) : type(t) {
+Dc::Dc(Type t) : GdiObject(kKind), type(t) {
     pixman_region32_init(&clip);
     pixman_region32_init(&vis);
     brush = std::static_pointer_cast<Brush>(stock_object(WHITE_BRUSH));
@@ -108,8 +108,8 @@ HDC add_window_dc(std::shared_ptr<Bitmap> surface, POINT origin, const pixman_re
     return static_cast<HDC>(add_object(dc));
 }
 
-std::shared_ptr<Dc> find_dc(HDC hdc) {
-    auto dc = find_as<Dc>(hdc);
+Dc* find_dc(HDC hdc) {
+    Dc* dc = find_as<Dc>(hdc);
     if (!dc) SetLastError(ERROR_INVALID_HANDLE);
     return dc;
 }
@@ -226,9 +226,9 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
 
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
     std::unique_lock<std::mutex> lock(gdi_mutex());
-    auto dc = find_dc(hdc);
+    Dc* dc = find_dc(hdc);
     if (!dc) return nullptr;
-    GdiPtr obj = find_object(h);
+    GdiPtr obj = find_shared(h);
     if (!obj || obj->delete_pending) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -243,9 +243,9 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
         case GdiKind::Bitmap: {
-            auto bm = std::static_pointer_cast<Bitmap>(obj);
+            auto* bm = static_cast<Bitmap*>(obj.get());
             // Only a memory DC holds a bitmap, and a bitmap sits in one DC at a time.
-            if (dc->type != Dc::Type::Memory || (bm->selected_in && bm->selected_in != dc.get())) {
+            if (dc->type != Dc::Type::Memory || (bm->selected_in && bm->selected_in != dc)) {
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return nullptr;
             }

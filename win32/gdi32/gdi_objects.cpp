@@ -3,21 +3,53 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
+#include <deque>
+#include <vector>
 
 namespace w32::gdi {
 namespace {
 
+// Handles carry a slot index and the slot's generation, so a lookup is one array
+// access and a stale handle misses once its slot holds another object. Values start
+// at 0x10000 (well apart from small integers) and stay below 2^31.
+constexpr uintptr_t kFirstSlot = 0x4000;
+constexpr uintptr_t kSlotBits = 20;
+constexpr uintptr_t kGenerations = 1u << 9;
+constexpr size_t kMaxSlots = (size_t{1} << kSlotBits) - kFirstSlot;
+// Freed slots wait in line this long before reuse, so a handle value comes back
+// only after very many objects have come and gone.
+constexpr size_t kReuseDelay = 1024;
+
+struct Slot {
+    GdiPtr obj;
+    uint32_t generation = 0;
+};
+
 struct Table {
-    std::unordered_map<uintptr_t, GdiPtr> objects;
-    // GDI handles live apart from kernel handles; starting high keeps a confused
-    // caller from mistaking one for the other.
-    uintptr_t next = 0x10000;
+    std::vector<Slot> slots;
+    std::deque<uint32_t> freed;
 };
 
 Table& table() {
     static Table* t = new Table;
     return *t;
+}
+
+HGDIOBJ encode(size_t index, uint32_t generation) {
+    return reinterpret_cast<HGDIOBJ>((static_cast<uintptr_t>(generation) << (kSlotBits + 2)) |
+                                     ((index + kFirstSlot) << 2));
+}
+
+// The slot h names when it is live, else null.
+Slot* slot_of(HGDIOBJ h) {
+    const auto v = reinterpret_cast<uintptr_t>(h);
+    if ((v & 3) != 0 || v >= (uintptr_t{1} << 31)) return nullptr;
+    const uintptr_t index = ((v >> 2) & ((uintptr_t{1} << kSlotBits) - 1)) - kFirstSlot;
+    std::vector<Slot>& slots = table().slots;
+    if (index >= slots.size()) return nullptr;
+    Slot& s = slots[index];
+    if (!s.obj || s.generation != (v >> (kSlotBits + 2))) return nullptr;
+    return &s;
 }
 
 GdiPtr make_stock(int index) {
@@ -74,20 +106,47 @@ std::mutex& gdi_mutex() {
 
 HGDIOBJ add_object(GdiPtr obj) {
     Table& t = table();
-    HGDIOBJ h = reinterpret_cast<HGDIOBJ>(t.next);
-    t.next += 4;
+    size_t index;
+    if (t.freed.size() > kReuseDelay) {
+        index = t.freed.front();
+        t.freed.pop_front();
+    } else if (t.slots.size() < kMaxSlots) {
+        index = t.slots.size();
+        t.slots.emplace_back();
+    } else if (!t.freed.empty()) {
+        index = t.freed.front();
+        t.freed.pop_front();
+    } else {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    Slot& s = t.slots[index];
+    HGDIOBJ h = encode(index, s.generation);
     obj->handle = h;
-    t.objects.emplace(reinterpret_cast<uintptr_t>(h), std::move(obj));
+    s.obj = std::move(obj);
     return h;
 }
 
-GdiPtr find_object(HGDIOBJ h) {
-    auto& objs = table().objects;
-    auto it = objs.find(reinterpret_cast<uintptr_t>(h));
-    return it == objs.end() ? nullptr : it->second;
+GdiObject* find_object(HGDIOBJ h) {
+    Slot* s = slot_of(h);
+    return s ? s->obj.get() : nullptr;
 }
 
-void remove_object(HGDIOBJ h) { table().objects.erase(reinterpret_cast<uintptr_t>(h)); }
+GdiPtr find_shared(HGDIOBJ h) {
+    Slot* s = slot_of(h);
+    return s ? s->obj : nullptr;
+}
+
+void remove_object(HGDIOBJ h) {
+    Slot* s = slot_of(h);
+    if (!s) return;
+    // The object may let others go as it dies; take it out of the table first.
+    GdiPtr dying = std::move(s->obj);
+    s->obj.reset();
+    s->generation = (s->generation + 1) % kGenerations;
+    Table& t = table();
+    t.freed.push_back(static_cast<uint32_t>(s - t.slots.data()));
+}
 
 GdiPtr stock_object(int index) {
     static GdiPtr stock[DEFAULT_GUI_FONT + 1];
@@ -112,7 +171,7 @@ std::shared_ptr<Bitmap> default_bitmap() {
     return bm;
 }
 
-Region::Region() { pixman_region32_init(&rgn); }
+Region::Region() : GdiObject(kKind) { pixman_region32_init(&rgn); }
 Region::~Region() { pixman_region32_fini(&rgn); }
 
 int complexity(const pixman_region32_t* r) {
@@ -153,13 +212,13 @@ HPEN WINAPI CreatePen(int style, int width, COLORREF color) {
 
 BOOL WINAPI DeleteObject(HGDIOBJ h) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
-    GdiPtr obj = find_object(h);
+    GdiObject* obj = find_object(h);
     if (!obj || obj->kind() == GdiKind::Dc) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     if (obj->stock) return TRUE;
-    if (obj->kind() == GdiKind::Bitmap && static_cast<Bitmap&>(*obj).selected_in) return FALSE;
+    if (obj->kind() == GdiKind::Bitmap && static_cast<Bitmap*>(obj)->selected_in) return FALSE;
     if (obj->selected_count > 0) {
         obj->delete_pending = true;
         return TRUE;
@@ -170,7 +229,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ h) {
 
 DWORD WINAPI GetObjectType(HGDIOBJ h) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
-    GdiPtr obj = find_object(h);
+    GdiObject* obj = find_object(h);
     if (!obj) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
@@ -209,7 +268,7 @@ int copy_out(const T& value, int size, LPVOID buffer) {
 
 int WINAPI GetObjectW(HGDIOBJ h, int size, LPVOID buffer) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
-    GdiPtr obj = find_object(h);
+    GdiObject* obj = find_object(h);
     if (!obj) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;

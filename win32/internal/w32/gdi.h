@@ -22,8 +22,9 @@ enum class GdiKind { Dc, Bitmap, Brush, Pen, Font, Region };
 
 class GdiObject {
 public:
+    explicit GdiObject(GdiKind k) : kind_(k) {}
     virtual ~GdiObject() = default;
-    virtual GdiKind kind() const = 0;
+    GdiKind kind() const { return kind_; }
 
     HGDIOBJ handle = nullptr;
     bool stock = false;
@@ -31,25 +32,33 @@ public:
     // or font only takes effect when the last of them lets it go.
     int selected_count = 0;
     bool delete_pending = false;
+
+private:
+    const GdiKind kind_;
 };
 
 using GdiPtr = std::shared_ptr<GdiObject>;
 
 std::mutex& gdi_mutex();
+// Null when the table is full (ERROR_NOT_ENOUGH_MEMORY).
 HGDIOBJ add_object(GdiPtr obj);
-GdiPtr find_object(HGDIOBJ h);
+// The object behind h, or null. The pointer stays valid while the GDI lock is held
+// and the object is not removed; take the shared reference to keep it longer.
+GdiObject* find_object(HGDIOBJ h);
+GdiPtr find_shared(HGDIOBJ h);
 template <class T>
-std::shared_ptr<T> find_as(HGDIOBJ h) {
-    return std::dynamic_pointer_cast<T>(find_object(h));
+T* find_as(HGDIOBJ h) {
+    GdiObject* obj = find_object(h);
+    return obj && obj->kind() == T::kKind ? static_cast<T*>(obj) : nullptr;
 }
 void remove_object(HGDIOBJ h);
 
 // A region in device pixels, y-x banded.
 class Region : public GdiObject {
 public:
+    static constexpr GdiKind kKind = GdiKind::Region;
     Region();
     ~Region() override;
-    GdiKind kind() const override { return GdiKind::Region; }
     pixman_region32_t rgn;
 };
 
@@ -58,14 +67,16 @@ int complexity(const pixman_region32_t* r);
 
 class Brush : public GdiObject {
 public:
-    GdiKind kind() const override { return GdiKind::Brush; }
+    static constexpr GdiKind kKind = GdiKind::Brush;
+    Brush() : GdiObject(kKind) {}
     bool null = false;
     COLORREF color = 0;
 };
 
 class Pen : public GdiObject {
 public:
-    GdiKind kind() const override { return GdiKind::Pen; }
+    static constexpr GdiKind kKind = GdiKind::Pen;
+    Pen() : GdiObject(kKind) {}
     int style = PS_SOLID;
     int width = 1;
     COLORREF color = 0;
@@ -77,7 +88,8 @@ class FontFace;
 // by every font of the same description.
 class Font : public GdiObject {
 public:
-    GdiKind kind() const override { return GdiKind::Font; }
+    static constexpr GdiKind kKind = GdiKind::Font;
+    Font() : GdiObject(kKind) {}
     LOGFONTW logfont{};
     std::shared_ptr<FontFace> face;
 };
@@ -89,7 +101,8 @@ std::shared_ptr<Font> make_stock_font(int index);
 // significant bit first, 1 = white).
 class Bitmap : public GdiObject {
 public:
-    GdiKind kind() const override { return GdiKind::Bitmap; }
+    static constexpr GdiKind kKind = GdiKind::Bitmap;
+    Bitmap() : GdiObject(kKind) {}
     int width = 0;
     int height = 0;
     int bpp = 32;
@@ -127,10 +140,10 @@ constexpr int kScreenHeight = 800;
 
 class Dc : public GdiObject {
 public:
+    static constexpr GdiKind kKind = GdiKind::Dc;
     enum class Type { Memory, Info, Screen, Window };
     explicit Dc(Type t);
     ~Dc() override;
-    GdiKind kind() const override { return GdiKind::Dc; }
 
     Type type;
     std::shared_ptr<Bitmap> surface;  // null for an information context
@@ -167,7 +180,7 @@ public:
     void release_all();
 };
 
-std::shared_ptr<Dc> find_dc(HDC hdc);  // null with ERROR_INVALID_HANDLE
+Dc* find_dc(HDC hdc);  // null with ERROR_INVALID_HANDLE
 GdiPtr stock_object(int index);
 std::shared_ptr<Bitmap> default_bitmap();
 
