@@ -14,7 +14,7 @@ std::shared_ptr<Bitmap> screen_surface() {
     return screen;
 }
 
-void let_go(const GdiPtr& obj) {
+void let_go(GdiObject* obj) {
     if (!obj) return;
     if (--obj->selected_count == 0 && obj->delete_pending) remove_object(obj->handle);
 }
@@ -24,14 +24,17 @@ void let_go(const GdiPtr& obj) {
 Dc::Dc(Type t) : GdiObject(kKind), type(t) {
     pixman_region32_init(&clip);
     pixman_region32_init(&vis);
-    brush = std::static_pointer_cast<Brush>(stock_object(WHITE_BRUSH));
-    pen = std::static_pointer_cast<Pen>(stock_object(BLACK_PEN));
-    font = std::static_pointer_cast<Font>(stock_object(SYSTEM_FONT));
+    brush = static_cast<Brush*>(stock_object(WHITE_BRUSH));
+    pen = static_cast<Pen*>(stock_object(BLACK_PEN));
+    font = static_cast<Font*>(stock_object(SYSTEM_FONT));
     ++brush->selected_count;
     ++pen->selected_count;
     ++font->selected_count;
     if (t == Type::Memory) surface = default_bitmap();
-    if (t == Type::Screen) surface = screen_surface();
+    if (t == Type::Screen) {
+        own_surface = screen_surface();
+        surface = own_surface.get();
+    }
 }
 
 Dc::~Dc() {
@@ -54,24 +57,24 @@ void Dc::visible(pixman_region32_t* out) const {
     }
 }
 
-GdiPtr Dc::select(const GdiPtr& obj) {
-    GdiPtr prev;
+HGDIOBJ Dc::select(GdiObject* obj) {
+    GdiObject* prev;
     switch (obj->kind()) {
         case GdiKind::Brush:
             prev = brush;
-            brush = std::static_pointer_cast<Brush>(obj);
+            brush = static_cast<Brush*>(obj);
             break;
         case GdiKind::Pen:
             prev = pen;
-            pen = std::static_pointer_cast<Pen>(obj);
+            pen = static_cast<Pen*>(obj);
             break;
         case GdiKind::Font:
             prev = font;
-            font = std::static_pointer_cast<Font>(obj);
+            font = static_cast<Font*>(obj);
             break;
         case GdiKind::Bitmap: {
             prev = surface;
-            auto bm = std::static_pointer_cast<Bitmap>(obj);
+            auto* bm = static_cast<Bitmap*>(obj);
             if (surface && !surface->stock) surface->selected_in = nullptr;
             surface = bm;
             if (!bm->stock) bm->selected_in = this;
@@ -81,8 +84,10 @@ GdiPtr Dc::select(const GdiPtr& obj) {
             return nullptr;
     }
     ++obj->selected_count;
+    // Letting go may delete the previous object: its handle first.
+    HGDIOBJ previous = prev ? prev->handle : nullptr;
     let_go(prev);
-    return prev;
+    return previous;
 }
 
 void Dc::release_all() {
@@ -93,15 +98,17 @@ void Dc::release_all() {
         if (!surface->stock) surface->selected_in = nullptr;
         let_go(surface);
     }
-    brush.reset();
-    pen.reset();
-    font.reset();
-    surface.reset();
+    brush = nullptr;
+    pen = nullptr;
+    font = nullptr;
+    surface = nullptr;
+    own_surface.reset();
 }
 
 HDC add_window_dc(std::shared_ptr<Bitmap> surface, POINT origin, const pixman_region32_t* vis) {
     auto dc = std::make_shared<Dc>(Dc::Type::Window);
-    dc->surface = std::move(surface);
+    dc->own_surface = std::move(surface);
+    dc->surface = dc->own_surface.get();
     dc->origin = origin;
     dc->has_vis = true;
     pixman_region32_copy(&dc->vis, const_cast<pixman_region32_t*>(vis));
@@ -228,7 +235,7 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
     std::unique_lock<std::mutex> lock(gdi_mutex());
     Dc* dc = find_dc(hdc);
     if (!dc) return nullptr;
-    GdiPtr obj = find_shared(h);
+    GdiObject* obj = find_object(h);
     if (!obj || obj->delete_pending) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -243,7 +250,7 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
         case GdiKind::Bitmap: {
-            auto* bm = static_cast<Bitmap*>(obj.get());
+            auto* bm = static_cast<Bitmap*>(obj);
             // Only a memory DC holds a bitmap, and a bitmap sits in one DC at a time.
             if (dc->type != Dc::Type::Memory || (bm->selected_in && bm->selected_in != dc)) {
                 SetLastError(ERROR_INVALID_PARAMETER);
@@ -254,15 +261,14 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
         default:
             break;
     }
-    GdiPtr prev = dc->select(obj);
-    return prev ? prev->handle : nullptr;
+    return dc->select(obj);
 }
 
 HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
     auto dc = find_dc(hdc);
     if (!dc) return nullptr;
-    GdiPtr obj;
+    GdiObject* obj = nullptr;
     switch (type) {
         case OBJ_BRUSH:
             obj = dc->brush;

@@ -132,11 +132,6 @@ GdiObject* find_object(HGDIOBJ h) {
     return s ? s->obj.get() : nullptr;
 }
 
-GdiPtr find_shared(HGDIOBJ h) {
-    Slot* s = slot_of(h);
-    return s ? s->obj : nullptr;
-}
-
 void remove_object(HGDIOBJ h) {
     Slot* s = slot_of(h);
     if (!s) return;
@@ -148,7 +143,7 @@ void remove_object(HGDIOBJ h) {
     t.freed.push_back(static_cast<uint32_t>(s - t.slots.data()));
 }
 
-GdiPtr stock_object(int index) {
+GdiObject* stock_object(int index) {
     static GdiPtr stock[DEFAULT_GUI_FONT + 1];
     if (index < 0 || index > DEFAULT_GUI_FONT) return nullptr;
     if (!stock[index]) {
@@ -158,17 +153,17 @@ GdiPtr stock_object(int index) {
         add_object(obj);
         stock[index] = obj;
     }
-    return stock[index];
+    return stock[index].get();
 }
 
-std::shared_ptr<Bitmap> default_bitmap() {
+Bitmap* default_bitmap() {
     static std::shared_ptr<Bitmap> bm;
     if (!bm) {
         bm = make_bitmap(1, 1, 1);
         bm->stock = true;
         add_object(bm);
     }
-    return bm;
+    return bm.get();
 }
 
 Region::Region() : GdiObject(kKind) { pixman_region32_init(&rgn); }
@@ -185,7 +180,7 @@ using namespace w32::gdi;
 
 HGDIOBJ WINAPI GetStockObject(int index) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
-    GdiPtr obj = stock_object(index);
+    GdiObject* obj = stock_object(index);
     return obj ? obj->handle : nullptr;
 }
 

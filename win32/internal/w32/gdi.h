@@ -43,9 +43,8 @@ std::mutex& gdi_mutex();
 // Null when the table is full (ERROR_NOT_ENOUGH_MEMORY).
 HGDIOBJ add_object(GdiPtr obj);
 // The object behind h, or null. The pointer stays valid while the GDI lock is held
-// and the object is not removed; take the shared reference to keep it longer.
+// and the object stays in the table.
 GdiObject* find_object(HGDIOBJ h);
-GdiPtr find_shared(HGDIOBJ h);
 template <class T>
 T* find_as(HGDIOBJ h) {
     GdiObject* obj = find_object(h);
@@ -146,10 +145,15 @@ public:
     ~Dc() override;
 
     Type type;
-    std::shared_ptr<Bitmap> surface;  // null for an information context
-    std::shared_ptr<Brush> brush;
-    std::shared_ptr<Pen> pen;
-    std::shared_ptr<Font> font;
+    // The selections. Selected objects stay in the table (deleting one only marks
+    // it while a DC holds it; a selected bitmap cannot be deleted), so the table's
+    // reference keeps them alive. A window or screen surface is not in the table:
+    // the DC holds a reference of its own.
+    Bitmap* surface = nullptr;  // null for an information context
+    std::shared_ptr<Bitmap> own_surface;
+    Brush* brush = nullptr;
+    Pen* pen = nullptr;
+    Font* font = nullptr;
     POINT window_org{0, 0};
     POINT viewport_org{0, 0};
     POINT position{0, 0};
@@ -174,15 +178,15 @@ public:
     // Where drawing may land: the clip (or the whole surface) within the surface.
     void visible(pixman_region32_t* out) const;
     // Replaces the selected object of obj's kind, keeping the selection counts;
-    // answers the previous one.
-    GdiPtr select(const GdiPtr& obj);
+    // answers the previous one's handle.
+    HGDIOBJ select(GdiObject* obj);
     // Lets every selected object go (the DC is being deleted).
     void release_all();
 };
 
-Dc* find_dc(HDC hdc);  // null with ERROR_INVALID_HANDLE
-GdiPtr stock_object(int index);
-std::shared_ptr<Bitmap> default_bitmap();
+Dc* find_dc(HDC hdc);                // null with ERROR_INVALID_HANDLE
+GdiObject* stock_object(int index);  // permanent; null for an unknown index
+Bitmap* default_bitmap();
 
 // A DC on a window's surface: origin and visible region as above; vis is copied.
 HDC add_window_dc(std::shared_ptr<Bitmap> surface, POINT origin, const pixman_region32_t* vis);
