@@ -83,14 +83,19 @@ uint32_t FrameDigest(Gui::BackDraw& back) {
     return h;
 }
 
+// One repaint, kept out of line so that a profiler can count the steady frames.
+[[gnu::noinline]] void Repaint(SkinnedWindow& window, Gui::BackDraw& back) {
+    window.root.CtrlPaint(back, Gui::Rect(0, 0, kWidth, kHeight));
+    window.root.ClearRefreshPending();
+}
+
 void BM_ControlTreeRepaint(benchmark::State& state) {
     SkinnedWindow window;
     Gui::BackDraw back;
     back.Create(kWidth, kHeight);
-    for (auto _ : state) {
-        window.root.CtrlPaint(back, Gui::Rect(0, 0, kWidth, kHeight));
-        window.root.ClearRefreshPending();
-    }
+    // The first paint rescales the skin pieces; the frames measured reuse them.
+    window.root.CtrlPaint(back, Gui::Rect(0, 0, kWidth, kHeight));
+    for (auto _ : state) Repaint(window, back);
     state.counters["controls"] = static_cast<double>(window.kids.size() + 1);
     char label[32];
     std::snprintf(label, sizeof label, "frame %08x", FrameDigest(back));

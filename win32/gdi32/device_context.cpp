@@ -4,6 +4,7 @@
 #include "w32/presenter.h"
 #include "w32/window_surface.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace w32::gdi {
@@ -12,6 +13,15 @@ namespace {
 std::shared_ptr<Bitmap> screen_surface() {
     static std::shared_ptr<Bitmap> screen = make_bitmap(kScreenWidth, kScreenHeight, 32);
     return screen;
+}
+
+// Narrows a to its overlap with b; an empty overlap leaves x1 == x2.
+void intersect_box(pixman_box32_t* a, const pixman_box32_t& b) {
+    a->x1 = std::max(a->x1, b.x1);
+    a->y1 = std::max(a->y1, b.y1);
+    a->x2 = std::min(a->x2, b.x2);
+    a->y2 = std::min(a->y2, b.y2);
+    if (a->x1 >= a->x2 || a->y1 >= a->y2) a->x2 = a->x1;
 }
 
 void let_go(GdiObject* obj) {
@@ -43,6 +53,14 @@ Dc::~Dc() {
 }
 
 void Dc::visible(pixman_region32_t* out) const {
+    if (has_clip && !has_vis && origin.x == 0 && origin.y == 0) {
+        // A memory or screen DC: its clip within its surface, in one step.
+        pixman_region32_init(out);
+        pixman_region32_intersect_rect(out, const_cast<pixman_region32_t*>(&clip), 0, 0,
+                                       static_cast<unsigned>(width()),
+                                       static_cast<unsigned>(height()));
+        return;
+    }
     pixman_region32_init_rect(out, 0, 0, static_cast<unsigned>(width()),
                               static_cast<unsigned>(height()));
     if (has_vis) pixman_region32_intersect(out, out, const_cast<pixman_region32_t*>(&vis));
@@ -55,6 +73,29 @@ void Dc::visible(pixman_region32_t* out) const {
         pixman_region32_intersect(out, out, &moved);
         pixman_region32_fini(&moved);
     }
+}
+
+bool Dc::visible_box(pixman_box32_t* box) const {
+    *box = pixman_box32_t{0, 0, width(), height()};
+    if (has_vis) {
+        if (vis.data) return false;
+        intersect_box(box, vis.extents);
+    }
+    if (has_clip) {
+        if (clip.data) {
+            // A region's data holds its boxes when it has more than one, or none.
+            if (clip.data->numRects != 0) return false;
+            box->x2 = box->x1;
+            return true;
+        }
+        pixman_box32_t moved = clip.extents;
+        moved.x1 += origin.x;
+        moved.x2 += origin.x;
+        moved.y1 += origin.y;
+        moved.y2 += origin.y;
+        intersect_box(box, moved);
+    }
+    return true;
 }
 
 HGDIOBJ Dc::select(GdiObject* obj) {

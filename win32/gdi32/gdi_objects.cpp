@@ -9,24 +9,15 @@
 namespace w32::gdi {
 namespace {
 
-// Handles carry a slot index and the slot's generation, so a lookup is one array
-// access and a stale handle misses once its slot holds another object. Values start
-// at 0x10000 (well apart from small integers) and stay below 2^31.
-constexpr uintptr_t kFirstSlot = 0x4000;
-constexpr uintptr_t kSlotBits = 20;
 constexpr uintptr_t kGenerations = 1u << 9;
 constexpr size_t kMaxSlots = (size_t{1} << kSlotBits) - kFirstSlot;
 // Freed slots wait in line this long before reuse, so a handle value comes back
 // only after very many objects have come and gone.
 constexpr size_t kReuseDelay = 1024;
 
-struct Slot {
-    GdiPtr obj;
-    uint32_t generation = 0;
-};
-
 struct Table {
-    std::vector<Slot> slots;
+    std::vector<GdiSlot> slots;
+    std::vector<GdiPtr> owners;  // beside slots, index for index
     std::deque<uint32_t> freed;
 };
 
@@ -38,18 +29,6 @@ Table& table() {
 HGDIOBJ encode(size_t index, uint32_t generation) {
     return reinterpret_cast<HGDIOBJ>((static_cast<uintptr_t>(generation) << (kSlotBits + 2)) |
                                      ((index + kFirstSlot) << 2));
-}
-
-// The slot h names when it is live, else null.
-Slot* slot_of(HGDIOBJ h) {
-    const auto v = reinterpret_cast<uintptr_t>(h);
-    if ((v & 3) != 0 || v >= (uintptr_t{1} << 31)) return nullptr;
-    const uintptr_t index = ((v >> 2) & ((uintptr_t{1} << kSlotBits) - 1)) - kFirstSlot;
-    std::vector<Slot>& slots = table().slots;
-    if (index >= slots.size()) return nullptr;
-    Slot& s = slots[index];
-    if (!s.obj || s.generation != (v >> (kSlotBits + 2))) return nullptr;
-    return &s;
 }
 
 GdiPtr make_stock(int index) {
@@ -99,6 +78,9 @@ GdiPtr make_stock(int index) {
 
 }  // namespace
 
+const GdiSlot* g_slots;
+size_t g_slot_count;
+
 std::mutex& gdi_mutex() {
     static std::mutex* m = new std::mutex;
     return *m;
@@ -112,7 +94,10 @@ HGDIOBJ add_object(GdiPtr obj) {
         t.freed.pop_front();
     } else if (t.slots.size() < kMaxSlots) {
         index = t.slots.size();
-        t.slots.emplace_back();
+        t.slots.push_back(GdiSlot{nullptr, 0});
+        t.owners.emplace_back();
+        g_slots = t.slots.data();
+        g_slot_count = t.slots.size();
     } else if (!t.freed.empty()) {
         index = t.freed.front();
         t.freed.pop_front();
@@ -120,50 +105,51 @@ HGDIOBJ add_object(GdiPtr obj) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    Slot& s = t.slots[index];
+    GdiSlot& s = t.slots[index];
     HGDIOBJ h = encode(index, s.generation);
     obj->handle = h;
-    s.obj = std::move(obj);
+    s.obj = obj.get();
+    t.owners[index] = std::move(obj);
     return h;
 }
 
-GdiObject* find_object(HGDIOBJ h) {
-    Slot* s = slot_of(h);
-    return s ? s->obj.get() : nullptr;
-}
-
 void remove_object(HGDIOBJ h) {
-    Slot* s = slot_of(h);
-    if (!s) return;
-    // The object may let others go as it dies; take it out of the table first.
-    GdiPtr dying = std::move(s->obj);
-    s->obj.reset();
-    s->generation = (s->generation + 1) % kGenerations;
+    GdiObject* obj = find_object(h);
+    if (!obj) return;
     Table& t = table();
-    t.freed.push_back(static_cast<uint32_t>(s - t.slots.data()));
+    const size_t index = ((reinterpret_cast<uintptr_t>(h) >> 2) & ((1u << kSlotBits) - 1)) -
+                         kFirstSlot;
+    GdiSlot& s = t.slots[index];
+    s.obj = nullptr;
+    s.generation = (s.generation + 1) % kGenerations;
+    t.freed.push_back(static_cast<uint32_t>(index));
+    // The object may let others go as it dies: out of the table first.
+    GdiPtr dying = std::move(t.owners[index]);
 }
 
+// Stock objects stay in the table for good; the table's reference keeps them.
 GdiObject* stock_object(int index) {
-    static GdiPtr stock[DEFAULT_GUI_FONT + 1];
+    static GdiObject* stock[DEFAULT_GUI_FONT + 1];
     if (index < 0 || index > DEFAULT_GUI_FONT) return nullptr;
     if (!stock[index]) {
         GdiPtr obj = make_stock(index);
         if (!obj) return nullptr;
         obj->stock = true;
-        add_object(obj);
-        stock[index] = obj;
+        stock[index] = obj.get();
+        add_object(std::move(obj));
     }
-    return stock[index].get();
+    return stock[index];
 }
 
 Bitmap* default_bitmap() {
-    static std::shared_ptr<Bitmap> bm;
+    static Bitmap* bm;
     if (!bm) {
-        bm = make_bitmap(1, 1, 1);
-        bm->stock = true;
-        add_object(bm);
+        std::shared_ptr<Bitmap> made = make_bitmap(1, 1, 1);
+        made->stock = true;
+        bm = made.get();
+        add_object(std::move(made));
     }
-    return bm.get();
+    return bm;
 }
 
 Region::Region() : GdiObject(kKind) { pixman_region32_init(&rgn); }

@@ -42,9 +42,30 @@ using GdiPtr = std::shared_ptr<GdiObject>;
 std::mutex& gdi_mutex();
 // Null when the table is full (ERROR_NOT_ENOUGH_MEMORY).
 HGDIOBJ add_object(GdiPtr obj);
+
+// The table: a handle carries a slot index and the slot's generation, so a lookup
+// is one array access and a stale handle misses once its slot holds another object.
+// Values start at 0x10000 (well apart from small integers) and stay below 2^31.
+struct GdiSlot {
+    GdiObject* obj;  // null when free; owned by the table's shared reference
+    uint32_t generation;
+};
+constexpr uintptr_t kFirstSlot = 0x4000;
+constexpr uintptr_t kSlotBits = 20;
+// The slots as the lookup reads them (zero-initialised, so usable at any time).
+extern const GdiSlot* g_slots;
+extern size_t g_slot_count;
+
 // The object behind h, or null. The pointer stays valid while the GDI lock is held
 // and the object stays in the table.
-GdiObject* find_object(HGDIOBJ h);
+inline GdiObject* find_object(HGDIOBJ h) {
+    const auto v = reinterpret_cast<uintptr_t>(h);
+    if ((v & 3) != 0 || v >= (uintptr_t{1} << 31)) return nullptr;
+    const uintptr_t index = ((v >> 2) & ((uintptr_t{1} << kSlotBits) - 1)) - kFirstSlot;
+    if (index >= g_slot_count) return nullptr;
+    const GdiSlot& s = g_slots[index];
+    return s.generation == (v >> (kSlotBits + 2)) ? s.obj : nullptr;
+}
 template <class T>
 T* find_as(HGDIOBJ h) {
     GdiObject* obj = find_object(h);
@@ -102,6 +123,7 @@ class Bitmap : public GdiObject {
 public:
     static constexpr GdiKind kKind = GdiKind::Bitmap;
     Bitmap() : GdiObject(kKind) {}
+    ~Bitmap() override;
     int width = 0;
     int height = 0;
     int bpp = 32;
@@ -121,6 +143,12 @@ public:
     void set_pixel(int x, int y, uint32_t bgra);
     // Fills a box (in bounds) with a pixel value (32 bpp) or white/black (1 bpp).
     void fill(const pixman_box32_t& box, uint32_t bgra);
+    // pixman's view of a top-down 32-bpp surface, made on first use and kept;
+    // null for other surfaces or when it cannot be made.
+    pixman_image_t* image();
+
+private:
+    pixman_image_t* image_ = nullptr;
 };
 
 // A surface of w x h at bpp, zeroed; null when out of memory.
@@ -177,6 +205,9 @@ public:
     }
     // Where drawing may land: the clip (or the whole surface) within the surface.
     void visible(pixman_region32_t* out) const;
+    // The same when it is one box (x1 == x2 when empty), without making a region;
+    // false when it takes more than one.
+    bool visible_box(pixman_box32_t* box) const;
     // Replaces the selected object of obj's kind, keeping the selection counts;
     // answers the previous one's handle.
     HGDIOBJ select(GdiObject* obj);
