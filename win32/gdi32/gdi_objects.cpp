@@ -12,8 +12,9 @@ namespace {
 constexpr uintptr_t kGenerations = 1u << 9;
 constexpr size_t kMaxSlots = (size_t{1} << kSlotBits) - kFirstSlot;
 // Freed slots wait in line this long before reuse, so a handle value comes back
-// only after very many objects have come and gone.
-constexpr size_t kReuseDelay = 1024;
+// only after tens of thousands of objects have come and gone (64 x 512
+// generations), while the slots in use stay few enough to stay in the cache.
+constexpr size_t kReuseDelay = 64;
 
 struct Table {
     std::vector<GdiSlot> slots;
