@@ -156,12 +156,6 @@ HDC add_window_dc(std::shared_ptr<Bitmap> surface, POINT origin, const pixman_re
     return static_cast<HDC>(add_object(dc));
 }
 
-Dc* find_dc(HDC hdc) {
-    Dc* dc = find_as<Dc>(hdc);
-    if (!dc) SetLastError(ERROR_INVALID_HANDLE);
-    return dc;
-}
-
 }  // namespace w32::gdi
 
 using namespace w32::gdi;

@@ -215,7 +215,12 @@ public:
     void release_all();
 };
 
-Dc* find_dc(HDC hdc);                // null with ERROR_INVALID_HANDLE
+// Null with ERROR_INVALID_HANDLE when hdc is no DC.
+inline Dc* find_dc(HDC hdc) {
+    Dc* dc = find_as<Dc>(hdc);
+    if (!dc) SetLastError(ERROR_INVALID_HANDLE);
+    return dc;
+}
 GdiObject* stock_object(int index);  // permanent; null for an unknown index
 Bitmap* default_bitmap();
 
