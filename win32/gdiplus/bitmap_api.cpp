@@ -33,6 +33,12 @@ GpStatus decode_into(std::vector<uint8_t>&& bytes, GpBitmap** bitmap) {
     return hand_out(std::move(raster), bitmap);
 }
 
+[[gnu::noinline]] GpStatus pixel_after_wait(const gdip::Raster& r, INT x, INT y, ARGB* color) {
+    r.pending.wait_for_row(static_cast<UINT>(y));
+    *color = r.pixels[static_cast<size_t>(y) * r.width + x];
+    return Ok;
+}
+
 }  // namespace
 
 GpStatus WINAPI GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
@@ -183,7 +189,8 @@ GpStatus WINAPI GdipBitmapGetPixel(GpBitmap* bitmap, INT x, INT y, ARGB* color) 
     const gdip::Raster& r = static_cast<gdip::Bitmap*>(bitmap)->raster;
     if (x < 0 || y < 0 || static_cast<UINT>(x) >= r.width || static_cast<UINT>(y) >= r.height)
         return InvalidParameter;
-    r.pending.wait_for_row(static_cast<UINT>(y));
+    // Rows still being decoded are waited for out of line: a call a pixel stays short.
+    if (!r.pending.row_ready(static_cast<UINT>(y))) return pixel_after_wait(r, x, y, color);
     *color = r.pixels[static_cast<size_t>(y) * r.width + x];
     return Ok;
 }

@@ -15,10 +15,8 @@ public:
 
     // Rows [0, ready()) hold their final pixels.
     uint32_t ready() const { return ready_.load(std::memory_order_acquire); }
-    void wait_for(uint32_t rows) const {
-        for (uint32_t now = ready(); now < rows; now = ready())
-            ready_.wait(now, std::memory_order_acquire);
-    }
+    // Out of line, so that a reader's quick check stays small.
+    void wait_for(uint32_t rows) const;
 
     // The decoder's side: rows [0, rows) are written.
     void publish(uint32_t rows) {
@@ -36,10 +34,7 @@ public:
     bool stop_asked() const { return stop_.load(std::memory_order_relaxed); }
 
     // The owner's side: the decoder's answer once it is done.
-    bool wait_done() const {
-        while (!done_.load(std::memory_order_acquire)) done_.wait(false, std::memory_order_acquire);
-        return ok_.load(std::memory_order_relaxed);
-    }
+    bool wait_done() const;
     // Before the pixels go: the decoder stops at its next rows and lets them be.
     void stop_and_wait() {
         stop_.store(true, std::memory_order_relaxed);
@@ -70,6 +65,7 @@ public:
     }
     ~RowsInFlight() { settle(); }
 
+    bool row_ready(uint32_t y) const { return !rows_ || y < rows_->ready(); }
     // Row y is final once this returns.
     void wait_for_row(uint32_t y) const {
         if (rows_ && y >= rows_->ready()) rows_->wait_for(y + 1);
