@@ -1,5 +1,7 @@
 #include "gui/image.h"
 
+#include <sys/mman.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -22,11 +24,24 @@ int g_object_count;  // guarded by the drawing lock
 Link g_cache{&g_cache, &g_cache};
 static_assert(std::is_standard_layout_v<Image::Data>, "a ring node converts to its data");
 
+// A photo-sized array is asked for in huge pages: filling it then costs a few dozen
+// page faults rather than thousands (a 4000 x 3000 image: 23 instead of 11719).
+// Either way the block is one that free() takes back.
+constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kLargePixels = size_t{8} << 20;
+
 // count x 4 bytes; a size beyond 32 bits is as good as out of memory.
 RGBA* AllocPixels(int cx, int cy) {
     const int64_t n = static_cast<int64_t>(cx) * cy * 4;
     if (n < 0 || n > 0xFFFFFFFFll) throw std::bad_alloc();
-    void* p = malloc(n ? static_cast<size_t>(n) : 1);
+    void* p;
+    if (static_cast<size_t>(n) >= kLargePixels) {
+        const size_t rounded = (static_cast<size_t>(n) + kHugePage - 1) / kHugePage * kHugePage;
+        p = aligned_alloc(kHugePage, rounded);
+        if (p) madvise(p, rounded, MADV_HUGEPAGE);  // advice only: small pages otherwise
+    } else {
+        p = malloc(n ? static_cast<size_t>(n) : 1);
+    }
     if (!p) throw std::bad_alloc();
     return static_cast<RGBA*>(p);
 }

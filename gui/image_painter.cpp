@@ -4,6 +4,7 @@
 #include <list>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 #include "gui/image_ops.h"
 #include "gui/rescale.h"
@@ -95,8 +96,23 @@ private:
     using Key = std::tuple<uint64_t, int, int, int, int, int, int>;
     static constexpr int64_t kMaxPixels = int64_t(1) << 21;  // 8 MiB
 
+    struct KeyHash {
+        size_t operator()(const Key& k) const {
+            // Serial ids and rectangles are small integers: multiply-xor mixes them.
+            uint64_t h = std::get<0>(k) * 0x9E3779B97F4A7C15ull;
+            auto mix = [&h](int v) { h = (h ^ static_cast<uint32_t>(v)) * 0x100000001B3ull; };
+            mix(std::get<1>(k));
+            mix(std::get<2>(k));
+            mix(std::get<3>(k));
+            mix(std::get<4>(k));
+            mix(std::get<5>(k));
+            mix(std::get<6>(k));
+            return static_cast<size_t>(h ^ (h >> 29));
+        }
+    };
+
     std::list<std::pair<Key, Image>> lru_;
-    std::map<Key, std::list<std::pair<Key, Image>>::iterator> index_;
+    std::unordered_map<Key, std::list<std::pair<Key, Image>>::iterator, KeyHash> index_;
     int64_t pixels_ = 0;
 };
 

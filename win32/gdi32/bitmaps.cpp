@@ -45,6 +45,17 @@ void Bitmap::fill(const pixman_box32_t& box, uint32_t bgra) {
         for (int x = box.x1; x < box.x2; ++x) set_pixel(x, y, bgra);
 }
 
+Bitmap::~Bitmap() {
+    if (image_) pixman_image_unref(image_);
+}
+
+pixman_image_t* Bitmap::image() {
+    if (!image_ && bpp == 32 && !bottom_up)
+        image_ = pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height,
+                                          reinterpret_cast<uint32_t*>(bits), stride);
+    return image_;
+}
+
 std::shared_ptr<Bitmap> make_bitmap(int width, int height, int bpp, bool bottom_up) {
     auto bm = std::make_shared<Bitmap>();
     bm->width = width;
@@ -67,7 +78,7 @@ namespace {
 
 // The bit depth of bitmaps compatible with hdc: a memory DC's selected bitmap,
 // else the screen's.
-int compatible_bpp(const std::shared_ptr<Dc>& dc) {
+int compatible_bpp(const Dc* dc) {
     if (dc && dc->type == Dc::Type::Memory && dc->surface) return dc->surface->bpp;
     return 32;
 }

@@ -7,6 +7,9 @@ namespace {
 
 // Complexity of what the DC now shows.
 int visible_complexity(const Dc& dc) {
+    pixman_box32_t one;
+    if (dc.visible_box(&one))
+        return one.x1 < one.x2 && one.y1 < one.y2 ? SIMPLEREGION : NULLREGION;
     pixman_region32_t vis;
     dc.visible(&vis);
     int c = complexity(&vis);

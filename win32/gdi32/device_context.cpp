@@ -4,6 +4,7 @@
 #include "w32/presenter.h"
 #include "w32/window_surface.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace w32::gdi {
@@ -14,24 +15,36 @@ std::shared_ptr<Bitmap> screen_surface() {
     return screen;
 }
 
-void let_go(const GdiPtr& obj) {
+// Narrows a to its overlap with b; an empty overlap leaves x1 == x2.
+void intersect_box(pixman_box32_t* a, const pixman_box32_t& b) {
+    a->x1 = std::max(a->x1, b.x1);
+    a->y1 = std::max(a->y1, b.y1);
+    a->x2 = std::min(a->x2, b.x2);
+    a->y2 = std::min(a->y2, b.y2);
+    if (a->x1 >= a->x2 || a->y1 >= a->y2) a->x2 = a->x1;
+}
+
+void let_go(GdiObject* obj) {
     if (!obj) return;
     if (--obj->selected_count == 0 && obj->delete_pending) remove_object(obj->handle);
 }
 
 }  // namespace
 
-Dc::Dc(Type t) : type(t) {
+Dc::Dc(Type t) : GdiObject(kKind), type(t) {
     pixman_region32_init(&clip);
     pixman_region32_init(&vis);
-    brush = std::static_pointer_cast<Brush>(stock_object(WHITE_BRUSH));
-    pen = std::static_pointer_cast<Pen>(stock_object(BLACK_PEN));
-    font = std::static_pointer_cast<Font>(stock_object(SYSTEM_FONT));
+    brush = static_cast<Brush*>(stock_object(WHITE_BRUSH));
+    pen = static_cast<Pen*>(stock_object(BLACK_PEN));
+    font = static_cast<Font*>(stock_object(SYSTEM_FONT));
     ++brush->selected_count;
     ++pen->selected_count;
     ++font->selected_count;
     if (t == Type::Memory) surface = default_bitmap();
-    if (t == Type::Screen) surface = screen_surface();
+    if (t == Type::Screen) {
+        own_surface = screen_surface();
+        surface = own_surface.get();
+    }
 }
 
 Dc::~Dc() {
@@ -40,6 +53,14 @@ Dc::~Dc() {
 }
 
 void Dc::visible(pixman_region32_t* out) const {
+    if (has_clip && !has_vis && origin.x == 0 && origin.y == 0) {
+        // A memory or screen DC: its clip within its surface, in one step.
+        pixman_region32_init(out);
+        pixman_region32_intersect_rect(out, const_cast<pixman_region32_t*>(&clip), 0, 0,
+                                       static_cast<unsigned>(width()),
+                                       static_cast<unsigned>(height()));
+        return;
+    }
     pixman_region32_init_rect(out, 0, 0, static_cast<unsigned>(width()),
                               static_cast<unsigned>(height()));
     if (has_vis) pixman_region32_intersect(out, out, const_cast<pixman_region32_t*>(&vis));
@@ -54,24 +75,47 @@ void Dc::visible(pixman_region32_t* out) const {
     }
 }
 
-GdiPtr Dc::select(const GdiPtr& obj) {
-    GdiPtr prev;
+bool Dc::visible_box(pixman_box32_t* box) const {
+    *box = pixman_box32_t{0, 0, width(), height()};
+    if (has_vis) {
+        if (vis.data) return false;
+        intersect_box(box, vis.extents);
+    }
+    if (has_clip) {
+        if (clip.data) {
+            // A region's data holds its boxes when it has more than one, or none.
+            if (clip.data->numRects != 0) return false;
+            box->x2 = box->x1;
+            return true;
+        }
+        pixman_box32_t moved = clip.extents;
+        moved.x1 += origin.x;
+        moved.x2 += origin.x;
+        moved.y1 += origin.y;
+        moved.y2 += origin.y;
+        intersect_box(box, moved);
+    }
+    return true;
+}
+
+HGDIOBJ Dc::select(GdiObject* obj) {
+    GdiObject* prev;
     switch (obj->kind()) {
         case GdiKind::Brush:
             prev = brush;
-            brush = std::static_pointer_cast<Brush>(obj);
+            brush = static_cast<Brush*>(obj);
             break;
         case GdiKind::Pen:
             prev = pen;
-            pen = std::static_pointer_cast<Pen>(obj);
+            pen = static_cast<Pen*>(obj);
             break;
         case GdiKind::Font:
             prev = font;
-            font = std::static_pointer_cast<Font>(obj);
+            font = static_cast<Font*>(obj);
             break;
         case GdiKind::Bitmap: {
             prev = surface;
-            auto bm = std::static_pointer_cast<Bitmap>(obj);
+            auto* bm = static_cast<Bitmap*>(obj);
             if (surface && !surface->stock) surface->selected_in = nullptr;
             surface = bm;
             if (!bm->stock) bm->selected_in = this;
@@ -81,8 +125,10 @@ GdiPtr Dc::select(const GdiPtr& obj) {
             return nullptr;
     }
     ++obj->selected_count;
+    // Letting go may delete the previous object: its handle first.
+    HGDIOBJ previous = prev ? prev->handle : nullptr;
     let_go(prev);
-    return prev;
+    return previous;
 }
 
 void Dc::release_all() {
@@ -93,25 +139,21 @@ void Dc::release_all() {
         if (!surface->stock) surface->selected_in = nullptr;
         let_go(surface);
     }
-    brush.reset();
-    pen.reset();
-    font.reset();
-    surface.reset();
+    brush = nullptr;
+    pen = nullptr;
+    font = nullptr;
+    surface = nullptr;
+    own_surface.reset();
 }
 
 HDC add_window_dc(std::shared_ptr<Bitmap> surface, POINT origin, const pixman_region32_t* vis) {
     auto dc = std::make_shared<Dc>(Dc::Type::Window);
-    dc->surface = std::move(surface);
+    dc->own_surface = std::move(surface);
+    dc->surface = dc->own_surface.get();
     dc->origin = origin;
     dc->has_vis = true;
     pixman_region32_copy(&dc->vis, const_cast<pixman_region32_t*>(vis));
     return static_cast<HDC>(add_object(dc));
-}
-
-std::shared_ptr<Dc> find_dc(HDC hdc) {
-    auto dc = find_as<Dc>(hdc);
-    if (!dc) SetLastError(ERROR_INVALID_HANDLE);
-    return dc;
 }
 
 }  // namespace w32::gdi
@@ -226,9 +268,9 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
 
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
     std::unique_lock<std::mutex> lock(gdi_mutex());
-    auto dc = find_dc(hdc);
+    Dc* dc = find_dc(hdc);
     if (!dc) return nullptr;
-    GdiPtr obj = find_object(h);
+    GdiObject* obj = find_object(h);
     if (!obj || obj->delete_pending) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -243,9 +285,9 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
         case GdiKind::Bitmap: {
-            auto bm = std::static_pointer_cast<Bitmap>(obj);
+            auto* bm = static_cast<Bitmap*>(obj);
             // Only a memory DC holds a bitmap, and a bitmap sits in one DC at a time.
-            if (dc->type != Dc::Type::Memory || (bm->selected_in && bm->selected_in != dc.get())) {
+            if (dc->type != Dc::Type::Memory || (bm->selected_in && bm->selected_in != dc)) {
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return nullptr;
             }
@@ -254,15 +296,14 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
         default:
             break;
     }
-    GdiPtr prev = dc->select(obj);
-    return prev ? prev->handle : nullptr;
+    return dc->select(obj);
 }
 
 HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
     auto dc = find_dc(hdc);
     if (!dc) return nullptr;
-    GdiPtr obj;
+    GdiObject* obj = nullptr;
     switch (type) {
         case OBJ_BRUSH:
             obj = dc->brush;

@@ -3,21 +3,33 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
+#include <deque>
+#include <vector>
 
 namespace w32::gdi {
 namespace {
 
+constexpr uintptr_t kGenerations = 1u << 9;
+constexpr size_t kMaxSlots = (size_t{1} << kSlotBits) - kFirstSlot;
+// Freed slots wait in line this long before reuse, so a handle value comes back
+// only after tens of thousands of objects have come and gone (64 x 512
+// generations), while the slots in use stay few enough to stay in the cache.
+constexpr size_t kReuseDelay = 64;
+
 struct Table {
-    std::unordered_map<uintptr_t, GdiPtr> objects;
-    // GDI handles live apart from kernel handles; starting high keeps a confused
-    // caller from mistaking one for the other.
-    uintptr_t next = 0x10000;
+    std::vector<GdiSlot> slots;
+    std::vector<GdiPtr> owners;  // beside slots, index for index
+    std::deque<uint32_t> freed;
 };
 
 Table& table() {
     static Table* t = new Table;
     return *t;
+}
+
+HGDIOBJ encode(size_t index, uint32_t generation) {
+    return reinterpret_cast<HGDIOBJ>((static_cast<uintptr_t>(generation) << (kSlotBits + 2)) |
+                                     ((index + kFirstSlot) << 2));
 }
 
 GdiPtr make_stock(int index) {
@@ -67,6 +79,9 @@ GdiPtr make_stock(int index) {
 
 }  // namespace
 
+const GdiSlot* g_slots;
+size_t g_slot_count;
+
 std::mutex& gdi_mutex() {
     static std::mutex* m = new std::mutex;
     return *m;
@@ -74,45 +89,71 @@ std::mutex& gdi_mutex() {
 
 HGDIOBJ add_object(GdiPtr obj) {
     Table& t = table();
-    HGDIOBJ h = reinterpret_cast<HGDIOBJ>(t.next);
-    t.next += 4;
+    size_t index;
+    if (t.freed.size() > kReuseDelay) {
+        index = t.freed.front();
+        t.freed.pop_front();
+    } else if (t.slots.size() < kMaxSlots) {
+        index = t.slots.size();
+        t.slots.push_back(GdiSlot{nullptr, 0});
+        t.owners.emplace_back();
+        g_slots = t.slots.data();
+        g_slot_count = t.slots.size();
+    } else if (!t.freed.empty()) {
+        index = t.freed.front();
+        t.freed.pop_front();
+    } else {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    GdiSlot& s = t.slots[index];
+    HGDIOBJ h = encode(index, s.generation);
     obj->handle = h;
-    t.objects.emplace(reinterpret_cast<uintptr_t>(h), std::move(obj));
+    s.obj = obj.get();
+    t.owners[index] = std::move(obj);
     return h;
 }
 
-GdiPtr find_object(HGDIOBJ h) {
-    auto& objs = table().objects;
-    auto it = objs.find(reinterpret_cast<uintptr_t>(h));
-    return it == objs.end() ? nullptr : it->second;
+void remove_object(HGDIOBJ h) {
+    GdiObject* obj = find_object(h);
+    if (!obj) return;
+    Table& t = table();
+    const size_t index = ((reinterpret_cast<uintptr_t>(h) >> 2) & ((1u << kSlotBits) - 1)) -
+                         kFirstSlot;
+    GdiSlot& s = t.slots[index];
+    s.obj = nullptr;
+    s.generation = (s.generation + 1) % kGenerations;
+    t.freed.push_back(static_cast<uint32_t>(index));
+    // The object may let others go as it dies: out of the table first.
+    GdiPtr dying = std::move(t.owners[index]);
 }
 
-void remove_object(HGDIOBJ h) { table().objects.erase(reinterpret_cast<uintptr_t>(h)); }
-
-GdiPtr stock_object(int index) {
-    static GdiPtr stock[DEFAULT_GUI_FONT + 1];
+// Stock objects stay in the table for good; the table's reference keeps them.
+GdiObject* stock_object(int index) {
+    static GdiObject* stock[DEFAULT_GUI_FONT + 1];
     if (index < 0 || index > DEFAULT_GUI_FONT) return nullptr;
     if (!stock[index]) {
         GdiPtr obj = make_stock(index);
         if (!obj) return nullptr;
         obj->stock = true;
-        add_object(obj);
-        stock[index] = obj;
+        stock[index] = obj.get();
+        add_object(std::move(obj));
     }
     return stock[index];
 }
 
-std::shared_ptr<Bitmap> default_bitmap() {
-    static std::shared_ptr<Bitmap> bm;
+Bitmap* default_bitmap() {
+    static Bitmap* bm;
     if (!bm) {
-        bm = make_bitmap(1, 1, 1);
-        bm->stock = true;
-        add_object(bm);
+        std::shared_ptr<Bitmap> made = make_bitmap(1, 1, 1);
+        made->stock = true;
+        bm = made.get();
+        add_object(std::move(made));
     }
     return bm;
 }
 
-Region::Region() { pixman_region32_init(&rgn); }
+Region::Region() : GdiObject(kKind) { pixman_region32_init(&rgn); }
 Region::~Region() { pixman_region32_fini(&rgn); }
 
 int complexity(const pixman_region32_t* r) {
@@ -126,7 +167,7 @@ using namespace w32::gdi;
 
 HGDIOBJ WINAPI GetStockObject(int index) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
-    GdiPtr obj = stock_object(index);
+    GdiObject* obj = stock_object(index);
     return obj ? obj->handle : nullptr;
 }
 
@@ -153,13 +194,13 @@ HPEN WINAPI CreatePen(int style, int width, COLORREF color) {
 
 BOOL WINAPI DeleteObject(HGDIOBJ h) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
-    GdiPtr obj = find_object(h);
+    GdiObject* obj = find_object(h);
     if (!obj || obj->kind() == GdiKind::Dc) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     if (obj->stock) return TRUE;
-    if (obj->kind() == GdiKind::Bitmap && static_cast<Bitmap&>(*obj).selected_in) return FALSE;
+    if (obj->kind() == GdiKind::Bitmap && static_cast<Bitmap*>(obj)->selected_in) return FALSE;
     if (obj->selected_count > 0) {
         obj->delete_pending = true;
         return TRUE;
@@ -170,7 +211,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ h) {
 
 DWORD WINAPI GetObjectType(HGDIOBJ h) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
-    GdiPtr obj = find_object(h);
+    GdiObject* obj = find_object(h);
     if (!obj) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
@@ -209,7 +250,7 @@ int copy_out(const T& value, int size, LPVOID buffer) {
 
 int WINAPI GetObjectW(HGDIOBJ h, int size, LPVOID buffer) {
     std::lock_guard<std::mutex> lock(gdi_mutex());
-    GdiPtr obj = find_object(h);
+    GdiObject* obj = find_object(h);
     if (!obj) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;

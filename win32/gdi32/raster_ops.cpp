@@ -2,6 +2,7 @@
 // operations write the alpha byte as 0; a 32-bpp to 32-bpp copy keeps all four bytes.
 #include "w32/gdi.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -54,6 +55,16 @@ bool pattern_fill(Dc& dc, int x, int y, int width, int height, DWORD rop) {
     }
     order_fill_box(&x, &y, &width, &height);
     POINT d = dc.to_device(x, y);
+    pixman_box32_t one;
+    if (dc.visible_box(&one)) {
+        // The usual clip, one rectangle: no region to make.
+        one.x1 = std::max(one.x1, d.x);
+        one.y1 = std::max(one.y1, d.y);
+        one.x2 = static_cast<int32_t>(std::min<int64_t>(one.x2, int64_t{d.x} + width));
+        one.y2 = static_cast<int32_t>(std::min<int64_t>(one.y2, int64_t{d.y} + height));
+        if (one.x1 < one.x2 && one.y1 < one.y2) dc.surface->fill(one, value);
+        return true;
+    }
     pixman_region32_t shape;
     pixman_region32_init_rect(&shape, d.x, d.y, static_cast<unsigned>(width),
                               static_cast<unsigned>(height));

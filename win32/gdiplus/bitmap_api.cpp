@@ -21,16 +21,22 @@ GpStatus hand_out(gdip::Raster&& raster, GpBitmap** bitmap) {
     return Ok;
 }
 
-GpStatus decode_into(const std::vector<uint8_t>& bytes, GpBitmap** bitmap) {
+GpStatus decode_into(std::vector<uint8_t>&& bytes, GpBitmap** bitmap) {
     gdip::Raster raster;
     GpStatus status;
     try {
-        status = gdip::decode_image(bytes.data(), bytes.size(), raster);
+        status = gdip::decode_image(std::move(bytes), raster);
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }
     if (status != Ok) return status;
     return hand_out(std::move(raster), bitmap);
+}
+
+[[gnu::noinline]] GpStatus pixel_after_wait(const gdip::Raster& r, INT x, INT y, ARGB* color) {
+    r.pending.wait_for_row(static_cast<UINT>(y));
+    *color = r.pixels[static_cast<size_t>(y) * r.width + x];
+    return Ok;
 }
 
 }  // namespace
@@ -45,7 +51,7 @@ GpStatus WINAPI GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitma
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }
-    return decode_into(bytes, bitmap);
+    return decode_into(std::move(bytes), bitmap);
 }
 
 GpStatus WINAPI GdipCreateBitmapFromFileICM(const WCHAR* filename, GpBitmap** bitmap) {
@@ -82,7 +88,7 @@ GpStatus WINAPI GdipCreateBitmapFromStream(IStream* stream, GpBitmap** bitmap) {
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }
-    return decode_into(bytes, bitmap);
+    return decode_into(std::move(bytes), bitmap);
 }
 
 GpStatus WINAPI GdipCreateBitmapFromStreamICM(IStream* stream, GpBitmap** bitmap) {
@@ -183,6 +189,8 @@ GpStatus WINAPI GdipBitmapGetPixel(GpBitmap* bitmap, INT x, INT y, ARGB* color) 
     const gdip::Raster& r = static_cast<gdip::Bitmap*>(bitmap)->raster;
     if (x < 0 || y < 0 || static_cast<UINT>(x) >= r.width || static_cast<UINT>(y) >= r.height)
         return InvalidParameter;
+    // Rows still being decoded are waited for out of line: a call a pixel stays short.
+    if (!r.pending.row_ready(static_cast<UINT>(y))) return pixel_after_wait(r, x, y, color);
     *color = r.pixels[static_cast<size_t>(y) * r.width + x];
     return Ok;
 }
@@ -194,6 +202,7 @@ GpStatus WINAPI GdipBitmapSetPixel(GpBitmap* bitmap, INT x, INT y, ARGB color) {
         return InvalidParameter;
     // Formats without alpha keep their pixels opaque.
     if (r.format != PixelFormat32bppARGB) color |= 0xFF000000u;
+    r.pending.wait_for_row(static_cast<UINT>(y));
     r.pixels[static_cast<size_t>(y) * r.width + x] = color;
     return Ok;
 }

@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include <jpeglib.h>
@@ -122,7 +125,154 @@ void set_up_errors(ErrorJump& err) {
     err.mgr.emit_message = quiet_message;
 }
 
+// From this many pixels on, rows are decoded beside the caller (a photo; skin
+// images stay well below).
+constexpr uint64_t kBesidePixels = uint64_t{1} << 21;
+
+// A decode that writes its rows on its own thread: the file, the library's state
+// and where the rows go (pixels the caller owns and keeps until the decoder is done).
+struct Beside {
+    std::vector<uint8_t> bytes;
+    jpeg_decompress_struct cinfo;
+    ErrorJump err;
+    uint32_t* pixels = nullptr;
+    std::shared_ptr<PendingRows> rows;
+
+    Beside() {
+        std::memset(&cinfo, 0, sizeof cinfo);
+        set_up_errors(err);
+        cinfo.err = &err.mgr;
+    }
+    ~Beside() { jpeg_destroy_decompress(&cinfo); }
+};
+
+enum class Begun { Beside, InPlace, Failed };
+
+// The steps of run_decode up to the first rows, for a colour image large enough to
+// be decoded beside the caller; InPlace for any other file.
+Begun begin_beside(Beside& b, Pixels& out) {
+    if (setjmp(b.err.jump)) return Begun::Failed;
+    jpeg_create_decompress(&b.cinfo);
+    jpeg_mem_src(&b.cinfo, b.bytes.data(), static_cast<unsigned long>(b.bytes.size()));
+    if (jpeg_read_header(&b.cinfo, TRUE) != JPEG_HEADER_OK) return Begun::Failed;
+    if (!size_allowed(b.cinfo.image_width, b.cinfo.image_height)) return Begun::Failed;
+    if (b.cinfo.jpeg_color_space == JCS_CMYK || b.cinfo.jpeg_color_space == JCS_YCCK ||
+        uint64_t{b.cinfo.image_width} * b.cinfo.image_height < kBesidePixels)
+        return Begun::InPlace;
+    b.cinfo.out_color_space = JCS_EXT_BGRA;
+    jpeg_start_decompress(&b.cinfo);
+    if (!size_allowed(b.cinfo.output_width, b.cinfo.output_height)) return Begun::Failed;
+    out.argb.resize(static_cast<size_t>(b.cinfo.output_width) * b.cinfo.output_height);
+    out.width = b.cinfo.output_width;
+    out.height = b.cinfo.output_height;
+    b.pixels = out.argb.data();
+    return Begun::Beside;
+}
+
+// The rows of run_decode, published as they come; stops early when asked to.
+bool scan_rows(Beside& b) {
+    if (setjmp(b.err.jump)) return false;
+    JSAMPROW rows[16];
+    const uint32_t width = b.cinfo.output_width;
+    while (b.cinfo.output_scanline < b.cinfo.output_height) {
+        if (b.rows->stop_asked()) return false;
+        const uint32_t first = b.cinfo.output_scanline;
+        const uint32_t n = std::min<uint32_t>(16, b.cinfo.output_height - first);
+        for (uint32_t i = 0; i < n; ++i)
+            rows[i] = reinterpret_cast<JSAMPROW>(b.pixels + size_t(first + i) * width);
+        if (jpeg_read_scanlines(&b.cinfo, rows, n) == 0) return false;
+        b.rows->publish(b.cinfo.output_scanline);
+    }
+    jpeg_finish_decompress(&b.cinfo);
+    return true;
+}
+
+void write_rows(Beside& b) {
+    const bool ok = scan_rows(b);
+    if (!ok && !b.rows->stop_asked()) {
+        // Only when the check passed and this decode still failed (out of memory):
+        // the rows it did not write are opaque black, never stale memory.
+        const size_t width = b.cinfo.output_width;
+        std::fill(b.pixels + b.rows->ready() * width,
+                  b.pixels + size_t(b.cinfo.output_height) * width, 0xFF000000u);
+    }
+    b.rows->finish(ok);
+}
+
+// Whether the whole file decodes, without keeping its pixels: the library's own
+// skipping reads every scan's data as decoding does but leaves out the rest of
+// the work, and the last row and the end of the file go the usual way.
+bool run_check(jpeg_decompress_struct& cinfo, ErrorJump& err, const uint8_t* data, size_t size,
+               std::vector<JSAMPLE>& row) {
+    if (setjmp(err.jump)) return false;
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return false;
+    cinfo.out_color_space = JCS_EXT_BGRA;
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.output_height > 1) jpeg_skip_scanlines(&cinfo, cinfo.output_height - 1);
+    row.resize(static_cast<size_t>(cinfo.output_width) * 4);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[1] = {row.data()};
+        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) return false;
+    }
+    jpeg_finish_decompress(&cinfo);
+    return true;
+}
+
+bool whole_file_decodes(const uint8_t* data, size_t size) {
+    jpeg_decompress_struct cinfo;
+    ErrorJump err;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    set_up_errors(err);
+    cinfo.err = &err.mgr;
+    std::vector<JSAMPLE> row;
+    bool ok = false;
+    try {
+        ok = run_check(cinfo, err, data, size, row);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return ok;
+}
+
 }  // namespace
+
+bool decode(std::vector<uint8_t>&& bytes, Pixels& out) {
+    std::shared_ptr<Beside> b;
+    Pixels decoded;
+    Begun begun;
+    try {
+        b = std::make_shared<Beside>();
+        b->bytes = std::move(bytes);
+        begun = begin_beside(*b, decoded);
+    } catch (const std::bad_alloc&) {
+        begun = Begun::Failed;
+    }
+    if (begun == Begun::InPlace) return decode(b->bytes.data(), b->bytes.size(), out);
+    if (begun == Begun::Failed) return false;
+    // A progressive file is read whole when its decode starts; otherwise the rest
+    // is checked here while the rows are decoded beside.
+    const bool read_whole = jpeg_input_complete(&b->cinfo);
+    try {
+        b->rows = std::make_shared<PendingRows>(decoded.height);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::shared_ptr<PendingRows> rows = b->rows;
+    decoded.pending = RowsInFlight(rows);
+    try {
+        std::thread([b] { write_rows(*b); }).detach();
+    } catch (const std::system_error&) {
+        write_rows(*b);
+    }
+    bool ok = read_whole || whole_file_decodes(b->bytes.data(), b->bytes.size());
+    // Should the check fail where decoding does not, the decode's answer stands.
+    if (!ok) ok = rows->wait_done();
+    if (ok) out = std::move(decoded);
+    return ok;
+}
 
 bool decode(const uint8_t* data, size_t size, Pixels& out) {
     jpeg_decompress_struct cinfo;

@@ -42,19 +42,29 @@ bool is_png(const uint8_t* d, size_t n) {
 
 bool is_bmp(const uint8_t* d, size_t n) { return n >= 2 && d[0] == 'B' && d[1] == 'M'; }
 
-Status decode_jpeg(const uint8_t* data, size_t size, Raster& out) {
-    jpeg::Pixels pixels;
-    // A damaged file answers as GDI+ has always answered for one: out of memory.
-    if (!jpeg::decode(data, size, pixels)) return OutOfMemory;
+namespace {
+
+// A damaged file answers as GDI+ has always answered for one: out of memory.
+Status take_jpeg(bool decoded, jpeg::Pixels& pixels, Raster& out) {
+    if (!decoded) return OutOfMemory;
     out.width = pixels.width;
     out.height = pixels.height;
     out.pixels = std::move(pixels.argb);
+    out.pending = std::move(pixels.pending);
     out.format = PixelFormat24bppRGB;
     out.raw_format = ImageFormatJPEG;
     return Ok;
 }
 
+}  // namespace
+
+Status decode_jpeg(const uint8_t* data, size_t size, Raster& out) {
+    jpeg::Pixels pixels;
+    return take_jpeg(jpeg::decode(data, size, pixels), pixels, out);
+}
+
 bool encode_jpeg(const Raster& in, int quality, std::vector<uint8_t>& out) {
+    in.pending.wait_all();
     return jpeg::encode(in.pixels.data(), in.width, in.height, quality, out);
 }
 
@@ -64,6 +74,13 @@ Status decode_image(const uint8_t* data, size_t size, Raster& out) {
     if (is_png(data, size)) return decode_png(data, size, out);
     if (is_bmp(data, size)) return decode_bmp(data, size, out);
     return UnknownImageFormat;
+}
+
+Status decode_image(std::vector<uint8_t>&& bytes, Raster& out) {
+    if (bytes.empty() || !is_jpeg(bytes.data(), bytes.size()))
+        return decode_image(bytes.data(), bytes.size(), out);
+    jpeg::Pixels pixels;
+    return take_jpeg(jpeg::decode(std::move(bytes), pixels), pixels, out);
 }
 
 }  // namespace gdip

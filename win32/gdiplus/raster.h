@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gdiplus/pending_rows.h"
 #include "gdiplus/pixel_store.h"
 
 namespace gdip {
@@ -18,6 +19,23 @@ struct Raster {
     PixelStore pixels;  // straight ARGB, rows top to bottom
     PixelFormat format = PixelFormat32bppARGB;
     GUID raw_format{};
+    // A large JPEG's rows still being decoded; read a row only after
+    // pending.wait_for_row. Last, so the decoder stops before the pixels go.
+    RowsInFlight pending;
+
+    Raster() = default;
+    Raster(Raster&&) noexcept = default;
+    Raster& operator=(Raster&& other) noexcept {
+        if (this != &other) {
+            pending = std::move(other.pending);  // ours stops before our pixels go
+            width = other.width;
+            height = other.height;
+            pixels = std::move(other.pixels);
+            format = other.format;
+            raw_format = other.raw_format;
+        }
+        return *this;
+    }
 
     // Leaves the pixels unset; false beyond kMaxPixels or when memory runs out.
     bool allocate(UINT w, UINT h);
@@ -31,6 +49,9 @@ struct Bitmap final : GpBitmap {
 bool started();
 
 Status decode_image(const uint8_t* data, size_t size, Raster& out);
+// The same for a whole file handed over: a large JPEG may come back while its
+// lower rows are still being decoded (out.pending).
+Status decode_image(std::vector<uint8_t>&& bytes, Raster& out);
 bool is_jpeg(const uint8_t* data, size_t size);
 bool is_png(const uint8_t* data, size_t size);
 bool is_bmp(const uint8_t* data, size_t size);

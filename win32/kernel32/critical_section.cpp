@@ -2,6 +2,8 @@
 // a futex word (0 free, 1 held, 2 held with sleepers) plus owner and depth.
 #include <windows.h>
 
+#include "w32/thread_id.h"
+
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -98,7 +100,7 @@ BOOL WINAPI InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DW
 }
 
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section) {
-    DWORD tid = GetCurrentThreadId();
+    DWORD tid = w32::current_thread_id();
     // Only this thread ever stores its own id there, so the unlocked read is exact.
     if (owner_of(section) == tid) {
         ++section->RecursionCount;
@@ -110,7 +112,7 @@ void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section) {
 }
 
 BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION section) {
-    DWORD tid = GetCurrentThreadId();
+    DWORD tid = w32::current_thread_id();
     if (owner_of(section) == tid) {
         ++section->RecursionCount;
         return TRUE;
@@ -123,7 +125,7 @@ BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION section) {
 
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section) {
     // Leaving a section this thread does not hold is the caller's bug; it changes nothing.
-    if (owner_of(section) != GetCurrentThreadId() || section->RecursionCount <= 0) return;
+    if (owner_of(section) != w32::current_thread_id() || section->RecursionCount <= 0) return;
     if (--section->RecursionCount > 0) return;
     set_owner(section, 0);
     unlock(section);

@@ -22,8 +22,9 @@ enum class GdiKind { Dc, Bitmap, Brush, Pen, Font, Region };
 
 class GdiObject {
 public:
+    explicit GdiObject(GdiKind k) : kind_(k) {}
     virtual ~GdiObject() = default;
-    virtual GdiKind kind() const = 0;
+    GdiKind kind() const { return kind_; }
 
     HGDIOBJ handle = nullptr;
     bool stock = false;
@@ -31,25 +32,53 @@ public:
     // or font only takes effect when the last of them lets it go.
     int selected_count = 0;
     bool delete_pending = false;
+
+private:
+    const GdiKind kind_;
 };
 
 using GdiPtr = std::shared_ptr<GdiObject>;
 
 std::mutex& gdi_mutex();
+// Null when the table is full (ERROR_NOT_ENOUGH_MEMORY).
 HGDIOBJ add_object(GdiPtr obj);
-GdiPtr find_object(HGDIOBJ h);
+
+// The table: a handle carries a slot index and the slot's generation, so a lookup
+// is one array access and a stale handle misses once its slot holds another object.
+// Values start at 0x10000 (well apart from small integers) and stay below 2^31.
+struct GdiSlot {
+    GdiObject* obj;  // null when free; owned by the table's shared reference
+    uint32_t generation;
+};
+constexpr uintptr_t kFirstSlot = 0x4000;
+constexpr uintptr_t kSlotBits = 20;
+// The slots as the lookup reads them (zero-initialised, so usable at any time).
+extern const GdiSlot* g_slots;
+extern size_t g_slot_count;
+
+// The object behind h, or null. The pointer stays valid while the GDI lock is held
+// and the object stays in the table.
+inline GdiObject* find_object(HGDIOBJ h) {
+    const auto v = reinterpret_cast<uintptr_t>(h);
+    if ((v & 3) != 0 || v >= (uintptr_t{1} << 31)) return nullptr;
+    const uintptr_t index = ((v >> 2) & ((uintptr_t{1} << kSlotBits) - 1)) - kFirstSlot;
+    if (index >= g_slot_count) return nullptr;
+    const GdiSlot& s = g_slots[index];
+    return s.generation == (v >> (kSlotBits + 2)) ? s.obj : nullptr;
+}
 template <class T>
-std::shared_ptr<T> find_as(HGDIOBJ h) {
-    return std::dynamic_pointer_cast<T>(find_object(h));
+T* find_as(HGDIOBJ h) {
+    GdiObject* obj = find_object(h);
+    return obj && obj->kind() == T::kKind ? static_cast<T*>(obj) : nullptr;
 }
 void remove_object(HGDIOBJ h);
 
 // A region in device pixels, y-x banded.
 class Region : public GdiObject {
 public:
+    static constexpr GdiKind kKind = GdiKind::Region;
     Region();
     ~Region() override;
-    GdiKind kind() const override { return GdiKind::Region; }
     pixman_region32_t rgn;
 };
 
@@ -58,14 +87,16 @@ int complexity(const pixman_region32_t* r);
 
 class Brush : public GdiObject {
 public:
-    GdiKind kind() const override { return GdiKind::Brush; }
+    static constexpr GdiKind kKind = GdiKind::Brush;
+    Brush() : GdiObject(kKind) {}
     bool null = false;
     COLORREF color = 0;
 };
 
 class Pen : public GdiObject {
 public:
-    GdiKind kind() const override { return GdiKind::Pen; }
+    static constexpr GdiKind kKind = GdiKind::Pen;
+    Pen() : GdiObject(kKind) {}
     int style = PS_SOLID;
     int width = 1;
     COLORREF color = 0;
@@ -77,7 +108,8 @@ class FontFace;
 // by every font of the same description.
 class Font : public GdiObject {
 public:
-    GdiKind kind() const override { return GdiKind::Font; }
+    static constexpr GdiKind kKind = GdiKind::Font;
+    Font() : GdiObject(kKind) {}
     LOGFONTW logfont{};
     std::shared_ptr<FontFace> face;
 };
@@ -89,7 +121,9 @@ std::shared_ptr<Font> make_stock_font(int index);
 // significant bit first, 1 = white).
 class Bitmap : public GdiObject {
 public:
-    GdiKind kind() const override { return GdiKind::Bitmap; }
+    static constexpr GdiKind kKind = GdiKind::Bitmap;
+    Bitmap() : GdiObject(kKind) {}
+    ~Bitmap() override;
     int width = 0;
     int height = 0;
     int bpp = 32;
@@ -109,6 +143,12 @@ public:
     void set_pixel(int x, int y, uint32_t bgra);
     // Fills a box (in bounds) with a pixel value (32 bpp) or white/black (1 bpp).
     void fill(const pixman_box32_t& box, uint32_t bgra);
+    // pixman's view of a top-down 32-bpp surface, made on first use and kept;
+    // null for other surfaces or when it cannot be made.
+    pixman_image_t* image();
+
+private:
+    pixman_image_t* image_ = nullptr;
 };
 
 // A surface of w x h at bpp, zeroed; null when out of memory.
@@ -127,16 +167,21 @@ constexpr int kScreenHeight = 800;
 
 class Dc : public GdiObject {
 public:
+    static constexpr GdiKind kKind = GdiKind::Dc;
     enum class Type { Memory, Info, Screen, Window };
     explicit Dc(Type t);
     ~Dc() override;
-    GdiKind kind() const override { return GdiKind::Dc; }
 
     Type type;
-    std::shared_ptr<Bitmap> surface;  // null for an information context
-    std::shared_ptr<Brush> brush;
-    std::shared_ptr<Pen> pen;
-    std::shared_ptr<Font> font;
+    // The selections. Selected objects stay in the table (deleting one only marks
+    // it while a DC holds it; a selected bitmap cannot be deleted), so the table's
+    // reference keeps them alive. A window or screen surface is not in the table:
+    // the DC holds a reference of its own.
+    Bitmap* surface = nullptr;  // null for an information context
+    std::shared_ptr<Bitmap> own_surface;
+    Brush* brush = nullptr;
+    Pen* pen = nullptr;
+    Font* font = nullptr;
     POINT window_org{0, 0};
     POINT viewport_org{0, 0};
     POINT position{0, 0};
@@ -160,16 +205,24 @@ public:
     }
     // Where drawing may land: the clip (or the whole surface) within the surface.
     void visible(pixman_region32_t* out) const;
+    // The same when it is one box (x1 == x2 when empty), without making a region;
+    // false when it takes more than one.
+    bool visible_box(pixman_box32_t* box) const;
     // Replaces the selected object of obj's kind, keeping the selection counts;
-    // answers the previous one.
-    GdiPtr select(const GdiPtr& obj);
+    // answers the previous one's handle.
+    HGDIOBJ select(GdiObject* obj);
     // Lets every selected object go (the DC is being deleted).
     void release_all();
 };
 
-std::shared_ptr<Dc> find_dc(HDC hdc);  // null with ERROR_INVALID_HANDLE
-GdiPtr stock_object(int index);
-std::shared_ptr<Bitmap> default_bitmap();
+// Null with ERROR_INVALID_HANDLE when hdc is no DC.
+inline Dc* find_dc(HDC hdc) {
+    Dc* dc = find_as<Dc>(hdc);
+    if (!dc) SetLastError(ERROR_INVALID_HANDLE);
+    return dc;
+}
+GdiObject* stock_object(int index);  // permanent; null for an unknown index
+Bitmap* default_bitmap();
 
 // A DC on a window's surface: origin and visible region as above; vis is copied.
 HDC add_window_dc(std::shared_ptr<Bitmap> surface, POINT origin, const pixman_region32_t* vis);
