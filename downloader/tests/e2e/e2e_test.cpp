@@ -385,6 +385,21 @@ TEST_F(E2ETest, ClosingHidesToTheTrayWhichShowsTheWindowAndItsMenuEndsTheProgram
     EXPECT_EQ(program_.Wait(), 0);
 }
 
+TEST_F(E2ETest, TheTitleBarDragsTheWindowWithThePointerAtOnce) {
+    Serve(1 << 20);
+    Launch();
+    Step("ready");
+    const auto [x, y] = Origin(window_);
+    // Moves queued faster than the window follows them: the last one decides.
+    ASSERT_EQ(
+        x_->Run({"xdotool", "mousemove", std::to_string(x + 300), std::to_string(y + 16),
+                 "mousedown", "1", "mousemove", std::to_string(x + 330), std::to_string(y + 30),
+                 "mousemove", std::to_string(x + 420), std::to_string(y + 106), "mouseup", "1"}),
+        0);
+    EXPECT_TRUE(Poll([&] { return Origin(window_) == std::make_pair(x + 120, y + 90); }));
+    Step("dragged");
+}
+
 TEST_F(E2ETest, ASecondStartBringsTheFirstWindowToTheFrontAndLeaves) {
     Serve(1 << 20);
     Launch();
