@@ -197,10 +197,8 @@ protected:
     // Starts the program and waits for its window on the screen, ready to start.
     void Launch() {
         ASSERT_TRUE(program_.Start(program_path_));
-        ASSERT_TRUE(Poll([&] {
-            return sscanf(Output("xdotool search --onlyvisible --name '^演示游戏 下载器$'").c_str(),
-                          "%lu", &window_) == 1;
-        }));
+        window_ = Shown("演示游戏 下载器");
+        ASSERT_TRUE(window_);
         ASSERT_TRUE(AwaitLog(u"下载界面状态：3"));
         // The pointer rests in a corner, over nothing of the program's.
         ASSERT_EQ(x_->Run({"xdotool", "mousemove", "0", "0"}), 0);
@@ -221,6 +219,16 @@ protected:
         });
     }
 
+    // The window shown with this title, once there is one; 0 after the time-out.
+    Window Shown(const std::string& title) {
+        Window w = 0;
+        Poll([&] {
+            const std::string found =
+                Output("xdotool search --onlyvisible --name '^" + title + "$'");
+            return sscanf(found.c_str(), "%lu", &w) == 1;
+        });
+        return w;
+    }
     bool Viewable(Window w) {
         XWindowAttributes a{};
         return XGetWindowAttributes(x_->display(), w, &a) && a.map_state == IsViewable;
@@ -365,11 +373,8 @@ TEST_F(E2ETest, ClosingHidesToTheTrayWhichShowsTheWindowAndItsMenuEndsTheProgram
     Step("ready");
     Click(window_, kCloseBox[0], kCloseBox[1]);
     ASSERT_TRUE(Poll([&] { return !Viewable(window_) && !SameAsDump(Shot(), Dump()); }));
-    Window icon = 0;
-    ASSERT_TRUE(Poll([&] {
-        return sscanf(Output("xdotool search --onlyvisible --name '^演示游戏下载器$'").c_str(),
-                      "%lu", &icon) == 1;
-    }));
+    const Window icon = Shown("演示游戏下载器");  // named by its tooltip
+    ASSERT_TRUE(icon);
     XWindowAttributes a{};
     XGetWindowAttributes(x_->display(), icon, &a);
     const int cx = a.width / 2, cy = a.height / 2;
