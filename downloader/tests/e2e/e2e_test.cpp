@@ -109,8 +109,7 @@ bool SameAsDump(const Pixels& shot, const Pixels& dump) {
     return outside == dump;
 }
 
-// Directories of PATH without a desktop folder chooser: the layer's own picker is the one
-// driven here.
+// The folders of PATH that hold no desktop folder chooser.
 std::string PathWithoutChoosers() {
     std::string kept, path = getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin";
     for (size_t start = 0, end; start <= path.size(); start = end + 1) {
@@ -165,7 +164,6 @@ protected:
             {"XDG_CACHE_HOME", dir_.file("cache")},
             {"XDG_STATE_HOME", dir_.file("state")},
             {"XDG_RUNTIME_DIR", dir_.file("run")},
-            {"PATH", PathWithoutChoosers()},
             {"WIN32_DRIVES", "C=" + dir_.file("c") + ":fixed:free=10000000000000;Z=/:remote"},
             {"WIN32_HTTP_PORT_MAP", "80=" + std::to_string(server_.port())},
             {"WIN32_PAINT_DUMP_DIR", dir_.file("dump")},
@@ -194,9 +192,16 @@ protected:
                                                   "\nmd5=" + md5 + "\nfile=demo_setup.exe\n"));
     }
 
+    // A copy of the program without a desktop folder chooser on its PATH: the layer's own
+    // picker is the one driven here.
+    bool Start(testing_support::ChildProcess& copy) {
+        testing_support::ScopedEnv path("PATH", PathWithoutChoosers());
+        return copy.Start(program_path_);
+    }
+
     // Starts the program and waits for its window on the screen, ready to start.
     void Launch() {
-        ASSERT_TRUE(program_.Start(program_path_));
+        ASSERT_TRUE(Start(program_));
         window_ = Shown("演示游戏 下载器");
         ASSERT_TRUE(window_);
         ASSERT_TRUE(AwaitLog(u"下载界面状态：3"));
@@ -421,7 +426,7 @@ TEST_F(E2ETest, ASecondStartBringsTheFirstWindowToTheFrontAndLeaves) {
     XFlush(d);
     ASSERT_TRUE(Poll([&] { return Screen(x + 300, y + 140, 1, 1) == Pixels{0x336699}; }));
     testing_support::ChildProcess second;
-    ASSERT_TRUE(second.Start(program_path_));
+    ASSERT_TRUE(Start(second));
     EXPECT_EQ(second.Wait(), 0);
     Step("in front");
     XDestroyWindow(d, cover);
