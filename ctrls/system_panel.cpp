@@ -68,22 +68,32 @@ void SystemPanel::PostSysCommand(WPARAM command) {
     if (HWND hwnd = GetTopCtrl()->GetHWND()) PostMessageW(hwnd, WM_SYSCOMMAND, command, 0);
 }
 
-// The window follows the pointer's screen position, not the press point in the
-// window, which moves with it.
+namespace {
+
+Gui::Point OnScreen(const Gui::Ctrl& c, Gui::Point p) {
+    const Gui::Rect view = c.GetScreenView();
+    return Gui::Point(view.left + p.x, view.top + p.y);
+}
+
+}  // namespace
+
+// The window follows the pointer's screen position at each event: the event's point in
+// the window where the window is now (the press point in the window moves with it), not
+// the pointer's latest position, which runs ahead of the events still queued.
 void SystemPanel::LeftDown(Gui::Point p, DWORD) {
     HWND hwnd = GetTopCtrl()->GetHWND();
     RECT window;
     if (p.y >= style_.dragtop || !hwnd || !GetWindowRect(hwnd, &window)) return;
     dragging_ = true;
-    drag_from_ = Gui::GetMousePos();
+    drag_from_ = OnScreen(*this, p);
     window_from_ = Gui::Point(window.left, window.top);
     SetCapture();
 }
 
-void SystemPanel::MouseMove(Gui::Point, DWORD) {
+void SystemPanel::MouseMove(Gui::Point p, DWORD) {
     HWND hwnd = GetTopCtrl()->GetHWND();
     if (!dragging_ || !hwnd) return;
-    const Gui::Point now = Gui::GetMousePos();
+    const Gui::Point now = OnScreen(*this, p);
     SetWindowPos(hwnd, nullptr, window_from_.x + now.x - drag_from_.x,
                  window_from_.y + now.y - drag_from_.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -30,6 +30,12 @@ void fill_reason(DownloadEngineInfo* info, const std::string& reason) {
     std::memcpy(info->unused0, buf, sizeof buf);
 }
 
+// A record still naming the installer the engine file names: its bytes are worth keeping.
+bool same_game(const TaskRecord& rec, const GameEntry& entry) {
+    return rec.url == entry.url && rec.size == entry.size && rec.md5 == entry.md5 &&
+           rec.file == entry.file;
+}
+
 int32_t lookup_error(EngineFileError e) {
     return e == EngineFileError::kUnreadable ? kNoEngineFile : kUnknownGame;
 }
@@ -105,8 +111,7 @@ int32_t Engine::query_task(const DownloadEngineKey* key, DownloadEngineInfo* inf
 
     info->total_size = int64_t(entry->size);
     std::optional<TaskRecord> rec = store_.load(game);
-    if (rec && rec->url == entry->url && rec->size == entry->size && rec->md5 == entry->md5 &&
-        rec->file == entry->file) {
+    if (rec && same_game(*rec, *entry)) {
         info->downloaded_size = int64_t(bytes_on_disk(*rec, nullptr));
         fill_names(info, rec->save_folder, rec->file);
     } else {
@@ -145,8 +150,12 @@ int32_t Engine::start_task(const DownloadEngineKey* key) {
     bool busy = false;
     std::optional<FileLock> lock = store_.try_lock(spec.game.key, busy);
     if (!lock) return busy ? kTaskBusy : kStoreUnavailable;
+    // Until the transfer has checked the bytes an earlier run left (the whole installer,
+    // or the partial file), polls count them: the window must not fall back to 0%.
+    std::optional<TaskRecord> rec = store_.load(spec.game.key);
+    const uint64_t kept = rec && same_game(*rec, spec.game) ? bytes_on_disk(*rec, nullptr) : 0;
     auto transfer =
-        std::make_shared<Transfer>(std::move(spec), store_, std::move(*lock), settings_);
+        std::make_shared<Transfer>(std::move(spec), store_, std::move(*lock), settings_, kept);
     transfer->start();
     std::lock_guard guard(current_mutex_);
     current_ = std::move(transfer);

@@ -86,8 +86,13 @@ bool is_verified(const std::string& path) {
     return stamp && it != g_verified.end() && it->second == *stamp;
 }
 
-Transfer::Transfer(TaskSpec spec, const TaskStore& store, FileLock lock, const Settings& settings)
-    : spec_(std::move(spec)), store_(store), settings_(settings), lock_(std::move(lock)) {}
+Transfer::Transfer(TaskSpec spec, const TaskStore& store, FileLock lock, const Settings& settings,
+                   uint64_t kept)
+    : spec_(std::move(spec)),
+      store_(store),
+      settings_(settings),
+      lock_(std::move(lock)),
+      downloaded_(kept) {}
 
 Transfer::~Transfer() { stop(); }
 

@@ -58,7 +58,9 @@ bool is_verified(const std::string& path);
 
 class Transfer {
 public:
-    Transfer(TaskSpec spec, const TaskStore& store, FileLock lock, const Settings& settings);
+    // `kept`: the bytes reported until the transfer has checked what is on disk.
+    Transfer(TaskSpec spec, const TaskStore& store, FileLock lock, const Settings& settings,
+             uint64_t kept);
     ~Transfer();
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;

@@ -34,17 +34,17 @@ TEST_F(SystemPanelTest, ItPaintsTheSkinsChromeDragsByTheTitleAndPostsTheBoxesCom
     };
     for (const auto& row : rows) {
         SetWindowPos(root.hwnd, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        SetCursorPos(100 + row.press.x, 100 + row.press.y);
+        // The pointer's latest position runs ahead of the events: the events count.
+        SetCursorPos(700, 700);
         root.Mouse(Gui::Ctrl::LEFTDOWN, row.press);
         EXPECT_EQ(panel.IsDragging(), row.drags);
         const Point d = row.pointer_moves;
-        SetCursorPos(100 + row.press.x + d.x, 100 + row.press.y + d.y);
-        // A window that moves with the pointer keeps it over the same point of it.
-        const Point at(row.press.x + (row.drags ? 0 : d.x), row.press.y + (row.drags ? 0 : d.y));
+        const Point at(row.press.x + d.x, row.press.y + d.y);
         root.Mouse(Gui::Ctrl::MOUSEMOVE, at);
-        root.Mouse(Gui::Ctrl::LEFTUP, at);
-        SetCursorPos(700, 700);
-        root.Mouse(Gui::Ctrl::MOUSEMOVE, at);
+        // A window that moved with the pointer keeps it over the same point of it.
+        const Point up = row.drags ? row.press : at;
+        root.Mouse(Gui::Ctrl::LEFTUP, up);
+        root.Mouse(Gui::Ctrl::MOUSEMOVE, Point(up.x + 5, up.y + 5));
         RECT r;
         GetWindowRect(root.hwnd, &r);
         EXPECT_EQ(Point(r.left, r.top), row.drags ? Point(100 + d.x, 100 + d.y) : Point(100, 100));

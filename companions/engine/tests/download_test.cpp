@@ -1,5 +1,6 @@
 // Downloads through the engine against the demo platform on loopback: the happy
 // path, pause and resume, and what survives a new engine instance.
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -188,6 +189,42 @@ TEST_F(DownloadTest, BytesChangedOnDiskBetweenRunsAreNeverReportedComplete) {
         ASSERT_EQ(start(), 0);
         ASSERT_EQ(wait_end(info), 0) << info.reason();
         EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_)) << finished;
+    }
+}
+
+// A new run checks the bytes an earlier one left (the partial file, or the whole
+// installer) before it goes on; meanwhile the progress still counts them.
+TEST_F(DownloadTest, BytesKeptOnDiskCountWhileANewRunChecksThem) {
+    for (bool finished : {false, true}) {
+        SCOPED_TRACE(finished);
+        server_.stop();
+        std::filesystem::remove_all(save_dir());
+        std::filesystem::remove_all(tmp_.path() + "/data");
+        serve(16 << 20, {"--rate", finished ? "0" : "8388608"});
+        ASSERT_EQ(start(), 0);
+        Info info;
+        ASSERT_EQ(poll_until(info,
+                             [&](int32_t c, const DownloadEngineInfo& i) {
+                                 return finished ? c != 0 || i.complete : at_least(c, i, 1 << 20);
+                             }),
+                  0);
+        release_engine();
+        // The same bytes written again: unchecked, as in a new process.
+        if (finished) write_file(installer_path(), read_file(installer_path()));
+        ASSERT_EQ(find(info), 0);
+        const int64_t kept = info->downloaded_size;
+        ASSERT_GE(kept, 1 << 20);
+        ASSERT_TRUE(server_.control("rate=0"));
+        ASSERT_EQ(start(), 0);
+        int64_t least = kept;
+        ASSERT_EQ(poll_until(info,
+                             [&](int32_t c, const DownloadEngineInfo& i) {
+                                 least = std::min(least, i.downloaded_size);
+                                 return c != 0 || i.complete;
+                             }),
+                  0)
+            << info.reason();
+        EXPECT_EQ(least, kept);
     }
 }
 
