@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -123,6 +124,13 @@ void EngineTest::serve(size_t size, const std::vector<std::string>& args) {
     ASSERT_TRUE(server_.start(tmp_.path() + "/srv", tmp_.path() + "/requests.log", args));
     write_engine_file(server_.url(std::string("/") + kInstaller), payload_.size(),
                       md5_hex(payload_));
+}
+
+void EngineTest::restart() {
+    release_engine();
+    server_.stop();
+    for (const char* sub : {"/c/Games", "/data", "/requests.log"})
+        std::filesystem::remove_all(tmp_.path() + sub);
 }
 
 void EngineTest::write_engine_file(const std::string& url, uint64_t size, const std::string& md5,

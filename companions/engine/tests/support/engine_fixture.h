@@ -94,6 +94,8 @@ protected:
     // Writes `size` random bytes as the served installer, starts the server with
     // `args`, and writes an engine file that names it truthfully.
     void serve(size_t size, const std::vector<std::string>& args = {});
+    // Everything from nothing again: no engine, server, download, record or logged request.
+    void restart();
     void write_engine_file(const std::string& url, uint64_t size, const std::string& md5,
                            const std::string& file = kInstaller);
     std::string served_path() const { return tmp_.path() + "/srv/" + kInstaller; }
