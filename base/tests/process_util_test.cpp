@@ -171,91 +171,71 @@ TEST(SyncCreateProcess, FallsBackToTheShellWhichWaitsWhenAskedAndLogsAFailure) {
         << log.Text();
 }
 
+// By name ignoring case, by folder (with slashes too) and below it; the program itself
+// counts only when asked.
 TEST(ProcessFind, ByNameIgnoringCaseAndByFolderWithSlashesAndBelowIt) {
     ChildFolder tmp;
     std::string name = UniqueName("Finder");
-    std::wstring exe = tmp.Place("app/" + name);
-    std::wstring deep = tmp.Place("app/sub/deep.exe");
-    std::wstring other = tmp.Place("elsewhere/top.exe");
-    auto a = Start(exe), b = Start(exe), c = Start(deep), d = Start(other);
-    std::wstring upper = base::ToUpper(Wide(name));
-    DWORD first = base::FindProcessIdByName(upper.c_str());
-    EXPECT_TRUE(first == GetProcessId(a.Get()) || first == GetProcessId(b.Get()));
-    std::vector<DWORD> ids;
-    base::FindProcessIdsByName(Wide(name).c_str(), ids);
+    std::wstring exe = tmp.Place("app/" + name), deep = tmp.Place("app/sub/deep.exe");
+    auto a = Start(exe), b = Start(exe), c = Start(deep), d = Start(tmp.Place("other/top.exe"));
+    std::vector<DWORD> ids, expected = {GetProcessId(a.Get()), GetProcessId(b.Get())};
+    base::FindProcessIdsByName(base::ToUpper(Wide(name)).c_str(), ids);
     std::sort(ids.begin(), ids.end());
-    std::vector<DWORD> expected = {GetProcessId(a.Get()), GetProcessId(b.Get())};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(ids, expected);
+    EXPECT_NE(base::FindProcessIdByName(Wide(name).c_str()), 0u);
     EXPECT_FALSE(base::IsProcessRunning(Wide(UniqueName("nobody"))));
-    EXPECT_EQ(base::FindProcessIdByName(nullptr), 0u);
     EXPECT_EQ(base::GetCurrentProcessName(), L"base_tests");
-
-    std::wstring slashed = WinPath(tmp, "app");
+    std::wstring slashed = WinPath(tmp, "app") + L"\\";
     std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
-    for (const std::wstring& folder : {slashed, slashed + L"/", WinPath(tmp, "app") + L"\\"}) {
-        std::vector<std::wstring> paths;
-        EXPECT_EQ(base::FindProcessByPath(folder.c_str(), false, paths), 3);
-        std::sort(paths.begin(), paths.end());
-        EXPECT_EQ(paths, (std::vector<std::wstring>{exe, exe, deep}));
-    }
+    std::vector<std::wstring> paths, with;
+    EXPECT_EQ(base::FindProcessByPath(slashed.c_str(), false, paths), 3);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::wstring>{exe, exe, deep}));
     EXPECT_EQ(base::CountProcessesByPath(WinPath(tmp, "app/sub").c_str(), false), 1);
-    EXPECT_TRUE(base::IsProcessRunningInPath(other));
+    EXPECT_TRUE(base::IsProcessRunningInPath(deep));
     EXPECT_FALSE(base::IsProcessRunningInPath(tmp.Place("idle/top.exe")));
-    EXPECT_FALSE(base::IsProcessRunningInPath(WinPath(tmp, "app/missing.exe")));
-    std::vector<std::wstring> none;
-    EXPECT_EQ(base::FindProcessByPath(nullptr, true, none), 0);
-
-    // The program itself counts only when asked.
     wchar_t self[MAX_PATH] = {};
     ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
     std::wstring folder(self);
     folder.resize(folder.rfind(L'\\'));
-    std::vector<std::wstring> without, with;
-    base::FindProcessByPath(folder.c_str(), false, without);
+    paths.clear();
+    base::FindProcessByPath(folder.c_str(), false, paths);
     base::FindProcessByPath(folder.c_str(), true, with);
-    EXPECT_EQ(std::count(without.begin(), without.end(), std::wstring(self)), 0);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), std::wstring(self)), 0);
     EXPECT_GE(std::count(with.begin(), with.end(), std::wstring(self)), 1);
 }
 
-// More processes than one wait takes (64) are ended and waited for.
-TEST(ProcessEnd, ByNameOrFileEndsOnlyThoseInTheFolderAndByPathAllBelowIt) {
+// Only those of the name in the folder, or everything below it; more processes than one
+// wait takes (64) are ended and waited for. Ended ones answer 10001, killed ones 16.
+TEST(ProcessEnd, ByNameFileOrPathEndsOnlyThoseInTheFolder) {
     ChildFolder tmp;
     std::wstring here = tmp.Place("here/twin.exe"), there = tmp.Place("there/twin.exe");
     std::vector<ScopedHandle> twins;
     for (int i = 0; i < 70; ++i) twins.push_back(Start(here));
     auto c = Start(there), d = Start(tmp.Place("here/other.exe"));
     auto e = Start(tmp.Place("here/sub/deep.exe"));
+    std::string name = UniqueName("victim");
+    auto f = Start(tmp.Place(name)), g = Start(tmp.Place("byid.exe"));
     EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "here").c_str(), L"TWIN.exe", 60000),
               WAIT_OBJECT_0);
     for (auto& twin : twins) EXPECT_EQ(ExitCode(twin), 10001u);
-    EXPECT_EQ(ExitCode(c), STILL_ACTIVE);
-    EXPECT_EQ(ExitCode(d), STILL_ACTIVE);
-    EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "here").c_str(), L"twin.exe", 500),
-              0xFFFFFFFFu);
+    EXPECT_EQ(ExitCode(c) + ExitCode(d), 2 * STILL_ACTIVE);
     EXPECT_EQ(base::TerminateProcessesByName(nullptr, L"twin.exe", 500), 0xFFFFFFFFu);
-
     EXPECT_EQ(base::TerminateProcessesByFile(there, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(ExitCode(c), 10001u);
     EXPECT_EQ(ExitCode(d), STILL_ACTIVE);
-
     EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "here").c_str(), 60000), WAIT_OBJECT_0);
-    EXPECT_EQ(ExitCode(d), 10001u);
-    EXPECT_EQ(ExitCode(e), 10001u);
+    EXPECT_EQ(ExitCode(d) + ExitCode(e), 20002u);
     EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "here").c_str(), 500), 0xFFFFFFFFu);
-}
 
-TEST(ProcessEnd, KillProcessByNameAndById) {
-    ChildFolder tmp;
-    std::string name = UniqueName("victim");
-    auto a = Start(tmp.Place(name)), b = Start(tmp.Place("byid.exe"));
     EXPECT_TRUE(base::KillProcess(Wide(name)));
-    EXPECT_EQ(WaitForSingleObject(a.Get(), 60000), WAIT_OBJECT_0);
-    EXPECT_EQ(ExitCode(a), 16u);
+    EXPECT_TRUE(base::TerminateProcessById(GetProcessId(g.Get())));
+    for (auto* p : {&f, &g}) {
+        EXPECT_EQ(WaitForSingleObject(p->Get(), 60000), WAIT_OBJECT_0);
+        EXPECT_EQ(ExitCode(*p), 16u);
+    }
     EXPECT_FALSE(base::KillProcess(Wide(name)));
-    EXPECT_TRUE(base::TerminateProcessById(GetProcessId(b.Get())));
-    EXPECT_EQ(WaitForSingleObject(b.Get(), 60000), WAIT_OBJECT_0);
-    EXPECT_EQ(ExitCode(b), 16u);
 }
 
 // On a thread of its own: ending processes (above) leaves the main thread impersonating.
