@@ -225,54 +225,31 @@ TEST(ZipExtract, DirectoryChainStopsAtTheLastSeparator) {
     EXPECT_FALSE(CreateDirectoryIfMissing(WinPath(tmp, "none/deeper").c_str()));
 }
 
-namespace {
-
-// A window of the test's thread that only keeps what is posted to it.
-struct ProgressWindow {
-    ProgressWindow() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZipProgressTest";
-        RegisterClassW(&wc);
-        hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                               wc.hInstance, nullptr);
-    }
-    ~ProgressWindow() { DestroyWindow(hwnd); }
-
-    // The percents posted with the message and wparam, in order.
-    std::vector<int> Percents(UINT message, WPARAM wparam) {
-        std::vector<int> out;
-        MSG msg;
-        while (PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE)) {
-            EXPECT_EQ(msg.message, message);
-            EXPECT_EQ(msg.wParam, wparam);
-            out.push_back(static_cast<int>(msg.lParam));
-        }
-        return out;
-    }
-
-    HWND hwnd = nullptr;
-};
-
-}  // namespace
-
 TEST(ZipExtract, ProgressIsPostedPerPercentAndEndsWithDone) {
     TempDir tmp;
-    ProgressWindow window;
-    ASSERT_NE(window.hwnd, nullptr);
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    auto percents = [&] {  // those posted with the message and wparam 9, in order
+        std::vector<int> out;
+        MSG msg;
+        while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE))
+            out.push_back(msg.message == WM_APP + 5 && msg.wParam == 9 ? int(msg.lParam) : 999);
+        return out;
+    };
     std::vector<Entry> entries;
     for (int i = 0; i < 3; ++i) entries.push_back({"f" + std::to_string(i), "x", kStamp});
     auto zip = MakeZip(tmp, entries);
     const UINT kMessage = WM_APP + 5;
-    EXPECT_TRUE(ExtractZipWithProgress(window.hwnd, kMessage, zip.c_str(),
+    EXPECT_TRUE(ExtractZipWithProgress(window, kMessage, zip.c_str(),
                                        (WinPath(tmp, "out") + L"\\").c_str(), 9));
-    EXPECT_EQ(window.Percents(kMessage, 9), (std::vector<int>{33, 66, 100, 100}));
+    EXPECT_EQ(percents(), (std::vector<int>{33, 66, 100, 100}));
     EXPECT_EQ(ListFolder(tmp.file("out")), "f0 f1 f2");
 
-    EXPECT_FALSE(ExtractZipWithProgress(window.hwnd, kMessage, WinPath(tmp, "none.zip").c_str(),
+    EXPECT_FALSE(ExtractZipWithProgress(window, kMessage, WinPath(tmp, "none.zip").c_str(),
                                         (WinPath(tmp, "out") + L"\\").c_str(), 9));
-    EXPECT_EQ(window.Percents(kMessage, 9), std::vector<int>{-1});
+    EXPECT_EQ(percents(), std::vector<int>{-1});
+    DestroyWindow(window);
     const struct {
         LPARAM lparam;
         int state;
