@@ -18,6 +18,7 @@ TEST(WindowsVersionTest, EveryAnswerFollowsTheConfiguredVersion) {
         testing_support::ScopedEnv env("WIN32_WINDOWS_VERSION", c.version);
         EXPECT_TRUE(base::IsWindowsVersion(c.major, c.minor)) << c.version;
         EXPECT_FALSE(base::IsWindowsVersion(c.major, c.minor + 1)) << c.version;
+        EXPECT_FALSE(base::IsWindowsVersion(c.major, c.minor - 1)) << c.version;
         EXPECT_EQ(base::IsVistaOrLater(), c.vista) << c.version;
         EXPECT_TRUE(base::Is64BitWindows());
         uint32_t major = 0, minor = 0, build = 0;

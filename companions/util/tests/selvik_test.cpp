@@ -136,11 +136,11 @@ TEST_F(Selvik, MachineIdentifierIsDerivedFromTheMachineIdOnly) {
 // A physical Ethernet adapter wins over virtual ones; loopback, empty and other kinds
 // are skipped; no adapter, or no readable folder of them, is a false answer.
 TEST_F(Selvik, AdapterAddressPrefersAPhysicalEthernetAdapter) {
-    add_adapter("eth0", "02:42:ac:11:00:02", false);
+    add_adapter("br0", "02:42:ac:11:00:02", false);  // first by name, but virtual
     add_adapter("enp3s0", "3c:7c:3f:1a:2b:4d", true);
     add_adapter("wlp2s0", "a0:b1:c2:d3:e4:f5", true);
     EXPECT_EQ(call("GetMAC").text, "3C-7C-3F-1A-2B-4D");
-    for (const char* name : {"eth0", "enp3s0", "wlp2s0"}) remove_adapter(name);
+    for (const char* name : {"br0", "enp3s0", "wlp2s0"}) remove_adapter(name);
     add_adapter("lo", "00:00:00:00:00:00", false, 772);
     add_adapter("aa0", "00:00:00:00:00:00", true);
     add_adapter("ab0", "11:22:33:44:55:66", true, 776);
