@@ -9,19 +9,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class FaultsTest : public EngineTest {
-protected:
-    void pause_after(int64_t bytes) {
-        Info info;
-        ASSERT_EQ(poll_until(info,
-                             [&](int32_t c, const DownloadEngineInfo& i) {
-                                 return c != 0 || i.downloaded_size >= bytes;
-                             }),
-                  0);
-        ASSERT_EQ(engine()->PauseTask(), 0);
-        std::this_thread::sleep_for(100ms);
-    }
-};
+class FaultsTest : public EngineTest {};
 
 // Transient faults are retried from where the bytes stopped, up to the fixture's bound
 // of four retries; permanent statuses end the task at once with code 3.

@@ -111,6 +111,9 @@ protected:
     int32_t poll_until(Info& info,
                        const std::function<bool(int32_t, const DownloadEngineInfo&)>& done,
                        std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // Pauses once `bytes` arrived and waits until the pause holds: the partial file has
+    // every byte received and no more come.
+    void pause_after(int64_t bytes, const std::string& name = "demo");
     // Until complete or failed.
     int32_t wait_end(Info& info, std::chrono::milliseconds timeout = std::chrono::seconds(15));
 
