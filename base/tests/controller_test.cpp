@@ -2,261 +2,128 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::vector<std::string>& Events() {
-    static std::vector<std::string> events;
-    return events;
-}
+using Events = std::vector<std::string>;
+Events g_events;
 
 class TestController : public base::Controller {
 public:
     bool Start(const std::wstring&) override { return true; }
 };
 
-// Installs a controller as the process-wide one for the life of a test.
-class ScopedController {
-public:
-    ScopedController() { base::SetController(&controller_); }
-    ~ScopedController() { base::SetController(nullptr); }
-    TestController* operator->() { return &controller_; }
-    TestController& get() { return controller_; }
-
-private:
-    TestController controller_;
-};
-
-class CountingManager : public base::LogicObject {
-public:
-    CountingManager() { ++constructed; }
-    ~CountingManager() override { Events().push_back("counting"); }
-    static inline int constructed = 0;
-};
-
-class OtherManager : public base::LogicObject {
-public:
-    ~OtherManager() override { Events().push_back("other"); }
-};
-
-class PoolOwner : public base::LogicObject {
-public:
-    bool NeedReleaseFirst() override { return true; }
-    ~PoolOwner() override { Events().push_back("pools"); }
-};
-
-class LateManager : public base::LogicObject {
-public:
-    ~LateManager() override { Events().push_back("late"); }
-};
-
-class MainWindowObject : public base::UIObject {
-public:
-    MainWindowObject() { ++alive; }
-    ~MainWindowObject() override {
-        --alive;
-        Events().push_back("window");
-    }
+// An object of the kind that notes its end; Id tells the classes apart.
+template <class Kind, int Id, bool kReleaseFirst = false>
+struct Noted : Kind {
+    Noted() { ++alive; }
+    ~Noted() override { --alive, g_events.push_back(name); }
+    bool NeedReleaseFirst() { return kReleaseFirst; }  // overrides it for logic objects
     static inline int alive = 0;
+    static inline const char* name = "";
 };
+using Counting = Noted<base::LogicObject, 1>;
+using Other = Noted<base::LogicObject, 2>;
+using Pools = Noted<base::LogicObject, 3, true>;
+using Late = Noted<base::LogicObject, 4>;
+using MainWindow = Noted<base::UIObject, 5>;
+using Prompt = Noted<base::UIObject, 6>;
 
-class PromptWindowObject : public base::UIObject {
-public:
-    ~PromptWindowObject() override { Events().push_back("prompt"); }
-};
-
-// Looks up another manager from its destructor, as a manager shutting down might.
-class NeedsOtherOnExit : public base::LogicObject {
-public:
-    ~NeedsOtherOnExit() override {
-        auto* other = base::GetRegisteredObject<OtherManager>();
-        Events().push_back(other != nullptr ? "saw other" : "other gone");
+// Asks for another object from its destructor, as a manager shutting down might.
+template <class Wanted>
+struct NeedsOnExit : base::LogicObject {
+    ~NeedsOnExit() override {
+        g_events.push_back(base::GetRegisteredObject<Wanted>() ? "saw it" : "none");
     }
 };
 
-TEST(ControllerTest, TwoRequestsForOneClassGiveOneInstanceConstructedOnce) {
-    ScopedController controller;
-    CountingManager::constructed = 0;
-    base::LogicObject* first = controller->GetObject<CountingManager>();
-    base::LogicObject* second = controller->GetObject<CountingManager>();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(CountingManager::constructed, 1);
-    EXPECT_EQ(base::GetRegisteredObject<CountingManager>(), first);
-}
-
-TEST(ControllerTest, DifferentClassesGetDifferentInstancesAndIds) {
-    TestController controller;
-    base::LogicObject* a = controller.GetObject<CountingManager>();
-    base::LogicObject* b = controller.GetObject<OtherManager>();
-    EXPECT_NE(a, b);
-    EXPECT_NE(base::TypeId<CountingManager>(), base::TypeId<OtherManager>());
-    EXPECT_EQ(controller.GetObjectTable()->FindObject(base::TypeId<OtherManager>()), b);
-}
-
-TEST(ControllerTest, TypeIdsStartAtOneAndCountAcrossBothTables) {
-    // Re-executes this test alone in a fresh process, where no class has an id yet.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            TestController controller;
-            controller.GetObject<MainWindowObject>();
-            controller.GetObject<OtherManager>();
-            controller.GetObject<PromptWindowObject>();
-            std::fprintf(stderr, "ids %d %d %d next %d", base::TypeId<MainWindowObject>(),
-                         base::TypeId<OtherManager>(), base::TypeId<PromptWindowObject>(),
-                         base::NextTypeId());
-            std::fflush(stderr);
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(0), "ids 1 2 3 next 4");
-}
-
-TEST(ControllerTest, GettersBeforeTheControllerIsSetAnswerNull) {
+TEST(ControllerTest, EachClassHasOneInstanceMadeOnItsFirstRequest) {
+    Counting::name = "counting", Late::name = "late", MainWindow::name = "window";
     base::SetController(nullptr);
-    EXPECT_EQ(base::GetController(), nullptr);
-    EXPECT_EQ(base::GetRegisteredObject<CountingManager>(), nullptr);
-    EXPECT_FALSE(base::HasUIObject(base::TypeId<MainWindowObject>()));
-    EXPECT_FALSE(base::RemoveUIObject(base::TypeId<MainWindowObject>()));
-}
+    EXPECT_EQ(base::GetRegisteredObject<Counting>(), nullptr);
+    EXPECT_FALSE(base::HasUIObject(base::TypeId<MainWindow>()));
+    EXPECT_FALSE(base::RemoveUIObject(base::TypeId<MainWindow>()));
+    {
+        TestController controller;
+        base::SetController(&controller);
+        EXPECT_FALSE(controller.HasObject<Counting>());
+        EXPECT_EQ(Counting::alive, 0);
+        base::LogicObject* first = controller.GetObject<Counting>();
+        EXPECT_EQ(controller.GetObject<Counting>(), first);
+        EXPECT_EQ(base::GetRegisteredObject<Counting>(), first);
+        EXPECT_EQ(Counting::alive, 1);
+        EXPECT_NE(controller.GetObject<Other>(), first);
 
-TEST(ControllerTest, AddingUnderATakenIdDeletesTheNewObjectAndAnswersNull) {
-    base::ObjectTable table;
-    auto* kept = new OtherManager;
-    ASSERT_EQ(table.AddObject(7, kept), kept);
-    Events().clear();
-    EXPECT_EQ(table.AddObject(7, new LateManager), nullptr);
-    EXPECT_EQ(Events(), std::vector<std::string>{"late"});
-    EXPECT_EQ(table.FindObject(7), kept);
-    EXPECT_EQ(table.FindObject(8), nullptr);
-}
+        const int id = base::TypeId<MainWindow>();
+        base::UIObject* window = controller.GetObject<MainWindow>();
+        EXPECT_TRUE(base::HasUIObject(id));
+        EXPECT_FALSE(base::RemoveUIObject(base::TypeId<Prompt>()));
+        EXPECT_FALSE(base::RemoveUIObject(987654));
+        EXPECT_EQ(controller.GetUIObjectTable()->FindObject(id), window);
+        EXPECT_TRUE(base::RemoveUIObject(id));
+        EXPECT_EQ(MainWindow::alive, 0);
+        EXPECT_FALSE(base::HasUIObject(id));
+        EXPECT_FALSE(base::RemoveUIObject(id));
+        controller.GetObject<MainWindow>();  // made anew
+        EXPECT_EQ(MainWindow::alive, 1);
 
-TEST(ControllerTest, ATableMakesItsClassOnceUnderTheClassTypeId) {
-    base::ObjectTable logic;
-    CountingManager::constructed = 0;
-    base::LogicObject* first = logic.GetObject<CountingManager>();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(logic.GetObject<CountingManager>(), first);
-    EXPECT_EQ(CountingManager::constructed, 1);
-    EXPECT_EQ(logic.FindObject(base::TypeId<CountingManager>()), first);
-
-    base::UIObjectTable windows;
-    MainWindowObject::alive = 0;
-    base::UIObject* window = windows.GetObject<MainWindowObject>();
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(windows.GetObject<MainWindowObject>(), window);
-    EXPECT_EQ(MainWindowObject::alive, 1);
-    EXPECT_TRUE(windows.RemoveObject(base::TypeId<MainWindowObject>()));
-    EXPECT_EQ(MainWindowObject::alive, 0);
-}
-
-TEST(ControllerTest, WindowObjectIsCreatedOnRequestAndReleasedWhenRemoved) {
-    ScopedController controller;
-    MainWindowObject::alive = 0;
-    const int id = base::TypeId<MainWindowObject>();
-    EXPECT_FALSE(controller->HasObject<MainWindowObject>());
-    EXPECT_FALSE(base::HasUIObject(id));
-
-    base::UIObject* window = controller->GetObject<MainWindowObject>();
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(MainWindowObject::alive, 1);
-    EXPECT_TRUE(controller->HasObject<MainWindowObject>());
-    EXPECT_TRUE(base::HasUIObject(id));
-
-    EXPECT_TRUE(base::RemoveUIObject(id));
-    EXPECT_EQ(MainWindowObject::alive, 0);
-    EXPECT_FALSE(base::HasUIObject(id));
-    EXPECT_FALSE(base::RemoveUIObject(id));
-
-    // A new request after the removal makes a new window object.
-    EXPECT_NE(controller->GetObject<MainWindowObject>(), nullptr);
-    EXPECT_EQ(MainWindowObject::alive, 1);
-}
-
-TEST(ControllerTest, RemovingAnUnregisteredWindowAnswersFalseAndChangesNothing) {
-    ScopedController controller;
-    base::UIObject* window = controller->GetObject<MainWindowObject>();
-    EXPECT_FALSE(controller->RemoveUIObject(base::TypeId<PromptWindowObject>()));
-    EXPECT_FALSE(controller->RemoveUIObject(987654));
-    EXPECT_EQ(controller->GetUIObjectTable()->FindObject(base::TypeId<MainWindowObject>()), window);
-}
-
-TEST(ControllerTest, HasObjectDoesNotCreate) {
-    TestController controller;
-    CountingManager::constructed = 0;
-    EXPECT_FALSE(controller.HasObject<CountingManager>());
-    EXPECT_EQ(CountingManager::constructed, 0);
-    controller.GetObject<CountingManager>();
-    EXPECT_TRUE(controller.HasObject<CountingManager>());
+        base::ObjectTable table;  // an object under a taken id is deleted
+        auto* kept = new Other;
+        ASSERT_EQ(table.AddObject(7, kept), kept);
+        g_events.clear();
+        EXPECT_EQ(table.AddObject(7, new Late), nullptr);
+        EXPECT_EQ(g_events, Events{"late"});
+        EXPECT_EQ(table.FindObject(7), kept);
+        EXPECT_EQ(table.FindObject(8), nullptr);
+    }
+    EXPECT_EQ(base::GetController(), nullptr);  // a destroyed controller is no longer set
 }
 
 TEST(ControllerTest, DestroyingReleasesWindowsThenFirstReleasersThenTheRestNewestFirst) {
-    Events().clear();
+    Counting::name = "counting", Pools::name = "pools", Late::name = "late";
+    MainWindow::name = "window", Prompt::name = "prompt";
+    g_events.clear();
     {
         TestController controller;
-        controller.GetObject<CountingManager>();
-        controller.GetObject<PoolOwner>();
-        controller.GetObject<MainWindowObject>();
-        controller.GetObject<LateManager>();
-        controller.GetObject<PromptWindowObject>();
+        controller.GetObject<Counting>();
+        controller.GetObject<Pools>();
+        controller.GetObject<MainWindow>();
+        controller.GetObject<Late>();
+        controller.GetObject<Prompt>();
     }
     // Ids follow first requests only when this test runs alone; order among the rest is
     // therefore checked through the ids themselves.
-    ASSERT_EQ(Events().size(), 5u);
-    EXPECT_TRUE((Events()[0] == "window" && Events()[1] == "prompt") ||
-                (Events()[0] == "prompt" && Events()[1] == "window"));
-    EXPECT_EQ(Events()[2], "pools");
-    const bool late_is_newer = base::TypeId<LateManager>() > base::TypeId<CountingManager>();
-    EXPECT_EQ(Events()[3], late_is_newer ? "late" : "counting");
-    EXPECT_EQ(Events()[4], late_is_newer ? "counting" : "late");
+    const bool prompt_first = base::TypeId<Prompt>() > base::TypeId<MainWindow>();
+    const bool late_first = base::TypeId<Late>() > base::TypeId<Counting>();
+    EXPECT_EQ(
+        g_events,
+        (Events{prompt_first ? "prompt" : "window", prompt_first ? "window" : "prompt", "pools",
+                late_first ? "late" : "counting", late_first ? "counting" : "late"}));
 }
 
-TEST(ControllerTest, ADestructorCanStillReachAnOlderObjectDuringRelease) {
-    Events().clear();
+// Destructors run while the older objects are still there, but nothing new is made
+// for them, windows included, once the release has begun.
+TEST(ControllerTest, DuringReleaseOlderObjectsAreReachableButNothingIsMade) {
+    Other::name = "other", MainWindow::name = "window";
+    g_events.clear();
     auto* controller = new TestController;
     base::SetController(controller);
-    controller->GetObject<OtherManager>();
-    controller->GetObject<NeedsOtherOnExit>();
-    // The newer object goes first, while the older one is still registered.
-    ASSERT_LT(base::TypeId<OtherManager>(), base::TypeId<NeedsOtherOnExit>());
+    controller->GetObject<Other>();
+    controller->GetObject<NeedsOnExit<Other>>();
+    ASSERT_LT(base::TypeId<Other>(), base::TypeId<NeedsOnExit<Other>>());
     delete controller;
-    EXPECT_EQ(Events(), (std::vector<std::string>{"saw other", "other"}));
-    // A destroyed controller is no longer the process-wide one.
-    EXPECT_EQ(base::GetController(), nullptr);
-}
-
-TEST(ControllerTest, RequestsDuringReleaseBuildNothingNew) {
-    Events().clear();
-    CountingManager::constructed = 0;
-    auto* controller = new TestController;
-    base::SetController(controller);
-    controller->GetObject<NeedsOtherOnExit>();
-    delete controller;
-    // OtherManager was never built; the destructor's request does not build it.
-    EXPECT_EQ(Events(), std::vector<std::string>{"other gone"});
-    EXPECT_EQ(base::GetController(), nullptr);
-}
-
-// Asks for a window from its destructor, after the windows have been released.
-struct NeedsWindowOnExit : base::LogicObject {
-    ~NeedsWindowOnExit() override {
-        Events().push_back(base::GetRegisteredObject<MainWindowObject>() ? "made one" : "none");
+    for (bool window : {false, true}) {
+        controller = new TestController;
+        base::SetController(controller);
+        if (window) controller->GetObject<MainWindow>();
+        window ? (void)controller->GetObject<NeedsOnExit<MainWindow>>()
+               : (void)controller->GetObject<NeedsOnExit<Counting>>();
+        delete controller;
     }
-};
-
-TEST(ControllerTest, AWindowRequestedDuringReleaseIsNotMadeAgain) {
-    Events().clear();
-    auto* controller = new TestController;
-    base::SetController(controller);
-    controller->GetObject<MainWindowObject>();
-    controller->GetObject<NeedsWindowOnExit>();
-    delete controller;
-    EXPECT_EQ(Events(), (std::vector<std::string>{"window", "none"}));
+    EXPECT_EQ(g_events, (Events{"saw it", "other", "none", "window", "none"}));
+    EXPECT_EQ(Counting::alive, 0);
 }
 
 }  // namespace

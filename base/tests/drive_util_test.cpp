@@ -21,8 +21,8 @@ protected:
     }
     std::string Table(const std::string& e_options) const {
         return "C=" + dir_.file("c") + ":free=5000000000;D=" + dir_.file("d") +
-               ":free=5000000000;E=" + dir_.file("e") + ":free=5000000000" + e_options + ";F=" +
-               dir_.file("f") + ":remote";
+               ":free=5000000000;E=" + dir_.file("e") + ":free=5000000000" + e_options +
+               ";F=" + dir_.file("f") + ":remote";
     }
     TempDir dir_;
 };
@@ -39,25 +39,22 @@ TEST_F(DriveUtilTest, UsbAnd1394DrivesAreExternal) {
     EXPECT_FALSE(IsExternalBusDrive(L"Q:\\"));  // no such drive
 }
 
-TEST_F(DriveUtilTest, EqualFreeSpaceGoesToTheLaterFixedWritableDrive) {
-    ScopedEnv drives("WIN32_DRIVES", Table(":fixed:ro"));
-    ScopedEnv bus("WIN32_DRIVE_BUS", "C=sata;D=sata;E=sata");
-    // E: is write-protected and F: is remote: D: wins the tie with C:.
-    EXPECT_EQ(GetLargestFreeFixedDrive(), L"D:\\");
-    struct stat st;
+// Only fixed, writable, internal drives count; a tie goes to the later letter.
+TEST_F(DriveUtilTest, TheDownloadDriveIsTheLargestFreeFixedOne) {
+    const struct {
+        std::string drives, buses, chosen;
+    } cases[] = {{Table(":fixed:ro"), "C=sata;D=sata;E=sata", "D:\\"},
+                 {Table(""), "C=sata;D=usb;E=1394", "C:\\"},
+                 {"C=" + dir_.file("c") + ":fixed:ro;F=" + dir_.file("f") +
+                      ":remote;G=" + dir_.file("e") + ":cdrom",
+                  "", ""}};
+    for (auto& c : cases) {
+        ScopedEnv drives("WIN32_DRIVES", c.drives), bus("WIN32_DRIVE_BUS", c.buses);
+        EXPECT_EQ(GetLargestFreeFixedDrive(), std::wstring(c.chosen.begin(), c.chosen.end()))
+            << c.drives;
+    }
+    struct stat st;  // the write test leaves nothing behind
     EXPECT_NE(stat(dir_.file("d/SM_testdir.dat").c_str(), &st), 0);
-}
-
-TEST_F(DriveUtilTest, ExternalDrivesAreNeverChosen) {
-    ScopedEnv drives("WIN32_DRIVES", Table(""));
-    ScopedEnv bus("WIN32_DRIVE_BUS", "C=sata;D=usb;E=1394");
-    EXPECT_EQ(GetLargestFreeFixedDrive(), L"C:\\");
-}
-
-TEST_F(DriveUtilTest, NoQualifyingDriveGivesEmpty) {
-    ScopedEnv drives("WIN32_DRIVES", "C=" + dir_.file("c") + ":fixed:ro;F=" + dir_.file("f") +
-                                         ":remote;G=" + dir_.file("e") + ":cdrom");
-    EXPECT_EQ(GetLargestFreeFixedDrive(), L"");
 }
 
 }  // namespace

@@ -20,15 +20,11 @@ namespace {
 
 using testing_support::RegistrySandbox;
 
-const wchar_t kCards[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards";
-
-std::wstring CardKey(const wchar_t* number) { return std::wstring(kCards) + L"\\" + number; }
-
-bool IsMacText(const std::string& text) {
-    if (text.size() != 12) return false;
-    for (char c : text)
-        if (!isdigit(static_cast<unsigned char>(c)) && (c < 'A' || c > 'F')) return false;
-    return true;
+void ListCard(const wchar_t* number, const wchar_t* service) {
+    const std::wstring key =
+        std::wstring(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\") + number;
+    ASSERT_TRUE(RegistrySandbox::SetMachineText(key.c_str(), service ? L"ServiceName" : nullptr,
+                                                service ? service : L""));
 }
 
 // The probe program's "name=value" lines, run in a network namespace of its own
@@ -42,38 +38,31 @@ std::map<std::string, std::string> ProbeWithCards(const std::string& first,
         " && exec \"$0\"' " BASE_MID_PROBE " 2>/dev/null";
     std::map<std::string, std::string> values;
     FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return values;
     char line[256];
-    while (fgets(line, sizeof(line), pipe)) {
+    while (pipe && fgets(line, sizeof(line), pipe)) {
         std::string s(line);
         if (!s.empty() && s.back() == '\n') s.pop_back();
         const size_t eq = s.find('=');
         if (eq != std::string::npos) values[s.substr(0, eq)] = s.substr(eq + 1);
     }
-    pclose(pipe);
+    if (pipe) pclose(pipe);
     return values;
 }
 
-bool CanMakeNetworkNamespaces() {
-    return geteuid() == 0 &&
-           system(
-               "unshare --net --mount sh -c 'mount -t sysfs sysfs /sys && ip link add v1 "
-               "type veth peer name v2' >/dev/null 2>&1") == 0;
-}
-
-// The disk part of the identifier's text: the first probe that answers, trimmed.
-std::string DiskPart() {
-    using Probe = bool (*)(char*, size_t);
-    for (Probe probe : {base::DiskSerialBySmart, base::DiskSerialByScsi,
-                        base::DiskSerialByStorageQuery, base::DiskSerialBySmartRead}) {
+// The identifier's text without a card: the processor and the first disk serial that
+// answers, trimmed.
+std::string CpuAndDisk() {
+    char cpu[100] = {};
+    base::GetCpuIdText(cpu, sizeof(cpu));
+    for (auto probe : {base::DiskSerialBySmart, base::DiskSerialByScsi,
+                       base::DiskSerialByStorageQuery, base::DiskSerialBySmartRead}) {
         char out[100] = {};
-        if (probe(out, sizeof(out))) {
-            std::string s(out);
-            while (!s.empty() && s.back() == ' ') s.pop_back();
-            return s;
-        }
+        if (!probe(out, sizeof(out))) continue;
+        std::string s(out);
+        while (!s.empty() && s.back() == ' ') s.pop_back();
+        return cpu + s;
     }
-    return {};
+    return cpu;
 }
 
 std::string Hash(const std::string& text) {
@@ -82,70 +71,45 @@ std::string Hash(const std::string& text) {
     return out;
 }
 
-TEST(NetworkCardsTest, NoCardsKeyFindsNothing) {
+TEST(NetworkCardsTest, CardsWithoutAKnownServiceAreSkippedAndNetbiosGivesHexDigits) {
     RegistrySandbox registry;
     char out[100] = "untouched";
-    EXPECT_FALSE(base::MacByNetworkCards(out, sizeof(out)));
+    EXPECT_FALSE(base::MacByNetworkCards(out, sizeof(out)));  // no cards key
     EXPECT_STREQ(out, "untouched");
-}
-
-TEST(NetworkCardsTest, CardsWithoutAServiceOrWithAnUnknownOneAreSkipped) {
-    RegistrySandbox registry;
-    ASSERT_TRUE(RegistrySandbox::SetMachineText(CardKey(L"2").c_str(), L"ServiceName",
-                                                L"{no-such-adapter-4711}"));
-    ASSERT_TRUE(RegistrySandbox::SetMachineText(CardKey(L"5").c_str(), nullptr, L""));
-    ASSERT_TRUE(RegistrySandbox::SetMachineText(CardKey(L"7").c_str(), L"ServiceName", L""));
-    char out[100] = {};
+    ListCard(L"2", L"{no-such-adapter-4711}");
+    ListCard(L"5", nullptr);
+    ListCard(L"7", L"");
     EXPECT_FALSE(base::MacByNetworkCards(out, sizeof(out)));
     EXPECT_FALSE(base::MacByNdisQuery(L"\\\\.\\{no-such-adapter-4711}", out, sizeof(out)));
-}
 
-TEST(NetbiosMacTest, TheFirstAdapterGivesTwelveUpperCaseHexDigits) {
-    char out[100] = {};
     if (!base::MacByNetbios(out, sizeof(out))) GTEST_SKIP() << "no network card here";
-    EXPECT_TRUE(IsMacText(out)) << out;
+    const std::string mac = out;
+    EXPECT_EQ(mac.size(), 12u);
+    EXPECT_EQ(mac.find_first_not_of("0123456789ABCDEF"), std::string::npos) << mac;
     char small[12];
     EXPECT_FALSE(base::MacByNetbios(small, sizeof(small)));
 }
 
-class CardsNamespaceTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!CanMakeNetworkNamespaces()) GTEST_SKIP() << "needs root, unshare and ip";
-    }
-    RegistrySandbox registry_;
-};
-
-TEST_F(CardsNamespaceTest, TheSmallestPermanentAddressOfTheListedCardsWins) {
-    for (const auto& [number, service] :
-         {std::pair{L"3", L"v1"}, {L"8", L"v2"}, {L"9", L"{no-such-adapter-4711}"}})
-        ASSERT_TRUE(
-            RegistrySandbox::SetMachineText(CardKey(number).c_str(), L"ServiceName", service));
-    auto probe = ProbeWithCards("00:e0:4c:00:00:01", "00:a0:c9:00:00:02");
-    EXPECT_EQ(probe["cards"], "00A0C9000002");
-    // The same cards listed the other way round.
-    probe = ProbeWithCards("00:a0:c9:00:00:02", "00:e0:4c:00:00:01");
-    EXPECT_EQ(probe["cards"], "00A0C9000002");
-}
-
-TEST_F(CardsNamespaceTest, TheIdentifierHashesProcessorDiskAndCardInThatOrder) {
-    ASSERT_TRUE(RegistrySandbox::SetMachineText(CardKey(L"1").c_str(), L"ServiceName", L"v1"));
-    ASSERT_TRUE(RegistrySandbox::SetMachineText(CardKey(L"2").c_str(), L"ServiceName", L"v2"));
-    auto probe = ProbeWithCards("00:e0:4c:00:00:01", "00:a0:c9:00:00:02");
-    char cpu[100] = {};
-    base::GetCpuIdText(cpu, sizeof(cpu));
-    ASSERT_EQ(probe["cpu"], cpu[0] ? std::string(cpu) : "-");
-    EXPECT_EQ(probe["mid"], Hash(cpu + DiskPart() + "00A0C9000002"));
-}
-
-TEST_F(CardsNamespaceTest, WithoutAnyCardTheIdentifierRestsOnProcessorAndDisk) {
-    // Virtual cards are no NetBIOS adapters, and none is listed.
+// The smallest permanent address of the listed cards is hashed after the processor
+// and the disk; virtual cards are no NetBIOS adapters.
+TEST(NetworkCardsTest, TheSmallestAddressOfTheListedCardsEndsTheIdentifiersText) {
+    if (geteuid() != 0 || system("unshare --net --mount sh -c 'mount -t sysfs sysfs /sys && "
+                                 "ip link add v1 type veth peer name v2' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "needs root, unshare and ip";
+    RegistrySandbox registry;
     auto probe = ProbeWithCards("00:e0:4c:00:00:01", "00:a0:c9:00:00:02");
     EXPECT_EQ(probe["cards"], "-");
     EXPECT_EQ(probe["netbios"], "-");
-    char cpu[100] = {};
-    base::GetCpuIdText(cpu, sizeof(cpu));
-    EXPECT_EQ(probe["mid"], Hash(cpu + DiskPart()));
+    EXPECT_EQ(probe["mid"], Hash(CpuAndDisk()));
+    ListCard(L"3", L"v1");
+    ListCard(L"8", L"v2");
+    ListCard(L"9", L"{no-such-adapter-4711}");
+    for (auto [first, second] : {std::pair{"00:e0:4c:00:00:01", "00:a0:c9:00:00:02"},
+                                 {"00:a0:c9:00:00:02", "00:e0:4c:00:00:01"}}) {
+        probe = ProbeWithCards(first, second);
+        EXPECT_EQ(probe["cards"], "00A0C9000002");
+        EXPECT_EQ(probe["mid"], Hash(CpuAndDisk() + "00A0C9000002"));
+    }
 }
 
 }  // namespace

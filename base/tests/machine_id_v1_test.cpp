@@ -8,35 +8,25 @@
 
 namespace {
 
-// Ten groups of four digits: "3153" holds the characters '1' and 'S', stored as "S1".
-const wchar_t kSerial[] = L"3153325a5733454e3030595a4d4e42202020204b";
-
-TEST(WmiSerialTest, GroupsOfFourBecomeTwoCharactersSecondFirst) {
-    wchar_t out[21];
-    ASSERT_TRUE(base::ParseWmiSerial(kSerial, out, 21));
-    EXPECT_EQ(std::wstring(out), L"S1Z23WNE00ZYNM B  K ");
-}
-
-TEST(WmiSerialTest, AZeroOrUnreadableValueEndsTheTextWithFalse) {
-    wchar_t out[21];
-    std::wstring serial = kSerial;
-    serial.replace(8, 2, L"00");  // third group's first value
-    EXPECT_FALSE(base::ParseWmiSerial(serial.c_str(), out, 21));
-    EXPECT_EQ(std::wstring(out), L"S1Z23");
-    serial = kSerial;
-    serial.replace(4, 2, L"zz");
-    EXPECT_FALSE(base::ParseWmiSerial(serial.c_str(), out, 21));
-    EXPECT_EQ(std::wstring(out), L"S1Z");
-}
-
-TEST(WmiSerialTest, OnlyFortyCharacterSerialsAndRoomyBuffersAreRead) {
-    wchar_t out[21] = L"x";
-    EXPECT_FALSE(base::ParseWmiSerial(std::wstring(kSerial).substr(0, 39).c_str(), out, 21));
-    EXPECT_EQ(out[0], L'\0');
-    EXPECT_FALSE(base::ParseWmiSerial((std::wstring(kSerial) + L"31").c_str(), out, 21));
-    wchar_t small[20] = L"x";
-    EXPECT_FALSE(base::ParseWmiSerial(kSerial, small, 20));
-    EXPECT_EQ(std::wstring(small), L"x");
+TEST(FirstGenerationIdTest, WmiSerialGroupsOfFourBecomeTwoCharactersSecondFirst) {
+    // "3153" holds the characters '1' and 'S', stored as "S1".
+    const std::wstring serial = L"3153325a5733454e3030595a4d4e42202020204b";
+    const struct {
+        std::wstring serial;
+        size_t room;
+        bool ok;
+        std::wstring text;
+    } cases[] = {{serial, 21, true, L"S1Z23WNE00ZYNM B  K "},
+                 {std::wstring(serial).replace(8, 2, L"00"), 21, false, L"S1Z23"},  // a zero ends
+                 {std::wstring(serial).replace(4, 2, L"zz"), 21, false, L"S1Z"},    // unreadable
+                 {serial.substr(0, 39), 21, false, L""},  // only forty characters are read
+                 {serial + L"31", 21, false, L""},
+                 {serial, 20, false, L"x"}};  // nor into a buffer without room
+    for (const auto& c : cases) {
+        wchar_t out[21] = L"x";
+        EXPECT_EQ(base::ParseWmiSerial(c.serial.c_str(), out, c.room), c.ok) << c.serial;
+        EXPECT_EQ(std::wstring(out), c.text) << c.serial;
+    }
 }
 
 TEST(FirstGenerationIdTest, ProbesThatNeedFirmwareOrServicesAnswerNothing) {
@@ -45,16 +35,13 @@ TEST(FirstGenerationIdTest, ProbesThatNeedFirmwareOrServicesAnswerNothing) {
     EXPECT_FALSE(base::WmiDiskSerial(serial, 64));
     EXPECT_EQ(serial[0], L'\0');
     EXPECT_STREQ(base::GetHardwareIdV1(), "");
-    const char* shared = base::GetNetbiosMacV1();
-    const std::string mac = shared;
-    EXPECT_EQ(base::GetBiosCrcV1(), shared);
-    EXPECT_EQ(std::string(shared), mac);  // nothing appended
-}
-
-TEST(FirstGenerationIdTest, NetbiosAddressMatchesTheCurrentProbe) {
     char current[100] = {};
     const bool found = base::MacByNetbios(current, sizeof(current));
-    EXPECT_EQ(std::string(base::GetNetbiosMacV1()), found ? std::string(current) : "");
+    const char* shared = base::GetNetbiosMacV1();
+    const std::string mac = shared;
+    EXPECT_EQ(mac, found ? std::string(current) : "");
+    EXPECT_EQ(base::GetBiosCrcV1(), shared);
+    EXPECT_EQ(std::string(shared), mac);  // nothing appended
 }
 
 }  // namespace

@@ -55,26 +55,22 @@ const std::vector<Vector> kRfcSuite = {
      "57edf4a22be3c955ac49da2e2107b67a"},
 };
 
+// The RFC 1321 suite, fed whole or in pieces around the block boundaries.
 TEST(Md5ContextTest, OneFinalisationGivesTheRfc1321Digests) {
-    for (const auto& v : kRfcSuite) {
-        SCOPED_TRACE(v.input);
-        EXPECT_EQ(ContextDigest(v.input, 1), v.digest);
-    }
-}
-
-TEST(Md5ContextTest, PiecewiseUpdatesGiveTheSameDigestAsOne) {
+    for (const auto& v : kRfcSuite) EXPECT_EQ(ContextDigest(v.input, 1), v.digest) << v.input;
+    unsigned char digest[16];
+    base::Md5OfString("message digest", digest);  // without the terminator
+    EXPECT_EQ(Hex(digest, 16), "f96b697d7cb7938d525a2f31aaf161d0");
     std::string data;
     for (int i = 0; i < 1000; ++i) data += static_cast<char>(i % 251);
     for (size_t piece : {1u, 3u, 55u, 56u, 63u, 64u, 65u, 200u}) {
-        SCOPED_TRACE(piece);
         base::Md5Context context;
         base::Md5Init(&context, 0);
-        for (size_t at = 0; at < data.size(); at += piece) {
+        for (size_t at = 0; at < data.size(); at += piece)
             base::Md5Update(&context, Bytes(data) + at,
                             static_cast<uint32_t>(std::min(piece, data.size() - at)));
-        }
         base::Md5Final(&context);
-        EXPECT_EQ(Hex(context.digest, 16), "a24f1e3ef66950e1327f210e3997ba2c");
+        EXPECT_EQ(Hex(context.digest, 16), "a24f1e3ef66950e1327f210e3997ba2c") << piece;
     }
 }
 
@@ -103,47 +99,32 @@ TEST(Md5ContextTest, ASecondFinalisationFollowsThePaddedStateRule) {
 TEST(Md5ContextTest, TheSeedShiftsEachStartWord) {
     base::Md5Context context;
     base::Md5Init(&context, 3);
-    EXPECT_EQ(context.state[0], 0x67452301u + 33u);
-    EXPECT_EQ(context.state[1], 0xefcdab89u + 213u);
-    EXPECT_EQ(context.state[2], 0x98badcfeu + 111u);
-    EXPECT_EQ(context.state[3], 0x10325476u + 291u);
-    EXPECT_EQ(context.count[0], 0u);
-    EXPECT_EQ(context.count[1], 0u);
-
+    const uint32_t start[] = {0x67452301u + 33u, 0xefcdab89u + 213u, 0x98badcfeu + 111u,
+                              0x10325476u + 291u};
+    EXPECT_TRUE(std::equal(start, start + 4, context.state));
+    EXPECT_EQ(context.count[0] + context.count[1], 0u);
     base::Md5Init(&context, 0x40000000u);  // wraps modulo 2^32
     EXPECT_EQ(context.state[0], 0x67452301u + 11u * 0x40000000u);
-
-    base::Md5Update(&context, Bytes("abc"), 3);
-    base::Md5Final(&context);
-    EXPECT_NE(Hex(context.digest, 16), "900150983cd24fb0d6963f7d28e17f72");
 }
 
-TEST(Md5ContextTest, DigestOfAStringLeavesOutTheTerminator) {
-    unsigned char digest[16];
-    base::Md5OfString("message digest", digest);
-    EXPECT_EQ(Hex(digest, 16), "f96b697d7cb7938d525a2f31aaf161d0");
-}
-
-TEST(Md5ClassTest, EmptyWideTextHashesToTheDigestOfNothing) {
+// The class hashes wide text as UTF-16LE and answers upper-case text.
+TEST(Md5ClassTest, TextsAndBytesGiveTheirDigests) {
     base::MD5 md5;
-    EXPECT_EQ(Wide(md5.HashText(L"")), L"D41D8CD98F00B204E9800998ECF8427E");
-    EXPECT_EQ(Wide(md5.DigestText()), L"D41D8CD98F00B204E9800998ECF8427E");
-}
-
-TEST(Md5ClassTest, WideTextIsHashedAsUtf16LittleEndian) {
-    base::MD5 md5;
-    EXPECT_EQ(Wide(md5.HashText(L"abc")), L"CE1473CF80C6B3FDA8E3DFC006ADC315");
-    EXPECT_EQ(Wide(md5.HashText(L"下载器")), L"5FE332AC2AA3C79A6E84621F3908F7A2");
-    // A character past the basic plane counts as its surrogate pair.
-    EXPECT_EQ(Wide(md5.HashText(L"a\U0001F600b")), L"0F5DC1CCBC31A508AA71ACAF1F9AAF6A");
+    const struct {
+        const wchar_t* text;
+        const wchar_t* digest;
+    } texts[] = {{L"", L"D41D8CD98F00B204E9800998ECF8427E"},
+                 {L"abc", L"CE1473CF80C6B3FDA8E3DFC006ADC315"},
+                 {L"下载器", L"5FE332AC2AA3C79A6E84621F3908F7A2"},
+                 // A character past the basic plane counts as its surrogate pair.
+                 {L"a\U0001F600b", L"0F5DC1CCBC31A508AA71ACAF1F9AAF6A"}};
+    for (auto& t : texts) {
+        EXPECT_EQ(Wide(md5.HashText(t.text)), t.digest);
+        EXPECT_EQ(Wide(md5.DigestText()), t.digest);
+    }
     EXPECT_EQ(md5.HashText(nullptr), nullptr);
     EXPECT_EQ(md5.UpdateText(nullptr), 0);
-}
-
-TEST(Md5ClassTest, BytesMatchTheRfcSuiteAndTheContextFunctions) {
-    base::MD5 md5;
     for (const auto& v : kRfcSuite) {
-        SCOPED_TRACE(v.input);
         ASSERT_EQ(md5.Update(Bytes(v.input), static_cast<int32_t>(v.input.size())), 1);
         ASSERT_NE(md5.FinalHex(), nullptr);
         EXPECT_EQ(Hex(md5.Digest(), 16), v.digest);
@@ -151,20 +132,6 @@ TEST(Md5ClassTest, BytesMatchTheRfcSuiteAndTheContextFunctions) {
         for (char c : v.digest) upper += static_cast<wchar_t>(std::toupper(c));
         EXPECT_EQ(Wide(md5.DigestText()), upper);
     }
-}
-
-TEST(Md5ClassTest, ANegativeLengthAnswersZeroAndChangesNothing) {
-    base::MD5 md5;
-    EXPECT_EQ(md5.Update(Bytes("ab"), 2), 1);
-    EXPECT_EQ(md5.Update(Bytes("zzzz"), -1), 0);
-    EXPECT_EQ(md5.Update(Bytes("c"), 1), 1);
-    md5.FinalHex();
-    EXPECT_EQ(Hex(md5.Digest(), 16), "900150983cd24fb0d6963f7d28e17f72");
-
-    // Not even the start of a digest.
-    base::MD5 fresh;
-    EXPECT_EQ(fresh.Update(Bytes("x"), -5), 0);
-    EXPECT_EQ(fresh.FinalHex(), nullptr);
 }
 
 TEST(Md5ClassTest, FinalisingEndsTheDigestAndTheNextUpdateStartsANewOne) {
@@ -183,6 +150,15 @@ TEST(Md5ClassTest, FinalisingEndsTheDigestAndTheNextUpdateStartsANewOne) {
     md5.Reset();
     EXPECT_EQ(md5.FinalHex(), nullptr);
     EXPECT_EQ(Wide(md5.DigestText()), L"");
+
+    // A negative length answers 0 and changes nothing, not even the start of a digest.
+    EXPECT_EQ(md5.Update(Bytes("x"), -5), 0);
+    EXPECT_EQ(md5.FinalHex(), nullptr);
+    EXPECT_EQ(md5.Update(Bytes("ab"), 2), 1);
+    EXPECT_EQ(md5.Update(Bytes("zzzz"), -1), 0);
+    EXPECT_EQ(md5.Update(Bytes("c"), 1), 1);
+    md5.FinalHex();
+    EXPECT_EQ(Hex(md5.Digest(), 16), "900150983cd24fb0d6963f7d28e17f72");
 }
 
 }  // namespace

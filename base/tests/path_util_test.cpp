@@ -44,70 +44,55 @@ TEST(ExePathTest, WorksFromAFolderLongerThan256Characters) {
     EXPECT_EQ(exe_path, UnixPathToWin32(program));
 }
 
-TEST(PathTextTest, RootIsTheTextThroughTheFirstBackslash) {
-    EXPECT_EQ(GetRootPath(L"C:\\a\\b.txt"), L"C:\\");
-    EXPECT_EQ(GetRootPath(L"\\\\server\\share"), L"\\");
-    EXPECT_EQ(GetRootPath(L"C:/a/b"), L"");
-    EXPECT_EQ(GetRootPath(L""), L"");
-}
-
-TEST(PathTextTest, ParentDirIgnoresOneTrailingSeparatorAndKeepsRoots) {
-    EXPECT_EQ(GetParentDir(L"C:\\a\\b\\"), L"C:\\a");
-    EXPECT_EQ(GetParentDir(L"C:\\a\\b"), L"C:\\a");
-    EXPECT_EQ(GetParentDir(L"C:\\a\\b/"), L"C:\\");  // only backslashes separate
-    EXPECT_EQ(GetParentDir(L"C:\\a"), L"C:\\");
-    EXPECT_EQ(GetParentDir(L"C:\\"), L"C:\\");
-    EXPECT_EQ(GetParentDir(L""), L"");
+// Only backslashes separate, except where a function turns slashes into them first.
+TEST(PathTextTest, PartsOfPathTexts) {
     const std::wstring deep = L"C:\\" + std::wstring(1500, L'x') + L"\\leaf";
-    EXPECT_EQ(GetParentDir(deep), deep.substr(0, deep.size() - 5));
+    const struct {
+        std::wstring (*f)(const std::wstring&);
+        std::wstring in, out;
+    } cases[] = {{GetRootPath, L"C:\\a\\b.txt", L"C:\\"},
+                 {GetRootPath, L"\\\\server\\share", L"\\"},
+                 {GetRootPath, L"C:/a/b", L""},
+                 {GetRootPath, L"", L""},
+                 // One trailing separator is ignored; a root stays.
+                 {GetParentDir, L"C:\\a\\b\\", L"C:\\a"},
+                 {GetParentDir, L"C:\\a\\b", L"C:\\a"},
+                 {GetParentDir, L"C:\\a\\b/", L"C:\\"},
+                 {GetParentDir, L"C:\\a", L"C:\\"},
+                 {GetParentDir, L"C:\\", L"C:\\"},
+                 {GetParentDir, L"", L""},
+                 {GetParentDir, deep, deep.substr(0, deep.size() - 5)},
+                 {GetFolderOfPath, L"C:\\x\\\\y/z\\f.txt", L"C:\\x\\y\\z"},
+                 {GetFolderOfPath, L"C:/x/f.txt", L"C:\\x\\f.txt"},
+                 {GetFolderOfPath, L"plain.txt", L"plain.txt"},
+                 {NormalizeSlashes, L"C:\\\\\\a//b", L"C:\\\\a\\\\b"},  // one pass each
+                 {NormalizeSlashes, L"C:/a/b", L"C:\\a\\b"},
+                 // The last folder needs a trailing separator.
+                 {GetLastFolderName, L"C:\\games\\kelto\\", L"kelto"},
+                 {GetLastFolderName, L"C:/games/kelto/", L"kelto"},
+                 {GetLastFolderName, L"C:\\games\\kelto", L""},
+                 {GetLastFolderName, L"ab\\", L""},
+                 {GetLastFolderName, L"\\b\\", L"b"},
+                 {GetLastFolderName, L"\\\\", L""}};
+    for (const auto& c : cases) EXPECT_EQ(c.f(c.in), c.out) << c.in;
+    TempDir dir;  // an existing folder is kept as it is
+    EXPECT_EQ(GetFolderOfPath(dir.win() + L"\\"), dir.win() + L"\\");
+    for (std::wstring path : {std::wstring(L"C:\\a"), std::wstring(L"C:\\a\\"), std::wstring(),
+                              L"C:\\" + std::wstring(300, L'y')}) {
+        const std::wstring expected = path.empty() || path.back() == L'\\' ? path : path + L'\\';
+        EXPECT_TRUE(AddBackslash(path));  // appended once, never cut
+        EXPECT_EQ(path, expected);
+    }
 }
 
-TEST(PathTextTest, FolderOfAFileIsNormalisedAndAnExistingFolderIsKept) {
-    TempDir dir;
-    const std::wstring existing = dir.win() + L"\\";
-    EXPECT_EQ(GetFolderOfPath(existing), existing);
-    EXPECT_EQ(GetFolderOfPath(L"C:\\x\\\\y/z\\f.txt"), L"C:\\x\\y\\z");
-    EXPECT_EQ(GetFolderOfPath(L"C:/x/f.txt"), L"C:\\x\\f.txt");
-    EXPECT_EQ(GetFolderOfPath(L"plain.txt"), L"plain.txt");
-}
-
-TEST(PathTextTest, NormalizeSlashesReplacesInOnePassEach) {
-    EXPECT_EQ(NormalizeSlashes(L"C:\\\\\\a//b"), L"C:\\\\a\\\\b");
-    EXPECT_EQ(NormalizeSlashes(L"C:/a/b"), L"C:\\a\\b");
-}
-
-TEST(PathTextTest, LastFolderNameNeedsATrailingSeparator) {
-    EXPECT_EQ(GetLastFolderName(L"C:\\games\\kelto\\"), L"kelto");
-    EXPECT_EQ(GetLastFolderName(L"C:/games/kelto/"), L"kelto");
-    EXPECT_EQ(GetLastFolderName(L"C:\\games\\kelto"), L"");
-    EXPECT_EQ(GetLastFolderName(L"ab\\"), L"");
-    EXPECT_EQ(GetLastFolderName(L"\\b\\"), L"b");
-    EXPECT_EQ(GetLastFolderName(L"\\\\"), L"");
-}
-
-TEST(PathTextTest, AddBackslashAppendsOnceAndNeverCuts) {
-    std::wstring path = L"C:\\a";
-    EXPECT_TRUE(AddBackslash(path));
-    EXPECT_EQ(path, L"C:\\a\\");
-    EXPECT_TRUE(AddBackslash(path));
-    EXPECT_EQ(path, L"C:\\a\\");
-    std::wstring empty;
-    EXPECT_TRUE(AddBackslash(empty));
-    EXPECT_EQ(empty, L"");
-    std::wstring longer = L"C:\\" + std::wstring(300, L'y');
-    AddBackslash(longer);
-    EXPECT_EQ(longer, L"C:\\" + std::wstring(300, L'y') + L"\\");
-}
-
-TEST(PathTextTest, SamePathIgnoresAsciiCaseOnly) {
+TEST(PathTextTest, SamePathIgnoresAsciiCaseAndSlashesOnly) {
     EXPECT_TRUE(IsSamePath(L"C:\\Games\\Kelto\\setup.EXE", L"c:\\games\\KELTO\\Setup.exe"));
     EXPECT_TRUE(IsSamePath(L"C:\\Games/Kelto\\setup.exe", L"C:\\Games\\Kelto\\setup.exe"));
-    EXPECT_FALSE(IsSamePath(L"C:\\Games\\Kelto\\setup.exe", L"D:\\Games\\Kelto\\setup.exe"));
-    EXPECT_FALSE(IsSamePath(L"C:\\Games\\Kelto\\setup.exe", L"C:\\Games\\Other\\setup.exe"));
-    EXPECT_FALSE(IsSamePath(L"C:\\x\\Games\\setup.exe", L"C:\\Games\\setup.exe"));
-    EXPECT_FALSE(IsSamePath(L"C:\\Games\\setup.exe", L"C:\\Games\\setup.ex"));
-    EXPECT_FALSE(IsSamePath(L"C:\\Spiele\\Ä.exe", L"C:\\Spiele\\ä.exe"));
     EXPECT_TRUE(IsSamePath(L"C:f.exe", L"c:F.EXE"));
+    for (const wchar_t* other : {L"D:\\Games\\Kelto\\setup.exe", L"C:\\Games\\Other\\setup.exe",
+                                 L"C:\\x\\Games\\Kelto\\setup.exe", L"C:\\Games\\Kelto\\setup.ex"})
+        EXPECT_FALSE(IsSamePath(L"C:\\Games\\Kelto\\setup.exe", other)) << other;
+    EXPECT_FALSE(IsSamePath(L"C:\\Spiele\\Ä.exe", L"C:\\Spiele\\ä.exe"));
 }
 
 }  // namespace

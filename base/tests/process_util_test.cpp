@@ -20,6 +20,7 @@
 #include "support/handle_probe.h"
 #include "support/log_capture.h"
 #include "support/privilege_probe.h"
+#include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
 using base::ScopedHandle;
@@ -49,29 +50,26 @@ public:
     // Copies the child program to the relative path; answers its Windows path.
     std::wstring Place(const std::string& relative) {
         std::string to = file(relative);
-        std::string dir = to.substr(0, to.rfind('/'));
-        std::string mk = "mkdir -p '" + dir + "'";
-        EXPECT_EQ(system(mk.c_str()), 0);
+        EXPECT_EQ(system(("mkdir -p '" + to.substr(0, to.rfind('/')) + "'").c_str()), 0);
         std::ifstream in(BASE_PROCESS_CHILD, std::ios::binary);
-        std::ofstream out(to, std::ios::binary);
-        out << in.rdbuf();
-        out.close();
+        std::ofstream(to, std::ios::binary) << in.rdbuf();
         EXPECT_EQ(chmod(to.c_str(), 0755), 0);
         return WinPath(*this, relative);
     }
 };
 
+// The child's command line: it sleeps, then ends with the exit code; more words go
+// to its record file.
 std::wstring Command(const std::wstring& exe, int sleep_ms, int exit_code,
                      const std::wstring& rest = L"") {
     return L"\"" + exe + L"\" " + std::to_wstring(sleep_ms) + L" " + std::to_wstring(exit_code) +
            rest;
 }
 
-// Starts a child and keeps its process handle.
-ScopedHandle Start(const std::wstring& exe, int sleep_ms, int exit_code) {
-    std::wstring line = Command(exe, sleep_ms, exit_code);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
+// Starts a child that runs for a minute and keeps its process handle.
+ScopedHandle Start(const std::wstring& exe) {
+    std::wstring line = Command(exe, 60000, 0);
+    STARTUPINFOW si = {sizeof si};
     PROCESS_INFORMATION pi = {};
     EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &si, &pi));
@@ -79,15 +77,11 @@ ScopedHandle Start(const std::wstring& exe, int sleep_ms, int exit_code) {
     return ScopedHandle(pi.hProcess);
 }
 
-DWORD ExitCodeAfterEnd(const ScopedHandle& process) {
-    EXPECT_EQ(WaitForSingleObject(process.Get(), 5000), WAIT_OBJECT_0);
+DWORD ExitCode(const ScopedHandle& process) {
     DWORD code = 0;
+    if (WaitForSingleObject(process.Get(), 0) != WAIT_OBJECT_0) return STILL_ACTIVE;
     EXPECT_TRUE(GetExitCodeProcess(process.Get(), &code));
     return code;
-}
-
-bool StillRunning(const ScopedHandle& process) {
-    return WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
 }
 
 std::string UniqueName(const char* stem) {
@@ -96,56 +90,44 @@ std::string UniqueName(const char* stem) {
            ".exe";
 }
 
-std::vector<std::string> Lines(const std::string& path) {
-    std::vector<std::string> out;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
+std::string Lines(const std::string& path) {
+    std::string text = testing_support::ReadAll(path);
+    std::replace(text.begin(), text.end(), '\n', '|');
+    return text;
 }
 
 }  // namespace
 
-TEST(CreateProcessEx, HiddenChildWithinTheTimeOutGivesItsExitCode) {
+TEST(CreateProcessEx, WaitsUpToTheTimeOutAndGivesTheExitCodeOrStillActive) {
     ChildFolder tmp;
-    std::wstring line = Command(tmp.Place("c.exe"), 0, 7);
-    uint32_t code = 0;
-    EXPECT_TRUE(base::CreateProcessEx(line.data(), SW_HIDE, 5000, &code));
-    EXPECT_EQ(code, 7u);
-}
+    std::string slow = UniqueName("slow");
+    struct {
+        std::wstring line;
+        uint32_t timeout;
+        bool result;
+        uint32_t code;
+    } cases[] = {{Command(tmp.Place("c.exe"), 0, 7), 60000, true, 7},
+                 {Command(tmp.Place("c.exe"), 60000, 0), 0, true, STILL_ACTIVE},  // no wait
+                 {Command(tmp.Place(slow), 60000, 0), 100, false, STILL_ACTIVE}};
+    for (auto& c : cases) {
+        uint32_t code = 0;
+        EXPECT_EQ(base::CreateProcessEx(c.line.data(), SW_HIDE, c.timeout, &code), c.result);
+        EXPECT_EQ(code, c.code) << c.timeout;
+    }
+    EXPECT_TRUE(base::IsProcessRunning(Wide(slow)));  // left running
 
-TEST(CreateProcessEx, NoWaitAnswersAtOnceWithStillActive) {
-    ChildFolder tmp;
-    std::wstring line = Command(tmp.Place("c.exe"), 10000, 0);
-    uint32_t code = 0;
-    DWORD before = GetTickCount();
-    EXPECT_TRUE(base::CreateProcessEx(line.data(), SW_HIDE, 0, &code));
-    EXPECT_LT(GetTickCount() - before, 1000u);
-    EXPECT_EQ(code, 259u);
-}
-
-TEST(CreateProcessEx, TimeOutAnswersFalseAndLeavesTheChildRunning) {
-    ChildFolder tmp;
-    std::string name = UniqueName("slow");
-    std::wstring line = Command(tmp.Place(name), 10000, 0);
-    uint32_t code = 0;
-    EXPECT_FALSE(base::CreateProcessEx(line.data(), SW_HIDE, 100, &code));
-    EXPECT_EQ(code, 259u);
-    EXPECT_TRUE(base::IsProcessRunning(Wide(name)));
-}
-
-TEST(CreateProcessEx, AProgramThatIsMissingAnswersFalseAndIsLogged) {
-    ChildFolder tmp;
     testing_support::LogCapture log;
-    std::wstring line = L"\"" + WinPath(tmp, "none.exe") + L"\" 0 0";
+    std::wstring missing = L"\"" + WinPath(tmp, "none.exe") + L"\" 0 0";
     uint32_t code = 12345;
-    EXPECT_FALSE(base::CreateProcessEx(line.data(), SW_HIDE, 1000, &code));
+    EXPECT_FALSE(base::CreateProcessEx(missing.data(), SW_HIDE, 1000, &code));
     EXPECT_EQ(code, 12345u);
-    std::string expected = "ERROR: CreateProcessEx fail error code:2 cmdline:\"" +
-                           base::WideToUtf8(WinPath(tmp, "none.exe")) + "\" 0 0\r\n";
-    EXPECT_NE(log.Text().find(expected), std::string::npos) << log.Text();
+    EXPECT_NE(log.Text().find("ERROR: CreateProcessEx fail error code:2 cmdline:" +
+                              base::WideToUtf8(missing) + "\r\n"),
+              std::string::npos)
+        << log.Text();
 }
 
-TEST(SyncCreateProcess, QuotesAPathWithBlanksAndRunsInTheFolder) {
+TEST(SyncCreateProcess, QuotesTheProgramRunsInTheFolderAndRefusesACutLine) {
     ChildFolder tmp;
     std::wstring exe = tmp.Place("with blanks/the child.exe");
     std::string record = tmp.file("record.txt");
@@ -156,46 +138,30 @@ TEST(SyncCreateProcess, QuotesAPathWithBlanksAndRunsInTheFolder) {
     EXPECT_NE(log.Text().find("MESSAGE: " + base::WideToUtf8(L"\"" + exe + L"\" " + args) + "\r\n"),
               std::string::npos)
         << log.Text();
-    auto lines = Lines(record);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], tmp.file("work"));
-    EXPECT_EQ(lines[1], "one");
-    EXPECT_EQ(lines[2], "two words");
-}
+    EXPECT_EQ(Lines(record), tmp.file("work") + "|one|two words|");
 
-TEST(SyncCreateProcess, ACommandLineBeyondItsBufferStartsNothing) {
-    ChildFolder tmp;
-    std::wstring exe = tmp.Place("c.exe");
-    std::string record = tmp.file("record.txt");
-    std::wstring args = L"0 0 \"" + Wide(record) + L"\" " + std::wstring(2100, L'x');
-    EXPECT_FALSE(base::SyncCreateProcess(exe, args, true, L""));
+    ASSERT_EQ(unlink(record.c_str()), 0);
+    EXPECT_FALSE(base::SyncCreateProcess(exe, args + std::wstring(2100, L'x'), true, L""));
     EXPECT_FALSE(testing_support::Exists(record));
 }
 
-TEST(SyncCreateProcess, FallsBackToTheShellWhenTheFileIsNoProgram) {
+TEST(SyncCreateProcess, FallsBackToTheShellWhichWaitsWhenAskedAndLogsAFailure) {
     ChildFolder tmp;
     std::string shell_log = tmp.file("shell.log");
-    setenv("WIN32_SHELL_LOG", shell_log.c_str(), 1);
+    testing_support::ScopedEnv env("WIN32_SHELL_LOG", shell_log);
     ASSERT_TRUE(testing_support::WriteAll(tmp.file("notes.txt"), "just text"));
     EXPECT_TRUE(base::SyncCreateProcess(WinPath(tmp, "notes.txt"), L"", false, L""));
     std::string logged = testing_support::ReadAll(shell_log);
     EXPECT_NE(logged.find("document"), std::string::npos) << logged;
     EXPECT_NE(logged.find(tmp.file("notes.txt")), std::string::npos) << logged;
-}
 
-TEST(SyncShellExcute, WaitsForTheProgramWhenAskedAndLogsAFailure) {
-    ChildFolder tmp;
     std::string name = UniqueName("shelled");
     std::wstring exe = tmp.Place(name);
     std::string record = tmp.file("record.txt");
-    std::wstring params = L"500 0 \"" + Wide(record) + L"\" waited";
-    EXPECT_EQ(base::SyncShellExcute(params, exe, true), TRUE);
+    EXPECT_EQ(base::SyncShellExcute(L"500 0 \"" + Wide(record) + L"\" waited", exe, true), TRUE);
     EXPECT_FALSE(base::IsProcessRunning(Wide(name))) << "the call returns once the program ended";
-    auto lines = Lines(record);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1], "waited");
-
-    EXPECT_EQ(base::SyncShellExcute(L"10000 0", exe, false), TRUE);
+    EXPECT_NE(Lines(record).find("|waited|"), std::string::npos);
+    EXPECT_EQ(base::SyncShellExcute(L"60000 0", exe, false), TRUE);
     EXPECT_TRUE(base::IsProcessRunning(Wide(name))) << "without waiting it still runs";
 
     testing_support::LogCapture log;
@@ -205,130 +171,71 @@ TEST(SyncShellExcute, WaitsForTheProgramWhenAskedAndLogsAFailure) {
         << log.Text();
 }
 
-TEST(ProcessFind, ByNameIgnoringCase) {
+// By name ignoring case, by folder (with slashes too) and below it; the program itself
+// counts only when asked.
+TEST(ProcessFind, ByNameIgnoringCaseAndByFolderWithSlashesAndBelowIt) {
     ChildFolder tmp;
     std::string name = UniqueName("Finder");
-    std::wstring exe = tmp.Place(name);
-    auto a = Start(exe, 10000, 0);
-    auto b = Start(exe, 10000, 0);
-    std::wstring upper = Wide(name);
-    std::transform(upper.begin(), upper.end(), upper.begin(), ::towupper);
-    DWORD first = base::FindProcessIdByName(upper.c_str());
-    EXPECT_TRUE(first == GetProcessId(a.Get()) || first == GetProcessId(b.Get()));
-    std::vector<DWORD> ids;
-    base::FindProcessIdsByName(Wide(name).c_str(), ids);
+    std::wstring exe = tmp.Place("app/" + name), deep = tmp.Place("app/sub/deep.exe");
+    auto a = Start(exe), b = Start(exe), c = Start(deep), d = Start(tmp.Place("other/top.exe"));
+    std::vector<DWORD> ids, expected = {GetProcessId(a.Get()), GetProcessId(b.Get())};
+    base::FindProcessIdsByName(base::ToUpper(Wide(name)).c_str(), ids);
     std::sort(ids.begin(), ids.end());
-    std::vector<DWORD> expected = {GetProcessId(a.Get()), GetProcessId(b.Get())};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(ids, expected);
-    EXPECT_TRUE(base::IsProcessRunning(Wide(name)));
+    EXPECT_NE(base::FindProcessIdByName(Wide(name).c_str()), 0u);
     EXPECT_FALSE(base::IsProcessRunning(Wide(UniqueName("nobody"))));
-    EXPECT_EQ(base::FindProcessIdByName(nullptr), 0u);
-}
-
-TEST(ProcessFind, CurrentProcessNameIsTheTestProgram) {
     EXPECT_EQ(base::GetCurrentProcessName(), L"base_tests");
-}
-
-TEST(ProcessFind, ByFolderWithSlashesAndBelowIt) {
-    ChildFolder tmp;
-    std::wstring top = tmp.Place("app/top.exe");
-    std::wstring deep = tmp.Place("app/sub/deep.exe");
-    std::wstring other = tmp.Place("elsewhere/top.exe");
-    auto p1 = Start(top, 10000, 0);
-    auto p2 = Start(deep, 10000, 0);
-    auto p3 = Start(other, 10000, 0);
-
-    std::wstring slashed = WinPath(tmp, "app");
+    std::wstring slashed = WinPath(tmp, "app") + L"\\";
     std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
-    for (const std::wstring& folder : {slashed, slashed + L"/", WinPath(tmp, "app") + L"\\"}) {
-        std::vector<std::wstring> paths;
-        EXPECT_EQ(base::FindProcessByPath(folder.c_str(), false, paths), 2);
-        std::sort(paths.begin(), paths.end());
-        std::vector<std::wstring> expected = {deep, top};
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(paths, expected);
-    }
+    std::vector<std::wstring> paths, with;
+    EXPECT_EQ(base::FindProcessByPath(slashed.c_str(), false, paths), 3);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::wstring>{exe, exe, deep}));
     EXPECT_EQ(base::CountProcessesByPath(WinPath(tmp, "app/sub").c_str(), false), 1);
-    EXPECT_TRUE(base::IsProcessRunningInPath(top));
-    EXPECT_TRUE(base::IsProcessRunningInPath(other));
-    std::wstring idle = tmp.Place("idle/top2.exe");
-    EXPECT_FALSE(base::IsProcessRunningInPath(idle));
-    EXPECT_FALSE(base::IsProcessRunningInPath(WinPath(tmp, "app/missing.exe")));
-    std::vector<std::wstring> none;
-    EXPECT_EQ(base::FindProcessByPath(nullptr, true, none), 0);
-}
-
-TEST(ProcessFind, TheProgramItselfCountsOnlyWhenAsked) {
+    EXPECT_TRUE(base::IsProcessRunningInPath(deep));
+    EXPECT_FALSE(base::IsProcessRunningInPath(tmp.Place("idle/top.exe")));
     wchar_t self[MAX_PATH] = {};
     ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
     std::wstring folder(self);
     folder.resize(folder.rfind(L'\\'));
-    std::vector<std::wstring> without, with;
-    base::FindProcessByPath(folder.c_str(), false, without);
+    paths.clear();
+    base::FindProcessByPath(folder.c_str(), false, paths);
     base::FindProcessByPath(folder.c_str(), true, with);
-    EXPECT_EQ(std::count(without.begin(), without.end(), std::wstring(self)), 0);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), std::wstring(self)), 0);
     EXPECT_GE(std::count(with.begin(), with.end(), std::wstring(self)), 1);
 }
 
-TEST(ProcessEnd, ByNameEndsOnlyThoseInTheFolder) {
+// Only those of the name in the folder, or everything below it; more processes than one
+// wait takes (64) are ended and waited for. Ended ones answer 10001, killed ones 16.
+TEST(ProcessEnd, ByNameFileOrPathEndsOnlyThoseInTheFolder) {
     ChildFolder tmp;
-    std::wstring here = tmp.Place("here/twin.exe");
-    std::wstring there = tmp.Place("there/twin.exe");
-    std::wstring other = tmp.Place("here/other.exe");
-    auto a = Start(here, 10000, 0);
-    auto b = Start(here, 10000, 0);
-    auto c = Start(there, 10000, 0);
-    auto d = Start(other, 10000, 0);
-    EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "here").c_str(), L"TWIN.exe", 5000),
-              WAIT_OBJECT_0);
-    EXPECT_EQ(ExitCodeAfterEnd(a), 10001u);
-    EXPECT_EQ(ExitCodeAfterEnd(b), 10001u);
-    EXPECT_TRUE(StillRunning(c));
-    EXPECT_TRUE(StillRunning(d));
-    EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "here").c_str(), L"twin.exe", 500),
-              0xFFFFFFFFu);
-    EXPECT_EQ(base::TerminateProcessesByName(nullptr, L"twin.exe", 500), 0xFFFFFFFFu);
-
-    EXPECT_EQ(base::TerminateProcessesByFile(there, 500), WAIT_OBJECT_0);
-    EXPECT_EQ(ExitCodeAfterEnd(c), 10001u);
-    EXPECT_TRUE(StillRunning(d));
-}
-
-TEST(ProcessEnd, ByPathEndsEverythingUnderTheFolder) {
-    ChildFolder tmp;
-    auto a = Start(tmp.Place("p/one.exe"), 10000, 0);
-    auto b = Start(tmp.Place("p/q/two.exe"), 10000, 0);
-    auto c = Start(tmp.Place("r/three.exe"), 10000, 0);
-    EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "p").c_str(), 5000), WAIT_OBJECT_0);
-    EXPECT_EQ(ExitCodeAfterEnd(a), 10001u);
-    EXPECT_EQ(ExitCodeAfterEnd(b), 10001u);
-    EXPECT_TRUE(StillRunning(c));
-    EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "p").c_str(), 500), 0xFFFFFFFFu);
-}
-
-TEST(ProcessEnd, MoreThanSixtyFourProcessesAreEndedAndWaitedFor) {
-    ChildFolder tmp;
-    std::wstring exe = tmp.Place("many/kid.exe");
-    std::vector<ScopedHandle> kids;
-    for (int i = 0; i < 70; ++i) kids.push_back(Start(exe, 20000, 0));
-    EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "many").c_str(), L"kid.exe", 10000),
-              WAIT_OBJECT_0);
-    for (auto& kid : kids) EXPECT_FALSE(StillRunning(kid));
-    EXPECT_EQ(base::CountProcessesByPath(WinPath(tmp, "many").c_str(), false), 0);
-}
-
-TEST(ProcessEnd, KillProcessByNameAndById) {
-    ChildFolder tmp;
+    std::wstring here = tmp.Place("here/twin.exe"), there = tmp.Place("there/twin.exe");
+    std::vector<ScopedHandle> twins;
+    for (int i = 0; i < 70; ++i) twins.push_back(Start(here));
+    auto c = Start(there), d = Start(tmp.Place("here/other.exe"));
+    auto e = Start(tmp.Place("here/sub/deep.exe"));
     std::string name = UniqueName("victim");
-    auto a = Start(tmp.Place(name), 10000, 0);
-    EXPECT_TRUE(base::KillProcess(Wide(name)));
-    EXPECT_EQ(ExitCodeAfterEnd(a), 16u);
-    EXPECT_FALSE(base::KillProcess(Wide(name)));
+    auto f = Start(tmp.Place(name)), g = Start(tmp.Place("byid.exe"));
+    EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "here").c_str(), L"TWIN.exe", 60000),
+              WAIT_OBJECT_0);
+    for (auto& twin : twins) EXPECT_EQ(ExitCode(twin), 10001u);
+    EXPECT_EQ(ExitCode(c) + ExitCode(d), 2 * STILL_ACTIVE);
+    EXPECT_EQ(base::TerminateProcessesByName(nullptr, L"twin.exe", 500), 0xFFFFFFFFu);
+    EXPECT_EQ(base::TerminateProcessesByFile(there, 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCode(c), 10001u);
+    EXPECT_EQ(ExitCode(d), STILL_ACTIVE);
+    EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "here").c_str(), 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCode(d) + ExitCode(e), 20002u);
+    EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "here").c_str(), 500), 0xFFFFFFFFu);
 
-    auto b = Start(tmp.Place("byid.exe"), 10000, 0);
-    EXPECT_TRUE(base::TerminateProcessById(GetProcessId(b.Get())));
-    EXPECT_EQ(ExitCodeAfterEnd(b), 16u);
+    EXPECT_TRUE(base::KillProcess(Wide(name)));
+    EXPECT_TRUE(base::TerminateProcessById(GetProcessId(g.Get())));
+    for (auto* p : {&f, &g}) {
+        EXPECT_EQ(WaitForSingleObject(p->Get(), 60000), WAIT_OBJECT_0);
+        EXPECT_EQ(ExitCode(*p), 16u);
+    }
+    EXPECT_FALSE(base::KillProcess(Wide(name)));
 }
 
 // On a thread of its own: ending processes (above) leaves the main thread impersonating.
@@ -338,11 +245,10 @@ TEST(ProcessTokens, TheThreadImpersonatesItselfAndSwitchesTheDebugPrivilege) {
         ASSERT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &none));
         ScopedHandle token(base::OpenCurrentThreadToken(GetCurrentThread()));
         ASSERT_TRUE(token.IsValid());
-        ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), true));
-        EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME));
-        ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), false));
-        EXPECT_FALSE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME));
-
+        for (bool on : {true, false}) {
+            ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), on));
+            EXPECT_EQ(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME), on);
+        }
         EXPECT_TRUE(base::EnableThreadDebugPrivilege(GetCurrentThread(), true));
         EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME))
             << "the thread keeps its one impersonation token";
@@ -357,12 +263,12 @@ TEST(ProcessHandles, EveryHandleOpenedOrReceivedIsClosed) {
     auto exercise = [&] {
         std::wstring line = Command(exe, 0, 3);
         uint32_t code = 0;
-        EXPECT_TRUE(base::CreateProcessEx(line.data(), SW_HIDE, 5000, &code));
+        EXPECT_TRUE(base::CreateProcessEx(line.data(), SW_HIDE, 60000, &code));
         std::wstring missing = L"\"" + WinPath(tmp, "none.exe") + L"\"";
         EXPECT_FALSE(base::CreateProcessEx(missing.data(), SW_HIDE, 5000, &code));
         EXPECT_TRUE(base::SyncCreateProcess(exe, L"0 0", true, L""));
 
-        auto a = Start(exe, 10000, 0);
+        auto a = Start(exe);
         EXPECT_NE(base::FindProcessIdByName(Wide(name).c_str()), 0u);
         std::vector<DWORD> ids;
         base::FindProcessIdsByName(Wide(name).c_str(), ids);
@@ -371,16 +277,13 @@ TEST(ProcessHandles, EveryHandleOpenedOrReceivedIsClosed) {
         EXPECT_TRUE(base::IsProcessRunningInPath(exe));
         EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "none").c_str(), Wide(name), 500),
                   0xFFFFFFFFu);
-        EXPECT_EQ(base::TerminateProcessesByFile(exe, 5000), WAIT_OBJECT_0);
-        ExitCodeAfterEnd(a);
-
-        auto b = Start(exe, 10000, 0);
-        EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "leak").c_str(), 5000),
+        EXPECT_EQ(base::TerminateProcessesByFile(exe, 60000), WAIT_OBJECT_0);
+        auto b = Start(exe);
+        EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "leak").c_str(), 60000),
                   WAIT_OBJECT_0);
-        ExitCodeAfterEnd(b);
-        auto c = Start(exe, 10000, 0);
+        auto c = Start(exe);
         EXPECT_TRUE(base::KillProcess(Wide(name)));
-        ExitCodeAfterEnd(c);
+        EXPECT_EQ(WaitForSingleObject(c.Get(), 60000), WAIT_OBJECT_0);
         EXPECT_FALSE(base::KillProcess(Wide(name)));
         EXPECT_TRUE(base::EnableThreadDebugPrivilege(GetCurrentThread(), true));
     };

@@ -8,144 +8,117 @@
 namespace {
 
 using namespace base;
+using Pieces = std::vector<std::wstring>;
 
-TEST(StringConversionTest, RoundTripsChineseThroughAnsiAndUtf8) {
+// The ANSI code page is UTF-8 on this platform; text ends at an embedded zero.
+TEST(StringConversionTest, ChineseRoundTripsAndTextEndsAtAZero) {
     const std::wstring text = L"下载器 v1.0 \U0001F600";
     EXPECT_EQ(WideToUtf8(text), "下载器 v1.0 \xF0\x9F\x98\x80");
     EXPECT_EQ(Utf8ToWide("下载器 v1.0 \xF0\x9F\x98\x80"), text);
-    // The ANSI code page is UTF-8 on this platform.
     EXPECT_EQ(WideToAnsi(text), WideToUtf8(text));
     EXPECT_EQ(AnsiToWide(WideToAnsi(text)), text);
-}
-
-TEST(StringConversionTest, EmptyNullAndEmbeddedZerosGiveTheTextBeforeTheZero) {
-    EXPECT_EQ(AnsiToWide(""), L"");
-    EXPECT_EQ(WideToAnsi(L""), "");
-    EXPECT_EQ(Utf8ToWide(nullptr), L"");
-    EXPECT_EQ(Utf8ToWide(""), L"");
-    EXPECT_EQ(WideToUtf8(L""), "");
+    EXPECT_EQ(AnsiToWide("") + Utf8ToWide(nullptr) + Utf8ToWide(""), L"");
+    EXPECT_EQ(WideToAnsi(L"") + WideToUtf8(L""), "");
     EXPECT_EQ(AnsiToWide(std::string("ab\0cd", 5)), L"ab");
     EXPECT_EQ(WideToUtf8(std::wstring(L"ab\0cd", 5)), "ab");
-}
-
-TEST(StringConversionTest, InvalidUtf8BecomesReplacementCharacters) {
-    const std::wstring wide = Utf8ToWide(
-        "a\xFF"
-        "b");
-    EXPECT_EQ(wide, L"a\uFFFDb");
+    EXPECT_EQ(Utf8ToWide("a\xFF"
+                         "b"),
+              L"a\uFFFDb");  // invalid bytes become replacements
 }
 
 TEST(NumberTextTest, DecimalWithSignAndFullRange) {
-    EXPECT_EQ(IntToWString(0), L"0");
-    EXPECT_EQ(IntToWString(-42), L"-42");
-    EXPECT_EQ(IntToWString(INT_MIN), L"-2147483648");
+    EXPECT_EQ(IntToWString(0) + IntToWString(-42) + IntToWString(INT_MIN), L"0-42-2147483648");
     EXPECT_EQ(IntToString(INT_MAX), "2147483647");
     EXPECT_EQ(Int64ToWString(INT64_MIN), L"-9223372036854775808");
     EXPECT_EQ(Int64ToString(5000000000LL), "5000000000");
     EXPECT_EQ(FormatQuad(1, -2, 3, 400), L"1,-2,3,400");
     EXPECT_EQ(FormatPair(-1, 0), L"-1,0");
+    const struct {
+        char c;
+        int value;
+    } digits[] = {{'0', 0},  {'9', 9},  {'a', 10}, {'F', 15},
+                  {'g', -1}, {'G', -1}, {' ', -1}, {'\xB0', -1}};
+    for (auto& d : digits) EXPECT_EQ(HexDigitValue(d.c), d.value) << d.c;
 }
 
-TEST(CaseTest, OnlyAsciiLettersChangeEvenUnderAUnicodeLocale) {
+TEST(CaseTest, OnlyAsciiLettersChangeOrAreIgnoredEvenUnderAUnicodeLocale) {
     setlocale(LC_ALL, "C.UTF-8");
     EXPECT_EQ(ToUpper(L"abz-ÄéΩ下1"), L"ABZ-ÄéΩ下1");
     EXPECT_EQ(ToLower(L"ABZ-ÄÉΩ下1"), L"abz-ÄÉΩ下1");
-    setlocale(LC_ALL, "C");
-}
-
-TEST(CaseTest, EqualNoCaseIgnoresOnlyAsciiCase) {
     EXPECT_TRUE(EqualNoCase(L"C:\\Games\\Setup.EXE", L"c:\\games\\setup.exe"));
     EXPECT_FALSE(EqualNoCase(L"é", L"É"));
+    setlocale(LC_ALL, "C");
     EXPECT_FALSE(EqualNoCase(L"abc", L"abcd"));
     EXPECT_FALSE(EqualNoCase(L"abc", L"abd"));
     EXPECT_TRUE(EqualNoCase(L"", L""));
 }
 
-TEST(ReplaceAllTest, NeverSearchesInsideAReplacement) {
-    std::wstring three = L"a\\\\\\b";
-    EXPECT_EQ(ReplaceAll(three, L"\\\\", L"\\"), L"a\\\\b");
-    EXPECT_EQ(three, L"a\\\\b");
-
-    std::wstring grow = L"x.x.x";
-    ReplaceAll(grow, L"x", L"xx");
-    EXPECT_EQ(grow, L"xx.xx.xx");
-
-    std::wstring slashes = L"C:/a/b/";
-    EXPECT_EQ(ReplaceAll(slashes, L"/", L"\\"), L"C:\\a\\b\\");
-
-    std::wstring removed = L"aXbXc";
-    EXPECT_EQ(ReplaceAll(removed, L"X", L""), L"abc");
+TEST(ReplaceAllTest, NeverSearchesInsideAReplacementNorForNothing) {
+    const struct {
+        std::wstring text, search, with, result;
+    } cases[] = {{L"a\\\\\\b", L"\\\\", L"\\", L"a\\\\b"},
+                 {L"x.x.x", L"x", L"xx", L"xx.xx.xx"},
+                 {L"C:/a/b/", L"/", L"\\", L"C:\\a\\b\\"},
+                 {L"aXbXc", L"X", L"", L"abc"},
+                 {L"abc", L"", L"z", L"abc"}};
+    for (auto c : cases) {
+        EXPECT_EQ(ReplaceAll(c.text, c.search, c.with), c.result) << c.search;
+        EXPECT_EQ(c.text, c.result);
+    }
 }
 
-TEST(ReplaceAllTest, EmptySearchTextLeavesTheTextUnchanged) {
-    std::wstring text = L"abc";
-    EXPECT_EQ(ReplaceAll(text, L"", L""), L"abc");
-    EXPECT_EQ(ReplaceAll(text, L"", L"z"), L"abc");
-}
-
-TEST(SplitTest, PiecesBetweenDelimiters) {
-    EXPECT_EQ(SplitByDot(L"1.2.3.4"), (std::vector<std::wstring>{L"1", L"2", L"3", L"4"}));
-    EXPECT_EQ(SplitByDot(L"whole"), (std::vector<std::wstring>{L"whole"}));
+TEST(SplitTest, PiecesBetweenDelimitersWithoutATrailingEmptyOne) {
+    EXPECT_EQ(SplitByDot(L"1.2.3.4"), (Pieces{L"1", L"2", L"3", L"4"}));
+    EXPECT_EQ(SplitByDot(L"whole"), (Pieces{L"whole"}));
     EXPECT_TRUE(SplitByDot(L"").empty());
-    EXPECT_EQ(SplitByDot(L"1.2."), (std::vector<std::wstring>{L"1", L"2"}));
-    EXPECT_EQ(SplitByDot(L".a..b"), (std::vector<std::wstring>{L"", L"a", L"", L"b"}));
+    EXPECT_EQ(SplitByDot(L"1.2."), (Pieces{L"1", L"2"}));
+    EXPECT_EQ(SplitByDot(L".a..b"), (Pieces{L"", L"a", L"", L"b"}));
     EXPECT_EQ(SplitString("a,b,,c,", ','), (std::vector<std::string>{"a", "b", "", "c"}));
     EXPECT_TRUE(SplitString("", ',').empty());
 }
 
-TEST(HexDigitTest, BothCasesAndNothingElse) {
-    EXPECT_EQ(HexDigitValue('0'), 0);
-    EXPECT_EQ(HexDigitValue('9'), 9);
-    EXPECT_EQ(HexDigitValue('a'), 10);
-    EXPECT_EQ(HexDigitValue('F'), 15);
-    EXPECT_EQ(HexDigitValue('g'), -1);
-    EXPECT_EQ(HexDigitValue('G'), -1);
-    EXPECT_EQ(HexDigitValue(' '), -1);
-    EXPECT_EQ(HexDigitValue('\xB0'), -1);
-}
-
-TEST(PathPartTest, FileNameAfterTheLastSeparator) {
+TEST(PathPartTest, NameExtensionAndTitleComeFromTheFileNameOnly) {
     const wchar_t* path = L"C:\\games\\x/setup.exe";
     EXPECT_EQ(GetFileNamePart(path), path + 11);
     EXPECT_STREQ(GetFileNamePart(L"D:setup.exe"), L"setup.exe");
     EXPECT_STREQ(GetFileNamePart(L"plain"), L"plain");
     EXPECT_EQ(GetFileNameString(L"C:\\a/b.txt"), L"b.txt");
     // GetFileNameOf stops only at backslashes.
-    EXPECT_EQ(GetFileNameOf(L"C:\\a/b.txt"), L"a/b.txt");
-    EXPECT_EQ(GetFileNameOf(L"b.txt"), L"b.txt");
-    EXPECT_EQ(GetFileNameOf(L"C:\\a\\"), L"");
+    EXPECT_EQ(GetFileNameOf(L"C:\\a/b.txt") + L"|" + GetFileNameOf(L"b.txt") + L"|" +
+                  GetFileNameOf(L"C:\\a\\"),
+              L"a/b.txt|b.txt|");
+    const struct {
+        const wchar_t *path, *extension, *title;
+    } cases[] = {{L"C:\\my.games\\setup", L"", L"setup"},
+                 {L"C:\\my.games\\setup.tar.gz", L".gz", L"setup.tar"},
+                 {L"C:\\a\\.hidden", L".hidden", L".hidden"}};
+    for (auto& c : cases) {
+        EXPECT_EQ(GetFileExtension(c.path), c.extension) << c.path;
+        EXPECT_EQ(GetFileTitle(c.path), c.title) << c.path;
+    }
 }
 
-TEST(PathPartTest, ExtensionAndTitleComeFromTheFileNameOnly) {
-    EXPECT_EQ(GetFileExtension(L"C:\\my.games\\setup"), L"");
-    EXPECT_EQ(GetFileExtension(L"C:\\my.games\\setup.tar.gz"), L".gz");
-    EXPECT_EQ(GetFileExtension(L"C:\\a\\.hidden"), L".hidden");
-    EXPECT_EQ(GetFileTitle(L"C:\\my.games\\setup.tar.gz"), L"setup.tar");
-    EXPECT_EQ(GetFileTitle(L"C:\\my.games\\setup"), L"setup");
-    EXPECT_EQ(GetFileTitle(L"C:\\a\\.hidden"), L".hidden");
-}
-
+// "#RRGGBB" to a BGR value; "#" alone is white; anything else leaves the colour alone.
 TEST(ParseColorTest, HashAndSixDigitsToBgr) {
-    uint32_t color = 1;
-    EXPECT_TRUE(ParseColor("#FF0000", color));
-    EXPECT_EQ(color, 255u);
-    EXPECT_TRUE(ParseColor("#ff8000", color));
-    EXPECT_EQ(color, 33023u);
-    EXPECT_TRUE(ParseColor("#0000fF", color));
-    EXPECT_EQ(color, 0xFF0000u);
-    EXPECT_TRUE(ParseColor("#", color));
-    EXPECT_EQ(color, 0xFFFFFFFFu);
-}
-
-TEST(ParseColorTest, MalformedTextLeavesTheColourUnchanged) {
-    uint32_t color = 7;
-    EXPECT_FALSE(ParseColor("", color));
-    EXPECT_FALSE(ParseColor("FF0000", color));
-    EXPECT_FALSE(ParseColor("#FF000", color));
-    EXPECT_FALSE(ParseColor("#FF00000", color));
-    EXPECT_FALSE(ParseColor("#FF00G0", color));
-    EXPECT_FALSE(ParseColor("#ff 000", color));
-    EXPECT_EQ(color, 7u);
+    const struct {
+        const char* text;
+        bool ok;
+        uint32_t color;
+    } cases[] = {{"#FF0000", true, 255u},
+                 {"#ff8000", true, 33023u},
+                 {"#0000fF", true, 0xFF0000u},
+                 {"#", true, 0xFFFFFFFFu},
+                 {"", false, 7},
+                 {"FF0000", false, 7},
+                 {"#FF000", false, 7},
+                 {"#FF00000", false, 7},
+                 {"#FF00G0", false, 7},
+                 {"#ff 000", false, 7}};
+    for (auto& c : cases) {
+        uint32_t color = 7;
+        EXPECT_EQ(ParseColor(c.text, color), c.ok) << c.text;
+        EXPECT_EQ(color, c.color) << c.text;
+    }
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include <stdlib.h>
 #include <time.h>
 
-#include <optional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "testing/scoped_env.h"
 
 namespace {
 
@@ -47,42 +50,30 @@ SYSTEMTIME EightHourRule(uint32_t days) {
     return out;
 }
 
+// Every variable a test sets is put back afterwards, the latest first.
 class TimeUtilTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const char* name : {"TZ", "WIN32_FIXED_TIME"}) {
-            const char* v = getenv(name);
-            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-        }
-    }
-    void TearDown() override {
-        for (auto& [name, value] : saved_) {
-            if (value) {
-                setenv(name, value->c_str(), 1);
-            } else {
-                unsetenv(name);
-            }
-        }
+    ~TimeUtilTest() override {
+        while (!env_.empty()) env_.pop_back();
         tzset();
     }
-    static void Zone(const char* tz) {
-        setenv("TZ", tz, 1);
+    void Zone(const char* tz) {
+        env_.push_back(std::make_unique<testing_support::ScopedEnv>("TZ", tz));
         tzset();
     }
-    static void Clock(const char* local) { setenv("WIN32_FIXED_TIME", local, 1); }
+    void Clock(const char* local) {
+        env_.push_back(std::make_unique<testing_support::ScopedEnv>("WIN32_FIXED_TIME", local));
+    }
 
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+    std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
 };
 
-TEST_F(TimeUtilTest, UnixTimeOfTheEpochIsZeroAndGoesPast2038) {
+TEST_F(TimeUtilTest, UnixTimesGoPast2038AndShowInTheMachineZone) {
     EXPECT_EQ(GetUnixTime(Make(1970, 1, 1)), 0);
     EXPECT_EQ(GetUnixTime(Make(2026, 1, 5, 10, 20, 30)), 1767608430);
     EXPECT_EQ(GetUnixTime(Make(2038, 1, 19, 3, 14, 8)), 2147483648LL);
     EXPECT_EQ(GetUnixTime(Make(1969, 12, 31, 23, 59, 59)), -1);
     EXPECT_EQ(GetUnixTime(Make(2026, 13, 1)), -1);
-}
-
-TEST_F(TimeUtilTest, UnixTimeToLocalTimeShowsTheInstantInTheMachineZone) {
     Zone("CST-8");
     SYSTEMTIME st;
     EXPECT_EQ(UnixTimeToLocalTime(0, &st), &st);
@@ -110,7 +101,7 @@ TEST_F(TimeUtilTest, DateAfterDaysOnUtcPlus8MatchesTheEightHourRule) {
     EXPECT_EQ(Text(GetDateAfterDays(0)), "2026-01-05 10:20:30.000 dow1");
 }
 
-TEST_F(TimeUtilTest, DateAfterDaysKeepsTheWallClockHourInOtherZones) {
+TEST_F(TimeUtilTest, DateAfterDaysKeepsTheWallClockHourGoingEitherWay) {
     // Across the spring change: still noon, three days later.
     Zone("EST5EDT,M3.2.0,M11.1.0");
     Clock("2026-03-07T12:00:00");
@@ -118,9 +109,6 @@ TEST_F(TimeUtilTest, DateAfterDaysKeepsTheWallClockHourInOtherZones) {
     Zone("UTC0");
     Clock("2026-01-05T01:00:00");
     EXPECT_EQ(Text(GetDateAfterDays(0)), "2026-01-05 01:00:00.000 dow1");
-}
-
-TEST_F(TimeUtilTest, DateAfterDaysGoesBackwardsAndPast2038) {
     Zone("CST-8");
     Clock("2026-03-02T08:00:00");
     EXPECT_EQ(Text(GetDateAfterDays(-2)), "2026-02-28 08:00:00.000 dow6");

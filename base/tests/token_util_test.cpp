@@ -1,10 +1,8 @@
 #include "base/token_util.h"
 
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,34 +14,39 @@
 #include "support/folder_view.h"
 #include "support/handle_probe.h"
 #include "support/privilege_probe.h"
+#include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
 using base::ScopedHandle;
-using testing_support::TempDir;
 using testing_support::WinPath;
 
 namespace {
 
-const wchar_t kPolicyKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system";
-
 // Each test gets its own registry, window rendezvous, process record and integrity
-// level.
+// level; every variable it sets is put back afterwards.
 class TokenUtil : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setenv("WIN32_REGISTRY_DIR", tmp_.path().c_str(), 1);
+    TokenUtil() {
+        Set("WIN32_REGISTRY_DIR", tmp_.path());
         // Windows of other processes are found through the runtime folder: keep
         // the shell windows of tests running beside this one out of sight.
-        setenv("XDG_RUNTIME_DIR", tmp_.path().c_str(), 1);
-        setenv("WIN32_PROCESS_LOG", tmp_.file("processes.log").c_str(), 1);
-        setenv("WIN32_INTEGRITY", "high", 1);
-        unsetenv("WIN32_WINDOWS_VERSION");
+        Set("XDG_RUNTIME_DIR", tmp_.path());
+        Set("WIN32_PROCESS_LOG", tmp_.file("processes.log"));
+        Set("WIN32_INTEGRITY", "high");
+        Set("WIN32_WINDOWS_VERSION", "6.1.7601");
+    }
+    ~TokenUtil() override {
+        while (!env_.empty()) env_.pop_back();  // the latest first
+    }
+    void Set(const char* name, const std::string& value) {
+        env_.push_back(std::make_unique<testing_support::ScopedEnv>(name, value));
     }
 
     void SetPolicy(const wchar_t* name, DWORD value) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system",
+                                  0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         EXPECT_EQ(RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                                  sizeof value),
@@ -55,18 +58,15 @@ protected:
     // ended with code 5.
     BOOL StartChild(LPSECURITY_ATTRIBUTES process_attributes = nullptr,
                     LPSECURITY_ATTRIBUTES thread_attributes = nullptr, BOOL inherit = FALSE) {
-        std::string exe = BASE_PROCESS_CHILD;
-        std::wstring line = L"\"" + UnixPathToWin32(exe) + L"\" 0 5";
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
+        std::wstring line = L"\"" + UnixPathToWin32(BASE_PROCESS_CHILD) + L"\" 0 5";
+        STARTUPINFOW si = {sizeof si};
         PROCESS_INFORMATION pi = {};
         BOOL ok =
             base::CreateProcessByToken(nullptr, line.data(), process_attributes, thread_attributes,
                                        inherit, 0, nullptr, nullptr, &si, &pi);
         if (ok) {
-            ScopedHandle process(pi.hProcess);
-            ScopedHandle thread(pi.hThread);
-            EXPECT_EQ(WaitForSingleObject(process.Get(), 5000), WAIT_OBJECT_0);
+            ScopedHandle process(pi.hProcess), thread(pi.hThread);
+            EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
             DWORD code = 0;
             EXPECT_TRUE(GetExitCodeProcess(process.Get(), &code));
             EXPECT_EQ(code, 5u);
@@ -74,16 +74,17 @@ protected:
         return ok;
     }
 
-    // The functions that started processes, from the layer's record.
+    // The functions that started processes, from the layer's record; the record starts anew.
     std::string Starters() {
-        std::ifstream in(tmp_.file("processes.log"));
-        std::string out;
-        for (std::string line; std::getline(in, line);)
-            out += (out.empty() ? "" : " ") + line.substr(0, line.find('\t'));
+        std::string out, text = testing_support::ReadAll(tmp_.file("processes.log"));
+        for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1)
+            out += (out.empty() ? "" : " ") + text.substr(at, text.find('\t', at) - at);
+        testing_support::WriteAll(tmp_.file("processes.log"), "");
         return out;
     }
 
-    TempDir tmp_;
+    testing_support::TempDir tmp_;
+    std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
 };
 
 // A window of the desktop shell's class, as the shell of this session would have.
@@ -97,11 +98,9 @@ public:
         RegisterClassW(&wc);
         hwnd_ = CreateWindowExW(0, L"Progman", L"Program Manager", WS_POPUP, 0, 0, 10, 10, nullptr,
                                 nullptr, wc.hInstance, nullptr);
+        EXPECT_NE(hwnd_, nullptr);
     }
-    ~ShellWindow() {
-        if (hwnd_) DestroyWindow(hwnd_);
-    }
-    HWND hwnd() const { return hwnd_; }
+    ~ShellWindow() { DestroyWindow(hwnd_); }
 
 private:
     HWND hwnd_ = nullptr;
@@ -109,50 +108,22 @@ private:
 
 }  // namespace
 
-TEST_F(TokenUtil, IntegrityLevelOfTheOwnToken) {
+TEST_F(TokenUtil, IntegrityLevelsOfTheOwnAndTheShellsToken) {
     EXPECT_EQ(base::GetTokenIntegrityLevel(nullptr), 0x2000u);
     for (auto [level, rid] :
          {std::pair{"medium", 0x2000u}, {"high", 0x3000u}, {"system", 0x4000u}, {"low", 0x1000u}}) {
-        setenv("WIN32_INTEGRITY", level, 1);
+        Set("WIN32_INTEGRITY", level);
         HANDLE raw = nullptr;
         ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw));
         ScopedHandle token(raw);
         EXPECT_EQ(base::GetTokenIntegrityLevel(token.Get()), rid) << level;
         EXPECT_EQ(base::IsCurrentProcessHighIntegrity(), rid == 0x3000u) << level;
     }
-}
 
-TEST_F(TokenUtil, UacFollowsThePolicyValues) {
-    EXPECT_TRUE(base::IsUacEnabled()) << "unreadable values count as 1";
-    SetPolicy(L"EnableLUA", 1);
-    SetPolicy(L"ConsentPromptBehaviorAdmin", 0);
-    EXPECT_TRUE(base::IsUacEnabled()) << "one prompt setting off is not enough";
-    SetPolicy(L"PromptOnSecureDesktop", 0);
-    EXPECT_FALSE(base::IsUacEnabled()) << "administrators elevate without a prompt";
-    SetPolicy(L"ConsentPromptBehaviorAdmin", 5);
-    EXPECT_TRUE(base::IsUacEnabled());
-    SetPolicy(L"EnableLUA", 0);
-    EXPECT_FALSE(base::IsUacEnabled());
-}
-
-TEST_F(TokenUtil, TheBuiltInAdministratorIsNotHeldByUac) {
-    std::string home = tmp_.file("home");
-    std::string local = home + "/Users/Administrator/AppData/Local";
-    ASSERT_EQ(system(("mkdir -p '" + local + "'").c_str()), 0);
-    setenv("WIN32_DRIVES", ("C=" + home + ";Z=/").c_str(), 1);
-    setenv("XDG_STATE_HOME", local.c_str(), 1);
-    EXPECT_FALSE(base::IsUacEnabled());
-    std::string other = home + "/Users/someone/AppData/Local";
-    ASSERT_EQ(system(("mkdir -p '" + other + "'").c_str()), 0);
-    setenv("XDG_STATE_HOME", other.c_str(), 1);
-    EXPECT_TRUE(base::IsUacEnabled());
-}
-
-TEST_F(TokenUtil, ShellProcessAndItsTokenComeFromTheProgmanWindow) {
+    Set("WIN32_INTEGRITY", "high");
     EXPECT_EQ(base::GetShellProcessId(), 0u);
     EXPECT_EQ(base::GetShellPrimaryToken(), nullptr);
-    ShellWindow shell;
-    ASSERT_NE(shell.hwnd(), nullptr);
+    ShellWindow shell;  // the shell is found through its window
     EXPECT_EQ(base::GetShellProcessId(), GetCurrentProcessId());
     ScopedHandle token(base::GetShellPrimaryToken());
     ASSERT_TRUE(token.IsValid());
@@ -162,92 +133,88 @@ TEST_F(TokenUtil, ShellProcessAndItsTokenComeFromTheProgmanWindow) {
     EXPECT_EQ(type, TokenPrimary);
     EXPECT_EQ(base::GetTokenIntegrityLevel(token.Get()), 0x3000u);
     EXPECT_FALSE(base::IsShellTokenMediumIntegrity());
-    setenv("WIN32_INTEGRITY", "medium", 1);
+    Set("WIN32_INTEGRITY", "medium");
     EXPECT_TRUE(base::IsShellTokenMediumIntegrity());
 }
 
-TEST_F(TokenUtil, AttributesOrInheritanceStartNothing) {
-    SECURITY_ATTRIBUTES sa = {};
-    sa.nLength = sizeof sa;
-    EXPECT_FALSE(StartChild(&sa));
-    EXPECT_FALSE(StartChild(nullptr, &sa));
-    EXPECT_FALSE(StartChild(nullptr, nullptr, TRUE));
+TEST_F(TokenUtil, UacFollowsThePolicyValuesButNeverHoldsTheBuiltInAdministrator) {
+    EXPECT_TRUE(base::IsUacEnabled()) << "unreadable values count as 1";
+    const struct {
+        const wchar_t* name;
+        DWORD value;
+        bool enabled;
+    } steps[] = {{L"EnableLUA", 1, true},
+                 {L"ConsentPromptBehaviorAdmin", 0, true},  // one prompt setting is not enough
+                 {L"PromptOnSecureDesktop", 0, false},  // administrators elevate without a prompt
+                 {L"ConsentPromptBehaviorAdmin", 5, true},
+                 {L"EnableLUA", 0, false}};
+    for (auto& s : steps) {
+        SetPolicy(s.name, s.value);
+        EXPECT_EQ(base::IsUacEnabled(), s.enabled) << s.name << " " << s.value;
+    }
+    SetPolicy(L"EnableLUA", 1);
+    std::string home = tmp_.file("home");
+    Set("WIN32_DRIVES", "C=" + home + ";Z=/");
+    for (const char* user : {"Administrator", "someone"}) {
+        std::string local = home + "/Users/" + user + "/AppData/Local";
+        ASSERT_EQ(system(("mkdir -p '" + local + "'").c_str()), 0);
+        Set("XDG_STATE_HOME", local);
+        EXPECT_EQ(base::IsUacEnabled(), std::string(user) != "Administrator") << user;
+    }
+}
+
+// The program's way to start a process that is not elevated with it: through the
+// shell's token when elevated under UAC, the plain way otherwise.
+TEST_F(TokenUtil, CreateProcessByTokenStartsThePlainWayUnlessElevatedUnderUac) {
+    EXPECT_FALSE(StartChild()) << "elevated under UAC without a shell there is no token";
     EXPECT_EQ(Starters(), "");
-}
-
-TEST_F(TokenUtil, OlderThanVistaStartsThePlainWay) {
-    setenv("WIN32_WINDOWS_VERSION", "5.1.2600", 1);
-    EXPECT_TRUE(StartChild());
-    EXPECT_EQ(Starters(), "CreateProcessW");
-}
-
-TEST_F(TokenUtil, NotElevatedStartsThePlainWay) {
-    setenv("WIN32_INTEGRITY", "medium", 1);
-    EXPECT_TRUE(StartChild());
-    EXPECT_EQ(Starters(), "CreateProcessW");
-}
-
-TEST_F(TokenUtil, ElevatedWithAnElevatedShellStartsThePlainWay) {
-    ShellWindow shell;
-    ASSERT_NE(shell.hwnd(), nullptr);
-    EXPECT_TRUE(StartChild());
-    EXPECT_EQ(Starters(), "CreateProcessW");
-}
-
-TEST_F(TokenUtil, ElevatedUnderUacWithoutAShellFailsForLackOfAToken) {
-    EXPECT_FALSE(StartChild());
-    EXPECT_EQ(Starters(), "");
-}
-
-TEST_F(TokenUtil, ElevatedWithUacOffAndNoShellStartsThePlainWay) {
+    {
+        ShellWindow elevated_shell;
+        SECURITY_ATTRIBUTES sa = {sizeof sa};  // refused on any way
+        EXPECT_FALSE(StartChild(&sa));
+        EXPECT_FALSE(StartChild(nullptr, &sa));
+        EXPECT_FALSE(StartChild(nullptr, nullptr, TRUE));
+        EXPECT_TRUE(StartChild());
+        EXPECT_EQ(Starters(), "CreateProcessW");
+    }
     SetPolicy(L"EnableLUA", 0);
     EXPECT_TRUE(StartChild());
-    EXPECT_EQ(Starters(), "CreateProcessW");
+    SetPolicy(L"EnableLUA", 1);
+    Set("WIN32_INTEGRITY", "medium");
+    EXPECT_TRUE(StartChild());
+    Set("WIN32_INTEGRITY", "high");
+    Set("WIN32_WINDOWS_VERSION", "5.1.2600");
+    EXPECT_TRUE(StartChild());
+    EXPECT_EQ(Starters(), "CreateProcessW CreateProcessW CreateProcessW");
 }
 
-namespace {
-
-bool ProcessPrivilegeEnabled(const wchar_t* name) {
+TEST_F(TokenUtil, PrivilegesElevationAndTheElevatedStart) {
     HANDLE raw = nullptr;
-    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw));
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw));
     ScopedHandle token(raw);
-    return testtoken::PrivilegeEnabled(token.Get(), name);
-}
-
-}  // namespace
-
-TEST_F(TokenUtil, PrivilegesSwitchByName) {
-    EXPECT_TRUE(base::EnablePrivilege(SE_SHUTDOWN_NAME, true));
-    EXPECT_TRUE(ProcessPrivilegeEnabled(SE_SHUTDOWN_NAME));
-    EXPECT_TRUE(base::EnablePrivilege(SE_SHUTDOWN_NAME, false));
-    EXPECT_FALSE(ProcessPrivilegeEnabled(SE_SHUTDOWN_NAME));
+    for (bool on : {true, false}) {
+        EXPECT_TRUE(base::EnablePrivilege(SE_SHUTDOWN_NAME, on));
+        EXPECT_EQ(testtoken::PrivilegeEnabled(token.Get(), SE_SHUTDOWN_NAME), on);
+    }
     EXPECT_FALSE(base::EnablePrivilege(L"SeNoSuchPrivilege", true));
-}
 
-TEST_F(TokenUtil, ElevationOfProcesses) {
     bool elevated = false;
     EXPECT_TRUE(base::QueryProcessElevation(&elevated, 0xFFFFFFFF));
     EXPECT_TRUE(elevated);
     EXPECT_TRUE(base::IsProcessElevated(GetCurrentProcessId()));
-    setenv("WIN32_INTEGRITY", "medium", 1);
+    const bool admin = IsUserAnAdmin() != FALSE;
+    EXPECT_EQ(base::NeedsElevation(), !admin);
+    Set("WIN32_INTEGRITY", "medium");
     EXPECT_TRUE(base::QueryProcessElevation(&elevated, 0xFFFFFFFF));
     EXPECT_FALSE(elevated);
     EXPECT_FALSE(base::IsProcessElevated(0xFFFFFFFF));
     elevated = true;
     EXPECT_FALSE(base::QueryProcessElevation(&elevated, 0x7FFFFFF0));
     EXPECT_TRUE(elevated) << "the flag is left alone when nothing could be read";
-}
-
-TEST_F(TokenUtil, ElevationIsNeededUnlessAnElevatedAdministrator) {
-    bool admin = IsUserAnAdmin() != FALSE;
-    EXPECT_EQ(base::NeedsElevation(), !admin);
-    setenv("WIN32_INTEGRITY", "medium", 1);
     EXPECT_TRUE(base::NeedsElevation());
-    setenv("WIN32_WINDOWS_VERSION", "5.1.2600", 1);
+    Set("WIN32_WINDOWS_VERSION", "5.1.2600");
     EXPECT_EQ(base::NeedsElevation(), !admin);
-}
 
-TEST_F(TokenUtil, RunAsElevatedStartsThroughTheShell) {
     std::wstring exe = UnixPathToWin32(BASE_PROCESS_CHILD);
     EXPECT_TRUE(base::RunAsElevated(nullptr, exe.c_str(), L"0 0", nullptr));
     EXPECT_EQ(Starters(), "ShellExecuteExW");
@@ -266,8 +233,7 @@ TEST_F(TokenUtil, EveryTokenAndProcessHandleOpenedIsClosed) {
         base::QueryProcessElevation(&elevated, GetCurrentProcessId());
         base::QueryProcessElevation(&elevated, 0x7FFFFFF0);
         base::NeedsElevation();
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
+        STARTUPINFOW si = {sizeof si};
         PROCESS_INFORMATION pi = {};
         std::wstring line = missing;
         EXPECT_FALSE(base::CreateProcessByToken(nullptr, line.data(), nullptr, nullptr, FALSE, 0,
@@ -278,12 +244,11 @@ TEST_F(TokenUtil, EveryTokenAndProcessHandleOpenedIsClosed) {
     for (int i = 0; i < 5; ++i) exercise();  // no shell: the token path finds no token
     {
         ShellWindow shell;
-        ASSERT_NE(shell.hwnd(), nullptr);
         for (int i = 0; i < 5; ++i) {
             exercise();  // an elevated shell: the plain path after reading its token
             CloseHandle(base::GetShellPrimaryToken());
         }
-        setenv("WIN32_INTEGRITY", "medium", 1);
+        Set("WIN32_INTEGRITY", "medium");
         for (int i = 0; i < 5; ++i) exercise();  // not elevated: the plain path
     }
     EXPECT_EQ(testing_support::HighestOfManyHandles(), before);

@@ -6,36 +6,26 @@
 
 namespace {
 
-using namespace base;
-using testing_support::ScopedEnv;
-
-TEST(WindowsVersionTest, TheConfiguredWindowsIsSevenOn64Bits) {
-    ScopedEnv version("WIN32_WINDOWS_VERSION", "6.1.7601");
-    EXPECT_TRUE(IsWindowsVersion(6, 1));
-    EXPECT_FALSE(IsWindowsVersion(6, 2));
-    EXPECT_FALSE(IsWindowsVersion(5, 1));
-    EXPECT_TRUE(IsVistaOrLater());
-    EXPECT_TRUE(Is64BitWindows());
-    uint32_t major = 0, minor = 0, build = 0;
-    EXPECT_TRUE(GetNtVersionNumbers(&major, &minor, &build));
-    EXPECT_EQ(major, 6u);
-    EXPECT_EQ(minor, 1u);
-    EXPECT_EQ(build, 7601u);
-}
-
-TEST(WindowsVersionTest, AnotherVersionChangesEveryAnswer) {
-    {
-        ScopedEnv version("WIN32_WINDOWS_VERSION", "6.2.9200");
-        EXPECT_FALSE(IsWindowsVersion(6, 1));
-        EXPECT_TRUE(IsWindowsVersion(6, 2));
+TEST(WindowsVersionTest, EveryAnswerFollowsTheConfiguredVersion) {
+    const struct {
+        const char* version;
+        uint32_t major, minor, build;
+        bool vista;
+    } cases[] = {{"6.1.7601", 6, 1, 7601, true},
+                 {"6.2.9200", 6, 2, 9200, true},  // the build without the flag bits
+                 {"5.1.2600", 5, 1, 2600, false}};
+    for (auto& c : cases) {
+        testing_support::ScopedEnv env("WIN32_WINDOWS_VERSION", c.version);
+        EXPECT_TRUE(base::IsWindowsVersion(c.major, c.minor)) << c.version;
+        EXPECT_FALSE(base::IsWindowsVersion(c.major, c.minor + 1)) << c.version;
+        EXPECT_FALSE(base::IsWindowsVersion(c.major, c.minor - 1)) << c.version;
+        EXPECT_EQ(base::IsVistaOrLater(), c.vista) << c.version;
+        EXPECT_TRUE(base::Is64BitWindows());
         uint32_t major = 0, minor = 0, build = 0;
-        EXPECT_TRUE(GetNtVersionNumbers(&major, &minor, &build));
-        EXPECT_EQ(minor, 2u);
-        EXPECT_EQ(build, 9200u);  // without the flag bits in the high word
+        EXPECT_TRUE(base::GetNtVersionNumbers(&major, &minor, &build));
+        EXPECT_EQ(major * 100000 + minor * 10000 + build,
+                  c.major * 100000 + c.minor * 10000 + c.build);
     }
-    ScopedEnv version("WIN32_WINDOWS_VERSION", "5.1.2600");
-    EXPECT_FALSE(IsVistaOrLater());
-    EXPECT_TRUE(IsWindowsVersion(5, 1));
 }
 
 }  // namespace

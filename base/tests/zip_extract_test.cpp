@@ -12,8 +12,9 @@
 #include <unzip.h>
 
 #include "support/folder_view.h"
-#include "testing/temp_dir.h"
 #include "support/zip_writer.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 using namespace base;
 using testing_support::Exists;
@@ -51,52 +52,47 @@ time_t LocalTime(int year, int month, int day, int hour, int minute, int second)
 
 }  // namespace
 
-TEST(ZipExtract, NestedEntriesCreateTheirFoldersAndKeepTheBytes) {
+// Nested entries make their folders, as does a missing destination, and files that
+// are there are replaced whole; archives of the zip tool extract too.
+TEST(ZipExtract, EntriesKeepTheirBytesAndFoldersAndReplaceFilesWhole) {
     TempDir tmp;
     std::string big(100000, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 251);
+    ASSERT_EQ(system(("mkdir -p '" + tmp.file("out/dest/x") + "'").c_str()), 0);
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("out/dest/top.txt"), "an older, longer text"));
     auto zip = MakeZip(tmp, {{"top.txt", "top", kStamp},
                              {"a/b/c.txt", "deep", kStamp, true},
                              {"a\\win.txt", "backslash", kStamp},
-                             {"a/b/big.bin", big, kStamp, true}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
-    EXPECT_EQ(ReadAll(tmp.file("out/top.txt")), "top");
-    EXPECT_EQ(ReadAll(tmp.file("out/a/b/c.txt")), "deep");
-    EXPECT_EQ(ReadAll(tmp.file("out/a/win.txt")), "backslash");
-    EXPECT_EQ(ReadAll(tmp.file("out/a/b/big.bin")), big);
-    EXPECT_EQ(ListFolder(tmp.file("out")), "a top.txt");
-    EXPECT_EQ(ListFolder(tmp.file("out/a")), "b win.txt");
-}
-
-TEST(ZipExtract, FolderEntriesCreateOnlyTheFolder) {
-    TempDir tmp;
-    auto zip = MakeZip(tmp, {{"empty/", "", kStamp}, {"x/y/", "", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
-    EXPECT_TRUE(IsFolder(tmp.file("out/empty")));
-    EXPECT_TRUE(IsFolder(tmp.file("out/x/y")));
-    EXPECT_EQ(ListFolder(tmp.file("out/empty")), "");
-    EXPECT_EQ(ListFolder(tmp.file("out/x/y")), "");
-}
-
-TEST(ZipExtract, ReplacesExistingFilesWhole) {
-    TempDir tmp;
-    ASSERT_EQ(mkdir(tmp.file("out").c_str(), 0755), 0);
-    ASSERT_TRUE(testing_support::WriteAll(tmp.file("out/f.txt"), "an older and much longer text"));
-    auto zip = MakeZip(tmp, {{"f.txt", "new", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
-    EXPECT_EQ(ReadAll(tmp.file("out/f.txt")), "new");
-}
-
-TEST(ZipExtract, CreatesAMissingDestinationFolderByFolder) {
-    TempDir tmp;
-    auto zip = MakeZip(tmp, {{"f.txt", "x", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "one/two/three") + L"\\").c_str()));
-    EXPECT_EQ(ReadAll(tmp.file("one/two/three/f.txt")), "x");
+                             {"a/b/big.bin", big, kStamp, true},
+                             {"empty/", "", kStamp},
+                             {"x/y/", "", kStamp}});
+    for (const char* dest : {"out/dest", "one/two/three"}) {
+        ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, dest) + L"\\").c_str())) << dest;
+        const std::string out = tmp.file(dest);
+        EXPECT_EQ(
+            ReadAll(out + "/top.txt") + ReadAll(out + "/a/b/c.txt") + ReadAll(out + "/a/win.txt"),
+            "topdeepbackslash");
+        EXPECT_EQ(ReadAll(out + "/a/b/big.bin"), big);
+        EXPECT_EQ(ListFolder(out), "a empty top.txt x");
+        EXPECT_EQ(ListFolder(out + "/a") + "|" + ListFolder(out + "/empty") + "|" +
+                      ListFolder(out + "/x/y"),
+                  "b win.txt||");
+    }
+    ASSERT_EQ(mkdir(tmp.file("src").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(tmp.file("src/sub").c_str(), 0755), 0);
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("src/sub/t.txt"), big.substr(0, 5000)));
+    ASSERT_EQ(system(("cd '" + tmp.file("src") + "' && zip -qr ../tool.zip sub").c_str()), 0);
+    ASSERT_TRUE(
+        ExtractZip(WinPath(tmp, "tool.zip").c_str(), (WinPath(tmp, "tool") + L"\\").c_str()));
+    EXPECT_EQ(ReadAll(tmp.file("tool/sub/t.txt")), big.substr(0, 5000));
 }
 
 TEST(ZipExtract, ExtractedFilesCarryTheStoredDate) {
-    setenv("TZ", "CST-8", 1);
-    tzset();
+    struct Zone : testing_support::ScopedEnv {
+        Zone() : ScopedEnv("TZ", "CST-8") { tzset(); }
+        ~Zone() { tzset(); }
+    };
+    Zone zone;
     TempDir tmp;
     time_t before = time(nullptr);
     auto zip = MakeZip(tmp, {{"d/f.txt", "dated", kStamp}});
@@ -119,70 +115,46 @@ TEST(ZipExtract, ExtractedFilesCarryTheStoredDate) {
     EXPECT_EQ((static_cast<uint32_t>(date) << 16) | clock, kStamp);
 }
 
-TEST(ZipExtract, HostileNamesAreSkippedAndTheRestExtracted) {
+// Names that would leave the folder, and output paths beyond MAX_PATH, fail that
+// entry only.
+TEST(ZipExtract, NamesThatLeaveTheFolderOrDoNotFitAreSkipped) {
     TempDir tmp;
     ASSERT_EQ(mkdir(tmp.file("box").c_str(), 0755), 0);
-    auto zip = MakeZip(tmp, {{"../x", "escape", kStamp},
-                             {"..\\y", "escape", kStamp},
-                             {"/abs", "escape", kStamp},
-                             {"\\abs2", "escape", kStamp},
-                             {"C:\\x", "escape", kStamp},
-                             {"c:x", "escape", kStamp},
-                             {"../d/", "", kStamp},
-                             {"ok/../../z", "escape", kStamp},
-                             {"ok/..\\..\\w", "escape", kStamp},
-                             {"ok/.../v", "escape", kStamp},
-                             {"fine/..name", "kept", kStamp},
-                             {"good.txt", "good", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "box/out") + L"\\").c_str()));
-    EXPECT_EQ(ReadAll(tmp.file("box/out/good.txt")), "good");
-    EXPECT_EQ(ReadAll(tmp.file("box/out/fine/..name")), "kept");
-    EXPECT_EQ(ListFolder(tmp.file("box/out")), "fine good.txt");
+    const std::wstring folder = WinPath(tmp, "box/out") + L"\\";
+    const size_t room = 255 - folder.size();  // short names only
+    const std::string fits(room, 'f');
+    std::vector<Entry> entries = {{std::string(room + 1, 'l'), "cut", kStamp},
+                                  {std::string(room, 'd') + "/", "", kStamp},
+                                  {fits, "whole", kStamp},
+                                  {"fine/..name", "kept", kStamp},
+                                  {"good.txt", "good", kStamp}};
+    for (const char* name : {"../x", "..\\y", "/abs", "\\abs2", "C:\\x", "c:x", "../d/",
+                             "ok/../../z", "ok/..\\..\\w", "ok/.../v"})
+        entries.push_back({name, "escape", kStamp});
+    auto zip = MakeZip(tmp, entries);
+    ASSERT_TRUE(ExtractZip(zip.c_str(), folder.c_str()));
+    EXPECT_EQ(ReadAll(tmp.file("box/out/good.txt")) + ReadAll(tmp.file("box/out/fine/..name")) +
+                  ReadAll(tmp.file("box/out/" + fits)),
+              "goodkeptwhole");
+    EXPECT_EQ(ListFolder(tmp.file("box/out")), fits + " fine good.txt");
     EXPECT_EQ(ListFolder(tmp.file("box")), "out");
     EXPECT_EQ(ListFolder(tmp.path()), "a.zip box");
     EXPECT_FALSE(Exists("/abs"));
     EXPECT_FALSE(Exists("/abs2"));
 }
 
-TEST(ZipExtract, AnOutputPathBeyondMaxPathFailsThatEntryOnly) {
+TEST(ZipExtract, ArchivesThatCannotBeOpenedOrDeclareMoreThanTheBoundWriteNothing) {
     TempDir tmp;
-    // The folder leaves room for short names only.
-    std::wstring folder = WinPath(tmp, "out") + L"\\";
-    size_t room = 255 - folder.size();
-    std::string fits(room, 'f');
-    std::string too_long(room + 1, 'l');
-    std::string long_folder = std::string(room, 'd') + "/";
-    auto zip = MakeZip(tmp, {{too_long, "cut", kStamp},
-                             {long_folder, "", kStamp},
-                             {fits, "whole", kStamp},
-                             {"s.txt", "short", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), folder.c_str()));
-    EXPECT_EQ(ReadAll(tmp.file("out/" + fits)), "whole");
-    EXPECT_EQ(ReadAll(tmp.file("out/s.txt")), "short");
-    EXPECT_EQ(ListFolder(tmp.file("out")), fits + " s.txt");
-}
-
-TEST(ZipExtract, ArchiveMadeByTheZipToolExtracts) {
-    TempDir tmp;
-    ASSERT_EQ(mkdir(tmp.file("src").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(tmp.file("src/sub").c_str(), 0755), 0);
-    std::string text(5000, 'z');
-    ASSERT_TRUE(testing_support::WriteAll(tmp.file("src/sub/t.txt"), text));
-    std::string cmd = "cd '" + tmp.file("src") + "' && zip -qr ../tool.zip sub";
-    ASSERT_EQ(system(cmd.c_str()), 0);
-    ASSERT_TRUE(
-        ExtractZip(WinPath(tmp, "tool.zip").c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
-    EXPECT_EQ(ReadAll(tmp.file("out/sub/t.txt")), text);
-}
-
-TEST(ZipExtract, AnArchiveThatCannotBeOpenedAnswersFalse) {
-    TempDir tmp;
+    const std::wstring out = WinPath(tmp, "out") + L"\\";
     ASSERT_TRUE(testing_support::WriteAll(tmp.file("junk.zip"), "this is no zip archive at all"));
-    EXPECT_FALSE(
-        ExtractZip(WinPath(tmp, "junk.zip").c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
-    EXPECT_FALSE(
-        ExtractZip(WinPath(tmp, "missing.zip").c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    EXPECT_FALSE(ExtractZip(WinPath(tmp, "junk.zip").c_str(), out.c_str()));
+    EXPECT_FALSE(ExtractZip(WinPath(tmp, "missing.zip").c_str(), out.c_str()));
+    auto zip = MakeZip(
+        tmp, {{"a", std::string(1000, 'a'), kStamp}, {"b", std::string(1000, 'b'), kStamp}});
+    EXPECT_FALSE(ExtractZip(zip.c_str(), out.c_str(), 1999));
     EXPECT_FALSE(Exists(tmp.file("out")));
+    EXPECT_TRUE(ExtractZip(zip.c_str(), out.c_str(), 2000));
+    EXPECT_EQ(ListFolder(tmp.file("out")), "a b");
 }
 
 TEST(ZipExtract, ADamagedEntryIsRemovedEndsTheWalkAndFails) {
@@ -221,17 +193,6 @@ TEST(ZipExtract, LinksInTheDestinationAreNeverFollowed) {
     EXPECT_EQ(ReadAll(tmp.file("out/l.txt")), "inside");
 }
 
-TEST(ZipExtract, ArchivesDeclaringMoreThanTheBoundWriteNothing) {
-    TempDir tmp;
-    auto zip = MakeZip(
-        tmp, {{"a", std::string(1000, 'a'), kStamp}, {"b", std::string(1000, 'b'), kStamp}});
-    const std::wstring out = WinPath(tmp, "out") + L"\\";
-    EXPECT_FALSE(ExtractZip(zip.c_str(), out.c_str(), 1999));
-    EXPECT_FALSE(Exists(tmp.file("out")));
-    EXPECT_TRUE(ExtractZip(zip.c_str(), out.c_str(), 2000));
-    EXPECT_EQ(ListFolder(tmp.file("out")), "a b");
-}
-
 TEST(ZipExtract, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {
     TempDir tmp;
     MakeZip(tmp, {{"a/", "", kStamp}, {"a/b/c.txt", "c", kStamp}, {"d/keep.txt", "new", kStamp}});
@@ -264,66 +225,42 @@ TEST(ZipExtract, DirectoryChainStopsAtTheLastSeparator) {
     EXPECT_FALSE(CreateDirectoryIfMissing(WinPath(tmp, "none/deeper").c_str()));
 }
 
-TEST(ZipExtract, ProgressStatesDecode) {
-    WPARAM w = 0;
-    int state = -5, percent = -5;
-    DecodeUnzipProgress(7, 42, &w, &state, &percent);
-    EXPECT_EQ(w, 7u);
-    EXPECT_EQ(state, UNZIP_PROGRESS_RUNNING);
-    EXPECT_EQ(percent, 42);
-    DecodeUnzipProgress(7, 100, &w, &state, &percent);
-    EXPECT_EQ(state, UNZIP_PROGRESS_DONE);
-    DecodeUnzipProgress(7, -1, &w, &state, &percent);
-    EXPECT_EQ(state, UNZIP_PROGRESS_FAILED);
-    EXPECT_EQ(percent, -1);
-}
-
-namespace {
-
-// A window of the test's thread that only keeps what is posted to it.
-struct ProgressWindow {
-    ProgressWindow() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZipProgressTest";
-        RegisterClassW(&wc);
-        hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                               wc.hInstance, nullptr);
-    }
-    ~ProgressWindow() { DestroyWindow(hwnd); }
-
-    // The percents posted with the message and wparam, in order.
-    std::vector<int> Percents(UINT message, WPARAM wparam) {
-        std::vector<int> out;
-        MSG msg;
-        while (PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE)) {
-            EXPECT_EQ(msg.message, message);
-            EXPECT_EQ(msg.wParam, wparam);
-            out.push_back(static_cast<int>(msg.lParam));
-        }
-        return out;
-    }
-
-    HWND hwnd = nullptr;
-};
-
-}  // namespace
-
 TEST(ZipExtract, ProgressIsPostedPerPercentAndEndsWithDone) {
     TempDir tmp;
-    ProgressWindow window;
-    ASSERT_NE(window.hwnd, nullptr);
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    auto percents = [&] {  // those posted with the message and wparam 9, in order
+        std::vector<int> out;
+        MSG msg;
+        while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE))
+            out.push_back(msg.message == WM_APP + 5 && msg.wParam == 9 ? int(msg.lParam) : 999);
+        return out;
+    };
     std::vector<Entry> entries;
     for (int i = 0; i < 3; ++i) entries.push_back({"f" + std::to_string(i), "x", kStamp});
     auto zip = MakeZip(tmp, entries);
     const UINT kMessage = WM_APP + 5;
-    EXPECT_TRUE(ExtractZipWithProgress(window.hwnd, kMessage, zip.c_str(),
+    EXPECT_TRUE(ExtractZipWithProgress(window, kMessage, zip.c_str(),
                                        (WinPath(tmp, "out") + L"\\").c_str(), 9));
-    EXPECT_EQ(window.Percents(kMessage, 9), (std::vector<int>{33, 66, 100, 100}));
+    EXPECT_EQ(percents(), (std::vector<int>{33, 66, 100, 100}));
     EXPECT_EQ(ListFolder(tmp.file("out")), "f0 f1 f2");
 
-    EXPECT_FALSE(ExtractZipWithProgress(window.hwnd, kMessage, WinPath(tmp, "none.zip").c_str(),
+    EXPECT_FALSE(ExtractZipWithProgress(window, kMessage, WinPath(tmp, "none.zip").c_str(),
                                         (WinPath(tmp, "out") + L"\\").c_str(), 9));
-    EXPECT_EQ(window.Percents(kMessage, 9), std::vector<int>{-1});
+    EXPECT_EQ(percents(), std::vector<int>{-1});
+    DestroyWindow(window);
+    const struct {
+        LPARAM lparam;
+        int state;
+    } states[] = {
+        {42, UNZIP_PROGRESS_RUNNING}, {100, UNZIP_PROGRESS_DONE}, {-1, UNZIP_PROGRESS_FAILED}};
+    for (auto& c : states) {
+        WPARAM w = 0;
+        int state = -5, percent = -5;
+        DecodeUnzipProgress(7, c.lparam, &w, &state, &percent);
+        EXPECT_EQ(w, 7u);
+        EXPECT_EQ(state, c.state);
+        EXPECT_EQ(percent, c.lparam);
+    }
 }

@@ -19,6 +19,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -139,13 +140,13 @@ TEST_F(ProgramResources, GameKeyIsStringTwoHundredTwoInLowerCase) {
     }
 }
 
-TEST_F(ProgramResources, ConfigIniIsUtf16WithAByteOrderMarkAndTheEightKeys) {
+// UTF-16 with a byte-order mark, read back with the profile functions as the program
+// does; the demo platform serves the pages it names, so the web views show a page.
+TEST_F(ProgramResources, ConfigIniIsUtf16WithTheEightKeysAndPagesThePlatformHolds) {
     std::string bytes = resource(L"INI", L"IDR_INI_CONFIG");
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE"));
-    EXPECT_EQ(from_utf16le(bytes.substr(2)).find(L"\r\n[channel]\r\n") != std::wstring::npos, true);
-
-    // Written out byte for byte and read back with the profile functions, as the program does.
+    EXPECT_NE(from_utf16le(bytes.substr(2)).find(L"\r\n[channel]\r\n"), std::wstring::npos);
     std::string file = dir_ + "/config.ini";
     write_file(file, bytes);
     std::wstring path = UnixPathToWin32(file);
@@ -154,50 +155,30 @@ TEST_F(ProgramResources, ConfigIniIsUtf16WithAByteOrderMarkAndTheEightKeys) {
         GetPrivateProfileStringW(section, key, L"", buffer, 260, path.c_str());
         return std::wstring(buffer);
     };
-    const std::wstring server = L"http://127.0.0.1:" + std::to_wstring(DEMO_PORT) + L"/";
-    EXPECT_FALSE(value(L"game", L"name").empty());
-    EXPECT_EQ(value(L"game", L"newspages_url").rfind(server, 0), 0u)
-        << value(L"game", L"newspages_url");
-    EXPECT_EQ(value(L"game", L"domain_url").rfind(server, 0), 0u) << value(L"game", L"domain_url");
     EXPECT_EQ(value(L"channel", L"save_user_channel"), L"1");
     EXPECT_EQ(value(L"channel", L"save_file_name"), L"channel.ini");
-    EXPECT_FALSE(value(L"channel", L"user_channel").empty());
-    EXPECT_FALSE(value(L"channel", L"user_from").empty());
-    EXPECT_FALSE(value(L"channel", L"user_subsite").empty());
-}
-
-// The demo platform serves the pages the configuration names, so the web views
-// show a page rather than an error.
-TEST_F(ProgramResources, DemoPlatformHoldsThePagesTheConfigurationNames) {
-    std::string file = dir_ + "/config.ini";
-    write_file(file, resource(L"INI", L"IDR_INI_CONFIG"));
-    std::wstring path = UnixPathToWin32(file);
+    for (LPCWSTR key : {L"user_channel", L"user_from", L"user_subsite"})
+        EXPECT_FALSE(value(L"channel", key).empty()) << key;
+    EXPECT_FALSE(value(L"game", L"name").empty());
     const std::string server = "http://127.0.0.1:" + std::to_string(DEMO_PORT) + "/";
     for (LPCWSTR key : {L"newspages_url", L"domain_url"}) {
-        wchar_t buffer[260] = {};
-        GetPrivateProfileStringW(L"game", key, L"", buffer, 260, path.c_str());
-        std::string url(buffer, buffer + wcslen(buffer));
+        const std::wstring wide = value(L"game", key);
+        const std::string url(wide.begin(), wide.end());
         ASSERT_EQ(url.rfind(server, 0), 0u) << url;
         std::string served = std::string(DEMO_PLATFORM_ROOT) + "/" + url.substr(server.size());
         EXPECT_NE(read_file(served).find("<html"), std::string::npos) << served;
     }
 }
 
-TEST_F(ProgramResources, SevenZipToolZipHoldsThe7zaBuiltHere) {
-    auto entries = archive_entries(resource(L"ZIP", L"IDR_ZIP_7ZA"));
-    ASSERT_EQ(entries.size(), 1u);
-    ASSERT_TRUE(entries.count("7za.exe"));
-    EXPECT_TRUE(entries["7za.exe"] == read_file(SEVENZA_PATH));
-}
-
-TEST_F(ProgramResources, UtilityZipHoldsTheSelvikBuiltHere) {
-    auto entries = archive_entries(resource(L"ZIP", L"IDR_ZIP_UTIL"));
-    ASSERT_EQ(entries.size(), 1u);
-    ASSERT_TRUE(entries.count("Selvik.dll"));
-    EXPECT_TRUE(entries["Selvik.dll"] == read_file(SELVIK_PATH));
-}
-
-TEST_F(ProgramResources, DownloaderArchiveIsA7zWithTheEngineAndAnEngineFileForTheDemoPlatform) {
+// The tool's and the utility library's zips, and the 7z archive of the engine with an
+// engine file for the demo platform, hold what was built here.
+TEST_F(ProgramResources, CompanionArchivesHoldWhatWasBuiltHere) {
+    for (auto [name, member, built] : {std::tuple{L"IDR_ZIP_7ZA", "7za.exe", SEVENZA_PATH},
+                                       std::tuple{L"IDR_ZIP_UTIL", "Selvik.dll", SELVIK_PATH}}) {
+        auto entries = archive_entries(resource(L"ZIP", name));
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_TRUE(entries[member] == read_file(built)) << member;
+    }
     std::string bytes = resource(L"ZIP", L"IDR_ZIP_DOWNLOADER");
     EXPECT_EQ(bytes.substr(0, 6), std::string("7z\xBC\xAF\x27\x1C", 6));
     auto entries = archive_entries(bytes);
@@ -225,7 +206,7 @@ TEST_F(ProgramResources, DownloaderArchiveIsA7zWithTheEngineAndAnEngineFileForTh
         << engine_file;
 }
 
-TEST_F(ProgramResources, SkinPackageIsAStoredZipWithTheTextsReadAtStart) {
+TEST_F(ProgramResources, SkinIconAndVersionAreThere) {
     std::string bytes = resource(L"ZIP", L"SKIN.ZIP");
     ASSERT_GE(bytes.size(), 30u);
     EXPECT_EQ(bytes.substr(0, 4), std::string("PK\3\4"));
@@ -237,9 +218,8 @@ TEST_F(ProgramResources, SkinPackageIsAStoredZipWithTheTextsReadAtStart) {
          {"download_dir_name", "download_def_path", "default_wnd_caption", "normal_ft"}) {
         EXPECT_NE(info.find(std::string("\n") + key + " "), std::string::npos) << key;
     }
-}
 
-TEST_F(ProgramResources, IconGroupOneHundredTwentyEightHasItsImages) {
+    // Icon group 128 with its images.
     std::string group = resource(RT_GROUP_ICON, MAKEINTRESOURCEW(128));
     ASSERT_GE(group.size(), 6u + 14u);
     const int count = static_cast<unsigned char>(group[4]) | static_cast<unsigned char>(group[5])
@@ -251,9 +231,7 @@ TEST_F(ProgramResources, IconGroupOneHundredTwentyEightHasItsImages) {
                        static_cast<unsigned char>(group[at + 13]) << 8;
         EXPECT_NE(FindResourceW(module_, MAKEINTRESOURCEW(id), RT_ICON), nullptr) << id;
     }
-}
-
-TEST_F(ProgramResources, VersionResourceNamesTheProgram) {
+    // The version resource names the program.
     std::wstring path = UnixPathToWin32(DOWNLOADER_PATH);
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);

@@ -9,74 +9,57 @@ namespace {
 
 using Words = std::vector<std::wstring>;
 
-TEST(SplitWords, QuotedFolderEndingInABackslashKeepsTheBackslash) {
-    EXPECT_EQ(split_words(L"\"C:\\t\\7za.exe\" x \"C:\\t\\a.7z\" -o\"Z:\\tmp\\\" -aoa"),
-              (Words{L"C:\\t\\7za.exe", L"x", L"C:\\t\\a.7z", L"-oZ:\\tmp\\", L"-aoa"}));
+TEST(SplitWords, QuotesToggleAnywhereAndBackslashesArePlainCharacters) {
+    const struct {
+        const wchar_t* line;
+        Words words;
+    } cases[] = {{L"\"C:\\t\\7za.exe\" x \"C:\\t\\a.7z\" -o\"Z:\\tmp\\\" -aoa",
+                  {L"C:\\t\\7za.exe", L"x", L"C:\\t\\a.7z", L"-oZ:\\tmp\\", L"-aoa"}},
+                 {L"a\"b c\"d \"e\"\"f\" g", {L"ab cd", L"ef", L"g"}},
+                 {L"\"a\\\\\" \"b\\\"c d", {L"a\\\\", L"b\\c", L"d"}},
+                 {L"  x\t\"a\tb  c\"   -y  ", {L"x", L"a\tb  c", L"-y"}},  // outside quotes only
+                 {L"x \"\" \"open quote", {L"x", L"", L"open quote"}}};
+    for (const auto& c : cases) EXPECT_EQ(split_words(c.line), c.words) << c.line;
 }
 
-TEST(SplitWords, QuotesToggleAnywhereInAWord) {
-    EXPECT_EQ(split_words(L"a\"b c\"d \"e\"\"f\" g"), (Words{L"ab cd", L"ef", L"g"}));
-}
-
-TEST(SplitWords, BackslashesBeforeQuotesAreNotEscapes) {
-    EXPECT_EQ(split_words(L"\"a\\\\\" \"b\\\"c d"), (Words{L"a\\\\", L"b\\c", L"d"}));
-}
-
-TEST(SplitWords, BlanksAndTabsSeparateOutsideQuotesOnly) {
-    EXPECT_EQ(split_words(L"  x\t\"a\tb  c\"   -y  "), (Words{L"x", L"a\tb  c", L"-y"}));
-}
-
-TEST(SplitWords, EmptyQuotesMakeAnEmptyWordAndAnOpenQuoteRunsToTheEnd) {
-    EXPECT_EQ(split_words(L"x \"\" \"open quote"), (Words{L"x", L"", L"open quote"}));
-}
-
-TEST(ParseRequest, ReadsTheClientsExtraction) {
-    Request r;
-    std::string error;
-    ASSERT_TRUE(parse_request(Words{L"x", L"C:\\t\\d.7z", L"-oC:\\t\\", L"-aoa"}, &r, &error))
-        << error;
-    EXPECT_EQ(r.command, Request::Command::kExtract);
-    EXPECT_EQ(r.archive, L"C:\\t\\d.7z");
-    EXPECT_EQ(r.output_folder, L"C:\\t\\");
-    EXPECT_EQ(r.overwrite, Overwrite::kAll);
-}
-
-TEST(ParseRequest, SwitchesMayComeFirstAndInAnyCase) {
-    Request r;
-    std::string error;
-    ASSERT_TRUE(parse_request(Words{L"-AOS", L"-y", L"X", L"a.7z", L"-OUT"}, &r, &error)) << error;
-    EXPECT_EQ(r.overwrite, Overwrite::kSkip);
-    EXPECT_EQ(r.output_folder, L"UT");
-    EXPECT_EQ(r.archive, L"a.7z");
-}
-
-TEST(ParseRequest, WithoutAnOverwriteSwitchExistingFilesAreNotReplaced) {
-    Request r;
-    std::string error;
-    ASSERT_TRUE(parse_request(Words{L"x", L"a.7z"}, &r, &error));
-    EXPECT_EQ(r.overwrite, Overwrite::kAsk);
-    EXPECT_TRUE(r.output_folder.empty());
-}
-
-TEST(ParseRequest, ADoubleDashEndsTheSwitches) {
-    Request r;
-    std::string error;
-    ASSERT_TRUE(parse_request(Words{L"x", L"--", L"-odd name.7z"}, &r, &error)) << error;
-    EXPECT_EQ(r.archive, L"-odd name.7z");
-    EXPECT_TRUE(r.output_folder.empty());
-}
-
-TEST(ParseRequest, RefusesWhatItCannotDo) {
-    Request r;
-    std::string error;
-    EXPECT_FALSE(parse_request(Words{L"a", L"new.7z", L"file"}, &r, &error));
-    EXPECT_NE(error.find("command"), std::string::npos);
-    EXPECT_FALSE(parse_request(Words{L"x", L"a.7z", L"-psecret"}, &r, &error));
-    EXPECT_NE(error.find("-psecret"), std::string::npos);
-    EXPECT_FALSE(parse_request(Words{L"x"}, &r, &error));
-    EXPECT_FALSE(parse_request(Words{L"-aoa"}, &r, &error));
-    EXPECT_FALSE(parse_request(Words{L"x", L"a.7z", L"-o"}, &r, &error));
-    EXPECT_FALSE(parse_request(Words{L"x", L"a.7z", L"only-this.txt"}, &r, &error));
+// Switches may come first and in any case; "--" ends them; without an overwrite switch
+// existing files are not replaced.
+TEST(ParseRequest, ReadsTheClientsExtractionAndRefusesWhatItCannotDo) {
+    const struct {
+        Words words;
+        std::wstring archive, folder;
+        Overwrite overwrite;
+    } good[] = {{{L"x", L"C:\\t\\d.7z", L"-oC:\\t\\", L"-aoa"},
+                 L"C:\\t\\d.7z",
+                 L"C:\\t\\",
+                 Overwrite::kAll},
+                {{L"-AOS", L"-y", L"X", L"a.7z", L"-OUT"}, L"a.7z", L"UT", Overwrite::kSkip},
+                {{L"x", L"a.7z"}, L"a.7z", L"", Overwrite::kAsk},
+                {{L"x", L"--", L"-odd name.7z"}, L"-odd name.7z", L"", Overwrite::kAsk}};
+    for (const auto& c : good) {
+        Request r;
+        std::string error;
+        ASSERT_TRUE(parse_request(c.words, &r, &error)) << error;
+        EXPECT_EQ(r.command, Request::Command::kExtract);
+        EXPECT_EQ(r.archive, c.archive);
+        EXPECT_EQ(r.output_folder, c.folder);
+        EXPECT_EQ(r.overwrite, c.overwrite);
+    }
+    const struct {
+        Words words;
+        const char* error;
+    } bad[] = {{{L"a", L"new.7z", L"file"}, "command"},
+               {{L"x", L"a.7z", L"-psecret"}, "-psecret"},
+               {{L"x"}, ""},
+               {{L"-aoa"}, ""},
+               {{L"x", L"a.7z", L"-o"}, ""},
+               {{L"x", L"a.7z", L"only-this.txt"}, ""}};
+    for (const auto& c : bad) {
+        Request r;
+        std::string error;
+        EXPECT_FALSE(parse_request(c.words, &r, &error)) << c.words.back();
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <set>
 #include <thread>
 #include <vector>
@@ -14,7 +13,7 @@ namespace {
 
 Gui::StaticMutex g_first_use;  // zero-initialised, never constructed
 
-TEST(StaticMutex, ThreadsRacingToTheFirstUseShareOneSection) {
+TEST(StaticMutex, ThreadsRacingToTheFirstUseShareOneReEntrantSection) {
     const int kThreads = 16;
     std::atomic<int> ready{0};
     std::atomic<bool> go{false};
@@ -28,6 +27,7 @@ TEST(StaticMutex, ThreadsRacingToTheFirstUseShareOneSection) {
             seen[i] = g_first_use.Get();
             for (int k = 0; k < 1000; ++k) {
                 Gui::StaticMutex::Lock lock(g_first_use);
+                Gui::StaticMutex::Lock again(g_first_use);
                 max_inside = std::max(max_inside, ++inside);
                 ++total;
                 --inside;
@@ -40,13 +40,6 @@ TEST(StaticMutex, ThreadsRacingToTheFirstUseShareOneSection) {
     EXPECT_EQ(std::set<CRITICAL_SECTION*>(seen.begin(), seen.end()).size(), 1u);
     EXPECT_EQ(max_inside, 1);
     EXPECT_EQ(total, kThreads * 1000);
-}
-
-TEST(StaticMutex, IsReEntrant) {
-    static Gui::StaticMutex m;
-    Gui::StaticMutex::Lock a(m);
-    Gui::StaticMutex::Lock b(m);
-    EXPECT_NE(m.Get(), nullptr);
 }
 
 TEST(Mutex, ExcludesOtherThreadsAndIsReEntrant) {
@@ -66,33 +59,16 @@ TEST(Mutex, ExcludesOtherThreadsAndIsReEntrant) {
     EXPECT_EQ(counter, 20000);
 }
 
-TEST(Barrier, BarrierWriteStoresTheValue) {
-    volatile LONG target = 0;
-    Gui::BarrierWrite(&target, 17);
-    EXPECT_EQ(target, 17);
-    Gui::ReadMemoryBarrier();
-    Gui::WriteMemoryBarrier();
-}
-
-TEST(Semaphore, WaitWithZeroTimeOutOnAnEmptySemaphoreFailsAtOnce) {
-    Gui::Semaphore s;
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(s.Wait(0));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
-}
-
 TEST(Semaphore, CountsReleasesAndWakesAWaiter) {
     Gui::Semaphore s;
+    EXPECT_FALSE(s.Wait(0));
     s.Release();
     s.Release();
     EXPECT_TRUE(s.Wait(0));
     EXPECT_TRUE(s.Wait(0));
     EXPECT_FALSE(s.Wait(0));
-    std::thread releaser([&] {
-        Sleep(20);
-        s.Release();
-    });
-    EXPECT_TRUE(s.Wait(2000));
+    std::thread releaser([&] { s.Release(); });
+    EXPECT_TRUE(s.Wait(60000));
     releaser.join();
     s.Release();
     s.Wait();  // returns: the count is there

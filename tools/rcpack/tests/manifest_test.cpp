@@ -40,15 +40,13 @@ TEST(Manifest, ReadsCustomResourcesWithStringAndIntegerIds) {
     EXPECT_EQ(m.files[2].line, 4);
 }
 
-TEST(Manifest, StringsTakeEscapesAndUtf8) {
+// Strings take escapes and UTF-8; a language applies to the entries after it.
+TEST(Manifest, StringsAndLanguages) {
     Manifest m = Parse("STRING 202 \"a\\\"b\\\\c\\n\\t游\"\n");
     ASSERT_EQ(m.strings.size(), 1u);
     EXPECT_EQ(m.strings[0].id, 202u);
     EXPECT_EQ(m.strings[0].text, U"a\"b\\c\n\t游");
-}
-
-TEST(Manifest, LanguageAppliesToTheEntriesAfterIt) {
-    Manifest m = Parse("STRING 1 \"x\"\nLANGUAGE 4 2\nSTRING 1 \"y\"\nTEXT A a.txt\n");
+    m = Parse("STRING 1 \"x\"\nLANGUAGE 4 2\nSTRING 1 \"y\"\nTEXT A a.txt\n");
     EXPECT_EQ(m.strings[0].lang, 0);
     EXPECT_EQ(m.strings[1].lang, 0x0804);
     EXPECT_EQ(m.files[0].lang, 0x0804);

@@ -102,7 +102,7 @@ TEST(Version, TreeOfFixedPartStringsAndTranslation) {
     EXPECT_EQ(Get32(b, child + 8), U'S');  // StringFileInfo
 }
 
-TEST(Icon, PngBecomesOneImageAndItsGroup) {
+TEST(Icon, APngBecomesOneImageAndItsGroupAnIcoKeepsItsImages) {
     Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0,  0, 0, 13, 'I', 'H', 'D',
                  'R',  0,   0,   1,   0,    0,    0,    0,    48, 8, 6, 0,  0,   0};
     std::vector<Resource> out;
@@ -121,14 +121,12 @@ TEST(Icon, PngBecomesOneImageAndItsGroup) {
     EXPECT_EQ(dir[7], 48);
     EXPECT_EQ(Get16(dir, 18), 5);
     EXPECT_EQ(next, 6u);
-}
 
-TEST(Icon, IcoImagesKeepTheirBytes) {
+    // The images of an .ico keep their bytes; a cut one or another format is refused.
     Bytes ico = {0, 0,  1,  0, 2, 0, 16, 16, 0, 0, 1, 0, 32, 0,  2, 0, 0, 0,   38,  0,  0,
                  0, 32, 32, 0, 0, 1, 0,  32, 0, 1, 0, 0, 0,  40, 0, 0, 0, 'a', 'b', 'c'};
-    std::vector<Resource> out;
-    uint32_t next = 1;
-    std::string error;
+    out.clear();
+    next = 1;
     ASSERT_TRUE(BuildIcon(ico, 1, 0, &next, &out, &error)) << error;
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(out[0].data, (Bytes{'a', 'b'}));
@@ -141,7 +139,8 @@ TEST(Icon, IcoImagesKeepTheirBytes) {
     EXPECT_FALSE(BuildIcon(Bytes{'G', 'I', 'F'}, 1, 0, &next, &out, &error));
 }
 
-TEST(Collect, SameTypeNameAndLanguageTwiceIsRefused) {
+// The same type, name and language twice is refused; a missing file is named.
+TEST(Collect, DuplicatesAndMissingFilesAreRefused) {
     Manifest m;
     m.files = {{{true, 0, "ZIP"}, {true, 0, "a"}, 0, "/dev/null", 1},
                {{true, 0, "zip"}, {true, 0, "A"}, 0, "/dev/null", 2}};
@@ -149,13 +148,7 @@ TEST(Collect, SameTypeNameAndLanguageTwiceIsRefused) {
     std::string error;
     EXPECT_FALSE(CollectResources(m, false, &res, &error));
     EXPECT_NE(error.find("given twice"), std::string::npos);
-}
-
-TEST(Collect, AMissingFileIsNamed) {
-    Manifest m;
     m.files = {{{true, 0, "ZIP"}, {true, 0, "A"}, 0, "/no/such/file.zip", 3}};
-    std::vector<Resource> res;
-    std::string error;
     EXPECT_FALSE(CollectResources(m, false, &res, &error));
     EXPECT_EQ(error, "line 3: cannot read /no/such/file.zip");
 }

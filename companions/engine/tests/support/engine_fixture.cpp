@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -125,6 +126,13 @@ void EngineTest::serve(size_t size, const std::vector<std::string>& args) {
                       md5_hex(payload_));
 }
 
+void EngineTest::restart() {
+    release_engine();
+    server_.stop();
+    for (const char* sub : {"/c/Games", "/data", "/requests.log"})
+        std::filesystem::remove_all(tmp_.path() + sub);
+}
+
 void EngineTest::write_engine_file(const std::string& url, uint64_t size, const std::string& md5,
                                    const std::string& file) {
     write_file(tmp_.path() + "/Dravon.ini",
@@ -174,6 +182,26 @@ int32_t EngineTest::poll_until(Info& info,
         code = progress(info);
     }
     return code;
+}
+
+void EngineTest::pause_after(int64_t bytes, const std::string& name) {
+    Info info;
+    ASSERT_EQ(poll_until(info,
+                         [&](int32_t c, const DownloadEngineInfo& i) {
+                             return c != 0 || i.downloaded_size >= bytes;
+                         }),
+              0);
+    ASSERT_EQ(engine()->PauseTask(), 0);
+    int64_t seen = -1;
+    ASSERT_EQ(poll_until(info,
+                         [&](int32_t c, const DownloadEngineInfo& i) {
+                             const int64_t on_disk = int64_t(read_file(partial_path(name)).size());
+                             const bool still = on_disk == i.downloaded_size && on_disk == seen;
+                             seen = on_disk == i.downloaded_size ? on_disk : -1;
+                             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                             return c != 0 || still;
+                         }),
+              0);
 }
 
 int32_t EngineTest::wait_end(Info& info, std::chrono::milliseconds timeout) {

@@ -94,6 +94,8 @@ protected:
     // Writes `size` random bytes as the served installer, starts the server with
     // `args`, and writes an engine file that names it truthfully.
     void serve(size_t size, const std::vector<std::string>& args = {});
+    // Everything from nothing again: no engine, server, download, record or logged request.
+    void restart();
     void write_engine_file(const std::string& url, uint64_t size, const std::string& md5,
                            const std::string& file = kInstaller);
     std::string served_path() const { return tmp_.path() + "/srv/" + kInstaller; }
@@ -109,6 +111,9 @@ protected:
     int32_t poll_until(Info& info,
                        const std::function<bool(int32_t, const DownloadEngineInfo&)>& done,
                        std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // Pauses once `bytes` arrived and waits until the pause holds: the partial file has
+    // every byte received and no more come.
+    void pause_after(int64_t bytes, const std::string& name = "demo");
     // Until complete or failed.
     int32_t wait_end(Info& info, std::chrono::milliseconds timeout = std::chrono::seconds(15));
 
