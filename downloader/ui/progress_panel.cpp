@@ -23,7 +23,6 @@
 namespace downloader {
 namespace {
 
-constexpr DWORD kClickIntervalMs = 1000;
 constexpr DWORD kInstallClickIntervalMs = 2000;
 constexpr int kBarTimer = 0;
 constexpr int kBarStepMs = 20;
