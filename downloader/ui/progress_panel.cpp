@@ -174,6 +174,10 @@ void ProgressPanel::StepBar() {
     bar_.Set(bar_.Get() + (std::abs(left) < 4 ? left : left / 4));
 }
 
+void ProgressPanel::PressDefault() {
+    if (state_ >= 0 && state_ < kStateCount) Press(kStates[state_].action);
+}
+
 void ProgressPanel::Press(int action) {
     DownloadManager* downloads = GetDownloadManager();
     const int state = downloads->GetState();
