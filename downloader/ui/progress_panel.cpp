@@ -50,9 +50,18 @@ constexpr int kStateCount = sizeof(kStates) / sizeof(kStates[0]);
 // download keeps the folder it began in.
 bool FolderChangeable(int state) { return state == NoRecord || state == ReadyToStart; }
 
-std::wstring ShownPath(std::wstring path) {
+// A folder too long for its line keeps its ends: the drive and the last folders that
+// fit, the game's own among them ("D:\\...\\Games\\DemoGame").
+std::wstring ShownPath(std::wstring path, const Gui::Font& font, int width) {
     base::ReplaceAll(path, L"\\\\", L"\\");
-    return path;
+    if (base::GetTextWidth(path, font) <= width) return path;
+    const size_t head = path.find(L'\\') + 1;  // 0 without a separator
+    for (size_t at = path.find(L'\\', head); at != std::wstring::npos;
+         at = path.find(L'\\', at + 1)) {
+        const std::wstring shown = path.substr(0, head) + L"..." + path.substr(at);
+        if (base::GetTextWidth(shown, font) <= width) return shown;
+    }
+    return path;  // the line ends it in "..."
 }
 
 std::wstring StatusText(int state) {
@@ -140,7 +149,8 @@ void ProgressPanel::OnStateChanged() {
 }
 
 void ProgressPanel::OnDownloadPath() {
-    folder_.SetText(ShownPath(GetConfigManager()->GetSaveDir()));
+    folder_.SetText(
+        ShownPath(GetConfigManager()->GetSaveDir(), folder_.GetFont(), folder_.GetSize().cx));
 }
 
 void ProgressPanel::ShowState(int state) {

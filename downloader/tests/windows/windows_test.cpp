@@ -195,6 +195,9 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
     SetEnv("WIN32_FOLDER_ANSWER", "C:\\Games\\");
     for (int x : {332, 480, 0, 0, 406, 550, 550}) Click(Hwnd(), x ? x : 300, x ? 260 : 100);
     EXPECT_EQ(TextAt(100, 260), L"C:\\Games\\DemoGame");
+    // A folder too long for its line keeps its drive and the game's folder.
+    GetConfigManager()->SetDownloadPath(L"C:\\Games\\" + std::wstring(40, L'x'), true);
+    EXPECT_EQ(TextAt(100, 260), L"C:\\...\\DemoGame");
     const std::string home = base::WideToUtf8(GetConfigManager()->GetDomainUrl());
     const std::string news = base::WideToUtf8(GetConfigManager()->GetNewsPagesUrl());
     EXPECT_EQ(Record("WIN32_SHELL_LOG", 1),
