@@ -379,7 +379,8 @@ void EditText::Paint(Gui::Draw& w) {
                    style_.edge[look].IsEmpty() ? style_.edge[NORMAL] : style_.edge[look]);
     const Gui::Rect in = Inner();
     const bool enabled = look != DISABLED;
-    w.DrawRect(in, enabled ? style_.paper : style_.disabled);
+    w.DrawRect(in, enabled ? Pick(style_.paper, standard.paper)
+                           : Pick(style_.disabled, standard.disabled));
     const Gui::Color ink = enabled ? Pick(style_.text, standard.text)
                                    : Pick(style_.textdisabled, standard.textdisabled);
     const std::vector<int>& o = Offsets();

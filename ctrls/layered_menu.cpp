@@ -86,12 +86,28 @@ void LayeredMenu::Choose(int id) {
 void LayeredMenu::OnKillFocus(HWND) { Dismiss(); }
 
 LRESULT LayeredMenu::WindowProc(UINT message, WPARAM wparam, LPARAM lparam, bool* handled) {
-    if (message == WM_KEYDOWN && wparam == VK_ESCAPE) {
-        *handled = true;
-        Dismiss();
-        return 0;
+    const int n = GetCount();
+    if (message != WM_KEYDOWN || n == 0)
+        return FadeWindow::WindowProc(message, wparam, lparam, handled);
+    switch (wparam) {
+        case VK_ESCAPE:
+            Dismiss();
+            break;
+        case VK_UP:
+        case VK_DOWN:
+            // From no item Down takes the first and Up the last; both wrap round.
+            body_.SetHot(((body_.hot < 0 && wparam == VK_UP ? n : body_.hot) +
+                          (wparam == VK_DOWN ? 1 : n - 1)) %
+                         n);
+            break;
+        case VK_RETURN:
+            if (body_.hot >= 0) Choose(body_.hot);
+            break;
+        default:
+            return FadeWindow::WindowProc(message, wparam, lparam, handled);
     }
-    return FadeWindow::WindowProc(message, wparam, lparam, handled);
+    *handled = true;
+    return 0;
 }
 
 void LayeredMenu::Body::Paint(Gui::Draw& w) {

@@ -1,7 +1,7 @@
 // A pop-up menu in a fading layered window: a column of text items over the skin's
-// menu background. The item under the mouse is hot; a click on an item hides the
-// menu and reports the item's id. The menu hides when it loses the focus (or on
-// Escape); the object and its window stay until their owner drops them.
+// menu background. The item under the mouse (or chosen with Up and Down) is hot; a
+// click on an item, or Enter, hides the menu and reports the item's id. The menu hides when it
+// loses the focus (or on Escape); the object and its window stay until their owner drops them.
 //
 // Its look comes from the skin keys "menu.bg" (nine-grid image), "menu.font",
 // "menu.itemheight", "menu.margin" (the items' inset), "menu.textcolor",

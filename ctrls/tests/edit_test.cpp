@@ -86,6 +86,8 @@ TEST_F(EditTest, AClickTakesTheFocusAndTheMouseSelects) {
     Play("dou", Point(13, 20));  // released far right of the text
     EXPECT_EQ(Shown(), L"^abc, def|");
     EXPECT_EQ(ctrls_test::Canvas(edit).At(edit.GetStyle().margin.left + 1, 7), 0x3399FFu);
+    // A style without colours or frame has the standard paper.
+    EXPECT_EQ(ctrls_test::Canvas(edit.SetStyle(EditText::Style())).At(150, 12), 0xFFFFFFu);
 }
 
 TEST_F(EditTest, TheCaretBlinksWhileTheFieldHasTheFocus) {

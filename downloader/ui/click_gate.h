@@ -7,6 +7,9 @@
 
 namespace downloader {
 
+// A double click counts once.
+constexpr DWORD kClickIntervalMs = 1000;
+
 class ClickGate {
 public:
     bool Pass(DWORD now, DWORD interval_ms) {

@@ -24,7 +24,7 @@ void IEPanel::LeftDown(Gui::Point, DWORD) { pressed_ = true; }
 void IEPanel::LeftUp(Gui::Point p, DWORD) {
     const bool clicked = pressed_ && Gui::Rect(GetSize()).Contains(p);
     pressed_ = false;
-    if (clicked && !url_.empty()) OpenUrl(url_);
+    if (clicked && !url_.empty() && gate_.Pass(GetTickCount(), kClickIntervalMs)) OpenUrl(url_);
 }
 
 Gui::Image IEPanel::CursorImage(Gui::Point, DWORD) {

@@ -1,10 +1,11 @@
 // Where the platform's web page of the game would show. This build has no web engine:
 // the panel shows the game's title art in its place, and a click on it opens the page
-// in the user's browser.
+// in the user's browser (once for a double click).
 #pragma once
 
 #include <string>
 
+#include "downloader/ui/click_gate.h"
 #include "gui/ctrl.h"
 #include "gui/image.h"
 
@@ -26,6 +27,7 @@ private:
     std::wstring url_;
     Gui::Image image_;
     bool pressed_ = false;
+    ClickGate gate_;
 };
 
 }  // namespace downloader

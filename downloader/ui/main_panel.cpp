@@ -31,11 +31,15 @@ MainPanel::MainPanel(const Gui::Rect& place) : progress_(ProgressOrigin(place)) 
     Add(banner_.SetRect(SkinRect("mainwnd.banner", origin)));
     SkinLink(home_, "mainwnd.link_home", origin);
     SkinLink(news_, "mainwnd.link_news", origin);
-    home_.WhenAction = Gui::MakeCallbackArg(this, &MainPanel::Open, config->GetDomainUrl());
-    news_.WhenAction = Gui::MakeCallbackArg(this, &MainPanel::Open, config->GetNewsPagesUrl());
+    urls_[kHome] = config->GetDomainUrl();
+    urls_[kNews] = config->GetNewsPagesUrl();
+    home_.WhenAction = Gui::MakeCallbackArg(this, &MainPanel::Open, static_cast<int>(kHome));
+    news_.WhenAction = Gui::MakeCallbackArg(this, &MainPanel::Open, static_cast<int>(kNews));
     Add(home_).Add(news_);
 }
 
-void MainPanel::Open(std::wstring url) { OpenUrl(url); }
+void MainPanel::Open(int page) {
+    if (gates_[page].Pass(GetTickCount(), kClickIntervalMs)) OpenUrl(urls_[page]);
+}
 
 }  // namespace downloader

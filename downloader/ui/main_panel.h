@@ -7,6 +7,7 @@
 
 #include "ctrls/link_ctrl.h"
 #include "ctrls/static_text.h"
+#include "downloader/ui/click_gate.h"
 #include "downloader/ui/ie_panel.h"
 #include "downloader/ui/progress_panel.h"
 #include "gui/ctrl.h"
@@ -21,11 +22,14 @@ public:
     ProgressPanel& GetProgressPanel() { return progress_; }
 
 private:
-    void Open(std::wstring url);
+    enum Page { kHome, kNews, kPages };
+    void Open(int page);
 
     ProgressPanel progress_;  // first: the links over its corner are hit before it
     IEPanel banner_;
     ctrls::LinkCtrl<ctrls::StaticText> home_, news_;
+    std::wstring urls_[kPages];
+    ClickGate gates_[kPages];  // a double click on a link opens its page once
 };
 
 }  // namespace downloader

@@ -38,4 +38,14 @@ MainWnd::MainWnd(const ctrls::SystemPanel::Style& chrome) : main_(Body(chrome)) 
 
 void MainWnd::Close() { GetMainWndManager()->HideMainWnd(); }
 
+// Enter is the big button's, as a dialog's default button; a held key presses it once.
+LRESULT MainWnd::WindowProc(UINT message, WPARAM wparam, LPARAM lparam, bool* handled) {
+    const LRESULT result = ObjectWindowImpl::WindowProc(message, wparam, lparam, handled);
+    if (!*handled && message == WM_KEYDOWN && wparam == VK_RETURN && !(lparam & 0x40000000)) {
+        *handled = true;
+        main_.GetProgressPanel().PressDefault();
+    }
+    return result;
+}
+
 }  // namespace downloader

@@ -1,7 +1,7 @@
 // The downloader's main window: a skinned 600 x 279 top-level window without a system
 // frame: the chrome of "mainwnd.sys" (icon, caption, minimise and close boxes, the
-// title bar that drags it) over the main panel. Closing it only hides it; the tray
-// icon and a second start bring it back. A window object of the controller's registry.
+// title bar that drags it) over the main panel; Enter presses its big button. Closing it only hides
+// it; the tray icon and a second start bring it back. A window object of the controller's registry.
 #pragma once
 
 #include "ctrls/system_panel.h"
@@ -20,6 +20,9 @@ public:
 
     ctrls::SystemPanel& GetSystemPanel() { return system_; }
     MainPanel& GetMainPanel() { return main_; }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam, bool* handled) override;
 
 private:
     explicit MainWnd(const ctrls::SystemPanel::Style& chrome);

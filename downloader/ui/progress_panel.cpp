@@ -23,7 +23,6 @@
 namespace downloader {
 namespace {
 
-constexpr DWORD kClickIntervalMs = 1000;
 constexpr DWORD kInstallClickIntervalMs = 2000;
 constexpr int kBarTimer = 0;
 constexpr int kBarStepMs = 20;
@@ -51,9 +50,18 @@ constexpr int kStateCount = sizeof(kStates) / sizeof(kStates[0]);
 // download keeps the folder it began in.
 bool FolderChangeable(int state) { return state == NoRecord || state == ReadyToStart; }
 
-std::wstring ShownPath(std::wstring path) {
+// A folder too long for its line keeps its ends: the drive and the last folders that
+// fit, the game's own among them ("D:\\...\\Games\\DemoGame").
+std::wstring ShownPath(std::wstring path, const Gui::Font& font, int width) {
     base::ReplaceAll(path, L"\\\\", L"\\");
-    return path;
+    if (base::GetTextWidth(path, font) <= width) return path;
+    const size_t head = path.find(L'\\') + 1;  // 0 without a separator
+    for (size_t at = path.find(L'\\', head); at != std::wstring::npos;
+         at = path.find(L'\\', at + 1)) {
+        const std::wstring shown = path.substr(0, head) + L"..." + path.substr(at);
+        if (base::GetTextWidth(shown, font) <= width) return shown;
+    }
+    return path;  // the line ends it in "..."
 }
 
 std::wstring StatusText(int state) {
@@ -141,7 +149,8 @@ void ProgressPanel::OnStateChanged() {
 }
 
 void ProgressPanel::OnDownloadPath() {
-    folder_.SetText(ShownPath(GetConfigManager()->GetSaveDir()));
+    folder_.SetText(
+        ShownPath(GetConfigManager()->GetSaveDir(), folder_.GetFont(), folder_.GetSize().cx));
 }
 
 void ProgressPanel::ShowState(int state) {
@@ -173,6 +182,10 @@ void ProgressPanel::StepBar() {
     const int left = bar_target_ - bar_.Get();
     if (left == 0) return KillTimeCallback(kBarTimer);
     bar_.Set(bar_.Get() + (std::abs(left) < 4 ? left : left / 4));
+}
+
+void ProgressPanel::PressDefault() {
+    if (state_ >= 0 && state_ < kStateCount) Press(kStates[state_].action);
 }
 
 void ProgressPanel::Press(int action) {

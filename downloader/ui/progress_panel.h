@@ -31,6 +31,8 @@ public:
     void OnFinished();
     void OnStateChanged();
     void OnDownloadPath();
+    // The big button shown now, as a click on it.
+    void PressDefault();
 
 private:
     void ShowState(int state);

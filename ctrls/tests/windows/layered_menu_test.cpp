@@ -124,6 +124,10 @@ TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestr
         EXPECT_EQ(IsWindowVisible(menu_hwnd) != FALSE, row.visible);
         EXPECT_EQ(menu->GetHWND(), menu_hwnd) << "hiding keeps the window";
     }
+    // Up from no item takes the last, Down wraps round to the first, Enter chooses it.
+    chosen.clear(), Open();
+    for (WPARAM vk : {VK_UP, VK_DOWN, VK_RETURN}) SendMessageW(menu_hwnd, WM_KEYDOWN, vk, 0);
+    EXPECT_TRUE(chosen == std::vector<int>{0} && !IsWindowVisible(menu_hwnd));
     DestroyWindow(thief);
     menu->Close();
     EXPECT_FALSE(IsWindow(menu_hwnd) || menu->IsOpen());

@@ -144,7 +144,9 @@ TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice)
                 return GetDownloadManager()->GetState() == at && View().find(L"+") < 6 &&
                        GetTickCount() - clicked > 1000;
             }));
-            Click(Hwnd(), 520, 212);
+            // Enter presses it too.
+            at == 6 ? void(SendMessageW(Hwnd(), WM_KEYDOWN, VK_RETURN, 0))
+                    : Click(Hwnd(), 520, 212);
             clicked = GetTickCount();
         }
         EXPECT_TRUE(Pump([&] {
@@ -188,13 +190,18 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
     }
     EXPECT_NE(testing_support::ReadAll(dir_.file("tray")).find("tip=演示游戏下载器"),
               std::string::npos);
-    // The folder picker, the home link, the title art, the folder.
+    // The folder picker, the home link, the title art, the folder, the news link; a quick
+    // second click opens a page once.
     SetEnv("WIN32_FOLDER_ANSWER", "C:\\Games\\");
-    for (const Gui::Point p : {Gui::Point(332, 260), {480, 260}, {300, 100}, {406, 260}})
-        Click(Hwnd(), p.x, p.y);
+    for (int x : {332, 480, 0, 0, 406, 550, 550}) Click(Hwnd(), x ? x : 300, x ? 260 : 100);
     EXPECT_EQ(TextAt(100, 260), L"C:\\Games\\DemoGame");
+    // A folder too long for its line keeps its drive and the game's folder.
+    GetConfigManager()->SetDownloadPath(L"C:\\Games\\" + std::wstring(40, L'x'), true);
+    EXPECT_EQ(TextAt(100, 260), L"C:\\...\\DemoGame");
     const std::string home = base::WideToUtf8(GetConfigManager()->GetDomainUrl());
-    EXPECT_EQ(Record("WIN32_SHELL_LOG", 1), (std::vector<std::string>{home, home, "C:\\Games"}));
+    const std::string news = base::WideToUtf8(GetConfigManager()->GetNewsPagesUrl());
+    EXPECT_EQ(Record("WIN32_SHELL_LOG", 1),
+              (std::vector<std::string>{home, home, "C:\\Games", news}));
     // A message box: the window is its disabled owner, the game's name its caption.
     SetEnv("WIN32_DIALOG_WINDOWS", "1");
     bool owner_disabled = false;
