@@ -79,6 +79,9 @@ void ImageBuffer::Pick(ImageBuffer& other) {
     other.pixels_ = nullptr;
     cx_ = other.cx_;
     cy_ = other.cy_;
+    // Without pixels the other must not claim a size: an image made from it again
+    // would read rows that are not there.
+    other.cx_ = other.cy_ = 0;
     CopyPairs(other);
 }
 
