@@ -41,7 +41,7 @@ Image Grid20() { return Zones(20, 20, 5, 15, 5, 15); }
 // Whether every pixel of [l, t, r, b) has the colour of v (GDI fills leave the
 // alpha byte of a DIB as it finds it, so only the colour is compared).
 bool Holds(const Surface& s, int l, int t, int r, int b, uint32_t v) {
-    return s.Count(l, t, r, b, v) == (r - l) * (b - t);
+    return s.count(l, t, r, b, v) == (r - l) * (b - t);
 }
 
 // The nine regions of a painted grid whose split lines in the target are at the
@@ -64,7 +64,7 @@ TEST(ImagePainterTest, OneHotSpotKeepsCornersAndStretchesEdgesAndMiddle) {
     PaintImageRect(w, Rect(3, 2, 103, 42), Gui::WithHotSpot(Grid20(), 5, 5));
     ExpectNine(s, 3, 8, 98, 103, 2, 7, 37, 42, true);
     // Nothing outside the target.
-    EXPECT_EQ(s.CountAll(kBackground, 0xFFFFFFFF), 110 * 50 - 100 * 40);
+    EXPECT_EQ(s.count(kBackground, 0xFFFFFFFF), 110 * 50 - 100 * 40);
     EXPECT_EQ(w.GetLevel(), 0);
 }
 
@@ -109,11 +109,11 @@ TEST(ImagePainterTest, UniformTranslucentMiddleIsStretchedAndComposed) {
     Gui::Draw w(s.dc());
     PaintImageRect(w, 0, 0, 10, 10, img);
     // Red over blue, half each: a fill would have given opaque red.
-    const uint32_t p = s.At(5, 5);
+    const uint32_t p = s.at(5, 5);
     EXPECT_NEAR((p >> 16) & 0xFF, 128, 2);
     EXPECT_NEAR(p & 0xFF, 127, 2);
-    EXPECT_EQ(s.Count(1, 1, 9, 9, p, 0xFFFFFFFF), 64);
-    EXPECT_EQ(s.At(0, 0), 0xFF000000u);
+    EXPECT_EQ(s.count(1, 1, 9, 9, p, 0xFFFFFFFF), 64);
+    EXPECT_EQ(s.at(0, 0), 0xFF000000u);
 }
 
 TEST(ImagePainterTest, TargetSmallerThanTheCornersDrawsFourQuarters) {
@@ -124,7 +124,7 @@ TEST(ImagePainterTest, TargetSmallerThanTheCornersDrawsFourQuarters) {
     EXPECT_TRUE(Holds(s, 6, 2, 10, 6, ZoneColor(2)));
     EXPECT_TRUE(Holds(s, 2, 6, 6, 10, ZoneColor(6)));
     EXPECT_TRUE(Holds(s, 6, 6, 10, 10, ZoneColor(8)));
-    EXPECT_EQ(s.CountAll(kBackground, 0xFFFFFFFF), 144 - 64);
+    EXPECT_EQ(s.count(kBackground, 0xFFFFFFFF), 144 - 64);
 }
 
 TEST(ImagePainterTest, LowTargetDrawsTopAndBottomHalvesOfTheColumns) {
@@ -156,10 +156,10 @@ TEST(ImagePainterTest, NoHotSpotStretchesTheWholeImage) {
     Gui::Draw w(s.dc());
     PaintImageRect(w, 0, 0, 40, 40, Zones(2, 2, 1, 2, 1, 2));
     // A 2x2 picture doubled 20 times: each quadrant's inside keeps its colour.
-    EXPECT_EQ(s.At(2, 2), ZoneColor(0));
-    EXPECT_EQ(s.At(37, 2), ZoneColor(1));
-    EXPECT_EQ(s.At(2, 37), ZoneColor(3));
-    EXPECT_EQ(s.At(37, 37), ZoneColor(4));
+    EXPECT_EQ(s.at(2, 2), ZoneColor(0));
+    EXPECT_EQ(s.at(37, 2), ZoneColor(1));
+    EXPECT_EQ(s.at(2, 37), ZoneColor(3));
+    EXPECT_EQ(s.at(37, 37), ZoneColor(4));
 }
 
 TEST(ImagePainterTest, SpotOutsideTheImageIsPulledOntoItsLastPixel) {
@@ -169,7 +169,7 @@ TEST(ImagePainterTest, SpotOutsideTheImageIsPulledOntoItsLastPixel) {
     PaintImageRect(w, 0, 0, 40, 40, Gui::WithHotSpot(Zones(20, 20, 0, 19, 0, 19), 30, 30));
     EXPECT_TRUE(Holds(s, 39, 0, 40, 39, ZoneColor(5)));
     EXPECT_TRUE(Holds(s, 0, 39, 39, 40, ZoneColor(7)));
-    EXPECT_EQ(s.At(39, 39), ZoneColor(8));
+    EXPECT_EQ(s.at(39, 39), ZoneColor(8));
     EXPECT_TRUE(Holds(s, 0, 0, 39, 39, kBackground));
 }
 
@@ -181,17 +181,17 @@ TEST(ImagePainterTest, EmptyImageDrawsNothingAndLeavesTheLevelAlone) {
     EXPECT_EQ(w.GetLevel(), 1);
     EXPECT_EQ(w.GetOffset(), Gui::Point(2, 3));
     w.End();
-    EXPECT_EQ(s.CountAll(kBackground, 0xFFFFFFFF), 100);
+    EXPECT_EQ(s.count(kBackground, 0xFFFFFFFF), 100);
 }
 
 TEST(ImagePainterTest, DrawImageStretchedScalesThePartAndSkipsEmptyTargets) {
     Surface s(20, 20);
     Gui::Draw w(s.dc());
     DrawImageStretched(w, 2, 2, 0, 10, Grid20(), Rect(0, 0, 5, 5));
-    EXPECT_EQ(s.CountAll(kBackground, 0xFFFFFFFF), 400);
+    EXPECT_EQ(s.count(kBackground, 0xFFFFFFFF), 400);
     DrawImageStretched(w, Rect(2, 2, 12, 8), Grid20(), Rect(5, 5, 15, 15));
     EXPECT_TRUE(Holds(s, 2, 2, 12, 8, ZoneColor(4)));
-    EXPECT_EQ(s.CountAll(kBackground, 0xFFFFFFFF), 400 - 60);
+    EXPECT_EQ(s.count(kBackground, 0xFFFFFFFF), 400 - 60);
 }
 
 TEST(ImagePainterTest, ClassificationTellsEqualRowsAndColumns) {
