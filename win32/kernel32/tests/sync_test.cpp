@@ -354,14 +354,23 @@ TEST(WaitMultiple, ALoneWaiterAndAMultipleWaiterShareEachSignal) {
 
 TEST(WaitMultiple, WaitAllTakesCountsOnlyTogetherWhileOthersTakeThemAlone) {
     const LONG n = 20000;
-    Handle a(CreateSemaphoreW(nullptr, n, n, nullptr));
-    Handle b(CreateSemaphoreW(nullptr, n, n, nullptr));
+    // Room for one more count each, so the releases below succeed whoever won the race.
+    Handle a(CreateSemaphoreW(nullptr, n, n + 1, nullptr));
+    Handle b(CreateSemaphoreW(nullptr, n, n + 1, nullptr));
     HANDLE both[] = {a.get(), b.get()};
     std::atomic<LONG> pairs{0}, singles{0};
+    std::atomic<int> ready{0};
+    auto start_together = [&] {
+        ++ready;
+        while (ready.load() < 2) {
+        }
+    };
     std::thread together([&] {
+        start_together();
         while (WaitForMultipleObjects(2, both, TRUE, 0) == WAIT_OBJECT_0) ++pairs;
     });
     std::thread alone([&] {
+        start_together();
         while (WaitForSingleObject(a.get(), 0) == WAIT_OBJECT_0) ++singles;
     });
     together.join();

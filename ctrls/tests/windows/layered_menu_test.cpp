@@ -1,0 +1,140 @@
+// The layered pop-up menu on the layer's windows: its items, per-pixel alpha, the
+// hot item, choosing, hiding, placement, the fade-in and its end.
+#include <gtest/gtest.h>
+
+#include "ctrls/layered_menu.h"
+#include "skin/skin_loader.h"
+#include "window_support.h"
+
+namespace {
+
+using namespace window_test;
+
+// Items 2..146 x 3..23 and 23..43 over a red background at half alpha.
+constexpr char kSkin[] =
+    "menu\n{\n bg \"img/half.png\"\n itemheight 20\n margin \"2,3,4,5\"\n"
+    " hottextcolor \"#C00000\"\n hotcolor \"#00C000\"\n}\n";
+constexpr uint32_t kBack = 0x80800000u, kHot = 0xFF00C000u;  // premultiplied
+
+struct Chosen : Gui::Callback1Action<int> {
+    explicit Chosen(std::vector<int>& ids) : ids(ids) {}
+    void Execute(int id) override { ids.push_back(id); }
+    std::vector<int>& ids;
+};
+
+class LayeredMenuTest : public testing::Test {
+protected:
+    void SetUp() override {
+        skin::SkinLoader& skin = skin::SkinLoader::Instance();
+        ASSERT_TRUE(skin.LoadInfo(kSkin));
+        Gui::ImageBuffer half(3, 3);
+        std::fill(half.Begin(), half.Begin() + 9, Gui::MakeRGBA(128, 0, 0, 128));
+        skin.AddImage("img/half.png", Gui::Image(half));
+        owner = PlainWindow();
+        menu = new ctrls::LayeredMenu;
+        menu->NoActivate();
+        menu->WhenSelect = Gui::Callback1<int>(new Chosen(chosen));
+        EXPECT_EQ(menu->AddItem(L"打开下载器", Gui::Color(0x33, 0x33, 0x33)), 0);
+        EXPECT_EQ(menu->AddItem(L"关闭", Gui::Color()), 1);
+    }
+    void TearDown() override {
+        delete menu;
+        DestroyWindow(owner);
+        skin::SkinLoader::Instance().Clear();
+    }
+    HWND Open(Gui::Rect at = Gui::RectC(300, 200, 150, 60)) {
+        menu->Popup(at, owner);
+        return menu->GetHWND();
+    }
+    uint32_t PixelAt(int x, int y) {
+        EXPECT_TRUE(gui_test::RunLoopUntil([&] { return !menu->IsRedrawPending(); }));
+        return Snapshot(menu->GetHWND(), 150, 60)[y * 150 + x];
+    }
+
+    HWND owner = nullptr;
+    ctrls::LayeredMenu* menu = nullptr;
+    std::vector<int> chosen;
+};
+
+TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHotItem) {
+    const Gui::Rect work = Gui::GetWorkArea();
+    const struct {
+        Gui::Rect at, placed;  // kept on the work area
+    } rows[] = {
+        {Gui::RectC(300, 200, 150, 60), Gui::RectC(300, 200, 150, 60)},
+        {Gui::RectC(-40, -10, 150, 60), Gui::RectC(0, 0, 150, 60)},
+        {Gui::RectC(work.right - 20, work.bottom - 5, 150, 60),
+         Gui::RectC(work.right - 150, work.bottom - 60, 150, 60)},
+    };
+    for (const auto& row : rows) {
+        HWND hwnd = Open(row.at);
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        EXPECT_EQ(Gui::Rect(r.left, r.top, r.right, r.bottom), row.placed);
+        EXPECT_TRUE(IsWindowVisible(hwnd) && GetWindow(hwnd, GW_OWNER) == owner);
+        const LONG want = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+        EXPECT_EQ(GetWindowLongW(hwnd, GWL_EXSTYLE) & want, want);
+        EXPECT_EQ(GetFocus(), hwnd);
+        EXPECT_EQ(menu->GetAlpha(), 0);
+        ASSERT_TRUE(gui_test::RunLoopUntil([&] { return !menu->IsFading(); }));
+        EXPECT_EQ(menu->GetAlpha(), 255);
+    }
+    EXPECT_EQ(menu->GetItemRect(1), Gui::Rect(2, 23, 146, 43));
+
+    // Pixels carry their alpha; the hot item follows the mouse.
+    HWND hwnd = Open();
+    const struct {
+        int x, y, hot;
+        uint32_t item0, item1;  // paper left of each item's text
+    } moves[] = {
+        {50, 30, 1, kBack, kHot},
+        {50, 10, 0, kHot, kBack},
+        {148, 58, -1, kBack, kBack},
+    };
+    for (const auto& row : moves) {
+        SetCursorPos(300 + row.x, 200 + row.y);  // the toolkit's leave check looks
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(row.x, row.y));
+        EXPECT_EQ(menu->GetHot(), row.hot);
+        EXPECT_EQ(PixelAt(5, 5), row.item0) << row.hot;
+        EXPECT_EQ(PixelAt(5, 40), row.item1) << row.hot;
+    }
+}
+
+TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestroys) {
+    HWND thief = PlainWindow(), menu_hwnd = nullptr;
+    const struct {
+        UINT first, second;  // sent at (x, y); none: the focus goes to another window
+        WPARAM wparam;
+        int x, y;
+        std::vector<int> chosen;
+        bool visible;
+    } rows[] = {
+        {WM_LBUTTONDOWN, WM_LBUTTONUP, 0, 60, 30, {1}, false},
+        {WM_LBUTTONDOWN, WM_LBUTTONUP, 0, 60, 50, {}, true},  // on the margin
+        {WM_KEYDOWN, 0, VK_ESCAPE, 0, 0, {}, false},
+        {0, 0, 0, 0, 0, {}, false},
+    };
+    for (const auto& row : rows) {
+        chosen.clear();
+        menu_hwnd = Open();
+        if (!row.first) SetFocus(thief);
+        for (UINT m : {row.first, row.second})
+            if (m) SendMessageW(menu_hwnd, m, row.wparam, MAKELPARAM(row.x, row.y));
+        EXPECT_EQ(chosen, row.chosen);
+        EXPECT_EQ(IsWindowVisible(menu_hwnd) != FALSE, row.visible);
+        EXPECT_EQ(menu->GetHWND(), menu_hwnd) << "hiding keeps the window";
+    }
+    DestroyWindow(thief);
+    menu->Close();
+    EXPECT_FALSE(IsWindow(menu_hwnd) || menu->IsOpen());
+    // Destroyed while fading: no window, map entry or frame timer of it is left.
+    menu_hwnd = Open();
+    ASSERT_TRUE(menu->IsFading());
+    delete menu;
+    menu = nullptr;
+    EXPECT_FALSE(IsWindow(menu_hwnd));
+    EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(menu_hwnd), 0u);
+    gui_test::RunLoopFor(100);
+}
+
+}  // namespace

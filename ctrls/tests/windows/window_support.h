@@ -1,0 +1,61 @@
+// A control logging what reaches it, a window's pixels (0xAARRGGBB), a plain window.
+#pragma once
+
+#include <stdio.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ctrls/key_target.h"
+#include "gui/ctrl.h"
+#include "gui/draw.h"
+#include "gui/tests/ui_loop.h"
+
+namespace window_test {
+
+inline std::vector<std::string> g_log;
+
+inline bool Logged(const std::string& entry) {
+    return std::find(g_log.begin(), g_log.end(), entry) != g_log.end();
+}
+
+struct Probe : Gui::Ctrl, ctrls::KeyTarget {
+    explicit Probe(std::string name, Gui::Color fill = Gui::Color()) : name(name), fill(fill) {}
+    void Paint(Gui::Draw& w) override { w.DrawRect(GetSize(), fill); }
+    void LostFocus() override { g_log.push_back(name + ":lostfocus"); }
+    bool Key(UINT message, WPARAM wparam, LPARAM) override {
+        g_log.push_back(name + ":key" + std::to_string(message) + "," + std::to_string(wparam));
+        return true;
+    }
+    Gui::Image MouseEvent(int e, Gui::Point p, int zdelta, DWORD keys) override {
+        char b[64];
+        snprintf(b, sizeof b, "%s:%x@%d,%d", name.c_str(), e, p.x, p.y);
+        if (e != CURSORIMAGE) g_log.push_back(b);
+        return Ctrl::MouseEvent(e, p, zdelta, keys);
+    }
+    std::string name;
+    Gui::Color fill;
+};
+
+inline std::vector<uint32_t> Snapshot(HWND hwnd, int cx, int cy) {
+    BITMAPINFO bmi = {{sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32}};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    PrintWindow(hwnd, dc, 0);
+    const uint32_t* px = static_cast<const uint32_t*>(bits);
+    std::vector<uint32_t> out(px, px + cx * cy);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bmp);
+    return out;
+}
+
+inline HWND PlainWindow() {
+    gui_test::StartToolkit();
+    return CreateWindowExW(0, L"GTK2-W", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace window_test

@@ -1,0 +1,7 @@
+#include "ctrls/top_wnd_base.h"
+
+namespace ctrls {
+
+TopWndBase::~TopWndBase() = default;
+
+}  // namespace ctrls
