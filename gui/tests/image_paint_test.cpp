@@ -1,137 +1,96 @@
+// Images painted onto a device context through their cached DIB sections.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "gui/image.h"
+#include "testing/dib_canvas.h"
 
 namespace {
 
 using Gui::Image;
-using Gui::ImageBuffer;
 using Gui::MakeRGBA;
-using Gui::RGBA;
+using Gui::Rect;
 
-// A memory device context drawing into a top-down 32-bit DIB that the test reads.
-class Target {
-public:
-    Target(int w, int h) : w_(w) {
-        auto info = Gui::MakeBitmapInfo32(w, h);
-        dc_ = CreateCompatibleDC(nullptr);
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<RGBA*>(bits);
-        old_ = SelectObject(dc_, bitmap_);
-        for (int i = 0; i < w * h; ++i) bits_[i] = MakeRGBA(10, 20, 30, 255);
-    }
-    ~Target() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    HDC dc() const { return dc_; }
-    RGBA At(int x, int y) const { return bits_[y * w_ + x]; }
+constexpr uint32_t kGround = 0xFF0A141E;
 
-private:
-    int w_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-    RGBA* bits_;
-};
-
-Image Solid(int w, int h, RGBA p) {
-    ImageBuffer b(w, h);
-    for (int i = 0; i < w * h; ++i) b.Begin()[i] = p;
+Image Pixels(int w, std::vector<Gui::RGBA> px) {
+    Gui::ImageBuffer b(w, static_cast<int>(px.size()) / w);
+    for (size_t i = 0; i < px.size(); ++i) b.Begin()[i] = px[i];
     return Image(b);
 }
 
-Image TwoByTwo() {
-    ImageBuffer b(2, 2);
-    b[0][0] = MakeRGBA(255, 0, 0, 255);
-    b[0][1] = MakeRGBA(0, 255, 0, 255);
-    b[1][0] = MakeRGBA(0, 0, 255, 255);
-    b[1][1] = MakeRGBA(0, 0, 0, 0);
-    return Image(b);
-}
-
-TEST(ImagePaint, OpaquePixelsReplaceAndTransparentOnesKeepTheTarget) {
-    Target t(4, 4);
-    Image img = TwoByTwo();
-    ASSERT_TRUE(img.PaintDC(t.dc(), 1, 1, Gui::Rect(0, 0, 2, 2), Gui::Color()));
-    EXPECT_EQ(t.At(1, 1), MakeRGBA(255, 0, 0, 255));
-    EXPECT_EQ(t.At(2, 1), MakeRGBA(0, 255, 0, 255));
-    EXPECT_EQ(t.At(1, 2), MakeRGBA(0, 0, 255, 255));
-    EXPECT_EQ(t.At(2, 2), MakeRGBA(10, 20, 30, 255));
-    EXPECT_EQ(t.At(0, 0), MakeRGBA(10, 20, 30, 255));
-}
-
-TEST(ImagePaint, HalfTransparentPremultipliedPixelsCompose) {
-    Target t(1, 1);
-    Image img = Solid(1, 1, MakeRGBA(100, 0, 0, 128));
-    ASSERT_TRUE(img.PaintDC(t.dc(), 0, 0, Gui::Rect(0, 0, 1, 1), Gui::Color()));
-    const RGBA p = t.At(0, 0);
-    EXPECT_NEAR(p.r, 100 + 10 * 127 / 255, 1);
-    EXPECT_NEAR(p.b, 30 * 127 / 255, 1);
-}
-
-TEST(ImagePaint, ARectanglePartlyOutsidePaintsOnlyTheOverlapAtXY) {
-    Target t(4, 4);
-    Image img = TwoByTwo();
-    ASSERT_TRUE(img.PaintDC(t.dc(), 0, 0, Gui::Rect(1, -1, 5, 1), Gui::Color()));
-    EXPECT_EQ(t.At(0, 0), MakeRGBA(0, 255, 0, 255));
-    EXPECT_EQ(t.At(1, 0), MakeRGBA(10, 20, 30, 255));
-    EXPECT_EQ(t.At(0, 1), MakeRGBA(10, 20, 30, 255));
-}
-
-TEST(ImagePaint, TheEmptyImagePaintsNothing) {
-    Target t(1, 1);
-    EXPECT_FALSE(Image().PaintDC(t.dc(), 0, 0, Gui::Rect(0, 0, 1, 1), Gui::Color()));
-    EXPECT_EQ(t.At(0, 0), MakeRGBA(10, 20, 30, 255));
-}
-
-TEST(ImagePaint, OutsideRectanglesAndColoursDrawNothing) {
-    Target t(2, 2);
-    Image img = TwoByTwo();
+TEST(ImagePaint, PixelsComposeOverTheTargetWithinTheirRectangle) {
+    const Image img = Pixels(2, {MakeRGBA(255, 0, 0, 255), MakeRGBA(0, 255, 0, 255),
+                                 MakeRGBA(0, 0, 255, 255), MakeRGBA(0, 0, 0, 0)});
     const int before = Gui::GetImageSystemObjectCount();
-    EXPECT_FALSE(img.PaintDC(t.dc(), 0, 0, Gui::Rect(2, 0, 4, 2), Gui::Color()));
-    EXPECT_FALSE(img.PaintDC(t.dc(), 0, 0, Gui::Rect(0, 0, 2, 2), Gui::White()));
-    EXPECT_EQ(t.At(0, 0), MakeRGBA(10, 20, 30, 255));
-    EXPECT_EQ(Gui::GetImageSystemObjectCount(), before);
-}
-
-TEST(ImagePaint, OneSectionPerImageIsKeptUntilTheImageDies) {
-    Target t(2, 2);
-    const int before = Gui::GetImageSystemObjectCount();
-    {
-        Image img = TwoByTwo();
-        Image copy = img;
-        ASSERT_TRUE(img.PaintDC(t.dc(), 0, 0, Gui::Rect(0, 0, 2, 2), Gui::Color()));
-        EXPECT_EQ(Gui::GetImageSystemObjectCount(), before + 1);
-        ASSERT_TRUE(copy.PaintDC(t.dc(), 0, 0, Gui::Rect(0, 0, 1, 1), Gui::Color()));
-        EXPECT_EQ(Gui::GetImageSystemObjectCount(), before + 1);
+    const struct {
+        Image img;
+        int x, y;
+        Rect src;
+        Gui::Color color;
+        bool painted;
+        std::vector<uint32_t> want;  // the 3 x 2 target after
+    } rows[] = {
+        {img,
+         1,
+         0,
+         Rect(0, 0, 2, 2),
+         Gui::Color(),
+         true,
+         {kGround, 0xFFFF0000, 0xFF00FF00, kGround, 0xFF0000FF, kGround}},
+        {img,
+         0,
+         0,
+         Rect(1, -1, 5, 1),
+         Gui::Color(),
+         true,  // only the overlap, at x, y
+         {0xFF00FF00, kGround, kGround, kGround, kGround, kGround}},
+        {img, 0, 0, Rect(2, 0, 4, 2), Gui::Color(), false, std::vector<uint32_t>(6, kGround)},
+        {img, 0, 0, Rect(0, 0, 2, 2), Gui::White(), false, std::vector<uint32_t>(6, kGround)},
+        {Image(), 0, 0, Rect(0, 0, 1, 1), Gui::Color(), false, std::vector<uint32_t>(6, kGround)},
+    };
+    for (const auto& row : rows) {
+        testing_support::DibCanvas t(3, 2);
+        t.fill(kGround);
+        EXPECT_EQ(row.img.PaintDC(t.dc(), row.x, row.y, row.src, row.color), row.painted);
+        EXPECT_EQ(std::vector<uint32_t>(t.bits(), t.bits() + 6), row.want) << row.src.left;
     }
-    EXPECT_EQ(Gui::GetImageSystemObjectCount(), before);
+    testing_support::DibCanvas t(1, 1);
+    t.fill(kGround);
+    ASSERT_TRUE(Pixels(1, {MakeRGBA(100, 0, 0, 128)})
+                    .PaintDC(t.dc(), 0, 0, Rect(0, 0, 1, 1), Gui::Color()));
+    EXPECT_NEAR((t.at(0, 0) >> 16) & 0xFF, 100 + 10 * 127 / 255, 1);  // premultiplied over
+    EXPECT_NEAR(t.at(0, 0) & 0xFF, 30 * 127 / 255, 1);
+    // Painting the same data again, through any copy, keeps one section until it dies.
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), before + 1);
+    Image copy = img;
+    ASSERT_TRUE(copy.PaintDC(t.dc(), 0, 0, Rect(0, 0, 1, 1), Gui::Color()));
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), before + 1);
 }
 
 TEST(ImagePaint, TheCacheReleasesTheLeastRecentlyPaintedBeyondTheLimit) {
     ASSERT_LT(GetVersion(), 0x80000000u);  // an NT system keeps 250
-    Target t(1, 1);
-    const Gui::Rect one(0, 0, 1, 1);
+    testing_support::DibCanvas t(1, 1);
+    const Rect one(0, 0, 1, 1);
     std::vector<Image> images;
+    ASSERT_EQ(Gui::GetImageSystemObjectCount(), 0);
     for (int i = 0; i < 251; ++i) {
-        images.push_back(Solid(1, 1, MakeRGBA(static_cast<BYTE>(i), 0, 0, 255)));
+        images.push_back(Pixels(1, {MakeRGBA(i, 0, 0, 255)}));
         ASSERT_TRUE(images.back().PaintDC(t.dc(), 0, 0, one, Gui::Color()));
     }
     EXPECT_EQ(Gui::GetImageSystemObjectCount(), 251);
-    // The next painting trims the first image, then repaints the last from its section.
-    ASSERT_TRUE(images[250].PaintDC(t.dc(), 0, 0, one, Gui::Color()));
+    // The next painting trims the least recent, then repaints the last from its section.
+    ASSERT_TRUE(images.back().PaintDC(t.dc(), 0, 0, one, Gui::Color()));
     EXPECT_EQ(Gui::GetImageSystemObjectCount(), 250);
     ASSERT_TRUE(images[1].PaintDC(t.dc(), 0, 0, one, Gui::Color()));
     EXPECT_EQ(Gui::GetImageSystemObjectCount(), 250);
-    // The first image was released and gets a new section.
-    ASSERT_TRUE(images[0].PaintDC(t.dc(), 0, 0, one, Gui::Color()));
+    ASSERT_TRUE(images[0].PaintDC(t.dc(), 0, 0, one, Gui::Color()));  // released: made anew
     EXPECT_EQ(Gui::GetImageSystemObjectCount(), 251);
-    EXPECT_EQ(t.At(0, 0), MakeRGBA(0, 0, 0, 255));
+    // Image 1 was painted lately, so image 2 is the one to go now.
+    ASSERT_TRUE(images[1].PaintDC(t.dc(), 0, 0, one, Gui::Color()));
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), 250);
+    EXPECT_EQ(t.at(0, 0), 0xFF010000u);
     images.clear();
     EXPECT_EQ(Gui::GetImageSystemObjectCount(), 0);
 }
