@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "gui/style.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -15,49 +15,29 @@ void FillSample(Sample& s) {
     s.value = 42;
 }
 
-TEST(StyleTest, NewHeaderIsUnsetAndUnregistered) {
-    Sample s;
-    EXPECT_EQ(s.status, 0);
-    EXPECT_EQ(s.registered, 0);
-    EXPECT_EQ(s.standard, nullptr);
-}
-
-TEST(StyleTest, RegisterStyleEntersARecordOnce) {
-    Sample s;
+TEST(StyleTest, TheDefaultRecordIsFilledAndRegisteredOnceAndRefilledWhenCleared) {
     const std::size_t before = Gui::GetRegisteredStyleCount();
-    Gui::RegisterStyle(&s.status, &s.registered, [] {});
-    EXPECT_EQ(s.registered, 1);
-    Gui::RegisterStyle(&s.status, &s.registered, [] {});
-    EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 1);
-}
-
-TEST(StyleTest, DefaultRecordIsFilledAndRegisteredOnce) {
-    const std::size_t before = Gui::GetRegisteredStyleCount();
-    const Sample& a = Gui::DefaultStyle<Sample, FillSample>();
-    const Sample& b = Gui::DefaultStyle<Sample, FillSample>();
-    EXPECT_EQ(&a, &b);
+    Sample& a = const_cast<Sample&>(Gui::DefaultStyle<Sample, FillSample>());
+    EXPECT_EQ((&Gui::DefaultStyle<Sample, FillSample>()), &a);
     EXPECT_EQ(fills, 1);
     EXPECT_EQ(a.value, 42);
-    EXPECT_EQ(a.status, 1);
-    EXPECT_EQ(a.registered, 1);
+    EXPECT_EQ(a.status + a.registered, 2);
     EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 1);
     // Both records point at the standard one, which points at itself.
     ASSERT_NE(a.standard, nullptr);
     EXPECT_NE(a.standard, &a);
     EXPECT_EQ(a.standard->standard, a.standard);
     EXPECT_EQ(a.standard->value, 42);
-}
-
-TEST(StyleTest, ClearedStatusRefillsWithoutRegisteringAgain) {
-    Sample& a = const_cast<Sample&>(Gui::DefaultStyle<Sample, FillSample>());
-    const std::size_t count = Gui::GetRegisteredStyleCount();
-    const int before = fills;
     a.value = 1;
     a.status = 0;
     EXPECT_EQ((Gui::DefaultStyle<Sample, FillSample>().value), 42);
-    EXPECT_EQ(fills, before + 1);
-    EXPECT_EQ(a.status, 1);
-    EXPECT_EQ(Gui::GetRegisteredStyleCount(), count);
+    EXPECT_EQ(fills, 2);
+    EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 1);
+    Sample other;
+    Gui::RegisterStyle(&other.status, &other.registered, [] {});
+    Gui::RegisterStyle(&other.status, &other.registered, [] {});
+    EXPECT_EQ(other.registered, 1);
+    EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 2);
 }
 
 }  // namespace

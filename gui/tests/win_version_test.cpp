@@ -2,30 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include "testing/scoped_env.h"
 
 namespace {
 
-// Each test runs in its own process, so the version knob stays with the test.
-TEST(WinVersion, TheLayersWindows7PassesEveryTest) {
-    unsetenv("WIN32_WINDOWS_VERSION");
-    EXPECT_TRUE(Gui::IsWin2K());
-    EXPECT_TRUE(Gui::IsWinXP());
-    EXPECT_TRUE(Gui::IsWinVista());
-}
-
-TEST(WinVersion, AnsweredAnewOnEveryCall) {
-    setenv("WIN32_WINDOWS_VERSION", "5.0.2195", 1);
-    EXPECT_TRUE(Gui::IsWin2K());
-    EXPECT_FALSE(Gui::IsWinXP());
-    EXPECT_FALSE(Gui::IsWinVista());
-    setenv("WIN32_WINDOWS_VERSION", "5.1.2600", 1);
-    EXPECT_TRUE(Gui::IsWinXP());
-    EXPECT_FALSE(Gui::IsWinVista());
-    setenv("WIN32_WINDOWS_VERSION", "4.10.2222", 1);
-    EXPECT_FALSE(Gui::IsWin2K());
-    EXPECT_FALSE(Gui::IsWinXP());
-    unsetenv("WIN32_WINDOWS_VERSION");
+// Answered anew on every call: the layer's Windows 7 by default.
+TEST(WinVersion, EachTestFollowsTheVersionOfTheMoment) {
+    const struct {
+        const char* version;
+        bool w2k, xp, vista;
+    } rows[] = {{"", true, true, true},
+                {"5.0.2195", true, false, false},
+                {"5.1.2600", true, true, false},
+                {"4.10.2222", false, false, false}};
+    for (const auto& row : rows) {
+        testing_support::ScopedEnv env("WIN32_WINDOWS_VERSION", row.version);
+        EXPECT_EQ(Gui::IsWin2K(), row.w2k) << row.version;
+        EXPECT_EQ(Gui::IsWinXP(), row.xp) << row.version;
+        EXPECT_EQ(Gui::IsWinVista(), row.vista) << row.version;
+    }
 }
 
 }  // namespace
