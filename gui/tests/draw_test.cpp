@@ -77,7 +77,9 @@ TEST(DrawTest, ShapesCoverExactlyTheirPixels) {
         const Rect& b = row.bounds;
         EXPECT_EQ(s.count(b.left, b.top, b.right, b.bottom, kRedPixel), s.count(kRedPixel))
             << b.left << "," << b.top;
-        if (row.count >= 0) EXPECT_EQ(s.count(kRedPixel), row.count) << b.left << "," << b.top;
+        if (row.count >= 0) {
+            EXPECT_EQ(s.count(kRedPixel), row.count) << b.left << "," << b.top;
+        }
         for (const Probe& p : row.probes) EXPECT_EQ(s.rgb(p.x, p.y), p.rgb) << p.x << "," << p.y;
     }
 }
