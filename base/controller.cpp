@@ -14,11 +14,13 @@ std::atomic<Controller*> g_controller{nullptr};
 struct Controller::Pimpl {
     std::unique_ptr<ObjectTable> logic_table;
     std::unique_ptr<UIObjectTable> ui_table;
+    bool destroying = false;  // no table is made again once released
 };
 
 Controller::Controller() : pimpl_(std::make_unique<Pimpl>()) {}
 
 Controller::~Controller() {
+    pimpl_->destroying = true;
     // The tables stay reachable while their objects are destroyed, so a destructor that
     // asks the controller for another object still finds one.
     if (pimpl_->ui_table) pimpl_->ui_table->ReleaseAll();
@@ -31,20 +33,26 @@ Controller::~Controller() {
 }
 
 ObjectTable* Controller::GetObjectTable() {
-    if (!pimpl_->logic_table) pimpl_->logic_table = std::make_unique<ObjectTable>();
+    if (!pimpl_->logic_table && !pimpl_->destroying)
+        pimpl_->logic_table = std::make_unique<ObjectTable>();
     return pimpl_->logic_table.get();
 }
 
 UIObjectTable* Controller::GetUIObjectTable() {
-    if (!pimpl_->ui_table) pimpl_->ui_table = std::make_unique<UIObjectTable>();
+    if (!pimpl_->ui_table && !pimpl_->destroying)
+        pimpl_->ui_table = std::make_unique<UIObjectTable>();
     return pimpl_->ui_table.get();
 }
 
 bool Controller::HasUIObject(int type_id) {
-    return GetUIObjectTable()->FindObject(type_id) != nullptr;
+    UIObjectTable* table = GetUIObjectTable();
+    return table && table->FindObject(type_id) != nullptr;
 }
 
-bool Controller::RemoveUIObject(int type_id) { return GetUIObjectTable()->RemoveObject(type_id); }
+bool Controller::RemoveUIObject(int type_id) {
+    UIObjectTable* table = GetUIObjectTable();
+    return table && table->RemoveObject(type_id);
+}
 
 Controller* GetController() { return g_controller.load(std::memory_order_acquire); }
 

@@ -27,20 +27,24 @@ public:
 
     virtual bool Start(const std::wstring& command_line) = 0;
 
+    // Null while the controller is being destroyed and the table is gone already.
     ObjectTable* GetObjectTable();
     UIObjectTable* GetUIObjectTable();
 
     // The one instance of T, made with T's default constructor on the first request.
     // A LogicObject class is kept in the logic table, a UIObject class in the UI table;
-    // the answer is typed as that table's base.
+    // the answer is typed as that table's base. During destruction nothing is made:
+    // null unless the object is still there.
     template <class T>
     auto GetObject() {
         static_assert(std::is_base_of_v<LogicObject, T> || std::is_base_of_v<UIObject, T>,
                       "the controller keeps logic objects and window objects only");
         if constexpr (std::is_base_of_v<LogicObject, T>) {
-            return GetObjectTable()->GetObject<T>();
+            ObjectTable* table = GetObjectTable();
+            return table ? table->GetObject<T>() : static_cast<LogicObject*>(nullptr);
         } else {
-            return GetUIObjectTable()->GetObject<T>();
+            UIObjectTable* table = GetUIObjectTable();
+            return table ? table->GetObject<T>() : static_cast<UIObject*>(nullptr);
         }
     }
 
@@ -48,9 +52,11 @@ public:
     template <class T>
     bool HasObject() {
         if constexpr (std::is_base_of_v<LogicObject, T>) {
-            return GetObjectTable()->FindObject(TypeId<T>()) != nullptr;
+            ObjectTable* table = GetObjectTable();
+            return table && table->FindObject(TypeId<T>()) != nullptr;
         } else {
-            return GetUIObjectTable()->FindObject(TypeId<T>()) != nullptr;
+            UIObjectTable* table = GetUIObjectTable();
+            return table && table->FindObject(TypeId<T>()) != nullptr;
         }
     }
 

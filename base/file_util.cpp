@@ -37,6 +37,18 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Moves a file aside to "<path>.tmp", or "<path>.<n>.tmp" when that name is taken,
+// never replacing anything; the name used is left in aside.
+bool MoveAside(const std::wstring& path, std::wstring* aside) {
+    for (unsigned n = 0; n < 1000; ++n) {
+        *aside = n == 0 ? path + L".tmp" : path + L"." + std::to_wstring(n) + L".tmp";
+        if (MoveFileExW(path.c_str(), aside->c_str(), 0)) return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
+}
+
 bool IsDotEntry(const wchar_t* name) {
     return (name[0] == L'.' && name[1] == L'\0') ||
            (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
@@ -102,12 +114,16 @@ bool IsUsableFolder(const std::wstring& folder) { return CheckFolder(folder.c_st
 
 bool IsFileInUse(const std::wstring& path) {
     if (!Exists(path)) return false;
-    const std::wstring aside = path + L".tmp";
-    if (MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        if (!Exists(path)) MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
-        return false;
+    std::wstring aside;
+    if (!MoveAside(path, &aside)) {
+        LOG_MESSAGE << "文件被占用，无法重命名，path:" << path;
+        return true;
     }
-    LOG_MESSAGE << "文件被占用，无法重命名，path:" << path;
+    if (MoveFileExW(aside.c_str(), path.c_str(), 0)) return false;
+    // The file is not where it was: it cannot be called free.
+    const DWORD error = GetLastError();
+    LOG_ERROR << "IsFileInUse move back fail path:" << path << " tmp:" << aside
+              << " errorcode:" << error;
     return true;
 }
 
@@ -246,12 +262,11 @@ bool DeepCopyFile(const std::wstring& source, const std::wstring& destination) {
     if (Exists(destination)) SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (Exists(destination) && !DeleteFileW(destination.c_str())) {
         LOG_MESSAGE << "DeepCopyFile dst file exists and del dst fail dst:" << destination;
-        const std::wstring aside = destination + L".tmp";
-        if (!MoveFileExW(destination.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        std::wstring aside;
+        if (!MoveAside(destination, &aside)) {
             const DWORD error = GetLastError();
             LOG_ERROR << "移动目标文件失败，失败错误码为:" << error;
-        }
-        if (!DeleteFileW(aside.c_str())) {
+        } else if (!DeleteFileW(aside.c_str())) {
             const DWORD error = GetLastError();
             LOG_MESSAGE << "移动后还是无法删除，改为重启后删除 strDstTmp:" << aside
                         << " errorcode:" << error;

@@ -13,6 +13,9 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WR
                                 INTERNET_FLAG_CACHE_IF_NET_FAIL | INTERNET_FLAG_PRAGMA_NOCACHE;
 constexpr wchar_t kFormHeader[] = L"Content-Type: application/x-www-form-urlencoded";
 constexpr DWORD kNoLengthStart = 8192;
+// The most a response body may make Request allocate: its answers are small, and a
+// server's announced length is not to be trusted with the process's memory.
+constexpr DWORD kMaxBody = 4u << 20;
 // MB_YESNO | MB_ICONQUESTION, and the answer IDYES.
 constexpr UINT kAskYesNo = 36;
 constexpr int kIdYes = 6;
@@ -128,9 +131,13 @@ bool CHttpDownImpl::QueryHeaders(HINTERNET request, wchar_t** buffer, DWORD* len
 
 bool CHttpDownImpl::ReadInto(HINTERNET request, BYTE** out, DWORD* size, bool require_body) {
     DWORD length = 0, field = sizeof length;
-    if (HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length,
-                       &field, nullptr)) {
+    if (HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &field,
+                       nullptr)) {
         if (notifying()) observer_->OnContentLength(length);
+        if (length > kMaxBody) {
+            *size = 0;
+            return false;
+        }
         *size = length;
         *out = static_cast<BYTE*>(malloc(length));
         if (!*out) return false;
@@ -170,6 +177,12 @@ bool CHttpDownImpl::ReadInto(HINTERNET request, BYTE** out, DWORD* size, bool re
         DWORD got = 0;
         if (!InternetReadFile(request, block + total, block_size_, &got) || got == 0) break;
         total += got;
+        if (total > kMaxBody) {
+            free(block);
+            *out = nullptr;
+            *size = 0;
+            return false;
+        }
     }
     *out = block;
     *size = total;
@@ -198,8 +211,8 @@ bool CHttpDownImpl::Request(const wchar_t* url, BYTE** out, DWORD* size, const B
         } else {
             Status(L"正在获取文件大小请稍候...");
             DWORD status = 200, field = sizeof status;
-            if (HttpQueryInfoW(h.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
-                               &status, &field, nullptr) &&
+            if (HttpQueryInfoW(h.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                               &field, nullptr) &&
                 status == 404)
                 return false;
             result = ReadInto(h.request, out, size, require_body);
@@ -354,7 +367,8 @@ bool CHttpDownImpl::SaveToFile(HINTERNET request, const wchar_t* file_path, bool
     if (resume && PathFileExistsW(file_path)) {
         file.f = _wfopen(file_path, L"r+b");
         ULONGLONG existing = 0;
-        if (file.f && fseeko(file.f, 0, SEEK_END) == 0) existing = static_cast<ULONGLONG>(ftello(file.f));
+        if (file.f && fseeko(file.f, 0, SEEK_END) == 0)
+            existing = static_cast<ULONGLONG>(ftello(file.f));
         if (known && existing == length) {
             // Already complete.
             transfer = false;
@@ -362,8 +376,10 @@ bool CHttpDownImpl::SaveToFile(HINTERNET request, const wchar_t* file_path, bool
         } else if (known && existing > length) {
             fclose(file.f);
             file.f = nullptr;
-            if (AskOverwrite(file_path) == kIdYes) file.f = _wfopen(file_path, L"wb");
-            else transfer = false;
+            if (AskOverwrite(file_path) == kIdYes)
+                file.f = _wfopen(file_path, L"wb");
+            else
+                transfer = false;
         } else if (file.f) {
             LONG high = static_cast<LONG>(existing >> 32);
             DWORD pos = existing == 0 ? INVALID_SET_FILE_POINTER

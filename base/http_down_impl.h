@@ -50,7 +50,8 @@ public:
 
     // Sends verb (GET or POST) with the form body to url on port 80 and answers the
     // whole body in *out (malloc'd; the caller frees it) with its size. On false
-    // *out is null. require_body: a body of unknown length must not be empty.
+    // *out is null. require_body: a body of unknown length must not be empty. A body
+    // above 4 MiB, announced or received, fails without being held.
     bool Request(const wchar_t* url, BYTE** out, DWORD* size, const BYTE* body,
                  DWORD body_length, const wchar_t* verb, bool notify, bool require_body);
 

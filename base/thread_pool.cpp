@@ -125,6 +125,7 @@ void ThreadPool::WorkerLoop(TheThread* self) {
         std::deque<Task> left_over;
         {
             Gui::Mutex::Lock lock(lock_);
+            if (Load(self->terminated)) break;  // its slot and count were taken from it
             if (thread_count_ > self->index) continue;
             workers_[self->index] = nullptr;
             left_over.swap(self->queue);
@@ -134,6 +135,7 @@ void ThreadPool::WorkerLoop(TheThread* self) {
         // The pool may be gone from here on.
         return;
     }
+    Sleep(INFINITE);  // terminated: stops here, outside the pool lock
 }
 
 void ThreadPool::Steal(TheThread* self) {
@@ -199,7 +201,11 @@ void ThreadPool::TerminateWorkers() {
         TheThread* w = workers_[i];
         if (!w || !w->thread.IsOpen()) continue;
         Store(w->terminated, 1);
-        w->thread.Terminate();
+        if (!w->thread.Terminate()) continue;
+        // Gone for good: its slot is free for a new worker and it is no longer
+        // live. The record itself is never freed (see WorkerLoop).
+        workers_[i] = nullptr;
+        InterlockedDecrement(&live_);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "base/zip_extract.h"
 
 #include <ctype.h>
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 #include <unzip.h>
@@ -87,6 +88,45 @@ const char* LastPart(const char* name) {
     return last;
 }
 
+// Creates the entry's folders below the destination one component at a time; an
+// existing component must be a real folder, never a link that leads elsewhere.
+bool EnsureEntryFolders(const char* folder, const std::string& entry_folder) {
+    std::string relative;
+    size_t start = 0;
+    while (start < entry_folder.size()) {
+        size_t end = entry_folder.find_first_of("/\\", start);
+        if (end == std::string::npos) end = entry_folder.size();
+        if (end > start) {
+            if (!relative.empty()) relative += '\\';
+            relative.append(entry_folder, start, end - start);
+            char path[kPathSize];
+            if (!JoinPath(path, folder, relative.c_str())) return false;
+            const std::wstring wide = FromAnsi(path);
+            const DWORD attributes = GetFileAttributesW(wide.c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES) {
+                if (!CreateDirectoryIfMissing(wide.c_str())) return false;
+            } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+                       !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                printf("error: %s is not a folder of the destination\n", path);
+                return false;
+            }
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+// A new file beside the target that nobody else has: created exclusively, so that
+// no existing file or link is written through.
+File CreateSideFile(const char* path, std::string* side) {
+    for (unsigned n = 0; n < 100; ++n) {
+        *side = std::string(path) + ".part" + std::to_string(n);
+        File file(fopen(Win32PathToUnixA(side->c_str()).c_str(), "wbx"));
+        if (file || errno != EEXIST) return file;
+    }
+    return nullptr;
+}
+
 bool FileExists(const char* windows_path) {
     File probe(fopen(Win32PathToUnixA(windows_path).c_str(), "rb"));
     return probe != nullptr;
@@ -95,8 +135,8 @@ bool FileExists(const char* windows_path) {
 int ExtractCurrentEntry(unzFile archive, int without_path, int overwrite, const char* password,
                         const char* folder) {
     char name[kNameSize];
-    unz_file_info info;
-    int err = unzGetCurrentFileInfo(archive, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+    unz_file_info64 info;
+    int err = unzGetCurrentFileInfo64(archive, &info, name, sizeof name, nullptr, 0, nullptr, 0);
     if (err != UNZ_OK) {
         printf("error %d with zipfile in unzGetCurrentFileInfo\n", err);
         return err;
@@ -125,10 +165,7 @@ int ExtractCurrentEntry(unzFile archive, int without_path, int overwrite, const 
             printf("error: path too long: %s%s\n", folder, name);
             return UNZ_OK;
         }
-        for (char* p = path; *p; ++p)
-            if (*p == '/') *p = '\\';
-        CreateDirectoryChain(FromAnsi(path).c_str());
-        return UNZ_OK;
+        return EnsureEntryFolders(folder, name) ? UNZ_OK : UNZ_ERRNO;
     }
 
     const char* write_name = without_path ? last : name;
@@ -140,55 +177,87 @@ int ExtractCurrentEntry(unzFile archive, int without_path, int overwrite, const 
         printf("file %s exists, skipped\n", path);
         return UNZ_OK;
     }
+    if (!without_path && last != name &&
+        !EnsureEntryFolders(folder, std::string(name, last - name))) {
+        printf("error opening %s\n", path);
+        return UNZ_ERRNO;
+    }
 
     err = unzOpenCurrentFilePassword(archive, password);
-    if (err != UNZ_OK) printf("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
-
-    File out;
-    if (err == UNZ_OK) {
-        out.reset(fopen(Win32PathToUnixA(path).c_str(), "wb"));
-        if (!out && !without_path && last != name) {
-            std::string entry_folder(name, last - 1 - name);
-            char chain[kPathSize];
-            if (JoinPath(chain, folder, entry_folder.c_str(), "/")) {
-                CreateDirectoryChain(FromAnsi(chain).c_str());
-                out.reset(fopen(Win32PathToUnixA(path).c_str(), "wb"));
-            }
-        }
-        if (!out) printf("error opening %s\n", path);
+    if (err != UNZ_OK) {
+        printf("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
+        return err;
     }
-
-    if (out) {
-        printf(" extracting: %s\n", path);
-        int read = 0;
-        do {
-            read = unzReadCurrentFile(archive, buffer.get(), kReadSize);
-            if (read < 0) {
-                printf("error %d with zipfile in unzReadCurrentFile\n", read);
-                err = read;
-                break;
-            }
-            if (read > 0 && fwrite(buffer.get(), read, 1, out.get()) != 1) {
-                printf("error in writing extracted file\n");
-                err = UNZ_ERRNO;
-                break;
-            }
-        } while (read > 0);
-        // A write that fails only when the stream is flushed is a failed write too.
-        if (fclose(out.release()) != 0 && err == UNZ_OK) {
+    // The data goes to a side file and takes the entry's name only once it checks out.
+    std::string side;
+    File out = CreateSideFile(path, &side);
+    if (!out) {
+        printf("error opening %s\n", path);
+        unzCloseCurrentFile(archive);
+        return UNZ_ERRNO;
+    }
+    printf(" extracting: %s\n", path);
+    ZPOS64_T written = 0;
+    int read = 0;
+    do {
+        read = unzReadCurrentFile(archive, buffer.get(), kReadSize);
+        if (read < 0) {
+            printf("error %d with zipfile in unzReadCurrentFile\n", read);
+            err = read;
+            break;
+        }
+        written += static_cast<ZPOS64_T>(read);
+        if (written > info.uncompressed_size) {
+            printf("error: %s holds more than its declared size\n", name);
+            err = UNZ_BADZIPFILE;
+            break;
+        }
+        if (read > 0 && fwrite(buffer.get(), read, 1, out.get()) != 1) {
             printf("error in writing extracted file\n");
             err = UNZ_ERRNO;
+            break;
         }
-        if (err == UNZ_OK) SetFileDateFromDos(path, info.dosDate);
+    } while (read > 0);
+    // A write that fails only when the stream is flushed is a failed write too.
+    if (fclose(out.release()) != 0 && err == UNZ_OK) {
+        printf("error in writing extracted file\n");
+        err = UNZ_ERRNO;
     }
-
+    if (err == UNZ_OK && written != info.uncompressed_size) {
+        printf("error: %s is shorter than its declared size\n", name);
+        err = UNZ_BADZIPFILE;
+    }
     if (err == UNZ_OK) {
-        err = unzCloseCurrentFile(archive);
+        err = unzCloseCurrentFile(archive);  // checks the CRC of what was read
         if (err != UNZ_OK) printf("error %d with zipfile in unzCloseCurrentFile\n", err);
     } else {
         unzCloseCurrentFile(archive);
     }
-    return err;
+    const std::wstring wide_side = FromAnsi(side.c_str());
+    if (err == UNZ_OK &&
+        !MoveFileExW(wide_side.c_str(), FromAnsi(path).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        printf("error opening %s\n", path);
+        err = UNZ_ERRNO;
+    }
+    if (err != UNZ_OK) {
+        DeleteFileW(wide_side.c_str());
+        return err;
+    }
+    SetFileDateFromDos(path, static_cast<DWORD>(info.dosDate));
+    return UNZ_OK;
+}
+
+// The sum of the entries' declared sizes, or false when the directory cannot be read.
+bool DeclaredTotal(unzFile archive, ZPOS64_T* total) {
+    *total = 0;
+    for (int err = unzGoToFirstFile(archive); err == UNZ_OK; err = unzGoToNextFile(archive)) {
+        unz_file_info64 info;
+        if (unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return false;
+        if (info.uncompressed_size > ~ZPOS64_T{0} - *total) return false;
+        *total += info.uncompressed_size;
+    }
+    return unzGoToFirstFile(archive) == UNZ_OK;
 }
 
 // The walk of both extractions; with a window, progress goes to it.
@@ -204,18 +273,22 @@ struct Progress {
     }
 };
 
-void WalkEntries(unzFile archive, int without_path, int overwrite, const char* password,
-                 const char* folder, Progress* progress) {
+// Answers the first error; 0 when every entry was extracted or skipped.
+int WalkEntries(unzFile archive, int without_path, int overwrite, const char* password,
+                const char* folder, Progress* progress) {
     unz_global_info global;
     int err = unzGetGlobalInfo(archive, &global);
     if (err != UNZ_OK) {
         printf("error %d with zipfile in unzGetGlobalInfo \n", err);
         if (progress) progress->Post(-1);
-        return;
+        return err;
     }
     for (uLong i = 0; i < global.number_entry; ++i) {
-        if (ExtractCurrentEntry(archive, without_path, overwrite, password, folder) != UNZ_OK)
-            break;
+        err = ExtractCurrentEntry(archive, without_path, overwrite, password, folder);
+        if (err != UNZ_OK) {
+            if (progress) progress->Post(-1);
+            return err;
+        }
         if (progress) {
             int percent = static_cast<int>((i + 1) * 100 / global.number_entry);
             if (percent != progress->last_percent) progress->Post(percent);
@@ -225,36 +298,48 @@ void WalkEntries(unzFile archive, int without_path, int overwrite, const char* p
             if (err != UNZ_OK) {
                 printf("error %d with zipfile in unzGoToNextFile\n", err);
                 if (progress) progress->Post(-1);
-                return;
+                return err;
             }
         }
     }
     if (progress) progress->Post(100);
+    return UNZ_OK;
+}
+
+// Opens the archive and checks that it stays within the bound before anything is written.
+ZipArchive OpenBounded(const wchar_t* archive_path, unsigned long long max_output) {
+    ZipArchive archive(unzOpen(Win32PathToUnix(archive_path).c_str()));
+    if (!archive) return archive;
+    ZPOS64_T total = 0;
+    if (!DeclaredTotal(archive.get(), &total) || total > max_output) {
+        printf("error: the archive expands beyond %llu bytes\n", max_output);
+        archive.reset();
+    }
+    return archive;
 }
 
 }  // namespace
 
 int ExtractAllEntries(void* archive, int without_path, int overwrite, const char* password,
                       const char* folder) {
-    WalkEntries(archive, without_path, overwrite, password, folder, nullptr);
-    return 0;
+    return WalkEntries(archive, without_path, overwrite, password, folder, nullptr);
 }
 
-bool ExtractZip(const wchar_t* archive_path, const wchar_t* dest_folder) {
+bool ExtractZip(const wchar_t* archive_path, const wchar_t* dest_folder,
+                unsigned long long max_output) {
     if (!archive_path || !dest_folder) return false;
-    ZipArchive archive(unzOpen(Win32PathToUnix(archive_path).c_str()));
+    ZipArchive archive = OpenBounded(archive_path, max_output);
     if (!archive) return false;
     CreateDirectoryChain(dest_folder);
     std::string folder = ToAnsi(dest_folder);
-    ExtractAllEntries(archive.get(), 0, 1, nullptr, folder.c_str());
-    return true;
+    return ExtractAllEntries(archive.get(), 0, 1, nullptr, folder.c_str()) == UNZ_OK;
 }
 
 bool ExtractZipWithProgress(HWND window, UINT message, const wchar_t* archive_path,
                             const wchar_t* dest_folder, WPARAM wparam) {
     Progress progress{window, message, wparam};
     ZipArchive archive;
-    if (archive_path && dest_folder) archive.reset(unzOpen(Win32PathToUnix(archive_path).c_str()));
+    if (archive_path && dest_folder) archive = OpenBounded(archive_path, kZipMaxOutput);
     if (!archive) {
         // Whoever waits for the messages must learn that nothing comes.
         progress.Post(-1);
@@ -262,8 +347,7 @@ bool ExtractZipWithProgress(HWND window, UINT message, const wchar_t* archive_pa
     }
     CreateDirectoryChain(dest_folder);
     std::string folder = ToAnsi(dest_folder);
-    WalkEntries(archive.get(), 0, 1, nullptr, folder.c_str(), &progress);
-    return true;
+    return WalkEntries(archive.get(), 0, 1, nullptr, folder.c_str(), &progress) == UNZ_OK;
 }
 
 void DecodeUnzipProgress(WPARAM wparam, LPARAM lparam, WPARAM* out_wparam, int* state,

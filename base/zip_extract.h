@@ -10,13 +10,20 @@
 
 namespace base {
 
-// True when the archive could be opened: single entries that fail do not change it;
-// callers that need a file check for it.
-bool ExtractZip(const wchar_t* archive_path, const wchar_t* dest_folder);
+// The most an archive may expand to unless the caller says otherwise.
+constexpr unsigned long long kZipMaxOutput = 256ull << 20;
+
+// True when every entry was extracted. An entry is written beside its target and
+// takes its name only when its size and CRC check out; a bad entry is removed and
+// ends the walk. Links already in the destination are never followed: a folder of
+// an entry must be a real folder, and a file replaces a link of its name. An archive
+// whose entries declare more than max_output bytes in all writes nothing.
+bool ExtractZip(const wchar_t* archive_path, const wchar_t* dest_folder,
+                unsigned long long max_output = kZipMaxOutput);
 
 // The same walk, posting (window, message, wparam, percent) after each entry whose
 // percent differs from the last one posted, 100 at the end and -1 when the archive
-// cannot be opened or walked.
+// cannot be opened or walked or an entry fails.
 bool ExtractZipWithProgress(HWND window, UINT message, const wchar_t* archive_path,
                             const wchar_t* dest_folder, WPARAM wparam);
 
@@ -34,7 +41,8 @@ bool CreateDirectoryChain(const wchar_t* path);
 // 16 bits, local time); the last-access time stays.
 bool SetFileDateFromDos(const char* path, DWORD dos_date_time);
 
-// The walk over an open archive (an unzFile); an entry that fails ends it. Answers 0.
+// The walk over an open archive (an unzFile); an entry that fails ends it. Answers 0,
+// or the error of the entry that failed.
 int ExtractAllEntries(void* archive, int without_path, int overwrite, const char* password,
                       const char* folder);
 

@@ -32,6 +32,10 @@ constexpr DWORD kPollIntervalMs = 1000;
 // freeing the library (a call still inside it must find its code mapped).
 constexpr DWORD kReleaseWaitMs = 5000;
 
+// A poll's answer to its loop: running, failed but polling on, complete, or the download
+// ended by an engine error (state 10 or 11).
+enum PollResult { kPollRunning, kPollFailed, kPollComplete, kPollEnded };
+
 // The engine's strings are UTF-16; ours are wchar_t, 4 bytes here.
 std::u16string ToUtf16(const std::wstring& text) {
     std::u16string out;
@@ -98,17 +102,21 @@ struct DownloadManager::Pimpl : Gui::Pte<Pimpl> {
     void PrepareEngine();
     void LoadEngine(bool tools_ready);
     void PrepareDownload();
-    bool IsEngineValid();
+    // The engine when it may be called, or null (reported unless the program quits). Read
+    // once per use, so that Release cannot take it away between the look and the call.
+    IDownloadEngine* ValidEngine();
+    bool IsEngineValid() { return ValidEngine() != nullptr; }
     bool FindLastDownload();
     void QueryState();
     void Start();
     void DownloadLoop();
     bool StartDownload();
-    int QueryProgress();
+    int QueryProgress(IDownloadEngine* engine);
     void OnDownloadError(int32_t code, const std::wstring& text, int32_t shown_code);
     void OnProgress(int64_t downloaded, int64_t total, int32_t speed, bool animate);
     void ShowError(std::wstring text, int32_t code);
     void SetState(DownloadState state);
+    bool SetStateUnlessEnded(DownloadState state);
     void NotifyStateChanged();
     void OnDownloadComplete();
     void OnDownloadLoopEnd(bool completed);
@@ -143,7 +151,7 @@ struct DownloadManager::Pimpl : Gui::Pte<Pimpl> {
     std::atomic<int32_t> current_state_{DownloadState::Init};
     std::atomic<int64_t> total_size_{0};
     std::atomic<bool> preparing_{false};
-    std::atomic<bool> loop_pending_{false};  // a download loop is posted or running
+    std::atomic<bool> loop_pending_{false};  // a loop is posted and has not moved the state yet
     std::atomic<int> engine_users_{0};
     HANDLE wake_;  // ends the wait between polls when the engine goes
 };
@@ -197,19 +205,21 @@ void DownloadManager::Pimpl::PrepareDownload() {
     PostToPool(&Pimpl::QueryState);
 }
 
-bool DownloadManager::Pimpl::IsEngineValid() {
-    if (GetClientManager()->IsQuitting()) return false;
-    if (engine_ && module_) return true;
+IDownloadEngine* DownloadManager::Pimpl::ValidEngine() {
+    if (GetClientManager()->IsQuitting()) return nullptr;
+    IDownloadEngine* engine = engine_;
+    if (engine && module_) return engine;
     LOG_ERROR << "下载模块失效";
     PostToUi(&Pimpl::ShowError, std::wstring(L"下载模块失效"), int32_t{-1});
-    return false;
+    return nullptr;
 }
 
 bool DownloadManager::Pimpl::FindLastDownload() {
-    if (!IsEngineValid()) return false;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) return false;
     EngineKey key(L"");
     EngineInfo info;
-    const int32_t code = engine_.load()->FindTask(key.get(), &info.record);
+    const int32_t code = engine->FindTask(key.get(), &info.record);
     if (code != kDownloadEngineOk) {
         LOG_ERROR << "查询上次下载状态出错，error_code:" << code;
         return true;
@@ -235,10 +245,11 @@ bool DownloadManager::Pimpl::FindLastDownload() {
 void DownloadManager::Pimpl::QueryState() {
     EngineUse use(this);
     LOG_MESSAGE << "获取下载状态";
-    if (!IsEngineValid()) return;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) return;
     EngineKey key(L"");
     EngineInfo info;
-    const int32_t code = engine_.load()->QueryTask(key.get(), &info.record);
+    const int32_t code = engine->QueryTask(key.get(), &info.record);
     if (code == kDownloadEngineOk) {
         total_size_ = info.record.total_size;
         SetState(current_state_ == NoRecord ? ReadyToStart : ReadyToContinue);
@@ -265,26 +276,26 @@ void DownloadManager::Pimpl::Start() {
 
 void DownloadManager::Pimpl::DownloadLoop() {
     EngineUse use(this);
-    struct Done {
-        std::atomic<bool>& flag;
-        ~Done() { flag = false; }
-    } done{loop_pending_};
     if (!StartDownload()) return;
     for (;;) {
-        if (!IsEngineValid()) return;
-        const int result = QueryProgress();
-        const int32_t state = current_state_;
-        // The loop's own result, not only the state: a retry's loop may already have moved
-        // the state on by the time this loop's end is handled.
-        if (result == 2) return PostToUi(&Pimpl::OnDownloadLoopEnd, true);
-        if (state == Broken || state == Failed) return PostToUi(&Pimpl::OnDownloadLoopEnd, false);
+        IDownloadEngine* engine = ValidEngine();
+        if (!engine) return;
+        // The loop's own result, never the state: once this loop has ended the download, a
+        // retry's loop may already be moving the state on.
+        const int result = QueryProgress(engine);
+        if (result == kPollComplete) return PostToUi(&Pimpl::OnDownloadLoopEnd, true);
+        if (result == kPollEnded) return PostToUi(&Pimpl::OnDownloadLoopEnd, false);
         WaitForSingleObject(wake_, kPollIntervalMs);
     }
 }
 
 bool DownloadManager::Pimpl::StartDownload() {
     LOG_MESSAGE << "启动下载";
-    if (!IsEngineValid()) return false;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) {
+        loop_pending_ = false;
+        return false;
+    }
     const int32_t state = current_state_;
     if (state == ReadyToStart) {
         GetReportManager()->ReportDownloadStart();
@@ -295,7 +306,10 @@ bool DownloadManager::Pimpl::StartDownload() {
     base::EnsureDirectory(save_folder.c_str());
     EngineKey key(save_folder);
     SetState(Starting);
-    const int32_t code = engine_.load()->StartTask(key.get());
+    // From here the state refuses another start or retry until this loop has ended the
+    // download, and a retry offered then must be taken at once.
+    loop_pending_ = false;
+    const int32_t code = engine->StartTask(key.get());
     if (code == kDownloadEngineOk) {
         SetState(Downloading);
         LOG_MESSAGE << "启动下载成功";
@@ -306,14 +320,14 @@ bool DownloadManager::Pimpl::StartDownload() {
     return false;
 }
 
-int DownloadManager::Pimpl::QueryProgress() {
+int DownloadManager::Pimpl::QueryProgress(IDownloadEngine* engine) {
     EngineInfo info;
-    const int32_t code = engine_.load()->QueryProgress(&info.record);
+    const int32_t code = engine->QueryProgress(&info.record);
     if (code != kDownloadEngineOk) {
         LOG_ERROR << "下载进度查询失败，errorcode:" << code;
-        if (code == kDownloadEngineFailed || code == kDownloadEngineCheckFailed)
-            OnDownloadError(code, L"下载失败，请重试", -1);
-        return 1;
+        if (code != kDownloadEngineFailed && code != kDownloadEngineCheckFailed) return kPollFailed;
+        OnDownloadError(code, L"下载失败，请重试", -1);
+        return kPollEnded;
     }
     const DownloadEngineInfo& r = info.record;
     PostToUi(&Pimpl::OnProgress, r.downloaded_size, r.total_size, r.speed, true);
@@ -322,10 +336,10 @@ int DownloadManager::Pimpl::QueryProgress() {
         GetConfigManager()->SaveChannel();
         SetState(Complete);
         PostToUi(&Pimpl::OnDownloadComplete);
-        return 2;
+        return kPollComplete;
     }
     if (r.downloaded_size >= r.total_size && r.total_size > 0) SetState(Verifying);
-    return 0;
+    return kPollRunning;
 }
 
 void DownloadManager::Pimpl::OnDownloadError(int32_t code, const std::wstring& text,
@@ -363,6 +377,17 @@ void DownloadManager::Pimpl::SetState(DownloadState state) {
     PostToUi(&Pimpl::NotifyStateChanged);
 }
 
+// The user's pause or resume: a poll may have ended the download while the engine was
+// being asked, and that end must stand (a loop that ended starts nothing any more).
+bool DownloadManager::Pimpl::SetStateUnlessEnded(DownloadState state) {
+    int32_t seen = current_state_;
+    do {
+        if (seen == Complete || seen == Failed || seen == Broken) return false;
+    } while (!current_state_.compare_exchange_weak(seen, state));
+    PostToUi(&Pimpl::NotifyStateChanged);
+    return true;
+}
+
 void DownloadManager::Pimpl::NotifyStateChanged() { owner_->SigStateChanged(); }
 
 void DownloadManager::Pimpl::OnDownloadComplete() {
@@ -375,34 +400,36 @@ void DownloadManager::Pimpl::OnDownloadLoopEnd(bool completed) {
 }
 
 bool DownloadManager::Pimpl::Pause() {
-    if (!IsEngineValid()) return false;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) return false;
     if (current_state_ != Downloading) {
         LOG_MESSAGE << "调用暂停无效，下载状态不符，current_state_:" << current_state_.load();
         return false;
     }
-    const int32_t code = engine_.load()->PauseTask();
+    const int32_t code = engine->PauseTask();
     if (code != kDownloadEngineOk) {
         LOG_ERROR << "下载暂停失败，错误码：" << code;
         return false;
     }
     LOG_MESSAGE << "下载暂停成功";
-    SetState(Paused);
+    SetStateUnlessEnded(Paused);
     return true;
 }
 
 bool DownloadManager::Pimpl::Resume() {
-    if (!IsEngineValid()) return false;
+    IDownloadEngine* engine = ValidEngine();
+    if (!engine) return false;
     if (current_state_ != Paused) {
         LOG_MESSAGE << "调用恢复无效，下载状态不符，current_state_:" << current_state_.load();
         return false;
     }
-    const int32_t code = engine_.load()->ResumeTask();
+    const int32_t code = engine->ResumeTask();
     if (code != kDownloadEngineOk) {
         LOG_ERROR << "恢复下载失败，错误码：" << code;
         return false;
     }
     LOG_MESSAGE << "恢复下载成功";
-    SetState(Downloading);
+    SetStateUnlessEnded(Downloading);
     return true;
 }
 

@@ -242,4 +242,21 @@ TEST(ControllerTest, RequestsDuringReleaseBuildNothingNew) {
     EXPECT_EQ(base::GetController(), nullptr);
 }
 
+// Asks for a window from its destructor, after the windows have been released.
+struct NeedsWindowOnExit : base::LogicObject {
+    ~NeedsWindowOnExit() override {
+        Events().push_back(base::GetRegisteredObject<MainWindowObject>() ? "made one" : "none");
+    }
+};
+
+TEST(ControllerTest, AWindowRequestedDuringReleaseIsNotMadeAgain) {
+    Events().clear();
+    auto* controller = new TestController;
+    base::SetController(controller);
+    controller->GetObject<MainWindowObject>();
+    controller->GetObject<NeedsWindowOnExit>();
+    delete controller;
+    EXPECT_EQ(Events(), (std::vector<std::string>{"window", "none"}));
+}
+
 }  // namespace

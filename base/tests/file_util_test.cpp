@@ -290,6 +290,31 @@ TEST(CopyTest, DeepCopyReplacesAReadOnlyDestination) {
     EXPECT_EQ(ReadAll(dir.file("fresh.dll")), "new");
 }
 
+TEST(CopyTest, SideFilesOfALockedDestinationOrAFreeFileAreLeftAlone) {
+    TempDir dir;
+    ASSERT_TRUE(WriteAll(dir.file("new.dll"), "new"));
+    ASSERT_TRUE(WriteAll(dir.file("old.dll"), "old"));
+    ASSERT_TRUE(WriteAll(dir.file("old.dll.tmp"), "unrelated"));
+    ASSERT_TRUE(WriteAll(dir.file("setup.exe"), "payload"));
+    ASSERT_TRUE(WriteAll(dir.file("setup.exe.tmp"), "unrelated"));
+    HANDLE held = CreateFileW(dir.winfile("old.dll").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    LogCapture log;
+    std::thread letgo([&] {  // after the first copy attempt has failed
+        while (log.Text().find("retry_count:0") == std::string::npos) Sleep(5);
+        CloseHandle(held);
+    });
+    EXPECT_TRUE(DeepCopyFile(dir.winfile("new.dll"), dir.winfile("old.dll")));
+    letgo.join();
+    EXPECT_EQ(ReadAll(dir.file("old.dll")), "new");
+    EXPECT_FALSE(IsFileInUse(dir.winfile("setup.exe")));
+    EXPECT_EQ(ReadAll(dir.file("setup.exe")), "payload");
+    for (const char* side : {"old.dll.tmp", "setup.exe.tmp"})
+        EXPECT_EQ(ReadAll(dir.file(side)), "unrelated") << side;
+}
+
 TEST(CopyTest, CopyPathFileRetriesUntilTheDestinationCanBeWritten) {
     TempDir dir;
     ASSERT_TRUE(WriteAll(dir.file("src.bin"), "data"));

@@ -131,8 +131,21 @@ TEST(HttpDownImpl, ABodyShorterThanItsLengthFails) {
     EXPECT_TRUE(r.null_out);
 }
 
+TEST(HttpDownImpl, BodiesBeyondTheBoundAreRefusedWithOrWithoutALength) {
+    const std::string big((4 << 20) + 1, 'x');
+    for (bool with_length : {true, false}) {
+        TestServer server(
+            [&](const ReceivedRequest&) { return make_reply(200, big, "", with_length); });
+        PortMap map(server.port());
+        Result r = Get(L"http://127.0.0.1/");
+        EXPECT_FALSE(r.ok) << with_length;
+        EXPECT_TRUE(r.null_out);
+    }
+}
+
 TEST(HttpDownImpl, PostSendsTheFormBody) {
-    TestServer server([](const ReceivedRequest& r) { return make_reply(200, r.method + ":" + r.body); });
+    TestServer server(
+        [](const ReceivedRequest& r) { return make_reply(200, r.method + ":" + r.body); });
     PortMap map(server.port());
     Result r = Get(L"http://127.0.0.1/form", true, "a=1&b=2", L"POST");
     EXPECT_TRUE(r.ok);
@@ -217,8 +230,8 @@ TEST(HttpDownImpl, DownloadFileWritesTheBodyAndResumesAfterWhatTheFileHolds) {
     EXPECT_NE(rec.headers.find(L"Content-Length: 20"), std::wstring::npos);
 
     testing_support::WriteAll(dir.file("part.bin"), "0123456");
-    ASSERT_TRUE(http.DownloadUrl(L"http://127.0.0.1/f.bin", dir.winfile("part.bin").c_str(), false,
-                                 true));
+    ASSERT_TRUE(
+        http.DownloadUrl(L"http://127.0.0.1/f.bin", dir.winfile("part.bin").c_str(), false, true));
     EXPECT_EQ(testing_support::ReadAll(dir.file("part.bin")), content);
     EXPECT_EQ(rec.statuses.size() > 0 &&
                   std::find(rec.statuses.begin(), rec.statuses.end(),
@@ -228,7 +241,8 @@ TEST(HttpDownImpl, DownloadFileWritesTheBodyAndResumesAfterWhatTheFileHolds) {
 
 TEST(HttpDownImpl, DownloadStopsWhenCancelledAndRefusesAnErrorPage) {
     TestServer server([](const ReceivedRequest& r) {
-        return r.target == "/missing" ? make_reply(404, "not here") : make_reply(200, std::string(5000, 'x'));
+        return r.target == "/missing" ? make_reply(404, "not here")
+                                      : make_reply(200, std::string(5000, 'x'));
     });
     PortMap map(server.port());
     testing_support::TempDir dir;
@@ -237,11 +251,13 @@ TEST(HttpDownImpl, DownloadStopsWhenCancelledAndRefusesAnErrorPage) {
     rec.cancel = true;
     http.SetObserver(&rec);
     http.SetBlockSize(1000);
-    EXPECT_FALSE(http.DownloadUrl(L"http://127.0.0.1/big", dir.winfile("big").c_str(), false, false));
+    EXPECT_FALSE(
+        http.DownloadUrl(L"http://127.0.0.1/big", dir.winfile("big").c_str(), false, false));
     EXPECT_EQ(testing_support::ReadAll(dir.file("big")).size(), 1000u);
     EXPECT_EQ(rec.statuses.back(), L"取消文件下载");
 
-    EXPECT_FALSE(http.DownloadUrl(L"http://127.0.0.1/missing", dir.winfile("m").c_str(), false, false));
+    EXPECT_FALSE(
+        http.DownloadUrl(L"http://127.0.0.1/missing", dir.winfile("m").c_str(), false, false));
     EXPECT_FALSE(testing_support::Exists(dir.file("m")));
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -330,20 +331,23 @@ TEST(ProcessEnd, KillProcessByNameAndById) {
     EXPECT_EQ(ExitCodeAfterEnd(b), 16u);
 }
 
+// On a thread of its own: ending processes (above) leaves the main thread impersonating.
 TEST(ProcessTokens, TheThreadImpersonatesItselfAndSwitchesTheDebugPrivilege) {
-    HANDLE none = nullptr;
-    ASSERT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &none));
-    ScopedHandle token(base::OpenCurrentThreadToken(GetCurrentThread()));
-    ASSERT_TRUE(token.IsValid());
-    ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), true));
-    EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME));
-    ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), false));
-    EXPECT_FALSE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME));
+    std::thread([] {
+        HANDLE none = nullptr;
+        ASSERT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &none));
+        ScopedHandle token(base::OpenCurrentThreadToken(GetCurrentThread()));
+        ASSERT_TRUE(token.IsValid());
+        ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), true));
+        EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME));
+        ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), false));
+        EXPECT_FALSE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME));
 
-    EXPECT_TRUE(base::EnableThreadDebugPrivilege(GetCurrentThread(), true));
-    EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME))
-        << "the thread keeps its one impersonation token";
-    EXPECT_FALSE(base::EnableThreadDebugPrivilege(nullptr, true));
+        EXPECT_TRUE(base::EnableThreadDebugPrivilege(GetCurrentThread(), true));
+        EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME))
+            << "the thread keeps its one impersonation token";
+        EXPECT_FALSE(base::EnableThreadDebugPrivilege(nullptr, true));
+    }).join();
 }
 
 TEST(ProcessHandles, EveryHandleOpenedOrReceivedIsClosed) {

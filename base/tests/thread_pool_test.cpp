@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -17,7 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "gui/core/semaphore.h"
 #include "testing/lambda_callback.h"
+#include "testing/thread_start_limit.h"
 #include "testing/wait_until.h"
 
 namespace {
@@ -108,11 +109,12 @@ bool IsAsleep(pid_t tid) {
 
 // Runs one task on the pool's only worker and waits until the worker sleeps again.
 // With the gate open, the only place it sleeps is its own semaphore.
-void WaitForIdleWorker(base::ThreadPool& pool) {
+void WaitForIdleWorker(base::ThreadPool& pool, pid_t* worker = nullptr) {
     std::atomic<pid_t> tid{0};
     ASSERT_TRUE(pool.PostTask(Do([&tid] { tid = static_cast<pid_t>(syscall(SYS_gettid)); })));
     ASSERT_TRUE(WaitUntil([&] { return tid.load() != 0; }));
     ASSERT_TRUE(WaitUntil([&] { return IsAsleep(tid.load()); }));
+    if (worker) *worker = tid;
 }
 
 TEST(ThreadPool, PostingToAPoolWithoutWorkersFailsAndLeavesTheCallbackWithTheCaller) {
@@ -274,6 +276,28 @@ TEST(ThreadPool, StopTerminatesAWorkerStuckPastTheTimeOut) {
     EXPECT_FALSE(pool.PostTask(Do([] {})));
 }
 
+TEST(ThreadPool, AfterATerminatingStopTheGrownPoolRunsTasksAndStopsAtOnce) {
+    int before = Gui::Thread::GetCount();
+    Gui::Semaphore started;
+    {
+        base::ThreadPool pool;
+        pool.SetThreadCount(1);
+        pool.SetStopTimeout(50);
+        pool.PostTask(Do([&] {
+            started.Release();
+            for (;;) Sleep(10);
+        }));
+        started.Wait();
+        pool.Stop();
+        pool.SetStopTimeout(INFINITE);  // a stop still counting the dead worker hangs
+        pool.SetThreadCount(1);
+        std::atomic<bool> ran{false};
+        ASSERT_TRUE(pool.PostTask(Do([&] { ran = true; })));
+        EXPECT_TRUE(WaitUntil([&] { return ran.load(); }));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return Gui::Thread::GetCount() == before; }));
+}
+
 TEST(ThreadPool, ATerminatedWorkerThatComesBackFromItsTaskLeavesTheGonePoolAlone) {
     // The pool lives in storage that is wiped once it is gone: a worker that went on
     // using it would crash or write into it.
@@ -300,11 +324,15 @@ TEST(ThreadPool, ATerminatedWorkerThatComesBackFromItsTaskLeavesTheGonePoolAlone
 TEST(ThreadPool, APausedWorkerFinishesItsQueueThenWaitsAtTheGate) {
     base::ThreadPool pool;
     pool.SetThreadCount(1);
-    WaitForIdleWorker(pool);  // asleep past the gate
+    pid_t worker = 0;
+    WaitForIdleWorker(pool, &worker);  // asleep past the gate
     pool.Pause();
     RunLog log;
     pool.PostTask(log.Task("past the gate"));
     ASSERT_TRUE(WaitUntil([&] { return log.Size() == 1; }));
+    // Still in its pass, the worker would take a task posted now: wait until it
+    // sleeps at the gate.
+    ASSERT_TRUE(WaitUntil([&] { return IsAsleep(worker); }));
     pool.PostTask(log.Task("held"));
     Sleep(100);
     EXPECT_EQ(log.Size(), 1u);
@@ -420,15 +448,9 @@ TEST(ThreadPool, AWorkerThatFailsToStartIsNotCounted) {
     int before = Gui::Thread::GetCount();
     auto pool = std::make_unique<base::ThreadPool>();
     {
-        rlimit saved, tight;
-        getrlimit(RLIMIT_AS, &saved);
-        long pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        tight = saved;
-        tight.rlim_cur = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (1 << 20);
-        ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+        testing_support::ThreadStartLimit limit;
+        ASSERT_TRUE(limit.ok());
         pool->SetThreadCount(2);
-        setrlimit(RLIMIT_AS, &saved);
     }
     EXPECT_EQ(Gui::Thread::GetCount(), before);
     EXPECT_FALSE(pool->PostTask(Do([] {})));

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <string>
@@ -184,20 +185,51 @@ TEST(ZipExtract, AnArchiveThatCannotBeOpenedAnswersFalse) {
     EXPECT_FALSE(Exists(tmp.file("out")));
 }
 
-TEST(ZipExtract, DamagedEntryEndsTheWalkButTheArchiveStillCounts) {
-    TempDir tmp;
+TEST(ZipExtract, ADamagedEntryIsRemovedEndsTheWalkAndFails) {
     std::string payload(4000, 'p');
-    auto zip = MakeZip(tmp, {{"first.txt", "1", kStamp},
-                             {"bad.bin", payload, kStamp, true},
-                             {"later.txt", "3", kStamp}});
-    // Spoil the deflated data of the second entry.
-    std::string bytes = ReadAll(tmp.file("a.zip"));
-    size_t at = bytes.find("bad.bin") + 7;
-    for (size_t i = 0; i < 8; ++i) bytes[at + i] = static_cast<char>(0xFF);
-    ASSERT_TRUE(testing_support::WriteAll(tmp.file("a.zip"), bytes));
-    EXPECT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
-    EXPECT_EQ(ReadAll(tmp.file("out/first.txt")), "1");
-    EXPECT_FALSE(Exists(tmp.file("out/later.txt")));
+    // Deflated data spoilt, or a stored byte flipped (only the CRC tells).
+    for (bool deflate : {true, false}) {
+        TempDir tmp;
+        auto zip = MakeZip(tmp, {{"first.txt", "1", kStamp},
+                                 {"bad.bin", payload, kStamp, deflate},
+                                 {"later.txt", "3", kStamp}});
+        std::string bytes = ReadAll(tmp.file("a.zip"));
+        size_t at = bytes.find("bad.bin") + 7;
+        for (size_t i = 0; i < (deflate ? 8 : 1); ++i) bytes[at + (deflate ? 0 : 100) + i] ^= 0x5A;
+        ASSERT_TRUE(testing_support::WriteAll(tmp.file("a.zip"), bytes));
+        ASSERT_EQ(mkdir(tmp.file("out").c_str(), 0755), 0);
+        ASSERT_TRUE(testing_support::WriteAll(tmp.file("out/bad.bin"), "kept"));
+        EXPECT_FALSE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str())) << deflate;
+        EXPECT_EQ(ListFolder(tmp.file("out")), "bad.bin first.txt");
+        EXPECT_EQ(ReadAll(tmp.file("out/bad.bin")), "kept");
+    }
+}
+
+TEST(ZipExtract, LinksInTheDestinationAreNeverFollowed) {
+    TempDir tmp;
+    for (const char* dir : {"out", "elsewhere"}) ASSERT_EQ(mkdir(tmp.file(dir).c_str(), 0755), 0);
+    ASSERT_TRUE(testing_support::WriteAll(tmp.file("elsewhere/target.txt"), "outside"));
+    ASSERT_EQ(symlink(tmp.file("elsewhere").c_str(), tmp.file("out/evil").c_str()), 0);
+    ASSERT_EQ(symlink(tmp.file("elsewhere/target.txt").c_str(), tmp.file("out/l.txt").c_str()), 0);
+    auto zip = MakeZip(tmp, {{"l.txt", "inside", kStamp}, {"evil/x", "x", kStamp}});
+    EXPECT_FALSE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    EXPECT_EQ(ListFolder(tmp.file("elsewhere")), "target.txt");
+    EXPECT_EQ(ReadAll(tmp.file("elsewhere/target.txt")), "outside");
+    struct stat st;
+    ASSERT_EQ(lstat(tmp.file("out/l.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));  // the link was replaced, not written through
+    EXPECT_EQ(ReadAll(tmp.file("out/l.txt")), "inside");
+}
+
+TEST(ZipExtract, ArchivesDeclaringMoreThanTheBoundWriteNothing) {
+    TempDir tmp;
+    auto zip = MakeZip(
+        tmp, {{"a", std::string(1000, 'a'), kStamp}, {"b", std::string(1000, 'b'), kStamp}});
+    const std::wstring out = WinPath(tmp, "out") + L"\\";
+    EXPECT_FALSE(ExtractZip(zip.c_str(), out.c_str(), 1999));
+    EXPECT_FALSE(Exists(tmp.file("out")));
+    EXPECT_TRUE(ExtractZip(zip.c_str(), out.c_str(), 2000));
+    EXPECT_EQ(ListFolder(tmp.file("out")), "a b");
 }
 
 TEST(ZipExtract, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {

@@ -100,8 +100,9 @@ enum class WriteOutcome { kWritten, kSkipped, kFailed };
 
 class FileWriter {
 public:
-    FileWriter(archive* a, archive_entry* entry, mode_t umask_bits)
-        : a_(a), entry_(entry), umask_(umask_bits) {}
+    // budget: the bytes the run may still write; what this entry writes comes off it.
+    FileWriter(archive* a, archive_entry* entry, mode_t umask_bits, uint64_t* budget)
+        : a_(a), entry_(entry), umask_(umask_bits), budget_(budget) {}
 
     WriteOutcome Write(int folder, const std::string& name, Overwrite overwrite, std::string* why) {
         struct stat st;
@@ -136,6 +137,12 @@ public:
 
 private:
     bool CopyData(int fd, std::string* why) {
+        const bool sized = archive_entry_size_is_set(entry_);
+        const int64_t declared = sized ? archive_entry_size(entry_) : -1;
+        if (sized && static_cast<uint64_t>(declared) > *budget_) {
+            *why = "the archive expands beyond the output bound";
+            return false;
+        }
         int64_t end = 0;
         for (;;) {
             const void* block = nullptr;
@@ -143,22 +150,39 @@ private:
             la_int64_t offset = 0;
             int r = archive_read_data_block(a_, &block, &size, &offset);
             if (r == ARCHIVE_EOF) break;
-            if (r < ARCHIVE_WARN) {
-                *why = "cannot read the data: " + archive_text(a_);
+            // A warning here is a CRC or size that does not match: the data is damaged.
+            if (r != ARCHIVE_OK) {
+                *why = "data error: " + archive_text(a_);
+                return false;
+            }
+            const int64_t block_end = offset + static_cast<int64_t>(size);
+            if (offset < 0 || (sized && block_end > declared)) {
+                *why = "data error: more data than the entry's size";
+                return false;
+            }
+            if (static_cast<uint64_t>(block_end) > *budget_) {
+                *why = "the archive expands beyond the output bound";
                 return false;
             }
             if (!write_all(fd, static_cast<const char*>(block), size, offset)) {
                 *why = "cannot write: " + errno_text(errno);
                 return false;
             }
-            end = std::max<int64_t>(end, offset + static_cast<int64_t>(size));
+            end = std::max<int64_t>(end, block_end);
         }
-        // A sparse entry may end in a hole.
-        if (archive_entry_size_is_set(entry_) && archive_entry_size(entry_) > end &&
-            ::ftruncate(fd, archive_entry_size(entry_)) != 0) {
-            *why = "cannot write: " + errno_text(errno);
-            return false;
+        if (sized && end < declared) {
+            // Only a sparse entry may end in a hole; anything else is data missing.
+            if (archive_entry_sparse_count(entry_) == 0) {
+                *why = "data error: less data than the entry's size";
+                return false;
+            }
+            if (::ftruncate(fd, declared) != 0) {
+                *why = "cannot write: " + errno_text(errno);
+                return false;
+            }
+            end = declared;
         }
+        *budget_ -= static_cast<uint64_t>(end);
         return true;
     }
 
@@ -188,7 +212,16 @@ private:
     archive* a_;
     archive_entry* entry_;
     mode_t umask_;
+    uint64_t* budget_;
 };
+
+// What libarchive also "reads" that is no archive: an empty input, a text taken for
+// a file list, raw data.
+bool is_archive_format(int format) {
+    const int base = format & ARCHIVE_FORMAT_BASE_MASK;
+    return base != ARCHIVE_FORMAT_EMPTY && base != ARCHIVE_FORMAT_MTREE &&
+           base != ARCHIVE_FORMAT_RAW;
+}
 
 mode_t current_umask() {
     mode_t bits = ::umask(0);
@@ -198,10 +231,12 @@ mode_t current_umask() {
 
 }  // namespace
 
-Extractor::Extractor(std::string output_folder, Overwrite overwrite, Reporter report_error)
+Extractor::Extractor(std::string output_folder, Overwrite overwrite, Reporter report_error,
+                     uint64_t max_output)
     : output_folder_(std::move(output_folder)),
       overwrite_(overwrite),
-      report_error_(std::move(report_error)) {}
+      report_error_(std::move(report_error)),
+      max_output_(max_output) {}
 
 ExtractResult Extractor::Extract(const std::string& archive_path) {
     ExtractResult result;
@@ -221,12 +256,19 @@ ExtractResult Extractor::Extract(const std::string& archive_path) {
         report_error_(output_folder_, "cannot open the output folder: " + errno_text(errno));
         return result;
     }
-    result.opened = true;
     const mode_t umask_bits = current_umask();
+    uint64_t budget = max_output_;
 
-    for (;;) {
+    for (bool first = true;; first = false) {
         archive_entry* entry = nullptr;
         int r = archive_read_next_header(a.get(), &entry);
+        if (first) {
+            if (!is_archive_format(archive_format(a.get()))) {
+                report_error_(archive_path, "cannot open the file as an archive");
+                return result;
+            }
+            result.opened = true;
+        }
         if (r == ARCHIVE_EOF) break;
         if (r < ARCHIVE_WARN) {
             report_error_(archive_path, "damaged archive: " + archive_text(a.get()));
@@ -276,7 +318,7 @@ ExtractResult Extractor::Extract(const std::string& archive_path) {
             ++result.errors;
             continue;
         }
-        FileWriter writer(a.get(), entry, umask_bits);
+        FileWriter writer(a.get(), entry, umask_bits, &budget);
         switch (writer.Write(folder.get(), parts.back(), overwrite_, &why)) {
             case WriteOutcome::kWritten:
                 ++result.files;

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -39,7 +41,50 @@ bool hash_prefix(int fd, uint64_t size, Md5& md5) {
     return true;
 }
 
+// Files whose MD5 this process has checked, by what changes with any write to them.
+struct Stamp {
+    dev_t dev;
+    ino_t ino;
+    off_t size;
+    int64_t ctime_ns;
+    bool operator==(const Stamp&) const = default;
+};
+
+std::optional<Stamp> stamp_of(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return Stamp{st.st_dev, st.st_ino, st.st_size,
+                 int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
+std::mutex g_verified_mutex;
+std::map<std::string, Stamp> g_verified;
+
 }  // namespace
+
+void mark_verified(const std::string& path) {
+    std::optional<Stamp> stamp = stamp_of(path);
+    // File times come from a coarse clock: a change within the same tick would keep
+    // the stamp. Once that clock has passed the stamp, any later change moves it.
+    for (int i = 0; stamp && i < 50; ++i) {
+        struct timespec now {};
+        clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (int64_t(now.tv_sec) * 1000000000 + now.tv_nsec > stamp->ctime_ns) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::lock_guard lock(g_verified_mutex);
+    if (stamp)
+        g_verified[path] = *stamp;
+    else
+        g_verified.erase(path);
+}
+
+bool is_verified(const std::string& path) {
+    std::optional<Stamp> stamp = stamp_of(path);
+    std::lock_guard lock(g_verified_mutex);
+    auto it = g_verified.find(path);
+    return stamp && it != g_verified.end() && it->second == *stamp;
+}
 
 Transfer::Transfer(TaskSpec spec, const TaskStore& store, FileLock lock, const Settings& settings)
     : spec_(std::move(spec)), store_(store), settings_(settings), lock_(std::move(lock)) {}
@@ -154,13 +199,25 @@ bool Transfer::prepare() {
         if (!moved && !file_size(to)) rec.reset();  // nothing to carry on from
     }
     if (rec && rec->complete) {
+        // A file on disk may have changed since it was checked: only its bytes count.
         if (file_size(final_path()) == game.size) {
-            rec->save_folder = spec_.save_folder;
-            store_.save(*rec);
-            finish(Phase::kComplete);
-            return false;
+            set_phase(Phase::kVerifying);
+            downloaded_ = game.size;
+            UniqueFd done(::open(final_path().c_str(), O_RDONLY | O_CLOEXEC));
+            Md5 whole;
+            // Checked already by this process and unchanged since: no need to read it again.
+            if (is_verified(final_path()) || (done && hash_prefix(done.get(), game.size, whole) &&
+                                              whole.hex_digest() == game.md5)) {
+                mark_verified(final_path());
+                rec->save_folder = spec_.save_folder;
+                store_.save(*rec);
+                finish(Phase::kComplete);
+                return false;
+            }
+            ::unlink(final_path().c_str());
+            downloaded_ = 0;
         }
-        rec.reset();  // the installer is gone: fetch it again
+        rec.reset();  // the installer is gone or altered: fetch it again
     }
 
     UniqueFd fd(::open(partial_path().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
@@ -171,10 +228,11 @@ bool Transfer::prepare() {
     Md5 md5;
     if (rec) {
         good = std::min<uint64_t>(rec->committed, uint64_t(st.st_size));
+        // The bytes on disk are hashed again: a saved state cannot tell that they
+        // changed since. When they no longer hash to it, nothing of them is kept.
         auto restored = Md5::restore_state(rec->md5_state);
-        if (restored && restored->length() == good) {
-            md5 = *restored;
-        } else if (!hash_prefix(fd.get(), good, md5)) {
+        if (!hash_prefix(fd.get(), good, md5) || (restored && restored->length() == good &&
+                                                  restored->save_state() != md5.save_state())) {
             good = 0;
             md5 = Md5();
         }
@@ -451,6 +509,7 @@ void Transfer::verify() {
         return;
     }
     sync_parent_dir(final_path());
+    mark_verified(final_path());
     TaskRecord copy;
     {
         std::lock_guard lock(record_mutex_);

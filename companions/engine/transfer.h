@@ -1,6 +1,8 @@
 // One game's download on a thread of its own: prepares the partial file from the
 // task record, fetches the missing bytes with ranged requests, rides out transient
-// faults, verifies size and MD5, and renames the file into place. Every state
+// faults, verifies size and MD5, and renames the file into place. A resumed task
+// hashes the bytes already on disk, and a finished one is checked again before it
+// counts as complete in a new run. Every state
 // that the program can poll is readable without waiting on the transfer's I/O.
 #pragma once
 
@@ -48,6 +50,11 @@ struct Progress {
     int32_t speed = 0;
     std::string reason;  // why it failed
 };
+
+// Files whose MD5 this process has checked. A file changed, replaced or gone since
+// counts as unchecked.
+void mark_verified(const std::string& path);
+bool is_verified(const std::string& path);
 
 class Transfer {
 public:

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "ctrls/button.h"
 #include "ctrls/button_style.h"
+#include "ctrls/edit_text.h"
+#include "ctrls/option_ctrl.h"
+#include "ctrls/progress_ctrl.h"
+#include "ctrls/system_panel.h"
 #include "ctrls/edit_style.h"
 #include "ctrls/link_style.h"
 #include "ctrls/option_style.h"
@@ -117,7 +122,7 @@ TEST(StyleRecordsTest, NewLinkStyleHasNullColourAndZeroFonts) {
     EXPECT_EQ(s.textfont1.GetFlags(), 0);
 }
 
-TEST(StyleRecordsTest, DefaultLinkStyleTakesTheDefaultFontAndDarkGrey) {
+void DefaultLinkStyleTakesTheDefaultFontAndDarkGrey() {
     Gui::Font f;
     f.Height(13).Bold();
     Gui::SetDefaultFont(f);
@@ -137,7 +142,7 @@ TEST(StyleRecordsTest, DefaultLinkStyleTakesTheDefaultFontAndDarkGrey) {
     EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 1);
 }
 
-TEST(StyleRecordsTest, DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood) {
+void DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood() {
     ASSERT_FALSE(Gui::IsDefaultFontSet());
     const ctrls::LinkStyle& d = ctrls::LinkStyle::Default();
     EXPECT_EQ(d.textfont0, Gui::Font());
@@ -147,6 +152,40 @@ TEST(StyleRecordsTest, DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood
     Gui::SetDefaultFont(f);
     EXPECT_EQ(ctrls::LinkStyle::Default().textfont0, Gui::Font());
     EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
+}
+
+// The default link record is made once per process: these run in processes of
+// their own, also when the whole program runs.
+void InFreshProcess(void (*body)()) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT((body(), exit(::testing::Test::HasFailure())), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(StyleRecordsTest, DefaultLinkStyleTakesTheDefaultFontAndDarkGrey) {
+    InFreshProcess(&DefaultLinkStyleTakesTheDefaultFontAndDarkGrey);
+}
+
+TEST(StyleRecordsTest, DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood) {
+    InFreshProcess(&DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood);
+}
+
+// Each control's default record is filled with its standard look and entered once.
+TEST(StyleRecordsTest, EachControlsDefaultRecordIsFilledAndRegisteredOnce) {
+    auto check = [](const auto& d, const Image& look) {
+        EXPECT_TRUE(d.status == 1 && d.registered == 1 && d.standard != &d);
+        EXPECT_EQ(d.standard->standard, d.standard);
+        EXPECT_FALSE(look.IsEmpty());
+    };
+    for (std::size_t pass = 0, count = 0; pass < 2; ++pass) {
+        check(ctrls::Button::StyleDefault(), ctrls::Button::StyleDefault().look[3]);
+        check(ctrls::SystemPanel::StyleDefault(),
+              ctrls::SystemPanel::StyleDefault().minbox.look[1]);
+        check(ctrls::OptionCtrl::StyleDefault(), ctrls::OptionCtrl::StyleDefault().pressed[0]);
+        check(ctrls::EditText::StyleDefault(), ctrls::EditText::StyleDefault().edge[2]);
+        check(ctrls::ProgressCtrl::StyleDefault(), ctrls::ProgressCtrl::StyleDefault().block);
+        EXPECT_TRUE(pass == 0 || Gui::GetRegisteredStyleCount() == count);
+        count = Gui::GetRegisteredStyleCount();
+    }
 }
 
 }  // namespace

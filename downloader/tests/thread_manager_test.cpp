@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -24,15 +23,6 @@ public:
 using testing_support::WaitUntil;
 
 int Workers(base::ThreadPool* pool) { return static_cast<int>(pool->GetQueueLengths().size()); }
-
-class Flag : public Gui::CallbackAction {
-public:
-    explicit Flag(std::atomic<bool>& flag) : flag_(flag) {}
-    void Execute() override { flag_ = true; }
-
-private:
-    std::atomic<bool>& flag_;
-};
 
 // Receives a pool's results on the user-interface thread; its calls go to a log
 // outside itself, so that a call after its death would show.
@@ -124,13 +114,6 @@ TEST(ThreadManager, ASingleWorkerHttpPoolAskedForFirstKeepsOneWorker) {
     EXPECT_EQ(Workers(single), 1);
 }
 
-TEST(ThreadManager, TheDownloadPoolRunsTasks) {
-    downloader::ThreadManager manager;
-    std::atomic<bool> ran{false};
-    ASSERT_TRUE(manager.GetDownloadPool()->PostTask(Gui::Callback(new Flag(ran))));
-    EXPECT_TRUE(WaitUntil([&] { return ran.load(); }));
-}
-
 TEST(ThreadManager, ReleasingPoolsStopsTheirWorkersAndLaterRequestsMakeNewOnes) {
     downloader::ThreadManager manager;
     manager.GetDownloadPool();
@@ -150,7 +133,6 @@ TEST(ThreadManager, TheControllerHandsOutOneManagerAndReleasesItFirst) {
     downloader::ThreadManager* manager = GetThreadManager();
     ASSERT_NE(manager, nullptr);
     EXPECT_EQ(GetThreadManager(), manager);
-    EXPECT_TRUE(manager->NeedReleaseFirst());
     manager->GetDownloadPool();
     EXPECT_TRUE(WaitUntil([] { return Gui::Thread::GetCount() == 2; }));
     base::SetController(nullptr);

@@ -5,6 +5,7 @@
 #include <cxxabi.h>
 
 #include <climits>
+#include <map>
 
 #include "gui/core/mutex.h"
 
@@ -14,6 +15,26 @@ namespace {
 volatile LONG g_thread_count;
 volatile LONG g_shutdown;
 volatile BYTE g_started;
+
+// The callback copies of counted threads by thread id. Whoever takes a thread's
+// entry out (its own end, however it ends, or Terminate) uncounts it, exactly once.
+StaticMutex g_running_lock;
+std::map<DWORD, Callback*>* g_running;
+
+std::map<DWORD, Callback*>& Running() {
+    if (!g_running)
+        g_running = new std::map<DWORD, Callback*>;  // never freed: threads outlive statics
+    return *g_running;
+}
+
+Callback* TakeRunning(DWORD thread_id) {
+    StaticMutex::Lock lock(g_running_lock);
+    auto it = Running().find(thread_id);
+    if (it == Running().end()) return nullptr;
+    Callback* copy = it->second;
+    Running().erase(it);
+    return copy;
+}
 
 }  // namespace
 
@@ -27,7 +48,13 @@ bool Thread::Run(Callback cb) {
     Detach();
     Callback* copy = new Callback(cb);
     unsigned thread_id = 0;
-    handle_ = reinterpret_cast<HANDLE>(_beginthreadex(NULL, 0, ThreadEntry, copy, 0, &thread_id));
+    {
+        // Held until the copy is listed, so the new thread finds it.
+        StaticMutex::Lock lock(g_running_lock);
+        handle_ =
+            reinterpret_cast<HANDLE>(_beginthreadex(NULL, 0, ThreadEntry, copy, 0, &thread_id));
+        if (handle_) Running()[thread_id] = copy;
+    }
     if (!handle_) {
         // No thread will ever return from the callback: uncount it here.
         InterlockedDecrement(&g_thread_count);
@@ -43,20 +70,39 @@ void Thread::Start(Callback cb) {
     thread.Detach();
 }
 
-unsigned __stdcall Thread::ThreadEntry(void* argument) {
-    Callback* copy = static_cast<Callback*>(argument);
-    if (copy->GetAction()) {
+unsigned __stdcall Thread::ThreadEntry(void*) {
+    const DWORD self = GetCurrentThreadId();
+    // A reference of its own: Terminate may free the listed copy while this thread
+    // still runs up to its next wait.
+    Callback own;
+    {
+        StaticMutex::Lock lock(g_running_lock);
+        auto it = Running().find(self);
+        if (it == Running().end()) return 0;  // terminated before it started
+        own = *it->second;
+    }
+    // Runs on a return, a throw and ExitThread's unwinding alike.
+    struct Uncount {
+        DWORD id;
+        ~Uncount() { Thread::Uncount(id); }
+    } uncount{self};
+    if (own.GetAction()) {
         try {
-            (*copy)();
+            own();
         } catch (abi::__forced_unwind&) {
             throw;  // the thread is being ended (ExitThread): let it go
         } catch (...) {
             // A throwing callback ends itself, not the process.
         }
     }
+    return 0;
+}
+
+void Thread::Uncount(DWORD thread_id) {
+    Callback* copy = TakeRunning(thread_id);
+    if (!copy) return;
     InterlockedDecrement(&g_thread_count);
     DeleteCallbackCopy(copy);
-    return 0;
 }
 
 void Thread::DeleteCallbackCopy(Callback* copy) { delete copy; }
@@ -70,7 +116,12 @@ void Thread::Detach() {
 
 bool Thread::Terminate() {
     if (!handle_) return false;
+    const DWORD id = GetThreadId(handle_);
+    DWORD code = 0;
+    const bool alive = GetExitCodeThread(handle_, &code) && code == STILL_ACTIVE;
     if (!TerminateThread(handle_, 0)) return false;
+    // A terminated thread never returns from its callback: uncount it here.
+    if (alive) Uncount(id);
     CloseHandle(handle_);
     handle_ = NULL;
     return true;

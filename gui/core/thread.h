@@ -44,6 +44,7 @@ public:
 private:
     static unsigned __stdcall ThreadEntry(void* argument);
     static void DeleteCallbackCopy(Callback* copy);
+    static void Uncount(DWORD thread_id);
 
     HANDLE handle_;
 };

@@ -126,6 +126,13 @@ LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR value_name, DWORD, DWORD type, c
     v.name = name_of(value_name);
     v.type = type;
     if (data_size) v.data.assign(data, data + data_size);
+    // A string given without its terminator is stored with one, as Windows does.
+    if ((type == REG_SZ || type == REG_EXPAND_SZ) && data_size >= sizeof(WCHAR) &&
+        data_size % sizeof(WCHAR) == 0) {
+        WCHAR last;
+        memcpy(&last, data + data_size - sizeof(WCHAR), sizeof last);
+        if (last != 0) v.data.insert(v.data.end(), sizeof(WCHAR), 0);
+    }
     return set_value(ref, std::move(v));
 }
 

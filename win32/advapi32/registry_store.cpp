@@ -82,9 +82,26 @@ Store& Store::user() {
     return *s;
 }
 
+// What changes whenever the store file is replaced (every write renames a new one
+// into place): the tree need not be read again while it stays the same.
+std::optional<Store::FileStamp> Store::stamp(const std::string& file) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0) {
+        if (errno == ENOENT) return FileStamp{};
+        return std::nullopt;
+    }
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
 LSTATUS Store::load(const std::string& file, Key** root) {
+    const std::optional<FileStamp> now = stamp(file);
+    if (now && cached_root_ && file == cached_file_ && *now == cached_stamp_) {
+        *root = cached_root_.get();
+        return ERROR_SUCCESS;
+    }
     std::string text;
     if (!read_file(file, &text)) return ERROR_REGISTRY_IO_FAILED;
+    if (now) cached_stamp_ = *now;
     if (!cached_root_ || file != cached_file_ || text != cached_text_) {
         auto fresh = std::make_unique<Key>();
         if (!text.empty() && !parse(text, fresh.get())) {
@@ -127,6 +144,7 @@ LSTATUS Store::write(const std::function<LSTATUS(Key& root, bool& changed)>& fn)
         return ERROR_REGISTRY_IO_FAILED;
     }
     cached_text_ = std::move(text);
+    if (auto now = stamp(file)) cached_stamp_ = *now;
     return ERROR_SUCCESS;
 }
 

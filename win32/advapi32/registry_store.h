@@ -11,7 +11,10 @@
 
 #include "registry_tree.h"
 
+#include <sys/types.h>
+
 #include <functional>
+#include <optional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,6 +36,15 @@ public:
     static Store& user();
 
 private:
+    struct FileStamp {
+        dev_t dev = 0;
+        ino_t ino = 0;  // 0: no file
+        off_t size = 0;
+        time_t sec = 0;
+        long nsec = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static std::optional<FileStamp> stamp(const std::string& file);
     // The parsed tree of the file's current text, from the cache when unchanged.
     LSTATUS load(const std::string& file, Key** root);
 
@@ -41,6 +53,7 @@ private:
     std::string cached_file_;
     std::string cached_text_;
     std::unique_ptr<Key> cached_root_;
+    FileStamp cached_stamp_;
 };
 
 std::string registry_dir();

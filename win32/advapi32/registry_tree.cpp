@@ -71,7 +71,7 @@ void append_hex_bytes(std::string& out, const std::vector<uint8_t>& data) {
     out += '"';
 }
 
-void write_key(std::string& out, const Key& key, Path& path) {
+void write_key_line(std::string& out, const Key& key, const Path& path) {
     out += "key ";
     out += std::to_string(key.last_write);
     for (auto& part : path) {
@@ -95,10 +95,30 @@ void write_key(std::string& out, const Key& key, Path& path) {
         }
         out += '\n';
     }
-    for (auto& [folded, sub] : key.subkeys) {
-        path.push_back(sub->name);
-        write_key(out, *sub, path);
-        path.pop_back();
+}
+
+// Depth first, subkeys in name order, with a stack of its own rather than the
+// thread's: however deep a tree came to be, writing it cannot overflow.
+void write_tree(std::string& out, const Key& root) {
+    using Iter = std::map<std::wstring, std::unique_ptr<Key>>::const_iterator;
+    struct Frame {
+        Iter next, end;
+    };
+    Path path;
+    std::vector<Frame> stack;
+    write_key_line(out, root, path);
+    stack.push_back({root.subkeys.begin(), root.subkeys.end()});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.end) {
+            stack.pop_back();
+            if (!path.empty()) path.pop_back();
+            continue;
+        }
+        const Key& sub = *(top.next++)->second;
+        path.push_back(sub.name);
+        write_key_line(out, sub, path);
+        stack.push_back({sub.subkeys.begin(), sub.subkeys.end()});
     }
 }
 
@@ -320,8 +340,7 @@ std::string serialize(const Key& root) {
     std::string out;
     out += kHeader;
     out += '\n';
-    Path path;
-    write_key(out, root, path);
+    write_tree(out, root);
     out += kEnd;
     out += '\n';
     return out;
@@ -330,7 +349,7 @@ std::string serialize(const Key& root) {
 bool parse(std::string_view text, Key* root) {
     *root = Key();
     size_t pos = 0;
-    bool header = false, ended = false;
+    bool header = false, ended = false, skipping = false;
     Key* current = nullptr;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
@@ -357,9 +376,12 @@ bool parse(std::string_view text, Key* root) {
                 if (!tokens[i].quoted || tokens[i].units.empty()) return false;
                 path.push_back(to_wstring(tokens[i].units));
             }
+            skipping = path.size() > kMaxDepth;
+            if (skipping) continue;
             current = root->create(path, time, nullptr);
             current->last_write = time;
         } else if (tokens[0].word == "value") {
+            if (skipping) continue;
             uint64_t type;
             if (!current || tokens.size() != 5 || !tokens[1].quoted ||
                 !to_number(tokens[2], &type) || type > 0xFFFFFFFFu || tokens[3].quoted ||

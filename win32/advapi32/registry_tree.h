@@ -16,6 +16,10 @@ namespace w32::reg {
 
 using Path = std::vector<std::wstring>;
 
+// As on Windows: a tree is at most 512 levels deep, and one call creates at most 32.
+constexpr size_t kMaxDepth = 512;
+constexpr size_t kMaxNewLevels = 32;
+
 struct Value {
     std::wstring name;
     DWORD type = REG_NONE;
@@ -48,6 +52,7 @@ uint64_t now_filetime();
 
 std::string serialize(const Key& root);
 // False when text is not a complete store (wrong header, a bad line, no end mark).
+// Keys deeper than kMaxDepth are left out with their values.
 bool parse(std::string_view text, Key* root);
 
 }  // namespace w32::reg

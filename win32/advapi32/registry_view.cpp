@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <set>
 
 namespace w32::reg {
 namespace {
@@ -170,28 +171,48 @@ LSTATUS query_value(const KeyRef& ref, std::wstring_view name, Value* out) {
     return ref.path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
 }
 
+// The values of the first place come first and are all distinct: an index among
+// them is answered directly, so a key's values enumerate at the same cost per call
+// however many there are. Later places (the merged classes view) skip the names of
+// the places before them.
 LSTATUS value_at(const KeyRef& ref, DWORD index, Value* out) {
-    std::vector<Value> merged;
-    bool any_key = false;
-    for (auto& loc : locations(ref.root, ref.path)) {
+    const auto locs = locations(ref.root, ref.path);
+    std::set<std::wstring> earlier;  // folded names of the places already passed
+    bool any_key = false, found = false;
+    size_t left = index;
+    for (size_t i = 0; i < locs.size() && !found; ++i) {
+        const Location& loc = locs[i];
         LSTATUS s = loc.store->read([&](const Key& root) -> LSTATUS {
             const Key* k = root.find(loc.path);
             if (!k) return ERROR_SUCCESS;
             any_key = true;
-            for (auto& v : k->values) {
-                bool shadowed = std::any_of(merged.begin(), merged.end(), [&](const Value& m) {
-                    return same_name(m.name, v.name);
-                });
-                if (!shadowed) merged.push_back(v);
+            if (earlier.empty()) {
+                if (left < k->values.size()) {
+                    *out = k->values[left];
+                    found = true;
+                    return ERROR_SUCCESS;
+                }
+                left -= k->values.size();
+            } else {
+                for (auto& v : k->values) {
+                    if (earlier.count(fold(v.name))) continue;
+                    if (left == 0) {
+                        *out = v;
+                        found = true;
+                        return ERROR_SUCCESS;
+                    }
+                    --left;
+                }
             }
+            if (i + 1 < locs.size())
+                for (auto& v : k->values) earlier.insert(fold(v.name));
             return ERROR_SUCCESS;
         });
         if (s != ERROR_SUCCESS) return s;
     }
+    if (found) return ERROR_SUCCESS;
     if (!any_key && gone(ref) != ERROR_SUCCESS) return ERROR_KEY_DELETED;
-    if (index >= merged.size()) return ERROR_NO_MORE_ITEMS;
-    *out = std::move(merged[index]);
-    return ERROR_SUCCESS;
+    return ERROR_NO_MORE_ITEMS;
 }
 
 LSTATUS subkey_at(const KeyRef& ref, DWORD index, std::wstring* name, uint64_t* last_write) {
@@ -247,6 +268,7 @@ LSTATUS create_key(const KeyRef& parent, const Path& sub, bool* created) {
     const Path parent_path(loc.path.begin(), loc.path.end() - static_cast<long>(sub.size()));
     const bool parent_elsewhere = parent.root == Root::Classes && !classes_root;
     if (parent_elsewhere && key_exists(parent) != ERROR_SUCCESS) return ERROR_KEY_DELETED;
+    if (loc.path.size() > kMaxDepth) return ERROR_INVALID_PARAMETER;
     return loc.store->write([&](Key& root, bool& changed) -> LSTATUS {
         // In the merged view the parent may live in the other store.
         if (parent.root != Root::Classes && !root.find(parent_path)) return ERROR_KEY_DELETED;
@@ -254,6 +276,10 @@ LSTATUS create_key(const KeyRef& parent, const Path& sub, bool* created) {
             *created = false;
             return ERROR_SUCCESS;
         }
+        size_t existing = 0;
+        for (const Key* k = &root; existing < loc.path.size(); ++existing)
+            if (!(k = k->child(loc.path[existing]))) break;
+        if (loc.path.size() - existing > kMaxNewLevels) return ERROR_INVALID_PARAMETER;
         root.create(loc.path, now_filetime(), created);
         changed = true;
         return ERROR_SUCCESS;

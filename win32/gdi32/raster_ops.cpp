@@ -18,6 +18,17 @@ void fill_region(Dc& dc, pixman_region32_t* shape, uint32_t bgra) {
     pixman_region32_fini(&vis);
 }
 
+void order_fill_box(int* x, int* y, int* width, int* height) {
+    if (*width < 0) {
+        *x += *width + 1;
+        *width = -*width;
+    }
+    if (*height < 0) {
+        *y += *height + 1;
+        *height = -*height;
+    }
+}
+
 }  // namespace w32::gdi
 
 using namespace w32::gdi;
@@ -41,14 +52,7 @@ bool pattern_fill(Dc& dc, int x, int y, int width, int height, DWORD rop) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return false;
     }
-    if (width < 0) {
-        x += width;
-        width = -width;
-    }
-    if (height < 0) {
-        y += height;
-        height = -height;
-    }
+    order_fill_box(&x, &y, &width, &height);
     POINT d = dc.to_device(x, y);
     pixman_region32_t shape;
     pixman_region32_init_rect(&shape, d.x, d.y, static_cast<unsigned>(width),

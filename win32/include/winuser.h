@@ -804,6 +804,21 @@ BOOL WINAPI GetLayeredWindowAttributes(HWND hwnd, COLORREF* key, BYTE* alpha, DW
 // Message boxes.
 int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
+// The clipboard (one per process here): open, empty, set and read, close.
+#define CF_TEXT 1
+#define CF_OEMTEXT 7
+#define CF_UNICODETEXT 13
+#define WM_DESTROYCLIPBOARD 0x0307
+#define VK_INSERT 0x2D
+BOOL WINAPI OpenClipboard(HWND new_owner);
+BOOL WINAPI CloseClipboard(void);
+BOOL WINAPI EmptyClipboard(void);
+HANDLE WINAPI SetClipboardData(UINT format, HANDLE mem);
+HANDLE WINAPI GetClipboardData(UINT format);
+BOOL WINAPI IsClipboardFormatAvailable(UINT format);
+HWND WINAPI GetClipboardOwner(void);
+HWND WINAPI GetOpenClipboardWindow(void);
+
 
 // Dialogs.
 HWND WINAPI CreateDialogIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dlg_template,

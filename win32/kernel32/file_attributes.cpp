@@ -11,7 +11,17 @@ namespace {
 
 bool lstat_path(LPCWSTR name, std::string* path, struct stat* st) {
     if (!unix_path_of(name, path)) return false;
-    if (lstat(path->c_str(), st) == 0) return true;
+    if (lstat(path->c_str(), st) == 0) {
+        // A trailing separator names a folder, never a file.
+        const size_t n = wcslen(name);
+        struct stat target;
+        if (n && (name[n - 1] == L'\\' || name[n - 1] == L'/') &&
+            !(stat(path->c_str(), &target) == 0 && S_ISDIR(target.st_mode))) {
+            SetLastError(ERROR_INVALID_NAME);
+            return false;
+        }
+        return true;
+    }
     SetLastError(errno == ENOENT ? missing_error(*path) : errno_to_win(errno));
     return false;
 }

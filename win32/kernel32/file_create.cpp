@@ -23,6 +23,8 @@ bool is_device_name(std::wstring_view w) {
     return w.size() > 4 && w[0] == L'\\' && w[1] == L'\\' && w[2] == L'.' && w[3] == L'\\';
 }
 
+bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
 bool is_unc(std::wstring_view w) {
     return w.size() >= 2 && (w[0] == L'\\' || w[0] == L'/') && (w[1] == L'\\' || w[1] == L'/');
 }
@@ -90,6 +92,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
     const int stat_errno = errno;
     if (exists && S_ISDIR(st.st_mode))
         return open_directory(path, access, share, disposition, flags);
+    // A trailing separator names a folder: never a file, existing or new.
+    if (is_separator(w.back()) && (exists || disposition != OPEN_EXISTING))
+        return fail_handle(ERROR_INVALID_NAME);
     if (exists) {
         if (disposition == CREATE_NEW) return fail_handle(ERROR_FILE_EXISTS);
         if ((want.write || truncates) && (mode_read_only(st.st_mode) || write_protected(path)))
@@ -131,8 +136,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
 
     struct stat opened;
     fstat(fd, &opened);
+    // Delete-on-close counts as delete access: later opens must share delete.
+    ShareRights claimed = want;
+    if (flags & FILE_FLAG_DELETE_ON_CLOSE) claimed.del = true;
     ShareEntry entry;
-    if (!entry.acquire(opened.st_dev, opened.st_ino, want, rights_of_share(share), fd)) {
+    if (!entry.acquire(opened.st_dev, opened.st_ino, claimed, rights_of_share(share), fd)) {
         ::close(fd);
         return fail_handle(ERROR_SHARING_VIOLATION);
     }

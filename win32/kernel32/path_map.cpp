@@ -64,7 +64,8 @@ std::vector<Drive> build_table(const char* spec) {
         int64_t free_bytes = -1;
         while (colon != std::string::npos) {
             size_t next = rest.find(':', colon + 1);
-            std::string opt = rest.substr(colon + 1, next == std::string::npos ? next : next - colon - 1);
+            std::string opt =
+                rest.substr(colon + 1, next == std::string::npos ? next : next - colon - 1);
             if (opt == "ro") {
                 read_only = true;
             } else if (opt.rfind("free=", 0) == 0) {
@@ -78,9 +79,11 @@ std::vector<Drive> build_table(const char* spec) {
         wchar_t letter = static_cast<wchar_t>(toupper(static_cast<unsigned char>(item[0])));
         bool dup = false;
         for (auto& d : out) dup = dup || d.letter == letter;
-        if (!dup) out.push_back({letter, strip_trailing_slash(folder), type, read_only, free_bytes});
+        if (!dup)
+            out.push_back({letter, strip_trailing_slash(folder), type, read_only, free_bytes});
     }
-    std::sort(out.begin(), out.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    std::sort(out.begin(), out.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     return out;
 }
 
@@ -153,11 +156,33 @@ bool find_drive(wchar_t letter, Drive* out) {
     return false;
 }
 
+namespace {
+
+// Windows drops the trailing dots and blanks of a path's last name ("a.txt. " is
+// "a.txt"); "." and ".." stay what they are, and so does a path that ends in a
+// separator.
+std::wstring_view trim_final_name(std::wstring_view win) {
+    if (win.empty() || is_sep(win.back())) return win;
+    size_t start = win.find_last_of(L"\\/");
+    start =
+        start == std::wstring_view::npos ? (win.size() >= 2 && win[1] == L':' ? 2 : 0) : start + 1;
+    const std::wstring_view name = win.substr(start);
+    if (name == L"." || name == L"..") return win;
+    while (win.size() > start && (win.back() == L'.' || win.back() == L' ')) win.remove_suffix(1);
+    return win;
+}
+
+}  // namespace
+
 std::string to_unix(std::wstring_view win) {
     if (win.empty()) return {};
-    // "\\?\C:\x" is a plain drive path; other "\\" forms are shares or devices.
+    // "\\?\C:\x" is a plain drive path taken as it stands; other "\\" forms are
+    // shares or devices.
     if (win.size() >= 4 && is_sep(win[0]) && is_sep(win[1]) && win[2] == L'?' && is_sep(win[3]))
         win.remove_prefix(4);
+    else
+        win = trim_final_name(win);
+    if (win.empty()) return {};
     if (win.size() >= 2 && is_sep(win[0]) && is_sep(win[1])) return {};
 
     if (win.size() >= 2 && win[1] == L':' && iswalpha(win[0])) {
@@ -245,7 +270,9 @@ bool write_protected(const std::string& unix_path) {
 
 }  // namespace w32
 
-std::string Win32PathToUnix(const wchar_t* path) { return path ? w32::to_unix(path) : std::string(); }
+std::string Win32PathToUnix(const wchar_t* path) {
+    return path ? w32::to_unix(path) : std::string();
+}
 
 std::string Win32PathToUnixA(const char* path) {
     return path ? w32::to_unix(w32::from_utf8(path)) : std::string();

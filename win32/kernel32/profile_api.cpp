@@ -1,10 +1,17 @@
 // GetPrivateProfileStringW, GetPrivateProfileIntW, WritePrivateProfileStringW.
 // Every call reads the file afresh (no cache), so other processes' writes show at
-// once; writes in this process are serialised, each a whole read-modify-replace.
+// once; writes are serialised, in this process and across processes, each a whole
+// read-modify-replace.
 #include "kernel32/profile_document.h"
 
 #include <w32/error.h>
 #include <w32/path.h>
+#include <w32/scoped_fd.h>
+#include <w32/whole_file.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
 
 #include <mutex>
 #include <string>
@@ -16,6 +23,26 @@ std::mutex& profile_lock() {
     static std::mutex lock;
     return lock;
 }
+
+// Keeps writers of other processes out of the file's folder. The folder, not the
+// file: the file is replaced by a rename, and a lock on it would go with the old one.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& file) {
+        const size_t slash = file.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : file.substr(0, slash);
+        fd_.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd_.valid()) return;
+        int r;
+        do r = ::flock(fd_.get(), LOCK_EX);
+        while (r != 0 && errno == EINTR);
+    }
+
+private:
+    w32::ScopedFd fd_;  // closing it lets go of the lock
+};
 
 // Loads the file; a missing or unreadable file reads as empty.
 w32::ProfileDocument load_or_empty(LPCWSTR file) {
@@ -34,13 +61,14 @@ DWORD copy_string(std::wstring_view s, LPWSTR out, DWORD size) {
 
 // Names each ended by a zero, and one more zero after the last. When they do not
 // fit, the list is cut, still ends in two zeros, and the result is size - 2.
-DWORD copy_list(const std::vector<std::wstring>& names, LPWSTR out, DWORD size) {
+// A key list that exactly fills the buffer counts as cut too (keys).
+DWORD copy_list(const std::vector<std::wstring>& names, LPWSTR out, DWORD size, bool keys = false) {
     std::wstring all;
     for (const auto& n : names) {
         all += n;
         all += L'\0';
     }
-    if (all.size() + 1 <= size) {
+    if (all.size() + 1 < size || (!keys && all.size() + 1 == size)) {
         all.copy(out, all.size());
         out[all.size()] = L'\0';
         if (all.empty() && size >= 2) out[1] = L'\0';
@@ -71,7 +99,7 @@ DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCW
     if (!lpReturnedString || nSize == 0) return 0;
     const w32::ProfileDocument doc = load_or_empty(lpFileName);
     if (!lpAppName) return copy_list(doc.sections(), lpReturnedString, nSize);
-    if (!lpKeyName) return copy_list(doc.keys(lpAppName), lpReturnedString, nSize);
+    if (!lpKeyName) return copy_list(doc.keys(lpAppName), lpReturnedString, nSize, true);
 
     if (auto v = doc.value(lpAppName, lpKeyName))
         return copy_string(unquote(*v), lpReturnedString, nSize);
@@ -114,6 +142,9 @@ BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPC
     if (path.empty()) return w32::fail(ERROR_PATH_NOT_FOUND);
 
     std::lock_guard<std::mutex> guard(profile_lock());
+    const std::string target = w32::ProfileDocument::write_target(path);
+    FolderLock folder_lock(target);
+    w32::remove_stale_temp_files(target);
     w32::ProfileDocument doc;
     if (!w32::ProfileDocument::load(path, &doc)) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND) return FALSE;

@@ -132,8 +132,9 @@ std::vector<std::string_view> split_lines(std::string_view body, ProfileDocument
     return lines;
 }
 
-// The file a write must replace: a symbolic link is followed, not replaced.
-std::string write_target(const std::string& path) {
+}  // namespace
+
+std::string ProfileDocument::write_target(const std::string& path) {
     struct stat st;
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char resolved[PATH_MAX];
@@ -141,6 +142,8 @@ std::string write_target(const std::string& path) {
     }
     return path;
 }
+
+namespace {
 
 bool folder_exists(const std::string& file) {
     size_t slash = file.rfind('/');
@@ -208,7 +211,7 @@ std::optional<size_t> ProfileDocument::find_key(std::pair<size_t, size_t> range,
                                                 std::wstring_view key) const {
     for (size_t i = range.first + 1; i < range.second; ++i) {
         Parsed p = parse(lines_[i].text);
-        if (p.kind == Kind::Entry && equal_no_case(p.name, key)) return i;
+        if (p.kind == Kind::Entry && p.value && equal_no_case(p.name, key)) return i;
     }
     return std::nullopt;
 }
@@ -238,7 +241,7 @@ std::vector<std::wstring> ProfileDocument::keys(std::wstring_view section) const
     if (!range) return out;
     for (size_t i = range->first + 1; i < range->second; ++i) {
         Parsed p = parse(lines_[i].text);
-        if (p.kind != Kind::Entry) continue;
+        if (p.kind != Kind::Entry || !p.value) continue;  // a line without "=" is no key
         bool seen = false;
         for (const auto& k : out) seen = seen || equal_no_case(k, p.name);
         if (!seen) out.emplace_back(p.name);

@@ -1,6 +1,7 @@
 // An INI file as the profile calls see it. Lines are kept as they were read, so a
 // write changes only the lines it must and the file keeps its encoding; section
-// and key names match without regard to case, the first match wins.
+// and key names match without regard to case, the first match wins. A line
+// without "=" is no key.
 #pragma once
 
 #include <optional>
@@ -35,6 +36,9 @@ public:
     bool delete_section(std::wstring_view section);
 
     Encoding encoding() const { return encoding_; }
+
+    // The file a write replaces: a symbolic link is followed, not replaced.
+    static std::string write_target(const std::string& path);
 
 private:
     struct Line {

@@ -1,6 +1,7 @@
 // lstrcmp and lstrcmpi. Windows compares these linguistically, not by code: case
 // is only a tie-breaker (lower before upper), and punctuation sorts before digits,
-// digits before letters. This is that order for the characters programs compare
+// digits before letters, and hyphens and apostrophes count only to break ties. This
+// is that order for the characters programs compare
 // (identifiers, hexadecimal texts, paths), not a full collation.
 #include "kernel32/case_fold.h"
 
@@ -28,7 +29,19 @@ std::pair<int, wchar_t> primary(wchar_t c) {
 
 int sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
-int compare(std::wstring_view a, std::wstring_view b, bool ignore_case) {
+// The word sort passes over hyphens and apostrophes, so that "coop" and "co-op" sort
+// together; they only break ties, the text with fewer of them first.
+bool is_word_joiner(wchar_t c) { return c == L'-' || c == L'\''; }
+
+std::wstring without_joiners(std::wstring_view s) {
+    std::wstring out;
+    out.reserve(s.size());
+    for (wchar_t c : s)
+        if (!is_word_joiner(c)) out += c;
+    return out;
+}
+
+int compare_letters(std::wstring_view a, std::wstring_view b, bool ignore_case) {
     const size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
         auto pa = primary(a[i]);
@@ -46,6 +59,15 @@ int compare(std::wstring_view a, std::wstring_view b, bool ignore_case) {
         return sign(static_cast<int>(a[i]) - static_cast<int>(b[i]));
     }
     return 0;
+}
+
+int compare(std::wstring_view a, std::wstring_view b, bool ignore_case) {
+    const std::wstring la = without_joiners(a), lb = without_joiners(b);
+    if (int r = compare_letters(la, lb, ignore_case)) return r;
+    if (la.size() == a.size() && lb.size() == b.size()) return 0;
+    if (a.size() - la.size() != b.size() - lb.size())
+        return a.size() - la.size() < b.size() - lb.size() ? -1 : 1;
+    return sign(a.compare(b));
 }
 
 int compare_null(const void* a, const void* b) {

@@ -222,6 +222,13 @@ DWORD WINAPI ResumeThread(HANDLE thread) {
 
 HANDLE WINAPI GetCurrentThread(void) { return kCurrentThread; }
 
+DWORD WINAPI GetThreadId(HANDLE thread) {
+    auto obj = get_as<ThreadObject>(thread);
+    if (!obj) return 0;
+    std::lock_guard lock(wait_mutex());
+    return obj->tid;
+}
+
 BOOL WINAPI SetThreadPriority(HANDLE thread, int priority) {
     auto obj = get_as<ThreadObject>(thread);
     if (!obj) return FALSE;

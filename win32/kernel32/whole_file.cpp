@@ -1,7 +1,9 @@
 #include <w32/scoped_fd.h>
 #include <w32/whole_file.h>
 
+#include <dirent.h>
 #include <errno.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -70,6 +72,29 @@ private:
 };
 
 }  // namespace
+
+void remove_stale_temp_files(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string prefix =
+        (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp";
+    DIR* dir = ::opendir(parent_folder(path).c_str());
+    if (!dir) return;
+    while (dirent* e = ::readdir(dir)) {
+        std::string_view name = e->d_name;
+        if (name.substr(0, prefix.size()) != prefix) continue;
+        // "<pid>_<n>": a writer's own name, stale once that writer is gone.
+        std::string_view rest = name.substr(prefix.size());
+        const size_t underscore = rest.find('_');
+        if (underscore == 0 || underscore == std::string_view::npos ||
+            rest.find_first_not_of("0123456789_") != std::string_view::npos ||
+            underscore + 1 == rest.size() || underscore > 9)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, underscore))));
+        if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        ::unlinkat(::dirfd(dir), e->d_name, 0);
+    }
+    ::closedir(dir);
+}
 
 int read_whole_file(const std::string& path, std::string* out) {
     ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));

@@ -535,11 +535,13 @@ int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    if (b->null || rect->right <= rect->left || rect->bottom <= rect->top) return 1;
-    POINT d = dc->to_device(rect->left, rect->top);
+    // A pattern fill of the rectangle's corner and size: an unordered one reaches back.
+    int x = rect->left, y = rect->top, w = width_of(*rect), h = height_of(*rect);
+    gdi::order_fill_box(&x, &y, &w, &h);
+    if (b->null || w == 0 || h == 0) return 1;
+    POINT d = dc->to_device(x, y);
     pixman_region32_t shape;
-    pixman_region32_init_rect(&shape, d.x, d.y, static_cast<unsigned>(width_of(*rect)),
-                              static_cast<unsigned>(height_of(*rect)));
+    pixman_region32_init_rect(&shape, d.x, d.y, static_cast<unsigned>(w), static_cast<unsigned>(h));
     gdi::fill_region(*dc, &shape, gdi::color_pixel(b->color));
     pixman_region32_fini(&shape);
     return 1;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <random>
 
+#include "extractor.h"
 #include "support/archive_writer.h"
 #include "support/run_tool.h"
 #include "testing/temp_dir.h"
@@ -240,11 +241,12 @@ TEST_F(Extract, FailsWithAMessageOnAMissingOrDamagedArchive) {
     EXPECT_NE(missing.exit_code, 0u);
     EXPECT_NE(missing.output.find("cannot open"), std::string::npos) << missing.output;
 
-    WriteAll(archive_,
-               "this is no archive at all, just some text that goes on" + std::string(4096, 'z'));
-    ToolRun garbage = extract_as_client();
-    EXPECT_NE(garbage.exit_code, 0u);
-    EXPECT_FALSE(garbage.output.empty());
+    for (std::string text : {std::string(), std::string("hello world\n"), std::string(4096, 'z')}) {
+        WriteAll(archive_, text);
+        ToolRun garbage = extract_as_client();
+        EXPECT_EQ(garbage.exit_code, 2u) << text;
+        EXPECT_NE(garbage.output.find("cannot open"), std::string::npos) << garbage.output;
+    }
 
     make({file("big.bin", random_bytes(1 << 20, 4))});
     std::string bytes = ReadAll(archive_);
@@ -255,12 +257,45 @@ TEST_F(Extract, FailsWithAMessageOnAMissingOrDamagedArchive) {
         << "a half-written file was left under the entry's name";
 }
 
+// Stored data with a byte flipped, or with the declared size made huge in every header.
+TEST_F(Extract, DamagedDataFailsAndLeavesNoFile) {
+    const std::string data = random_bytes(10000, 7), size("\x10\x27\0\0", 4);
+    for (std::string format : {"zip", "7zip", "zip-size"}) {
+        const bool flip = format != "zip-size";
+        if (!flip) format = "zip";
+        ASSERT_TRUE(write_archive(archive_, format, {file("ok.txt", "ok"), file("d.bin", data)},
+                                  format + ":compression=store"));
+        std::string bytes = ReadAll(archive_);
+        if (flip) bytes[bytes.find(data.substr(0, 16)) + 5000] ^= 0x20;
+        for (size_t at = 0; !flip && (at = bytes.find(size, at)) != std::string::npos;)
+            bytes.replace(at, 4, std::string("\0\0\0\x7f", 4));
+        WriteAll(archive_, bytes);
+        EXPECT_EQ(extract_as_client().exit_code, 2u) << format << flip;
+        EXPECT_FALSE(fs::exists(out_ + "/d.bin")) << format << flip;
+        EXPECT_EQ(ReadAll(out_ + "/ok.txt"), "ok");
+    }
+}
+
+TEST_F(Extract, ARunWritesNoMoreThanItsBound) {
+    make({file("a.bin", std::string(600, 'a')), file("b.bin", std::string(600, 'b'))});
+    std::vector<std::string> errors;
+    fs::create_directories(out_);
+    sevenza::Extractor extractor(
+        out_, sevenza::Overwrite::kAll,
+        [&](const std::string& e, const std::string&) { errors.push_back(e); }, 1000);
+    sevenza::ExtractResult result = extractor.Extract(archive_);
+    EXPECT_EQ(result.files, 1);
+    EXPECT_EQ(errors, std::vector<std::string>{"b.bin"});
+    EXPECT_EQ(listing(out_), std::vector<std::string>{"a.bin"});
+}
+
 TEST_F(Extract, ABadCommandLineEndsWithSevenAndAMessage) {
     make({file("a.txt", "x")});
     ToolRun unknown = run_tool(L"\"" + tool_path() + L"\" a \"" + dir_.winfile("a.7z") + L"\"");
     EXPECT_EQ(unknown.exit_code, 7u);
     EXPECT_NE(unknown.output.find("unsupported command"), std::string::npos) << unknown.output;
-    ToolRun bad_switch = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -pw");
+    ToolRun bad_switch =
+        run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -pw");
     EXPECT_EQ(bad_switch.exit_code, 7u);
     EXPECT_FALSE(fs::exists(dir_.file("a.txt")));
 }

@@ -1,5 +1,6 @@
 // Downloads through the engine against the demo platform on loopback: the happy
 // path, pause and resume, and what survives a new engine instance.
+#include <filesystem>
 #include <thread>
 
 #include "support/engine_fixture.h"
@@ -163,6 +164,31 @@ TEST_F(DownloadTest, DeletedInstallerIsFetchedAgain) {
     EXPECT_EQ(info->complete, 1);
     EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_));
     EXPECT_EQ(server_.requests().size(), 2u);
+}
+
+TEST_F(DownloadTest, BytesChangedOnDiskBetweenRunsAreNeverReportedComplete) {
+    for (bool finished : {false, true}) {
+        server_.stop();  // each case from nothing
+        std::filesystem::remove_all(save_dir());
+        std::filesystem::remove_all(tmp_.path() + "/data");
+        serve(2 << 20, {"--rate", "4194304"});
+        ASSERT_EQ(start(), 0);
+        Info info;
+        auto done = [&](int32_t c, const DownloadEngineInfo& i) {
+            return finished ? c != 0 || i.complete : at_least(c, i, 512 << 10);
+        };
+        ASSERT_EQ(poll_until(info, done), 0);
+        release_engine();
+        const std::string path = finished ? installer_path() : partial_path();
+        std::string bytes = read_file(path);
+        bytes.at(1000) ^= 0x55;  // same length, other bytes
+        write_file(path, bytes);
+        ASSERT_EQ(find(info), 0);
+        EXPECT_EQ(info->complete, 0) << finished;
+        ASSERT_EQ(start(), 0);
+        ASSERT_EQ(wait_end(info), 0) << info.reason();
+        EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_)) << finished;
+    }
 }
 
 TEST_F(DownloadTest, PartialFileFollowsTheTaskToANewSaveFolder) {

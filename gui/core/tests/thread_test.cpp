@@ -2,16 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <stdexcept>
 #include <unistd.h>
 
 #include "gui/core/semaphore.h"
 #include "testing/lambda_callback.h"
+#include "testing/thread_start_limit.h"
 #include "testing/wait_until.h"
 
 namespace {
@@ -175,25 +173,29 @@ TEST(Thread, TerminateEndsAThreadAtItsNextWait) {
     EXPECT_FALSE(t.IsRunning());
 }
 
-// Leaves too little address space for a new thread's stack while it lives.
-class AddressSpaceLimit {
-public:
-    AddressSpaceLimit() {
-        getrlimit(RLIMIT_AS, &saved_);
-        long pages = 0, size = 0;
-        std::ifstream("/proc/self/statm") >> size;
-        pages = size;
-        rlimit tight = saved_;
-        tight.rlim_cur = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (1 << 20);
-        ok_ = setrlimit(RLIMIT_AS, &tight) == 0;
+TEST(Thread, EveryWayAThreadEndsUncountsIt) {
+    for (bool terminate : {false, true}) {
+        std::atomic<int> destroyed{0};
+        Gui::Semaphore started;
+        Gui::Thread t;
+        ASSERT_TRUE(t.Run(Do(
+            [&] {
+                started.Release();
+                if (!terminate) ExitThread(7);
+                for (;;) Sleep(10);
+            },
+            &destroyed)));
+        started.Wait();
+        if (terminate)
+            EXPECT_TRUE(t.Terminate());
+        else
+            EXPECT_EQ(t.Wait(), 7);
+        EXPECT_EQ(Gui::Thread::GetCount(), 0) << terminate;
+        Gui::Thread::ShutdownThreads();  // returns: nothing is counted any more
+        // The thread's copy is gone; an exited thread also dropped its own reference.
+        EXPECT_EQ(destroyed.load(), terminate ? 0 : 1) << terminate;
     }
-    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &saved_); }
-    bool ok() const { return ok_; }
-
-private:
-    rlimit saved_{};
-    bool ok_ = false;
-};
+}
 
 TEST(Thread, AThreadThatFailsToStartIsNotCountedAndItsCopyIsReleased) {
     std::atomic<int> destroyed{0};
@@ -202,7 +204,7 @@ TEST(Thread, AThreadThatFailsToStartIsNotCountedAndItsCopyIsReleased) {
     Gui::Thread t;
     bool started;
     {
-        AddressSpaceLimit limit;
+        testing_support::ThreadStartLimit limit;
         ASSERT_TRUE(limit.ok());
         started = t.Run(cb);
     }

@@ -329,19 +329,31 @@ TEST_F(RegistryTest, ReadOnlyHandleCannotWrite) {
     RegCloseKey(key);
 }
 
-TEST_F(RegistryTest, StringStoredWithoutTerminatorIsTerminatedWhenRoomAllows) {
+TEST_F(RegistryTest, StringSetWithoutTerminatorIsStoredWithOne) {
     HKEY key = Create(HKEY_CURRENT_USER, L"Software\\NoTerm");
     const WCHAR raw[3] = {L'a', L'b', L'c'};
-    ASSERT_EQ(RegSetValueExW(key, L"s", 0, REG_SZ, reinterpret_cast<const BYTE*>(raw), sizeof raw),
-              ERROR_SUCCESS);
-    WCHAR buf[8];
-    std::fill(std::begin(buf), std::end(buf), L'#');
-    DWORD size = sizeof buf;
-    ASSERT_EQ(RegQueryValueExW(key, L"s", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(size, sizeof raw);
-    EXPECT_STREQ(buf, L"abc");
+    for (DWORD type : {REG_SZ, REG_EXPAND_SZ}) {
+        ASSERT_EQ(RegSetValueExW(key, L"s", 0, type, (const BYTE*)raw, sizeof raw), ERROR_SUCCESS);
+        DWORD size = sizeof raw;  // too small once the terminator is there
+        EXPECT_EQ(RegQueryValueExW(key, L"s", nullptr, nullptr, (BYTE*)raw, &size),
+                  ERROR_MORE_DATA);
+        EXPECT_EQ(size, sizeof raw + sizeof(WCHAR));
+        EXPECT_EQ(GetString(key, L"s"), L"abc");
+    }
     RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, TreesStopAt512LevelsMadeAtMost32AtATime) {
+    std::wstring levels = L"k";
+    for (int i = 1; i < 32; ++i) levels += L"\\k";
+    HKEY key = nullptr, at = HKEY_CURRENT_USER;
+    EXPECT_EQ(RegCreateKeyExW(at, (levels + L"\\k").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    for (int made = 0; made < 512; made += 32) ASSERT_NE(at = Create(at, levels.c_str()), nullptr);
+    EXPECT_EQ(RegCreateKeyExW(at, L"k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(SetDword(at, L"deepest", 512), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {

@@ -28,11 +28,14 @@ TEST(PatBlt, NullBrushDrawsNothing) {
         for (int x = 0; x < 3; ++x) EXPECT_EQ(c.at(x, y), 0x80402010u);
 }
 
-TEST(PatBlt, NegativeSizeFillsTowardsTheOrigin) {
+TEST(PatBlt, NegativeSizesReachBackFromTheCornerAndKeepIt) {
     DibCanvas c(4, 4);
     SelectObject(c.dc(), GetStockObject(WHITE_BRUSH));
     ASSERT_TRUE(PatBlt(c.dc(), 3, 3, -2, -2, PATCOPY));
-    EXPECT_EQ(c.picture(0), "....\n.##.\n.##.\n....\n");
+    EXPECT_EQ(c.picture(0), "....\n....\n..##\n..##\n");
+    const RECT unordered = {1, 1, 0, 0};  // FillRect is the same fill
+    EXPECT_EQ(FillRect(c.dc(), &unordered, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 1);
+    EXPECT_EQ(c.picture(0), "....\n.#..\n..##\n..##\n");
 }
 
 TEST(PatBlt, HonoursWindowAndViewportOrigins) {

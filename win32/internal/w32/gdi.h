@@ -177,4 +177,9 @@ HDC add_window_dc(std::shared_ptr<Bitmap> surface, POINT origin, const pixman_re
 // Fills the device-unit region, limited to what the DC shows, with one colour.
 void fill_region(Dc& dc, pixman_region32_t* shape, uint32_t bgra);
 
+// A pattern fill's box from a corner and a size, as Windows takes them: a negative
+// size reaches back from the corner, whose own pixel stays in (x = 3, width = -2
+// covers 2 and 3).
+void order_fill_box(int* x, int* y, int* width, int* height);
+
 }  // namespace w32::gdi

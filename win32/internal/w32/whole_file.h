@@ -32,4 +32,8 @@ struct AtomicWrite {
 int write_file_atomically(const std::string& path, std::string_view data,
                           const AtomicWrite& how = {});
 
+// Removes the temporary files that writers of path which are no longer running
+// left beside it (a writer killed in the middle of a replace).
+void remove_stale_temp_files(const std::string& path);
+
 }  // namespace w32

@@ -211,6 +211,11 @@ TEST(LstrCmp, OrdersLikeWindowsWordSort) {
     EXPECT_LT(lstrcmpA("001122AABB0F", "001122AABB10"), 0);
     EXPECT_LT(lstrcmpW(L"x", L"\u4E2D"), 0);
     EXPECT_GT(lstrcmpW(L"abd", L"ABC"), 0);
+    // Hyphens and apostrophes are passed over, then break ties.
+    EXPECT_LT(lstrcmpW(L"co-op", L"cope"), 0);
+    EXPECT_GT(lstrcmpiW(L"can't", L"CANS"), 0);
+    EXPECT_LT(lstrcmpW(L"coop", L"co-op"), 0);
+    EXPECT_LT(lstrcmpiA("a-b", "A-C"), 0);
 }
 
 TEST(LstrCmp, IgnoreCaseVariantsFoldEveryLetter) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "file_test_folder.h"
+#include "testing/scoped_env.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ TEST_F(Drives, FixedFreeSpaceFromTheTableIsReportedForEveryFolderOfTheDrive) {
 TEST_F(Drives, TempPathIsTmpdirWithATrailingBackslash) {
     std::string tmp = dir_.path() + "/c/tmp";
     mkdir(tmp.c_str(), 0700);
-    setenv("TMPDIR", tmp.c_str(), 1);
+    testing_support::ScopedEnv tmpdir("TMPDIR", tmp);  // the folder goes with the test
     wchar_t buf[MAX_PATH];
     DWORD n = GetTempPathW(MAX_PATH, buf);
     EXPECT_STREQ(buf, L"C:\\tmp\\");
@@ -101,9 +102,8 @@ TEST_F(Drives, TempPathIsTmpdirWithATrailingBackslash) {
 }
 
 TEST_F(Drives, TempPathWithoutTmpdirIsAPrivateFolderUnderTheCache) {
-    unsetenv("TMPDIR");
     std::string cache = dir_.path() + "/c/cache";
-    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    testing_support::ScopedEnv no_tmpdir("TMPDIR", ""), cache_home("XDG_CACHE_HOME", cache);
     wchar_t buf[MAX_PATH];
     ASSERT_GT(GetTempPathW(MAX_PATH, buf), 0u);
     std::wstring path = buf;

@@ -5,8 +5,10 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
 class FileTestFolder {
@@ -20,12 +22,14 @@ public:
         return p;
     }
 
-    // WIN32_DRIVES = spec, where "%" stands for this folder.
-    void set_drives(std::string spec) const {
+    // WIN32_DRIVES = spec, where "%" stands for this folder, until this object goes.
+    void set_drives(std::string spec) {
         for (size_t pos; (pos = spec.find('%')) != std::string::npos;) spec.replace(pos, 1, path());
-        setenv("WIN32_DRIVES", spec.c_str(), 1);
+        drives_.reset();
+        drives_.emplace("WIN32_DRIVES", spec);
     }
 
 private:
     testing_support::TempDir dir_;
+    std::optional<testing_support::ScopedEnv> drives_;
 };

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -110,6 +111,19 @@ TEST_F(Files, BothSeparatorsNameTheSameFile) {
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetFileSize(h, nullptr), 5u);
     CloseHandle(h);
+}
+
+TEST_F(Files, TrailingSeparatorsNameFoldersAndTrailingDotsAndBlanksAreDropped) {
+    write_unix("a.txt", "abc");
+    dir_.make_dir("t/d");
+    EXPECT_EQ(open(L"T:\\a.txt\\", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(GetFileAttributesW(L"T:\\a.txt\\"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW(L"T:\\d\\"), INVALID_FILE_ATTRIBUTES);
+    for (const wchar_t* name : {L"T:\\a.txt.", L"T:\\a.txt . .", L"T:/a.txt  "})
+        EXPECT_EQ(GetFileAttributesW(name), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL)) << name;
+    CloseHandle(open(L"T:\\new.log..", GENERIC_WRITE, 0, CREATE_NEW));
+    EXPECT_TRUE(std::filesystem::exists(unix("new.log")));
 }
 
 TEST_F(Files, ReadStopsAtEndOfFileWithZeroBytes) {
@@ -222,10 +236,15 @@ TEST_F(Files, DeleteAndRenameNeedShareDeleteFromOpenHandles) {
 }
 
 TEST_F(Files, DeleteOnCloseRemovesTheFileWithTheLastHandle) {
-    HANDLE h = CreateFileW(L"T:\\doc.tmp", GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                           FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE h = CreateFileW(L"T:\\doc.tmp", GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_NE(GetFileAttributesW(L"T:\\doc.tmp"), INVALID_FILE_ATTRIBUTES);
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    EXPECT_EQ(open(L"T:\\doc.tmp", GENERIC_READ, all & ~FILE_SHARE_DELETE, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);  // opened again only with delete sharing
+    EXPECT_TRUE(CloseHandle(open(L"T:\\doc.tmp", GENERIC_READ, all, OPEN_EXISTING)));
     CloseHandle(h);
     EXPECT_EQ(GetFileAttributesW(L"T:\\doc.tmp"), INVALID_FILE_ATTRIBUTES);
 }
@@ -352,6 +371,10 @@ TEST_F(Files, RemoveDirectoryTakesOnlyEmptyFolders) {
 }
 
 TEST_F(Files, RelativePathsFollowTheCurrentFolder) {
+    struct BackToStart {  // the test's folder goes away with it
+        std::string path = std::filesystem::current_path();
+        ~BackToStart() { std::filesystem::current_path(path); }
+    } back;
     dir_.make_dir("t/work/deeper");
     ASSERT_TRUE(SetCurrentDirectoryW(L"T:\\work"));
     wchar_t cwd[MAX_PATH];

@@ -5,8 +5,10 @@
 #include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -155,6 +157,11 @@ TEST_F(ProfileTest, NullKeyListsTheKeysOfTheSection) {
     EXPECT_EQ(std::wstring(L"save_user_channel\0user_channel\0user_from\0", 41),
               get("config.ini", L"CHANNEL", nullptr));
     EXPECT_EQ(L"", get("config.ini", L"nosuch", nullptr));
+    // A line without "=" is no key; a list that just fills the buffer counts as cut.
+    write_bytes("bare.ini", "[s]\r\nbare\r\nk=1\r\n");
+    EXPECT_EQ(std::wstring(L"k\0", 2), get("bare.ini", L"s", nullptr));
+    EXPECT_EQ(L"dflt", get("bare.ini", L"s", L"bare", L"dflt"));
+    EXPECT_EQ(std::wstring(L"k", 1), get("bare.ini", L"s", nullptr, nullptr, 3));
 }
 
 TEST_F(ProfileTest, IntegersReadWithSignAndStopAtTheFirstNonDigit) {
@@ -241,6 +248,27 @@ TEST_F(ProfileTest, WritingThroughASymbolicLinkKeepsTheLink) {
     ASSERT_EQ(0, lstat(unix_path("link.ini").c_str(), &st));
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ("[s]\r\nk=2\r\n", read_bytes("real.ini"));
+}
+
+TEST_F(ProfileTest, WritersInOtherProcessesLoseNoKeyAndDeadOnesLeaveNoTemporary) {
+    std::vector<pid_t> pids;
+    for (int w = 0; w < 4; ++w) {
+        if ((pids.emplace_back(fork())) != 0) continue;
+        for (int i = 0; i < 40 && w > 0; ++i)  // writer 0 only dies, leaving its pid unused
+            if (!put("p.ini", L"s", (L"k" + std::to_wstring(w * 100 + i)).c_str(), L"v")) _exit(1);
+        _exit(0);
+    }
+    for (pid_t pid : pids) {
+        int status = -1;
+        waitpid(pid, &status, 0);
+        EXPECT_EQ(0, status);
+        if (pid == pids[0]) write_bytes("p.ini.tmp" + std::to_string(pid) + "_3", "stale");
+    }
+    write_bytes("p.ini.tmp" + std::to_string(getpid()) + "_9", "live");
+    ASSERT_TRUE(put("p.ini", L"s", L"last", L"v"));
+    std::wstring keys = get("p.ini", L"s", nullptr, nullptr, 4096);
+    EXPECT_EQ(121, std::count(keys.begin(), keys.end(), L'\0'));
+    EXPECT_EQ(2u, folder_entries().size());  // p.ini and the live writer's file
 }
 
 TEST_F(ProfileTest, ConcurrentWritersLoseNoKey) {

@@ -60,6 +60,19 @@ TEST(CrackUrl, NullBuffersWithALengthPointIntoTheUrl) {
     EXPECT_EQ(c.lpszUrlPath, url + 16);
     EXPECT_EQ(c.dwUrlPathLength, 4u);
     EXPECT_EQ(c.nPort, 81);
+    // Components the URL does not have stay null.
+    c = components(nullptr, 1, nullptr, 1);
+    c.dwUserNameLength = c.dwExtraInfoLength = 1;
+    ASSERT_TRUE(InternetCrackUrlW(L"http://h.test", 0, 0, &c));
+    EXPECT_TRUE(!c.lpszUserName && !c.lpszUrlPath && !c.lpszExtraInfo && !c.dwUrlPathLength);
+}
+
+TEST(CrackUrl, DecodeTurnsEscapesBackIntoCharacters) {
+    WCHAR host[64], path[64];
+    auto c = components(host, 64, path, 64);
+    ASSERT_TRUE(InternetCrackUrlW(L"http://h/a%20b/%41?x=%2f", 0, ICU_DECODE, &c));
+    EXPECT_STREQ(path, L"/a b/A?x=/");
+    EXPECT_EQ(c.dwUrlPathLength, 10u);
 }
 
 TEST(CrackUrl, ShortBuffersAndBadUrlsFail) {

@@ -9,12 +9,14 @@
 namespace sevenza_test {
 
 bool write_archive(const std::string& path, const std::string& format,
-                   const std::vector<ArchiveEntry>& entries) {
+                   const std::vector<ArchiveEntry>& entries, const std::string& options) {
     // libarchive converts names through the locale's character set.
     std::setlocale(LC_CTYPE, "C.UTF-8");
     std::unique_ptr<archive, decltype(&archive_write_free)> a(archive_write_new(),
                                                               archive_write_free);
     if (archive_write_set_format_by_name(a.get(), format.c_str()) != ARCHIVE_OK) return false;
+    if (!options.empty() && archive_write_set_options(a.get(), options.c_str()) != ARCHIVE_OK)
+        return false;
     if (archive_write_open_filename(a.get(), path.c_str()) != ARCHIVE_OK) return false;
     for (const auto& e : entries) {
         std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),

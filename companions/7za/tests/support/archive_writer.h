@@ -26,8 +26,9 @@ inline ArchiveEntry symlink(std::string name, std::string target) {
     return {std::move(name), "", std::move(target), ArchiveEntry::Kind::kSymlink, 0777};
 }
 
-// format: a libarchive format name ("7zip", "zip", "pax").
+// format: a libarchive format name ("7zip", "zip", "pax"); options as libarchive's
+// writer takes them ("zip:compression=store").
 bool write_archive(const std::string& path, const std::string& format,
-                   const std::vector<ArchiveEntry>& entries);
+                   const std::vector<ArchiveEntry>& entries, const std::string& options = "");
 
 }  // namespace sevenza_test

@@ -1,0 +1,41 @@
+// A skinned progress bar: the groove (bg) over the whole control and the block
+// over the part done, each a nine-grid image, the block tiled at its own width
+// when the style says so. The position is clamped to 0..total; the bar repaints
+// only when the block's drawn width changes.
+#pragma once
+
+#include "ctrls/progress_style.h"
+#include "gui/ctrl.h"
+
+namespace ctrls {
+
+class ProgressCtrl : public Gui::Ctrl {
+public:
+    using Style = ProgressStyle;
+    static constexpr int kDefaultTotal = 10000;
+
+    static const Style& StyleDefault();
+
+    ProgressCtrl();
+
+    ProgressCtrl& SetStyle(const Style& style);
+    const Style& GetStyle() const { return style_; }
+    // Both clamp: the total to at least 1, the position to 0..total.
+    ProgressCtrl& Set(int pos);
+    ProgressCtrl& Set(int pos, int total);
+    int Get() const { return pos_; }
+    int GetTotal() const { return total_; }
+    // The block's width in pixels at the control's present width.
+    int GetBlockWidth() const;
+
+    void Paint(Gui::Draw& w) override;
+    void Layout() override;
+
+private:
+    Style style_;
+    int pos_ = 0;
+    int total_ = kDefaultTotal;
+    int drawn_ = -1;  // block width of the last refresh
+};
+
+}  // namespace ctrls
