@@ -22,8 +22,8 @@ inline void StartToolkit() {
     (void)started;
 }
 
-// True when done() held before the time-out.
-inline bool RunLoopUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
+// True when done() held before the time-out, which only bounds a failing wait.
+inline bool RunLoopUntil(const std::function<bool()>& done, int timeout_ms = 10000) {
     auto start = std::chrono::steady_clock::now();
     MSG msg;
     while (!done()) {
