@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "draw_support.h"
@@ -21,67 +23,47 @@ using test::kBackground;
 using test::Surface;
 
 const Color kRed(0xFF, 0, 0), kGreen(0, 0xFF, 0), kBlue(0, 0, 0xFF);
+constexpr uint32_t kBack = kBackground & 0xFFFFFF;
 constexpr uint32_t kRedPixel = 0xFF0000, kGreenPixel = 0x00FF00, kBluePixel = 0x0000FF;
 
-struct Probe {
-    int x, y;
-    uint32_t rgb;
-};
+using Op = std::function<void(Gui::Draw&)>;
 
 TEST(DrawTest, ShapesCoverExactlyTheirPixels) {
     const struct {
-        std::function<void(Gui::Draw&)> draw;
-        Rect bounds;  // every pixel of the colour lies inside
+        Op draw;
+        Rect bounds;  // every red pixel lies inside
         int count;
-        std::vector<Probe> probes;
     } rows[] = {
-        {[](Gui::Draw& w) { w.DrawRect(Rect(5, 6, 15, 10), kRed); }, Rect(5, 6, 15, 10), 40, {}},
-        {[](Gui::Draw& w) { w.DrawRect(20, 20, 3, 2, kRed); }, Rect(20, 20, 23, 22), 6, {}},
+        {[](Gui::Draw& w) { w.DrawRect(Rect(5, 6, 15, 10), kRed); }, {5, 6, 15, 10}, 40},
+        {[](Gui::Draw& w) { w.DrawRect(20, 20, 3, 2, kRed); }, {20, 20, 23, 22}, 6},
+        {[](Gui::Draw& w) { w.DrawLine(2, 5, 10, 5, 1, kRed); }, {2, 5, 10, 6}, 8},  // not the end
+        {[](Gui::Draw& w) { w.DrawFrame(10, 10, 10, 8, kRed, 2); }, {10, 10, 20, 18}, 80 - 24},
+        {[](Gui::Draw& w) { w.DrawFrame(Rect(10, 10, 20, 18), -2, kRed); }, {8, 8, 22, 20}, 88},
         {[](Gui::Draw& w) {
              w.DrawRect(0, 0, 10, 10, Color());
              w.DrawRect(0, 0, 0, 10, kRed);
              w.DrawRect(0, 0, 10, -1, kRed);
              w.DrawLine(0, 5, 10, 5, 0, kRed);  // a null pen
          },
-         Rect(),
-         0,
-         {}},
-        {[](Gui::Draw& w) { w.DrawLine(2, 5, 10, 5, 1, kRed); }, Rect(2, 5, 10, 6), 8, {}},
-        {[](Gui::Draw& w) { w.DrawFrame(10, 10, 10, 8, kRed, 2); },
-         Rect(10, 10, 20, 18),
-         10 * 8 - 6 * 4,
-         {{12, 12, kBackground & 0xFFFFFF}}},
-        {[](Gui::Draw& w) { w.DrawFrame(Rect(10, 10, 20, 18), -2, kRed); },
-         Rect(8, 8, 22, 20),
-         14 * 12 - 10 * 8,
-         {{10, 10, kBackground & 0xFFFFFF}}},
-        {[](Gui::Draw& w) { w.DrawRoundRect(kRed, Color(), Rect(5, 5, 35, 35), 6, 1); },
-         Rect(5, 5, 35, 35),
-         -1,
-         {{20, 5, kRedPixel},
-          {5, 20, kRedPixel},
-          {34, 20, kRedPixel},
-          {20, 20, kBackground & 0xFFFFFF},
-          {5, 5, kBackground & 0xFFFFFF}}},
-        {[](Gui::Draw& w) { w.DrawRoundRect(kRed, kBlue, Rect(5, 5, 35, 35), 6, 1); },
-         Rect(5, 5, 35, 35),
-         -1,
-         {{20, 5, kRedPixel}, {20, 20, kBluePixel}}},
+         {},
+         0},
     };
     for (const auto& row : rows) {
         Surface s(40, 40);
-        {
-            Gui::Draw w(s.dc());
-            row.draw(w);
-        }
+        Gui::Draw w(s.dc());
+        row.draw(w);
         const Rect& b = row.bounds;
-        EXPECT_EQ(s.count(b.left, b.top, b.right, b.bottom, kRedPixel), s.count(kRedPixel))
-            << b.left << "," << b.top;
-        if (row.count >= 0) {
-            EXPECT_EQ(s.count(kRedPixel), row.count) << b.left << "," << b.top;
-        }
-        for (const Probe& p : row.probes) EXPECT_EQ(s.rgb(p.x, p.y), p.rgb) << p.x << "," << p.y;
+        EXPECT_EQ(s.count(b.left, b.top, b.right, b.bottom, kRedPixel), row.count) << b.left;
+        EXPECT_EQ(s.count(kRedPixel), row.count) << b.left;
     }
+    Surface s(40, 40);
+    Gui::Draw w(s.dc());
+    w.DrawRoundRect(kRed, Color(), Rect(5, 5, 35, 35), 6, 1);
+    EXPECT_EQ(s.count(5, 5, 35, 35, kRedPixel), s.count(kRedPixel));
+    EXPECT_EQ(s.rgb(20, 5) & s.rgb(5, 20) & s.rgb(34, 20), kRedPixel);
+    EXPECT_EQ(s.rgb(20, 20) | s.rgb(5, 5), kBackground & 0xFFFFFF);  // hollow, round corners
+    w.DrawRoundRect(kRed, kBlue, Rect(5, 5, 35, 35), 6, 1);
+    EXPECT_EQ(s.rgb(20, 20), kBluePixel);
 }
 
 TEST(DrawTest, PensAndBrushesAreMadeOncePerColourAndGivenBackAtTheEnd) {
@@ -219,29 +201,39 @@ Image Quadrants(int w, int h) {
     return Image(b);
 }
 
+// Images compose at their own size at the logical place, within the level's clip; a
+// null source or colour draws nothing.
 TEST(DrawTest, ImagesLandPixelForPixelAtTheirLogicalPlaceWithinTheClip) {
     Rect null_rect;
     null_rect.SetNull();
     const struct {
-        std::function<void(Gui::Draw&)> draw;
-        int drawn;  // pixels changed
-        std::vector<Probe> probes;
+        Op draw;
+        int drawn;                          // pixels changed
+        std::vector<uint32_t> at_2_3_to_5;  // colours at (2, 3), (3, 3), (4, 3), (5, 3)
     } rows[] = {
         {[](Gui::Draw& w) {
-             w.Offset(Point(5, 6));
-             w.DrawImage(1, 2, Quadrants(3, 2));
+             w.Offset(Point(1, 1));
+             w.DrawImage(1, 2, Quadrants(2, 2));
          },
-         24,
-         {{6, 8, 0xFF0000}, {9, 8, 0x00FF00}, {6, 10, 0x0000FF}, {11, 11, 0xFFFFFF}}},
-        {[](Gui::Draw& w) { w.DrawImage(4, 4, Quadrants(2, 2), Rect(2, 2, 4, 4)); },
+         16,
+         {0xFF0000, 0xFF0000, 0x00FF00, 0x00FF00}},
+        {[](Gui::Draw& w) { w.DrawImage(3, 3, Quadrants(2, 2), Rect(1, 1, 3, 3)); },
          4,
-         {{4, 4, 0xFFFFFF}, {5, 5, 0xFFFFFF}}},
+         {kBack, 0xFF0000, 0x00FF00, kBack}},
         {[](Gui::Draw& w) {
-             w.Clip(Rect(0, 0, 3, 20));
-             w.DrawImage(Rect(1, 1, 5, 5), Quadrants(2, 2));
+             w.Clip(Rect(0, 0, 4, 20));
+             w.DrawImage(Rect(2, 1, 6, 5), Quadrants(2, 2));
          },
          8,
-         {{1, 1, 0xFF0000}, {2, 3, 0x0000FF}}},
+         {0x0000FF, 0x0000FF, kBack, kBack}},
+        {[](Gui::Draw& w) {
+             Gui::BackDraw back;
+             back.Create(w, 4, 2);
+             back.DrawImage(0, 0, Quadrants(2, 1));
+             back.Put(w, 2, 3);
+         },
+         8,
+         {0xFF0000, 0xFF0000, 0x00FF00, 0x00FF00}},
         {[&](Gui::Draw& w) {
              w.DrawImage(0, 0, 8, 8, Quadrants(2, 2));  // never scaled
              w.DrawImage(0, 0, 4, 4, Quadrants(2, 2), Rect(0, 0, 2, 2));
@@ -251,25 +243,16 @@ TEST(DrawTest, ImagesLandPixelForPixelAtTheirLogicalPlaceWithinTheClip) {
              w.DrawImage(Rect(0, 0, 4, 4), Quadrants(2, 2), Color());
          },
          0,
-         {}},
-        {[](Gui::Draw& w) {
-             Gui::BackDraw back;
-             back.Create(w, 6, 6);
-             back.DrawRect(0, 0, 6, 6, Color(0, 0, 0));
-             back.DrawImage(1, 1, Quadrants(2, 2));
-             back.Put(w, 10, 10);
-         },
-         36,
-         {{11, 11, 0xFF0000}, {14, 14, 0xFFFFFF}, {10, 10, 0}}},
+         {kBack, kBack, kBack, kBack}},
     };
     for (const auto& row : rows) {
         Surface s(20, 20);
-        {
-            Gui::Draw w(s.dc());
-            row.draw(w);
-        }
+        Gui::Draw w(s.dc());
+        row.draw(w);
         EXPECT_EQ(s.count(kBackground, 0xFFFFFFFF), 400 - row.drawn) << row.drawn;
-        for (const Probe& p : row.probes) EXPECT_EQ(s.rgb(p.x, p.y), p.rgb) << p.x << "," << p.y;
+        EXPECT_EQ((std::vector<uint32_t>{s.rgb(2, 3), s.rgb(3, 3), s.rgb(4, 3), s.rgb(5, 3)}),
+                  row.at_2_3_to_5)
+            << row.drawn;
     }
     Surface s(4, 4, 0xFF000000);
     Gui::Draw w(s.dc());
@@ -277,6 +260,130 @@ TEST(DrawTest, ImagesLandPixelForPixelAtTheirLogicalPlaceWithinTheClip) {
     half[0][0] = MakeRGBA(128, 0, 0, 128);  // premultiplied half red composes over black
     w.DrawImage(2, 2, Image(half));
     EXPECT_EQ(s.at(2, 2), 0xFF800000u);
+}
+
+const Color kWhite(0xFF, 0xFF, 0xFF);
+
+// The bounds of every pixel other than the background.
+struct Ink {
+    int top = -1, bottom = -1, left = -1, right = -1;
+};
+
+Ink FindInk(const Surface& s) {
+    Ink ink;
+    for (int y = 0; y < s.height(); ++y)
+        for (int x = 0; x < s.width(); ++x) {
+            if (s.rgb(x, y) == kBack) continue;
+            if (ink.top < 0) ink.top = y;
+            ink.bottom = y + 1;
+            if (ink.left < 0 || x < ink.left) ink.left = x;
+            if (x + 1 > ink.right) ink.right = x + 1;
+        }
+    return ink;
+}
+
+// Where the ink of "H" drawn alone at x, 0 lies.
+Ink InkOfH(const Gui::Font& f, int x) {
+    Surface s(100, 30);
+    Gui::Draw w(s.dc());
+    w.DrawText(x, 0, L"H", f, kWhite);
+    return FindInk(s);
+}
+
+TEST(DrawTextTest, TextHangsBelowYOnItsBaselineAndFollowsTheLevel) {
+    const Gui::Font f = test::RealiseSkinFont(20);
+    Surface by_draw(120, 60), by_gdi(120, 60);
+    {
+        Gui::Draw w(by_draw.dc());
+        w.DrawText(10, 5, L"HHH", f, kWhite);
+    }
+    HGDIOBJ prior = SelectObject(by_gdi.dc(), f.GetHandle());
+    SetBkMode(by_gdi.dc(), TRANSPARENT);
+    SetTextAlign(by_gdi.dc(), TA_BASELINE);
+    SetTextColor(by_gdi.dc(), 0xFFFFFF);
+    ExtTextOutW(by_gdi.dc(), 10, 25, 0, nullptr, L"HHH", 3, nullptr);
+    SelectObject(by_gdi.dc(), prior);
+    EXPECT_TRUE(std::equal(by_draw.bits(), by_draw.bits() + 120 * 60, by_gdi.bits()));
+    const Ink whole = FindInk(by_draw);
+    EXPECT_EQ(whole.bottom, 25);  // letters without descenders end on the baseline
+    EXPECT_GE(whole.top, 5);
+    EXPECT_LE(whole.right, 10 + Gui::GetTextSize(L"HHH", f).cx);
+
+    Surface moved(120, 60);
+    Gui::Draw w(moved.dc());
+    const int half = (whole.right - whole.left) / 2;
+    w.ClipOffset(Gui::Rect(30, 20, 40 + half, 60));
+    w.DrawText(10, 5, L"HHH", f, kWhite);
+    w.End();
+    const Ink ink = FindInk(moved);
+    EXPECT_EQ(ink.top, whole.top + 20);
+    EXPECT_EQ(ink.bottom, whole.bottom + 20);
+    EXPECT_EQ(ink.left, whole.left + 30);
+    EXPECT_LE(ink.right, 40 + half);
+}
+
+TEST(DrawTextTest, NullInkOrAnAngleDrawsNothing) {
+    Surface s(60, 30);
+    Gui::Draw w(s.dc());
+    SetTextColor(s.dc(), 0x123456);
+    w.DrawText(0, 0, L"abc", test::RealiseSkinFont(14), Color());
+    EXPECT_EQ(GetTextColor(s.dc()), 0x123456u);  // not even the colour changes
+    w.DrawText(0, 0, 900, std::wstring(L"abc"), test::RealiseSkinFont(14), Color(1, 2, 3));
+    EXPECT_EQ(GetTextColor(s.dc()), 0x030201u);
+    EXPECT_EQ(s.count(kBack), 60 * 30);
+}
+
+// Records every call of the text slot before drawing it.
+class RecordingDraw : public Gui::Draw {
+public:
+    using Gui::Draw::Draw;
+    void DrawTextOp(int x, int y, int angle, const wchar_t* text, Gui::Font font, Color ink, int n,
+                    const int* dx) override {
+        calls.push_back({x, n, static_cast<int>(text - first), dx});
+        Gui::Draw::DrawTextOp(x, y, angle, text, font, ink, n, dx);
+    }
+    struct Call {
+        int x, n, offset;
+        const int* dx;
+    };
+    std::vector<Call> calls;
+    const wchar_t* first = nullptr;
+};
+
+// GDI takes at most 30000 characters at once; each piece starts where the one
+// before ended, by the advances given or else by its measured width.
+TEST(DrawTextTest, LongTextGoesToGdiInPiecesThatFollowEachOther) {
+    const Gui::Font f = test::RealiseSkinFont(12);
+    const int piece = Gui::GetTextSize(std::wstring(30000, L' '), f).cx;
+    ASSERT_GT(piece, 0);
+    std::vector<int> dx(65000, 0);
+    dx[0] = 5;
+    dx[29999] = 2;
+    dx[30000] = 7;
+    dx[60000] = 20;
+    for (const bool advances : {true, false}) {
+        std::wstring text(advances ? 65000 : 60001, L' ');
+        text[advances ? 64000 : 60000] = L'H';  // shows where the last piece starts
+        const int x = advances ? 3 : 40 - 2 * piece;
+        Surface s(100, 30);
+        RecordingDraw w(s.dc());
+        w.first = text.c_str();
+        w.DrawText(x, 0, text, f, kWhite, advances ? dx.data() : nullptr);
+        // The whole text, then its two full pieces through the slot; the rest is drawn last.
+        ASSERT_EQ(w.calls.size(), 3u);
+        EXPECT_EQ(w.calls[1].n, 30000);
+        EXPECT_EQ(w.calls[2].n, 30000);
+        EXPECT_EQ(w.calls[2].offset, 30000);
+        EXPECT_EQ(w.calls[1].x, x);
+        EXPECT_EQ(w.calls[2].x, advances ? x + 7 : x + piece);
+        if (advances) {
+            EXPECT_EQ(w.calls[2].dx, dx.data() + 30000);
+        }
+        const Ink ink = FindInk(s), alone = InkOfH(f, advances ? 3 + 7 + 7 + 20 : 40);
+        EXPECT_EQ(ink.left, alone.left) << advances;
+        EXPECT_EQ(ink.right, alone.right) << advances;
+        EXPECT_EQ(ink.bottom, alone.bottom) << advances;
+    }
 }
 
 }  // namespace

@@ -26,35 +26,6 @@ std::vector<BYTE> Reds(const Image& img) {
     return out;
 }
 
-// Magnification follows an S-shaped curve through (1/4, 71) and (3/4, 184); a
-// reduction weighs by coverage, and a strong one averages four samples.
-TEST(Rescale, RowsAndColumnsMixTheirNeighboursByCurveOrCoverage) {
-    const struct {
-        Image src;
-        Size size;
-        std::vector<BYTE> want;
-    } rows[] = {
-        {Greys(2, 1, {0, 200}), {4, 1}, {0, 55, 143, 200}},  // 200 * 71 / 256, 200 * 184 / 256
-        {Greys(1, 2, {0, 200}), {1, 4}, {0, 55, 143, 200}},
-        {Greys(3, 1, {0, 30, 255}), {2, 1}, {10, 180}},  // weights (170, 86, 0), (0, 85, 171)
-        {Greys(1, 3, {0, 30, 255}), {1, 2}, {10, 180}},
-        {Greys(4, 2, {0, 40, 80, 120, 40, 80, 120, 160}), {2, 1}, {40, 120}},
-        {Greys(1, 1, {77}), {3, 2}, std::vector<BYTE>(6, 77)},
-    };
-    for (const auto& row : rows) {
-        const Image out = Gui::Rescale(row.src, row.size);
-        ASSERT_EQ(out.GetSize(), row.size);
-        EXPECT_EQ(Reds(out), row.want) << row.size.cx << "x" << row.size.cy;
-        EXPECT_EQ(out[0][0].a, 255);
-    }
-    std::vector<BYTE> greys(100);
-    for (int i = 0; i < 100; ++i) greys[i] = static_cast<BYTE>(i * 2);
-    std::vector<BYTE> averages;
-    for (int k = 0; k < 100; k += 10)
-        averages.push_back((greys[k] + greys[k + 2] + greys[k + 4] + greys[k + 6]) * 64 / 256);
-    EXPECT_EQ(Reds(Gui::Rescale(Greys(100, 1, greys), 10, 1)), averages);
-}
-
 TEST(Rescale, EdgeCasesShareCopyOrLeaveTransparent) {
     const Image img = Greys(4, 4, std::vector<BYTE>(16, 90));
     EXPECT_EQ(Gui::Rescale(img, Size(4, 4)).GetSerialId(), img.GetSerialId());
