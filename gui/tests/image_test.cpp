@@ -251,7 +251,8 @@ TEST(ImagePaint, TheCacheReleasesTheLeastRecentlyPaintedBeyondTheLimit) {
     testing_support::DibCanvas t(1, 1);
     const Rect one(0, 0, 1, 1);
     std::vector<Image> images;
-    ASSERT_EQ(Gui::GetImageSystemObjectCount(), 0);
+    // Sections other tests left go first: they are the least recently painted.
+    ASSERT_LE(Gui::GetImageSystemObjectCount(), 250);
     for (int i = 0; i < 251; ++i) {
         images.push_back(Pixels(1, {MakeRGBA(i, 0, 0, 255)}));
         ASSERT_TRUE(images.back().PaintDC(t.dc(), 0, 0, one, Gui::Color()));
