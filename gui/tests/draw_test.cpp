@@ -75,7 +75,9 @@ TEST(DrawTest, PensAndBrushesAreMadeOncePerColourAndGivenBackAtTheEnd) {
         Gui::Draw w(s.dc());
         EXPECT_EQ(GetBkMode(s.dc()), TRANSPARENT);
         w.DrawRect(0, 0, 10, 10, Color());
-        EXPECT_EQ(GetCurrentObject(s.dc(), OBJ_BRUSH), brush);
+        w.DrawRect(0, 0, 0, 10, kRed);
+        w.DrawRect(0, 0, 10, -1, kRed);
+        EXPECT_EQ(GetCurrentObject(s.dc(), OBJ_BRUSH), brush);  // nothing to draw, no brush
         w.DrawRect(0, 0, 2, 2, kRed);
         const HGDIOBJ first = GetCurrentObject(s.dc(), OBJ_BRUSH);
         w.DrawRect(4, 4, 2, 2, kRed);
