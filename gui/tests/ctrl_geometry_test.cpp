@@ -58,6 +58,19 @@ TEST(CtrlGeometry, ChildrenArePlacedAgainOnlyWhenTheSizeChangesOrWhenForced) {
     EXPECT_EQ(g_log, (std::vector<std::string>{"k:layout", "p:layout"}));
 }
 
+// Right after the window's first refresh, before any paint.
+TEST(CtrlGeometry, MovingAChildInvalidatesItsOldAndNewAreaOnce) {
+    TopProbe top;
+    Probe child;
+    top.Add(child.LeftPos(10, 20).TopPos(10, 20));
+    top.invalid.clear();
+    child.LeftPos(50, 20);
+    EXPECT_EQ(top.invalid, (std::vector<Rect>{Rect(10, 10, 30, 30), Rect(50, 10, 70, 30)}));
+    top.invalid.clear();
+    child.LeftPos(50, 20);
+    EXPECT_TRUE(top.invalid.empty());
+}
+
 // The outermost control of an open window moves its window and follows what the
 // window says; without a window it is placed in the work area. Screen rectangles
 // count the window's position once.

@@ -39,14 +39,6 @@ TEST_F(CtrlPaint, AWholeRefreshWaitsForThePaintUnlessAlwaysRefreshed) {
     EXPECT_EQ(top.invalid.size(), 4u);
 }
 
-TEST_F(CtrlPaint, AMoveInvalidatesTheOldAndTheNewAreaOnce) {
-    child.LeftPos(15, 10);
-    EXPECT_EQ(top.invalid, (Rects{Rect(25, 25, 35, 35), Rect(35, 25, 45, 35)}));
-    top.invalid.clear();
-    child.LeftPos(15, 10);
-    EXPECT_TRUE(top.invalid.empty());
-}
-
 TEST_F(CtrlPaint, OverPaintLetsARefreshReachThatFarOutsideTheView) {
     parent.overpaint = 3;
     parent.RefreshRect(Rect(-10, -10, 50, 50));

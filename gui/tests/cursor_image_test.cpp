@@ -149,10 +149,11 @@ TEST(CursorImage, OlderSystemsGetAMaskAndBefore2000TheSystemSize) {
         }
     }
     // An area smaller than the image cuts it at the right and the bottom.
-    std::vector<RGBA> colour(4);
+    std::vector<RGBA> colour(4, MakeRGBA(0xEE, 0xEE, 0xEE, 0xEE));
     HBITMAP mask = Gui::CreateCursorMask(img, colour.data(), 2, 2);
     ASSERT_NE(mask, nullptr);
-    EXPECT_EQ(colour[2], MakeRGBA(0, 0, 200, 0));
+    EXPECT_EQ(colour, (std::vector<RGBA>{MakeRGBA(0, 0, 200, 0), MakeRGBA(0, 0, 0, 0),
+                                         MakeRGBA(0, 0, 200, 0), MakeRGBA(0, 0, 200, 0)}));
     DeleteObject(mask);
 }
 

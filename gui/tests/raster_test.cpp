@@ -99,10 +99,12 @@ TEST(RasterFactories, FormatsAreAskedInOrderOneAtATimeUntilOneAnswers) {
 // One allocation may serve as both rows of a line; it is freed once, by its last owner.
 TEST(RasterLine, AMoveHandsTheOwnershipOver) {
     auto* row = static_cast<RGBA*>(malloc(8));
-    Raster::Line a(row, row, nullptr, true, true);
+    Gui::ImageRaster owner{Image()};
+    Raster::Line a(row, row, &owner, true, true);
     Raster::Line b(std::move(a));
     EXPECT_FALSE(a.OwnsData() || a.OwnsFormatData());
     EXPECT_TRUE(b.OwnsData() && b.OwnsFormatData());
+    EXPECT_EQ(b.GetRaster(), &owner);
     Raster::Line c(static_cast<RGBA*>(malloc(8)), malloc(6), nullptr, true, true);
     c = std::move(b);
     EXPECT_EQ(c.GetData(), row);
