@@ -1,11 +1,10 @@
-// The toolkit's small values: colours and rectangles, fonts and text measuring, style
+// The toolkit's small values: rectangles, fonts and text measuring, style
 // records, vector growth and the Windows version checks.
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "draw_support.h"
-#include "gui/color.h"
 #include "gui/font.h"
 #include "gui/geometry.h"
 #include "gui/style.h"
@@ -14,15 +13,6 @@
 #include "testing/scoped_env.h"
 
 namespace {
-
-TEST(Geometry, ColoursAreColorrefsAndTheNullColourIsAllOnes) {
-    const Gui::Color c(0x12, 0x34, 0x56);
-    EXPECT_EQ(static_cast<COLORREF>(c), 0x563412u);
-    EXPECT_EQ(c.GetR() * 0x10000 + c.GetG() * 0x100 + c.GetB(), 0x123456);
-    EXPECT_TRUE(Gui::Color().IsNull());
-    EXPECT_EQ(Gui::Color().GetRaw(), 0xFFFFFFFFu);
-    EXPECT_FALSE(Gui::White().IsNull());
-}
 
 TEST(Geometry, AnEmptyIntersectionHasNoNegativeExtent) {
     const Gui::Rect a(0, 0, 10, 10);
