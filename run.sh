@@ -1,9 +1,26 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the local demo platform on 127.0.0.1
-# (downloads on the build's port, statistics on port 80 where it may bind it) and
-# the downloader against it; the platform stops when the downloader ends.
+# On an X display: installs what is missing, builds, starts the local demo platform on
+# 127.0.0.1 (downloads on the build's port, statistics on port 80 where it may bind it)
+# and the downloader's window against it; the platform stops when the downloader ends.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# The downloader is a window on an X display; without one nothing would show.
+no_display() {
+    cat >&2 <<EOT
+run.sh: $1
+The downloader is a desktop window: run ./run.sh on an X desktop, or under a virtual
+one, for example:  xvfb-run -a ./run.sh  (nothing shows on the screen then, but the
+window is there for screenshots and X input tools).
+EOT
+    exit 2
+}
+if [[ -z "${DISPLAY:-}" ]]; then
+    no_display "no display: DISPLAY is not set."
+fi
+if [[ "$DISPLAY" =~ ^(unix)?:([0-9]+)(\.[0-9]+)?$ && ! -S "/tmp/.X11-unix/X${BASH_REMATCH[2]}" ]]; then
+    no_display "no X server answers on DISPLAY=$DISPLAY."
+fi
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 build="${BUILD_DIR:-$root/build}"

@@ -146,6 +146,12 @@ void OpenUrlInDefaultBrowser(const std::wstring& url) {
     base::ReplaceAll(safe_url, L"\"", L"%22");
     std::wstring browser = GetDefaultBrowserPath();
     if (browser.empty()) browser = GetIEPath();
+    if (browser.empty()) {
+        // No browser registered (a desktop keeps its own choice): the shell's opener has it.
+        LOG_MESSAGE << "open " << safe_url;
+        CallShellExecute(nullptr, L"open", safe_url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return;
+    }
     std::wstring command = L"\"" + browser + L"\" \"" + safe_url + L"\"";
     if (command.size() > kCommandLineChars) {
         LOG_ERROR << "打开网页命令行过长:" << url;

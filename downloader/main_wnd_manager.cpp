@@ -4,11 +4,22 @@
 #include "base/log.h"
 #include "base/window_util.h"
 #include "downloader/download_manager.h"
+#include "downloader/ui/main_wnd.h"
 #include "gui/core/callback.h"
 #include "gui/timer.h"
 #include "skin/skin.h"
 
 namespace downloader {
+namespace {
+
+// The main window object while the registry holds one; never makes one.
+MainWnd* ExistingMainWnd() {
+    base::Controller* controller = base::GetController();
+    if (!controller || !controller->HasObject<MainWnd>()) return nullptr;
+    return dynamic_cast<MainWnd*>(controller->GetObject<MainWnd>());
+}
+
+}  // namespace
 
 struct MainWndManager::Pimpl : Gui::Pte<Pimpl> {
     ~Pimpl() { Gui::KillTimeCallback(this); }
@@ -18,37 +29,40 @@ struct MainWndManager::Pimpl : Gui::Pte<Pimpl> {
     void InitDownload() { GetDownloadManager()->Init(); }
 };
 
-// NOT BUILT YET: the main window. It needs downloader::MainWnd (a base::UIObject over
-// ctrls::TopWindow, fetched and created through the controller's UI table), whose
-// dialog is created here with no parent and shown with SW_SHOW. Until it exists there
-// is no window to create and this answers false; CreateMainWnd then starts the
-// download work as the first show would, so the client runs its road headless.
 bool MainWndManager::Pimpl::CreateMainWnd() {
-    LOG_ERROR << "main window not available in this build";
-    return false;
+    base::Controller* controller = base::GetController();
+    MainWnd* window =
+        controller ? dynamic_cast<MainWnd*>(controller->GetObject<MainWnd>()) : nullptr;
+    HWND hwnd = window ? window->Create(nullptr) : nullptr;
+    if (!hwnd) {
+        LOG_ERROR << "创建主窗口失败";
+        return false;
+    }
+    ShowWindow(hwnd, SW_SHOW);
+    LOG_MESSAGE << "创建主窗口成功";
+    return true;
 }
 
-// NOT BUILT YET: hides the main window's dialog (SW_HIDE) when the window exists.
-void MainWndManager::Pimpl::HideMainWnd() {}
+void MainWndManager::Pimpl::HideMainWnd() {
+    if (MainWnd* window = ExistingMainWnd()) window->Hide();
+}
 
 MainWndManager::MainWndManager() : pimpl_(std::make_unique<Pimpl>()) {}
 
 MainWndManager::~MainWndManager() = default;
 
 void MainWndManager::CreateMainWnd() {
-    const bool created = pimpl_->CreateMainWnd();
-    if (created) ShowMainWnd();
-    // Without a main window class in this build the download work starts all the same;
-    // with one, only a window that was created starts it.
-    constexpr bool kHeadlessBuild = true;
-    if (created || kHeadlessBuild) {
-        Gui::SetTimeCallback(0, Gui::MakePteCallback(pimpl_.get(), &Pimpl::InitDownload),
-                             pimpl_.get());
-    }
+    if (!pimpl_->CreateMainWnd()) return;
+    ShowMainWnd();
+    // On the next timer pass, once the window's creation and first show are handled.
+    Gui::SetTimeCallback(0, Gui::MakePteCallback(pimpl_.get(), &Pimpl::InitDownload), pimpl_.get());
 }
 
-// NOT BUILT YET: the main window's dialog handle when IsWindow accepts it.
-HWND MainWndManager::GetMainWndHandle() { return nullptr; }
+HWND MainWndManager::GetMainWndHandle() {
+    MainWnd* window = ExistingMainWnd();
+    HWND hwnd = window ? window->GetHWND() : nullptr;
+    return hwnd && IsWindow(hwnd) ? hwnd : nullptr;
+}
 
 void MainWndManager::ShowMainWnd() {
     if (HWND window = GetMainWndHandle()) base::ActivateWindow(window);

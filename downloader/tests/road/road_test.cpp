@@ -8,17 +8,26 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "base/machine_id.h"
 #include "base/md5.h"
 #include "base/string_util.h"
+#include "gui/raster.h"
+#include "raster/register_rasters.h"
 #include "testing/child_process.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 #include "testing/wait_until.h"
 #include "tools/demo-server/testing/demo_server_process.h"
+
+// Xlib's macros last: they would rename what the headers above declare.
+#include <X11/Xutil.h>
+
+#include "testing/x_desktop.h"
 
 namespace roadtest {
 namespace {
@@ -260,6 +269,50 @@ TEST_F(RoadTest, OldLogsArePrunedByTheLocalCalendarInEveryTimeZone) {
         EXPECT_EQ(left, zones[run].second);
     }
     EXPECT_TRUE(testing_support::Exists(dir_.file("bin/log.ini")));  // other files stay
+}
+
+TEST_F(RoadTest, TheWindowIsAManagedDesktopWindowShowingWhatTheLayerPainted) {
+    testing_support::XDesktop* desktop = testing_support::XDesktop::Get();
+    if (!desktop) GTEST_SKIP() << "Xvfb or openbox is missing";
+    mkdir(dir_.file("dump").c_str(), 0700);
+    testing_support::ScopedEnv display("DISPLAY", desktop->name()), shown("WIN32_NO_DISPLAY", ""),
+        dumps("WIN32_PAINT_DUMP_DIR", dir_.file("dump"));
+    ChildProcess program;
+    ASSERT_TRUE(program.Start(Install(PROGRAM_PATH)));
+    ASSERT_TRUE(WaitUntil([&] { return Contains(LogLines(), "下载界面状态：3"); }, 30000));
+    // The window the manager framed, by its class; it is the one the program painted.
+    FILE* found = popen("timeout 10 xdotool search --sync --class downloader", "r");
+    Window client = 0;
+    ASSERT_TRUE(found && fscanf(found, "%lu", &client) == 1 && pclose(found) == 0);
+    Display* x = desktop->display();
+    Window root, frame, *kids = nullptr;
+    unsigned n = 0;
+    XQueryTree(x, client, &root, &frame, &kids, &n);
+    if (kids) XFree(kids);
+    EXPECT_NE(frame, root) << "framed by the window manager";
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(x, client, &a));
+    EXPECT_EQ(std::make_tuple(a.width, a.height, a.map_state),
+              std::make_tuple(600, 279, IsViewable));
+    const std::wstring dump =
+        L"Z:" + std::filesystem::directory_iterator(dir_.file("dump"))->path().wstring();
+    raster::RegisterRasters();
+    std::set<uint32_t> colours;
+    const auto same = [&] {
+        const Gui::Image painted = Gui::Raster::LoadAnyFile(dump.c_str());
+        XImage* shot = XGetImage(x, client, 0, 0, 600, 279, AllPlanes, ZPixmap);
+        bool same = shot && painted.GetSize() == Gui::Size(600, 279);
+        for (int i = 0; same && i < 600 * 279; ++i) {
+            const Gui::RGBA p = painted[i / 600][i % 600];
+            const unsigned long seen = XGetPixel(shot, i % 600, i / 600) & 0xFFFFFF;
+            colours.insert(seen);
+            same = seen == unsigned(p.r << 16 | p.g << 8 | p.b);
+        }
+        if (shot) XDestroyImage(shot);
+        return same;
+    };
+    EXPECT_TRUE(WaitUntil(same, 10000));
+    EXPECT_GT(colours.size(), 1000u) << "the skin's art";
 }
 
 }  // namespace

@@ -1,0 +1,216 @@
+// The main window and the tray icon over the fixture's client core (its engine scripted),
+// on the layer's windows without a display. The menu's close ends the client for good (its
+// quit flag stays set), so the test that chooses it comes last: tests run as written.
+#include <win32_debug.h>
+
+#include "ctrls/button.h"
+#include "ctrls/progress_ctrl.h"
+#include "downloader/instance_wnd_manager.h"
+#include "downloader/main_wnd_manager.h"
+#include "downloader/tray_manager.h"
+#include "downloader/ui/click_gate.h"
+#include "downloader/ui/main_wnd.h"
+#include "gui/raster.h"
+#include "gui/timer.h"
+#include "support/client_fixture.h"
+#include "testing/lambda_callback.h"
+
+namespace clienttest {
+namespace {
+
+class WindowTest : public ClientTest {
+protected:
+    Gui::Ctrl* Root() { return &base::GetRegisteredObject<downloader::MainWnd>()->GetRoot(); }
+    HWND Hwnd() { return GetMainWndManager()->GetMainWndHandle(); }
+    bool Shown() { return IsWindowVisible(Hwnd()) != FALSE; }
+    // The visible controls of a kind under c, in the order they paint.
+    template <class T>
+    void Each(const std::function<void(T*)>& f, Gui::Ctrl* c = nullptr) {
+        for (c = (c ? c : Root())->GetFirstChild(); c; c = c->GetNext()) {
+            if (auto* t = dynamic_cast<T*>(c); t && c->IsVisible()) f(t);
+            Each(f, c);
+        }
+    }
+    std::wstring TextAt(int x, int y) {
+        std::wstring text;
+        const Gui::Rect r = Root()->GetScreenRect();
+        const Gui::Point at(r.left + x, r.top + y);
+        Each<ctrls::StaticText>([&](auto* t) {
+            if (t->GetScreenRect().Contains(at)) text = t->GetText();
+        });
+        return text;
+    }
+    // "<captioned buttons, + acting, - not>|<status line>|<size>|<percent>|<bar>"; the first
+    // button is the big one.
+    std::wstring View() {
+        std::wstring view;
+        Each<ctrls::Button>([&](auto* b) {
+            if (b->GetLabel().empty()) return;
+            big_ = view.empty() ? b : big_;
+            view += b->GetLabel() + (b->IsEnabled() ? L"+ " : L"- ");
+        });
+        Each<ctrls::ProgressCtrl>([&](auto* p) { bar_ = p; });
+        return view + L"|" + TextAt(25, 192) + L"|" + TextAt(25, 230) + L"|" + TextAt(435, 230) +
+               L"|" + std::to_wstring(bar_->Get());
+    }
+    // A press and release at a point of a window, with the button state a real one has.
+    void Click(HWND hwnd, int x, int y) {
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        SetCursorPos(r.left + x, r.top + y);
+        BYTE keys[256] = {};
+        for (UINT m : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) {
+            keys[VK_LBUTTON] = m == WM_LBUTTONDOWN ? 0x80 : 0;
+            SetKeyboardState(keys);
+            SendMessageW(hwnd, m, keys[VK_LBUTTON] ? MK_LBUTTON : 0, MAKELPARAM(x, y));
+        }
+        SetCursorPos(0, 0);
+    }
+    // A pixel of an image as 0xRRGGBB (none outside it); of the window as the layer dumps it.
+    static uint32_t Rgb(const Gui::Image& i, int x, int y) {
+        if (x >= i.GetSize().cx || y >= i.GetSize().cy) return 0xFF000000;
+        return i[y][x].r << 16 | i[y][x].g << 8 | i[y][x].b;
+    }
+    uint32_t PixelAt(int x, int y) {
+        const std::wstring shot = L"Z:" + base::Utf8ToWide(dir_.file("shot.png").c_str());
+        Win32DumpWindowPng(Hwnd(), shot.c_str());
+        return Rgb(Gui::Raster::LoadAnyFile(shot.c_str()), x, y);
+    }
+    std::vector<HWND> Owned(HWND owner) {  // visible: the tray's menus, the window's boxes
+        std::vector<HWND> found;
+        for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT))
+            if (IsWindowVisible(h) && GetWindow(h, GW_OWNER) == owner) found.push_back(h);
+        return found;
+    }
+    // Two right clicks: the second replaces the menu of the first, so one shows.
+    void MenuItem(int item) {
+        for (int i = 0; i < 2; ++i) ASSERT_TRUE(Win32TrayClick(owner_, id_, WM_RBUTTONUP));
+        ASSERT_TRUE(Pump([&] { return Owned(owner_).size() == 1; }));
+        Click(Owned(owner_)[0], 60, 17 + 26 * item);
+    }
+
+    ctrls::Button* big_ = nullptr;
+    ctrls::ProgressCtrl* bar_ = nullptr;
+    HWND owner_ = nullptr;
+    UINT id_ = 0;
+};
+
+TEST(ClickGate, CountsAClickOnlyWhenTheIntervalHasPassedSinceTheLastCounted) {
+    downloader::ClickGate g;  // the first click, then across the tick counter's wrap
+    EXPECT_EQ(std::vector<bool>({g.Pass(0xFFFFFF00, 1000), g.Pass(0x2E8, 1000), g.Pass(0x2E9, 1000),
+                                 g.Pass(0xAB9, 2000), g.Pass(0xABA, 2000)}),
+              std::vector<bool>({true, false, true, false, true}));
+}
+
+TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice) {
+    // clang-format off
+    const struct {
+        int hold;  // the engine call (by slot) that waits while the row is read; -2: no tools
+        Answer find, query;
+        int32_t start;
+        Answer progress;
+        std::vector<int> clicks;  // the big button is clicked once these states show
+        std::wstring view;
+    } rows[] = {
+        {-2, {}, {}, 0, {}, {}, L"开始下载- 更改目录- 打开目录+ |正在准备下载组件…||0%|0"},
+        {1, {}, {}, 0, {}, {}, L"开始下载- 更改目录+ 打开目录+ |正在查询下载记录…||0%|0"},
+        {1, kEarlier, {}, 0, {}, {}, L"继续下载- 更改目录- 打开目录+ |正在查询下载记录…|大小：1.0KB/4.0KB|25%|2500"},
+        {-1, {}, Answer{0, 0, 4096}, 0, {}, {}, L"开始下载+ 更改目录+ 打开目录+ |准备就绪，点击“开始下载”|大小：0B/4.0KB|0%|0"},
+        {-1, kEarlier, kEarlier, 0, {}, {}, L"继续下载+ 更改目录- 打开目录+ |上次下载尚未完成，点击“继续下载”|大小：1.0KB/4.0KB|25%|2500"},
+        {3, {}, Answer{0, 0, 4096}, 0, {}, {3}, L"暂停下载- 更改目录- 打开目录+ |正在连接下载服务器…|大小：0B/4.0KB|0%|0"},
+        {-1, {}, Answer{0, 0, 4096}, 0, kRunning, {3}, L"暂停下载+ 更改目录- 打开目录+ |正在下载…|大小：1.0KB/4.0KB|25%|2500"},
+        {-1, {}, Answer{0, 0, 4096}, 0, kAllIn, {3}, L"暂停下载- 更改目录- 打开目录+ |下载完成，正在校验文件…|大小：4.0KB/4.0KB|100%|10000"},
+        {-1, {}, Answer{0, 0, 4096}, 0, kRunning, {3, 6}, L"继续下载+ 更改目录- 打开目录+ |下载已暂停|大小：1.0KB/4.0KB|25%|2500"},
+        {-1, kEarlierDone, {}, 0, {}, {}, L"立即安装+ 更改目录- 打开目录+ |下载完成，点击“立即安装”|大小：4.0KB/4.0KB|100%|10000"},
+        {-1, {}, {7}, 0, {}, {}, L"重试+ 更改目录- 打开目录+ |下载状态检查失败错误码：7||0%|0"},
+        {-1, {}, Answer{0, 0, 4096}, 5, {}, {3}, L"重新下载+ 更改目录- 打开目录+ |下载文件检查出错|大小：0B/4.0KB|0%|0"},
+    };
+    // clang-format on
+    for (int state = 0; state < 12; ++state) {
+        SCOPED_TRACE(state);
+        if (state) SetUp();  // each row a client of its own
+        const auto& row = rows[state];
+        if (row.hold == -2)
+            SetEnv("WIN32_DRIVES", Drives("", ";R=" + dir_.file("tmp") + ":fixed:ro"));
+        Script& s = TheScript();
+        s.find = row.find, s.query = row.query, s.start = row.start, s.progress = {row.progress};
+        s.hold_slot = row.hold, s.holding = true;
+        StartClient();
+        GetMainWndManager()->CreateMainWnd();
+        DWORD clicked = GetTickCount() - 2000;
+        for (int at : row.clicks) {
+            // Once the state shows, its big button (first) acting; one click a second counts.
+            ASSERT_TRUE(Pump([&] {
+                return GetDownloadManager()->GetState() == at && View().find(L"+") < 6 &&
+                       GetTickCount() - clicked > 1000;
+            }));
+            Click(Hwnd(), 520, 212);
+            clicked = GetTickCount();
+        }
+        EXPECT_TRUE(Pump([&] {
+            return View() == row.view && big_->GetLook() != ctrls::Button::HOT &&
+                   !GetUpdateRect(Hwnd(), nullptr, FALSE);
+        }));
+        ASSERT_EQ(View(), row.view);
+        // Painted: the big button's face in its look, the bar's block or its groove.
+        EXPECT_EQ(PixelAt(463, 212), Rgb(big_->GetStyle().look[big_->IsEnabled() ? 0 : 3], 3, 22));
+        const ctrls::ProgressCtrl::Style& bar = bar_->GetStyle();
+        EXPECT_EQ(PixelAt(22, 211), Rgb(bar_->Get() ? bar.block : bar.bg, 2, 5));
+        s.holding = false;
+        TearDown();
+    }
+}
+
+// Last: the menu's close ends the client for good.
+TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuEndsIt) {
+    SetEnv("WIN32_TRAY_LOG", dir_.file("tray"));
+    StartClient();
+    GetInstanceWndManager()->Create();
+    GetMainWndManager()->CreateMainWnd();
+    GetTrayManager()->AddIcon();
+    unsigned long owner = 0;  // the first line: "add <owner> <id> ..."
+    sscanf(testing_support::ReadAll(dir_.file("tray")).c_str(), "add %lx %u", &owner, &id_);
+    owner_ = reinterpret_cast<HWND>(owner);
+    EXPECT_TRUE(Shown());
+    EXPECT_TRUE(panel_.progress.empty()) << "the download work waits for the next timer pass";
+    ASSERT_TRUE(Pump([] { return GetDownloadManager()->GetState() == downloader::ReadyToStart; }));
+    const std::function<void()> shows[] = {
+        [&] { PostMessageW(GetInstanceWndManager()->GetHwnd(), 0x9401, 0, 0); },
+        [&] { Win32TrayClick(owner_, id_, WM_LBUTTONUP); },
+        [&] { MenuItem(0); },
+    };
+    for (const auto& show : shows) {
+        SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        ASSERT_TRUE(Pump([&] { return !Shown(); }));
+        EXPECT_TRUE(IsWindow(Hwnd()) && base::GetController()->HasObject<downloader::MainWnd>());
+        show();
+        EXPECT_TRUE(Pump([&] { return Shown(); }));
+    }
+    EXPECT_NE(testing_support::ReadAll(dir_.file("tray")).find("tip=演示游戏下载器"),
+              std::string::npos);
+    // The folder picker, the home link, the title art, the folder.
+    SetEnv("WIN32_FOLDER_ANSWER", "C:\\Games\\");
+    for (const Gui::Point p : {Gui::Point(332, 260), {480, 260}, {300, 100}, {406, 260}})
+        Click(Hwnd(), p.x, p.y);
+    EXPECT_EQ(TextAt(100, 260), L"C:\\Games\\DemoGame");
+    const std::string home = base::WideToUtf8(GetConfigManager()->GetDomainUrl());
+    EXPECT_EQ(Record("WIN32_SHELL_LOG", 1), (std::vector<std::string>{home, home, "C:\\Games"}));
+    // A message box: the window is its disabled owner, the game's name its caption.
+    SetEnv("WIN32_DIALOG_WINDOWS", "1");
+    bool owner_disabled = false;
+    Gui::SetTimeCallback(50, testing_support::Do([&] {
+                             owner_disabled = !IsWindowEnabled(Hwnd());
+                             for (HWND box : Owned(Hwnd())) SendMessageW(box, WM_COMMAND, IDOK, 0);
+                         }));
+    EXPECT_EQ(GetMainWndManager()->MessageBox(L"下载盘无读写权限", L""), IDOK);
+    EXPECT_TRUE(owner_disabled);
+    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 1), (std::vector<std::string>{"", "演示游戏"}));
+    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 2)[0], "请选择游戏安装包的保存位置");
+    HWND instance = GetInstanceWndManager()->GetHwnd();
+    MenuItem(1);
+    EXPECT_TRUE(GetClientManager()->IsQuitting());
+    EXPECT_FALSE(Win32TrayIconCount(nullptr) || IsWindow(instance));
+}
+
+}  // namespace
+}  // namespace clienttest
