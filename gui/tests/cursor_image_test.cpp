@@ -149,11 +149,13 @@ TEST(CursorImage, OlderSystemsGetAMaskAndBefore2000TheSystemSize) {
         }
     }
     // An area smaller than the image cuts it at the right and the bottom.
-    std::vector<RGBA> colour(4, MakeRGBA(0xEE, 0xEE, 0xEE, 0xEE));
+    const RGBA kept = MakeRGBA(0xEE, 0xEE, 0xEE, 0xEE);
+    std::vector<RGBA> colour(6, kept);
     HBITMAP mask = Gui::CreateCursorMask(img, colour.data(), 2, 2);
     ASSERT_NE(mask, nullptr);
-    EXPECT_EQ(colour, (std::vector<RGBA>{MakeRGBA(0, 0, 200, 0), MakeRGBA(0, 0, 0, 0),
-                                         MakeRGBA(0, 0, 200, 0), MakeRGBA(0, 0, 200, 0)}));
+    EXPECT_EQ(colour,
+              (std::vector<RGBA>{MakeRGBA(0, 0, 200, 0), MakeRGBA(0, 0, 0, 0),
+                                 MakeRGBA(0, 0, 200, 0), MakeRGBA(0, 0, 200, 0), kept, kept}));
     DeleteObject(mask);
 }
 

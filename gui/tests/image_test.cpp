@@ -64,6 +64,15 @@ TEST(ImageBuffer, BuffersCreateCopyAndHandOverPixelsWithTheirPairs) {
     EXPECT_EQ(img.GetSpot2(), Point(1, 1));
 }
 
+// The header Windows asks for: 40 bytes, one plane, 32 bits, top-down, no palette.
+TEST(Image, BitmapInfoDescribesATopDown32BitImage) {
+    const auto bi = Gui::MakeBitmapInfo32(7, 5);
+    const BITMAPINFOHEADER& h = bi->bmiHeader;
+    EXPECT_EQ(std::vector<LONG>({LONG(h.biSize), h.biWidth, h.biHeight, h.biPlanes, h.biBitCount,
+                                 LONG(h.biCompression), LONG(h.biClrUsed)}),
+              std::vector<LONG>({40, 7, -5, 1, 32, BI_RGB, 0}));
+}
+
 TEST(Image, ABufferWithoutWidthOrHeightMakesTheEmptyImage) {
     ImageBuffer zero_w(0, 5), zero_h(5, 0);
     Image a(zero_w), b(zero_h);

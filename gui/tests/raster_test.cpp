@@ -266,9 +266,10 @@ TEST(RasterFormat, EveryTypeWritesItsBitsAndUnknownOnesNothing) {
         {Format(64 | 9, 0, 1, 2, 3), two, Bytes(8, 0xEE)},
     };
     for (const auto& row : rows) {
-        Bytes out(row.want.size(), 0xEE);
+        Bytes out(row.want.size() + 2, 0xEE), want = row.want;  // and nothing past the row
+        want.insert(want.end(), 2, 0xEE);
         RasterFormat::Write(out.data(), row.row.data(), row.format, int(row.row.size()), nullptr);
-        EXPECT_EQ(out, row.want) << int(row.format.type);
+        EXPECT_EQ(out, want) << int(row.format.type);
     }
     EXPECT_TRUE(native.IsRGBA());
     EXPECT_FALSE(Format(9, 0, 1, 2, 3).IsRGBA());
