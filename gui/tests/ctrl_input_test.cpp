@@ -26,8 +26,8 @@ void Keys(std::initializer_list<int> down) {
     SetKeyboardState(state);
 }
 
-// The clock starts from t now and runs on; what a test did after it may have seen a
-// few ticks more, and Late says how many at most so far.
+// The clock starts from t now and runs on, so what a test does after it may see a few
+// ticks more; Seen(t) keeps the most seen so far in g_late.
 DWORD g_late = 0;
 void SetTick(DWORD t) {
     setenv("WIN32_TICK_START", std::to_string(t).c_str(), 1);
