@@ -42,14 +42,6 @@ TEST(CtrlGeometry, PositionsBecomeRectanglesInTheParentsView) {
     EXPECT_EQ(packed.GetB(), -7);
 }
 
-TEST(CtrlGeometry, AControlWithoutAWindowIsPlacedInTheWorkArea) {
-    Probe top;
-    top.RightPos(10, 100).BottomPos(0, 40);
-    const Rect work = Gui::GetWorkArea();
-    EXPECT_EQ(top.GetRect(),
-              Rect(work.Width() - 110, work.Height() - 40, work.Width() - 10, work.Height()));
-}
-
 TEST(CtrlGeometry, ChildrenArePlacedAgainOnlyWhenTheSizeChangesOrWhenForced) {
     Probe parent("p"), child("k");
     parent.SetRect(0, 0, 100, 100);
@@ -66,6 +58,7 @@ TEST(CtrlGeometry, ChildrenArePlacedAgainOnlyWhenTheSizeChangesOrWhenForced) {
     EXPECT_EQ(g_log, (std::vector<std::string>{"k:layout", "p:layout"}));
 }
 
+// Right after the window's first refresh, before any paint.
 TEST(CtrlGeometry, MovingAChildInvalidatesItsOldAndNewAreaOnce) {
     TopProbe top;
     Probe child;
@@ -78,10 +71,22 @@ TEST(CtrlGeometry, MovingAChildInvalidatesItsOldAndNewAreaOnce) {
     EXPECT_TRUE(top.invalid.empty());
 }
 
-TEST(CtrlGeometry, AnOpenWindowIsMovedAndItsControlFollowsWhatTheWindowSays) {
+// The outermost control of an open window moves its window and follows what the
+// window says; without a window it is placed in the work area. Screen rectangles
+// count the window's position once.
+TEST(CtrlGeometry, OutermostControlsFollowTheirWindowOrTheWorkArea) {
+    Probe loose;
+    loose.RightPos(10, 100).BottomPos(0, 40);
+    const Rect work = Gui::GetWorkArea();
+    EXPECT_EQ(loose.GetRect(),
+              Rect(work.Width() - 110, work.Height() - 40, work.Width() - 10, work.Height()));
     TopProbe top(Gui::RectC(100, 50, 200, 100));
-    Probe child;
-    top.Add(child.HSizePos(10, 10).VSizePos(10, 10));
+    Probe child, inner;
+    top.Add(child.LeftPos(10, 50).TopPos(20, 30));
+    child.Add(inner.LeftPos(40, 30).TopPos(5, 5));
+    EXPECT_EQ(child.GetScreenRect(), Gui::RectC(110, 70, 50, 30));
+    EXPECT_EQ(inner.GetScreenRect(), Gui::RectC(150, 75, 30, 5));
+    EXPECT_EQ(inner.GetVisibleScreenRect(), Gui::RectC(150, 75, 10, 5));  // cut by its parent
     top.SetRect(300, 60, 150, 80);
     RECT w = {};
     GetWindowRect(top.hwnd, &w);
@@ -89,18 +94,7 @@ TEST(CtrlGeometry, AnOpenWindowIsMovedAndItsControlFollowsWhatTheWindowSays) {
     EXPECT_EQ(top.GetRect(), Gui::RectC(100, 50, 200, 100));
     top.SetWndRect(Gui::RectC(300, 60, 150, 80));
     EXPECT_EQ(top.GetScreenRect(), Gui::RectC(300, 60, 150, 80));
-    EXPECT_EQ(child.GetRect(), Rect(10, 10, 140, 70));
-}
-
-TEST(CtrlGeometry, ScreenRectanglesCountTheWindowPositionOnce) {
-    TopProbe top(Gui::RectC(100, 50, 200, 100));
-    Probe child, inner;
-    top.Add(child.LeftPos(10, 50).TopPos(20, 30));
-    child.Add(inner.LeftPos(40, 30).TopPos(5, 5));
-    EXPECT_EQ(top.GetScreenRect(), Gui::RectC(100, 50, 200, 100));
-    EXPECT_EQ(child.GetScreenRect(), Gui::RectC(110, 70, 50, 30));
-    EXPECT_EQ(inner.GetScreenRect(), Gui::RectC(150, 75, 30, 5));
-    EXPECT_EQ(inner.GetVisibleScreenRect(), Gui::RectC(150, 75, 10, 5));  // cut by its parent
+    EXPECT_EQ(child.GetScreenRect(), Gui::RectC(310, 80, 50, 30));
 }
 
 }  // namespace

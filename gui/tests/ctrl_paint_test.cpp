@@ -87,11 +87,11 @@ TEST_F(CtrlPaint, ChildrenPaintInOrderClippedToTheirParent) {
     test::Surface s(200, 100, 0);
     Gui::Draw target(s.dc());
     back.Put(target, 0, 0);
-    EXPECT_EQ(s.Rgb(26, 26), 0xFF0000u);  // "k" alone
-    EXPECT_EQ(s.Rgb(32, 32), 0x00FF00u);  // "o" over "k"
-    EXPECT_EQ(s.Rgb(59, 32), 0x00FF00u);  // the parent's last column
-    EXPECT_EQ(s.Rgb(60, 32), 0x000000u);  // clipped away
-    EXPECT_EQ(s.Rgb(21, 59), 0x0000FFu);
+    EXPECT_EQ(s.rgb(26, 26), 0xFF0000u);  // "k" alone
+    EXPECT_EQ(s.rgb(32, 32), 0x00FF00u);  // "o" over "k"
+    EXPECT_EQ(s.rgb(59, 32), 0x00FF00u);  // the parent's last column
+    EXPECT_EQ(s.rgb(60, 32), 0x000000u);  // clipped away
+    EXPECT_EQ(s.rgb(21, 59), 0x0000FFu);
 }
 
 }  // namespace

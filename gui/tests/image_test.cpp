@@ -1,3 +1,4 @@
+
 #include "gui/image.h"
 
 #include <gtest/gtest.h>
@@ -8,85 +9,82 @@
 #include <vector>
 
 #include "gui/image_ops.h"
+#include "testing/dib_canvas.h"
 
 namespace {
 
 using Gui::Image;
 using Gui::ImageBuffer;
 using Gui::MakeRGBA;
+using Gui::Point;
 using Gui::RGBA;
+using Gui::Size;
 
 // Pixel (x, y) of a w x h image gets a value that names its place.
 Image Numbered(int w, int h) {
     ImageBuffer b(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b[y][x] = MakeRGBA(static_cast<BYTE>(x), static_cast<BYTE>(y), 7, 255);
+        for (int x = 0; x < w; ++x) b[y][x] = MakeRGBA(x, y, 7, 255);
+    b.SetHotSpot(Point(1, 1));
     return Image(b);
 }
 
-TEST(ImageBuffer, CreateZeroesTheSpotsAndTheExtraPair) {
+TEST(ImageBuffer, BuffersCreateCopyAndHandOverPixelsWithTheirPairs) {
     ImageBuffer b(3, 2);
-    b.SetHotSpot(Gui::Point(1, 1));
-    b.SetSpot2(Gui::Point(2, 2));
-    b.SetExtraPair(Gui::Point(3, 3));
-    b.Create(4, 5);
+    b.SetHotSpot(Point(1, 1));
+    b.SetSpot2(Point(2, 2));
+    b.SetExtraPair(Point(3, 3));
+    b.Create(4, 5);  // a new buffer starts without spots
     EXPECT_EQ(b.GetLength(), 20);
-    EXPECT_NE(b.Begin(), nullptr);
-    EXPECT_EQ(b.GetHotSpot(), Gui::Point(0, 0));
-    EXPECT_EQ(b.GetSpot2(), Gui::Point(0, 0));
-    EXPECT_EQ(b.GetExtraPair(), Gui::Point(0, 0));
-}
-
-TEST(ImageBuffer, SizesBeyondThirtyTwoBitsFailAsOutOfMemory) {
-    ImageBuffer b;
-    EXPECT_THROW(b.Create(70000, 70000), std::bad_alloc);
-}
-
-TEST(ImageBuffer, CopyFromAndPickCarryPixelsAndPairs) {
+    EXPECT_EQ(b.GetHotSpot(), Point(0, 0));
+    EXPECT_EQ(b.GetSpot2(), Point(0, 0));
+    EXPECT_EQ(b.GetExtraPair(), Point(0, 0));
+    EXPECT_THROW(b.Create(70000, 70000), std::bad_alloc);  // beyond 32 bits
     ImageBuffer a(2, 1);
-    a[0][0] = MakeRGBA(1, 2, 3, 4);
     a[0][1] = MakeRGBA(5, 6, 7, 8);
-    a.SetHotSpot(Gui::Point(1, 0));
-    a.SetExtraPair(Gui::Point(9, 9));
+    a.SetHotSpot(Point(1, 0));
+    a.SetExtraPair(Point(9, 9));
     ImageBuffer c;
     c.CopyFrom(a);
     EXPECT_EQ(c[0][1], MakeRGBA(5, 6, 7, 8));
-    EXPECT_EQ(c.GetHotSpot(), Gui::Point(1, 0));
-    EXPECT_EQ(c.GetExtraPair(), Gui::Point(9, 9));
+    EXPECT_EQ(c.GetHotSpot(), Point(1, 0));
+    EXPECT_EQ(c.GetExtraPair(), Point(9, 9));
     EXPECT_NE(c.Begin(), a.Begin());
-    ImageBuffer p;
     RGBA* pixels = a.Begin();
+    ImageBuffer p;
     p.Pick(a);
     EXPECT_EQ(p.Begin(), pixels);
     EXPECT_EQ(a.Begin(), nullptr);
-    EXPECT_EQ(p.GetSize(), Gui::Size(2, 1));
+    EXPECT_EQ(p.GetSize(), Size(2, 1));
+    // An image takes the buffer's pixels as they are.
+    p.SetSpot2(Point(1, 1));
+    Image img(p);
+    EXPECT_EQ(img.GetPixels(), pixels);
+    EXPECT_EQ(p.Begin(), nullptr);
+    EXPECT_EQ(img.GetSpot2(), Point(1, 1));
 }
 
-TEST(Image, BufferWithoutWidthOrHeightMakesTheEmptyImage) {
+// The header Windows asks for: 40 bytes, one plane, 32 bits, top-down, no palette.
+TEST(Image, BitmapInfoDescribesATopDown32BitImage) {
+    const auto bi = Gui::MakeBitmapInfo32(7, 5);
+    const BITMAPINFOHEADER& h = bi->bmiHeader;
+    EXPECT_EQ(std::vector<LONG>({LONG(h.biSize), h.biWidth, h.biHeight, h.biPlanes, h.biBitCount,
+                                 LONG(h.biCompression), LONG(h.biClrUsed)}),
+              std::vector<LONG>({40, 7, -5, 1, 32, BI_RGB, 0}));
+}
+
+TEST(Image, ABufferWithoutWidthOrHeightMakesTheEmptyImage) {
     ImageBuffer zero_w(0, 5), zero_h(5, 0);
     Image a(zero_w), b(zero_h);
     EXPECT_TRUE(a.IsEmpty());
     EXPECT_TRUE(b.IsEmpty());
-    EXPECT_EQ(a.GetSize(), Gui::Size(0, 0));
+    EXPECT_EQ(a.GetSize(), Size(0, 0));
     EXPECT_EQ(a.GetPixels(), nullptr);
     EXPECT_EQ(a.GetSerialId(), 0u);
-    EXPECT_EQ(a.GetHotSpot(), Gui::Point(0, 0));
     EXPECT_TRUE(a == b);
 }
 
-TEST(Image, MadeFromABufferPicksItsPixels) {
-    ImageBuffer b(2, 2);
-    RGBA* pixels = b.Begin();
-    b.SetSpot2(Gui::Point(1, 1));
-    Image img(b);
-    EXPECT_EQ(img.GetPixels(), pixels);
-    EXPECT_EQ(b.Begin(), nullptr);
-    EXPECT_EQ(img.GetSpot2(), Gui::Point(1, 1));
-    EXPECT_EQ(img.GetRow(1), pixels + 2);
-}
-
-TEST(Image, CopiesShareDataAndSelfAssignmentKeepsIt) {
+TEST(Image, CopiesShareDataAndEveryNewDataGetsAUniqueSerial) {
     Image a = Numbered(3, 3);
     Image b = a;
     EXPECT_EQ(a.GetPixels(), b.GetPixels());
@@ -94,17 +92,10 @@ TEST(Image, CopiesShareDataAndSelfAssignmentKeepsIt) {
     const Image& same = a;
     a = same;
     b = Image();
-    EXPECT_EQ(a.GetRow(2)[1], MakeRGBA(1, 2, 7, 255));
-}
-
-TEST(Image, SerialNumbersAreNewForEveryData) {
-    Image a = Numbered(1, 1), b = Numbered(1, 1);
-    EXPECT_NE(a.GetSerialId(), 0u);
-    EXPECT_NE(a.GetSerialId(), b.GetSerialId());
-    EXPECT_TRUE(a == b);
-}
-
-TEST(Image, SerialNumbersStayUniqueAcrossThreads) {
+    EXPECT_EQ(a[2][1], MakeRGBA(1, 2, 7, 255));
+    Image c(+[] { return Numbered(3, 3); });
+    EXPECT_TRUE(a == c);
+    EXPECT_NE(a.GetSerialId(), c.GetSerialId());
     std::vector<std::vector<uint64_t>> seen(4);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
@@ -117,116 +108,178 @@ TEST(Image, SerialNumbersStayUniqueAcrossThreads) {
     EXPECT_EQ(all.size(), 800u);
 }
 
-TEST(Image, EqualityComparesCountAndBytesOnly) {
-    ImageBuffer a(2, 3), b(3, 2);
-    memset(a.Begin(), 0x11, 24);
-    memset(b.Begin(), 0x11, 24);
+TEST(Image, EqualityComparesPixelCountAndBytesOnly) {
+    ImageBuffer a(2, 3), b(3, 2), c(3, 2);
+    for (ImageBuffer* x : {&a, &b, &c}) memset(x->Begin(), 0x11, 24);
+    c[1][2].a = 0x12;
     Image ia(a), ib(b);
     EXPECT_TRUE(ia == ib);
-    ImageBuffer c(3, 2);
-    memset(c.Begin(), 0x11, 24);
-    c[1][2].a = 0x12;
     EXPECT_TRUE(ia != Image(c));
     EXPECT_TRUE(ia != Numbered(1, 1));
 }
 
-TEST(ImageBuffer, TakeImageWithoutOtherReferencesTakesThePixels) {
+TEST(ImageBuffer, TakingAnImageMovesItsPixelsUnlessAnotherImageSharesThem) {
     Image img = Numbered(2, 2);
     const RGBA* pixels = img.GetPixels();
     ImageBuffer b(img);
     EXPECT_TRUE(img.IsEmpty());
     EXPECT_EQ(b.Begin(), pixels);
+    Image shared = Numbered(2, 2);
+    Image other = shared;
+    ImageBuffer copy(shared);
+    EXPECT_TRUE(shared.IsEmpty());
+    EXPECT_NE(copy.Begin(), other.GetPixels());
+    copy[0][0] = MakeRGBA(99, 99, 99, 99);
+    EXPECT_EQ(other[0][0], MakeRGBA(0, 0, 7, 255));
+    EXPECT_EQ(ImageBuffer(shared).GetLength(), 0);
 }
 
-TEST(ImageBuffer, TakeImageWithASecondReferenceCopiesAndLeavesItAlone) {
-    Image img = Numbered(2, 2);
-    Image other = img;
-    ImageBuffer b(img);
-    EXPECT_TRUE(img.IsEmpty());
-    EXPECT_NE(b.Begin(), other.GetPixels());
-    b[0][0] = MakeRGBA(99, 99, 99, 99);
-    EXPECT_EQ(other.GetRow(0)[0], MakeRGBA(0, 0, 7, 255));
-    ImageBuffer empty(img);
-    EXPECT_EQ(empty.GetLength(), 0);
-}
-
-TEST(Image, FromAFunctionTakesItsResult) {
-    Image img(+[] { return Numbered(4, 1); });
-    EXPECT_EQ(img.GetSize(), Gui::Size(4, 1));
-}
-
-TEST(MakeBitmapInfo32, DescribesATopDown32BitImage) {
-    auto bi = Gui::MakeBitmapInfo32(7, 5);
-    EXPECT_EQ(bi->bmiHeader.biSize, 40u);
-    EXPECT_EQ(bi->bmiHeader.biWidth, 7);
-    EXPECT_EQ(bi->bmiHeader.biHeight, -5);
-    EXPECT_EQ(bi->bmiHeader.biPlanes, 1);
-    EXPECT_EQ(bi->bmiHeader.biBitCount, 32);
-    EXPECT_EQ(bi->bmiHeader.biCompression, static_cast<DWORD>(BI_RGB));
-    const BYTE* colours = reinterpret_cast<const BYTE*>(bi->bmiColors);
-    for (int i = 0; i < 1024; ++i) ASSERT_EQ(colours[i], 0);
-}
-
-TEST(HotSpots, CopiesGetNewSpotsAndTheSourceKeepsItsOwn) {
-    Image img = Numbered(3, 3);
+TEST(ImageOps, HotSpotsAndCropsMakeNewImagesAndLeaveTheSource) {
+    Image img = Numbered(5, 4);
     Image a = Gui::WithHotSpot(img, 1, 2);
     Image b = Gui::WithHotSpots(img, 2, 1, 0, 2);
-    EXPECT_EQ(img.GetHotSpot(), Gui::Point(0, 0));
-    EXPECT_EQ(a.GetHotSpot(), Gui::Point(1, 2));
-    EXPECT_EQ(b.GetHotSpot(), Gui::Point(2, 1));
-    EXPECT_EQ(b.GetSpot2(), Gui::Point(0, 2));
+    EXPECT_EQ(img.GetHotSpot(), Point(1, 1));
+    EXPECT_EQ(a.GetHotSpot(), Point(1, 2));
+    EXPECT_EQ(b.GetHotSpot(), Point(2, 1));
+    EXPECT_EQ(b.GetSpot2(), Point(0, 2));
     EXPECT_TRUE(a == img);
+    EXPECT_EQ(Gui::Crop(img, Gui::Rect(0, 0, 5, 4)).GetSerialId(), img.GetSerialId());
+    const struct {
+        Gui::Rect rect;
+        Size size;
+        Point first;  // the source pixel of the crop's top left
+    } crops[] = {
+        {{1, 2, 4, 4}, {3, 2}, {1, 2}},
+        {{-2, 2, 2, 10}, {2, 2}, {0, 2}},  // clipped to the image
+        {{5, 0, 8, 4}, {0, 0}, {}},
+        {{2, 2, 2, 3}, {0, 0}, {}},
+    };
+    for (const auto& c : crops) {
+        Image part = Gui::Crop(img, c.rect);
+        ASSERT_EQ(part.GetSize(), c.size) << c.rect.left;
+        if (part.IsEmpty()) continue;
+        EXPECT_EQ(part.GetHotSpot(), Point(0, 0));
+        for (int y = 0; y < c.size.cy; ++y)
+            for (int x = 0; x < c.size.cx; ++x)
+                EXPECT_EQ(part[y][x], img[c.first.y + y][c.first.x + x]);
+    }
+    EXPECT_TRUE(Gui::Crop(Image(), Gui::Rect(0, 0, 3, 3)).IsEmpty());
 }
 
-TEST(SinCos, QuarterTurnsAreExact) {
+TEST(ImageOps, QuarterTurnsMoveEveryPixelAndOtherTurnsGrowTheImage) {
     double s, c;
-    Gui::SinCos(3600, s, c);
-    EXPECT_EQ(s, 0.0);
-    EXPECT_EQ(c, 1.0);
-    Gui::SinCos(900 + 3600, s, c);
-    EXPECT_EQ(s, 1.0);
-    EXPECT_EQ(c, 0.0);
-    Gui::SinCos(1800, s, c);
-    EXPECT_EQ(c, -1.0);
-    Gui::SinCos(2700, s, c);
-    EXPECT_EQ(s, -1.0);
+    for (int angle : {0, 900, 1800, 2700, 3600}) {
+        Gui::SinCos(angle, s, c);
+        const double rs[] = {0, 1, 0, -1, 0}, rc[] = {1, 0, -1, 0, 1};
+        EXPECT_EQ(s, rs[angle / 900]) << angle;
+        EXPECT_EQ(c, rc[angle / 900]) << angle;
+    }
     Gui::SinCos(-900, s, c);
     EXPECT_NEAR(s, -1.0, 1e-12);
     EXPECT_NEAR(c, 0.0, 1e-12);
-}
-
-TEST(Rotate, ByZeroKeepsSizeAndPixels) {
-    Image img = Gui::WithHotSpot(Numbered(10, 20), 3, 3);
-    Image r = Gui::Rotate(img, 0);
-    EXPECT_EQ(r.GetSize(), Gui::Size(10, 20));
-    EXPECT_TRUE(r == img);
-    EXPECT_EQ(r.GetHotSpot(), Gui::Point(0, 0));
-    EXPECT_NE(r.GetSerialId(), img.GetSerialId());
-}
-
-TEST(Rotate, AQuarterTurnSwapsTheSidesAndMovesEveryPixel) {
-    Image img = Numbered(10, 20);
-    Image r = Gui::Rotate(img, 900);
-    ASSERT_EQ(r.GetSize(), Gui::Size(20, 10));
-    for (int j = 0; j < 10; ++j)
-        for (int i = 0; i < 20; ++i)
-            ASSERT_EQ(r.GetRow(j)[i], img.GetRow(19 - i)[j]) << i << "," << j;
-}
-
-TEST(Rotate, AHalfTurnMirrorsBothWays) {
-    Image img = Numbered(5, 3);
-    Image r = Gui::Rotate(img, 1800);
-    ASSERT_EQ(r.GetSize(), Gui::Size(5, 3));
-    for (int j = 0; j < 3; ++j)
-        for (int i = 0; i < 5; ++i) ASSERT_EQ(r.GetRow(j)[i], img.GetRow(2 - j)[4 - i]);
-}
-
-TEST(Rotate, AnEighthTurnGrowsAndLeavesCornersTransparent) {
-    Image r = Gui::Rotate(Numbered(10, 10), 450);
-    EXPECT_EQ(r.GetSize(), Gui::Size(14, 14));
-    EXPECT_EQ(r.GetRow(0)[0], MakeRGBA(0, 0, 0, 0));
-    EXPECT_EQ(r.GetRow(7)[7].a, 255);
+    const Image img = Numbered(10, 20);
+    const Image same = Gui::Rotate(img, 0);
+    EXPECT_TRUE(same == img);
+    EXPECT_EQ(same.GetHotSpot(), Point(0, 0));
+    const Image quarter = Gui::Rotate(img, 900), half = Gui::Rotate(img, 1800);
+    ASSERT_EQ(quarter.GetSize(), Size(20, 10));
+    ASSERT_EQ(half.GetSize(), Size(10, 20));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 10; ++x) {
+            ASSERT_EQ(quarter[x][19 - y], img[y][x]) << x << "," << y;
+            ASSERT_EQ(half[19 - y][9 - x], img[y][x]) << x << "," << y;
+        }
+    const Image eighth = Gui::Rotate(Numbered(10, 10), 450);
+    EXPECT_EQ(eighth.GetSize(), Size(14, 14));
+    EXPECT_EQ(eighth[0][0], MakeRGBA(0, 0, 0, 0));
+    EXPECT_EQ(eighth[7][7].a, 255);
     EXPECT_TRUE(Gui::Rotate(Image(), 450).IsEmpty());
+}
+
+using Gui::Rect;
+
+constexpr uint32_t kGround = 0xFF0A141E;
+
+Image Pixels(int w, std::vector<Gui::RGBA> px) {
+    Gui::ImageBuffer b(w, static_cast<int>(px.size()) / w);
+    for (size_t i = 0; i < px.size(); ++i) b.Begin()[i] = px[i];
+    return Image(b);
+}
+
+TEST(ImagePaint, PixelsComposeOverTheTargetWithinTheirRectangle) {
+    const Image img = Pixels(2, {MakeRGBA(255, 0, 0, 255), MakeRGBA(0, 255, 0, 255),
+                                 MakeRGBA(0, 0, 255, 255), MakeRGBA(0, 0, 0, 0)});
+    const int before = Gui::GetImageSystemObjectCount();
+    const struct {
+        Image img;
+        int x, y;
+        Rect src;
+        Gui::Color color;
+        bool painted;
+        std::vector<uint32_t> want;  // the 3 x 2 target after
+    } rows[] = {
+        {img,
+         1,
+         0,
+         Rect(0, 0, 2, 2),
+         Gui::Color(),
+         true,
+         {kGround, 0xFFFF0000, 0xFF00FF00, kGround, 0xFF0000FF, kGround}},
+        {img,
+         0,
+         0,
+         Rect(1, -1, 5, 1),
+         Gui::Color(),
+         true,  // only the overlap, at x, y
+         {0xFF00FF00, kGround, kGround, kGround, kGround, kGround}},
+        {img, 0, 0, Rect(2, 0, 4, 2), Gui::Color(), false, std::vector<uint32_t>(6, kGround)},
+        {img, 0, 0, Rect(0, 0, 2, 2), Gui::White(), false, std::vector<uint32_t>(6, kGround)},
+        {Image(), 0, 0, Rect(0, 0, 1, 1), Gui::Color(), false, std::vector<uint32_t>(6, kGround)},
+    };
+    for (const auto& row : rows) {
+        testing_support::DibCanvas t(3, 2);
+        t.fill(kGround);
+        EXPECT_EQ(row.img.PaintDC(t.dc(), row.x, row.y, row.src, row.color), row.painted);
+        EXPECT_EQ(std::vector<uint32_t>(t.bits(), t.bits() + 6), row.want) << row.src.left;
+    }
+    testing_support::DibCanvas t(1, 1);
+    t.fill(kGround);
+    ASSERT_TRUE(Pixels(1, {MakeRGBA(100, 0, 0, 128)})
+                    .PaintDC(t.dc(), 0, 0, Rect(0, 0, 1, 1), Gui::Color()));
+    EXPECT_NEAR((t.at(0, 0) >> 16) & 0xFF, 100 + 10 * 127 / 255, 1);  // premultiplied over
+    EXPECT_NEAR(t.at(0, 0) & 0xFF, 30 * 127 / 255, 1);
+    // Painting the same data again, through any copy, keeps one section until it dies.
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), before + 1);
+    Image copy = img;
+    ASSERT_TRUE(copy.PaintDC(t.dc(), 0, 0, Rect(0, 0, 1, 1), Gui::Color()));
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), before + 1);
+}
+
+TEST(ImagePaint, TheCacheReleasesTheLeastRecentlyPaintedBeyondTheLimit) {
+    ASSERT_LT(GetVersion(), 0x80000000u);  // an NT system keeps 250
+    testing_support::DibCanvas t(1, 1);
+    const Rect one(0, 0, 1, 1);
+    std::vector<Image> images;
+    // Sections other tests left go first: they are the least recently painted.
+    ASSERT_LE(Gui::GetImageSystemObjectCount(), 250);
+    for (int i = 0; i < 251; ++i) {
+        images.push_back(Pixels(1, {MakeRGBA(i, 0, 0, 255)}));
+        ASSERT_TRUE(images.back().PaintDC(t.dc(), 0, 0, one, Gui::Color()));
+    }
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), 251);
+    // The next painting trims the least recent, then repaints the last from its section.
+    ASSERT_TRUE(images.back().PaintDC(t.dc(), 0, 0, one, Gui::Color()));
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), 250);
+    ASSERT_TRUE(images[1].PaintDC(t.dc(), 0, 0, one, Gui::Color()));
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), 250);
+    ASSERT_TRUE(images[0].PaintDC(t.dc(), 0, 0, one, Gui::Color()));  // released: made anew
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), 251);
+    // Image 1 was painted lately, so image 2 is the one to go now.
+    ASSERT_TRUE(images[1].PaintDC(t.dc(), 0, 0, one, Gui::Color()));
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), 250);
+    EXPECT_EQ(t.at(0, 0), 0xFF010000u);
+    images.clear();
+    EXPECT_EQ(Gui::GetImageSystemObjectCount(), 0);
 }
 
 }  // namespace

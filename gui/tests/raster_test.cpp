@@ -1,3 +1,4 @@
+
 #include "gui/raster.h"
 
 #include <gtest/gtest.h>
@@ -5,8 +6,11 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <thread>
 #include <vector>
+
+#include "gui/raster_format.h"
 
 namespace {
 
@@ -16,13 +20,14 @@ using Gui::MakeRGBA;
 using Gui::Raster;
 using Gui::RGBA;
 
-// What a fake raster reads from memory: which factory should answer, with what size.
+// What a fake raster reads from memory: which factory should answer (-1: any), and
+// the size of the image it answers with.
 struct Request {
     int factory;
     int cx, cy;
 };
 
-std::vector<int> g_calls;        // factory ids in the order their rasters loaded
+std::vector<int> g_calls;        // ids of the rasters that were asked, in order
 std::atomic<int> g_inside{0};    // loads running right now
 std::atomic<int> g_overlaps{0};  // loads that found another one running
 
@@ -37,20 +42,19 @@ class FakeRaster : public Raster {
 public:
     static Raster* Create() { return new FakeRaster; }
     Image LoadMemory(const void* data, DWORD length) override {
-        if (length != sizeof(Request)) return Image();
         Request r;
+        if (length != sizeof r) return Image();
         memcpy(&r, data, sizeof r);
         if (r.factory != Id && r.factory != -1) return Image();
         if (g_inside.fetch_add(1) != 0) ++g_overlaps;
         g_calls.push_back(Id);
         std::this_thread::sleep_for(std::chrono::milliseconds(r.factory == -1 ? 2 : 0));
-        Image img = r.cx > 0 && r.cy > 0 ? Solid(r.cx, r.cy, MakeRGBA(Id, 0, 0, 255)) : Image();
         g_inside.fetch_sub(1);
-        return img;
+        return r.cx > 0 && r.cy > 0 ? Solid(r.cx, r.cy, MakeRGBA(Id, 0, 0, 255)) : Image();
     }
     Image LoadFile(const wchar_t* path) override {
-        if (Id >= 20 && Id < 30) g_calls.push_back(Id);  // only the file test's formats
-        return wcscmp(path, L"C:\\wanted.fake") == 0 && Id == 21 ? Solid(1, 1, RGBA{}) : Image();
+        g_calls.push_back(Id);
+        return wcscmp(path, L"C:\\wanted.fake") == 0 && Id == 2 ? Solid(1, 1, RGBA{}) : Image();
     }
     Gui::Size GetSize() override { return Gui::Size(); }
     Line GetLine(int) override { return Line(); }
@@ -58,80 +62,33 @@ public:
 
 Raster* NullFactory() { return nullptr; }
 
-// Decodes nothing at all.
-template <int Id>
-class NeverRaster : public Raster {
-public:
-    static Raster* Create() { return new NeverRaster; }
-    Gui::Size GetSize() override { return Gui::Size(); }
-    Line GetLine(int) override { return Line(); }
-};
+Image Load(Request r) { return Raster::LoadAnyMemory(&r, sizeof r); }
 
-// Declared first: in a single process this runs before anything registers.
-TEST(RasterFactories, WithNoFactoriesBothLoadersAnswerTheEmptyImage) {
-    ASSERT_EQ(Raster::GetFactories().items, 0);
-    EXPECT_TRUE(Raster::LoadAnyFile(L"C:\\x.png").IsEmpty());
-    Request r{0, 4, 4};
-    EXPECT_TRUE(Raster::LoadAnyMemory(&r, sizeof r).IsEmpty());
-}
-
-TEST(RasterFactories, RegistrationAppendsInOrderAndGrows) {
+// Formats are asked in the order they registered, under one lock, until one gives a
+// non-empty image; a factory that answers null is passed over.
+TEST(RasterFactories, FormatsAreAskedInOrderOneAtATimeUntilOneAnswers) {
     const int before = Raster::GetFactories().items;
-    for (int i = 0; i < 10; ++i) Raster::Register(&NeverRaster<100>::Create);
-    Raster::Register(&NeverRaster<101>::Create);
-    const Gui::VectorBase& v = Raster::GetFactories();
-    ASSERT_EQ(v.items, before + 11);
-    EXPECT_GE(v.alloc, v.items);
-    const auto* f = static_cast<const Raster::Factory*>(v.vector);
-    EXPECT_EQ(f[before], &NeverRaster<100>::Create);
-    EXPECT_EQ(f[before + 10], &NeverRaster<101>::Create);
-}
-
-TEST(RasterFactories, AnEmptyResultIsOfferedToTheNextFormatInRegistrationOrder) {
     Raster::Register(&FakeRaster<1>::Create);
-    Raster::Register(&NullFactory);
+    for (int i = 0; i < 10; ++i) Raster::Register(&NullFactory);  // the list grows
     Raster::Register(&FakeRaster<2>::Create);
     Raster::Register(&FakeRaster<3>::Create);
+    ASSERT_EQ(Raster::GetFactories().items, before + 13);
     g_calls.clear();
-    // Factory 1 decodes a 0 x 0 image, so factory 2 gets the data.
-    Request zero{1, 0, 0};
-    EXPECT_TRUE(Raster::LoadAnyMemory(&zero, sizeof zero).IsEmpty());
+    EXPECT_TRUE(Load({1, 0, 0}).IsEmpty());  // a 0 x 0 image: the others are asked
     EXPECT_EQ(g_calls, std::vector<int>({1}));
-
     g_calls.clear();
-    Request all{-1, 2, 3};
-    Image img = Raster::LoadAnyMemory(&all, sizeof all);
-    ASSERT_EQ(img.GetSize(), Gui::Size(2, 3));
-    EXPECT_EQ(img.GetPixels()[0].r, 1);  // the first that answers wins, the rest are not asked
+    EXPECT_EQ(Load({-1, 2, 3}).GetSize(), Gui::Size(2, 3));
     EXPECT_EQ(g_calls, std::vector<int>({1}));
-
-    g_calls.clear();
-    Request second{3, 1, 1};
-    img = Raster::LoadAnyMemory(&second, sizeof second);
-    ASSERT_FALSE(img.IsEmpty());
-    EXPECT_EQ(img.GetPixels()[0].r, 3);
-}
-
-TEST(RasterFactories, LoadAnyFileTriesEveryFormatUntilOneAnswers) {
-    Raster::Register(&FakeRaster<20>::Create);
-    Raster::Register(&FakeRaster<21>::Create);
-    Raster::Register(&FakeRaster<22>::Create);
+    EXPECT_EQ(Load({3, 1, 1})[0][0].r, 3);
     g_calls.clear();
     EXPECT_EQ(Raster::LoadAnyFile(L"C:\\wanted.fake").GetSize(), Gui::Size(1, 1));
-    EXPECT_EQ(g_calls, std::vector<int>({20, 21}));
+    EXPECT_EQ(g_calls, std::vector<int>({1, 2}));
     g_calls.clear();
     EXPECT_TRUE(Raster::LoadAnyFile(L"C:\\other.fake").IsEmpty());
-    EXPECT_EQ(g_calls, std::vector<int>({20, 21, 22}));
-}
-
-TEST(RasterFactories, TwoThreadsLoadingThroughTheListAreSerialised) {
-    Raster::Register(&FakeRaster<30>::Create);
+    EXPECT_EQ(g_calls, std::vector<int>({1, 2, 3}));
     g_overlaps = 0;
     auto work = [] {
-        for (int i = 0; i < 20; ++i) {
-            Request r{-1, 1, 1};
-            EXPECT_FALSE(Raster::LoadAnyMemory(&r, sizeof r).IsEmpty());
-        }
+        for (int i = 0; i < 20; ++i) EXPECT_FALSE(Load({-1, 1, 1}).IsEmpty());
     };
     std::thread a(work), b(work);
     a.join();
@@ -139,95 +96,196 @@ TEST(RasterFactories, TwoThreadsLoadingThroughTheListAreSerialised) {
     EXPECT_EQ(g_overlaps.load(), 0);
 }
 
-class Minimal : public Raster {
-public:
-    Gui::Size GetSize() override { return Gui::Size(); }
-    Line GetLine(int) override { return Line(); }
-};
-
-TEST(Raster, TheBaseSlotsAnswerTheirFixedValues) {
-    Minimal r;
-    DWORD arg = 5;
-    EXPECT_TRUE(r.Reserved0(arg).IsEmpty());
-    EXPECT_TRUE(r.LoadFile(L"C:\\a.png").IsEmpty());
-    EXPECT_TRUE(r.LoadMemory("abc", 3).IsEmpty());
-    r.Reserved3(1);
-    EXPECT_EQ(r.Reserved4(), 1);
-    EXPECT_TRUE(r.Reserved5());
-    EXPECT_EQ(r.Reserved9(0), -1);
-    EXPECT_FALSE(r.Reserved10());
-    EXPECT_EQ(r.Reserved11(), 0);
-    EXPECT_EQ(r.Reserved12(), nullptr);
-    EXPECT_EQ(r.Reserved13(), nullptr);
-    const Raster::Info info = r.GetInfo();
-    EXPECT_EQ(info.bpp, 32);
-    EXPECT_EQ(info.colors, 0x1000000);
-    EXPECT_EQ(info.extra, Gui::Size(0, 0));
-    EXPECT_EQ(info.hotspot, Gui::Point(0, 0));
-    EXPECT_EQ(info.reserved, 0);
+// One allocation may serve as both rows of a line; it is freed once, by its last owner.
+TEST(RasterLine, AMoveHandsTheOwnershipOver) {
+    auto* row = static_cast<RGBA*>(malloc(8));
+    Gui::ImageRaster owner{Image()};
+    Raster::Line a(row, row, &owner, true, true);
+    Raster::Line b(std::move(a));
+    EXPECT_FALSE(a.OwnsData() || a.OwnsFormatData());
+    EXPECT_TRUE(b.OwnsData() && b.OwnsFormatData());
+    EXPECT_EQ(b.GetRaster(), &owner);
+    Raster::Line c(static_cast<RGBA*>(malloc(8)), malloc(6), nullptr, true, true);
+    c = std::move(b);
+    EXPECT_EQ(c.GetData(), row);
+    EXPECT_FALSE(b.OwnsData());
 }
 
-TEST(RasterLine, AMoveHandsTheOwnershipOverAndClearsTheSource) {
-    auto* row = static_cast<RGBA*>(malloc(8));
-    auto* fmt = malloc(6);
-    Minimal r;
-    Raster::Line a(row, fmt, &r, true, true);
-    Raster::Line b(std::move(a));
-    EXPECT_FALSE(a.OwnsData());
-    EXPECT_FALSE(a.OwnsFormatData());
-    EXPECT_EQ(a.GetData(), row);  // the pointers are copied, only the flags move
-    EXPECT_TRUE(b.OwnsData());
-    EXPECT_TRUE(b.OwnsFormatData());
-    EXPECT_EQ(b.GetFormatData(), fmt);
-    EXPECT_EQ(b.GetRaster(), &r);
-    Raster::Line c;
-    c = std::move(b);
-    EXPECT_TRUE(c.OwnsData());
-    EXPECT_FALSE(b.OwnsData());
-    Raster::Line empty;
-    EXPECT_EQ(empty.GetData(), nullptr);
-    EXPECT_EQ(empty.GetFormatData(), nullptr);
-    EXPECT_EQ(empty.GetRaster(), nullptr);
-    EXPECT_FALSE(empty.OwnsData());
-}  // c frees both rows once (checked by the sanitiser builds)
-
-TEST(ImageRaster, LinesPointIntoTheImagesOwnPixels) {
+TEST(ImageRaster, LinesPointIntoTheImagesOwnPixelsWhichItKeepsAlive) {
     ImageBuffer b(3, 2);
-    for (int i = 0; i < 6; ++i) b.Begin()[i] = MakeRGBA(static_cast<BYTE>(i), 0, 0, 255);
+    for (int i = 0; i < 6; ++i) b.Begin()[i] = MakeRGBA(i, 0, 0, 255);
     b.SetHotSpot(Gui::Point(1, 2));
     b.SetExtraPair(Gui::Point(7, 8));
     Image img(b);
-    Gui::ImageRaster r(img);
-    EXPECT_EQ(r.GetSize(), Gui::Size(3, 2));
-    Raster::Line line = r.GetLine(1);
-    EXPECT_EQ(line.GetData(), img.GetPixels() + 3);
-    EXPECT_EQ(line.GetFormatData(), img.GetPixels() + 3);
-    EXPECT_EQ(line.GetRaster(), nullptr);
-    EXPECT_FALSE(line.OwnsData());
-    EXPECT_FALSE(line.OwnsFormatData());
-    const Raster::Info info = r.GetInfo();
-    EXPECT_EQ(info.bpp, 32);
-    EXPECT_EQ(info.colors, 0x1000000);
-    EXPECT_EQ(info.extra, Gui::Size(7, 8));
-    EXPECT_EQ(info.hotspot, Gui::Point(1, 2));
-}
-
-TEST(ImageRaster, AnEmptyImageGivesZeroSizeAndZeroInfo) {
-    Gui::ImageRaster r{Image()};
-    EXPECT_EQ(r.GetSize(), Gui::Size(0, 0));
-    const Raster::Info info = r.GetInfo();
-    EXPECT_EQ(info.bpp, 32);
-    EXPECT_EQ(info.colors, 0x1000000);
-    EXPECT_EQ(info.extra, Gui::Size(0, 0));
-    EXPECT_EQ(info.hotspot, Gui::Point(0, 0));
-}
-
-TEST(ImageRaster, KeepsThePixelsAliveAfterTheOwnerReleasesTheImage) {
-    Image img = Solid(2, 2, MakeRGBA(9, 8, 7, 255));
+    const RGBA* pixels = img.GetPixels();
     Gui::ImageRaster r(img);
     img = Image();
+    EXPECT_EQ(r.GetSize(), Gui::Size(3, 2));
     Raster::Line line = r.GetLine(1);
-    EXPECT_EQ(line.GetData()[1], MakeRGBA(9, 8, 7, 255));
+    EXPECT_EQ(line.GetData(), pixels + 3);
+    EXPECT_EQ(line.GetFormatData(), pixels + 3);
+    EXPECT_FALSE(line.OwnsData() || line.OwnsFormatData());
+    EXPECT_EQ(line.GetData()[1], MakeRGBA(4, 0, 0, 255));
+    EXPECT_EQ(r.GetInfo().extra, Gui::Size(7, 8));
+    EXPECT_EQ(r.GetInfo().hotspot, Gui::Point(1, 2));
+    EXPECT_EQ(Gui::ImageRaster(Image()).GetSize(), Gui::Size(0, 0));
+}
+
+using Gui::ImageEncoder;
+using Gui::RasterFormat;
+using Bytes = std::vector<BYTE>;
+
+std::vector<RGBA> Row(int n, int seed) {
+    std::vector<RGBA> r(n);
+    for (int i = 0; i < n; ++i) r[i] = MakeRGBA(seed, i, 3, 255);
+    return r;
+}
+
+TEST(ImageEncoder, RowsGoStraightIntoTheImageAndRowsPastItsHeightAreDropped) {
+    ImageEncoder e;
+    e.Create(2, 1);  // used before, so the next size must start afresh
+    e.WriteLine(Row(2, 0).data());
+    e.Create(3, 2);
+    EXPECT_EQ(e.GetLineBuffer(), e.GetBuffer().Begin());
+    const std::vector<RGBA> first = Row(3, 1), second = Row(3, 2), extra = Row(3, 9);
+    e.WriteLine(first.data());
+    EXPECT_EQ(e.GetLineBuffer(), e.GetBuffer().Begin() + 3);
+    memcpy(e.GetLineBuffer(), second.data(), 12);  // a row filled in place needs no copy
+    e.WriteLine(e.GetLineBuffer());
+    EXPECT_EQ(e.GetLineBuffer(), e.GetBuffer().Begin() + 3);  // never past the buffer
+    e.WriteLine(extra.data());
+    EXPECT_EQ(e.GetRowsWritten(), 2);
+    const Gui::Image img = e.GetImage();
+    ASSERT_EQ(img.GetSize(), Gui::Size(3, 2));
+    EXPECT_EQ(std::vector<RGBA>(img[0], img[0] + 6),
+              (std::vector<RGBA>{first[0], first[1], first[2], second[0], second[1], second[2]}));
+    e.Create(4, 0);  // no rows: the encoder's own line takes what is written
+    ASSERT_NE(e.GetLineBuffer(), nullptr);
+    EXPECT_NE(e.GetLineBuffer(), e.GetBuffer().Begin());
+    e.GetLineBuffer()[3] = MakeRGBA(1, 2, 3, 4);
+    e.WriteLine(e.GetLineBuffer());
+    EXPECT_TRUE(e.GetImage().IsEmpty());
+    EXPECT_THROW(e.Create(Gui::Size(0x40000000, 1)), std::bad_alloc);  // the byte count overflows
+}
+
+// Keeps every raw row it receives.
+class RecordingEncoder : public Gui::RasterEncoder {
+public:
+    void Start(Gui::Size) override { rows.clear(); }
+    void WriteLineRaw(const void* row) override {
+        const auto* p = static_cast<const BYTE*>(row);
+        rows.emplace_back(p, p + GetRowBytes());
+        pointers.push_back(row);
+    }
+    std::vector<Bytes> rows;
+    std::vector<const void*> pointers;
+};
+
+RasterFormat Format(int type, int rpos = 0, int gpos = 0, int bpos = 0, int apos = 0) {
+    RasterFormat f{};
+    f.type = static_cast<BYTE>(type);
+    f.rpos = static_cast<BYTE>(rpos);
+    f.gpos = static_cast<BYTE>(gpos);
+    f.bpos = static_cast<BYTE>(bpos);
+    f.apos = static_cast<BYTE>(apos);
+    return f;
+}
+
+TEST(RasterEncoder, RowsOfAnotherFormatAreConvertedAndTheNativeOnePassesAsItIs) {
+    RecordingEncoder native;
+    native.Create(Gui::Size(2, 1));
+    const std::vector<RGBA> r = Row(2, 4);
+    native.WriteLine(r.data());
+    ASSERT_EQ(native.pointers, std::vector<const void*>{r.data()});
+    EXPECT_EQ(native.GetRowBytes(), 8);
+    RecordingEncoder e;
+    e.SetFormat(Format(6, 0, 1, 2));
+    e.Create(Gui::Size(2, 2));
+    RGBA row[2] = {MakeRGBA(10, 20, 30, 255), MakeRGBA(40, 50, 60, 255)};
+    e.WriteLine(row);
+    row[0].r = 11;
+    e.WriteLine(row);
+    EXPECT_EQ(e.rows, (std::vector<Bytes>{{10, 20, 30, 40, 50, 60}, {11, 20, 30, 40, 50, 60}}));
+    RecordingEncoder paletted;
+    paletted.SetFormat(Format(3));
+    auto table = std::make_unique<BYTE[]>(1 << 15);
+    table[Gui::PaletteKey(row[1])] = 42;
+    paletted.SetPaletteTable(std::move(table));
+    paletted.Create(Gui::Size(1, 1));
+    paletted.WriteLine(row + 1);
+    EXPECT_EQ(paletted.rows, std::vector<Bytes>{{42}});
+    RGBA* palette = paletted.GetPalette();
+    palette[255] = MakeRGBA(1, 2, 3, 4);  // 256 entries, made once
+    EXPECT_EQ(paletted.GetPalette(), palette);
+}
+
+TEST(RasterFormat, EveryTypeWritesItsBitsAndUnknownOnesNothing) {
+    std::vector<RGBA> nine(9, MakeRGBA(0, 0, 0, 255));
+    nine[0].g = 0x80;
+    nine[8].g = 0xff;
+    const std::vector<RGBA> greens = {MakeRGBA(0, 0x40, 0, 0), MakeRGBA(0, 0x80, 0, 0),
+                                      MakeRGBA(0, 0xC0, 0, 0), MakeRGBA(0, 0, 0, 0),
+                                      MakeRGBA(0, 0xff, 0, 0)};
+    const std::vector<RGBA> greys = {MakeRGBA(255, 255, 255, 255), MakeRGBA(100, 50, 200, 255),
+                                     MakeRGBA(0, 0, 0, 255)};
+    const int grey = (77 * 100 + 151 * 50 + 28 * 200) >> 8;
+    const std::vector<RGBA> two = {MakeRGBA(1, 2, 3, 4), MakeRGBA(5, 6, 7, 8)};
+    const std::vector<RGBA> alphas = {MakeRGBA(9, 9, 9, 0), MakeRGBA(255, 128, 0, 255),
+                                      MakeRGBA(64, 32, 1, 128)};
+    RasterFormat rgb565 = Format(5, 0, 5, 11), rgb565_msb = Format(133, 0, 5, 11);
+    for (RasterFormat* f : {&rgb565, &rgb565_msb}) {
+        f->rmask = 0xf800;
+        f->gmask = 0x07e0;
+        f->bmask = 0x001f;
+    }
+    RasterFormat native{};
+    native.SetRGBA();
+    const struct {
+        RasterFormat format;
+        std::vector<RGBA> row;
+        Bytes want;  // 0xEE: left alone
+    } rows[] = {
+        {Format(0), nine, {0x01, 0x01, 0xEE}},  // the top bit of green, last pixel lowest
+        {Format(128), nine, {0x80, 0x80, 0xEE}},
+        {Format(1), greens, {1 | 2 << 2 | 3 << 4, 3}},
+        {Format(129), greens, {1 << 6 | 2 << 4 | 3 << 2, 3 << 6}},
+        {Format(3), greys, {255, BYTE(grey), 0}},  // grey without a palette
+        {Format(2), greys, {BYTE(0x0f | (grey >> 4) << 4), 0}},
+        {Format(130), greys, {BYTE(0xf0 | (grey >> 4)), 0}},
+        {rgb565, {MakeRGBA(0xff, 0x80, 0x08, 255)}, {0x01, 0xfc}},
+        {rgb565_msb, {MakeRGBA(0xff, 0x80, 0x08, 255)}, {0xfc, 0x01}},
+        {Format(6, 0, 1, 2), two, {1, 2, 3, 5, 6, 7}},
+        {Format(7, 2, 1, 0), two, {3, 2, 1, 0xEE, 7, 6, 5, 0xEE}},
+        {Format(8, 0, 1, 2, 3), alphas, {0, 0, 0, 0, 255, 128, 0, 255, 128, 64, 2, 128}},
+        {Format(9, 0, 1, 2, 3), two, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {Format(9, 2, 0, 1, 3), two, {2, 3, 1, 4, 6, 7, 5, 8}},
+        {native, two, {3, 2, 1, 4, 7, 6, 5, 8}},
+        {Format(4, 0, 1, 2, 3), two, Bytes(8, 0xEE)},
+        {Format(10, 0, 1, 2, 3), two, Bytes(8, 0xEE)},
+        {Format(32 | 3, 0, 1, 2, 3), two, Bytes(8, 0xEE)},
+        {Format(64 | 9, 0, 1, 2, 3), two, Bytes(8, 0xEE)},
+    };
+    for (const auto& row : rows) {
+        Bytes out(row.want.size() + 2, 0xEE), want = row.want;  // and nothing past the row
+        want.insert(want.end(), 2, 0xEE);
+        RasterFormat::Write(out.data(), row.row.data(), row.format, int(row.row.size()), nullptr);
+        EXPECT_EQ(out, want) << int(row.format.type);
+    }
+    EXPECT_TRUE(native.IsRGBA());
+    EXPECT_FALSE(Format(9, 0, 1, 2, 3).IsRGBA());
+    std::vector<BYTE> table(32768, 0);
+    const RGBA p = MakeRGBA(0xF8, 0x44, 0x30, 255);
+    table[(0xF8 >> 3) << 10 | (0x30 >> 4) << 6 | 0x44 >> 2] = 0x5B;
+    const Gui::PaletteConversion aux{table.data()};
+    for (const auto& [type, want] : {std::pair{3, 0x5B}, {2, 0x0B}, {0, 0x01}}) {
+        BYTE out = 0;
+        RasterFormat::Write(&out, &p, Format(type), 1, &aux);
+        EXPECT_EQ(out, want) << type;
+    }
+    const struct {
+        int type, pixels, bytes;
+    } counts[] = {{0, 9, 2}, {6, 3, 9}, {5, 3, 6}, {12, 3, 0}};
+    for (const auto& c : counts) EXPECT_EQ(Format(c.type).GetByteCount(c.pixels), c.bytes);
 }
 
 }  // namespace

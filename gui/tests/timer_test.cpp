@@ -7,176 +7,107 @@
 #include <vector>
 
 #include "testing/lambda_callback.h"
+#include "testing/scoped_env.h"
 
 namespace {
 
-std::vector<std::string> g_log;
-
-class Record : public Gui::CallbackAction {
-public:
-    explicit Record(std::string name, bool* destroyed = nullptr)
-        : name_(std::move(name)), destroyed_(destroyed) {}
-    ~Record() override {
-        if (destroyed_) *destroyed_ = true;
-    }
-    void Execute() override { g_log.push_back(name_); }
-
-private:
-    std::string name_;
-    bool* destroyed_;
-};
-
-Gui::Callback Rec(const std::string& name, bool* destroyed = nullptr) {
-    return Gui::Callback(new Record(name, destroyed));
-}
-
+using Log = std::vector<std::string>;
 using testing_support::Do;
+
+Log g_log;
+
+Gui::Callback Rec(const std::string& name, std::atomic<int>* destroyed = nullptr) {
+    return Do([name] { g_log.push_back(name); }, destroyed);
+}
 
 class TimeCallbacks : public ::testing::Test {
 protected:
     void SetUp() override { g_log.clear(); }
     void TearDown() override { Gui::KillTimeCallback(nullptr, reinterpret_cast<void*>(~0ull)); }
+    char ids_[8] = {};
 };
 
-int Ids[8];
-
-TEST_F(TimeCallbacks, NoCallbackRunsInsideTheCallThatSetsIt) {
-    Gui::SetTimeCallback(0, Rec("zero"));
-    Gui::PostCallback(Rec("posted"));
-    EXPECT_TRUE(g_log.empty());
-    DWORD set_at = GetTickCount();
-    Gui::ProcessTimeCallbacks(set_at - 10);  // not yet due
-    EXPECT_TRUE(g_log.empty());
-    Gui::ProcessTimeCallbacks(GetTickCount() + 2);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"zero", "posted"}));
-}
-
-TEST_F(TimeCallbacks, AnEntryRunsOnlyOnceTheTickIsPastItsDueTime) {
-    DWORD before = GetTickCount();
-    Gui::SetTimeCallback(100, Rec("a"));
-    DWORD after = GetTickCount();
-    Gui::ProcessTimeCallbacks(before + 100);  // due is at least this: not strictly past
-    EXPECT_TRUE(g_log.empty());
-    Gui::ProcessTimeCallbacks(after + 101);
-    EXPECT_EQ(g_log, std::vector<std::string>{"a"});
-}
-
-TEST_F(TimeCallbacks, EntriesRunInDueOrderAndEqualDueTimesInInsertionOrder) {
-    // Start at the beginning of a millisecond so that equal delays give equal ticks.
-    DWORD t = GetTickCount();
-    while (GetTickCount() == t) {
+TEST_F(TimeCallbacks, EntriesRunInDueOrderOncePastTheirDueTickNeverInsideTheCall) {
+    // From the start of a millisecond, so that equal delays give equal ticks.
+    for (DWORD t = GetTickCount(); GetTickCount() == t;) {
     }
+    const DWORD before = GetTickCount();
     Gui::SetTimeCallback(1000, Rec("a"));
     Gui::SetTimeCallback(500, Rec("b"));
     Gui::SetTimeCallback(1000, Rec("c"));
     Gui::SetTimeCallback(500, Rec("d"));
-    Gui::SetTimeCallback(-700, Rec("e"), &Ids[0]);
+    Gui::SetTimeCallback(-700, Rec("e"), ids_);
+    Gui::SetTimeCallback(0, Rec("zero"));
+    Gui::PostCallback(Rec("posted"));
+    EXPECT_TRUE(g_log.empty());
+    Gui::ProcessTimeCallbacks(before);  // due is at least this: not strictly past
+    EXPECT_TRUE(g_log.empty());
     Gui::ProcessTimeCallbacks(GetTickCount() + 1100);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"b", "d", "e", "a", "c"}));
+    EXPECT_EQ(g_log, (Log{"zero", "posted", "b", "d", "e", "a", "c"}));
 }
 
-TEST_F(TimeCallbacks, ARepeatingEntryRunsOncePerPassEveryPeriod) {
-    DWORD now = GetTickCount() + 200;
-    Gui::SetTimeCallback(-100, Rec("tick"), &Ids[0]);
-    Gui::ProcessTimeCallbacks(now);
-    EXPECT_EQ(g_log.size(), 1u);  // once, though it would be due again within the pass
-    Gui::ProcessTimeCallbacks(now + 50);
-    EXPECT_EQ(g_log.size(), 1u);
-    Gui::ProcessTimeCallbacks(now + 101);
-    EXPECT_EQ(g_log.size(), 2u);
-    Gui::ProcessTimeCallbacks(now + 202);
-    EXPECT_EQ(g_log.size(), 3u);
-    EXPECT_TRUE(Gui::ExistsTimeCallback(&Ids[0]));
-}
-
-TEST_F(TimeCallbacks, KillingTheIdFromInsideTheCallbackStopsTheRepeat) {
+TEST_F(TimeCallbacks, ARepeatRunsOncePerPassEveryPeriodUntilKilledEvenFromItsOwnCall) {
+    const DWORD now = GetTickCount() + 1000;
+    Gui::SetTimeCallback(-100, Rec("tick"), ids_);
+    for (DWORD pass : {0, 50, 101, 202}) Gui::ProcessTimeCallbacks(now + pass);
+    EXPECT_EQ(g_log.size(), 3u);  // once at 0 though due again within that pass; not at 50
+    EXPECT_TRUE(Gui::ExistsTimeCallback(ids_));
     int runs = 0;
     Gui::SetTimeCallback(-10, Do([&] {
-        if (++runs == 2) Gui::KillTimeCallback(&Ids[1]);
+        if (++runs == 2) Gui::KillTimeCallback(ids_ + 1);
     }),
-                         &Ids[1]);
-    DWORD now = GetTickCount() + 20;
-    for (int pass = 0; pass < 5; ++pass) Gui::ProcessTimeCallbacks(now + pass * 20);
+                         ids_ + 1);
+    for (int pass = 0; pass < 5; ++pass) Gui::ProcessTimeCallbacks(now + 1000 + pass * 20);
     EXPECT_EQ(runs, 2);
-    EXPECT_FALSE(Gui::ExistsTimeCallback(&Ids[1]));
-}
-
-TEST_F(TimeCallbacks, KillingTheRunningEntryLetsTheCallFinishFirst) {
-    bool destroyed = false;
-    bool destroyed_during_call = true;
-    Gui::Callback self_killer = Do([&] {
-        Gui::KillTimeCallback(&Ids[2]);
+    EXPECT_FALSE(Gui::ExistsTimeCallback(ids_ + 1));
+    // An entry killed from its own call goes once the call has returned.
+    std::atomic<int> destroyed{0};
+    int destroyed_during_call = -1;
+    Gui::Callback entry = Do([&] {
+        Gui::KillTimeCallback(ids_ + 2);
         destroyed_during_call = destroyed;
-        g_log.push_back("ran");
     });
-    // A fork keeps the probe alive exactly as long as the entry's callback.
-    Gui::Callback entry = self_killer;
     entry << Rec("after", &destroyed);
-    Gui::SetTimeCallback(5, entry, &Ids[2]);
+    Gui::SetTimeCallback(5, entry, ids_ + 2);
     entry.Clear();
-    self_killer.Clear();
-    Gui::ProcessTimeCallbacks(GetTickCount() + 10);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"ran", "after"}));
-    EXPECT_FALSE(destroyed_during_call);
-    EXPECT_TRUE(destroyed);  // the entry went once the call returned
+    g_log.clear();
+    Gui::ProcessTimeCallbacks(GetTickCount() + 1000);
+    EXPECT_EQ(g_log, Log{"after"});
+    EXPECT_EQ(destroyed_during_call, 0);
+    EXPECT_EQ(destroyed, 1);
 }
 
-TEST_F(TimeCallbacks, KillingARangeRemovesExactlyTheIdsInside) {
-    char base[8];
-    for (int i = 0; i < 5; ++i) Gui::SetTimeCallback(1000, Rec(std::to_string(i)), base + i);
-    Gui::KillTimeCallback(base + 1, base + 3);
-    EXPECT_TRUE(Gui::ExistsTimeCallback(base + 0));
-    EXPECT_FALSE(Gui::ExistsTimeCallback(base + 1));
-    EXPECT_FALSE(Gui::ExistsTimeCallback(base + 2));
-    EXPECT_TRUE(Gui::ExistsTimeCallback(base + 3));
-    EXPECT_TRUE(Gui::ExistsTimeCallback(base + 4));
-    Gui::KillTimeCallback(base + 4);
-    EXPECT_FALSE(Gui::ExistsTimeCallback(base + 4));
-    Gui::ProcessTimeCallbacks(GetTickCount() + 2000);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"0", "3"}));
-}
-
-TEST_F(TimeCallbacks, ACallbackWhoseObjectDiedIsRunAndDoesNothing) {
+TEST_F(TimeCallbacks, KillingTakesExactlyTheIdsInsideTheRangeAndOwnersTakeTheirs) {
+    for (int i = 0; i < 5; ++i) Gui::SetTimeCallback(5000, Rec(std::to_string(i)), ids_ + i);
+    Gui::KillTimeCallback(ids_ + 1, ids_ + 3);
+    Gui::KillTimeCallback(ids_ + 4);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Gui::ExistsTimeCallback(ids_ + i), i == 0 || i == 3);
     struct Owner : Gui::Pte<Owner> {
         void Hit() { g_log.push_back("hit"); }
     };
     auto* owner = new Owner;
-    Gui::SetTimeCallback(5, Gui::MakePteCallback(owner, &Owner::Hit), owner);
-    Gui::SetTimeCallback(6, Rec("next"));
-    delete owner;
-    Gui::ProcessTimeCallbacks(GetTickCount() + 20);
-    EXPECT_EQ(g_log, std::vector<std::string>{"next"});
-    EXPECT_FALSE(Gui::ExistsTimeCallback(owner));
-}
-
-TEST_F(TimeCallbacks, CallbacksMayAddEntriesDuringAPass) {
-    DWORD now = GetTickCount() + 50;
-    Gui::SetTimeCallback(1, Do([] {
+    Gui::SetTimeCallback(5, Gui::MakePteCallback(owner, &Owner::Hit));
+    delete owner;  // its guarded callback runs and does nothing
+    Gui::SetTimeCallback(6, Do([] {
                              g_log.push_back("first");
-                             Gui::SetTimeCallback(1, Rec("added"));
-                             Gui::SetTimeCallback(5000, Rec("later"));
+                             Gui::SetTimeCallback(1, Rec("added"));  // due in the same pass
                          }));
-    Gui::ProcessTimeCallbacks(now);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"first", "added"}));
-}
-
-TEST_F(TimeCallbacks, TimeCallbackMemberOwnsItsEntries) {
+    Gui::ProcessTimeCallbacks(GetTickCount() + 1000);
     {
         Gui::TimeCallback member;
         member.Set(10, Rec("dropped"));
         EXPECT_TRUE(member.Exists());
         member.KillSet(10, Rec("kept"));
-        Gui::ProcessTimeCallbacks(GetTickCount() + 20);
-        EXPECT_EQ(g_log, std::vector<std::string>{"kept"});
+        Gui::ProcessTimeCallbacks(GetTickCount() + 1000);
         member.Set(10, Rec("gone with the member"));
     }
-    Gui::ProcessTimeCallbacks(GetTickCount() + 20);
-    EXPECT_EQ(g_log, std::vector<std::string>{"kept"});
+    Gui::ProcessTimeCallbacks(GetTickCount() + 10000);
+    EXPECT_EQ(g_log, (Log{"first", "added", "kept", "0", "3"}));
 }
 
 TEST_F(TimeCallbacks, TheTickWrapNeitherHastensNorHoldsBackAnEntry) {
-    setenv("WIN32_TICK_START", "0xFFFFFF00", 1);
-    DWORD start = GetTickCount();
+    testing_support::ScopedEnv tick("WIN32_TICK_START", "0xFFFFFF00");
+    const DWORD start = GetTickCount();
     ASSERT_GE(start, 0xFFFFFF00u);
     ASSERT_LT(start, 0xFFFFFF40u);
     Gui::SetTimeCallback(0x200, Rec("past the wrap"));   // due near 0x100
@@ -184,12 +115,11 @@ TEST_F(TimeCallbacks, TheTickWrapNeitherHastensNorHoldsBackAnEntry) {
     Gui::ProcessTimeCallbacks(0xFFFFFF30u);
     EXPECT_TRUE(g_log.empty());
     Gui::ProcessTimeCallbacks(0x00000020u);  // the counter wrapped
-    EXPECT_EQ(g_log, std::vector<std::string>{"before the wrap"});
+    EXPECT_EQ(g_log, Log{"before the wrap"});
     Gui::ProcessTimeCallbacks(0x000000C0u);
     EXPECT_EQ(g_log.size(), 1u);
     Gui::ProcessTimeCallbacks(0x00000200u);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"before the wrap", "past the wrap"}));
-    unsetenv("WIN32_TICK_START");
+    EXPECT_EQ(g_log, (Log{"before the wrap", "past the wrap"}));
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include "gui/rescale.h"
 #include "raster/jpg_raster.h"
 #include "reference.h"
-#include "support/jpeg_writer.h"
+#include "testing/image_files.h"
 
 namespace {
 
@@ -38,8 +38,12 @@ uint32_t PhotoPixel(int x, int y) {
 }
 
 const std::vector<unsigned char>& Jpeg(int cx, int cy) {
-    static std::vector<unsigned char> big = testjpeg::Write(4000, 3000, PhotoPixel, 90);
-    static std::vector<unsigned char> small = testjpeg::Write(600, 279, PhotoPixel, 90);
+    auto write = [](int w, int h) {
+        const std::string bytes = image_files::jpeg(w, h, PhotoPixel, 90);
+        return std::vector<unsigned char>(bytes.begin(), bytes.end());
+    };
+    static std::vector<unsigned char> big = write(4000, 3000);
+    static std::vector<unsigned char> small = write(600, 279);
     return cx == 4000 && cy == 3000 ? big : small;
 }
 

@@ -2,76 +2,48 @@
 
 #include <gdiplus.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "png_writer.h"
-#include "support/jpeg_writer.h"
-#include "win32_unixpath.h"
+#include "testing/image_files.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
 using Gui::Image;
 
-std::vector<unsigned char> Gradient(int cx, int cy) {
-    return testjpeg::Write(cx, cy, [](int x, int y) {
+std::string Gradient(int cx, int cy) {
+    return image_files::jpeg(cx, cy, [](int x, int y) {
         return static_cast<uint32_t>((x * 20) << 16 | (y * 30) << 8 | 0x80);
     });
 }
 
-std::vector<unsigned char> Solid(int cx, int cy, uint32_t rgb) {
-    return testjpeg::Write(
-        cx, cy, [rgb](int, int) { return rgb; }, 100);
+Image Decode(const std::string& bytes, DWORD length) {
+    raster::JPGRaster r;
+    return r.LoadMemory(bytes.data(), length);
 }
-
-bool Near(int a, int b) { return std::abs(a - b) <= 3; }
+Image Decode(const std::string& bytes) { return Decode(bytes, static_cast<DWORD>(bytes.size())); }
 
 class JPGRaster : public ::testing::Test {
 protected:
     void SetUp() override {
         GdiplusStartupInput input;
         ASSERT_EQ(GdiplusStartup(&token_, &input, nullptr), Ok);
-        const char* tmp = getenv("TMPDIR");
-        std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/jpgraster.XXXXXX";
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
     }
-    void TearDown() override {
-        for (const std::string& f : files_) unlink(f.c_str());
-        rmdir(dir_.c_str());
-        GdiplusShutdown(token_);
-    }
-    std::wstring Put(const std::string& name, const std::vector<unsigned char>& bytes) {
-        const std::string path = Name(name);
-        FILE* f = fopen(path.c_str(), "wb");
-        EXPECT_NE(f, nullptr);
-        if (f) {
-            if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
-            fclose(f);
-        }
-        return UnixPathToWin32(path);
-    }
-    std::string Name(const std::string& name) {
-        files_.push_back(dir_ + "/" + name);
-        return files_.back();
-    }
-    Image Decode(const std::vector<unsigned char>& bytes) {
-        raster::JPGRaster r;
-        return r.LoadMemory(bytes.data(), static_cast<DWORD>(bytes.size()));
+    void TearDown() override { GdiplusShutdown(token_); }
+    std::wstring Put(const std::string& name, const std::string& bytes) {
+        testing_support::WriteAll(dir_.file(name), bytes);
+        return dir_.winfile(name);
     }
 
     ULONG_PTR token_ = 0;
-    std::string dir_;
-    std::vector<std::string> files_;
+    testing_support::TempDir dir_;
 };
 
 TEST_F(JPGRaster, PixelsAreWhatGdiplusReadsWithAlpha255) {
-    const std::vector<unsigned char> bytes = Gradient(9, 6);
+    const std::string bytes = Gradient(9, 6);
     const std::wstring path = Put("g.jpg", bytes);
     raster::JPGRaster r;
     Image img = r.LoadFile(path.c_str());
@@ -82,92 +54,62 @@ TEST_F(JPGRaster, PixelsAreWhatGdiplusReadsWithAlpha255) {
         for (int x = 0; x < 9; ++x) {
             ARGB v = 0;
             ASSERT_EQ(GdipBitmapGetPixel(bmp, x, y, &v), Ok);
-            EXPECT_EQ(img.GetRow(y)[x],
-                      Gui::MakeRGBA(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8),
-                                    static_cast<BYTE>(v), 255));
+            EXPECT_EQ(img.GetRow(y)[x], Gui::MakeRGBA(v >> 16, v >> 8, v, 255));
         }
     GdipDisposeImage(bmp);
     EXPECT_TRUE(Decode(bytes) == img);
+    // From memory anything GDI+ reads, always opaque.
+    const std::string png =
+        image_files::png(1, 1, image_files::PngKind::Rgba, [](int, int) { return 0x0A326496u; });
+    ASSERT_EQ(Decode(png).GetSize(), Gui::Size(1, 1));
+    EXPECT_EQ(Decode(png).GetRow(0)[0].a, 255);
 }
 
-TEST_F(JPGRaster, ASolidColourComesBackOpaqueAndClose) {
-    Image img = Decode(Solid(8, 8, 0x20A0F0));
-    ASSERT_EQ(img.GetSize(), Gui::Size(8, 8));
-    const Gui::RGBA p = img.GetRow(4)[4];
-    EXPECT_TRUE(Near(p.r, 0x20) && Near(p.g, 0xA0) && Near(p.b, 0xF0))
-        << int(p.r) << " " << int(p.g) << " " << int(p.b);
-    EXPECT_EQ(p.a, 255);
-}
-
-TEST_F(JPGRaster, TheExtensionIsJpgOrJpegInAnyCase) {
-    const std::vector<unsigned char> bytes = Solid(2, 2, 0x808080);
+TEST_F(JPGRaster, FilesNeedTheJpgOrJpegExtensionInAnyCaseAndReadableContents) {
+    const std::string bytes = Gradient(2, 2);
     raster::JPGRaster r;
-    EXPECT_EQ(r.LoadFile(Put("photo.JPEG", bytes).c_str()).GetSize(), Gui::Size(2, 2));
-    EXPECT_EQ(r.LoadFile(Put("photo.Jpg", bytes).c_str()).GetSize(), Gui::Size(2, 2));
-    EXPECT_TRUE(r.LoadFile(Put("photo.jpg.bak", bytes).c_str()).IsEmpty());
-    EXPECT_TRUE(r.LoadFile(Put("photo.png", bytes).c_str()).IsEmpty());
-    EXPECT_TRUE(r.LoadFile(UnixPathToWin32(Name("missing.jpg")).c_str()).IsEmpty());
-    EXPECT_TRUE(r.LoadFile(Put("empty.jpg", {}).c_str()).IsEmpty());
+    for (const char* name : {"photo.JPEG", "photo.Jpg"})
+        EXPECT_EQ(r.LoadFile(Put(name, bytes).c_str()).GetSize(), Gui::Size(2, 2)) << name;
+    for (const char* name : {"photo.jpg.bak", "photo.png"})
+        EXPECT_TRUE(r.LoadFile(Put(name, bytes).c_str()).IsEmpty()) << name;
+    EXPECT_TRUE(r.LoadFile(dir_.winfile("missing.jpg").c_str()).IsEmpty());
+    EXPECT_TRUE(r.LoadFile(Put("empty.jpg", "").c_str()).IsEmpty());
     EXPECT_TRUE(r.LoadFile(nullptr).IsEmpty());
-}
-
-TEST_F(JPGRaster, MemoryTakesAnyFormatGdiplusReadsButAlwaysOpaque) {
-    testpng::Spec s;
-    s.type = PNG_COLOR_TYPE_RGB_ALPHA;
-    s.rows = {{200, 100, 50, 10}};
-    Image img = Decode(testpng::Write(s));
-    ASSERT_EQ(img.GetSize(), Gui::Size(1, 1));
-    EXPECT_EQ(img.GetRow(0)[0].a, 255);
-}
-
-TEST_F(JPGRaster, UnreadableBytesGiveTheEmptyImage) {
-    raster::JPGRaster r;
     EXPECT_TRUE(r.LoadMemory(nullptr, 10).IsEmpty());
-    const char junk[] = "certainly not a picture";
-    EXPECT_TRUE(r.LoadMemory(junk, sizeof junk).IsEmpty());
-    const std::vector<unsigned char> bytes = Gradient(16, 16);
-    EXPECT_TRUE(r.LoadMemory(bytes.data(), 0).IsEmpty());
-    EXPECT_TRUE(r.LoadMemory(bytes.data(), 20).IsEmpty());
-    EXPECT_EQ(r.GetSize(), Gui::Size(0, 0));
-    EXPECT_EQ(r.GetLine(0).GetData(), nullptr);
+    EXPECT_TRUE(Decode("certainly not a picture").IsEmpty());
+    EXPECT_TRUE(Decode(bytes, 0).IsEmpty());
+    EXPECT_TRUE(Decode(bytes, 20).IsEmpty());
 }
 
-TEST_F(JPGRaster, TheJpegEncoderIsFoundByItsMimeType) {
+TEST_F(JPGRaster, SavedBitmapsUseTheJpegEncoderAndLoadBack) {
     CLSID clsid{};
     const int index = raster::GetJpegEncoderClsid(&clsid);
-    ASSERT_GE(index, 0);
     UINT count = 0, size = 0;
     ASSERT_EQ(GdipGetImageEncodersSize(&count, &size), Ok);
     std::vector<BYTE> buffer(size);
     auto* codecs = reinterpret_cast<ImageCodecInfo*>(buffer.data());
     ASSERT_EQ(GdipGetImageEncoders(count, size, codecs), Ok);
+    ASSERT_GE(index, 0);
     ASSERT_LT(static_cast<UINT>(index), count);
     EXPECT_EQ(std::wstring(codecs[index].MimeType), L"image/jpeg");
     EXPECT_EQ(memcmp(&codecs[index].Clsid, &clsid, sizeof clsid), 0);
-}
 
-TEST_F(JPGRaster, SaveJpegWritesABitmapThatLoadsBack) {
     BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = 6;
-    bi.bmiHeader.biHeight = -4;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 6, -4, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP hbm = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     ASSERT_NE(hbm, nullptr);
-    auto* px = static_cast<DWORD*>(bits);
-    for (int i = 0; i < 24; ++i) px[i] = 0x00C04010;  // red C0, green 40, blue 10
-    const std::string file = Name("saved.jpg");
-    EXPECT_TRUE(raster::SaveJpeg(UnixPathToWin32(file), hbm));
+    for (int i = 0; i < 24; ++i) static_cast<DWORD*>(bits)[i] = 0x00C04010;
+    EXPECT_TRUE(raster::SaveJpeg(dir_.winfile("saved.jpg"), hbm));
+    EXPECT_FALSE(raster::SaveJpeg(dir_.winfile("none.jpg"), nullptr));
     DeleteObject(hbm);
     raster::JPGRaster r;
-    Image img = r.LoadFile(UnixPathToWin32(file).c_str());
+    Image img = r.LoadFile(dir_.winfile("saved.jpg").c_str());
     ASSERT_EQ(img.GetSize(), Gui::Size(6, 4));
     const Gui::RGBA p = img.GetRow(2)[3];
-    EXPECT_TRUE(Near(p.r, 0xC0) && Near(p.g, 0x40) && Near(p.b, 0x10))
-        << int(p.r) << " " << int(p.g) << " " << int(p.b);
+    EXPECT_NEAR(p.r, 0xC0, 3);
+    EXPECT_NEAR(p.g, 0x40, 3);
+    EXPECT_NEAR(p.b, 0x10, 3);
 }
 
 TEST(JPGRasterWithoutGdiplus, NoEncoderListLeavesTheClsidUnwritten) {
@@ -175,7 +117,7 @@ TEST(JPGRasterWithoutGdiplus, NoEncoderListLeavesTheClsidUnwritten) {
     memset(&clsid, 0x5A, sizeof clsid);
     EXPECT_EQ(raster::GetJpegEncoderClsid(&clsid), -1);
     const BYTE* b = reinterpret_cast<const BYTE*>(&clsid);
-    for (size_t i = 0; i < sizeof clsid; ++i) EXPECT_EQ(b[i], 0x5A);
+    EXPECT_EQ(std::vector<BYTE>(b, b + sizeof clsid), std::vector<BYTE>(sizeof clsid, 0x5A));
 }
 
 }  // namespace

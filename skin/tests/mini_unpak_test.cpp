@@ -1,66 +1,29 @@
 #include <gtest/gtest.h>
 
-#include <png.h>
 #include <sys/stat.h>
 #include <utime.h>
-#include <zip.h>
 
 #include <string>
 #include <vector>
 
 #include "skin/mini_unpak.h"
 #include "skin/skin_zip_loader.h"
+#include "testing/image_files.h"
 #include "testing/temp_dir.h"
+#include "testing/zip_writer.h"
 
 namespace {
 
-struct Member {
-    std::string name;
-    std::string body;
-    int method = 0;  // 0 stored, Z_DEFLATED compressed
-};
-
-void WriteZip(const std::string& path, const std::vector<Member>& members) {
-    zipFile zf = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-    ASSERT_NE(zf, nullptr);
-    for (const Member& m : members) {
-        ASSERT_EQ(zipOpenNewFileInZip64(zf, m.name.c_str(), nullptr, nullptr, 0, nullptr, 0,
-                                        nullptr, m.method, m.method ? 6 : 0, 0),
-                  ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(zf, m.body.data(), static_cast<unsigned>(m.body.size())),
-                  ZIP_OK);
-        ASSERT_EQ(zipCloseFileInZip(zf), ZIP_OK);
-    }
-    ASSERT_EQ(zipClose(zf, nullptr), ZIP_OK);
-}
-
 using testing_support::ReadAll;
 using testing_support::WriteAll;
+using testzip::Entry;
 
-std::wstring Win(const std::string& unix_path) {
-    return L"Z:" + std::wstring(unix_path.begin(), unix_path.end());
+void WriteZip(const std::string& path, const std::vector<Entry>& entries) {
+    ASSERT_TRUE(testzip::WriteZip(path, entries));
 }
 
-// A valid opaque PNG of the size, made in memory.
-std::string Png(int w, int h) {
-    std::string out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep data, png_size_t n) {
-            static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
-        },
-        nullptr);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(w, 0x80);
-    for (int y = 0; y < h; ++y) png_write_row(png, row.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
+// A valid PNG of the size, small whatever the size.
+std::string Png(int w, int h) { return image_files::black_png(w, h); }
 
 std::vector<std::string> Names(const CMiniUnPak& pak) {
     std::vector<std::string> out;
@@ -95,7 +58,7 @@ protected:
 
 TEST_F(MiniUnPak, IndexCacheIsWrittenAndReusedWhileThePackageIsUnchanged) {
     CMiniUnPak pak;
-    ASSERT_TRUE(pak.Open(Win(zip_)));
+    ASSERT_TRUE(pak.Open(dir_.winfile("skin.sk")));
     EXPECT_EQ(Names(pak), (std::vector<std::string>{"img/b.png", "skin.info"}));
     EXPECT_EQ(Read(pak, "img/b.png"), std::string(300, 'b'));
     const std::string index = ReadAll(index_);
@@ -103,7 +66,7 @@ TEST_F(MiniUnPak, IndexCacheIsWrittenAndReusedWhileThePackageIsUnchanged) {
 
     AgeIndex();
     CMiniUnPak again;
-    ASSERT_TRUE(again.Open(Win(zip_)));
+    ASSERT_TRUE(again.Open(dir_.winfile("skin.sk")));
     EXPECT_EQ(IndexTime(), 1000000) << "the cache was read, not rewritten";
     EXPECT_EQ(Read(again, "skin.info"), "a \"1\"\n");
     EXPECT_EQ(Names(again), Names(pak));
@@ -111,7 +74,7 @@ TEST_F(MiniUnPak, IndexCacheIsWrittenAndReusedWhileThePackageIsUnchanged) {
     // Another package under the same name: the old index no longer fits it.
     WriteZip(zip_, {{"other.txt", "new"}});
     CMiniUnPak changed;
-    ASSERT_TRUE(changed.Open(Win(zip_)));
+    ASSERT_TRUE(changed.Open(dir_.winfile("skin.sk")));
     EXPECT_EQ(Names(changed), std::vector<std::string>{"other.txt"});
     EXPECT_EQ(Read(changed, "other.txt"), "new");
     EXPECT_NE(ReadAll(index_), index);
@@ -119,7 +82,7 @@ TEST_F(MiniUnPak, IndexCacheIsWrittenAndReusedWhileThePackageIsUnchanged) {
 
 TEST_F(MiniUnPak, DamagedIndexCachesAreRebuilt) {
     CMiniUnPak first;
-    ASSERT_TRUE(first.Open(Win(zip_)));
+    ASSERT_TRUE(first.Open(dir_.winfile("skin.sk")));
     const std::string good = ReadAll(index_);
     std::string pointing_away = good;
     pointing_away[good.size() / 2] ^= 0x40;  // fails the cache's own CRC
@@ -128,7 +91,7 @@ TEST_F(MiniUnPak, DamagedIndexCachesAreRebuilt) {
           std::string(2u << 20, 'x')}) {
         WriteAll(index_, bad);
         CMiniUnPak pak;
-        ASSERT_TRUE(pak.Open(Win(zip_)));
+        ASSERT_TRUE(pak.Open(dir_.winfile("skin.sk")));
         EXPECT_EQ(Read(pak, "img/b.png"), std::string(300, 'b'));
         EXPECT_EQ(ReadAll(index_), good);
     }
@@ -142,12 +105,12 @@ TEST_F(MiniUnPak, HostileAndUnusableEntriesAreRefused) {
                     {"C:/drive.png", "x"},
                     {"img\\back.png", "x"},
                     {"img//twice.png", "x"},
-                    {"packed.png", std::string(100, 'p'), Z_DEFLATED},
+                    {"packed.png", std::string(100, 'p'), 0, true},
                     {"ok.png", "fine"},
                     {"ok.png", "second"},
                     {"folder/..name.png", "also fine"}});
     CMiniUnPak pak;
-    ASSERT_TRUE(pak.Open(Win(zip_)));
+    ASSERT_TRUE(pak.Open(dir_.winfile("skin.sk")));
     EXPECT_EQ(Names(pak), (std::vector<std::string>{"folder/..name.png", "ok.png"}));
     EXPECT_EQ(Read(pak, "ok.png"), "fine") << "the first of two entries of one name";
     EXPECT_EQ(Read(pak, "../evil.png"), "<none>");
@@ -155,7 +118,7 @@ TEST_F(MiniUnPak, HostileAndUnusableEntriesAreRefused) {
 
 TEST_F(MiniUnPak, EntriesFailingTheirCrcAreNotRead) {
     CMiniUnPak pak;
-    ASSERT_TRUE(pak.Open(Win(zip_)));
+    ASSERT_TRUE(pak.Open(dir_.winfile("skin.sk")));
     std::string bytes = ReadAll(zip_);
     size_t at = bytes.find(std::string(300, 'b'));
     ASSERT_NE(at, std::string::npos);
@@ -173,7 +136,7 @@ TEST_F(MiniUnPak, PicturesArePngOrJpegOfBoundedSize) {
                     {"img/text.png", "not a picture"},
                     {"notes.txt", "ignored"}});
     skin::SkinZipLoader package;
-    ASSERT_TRUE(package.Open(Win(zip_)));
+    ASSERT_TRUE(package.Open(dir_.winfile("skin.sk")));
     EXPECT_EQ(package.ReadImage("img/ok.png").GetSize(), Gui::Size(4096, 1));
     for (const char* name : {"img/wide.png", "img/tall.png", "img/broken.png", "img/text.png",
                              "notes.txt", "img/absent.png"})
@@ -194,7 +157,7 @@ TEST_F(MiniUnPak, APackageDecodesAtMostItsPixelBudget) {
                     {"img/d.png", quarter},
                     {"img/e.png", Png(2, 2)}});
     skin::SkinZipLoader package;
-    ASSERT_TRUE(package.Open(Win(zip_)));
+    ASSERT_TRUE(package.Open(dir_.winfile("skin.sk")));
     skin::SkinLoader loader;
     EXPECT_EQ(package.LoadImages(loader), 1);
     ASSERT_TRUE(loader.LoadInfo("a \"img/a.png\"\ne \"img/e.png\"\n"));
@@ -205,9 +168,9 @@ TEST_F(MiniUnPak, APackageDecodesAtMostItsPixelBudget) {
 
 TEST_F(MiniUnPak, WhatIsNoZipDoesNotOpen) {
     CMiniUnPak pak;
-    EXPECT_FALSE(pak.Open(Win(dir_.path() + "/absent.sk")));
+    EXPECT_FALSE(pak.Open(dir_.winfile("absent.sk")));
     WriteAll(zip_, "PK\3\4 this is not a zip at all");
-    EXPECT_FALSE(pak.Open(Win(zip_)));
+    EXPECT_FALSE(pak.Open(dir_.winfile("skin.sk")));
     EXPECT_FALSE(pak.IsOpen());
     EXPECT_TRUE(pak.GetEntries().empty());
 }

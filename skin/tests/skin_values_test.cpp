@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "gui/image.h"
@@ -64,64 +66,51 @@ protected:
     std::vector<std::string> reads_;
 };
 
-TEST_F(SkinValues, NumbersBoolsAndColoursParseOrLeaveTheOutput) {
-    const struct {
-        const char* key;
-        bool ok;
-        int value;
-    } numbers[] = {{"n.ok", true, 42},    {"n.neg", true, -7}, {"n.bad", false, 0},
-                   {"n.empty", false, 0}, {"n.big", false, 0}, {"n.absent", false, 0}};
-    for (const auto& c : numbers) {
-        int v = 1234;
-        EXPECT_EQ(loader().GetNumber(c.key, v), c.ok) << c.key;
-        EXPECT_EQ(v, c.ok ? c.value : 1234) << c.key;
+// Each typed value as text, or "-" when it does not parse (the output then unchanged).
+template <class T>
+std::string Typed(bool (SkinLoader::*get)(const std::string&, T&) const, const char* key, T kept) {
+    T v = kept;
+    if (!(SkinLoader::Instance().*get)(key, v)) return v == kept ? "-" : "changed on failure";
+    std::ostringstream out;
+    if constexpr (std::is_same_v<T, Gui::Color>) {
+        out << std::hex << v.GetRaw();
+    } else if constexpr (std::is_same_v<T, Gui::Point>) {
+        out << v.x << "," << v.y;
+    } else if constexpr (std::is_same_v<T, Gui::Size>) {
+        out << v.cx << "," << v.cy;
+    } else if constexpr (std::is_same_v<T, Gui::Rect>) {
+        out << v.left << "," << v.top << "," << v.right << "," << v.bottom;
+    } else {
+        out << v;
     }
-    const struct {
-        const char* key;
-        bool ok;
-        bool value;
-    } bools[] = {{"b.one", true, true},
-                 {"b.zero", true, false},
-                 {"b.yes", true, true},
-                 {"b.no", true, false},
-                 {"b.odd", false, false}};
-    for (const auto& c : bools) {
-        bool v = !c.value;
-        EXPECT_EQ(loader().GetBool(c.key, v), c.ok) << c.key;
-        if (c.ok) {
-            EXPECT_EQ(v, c.value) << c.key;
-        }
-    }
-    const struct {
-        const char* key;
-        bool ok;
-        uint32_t raw;
-    } colours[] = {{"c.red", true, 0x0000FF}, {"c.null", true, 0xFFFFFFFF},
-                   {"c.short", false, 0},     {"c.bad", false, 0},
-                   {"c.named", false, 0},     {"palette.alias2", true, 0x332211}};
-    for (const auto& c : colours) {
-        Gui::Color v = Gui::White();
-        EXPECT_EQ(loader().GetColor(c.key, v), c.ok) << c.key;
-        EXPECT_EQ(v.GetRaw(), c.ok ? c.raw : 0xFFFFFFu) << c.key;
-    }
+    return out.str();
 }
 
-TEST_F(SkinValues, PointsSizesAndRectanglesNeedTheirCountOfNumbers) {
-    Gui::Point p(9, 9);
-    Gui::Size s(9, 9);
-    Gui::Rect r(9, 9, 9, 9);
-    EXPECT_TRUE(loader().GetPoint("geo.point", p));
-    EXPECT_EQ(p, Gui::Point(3, -4));
-    EXPECT_TRUE(loader().GetSize("geo.size", s));
-    EXPECT_EQ(s, Gui::Size(10, 20));
-    EXPECT_TRUE(loader().GetRect("geo.rect", r));
-    EXPECT_EQ(r, Gui::Rect(1, 2, 3, 4));
-    for (const char* key : {"geo.three", "geo.words", "geo.rect", "geo.absent"}) {
-        Gui::Point q(9, 9);
-        EXPECT_FALSE(loader().GetPoint(key, q)) << key;
-        EXPECT_EQ(q, Gui::Point(9, 9)) << key;
+TEST_F(SkinValues, TypedValuesParseOrLeaveTheOutput) {
+    using L = SkinLoader;
+    const std::vector<std::pair<const char*, std::string>> numbers = {
+        {"n.ok", "42"},   {"n.neg", "-7"}, {"n.bad", "-"},
+        {"n.empty", "-"}, {"n.big", "-"},  {"n.absent", "-"}};
+    for (const auto& [key, want] : numbers)
+        EXPECT_EQ(Typed<int>(&L::GetNumber, key, 1234), want) << key;
+    for (const auto& [key, want] : std::vector<std::pair<const char*, std::string>>{
+             {"b.one", "1"}, {"b.zero", "0"}, {"b.yes", "1"}, {"b.no", "0"}, {"b.odd", "-"}}) {
+        EXPECT_EQ(Typed<bool>(&L::GetBool, key, true), want) << key;
     }
-    EXPECT_FALSE(loader().GetRect("geo.three", r));
+    for (const auto& [key, want] :
+         std::vector<std::pair<const char*, std::string>>{{"c.red", "ff"},
+                                                          {"c.null", "ffffffff"},
+                                                          {"c.short", "-"},
+                                                          {"c.bad", "-"},
+                                                          {"c.named", "-"},
+                                                          {"palette.alias2", "332211"}})
+        EXPECT_EQ(Typed<Gui::Color>(&L::GetColor, key, Gui::White()), want) << key;
+    EXPECT_EQ(Typed<Gui::Point>(&L::GetPoint, "geo.point", {9, 9}), "3,-4");
+    EXPECT_EQ(Typed<Gui::Size>(&L::GetSize, "geo.size", {9, 9}), "10,20");
+    EXPECT_EQ(Typed<Gui::Rect>(&L::GetRect, "geo.rect", {9, 9, 9, 9}), "1,2,3,4");
+    EXPECT_EQ(Typed<Gui::Rect>(&L::GetRect, "geo.three", {9, 9, 9, 9}), "-");
+    for (const char* key : {"geo.three", "geo.words", "geo.rect", "geo.absent"})
+        EXPECT_EQ(Typed<Gui::Point>(&L::GetPoint, key, {9, 9}), "-") << key;
 }
 
 TEST_F(SkinValues, ReferencesResolveAndCyclesEndAsMissingKeys) {

@@ -1,4 +1,4 @@
-#include "support/zip_writer.h"
+#include "testing/zip_writer.h"
 
 #include <stdio.h>
 #include <zlib.h>
