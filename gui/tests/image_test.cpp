@@ -82,6 +82,13 @@ TEST(Image, ABufferWithoutWidthOrHeightMakesTheEmptyImage) {
     EXPECT_EQ(a.GetPixels(), nullptr);
     EXPECT_EQ(a.GetSerialId(), 0u);
     EXPECT_TRUE(a == b);
+    // A buffer whose pixels an image took is empty too.
+    ImageBuffer taken(3, 2);
+    Image first(taken);
+    Image second(taken);
+    EXPECT_EQ(taken.GetSize(), Size(0, 0));
+    EXPECT_TRUE(second.IsEmpty());
+    EXPECT_EQ(first.GetSize(), Size(3, 2));
 }
 
 TEST(Image, CopiesShareDataAndEveryNewDataGetsAUniqueSerial) {
