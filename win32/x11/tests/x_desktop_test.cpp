@@ -373,11 +373,7 @@ TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
                                        100, 100, back, nullptr, nullptr, nullptr);
         HDC mem = CreateCompatibleDC(nullptr);
         BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = 100;
-        bi.bmiHeader.biHeight = -100;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader = {sizeof bi.bmiHeader, 100, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
         HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
         std::fill_n(static_cast<uint32_t*>(bits), 100 * 100, 0x80800000u);  // premultiplied
