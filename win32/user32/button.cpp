@@ -1,6 +1,7 @@
 // The "Button" class: push buttons (BS_PUSHBUTTON, BS_DEFPUSHBUTTON). A press by the
-// pointer or the space bar shows the pushed look; releasing it over the button, or
-// BM_CLICK, tells the parent BN_CLICKED. Other button kinds are drawn as push buttons.
+// pointer (which captures it) or the space bar shows the pushed look; releasing it over
+// the button, or BM_CLICK, tells the parent BN_CLICKED. Other button kinds are drawn as
+// push buttons.
 #include "system_controls.h"
 
 #include <string>
@@ -107,12 +108,14 @@ LRESULT CALLBACK button_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
             if (!b->focused) {
                 b->tracking = false;
                 set_pushed(hwnd, b, false);
+                if (GetCapture() == hwnd) ReleaseCapture();
             }
             InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
             focus_control(hwnd);
+            SetCapture(hwnd);  // the release comes here wherever the pointer is then
             b->tracking = true;
             set_pushed(hwnd, b, true);
             return 0;
@@ -124,6 +127,7 @@ LRESULT CALLBACK button_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
             const bool was_pushed = b->tracking && b->pushed;
             b->tracking = false;
             set_pushed(hwnd, b, false);
+            if (GetCapture() == hwnd) ReleaseCapture();
             if (was_pushed && inside(hwnd, lparam)) click(hwnd);
             return 0;
         }

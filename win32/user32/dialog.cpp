@@ -181,8 +181,9 @@ bool class_registered(const wchar_t* name) {
     return GetClassInfoExW(nullptr, name, &wc) != FALSE;
 }
 
-// What a dialog keeps beside its window: how it ended, the font it made, which of
-// its controls has the keyboard focus and which button Enter presses.
+// What a dialog keeps beside its window: how it ended, the font it made, the control
+// it gives the keyboard focus to when it is (again) activated, and which button
+// Enter presses.
 struct DialogState {
     bool ended = false;
     INT_PTR result = 0;
@@ -304,17 +305,29 @@ void update_default_look(HWND dlg, HWND focus) {
     if (wearer) set_button_type(wearer, BS_DEFPUSHBUTTON);
 }
 
-void move_focus(HWND dlg, HWND to) {
-    HWND from;
+// A window inside the dialog, not the dialog itself.
+bool inside(HWND dlg, HWND hwnd) { return hwnd && hwnd != dlg && dialog_of(hwnd) == dlg; }
+
+void remember_focus(HWND dlg, HWND to) {
+    std::lock_guard lock(state_mutex());
+    if (DialogState* st = state_locked(dlg)) st->focus = to;
+}
+
+HWND remembered_focus(HWND dlg) {
+    HWND focus;
     {
         std::lock_guard lock(state_mutex());
         DialogState* st = state_locked(dlg);
-        if (!st || st->focus == to) return;
-        from = st->focus;
-        st->focus = to;
+        focus = st ? st->focus : nullptr;
     }
-    if (from && IsWindow(from)) SendMessageW(from, WM_KILLFOCUS, reinterpret_cast<WPARAM>(to), 0);
-    if (to) SendMessageW(to, WM_SETFOCUS, reinterpret_cast<WPARAM>(from), 0);
+    return focus && IsWindow(focus) && inside(dlg, focus) ? focus : nullptr;
+}
+
+// Gives the focus to a control of the dialog. A hidden dialog only remembers it: the
+// control gets it when the dialog is shown and activated.
+void move_focus(HWND dlg, HWND to) {
+    remember_focus(dlg, to);
+    if (to && IsWindowVisible(dlg)) SetFocus(to);
     update_default_look(dlg, to);
 }
 
@@ -544,6 +557,23 @@ LRESULT WINAPI DefDlgProcW(HWND dialog, UINT msg, WPARAM wparam, LPARAM lparam) 
             focus_by_keyboard(dialog, to);
             return 0;
         }
+        case WM_ACTIVATE:
+            // The focus leaves with the activation and comes back to where it was.
+            if (LOWORD(wparam) == WA_INACTIVE) {
+                if (HWND focus = GetFocus(); inside(dialog, focus)) remember_focus(dialog, focus);
+                return 0;
+            }
+            if (HWND focus = remembered_focus(dialog); focus && !HIWORD(wparam)) {
+                SetFocus(focus);
+                return 0;
+            }
+            break;
+        case WM_SETFOCUS: {
+            HWND to = remembered_focus(dialog);
+            if (!to) to = GetNextDlgTabItem(dialog, nullptr, FALSE);
+            if (to) move_focus(dialog, to);
+            return 0;
+        }
         case WM_GETFONT: {
             std::lock_guard lock(state_mutex());
             auto it = states().find(dialog);
@@ -723,20 +753,20 @@ UINT WINAPI GetDlgItemTextW(HWND dialog, int id, LPWSTR text, int max_count) {
 namespace w32::user {
 
 void focus_control(HWND control) {
-    if (!control || !(GetWindowLongPtrW(control, GWL_STYLE) & WS_CHILD)) return;
-    if (HWND dlg = dialog_of(GetParent(control))) move_focus(dlg, control);
+    if (!control) return;
+    HWND dlg =
+        GetWindowLongPtrW(control, GWL_STYLE) & WS_CHILD ? dialog_of(GetParent(control)) : nullptr;
+    if (dlg)
+        move_focus(dlg, control);
+    else
+        SetFocus(control);
 }
 
 HWND focused_control(HWND hwnd) {
     HWND dlg = dialog_of(hwnd);
     if (!dlg) return nullptr;
-    HWND focus;
-    {
-        std::lock_guard lock(state_mutex());
-        DialogState* st = state_locked(dlg);
-        focus = st ? st->focus : nullptr;
-    }
-    return focus && IsWindow(focus) ? focus : nullptr;
+    HWND focus = GetFocus();
+    return inside(dlg, focus) ? focus : remembered_focus(dlg);
 }
 
 }  // namespace w32::user

@@ -64,12 +64,11 @@ void detach_state(HWND hwnd) {
     SetWindowLongPtrW(hwnd, 0, 0);
 }
 
-// The keyboard focus within a dialog: the dialog keeps which of its controls has it
-// and tells the old and the new one (WM_KILLFOCUS, WM_SETFOCUS). A window that is not
-// inside a dialog is left alone.
+// Gives a clicked control the keyboard focus (SetFocus); inside a dialog the dialog
+// also remembers it and moves its default button's look.
 void focus_control(HWND control);
-// The control of hwnd's dialog that has the focus (hwnd may be the dialog or any
-// window inside it), or null.
+// The control of hwnd's dialog that has the focus, or that gets it back when the
+// dialog is activated (hwnd may be the dialog or any window inside it), or null.
 HWND focused_control(HWND hwnd);
 
 }  // namespace w32::user

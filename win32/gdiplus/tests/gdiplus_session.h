@@ -58,14 +58,10 @@ inline ARGB pixel_at(GpBitmap* bitmap, int x, int y) {
 
 // Each colour channel within tolerance of the expected one, alpha exact.
 inline ::testing::AssertionResult near_colour(ARGB actual, ARGB expected, int tolerance) {
-    if ((actual >> 24) != (expected >> 24))
-        return ::testing::AssertionFailure()
-               << std::hex << actual << " alpha differs from " << expected;
-    for (int shift : {16, 8, 0}) {
-        int a = (actual >> shift) & 0xFF, e = (expected >> shift) & 0xFF;
-        if (a - e > tolerance || e - a > tolerance)
-            return ::testing::AssertionFailure()
-                   << std::hex << actual << " is not near " << expected;
-    }
-    return ::testing::AssertionSuccess();
+    bool near = (actual >> 24) == (expected >> 24);
+    for (int shift : {16, 8, 0})
+        near = near && std::abs(int((actual >> shift) & 0xFF) - int((expected >> shift) & 0xFF)) <=
+                           tolerance;
+    if (near) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << std::hex << actual << " is not near " << expected;
 }

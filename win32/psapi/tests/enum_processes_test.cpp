@@ -1,4 +1,5 @@
-// Process ids, a process's modules and its executable's path.
+// Process ids, a process's modules and its executable's path, as the process finders
+// read them.
 #include "child_program.h"
 
 #include <gtest/gtest.h>
@@ -10,34 +11,9 @@ using namespace proctest;
 
 namespace {
 
-std::vector<DWORD> all_pids() {
-    std::vector<DWORD> pids(4096);
-    DWORD bytes = 0;
-    EXPECT_TRUE(
-        EnumProcesses(pids.data(), static_cast<DWORD>(pids.size() * sizeof(DWORD)), &bytes));
-    pids.resize(bytes / sizeof(DWORD));
-    return pids;
-}
-
-// The path of a process's first module, as the process finders read it.
-std::wstring image_of(DWORD pid) {
-    HANDLE h =
-        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE, pid);
-    if (!h) return {};
-    HMODULE module = nullptr;
-    DWORD needed = 0;
-    std::wstring out;
-    if (EnumProcessModules(h, &module, sizeof module, &needed)) {
-        WCHAR path[MAX_PATH];
-        DWORD n = GetModuleFileNameExW(h, module, path, MAX_PATH);
-        out.assign(path, n);
-    }
-    CloseHandle(h);
-    return out;
-}
-
 struct Child {
     PROCESS_INFORMATION pi{};
+    bool ok = false;
     explicit Child(const std::wstring& program) {
         ok = start(in_quotes(program) + L" sleep 5000", &pi);
     }
@@ -48,96 +24,53 @@ struct Child {
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
-    bool ok = false;
 };
 
-}  // namespace
+// The paths of the first module and of the null module, which both name the image.
+std::wstring ImagePaths(HANDLE process) {
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    WCHAR path[MAX_PATH];
+    if (!EnumProcessModules(process, &module, sizeof module, &needed) || !module) return L"-";
+    std::wstring first(path, GetModuleFileNameExW(process, module, path, MAX_PATH));
+    return first + L"|" +
+           std::wstring(path, GetModuleFileNameExW(process, nullptr, path, MAX_PATH));
+}
 
-TEST(EnumProcesses, ListsThisProcessAndAChild) {
+TEST(EnumProcesses, ListsThisProcessAndAChildAndTakesWhatFits) {
     Child c(win_path(child_path()));
     ASSERT_TRUE(c.ok);
-    auto pids = all_pids();
-    EXPECT_NE(pids.end(), std::find(pids.begin(), pids.end(), GetCurrentProcessId()));
-    EXPECT_NE(pids.end(), std::find(pids.begin(), pids.end(), c.pi.dwProcessId));
-}
-
-TEST(EnumProcesses, SmallBufferTakesWhatFits) {
-    DWORD pids[2] = {};
+    std::vector<DWORD> pids(4096);
     DWORD bytes = 0;
-    ASSERT_TRUE(EnumProcesses(pids, sizeof pids, &bytes));
-    EXPECT_EQ(sizeof pids, bytes);
-    EXPECT_NE(0u, pids[0]);
+    ASSERT_TRUE(
+        EnumProcesses(pids.data(), static_cast<DWORD>(pids.size() * sizeof(DWORD)), &bytes));
+    pids.resize(bytes / sizeof(DWORD));
+    for (DWORD pid : {GetCurrentProcessId(), c.pi.dwProcessId})
+        EXPECT_NE(pids.end(), std::find(pids.begin(), pids.end(), pid)) << pid;
+    DWORD two[2] = {};
+    ASSERT_TRUE(EnumProcesses(two, sizeof two, &bytes));
+    EXPECT_EQ(sizeof two, bytes);
+    EXPECT_NE(0u, two[1]);
 }
 
-TEST(EnumProcesses, ChildIsFoundByTheFolderItsImageLiesIn) {
+TEST(EnumProcessModules, TheFirstModuleNamesTheImageEvenWhenItIsDeleted) {
     TempDir dir;
     copy_child(dir.file("finder.exe"));
     Child c(dir.win("finder.exe"));
     ASSERT_TRUE(c.ok);
-    std::wstring folder = dir.win() + L"\\";
-    int found = 0;
-    for (DWORD pid : all_pids()) {
-        std::wstring image = image_of(pid);
-        if (image.compare(0, folder.size(), folder) != 0) continue;
-        ++found;
-        EXPECT_EQ(c.pi.dwProcessId, pid);
-        EXPECT_EQ(dir.win("finder.exe"), image);
-    }
-    EXPECT_EQ(1, found);
-}
-
-TEST(EnumProcessModules, FirstModuleIsTheImageAndOthersFollow) {
-    Child c(win_path(child_path()));
-    ASSERT_TRUE(c.ok);
-    EXPECT_EQ(win_path(child_path()), image_of(c.pi.dwProcessId));
-
-    // The child's loader maps the layer's library just after the start; look
-    // until it is there.
-    bool layer = false;
-    for (int attempt = 0; attempt < 200 && !layer; ++attempt) {
-        if (attempt) usleep(10000);
-        DWORD needed = 0;
-        ASSERT_TRUE(EnumProcessModules(c.pi.hProcess, nullptr, 0, &needed));
-        std::vector<HMODULE> modules(needed / sizeof(HMODULE));
-        ASSERT_TRUE(EnumProcessModules(c.pi.hProcess, modules.data(), needed, &needed));
-        ASSERT_FALSE(modules.empty());
-        WCHAR path[MAX_PATH];
-        DWORD n = GetModuleFileNameExW(c.pi.hProcess, modules[0], path, MAX_PATH);
-        EXPECT_EQ(win_path(child_path()), std::wstring(path, n));
-        for (HMODULE m : modules) {
-            // A module can move while the loader is at work; it is looked at again.
-            n = GetModuleFileNameExW(c.pi.hProcess, m, path, MAX_PATH);
-            layer = layer || std::wstring(path, n).find(L"libwin32") != std::wstring::npos;
-        }
-    }
-    EXPECT_TRUE(layer);
-}
-
-TEST(GetModuleFileNameEx, NullModuleIsTheImageAndLongNamesAreCut) {
-    Child c(win_path(child_path()));
-    ASSERT_TRUE(c.ok);
-    WCHAR path[MAX_PATH];
-    DWORD n = GetModuleFileNameExW(c.pi.hProcess, nullptr, path, MAX_PATH);
-    EXPECT_EQ(win_path(child_path()), std::wstring(path, n));
+    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, c.pi.dwProcessId);
+    ASSERT_NE(h, nullptr);
+    const std::wstring image = dir.win("finder.exe");
+    EXPECT_EQ(ImagePaths(h), image + L"|" + image);
     WCHAR small[5];
-    EXPECT_EQ(4u, GetModuleFileNameExW(c.pi.hProcess, nullptr, small, 5));
-    EXPECT_EQ(win_path(child_path()).substr(0, 4), std::wstring(small));
-}
-
-TEST(GetModuleFileNameEx, DeletedImageKeepsItsPathWithoutAMark) {
-    TempDir dir;
-    copy_child(dir.file("doomed.exe"));
-    Child c(dir.win("doomed.exe"));
-    ASSERT_TRUE(c.ok);
-    ASSERT_EQ(0, unlink(dir.file("doomed.exe").c_str()));
+    EXPECT_EQ(4u, GetModuleFileNameExW(h, nullptr, small, 5));
+    EXPECT_EQ(image.substr(0, 4), small);
+    ASSERT_EQ(0, unlink(dir.file("finder.exe").c_str()));
+    EXPECT_EQ(ImagePaths(h), image + L"|" + image);  // no " (deleted)" mark
+    CloseHandle(h);
     WCHAR path[MAX_PATH];
-    DWORD n = GetModuleFileNameExW(c.pi.hProcess, nullptr, path, MAX_PATH);
-    EXPECT_EQ(dir.win("doomed.exe"), std::wstring(path, n));
-}
-
-TEST(GetModuleFileNameEx, InvalidHandleFails) {
-    WCHAR path[MAX_PATH];
-    EXPECT_EQ(0u, GetModuleFileNameExW(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7ff0)),
-                                       nullptr, path, MAX_PATH));
+    EXPECT_EQ(0u, GetModuleFileNameExW(h, nullptr, path, MAX_PATH));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }
+
+}  // namespace

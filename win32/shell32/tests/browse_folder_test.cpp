@@ -4,15 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,113 +18,23 @@
 #include "testing/temp_dir.h"
 #include "testing/wait_until.h"
 
+using testing_support::ReadAll;
 using testing_support::ScopedEnv;
-using testing_support::TempDir;
 using testing_support::WaitUntil;
 
 namespace {
 
+// D: is a temporary folder holding work\{a, b\b1}, and the picker starts in D:\work.
+// Each pick is recorded; no chooser is on PATH unless a test puts one there.
 class FolderPicker : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/w32folderXXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        log_ = dir_ + "/dialogs.log";
-        unsetenv("WIN32_FOLDER_ANSWER");
-        unsetenv("WIN32_DIALOG_LOG");
-        unsetenv("WIN32_DIALOG_WINDOWS");
-        setenv("WIN32_NO_DISPLAY", "1", 1);
-        bi_.lpszTitle = L"选择下载目录";
-        bi_.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-        bi_.pszDisplayName = name_;
-    }
-    void TearDown() override {
-        unlink(log_.c_str());
-        rmdir(dir_.c_str());
-    }
-    std::string read_log() {
-        std::ifstream in(log_);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    std::string dir_, log_;
-    BROWSEINFOW bi_{};
-    WCHAR name_[MAX_PATH] = L"untouched";
-};
-
-TEST_F(FolderPicker, CancelsWithoutAnAnswer) {
-    EXPECT_EQ(SHBrowseForFolderW(&bi_), nullptr);
-    setenv("WIN32_FOLDER_ANSWER", "", 1);
-    EXPECT_EQ(SHBrowseForFolderW(&bi_), nullptr);
-    EXPECT_STREQ(name_, L"untouched");
-}
-
-TEST_F(FolderPicker, AnsweredPathComesBackThroughTheIdList) {
-    setenv("WIN32_FOLDER_ANSWER", "D:\\游戏\\下载", 1);
-    PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&bi_);
-    ASSERT_NE(list, nullptr);
-    WCHAR path[MAX_PATH] = L"";
-    EXPECT_TRUE(SHGetPathFromIDListW(list, path));
-    EXPECT_STREQ(path, L"D:\\游戏\\下载");
-    EXPECT_STREQ(name_, L"下载");
-    CoTaskMemFree(list);
-}
-
-TEST_F(FolderPicker, DriveRootShowsItsDriveAsName) {
-    setenv("WIN32_FOLDER_ANSWER", "C:\\", 1);
-    PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&bi_);
-    ASSERT_NE(list, nullptr);
-    WCHAR path[MAX_PATH] = L"";
-    EXPECT_TRUE(SHGetPathFromIDListW(list, path));
-    EXPECT_STREQ(path, L"C:\\");
-    EXPECT_STREQ(name_, L"C:\\");
-    CoTaskMemFree(list);
-}
-
-TEST_F(FolderPicker, EachPickAppendsARecordLine) {
-    setenv("WIN32_DIALOG_LOG", log_.c_str(), 1);
-    setenv("WIN32_FOLDER_ANSWER", "E:\\games", 1);
-    PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&bi_);
-    ASSERT_NE(list, nullptr);
-    CoTaskMemFree(list);
-    unsetenv("WIN32_FOLDER_ANSWER");
-    EXPECT_EQ(SHBrowseForFolderW(&bi_), nullptr);
-    EXPECT_EQ(read_log(),
-              "folder\t\t选择下载目录\t0x00000041\tE:\\\\games\n"
-              "folder\t\t选择下载目录\t0x00000041\t\n");
-}
-
-TEST_F(FolderPicker, PathFromNoListOrAForeignListFails) {
-    WCHAR path[MAX_PATH] = L"x";
-    EXPECT_FALSE(SHGetPathFromIDListW(nullptr, path));
-    const BYTE empty[2] = {0, 0};
-    EXPECT_FALSE(SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(empty), path));
-    EXPECT_STREQ(path, L"");
-}
-
-TEST_F(FolderPicker, NoBrowseInfoAnswersNothing) {
-    setenv("WIN32_FOLDER_ANSWER", "C:\\a", 1);
-    EXPECT_EQ(SHBrowseForFolderW(nullptr), nullptr);
-}
-
-// Pickers a person answers: D: is a temporary folder holding work\{a, b\b1}, and the
-// picker starts in D:\work. Without a chooser on PATH the layer draws its own.
-class FolderDialogs : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* d : {"/d", "/d/work", "/d/work/a", "/d/work/b", "/d/work/b/b1",
-                              "/d/work/.hidden", "/bin", "/home"})
-            mkdir((tmp_.path() + d).c_str(), 0755);
-        std::ofstream(tmp_.path() + "/d/work/file.txt") << "x";
-        unsetenv("WIN32_FOLDER_ANSWER");
-        setenv("WIN32_NO_DISPLAY", "1", 1);
+        for (const char* d : {"d/work/a", "d/work/b/b1", "d/work/.hidden", "bin", "home"})
+            std::filesystem::create_directories(tmp_.file(d));
+        std::ofstream(tmp_.file("d/work/file.txt")) << "x";
         SetCurrentDirectoryW(L"D:\\work");
-        log_ = tmp_.file("dialogs.log");
-        setenv("WIN32_DIALOG_LOG", log_.c_str(), 1);
     }
-    void TearDown() override { unsetenv("WIN32_DIALOG_LOG"); }
+    void TearDown() override { std::filesystem::current_path(cwd_); }  // before D: goes
 
     // The folder SHBrowseForFolderW answers ("" for none); act(picker) runs on a second
     // thread once the layer's picker is up.
@@ -153,70 +60,87 @@ protected:
         returned = true;
         driver.join();
         WCHAR path[MAX_PATH] = L"";
-        if (list) SHGetPathFromIDListW(list, path);
+        if (list) EXPECT_TRUE(SHGetPathFromIDListW(list, path));
         CoTaskMemFree(list);
         return path;
     }
+    static HWND List(HWND picker) { return FindWindowExW(picker, nullptr, L"ListBox", nullptr); }
     static std::vector<std::wstring> Rows(HWND picker) {
-        HWND list = FindWindowExW(picker, nullptr, L"ListBox", nullptr);
         std::vector<std::wstring> rows;
-        const int n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        const int n = static_cast<int>(SendMessageW(List(picker), LB_GETCOUNT, 0, 0));
         for (int i = 0; i < n; ++i) {
             WCHAR row[MAX_PATH] = L"";
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(row));
+            SendMessageW(List(picker), LB_GETTEXT, i, reinterpret_cast<LPARAM>(row));
             rows.push_back(row);
         }
         return rows;
     }
     static void DoubleClickRow(HWND picker, int row) {
-        HWND list = FindWindowExW(picker, nullptr, L"ListBox", nullptr);
-        const int h = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
-        SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, row * h + h / 2));
+        const int h = static_cast<int>(SendMessageW(List(picker), LB_GETITEMHEIGHT, 0, 0));
+        SendMessageW(List(picker), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, row * h + h / 2));
     }
     static void Type(HWND picker, const std::wstring& text) {
         HWND edit = FindWindowExW(picker, nullptr, L"Edit", nullptr);
         SendMessageW(edit, WM_CHAR, 1, 0);  // Ctrl+A: what is typed replaces it all
         for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
     }
-    std::string read_log() {
-        std::ifstream in(log_);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
 
-    TempDir tmp_;
-    ScopedEnv drives_{"WIN32_DRIVES", "C=" + tmp_.path() + "/home;D=" + tmp_.path() + "/d"};
-    ScopedEnv windows_{"WIN32_DIALOG_WINDOWS", "1"};
-    ScopedEnv path_{"PATH", tmp_.path() + "/bin"};
-    std::string log_;
+    testing_support::TempDir tmp_;
+    ScopedEnv drives_{"WIN32_DRIVES", "C=" + tmp_.file("home") + ";D=" + tmp_.file("d")};
+    ScopedEnv windows_{"WIN32_DIALOG_WINDOWS", "1"}, headless_{"WIN32_NO_DISPLAY", "1"};
+    ScopedEnv path_{"PATH", tmp_.file("bin")}, log_{"WIN32_DIALOG_LOG", tmp_.file("log")};
     HWND owner_ = nullptr;
-    WCHAR name_[MAX_PATH] = L"";
+    WCHAR name_[MAX_PATH] = L"untouched";
+    const std::filesystem::path cwd_ = std::filesystem::current_path();
 };
 
-TEST_F(FolderDialogs, TheDrawnPickerListsNavigatesAndAnswers) {
+TEST_F(FolderPicker, TheAnswerKnobAnswersAtOnceWithThePathAndItsName) {
+    const struct {
+        const char* answer;
+        std::wstring path, name;
+    } cases[] = {{"D:\\游戏\\下载", L"D:\\游戏\\下载", L"下载"},
+                 {"C:\\", L"C:\\", L"C:\\"},
+                 {"", L"", L"C:\\"}};  // Cancel leaves the name alone
+    for (const auto& c : cases) {
+        ScopedEnv answer("WIN32_FOLDER_ANSWER", c.answer);
+        EXPECT_EQ(Pick(nullptr), c.path);
+        EXPECT_STREQ(name_, c.name.c_str());
+    }
+    EXPECT_EQ(ReadAll(tmp_.file("log")),
+              "folder\t\t选择下载目录\t0x00000041\tD:\\\\游戏\\\\下载\n"
+              "folder\t\t选择下载目录\t0x00000041\tC:\\\\\n"
+              "folder\t\t选择下载目录\t0x00000041\t\n");
+    WCHAR path[MAX_PATH] = L"x";
+    const BYTE empty[2] = {0, 0};
+    EXPECT_FALSE(SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(empty), path));
+    EXPECT_STREQ(path, L"");
+    EXPECT_FALSE(SHGetPathFromIDListW(nullptr, path));
+    EXPECT_EQ(SHBrowseForFolderW(nullptr), nullptr);
+}
+
+int CALLBACK StartInB(HWND picker, UINT msg, LPARAM, LPARAM data) {
+    if (msg == BFFM_INITIALIZED) SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+
+TEST_F(FolderPicker, TheDrawnPickerListsNavigatesAndAnswers) {
     using Rows_ = std::vector<std::wstring>;
-    struct Case {
+    auto with_drives = [](Rows_ r) {
+        r.insert(r.end(), {L"C:\\", L"D:\\"});
+        return r;
+    };
+    auto down = [](HWND p) { SendMessageW(List(p), WM_KEYDOWN, VK_DOWN, 0); };
+    const struct {
         const char* what;
         std::function<void(HWND)> steps;
         Rows_ rows;  // after the steps
         std::wstring answer;
-    };
-    const Rows_ drives = {L"C:\\", L"D:\\"};
-    auto with_drives = [&](Rows_ r) {
-        r.insert(r.end(), drives.begin(), drives.end());
-        return r;
-    };
-    auto key = [](WPARAM k) {
-        return [k](HWND p) {
-            SendMessageW(FindWindowExW(p, nullptr, L"ListBox", nullptr), WM_KEYDOWN, k, 0);
-        };
-    };
-    const std::vector<Case> cases = {
+        BFFCALLBACK callback;
+    } cases[] = {
         {"as it starts", [](HWND) {}, with_drives({L"..", L"a", L"b"}), L"D:\\work"},
         {"arrows select b",
          [&](HWND p) {
-             for (int i = 0; i < 3; ++i) key(VK_DOWN)(p);
+             for (int i = 0; i < 3; ++i) down(p);
          },
          with_drives({L"..", L"a", L"b"}), L"D:\\work\\b"},
         {"into b", [](HWND p) { DoubleClickRow(p, 2); }, with_drives({L"..", L"b1"}),
@@ -225,103 +149,49 @@ TEST_F(FolderDialogs, TheDrawnPickerListsNavigatesAndAnswers) {
         {"a drive's root", [](HWND p) { DoubleClickRow(p, 3); }, with_drives({}), L"C:\\"},
         {"typed relative path", [](HWND p) { Type(p, L"b/../b\\b1"); },
          with_drives({L"..", L"a", L"b"}), L"D:\\work\\b\\b1"},
+        {"started by the callback", [](HWND) {}, with_drives({L"..", L"b1"}), L"D:\\work\\b",
+         StartInB},
     };
     for (const auto& c : cases) {
         Rows_ rows;
-        const std::wstring answer = Pick([&](HWND picker) {
-            c.steps(picker);
-            rows = Rows(picker);
-            PostMessageW(picker, WM_KEYDOWN, VK_RETURN, 0);
-        });
+        const std::wstring answer = Pick(
+            [&](HWND picker) {
+                c.steps(picker);
+                rows = Rows(picker);
+                PostMessageW(picker, WM_KEYDOWN, VK_RETURN, 0);
+            },
+            c.callback, reinterpret_cast<LPARAM>(L"D:\\work\\b"));
         EXPECT_EQ(rows, c.rows) << c.what;
         EXPECT_EQ(answer, c.answer) << c.what;
     }
-    for (UINT how : {static_cast<UINT>(WM_KEYDOWN), static_cast<UINT>(WM_CLOSE)}) {
+    EXPECT_STREQ(name_, L"b");
+    for (UINT how : {UINT{WM_KEYDOWN}, UINT{WM_CLOSE}})
         EXPECT_EQ(Pick([&](HWND p) { PostMessageW(p, how, VK_ESCAPE, 0); }), L"") << how;
-    }
-    EXPECT_NE(read_log().find("folder\t\t选择下载目录\t0x00000041\tD:\\\\work\\\\b\n"),
-              std::string::npos);
-}
-
-TEST_F(FolderDialogs, AMissingTypedFolderIsToldAndThePickerStays) {
+    // A typed folder that is not there is told, and the picker stays.
     bool warned = false, still_open = false;
-    const std::wstring answer = Pick([&](HWND picker) {
-        Type(picker, L"nothere");
-        PostMessageW(picker, WM_KEYDOWN, VK_RETURN, 0);
-        HWND box = nullptr;
-        warned = WaitUntil([&] {
-            return (box = FindWindowW(L"#32770", L"文件夹不存在")) && IsWindowVisible(box);
-        });
-        PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
-        WaitUntil([&] { return !IsWindow(box); });
-        still_open = IsWindowVisible(picker);
-        PostMessageW(picker, WM_KEYDOWN, VK_ESCAPE, 0);
-    });
+    EXPECT_EQ(Pick([&](HWND picker) {
+                  Type(picker, L"nothere");
+                  PostMessageW(picker, WM_KEYDOWN, VK_RETURN, 0);
+                  HWND box = nullptr;
+                  warned = WaitUntil([&] {
+                      return (box = FindWindowW(L"#32770", L"文件夹不存在")) &&
+                             IsWindowVisible(box);
+                  });
+                  PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+                  WaitUntil([&] { return !IsWindow(box); });
+                  still_open = IsWindowVisible(picker);
+                  PostMessageW(picker, WM_KEYDOWN, VK_ESCAPE, 0);
+              }),
+              L"");
     EXPECT_TRUE(warned);
     EXPECT_TRUE(still_open);
-    EXPECT_EQ(answer, L"");
-    EXPECT_NE(read_log().find("msgbox\t文件夹不存在\tD:\\\\work\\\\nothere\t0x00000030\tIDOK\n"),
+    EXPECT_NE(ReadAll(tmp_.file("log"))
+                  .find("msgbox\t文件夹不存在\tD:\\\\work\\\\nothere\t0x00000030\tIDOK\n"),
               std::string::npos);
-}
-
-int CALLBACK StartInB(HWND picker, UINT msg, LPARAM, LPARAM data) {
-    if (msg == BFFM_INITIALIZED) SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, data);
-    return 0;
-}
-
-TEST_F(FolderDialogs, TheCallbackChoosesWhereThePickerStarts) {
-    std::vector<std::wstring> rows;
-    const std::wstring answer = Pick(
-        [&](HWND picker) {
-            rows = Rows(picker);
-            PostMessageW(picker, WM_KEYDOWN, VK_RETURN, 0);
-        },
-        StartInB, reinterpret_cast<LPARAM>(L"D:\\work\\b"));
-    EXPECT_EQ(rows, (std::vector<std::wstring>{L"..", L"b1", L"C:\\", L"D:\\"}));
-    EXPECT_EQ(answer, L"D:\\work\\b");
-    EXPECT_STREQ(name_, L"b");
 }
 
 // The desktop's chooser: a fake zenity first on PATH records its arguments and does
-// what the case says.
-class DesktopChooser : public FolderDialogs {
-protected:
-    void Script(const std::string& body) {
-        const std::string path = tmp_.path() + "/bin/zenity";
-        std::ofstream(path) << "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > " << tmp_.path()
-                            << "/args\n"
-                            << body << "\n";
-        chmod(path.c_str(), 0755);
-    }
-    ScopedEnv chooser_path_{"PATH", tmp_.path() + "/bin:/usr/bin:/bin"};
-};
-
-TEST_F(DesktopChooser, ItsAnswerComesBackAsADrivePathAndItsCancelAsNone) {
-    struct Case {
-        std::string body;
-        std::wstring answer;
-        bool drawn_picker;  // the chooser failed: the layer's picker takes over
-    };
-    const std::vector<Case> cases = {
-        {"echo " + tmp_.path() + "/d/work/a", L"D:\\work\\a", false},
-        {"exit 1", L"", false},
-        {"exit 255", L"D:\\work", true},
-    };
-    for (const auto& c : cases) {
-        Script(c.body);
-        bool drawn = false;
-        const std::wstring answer = Pick([&](HWND picker) {
-            drawn = true;
-            PostMessageW(picker, WM_KEYDOWN, VK_RETURN, 0);
-        });
-        EXPECT_EQ(answer, c.answer) << c.body;
-        EXPECT_EQ(drawn, c.drawn_picker) << c.body;
-        EXPECT_EQ(testing_support::ReadAll(tmp_.path() + "/args"),
-                  "--file-selection\n--directory\n--title=选择下载目录\n--filename=" + tmp_.path() +
-                      "/d/work/\n");
-    }
-}
-
+// what the case says, while the owner is disabled but keeps its timers.
 std::atomic<int> g_ticks{0};
 
 LRESULT CALLBACK CountTicks(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -329,9 +199,19 @@ LRESULT CALLBACK CountTicks(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
-TEST_F(DesktopChooser, TheOwnerIsDisabledButKeepsItsTimersWhileItRuns) {
-    const std::string go = tmp_.path() + "/go";
-    Script("while [ ! -e " + go + " ]; do sleep 0.01; done\necho " + tmp_.path() + "/d/work/b");
+TEST_F(FolderPicker, TheDesktopChoosersAnswerComesBackAsADrivePath) {
+    ScopedEnv path("PATH", tmp_.file("bin") + ":/usr/bin:/bin");
+    const std::string go = tmp_.file("go");
+    const struct {
+        std::string body;
+        std::wstring answer;
+        bool drawn_picker;  // the chooser failed: the layer's picker takes over
+    } cases[] = {
+        {"while [ ! -e " + go + " ]; do sleep 0.01; done\necho " + tmp_.file("d/work/a"),
+         L"D:\\work\\a", false},
+        {"exit 1", L"", false},
+        {"exit 255", L"D:\\work", true},
+    };
     WNDCLASSW wc{};
     wc.lpfnWndProc = CountTicks;
     wc.lpszClassName = L"ChooserOwner";
@@ -339,18 +219,36 @@ TEST_F(DesktopChooser, TheOwnerIsDisabledButKeepsItsTimersWhileItRuns) {
     owner_ = CreateWindowExW(0, L"ChooserOwner", L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100,
                              nullptr, nullptr, nullptr, nullptr);
     SetTimer(owner_, 1, 10, nullptr);
-    g_ticks = 0;
-    bool disabled = false;
-    std::thread releaser([&] {
-        WaitUntil([&] { return g_ticks >= 3 && !IsWindowEnabled(owner_); });
-        disabled = !IsWindowEnabled(owner_);
-        std::ofstream(go) << "";
-    });
-    EXPECT_EQ(Pick(nullptr), L"D:\\work\\b");
-    releaser.join();
-    EXPECT_TRUE(disabled);
-    EXPECT_GE(g_ticks, 3);
-    EXPECT_TRUE(IsWindowEnabled(owner_));
+    for (const auto& c : cases) {
+        std::ofstream(tmp_.file("bin/zenity"))
+            << "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > " << tmp_.file("args") << "\n"
+            << c.body << "\n";
+        chmod(tmp_.file("bin/zenity").c_str(), 0755);
+        g_ticks = 0;
+        std::atomic<bool> done{false};
+        bool disabled = false, drawn = false;
+        std::thread releaser([&] {
+            disabled =
+                WaitUntil([&] { return done || (g_ticks >= 3 && !IsWindowEnabled(owner_)); }) &&
+                !done;
+            std::ofstream(go) << "";
+        });
+        EXPECT_EQ(Pick([&](HWND picker) {
+                      drawn = true;
+                      PostMessageW(picker, WM_KEYDOWN, VK_RETURN, 0);
+                  }),
+                  c.answer)
+            << c.body;
+        done = true;
+        releaser.join();
+        std::filesystem::remove(go);
+        EXPECT_EQ(drawn, c.drawn_picker) << c.body;
+        EXPECT_TRUE(IsWindowEnabled(owner_));
+        if (c.body.find("while") == 0) EXPECT_TRUE(disabled);
+        EXPECT_EQ(ReadAll(tmp_.file("args")),
+                  "--file-selection\n--directory\n--title=选择下载目录\n--filename=" +
+                      tmp_.file("d/work/") + "\n");
+    }
     DestroyWindow(owner_);
 }
 

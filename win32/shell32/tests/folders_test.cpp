@@ -3,76 +3,62 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "../../kernel32/tests/file_test_folder.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
+
+using testing_support::ScopedEnv;
 
 namespace {
 
 class ShellFolders : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(dir_.path().empty());
-        dir_.make_dir("home");
-        dir_.set_drives("C=%/home;Z=/");
-        home_ = dir_.path() + "/home";
-        setenv("HOME", home_.c_str(), 1);
-        unsetenv("XDG_DATA_HOME");
-        unsetenv("XDG_STATE_HOME");
-    }
-    bool is_dir(const std::string& p) {
-        struct stat st;
-        return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    }
-    FileTestFolder dir_;
-    std::string home_;
+    bool IsDir(const std::string& name) { return std::filesystem::is_directory(home_ + name); }
+    testing_support::TempDir dir_;
+    const std::string home_ = dir_.file("home");
+    ScopedEnv home_env_{"HOME", home_},
+        drives_{"WIN32_DRIVES", "C=" + home_ + ";R=" + dir_.path() + ":ro"};
 };
 
-TEST_F(ShellFolders, CreateDirectoryMakesEveryMissingParent) {
-    EXPECT_EQ(SHCreateDirectory(nullptr, L"C:\\a\\b\\c"), ERROR_SUCCESS);
-    EXPECT_TRUE(is_dir(home_ + "/a/b/c"));
-    EXPECT_EQ(SHCreateDirectoryExW(nullptr, L"C:/a/b/d/", nullptr), ERROR_SUCCESS);
-    EXPECT_TRUE(is_dir(home_ + "/a/b/d"));
-}
-
-TEST_F(ShellFolders, CreateDirectoryTellsWhatIsAlreadyThere) {
-    EXPECT_EQ(SHCreateDirectory(nullptr, L"C:\\"), ERROR_ALREADY_EXISTS);
+TEST_F(ShellFolders, CreateDirectoryMakesEveryMissingParentOrTellsWhyNot) {
+    std::filesystem::create_directories(home_);
     std::ofstream(home_ + "/file") << "x";
-    EXPECT_EQ(SHCreateDirectory(nullptr, L"C:\\file"), ERROR_FILE_EXISTS);
-    EXPECT_EQ(SHCreateDirectory(nullptr, L"C:\\file\\sub"), ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(SHCreateDirectory(nullptr, L"relative\\dir"), ERROR_BAD_PATHNAME);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_PATHNAME));
+    const struct {
+        const wchar_t* path;
+        int result;
+    } cases[] = {
+        {L"C:\\a\\b\\c", ERROR_SUCCESS},          {L"C:/a/b/d/", ERROR_SUCCESS},
+        {L"C:\\", ERROR_ALREADY_EXISTS},          {L"C:\\file", ERROR_FILE_EXISTS},
+        {L"C:\\file\\sub", ERROR_PATH_NOT_FOUND}, {L"relative\\dir", ERROR_BAD_PATHNAME},
+        {L"R:\\new", ERROR_ACCESS_DENIED},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SHCreateDirectoryExW(nullptr, c.path, nullptr), c.result) << c.path;
+        if (c.result) EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.result)) << c.path;
+    }
+    EXPECT_TRUE(IsDir("/a/b/c"));
+    EXPECT_TRUE(IsDir("/a/b/d"));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("new")));
 }
 
-TEST_F(ShellFolders, CreateDirectoryOnAWriteProtectedDriveIsDenied) {
-    dir_.set_drives("C=%/home:ro");
-    EXPECT_EQ(SHCreateDirectory(nullptr, L"C:\\new"), ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(is_dir(home_ + "/new"));
-}
-
-TEST_F(ShellFolders, AppDataDefaultsUnderTheHomeAndIsCreatedOnRequest) {
+TEST_F(ShellFolders, SpecialFoldersFollowTheHomeAndTheXdgVariables) {
     wchar_t path[MAX_PATH];
-    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, FALSE));
-    EXPECT_STREQ(path, L"C:\\.local\\share");
-    EXPECT_FALSE(is_dir(home_ + "/.local/share"));
-    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, TRUE));
-    EXPECT_TRUE(is_dir(home_ + "/.local/share"));
-}
-
-TEST_F(ShellFolders, XdgVariablesMoveTheFolders) {
-    std::string data = home_ + "/data";
-    std::string state = home_ + "/state";
-    setenv("XDG_DATA_HOME", data.c_str(), 1);
-    setenv("XDG_STATE_HOME", state.c_str(), 1);
-    wchar_t path[MAX_PATH];
+    {
+        ScopedEnv data("XDG_DATA_HOME", ""), state("XDG_STATE_HOME", "");
+        ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, FALSE));
+        EXPECT_STREQ(path, L"C:\\.local\\share");
+        EXPECT_FALSE(IsDir("/.local/share"));
+        ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, TRUE));
+        EXPECT_TRUE(IsDir("/.local/share"));
+    }
+    ScopedEnv data("XDG_DATA_HOME", home_ + "/data"), state("XDG_STATE_HOME", home_ + "/state");
     ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA | CSIDL_FLAG_CREATE, FALSE));
     EXPECT_STREQ(path, L"C:\\data");
-    EXPECT_TRUE(is_dir(data));
-    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, TRUE));
+    EXPECT_TRUE(IsDir("/data"));
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE));
     EXPECT_STREQ(path, L"C:\\state");
     ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_PROFILE, FALSE));
     EXPECT_STREQ(path, L"C:\\");

@@ -5,190 +5,110 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include "testing/scoped_env.h"
+
 using namespace proctest;
+using testing_support::ScopedEnv;
 
 namespace {
 
-constexpr INT kShowNormal = 1;  // SW_SHOWNORMAL
+INT_PTR Open(const wchar_t* verb, const std::wstring& file, const std::wstring& params = L"",
+             const std::wstring& folder = L"") {
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file.c_str(),
+                                                   params.empty() ? nullptr : params.c_str(),
+                                                   folder.empty() ? nullptr : folder.c_str(), 1));
+}
 
-INT_PTR code(HINSTANCE h) { return reinterpret_cast<INT_PTR>(h); }
+// Starts file with ShellExecuteExW and answers its exit code (or -1).
+long Start(const wchar_t* verb, const std::wstring& file, const std::wstring& params,
+           const std::wstring& folder = L"") {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = verb;
+    info.lpFile = file.c_str();
+    info.lpParameters = params.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = 5;  // SW_SHOW
+    if (!ShellExecuteExW(&info) || !info.hProcess) return -1;
+    EXPECT_GT(reinterpret_cast<INT_PTR>(info.hInstApp), 32);
+    DWORD code = 1;
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 5000), WAIT_OBJECT_0);
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    return static_cast<long>(code);
+}
 
-// Sends the desktop's openings to a record file of the test's own.
-class ShellLog {
-public:
-    ShellLog() : path_(dir_.file("shell.log")) { setenv("WIN32_SHELL_LOG", path_.c_str(), 1); }
-    ~ShellLog() { unsetenv("WIN32_SHELL_LOG"); }
-    std::string text() const { return read_file(path_); }
-
-private:
-    TempDir dir_;
-    std::string path_;
+class ShellExecute : public ::testing::Test {
+protected:
+    std::string Line(const std::string& kind, const std::wstring& win, const std::string& unix) {
+        return kind + "\t" + std::string(win.begin(), win.end()) + "\t" + unix + "\n";
+    }
+    TempDir dir_, log_dir_;
+    ScopedEnv log_{"WIN32_SHELL_LOG", log_dir_.file("shell.log")};
 };
 
-std::string line(const std::string& kind, const std::wstring& win, const std::string& unix_path) {
-    std::string w(win.begin(), win.end());
-    return kind + "\t" + w + "\t" + unix_path + "\n";
+TEST_F(ShellExecute, FoldersDocumentsAndAddressesOpenOnTheDesktop) {
+    write_file(dir_.file("readme.txt"), "hello\n");
+    const std::wstring folder = dir_.win(), doc = dir_.win("readme.txt");
+    const std::wstring url = L"http://127.0.0.1/x?a=1";
+    EXPECT_GT(Open(nullptr, L"explorer", folder), 32);
+    EXPECT_GT(Open(L"open", L"explorer.exe", L"/select," + doc), 32);  // the file's folder
+    EXPECT_GT(Open(L"open", folder), 32);
+    EXPECT_GT(Open(nullptr, doc), 32);
+    EXPECT_GT(Open(nullptr, L"readme.txt", L"", folder), 32);  // found in the given folder
+    EXPECT_GT(Open(L"open", url), 32);
+    const std::string folder_line = Line("folder", folder, dir_.path());
+    const std::string doc_line = Line("document", doc, dir_.file("readme.txt"));
+    EXPECT_EQ(read_file(log_dir_.file("shell.log")),
+              folder_line + folder_line + folder_line + doc_line + doc_line +
+                  Line("url", url, "http://127.0.0.1/x?a=1"));
+}
+
+TEST_F(ShellExecute, ProgramsRunWithTheirParametersAndFolderForOpenAndRunas) {
+    copy_child(dir_.file("tool.exe"), 0644);
+    const std::string out = dir_.file("out.txt");
+    const std::wstring file = dir_.win("tool.exe"), params = L"record " + widen(out);
+    EXPECT_EQ(Start(L"", file, params, dir_.win()), 0);
+    Record r = read_record(out);
+    EXPECT_EQ(dir_.path(), r.cwd);
+    EXPECT_EQ(in_quotes(file) + L" " + params, r.cmdline);
+    EXPECT_EQ(Start(L"runas", file, L"exit 12"), 12);
+    EXPECT_EQ("", read_file(log_dir_.file("shell.log")));  // a program is no desktop opening
+}
+
+TEST_F(ShellExecute, FailuresAnswerWindowsCodes) {
+    write_file(dir_.file("fake.exe"), "MZ but not really\n");
+    write_file(dir_.file("doc.txt"), "d\n");
+    EXPECT_EQ(Open(nullptr, dir_.win("absent.txt")), SE_ERR_FNF);
+    EXPECT_EQ(Open(nullptr, dir_.win("fake.exe")), ERROR_BAD_FORMAT);
+    EXPECT_EQ(Open(L"print", dir_.win("doc.txt")), SE_ERR_NOASSOC);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    const std::wstring absent = dir_.win("absent.txt");
+    info.lpFile = absent.c_str();
+    EXPECT_FALSE(ShellExecuteExW(&info));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_EQ(SE_ERR_FNF, reinterpret_cast<INT_PTR>(info.hInstApp));
+    EXPECT_EQ(nullptr, info.hProcess);
+    EXPECT_EQ("", read_file(log_dir_.file("shell.log")));
+}
+
+// Without a record the desktop's opener gets the Linux path; without one there is
+// no association.
+TEST_F(ShellExecute, TheDesktopOpenerGetsTheLinuxPath) {
+    ScopedEnv no_log("WIN32_SHELL_LOG", "");
+    TempDir bin;
+    const std::string seen = bin.file("seen.txt");
+    write_file(bin.file("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + seen + "'\n", 0755);
+    {
+        ScopedEnv path("PATH", bin.path() + ":/usr/bin:/bin");
+        EXPECT_EQ(Start(nullptr, L"explorer", dir_.win()), 0);
+        EXPECT_EQ(dir_.path() + "\n", read_file(seen));
+    }
+    ScopedEnv path("PATH", dir_.path());
+    EXPECT_EQ(Open(nullptr, L"explorer", dir_.win()), SE_ERR_NOASSOC);
 }
 
 }  // namespace
-
-TEST(ShellExecute, ExplorerWithAFolderIsRecordedAsAFolderOpening) {
-    ShellLog log;
-    TempDir dir;
-    std::wstring folder = dir.win();
-    EXPECT_GT(
-        code(ShellExecuteW(nullptr, nullptr, L"explorer", folder.c_str(), nullptr, kShowNormal)),
-        32);
-    EXPECT_EQ(line("folder", folder, dir.path()), log.text());
-}
-
-TEST(ShellExecute, ExplorerSelectOpensTheFilesFolder) {
-    ShellLog log;
-    TempDir dir;
-    std::wstring params = L"/select," + dir.win("a.txt");
-    EXPECT_GT(code(ShellExecuteW(nullptr, L"open", L"explorer.exe", params.c_str(), nullptr,
-                                 kShowNormal)),
-              32);
-    EXPECT_EQ(line("folder", dir.win(), dir.path()), log.text());
-}
-
-TEST(ShellExecute, FolderDocumentAndAddressOpenOnTheDesktop) {
-    ShellLog log;
-    TempDir dir;
-    write_file(dir.file("readme.txt"), "hello\n");
-    std::wstring folder = dir.win(), doc = dir.win("readme.txt");
-    EXPECT_GT(code(ShellExecuteW(nullptr, L"open", folder.c_str(), nullptr, nullptr, kShowNormal)),
-              32);
-    EXPECT_GT(code(ShellExecuteW(nullptr, nullptr, doc.c_str(), nullptr, nullptr, kShowNormal)),
-              32);
-    EXPECT_GT(code(ShellExecuteW(nullptr, L"open", L"http://127.0.0.1/x?a=1", nullptr, nullptr,
-                                 kShowNormal)),
-              32);
-    EXPECT_EQ(line("folder", folder, dir.path()) + line("document", doc, dir.file("readme.txt")) +
-                  line("url", L"http://127.0.0.1/x?a=1", "http://127.0.0.1/x?a=1"),
-              log.text());
-}
-
-TEST(ShellExecute, RelativeDocumentIsFoundInTheGivenFolder) {
-    ShellLog log;
-    TempDir dir;
-    write_file(dir.file("notes.txt"), "n\n");
-    std::wstring folder = dir.win();
-    EXPECT_GT(
-        code(ShellExecuteW(nullptr, nullptr, L"notes.txt", nullptr, folder.c_str(), kShowNormal)),
-        32);
-    EXPECT_EQ(line("document", dir.win("notes.txt"), dir.file("notes.txt")), log.text());
-}
-
-TEST(ShellExecute, ProgramRunsWithParametersFolderAndAProcessHandle) {
-    ShellLog log;
-    TempDir dir;
-    copy_child(dir.file("tool.exe"), 0644);
-    std::string out = dir.file("out.txt");
-    std::wstring file = dir.win("tool.exe"), params = L"record " + widen(out), folder = dir.win();
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = L"";
-    info.lpFile = file.c_str();
-    info.lpParameters = params.c_str();
-    info.lpDirectory = folder.c_str();
-    info.nShow = 5;  // SW_SHOW
-    ASSERT_TRUE(ShellExecuteExW(&info));
-    EXPECT_GT(code(info.hInstApp), 32);
-    ASSERT_NE(nullptr, info.hProcess);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 5000));
-    DWORD exit_code = 1;
-    EXPECT_TRUE(GetExitCodeProcess(info.hProcess, &exit_code));
-    EXPECT_EQ(0u, exit_code);
-    CloseHandle(info.hProcess);
-
-    Record r = read_record(out);
-    EXPECT_EQ(dir.path(), r.cwd);
-    EXPECT_EQ(in_quotes(file) + L" " + params, r.cmdline);
-    EXPECT_EQ("", log.text());  // a program is no desktop opening
-}
-
-TEST(ShellExecute, RunasStartsTheProgramLikeOpen) {
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = L"runas";
-    std::wstring file = win_path(child_path());
-    info.lpFile = file.c_str();
-    info.lpParameters = L"exit 12";
-    info.nShow = kShowNormal;
-    ASSERT_TRUE(ShellExecuteExW(&info));
-    ASSERT_NE(nullptr, info.hProcess);
-    WaitForSingleObject(info.hProcess, 5000);
-    DWORD exit_code = 0;
-    GetExitCodeProcess(info.hProcess, &exit_code);
-    EXPECT_EQ(12u, exit_code);
-    CloseHandle(info.hProcess);
-}
-
-TEST(ShellExecute, MissingFileAnswersFileNotFound) {
-    ShellLog log;
-    TempDir dir;
-    std::wstring file = dir.win("absent.txt");
-    EXPECT_EQ(SE_ERR_FNF,
-              code(ShellExecuteW(nullptr, nullptr, file.c_str(), nullptr, nullptr, kShowNormal)));
-
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpFile = file.c_str();
-    EXPECT_FALSE(ShellExecuteExW(&info));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_EQ(SE_ERR_FNF, code(info.hInstApp));
-    EXPECT_EQ(nullptr, info.hProcess);
-    EXPECT_EQ("", log.text());
-}
-
-TEST(ShellExecute, ProgramThatIsNoImageAnswersBadFormat) {
-    TempDir dir;
-    write_file(dir.file("fake.exe"), "MZ but not really\n");
-    std::wstring file = dir.win("fake.exe");
-    EXPECT_EQ(ERROR_BAD_FORMAT,
-              code(ShellExecuteW(nullptr, nullptr, file.c_str(), nullptr, nullptr, kShowNormal)));
-}
-
-TEST(ShellExecute, UnknownVerbHasNoAssociation) {
-    ShellLog log;
-    TempDir dir;
-    write_file(dir.file("doc.txt"), "d\n");
-    std::wstring file = dir.win("doc.txt");
-    EXPECT_EQ(SE_ERR_NOASSOC,
-              code(ShellExecuteW(nullptr, L"print", file.c_str(), nullptr, nullptr, kShowNormal)));
-    EXPECT_EQ("", log.text());
-}
-
-TEST(ShellExecute, WithoutARecordTheDesktopOpenerGetsTheLinuxPath) {
-    unsetenv("WIN32_SHELL_LOG");
-    TempDir bin, dir;
-    std::string seen = bin.file("seen.txt");
-    write_file(bin.file("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + seen + "'\n", 0755);
-    std::string path = bin.path() + ":/usr/bin:/bin";
-    setenv("PATH", path.c_str(), 1);
-    std::wstring folder = dir.win();
-
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpFile = L"explorer";
-    info.lpParameters = folder.c_str();
-    ASSERT_TRUE(ShellExecuteExW(&info));
-    ASSERT_NE(nullptr, info.hProcess);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 5000));
-    CloseHandle(info.hProcess);
-    EXPECT_EQ(dir.path() + "\n", read_file(seen));
-}
-
-TEST(ShellExecute, WithoutAnOpenerTheFolderHasNoAssociation) {
-    unsetenv("WIN32_SHELL_LOG");
-    TempDir empty, dir;
-    setenv("PATH", empty.path().c_str(), 1);
-    std::wstring folder = dir.win();
-    EXPECT_EQ(SE_ERR_NOASSOC, code(ShellExecuteW(nullptr, nullptr, L"explorer", folder.c_str(),
-                                                 nullptr, kShowNormal)));
-}

@@ -3,121 +3,96 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "../../kernel32/tests/file_test_folder.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
-std::wstring combine(const wchar_t* dir, const wchar_t* file) {
-    wchar_t buf[MAX_PATH];
-    if (!PathCombineW(buf, dir, file)) return L"<null>";
-    return buf;
-}
-
-std::wstring remove_spec(const wchar_t* path, BOOL* changed = nullptr) {
-    wchar_t buf[MAX_PATH];
-    wcscpy(buf, path);
-    BOOL c = PathRemoveFileSpecW(buf);
-    if (changed) *changed = c;
-    return buf;
-}
-
-TEST(PathCombine, JoinsWithOneBackslash) {
-    EXPECT_EQ(combine(L"C:\\a", L"b.txt"), L"C:\\a\\b.txt");
-    EXPECT_EQ(combine(L"C:\\a\\", L"b.txt"), L"C:\\a\\b.txt");
-    EXPECT_EQ(combine(L"C:\\", L"b"), L"C:\\b");
-    EXPECT_EQ(combine(L"C:", L"b"), L"C:\\b");
-    EXPECT_EQ(combine(L"C:\\a", nullptr), L"C:\\a");
-    EXPECT_EQ(combine(nullptr, L"C:\\x"), L"C:\\x");
-}
-
-TEST(PathCombine, ResolvesDotsWithoutClimbingAboveTheRoot) {
-    EXPECT_EQ(combine(L"C:\\a", L"..\\b"), L"C:\\b");
-    EXPECT_EQ(combine(L"C:\\a\\b", L".\\c\\..\\d"), L"C:\\a\\b\\d");
-    EXPECT_EQ(combine(L"C:\\a", L"..\\..\\..\\b"), L"C:\\b");
-    EXPECT_EQ(combine(L"C:\\a", L".."), L"C:\\");
-    EXPECT_EQ(combine(L"C:\\a\\b\\", L""), L"C:\\a\\b\\");
-}
-
-TEST(PathCombine, AFullOrRootedFileWins) {
-    EXPECT_EQ(combine(L"C:\\a", L"D:\\x"), L"D:\\x");
-    EXPECT_EQ(combine(L"C:\\a\\b", L"\\x"), L"C:\\x");
-    EXPECT_EQ(combine(L"C:\\a", L"\\\\srv\\share\\f"), L"\\\\srv\\share\\f");
-}
-
-TEST(PathCombine, TooLongGivesNullAndAnEmptyBuffer) {
-    wchar_t buf[MAX_PATH] = L"junk";
-    std::wstring long_name(300, L'x');
-    EXPECT_EQ(PathCombineW(buf, L"C:\\", long_name.c_str()), nullptr);
-    EXPECT_STREQ(buf, L"");
-    EXPECT_EQ(PathCombineW(buf, nullptr, nullptr), nullptr);
-}
-
-TEST(PathAddBackslash, AddsOnlyWhenMissing) {
-    wchar_t buf[MAX_PATH] = L"C:\\a";
-    LPWSTR end = PathAddBackslashW(buf);
-    EXPECT_STREQ(buf, L"C:\\a\\");
-    EXPECT_EQ(end, buf + 5);
-    end = PathAddBackslashW(buf);
-    EXPECT_STREQ(buf, L"C:\\a\\");
-    EXPECT_EQ(end, buf + 5);
-    wchar_t empty[4] = L"";
-    EXPECT_EQ(PathAddBackslashW(empty), empty);
-    EXPECT_STREQ(empty, L"");
-    std::wstring full(MAX_PATH - 1, L'x');
-    wchar_t big[MAX_PATH];
-    wcscpy(big, full.c_str());
-    EXPECT_EQ(PathAddBackslashW(big), nullptr);
+TEST(PathCombine, JoinsResolvesDotsAndLetsAFullFileWin) {
+    const std::wstring too_long(300, L'x');
+    const struct {
+        const wchar_t *dir, *file, *expected;
+    } cases[] = {
+        {L"C:\\a", L"b.txt", L"C:\\a\\b.txt"},
+        {L"C:\\a\\", L"b.txt", L"C:\\a\\b.txt"},
+        {L"C:", L"b", L"C:\\b"},
+        {L"C:\\a", nullptr, L"C:\\a"},
+        {nullptr, L"C:\\x", L"C:\\x"},
+        {L"C:\\a\\b", L".\\c\\..\\d", L"C:\\a\\b\\d"},
+        {L"C:\\a", L"..\\..\\..\\b", L"C:\\b"},  // never above the root
+        {L"C:\\a", L"..", L"C:\\"},
+        {L"C:\\a\\b\\", L"", L"C:\\a\\b\\"},
+        {L"C:\\a", L"D:\\x", L"D:\\x"},
+        {L"C:\\a\\b", L"\\x", L"C:\\x"},
+        {L"C:\\a", L"\\\\srv\\share\\f", L"\\\\srv\\share\\f"},
+        {L"C:\\", too_long.c_str(), L""},  // too long: null and empty
+        {nullptr, nullptr, L""},
+    };
+    for (const auto& c : cases) {
+        wchar_t buf[MAX_PATH] = L"junk";
+        const wchar_t* r = PathCombineW(buf, c.dir, c.file);
+        EXPECT_EQ(r ? std::wstring(r) : L"", c.expected) << (c.dir ? c.dir : L"-");
+        EXPECT_EQ(std::wstring(buf), c.expected);
+    }
 }
 
 TEST(PathRemoveFileSpec, KeepsRoots) {
-    BOOL changed = TRUE;
-    EXPECT_EQ(remove_spec(L"C:\\", &changed), L"C:\\");
-    EXPECT_FALSE(changed);
-    EXPECT_EQ(remove_spec(L"C:\\a", &changed), L"C:\\");
-    EXPECT_TRUE(changed);
-    EXPECT_EQ(remove_spec(L"C:\\a\\b"), L"C:\\a");
-    EXPECT_EQ(remove_spec(L"C:\\a\\b\\"), L"C:\\a\\b");
-    EXPECT_EQ(remove_spec(L"\\a"), L"\\");
-    EXPECT_EQ(remove_spec(L"\\\\srv\\share"), L"\\\\srv");
-    EXPECT_EQ(remove_spec(L"name.txt", &changed), L"");
-    EXPECT_TRUE(changed);
-    EXPECT_EQ(remove_spec(L"C:/a/b"), L"C:");  // only '\' separates here
+    const struct {
+        const wchar_t *path, *expected;
+        BOOL changed;
+    } cases[] = {
+        {L"C:\\", L"C:\\", FALSE},     {L"C:\\a", L"C:\\", TRUE},
+        {L"C:\\a\\b", L"C:\\a", TRUE}, {L"C:\\a\\b\\", L"C:\\a\\b", TRUE},
+        {L"\\a", L"\\", TRUE},         {L"\\\\srv\\share", L"\\\\srv", TRUE},
+        {L"name.txt", L"", TRUE},      {L"C:/a/b", L"C:", TRUE},  // only '\' separates
+    };
+    for (const auto& c : cases) {
+        wchar_t buf[MAX_PATH];
+        wcscpy(buf, c.path);
+        EXPECT_EQ(PathRemoveFileSpecW(buf), c.changed) << c.path;
+        EXPECT_STREQ(buf, c.expected);
+    }
+    wchar_t buf[MAX_PATH] = L"C:\\a";
+    EXPECT_EQ(PathAddBackslashW(buf), buf + 5);
+    EXPECT_EQ(PathAddBackslashW(buf), buf + 5);
+    EXPECT_STREQ(buf, L"C:\\a\\");
+    std::wstring full(MAX_PATH - 1, L'x');  // no room for one more
+    EXPECT_EQ(PathAddBackslashW(full.data()), nullptr);
 }
 
-TEST(PathPredicates, RootsAndShares) {
-    EXPECT_TRUE(PathIsRootW(L"C:\\"));
-    EXPECT_TRUE(PathIsRootW(L"\\"));
-    EXPECT_TRUE(PathIsRootW(L"\\\\srv\\share"));
-    EXPECT_FALSE(PathIsRootW(L"C:\\a"));
-    EXPECT_FALSE(PathIsRootW(L"C:"));
-    EXPECT_FALSE(PathIsRootW(L"\\\\srv\\share\\dir"));
-    EXPECT_FALSE(PathIsRootW(L"..\\a"));
-
-    EXPECT_TRUE(PathIsUNCW(L"\\\\srv\\share\\f"));
-    EXPECT_FALSE(PathIsUNCW(L"C:\\a"));
-    EXPECT_FALSE(PathIsUNCW(L"\\\\?\\C:\\a"));
-    EXPECT_TRUE(PathIsUNCW(L"\\\\?\\UNC\\srv\\share"));
-}
-
-TEST(PathPredicates, RemoteDrivesAreNetworkPaths) {
-    FileTestFolder dir;
-    dir.make_dir("local");
-    dir.make_dir("net");
-    dir.set_drives("C=%/local;N=%/net:remote");
-    EXPECT_TRUE(PathIsNetworkPathW(L"N:\\games"));
-    EXPECT_TRUE(PathIsNetworkPathW(L"\\\\srv\\share"));
-    EXPECT_FALSE(PathIsNetworkPathW(L"C:\\games"));
-    EXPECT_FALSE(PathIsNetworkPathW(L"games"));
+TEST(PathPredicates, RootsSharesAndNetworkDrives) {
+    const struct {
+        const wchar_t* path;
+        bool root, unc, network;
+    } cases[] = {
+        {L"C:\\", true, false, false},
+        {L"\\", true, false, false},
+        {L"\\\\srv\\share", true, true, true},
+        {L"C:\\a", false, false, false},
+        {L"C:", false, false, false},
+        {L"\\\\srv\\share\\dir", false, true, true},
+        {L"..\\a", false, false, false},
+        {L"\\\\?\\C:\\a", false, false, false},
+        {L"\\\\?\\UNC\\srv\\share", false, true, true},
+        {L"N:\\games", false, false, true},
+    };
+    testing_support::ScopedEnv drives("WIN32_DRIVES", "C=/tmp;N=/tmp:remote");
+    for (const auto& c : cases) {
+        EXPECT_EQ(PathIsRootW(c.path) != FALSE, c.root) << c.path;
+        EXPECT_EQ(PathIsUNCW(c.path) != FALSE, c.unc) << c.path;
+        EXPECT_EQ(PathIsNetworkPathW(c.path) != FALSE, c.network) << c.path;
+    }
 }
 
 TEST(PathPredicates, ExistenceAndFoldersGoThroughTheDriveTable) {
-    FileTestFolder dir;
-    dir.make_dir("t/sub");
-    std::ofstream(dir.path() + "/t/f.txt") << "x";
-    dir.set_drives("T=%/t");
+    testing_support::TempDir dir;
+    std::filesystem::create_directories(dir.file("sub"));
+    std::ofstream(dir.file("f.txt")) << "x";
+    testing_support::ScopedEnv drives("WIN32_DRIVES", "T=" + dir.path());
     EXPECT_TRUE(PathFileExistsW(L"T:\\f.txt"));
     EXPECT_TRUE(PathFileExistsW(L"T:/sub/"));
     EXPECT_FALSE(PathFileExistsW(L"T:\\none"));
@@ -127,15 +102,22 @@ TEST(PathPredicates, ExistenceAndFoldersGoThroughTheDriveTable) {
 }
 
 TEST(PathMatchSpec, WildcardsIgnoreCaseAndSpecsSplitOnSemicolons) {
-    EXPECT_TRUE(PathMatchSpecW(L"C:\\Games\\Run.EXE", L"*.exe"));
-    EXPECT_TRUE(PathMatchSpecW(L"C:\\games\\run.exe", L"C:\\GAMES\\*"));
-    EXPECT_FALSE(PathMatchSpecW(L"C:\\other\\run.exe", L"C:\\games\\*"));
-    EXPECT_TRUE(PathMatchSpecW(L"a1.txt", L"a?.txt"));
-    EXPECT_FALSE(PathMatchSpecW(L"a12.txt", L"a?.txt"));
-    EXPECT_TRUE(PathMatchSpecW(L"readme", L"*.*"));
-    EXPECT_TRUE(PathMatchSpecW(L"x.log", L"*.txt; *.log"));
-    EXPECT_FALSE(PathMatchSpecW(L"x.bin", L"*.txt;*.log"));
-    EXPECT_TRUE(PathMatchSpecW(L"\u00C4RGER.TXT", L"\u00E4rger.txt"));
+    const struct {
+        const wchar_t *path, *spec;
+        bool match;
+    } cases[] = {
+        {L"C:\\Games\\Run.EXE", L"*.exe", true},
+        {L"C:\\games\\run.exe", L"C:\\GAMES\\*", true},
+        {L"C:\\other\\run.exe", L"C:\\games\\*", false},
+        {L"a1.txt", L"a?.txt", true},
+        {L"a12.txt", L"a?.txt", false},
+        {L"readme", L"*.*", true},
+        {L"x.log", L"*.txt; *.log", true},
+        {L"x.bin", L"*.txt;*.log", false},
+        {L"\u00C4RGER.TXT", L"\u00E4rger.txt", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PathMatchSpecW(c.path, c.spec) != FALSE, c.match) << c.path << " " << c.spec;
 }
 
 }  // namespace

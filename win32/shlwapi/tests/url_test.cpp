@@ -7,48 +7,35 @@
 
 namespace {
 
-TEST(UrlUnescape, InPlaceStopsAtTheQueryWhenAsked) {
-    wchar_t url[] = L"/dl/my%20game%2Fv1.exe?name=a%20b#frag%20x";
-    ASSERT_EQ(
-        UrlUnescapeW(url, nullptr, nullptr, URL_UNESCAPE_INPLACE | URL_DONT_UNESCAPE_EXTRA_INFO),
-        S_OK);
-    EXPECT_STREQ(url, L"/dl/my game/v1.exe?name=a%20b#frag%20x");
-
-    wchar_t hash[] = L"a%41#b%41";
-    UrlUnescapeW(hash, nullptr, nullptr, URL_UNESCAPE_INPLACE | URL_DONT_UNESCAPE_EXTRA_INFO);
-    EXPECT_STREQ(hash, L"aA#b%41");
-}
-
-TEST(UrlUnescape, WithoutTheFlagTheWholeTextIsUnescaped) {
-    wchar_t url[] = L"a%20b?c%20d";
-    UrlUnescapeW(url, nullptr, nullptr, URL_UNESCAPE_INPLACE);
-    EXPECT_STREQ(url, L"a b?c d");
-}
-
-TEST(UrlUnescape, EachEscapeIsOneCharacterUnlessUtf8IsAsked) {
-    wchar_t bytes[] = L"%E4%B8%AD";
-    UrlUnescapeW(bytes, nullptr, nullptr, URL_UNESCAPE_INPLACE);
-    EXPECT_STREQ(bytes, L"\u00E4\u00B8\u00AD");
-    wchar_t utf8[] = L"%E4%B8%AD.exe";
-    UrlUnescapeW(utf8, nullptr, nullptr, URL_UNESCAPE_INPLACE | URL_UNESCAPE_AS_UTF8);
-    EXPECT_STREQ(utf8, L"\u4E2D.exe");
-}
-
-TEST(UrlUnescape, BrokenEscapesStayAsWritten) {
-    wchar_t url[] = L"100%zz%4";
-    UrlUnescapeW(url, nullptr, nullptr, URL_UNESCAPE_INPLACE);
-    EXPECT_STREQ(url, L"100%zz%4");
+TEST(UrlUnescape, InPlaceAsAskedAndBrokenEscapesKept) {
+    const struct {
+        const wchar_t* url;
+        DWORD flags;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"/dl/my%20game%2Fv1.exe?name=a%20b#frag%20x", URL_DONT_UNESCAPE_EXTRA_INFO,
+         L"/dl/my game/v1.exe?name=a%20b#frag%20x"},
+        {L"a%41#b%41", URL_DONT_UNESCAPE_EXTRA_INFO, L"aA#b%41"},
+        {L"a%20b?c%20d", 0, L"a b?c d"},
+        {L"%E4%B8%AD", 0, L"\u00E4\u00B8\u00AD"},  // one character an escape
+        {L"%E4%B8%AD.exe", URL_UNESCAPE_AS_UTF8, L"\u4E2D.exe"},
+        {L"100%zz%4", 0, L"100%zz%4"},
+    };
+    for (const auto& c : cases) {
+        std::wstring url = c.url;
+        EXPECT_EQ(UrlUnescapeW(url.data(), nullptr, nullptr, URL_UNESCAPE_INPLACE | c.flags), S_OK);
+        EXPECT_STREQ(url.c_str(), c.expected) << c.url;
+    }
 }
 
 TEST(UrlUnescape, ASmallOutputBufferAsksForTheSizeNeeded) {
-    wchar_t out[4];
-    DWORD size = 4;
+    wchar_t out[16];
+    DWORD size = 5;  // the text fits, its terminator does not
     EXPECT_EQ(UrlUnescapeW(const_cast<wchar_t*>(L"ab%20cd"), out, &size, 0), E_POINTER);
     EXPECT_EQ(size, 6u);
-    wchar_t big[16];
     size = 16;
-    EXPECT_EQ(UrlUnescapeW(const_cast<wchar_t*>(L"ab%20cd"), big, &size, 0), S_OK);
-    EXPECT_STREQ(big, L"ab cd");
+    EXPECT_EQ(UrlUnescapeW(const_cast<wchar_t*>(L"ab%20cd"), out, &size, 0), S_OK);
+    EXPECT_STREQ(out, L"ab cd");
     EXPECT_EQ(size, 5u);
 }
 

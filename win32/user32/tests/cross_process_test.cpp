@@ -11,17 +11,26 @@ using namespace user32_test;
 
 namespace {
 
-// Each test gets its own runtime folder, so parallel tests never see each other.
-class CrossProcessTest : public ::testing::Test {
-protected:
+// One private runtime folder for the whole test program, set before its first window:
+// the layer settles on its rendezvous folder once, as a program's XDG_RUNTIME_DIR never
+// changes while it runs.
+class RuntimeFolder : public ::testing::Environment {
+public:
     void SetUp() override {
-        ClearLog();
         char pattern[] = "/tmp/user32-xproc-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
-        runtime_ = pattern;
-        setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        path = pattern;
+        setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
     }
-    void TearDown() override { std::filesystem::remove_all(runtime_); }
+    void TearDown() override { std::filesystem::remove_all(path); }
+    std::string path;
+};
+auto* const g_runtime =
+    static_cast<RuntimeFolder*>(::testing::AddGlobalTestEnvironment(new RuntimeFolder));
+
+class CrossProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearLog(); }
 
     // Runs the helper; with ready, waits for its "ready" line first. Answers the pid.
     pid_t Start(const std::vector<std::string>& args, bool ready = false) {
@@ -59,8 +68,6 @@ protected:
     }
 
     int Run(const std::vector<std::string>& args) { return Wait(Start(args)); }
-
-    std::string runtime_;
 };
 
 std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
@@ -111,10 +118,15 @@ TEST_F(CrossProcessTest, ASecondProcessFindsTheWindowByClassAndTitleUntilItIsDes
 TEST_F(CrossProcessTest, PostingToAWindowOfAnotherProcess) {
     std::wstring name = UniqueClassName(L"SERVED");
     pid_t server = Start({"serve", Narrow(name)}, true);
+    HWND local = MakeInstanceWindow(UniqueClassName(L"LOCAL"));
     HWND remote = FindWindowW(name.c_str(), nullptr);
     ASSERT_NE(remote, nullptr);
     EXPECT_TRUE(IsWindow(remote));
     EXPECT_LE(reinterpret_cast<uintptr_t>(remote), 0xFFFFFFFFu);
+    // Local handles and remote proxies never collide; a proxy is the same each time.
+    HWND more = MakeWindow();
+    for (HWND h : {local, more}) EXPECT_NE(h, remote);
+    EXPECT_EQ(FindWindowW(name.c_str(), nullptr), remote);
     DWORD pid = 0;
     EXPECT_NE(GetWindowThreadProcessId(remote, &pid), 0u);
     EXPECT_EQ(pid, static_cast<DWORD>(server));
@@ -128,6 +140,8 @@ TEST_F(CrossProcessTest, PostingToAWindowOfAnotherProcess) {
     EXPECT_EQ(Wait(server), 42);
     EXPECT_FALSE(IsWindow(remote));
     EXPECT_EQ(FindWindowW(name.c_str(), nullptr), nullptr);
+    DestroyWindow(local);
+    DestroyWindow(more);
 }
 
 TEST_F(CrossProcessTest, WindowsOfAProcessThatDiedAreNotFound) {
@@ -136,25 +150,9 @@ TEST_F(CrossProcessTest, WindowsOfAProcessThatDiedAreNotFound) {
     EXPECT_EQ(Wait(gone), 1000 + SIGKILL);
     EXPECT_EQ(FindWindowW(name.c_str(), nullptr), nullptr);
     // Nor does it litter the user's runtime folder once somebody looked.
-    for (auto& e : std::filesystem::recursive_directory_iterator(runtime_)) {
-        EXPECT_TRUE(e.is_directory()) << e.path();
+    for (auto& e : std::filesystem::recursive_directory_iterator(g_runtime->path)) {
+        EXPECT_NE(e.path().stem(), std::to_string(gone)) << e.path();
     }
-}
-
-TEST_F(CrossProcessTest, LocalHandlesAndRemoteProxiesNeverCollide) {
-    std::wstring name = UniqueClassName(L"MIXED");
-    pid_t server = Start({"serve", Narrow(name)}, true);
-    HWND local = MakeInstanceWindow(UniqueClassName(L"LOCAL"));
-    HWND remote = FindWindowW(name.c_str(), nullptr);
-    ASSERT_NE(remote, nullptr);
-    EXPECT_NE(remote, local);
-    HWND more = MakeWindow();
-    EXPECT_NE(more, remote);
-    EXPECT_EQ(FindWindowW(name.c_str(), nullptr), remote);  // the same proxy each time
-    PostMessageW(remote, 0x9401, 1, 0);
-    EXPECT_EQ(Wait(server), 1);
-    DestroyWindow(local);
-    DestroyWindow(more);
 }
 
 }  // namespace

@@ -9,20 +9,43 @@ using namespace user32_test;
 namespace {
 
 // Builds a dialog template in memory, field by field, in the binary layout.
-class TemplateBuilder {
+class Template {
 public:
-    void word(WORD v) { put(&v, sizeof(v)); }
-    void dword(DWORD v) { put(&v, sizeof(v)); }
-    void text(const std::wstring& s) {
+    Template& word(WORD v) { return put(&v, sizeof v); }
+    Template& dword(DWORD v) { return put(&v, sizeof v); }
+    Template& text(const std::wstring& s) {
         for (wchar_t c : s) word(static_cast<WORD>(c));
-        word(0);
+        return word(0);
     }
-    void ordinal(WORD v) {
-        word(0xFFFF);
-        word(v);
+    Template& rect(short x, short y, short cx, short cy) {
+        for (short v : {x, y, cx, cy}) word(static_cast<WORD>(v));
+        return *this;
     }
-    void align() {
+    Template& align() {
         while (bytes_.size() % 4) bytes_.push_back(0);
+        return *this;
+    }
+    // Plain header: no menu, the dialog class.
+    Template& header(DWORD style, DWORD ex_style, WORD items, short cx, short cy,
+                     const std::wstring& title, short x = 0, short y = 0) {
+        return dword(style)
+            .dword(ex_style)
+            .word(items)
+            .rect(x, y, cx, cy)
+            .word(0)
+            .word(0)
+            .text(title);
+    }
+    Template& item(DWORD style, short x, short y, WORD id, const std::wstring& cls,
+                   const std::wstring& title) {
+        return align()
+            .dword(style)
+            .dword(0)
+            .rect(x, y, 20, 10)
+            .word(id)
+            .text(cls)
+            .text(title)
+            .word(0);
     }
     // DWORD-backed storage so the template starts on a DWORD boundary.
     LPCDLGTEMPLATEW get() {
@@ -31,102 +54,43 @@ public:
         return reinterpret_cast<LPCDLGTEMPLATEW>(storage_.data());
     }
 
-    // Plain header: no menu, the dialog class unless one is named.
-    void header(DWORD style, DWORD ex_style, WORD items, short x, short y, short cx, short cy,
-                const std::wstring& title, const std::wstring& cls = L"") {
-        dword(style);
-        dword(ex_style);
-        word(items);
-        for (short v : {x, y, cx, cy}) word(static_cast<WORD>(v));
-        word(0);
-        if (cls.empty())
-            word(0);
-        else
-            text(cls);
-        text(title);
-    }
-    void item(DWORD style, short x, short y, short cx, short cy, WORD id, const std::wstring& cls,
-              const std::wstring& title) {
-        align();
-        dword(style);
-        dword(0);
-        for (short v : {x, y, cx, cy}) word(static_cast<WORD>(v));
-        word(id);
-        text(cls);
-        text(title);
-        word(0);
-    }
-
 private:
-    void put(const void* p, size_t n) {
+    Template& put(const void* p, size_t n) {
         auto b = static_cast<const BYTE*>(p);
         bytes_.insert(bytes_.end(), b, b + n);
+        return *this;
     }
     std::vector<BYTE> bytes_;
     std::vector<DWORD> storage_;
 };
 
-struct DialogSeen {
-    UINT msg;
-    WPARAM wparam;
-    LPARAM lparam;
-};
-
-std::vector<DialogSeen>& seen() {
-    static std::vector<DialogSeen> list;
+std::vector<Seen>& seen() {
+    static std::vector<Seen> list;
     return list;
 }
 
-constexpr UINT kAskForAnswer = WM_USER + 5;
-constexpr UINT kEndMe = WM_USER + 6;
+constexpr UINT kAskForAnswer = WM_USER + 5, kEndMe = WM_USER + 6;
 
-INT_PTR CALLBACK RecordingDialogProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
-    seen().push_back({msg, wparam, lparam});
-    if (msg == kAskForAnswer) {
-        SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 42);
-        return TRUE;
-    }
-    if (msg == kEndMe) {
-        EndDialog(dlg, static_cast<INT_PTR>(wparam));
-        return TRUE;
-    }
-    if (msg == WM_COMMAND && LOWORD(wparam) == IDCANCEL) {
-        EndDialog(dlg, IDCANCEL);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-INT_PTR CALLBACK EndsAtOnceProc(HWND dlg, UINT msg, WPARAM, LPARAM lparam) {
-    if (msg == WM_INITDIALOG) PostMessageW(dlg, kEndMe, static_cast<WPARAM>(lparam), 0);
-    if (msg == kEndMe) {
-        EndDialog(dlg, 0);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-INT_PTR CALLBACK EndsWithWparamProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
-    if (msg == WM_INITDIALOG) PostMessageW(dlg, kEndMe, static_cast<WPARAM>(lparam), 0);
-    if (msg == kEndMe) {
-        EndDialog(dlg, static_cast<INT_PTR>(wparam));
-        return TRUE;
-    }
-    return FALSE;
+INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
+    seen().push_back({dlg, msg, wparam, lparam, 0});
+    if (msg == WM_INITDIALOG && lparam > 0) PostMessageW(dlg, kEndMe, lparam, 0);
+    if (msg == kAskForAnswer) SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 42);
+    if (msg == kEndMe || (msg == WM_COMMAND && LOWORD(wparam) == IDCANCEL))
+        EndDialog(dlg, msg == kEndMe ? static_cast<INT_PTR>(wparam) : IDCANCEL);
+    // With a parameter of 0 the dialog, not the procedure, chooses the focus.
+    return msg == kAskForAnswer || msg == kEndMe || msg == WM_COMMAND ||
+           (msg == WM_INITDIALOG && lparam);
 }
 
 std::vector<UINT> SeenMessages(const std::vector<UINT>& wanted) {
     std::vector<UINT> out;
-    for (auto& s : seen()) {
-        for (UINT w : wanted) {
-            if (s.msg == w) out.push_back(s.msg);
-        }
-    }
+    for (auto& s : seen())
+        if (std::find(wanted.begin(), wanted.end(), s.msg) != wanted.end()) out.push_back(s.msg);
     return out;
 }
 
 std::wstring TextOf(HWND hwnd) {
-    wchar_t buf[128];
+    wchar_t buf[128] = L"";
     GetWindowTextW(hwnd, buf, 128);
     return buf;
 }
@@ -136,73 +100,57 @@ protected:
     void SetUp() override {
         ClearLog();
         seen().clear();
+        RegisterTestClass(ctl_);
     }
+    HWND Create(Template& t, LPARAM param = 0) {
+        return CreateDialogIndirectParamW(nullptr, t.get(), nullptr, DialogProc, param);
+    }
+    const std::wstring ctl_ = UniqueClassName(L"ctl");
 };
 
-TEST_F(DialogTest, PlainTemplateGivesTitleStyleAndSizeInDialogUnits) {
-    TemplateBuilder t;
-    t.header(WS_POPUP, WS_EX_TOOLWINDOW, 0, 10, 20, 100, 50, L"Hello");
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
+TEST_F(DialogTest, APlainTemplateGivesTheDialogAndItsControlsInDialogUnits) {
+    Template t;
+    t.header(WS_POPUP, WS_EX_TOOLWINDOW, 3, 100, 50, L"Hello", 10, 20);
+    t.item(WS_VISIBLE, 4, 8, 7, ctl_, L"first")
+        .item(WS_VISIBLE | WS_TABSTOP, 30, 16, 9, ctl_, L"second");
+    // The predefined button class, by ordinal.
+    t.align().dword(WS_VISIBLE).dword(0).rect(1, 1, 10, 10).word(IDOK).word(0xFFFF).word(0x80);
+    t.text(L"OK").word(0);
+    HWND dlg = Create(t, -0x5150);
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextOf(dlg), L"Hello");
-    EXPECT_TRUE(GetWindowLongW(dlg, GWL_STYLE) & WS_POPUP);
     EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    RECT client;
-    GetClientRect(dlg, &client);
-    // Fixed base units of 8 by 16 pixels: 4 horizontal and 8 vertical units per base unit.
-    EXPECT_EQ(client.right, 200);
-    EXPECT_EQ(client.bottom, 100);
-    RECT window;
-    GetWindowRect(dlg, &window);
-    EXPECT_EQ(window.left, 20);
-    EXPECT_EQ(window.top, 40);
+    EXPECT_FALSE(IsWindowVisible(dlg));
+    EXPECT_NE(GetActiveWindow(), dlg);  // its focus waits until it is shown
     wchar_t cls[64];
     GetClassNameW(dlg, cls, 64);
-    EXPECT_EQ(std::wstring(cls), L"#32770");
-    EXPECT_FALSE(IsWindowVisible(dlg));
-    DestroyWindow(dlg);
-}
-
-TEST_F(DialogTest, InitDialogCarriesTheParamAndTheFirstTabStop) {
-    std::wstring ctl = UniqueClassName(L"ctl");
-    RegisterTestClass(ctl);
-    TemplateBuilder t;
-    t.header(WS_POPUP, 0, 2, 0, 0, 80, 40, L"");
-    t.item(WS_VISIBLE, 2, 2, 20, 10, 100, ctl, L"label");
-    t.item(WS_VISIBLE | WS_TABSTOP, 2, 14, 20, 10, 101, ctl, L"field");
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0x5150);
-    ASSERT_NE(dlg, nullptr);
-    auto inits = SeenMessages({WM_INITDIALOG});
-    ASSERT_EQ(inits.size(), 1u);
-    for (auto& s : seen()) {
-        if (s.msg != WM_INITDIALOG) continue;
-        EXPECT_EQ(s.lparam, 0x5150);
-        EXPECT_EQ(reinterpret_cast<HWND>(s.wparam), GetDlgItem(dlg, 101));
-    }
-    DestroyWindow(dlg);
-}
-
-TEST_F(DialogTest, ItemsBecomeChildWindowsWithIdsTextAndPlaces) {
-    std::wstring ctl = UniqueClassName(L"ctl");
-    RegisterTestClass(ctl);
-    TemplateBuilder t;
-    t.header(WS_POPUP, 0, 2, 0, 0, 80, 40, L"");
-    t.item(WS_VISIBLE, 4, 8, 20, 10, 7, ctl, L"first");
-    t.item(WS_VISIBLE, 30, 16, 24, 12, 9, ctl, L"second");
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
-    ASSERT_NE(dlg, nullptr);
+    EXPECT_STREQ(cls, L"#32770");
+    // Fixed base units of 8 by 16 pixels: 4 horizontal and 8 vertical units per base unit.
+    RECT r;
+    GetClientRect(dlg, &r);
+    EXPECT_EQ(r.right, 200);
+    EXPECT_EQ(r.bottom, 100);
+    GetWindowRect(dlg, &r);
+    EXPECT_EQ(r.left, 20);
+    EXPECT_EQ(r.top, 40);
     HWND second = GetDlgItem(dlg, 9);
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(GetParent(second), dlg);
     EXPECT_EQ(GetDlgCtrlID(second), 9);
     EXPECT_EQ(TextOf(second), L"second");
     EXPECT_EQ(TextOf(GetDlgItem(dlg, 7)), L"first");
-    RECT r;
     GetWindowRect(second, &r);
-    EXPECT_EQ(r.left, 60);
-    EXPECT_EQ(r.top, 32);
-    EXPECT_EQ(r.right - r.left, 48);
-    EXPECT_EQ(r.bottom - r.top, 24);
+    EXPECT_EQ(r.left, 80);
+    EXPECT_EQ(r.top, 72);
+    EXPECT_EQ(r.right - r.left, 40);
+    GetClassNameW(GetDlgItem(dlg, IDOK), cls, 64);
+    EXPECT_STREQ(cls, L"Button");
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), L"OK");
+    // WM_INITDIALOG carries the parameter and the first tab stop.
+    ASSERT_EQ(SeenMessages({WM_INITDIALOG}).size(), 1u);
+    auto init = std::find_if(seen().begin(), seen().end(),
+                             [](const Seen& s) { return s.msg == WM_INITDIALOG; });
+    EXPECT_EQ(init->lparam, -0x5150);
+    EXPECT_EQ(reinterpret_cast<HWND>(init->wparam), second);
     SetLastError(0);
     EXPECT_EQ(GetDlgItem(dlg, 1234), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CONTROL_ID_NOT_FOUND));
@@ -211,186 +159,112 @@ TEST_F(DialogTest, ItemsBecomeChildWindowsWithIdsTextAndPlaces) {
     EXPECT_FALSE(IsWindow(second));
 }
 
-TEST_F(DialogTest, ExtendedTemplateReadsItsOwnFieldOrder) {
-    std::wstring ctl = UniqueClassName(L"ctl");
-    RegisterTestClass(ctl);
-    TemplateBuilder t;
-    t.word(1);
-    t.word(0xFFFF);
-    t.dword(0);                 // help id
-    t.dword(WS_EX_TOOLWINDOW);  // ex-style comes before style here
-    t.dword(WS_POPUP | DS_SETFONT);
-    t.word(1);
-    for (short v : {5, 5, 60, 30}) t.word(static_cast<WORD>(v));
-    t.word(0);
-    t.word(0);
-    t.text(L"Extended");
-    t.word(9);    // point size
-    t.word(700);  // weight
-    t.word(0);    // italic, charset
-    t.text(L"Sans");
-    t.align();
-    t.dword(0);
-    t.dword(0);
-    t.dword(WS_VISIBLE);
-    for (short v : {1, 1, 10, 10}) t.word(static_cast<WORD>(v));
-    t.dword(70000);  // ids are 32-bit in this layout
-    t.text(ctl);
-    t.text(L"wide id");
-    t.word(0);
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
+TEST_F(DialogTest, AnExtendedTemplateReadsItsOwnFieldOrderAndFont) {
+    Template t;
+    t.word(1).word(0xFFFF).dword(0);                         // version, signature, help id
+    t.dword(WS_EX_TOOLWINDOW).dword(WS_POPUP | DS_SETFONT);  // ex-style before style here
+    t.word(1).rect(5, 5, 60, 30).word(0).word(0).text(L"Extended");
+    t.word(9).word(700).word(0).text(L"Sans");  // point size, weight, italic and charset, face
+    t.align().dword(0).dword(0).dword(WS_VISIBLE).rect(1, 1, 10, 10);
+    t.dword(70000).text(ctl_).text(L"wide id").word(0);  // ids are 32-bit in this layout
+    HWND dlg = Create(t);
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextOf(dlg), L"Extended");
     EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    HWND item = GetDlgItem(dlg, 70000);
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(TextOf(item), L"wide id");
-    DestroyWindow(dlg);
-}
-
-TEST_F(DialogTest, FontBlockSendsSetFontBeforeInitDialog) {
-    TemplateBuilder t;
-    t.header(WS_POPUP | DS_SETFONT, 0, 0, 0, 0, 40, 20, L"");
-    t.word(9);
-    t.text(L"Sans");
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
-    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, 70000)), L"wide id");
     EXPECT_EQ(SeenMessages({WM_SETFONT, WM_INITDIALOG}),
               (std::vector<UINT>{WM_SETFONT, WM_INITDIALOG}));
     EXPECT_NE(SendMessageW(dlg, WM_GETFONT, 0, 0), 0);
     DestroyWindow(dlg);
-}
-
-TEST_F(DialogTest, PredefinedControlsByOrdinalBecomeSystemControls) {
-    std::wstring ctl = UniqueClassName(L"ctl");
-    RegisterTestClass(ctl);
-    TemplateBuilder t;
-    t.header(WS_POPUP, 0, 2, 0, 0, 80, 40, L"");
-    t.align();
-    t.dword(WS_VISIBLE);
-    t.dword(0);
-    for (short v : {1, 1, 10, 10}) t.word(static_cast<WORD>(v));
-    t.word(IDOK);
-    t.ordinal(0x0080);  // the predefined button class
-    t.text(L"OK");
-    t.word(0);
-    t.item(WS_VISIBLE, 1, 20, 10, 10, 3, ctl, L"kept");
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
-    ASSERT_NE(dlg, nullptr);
-    wchar_t cls[32] = L"";
-    GetClassNameW(GetDlgItem(dlg, IDOK), cls, 32);
-    EXPECT_STREQ(cls, L"Button");
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), L"OK");
-    EXPECT_NE(GetDlgItem(dlg, 3), nullptr);
-    DestroyWindow(dlg);
-}
-
-TEST_F(DialogTest, UnknownNamedControlClassFailsTheDialog) {
-    TemplateBuilder t;
-    t.header(WS_POPUP, 0, 1, 0, 0, 80, 40, L"");
-    t.item(WS_VISIBLE, 1, 1, 10, 10, 3, UniqueClassName(L"never-registered"), L"");
-    SetLastError(0);
-    EXPECT_EQ(CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0),
-              nullptr);
+    // A control class nobody registered fails the whole dialog.
+    Template bad;
+    bad.header(WS_POPUP, 0, 1, 80, 40, L"")
+        .item(WS_VISIBLE, 1, 1, 3, UniqueClassName(L"none"), L"");
+    seen().clear();
+    EXPECT_EQ(Create(bad), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
     EXPECT_TRUE(SeenMessages({WM_INITDIALOG}).empty());
 }
 
-TEST_F(DialogTest, HandledMessagesAnswerWithMsgResultOthersFallBack) {
-    TemplateBuilder t;
-    t.header(WS_POPUP, 0, 0, 0, 0, 40, 20, L"before");
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
+TEST_F(DialogTest, TheProcedureAnswersThroughMsgResultAndClosingCancels) {
+    Template t;
+    t.header(WS_POPUP | WS_VISIBLE, 0, 1, 40, 20, L"before").item(WS_VISIBLE, 1, 1, 5, ctl_, L"");
+    HWND dlg = Create(t);
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(SendMessageW(dlg, kAskForAnswer, 0, 0), 42);
-    EXPECT_EQ(GetWindowLongPtrW(dlg, DWLP_MSGRESULT), 42);
-    // Unhandled messages get the default window behaviour.
-    SetWindowTextW(dlg, L"after");
+    SetWindowTextW(dlg, L"after");  // unhandled: the default window behaviour
     EXPECT_EQ(TextOf(dlg), L"after");
-    DestroyWindow(dlg);
-}
-
-TEST_F(DialogTest, DialogProcedureIsReadableAndReplaceable) {
-    TemplateBuilder t;
-    t.header(WS_POPUP, 0, 0, 0, 0, 40, 20, L"");
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
-    ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(GetWindowLongPtrW(dlg, DWLP_DLGPROC),
-              reinterpret_cast<LONG_PTR>(RecordingDialogProc));
-    SetWindowLongPtrW(dlg, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(EndsAtOnceProc));
-    seen().clear();
-    SendMessageW(dlg, kAskForAnswer, 0, 0);
-    EXPECT_TRUE(seen().empty());  // the old procedure no longer hears anything
-    DestroyWindow(dlg);
-}
-
-TEST_F(DialogTest, CloseBecomesCancelAndEndDialogHides) {
-    TemplateBuilder t;
-    t.header(WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, 40, 20, L"");
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
-    ASSERT_NE(dlg, nullptr);
-    EXPECT_TRUE(IsWindowVisible(dlg));
-    SendMessageW(dlg, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(dlg); }));
-    bool cancelled = false;
-    for (auto& s : seen()) cancelled |= s.msg == WM_COMMAND && LOWORD(s.wparam) == IDCANCEL;
-    EXPECT_TRUE(cancelled);
-    EXPECT_TRUE(IsWindow(dlg));  // a modeless dialog is only hidden; its owner destroys it
-    DestroyWindow(dlg);
-}
-
-TEST_F(DialogTest, EndDialogRefusesOrdinaryWindows) {
-    HWND plain = MakeWindow();
-    SetLastError(0);
-    EXPECT_FALSE(EndDialog(plain, 1));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    DestroyWindow(plain);
-}
-
-TEST_F(DialogTest, IsDialogMessageTakesOnlyTheDialogsOwnMessages) {
-    std::wstring ctl = UniqueClassName(L"ctl");
-    RegisterTestClass(ctl);
-    TemplateBuilder t;
-    t.header(WS_POPUP, 0, 1, 0, 0, 80, 40, L"");
-    t.item(WS_VISIBLE, 1, 1, 10, 10, 5, ctl, L"");
-    HWND dlg = CreateDialogIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
-    ASSERT_NE(dlg, nullptr);
+    // IsDialogMessageW takes the messages of the dialog and its controls only.
     HWND other = MakeWindow();
-    MSG msg{};
-    msg.hwnd = other;
-    msg.message = WM_USER + 9;
+    MSG msg{other, WM_USER + 9};
     EXPECT_FALSE(IsDialogMessageW(dlg, &msg));
-    EXPECT_TRUE(MessagesOf(other, {WM_USER + 9}).empty());
     EXPECT_FALSE(IsDialogMessageW(other, &msg));  // not a dialog at all
-
     msg.hwnd = GetDlgItem(dlg, 5);
     EXPECT_TRUE(IsDialogMessageW(dlg, &msg));
     EXPECT_EQ(MessagesOf(msg.hwnd, {WM_USER + 9}).size(), 1u);
-    msg.hwnd = dlg;
-    msg.message = kAskForAnswer;
-    EXPECT_TRUE(IsDialogMessageW(dlg, &msg));
-    EXPECT_EQ(SeenMessages({kAskForAnswer}).size(), 1u);
+    EXPECT_TRUE(MessagesOf(other, {WM_USER + 9}).empty());
+    // Closing means Cancel; ending a modeless dialog hides it.
+    SendMessageW(dlg, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(dlg); }));
+    EXPECT_FALSE(SeenMessages({WM_COMMAND}).empty());
+    EXPECT_TRUE(IsWindow(dlg));
+    SetLastError(0);
+    EXPECT_FALSE(EndDialog(other, 1));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    // A replaced procedure is the only one that hears the dialog.
+    EXPECT_EQ(GetWindowLongPtrW(dlg, DWLP_DLGPROC), reinterpret_cast<LONG_PTR>(DialogProc));
+    SetWindowLongPtrW(dlg, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
+    seen().clear();
+    SendMessageW(dlg, kAskForAnswer, 0, 0);
+    EXPECT_TRUE(seen().empty());
     DestroyWindow(other);
     DestroyWindow(dlg);
 }
 
-TEST_F(DialogTest, ModalDialogRunsUntilEndDialogAndReturnsItsResult) {
-    TemplateBuilder t;
-    t.header(WS_POPUP, 0, 0, 0, 0, 40, 20, L"modal");
-    INT_PTR result = DialogBoxIndirectParamW(nullptr, t.get(), nullptr, EndsWithWparamProc, 77);
-    EXPECT_EQ(result, 77);
-    // The dialog is gone once the call returns.
-    EXPECT_EQ(FindWindowW(L"#32770", L"modal"), nullptr);
-}
-
-TEST_F(DialogTest, ModalDialogPassesAQuitRequestOn) {
-    TemplateBuilder t;
-    t.header(WS_POPUP, 0, 0, 0, 0, 40, 20, L"");
+TEST_F(DialogTest, AModalDialogReturnsItsResultAndPassesAQuitRequestOn) {
+    Template t;
+    t.header(WS_POPUP, 0, 0, 40, 20, L"modal");
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, t.get(), nullptr, DialogProc, 77), 77);
+    EXPECT_EQ(FindWindowW(L"#32770", L"modal"), nullptr);  // gone once the call returns
     PostQuitMessage(3);
-    DialogBoxIndirectParamW(nullptr, t.get(), nullptr, RecordingDialogProc, 0);
+    DialogBoxIndirectParamW(nullptr, t.get(), nullptr, DialogProc, 0);
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 3u);
+}
+
+// The dialog's focus is the keyboard focus: shown, it goes to the first tab stop; it
+// leaves with the activation and comes back with it.
+TEST_F(DialogTest, TheFocusGoesToTheFirstTabStopAndComesBackWithTheActivation) {
+    Template t;
+    t.header(WS_POPUP, 0, 3, 80, 40, L"");
+    t.item(WS_VISIBLE, 1, 1, 4, ctl_, L"label").item(WS_VISIBLE | WS_TABSTOP, 1, 12, 5, ctl_, L"");
+    t.item(WS_VISIBLE | WS_TABSTOP, 1, 24, 6, ctl_, L"");
+    HWND dlg = Create(t);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_NE(GetActiveWindow(), dlg);  // hidden, it takes nothing yet
+    ShowWindow(dlg, SW_SHOW);
+    HWND first = GetDlgItem(dlg, 5), second = GetDlgItem(dlg, 6);
+    EXPECT_EQ(GetFocus(), first);
+    MSG tab{dlg, WM_KEYDOWN, VK_TAB};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(IsDialogMessageW(dlg, &tab));
+        EXPECT_EQ(GetFocus(), second);
+        SetFocus(first);  // past the dialog, which follows all the same
+    }
+    EXPECT_EQ(
+        MessagesOf(first, {WM_SETFOCUS, WM_KILLFOCUS}),
+        (std::vector<UINT>{WM_SETFOCUS, WM_KILLFOCUS, WM_SETFOCUS, WM_KILLFOCUS, WM_SETFOCUS}));
+    HWND other = MakeWindow(WS_POPUP | WS_VISIBLE);
+    SetActiveWindow(other);
+    EXPECT_EQ(GetFocus(), other);
+    seen().clear();
+    SetActiveWindow(dlg);
+    EXPECT_EQ(GetFocus(), first);
+    EXPECT_TRUE(SeenMessages({WM_SETFOCUS}).empty());  // straight back to the control
+    DestroyWindow(other);
+    DestroyWindow(dlg);
 }
 
 }  // namespace

@@ -218,15 +218,11 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
     // The layered window shows a transparent left half and an opaque right half.
     HDC mem = CreateCompatibleDC(nullptr);
     BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = 80;
-    bi.bmiHeader.biHeight = -100;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    for (int i = 0; i < 80 * 100; ++i)
-        static_cast<uint32_t*>(bits)[i] = (i % 80) < 40 ? 0 : 0xFF102030;
+    bi.bmiHeader = {sizeof bi.bmiHeader, 80, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    uint32_t* bits = nullptr;
+    HBITMAP bmp =
+        CreateDIBSection(mem, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    for (int i = 0; i < 80 * 100; ++i) bits[i] = (i % 80) < 40 ? 0 : 0xFF102030;
     SelectObject(mem, bmp);
     SIZE size{80, 100};
     POINT zero{0, 0};

@@ -57,12 +57,16 @@ TEST_F(SystemControls, AButtonClicksWhenReleasedOverItself) {
             if (i + 1 == c.steps.size()) {
                 EXPECT_EQ((SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0,
                           c.pushed_at_the_end_but_one);
+                // A press captures the pointer, and takes the focus.
+                EXPECT_EQ(GetCapture(), c.steps.size() > 1 ? b : nullptr);
+                EXPECT_EQ(GetFocus() == b, c.steps.size() > 1);
             }
             const WPARAM buttons = c.steps[i].msg == WM_LBUTTONUP ? 0 : MK_LBUTTON;
             SendMessageW(b, c.steps[i].msg, buttons, MAKELPARAM(c.steps[i].x, 10));
         }
         EXPECT_EQ(Notes(), c.clicked ? std::vector<WORD>{BN_CLICKED} : std::vector<WORD>{});
         EXPECT_EQ(SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED, 0);
+        EXPECT_EQ(GetCapture(), nullptr);
         DestroyWindow(b);
     }
     HWND b = Make(L"Button", BS_DEFPUSHBUTTON);

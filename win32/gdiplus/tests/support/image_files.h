@@ -11,18 +11,15 @@ namespace image_files {
 // Pixels are asked for as 0xAARRGGBB.
 using PixelFn = std::function<uint32_t(int x, int y)>;
 
-std::string jpeg(int width, int height, const PixelFn& pixel, int quality = 95);
-std::string grey_jpeg(int width, int height, const std::function<uint8_t(int x, int y)>& value);
+// Grey keeps the red byte; CMYK (with the Adobe marker) takes all four bytes as stored.
+enum class JpegKind { Rgb, Grey, Cmyk };
+std::string jpeg(int width, int height, const PixelFn& pixel, JpegKind kind = JpegKind::Rgb);
 
-// Four-channel JPEG with the Adobe marker; samples as stored (255 = no ink).
-std::string cmyk_jpeg(int width, int height, uint32_t cmyk);
-
-// Rgba16 samples are the pixel's byte with a low byte that varies from pixel to pixel.
-enum class PngKind { Rgb, Rgba, Grey16, Rgba16, PaletteWithTransparency };
+// Grey16 takes red and green as the big-endian sample; Rgba16 samples are the pixel's
+// byte with a low byte that varies from pixel to pixel; Grey1 is black.
+enum class PngKind { Rgb, Rgba, Grey16, Rgba16, PaletteWithTransparency, Grey1 };
 std::string png(int width, int height, PngKind kind, const PixelFn& pixel, bool interlaced = false);
 
-// A black 1-bit grey PNG: a large image in a small file, quickly written.
-std::string black_png(int width, int height);
 // The JPEG with its frame header claiming another size (its data then ends early).
 std::string with_claimed_size(std::string jpeg, int width, int height);
 
