@@ -41,7 +41,7 @@ protected:
 };
 
 TEST_F(LargeJpeg, RowsReadBeforeTheyAreDecodedAreTheFinalOnes) {
-    const std::string bytes = image_files::jpeg(kWidth, kHeight, Bands, 90);
+    const std::string bytes = image_files::jpeg(kWidth, kHeight, Bands);
     std::vector<ARGB> reads[2];
     for (int settled = 0; settled < 2; ++settled) {
         GpBitmap* bitmap = nullptr;
@@ -62,8 +62,8 @@ TEST_F(LargeJpeg, RowsReadBeforeTheyAreDecodedAreTheFinalOnes) {
 }
 
 TEST_F(LargeJpeg, DamageInTheScanFailsAsInASmallFile) {
-    const std::string large = image_files::jpeg(kWidth, kHeight, Bands, 90);
-    const std::string small = image_files::jpeg(64, 64, Bands, 90);
+    const std::string large = image_files::jpeg(kWidth, kHeight, Bands);
+    const std::string small = image_files::jpeg(64, 64, Bands);
     for (const std::string* file : {&large, &small}) {
         // Halfway through the scan data, between its header and the end marker.
         const size_t scan = file->find("\xFF\xDA"), end = file->size() - 2;
@@ -81,7 +81,7 @@ TEST_F(LargeJpeg, DamageInTheScanFailsAsInASmallFile) {
 }
 
 TEST_F(LargeJpeg, DisposingBeforeTheLastRowIsSafe) {
-    const std::string bytes = image_files::jpeg(kWidth, kHeight, Bands, 90);
+    const std::string bytes = image_files::jpeg(kWidth, kHeight, Bands);
     for (int i = 0; i < 4; ++i) {
         GpBitmap* bitmap = nullptr;
         ASSERT_EQ(decode_memory(bytes, &bitmap), Ok);
