@@ -23,12 +23,8 @@ endfunction()
 # after it. The exceptions run each test in a process of its own:
 # - tests of a suite named FreshProcess*, which check what a process starts with;
 # - every test of a program listed here.
-set(GDL_PER_TEST_PROGRAMS
-    # Fail when run whole until their order dependence is fixed: a thread test
-    # and a token test in base_tests, a failed thread start in gui_core_tests, a timer
-    # window's timing in gui_tests, the default link style in ctrls_tests, and a
-    # temporary-folder cascade in win32_kernel32_tests.
-    base_tests gui_core_tests gui_tests ctrls_tests win32_kernel32_tests)
+# None needs it today; a program that truly must is named here with the reason.
+set(GDL_PER_TEST_PROGRAMS)
 
 function(gdl_add_tests target)
     set(props TIMEOUT 300)
