@@ -1,12 +1,6 @@
 #include "base/crc32.h"
 
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
-#include <string>
-
-#include "testing/temp_dir.h"
+#include "support/base_test.h"
 
 namespace {
 
@@ -18,12 +12,10 @@ TEST(Crc32Test, BuffersStepsAndFilesGiveTheStandardValues) {
     uint32_t crc = 0xffffffffu;
     for (char c : std::string("123456789")) base::Crc32Byte(static_cast<unsigned char>(c), &crc);
     EXPECT_EQ(~crc, 0xCBF43926u);
-
-    testing_support::TempDir dir;
+    TempDir dir;
     std::string data;
     for (int i = 0; i < 10000; ++i) data += static_cast<char>(i * 7 % 256);
-    ASSERT_TRUE(testing_support::WriteAll(dir.file("data.bin"), data));
-    ASSERT_TRUE(testing_support::WriteAll(dir.file("empty.bin"), ""));
+    ASSERT_TRUE(WriteAll(dir.file("data.bin"), data) && WriteAll(dir.file("empty.bin"), ""));
     const struct {
         const char* name;
         uint32_t result, crc;

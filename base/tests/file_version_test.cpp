@@ -2,43 +2,38 @@
 
 #include <win32_unixpath.h>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <vector>
-
-#include "testing/temp_dir.h"
+#include "support/base_test.h"
 
 namespace {
 
 using namespace base;
+using Parts = std::vector<int64_t>;
 
 TEST(FileVersionTest, TheFixedFileVersionOrZeroWhereThereIsNone) {
     const std::wstring versioned = UnixPathToWin32(BASE_TEST_CHILD);
-    testing_support::TempDir dir;
-    ASSERT_TRUE(testing_support::WriteAll(dir.file("plain.exe"), "not a program"));
+    TempDir dir;
+    ASSERT_TRUE(WriteAll(dir.file("plain.exe"), "not a program"));
     const std::wstring plain = dir.winfile("plain.exe"), missing = dir.winfile("missing.exe");
     EXPECT_EQ(GetFileVersionString(versioned), L"2.10.300.4");
     EXPECT_EQ(GetFileVersionString(plain) + GetFileVersionString(missing), L"0.0.0.00.0.0.0");
-    uint32_t parts[4] = {7, 7, 7, 7}, kept[4] = {7, 7, 7, 7}, expected[4] = {2, 10, 300, 4};
+    uint32_t parts[4] = {7, 7, 7, 7}, kept[4] = {7, 7, 7, 7};
     GetFileVersionParts(versioned, parts);
     GetFileVersionParts(plain, kept);
-    EXPECT_TRUE(std::equal(parts, parts + 4, expected));
-    EXPECT_TRUE(std::all_of(kept, kept + 4, [](uint32_t p) { return p == 7; }));
+    EXPECT_EQ(Parts(parts, parts + 4), (Parts{2, 10, 300, 4}));
+    EXPECT_EQ(Parts(kept, kept + 4), (Parts{7, 7, 7, 7}));
     EXPECT_EQ(CompareFileVersions(versioned, plain), 1);
     EXPECT_EQ(CompareFileVersions(missing, versioned), -1);
-    EXPECT_EQ(CompareFileVersions(versioned, versioned), 0);
-    EXPECT_EQ(CompareFileVersions(plain, missing), 0);
+    EXPECT_EQ(CompareFileVersions(versioned, versioned) + CompareFileVersions(plain, missing), 0);
 }
 
 // Up to four parts, each read as a number; five parts are refused.
 TEST(VersionTextTest, ParsesAndComparesPartByPartAsNumbers) {
     int32_t parts[4] = {9, 9, 9, 9};
     ParseVersionString(L"1.2", parts);
-    EXPECT_EQ(std::vector<int32_t>(parts, parts + 4), (std::vector<int32_t>{1, 2, 0, 0}));
+    EXPECT_EQ(Parts(parts, parts + 4), (Parts{1, 2, 0, 0}));
     ParseVersionString(L"3.x.5beta.-1", parts);
     ParseVersionString(L"1.2.3.4.5", parts);
-    EXPECT_EQ(std::vector<int32_t>(parts, parts + 4), (std::vector<int32_t>{3, 0, 5, -1}));
+    EXPECT_EQ(Parts(parts, parts + 4), (Parts{3, 0, 5, -1}));
     const struct {
         const wchar_t *a, *b;
         int order;

@@ -1,66 +1,40 @@
 #include "base/mac_address.h"
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <ctype.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <unistd.h>
-
-#include <map>
-#include <string>
 
 #include "base/disk_serial.h"
 #include "base/machine_id.h"
-#include "support/registry_sandbox.h"
+#include "support/base_test.h"
 
 namespace {
 
-using testing_support::RegistrySandbox;
-
 void ListCard(const wchar_t* number, const wchar_t* service) {
-    const std::wstring key =
-        std::wstring(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\") + number;
-    ASSERT_TRUE(RegistrySandbox::SetMachineText(key.c_str(), service ? L"ServiceName" : nullptr,
-                                                service ? service : L""));
+    ASSERT_TRUE(base_test::SetMachineText(
+        std::wstring(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\") + number,
+        service ? L"ServiceName" : nullptr, service ? service : L""));
 }
 
-// The probe program's "name=value" lines, run in a network namespace of its own
-// whose only adapters are a pair of virtual cards with the given addresses.
+// The probe's lines, run in a network namespace of its own whose only adapters are a
+// pair of virtual cards with the given addresses.
 std::map<std::string, std::string> ProbeWithCards(const std::string& first,
                                                   const std::string& second) {
-    const std::string command =
+    return base_test::ProbeLines(
         "unshare --net --mount sh -c 'mount -t sysfs sysfs /sys && "
         "ip link add v1 address " +
         first + " type veth peer name v2 address " + second +
-        " && exec \"$0\"' " BASE_MID_PROBE " 2>/dev/null";
-    std::map<std::string, std::string> values;
-    FILE* pipe = popen(command.c_str(), "r");
-    char line[256];
-    while (pipe && fgets(line, sizeof(line), pipe)) {
-        std::string s(line);
-        if (!s.empty() && s.back() == '\n') s.pop_back();
-        const size_t eq = s.find('=');
-        if (eq != std::string::npos) values[s.substr(0, eq)] = s.substr(eq + 1);
-    }
-    if (pipe) pclose(pipe);
-    return values;
+        " && exec \"$0\" mid' " BASE_TEST_CHILD " 2>/dev/null");
 }
 
 // The identifier's text without a card: the processor and the first disk serial that
 // answers, trimmed.
 std::string CpuAndDisk() {
-    char cpu[100] = {};
+    char cpu[100] = {}, out[100] = {};
     base::GetCpuIdText(cpu, sizeof(cpu));
     for (auto probe : {base::DiskSerialBySmart, base::DiskSerialByScsi,
                        base::DiskSerialByStorageQuery, base::DiskSerialBySmartRead}) {
-        char out[100] = {};
         if (!probe(out, sizeof(out))) continue;
         std::string s(out);
-        while (!s.empty() && s.back() == ' ') s.pop_back();
-        return cpu + s;
+        return cpu + s.substr(0, s.find_last_not_of(' ') + 1);
     }
     return cpu;
 }
@@ -72,7 +46,7 @@ std::string Hash(const std::string& text) {
 }
 
 TEST(NetworkCardsTest, CardsWithoutAKnownServiceAreSkippedAndNetbiosGivesHexDigits) {
-    RegistrySandbox registry;
+    base_test::PrivateRegistry registry;
     char out[100] = "untouched";
     EXPECT_FALSE(base::MacByNetworkCards(out, sizeof(out)));  // no cards key
     EXPECT_STREQ(out, "untouched");
@@ -96,10 +70,9 @@ TEST(NetworkCardsTest, TheSmallestAddressOfTheListedCardsEndsTheIdentifiersText)
     if (geteuid() != 0 || system("unshare --net --mount sh -c 'mount -t sysfs sysfs /sys && "
                                  "ip link add v1 type veth peer name v2' >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "needs root, unshare and ip";
-    RegistrySandbox registry;
+    base_test::PrivateRegistry registry;
     auto probe = ProbeWithCards("00:e0:4c:00:00:01", "00:a0:c9:00:00:02");
-    EXPECT_EQ(probe["cards"], "-");
-    EXPECT_EQ(probe["netbios"], "-");
+    EXPECT_EQ(probe["cards"] + " " + probe["netbios"], "- -");
     EXPECT_EQ(probe["mid"], Hash(CpuAndDisk()));
     ListCard(L"3", L"v1");
     ListCard(L"8", L"v2");

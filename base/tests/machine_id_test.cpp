@@ -1,20 +1,14 @@
 #include "base/machine_id.h"
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <ctype.h>
-#include <stdio.h>
 
 #include <array>
-#include <string>
 
-#include "support/registry_sandbox.h"
+#include "support/base_test.h"
 
 namespace {
 
-using testing_support::RegistrySandbox;
+using base_test::PrivateRegistry;
 
 std::string Mid() {
     char out[260] = {};
@@ -29,25 +23,21 @@ std::string Hash(const std::string& text) {
 }
 
 bool IsLowerHex(const std::string& text) {
-    for (char c : text)
-        if (!isdigit(static_cast<unsigned char>(c)) && (c < 'a' || c > 'f')) return false;
-    return true;
+    return text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-std::string MidOfAnotherProcess() {
-    FILE* pipe = popen(BASE_MID_PROBE, "r");
-    std::string mid;
-    char line[256];
-    while (pipe && fgets(line, sizeof(line), pipe)) {
-        std::string s(line);
-        if (s.rfind("mid=", 0) == 0) mid = s.substr(4, s.find('\n') - 4);
-    }
-    if (pipe) pclose(pipe);
-    return mid;
+// A buffer of 40 'Q's after f wrote into it.
+template <class F>
+std::string Filled(F f) {
+    std::array<char, 40> out;
+    out.fill('Q');
+    f(out.data());
+    return std::string(out.data(), out.size());
 }
 
+// Values of an independent model of the doubled finalisation; a short output gets a
+// zero-filled prefix.
 TEST(MidHashTest, DigestsWithTwoFinalisationsOfAtMost259CharactersInLowerCase) {
-    // Values of an independent model of the doubled finalisation.
     EXPECT_EQ(Hash("abc"), "ab32b7d610b8276088dc6cdcfe9adbf3");
     EXPECT_EQ(Hash(""), "5d2735c78b4ad61d0f6b5933aef45e4f");
     EXPECT_EQ(Hash(std::string(64, 'z')), "47d365c4d37aafcc90d6d56b2af87ec1");
@@ -55,32 +45,25 @@ TEST(MidHashTest, DigestsWithTwoFinalisationsOfAtMost259CharactersInLowerCase) {
     for (int i = 0; i < 300; ++i) text += static_cast<char>('a' + i % 26);
     EXPECT_EQ(Hash(text), Hash(text.substr(0, 259)));
     EXPECT_NE(Hash(text.substr(0, 259)), Hash(text.substr(0, 258)));
-    // A short output gets a zero-filled prefix.
-    std::array<char, 10> out;
-    out.fill('Q');
-    EXPECT_FALSE(base::HashMidText("abc", out.data(), out.size()));
-    EXPECT_EQ(std::string(out.data(), out.size()), std::string("ab32b7d61") + '\0');
+    EXPECT_EQ(Filled([](char* out) { EXPECT_FALSE(base::HashMidText("abc", out, 10)); }),
+              std::string("ab32b7d61") + '\0' + std::string(30, 'Q'));
     char exact[33];
     EXPECT_TRUE(base::HashMidText("abc", exact, sizeof(exact)));
 }
 
 TEST(MachineIdTest, IsThirtyTwoLowerCaseHexDigitsInEveryProcessAndNeedsRoomForThem) {
-    RegistrySandbox registry;
+    PrivateRegistry registry;
     const std::string mid = Mid();
     EXPECT_EQ(mid.size(), 32u);
     EXPECT_TRUE(IsLowerHex(mid)) << mid;
     EXPECT_EQ(Mid(), mid);
-    EXPECT_EQ(MidOfAnotherProcess(), mid);
-    EXPECT_EQ(MidOfAnotherProcess(), mid);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(base_test::ProbeLines(BASE_TEST_CHILD " mid")["mid"], mid);
     base::ComputeMid2(nullptr, 260);  // nothing to write to, nothing happens
-    for (size_t size : {0u, 1u, 31u, 32u, 33u}) {
-        std::array<char, 40> out;
-        out.fill('Q');
-        base::ComputeMid2(out.data(), size);
-        EXPECT_EQ(std::string(out.data(), out.size()),
+    for (size_t size : {0u, 1u, 31u, 32u, 33u})
+        EXPECT_EQ(Filled([size](char* out) { base::ComputeMid2(out, size); }),
                   size == 33 ? mid + '\0' + std::string(7, 'Q') : std::string(40, 'Q'))
             << size;
-    }
 
     char cpu[100] = {};
 #if defined(__i386__) || defined(__x86_64__)
@@ -99,14 +82,17 @@ TEST(MachineIdTest, IsThirtyTwoLowerCaseHexDigitsInEveryProcessAndNeedsRoomForTh
 // The security suite's identifier wins when its check value fits; it goes into report
 // addresses as it is.
 TEST(MachineIdTest, AValidSuiteIdentifierIsTakenOverAnyOtherIsNot) {
-    RegistrySandbox registry;
-    const std::string hardware = Mid();
-    const std::string id = "0123456789abcdef0123456789abcdef";
-    const std::string upper = "FEDCBA9876543210FEDCBA9876543210";
+    PrivateRegistry registry;
+    const std::string hardware = Mid(), id = "0123456789abcdef0123456789abcdef",
+                      upper = "FEDCBA9876543210FEDCBA9876543210",
+                      other = "0123456789abcdef0123456789abc&e=";
     std::string upper_check = Hash(upper), wrong_check = Hash(id);
     for (auto& c : upper_check) c = static_cast<char>(toupper(c));
     wrong_check[5] = wrong_check[5] == '0' ? '1' : '0';
-    const std::string other = "0123456789abcdef0123456789abc&e=";
+    auto set = [](const std::string& value) {
+        return base_test::SetMachineText(L"Software\\Harlin\\Morsk", L"mid",
+                                         std::wstring(value.begin(), value.end()));
+    };
     const struct {
         std::string value, mid;
     } cases[] = {{id + Hash(id), id},
@@ -117,20 +103,15 @@ TEST(MachineIdTest, AValidSuiteIdentifierIsTakenOverAnyOtherIsNot) {
                  {"", hardware},
                  {other + Hash(other), hardware}};
     for (const auto& c : cases) {
-        ASSERT_TRUE(RegistrySandbox::SetMachineText(L"Software\\Harlin\\Morsk", L"mid",
-                                                    std::wstring(c.value.begin(), c.value.end())));
+        ASSERT_TRUE(set(c.value));
         EXPECT_EQ(Mid(), c.mid) << c.value;
         char out[33] = {};
         EXPECT_EQ(base::ReadSuiteMid(out, sizeof(out)), c.mid != hardware) << c.value;
     }
-    ASSERT_TRUE(RegistrySandbox::SetMachineText(
-        L"Software\\Harlin\\Morsk", L"mid",
-        std::wstring(cases[0].value.begin(), cases[0].value.end())));
-    std::array<char, 40> out;
-    out.fill('Q');
-    EXPECT_FALSE(base::ReadSuiteMid(out.data(), 32));  // too small: nothing read
+    ASSERT_TRUE(set(cases[0].value));
+    EXPECT_EQ(Filled([](char* out) { EXPECT_FALSE(base::ReadSuiteMid(out, 32)); }),
+              std::string(40, 'Q'));  // too small: nothing read
     EXPECT_FALSE(base::ReadSuiteMid(nullptr, 260));
-    EXPECT_EQ(std::string(out.data(), out.size()), std::string(40, 'Q'));
 }
 
 }  // namespace

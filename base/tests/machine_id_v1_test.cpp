@@ -1,10 +1,7 @@
 #include "base/machine_id_v1.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "base/mac_address.h"
+#include "support/base_test.h"
 
 namespace {
 
@@ -29,8 +26,9 @@ TEST(FirstGenerationIdTest, WmiSerialGroupsOfFourBecomeTwoCharactersSecondFirst)
     }
 }
 
+// No management service, no disk firmware requests, no physical memory section; the
+// BIOS answer is the shared NetBIOS text, nothing appended.
 TEST(FirstGenerationIdTest, ProbesThatNeedFirmwareOrServicesAnswerNothing) {
-    // No management service, no disk firmware requests, no physical memory section.
     wchar_t serial[64] = L"x";
     EXPECT_FALSE(base::WmiDiskSerial(serial, 64));
     EXPECT_EQ(serial[0], L'\0');
@@ -41,7 +39,7 @@ TEST(FirstGenerationIdTest, ProbesThatNeedFirmwareOrServicesAnswerNothing) {
     const std::string mac = shared;
     EXPECT_EQ(mac, found ? std::string(current) : "");
     EXPECT_EQ(base::GetBiosCrcV1(), shared);
-    EXPECT_EQ(std::string(shared), mac);  // nothing appended
+    EXPECT_EQ(std::string(shared), mac);
 }
 
 }  // namespace

@@ -1,266 +1,210 @@
 #include "base/zip_extract.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <time.h>
-
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 #include <unzip.h>
 
-#include "support/folder_view.h"
-#include "support/zip_writer.h"
-#include "testing/scoped_env.h"
-#include "testing/temp_dir.h"
+#include "support/base_test.h"
+#include "testing/zip_writer.h"
 
 using namespace base;
-using testing_support::Exists;
-using testing_support::IsFolder;
-using testing_support::ListFolder;
-using testing_support::ReadAll;
-using testing_support::TempDir;
-using testing_support::WinPath;
-using testzip::DosDateTime;
 using testzip::Entry;
-using testzip::WriteZip;
 
 namespace {
 
-const uint32_t kStamp = DosDateTime(2019, 3, 4, 5, 6, 8);
+const uint32_t kStamp = testzip::DosDateTime(2019, 3, 4, 5, 6, 8);
 
-// Writes the archive into the folder and answers its Windows path.
-std::wstring MakeZip(const TempDir& tmp, const std::vector<Entry>& entries,
-                     const std::string& name = "a.zip") {
-    EXPECT_TRUE(WriteZip(tmp.file(name), entries));
-    return WinPath(tmp, name);
+Entry E(const std::string& name, const std::string& data = "", bool deflate = false) {
+    return {name, data, kStamp, deflate};
 }
 
-time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    struct tm t {};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_isdst = -1;
-    return mktime(&t);
-}
-
-}  // namespace
+class ZipExtract : public base_test::FolderTest {
+protected:
+    // Writes the archive into the folder and answers its Windows path.
+    std::wstring Zip(const std::vector<Entry>& entries, const std::string& name = "a.zip") {
+        EXPECT_TRUE(testzip::WriteZip(file(name), entries));
+        return winfile(name);
+    }
+    std::wstring Folder(const std::string& name) const { return winfile(name) + L"\\"; }
+};
 
 // Nested entries make their folders, as does a missing destination, and files that
 // are there are replaced whole; archives of the zip tool extract too.
-TEST(ZipExtract, EntriesKeepTheirBytesAndFoldersAndReplaceFilesWhole) {
-    TempDir tmp;
+TEST_F(ZipExtract, EntriesKeepTheirBytesAndFoldersAndReplaceFilesWhole) {
     std::string big(100000, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 251);
-    ASSERT_EQ(system(("mkdir -p '" + tmp.file("out/dest/x") + "'").c_str()), 0);
-    ASSERT_TRUE(testing_support::WriteAll(tmp.file("out/dest/top.txt"), "an older, longer text"));
-    auto zip = MakeZip(tmp, {{"top.txt", "top", kStamp},
-                             {"a/b/c.txt", "deep", kStamp, true},
-                             {"a\\win.txt", "backslash", kStamp},
-                             {"a/b/big.bin", big, kStamp, true},
-                             {"empty/", "", kStamp},
-                             {"x/y/", "", kStamp}});
-    for (const char* dest : {"out/dest", "one/two/three"}) {
-        ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, dest) + L"\\").c_str())) << dest;
-        const std::string out = tmp.file(dest);
-        EXPECT_EQ(
-            ReadAll(out + "/top.txt") + ReadAll(out + "/a/b/c.txt") + ReadAll(out + "/a/win.txt"),
-            "topdeepbackslash");
-        EXPECT_EQ(ReadAll(out + "/a/b/big.bin"), big);
-        EXPECT_EQ(ListFolder(out), "a empty top.txt x");
-        EXPECT_EQ(ListFolder(out + "/a") + "|" + ListFolder(out + "/empty") + "|" +
-                      ListFolder(out + "/x/y"),
-                  "b win.txt||");
+    ASSERT_EQ(system(("mkdir -p '" + file("out/dest/x") + "' '" + file("src/sub") + "'").c_str()),
+              0);
+    ASSERT_TRUE(WriteAll(file("out/dest/top.txt"), "an older, longer text"));
+    auto zip = Zip({E("top.txt", "top"), E("a/b/c.txt", "deep", true), E("a\\win.txt", "backslash"),
+                    E("a/b/big.bin", big, true), E("empty/"), E("x/y/")});
+    for (const std::string dest : {"out/dest", "one/two/three"}) {
+        ASSERT_TRUE(ExtractZip(zip.c_str(), Folder(dest).c_str())) << dest;
+        EXPECT_EQ(Read(dest + "/top.txt") + Read(dest + "/a/b/c.txt") + Read(dest + "/a/win.txt"),
+                  "topdeepbackslash");
+        EXPECT_EQ(Read(dest + "/a/b/big.bin"), big);
+        EXPECT_EQ(List(dest) + "|" + List(dest + "/a") + "|" + List(dest + "/empty") + "|" +
+                      List(dest + "/x/y"),
+                  "a empty top.txt x|b win.txt||");
     }
-    ASSERT_EQ(mkdir(tmp.file("src").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(tmp.file("src/sub").c_str(), 0755), 0);
-    ASSERT_TRUE(testing_support::WriteAll(tmp.file("src/sub/t.txt"), big.substr(0, 5000)));
-    ASSERT_EQ(system(("cd '" + tmp.file("src") + "' && zip -qr ../tool.zip sub").c_str()), 0);
-    ASSERT_TRUE(
-        ExtractZip(WinPath(tmp, "tool.zip").c_str(), (WinPath(tmp, "tool") + L"\\").c_str()));
-    EXPECT_EQ(ReadAll(tmp.file("tool/sub/t.txt")), big.substr(0, 5000));
+    ASSERT_TRUE(WriteAll(file("src/sub/t.txt"), big.substr(0, 5000)));
+    ASSERT_EQ(system(("cd '" + file("src") + "' && zip -qr ../tool.zip sub").c_str()), 0);
+    ASSERT_TRUE(ExtractZip(winfile("tool.zip").c_str(), Folder("tool").c_str()));
+    EXPECT_EQ(Read("tool/sub/t.txt"), big.substr(0, 5000));
 }
 
-TEST(ZipExtract, ExtractedFilesCarryTheStoredDate) {
-    struct Zone : testing_support::ScopedEnv {
+TEST_F(ZipExtract, ExtractedFilesCarryTheStoredDate) {
+    struct Zone : ScopedEnv {
         Zone() : ScopedEnv("TZ", "CST-8") { tzset(); }
         ~Zone() { tzset(); }
-    };
-    Zone zone;
-    TempDir tmp;
-    time_t before = time(nullptr);
-    auto zip = MakeZip(tmp, {{"d/f.txt", "dated", kStamp}});
-    ASSERT_TRUE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
+    } zone;
+    const time_t before = time(nullptr);
+    ASSERT_TRUE(ExtractZip(Zip({E("d/f.txt", "dated")}).c_str(), Folder("out").c_str()));
     struct stat st;
-    ASSERT_EQ(stat(tmp.file("out/d/f.txt").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mtime, LocalTime(2019, 3, 4, 5, 6, 8));
+    ASSERT_EQ(stat(file("out/d/f.txt").c_str(), &st), 0);
+    struct tm stored = {.tm_sec = 8,
+                        .tm_min = 6,
+                        .tm_hour = 5,
+                        .tm_mday = 4,
+                        .tm_mon = 2,
+                        .tm_year = 119,
+                        .tm_isdst = -1};
+    EXPECT_EQ(st.st_mtime, mktime(&stored));
     EXPECT_GE(st.st_atime, before - 1) << "the last-access time is left alone";
 
     // Read back through the layer too: the local time of the stored DOS date.
-    HANDLE f = CreateFileW(WinPath(tmp, "out/d/f.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = CreateFileW(winfile("out/d/f.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
     FILETIME written, local;
     ASSERT_TRUE(GetFileTime(f, nullptr, nullptr, &written));
     CloseHandle(f);
-    ASSERT_TRUE(FileTimeToLocalFileTime(&written, &local));
     WORD date = 0, clock = 0;
-    ASSERT_TRUE(FileTimeToDosDateTime(&local, &date, &clock));
-    EXPECT_EQ((static_cast<uint32_t>(date) << 16) | clock, kStamp);
+    ASSERT_TRUE(FileTimeToLocalFileTime(&written, &local) &&
+                FileTimeToDosDateTime(&local, &date, &clock));
+    EXPECT_EQ(uint32_t(date) << 16 | clock, kStamp);
 }
 
 // Names that would leave the folder, and output paths beyond MAX_PATH, fail that
 // entry only.
-TEST(ZipExtract, NamesThatLeaveTheFolderOrDoNotFitAreSkipped) {
-    TempDir tmp;
-    ASSERT_EQ(mkdir(tmp.file("box").c_str(), 0755), 0);
-    const std::wstring folder = WinPath(tmp, "box/out") + L"\\";
+TEST_F(ZipExtract, NamesThatLeaveTheFolderOrDoNotFitAreSkipped) {
+    Dir("box");
+    const std::wstring folder = Folder("box/out");
     const size_t room = 255 - folder.size();  // short names only
     const std::string fits(room, 'f');
-    std::vector<Entry> entries = {{std::string(room + 1, 'l'), "cut", kStamp},
-                                  {std::string(room, 'd') + "/", "", kStamp},
-                                  {fits, "whole", kStamp},
-                                  {"fine/..name", "kept", kStamp},
-                                  {"good.txt", "good", kStamp}};
+    std::vector<Entry> entries = {E(std::string(room + 1, 'l'), "cut"),
+                                  E(std::string(room, 'd') + "/"), E(fits, "whole"),
+                                  E("fine/..name", "kept"), E("good.txt", "good")};
     for (const char* name : {"../x", "..\\y", "/abs", "\\abs2", "C:\\x", "c:x", "../d/",
                              "ok/../../z", "ok/..\\..\\w", "ok/.../v"})
-        entries.push_back({name, "escape", kStamp});
-    auto zip = MakeZip(tmp, entries);
-    ASSERT_TRUE(ExtractZip(zip.c_str(), folder.c_str()));
-    EXPECT_EQ(ReadAll(tmp.file("box/out/good.txt")) + ReadAll(tmp.file("box/out/fine/..name")) +
-                  ReadAll(tmp.file("box/out/" + fits)),
+        entries.push_back(E(name, "escape"));
+    ASSERT_TRUE(ExtractZip(Zip(entries).c_str(), folder.c_str()));
+    EXPECT_EQ(Read("box/out/good.txt") + Read("box/out/fine/..name") + Read("box/out/" + fits),
               "goodkeptwhole");
-    EXPECT_EQ(ListFolder(tmp.file("box/out")), fits + " fine good.txt");
-    EXPECT_EQ(ListFolder(tmp.file("box")), "out");
-    EXPECT_EQ(ListFolder(tmp.path()), "a.zip box");
-    EXPECT_FALSE(Exists("/abs"));
-    EXPECT_FALSE(Exists("/abs2"));
+    EXPECT_EQ(List("box/out"), fits + " fine good.txt");
+    EXPECT_EQ(List("box") + "|" + List(), "out|a.zip box");
+    EXPECT_FALSE(Exists("/abs") || Exists("/abs2"));
 }
 
-TEST(ZipExtract, ArchivesThatCannotBeOpenedOrDeclareMoreThanTheBoundWriteNothing) {
-    TempDir tmp;
-    const std::wstring out = WinPath(tmp, "out") + L"\\";
-    ASSERT_TRUE(testing_support::WriteAll(tmp.file("junk.zip"), "this is no zip archive at all"));
-    EXPECT_FALSE(ExtractZip(WinPath(tmp, "junk.zip").c_str(), out.c_str()));
-    EXPECT_FALSE(ExtractZip(WinPath(tmp, "missing.zip").c_str(), out.c_str()));
-    auto zip = MakeZip(
-        tmp, {{"a", std::string(1000, 'a'), kStamp}, {"b", std::string(1000, 'b'), kStamp}});
+TEST_F(ZipExtract, ArchivesThatCannotBeOpenedOrDeclareMoreThanTheBoundWriteNothing) {
+    const std::wstring out = Folder("out");
+    ASSERT_TRUE(WriteAll(file("junk.zip"), "this is no zip archive at all"));
+    EXPECT_FALSE(ExtractZip(winfile("junk.zip").c_str(), out.c_str()));
+    EXPECT_FALSE(ExtractZip(winfile("missing.zip").c_str(), out.c_str()));
+    auto zip = Zip({E("a", std::string(1000, 'a')), E("b", std::string(1000, 'b'))});
     EXPECT_FALSE(ExtractZip(zip.c_str(), out.c_str(), 1999));
-    EXPECT_FALSE(Exists(tmp.file("out")));
+    EXPECT_FALSE(Exists(file("out")));
     EXPECT_TRUE(ExtractZip(zip.c_str(), out.c_str(), 2000));
-    EXPECT_EQ(ListFolder(tmp.file("out")), "a b");
+    EXPECT_EQ(List("out"), "a b");
 }
 
-TEST(ZipExtract, ADamagedEntryIsRemovedEndsTheWalkAndFails) {
-    std::string payload(4000, 'p');
-    // Deflated data spoilt, or a stored byte flipped (only the CRC tells).
+// Deflated data spoilt, or a stored byte flipped (only the CRC tells): the entry is
+// removed, what was there stays and the walk ends.
+TEST_F(ZipExtract, ADamagedEntryIsRemovedEndsTheWalkAndFails) {
     for (bool deflate : {true, false}) {
-        TempDir tmp;
-        auto zip = MakeZip(tmp, {{"first.txt", "1", kStamp},
-                                 {"bad.bin", payload, kStamp, deflate},
-                                 {"later.txt", "3", kStamp}});
-        std::string bytes = ReadAll(tmp.file("a.zip"));
-        size_t at = bytes.find("bad.bin") + 7;
+        auto zip = Zip({E("first.txt", "1"), E("bad.bin", std::string(4000, 'p'), deflate),
+                        E("later.txt", "3")});
+        std::string bytes = Read("a.zip");
+        const size_t at = bytes.find("bad.bin") + 7;
         for (size_t i = 0; i < (deflate ? 8 : 1); ++i) bytes[at + (deflate ? 0 : 100) + i] ^= 0x5A;
-        ASSERT_TRUE(testing_support::WriteAll(tmp.file("a.zip"), bytes));
-        ASSERT_EQ(mkdir(tmp.file("out").c_str(), 0755), 0);
-        ASSERT_TRUE(testing_support::WriteAll(tmp.file("out/bad.bin"), "kept"));
-        EXPECT_FALSE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str())) << deflate;
-        EXPECT_EQ(ListFolder(tmp.file("out")), "bad.bin first.txt");
-        EXPECT_EQ(ReadAll(tmp.file("out/bad.bin")), "kept");
+        ASSERT_TRUE(WriteAll(file("a.zip"), bytes));
+        const std::string out = deflate ? "out1" : "out2";
+        Dir(out);
+        ASSERT_TRUE(WriteAll(file(out + "/bad.bin"), "kept"));
+        EXPECT_FALSE(ExtractZip(zip.c_str(), Folder(out).c_str())) << deflate;
+        EXPECT_EQ(List(out), "bad.bin first.txt");
+        EXPECT_EQ(Read(out + "/bad.bin"), "kept");
     }
 }
 
-TEST(ZipExtract, LinksInTheDestinationAreNeverFollowed) {
-    TempDir tmp;
-    for (const char* dir : {"out", "elsewhere"}) ASSERT_EQ(mkdir(tmp.file(dir).c_str(), 0755), 0);
-    ASSERT_TRUE(testing_support::WriteAll(tmp.file("elsewhere/target.txt"), "outside"));
-    ASSERT_EQ(symlink(tmp.file("elsewhere").c_str(), tmp.file("out/evil").c_str()), 0);
-    ASSERT_EQ(symlink(tmp.file("elsewhere/target.txt").c_str(), tmp.file("out/l.txt").c_str()), 0);
-    auto zip = MakeZip(tmp, {{"l.txt", "inside", kStamp}, {"evil/x", "x", kStamp}});
-    EXPECT_FALSE(ExtractZip(zip.c_str(), (WinPath(tmp, "out") + L"\\").c_str()));
-    EXPECT_EQ(ListFolder(tmp.file("elsewhere")), "target.txt");
-    EXPECT_EQ(ReadAll(tmp.file("elsewhere/target.txt")), "outside");
+TEST_F(ZipExtract, LinksInTheDestinationAreNeverFollowed) {
+    Dir("out");
+    Dir("elsewhere");
+    ASSERT_TRUE(WriteAll(file("elsewhere/target.txt"), "outside"));
+    ASSERT_EQ(symlink(file("elsewhere").c_str(), file("out/evil").c_str()), 0);
+    ASSERT_EQ(symlink(file("elsewhere/target.txt").c_str(), file("out/l.txt").c_str()), 0);
+    EXPECT_FALSE(
+        ExtractZip(Zip({E("l.txt", "inside"), E("evil/x", "x")}).c_str(), Folder("out").c_str()));
+    EXPECT_EQ(List("elsewhere") + "|" + Read("elsewhere/target.txt"), "target.txt|outside");
     struct stat st;
-    ASSERT_EQ(lstat(tmp.file("out/l.txt").c_str(), &st), 0);
+    ASSERT_EQ(lstat(file("out/l.txt").c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));  // the link was replaced, not written through
-    EXPECT_EQ(ReadAll(tmp.file("out/l.txt")), "inside");
+    EXPECT_EQ(Read("out/l.txt"), "inside");
 }
 
-TEST(ZipExtract, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {
-    TempDir tmp;
-    MakeZip(tmp, {{"a/", "", kStamp}, {"a/b/c.txt", "c", kStamp}, {"d/keep.txt", "new", kStamp}});
-    ASSERT_EQ(mkdir(tmp.file("out").c_str(), 0755), 0);
-    ASSERT_TRUE(testing_support::WriteAll(tmp.file("out/keep.txt"), "old"));
-    std::wstring wide = WinPath(tmp, "out") + L"\\";
-    std::string folder(wide.begin(), wide.end());  // the test folder's path is ASCII
-    unzFile archive = unzOpen(tmp.file("a.zip").c_str());
+TEST_F(ZipExtract, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {
+    Zip({E("a/"), E("a/b/c.txt", "c"), E("d/keep.txt", "new")});
+    Dir("out");
+    ASSERT_TRUE(WriteAll(file("out/keep.txt"), "old"));
+    const std::wstring wide = Folder("out");
+    const std::string folder(wide.begin(), wide.end());  // the test folder's path is ASCII
+    unzFile archive = unzOpen(file("a.zip").c_str());
     ASSERT_NE(archive, nullptr);
     EXPECT_EQ(ExtractAllEntries(archive, 1, 0, nullptr, folder.c_str()), 0);
     unzClose(archive);
-    EXPECT_EQ(ListFolder(tmp.file("out")), "c.txt keep.txt");
-    EXPECT_EQ(ReadAll(tmp.file("out/c.txt")), "c");
-    EXPECT_EQ(ReadAll(tmp.file("out/keep.txt")), "old");
+    EXPECT_EQ(List("out") + "|" + Read("out/c.txt") + Read("out/keep.txt"), "c.txt keep.txt|cold");
 }
 
-TEST(ZipExtract, DirectoryChainStopsAtTheLastSeparator) {
-    TempDir tmp;
-    EXPECT_TRUE(CreateDirectoryChain((WinPath(tmp, "p/q") + L"\\r").c_str()));
-    EXPECT_TRUE(IsFolder(tmp.file("p/q")));
-    EXPECT_FALSE(Exists(tmp.file("p/q/r")));
-    EXPECT_TRUE(CreateDirectoryChain(L"C:\\"));
-    EXPECT_TRUE(CreateDirectoryChain(L"Z:\\"));
-    std::wstring deep = tmp.win() + L"\\" + std::wstring(261, L'n') + L"\\";
-    EXPECT_FALSE(CreateDirectoryChain(deep.c_str()));
-    EXPECT_FALSE(Exists(tmp.file(std::string(261, 'n'))));
-    EXPECT_TRUE(CreateDirectoryIfMissing(WinPath(tmp, "p").c_str()));
-    EXPECT_TRUE(CreateDirectoryIfMissing(WinPath(tmp, "fresh").c_str()));
-    EXPECT_TRUE(IsFolder(tmp.file("fresh")));
-    EXPECT_FALSE(CreateDirectoryIfMissing(WinPath(tmp, "none/deeper").c_str()));
+TEST_F(ZipExtract, DirectoryChainStopsAtTheLastSeparator) {
+    EXPECT_TRUE(CreateDirectoryChain((winfile("p/q") + L"\\r").c_str()));
+    EXPECT_EQ(List("p") + "|" + List("p/q"), "q|");
+    EXPECT_FALSE(Exists(file("p/q/r")));
+    EXPECT_TRUE(CreateDirectoryChain(L"C:\\") && CreateDirectoryChain(L"Z:\\"));
+    EXPECT_FALSE(CreateDirectoryChain(Folder(std::string(261, 'n')).c_str()));
+    EXPECT_TRUE(CreateDirectoryIfMissing(winfile("p").c_str()));
+    EXPECT_TRUE(CreateDirectoryIfMissing(winfile("fresh").c_str()));
+    EXPECT_FALSE(CreateDirectoryIfMissing(winfile("none/deeper").c_str()));
+    EXPECT_EQ(List(), "fresh p");
 }
 
-TEST(ZipExtract, ProgressIsPostedPerPercentAndEndsWithDone) {
-    TempDir tmp;
+TEST_F(ZipExtract, ProgressIsPostedPerPercentAndEndsWithDone) {
     HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                   nullptr, nullptr);
     ASSERT_NE(window, nullptr);
+    const UINT kMessage = WM_APP + 5;
     auto percents = [&] {  // those posted with the message and wparam 9, in order
         std::vector<int> out;
         MSG msg;
         while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE))
-            out.push_back(msg.message == WM_APP + 5 && msg.wParam == 9 ? int(msg.lParam) : 999);
+            out.push_back(msg.message == kMessage && msg.wParam == 9 ? int(msg.lParam) : 999);
         return out;
     };
-    std::vector<Entry> entries;
-    for (int i = 0; i < 3; ++i) entries.push_back({"f" + std::to_string(i), "x", kStamp});
-    auto zip = MakeZip(tmp, entries);
-    const UINT kMessage = WM_APP + 5;
-    EXPECT_TRUE(ExtractZipWithProgress(window, kMessage, zip.c_str(),
-                                       (WinPath(tmp, "out") + L"\\").c_str(), 9));
+    auto zip = Zip({E("f0", "x"), E("f1", "x"), E("f2", "x")});
+    EXPECT_TRUE(ExtractZipWithProgress(window, kMessage, zip.c_str(), Folder("out").c_str(), 9));
     EXPECT_EQ(percents(), (std::vector<int>{33, 66, 100, 100}));
-    EXPECT_EQ(ListFolder(tmp.file("out")), "f0 f1 f2");
-
-    EXPECT_FALSE(ExtractZipWithProgress(window, kMessage, WinPath(tmp, "none.zip").c_str(),
-                                        (WinPath(tmp, "out") + L"\\").c_str(), 9));
+    EXPECT_EQ(List("out"), "f0 f1 f2");
+    EXPECT_FALSE(ExtractZipWithProgress(window, kMessage, winfile("none.zip").c_str(),
+                                        Folder("out").c_str(), 9));
     EXPECT_EQ(percents(), std::vector<int>{-1});
     DestroyWindow(window);
-    const struct {
-        LPARAM lparam;
-        int state;
-    } states[] = {
-        {42, UNZIP_PROGRESS_RUNNING}, {100, UNZIP_PROGRESS_DONE}, {-1, UNZIP_PROGRESS_FAILED}};
-    for (auto& c : states) {
+    for (auto [lparam, state] : {std::pair{42, UNZIP_PROGRESS_RUNNING},
+                                 {100, UNZIP_PROGRESS_DONE},
+                                 {-1, UNZIP_PROGRESS_FAILED}}) {
         WPARAM w = 0;
-        int state = -5, percent = -5;
-        DecodeUnzipProgress(7, c.lparam, &w, &state, &percent);
-        EXPECT_EQ(w, 7u);
-        EXPECT_EQ(state, c.state);
-        EXPECT_EQ(percent, c.lparam);
+        int got_state = -5, percent = -5;
+        DecodeUnzipProgress(7, lparam, &w, &got_state, &percent);
+        EXPECT_EQ(std::vector<int>({int(w), got_state, percent}),
+                  std::vector<int>({7, state, lparam}));
     }
 }
+
+}  // namespace
