@@ -1,11 +1,9 @@
 #include "base/process_util.h"
 
-#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "support/base_test.h"
@@ -39,12 +37,9 @@ protected:
     }
 };
 
-// The child's command line: it sleeps, then ends with the exit code; more words go
-// to its record file.
-std::wstring Command(const std::wstring& exe, int sleep_ms, int exit_code,
-                     const std::wstring& rest = L"") {
-    return L"\"" + exe + L"\" " + std::to_wstring(sleep_ms) + L" " + std::to_wstring(exit_code) +
-           rest;
+// The child's command line: it sleeps, then ends with the exit code.
+std::wstring Command(const std::wstring& exe, int sleep_ms, int exit_code) {
+    return L"\"" + exe + L"\" " + std::to_wstring(sleep_ms) + L" " + std::to_wstring(exit_code);
 }
 
 // Starts a child that runs for a minute and keeps its process handle.
