@@ -1,7 +1,11 @@
+// Zip archives, zlib and gzip streams.
 #include "base/zip_extract.h"
 
 #include <time.h>
 #include <unzip.h>
+#include <zlib.h>
+
+#include "base/zlib_inflate.h"
 
 #include "support/base_test.h"
 #include "testing/zip_writer.h"
@@ -17,7 +21,7 @@ Entry E(const std::string& name, const std::string& data = "", bool deflate = fa
     return {name, data, kStamp, deflate};
 }
 
-class ZipExtract : public base_test::FolderTest {
+class Archive : public base_test::FolderTest {
 protected:
     // Writes the archive into the folder and answers its Windows path.
     std::wstring Zip(const std::vector<Entry>& entries, const std::string& name = "a.zip") {
@@ -29,7 +33,7 @@ protected:
 
 // Nested entries make their folders, as does a missing destination, and files that
 // are there are replaced whole; archives of the zip tool extract too.
-TEST_F(ZipExtract, EntriesKeepTheirBytesAndFoldersAndReplaceFilesWhole) {
+TEST_F(Archive, EntriesKeepTheirBytesAndFoldersAndReplaceFilesWhole) {
     std::string big(100000, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 251);
     ASSERT_EQ(system(("mkdir -p '" + file("out/dest/x") + "' '" + file("src/sub") + "'").c_str()),
@@ -53,7 +57,7 @@ TEST_F(ZipExtract, EntriesKeepTheirBytesAndFoldersAndReplaceFilesWhole) {
 }
 
 // The stored DOS date is local time; the last-access time is left alone.
-TEST_F(ZipExtract, ExtractedFilesCarryTheStoredDate) {
+TEST_F(Archive, ExtractedFilesCarryTheStoredDate) {
     struct Zone : ScopedEnv {
         Zone() : ScopedEnv("TZ", "CST-8") { tzset(); }
         ~Zone() { tzset(); }
@@ -70,7 +74,7 @@ TEST_F(ZipExtract, ExtractedFilesCarryTheStoredDate) {
 
 // Names that would leave the folder, and output paths beyond MAX_PATH, fail that
 // entry only.
-TEST_F(ZipExtract, NamesThatLeaveTheFolderOrDoNotFitAreSkipped) {
+TEST_F(Archive, NamesThatLeaveTheFolderOrDoNotFitAreSkipped) {
     Dir("box");
     const std::wstring folder = Folder("box/out");
     const size_t room = 255 - folder.size();  // short names only
@@ -89,7 +93,7 @@ TEST_F(ZipExtract, NamesThatLeaveTheFolderOrDoNotFitAreSkipped) {
     EXPECT_FALSE(Exists("/abs") || Exists("/abs2"));
 }
 
-TEST_F(ZipExtract, ArchivesThatCannotBeOpenedOrDeclareMoreThanTheBoundWriteNothing) {
+TEST_F(Archive, ArchivesThatCannotBeOpenedOrDeclareMoreThanTheBoundWriteNothing) {
     const std::wstring out = Folder("out");
     ASSERT_TRUE(WriteAll(file("junk.zip"), "this is no zip archive at all"));
     EXPECT_FALSE(ExtractZip(winfile("junk.zip").c_str(), out.c_str()));
@@ -103,7 +107,7 @@ TEST_F(ZipExtract, ArchivesThatCannotBeOpenedOrDeclareMoreThanTheBoundWriteNothi
 
 // Deflated data spoilt, or a stored byte flipped (only the CRC tells): the entry is
 // removed, what was there stays and the walk ends.
-TEST_F(ZipExtract, ADamagedEntryIsRemovedEndsTheWalkAndFails) {
+TEST_F(Archive, ADamagedEntryIsRemovedEndsTheWalkAndFails) {
     for (bool deflate : {true, false}) {
         auto zip = Zip({E("first.txt", "1"), E("bad.bin", std::string(4000, 'p'), deflate),
                         E("later.txt", "3")});
@@ -120,7 +124,7 @@ TEST_F(ZipExtract, ADamagedEntryIsRemovedEndsTheWalkAndFails) {
     }
 }
 
-TEST_F(ZipExtract, LinksInTheDestinationAreNeverFollowed) {
+TEST_F(Archive, LinksInTheDestinationAreNeverFollowed) {
     Dir("out");
     Dir("elsewhere");
     ASSERT_TRUE(WriteAll(file("elsewhere/target.txt"), "outside"));
@@ -135,7 +139,7 @@ TEST_F(ZipExtract, LinksInTheDestinationAreNeverFollowed) {
     EXPECT_EQ(Read("out/l.txt"), "inside");
 }
 
-TEST_F(ZipExtract, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {
+TEST_F(Archive, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {
     Zip({E("a/"), E("a/b/c.txt", "c"), E("d/keep.txt", "new")});
     Dir("out");
     ASSERT_TRUE(WriteAll(file("out/keep.txt"), "old"));
@@ -148,7 +152,7 @@ TEST_F(ZipExtract, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {
     EXPECT_EQ(List("out") + "|" + Read("out/c.txt") + Read("out/keep.txt"), "c.txt keep.txt|cold");
 }
 
-TEST_F(ZipExtract, DirectoryChainStopsAtTheLastSeparator) {
+TEST_F(Archive, DirectoryChainStopsAtTheLastSeparator) {
     EXPECT_TRUE(CreateDirectoryChain((winfile("p/q") + L"\\r").c_str()));
     EXPECT_EQ(List("p") + "|" + List("p/q"), "q|");
     EXPECT_FALSE(Exists(file("p/q/r")));
@@ -160,7 +164,7 @@ TEST_F(ZipExtract, DirectoryChainStopsAtTheLastSeparator) {
     EXPECT_EQ(List(), "fresh p");
 }
 
-TEST_F(ZipExtract, ProgressIsPostedPerPercentAndEndsWithDone) {
+TEST_F(Archive, ProgressIsPostedPerPercentAndEndsWithDone) {
     HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                   nullptr, nullptr);
     ASSERT_NE(window, nullptr);
@@ -189,6 +193,64 @@ TEST_F(ZipExtract, ProgressIsPostedPerPercentAndEndsWithDone) {
         EXPECT_EQ(std::vector<int>({int(w), got_state, percent}),
                   std::vector<int>({7, state, lparam}));
     }
+}
+
+const auto* Bytes(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+std::string Sample() {
+    std::string out;
+    for (int i = 0; i < 50000; ++i) out += static_cast<char>('a' + i * 31 % 26);
+    return out;
+}
+
+// Gzip streams only when detection is asked for; a cut stream is a data error.
+TEST(ZlibInflate, InflatesZlibAndWithDetectionGzipStreams) {
+    const std::string text = Sample(), zlib = testzip::Deflate(text, 15),
+                      gzip = testzip::Deflate(text, 31);
+    const struct {
+        std::string packed;
+        bool gzip;
+        int result;
+    } cases[] = {{zlib, false, Z_OK},
+                 {zlib, true, Z_OK},
+                 {gzip, true, Z_OK},
+                 {gzip, false, Z_DATA_ERROR},
+                 {zlib.substr(0, zlib.size() / 2), false, Z_DATA_ERROR},
+                 {"not compressed at all", true, Z_DATA_ERROR}};
+    for (const auto& c : cases) {
+        unsigned char* out = nullptr;
+        unsigned long length = 12345;
+        EXPECT_EQ(InflateBuffer(Bytes(c.packed), c.packed.size(), &out, &length, c.gzip), c.result)
+            << c.packed.size() << " " << c.gzip;
+        if (c.result == Z_OK) EXPECT_EQ(out ? std::string((char*)out, length) : "", text);
+        free(out);
+    }
+}
+
+// To a file with or without a terminator; a gunzip replaces its target and refuses damage.
+TEST_F(Archive, InflateToFileAndGunzipFileWriteTheDataOrNothing) {
+    const std::string text = Sample(), gz = testzip::Deflate(text, 31);
+    for (bool terminator : {false, true}) {
+        HANDLE f = CreateFileW(winfile(terminator ? "t.bin" : "p.bin").c_str(), GENERIC_WRITE, 0,
+                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(terminator ? InflateToFileWithTerminator(Bytes(gz), gz.size(), f)
+                             : InflateToFile(Bytes(gz), gz.size(), f),
+                  Z_OK);
+        CloseHandle(f);
+    }
+    EXPECT_EQ(Read("p.bin"), text);
+    EXPECT_EQ(Read("t.bin"), text + std::string(4, '\0'));
+
+    std::string bad_check = gz;
+    bad_check[bad_check.size() - 8] ^= 0x55;  // the trailer's CRC-32
+    ASSERT_TRUE(WriteAll(file("a.gz"), gz) && WriteAll(file("bad.gz"), bad_check));
+    ASSERT_TRUE(WriteAll(file("out.txt"), std::string(200000, 'o')));
+    EXPECT_TRUE(GunzipFile(winfile("a.gz").c_str(), winfile("out.txt").c_str()));
+    EXPECT_EQ(Read("out.txt"), text);
+    EXPECT_FALSE(GunzipFile(winfile("bad.gz").c_str(), winfile("bad.txt").c_str()));
+    EXPECT_FALSE(GunzipFile(winfile("missing.gz").c_str(), winfile("m.txt").c_str()));
+    EXPECT_FALSE(Has("m.txt"));
 }
 
 }  // namespace
