@@ -119,31 +119,25 @@ TEST_F(LogTest, ConcurrentStatementsGiveWholeLines) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
-            for (int i = 0; i < kLines; ++i) {
+            for (int i = 0; i < kLines; ++i)
                 LOG_MESSAGE << "thread " << t << " line " << i << " " << std::string(40, 'x');
-            }
         });
     }
     for (auto& th : threads) th.join();
-
+    // Whole lines one after another, each thread's in the order it wrote them.
     const std::u16string units = Lines();
     const std::string text(units.begin(), units.end());  // all ASCII here
-    const std::regex line(R"(\[\d+\]\[\d+\]\[ALL\]10:20:30 MESSAGE: thread (\d) line (\d+) x{40})");
+    const std::regex line(
+        R"(\[\d+\]\[\d+\]\[ALL\]10:20:30 MESSAGE: thread (\d) line (\d+) x{40}\r\n)");
     std::vector<int> next(kThreads, 0);
-    size_t start = 0, count = 0;
-    while (start < text.size()) {
-        const size_t end = text.find("\r\n", start);
-        ASSERT_NE(end, std::string::npos);
-        std::smatch m;
-        const std::string one = text.substr(start, end - start);
-        ASSERT_TRUE(std::regex_match(one, m, line)) << one;
-        // Each thread's lines arrive in the order it wrote them.
-        const int t = std::stoi(m[1]);
-        EXPECT_EQ(std::stoi(m[2]), next[t]++);
-        ++count;
-        start = end + 2;
+    long covered = 0;
+    for (std::sregex_iterator m(text.begin(), text.end(), line), end; m != end; ++m) {
+        ASSERT_EQ(m->position(), covered) << text.substr(covered, 200);
+        covered += m->length();
+        EXPECT_EQ(std::stoi((*m)[2]), next[std::stoi((*m)[1])]++);
     }
-    EXPECT_EQ(count, static_cast<size_t>(kThreads * kLines));
+    EXPECT_EQ(size_t(covered), text.size());
+    EXPECT_EQ(next, std::vector<int>(kThreads, kLines));
 }
 
 TEST(LogConsoleTest, StandardErrorGetsAnsiTextUntilAFileIsSet) {
