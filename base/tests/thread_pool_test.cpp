@@ -197,17 +197,20 @@ TEST(ThreadPool, LeavingWorkersFinishTheirQueuesAndABusyOneItsTask) {
     ASSERT_TRUE(log.WaitFor(8));
     ASSERT_TRUE(CountReturnsTo(before + 1));
 
-    // This task ends only once the stop has begun and the test let it; the stop waits.
+    // This task, running when the stop begins, ends only once the stop has begun and the
+    // test let it; the stop waits.
     std::atomic<int> destroyed{0};
-    std::atomic<bool> go{false}, finished{false};
+    std::atomic<bool> started{false}, go{false}, finished{false};
     pool.SetStopTimeout(60000);
     pool.PostTask(Do(
         [&] {
+            started = true;
             while (pool.PostTask(Do([] {}))) Sleep(1);
             while (!go) Sleep(1);
             finished = true;
         },
         &destroyed));
+    ASSERT_TRUE(WaitUntil([&] { return started.load(); }));
     std::thread stopper([&] { pool.Stop(); });
     ASSERT_TRUE(WaitUntil([&] { return !pool.PostTask(Do([] {})); }));
     pool.SetThreadCount(2);  // ignored during a stop

@@ -9,15 +9,24 @@ using base::ScopedHandle;
 
 namespace {
 
-// Each test gets its own registry, window rendezvous, process record and integrity
-// level; every variable it sets is put back afterwards.
+// Windows of other processes are found through the runtime folder, which the layer reads
+// once: the program takes a private one before its first test, so the shell windows of
+// tests running beside it stay out of sight whichever test makes the first window.
+struct PrivateRuntime : ::testing::Environment {
+    void SetUp() override { env = std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", dir.path()); }
+    void TearDown() override { env.reset(); }
+    TempDir dir;
+    std::unique_ptr<ScopedEnv> env;
+};
+::testing::Environment* const g_private_runtime =
+    ::testing::AddGlobalTestEnvironment(new PrivateRuntime);
+
+// Each test gets its own registry, process record and integrity level; every variable it
+// sets is put back afterwards.
 class TokenUtil : public ::testing::Test {
 protected:
     TokenUtil() {
         Set("WIN32_REGISTRY_DIR", tmp_.path());
-        // Windows of other processes are found through the runtime folder: keep
-        // the shell windows of tests running beside this one out of sight.
-        Set("XDG_RUNTIME_DIR", tmp_.path());
         Set("WIN32_PROCESS_LOG", tmp_.file("processes.log"));
         Set("WIN32_INTEGRITY", "high");
         Set("WIN32_WINDOWS_VERSION", "6.1.7601");
