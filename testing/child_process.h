@@ -11,20 +11,24 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace testing_support {
 
 class ChildProcess {
 public:
     ~ChildProcess() { Kill(); }
-    bool Start(const std::string& program) {
+    bool Start(const std::string& program, const std::vector<std::string>& args = {}) {
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
         int in[2], out[2];
         if (pipe(in) != 0 || pipe(out) != 0) return false;
         if ((pid_ = group_ = fork()) == 0) {
             setpgid(0, 0);
             dup2(in[0], 0);
             dup2(out[1], 1);
-            execl(program.c_str(), program.c_str(), nullptr);
+            execv(program.c_str(), argv.data());
             _exit(127);
         }
         setpgid(pid_, pid_);

@@ -3,8 +3,10 @@
 
 #include <stdlib.h>
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -27,6 +29,20 @@ public:
 private:
     const char* name_;
     std::optional<std::string> old_;
+};
+
+// Settings made one after another during a scope, put back the latest first.
+class ScopedEnvs {
+public:
+    ~ScopedEnvs() {
+        while (!list_.empty()) list_.pop_back();
+    }
+    void Set(const char* name, const std::string& value) {
+        list_.push_back(std::make_unique<ScopedEnv>(name, value));
+    }
+
+private:
+    std::vector<std::unique_ptr<ScopedEnv>> list_;
 };
 
 }  // namespace testing_support

@@ -8,9 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace testing_support {
 
@@ -67,6 +70,17 @@ bool WriteAll(const std::string& path, const std::string& bytes) {
 bool Exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
+}
+
+std::string ListFolder(const std::string& path) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& e : std::filesystem::directory_iterator(path, error))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
+    return out;
 }
 
 }  // namespace testing_support

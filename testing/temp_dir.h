@@ -25,5 +25,7 @@ private:
 std::string ReadAll(const std::string& path);
 bool WriteAll(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
+// Names in a folder, sorted and separated by blanks.
+std::string ListFolder(const std::string& path);
 
 }  // namespace testing_support

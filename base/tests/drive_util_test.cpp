@@ -1,60 +1,48 @@
 #include "base/drive_util.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include "testing/scoped_env.h"
-#include "testing/temp_dir.h"
+#include "support/base_test.h"
 
 namespace {
 
-using namespace base;
-using testing_support::ScopedEnv;
-using testing_support::TempDir;
+using base::IsExternalBusDrive;
 
-// Drives C:, D: and E: with the same fixed free space, and F: as a remote drive.
-class DriveUtilTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* d : {"c", "d", "e", "f"}) mkdir(dir_.file(d).c_str(), 0700);
-    }
-    std::string Table(const std::string& e_options) const {
-        return "C=" + dir_.file("c") + ":free=5000000000;D=" + dir_.file("d") +
-               ":free=5000000000;E=" + dir_.file("e") + ":free=5000000000" + e_options +
-               ";F=" + dir_.file("f") + ":remote";
-    }
-    TempDir dir_;
-};
-
-TEST_F(DriveUtilTest, UsbAnd1394DrivesAreExternal) {
-    ScopedEnv drives("WIN32_DRIVES", Table(""));
-    ScopedEnv bus("WIN32_DRIVE_BUS", "C=sata;D=usb;E=1394");
-    EXPECT_FALSE(IsExternalBusDrive(L"C:\\games"));
-    EXPECT_TRUE(IsExternalBusDrive(L"D:\\games"));
-    EXPECT_TRUE(IsExternalBusDrive(L"D:/games"));
-    EXPECT_TRUE(IsExternalBusDrive(L"E:\\"));
-    EXPECT_FALSE(IsExternalBusDrive(L"D:"));
-    EXPECT_FALSE(IsExternalBusDrive(L"\\games"));
-    EXPECT_FALSE(IsExternalBusDrive(L"Q:\\"));  // no such drive
+// Drives C:, D: and E: with the same fixed free space (E: with more options), F: remote.
+std::string Table(const TempDir& dir, const std::string& e_options) {
+    std::string table;
+    for (const char* d : {"C", "D", "E"})
+        table += std::string(d) + "=" + dir.file(d) + ":free=5000000000;";
+    table.insert(table.size() - 1, e_options);
+    return table + "F=" + dir.file("F") + ":remote";
 }
 
-// Only fixed, writable, internal drives count; a tie goes to the later letter.
-TEST_F(DriveUtilTest, TheDownloadDriveIsTheLargestFreeFixedOne) {
+TEST(DriveUtilTest, UsbAnd1394DrivesAreExternal) {
+    TempDir dir;
+    for (const char* d : {"C", "D", "E", "F"}) mkdir(dir.file(d).c_str(), 0700);
+    ScopedEnv drives("WIN32_DRIVES", Table(dir, "")), bus("WIN32_DRIVE_BUS", "C=sata;D=usb;E=1394");
+    for (const wchar_t* path : {L"D:\\games", L"D:/games", L"E:\\"})
+        EXPECT_TRUE(IsExternalBusDrive(path)) << path;
+    for (const wchar_t* path : {L"C:\\games", L"D:", L"\\games", L"Q:\\"})
+        EXPECT_FALSE(IsExternalBusDrive(path)) << path;
+}
+
+// Only fixed, writable, internal drives count; a tie goes to the later letter; the write
+// test leaves nothing behind.
+TEST(DriveUtilTest, TheDownloadDriveIsTheLargestFreeFixedOne) {
+    TempDir dir;
+    for (const char* d : {"C", "D", "E", "F"}) mkdir(dir.file(d).c_str(), 0700);
     const struct {
-        std::string drives, buses, chosen;
-    } cases[] = {{Table(":fixed:ro"), "C=sata;D=sata;E=sata", "D:\\"},
-                 {Table(""), "C=sata;D=usb;E=1394", "C:\\"},
-                 {"C=" + dir_.file("c") + ":fixed:ro;F=" + dir_.file("f") +
-                      ":remote;G=" + dir_.file("e") + ":cdrom",
-                  "", ""}};
+        std::string drives, buses;
+        const wchar_t* chosen;
+    } cases[] = {{Table(dir, ":fixed:ro"), "C=sata;D=sata;E=sata", L"D:\\"},
+                 {Table(dir, ""), "C=sata;D=usb;E=1394", L"C:\\"},
+                 {"C=" + dir.file("C") + ":fixed:ro;F=" + dir.file("F") +
+                      ":remote;G=" + dir.file("E") + ":cdrom",
+                  "", L""}};
     for (auto& c : cases) {
         ScopedEnv drives("WIN32_DRIVES", c.drives), bus("WIN32_DRIVE_BUS", c.buses);
-        EXPECT_EQ(GetLargestFreeFixedDrive(), std::wstring(c.chosen.begin(), c.chosen.end()))
-            << c.drives;
+        EXPECT_EQ(base::GetLargestFreeFixedDrive(), c.chosen) << c.drives;
     }
-    struct stat st;  // the write test leaves nothing behind
-    EXPECT_NE(stat(dir_.file("d/SM_testdir.dat").c_str(), &st), 0);
+    EXPECT_EQ(ListFolder(dir.file("D")), "");
 }
 
 }  // namespace

@@ -1,27 +1,47 @@
 #include "base/http_down_impl.h"
 
-#include <gtest/gtest.h>
-
+#include "support/base_test.h"
 #include "support/test_server.h"
-#include "testing/scoped_env.h"
-#include "testing/temp_dir.h"
-
-#include <algorithm>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 using testing_http::make_reply;
 using testing_http::ReceivedRequest;
 using testing_http::Reply;
-using testing_http::TestServer;
 
 namespace {
 
-// Sends port 80 to the test server, as the class always connects there.
-struct PortMap : testing_support::ScopedEnv {
-    explicit PortMap(uint16_t port)
-        : ScopedEnv("WIN32_HTTP_PORT_MAP", "80=" + std::to_string(port)) {}
+const std::string kContent = "0123456789abcdefghij", kBig((4 << 20) + 1, 'x');
+
+std::string Pieces() {
+    std::string pieces(20000, 0);
+    for (size_t i = 0; i < pieces.size(); ++i) pieces[i] = static_cast<char>('A' + i % 23);
+    return pieces;
+}
+
+Reply Answer(const ReceivedRequest& r) {
+    const std::string t = r.target;
+    if (t == "/missing") return make_reply(404, "gone");
+    if (t == "/err") return make_reply(500, "broken");
+    if (t == "/empty") return make_reply(200, "");
+    if (t == "/nolength") return make_reply(200, "", "", false);
+    if (t == "/half")
+        return Reply{{"HTTP/1.1 200 OK\r\nContent-Length: 50\r\nConnection: close\r\n\r\nhalf"}};
+    if (t == "/big" || t == "/bignolength") return make_reply(200, kBig, "", t == "/big");
+    if (t == "/form") return make_reply(200, r.method + ":" + r.body);
+    if (t == "/f.bin") return make_reply(200, kContent);
+    if (t == "/stall") return Reply{.stall = true};
+    if (t != "/chunks") return make_reply(200, "stats ok");
+    const std::string pieces = Pieces();
+    Reply reply = make_reply(200, pieces.substr(0, 3000), "", false);  // grows as it comes
+    reply.pieces.insert(reply.pieces.end(), {pieces.substr(3000, 9000), pieces.substr(12000)});
+    reply.pause_ms = 20;
+    return reply;
+}
+
+// One loopback server for every test; port 80 goes to it, as the class always connects there.
+class HttpDownImplTest : public ::testing::Test {
+protected:
+    testing_http::TestServer server_{Answer};
+    ScopedEnv map_{"WIN32_HTTP_PORT_MAP", "80=" + std::to_string(server_.port())};
 };
 
 struct Result {
@@ -31,9 +51,9 @@ struct Result {
 };
 
 Result Get(const std::wstring& url, bool require_body = true, const char* body = nullptr,
-           const wchar_t* verb = L"GET") {
+           const wchar_t* verb = L"GET", DWORD timeout = 60000) {
     CHttpDownImpl http;
-    http.SetTimeout(60000);
+    http.SetTimeout(timeout);
     BYTE* out = nullptr;
     DWORD size = 0;
     Result r;
@@ -45,92 +65,54 @@ Result Get(const std::wstring& url, bool require_body = true, const char* body =
     return r;
 }
 
-// A body of 4 MiB at most is held; a failure answers no body.
-TEST(HttpDownImpl, RequestAnswersTheBodyOfAnyStatusButNotFound) {
-    std::string pieces(20000, 0);
-    for (size_t i = 0; i < pieces.size(); ++i) pieces[i] = static_cast<char>('A' + i % 23);
-    const std::string big((4 << 20) + 1, 'x');
-    TestServer server([&](const ReceivedRequest& r) {
-        const std::string t = r.target;
-        if (t == "/missing") return make_reply(404, "gone");
-        if (t == "/err") return make_reply(500, "broken");
-        if (t == "/empty") return make_reply(200, "");
-        if (t == "/nolength") return make_reply(200, "", "", false);
-        if (t == "/half")
-            return Reply{
-                {"HTTP/1.1 200 OK\r\nContent-Length: 50\r\nConnection: close\r\n\r\nhalf"}};
-        if (t == "/big" || t == "/bignolength") return make_reply(200, big, "", t == "/big");
-        if (t == "/form") return make_reply(200, r.method + ":" + r.body);
-        Reply reply = make_reply(200, pieces.substr(0, 3000), "", false);  // grows as it comes
-        reply.pieces.push_back(pieces.substr(3000, 9000));
-        reply.pieces.push_back(pieces.substr(12000));
-        reply.pause_ms = 20;
-        return reply;
-    });
-    PortMap map(server.port());
+// A body of 4 MiB at most is held; a failure, a time-out too, answers no body.
+TEST_F(HttpDownImplTest, RequestAnswersTheBodyOfAnyStatusButNotFound) {
     const struct {
         const wchar_t* path;
         bool require_body, ok;
         std::string body;
-    } cases[] = {{L"/missing", true, false, ""},  {L"/err", true, true, "broken"},
-                 {L"/empty", true, true, ""},     {L"/nolength", true, false, ""},
-                 {L"/nolength", false, true, ""}, {L"/half", true, false, ""},
-                 {L"/big", true, false, ""},      {L"/bignolength", true, false, ""},
-                 {L"/chunks", true, true, pieces}};
+    } cases[] = {{L"/missing", true, false, ""},    {L"/err", true, true, "broken"},
+                 {L"/empty", true, true, ""},       {L"/nolength", true, false, ""},
+                 {L"/nolength", false, true, ""},   {L"/half", true, false, ""},
+                 {L"/big", true, false, ""},        {L"/bignolength", true, false, ""},
+                 {L"/chunks", true, true, Pieces()}};
     for (const auto& c : cases) {
         Result r = Get(std::wstring(L"http://127.0.0.1") + c.path, c.require_body);
         EXPECT_EQ(r.ok, c.ok) << c.path;
         EXPECT_EQ(r.null_out, !c.ok) << c.path;
         EXPECT_TRUE(r.body == c.body) << c.path;
     }
-    Result post = Get(L"http://127.0.0.1/form", true, "a=1&b=2", L"POST");
-    EXPECT_EQ(post.body, "POST:a=1&b=2");
+    EXPECT_EQ(Get(L"http://127.0.0.1/form", true, "a=1&b=2", L"POST").body, "POST:a=1&b=2");
+    Result stalled = Get(L"http://127.0.0.1/stall", true, nullptr, L"GET", 300);
+    EXPECT_FALSE(stalled.ok || !stalled.null_out);
 }
 
-TEST(HttpDownImpl, RequestPutsHttpInFrontAndAlwaysConnectsOnPort80) {
-    TestServer server([](const ReceivedRequest&) { return make_reply(200, "stats ok"); });
-    PortMap map(server.port());
-    EXPECT_FALSE(Get(L"https://127.0.0.1/").ok);  // no request made
-    // The URL's own port (1) is not used.
+// The URL's own port (1) is not used; an https URL makes no request.
+TEST_F(HttpDownImplTest, RequestPutsHttpInFrontAndAlwaysConnectsOnPort80) {
+    EXPECT_FALSE(Get(L"https://127.0.0.1/").ok);
     Result r = Get(L"127.0.0.1:1/b/duan/s?x=1&y=a%20b");
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.body, "stats ok");
-    auto got = server.requests();
+    auto got = server_.requests();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].target, "/b/duan/s?x=1&y=a%20b");
-    EXPECT_EQ(got[0].version, "HTTP/1.0");
+    EXPECT_EQ(got[0].target + " " + got[0].version, "/b/duan/s?x=1&y=a%20b HTTP/1.0");
     EXPECT_EQ(got[0].header("User-Agent"), "HTTPDOWNIMPL");
     EXPECT_EQ(got[0].header("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(got[0].header("Pragma"), "no-cache");
 }
 
-TEST(HttpDownImpl, AServerThatDoesNotAnswerFailsAfterTheTimeout) {
-    TestServer server([](const ReceivedRequest&) {
-        Reply r;
-        r.stall = true;
-        return r;
-    });
-    PortMap map(server.port());
-    CHttpDownImpl http;
-    http.SetTimeout(300);
-    BYTE* out = nullptr;
-    DWORD size = 0;
-    EXPECT_FALSE(http.Request(L"http://127.0.0.1/", &out, &size, nullptr, 0, L"GET", false, true));
-    EXPECT_EQ(out, nullptr);
-}
-
+// The scheme is compared case-sensitively; the query stays escaped.
 TEST(HttpDownImpl, UrlTextsAreCrackedNormalizedAndEncoded) {
     CHttpDownImpl http;
     INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
     std::wstring host, path;
     ASSERT_TRUE(http.CrackUrl(L"http://h.test/my%20dir/a b.exe?q=%20x", &scheme, &host, &path));
     EXPECT_EQ(scheme, INTERNET_SCHEME_HTTP);
-    EXPECT_EQ(host, L"h.test");
-    EXPECT_EQ(path, L"/my dir/a b.exe?q=%20x");  // the query stays escaped
-    // The scheme is compared case-sensitively.
-    EXPECT_EQ(CHttpDownImpl::NormalizeUrl(L"http://a/b"), L"http://a/b");
-    EXPECT_EQ(CHttpDownImpl::NormalizeUrl(L"a/b"), L"http://a/b");
-    EXPECT_EQ(CHttpDownImpl::NormalizeUrl(L"HTTP://a/b"), L"http://HTTP://a/b");
+    EXPECT_EQ(host + L" " + path, L"h.test /my dir/a b.exe?q=%20x");
+    for (auto [url, normal] : {std::pair{L"http://a/b", L"http://a/b"},
+                               {L"a/b", L"http://a/b"},
+                               {L"HTTP://a/b", L"http://HTTP://a/b"}})
+        EXPECT_EQ(CHttpDownImpl::NormalizeUrl(url), normal);
     EXPECT_EQ(UrlEncode("aZ09!$()*,-._"), "aZ09!$()*,-._");
     EXPECT_EQ(UrlEncode("a b~/?&="), "a%20b%7E%2F%3F%26%3D");
     EXPECT_EQ(UrlEncode(std::string("\xE4\xB8\xAD"
@@ -158,39 +140,32 @@ struct Recorder : HttpDownObserver {
 
 // The body goes to the file, after what a partial file holds; a cancel stops it; an
 // error page writes nothing.
-TEST(HttpDownImpl, DownloadsWriteResumeStopWhenCancelledAndRefuseErrorPages) {
-    const std::string content = "0123456789abcdefghij";
-    TestServer server([&](const ReceivedRequest& r) {
-        return r.target == "/missing" ? make_reply(404, "not here") : make_reply(200, content);
-    });
-    PortMap map(server.port());
-    testing_support::TempDir dir;
+TEST_F(HttpDownImplTest, DownloadsWriteResumeStopWhenCancelledAndRefuseErrorPages) {
+    TempDir dir;
     CHttpDownImpl http;
     Recorder rec;
     http.SetObserver(&rec);
     http.SetBlockSize(7);
-    ASSERT_TRUE(http.DownloadFile(L"http://127.0.0.1/f.bin", dir.winfile("f.bin").c_str(), true,
-                                  false, nullptr, 0));
-    EXPECT_EQ(testing_support::ReadAll(dir.file("f.bin")), content);
+    const wchar_t* url = L"http://127.0.0.1/f.bin";
+    ASSERT_TRUE(http.DownloadFile(url, dir.winfile("f.bin").c_str(), true, false, nullptr, 0));
+    EXPECT_EQ(ReadAll(dir.file("f.bin")), kContent);
     EXPECT_EQ(rec.length, 20);
     EXPECT_EQ(rec.progress, 20u);
     EXPECT_EQ(rec.finished, 1);
     EXPECT_NE(rec.headers.find(L"Content-Length: 20"), std::wstring::npos);
-    testing_support::WriteAll(dir.file("part.bin"), "0123456");
-    ASSERT_TRUE(
-        http.DownloadUrl(L"http://127.0.0.1/f.bin", dir.winfile("part.bin").c_str(), false, true));
-    EXPECT_EQ(testing_support::ReadAll(dir.file("part.bin")), content);
+    WriteAll(dir.file("part.bin"), "0123456");
+    ASSERT_TRUE(http.DownloadUrl(url, dir.winfile("part.bin").c_str(), false, true));
+    EXPECT_EQ(ReadAll(dir.file("part.bin")), kContent);
     EXPECT_NE(std::find(rec.statuses.begin(), rec.statuses.end(), L"断点续传...，开始位置7"),
               rec.statuses.end());
 
     rec.cancel_after = 0;
-    EXPECT_FALSE(
-        http.DownloadUrl(L"http://127.0.0.1/big", dir.winfile("big").c_str(), false, false));
-    EXPECT_EQ(testing_support::ReadAll(dir.file("big")), content.substr(0, 7));
+    EXPECT_FALSE(http.DownloadUrl(url, dir.winfile("cut").c_str(), false, false));
+    EXPECT_EQ(ReadAll(dir.file("cut")), kContent.substr(0, 7));
     EXPECT_EQ(rec.statuses.back(), L"取消文件下载");
     EXPECT_FALSE(
         http.DownloadUrl(L"http://127.0.0.1/missing", dir.winfile("m").c_str(), false, false));
-    EXPECT_FALSE(testing_support::Exists(dir.file("m")));
+    EXPECT_FALSE(Exists(dir.file("m")));
 }
 
 }  // namespace

@@ -1,61 +1,39 @@
 #include "base/ini_util.h"
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include "base/string_util.h"
-#include "support/log_capture.h"
-#include "testing/temp_dir.h"
+#include "support/base_test.h"
 
 namespace {
 
-using namespace base;
-using testing_support::LogCapture;
-using testing_support::ReadAll;
-using testing_support::TempDir;
-using testing_support::WriteAll;
+using base::GetIniString;
 
-TEST(IniUtilTest, ReadsValuesAndAnswersEmptyForMissingOnes) {
+// Names ignore case; a value is cut to the buffer; a failed write is logged.
+TEST(IniUtilTest, ReadsWhatIsThereCutToTheBufferAndWritesTextAndNumbers) {
     TempDir dir;
-    ASSERT_TRUE(WriteAll(dir.file("log.ini"), "[log]\r\nlevel=3\r\nretain_days=\r\n"));
-    const std::wstring path = dir.winfile("log.ini");
-    EXPECT_EQ(GetIniString(L"log", L"level", path, 260), L"3");
-    EXPECT_EQ(GetIniString(L"LOG", L"LEVEL", path, 260), L"3");
-    EXPECT_EQ(GetIniString(L"log", L"retain_days", path, 260), L"");
-    EXPECT_EQ(GetIniString(L"log", L"missing", path, 260), L"");
-    EXPECT_EQ(GetIniString(L"other", L"level", path, 260), L"");
-    EXPECT_EQ(GetIniString(L"log", L"level", dir.winfile("none.ini"), 260), L"");
-}
-
-TEST(IniUtilTest, ValueIsCutToTheBufferAndSizeZeroIsEmpty) {
-    TempDir dir;
-    ASSERT_TRUE(WriteAll(dir.file("c.ini"), "[game]\r\nname=abcdef\r\n"));
+    ASSERT_TRUE(WriteAll(dir.file("c.ini"), "[log]\r\nlevel=3\r\nretain_days=\r\nname=abcdef\r\n"));
     const std::wstring path = dir.winfile("c.ini");
-    EXPECT_EQ(GetIniString(L"game", L"name", path, 4), L"abc");
-    EXPECT_EQ(GetIniString(L"game", L"name", path, 1), L"");
-    EXPECT_EQ(GetIniString(L"game", L"name", path, 0), L"");
-}
+    const struct {
+        const wchar_t *app, *key;
+        DWORD size;
+        std::wstring value;
+    } cases[] = {{L"log", L"level", 260, L"3"},      {L"LOG", L"LEVEL", 260, L"3"},
+                 {L"log", L"retain_days", 260, L""}, {L"log", L"missing", 260, L""},
+                 {L"other", L"level", 260, L""},     {L"log", L"name", 4, L"abc"},
+                 {L"log", L"name", 1, L""},          {L"log", L"name", 0, L""}};
+    for (auto& c : cases) EXPECT_EQ(GetIniString(c.app, c.key, path, c.size), c.value) << c.key;
+    EXPECT_EQ(GetIniString(L"log", L"level", dir.winfile("none.ini"), 260), L"");
 
-TEST(IniUtilTest, WritesTextAndNumbersThatReadBack) {
-    TempDir dir;
-    const std::wstring path = dir.winfile("config.ini");
-    EXPECT_TRUE(SetConfigFileInt(L"channel", L"UserChannel", L"渠道7", path));
-    EXPECT_TRUE(SetConfigFileInt(L"channel", L"UserFrom", -12, path));
-    EXPECT_EQ(GetIniString(L"channel", L"UserChannel", path, 260), L"渠道7");
-    EXPECT_EQ(GetIniString(L"channel", L"UserFrom", path, 260), L"-12");
-    EXPECT_NE(ReadAll(dir.file("config.ini")).find("UserFrom=-12"), std::string::npos);
-}
-
-TEST(IniUtilTest, FailedWriteIsLoggedWithItsErrorAndValues) {
-    TempDir dir;
-    LogCapture log;
-    const std::wstring path = dir.winfile("missing\\folder\\config.ini");
-    EXPECT_FALSE(SetConfigFileInt(L"game", L"name", 5, path));
-    EXPECT_NE(log.Text().find("ERROR: SetConfigFileInt failed errorcode:3 app:game key:name "
-                              "value:5 path:" +
-                              base::WideToUtf8(path) + "\r\n"),
-              std::string::npos)
+    EXPECT_TRUE(base::SetConfigFileInt(L"channel", L"UserChannel", L"渠道7", path));
+    EXPECT_TRUE(base::SetConfigFileInt(L"channel", L"UserFrom", -12, path));
+    EXPECT_EQ(GetIniString(L"channel", L"UserChannel", path, 260) + L"|" +
+                  GetIniString(L"channel", L"UserFrom", path, 260),
+              L"渠道7|-12");
+    EXPECT_NE(ReadAll(dir.file("c.ini")).find("UserFrom=-12"), std::string::npos);
+    base_test::LogCapture log;
+    const std::wstring bad = dir.winfile("missing/folder/c.ini");
+    EXPECT_FALSE(base::SetConfigFileInt(L"game", L"name", 5, bad));
+    EXPECT_TRUE(
+        log.Has("ERROR: SetConfigFileInt failed errorcode:3 app:game key:name value:5 path:" +
+                base::WideToUtf8(bad) + "\r\n"))
         << log.Text();
 }
 

@@ -1,42 +1,28 @@
 #include "base/log.h"
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <regex>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "testing/scoped_env.h"
-#include "testing/temp_dir.h"
+#include "support/base_test.h"
 
 namespace {
-
-using testing_support::ReadAll;
-using testing_support::TempDir;
 
 // A log file as the start-up opens it: appended to, untranslated, starting with FF FE.
 class LogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        path_ = dir_.file("game_downloader_log_2026-1-5.txt");
-        file_ = fopen(path_.c_str(), "ab");
-        ASSERT_NE(file_, nullptr);
-        fwrite("\xFF\xFE", 1, 2, file_);
+    LogTest() {
+        EXPECT_EQ(fwrite("\xFF\xFE", 1, 2, file_), 2u);
         fflush(file_);
         COutput2FILE::Stream() = file_;
         CFileLog::ReportingLevel(LCAT_ALL) = LL_MESSAGE;
     }
-    void TearDown() override {
+    ~LogTest() override {
         COutput2FILE::Stream() = stderr;
         for (int c = LCAT_ALL; c <= LCAT_INI; ++c) CFileLog::ReportingLevel(c) = LL_DEBUG;
-        if (file_) fclose(file_);
+        fclose(file_);
     }
 
     // The file after its byte-order mark, as UTF-16 units.
@@ -54,21 +40,18 @@ protected:
     }
 
     static std::u16string U16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
-    static std::string Head(const char* category, const char* level) {
+    static std::string Head(const char* category, const char* level,
+                            const char* time = "10:20:30") {
         return "[" + std::to_string(GetCurrentProcessId()) + "][" +
-               std::to_string(GetCurrentThreadId()) + "][" + category + "]10:20:30 " + level + ": ";
+               std::to_string(GetCurrentThreadId()) + "][" + category + "]" + time + " " + level +
+               ": ";
     }
 
-    testing_support::ScopedEnv time_{"WIN32_FIXED_TIME", "2026-01-05T10:20:30"};
+    ScopedEnv time_{"WIN32_FIXED_TIME", "2026-01-05T10:20:30"};
     TempDir dir_;
-    std::string path_;
-    FILE* file_ = nullptr;
+    std::string path_ = dir_.file("game_downloader_log_2026-1-5.txt");
+    FILE* file_ = fopen(path_.c_str(), "ab");
 };
-
-int Counted(int& evaluations) {
-    ++evaluations;
-    return 1;
-}
 
 // "[pid][tid][CATEGORY]HH:mm:ss LEVEL: " message "\r\n", on the 24-hour clock; levels and
 // categories outside the tables show their numbers, and a category beyond the table is
@@ -85,22 +68,21 @@ TEST_F(LogTest, WritesExactHeadMessageAndLineEndAsUtf16le) {
     BASE_LOG(7, 9) << "deep";
     BASE_LOG(-2, LCAT_ALL) << "below";
     BASE_LOG(8, LCAT_ALL) << "filtered";
-    testing_support::ScopedEnv afternoon("WIN32_FIXED_TIME", "2026-01-05T15:04:05");
+    ScopedEnv afternoon("WIN32_FIXED_TIME", "2026-01-05T15:04:05");
     EXPECT_EQ(CFileLog::NowTime(), "15:04:05");
     LOG_MESSAGE << "pm";
-    std::string afternoon_head = Head("ALL", "MESSAGE");
-    afternoon_head.replace(afternoon_head.find("10:20:30"), 8, "15:04:05");
     EXPECT_EQ(Lines(),
               U16(Head("ALL", "MESSAGE") + "started 42 wide -7 4294967295 -5000000000 163\r\n" +
                   Head("ALL", "ERROR") + "code:x5\r\n" + Head("ALL", "MESSAGE") + "\r\n" +
                   Head("ALL", "MESSAGE") + "first\r\nsecond\r\n" + Head("9", "7") + "\t\tdeep\r\n" +
-                  Head("ALL", "-2") + "below\r\n" + afternoon_head + "pm\r\n"));
+                  Head("ALL", "-2") + "below\r\n" + Head("ALL", "MESSAGE", "15:04:05") + "pm\r\n"));
     EXPECT_EQ(CFileLog::LevelName(LL_INFO) + CFileLog::CategoryName(LCAT_INI), "INFOINI");
 }
 
 // Filtered statements, and all of them without a stream, evaluate none of their pieces.
 TEST_F(LogTest, FiltersByCategoryLevelWithoutEvaluatingPieces) {
     int evaluations = 0;
+    auto Counted = [](int& n) { return ++n, 1; };
     LOG_INFO << "info " << Counted(evaluations);
     LOG_DEBUG << "debug " << Counted(evaluations);
     BASE_LOG(LL_WARNING, LCAT_VIEW) << "view warning " << Counted(evaluations);
@@ -137,51 +119,43 @@ TEST_F(LogTest, ConcurrentStatementsGiveWholeLines) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
-            for (int i = 0; i < kLines; ++i) {
+            for (int i = 0; i < kLines; ++i)
                 LOG_MESSAGE << "thread " << t << " line " << i << " " << std::string(40, 'x');
-            }
         });
     }
     for (auto& th : threads) th.join();
-
+    // Whole lines one after another, each thread's in the order it wrote them.
     const std::u16string units = Lines();
     const std::string text(units.begin(), units.end());  // all ASCII here
-    const std::regex line(R"(\[\d+\]\[\d+\]\[ALL\]10:20:30 MESSAGE: thread (\d) line (\d+) x{40})");
+    const std::regex line(
+        R"(\[\d+\]\[\d+\]\[ALL\]10:20:30 MESSAGE: thread (\d) line (\d+) x{40}\r\n)");
     std::vector<int> next(kThreads, 0);
-    size_t start = 0, count = 0;
-    while (start < text.size()) {
-        const size_t end = text.find("\r\n", start);
-        ASSERT_NE(end, std::string::npos);
-        std::smatch m;
-        const std::string one = text.substr(start, end - start);
-        ASSERT_TRUE(std::regex_match(one, m, line)) << one;
-        // Each thread's lines arrive in the order it wrote them.
-        const int t = std::stoi(m[1]);
-        EXPECT_EQ(std::stoi(m[2]), next[t]++);
-        ++count;
-        start = end + 2;
+    long covered = 0;
+    for (std::sregex_iterator m(text.begin(), text.end(), line), end; m != end; ++m) {
+        ASSERT_EQ(m->position(), covered) << text.substr(covered, 200);
+        covered += m->length();
+        EXPECT_EQ(std::stoi((*m)[2]), next[std::stoi((*m)[1])]++);
     }
-    EXPECT_EQ(count, static_cast<size_t>(kThreads * kLines));
+    EXPECT_EQ(size_t(covered), text.size());
+    EXPECT_EQ(next, std::vector<int>(kThreads, kLines));
 }
 
 TEST(LogConsoleTest, StandardErrorGetsAnsiTextUntilAFileIsSet) {
     TempDir dir;
-    const std::string path = dir.file("stderr.txt");
-    const int saved = dup(2);
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int saved = dup(2), fd = open(dir.file("err").c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_GE(fd, 0);
     fflush(stderr);
     dup2(fd, 2);
     ASSERT_EQ(COutput2FILE::Stream(), stderr);
-    testing_support::ScopedEnv time("WIN32_FIXED_TIME", "2026-01-05T23:59:58");
+    ScopedEnv time("WIN32_FIXED_TIME", "2026-01-05T23:59:58");
     LOG_DEBUG << "早 " << 1;
     fflush(stderr);
     dup2(saved, 2);
     close(saved);
     close(fd);
-    EXPECT_EQ(ReadAll(path), "[" + std::to_string(GetCurrentProcessId()) + "][" +
-                                 std::to_string(GetCurrentThreadId()) +
-                                 "][ALL]23:59:58 DEBUG: 早 1\r\n");
+    EXPECT_EQ(ReadAll(dir.file("err")), "[" + std::to_string(GetCurrentProcessId()) + "][" +
+                                            std::to_string(GetCurrentThreadId()) +
+                                            "][ALL]23:59:58 DEBUG: 早 1\r\n");
 }
 
 }  // namespace

@@ -1,20 +1,21 @@
+// The machine identifier and its sources: the processor, disk serials, adapter
+// addresses, the security suite's value, and the first generation's probes.
 #include "base/machine_id.h"
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <ctype.h>
-#include <stdio.h>
+#include <unistd.h>
+#include <winioctl.h>
 
 #include <array>
-#include <string>
 
-#include "support/registry_sandbox.h"
+#include "base/disk_serial.h"
+#include "base/mac_address.h"
+#include "base/machine_id_v1.h"
+#include "support/base_test.h"
 
 namespace {
 
-using testing_support::RegistrySandbox;
+using base_test::PrivateRegistry;
 
 std::string Mid() {
     char out[260] = {};
@@ -29,25 +30,21 @@ std::string Hash(const std::string& text) {
 }
 
 bool IsLowerHex(const std::string& text) {
-    for (char c : text)
-        if (!isdigit(static_cast<unsigned char>(c)) && (c < 'a' || c > 'f')) return false;
-    return true;
+    return text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-std::string MidOfAnotherProcess() {
-    FILE* pipe = popen(BASE_MID_PROBE, "r");
-    std::string mid;
-    char line[256];
-    while (pipe && fgets(line, sizeof(line), pipe)) {
-        std::string s(line);
-        if (s.rfind("mid=", 0) == 0) mid = s.substr(4, s.find('\n') - 4);
-    }
-    if (pipe) pclose(pipe);
-    return mid;
+// A buffer of 40 'Q's after f wrote into it.
+template <class F>
+std::string Filled(F f) {
+    std::array<char, 40> out;
+    out.fill('Q');
+    f(out.data());
+    return std::string(out.data(), out.size());
 }
 
+// Values of an independent model of the doubled finalisation; a short output gets a
+// zero-filled prefix.
 TEST(MidHashTest, DigestsWithTwoFinalisationsOfAtMost259CharactersInLowerCase) {
-    // Values of an independent model of the doubled finalisation.
     EXPECT_EQ(Hash("abc"), "ab32b7d610b8276088dc6cdcfe9adbf3");
     EXPECT_EQ(Hash(""), "5d2735c78b4ad61d0f6b5933aef45e4f");
     EXPECT_EQ(Hash(std::string(64, 'z')), "47d365c4d37aafcc90d6d56b2af87ec1");
@@ -55,32 +52,25 @@ TEST(MidHashTest, DigestsWithTwoFinalisationsOfAtMost259CharactersInLowerCase) {
     for (int i = 0; i < 300; ++i) text += static_cast<char>('a' + i % 26);
     EXPECT_EQ(Hash(text), Hash(text.substr(0, 259)));
     EXPECT_NE(Hash(text.substr(0, 259)), Hash(text.substr(0, 258)));
-    // A short output gets a zero-filled prefix.
-    std::array<char, 10> out;
-    out.fill('Q');
-    EXPECT_FALSE(base::HashMidText("abc", out.data(), out.size()));
-    EXPECT_EQ(std::string(out.data(), out.size()), std::string("ab32b7d61") + '\0');
+    EXPECT_EQ(Filled([](char* out) { EXPECT_FALSE(base::HashMidText("abc", out, 10)); }),
+              std::string("ab32b7d61") + '\0' + std::string(30, 'Q'));
     char exact[33];
     EXPECT_TRUE(base::HashMidText("abc", exact, sizeof(exact)));
 }
 
 TEST(MachineIdTest, IsThirtyTwoLowerCaseHexDigitsInEveryProcessAndNeedsRoomForThem) {
-    RegistrySandbox registry;
+    PrivateRegistry registry;
     const std::string mid = Mid();
     EXPECT_EQ(mid.size(), 32u);
     EXPECT_TRUE(IsLowerHex(mid)) << mid;
     EXPECT_EQ(Mid(), mid);
-    EXPECT_EQ(MidOfAnotherProcess(), mid);
-    EXPECT_EQ(MidOfAnotherProcess(), mid);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(base_test::ProbeLines(BASE_TEST_CHILD " mid")["mid"], mid);
     base::ComputeMid2(nullptr, 260);  // nothing to write to, nothing happens
-    for (size_t size : {0u, 1u, 31u, 32u, 33u}) {
-        std::array<char, 40> out;
-        out.fill('Q');
-        base::ComputeMid2(out.data(), size);
-        EXPECT_EQ(std::string(out.data(), out.size()),
+    for (size_t size : {0u, 1u, 31u, 32u, 33u})
+        EXPECT_EQ(Filled([size](char* out) { base::ComputeMid2(out, size); }),
                   size == 33 ? mid + '\0' + std::string(7, 'Q') : std::string(40, 'Q'))
             << size;
-    }
 
     char cpu[100] = {};
 #if defined(__i386__) || defined(__x86_64__)
@@ -99,14 +89,17 @@ TEST(MachineIdTest, IsThirtyTwoLowerCaseHexDigitsInEveryProcessAndNeedsRoomForTh
 // The security suite's identifier wins when its check value fits; it goes into report
 // addresses as it is.
 TEST(MachineIdTest, AValidSuiteIdentifierIsTakenOverAnyOtherIsNot) {
-    RegistrySandbox registry;
-    const std::string hardware = Mid();
-    const std::string id = "0123456789abcdef0123456789abcdef";
-    const std::string upper = "FEDCBA9876543210FEDCBA9876543210";
+    PrivateRegistry registry;
+    const std::string hardware = Mid(), id = "0123456789abcdef0123456789abcdef",
+                      upper = "FEDCBA9876543210FEDCBA9876543210",
+                      other = "0123456789abcdef0123456789abc&e=";
     std::string upper_check = Hash(upper), wrong_check = Hash(id);
     for (auto& c : upper_check) c = static_cast<char>(toupper(c));
     wrong_check[5] = wrong_check[5] == '0' ? '1' : '0';
-    const std::string other = "0123456789abcdef0123456789abc&e=";
+    auto set = [](const std::string& value) {
+        return base_test::SetMachineText(L"Software\\Harlin\\Morsk", L"mid",
+                                         std::wstring(value.begin(), value.end()));
+    };
     const struct {
         std::string value, mid;
     } cases[] = {{id + Hash(id), id},
@@ -117,20 +110,212 @@ TEST(MachineIdTest, AValidSuiteIdentifierIsTakenOverAnyOtherIsNot) {
                  {"", hardware},
                  {other + Hash(other), hardware}};
     for (const auto& c : cases) {
-        ASSERT_TRUE(RegistrySandbox::SetMachineText(L"Software\\Harlin\\Morsk", L"mid",
-                                                    std::wstring(c.value.begin(), c.value.end())));
+        ASSERT_TRUE(set(c.value));
         EXPECT_EQ(Mid(), c.mid) << c.value;
         char out[33] = {};
         EXPECT_EQ(base::ReadSuiteMid(out, sizeof(out)), c.mid != hardware) << c.value;
     }
-    ASSERT_TRUE(RegistrySandbox::SetMachineText(
-        L"Software\\Harlin\\Morsk", L"mid",
-        std::wstring(cases[0].value.begin(), cases[0].value.end())));
-    std::array<char, 40> out;
-    out.fill('Q');
-    EXPECT_FALSE(base::ReadSuiteMid(out.data(), 32));  // too small: nothing read
+    ASSERT_TRUE(set(cases[0].value));
+    EXPECT_EQ(Filled([](char* out) { EXPECT_FALSE(base::ReadSuiteMid(out, 32)); }),
+              std::string(40, 'Q'));  // too small: nothing read
     EXPECT_FALSE(base::ReadSuiteMid(nullptr, 260));
-    EXPECT_EQ(std::string(out.data(), out.size()), std::string(40, 'Q'));
+}
+
+void ListCard(const wchar_t* number, const wchar_t* service) {
+    ASSERT_TRUE(base_test::SetMachineText(
+        std::wstring(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\") + number,
+        service ? L"ServiceName" : nullptr, service ? service : L""));
+}
+
+// The probe's lines, run in a network namespace of its own whose only adapters are a
+// pair of virtual cards with the given addresses.
+std::map<std::string, std::string> ProbeWithCards(const std::string& first,
+                                                  const std::string& second) {
+    return base_test::ProbeLines(
+        "unshare --net --mount sh -c 'mount -t sysfs sysfs /sys && "
+        "ip link add v1 address " +
+        first + " type veth peer name v2 address " + second +
+        " && exec \"$0\" mid' " BASE_TEST_CHILD " 2>/dev/null");
+}
+
+// The identifier's text without a card: the processor and the first disk serial that
+// answers, trimmed.
+std::string CpuAndDisk() {
+    char cpu[100] = {}, out[100] = {};
+    base::GetCpuIdText(cpu, sizeof(cpu));
+    for (auto probe : {base::DiskSerialBySmart, base::DiskSerialByScsi,
+                       base::DiskSerialByStorageQuery, base::DiskSerialBySmartRead}) {
+        if (!probe(out, sizeof(out))) continue;
+        std::string s(out);
+        return cpu + s.substr(0, s.find_last_not_of(' ') + 1);
+    }
+    return cpu;
+}
+
+TEST(NetworkCardsTest, CardsWithoutAKnownServiceAreSkippedAndNetbiosGivesHexDigits) {
+    PrivateRegistry registry;
+    char out[100] = "untouched";
+    EXPECT_FALSE(base::MacByNetworkCards(out, sizeof(out)));  // no cards key
+    EXPECT_STREQ(out, "untouched");
+    ListCard(L"2", L"{no-such-adapter-4711}");
+    ListCard(L"5", nullptr);
+    ListCard(L"7", L"");
+    EXPECT_FALSE(base::MacByNetworkCards(out, sizeof(out)));
+    EXPECT_FALSE(base::MacByNdisQuery(L"\\\\.\\{no-such-adapter-4711}", out, sizeof(out)));
+
+    if (!base::MacByNetbios(out, sizeof(out))) GTEST_SKIP() << "no network card here";
+    const std::string mac = out;
+    EXPECT_EQ(mac.size(), 12u);
+    EXPECT_EQ(mac.find_first_not_of("0123456789ABCDEF"), std::string::npos) << mac;
+    char small[12];
+    EXPECT_FALSE(base::MacByNetbios(small, sizeof(small)));
+}
+
+// The smallest permanent address of the listed cards is hashed after the processor
+// and the disk; virtual cards are no NetBIOS adapters.
+TEST(NetworkCardsTest, TheSmallestAddressOfTheListedCardsEndsTheIdentifiersText) {
+    if (geteuid() != 0 || system("unshare --net --mount sh -c 'mount -t sysfs sysfs /sys && "
+                                 "ip link add v1 type veth peer name v2' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "needs root, unshare and ip";
+    PrivateRegistry registry;
+    auto probe = ProbeWithCards("00:e0:4c:00:00:01", "00:a0:c9:00:00:02");
+    EXPECT_EQ(probe["cards"] + " " + probe["netbios"], "- -");
+    EXPECT_EQ(probe["mid"], Hash(CpuAndDisk()));
+    ListCard(L"3", L"v1");
+    ListCard(L"8", L"v2");
+    ListCard(L"9", L"{no-such-adapter-4711}");
+    for (auto [first, second] : {std::pair{"00:e0:4c:00:00:01", "00:a0:c9:00:00:02"},
+                                 {"00:a0:c9:00:00:02", "00:e0:4c:00:00:01"}}) {
+        probe = ProbeWithCards(first, second);
+        EXPECT_EQ(probe["cards"], "00A0C9000002");
+        EXPECT_EQ(probe["mid"], Hash(CpuAndDisk() + "00A0C9000002"));
+    }
+}
+
+// Identify words 10..19 hold the 20-character serial field as the drive stores it:
+// the first character of each pair in the word's high byte.
+TEST(IdentifySerialTest, HighByteFirstUpToAZeroAndTrailingBlanksGo) {
+    const struct {
+        std::string field, serial;
+    } cases[] = {{"WD-WCAV12345678", "WD-WCAV12345678"},
+                 {"   S1234", "   S1234"},  // leading blanks stay
+                 {"ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOPQRST"},
+                 {"", " "},  // all blank: its first character (the identifier trims it)
+                 {std::string("AB\0CD", 5), "AB"}};
+    for (const auto& c : cases) {
+        std::vector<WORD> words(256, 0);
+        std::string field = c.field;
+        field.resize(20, ' ');
+        for (int i = 0; i < 10; ++i)
+            words[10 + i] = WORD(static_cast<unsigned char>(field[2 * i]) << 8 |
+                                 static_cast<unsigned char>(field[2 * i + 1]));
+        EXPECT_EQ(base::IdentifyWordsToString(words.data(), 10, 19), c.serial) << c.field;
+    }
+}
+
+// The serial text of a storage device descriptor: hexadecimal pairs are decoded, and
+// then, when asked, each pair of characters swapped.
+TEST(StorageSerialTest, TextAfterTheHeadIsDecodedAndSwappedWhenItCanBe) {
+    const DWORD head = offsetof(STORAGE_DEVICE_DESCRIPTOR, RawDeviceProperties);
+    const struct {
+        std::string text;
+        bool swap;
+        std::string serial;
+    } cases[] = {{"20204457572d41433156", true, "  WD-WCAV1"},
+                 {"3153325a", false, "1S2Z"},
+                 {"3153325a", true, "S1Z2"},
+                 {"3153325A", true, "S1Z2"},  // either letter case
+                 {"3 41", false, "0A"},       // a blank counts as a zero
+                 {"41424300", false, "ABC"},  // decoded zeros end the text
+                 {"00414243", false, ""},
+                 {"0041", true, "A"},  // swapped before it is cut
+                 // Not whole printable pairs: taken as it is.
+                 {"S3Z9NB0K", false, "S3Z9NB0K"},
+                 {"S3Z9NB0K", true, "3S9ZBNK0"},
+                 {"41424", false, "41424"},
+                 {"0141", false, "0141"},
+                 {"AB\x01"
+                  "CD",
+                  true, ""},  // unprintable text gives nothing
+                 {"S\xc3\xa9rie", true, ""}};
+    for (const auto& c : cases) {
+        std::vector<BYTE> bytes(head, 0);
+        bytes.insert(bytes.end(), c.text.begin(), c.text.end());
+        bytes.push_back(0);
+        EXPECT_EQ(base::StorageSerialToString(bytes.data(), DWORD(bytes.size()), head, c.swap),
+                  c.serial)
+            << c.text << " " << c.swap;
+    }
+    std::vector<BYTE> bytes(head, 'A');               // a head that would read as text
+    bytes.insert(bytes.end(), {'S', '3', 'Z', '9'});  // no terminator: the answer was cut
+    const DWORD size = DWORD(bytes.size());
+    EXPECT_EQ(base::StorageSerialToString(bytes.data(), size, head, false), "S3Z9");
+    for (DWORD offset : {DWORD(0), size, DWORD(0x7fffffff)})
+        EXPECT_EQ(base::StorageSerialToString(bytes.data(), size, offset, true), "") << offset;
+    EXPECT_EQ(base::StorageSerialToString(nullptr, size, head, true), "");
+}
+
+TEST(DiskProbeTest, OnlyTheStorageQueryAnswersAndThenTheSameEachTime) {
+    // Identify requests need the disk's firmware, which this system refuses to a
+    // program; each probe answers false and leaves the buffer alone.
+    for (auto probe :
+         {base::DiskSerialBySmart, base::DiskSerialByScsi, base::DiskSerialBySmartRead}) {
+        char out[100] = "untouched";
+        EXPECT_FALSE(probe(out, sizeof(out)));
+        EXPECT_STREQ(out, "untouched");
+    }
+    HANDLE drive = CreateFileW(L"\\\\.\\PhysicalDrive0", 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    char out[100], again[100] = {};
+    memset(out, 'Q', sizeof(out));
+    if (drive == INVALID_HANDLE_VALUE) {
+        EXPECT_FALSE(base::DiskSerialByStorageQuery(out, sizeof(out)));
+        return;
+    }
+    CloseHandle(drive);
+    ASSERT_TRUE(base::DiskSerialByStorageQuery(out, sizeof(out)));
+    const size_t n = strnlen(out, sizeof(out));
+    ASSERT_LT(n, sizeof(out));
+    for (size_t i = 0; i < n; ++i) EXPECT_TRUE(isprint(static_cast<unsigned char>(out[i])));
+    ASSERT_TRUE(base::DiskSerialByStorageQuery(again, sizeof(again)));
+    EXPECT_STREQ(again, out);
+}
+
+TEST(FirstGenerationIdTest, WmiSerialGroupsOfFourBecomeTwoCharactersSecondFirst) {
+    // "3153" holds the characters '1' and 'S', stored as "S1".
+    const std::wstring serial = L"3153325a5733454e3030595a4d4e42202020204b";
+    const struct {
+        std::wstring serial;
+        size_t room;
+        bool ok;
+        std::wstring text;
+    } cases[] = {{serial, 21, true, L"S1Z23WNE00ZYNM B  K "},
+                 {std::wstring(serial).replace(8, 2, L"00"), 21, false, L"S1Z23"},  // a zero ends
+                 {std::wstring(serial).replace(4, 2, L"zz"), 21, false, L"S1Z"},    // unreadable
+                 {serial.substr(0, 39), 21, false, L""},  // only forty characters are read
+                 {serial + L"31", 21, false, L""},
+                 {serial, 20, false, L"x"}};  // nor into a buffer without room
+    for (const auto& c : cases) {
+        wchar_t out[21] = L"x";
+        EXPECT_EQ(base::ParseWmiSerial(c.serial.c_str(), out, c.room), c.ok) << c.serial;
+        EXPECT_EQ(std::wstring(out), c.text) << c.serial;
+    }
+}
+
+// No management service, no disk firmware requests, no physical memory section; the
+// BIOS answer is the shared NetBIOS text, nothing appended.
+TEST(FirstGenerationIdTest, ProbesThatNeedFirmwareOrServicesAnswerNothing) {
+    wchar_t serial[64] = L"x";
+    EXPECT_FALSE(base::WmiDiskSerial(serial, 64));
+    EXPECT_EQ(serial[0], L'\0');
+    EXPECT_STREQ(base::GetHardwareIdV1(), "");
+    char current[100] = {};
+    const bool found = base::MacByNetbios(current, sizeof(current));
+    const char* shared = base::GetNetbiosMacV1();
+    const std::string mac = shared;
+    EXPECT_EQ(mac, found ? std::string(current) : "");
+    EXPECT_EQ(base::GetBiosCrcV1(), shared);
+    EXPECT_EQ(std::string(shared), mac);
 }
 
 }  // namespace

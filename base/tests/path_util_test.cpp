@@ -2,46 +2,31 @@
 
 #include <win32_unixpath.h>
 
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
 #include <filesystem>
 
-#include "base/string_util.h"
-#include "support/child.h"
-#include "testing/temp_dir.h"
+#include "support/base_test.h"
+#include "testing/child_process.h"
 
 namespace {
 
 using namespace base;
-using testing_support::TempDir;
 
-TEST(ExePathTest, OwnPathIsADrivePathAndItsFolderHasNoTrailingBackslash) {
-    const std::wstring path = GetExePath();
-    const std::wstring dir = GetExeDir();
-    ASSERT_GE(path.size(), 3u);
-    EXPECT_EQ(path.substr(1, 2), L":\\");
-    EXPECT_EQ(path, dir + L"\\base_tests");
-    EXPECT_NE(dir.back(), L'\\');
-}
-
-TEST(ExePathTest, WorksFromAFolderLongerThan256Characters) {
+// The own path is a drive path and its folder has no trailing backslash, from a folder
+// longer than 256 characters too.
+TEST(ExePathTest, OwnPathAndFolderFromAnyFolder) {
+    EXPECT_EQ(GetExePath(), GetExeDir() + L"\\base_tests");
+    EXPECT_EQ(GetExePath().substr(1, 2), L":\\");
+    EXPECT_NE(GetExeDir().back(), L'\\');
     TempDir dir;
     std::string folder = dir.path();
-    while (folder.size() < 400) {
-        folder += "/" + std::string(90, 'd');
-        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    }
-    const std::string program = folder + "/child";
-    std::filesystem::copy_file(BASE_TEST_CHILD, program);
-    const std::string out = testing_support::RunAndRead(program, {"exe"});
-    const size_t newline = out.find('\n');
-    ASSERT_NE(newline, std::string::npos) << out;
-    const std::wstring exe_path = Utf8ToWide(out.substr(0, newline).c_str());
-    const std::wstring exe_dir = Utf8ToWide(out.substr(newline + 1).c_str());
-    EXPECT_EQ(exe_dir, UnixPathToWin32(folder) + L"\n");
-    EXPECT_EQ(exe_path, UnixPathToWin32(program));
+    while (folder.size() < 400)
+        ASSERT_EQ(mkdir((folder += "/" + std::string(90, 'd')).c_str(), 0700), 0);
+    std::filesystem::copy_file(BASE_TEST_CHILD, folder + "/child");
+    testing_support::ChildProcess child;
+    ASSERT_TRUE(child.Start(folder + "/child", {"exe"}));
+    EXPECT_EQ(Utf8ToWide(child.Expect("").c_str()), UnixPathToWin32(folder + "/child"));
+    EXPECT_EQ(Utf8ToWide(child.Expect("").c_str()), UnixPathToWin32(folder));
+    EXPECT_EQ(child.Wait(), 0);
 }
 
 // Only backslashes separate, except where a function turns slashes into them first.
@@ -85,10 +70,12 @@ TEST(PathTextTest, PartsOfPathTexts) {
     }
 }
 
+// Only ASCII case and slashes are ignored.
 TEST(PathTextTest, SamePathIgnoresAsciiCaseAndSlashesOnly) {
-    EXPECT_TRUE(IsSamePath(L"C:\\Games\\Kelto\\setup.EXE", L"c:\\games\\KELTO\\Setup.exe"));
-    EXPECT_TRUE(IsSamePath(L"C:\\Games/Kelto\\setup.exe", L"C:\\Games\\Kelto\\setup.exe"));
-    EXPECT_TRUE(IsSamePath(L"C:f.exe", L"c:F.EXE"));
+    for (auto [a, b] : {std::pair{L"C:\\Games\\Kelto\\setup.EXE", L"c:\\games\\KELTO\\Setup.exe"},
+                        {L"C:\\Games/Kelto\\setup.exe", L"C:\\Games\\Kelto\\setup.exe"},
+                        {L"C:f.exe", L"c:F.EXE"}})
+        EXPECT_TRUE(IsSamePath(a, b)) << a;
     for (const wchar_t* other : {L"D:\\Games\\Kelto\\setup.exe", L"C:\\Games\\Other\\setup.exe",
                                  L"C:\\x\\Games\\Kelto\\setup.exe", L"C:\\Games\\Kelto\\setup.ex"})
         EXPECT_FALSE(IsSamePath(L"C:\\Games\\Kelto\\setup.exe", other)) << other;

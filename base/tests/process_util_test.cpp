@@ -1,69 +1,45 @@
 #include "base/process_util.h"
 
-#include <dirent.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <fstream>
-#include <string>
+#include <filesystem>
 #include <thread>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "base/scoped_handle.h"
-#include "base/string_util.h"
-#include "support/folder_view.h"
-#include "support/handle_probe.h"
-#include "support/log_capture.h"
-#include "support/privilege_probe.h"
-#include "testing/scoped_env.h"
-#include "testing/temp_dir.h"
+#include "support/base_test.h"
 
 using base::ScopedHandle;
-using testing_support::TempDir;
-using testing_support::WinPath;
+using base_test::LogCapture;
 
 namespace {
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 // A folder for child programs; whatever still runs from it is killed at the end.
-class ChildFolder : public TempDir {
-public:
-    ~ChildFolder() {
-        if (DIR* proc = opendir("/proc")) {
-            while (dirent* e = readdir(proc)) {
-                char target[4096] = {};
-                std::string link = std::string("/proc/") + e->d_name + "/exe";
-                ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-                if (n > 0 && std::string(target).rfind(path() + "/", 0) == 0)
-                    kill(atoi(e->d_name), SIGKILL);
-            }
-            closedir(proc);
+class Process : public base_test::FolderTest {
+protected:
+    ~Process() override {
+        for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+            std::error_code error;
+            const auto exe = std::filesystem::read_symlink(e.path() / "exe", error).string();
+            if (!error && exe.rfind(path() + "/", 0) == 0)
+                kill(atoi(e.path().filename().c_str()), SIGKILL);
         }
     }
 
     // Copies the child program to the relative path; answers its Windows path.
     std::wstring Place(const std::string& relative) {
-        std::string to = file(relative);
-        EXPECT_EQ(system(("mkdir -p '" + to.substr(0, to.rfind('/')) + "'").c_str()), 0);
-        std::ifstream in(BASE_PROCESS_CHILD, std::ios::binary);
-        std::ofstream(to, std::ios::binary) << in.rdbuf();
-        EXPECT_EQ(chmod(to.c_str(), 0755), 0);
-        return WinPath(*this, relative);
+        const std::filesystem::path to = file(relative);
+        std::filesystem::create_directories(to.parent_path());
+        std::filesystem::copy_file(BASE_PROCESS_CHILD, to,
+                                   std::filesystem::copy_options::overwrite_existing);
+        return winfile(relative);
     }
 };
 
-// The child's command line: it sleeps, then ends with the exit code; more words go
-// to its record file.
-std::wstring Command(const std::wstring& exe, int sleep_ms, int exit_code,
-                     const std::wstring& rest = L"") {
-    return L"\"" + exe + L"\" " + std::to_wstring(sleep_ms) + L" " + std::to_wstring(exit_code) +
-           rest;
+// The child's command line: it sleeps, then ends with the exit code.
+std::wstring Command(const std::wstring& exe, int sleep_ms, int exit_code) {
+    return L"\"" + exe + L"\" " + std::to_wstring(sleep_ms) + L" " + std::to_wstring(exit_code);
 }
 
 // Starts a child that runs for a minute and keeps its process handle.
@@ -91,93 +67,82 @@ std::string UniqueName(const char* stem) {
 }
 
 std::string Lines(const std::string& path) {
-    std::string text = testing_support::ReadAll(path);
+    std::string text = ReadAll(path);
     std::replace(text.begin(), text.end(), '\n', '|');
     return text;
 }
 
-}  // namespace
-
-TEST(CreateProcessEx, WaitsUpToTheTimeOutAndGivesTheExitCodeOrStillActive) {
-    ChildFolder tmp;
-    std::string slow = UniqueName("slow");
-    struct {
+TEST_F(Process, CreateProcessExWaitsUpToTheTimeOutAndGivesTheExitCodeOrStillActive) {
+    const std::string slow = UniqueName("slow");
+    const struct {
         std::wstring line;
         uint32_t timeout;
         bool result;
         uint32_t code;
-    } cases[] = {{Command(tmp.Place("c.exe"), 0, 7), 60000, true, 7},
-                 {Command(tmp.Place("c.exe"), 60000, 0), 0, true, STILL_ACTIVE},  // no wait
-                 {Command(tmp.Place(slow), 60000, 0), 100, false, STILL_ACTIVE}};
-    for (auto& c : cases) {
+    } cases[] = {{Command(Place("c.exe"), 0, 7), 60000, true, 7},
+                 {Command(Place("c.exe"), 60000, 0), 0, true, STILL_ACTIVE},  // no wait
+                 {Command(Place(slow), 60000, 0), 100, false, STILL_ACTIVE}};
+    for (auto c : cases) {
         uint32_t code = 0;
         EXPECT_EQ(base::CreateProcessEx(c.line.data(), SW_HIDE, c.timeout, &code), c.result);
         EXPECT_EQ(code, c.code) << c.timeout;
     }
     EXPECT_TRUE(base::IsProcessRunning(Wide(slow)));  // left running
 
-    testing_support::LogCapture log;
-    std::wstring missing = L"\"" + WinPath(tmp, "none.exe") + L"\" 0 0";
+    LogCapture log;
+    std::wstring missing = L"\"" + winfile("none.exe") + L"\" 0 0";
     uint32_t code = 12345;
     EXPECT_FALSE(base::CreateProcessEx(missing.data(), SW_HIDE, 1000, &code));
     EXPECT_EQ(code, 12345u);
-    EXPECT_NE(log.Text().find("ERROR: CreateProcessEx fail error code:2 cmdline:" +
-                              base::WideToUtf8(missing) + "\r\n"),
-              std::string::npos)
+    EXPECT_TRUE(log.Has(
+        "ERROR: CreateProcessEx fail error code:2 cmdline:" + base::WideToUtf8(missing) + "\r\n"))
         << log.Text();
 }
 
-TEST(SyncCreateProcess, QuotesTheProgramRunsInTheFolderAndRefusesACutLine) {
-    ChildFolder tmp;
-    std::wstring exe = tmp.Place("with blanks/the child.exe");
-    std::string record = tmp.file("record.txt");
-    ASSERT_EQ(mkdir(tmp.file("work").c_str(), 0755), 0);
-    std::wstring args = L"0 0 \"" + Wide(record) + L"\" one \"two words\"";
-    testing_support::LogCapture log;
-    EXPECT_TRUE(base::SyncCreateProcess(exe, args, true, WinPath(tmp, "work")));
-    EXPECT_NE(log.Text().find("MESSAGE: " + base::WideToUtf8(L"\"" + exe + L"\" " + args) + "\r\n"),
-              std::string::npos)
+TEST_F(Process, SyncCreateProcessQuotesTheProgramRunsInTheFolderAndRefusesACutLine) {
+    const std::wstring exe = Place("with blanks/the child.exe");
+    Dir("work");
+    const std::wstring args = L"0 0 \"" + Wide(file("record.txt")) + L"\" one \"two words\"";
+    LogCapture log;
+    EXPECT_TRUE(base::SyncCreateProcess(exe, args, true, winfile("work")));
+    EXPECT_TRUE(log.Has("MESSAGE: " + base::WideToUtf8(L"\"" + exe + L"\" " + args) + "\r\n"))
         << log.Text();
-    EXPECT_EQ(Lines(record), tmp.file("work") + "|one|two words|");
-
-    ASSERT_EQ(unlink(record.c_str()), 0);
+    EXPECT_EQ(Lines(file("record.txt")), file("work") + "|one|two words|");
+    ASSERT_EQ(unlink(file("record.txt").c_str()), 0);
     EXPECT_FALSE(base::SyncCreateProcess(exe, args + std::wstring(2100, L'x'), true, L""));
-    EXPECT_FALSE(testing_support::Exists(record));
+    EXPECT_FALSE(Has("record.txt"));
 }
 
-TEST(SyncCreateProcess, FallsBackToTheShellWhichWaitsWhenAskedAndLogsAFailure) {
-    ChildFolder tmp;
-    std::string shell_log = tmp.file("shell.log");
-    testing_support::ScopedEnv env("WIN32_SHELL_LOG", shell_log);
-    ASSERT_TRUE(testing_support::WriteAll(tmp.file("notes.txt"), "just text"));
-    EXPECT_TRUE(base::SyncCreateProcess(WinPath(tmp, "notes.txt"), L"", false, L""));
-    std::string logged = testing_support::ReadAll(shell_log);
+TEST_F(Process, SyncCreateProcessFallsBackToTheShellWhichWaitsWhenAskedAndLogsAFailure) {
+    ScopedEnv env("WIN32_SHELL_LOG", file("shell.log"));
+    Write("notes.txt", "just text");
+    EXPECT_TRUE(base::SyncCreateProcess(winfile("notes.txt"), L"", false, L""));
+    const std::string logged = Read("shell.log");
     EXPECT_NE(logged.find("document"), std::string::npos) << logged;
-    EXPECT_NE(logged.find(tmp.file("notes.txt")), std::string::npos) << logged;
+    EXPECT_NE(logged.find(file("notes.txt")), std::string::npos) << logged;
 
-    std::string name = UniqueName("shelled");
-    std::wstring exe = tmp.Place(name);
-    std::string record = tmp.file("record.txt");
-    EXPECT_EQ(base::SyncShellExcute(L"500 0 \"" + Wide(record) + L"\" waited", exe, true), TRUE);
+    const std::string name = UniqueName("shelled");
+    const std::wstring exe = Place(name);
+    EXPECT_EQ(
+        base::SyncShellExcute(L"500 0 \"" + Wide(file("record.txt")) + L"\" waited", exe, true),
+        TRUE);
     EXPECT_FALSE(base::IsProcessRunning(Wide(name))) << "the call returns once the program ended";
-    EXPECT_NE(Lines(record).find("|waited|"), std::string::npos);
+    EXPECT_NE(Lines(file("record.txt")).find("|waited|"), std::string::npos);
     EXPECT_EQ(base::SyncShellExcute(L"60000 0", exe, false), TRUE);
     EXPECT_TRUE(base::IsProcessRunning(Wide(name))) << "without waiting it still runs";
 
-    testing_support::LogCapture log;
-    EXPECT_EQ(base::SyncShellExcute(L"", WinPath(tmp, "none.exe"), true), FALSE);
-    EXPECT_NE(log.Text().find("ERROR: [SyncShellExcute]调用ShellExecuteEx返回错误 errorcode2\r\n"),
-              std::string::npos)
+    LogCapture log;
+    EXPECT_EQ(base::SyncShellExcute(L"", winfile("none.exe"), true), FALSE);
+    EXPECT_TRUE(log.Has("ERROR: [SyncShellExcute]调用ShellExecuteEx返回错误 errorcode2\r\n"))
         << log.Text();
 }
 
 // By name ignoring case, by folder (with slashes too) and below it; the program itself
 // counts only when asked.
-TEST(ProcessFind, ByNameIgnoringCaseAndByFolderWithSlashesAndBelowIt) {
-    ChildFolder tmp;
-    std::string name = UniqueName("Finder");
-    std::wstring exe = tmp.Place("app/" + name), deep = tmp.Place("app/sub/deep.exe");
-    auto a = Start(exe), b = Start(exe), c = Start(deep), d = Start(tmp.Place("other/top.exe"));
+TEST_F(Process, FindByNameIgnoringCaseAndByFolderWithSlashesAndBelowIt) {
+    const std::string name = UniqueName("Finder");
+    const std::wstring exe = Place("app/" + name), deep = Place("app/sub/deep.exe");
+    auto a = Start(exe), b = Start(exe), c = Start(deep), d = Start(Place("other/top.exe"));
     std::vector<DWORD> ids, expected = {GetProcessId(a.Get()), GetProcessId(b.Get())};
     base::FindProcessIdsByName(base::ToUpper(Wide(name)).c_str(), ids);
     std::sort(ids.begin(), ids.end());
@@ -186,19 +151,18 @@ TEST(ProcessFind, ByNameIgnoringCaseAndByFolderWithSlashesAndBelowIt) {
     EXPECT_NE(base::FindProcessIdByName(Wide(name).c_str()), 0u);
     EXPECT_FALSE(base::IsProcessRunning(Wide(UniqueName("nobody"))));
     EXPECT_EQ(base::GetCurrentProcessName(), L"base_tests");
-    std::wstring slashed = WinPath(tmp, "app") + L"\\";
+    std::wstring slashed = winfile("app") + L"\\";
     std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
     std::vector<std::wstring> paths, with;
     EXPECT_EQ(base::FindProcessByPath(slashed.c_str(), false, paths), 3);
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::wstring>{exe, exe, deep}));
-    EXPECT_EQ(base::CountProcessesByPath(WinPath(tmp, "app/sub").c_str(), false), 1);
+    EXPECT_EQ(base::CountProcessesByPath(winfile("app/sub").c_str(), false), 1);
     EXPECT_TRUE(base::IsProcessRunningInPath(deep));
-    EXPECT_FALSE(base::IsProcessRunningInPath(tmp.Place("idle/top.exe")));
+    EXPECT_FALSE(base::IsProcessRunningInPath(Place("idle/top.exe")));
     wchar_t self[MAX_PATH] = {};
     ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
-    std::wstring folder(self);
-    folder.resize(folder.rfind(L'\\'));
+    const std::wstring folder = std::wstring(self).substr(0, std::wstring(self).rfind(L'\\'));
     paths.clear();
     base::FindProcessByPath(folder.c_str(), false, paths);
     base::FindProcessByPath(folder.c_str(), true, with);
@@ -208,26 +172,25 @@ TEST(ProcessFind, ByNameIgnoringCaseAndByFolderWithSlashesAndBelowIt) {
 
 // Only those of the name in the folder, or everything below it; more processes than one
 // wait takes (64) are ended and waited for. Ended ones answer 10001, killed ones 16.
-TEST(ProcessEnd, ByNameFileOrPathEndsOnlyThoseInTheFolder) {
-    ChildFolder tmp;
-    std::wstring here = tmp.Place("here/twin.exe"), there = tmp.Place("there/twin.exe");
+TEST_F(Process, EndByNameFileOrPathEndsOnlyThoseInTheFolder) {
+    const std::wstring here = Place("here/twin.exe"), there = Place("there/twin.exe");
     std::vector<ScopedHandle> twins;
     for (int i = 0; i < 70; ++i) twins.push_back(Start(here));
-    auto c = Start(there), d = Start(tmp.Place("here/other.exe"));
-    auto e = Start(tmp.Place("here/sub/deep.exe"));
-    std::string name = UniqueName("victim");
-    auto f = Start(tmp.Place(name)), g = Start(tmp.Place("byid.exe"));
-    EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "here").c_str(), L"TWIN.exe", 60000),
-              WAIT_OBJECT_0);
+    auto c = Start(there), d = Start(Place("here/other.exe")),
+         e = Start(Place("here/sub/deep.exe"));
+    const std::string name = UniqueName("victim");
+    auto f = Start(Place(name)), g = Start(Place("byid.exe"));
+    const std::wstring folder = winfile("here");
+    EXPECT_EQ(base::TerminateProcessesByName(folder.c_str(), L"TWIN.exe", 60000), WAIT_OBJECT_0);
     for (auto& twin : twins) EXPECT_EQ(ExitCode(twin), 10001u);
     EXPECT_EQ(ExitCode(c) + ExitCode(d), 2 * STILL_ACTIVE);
     EXPECT_EQ(base::TerminateProcessesByName(nullptr, L"twin.exe", 500), 0xFFFFFFFFu);
     EXPECT_EQ(base::TerminateProcessesByFile(there, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(ExitCode(c), 10001u);
     EXPECT_EQ(ExitCode(d), STILL_ACTIVE);
-    EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "here").c_str(), 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(base::TerminateProcessesByPath(folder.c_str(), 60000), WAIT_OBJECT_0);
     EXPECT_EQ(ExitCode(d) + ExitCode(e), 20002u);
-    EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "here").c_str(), 500), 0xFFFFFFFFu);
+    EXPECT_EQ(base::TerminateProcessesByPath(folder.c_str(), 500), 0xFFFFFFFFu);
 
     EXPECT_TRUE(base::KillProcess(Wide(name)));
     EXPECT_TRUE(base::TerminateProcessById(GetProcessId(g.Get())));
@@ -247,40 +210,36 @@ TEST(ProcessTokens, TheThreadImpersonatesItselfAndSwitchesTheDebugPrivilege) {
         ASSERT_TRUE(token.IsValid());
         for (bool on : {true, false}) {
             ASSERT_TRUE(base::EnableDebugPrivilege(token.Get(), on));
-            EXPECT_EQ(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME), on);
+            EXPECT_EQ(base_test::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME), on);
         }
         EXPECT_TRUE(base::EnableThreadDebugPrivilege(GetCurrentThread(), true));
-        EXPECT_TRUE(testtoken::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME))
+        EXPECT_TRUE(base_test::PrivilegeEnabled(token.Get(), SE_DEBUG_NAME))
             << "the thread keeps its one impersonation token";
         EXPECT_FALSE(base::EnableThreadDebugPrivilege(nullptr, true));
     }).join();
 }
 
-TEST(ProcessHandles, EveryHandleOpenedOrReceivedIsClosed) {
-    ChildFolder tmp;
-    std::string name = UniqueName("leak");
-    std::wstring exe = tmp.Place("leak/" + name);
+TEST_F(Process, EveryHandleOpenedOrReceivedIsClosed) {
+    const std::string name = UniqueName("leak");
+    const std::wstring exe = Place("leak/" + name), folder = winfile("leak");
     auto exercise = [&] {
-        std::wstring line = Command(exe, 0, 3);
+        std::wstring line = Command(exe, 0, 3), missing = L"\"" + winfile("none.exe") + L"\"";
         uint32_t code = 0;
         EXPECT_TRUE(base::CreateProcessEx(line.data(), SW_HIDE, 60000, &code));
-        std::wstring missing = L"\"" + WinPath(tmp, "none.exe") + L"\"";
         EXPECT_FALSE(base::CreateProcessEx(missing.data(), SW_HIDE, 5000, &code));
         EXPECT_TRUE(base::SyncCreateProcess(exe, L"0 0", true, L""));
-
         auto a = Start(exe);
         EXPECT_NE(base::FindProcessIdByName(Wide(name).c_str()), 0u);
         std::vector<DWORD> ids;
         base::FindProcessIdsByName(Wide(name).c_str(), ids);
         base::GetCurrentProcessName();
-        EXPECT_EQ(base::CountProcessesByPath(WinPath(tmp, "leak").c_str(), true), 1);
+        EXPECT_EQ(base::CountProcessesByPath(folder.c_str(), true), 1);
         EXPECT_TRUE(base::IsProcessRunningInPath(exe));
-        EXPECT_EQ(base::TerminateProcessesByName(WinPath(tmp, "none").c_str(), Wide(name), 500),
+        EXPECT_EQ(base::TerminateProcessesByName(winfile("none").c_str(), Wide(name), 500),
                   0xFFFFFFFFu);
         EXPECT_EQ(base::TerminateProcessesByFile(exe, 60000), WAIT_OBJECT_0);
         auto b = Start(exe);
-        EXPECT_EQ(base::TerminateProcessesByPath(WinPath(tmp, "leak").c_str(), 60000),
-                  WAIT_OBJECT_0);
+        EXPECT_EQ(base::TerminateProcessesByPath(folder.c_str(), 60000), WAIT_OBJECT_0);
         auto c = Start(exe);
         EXPECT_TRUE(base::KillProcess(Wide(name)));
         EXPECT_EQ(WaitForSingleObject(c.Get(), 60000), WAIT_OBJECT_0);
@@ -288,7 +247,9 @@ TEST(ProcessHandles, EveryHandleOpenedOrReceivedIsClosed) {
         EXPECT_TRUE(base::EnableThreadDebugPrivilege(GetCurrentThread(), true));
     };
     exercise();  // the thread's own token is made once, and stays
-    const uintptr_t before = testing_support::HighestOfManyHandles();
+    const uintptr_t before = base_test::HighestOfManyHandles();
     for (int i = 0; i < 3; ++i) exercise();
-    EXPECT_EQ(testing_support::HighestOfManyHandles(), before);
+    EXPECT_EQ(base_test::HighestOfManyHandles(), before);
 }
+
+}  // namespace

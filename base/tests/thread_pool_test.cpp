@@ -1,7 +1,6 @@
 #include "base/thread_pool.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -11,7 +10,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "gui/core/semaphore.h"
 #include "testing/lambda_callback.h"
@@ -23,6 +21,7 @@ namespace {
 using testing_support::Do;
 using testing_support::WaitUntil;
 using Names = std::vector<std::string>;
+using Lengths = std::vector<int>;
 
 // What ran, in order, and on which thread.
 class RunLog {
@@ -36,8 +35,8 @@ public:
     Names NamesOn(DWORD tid = 0) {
         std::lock_guard lock(mu_);
         Names out;
-        for (auto& e : entries_)
-            if (!tid || e.second == tid) out.push_back(e.first);
+        for (auto& [name, on] : entries_)
+            if (!tid || on == tid) out.push_back(name);
         return out;
     }
     bool WaitFor(size_t n) {
@@ -50,25 +49,20 @@ private:
 };
 
 // A task that holds its worker until opened; it says when it has started.
-class Blocker {
-public:
-    ~Blocker() { Open(); }
+struct Blocker {
+    ~Blocker() { open = true; }
     Gui::Callback Task() {
         return Do([this] {
-            tid_ = GetCurrentThreadId();
-            started_ = true;
-            while (!open_) Sleep(1);
+            tid = GetCurrentThreadId();
+            started = true;
+            while (!open) Sleep(1);
         });
     }
     bool WaitStarted() {
-        return WaitUntil([this] { return started_.load(); });
+        return WaitUntil([this] { return started.load(); });
     }
-    void Open() { open_ = true; }
-    DWORD Thread() const { return tid_; }
-
-private:
-    std::atomic<bool> started_{false}, open_{false};
-    std::atomic<DWORD> tid_{0};
+    std::atomic<bool> started{false}, open{false};
+    std::atomic<DWORD> tid{0};
 };
 
 // The kernel's view of a thread: asleep in a wait, not running or runnable.
@@ -76,7 +70,7 @@ bool IsAsleep(pid_t tid) {
     std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
     std::string line;
     std::getline(stat, line);
-    size_t end = line.rfind(')');
+    const size_t end = line.rfind(')');
     return end != std::string::npos && end + 2 < line.size() && line[end + 2] == 'S';
 }
 
@@ -87,6 +81,16 @@ pid_t WaitForIdleWorker(base::ThreadPool& pool) {
     return WaitUntil([&] { return tid.load() != 0 && IsAsleep(tid.load()); }) ? tid.load() : 0;
 }
 
+// Whether a task posted now runs.
+bool RunsATask(base::ThreadPool& pool) {
+    std::atomic<bool> ran{false};
+    return pool.PostTask(Do([&] { ran = true; })) && WaitUntil([&] { return ran.load(); });
+}
+
+bool CountReturnsTo(int count) {
+    return WaitUntil([&] { return Gui::Thread::GetCount() == count; });
+}
+
 TEST(ThreadPool, RunsTasksOnItsWorkersOnlyWhileItHasSome) {
     const int before = Gui::Thread::GetCount();
     std::atomic<int> destroyed{0};
@@ -95,18 +99,16 @@ TEST(ThreadPool, RunsTasksOnItsWorkersOnlyWhileItHasSome) {
         Gui::Callback cb = Do([] {}, &destroyed);
         EXPECT_FALSE(pool.PostTask(cb));  // no workers: the caller keeps the only reference
         EXPECT_EQ(cb.GetAction()->count, 1);
-        pool.SetThreadCount(3);
-        pool.SetThreadCount(3);
-        pool.SetThreadCount(-1);
+        for (int n : {3, 3, -1}) pool.SetThreadCount(n);
         EXPECT_EQ(Gui::Thread::GetCount(), before + 3);
         RunLog log;
         for (int i = 0; i < 30; ++i) ASSERT_TRUE(pool.PostTask(log.Task(std::to_string(i))));
         ASSERT_TRUE(log.WaitFor(30));
-        EXPECT_TRUE(log.NamesOn(GetCurrentThreadId()).empty());
+        EXPECT_EQ(log.NamesOn(GetCurrentThreadId()), Names{});
         EXPECT_EQ(pool.GetQueueLengths().size(), 3u);
     }
     EXPECT_EQ(destroyed.load(), 1);
-    EXPECT_TRUE(WaitUntil([&] { return Gui::Thread::GetCount() == before; }));
+    EXPECT_TRUE(CountReturnsTo(before));
 }
 
 TEST(ThreadPool, ATaskGoesToTheIdleWorkerAndTiesToTheLowerIndex) {
@@ -118,8 +120,8 @@ TEST(ThreadPool, ATaskGoesToTheIdleWorkerAndTiesToTheLowerIndex) {
     RunLog log;
     ASSERT_TRUE(pool.PostTask(log.Task("next")));  // worker 0 is busy: worker 1
     ASSERT_TRUE(log.WaitFor(1));
-    EXPECT_TRUE(log.NamesOn(busy.Thread()).empty());
-    EXPECT_EQ(pool.GetQueueLengths(), (std::vector<int>{0, 0}));
+    EXPECT_EQ(log.NamesOn(busy.tid), Names{});
+    EXPECT_EQ(pool.GetQueueLengths(), (Lengths{0, 0}));
 }
 
 TEST(ThreadPool, AnIdleWorkerTakesTheFirstThirdAndFifthOfTheLongestQueue) {
@@ -136,19 +138,16 @@ TEST(ThreadPool, AnIdleWorkerTakesTheFirstThirdAndFifthOfTheLongestQueue) {
     }));
     pool.SetThreadCount(2);  // the new worker has nothing and steals
     ASSERT_TRUE(last_stolen.WaitStarted());
-    EXPECT_EQ(log.NamesOn(last_stolen.Thread()), (Names{"t1", "t3", "t5"}));
-    EXPECT_EQ(pool.GetQueueLengths(), (std::vector<int>{2, 0}));
-    first_worker.Open();
+    EXPECT_EQ(log.NamesOn(last_stolen.tid), (Names{"t1", "t3", "t5"}));
+    EXPECT_EQ(pool.GetQueueLengths(), (Lengths{2, 0}));
+    first_worker.open = true;
     ASSERT_TRUE(log.WaitFor(5));
-    EXPECT_EQ(log.NamesOn(first_worker.Thread()), (Names{"t2", "t4"}));
+    EXPECT_EQ(log.NamesOn(first_worker.tid), (Names{"t2", "t4"}));
 }
 
 // A pool whose tasks run through its own RunTask, which notes their tags.
-class TaggingPool : public base::ThreadPool {
-public:
+struct TaggingPool : base::ThreadPool {
     std::vector<DWORD> tags;  // read once the tasks are done
-
-protected:
     void RunTask(Task& task, TheThread& worker) override {
         tags.push_back(task.tag + 1000 * worker.index);
         ThreadPool::RunTask(task, worker);
@@ -162,18 +161,18 @@ TEST(ThreadPool, QueuedTasksGoToTheFrontOrBackOrAwayByTheirTags) {
     RunLog log;
     pool.PostTask(running.Task());
     ASSERT_TRUE(running.WaitStarted());
-    const DWORD tags[] = {1, 2, 3, 0, 2, 4, 5};
-    for (int i = 0; i < 7; ++i) pool.PostTask(log.Task(std::to_string(tags[i])), false, tags[i]);
+    for (DWORD tag : {1, 2, 3, 0, 2, 4, 5})
+        pool.PostTask(log.Task(std::to_string(tag)), false, tag);
     pool.PostTask(log.Task("urgent"), true);
     pool.CancelTask(0);  // untagged tasks are never matched
     pool.RequeueTask(0, true);
-    EXPECT_EQ(pool.GetQueueLengths(), std::vector<int>{8});
+    EXPECT_EQ(pool.GetQueueLengths(), Lengths{8});
     pool.CancelTask(2);  // both of them
     pool.CancelTasks({0, 1, 9});
     pool.RequeueTask(3, false);
     pool.RequeueTasks({4, 5}, true);  // the last taken first
-    EXPECT_EQ(pool.GetQueueLengths(), std::vector<int>{5});
-    running.Open();
+    EXPECT_EQ(pool.GetQueueLengths(), Lengths{5});
+    running.open = true;
     ASSERT_TRUE(log.WaitFor(5));
     EXPECT_EQ(log.NamesOn(), (Names{"5", "4", "urgent", "0", "3"}));
     EXPECT_EQ(pool.tags, (std::vector<DWORD>{0, 5, 4, 0, 0, 3}));
@@ -185,31 +184,33 @@ TEST(ThreadPool, LeavingWorkersFinishTheirQueuesAndABusyOneItsTask) {
     const int before = Gui::Thread::GetCount();
     base::ThreadPool pool;
     pool.SetThreadCount(4);
-    std::vector<std::unique_ptr<Blocker>> busy;
-    for (int i = 0; i < 4; ++i) {
-        busy.push_back(std::make_unique<Blocker>());
-        ASSERT_TRUE(pool.PostTask(busy.back()->Task()));
-        ASSERT_TRUE(busy.back()->WaitStarted());
+    Blocker busy[4];
+    for (auto& b : busy) {
+        ASSERT_TRUE(pool.PostTask(b.Task()));
+        ASSERT_TRUE(b.WaitStarted());
     }
     RunLog log;
     for (int i = 0; i < 8; ++i) pool.PostTask(log.Task(std::to_string(i)));
-    EXPECT_EQ(pool.GetQueueLengths(), (std::vector<int>{2, 2, 2, 2}));
+    EXPECT_EQ(pool.GetQueueLengths(), (Lengths{2, 2, 2, 2}));
     pool.SetThreadCount(1);
-    for (auto& b : busy) b->Open();
+    for (auto& b : busy) b.open = true;
     ASSERT_TRUE(log.WaitFor(8));
-    ASSERT_TRUE(WaitUntil([&] { return Gui::Thread::GetCount() == before + 1; }));
+    ASSERT_TRUE(CountReturnsTo(before + 1));
 
-    // This task ends only once the stop has begun and the test let it; the stop waits.
+    // This task, running when the stop begins, ends only once the stop has begun and the
+    // test let it; the stop waits.
     std::atomic<int> destroyed{0};
-    std::atomic<bool> go{false}, finished{false};
+    std::atomic<bool> started{false}, go{false}, finished{false};
     pool.SetStopTimeout(60000);
     pool.PostTask(Do(
         [&] {
+            started = true;
             while (pool.PostTask(Do([] {}))) Sleep(1);
             while (!go) Sleep(1);
             finished = true;
         },
         &destroyed));
+    ASSERT_TRUE(WaitUntil([&] { return started.load(); }));
     std::thread stopper([&] { pool.Stop(); });
     ASSERT_TRUE(WaitUntil([&] { return !pool.PostTask(Do([] {})); }));
     pool.SetThreadCount(2);  // ignored during a stop
@@ -218,10 +219,12 @@ TEST(ThreadPool, LeavingWorkersFinishTheirQueuesAndABusyOneItsTask) {
     stopper.join();
     EXPECT_TRUE(finished.load());
     EXPECT_EQ(destroyed.load(), 1);  // its worker left; a terminated one keeps its last task
-    EXPECT_TRUE(WaitUntil([&] { return Gui::Thread::GetCount() == before; }));
+    EXPECT_TRUE(CountReturnsTo(before));
     EXPECT_FALSE(pool.PostTask(Do([] {})));
 }
 
+// A stop still counting the dead worker, or one the last leaving worker does not wake,
+// hangs in the second stop.
 TEST(ThreadPool, AfterATerminatingStopTheGrownPoolRunsTasksAndStopsAtOnce) {
     const int before = Gui::Thread::GetCount();
     Gui::Semaphore started;
@@ -237,20 +240,16 @@ TEST(ThreadPool, AfterATerminatingStopTheGrownPoolRunsTasksAndStopsAtOnce) {
         pool.Stop();
         EXPECT_EQ(Gui::Thread::GetCount(), before);
         EXPECT_FALSE(pool.PostTask(Do([] {})));
-        // A stop still counting the dead worker, or one the last leaving worker does
-        // not wake, hangs here.
         pool.SetStopTimeout(INFINITE);
         pool.SetThreadCount(1);
-        std::atomic<bool> ran{false};
-        ASSERT_TRUE(pool.PostTask(Do([&] { ran = true; })));
-        EXPECT_TRUE(WaitUntil([&] { return ran.load(); }));
+        EXPECT_TRUE(RunsATask(pool));
     }
-    EXPECT_TRUE(WaitUntil([&] { return Gui::Thread::GetCount() == before; }));
+    EXPECT_TRUE(CountReturnsTo(before));
 }
 
+// The pool lives in storage that is wiped once it is gone: a worker that went on using
+// it would crash or write into it.
 TEST(ThreadPool, ATerminatedWorkerThatComesBackFromItsTaskLeavesTheGonePoolAlone) {
-    // The pool lives in storage that is wiped once it is gone: a worker that went on
-    // using it would crash or write into it.
     alignas(base::ThreadPool) unsigned char storage[sizeof(base::ThreadPool)];
     auto* pool = new (storage) base::ThreadPool;
     pool->SetThreadCount(1);
@@ -291,7 +290,7 @@ TEST(ThreadPool, APausedWorkerFinishesItsQueueThenWaitsAtTheGate) {
     pool.PostTask(log.Task("held"));
     Sleep(100);
     EXPECT_EQ(log.NamesOn().size(), 1u);
-    EXPECT_EQ(pool.GetQueueLengths(), std::vector<int>{1});
+    EXPECT_EQ(pool.GetQueueLengths(), Lengths{1});
     pool.Resume();
     ASSERT_TRUE(log.WaitFor(2));
     EXPECT_EQ(log.NamesOn(), (Names{"past the gate", "held"}));
@@ -304,11 +303,13 @@ TEST(ThreadPool, APausedWorkerFinishesItsQueueThenWaitsAtTheGate) {
     EXPECT_EQ(Gui::Thread::GetCount(), before);
 }
 
+// A stop waiting for a worker that never was hangs; growing again once threads can
+// start works.
 TEST(ThreadPool, AWorkerThatFailsToStartIsNotCounted) {
     const int before = Gui::Thread::GetCount();
     {
         base::ThreadPool pool;
-        pool.SetStopTimeout(INFINITE);  // a stop waiting for a worker that never was hangs
+        pool.SetStopTimeout(INFINITE);
         {
             testing_support::ThreadStartLimit limit;
             ASSERT_TRUE(limit.ok());
@@ -316,13 +317,10 @@ TEST(ThreadPool, AWorkerThatFailsToStartIsNotCounted) {
         }
         EXPECT_EQ(Gui::Thread::GetCount(), before);
         EXPECT_FALSE(pool.PostTask(Do([] {})));
-        // Growing again once threads can start works.
         pool.SetThreadCount(2);
-        std::atomic<bool> ran{false};
-        EXPECT_TRUE(pool.PostTask(Do([&] { ran = true; })));
-        EXPECT_TRUE(WaitUntil([&] { return ran.load(); }));
+        EXPECT_TRUE(RunsATask(pool));
     }
-    EXPECT_TRUE(WaitUntil([&] { return Gui::Thread::GetCount() == before; }));
+    EXPECT_TRUE(CountReturnsTo(before));
 }
 
 }  // namespace

@@ -1,16 +1,9 @@
 #include "base/time_util.h"
 
-#include <gtest/gtest.h>
-
 #include <limits.h>
-#include <stdlib.h>
 #include <time.h>
 
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "testing/scoped_env.h"
+#include "support/base_test.h"
 
 namespace {
 
@@ -33,47 +26,42 @@ std::string Text(const SYSTEMTIME& st) {
 // clock read as UTC, cut to 32-bit seconds, moved by the days less eight hours,
 // then shown in the machine's zone.
 SYSTEMTIME EightHourRule(uint32_t days) {
-    SYSTEMTIME now;
+    SYSTEMTIME now, out;
     GetLocalTime(&now);
-    FILETIME ft;
+    FILETIME ft, local;
     SystemTimeToFileTime(&now, &ft);
-    const int64_t ticks =
-        static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+    const int64_t ticks = int64_t(uint64_t(ft.dwHighDateTime) << 32 | ft.dwLowDateTime);
     int32_t seconds = static_cast<int32_t>((ticks - 0x19DB1DED53E8000LL) / 10000000);
     seconds = static_cast<int32_t>(seconds + days * 86400 - 28800);
     const int64_t utc = (static_cast<int64_t>(seconds) + 0x2B6109100LL) * 10000000;
     FILETIME u = {static_cast<DWORD>(utc), static_cast<DWORD>(static_cast<uint64_t>(utc) >> 32)};
-    FILETIME local;
     FileTimeToLocalFileTime(&u, &local);
-    SYSTEMTIME out;
     FileTimeToSystemTime(&local, &out);
     return out;
 }
 
-// Every variable a test sets is put back afterwards, the latest first.
+// Every variable a test sets is put back afterwards, the latest first, then the zone read.
 class TimeUtilTest : public ::testing::Test {
 protected:
-    ~TimeUtilTest() override {
-        while (!env_.empty()) env_.pop_back();
-        tzset();
-    }
-    void Zone(const char* tz) {
-        env_.push_back(std::make_unique<testing_support::ScopedEnv>("TZ", tz));
-        tzset();
-    }
-    void Clock(const char* local) {
-        env_.push_back(std::make_unique<testing_support::ScopedEnv>("WIN32_FIXED_TIME", local));
-    }
+    void Zone(const char* tz) { env_.Set("TZ", tz), tzset(); }
+    void Clock(const char* local) { env_.Set("WIN32_FIXED_TIME", local); }
 
-    std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
+    struct Reread {
+        ~Reread() { tzset(); }
+    } reread_;
+    testing_support::ScopedEnvs env_;
 };
 
 TEST_F(TimeUtilTest, UnixTimesGoPast2038AndShowInTheMachineZone) {
-    EXPECT_EQ(GetUnixTime(Make(1970, 1, 1)), 0);
-    EXPECT_EQ(GetUnixTime(Make(2026, 1, 5, 10, 20, 30)), 1767608430);
-    EXPECT_EQ(GetUnixTime(Make(2038, 1, 19, 3, 14, 8)), 2147483648LL);
-    EXPECT_EQ(GetUnixTime(Make(1969, 12, 31, 23, 59, 59)), -1);
-    EXPECT_EQ(GetUnixTime(Make(2026, 13, 1)), -1);
+    const struct {
+        SYSTEMTIME time;
+        int64_t unix_time;
+    } cases[] = {{Make(1970, 1, 1), 0},
+                 {Make(2026, 1, 5, 10, 20, 30), 1767608430},
+                 {Make(2038, 1, 19, 3, 14, 8), 2147483648LL},
+                 {Make(1969, 12, 31, 23, 59, 59), -1},
+                 {Make(2026, 13, 1), -1}};
+    for (auto& c : cases) EXPECT_EQ(GetUnixTime(c.time), c.unix_time) << Text(c.time);
     Zone("CST-8");
     SYSTEMTIME st;
     EXPECT_EQ(UnixTimeToLocalTime(0, &st), &st);
@@ -90,35 +78,35 @@ TEST_F(TimeUtilTest, DateAfterDaysOnUtcPlus8MatchesTheEightHourRule) {
     for (const char* now :
          {"2026-01-05T10:20:30.250", "2024-02-28T23:59:59", "2026-12-31T00:00:00"}) {
         Clock(now);
-        for (uint32_t days : {0u, 1u, 3u, 365u}) {
-            SYSTEMTIME expected = EightHourRule(days);
-            EXPECT_EQ(Text(GetDateAfterDays(static_cast<int32_t>(days))), Text(expected))
+        for (uint32_t days : {0u, 1u, 3u, 365u})
+            EXPECT_EQ(Text(GetDateAfterDays(int32_t(days))), Text(EightHourRule(days)))
                 << now << " + " << days;
-        }
     }
-    Clock("2026-01-05T10:20:30");
-    EXPECT_EQ(Text(GetDateAfterDays(3)), "2026-01-08 10:20:30.000 dow4");
-    EXPECT_EQ(Text(GetDateAfterDays(0)), "2026-01-05 10:20:30.000 dow1");
 }
 
+// The wall-clock hour stays, across a daylight-saving change and 2038 too; far outside
+// the calendar's range a zeroed record comes instead of a wrapped date.
 TEST_F(TimeUtilTest, DateAfterDaysKeepsTheWallClockHourGoingEitherWay) {
-    // Across the spring change: still noon, three days later.
-    Zone("EST5EDT,M3.2.0,M11.1.0");
-    Clock("2026-03-07T12:00:00");
-    EXPECT_EQ(Text(GetDateAfterDays(3)), "2026-03-10 12:00:00.000 dow2");
-    Zone("UTC0");
-    Clock("2026-01-05T01:00:00");
-    EXPECT_EQ(Text(GetDateAfterDays(0)), "2026-01-05 01:00:00.000 dow1");
-    Zone("CST-8");
-    Clock("2026-03-02T08:00:00");
-    EXPECT_EQ(Text(GetDateAfterDays(-2)), "2026-02-28 08:00:00.000 dow6");
-    Clock("2038-01-19T03:14:07");
-    EXPECT_EQ(Text(GetDateAfterDays(1)), "2038-01-20 03:14:07.000 dow3");
-    Clock("2037-12-30T12:00:00");
-    EXPECT_EQ(Text(GetDateAfterDays(36525)), "2137-12-31 12:00:00.000 dow2");
-    // Far outside the calendar's range: a zeroed record instead of a wrapped date.
-    EXPECT_EQ(GetDateAfterDays(INT_MIN).wYear, 0);
-    EXPECT_EQ(GetDateAfterDays(INT_MAX).wYear, 0);
+    const struct {
+        const char *zone, *now;
+        int days;
+        const char* date;
+    } cases[] = {
+        {"CST-8", "2026-01-05T10:20:30", 3, "2026-01-08 10:20:30.000 dow4"},
+        {"CST-8", "2026-01-05T10:20:30", 0, "2026-01-05 10:20:30.000 dow1"},
+        {"EST5EDT,M3.2.0,M11.1.0", "2026-03-07T12:00:00", 3, "2026-03-10 12:00:00.000 dow2"},
+        {"UTC0", "2026-01-05T01:00:00", 0, "2026-01-05 01:00:00.000 dow1"},
+        {"CST-8", "2026-03-02T08:00:00", -2, "2026-02-28 08:00:00.000 dow6"},
+        {"CST-8", "2038-01-19T03:14:07", 1, "2038-01-20 03:14:07.000 dow3"},
+        {"CST-8", "2037-12-30T12:00:00", 36525, "2137-12-31 12:00:00.000 dow2"},
+        {"CST-8", "2037-12-30T12:00:00", INT_MIN, "0000-00-00 00:00:00.000 dow0"},
+        {"CST-8", "2037-12-30T12:00:00", INT_MAX, "0000-00-00 00:00:00.000 dow0"}};
+    for (auto& c : cases) {
+        Zone(c.zone);
+        Clock(c.now);
+        EXPECT_EQ(Text(GetDateAfterDays(c.days)), c.date)
+            << c.zone << " " << c.now << " " << c.days;
+    }
 }
 
 }  // namespace

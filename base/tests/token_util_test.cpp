@@ -1,46 +1,37 @@
 #include "base/token_util.h"
 
-#include <stdlib.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 #include <shlobj.h>
 #include <win32_unixpath.h>
 
-#include "base/scoped_handle.h"
-#include "support/folder_view.h"
-#include "support/handle_probe.h"
-#include "support/privilege_probe.h"
-#include "testing/scoped_env.h"
-#include "testing/temp_dir.h"
+#include "support/base_test.h"
 
 using base::ScopedHandle;
-using testing_support::WinPath;
 
 namespace {
 
-// Each test gets its own registry, window rendezvous, process record and integrity
-// level; every variable it sets is put back afterwards.
+// Windows of other processes are found through the runtime folder, which the layer reads
+// once: the program takes a private one before its first test, so the shell windows of
+// tests running beside it stay out of sight whichever test makes the first window.
+struct PrivateRuntime : ::testing::Environment {
+    void SetUp() override { env = std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", dir.path()); }
+    void TearDown() override { env.reset(); }
+    TempDir dir;
+    std::unique_ptr<ScopedEnv> env;
+};
+::testing::Environment* const g_private_runtime =
+    ::testing::AddGlobalTestEnvironment(new PrivateRuntime);
+
+// Each test gets its own registry, process record and integrity level; every variable it
+// sets is put back afterwards.
 class TokenUtil : public ::testing::Test {
 protected:
     TokenUtil() {
         Set("WIN32_REGISTRY_DIR", tmp_.path());
-        // Windows of other processes are found through the runtime folder: keep
-        // the shell windows of tests running beside this one out of sight.
-        Set("XDG_RUNTIME_DIR", tmp_.path());
         Set("WIN32_PROCESS_LOG", tmp_.file("processes.log"));
         Set("WIN32_INTEGRITY", "high");
         Set("WIN32_WINDOWS_VERSION", "6.1.7601");
     }
-    ~TokenUtil() override {
-        while (!env_.empty()) env_.pop_back();  // the latest first
-    }
-    void Set(const char* name, const std::string& value) {
-        env_.push_back(std::make_unique<testing_support::ScopedEnv>(name, value));
-    }
+    void Set(const char* name, const std::string& value) { env_.Set(name, value); }
 
     void SetPolicy(const wchar_t* name, DWORD value) {
         HKEY key = nullptr;
@@ -48,9 +39,7 @@ protected:
                                   L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system",
                                   0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof value),
-                  ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value), 0);
         RegCloseKey(key);
     }
 
@@ -61,49 +50,45 @@ protected:
         std::wstring line = L"\"" + UnixPathToWin32(BASE_PROCESS_CHILD) + L"\" 0 5";
         STARTUPINFOW si = {sizeof si};
         PROCESS_INFORMATION pi = {};
-        BOOL ok =
+        const BOOL ok =
             base::CreateProcessByToken(nullptr, line.data(), process_attributes, thread_attributes,
                                        inherit, 0, nullptr, nullptr, &si, &pi);
-        if (ok) {
-            ScopedHandle process(pi.hProcess), thread(pi.hThread);
-            EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
-            DWORD code = 0;
-            EXPECT_TRUE(GetExitCodeProcess(process.Get(), &code));
-            EXPECT_EQ(code, 5u);
-        }
+        if (!ok) return ok;
+        ScopedHandle process(pi.hProcess), thread(pi.hThread);
+        DWORD code = 0;
+        EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
+        EXPECT_TRUE(GetExitCodeProcess(process.Get(), &code));
+        EXPECT_EQ(code, 5u);
         return ok;
     }
 
     // The functions that started processes, from the layer's record; the record starts anew.
     std::string Starters() {
-        std::string out, text = testing_support::ReadAll(tmp_.file("processes.log"));
+        std::string out, text = ReadAll(tmp_.file("processes.log"));
         for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1)
             out += (out.empty() ? "" : " ") + text.substr(at, text.find('\t', at) - at);
-        testing_support::WriteAll(tmp_.file("processes.log"), "");
+        WriteAll(tmp_.file("processes.log"), "");
         return out;
     }
 
-    testing_support::TempDir tmp_;
-    std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
+    TempDir tmp_;
+    testing_support::ScopedEnvs env_;
 };
 
 // A window of the desktop shell's class, as the shell of this session would have.
-class ShellWindow {
-public:
+struct ShellWindow {
     ShellWindow() {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"Progman";
         RegisterClassW(&wc);
-        hwnd_ = CreateWindowExW(0, L"Progman", L"Program Manager", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                nullptr, wc.hInstance, nullptr);
-        EXPECT_NE(hwnd_, nullptr);
+        hwnd = CreateWindowExW(0, L"Progman", L"Program Manager", WS_POPUP, 0, 0, 10, 10, nullptr,
+                               nullptr, wc.hInstance, nullptr);
+        EXPECT_NE(hwnd, nullptr);
     }
-    ~ShellWindow() { DestroyWindow(hwnd_); }
-
-private:
-    HWND hwnd_ = nullptr;
+    ~ShellWindow() { DestroyWindow(hwnd); }
+    HWND hwnd;
 };
 
 }  // namespace
@@ -115,11 +100,9 @@ TEST_F(TokenUtil, IntegrityLevelsOfTheOwnAndTheShellsToken) {
         Set("WIN32_INTEGRITY", level);
         HANDLE raw = nullptr;
         ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw));
-        ScopedHandle token(raw);
-        EXPECT_EQ(base::GetTokenIntegrityLevel(token.Get()), rid) << level;
+        EXPECT_EQ(base::GetTokenIntegrityLevel(ScopedHandle(raw).Get()), rid) << level;
         EXPECT_EQ(base::IsCurrentProcessHighIntegrity(), rid == 0x3000u) << level;
     }
-
     Set("WIN32_INTEGRITY", "high");
     EXPECT_EQ(base::GetShellProcessId(), 0u);
     EXPECT_EQ(base::GetShellPrimaryToken(), nullptr);
@@ -153,13 +136,12 @@ TEST_F(TokenUtil, UacFollowsThePolicyValuesButNeverHoldsTheBuiltInAdministrator)
         EXPECT_EQ(base::IsUacEnabled(), s.enabled) << s.name << " " << s.value;
     }
     SetPolicy(L"EnableLUA", 1);
-    std::string home = tmp_.file("home");
-    Set("WIN32_DRIVES", "C=" + home + ";Z=/");
-    for (const char* user : {"Administrator", "someone"}) {
-        std::string local = home + "/Users/" + user + "/AppData/Local";
+    Set("WIN32_DRIVES", "C=" + tmp_.file("home") + ";Z=/");
+    for (const std::string user : {"Administrator", "someone"}) {
+        const std::string local = tmp_.file("home/Users/" + user + "/AppData/Local");
         ASSERT_EQ(system(("mkdir -p '" + local + "'").c_str()), 0);
         Set("XDG_STATE_HOME", local);
-        EXPECT_EQ(base::IsUacEnabled(), std::string(user) != "Administrator") << user;
+        EXPECT_EQ(base::IsUacEnabled(), user != "Administrator") << user;
     }
 }
 
@@ -171,9 +153,8 @@ TEST_F(TokenUtil, CreateProcessByTokenStartsThePlainWayUnlessElevatedUnderUac) {
     {
         ShellWindow elevated_shell;
         SECURITY_ATTRIBUTES sa = {sizeof sa};  // refused on any way
-        EXPECT_FALSE(StartChild(&sa));
-        EXPECT_FALSE(StartChild(nullptr, &sa));
-        EXPECT_FALSE(StartChild(nullptr, nullptr, TRUE));
+        EXPECT_FALSE(StartChild(&sa) || StartChild(nullptr, &sa) ||
+                     StartChild(nullptr, nullptr, TRUE));
         EXPECT_TRUE(StartChild());
         EXPECT_EQ(Starters(), "CreateProcessW");
     }
@@ -194,20 +175,18 @@ TEST_F(TokenUtil, PrivilegesElevationAndTheElevatedStart) {
     ScopedHandle token(raw);
     for (bool on : {true, false}) {
         EXPECT_TRUE(base::EnablePrivilege(SE_SHUTDOWN_NAME, on));
-        EXPECT_EQ(testtoken::PrivilegeEnabled(token.Get(), SE_SHUTDOWN_NAME), on);
+        EXPECT_EQ(base_test::PrivilegeEnabled(token.Get(), SE_SHUTDOWN_NAME), on);
     }
     EXPECT_FALSE(base::EnablePrivilege(L"SeNoSuchPrivilege", true));
 
     bool elevated = false;
-    EXPECT_TRUE(base::QueryProcessElevation(&elevated, 0xFFFFFFFF));
-    EXPECT_TRUE(elevated);
+    EXPECT_TRUE(base::QueryProcessElevation(&elevated, 0xFFFFFFFF) && elevated);
     EXPECT_TRUE(base::IsProcessElevated(GetCurrentProcessId()));
     const bool admin = IsUserAnAdmin() != FALSE;
     EXPECT_EQ(base::NeedsElevation(), !admin);
     Set("WIN32_INTEGRITY", "medium");
     EXPECT_TRUE(base::QueryProcessElevation(&elevated, 0xFFFFFFFF));
-    EXPECT_FALSE(elevated);
-    EXPECT_FALSE(base::IsProcessElevated(0xFFFFFFFF));
+    EXPECT_FALSE(elevated || base::IsProcessElevated(0xFFFFFFFF));
     elevated = true;
     EXPECT_FALSE(base::QueryProcessElevation(&elevated, 0x7FFFFFF0));
     EXPECT_TRUE(elevated) << "the flag is left alone when nothing could be read";
@@ -218,20 +197,19 @@ TEST_F(TokenUtil, PrivilegesElevationAndTheElevatedStart) {
     std::wstring exe = UnixPathToWin32(BASE_PROCESS_CHILD);
     EXPECT_TRUE(base::RunAsElevated(nullptr, exe.c_str(), L"0 0", nullptr));
     EXPECT_EQ(Starters(), "ShellExecuteExW");
-    EXPECT_FALSE(base::RunAsElevated(nullptr, WinPath(tmp_, "missing.exe").c_str(), L"", nullptr));
+    EXPECT_FALSE(base::RunAsElevated(nullptr, tmp_.winfile("missing.exe").c_str(), L"", nullptr));
 }
 
 TEST_F(TokenUtil, EveryTokenAndProcessHandleOpenedIsClosed) {
-    std::wstring missing = L"\"" + WinPath(tmp_, "missing.exe") + L"\"";
+    const std::wstring missing = L"\"" + tmp_.winfile("missing.exe") + L"\"";
     auto exercise = [&] {
         base::IsShellTokenMediumIntegrity();
         base::IsCurrentProcessHighIntegrity();
         base::EnablePrivilege(SE_SHUTDOWN_NAME, true);
         base::EnablePrivilege(L"SeNoSuchPrivilege", true);
         bool elevated = false;
-        base::QueryProcessElevation(&elevated, 0xFFFFFFFF);
-        base::QueryProcessElevation(&elevated, GetCurrentProcessId());
-        base::QueryProcessElevation(&elevated, 0x7FFFFFF0);
+        for (DWORD id : {0xFFFFFFFFu, GetCurrentProcessId(), 0x7FFFFFF0u})
+            base::QueryProcessElevation(&elevated, id);
         base::NeedsElevation();
         STARTUPINFOW si = {sizeof si};
         PROCESS_INFORMATION pi = {};
@@ -240,7 +218,7 @@ TEST_F(TokenUtil, EveryTokenAndProcessHandleOpenedIsClosed) {
                                                 nullptr, nullptr, &si, &pi));
     };
     exercise();  // whatever is made once for good is made now
-    const uintptr_t before = testing_support::HighestOfManyHandles();
+    const uintptr_t before = base_test::HighestOfManyHandles();
     for (int i = 0; i < 5; ++i) exercise();  // no shell: the token path finds no token
     {
         ShellWindow shell;
@@ -251,5 +229,5 @@ TEST_F(TokenUtil, EveryTokenAndProcessHandleOpenedIsClosed) {
         Set("WIN32_INTEGRITY", "medium");
         for (int i = 0; i < 5; ++i) exercise();  // not elevated: the plain path
     }
-    EXPECT_EQ(testing_support::HighestOfManyHandles(), before);
+    EXPECT_EQ(base_test::HighestOfManyHandles(), before);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 using namespace base;
@@ -9,30 +11,33 @@ using namespace base;
 // Top-level windows of one plain class, destroyed with the fixture.
 class WindowUtilTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"BaseWindowUtilTest";
-        RegisterClassW(&wc);
-    }
-    void TearDown() override {
+    ~WindowUtilTest() override {
         for (HWND w : windows_) DestroyWindow(w);
     }
     HWND Make(const wchar_t* title, DWORD style, DWORD ex_style = 0, HWND owner = nullptr) {
-        HWND w = CreateWindowExW(ex_style, L"BaseWindowUtilTest", title, style, 10, 10, 200, 100,
-                                 owner, nullptr, nullptr, nullptr);
-        EXPECT_NE(w, nullptr);
-        windows_.push_back(w);
-        return w;
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = L"BaseWindowUtilTest";
+        RegisterClassW(&wc);  // fails harmlessly once it is there
+        windows_.push_back(CreateWindowExW(ex_style, wc.lpszClassName, title, style, 10, 10, 200,
+                                           100, owner, nullptr, nullptr, nullptr));
+        EXPECT_NE(windows_.back(), nullptr);
+        return windows_.back();
     }
     static bool Topmost(HWND w) { return (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+    // The windows from the top of the order down.
+    static std::vector<HWND> Order(size_t n) {
+        std::vector<HWND> order{GetTopWindow(nullptr)};
+        while (order.size() < n) order.push_back(GetWindow(order.back(), GW_HWNDNEXT));
+        return order;
+    }
 
     std::vector<HWND> windows_;
 };
 
+// Above every ordinary window, below the ones that are topmost by their own right.
 TEST_F(WindowUtilTest, ActivatingAHiddenMinimisedWindowShowsRestoresAndRaisesIt) {
-    HWND untitled = Make(nullptr, WS_OVERLAPPEDWINDOW);
-    HWND main = Make(L"main", WS_OVERLAPPEDWINDOW);
+    HWND untitled = Make(nullptr, WS_OVERLAPPEDWINDOW), main = Make(L"main", WS_OVERLAPPEDWINDOW);
     ShowWindow(main, SW_MINIMIZE);
     ShowWindow(main, SW_HIDE);
     HWND other = Make(L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
@@ -40,22 +45,15 @@ TEST_F(WindowUtilTest, ActivatingAHiddenMinimisedWindowShowsRestoresAndRaisesIt)
     EXPECT_EQ(
         GetWindowTextString(main) + GetWindowTextString(untitled) + GetWindowTextString(nullptr),
         L"main");
-    ASSERT_FALSE(IsWindowVisible(main));
-    ASSERT_TRUE(IsIconic(main));
-
+    ASSERT_TRUE(!IsWindowVisible(main) && IsIconic(main));
     ActivateWindow(main);
-
-    EXPECT_TRUE(IsWindowVisible(main));
-    EXPECT_FALSE(IsIconic(main));
+    EXPECT_TRUE(IsWindowVisible(main) && !IsIconic(main));
     EXPECT_EQ(GetForegroundWindow(), main);
-    EXPECT_FALSE(Topmost(main));
-    // Above every ordinary window, below the ones that are topmost by their own right.
-    EXPECT_TRUE(Topmost(pinned));
-    EXPECT_EQ(GetTopWindow(nullptr), pinned);
-    EXPECT_EQ(GetWindow(pinned, GW_HWNDNEXT), main);
-    EXPECT_EQ(GetWindow(main, GW_HWNDNEXT), other);
+    EXPECT_TRUE(!Topmost(main) && Topmost(pinned));
+    EXPECT_EQ(Order(3), (std::vector<HWND>{pinned, main, other}));
 }
 
+// The pop-up comes forward first, then the owner is raised and activated over it.
 TEST_F(WindowUtilTest, NullDoesNothingAndAnOwnerWithAPopupComesToTheFront) {
     HWND main = Make(L"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     HWND popup = Make(L"popup", WS_POPUP | WS_VISIBLE, 0, main);
@@ -63,19 +61,13 @@ TEST_F(WindowUtilTest, NullDoesNothingAndAnOwnerWithAPopupComesToTheFront) {
     SetForegroundWindow(popup);
     SetForegroundWindow(other);
     ASSERT_EQ(GetLastActivePopup(main), popup);
-
     ActivateWindow(nullptr);
     EXPECT_EQ(GetForegroundWindow(), other);
     EXPECT_EQ(GetTopWindow(nullptr), other);
-
     ActivateWindow(main);
-    // The pop-up came forward first, then the owner was raised and activated over it.
     EXPECT_EQ(GetForegroundWindow(), main);
-    EXPECT_EQ(GetTopWindow(nullptr), main);
-    EXPECT_EQ(GetWindow(main, GW_HWNDNEXT), popup);
-    EXPECT_EQ(GetWindow(popup, GW_HWNDNEXT), other);
-    EXPECT_FALSE(Topmost(main));
-    EXPECT_FALSE(Topmost(popup));
+    EXPECT_EQ(Order(3), (std::vector<HWND>{main, popup, other}));
+    EXPECT_FALSE(Topmost(main) || Topmost(popup));
 }
 
 }  // namespace

@@ -4,22 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <thread>
 #include <vector>
 
 #include "base/thread_pool.h"
-#include "gui/ctrl.h"
 #include "gui/timer.h"
 #include "testing/lambda_callback.h"
+#include "testing/ui_loop.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
+using gui_test::RunLoopFor;
+using gui_test::RunLoopUntil;
 using testing_support::Do;
 
 // Lives and dies on the user-interface thread; results reach it there only.
@@ -34,24 +35,12 @@ struct Receiver : Gui::Pte<Receiver> {
     void Take2(int a, int b) { Take(a + b); }
 };
 
-bool Pump(const std::function<bool()>& done, int timeout_ms) {
-    auto start = Clock::now();
-    MSG msg;
-    while (!done()) {
-        if (Clock::now() - start > std::chrono::milliseconds(timeout_ms)) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
-    return true;
-}
-
 TEST(PoolStress, ResultsReachLiveReceiversAndNeverDeadOnes) {
-    Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
+    gui_test::StartToolkit();
     base::ThreadPool pool;
     pool.SetThreadCount(4);
 
-    const int kRounds = 60;
-    const int kPerRound = 25;
+    const int kRounds = 60, kPerRound = 25;
     std::map<int, std::unique_ptr<Receiver>> alive;
     std::mt19937 rng(7);
     for (int round = 0; round < kRounds; ++round) {
@@ -71,77 +60,56 @@ TEST(PoolStress, ResultsReachLiveReceiversAndNeverDeadOnes) {
         alive[round] = std::move(r);
         // Some receivers die while their results are still on their way.
         if (rng() % 3 == 0 && !alive.empty()) alive.erase(alive.begin()->first);
-        if (round % 10 == 0) Pump([] { return false; }, 5);
+        if (round % 10 == 0) RunLoopFor(5);
     }
-    bool all = Pump(
+    EXPECT_TRUE(RunLoopUntil(
         [&] {
             for (auto& [k, r] : alive)
                 if (r->got != kPerRound) return false;
             return true;
         },
-        20000);
-    EXPECT_TRUE(all);
-    for (auto& [k, r] : alive) {
-        EXPECT_EQ(r->got, kPerRound) << k;
-        EXPECT_FALSE(r->wrong_thread);
-    }
+        20000));
+    for (auto& [k, r] : alive) EXPECT_FALSE(r->wrong_thread) << k;
     alive.clear();
-    Pump([] { return false; }, 50);  // stragglers to dead receivers do nothing
+    RunLoopFor(50);  // stragglers to dead receivers do nothing
 }
 
 TEST(PoolStress, ManyPostersWhileThePoolIsResizedPausedAndCancelled) {
-    Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
+    gui_test::StartToolkit();
     Receiver sink;
     base::ThreadPool pool;
     pool.SetThreadCount(3);
 
-    const int kPosters = 6;
-    const int kEach = 300;
+    const int kPosters = 6, kEach = 300;
     std::atomic<int> ran{0}, accepted{0};
     std::vector<std::atomic<int>> runs(kPosters * kEach);
     std::atomic<bool> stop_churn{false};
     std::vector<std::thread> posters;
     for (int p = 0; p < kPosters; ++p) {
         posters.emplace_back([&, p] {
-            for (int i = 0; i < kEach; ++i) {
-                DWORD tag = static_cast<DWORD>(i % 5);  // tag 0 is never cancelled
-                int id = p * kEach + i;
-                bool ok = pool.PostTask(
-                    Do([&ran, &runs, &sink, id] {
-                        ++runs[id];
-                        ++ran;
-                        Gui::PostCallback(Gui::MakePteCallback(&sink, &Receiver::Take, id));
-                    }),
-                    (i + p) % 11 == 0, tag);
-                if (ok) ++accepted;
+            for (int i = 0, id = p * kEach; i < kEach; ++i, ++id) {
+                auto task = Do([&ran, &runs, &sink, id] {
+                    ++runs[id];
+                    ++ran;
+                    Gui::PostCallback(Gui::MakePteCallback(&sink, &Receiver::Take, id));
+                });
+                if (pool.PostTask(task, (i + p) % 11 == 0, i % 5)) ++accepted;  // tag 0 stays
             }
         });
     }
     std::thread churn([&] {
         std::mt19937 rng(11);
-        while (!stop_churn) {
-            switch (rng() % 6) {
-                case 0:
-                    pool.SetThreadCount(1 + rng() % 5);
-                    break;
-                case 1:
-                    pool.Pause();
-                    Sleep(1);
-                    pool.Resume();
-                    break;
-                case 2:
-                    pool.CancelTask(1 + rng() % 4);
-                    break;
-                case 3:
-                    pool.RequeueTasks({2, 3}, rng() % 2);
-                    break;
-                case 4:
-                    pool.GetQueueLengths();
-                    break;
-                default:
-                    Sleep(1);
-            }
-        }
+        const std::function<void()> moves[] = {
+            [&] { pool.SetThreadCount(1 + rng() % 5); },
+            [&] { pool.Pause(), Sleep(1), pool.Resume(); },
+            [&] { pool.CancelTask(1 + rng() % 4); },
+            [&] {
+                pool.RequeueTasks({2, 3}, rng() % 2);
+            },
+            [&] { pool.GetQueueLengths(); },
+            [] { Sleep(1); },
+        };
+        while (!stop_churn) moves[rng() % 6]();
         pool.Resume();
     });
     for (auto& t : posters) t.join();
@@ -149,22 +117,19 @@ TEST(PoolStress, ManyPostersWhileThePoolIsResizedPausedAndCancelled) {
     churn.join();
     pool.SetThreadCount(3);
     // Whatever was not cancelled runs; nothing runs twice.
-    int lengths = 0;
-    Pump(
+    EXPECT_TRUE(RunLoopUntil(
         [&] {
-            lengths = 0;
-            for (int l : pool.GetQueueLengths()) lengths += l;
-            return lengths == 0;
+            const auto lengths = pool.GetQueueLengths();
+            return std::accumulate(lengths.begin(), lengths.end(), 0) == 0;
         },
-        20000);
-    EXPECT_EQ(lengths, 0);
+        20000));
     EXPECT_LE(ran.load(), accepted.load());
     EXPECT_GT(ran.load(), 0);
     EXPECT_EQ(accepted.load(), kPosters * kEach);
     for (auto& n : runs) EXPECT_LE(n.load(), 1);
     pool.Stop();
     EXPECT_FALSE(pool.PostTask(Do([] {})));
-    EXPECT_TRUE(Pump([&] { return sink.got == ran.load(); }, 5000));
+    EXPECT_TRUE(RunLoopUntil([&] { return sink.got == ran.load(); }, 5000));
     EXPECT_FALSE(sink.wrong_thread);
 }
 

@@ -1,0 +1,134 @@
+// What the base tests share: temporary folders and settings from testing/, the
+// logger's lines, a count of open handles, a token's privileges, a private registry
+// and the "name=value" lines of the probe program.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/log.h"
+#include "base/scoped_handle.h"
+#include "base/string_util.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
+
+using testing_support::Exists;
+using testing_support::ListFolder;
+using testing_support::ReadAll;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+using testing_support::WriteAll;
+
+namespace base_test {
+
+// A test with a temporary folder of its own, and short ways to make and read names in it.
+class FolderTest : public ::testing::Test, public TempDir {
+protected:
+    void Dir(const std::string& name) { ASSERT_EQ(mkdir(file(name).c_str(), 0755), 0) << name; }
+    void Write(const std::string& name, const std::string& bytes) {
+        ASSERT_TRUE(WriteAll(file(name), bytes)) << name;
+    }
+    std::string Read(const std::string& name) const { return ReadAll(file(name)); }
+    std::string List(const std::string& name = "") const { return ListFolder(file(name)); }
+    bool Has(const std::string& name) const { return Exists(file(name)); }
+};
+
+// Sends the logger's lines to a private file while it lives; Text() answers them in UTF-8.
+class LogCapture {
+public:
+    explicit LogCapture(int level = LL_MESSAGE) : file_(fopen(path_.c_str(), "wb")) {
+        COutput2FILE::Stream() = file_;
+        CFileLog::ReportingLevel(LCAT_ALL) = level;
+    }
+    ~LogCapture() {
+        COutput2FILE::Stream() = stderr;
+        CFileLog::ReportingLevel(LCAT_ALL) = LL_DEBUG;
+        if (file_) fclose(file_);
+    }
+    std::string Text() const {
+        if (file_) fflush(file_);
+        const std::string bytes = ReadAll(path_);
+        std::wstring wide;
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            wide.push_back(wchar_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
+        return base::WideToUtf8(wide);
+    }
+    bool Has(const std::string& text) const { return Text().find(text) != std::string::npos; }
+
+private:
+    TempDir dir_;
+    std::string path_ = dir_.file("capture.log");
+    FILE* file_;
+};
+
+// The highest value among far more handles than a test holds, opened at once. Freed
+// entries are handed out again before the table grows, so this rises with every handle
+// left open since the last call.
+inline uintptr_t HighestOfManyHandles() {
+    std::vector<base::ScopedHandle> events;
+    uintptr_t highest = 0;
+    for (int i = 0; i < 1000; ++i) {
+        events.emplace_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        EXPECT_TRUE(events.back().IsValid());
+        highest = std::max(highest, reinterpret_cast<uintptr_t>(events.back().Get()));
+    }
+    return highest;
+}
+
+// Whether a privilege is enabled in a token (opened with TOKEN_ADJUST_PRIVILEGES), read
+// the one way tokens answer it: enabling it reports its previous state, then put back.
+inline bool PrivilegeEnabled(HANDLE token, const wchar_t* name) {
+    TOKEN_PRIVILEGES on = {1}, previous = {};
+    EXPECT_TRUE(LookupPrivilegeValueW(nullptr, name, &on.Privileges[0].Luid));
+    on.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    DWORD size = sizeof previous;
+    EXPECT_TRUE(AdjustTokenPrivileges(token, FALSE, &on, sizeof previous, &previous, &size));
+    if (previous.PrivilegeCount == 0) return true;
+    AdjustTokenPrivileges(token, FALSE, &previous, 0, nullptr, nullptr);
+    return false;
+}
+
+// The layer's registry store in a folder of the test's own while it lives.
+struct PrivateRegistry {
+    TempDir dir;
+    ScopedEnv env{"WIN32_REGISTRY_DIR", dir.path()};
+};
+
+// Creates the key under HKEY_LOCAL_MACHINE and sets a REG_SZ value there (none for a
+// null name).
+inline bool SetMachineText(const std::wstring& key, const wchar_t* name, const std::wstring& text) {
+    HKEY handle = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &handle, nullptr) != ERROR_SUCCESS)
+        return false;
+    const auto bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    const LSTATUS status = name ? RegSetValueExW(handle, name, 0, REG_SZ, bytes,
+                                                 DWORD((text.size() + 1) * sizeof(WCHAR)))
+                                : 0;
+    RegCloseKey(handle);
+    return status == ERROR_SUCCESS;
+}
+
+// The "name=value" lines a command prints.
+inline std::map<std::string, std::string> ProbeLines(const std::string& command) {
+    std::map<std::string, std::string> values;
+    FILE* pipe = popen(command.c_str(), "r");
+    char line[256];
+    while (pipe && fgets(line, sizeof line, pipe)) {
+        std::string s(line);
+        if (const size_t eq = s.find('='); eq != std::string::npos)
+            values[s.substr(0, eq)] = s.substr(eq + 1, s.find('\n') - eq - 1);
+    }
+    if (pipe) pclose(pipe);
+    return values;
+}
+
+}  // namespace base_test
