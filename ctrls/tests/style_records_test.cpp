@@ -1,93 +1,56 @@
 #include <gtest/gtest.h>
 
+// The style records: what a new one holds, copies, and each control's default record.
 #include "ctrls/button.h"
-#include "ctrls/button_style.h"
 #include "ctrls/edit_text.h"
+#include "ctrls/link_style.h"
 #include "ctrls/option_ctrl.h"
 #include "ctrls/progress_ctrl.h"
 #include "ctrls/system_panel.h"
-#include "ctrls/edit_style.h"
-#include "ctrls/link_style.h"
-#include "ctrls/option_style.h"
-#include "ctrls/progress_style.h"
-#include "ctrls/system_panel_style.h"
-#include "gui/font.h"
 
 namespace {
 
 using Gui::Image;
 
-Image OnePixel() {
-    Gui::ImageBuffer b(1, 1);
-    b[0][0] = Gui::MakeRGBA(1, 2, 3, 255);
-    return Image(b);
-}
-
-template <class T>
-void ExpectFreshHeader(const T& s) {
-    EXPECT_EQ(s.status, 0);
-    EXPECT_EQ(s.registered, 0);
-    EXPECT_EQ(s.standard, nullptr);
-}
-
-// Byte offset of a field inside its record.
-template <class T, class F>
-std::ptrdiff_t At(const T& record, const F& field) {
-    return reinterpret_cast<const char*>(&field) - reinterpret_cast<const char*>(&record);
-}
-
-TEST(StyleRecordsTest, HeaderLeadsEveryRecord) {
-    ctrls::ButtonStyle b;
-    EXPECT_EQ(At(b, b.status), 0);
-    EXPECT_EQ(At(b, b.registered), 1);
-    EXPECT_EQ(At(b, b.standard), static_cast<std::ptrdiff_t>(sizeof(void*)));
-    EXPECT_EQ(At(b, b.look), static_cast<std::ptrdiff_t>(2 * sizeof(void*)));
-    ctrls::SystemPanelStyle p;
-    EXPECT_EQ(At(p, p.closebox), static_cast<std::ptrdiff_t>(2 * sizeof(void*)));
-    ctrls::LinkStyle l;
-    EXPECT_EQ(At(l, l.textfont0), static_cast<std::ptrdiff_t>(2 * sizeof(void*)));
-}
-
-TEST(StyleRecordsTest, NewButtonStyleHasEmptyLooksNullColoursOffsetOneAndAlignThree) {
-    ctrls::ButtonStyle s;
-    ExpectFreshHeader(s);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(s.look[i].IsEmpty());
-        EXPECT_EQ(s.textcolor[i].GetRaw(), 0xFFFFFFFFu);
+// The values a skin that leaves a key out gets; fresh headers; null colours (the
+// control's own ink) and empty images throughout.
+TEST(StyleRecordsTest, NewRecordsHoldTheValuesASkinLeavesOut) {
+    const ctrls::SystemPanelStyle p;
+    const ctrls::ProgressStyle g;
+    const ctrls::OptionStyle o;
+    const ctrls::EditStyle e;
+    const ctrls::LinkStyle l;
+    const auto fresh = [](const auto& s) { return !s.status && !s.registered && !s.standard; };
+    EXPECT_TRUE(fresh(p) && fresh(p.closebox) && fresh(p.minbox) && fresh(g) && fresh(o) &&
+                fresh(e) && fresh(l));
+    for (const ctrls::ButtonStyle* b : {&p.closebox, &p.restorebox, &p.maxbox, &p.minbox}) {
+        EXPECT_EQ(std::make_pair(b->pressoffset, b->align), std::make_pair(Gui::Point(1, 1), 3));
+        for (int i = 0; i < 4; ++i) EXPECT_TRUE(b->look[i].IsEmpty() && b->textcolor[i].IsNull());
     }
-    EXPECT_EQ(s.pressoffset, Gui::Point(1, 1));
-    EXPECT_EQ(s.align, 3);
-}
-
-TEST(StyleRecordsTest, NewSystemPanelStyleHasWhiteBackgroundAndNullInk) {
-    ctrls::SystemPanelStyle s;
-    ExpectFreshHeader(s);
-    EXPECT_EQ(s.wndcolorbg.GetRaw(), 0xFFFFFFu);
-    EXPECT_TRUE(s.titleink.IsNull());
-    EXPECT_TRUE(s.changeui);
-    EXPECT_FALSE(s.shadow);
-    EXPECT_TRUE(s.titletext.empty());
-    EXPECT_EQ(s.wndsize, Gui::Size(0, 0));
-    EXPECT_TRUE(s.icon.IsEmpty());
-    EXPECT_TRUE(s.wndbg.IsEmpty());
-    EXPECT_EQ(s.titlefont, Gui::Font());
-    for (const ctrls::ButtonStyle* b : {&s.closebox, &s.restorebox, &s.maxbox, &s.minbox}) {
-        ExpectFreshHeader(*b);
-        EXPECT_EQ(b->pressoffset, Gui::Point(1, 1));
-        EXPECT_EQ(b->align, 3);
-    }
+    EXPECT_EQ(p.wndcolorbg.GetRaw(), 0xFFFFFFu);
+    EXPECT_TRUE(p.titleink.IsNull() && p.changeui && !p.shadow && p.titletext.empty());
+    EXPECT_TRUE(p.icon.IsEmpty() && p.wndbg.IsEmpty() && p.wndsize == Gui::Size(0, 0));
+    EXPECT_TRUE(g.bg.IsEmpty() && g.block.IsEmpty() && !g.tile && !g.animate);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(o.unpressed[i].IsEmpty() && o.pressed[i].IsEmpty() && e.edge[i].IsEmpty());
+    for (Gui::Color c :
+         {e.paper, e.disabled, e.text, e.textdisabled, e.selected, e.selectedtext, l.textcolor})
+        EXPECT_TRUE(c.IsNull());
+    EXPECT_TRUE(p.titlefont == Gui::Font() && l.textfont0 == Gui::Font() &&
+                l.textfont1 == Gui::Font());
 }
 
 TEST(StyleRecordsTest, CopyingARecordSharesImagesAndCopiesTheTitle) {
     ctrls::SystemPanelStyle s;
-    s.wndbg = OnePixel();
-    s.closebox.look[2] = OnePixel();
+    Gui::ImageBuffer one(1, 1), two(1, 1);
+    s.wndbg = Image(one);
+    s.closebox.look[2] = Image(two);
     s.titletext = "标题";
     ctrls::SystemPanelStyle copy = s;
     EXPECT_NE(s.wndbg.GetSerialId(), 0u);
-    EXPECT_EQ(copy.wndbg.GetSerialId(), s.wndbg.GetSerialId());
-    EXPECT_EQ(copy.closebox.look[2].GetSerialId(), s.closebox.look[2].GetSerialId());
     EXPECT_NE(copy.closebox.look[2].GetSerialId(), s.wndbg.GetSerialId());
+    EXPECT_EQ(std::make_pair(copy.wndbg.GetSerialId(), copy.closebox.look[2].GetSerialId()),
+              std::make_pair(s.wndbg.GetSerialId(), s.closebox.look[2].GetSerialId()));
     s.titletext[0] = 'x';
     EXPECT_EQ(copy.titletext, "标题");
     // The copy outlives the original's images.
@@ -95,78 +58,39 @@ TEST(StyleRecordsTest, CopyingARecordSharesImagesAndCopiesTheTitle) {
     EXPECT_EQ(copy.wndbg.GetWidth(), 1);
 }
 
-TEST(StyleRecordsTest, NewOptionEditAndProgressStylesStartEmpty) {
-    ctrls::OptionStyle o;
-    ExpectFreshHeader(o);
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(o.unpressed[i].IsEmpty() && o.pressed[i].IsEmpty());
-    ctrls::EditStyle e;
-    ExpectFreshHeader(e);
-    for (Gui::Color c : {e.paper, e.disabled, e.text, e.textdisabled, e.selected, e.selectedtext})
-        EXPECT_TRUE(c.IsNull());
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(e.edge[i].IsEmpty());
-    ctrls::ProgressStyle p;
-    ExpectFreshHeader(p);
-    EXPECT_TRUE(p.bg.IsEmpty());
-    EXPECT_TRUE(p.block.IsEmpty());
-    EXPECT_FALSE(p.tile);
-    EXPECT_FALSE(p.animate);
-}
-
-TEST(StyleRecordsTest, NewLinkStyleHasNullColourAndZeroFonts) {
-    ctrls::LinkStyle s;
-    ExpectFreshHeader(s);
-    EXPECT_TRUE(s.textcolor.IsNull());
-    EXPECT_EQ(s.textfont0.GetHeight(), 0);
-    EXPECT_EQ(s.textfont0.GetFlags(), 0);
-    EXPECT_EQ(s.textfont1.GetHeight(), 0);
-    EXPECT_EQ(s.textfont1.GetFlags(), 0);
-}
-
-void DefaultLinkStyleTakesTheDefaultFontAndDarkGrey() {
-    Gui::Font f;
-    f.Height(13).Bold();
-    Gui::SetDefaultFont(f);
-    const std::size_t before = Gui::GetRegisteredStyleCount();
-    const ctrls::LinkStyle& d = ctrls::LinkStyle::Default();
-    EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
-    EXPECT_EQ(d.textfont0, Gui::GetDefaultFont());
-    EXPECT_EQ(d.textfont1, Gui::GetDefaultFont());
-    EXPECT_EQ(d.status, 1);
-    ASSERT_NE(d.standard, nullptr);
-    EXPECT_NE(d.standard, &d);
-    EXPECT_EQ(d.standard->standard, d.standard);
-    EXPECT_EQ(d.standard->textcolor.GetRaw(), 0x333333u);
-    EXPECT_EQ(d.standard->textfont0, f);
-    // Twice: registered once, the same record.
-    EXPECT_EQ(&ctrls::LinkStyle::Default(), &d);
-    EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 1);
-}
-
-void DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood() {
-    ASSERT_FALSE(Gui::IsDefaultFontSet());
-    const ctrls::LinkStyle& d = ctrls::LinkStyle::Default();
-    EXPECT_EQ(d.textfont0, Gui::Font());
-    EXPECT_EQ(d.textfont1, Gui::Font());
-    Gui::Font f;
-    f.Height(20);
-    Gui::SetDefaultFont(f);
-    EXPECT_EQ(ctrls::LinkStyle::Default().textfont0, Gui::Font());
-    EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
-}
-
-// The default link record is made once per process: these run in processes of
-// their own, also when the whole program runs.
+// The default link record is made once per process: each test runs it in a process of
+// its own, also when the whole program runs.
 void InFreshProcess(void (*body)()) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT((body(), exit(::testing::Test::HasFailure())), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(StyleRecordsTest, DefaultLinkStyleTakesTheDefaultFontAndDarkGrey) {
-    InFreshProcess(&DefaultLinkStyleTakesTheDefaultFontAndDarkGrey);
+TEST(StyleRecordsTest, DefaultLinkStyleTakesTheDefaultFontAndDarkGreyOnce) {
+    InFreshProcess([] {
+        Gui::Font f;
+        Gui::SetDefaultFont(f.Height(13).Bold());
+        const std::size_t before = Gui::GetRegisteredStyleCount();
+        const ctrls::LinkStyle& d = ctrls::LinkStyle::Default();
+        EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
+        EXPECT_TRUE(d.textfont0 == f && d.textfont1 == f && d.status == 1);
+        ASSERT_TRUE(d.standard && d.standard != &d && d.standard->standard == d.standard);
+        EXPECT_EQ(d.standard->textcolor.GetRaw(), 0x333333u);
+        EXPECT_EQ(d.standard->textfont0, f);
+        EXPECT_EQ(&ctrls::LinkStyle::Default(), &d);
+        EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 1);
+    });
 }
 
 TEST(StyleRecordsTest, DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood) {
-    InFreshProcess(&DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood);
+    InFreshProcess([] {
+        ASSERT_FALSE(Gui::IsDefaultFontSet());
+        const ctrls::LinkStyle& d = ctrls::LinkStyle::Default();
+        Gui::Font f;
+        Gui::SetDefaultFont(f.Height(20));
+        EXPECT_TRUE(d.textfont0 == Gui::Font() && d.textfont1 == Gui::Font());
+        EXPECT_EQ(ctrls::LinkStyle::Default().textfont0, Gui::Font());
+        EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
+    });
 }
 
 // Each control's default record is filled with its standard look and entered once.
