@@ -14,8 +14,6 @@
 #include "testing/child_process.h"
 
 // Xlib's macros last: they would rename what the headers above declare.
-#include <X11/Xutil.h>
-
 #include "testing/x_desktop.h"
 
 namespace program_test {
@@ -185,24 +183,9 @@ protected:
         XWindowAttributes a{};
         return XGetWindowAttributes(x_->display(), w, &a) && a.map_state == IsViewable;
     }
-    std::pair<int, int> Origin(Window w) {
-        int x = 0, y = 0;
-        Window child;
-        XTranslateCoordinates(x_->display(), w, x_->root(), 0, 0, &x, &y, &child);
-        return {x, y};
-    }
-    Pixels Screen(int left, int top, int width, int height) {
-        XImage* image =
-            XGetImage(x_->display(), x_->root(), left, top, width, height, AllPlanes, ZPixmap);
-        Pixels pixels;
-        for (int i = 0; image && i < width * height; ++i)
-            pixels.push_back(XGetPixel(image, i % width, i / width) & 0xFFFFFF);
-        if (image) XDestroyImage(image);
-        return pixels;
-    }
     Pixels Shot() {
-        const auto [x, y] = Origin(window_);
-        return Screen(x, y, kWidth, kHeight);
+        const auto [x, y] = x_->Origin(window_);
+        return x_->Screen(x, y, kWidth, kHeight);
     }
     // The layer's latest dump of the main window (the one of its size).
     Pixels Dump() {
@@ -237,7 +220,7 @@ protected:
     }
 
     void Click(Window w, int x, int y, int button = 1) {
-        const auto [left, top] = Origin(w);
+        const auto [left, top] = x_->Origin(w);
         ASSERT_EQ(x_->Run({"xdotool", "mousemove", std::to_string(left + x),
                            std::to_string(top + y), "click", std::to_string(button)}),
                   0);
@@ -329,9 +312,10 @@ TEST_F(E2ETest, ClosingHidesToTheTrayWhichShowsTheWindowAndItsMenuEndsTheProgram
     Step("shown again");
     // The menu opens with its lower right corner at the pointer: 关闭 is its second row.
     Click(icon, cx, cy, 3);
-    const auto [x, y] = Origin(icon);
-    ASSERT_TRUE(Poll([&] { return Screen(x + cx - 8, y + cy - 45, 1, 1) == Pixels{0xFFFFFF}; }));
-    WritePng(artefacts_ + "/menu.png", Screen(x + cx - 150, y + cy - 60, 150, 60), 150);
+    const auto [x, y] = x_->Origin(icon);
+    ASSERT_TRUE(
+        Poll([&] { return x_->Screen(x + cx - 8, y + cy - 45, 1, 1) == Pixels{0xFFFFFF}; }));
+    WritePng(artefacts_ + "/menu.png", x_->Screen(x + cx - 150, y + cy - 60, 150, 60), 150);
     Click(icon, cx - 75, cy - 17);
     EXPECT_EQ(program_.Wait(), 0);
 }
@@ -340,14 +324,14 @@ TEST_F(E2ETest, TheTitleBarDragsTheWindowWithThePointerAtOnce) {
     Serve(Installer(1 << 20));
     Launch();
     Step("ready");
-    const auto [x, y] = Origin(window_);
+    const auto [x, y] = x_->Origin(window_);
     // Moves queued faster than the window follows them: the last one decides.
     ASSERT_EQ(
         x_->Run({"xdotool", "mousemove", std::to_string(x + 300), std::to_string(y + 16),
                  "mousedown", "1", "mousemove", std::to_string(x + 330), std::to_string(y + 30),
                  "mousemove", std::to_string(x + 420), std::to_string(y + 106), "mouseup", "1"}),
         0);
-    EXPECT_TRUE(Poll([&] { return Origin(window_) == std::make_pair(x + 120, y + 90); }));
+    EXPECT_TRUE(Poll([&] { return x_->Origin(window_) == std::make_pair(x + 120, y + 90); }));
     Step("dragged");
 }
 
@@ -357,7 +341,7 @@ TEST_F(E2ETest, ASecondStartBringsTheFirstWindowToTheFrontAndLeaves) {
     Step("ready");
     // Another program's window over it.
     Display* d = x_->display();
-    const auto [x, y] = Origin(window_);
+    const auto [x, y] = x_->Origin(window_);
     Window cover = XCreateSimpleWindow(d, x_->root(), x - 40, y - 40, kWidth + 80, kHeight + 80, 0,
                                        0, 0x336699);
     XSizeHints hints{};
@@ -365,7 +349,7 @@ TEST_F(E2ETest, ASecondStartBringsTheFirstWindowToTheFrontAndLeaves) {
     XSetWMNormalHints(d, cover, &hints);
     XMapRaised(d, cover);
     XFlush(d);
-    ASSERT_TRUE(Poll([&] { return Screen(x + 300, y + 140, 1, 1) == Pixels{0x336699}; }));
+    ASSERT_TRUE(Poll([&] { return x_->Screen(x + 300, y + 140, 1, 1) == Pixels{0x336699}; }));
     testing_support::ChildProcess second;
     ASSERT_TRUE(Start(second));
     EXPECT_EQ(second.Wait(), 0);
@@ -389,7 +373,7 @@ TEST_F(E2ETest, TheFolderDialogMovesTheSaveFolderWhereTheDownloadLands) {
         return focus > PointerRoot && XGetWindowAttributes(x_->display(), focus, &a) &&
                a.override_redirect && a.map_state == IsViewable;
     }));
-    WritePng(artefacts_ + "/picker.png", Screen(0, 0, 1280, 800), 1280);
+    WritePng(artefacts_ + "/picker.png", x_->Screen(0, 0, 1280, 800), 1280);
     ASSERT_EQ(x_->Run({"xdotool", "key", "Tab", "type", "C:\\Elsewhere"}), 0);
     ASSERT_EQ(x_->Run({"xdotool", "key", "Return"}), 0);
     ASSERT_TRUE(AwaitLog(L"更改下载目录：C:\\Elsewhere"));
