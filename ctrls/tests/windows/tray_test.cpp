@@ -1,9 +1,15 @@
-// The layered pop-up menu on the layer's windows: its items, per-pixel alpha, the
-// hot item, choosing, hiding, placement, the fade-in and its end.
+// The tray's pieces on the layer's windows. The icon through the layer's notification-
+// area stand-in; the layered pop-up menu: its items, per-pixel alpha, the hot item,
+// choosing, hiding, placement, the fade-in and its end.
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
+#include <win32_debug.h>
+
 #include "ctrls/layered_menu.h"
+#include "ctrls/tray_icon.h"
 #include "skin/skin_loader.h"
+#include "testing/lambda_callback.h"
 #include "window_support.h"
 
 namespace {
@@ -139,6 +145,60 @@ TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestr
     EXPECT_FALSE(IsWindow(menu_hwnd));
     EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(menu_hwnd), 0u);
     gui_test::RunLoopFor(100);
+}
+
+WIN32_TRAY_ICON_STATE State(const ctrls::TrayIcon& icon) {
+    WIN32_TRAY_ICON_STATE s = {};
+    EXPECT_TRUE(Win32TrayIconState(icon.GetHWND(), icon.GetId(), &s));
+    return s;
+}
+
+TEST(TrayIcon, AddsChangesHidesShowsAndRemovesItselfAndTakesClicks) {
+    gui_test::StartToolkit();
+    auto* icon = new ctrls::TrayIcon;
+    ctrls::TrayIcon second;
+    HWND hwnd = icon->GetHWND();
+    EXPECT_EQ(second.GetId(), icon->GetId() + 1);
+    EXPECT_TRUE(hwnd != second.GetHWND() && !IsWindowVisible(hwnd));
+    EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(hwnd), 1u);
+    EXPECT_EQ(State(*icon).callback_message + (State(*icon).flags & 7u), 0x807u);
+
+    Gui::ImageBuffer b(16, 16);
+    std::fill(b.Begin(), b.Begin() + 256, Gui::MakeRGBA(200, 0, 0, 255));
+    const WIN32_TRAY_ICON_STATE s =
+        State(icon->SetIcon(Gui::Image(b)).SetTooltip(L"演示游戏下载器"));
+    EXPECT_EQ(std::wstring(s.tip), L"演示游戏下载器");
+    EXPECT_NE(s.icon, nullptr);
+    EXPECT_NE(State(icon->SetIcon(Gui::Image::Arrow())).icon, s.icon);
+    delete icon;
+    EXPECT_FALSE(Win32TrayIconCount(hwnd) || IsWindow(hwnd) ||
+                 Gui::Ctrl::GetWindowMap().count(hwnd));
+
+    const struct {
+        bool show;
+        const wchar_t* tip;
+        UINT count;
+    } shows[] = {{false, L"hidden", 0}, {false, L"still", 0}, {true, L"back", 1}, {true, L"on", 1}};
+    for (const auto& row : shows) {
+        second.Show(row.show);
+        second.SetTooltip(row.tip);
+        EXPECT_EQ(Win32TrayIconCount(second.GetHWND()), row.count);
+        EXPECT_TRUE(!row.count || std::wstring(State(second).tip) == row.tip) << row.tip;
+    }
+    int left = 0, right = 0;
+    second.WhenLeftClick = testing_support::Do([&] { ++left; });
+    second.WhenRightClick = testing_support::Do([&] { ++right; });
+    const struct {
+        UINT button;
+        int left, right;
+    } clicks[] = {
+        {WM_LBUTTONUP, 1, 0}, {WM_RBUTTONUP, 1, 1}, {WM_LBUTTONDOWN, 1, 1}, {WM_RBUTTONUP, 1, 2}};
+    for (const auto& row : clicks) {
+        ASSERT_TRUE(Win32TrayClick(second.GetHWND(), second.GetId(), row.button));
+        MSG msg;
+        while (PeekMessageW(&msg, second.GetHWND(), 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        EXPECT_EQ(std::make_pair(left, right), std::make_pair(row.left, row.right)) << row.button;
+    }
 }
 
 }  // namespace
