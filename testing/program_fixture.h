@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/md5_hex.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 #include "tools/demo-server/testing/demo_server_process.h"
@@ -25,17 +26,6 @@ namespace program_test {
 
 using testing_support::ReadAll;
 using testing_support::WriteAll;
-
-// What a shell command prints.
-inline std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, p)) out += buffer;
-        pclose(p);
-    }
-    return out;
-}
 
 // The demo installer grown to `size` bytes with filler (it still runs).
 inline std::string Installer(size_t size = 0) {
@@ -81,14 +71,13 @@ protected:
     // Serves the bytes as the installer; the engine file gets their size and MD5, or a wrong one.
     void Serve(const std::string& bytes, bool wrong_md5 = false) {
         payload_ = bytes;
-        const std::string served = dir_.file("www/demo_setup.exe");
-        ASSERT_TRUE(WriteAll(served, bytes));
-        const std::string md5 = Output("md5sum '" + served + "'").substr(0, 32);
-        ASSERT_TRUE(WriteAll(dir_.file("engine.ini"),
-                             "[demo]\nurl=" + server_.url("/demo_setup.exe") +
-                                 "\nsize=" + std::to_string(bytes.size()) +
-                                 "\nmd5=" + (wrong_md5 ? std::string(32, '0') : md5) +
-                                 "\nfile=demo_setup.exe\n"));
+        ASSERT_TRUE(WriteAll(dir_.file("www/demo_setup.exe"), bytes));
+        ASSERT_TRUE(WriteAll(
+            dir_.file("engine.ini"),
+            "[demo]\nurl=" + server_.url("/demo_setup.exe") +
+                "\nsize=" + std::to_string(bytes.size()) +
+                "\nmd5=" + (wrong_md5 ? std::string(32, '0') : testing_support::Md5Hex(bytes)) +
+                "\nfile=demo_setup.exe\n"));
     }
 
     // The program copied into a folder of its own, beside a log.ini that enables the log.

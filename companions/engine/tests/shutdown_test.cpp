@@ -11,20 +11,31 @@ namespace {
 using ShutdownTest = EngineTest;
 
 // Shutdown does not wait for the transfer to end: the installer never appears, and
-// nothing writes after it returns.
-TEST_F(ShutdownTest, ShutdownDuringATransferStopsItAndKeepsTheBytes) {
-    serve(3 << 20, {"--rate", "1048576"});
-    ASSERT_EQ(start(), 0);
-    Info info;
-    ASSERT_EQ(until(info, 256 << 10), 0);
-    EXPECT_EQ(engine()->Shutdown(), 0);
-    EXPECT_EQ(std::make_tuple(progress(info), start(), engine()->PauseTask()),
-              std::make_tuple(3, kEngineClosed, kEngineClosed));
-    const size_t on_disk = ReadAll(partial_path()).size();
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(ReadAll(partial_path()).size(), on_disk);
-    EXPECT_GE(on_disk, size_t(256 << 10));
-    EXPECT_FALSE(Exists(installer_path()));
+// nothing writes after it returns. A cancel stops the transfer and keeps its record.
+TEST_F(ShutdownTest, ShutdownOrCancelDuringATransferStopsItAndKeepsTheBytes) {
+    for (bool shut : {true, false}) {
+        SCOPED_TRACE(shut);
+        restart();
+        serve(3 << 20, {"--rate", "1048576"});
+        ASSERT_EQ(start(), 0);
+        Info info;
+        ASSERT_EQ(until(info, 256 << 10), 0);
+        EXPECT_EQ(shut ? engine()->Shutdown() : engine()->CancelTask(), 0);
+        EXPECT_EQ(progress(info), 3);
+        if (!shut) {
+            ASSERT_EQ(find(info), 0);
+            EXPECT_GT(info->downloaded_size, 0);
+            EXPECT_EQ(engine()->CancelTask(), kNoTransfer);
+            continue;
+        }
+        EXPECT_EQ(std::make_pair(start(), engine()->PauseTask()),
+                  std::make_pair(kEngineClosed, kEngineClosed));
+        const size_t on_disk = ReadAll(partial_path()).size();
+        std::this_thread::sleep_for(200ms);
+        EXPECT_EQ(ReadAll(partial_path()).size(), on_disk);
+        EXPECT_GE(on_disk, size_t(256 << 10));
+        EXPECT_FALSE(Exists(installer_path()));
+    }
 }
 
 // A stall or a back-off of ten minutes: a shutdown that waited for either would keep
@@ -43,18 +54,6 @@ TEST_F(ShutdownTest, ShutdownDuringAStalledResponseOrABackOffReturns) {
         EXPECT_EQ(engine()->Shutdown(), 0);
         EXPECT_EQ(progress(info), 3) << stall;
     }
-}
-
-TEST_F(ShutdownTest, CancelTaskStopsTheTransferAndKeepsItsRecord) {
-    serve(2 << 20, {"--rate", "4194304"});
-    ASSERT_EQ(start(), 0);
-    Info info;
-    ASSERT_EQ(until(info, 256 << 10), 0);
-    ASSERT_EQ(engine()->CancelTask(), 0);
-    EXPECT_EQ(progress(info), 3);
-    ASSERT_EQ(find(info), 0);
-    EXPECT_GT(info->downloaded_size, 0);
-    EXPECT_EQ(engine()->CancelTask(), kNoTransfer);
 }
 
 TEST_F(ShutdownTest, CallsFromSeveralThreadsAtOnceLeadToOneGoodFile) {

@@ -92,6 +92,17 @@ bool SameAsDump(const Pixels& shot, const Pixels& dump) {
     return outside == dump;
 }
 
+// What a shell command prints.
+inline std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, p)) out += buffer;
+        pclose(p);
+    }
+    return out;
+}
+
 // The folders of PATH that hold no desktop folder chooser.
 std::string PathWithoutChoosers() {
     std::string kept, path = getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin";

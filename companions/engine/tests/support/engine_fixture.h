@@ -5,7 +5,6 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "downloader/download_engine.h"
+#include "testing/md5_hex.h"
 #include "testing/random_bytes.h"
 #include "testing/temp_dir.h"
 #include "testing/wait_until.h"
@@ -26,6 +26,7 @@
 namespace enginetest {
 
 using testing_support::Exists;
+using testing_support::Md5Hex;
 using testing_support::RandomBytes;
 using testing_support::ReadAll;
 using testing_support::WriteAll;
@@ -34,16 +35,6 @@ using namespace std::chrono_literals;
 // The engine's own codes that the tests expect (see the engine's README).
 inline constexpr int32_t kBadArgument = 1, kNoEngineFile = 2, kUnknownGame = 4, kBadSaveFolder = 6,
                          kTaskBusy = 7, kNoTransfer = 8, kEngineClosed = 9, kStoreUnavailable = 10;
-
-inline std::string Md5Hex(const std::string& data) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    EVP_Digest(data.data(), data.size(), digest, &len, EVP_md5(), nullptr);
-    std::string out;
-    for (unsigned i = 0; i < len; ++i)
-        for (int nibble : {digest[i] >> 4, digest[i] & 15}) out += "0123456789abcdef"[nibble];
-    return out;
-}
 
 // Compares file contents without printing megabytes of binary on failure.
 inline ::testing::AssertionResult SameBytes(const std::string& actual,
@@ -231,12 +222,9 @@ protected:
                   0);
     }
 
-    // Folder of "C:\Games\<name>" on Linux, and the files in it.
-    std::string save_dir(const std::string& name = "demo") const {
-        return tmp_.file("c/Games/" + name);
-    }
+    // The installer in "C:\Games\<name>" on Linux, and its partial file.
     std::string installer_path(const std::string& name = "demo") const {
-        return save_dir(name) + "/" + kInstaller;
+        return tmp_.file("c/Games/" + name + "/" + kInstaller);
     }
     std::string partial_path(const std::string& name = "demo") const {
         return installer_path(name) + ".part";
