@@ -102,9 +102,10 @@ TEST_F(DownloadTest, BytesChangedOnDiskBetweenRunsAreNeverReportedComplete) {
     }
 }
 
-// A new run checks the bytes an earlier one left (the partial file, or the whole
-// installer) before it goes on; meanwhile the progress still counts them.
-TEST_F(DownloadTest, BytesKeptOnDiskCountWhileANewRunChecksThem) {
+// A new instance reports the bytes an earlier one left (the partial file, or the whole
+// installer); a new run checks them before it goes on, its progress still counting
+// them, and fetches only the rest.
+TEST_F(DownloadTest, BytesKeptOnDiskAreReportedAndCountWhileANewRunChecksThem) {
     for (bool finished : {false, true}) {
         SCOPED_TRACE(finished);
         restart();
@@ -112,12 +113,17 @@ TEST_F(DownloadTest, BytesKeptOnDiskCountWhileANewRunChecksThem) {
         ASSERT_EQ(start(), 0);
         Info info;
         ASSERT_EQ(finished ? wait_end(info) : until(info, 1 << 20), 0);
-        release_engine();
+        release_engine();  // Shutdown and Release, in the middle of the transfer or after it
         // The same bytes written again: unchecked, as in a new process.
         if (finished) WriteAll(installer_path(), ReadAll(installer_path()));
         ASSERT_EQ(find(info), 0);
+        EXPECT_EQ(info.path(), u"C:\\Games\\demo");
+        EXPECT_TRUE(finished || !info->complete);
         const int64_t kept = info->downloaded_size;
         ASSERT_GE(kept, 1 << 20);
+        ASSERT_EQ(query(info), 0);
+        EXPECT_EQ(std::make_pair(info->downloaded_size, info->total_size),
+                  std::make_pair(kept, 16L << 20));
         ASSERT_TRUE(server_.control("rate=0"));
         ASSERT_EQ(start(), 0);
         int64_t least = kept;
@@ -129,6 +135,10 @@ TEST_F(DownloadTest, BytesKeptOnDiskCountWhileANewRunChecksThem) {
                   0)
             << info.reason();
         EXPECT_EQ(least, kept);
+        EXPECT_TRUE(SameBytes(ReadAll(installer_path()), payload_));
+        const auto requests = server_.requests();
+        ASSERT_EQ(requests.size(), finished ? 1u : 2u);
+        EXPECT_EQ(requests.back().range, finished ? "" : "bytes=" + std::to_string(kept) + "-");
     }
 }
 
@@ -145,27 +155,6 @@ TEST_F(DownloadTest, PartialFileFollowsTheTaskToANewSaveFolder) {
     const auto requests = server_.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_NE(requests[1].range, "");  // the bytes moved along, nothing was fetched twice
-}
-
-TEST_F(DownloadTest, UnfinishedDownloadIsReportedAndContinuedByANewInstance) {
-    serve(2 << 20, {"--rate", "4194304"});
-    ASSERT_EQ(start(), 0);
-    Info info;
-    ASSERT_EQ(until(info, 512 << 10), 0);
-    release_engine();  // Shutdown and Release in the middle of the transfer
-    ASSERT_EQ(find(info), 0);
-    EXPECT_EQ(info.path(), u"C:\\Games\\demo");
-    EXPECT_EQ(info->complete, 0);
-    const int64_t kept = info->downloaded_size;
-    EXPECT_GT(kept, 0);
-    ASSERT_EQ(query(info), 0);
-    EXPECT_EQ(std::make_pair(info->downloaded_size, info->total_size),
-              std::make_pair(kept, 2L << 20));
-    ASSERT_EQ(start(), 0);
-    expect_installed();
-    const auto requests = server_.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].range, "bytes=" + std::to_string(kept) + "-");
 }
 
 }  // namespace

@@ -46,27 +46,18 @@ inline ::testing::AssertionResult SameBytes(const std::string& actual,
                                          << " were expected; first difference at " << i;
 }
 
-class EngineLibrary {
-public:
-    EngineLibrary() : handle_(dlopen(ENGINE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL)) {}
+// The library loaded by path, with its two exports.
+struct EngineLibrary {
     ~EngineLibrary() { close(); }
-    void* handle() const { return handle_; }
-    IDownloadEngine* get_instance() const {
-        auto fn = reinterpret_cast<DownloadEngineGetInstanceFn>(
-            dlsym(handle_, kDownloadEngineGetInstance));
-        return fn ? fn() : nullptr;
-    }
-    int32_t release(IDownloadEngine* engine) const {
-        auto fn = reinterpret_cast<DownloadEngineReleaseFn>(dlsym(handle_, kDownloadEngineRelease));
-        return fn ? fn(engine) : -1;
-    }
     void close() {
-        if (handle_) dlclose(handle_);
-        handle_ = nullptr;
+        if (handle) dlclose(handle);
+        handle = nullptr;
     }
-
-private:
-    void* handle_;
+    void* handle = dlopen(ENGINE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    DownloadEngineGetInstanceFn get_instance =
+        reinterpret_cast<DownloadEngineGetInstanceFn>(dlsym(handle, kDownloadEngineGetInstance));
+    DownloadEngineReleaseFn release =
+        reinterpret_cast<DownloadEngineReleaseFn>(dlsym(handle, kDownloadEngineRelease));
 };
 
 // A key record whose strings live as long as it does.
@@ -115,7 +106,7 @@ protected:
     static constexpr char kInstaller[] = "setup_demo.exe";
 
     void SetUp() override {
-        ASSERT_NE(library_.handle(), nullptr) << dlerror();
+        ASSERT_TRUE(library_.handle && library_.get_instance && library_.release) << dlerror();
         tmp_.folder("srv"), tmp_.folder("c");
         const std::pair<const char*, std::string> settings[] = {
             {"WIN32_DRIVES", "C=" + tmp_.file("c") + ";Z=/"},
