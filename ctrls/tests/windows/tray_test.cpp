@@ -76,12 +76,12 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
         HWND hwnd = Open(row.at);
         RECT r;
         GetWindowRect(hwnd, &r);
-        EXPECT_EQ(Gui::Rect(r.left, r.top, r.right, r.bottom), row.placed);
-        EXPECT_TRUE(IsWindowVisible(hwnd) && GetWindow(hwnd, GW_OWNER) == owner);
-        const LONG want = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
-        EXPECT_EQ(GetWindowLongW(hwnd, GWL_EXSTYLE) & want, want);
-        EXPECT_EQ(GetFocus(), hwnd);
-        EXPECT_EQ(menu->GetAlpha(), 0);
+        const LONG ex = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+        EXPECT_EQ(
+            std::make_tuple(Gui::Rect(r.left, r.top, r.right, r.bottom), IsWindowVisible(hwnd),
+                            GetWindow(hwnd, GW_OWNER), GetWindowLongW(hwnd, GWL_EXSTYLE) & ex,
+                            GetFocus(), menu->GetAlpha()),
+            std::make_tuple(row.placed, TRUE, owner, ex, hwnd, 0));
         ASSERT_TRUE(gui_test::RunLoopUntil([&] { return !menu->IsFading(); }));
         EXPECT_EQ(menu->GetAlpha(), 255);
     }
@@ -100,9 +100,8 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
     for (const auto& row : moves) {
         SetCursorPos(300 + row.x, 200 + row.y);  // the toolkit's leave check looks
         SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(row.x, row.y));
-        EXPECT_EQ(menu->GetHot(), row.hot);
-        EXPECT_EQ(PixelAt(5, 5), row.item0) << row.hot;
-        EXPECT_EQ(PixelAt(5, 40), row.item1) << row.hot;
+        EXPECT_EQ(std::make_tuple(menu->GetHot(), PixelAt(5, 5), PixelAt(5, 40)),
+                  std::make_tuple(row.hot, row.item0, row.item1));
     }
 }
 
@@ -126,9 +125,8 @@ TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestr
         if (!row.first) SetFocus(thief);
         for (UINT m : {row.first, row.second})
             if (m) SendMessageW(menu_hwnd, m, row.wparam, MAKELPARAM(row.x, row.y));
-        EXPECT_EQ(chosen, row.chosen);
-        EXPECT_EQ(IsWindowVisible(menu_hwnd) != FALSE, row.visible);
-        EXPECT_EQ(menu->GetHWND(), menu_hwnd) << "hiding keeps the window";
+        EXPECT_EQ(std::make_tuple(chosen, IsWindowVisible(menu_hwnd) != FALSE, menu->GetHWND()),
+                  std::make_tuple(row.chosen, row.visible, menu_hwnd));  // hidden, not destroyed
     }
     // Up from no item takes the last, Down wraps round to the first, Enter chooses it.
     chosen.clear(), Open();
@@ -142,8 +140,7 @@ TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestr
     ASSERT_TRUE(menu->IsFading());
     delete menu;
     menu = nullptr;
-    EXPECT_FALSE(IsWindow(menu_hwnd));
-    EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(menu_hwnd), 0u);
+    EXPECT_FALSE(IsWindow(menu_hwnd) || Gui::Ctrl::GetWindowMap().count(menu_hwnd));
     gui_test::RunLoopFor(100);
 }
 
@@ -167,8 +164,7 @@ TEST(TrayIcon, AddsChangesHidesShowsAndRemovesItselfAndTakesClicks) {
     std::fill(b.Begin(), b.Begin() + 256, Gui::MakeRGBA(200, 0, 0, 255));
     const WIN32_TRAY_ICON_STATE s =
         State(icon->SetIcon(Gui::Image(b)).SetTooltip(L"演示游戏下载器"));
-    EXPECT_EQ(std::wstring(s.tip), L"演示游戏下载器");
-    EXPECT_NE(s.icon, nullptr);
+    EXPECT_TRUE(std::wstring(s.tip) == L"演示游戏下载器" && s.icon);
     EXPECT_NE(State(icon->SetIcon(Gui::Image::Arrow())).icon, s.icon);
     delete icon;
     EXPECT_FALSE(Win32TrayIconCount(hwnd) || IsWindow(hwnd) ||
