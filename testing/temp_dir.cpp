@@ -47,6 +47,15 @@ TempDir::~TempDir() {
     nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
+std::string TempDir::folder(const std::string& name) const {
+    const std::string path = file(name);
+    for (size_t at = path.find('/', path_.size() + 1); at != std::string::npos;
+         at = path.find('/', at + 1))
+        mkdir(path.substr(0, at).c_str(), 0700);
+    mkdir(path.c_str(), 0700);
+    return path;
+}
+
 std::wstring TempDir::win() const { return UnixPathToWin32(path_); }
 
 std::wstring TempDir::winfile(const std::string& name) const {

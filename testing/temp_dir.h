@@ -15,6 +15,8 @@ public:
     const std::string& path() const { return path_; }  // Linux path
     std::wstring win() const;                          // the same as a drive path
     std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // The folder of that name (and those above it) made when missing; its Linux path.
+    std::string folder(const std::string& name) const;
     std::wstring winfile(const std::string& name) const;  // win() + "\" + name
 
 private:

@@ -8,6 +8,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -72,6 +74,23 @@ public:
         int status = -1;
         if (pid > 0) waitpid(pid, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // The screen's pixels in a rectangle, 0xRRGGBB row by row; none when it cannot be read.
+    std::vector<uint32_t> Screen(int left, int top, int width, int height) const {
+        XImage* image = XGetImage(display_, root(), left, top, width, height, AllPlanes, ZPixmap);
+        std::vector<uint32_t> pixels;
+        for (int i = 0; image && i < width * height; ++i)
+            pixels.push_back(XGetPixel(image, i % width, i / width) & 0xFFFFFF);
+        if (image) XDestroyImage(image);
+        return pixels;
+    }
+    // Where a window's top left corner is on the screen.
+    std::pair<int, int> Origin(Window w) const {
+        int x = 0, y = 0;
+        Window child;
+        XTranslateCoordinates(display_, w, root(), 0, 0, &x, &y, &child);
+        return {x, y};
     }
 
     // Waits until a client owns the selection (a manager of some kind is ready).

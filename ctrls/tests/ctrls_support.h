@@ -15,6 +15,7 @@
 #include "skin/skin.h"
 #include "skin/skin_loader.h"
 #include "skin/skin_manager.h"
+#include "testing/dib_canvas.h"
 #include "testing/lambda_callback.h"
 
 namespace ctrls_test {
@@ -90,36 +91,13 @@ protected:
 };
 
 // A control painted on a 32-bit bitmap of its size; pixels read as 0xRRGGBB.
-class Canvas {
-public:
-    explicit Canvas(Gui::Ctrl& c) : cx_(c.GetSize().cx) {
-        BITMAPINFO bi = {
-            {sizeof(BITMAPINFOHEADER), cx_, -c.GetSize().cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HDC dc = CreateCompatibleDC(nullptr);
-        SelectObject(dc, bitmap);
-        {
-            Gui::Draw w(dc);
-            c.CtrlPaint(w, Gui::Rect(c.GetSize()));
-        }
-        pixels_.assign(static_cast<uint32_t*>(bits),
-                       static_cast<uint32_t*>(bits) + cx_ * c.GetSize().cy);
-        DeleteDC(dc);
-        DeleteObject(bitmap);
+struct Canvas : testing_support::DibCanvas {
+    explicit Canvas(Gui::Ctrl& c) : DibCanvas(c.GetSize().cx, c.GetSize().cy) {
+        Gui::Draw w(dc());
+        c.CtrlPaint(w, Gui::Rect(c.GetSize()));
     }
-    uint32_t At(int x, int y) const { return pixels_[y * cx_ + x] & 0xFFFFFF; }
-    // How many pixels of r are `rgb`.
-    int Count(Gui::Rect r, uint32_t rgb) const {
-        int n = 0;
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) n += At(x, y) == rgb;
-        return n;
-    }
-
-private:
-    int cx_;
-    std::vector<uint32_t> pixels_;
+    uint32_t At(int x, int y) const { return rgb(x, y); }
+    int Count(Gui::Rect r, uint32_t v) const { return count(r.left, r.top, r.right, r.bottom, v); }
 };
 
 // An opaque image pixel as the bitmap holds it.

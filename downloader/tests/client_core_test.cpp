@@ -165,11 +165,10 @@ TEST_F(ClientTest, ReleaseWaitsForThePollInsideTheEngineBeforeFreeingIt) {
 class DownloadDiskTest : public ClientTest {};
 
 TEST_F(DownloadDiskTest, EachRefusalShowsOneMessageAndRemovesOnlyWhatItMade) {
-    for (const char* sub : {"d", "d/Kept", "r"}) mkdir(dir_.file(sub).c_str(), 0700);
-    ASSERT_TRUE(testing_support::WriteAll(dir_.file("d/Kept/file"), "x"));
+    ASSERT_TRUE(testing_support::WriteAll(dir_.folder("d/Kept") + "/file", "x"));
     ASSERT_TRUE(testing_support::WriteAll(dir_.file("c/Blocked"), "x"));
     SetEnv("WIN32_DRIVES", Drives(":free=10000000000000", ";D=" + dir_.file("d") + ":remote;R=" +
-                                                              dir_.file("r") + ":fixed:ro"));
+                                                              dir_.folder("r") + ":fixed:ro"));
     StartClient();
     // clang-format off
     const struct { const wchar_t* folder; const char* message; const char* path; bool there; } cases[] = {

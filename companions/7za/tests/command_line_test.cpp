@@ -40,10 +40,8 @@ TEST(ParseRequest, ReadsTheClientsExtractionAndRefusesWhatItCannotDo) {
         Request r;
         std::string error;
         ASSERT_TRUE(parse_request(c.words, &r, &error)) << error;
-        EXPECT_EQ(r.command, Request::Command::kExtract);
-        EXPECT_EQ(r.archive, c.archive);
-        EXPECT_EQ(r.output_folder, c.folder);
-        EXPECT_EQ(r.overwrite, c.overwrite);
+        EXPECT_EQ(std::make_tuple(r.command, r.archive, r.output_folder, r.overwrite),
+                  std::make_tuple(Request::Command::kExtract, c.archive, c.folder, c.overwrite));
     }
     const struct {
         Words words;

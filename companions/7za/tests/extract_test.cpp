@@ -1,46 +1,51 @@
 // 7za.exe started as the client starts it, through CreateProcessW with the exact
 // line "<7za>" x "<archive>" -o"<folder>" -aoa, on archives the tests make.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include <win32_unixpath.h>
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <random>
 
 #include "extractor.h"
 #include "support/archive_writer.h"
-#include "support/run_tool.h"
-#include "testing/temp_dir.h"
+#include "testing/random_bytes.h"
+#include "testing/win32_run.h"
 
 namespace sevenza_test {
-
-using testing_support::ReadAll;
-using testing_support::TempDir;
-using testing_support::WriteAll;
-
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string random_bytes(size_t size, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string data(size, '\0');
-    for (auto& c : data) c = static_cast<char>(gen());
-    return data;
-}
+using testing_support::RandomBytes;
+using testing_support::ReadAll;
+using testing_support::TempDir;
+using testing_support::WriteAll;
+using Names = std::vector<std::string>;
 
 // Every name below a folder, relative, sorted.
-std::vector<std::string> listing(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+Names listing(const std::string& folder) {
+    Names names;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
         names.push_back(fs::relative(e.path(), folder).string());
-    }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// The tool run with a command line after its quoted drive path.
+testing_support::Win32Run tool(const std::wstring& arguments, const std::wstring& folder = L"") {
+    return testing_support::RunWin32(L"\"" + UnixPathToWin32(SEVENZA_PATH) + L"\" " + arguments,
+                                     folder);
+}
+
+// The run ended with `code` (-1: any failure) and printed `text`.
+::testing::AssertionResult Ended(const testing_support::Win32Run& r, int code,
+                                 const std::string& text = "") {
+    if (r.started && (code < 0 ? r.exit_code != 0 : r.exit_code == DWORD(code)) &&
+        r.output.find(text) != std::string::npos)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "exit " << r.exit_code << ": " << r.output;
 }
 
 class Extract : public ::testing::Test {
@@ -48,8 +53,11 @@ protected:
     void make(const std::vector<ArchiveEntry>& entries, const std::string& format = "7zip") {
         ASSERT_TRUE(write_archive(archive_, format, entries));
     }
-    ToolRun extract_as_client() {
-        return run_tool(client_line(dir_.winfile("a.7z"), dir_.winfile("out") + L"\\"));
+    // The client's exact line: "<7za>" x "<archive>" -o"<folder>\" -aoa, or other switches.
+    testing_support::Win32Run extract(const std::string& folder = "out",
+                                      const std::wstring& switches = L" -aoa") {
+        return tool(L"x \"" + dir_.winfile("a.7z") + L"\" -o\"" + dir_.winfile(folder) + L"\\\"" +
+                    switches);
     }
 
     TempDir dir_;
@@ -59,21 +67,18 @@ protected:
 
 // Every entry with its folders, modes, times and names outside ASCII; zip archives too.
 TEST_F(Extract, UnpacksEveryEntryWithItsFoldersIntoTheQuotedFolder) {
-    std::string big = random_bytes(3 << 20, 1);
+    std::string big = RandomBytes(3 << 20, 1);
     make({file("Dravon.dll", "library bytes"), folder("data"), folder("data/empty"),
           file("data/sub/deep.bin", big), file("zero.txt", ""), file("setup.exe", "run me", 0755),
           file("游戏/说明 文档.txt", "说明"), file("readme", "r", 0600)});
-    ToolRun run = extract_as_client();
-    ASSERT_TRUE(run.started);
-    EXPECT_EQ(run.exit_code, 0u) << run.output;
+    EXPECT_TRUE(Ended(extract(), 0));
     EXPECT_EQ(ReadAll(out_ + "/Dravon.dll") + ReadAll(out_ + "/游戏/说明 文档.txt"),
               "library bytes说明");
     EXPECT_EQ(ReadAll(out_ + "/data/sub/deep.bin"), big);
     EXPECT_EQ(fs::file_size(out_ + "/zero.txt"), 0u);
     EXPECT_EQ(listing(out_),
-              (std::vector<std::string>{"Dravon.dll", "data", "data/empty", "data/sub",
-                                        "data/sub/deep.bin", "readme", "setup.exe", "zero.txt",
-                                        "游戏", "游戏/说明 文档.txt"}));
+              (Names{"Dravon.dll", "data", "data/empty", "data/sub", "data/sub/deep.bin", "readme",
+                     "setup.exe", "zero.txt", "游戏", "游戏/说明 文档.txt"}));
     struct stat st;
     ASSERT_EQ(stat((out_ + "/setup.exe").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0100, 0100u);
@@ -82,8 +87,7 @@ TEST_F(Extract, UnpacksEveryEntryWithItsFoldersIntoTheQuotedFolder) {
     EXPECT_EQ(st.st_mode & 0077, 0u);
 
     make({file("a/b.txt", "zip entry")}, "zip");
-    run = extract_as_client();
-    EXPECT_EQ(run.exit_code, 0u) << run.output;
+    EXPECT_TRUE(Ended(extract(), 0));
     EXPECT_EQ(ReadAll(out_ + "/a/b.txt"), "zip entry");
 }
 
@@ -102,11 +106,9 @@ TEST_F(Extract, TakesFoldersAsTheClientWritesThem) {
                                file("旧 版本/说明 文档.txt", "说明")}));
 
     const std::wstring folder = dir_.winfile("用户 临时 folder") + L"\\";
-    const std::wstring line = L"\"" + folder + L"\\7za.exe\" x \"" + folder +
-                              L"\\下载 器.7z\" -o\"" + folder + L"\" -aoa";
-    ToolRun run = run_tool(line);
-    ASSERT_TRUE(run.started);
-    EXPECT_EQ(run.exit_code, 0u) << run.output;
+    EXPECT_TRUE(Ended(testing_support::RunWin32(L"\"" + folder + L"\\7za.exe\" x \"" + folder +
+                                                L"\\下载 器.7z\" -o\"" + folder + L"\" -aoa"),
+                      0));
     EXPECT_EQ(ReadAll(temp + "/Dravon.dll"), "new library");
     EXPECT_EQ(ReadAll(temp + "/Dravon.ini"), "[demo]\n");
     EXPECT_EQ(ReadAll(temp + "/旧 版本/说明 文档.txt"), "说明");
@@ -114,69 +116,53 @@ TEST_F(Extract, TakesFoldersAsTheClientWritesThem) {
 
     // The folders with a doubled backslash, and relative ones into a missing folder.
     make({file("x.txt", "relative")});
-    run = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.win() + L"\\\\a.7z\" -o\"" +
-                   dir_.winfile("out") + L"\\\\\" -aoa");
-    EXPECT_EQ(run.exit_code, 0u) << run.output;
+    EXPECT_TRUE(Ended(
+        tool(L"x \"" + dir_.win() + L"\\\\a.7z\" -o\"" + dir_.winfile("out") + L"\\\\\" -aoa"), 0));
     EXPECT_EQ(ReadAll(out_ + "/x.txt"), "relative");
-    run = run_tool(L"\"" + tool_path() + L"\" x a.7z -o\"new\\deeper\" -aoa", dir_.win());
-    EXPECT_EQ(run.exit_code, 0u) << run.output;
+    EXPECT_TRUE(Ended(tool(L"x a.7z -o\"new\\deeper\" -aoa", dir_.win()), 0));
     EXPECT_EQ(ReadAll(dir_.file("new/deeper/x.txt")), "relative");
 }
 
-TEST_F(Extract, ReplacesAnExistingFileWithoutTouchingTheBytesAMappedCopySees) {
-    fs::create_directories(out_);
-    const std::string old_bytes = random_bytes(1 << 16, 2);
-    WriteAll(out_ + "/Dravon.dll", old_bytes);
-    // What a process that loaded the library sees: a shared mapping of the file.
-    int fd = open((out_ + "/Dravon.dll").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    struct stat before;
-    fstat(fd, &before);
-    void* map = mmap(nullptr, old_bytes.size(), PROT_READ, MAP_SHARED, fd, 0);
-    ASSERT_NE(map, MAP_FAILED);
-
-    const std::string new_bytes = random_bytes(3 << 16, 3);
-    make({file("Dravon.dll", new_bytes)});
-    ToolRun run = extract_as_client();
-    EXPECT_EQ(run.exit_code, 0u) << run.output;
-
-    EXPECT_EQ(std::string(static_cast<const char*>(map), old_bytes.size()), old_bytes);
-    struct stat after;
-    fstat(fd, &after);
-    EXPECT_EQ(after.st_size, before.st_size) << "the loaded file was truncated or rewritten";
-    EXPECT_EQ(ReadAll(out_ + "/Dravon.dll"), new_bytes);
-    EXPECT_EQ(listing(out_), (std::vector<std::string>{"Dravon.dll"}))
-        << "a temporary file was left";
-    munmap(map, old_bytes.size());
-    close(fd);
-}
-
-TEST_F(Extract, ReplacesAReadOnlyFileAndALinkByTheirNames) {
+// Existing files are replaced by new ones under their names: a read-only file, a link
+// (not what it points to), and a loaded library whose mapped bytes stay as they were.
+TEST_F(Extract, ReplacesExistingFilesByTheirNamesWithoutTouchingTheBytesAMappedCopySees) {
     fs::create_directories(out_);
     WriteAll(out_ + "/ro.txt", "old");
     chmod((out_ + "/ro.txt").c_str(), 0444);
     WriteAll(dir_.file("elsewhere.txt"), "must stay");
     fs::create_symlink(dir_.file("elsewhere.txt"), out_ + "/link.txt");
-    make({file("ro.txt", "new"), file("link.txt", "replaced the link")});
-    ToolRun run = extract_as_client();
-    EXPECT_EQ(run.exit_code, 0u) << run.output;
-    EXPECT_EQ(ReadAll(out_ + "/ro.txt"), "new");
+    const std::string old_bytes = RandomBytes(1 << 16, 2), new_bytes = RandomBytes(3 << 16, 3);
+    WriteAll(out_ + "/Dravon.dll", old_bytes);
+    const int fd = open((out_ + "/Dravon.dll").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    void* map = mmap(nullptr, old_bytes.size(), PROT_READ, MAP_SHARED, fd, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    make({file("ro.txt", "new"), file("link.txt", "replaced the link"),
+          file("Dravon.dll", new_bytes)});
+    EXPECT_TRUE(Ended(extract(), 0));
+    EXPECT_EQ(std::string(static_cast<const char*>(map), old_bytes.size()), old_bytes);
+    struct stat after;
+    fstat(fd, &after);
+    EXPECT_EQ(after.st_size, off_t(old_bytes.size()))
+        << "the loaded file was truncated or rewritten";
+    munmap(map, old_bytes.size());
+    close(fd);
+    EXPECT_EQ(ReadAll(out_ + "/Dravon.dll"), new_bytes);
+    EXPECT_EQ(ReadAll(out_ + "/ro.txt") + ReadAll(out_ + "/link.txt"), "newreplaced the link");
     EXPECT_FALSE(fs::is_symlink(out_ + "/link.txt"));
-    EXPECT_EQ(ReadAll(out_ + "/link.txt"), "replaced the link");
     EXPECT_EQ(ReadAll(dir_.file("elsewhere.txt")), "must stay");
+    EXPECT_EQ(listing(out_), (Names{"Dravon.dll", "link.txt", "ro.txt"}))
+        << "a temporary file was left";
 }
 
 TEST_F(Extract, RefusesNamesThatWouldLeaveTheFolderAndSaysSo) {
     fs::create_directories(out_ + "/inner");
     make({file("../evil1.txt", "x"), file("..\\evil2.txt", "x"), file("inner/../../evil3.txt", "x"),
           file(dir_.file("evil4.txt"), "x"), file("C:\\evil5.txt", "x"), file("good.txt", "kept")});
-    ToolRun run = run_tool(client_line(dir_.winfile("a.7z"), dir_.winfile("out/inner") + L"\\"));
-    EXPECT_NE(run.exit_code, 0u);
-    EXPECT_NE(run.output.find("evil1.txt"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("refused"), std::string::npos) << run.output;
+    const auto run = extract("out/inner");
+    EXPECT_TRUE(Ended(run, -1, "evil1.txt") && Ended(run, -1, "refused"));
     EXPECT_EQ(ReadAll(out_ + "/inner/good.txt"), "kept");
-    EXPECT_EQ(listing(dir_.path()),
-              (std::vector<std::string>{"a.7z", "out", "out/inner", "out/inner/good.txt"}));
+    EXPECT_EQ(listing(dir_.path()), (Names{"a.7z", "out", "out/inner", "out/inner/good.txt"}));
 }
 
 TEST_F(Extract, RefusesLinkEntriesAndNeverWritesThroughALinkInTheFolder) {
@@ -185,10 +171,8 @@ TEST_F(Extract, RefusesLinkEntriesAndNeverWritesThroughALinkInTheFolder) {
     fs::create_directory_symlink(outside.path(), out_ + "/planted");
     make({symlink("escape", outside.path()), file("escape/through-entry.txt", "x"),
           file("planted/through-existing.txt", "x"), file("fine.txt", "y")});
-    ToolRun run = extract_as_client();
-    EXPECT_NE(run.exit_code, 0u);
-    EXPECT_NE(run.output.find("links are not extracted"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("is in the way"), std::string::npos) << run.output;
+    const auto run = extract();
+    EXPECT_TRUE(Ended(run, -1, "links are not extracted") && Ended(run, -1, "is in the way"));
     EXPECT_TRUE(fs::is_empty(outside.path()));
     EXPECT_EQ(ReadAll(out_ + "/fine.txt"), "y");
 }
@@ -197,51 +181,35 @@ TEST_F(Extract, WithoutAnOverwriteSwitchKeepsExistingFilesAndFailsAsAFolderInThe
     fs::create_directories(out_);
     WriteAll(out_ + "/a.txt", "mine");
     make({file("a.txt", "theirs"), file("b.txt", "new")});
-    ToolRun ask = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -o\"" +
-                           dir_.winfile("out") + L"\"");
-    EXPECT_NE(ask.exit_code, 0u);
-    EXPECT_NE(ask.output.find("a.txt"), std::string::npos) << ask.output;
+    EXPECT_TRUE(Ended(extract("out", L""), -1, "a.txt"));
     EXPECT_EQ(ReadAll(out_ + "/a.txt"), "mine");
     EXPECT_EQ(ReadAll(out_ + "/b.txt"), "new");
 
-    ToolRun skip = run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -o\"" +
-                            dir_.winfile("out") + L"\" -aos");
-    EXPECT_EQ(skip.exit_code, 0u) << skip.output;
+    EXPECT_TRUE(Ended(extract("out", L" -aos"), 0));
     EXPECT_EQ(ReadAll(out_ + "/a.txt"), "mine");
 
     // A folder in the way of a file is an error.
     fs::create_directories(out_ + "/Dravon.dll");
     make({file("Dravon.dll", "x")});
-    ToolRun run = extract_as_client();
-    EXPECT_NE(run.exit_code, 0u);
-    EXPECT_NE(run.output.find("Dravon.dll"), std::string::npos) << run.output;
+    EXPECT_TRUE(Ended(extract(), -1, "Dravon.dll"));
     EXPECT_TRUE(fs::is_directory(out_ + "/Dravon.dll"));
 }
 
-TEST_F(Extract, FailsWithAMessageOnAMissingOrDamagedArchive) {
-    ToolRun missing = extract_as_client();
-    EXPECT_NE(missing.exit_code, 0u);
-    EXPECT_NE(missing.output.find("cannot open"), std::string::npos) << missing.output;
-
+// A missing, foreign or cut archive fails with a message; stored data with a byte
+// flipped, or with the declared size made huge in every header, fails too. No file is
+// left under a damaged entry's name.
+TEST_F(Extract, MissingOrDamagedArchivesAndDataFailAndLeaveNoFile) {
+    EXPECT_TRUE(Ended(extract(), -1, "cannot open"));
     for (std::string text : {std::string(), std::string("hello world\n"), std::string(4096, 'z')}) {
         WriteAll(archive_, text);
-        ToolRun garbage = extract_as_client();
-        EXPECT_EQ(garbage.exit_code, 2u) << text;
-        EXPECT_NE(garbage.output.find("cannot open"), std::string::npos) << garbage.output;
+        EXPECT_TRUE(Ended(extract(), 2, "cannot open")) << text;
     }
-
-    make({file("big.bin", random_bytes(1 << 20, 4))});
-    std::string bytes = ReadAll(archive_);
-    WriteAll(archive_, bytes.substr(0, bytes.size() / 2));
-    ToolRun cut = extract_as_client();
-    EXPECT_NE(cut.exit_code, 0u);
-    EXPECT_FALSE(fs::exists(out_ + "/big.bin"))
-        << "a half-written file was left under the entry's name";
-}
-
-// Stored data with a byte flipped, or with the declared size made huge in every header.
-TEST_F(Extract, DamagedDataFailsAndLeavesNoFile) {
-    const std::string data = random_bytes(10000, 7), size("\x10\x27\0\0", 4);
+    make({file("big.bin", RandomBytes(1 << 20, 4))});
+    const std::string cut = ReadAll(archive_);
+    WriteAll(archive_, cut.substr(0, cut.size() / 2));
+    EXPECT_TRUE(Ended(extract(), -1));
+    EXPECT_FALSE(fs::exists(out_ + "/big.bin"));
+    const std::string data = RandomBytes(10000, 7), size("\x10\x27\0\0", 4);
     for (std::string format : {"zip", "7zip", "zip-size"}) {
         const bool flip = format != "zip-size";
         if (!flip) format = "zip";
@@ -252,7 +220,7 @@ TEST_F(Extract, DamagedDataFailsAndLeavesNoFile) {
         for (size_t at = 0; !flip && (at = bytes.find(size, at)) != std::string::npos;)
             bytes.replace(at, 4, std::string("\0\0\0\x7f", 4));
         WriteAll(archive_, bytes);
-        EXPECT_EQ(extract_as_client().exit_code, 2u) << format << flip;
+        EXPECT_TRUE(Ended(extract(), 2)) << format << flip;
         EXPECT_FALSE(fs::exists(out_ + "/d.bin")) << format << flip;
         EXPECT_EQ(ReadAll(out_ + "/ok.txt"), "ok");
     }
@@ -260,24 +228,20 @@ TEST_F(Extract, DamagedDataFailsAndLeavesNoFile) {
 
 TEST_F(Extract, ARunWritesNoMoreThanItsBoundAndNothingForABadCommandLine) {
     make({file("a.bin", std::string(600, 'a')), file("b.bin", std::string(600, 'b'))});
-    std::vector<std::string> errors;
+    Names errors;
     fs::create_directories(out_);
     sevenza::Extractor extractor(
         out_, sevenza::Overwrite::kAll,
         [&](const std::string& e, const std::string&) { errors.push_back(e); }, 1000);
     sevenza::ExtractResult result = extractor.Extract(archive_);
     EXPECT_EQ(result.files, 1);
-    EXPECT_EQ(errors, std::vector<std::string>{"b.bin"});
-    EXPECT_EQ(listing(out_), std::vector<std::string>{"a.bin"});
+    EXPECT_EQ(errors, Names{"b.bin"});
+    EXPECT_EQ(listing(out_), Names{"a.bin"});
 
     // A bad command line ends with 7 and a message.
     make({file("a.txt", "x")});
-    ToolRun unknown = run_tool(L"\"" + tool_path() + L"\" a \"" + dir_.winfile("a.7z") + L"\"");
-    EXPECT_EQ(unknown.exit_code, 7u);
-    EXPECT_NE(unknown.output.find("unsupported command"), std::string::npos) << unknown.output;
-    ToolRun bad_switch =
-        run_tool(L"\"" + tool_path() + L"\" x \"" + dir_.winfile("a.7z") + L"\" -pw");
-    EXPECT_EQ(bad_switch.exit_code, 7u);
+    EXPECT_TRUE(Ended(tool(L"a \"" + dir_.winfile("a.7z") + L"\""), 7, "unsupported command"));
+    EXPECT_TRUE(Ended(tool(L"x \"" + dir_.winfile("a.7z") + L"\" -pw"), 7));
     EXPECT_FALSE(fs::exists(dir_.file("a.txt")));
 }
 

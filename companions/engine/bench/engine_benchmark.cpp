@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "md5.h"
-#include "support/temp_dir.h"
+#include "testing/temp_dir.h"
 #include "tools/demo-server/testing/demo_server_process.h"
 
 namespace {
@@ -155,8 +155,8 @@ void BM_EngineAgainstLibcurl(benchmark::State& state) {
     const int reps = int(std::max<long>(env_number("GDL_BENCH_REPS", 5), 5));
     const char* base = std::getenv("GDL_BENCH_DIR");
     if (base && *base) ::setenv("TMPDIR", base, 1);
-    enginetest::TempDir tmp;
-    std::string md5 = make_payload(tmp.sub("srv") + "/big.bin", size);
+    testing_support::TempDir tmp;
+    std::string md5 = make_payload(tmp.folder("srv") + "/big.bin", size);
     demo::DemoServer server;  // on a free port of 127.0.0.1
     if (!server.start(tmp.path() + "/srv", tmp.path() + "/requests.log")) {
         state.SkipWithError("the demo server did not start");
@@ -166,12 +166,12 @@ void BM_EngineAgainstLibcurl(benchmark::State& state) {
         << "[bench]\nurl=" << server.url("/big.bin") << "\nsize=" << size << "\nmd5=" << md5
         << "\nfile=big.bin\n";
     ::setenv("GDL_ENGINE_FILE", (tmp.path() + "/Dravon.ini").c_str(), 1);
-    const std::string store = tmp.sub("store");
+    const std::string store = tmp.folder("store");
     ::setenv("GDL_ENGINE_STORE", store.c_str(), 1);
     // libcurl and the engine write into the same folder: C:\dl.
-    const std::string out = tmp.sub("c") + "/dl";
+    const std::string out = tmp.folder("c") + "/dl";
     ::setenv("WIN32_DRIVES", ("C=" + tmp.path() + "/c").c_str(), 1);
-    const std::string curl_out = tmp.sub("c/dl") + "/curl.bin";
+    const std::string curl_out = tmp.folder("c/dl") + "/curl.bin";
     const std::string engine_out = out + "/big.bin";
 
     std::vector<Run> curl_runs, engine_runs;

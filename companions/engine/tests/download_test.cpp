@@ -1,21 +1,13 @@
 // Downloads through the engine against the demo platform on loopback: the happy
 // path, pause and resume, and what survives a new engine instance.
 #include <algorithm>
-#include <filesystem>
-#include <thread>
 
 #include "support/engine_fixture.h"
 
 namespace enginetest {
 namespace {
 
-using namespace std::chrono_literals;
-
-class DownloadTest : public EngineTest {};
-
-bool at_least(int32_t code, const DownloadEngineInfo& i, int64_t bytes) {
-    return code != 0 || i.downloaded_size >= bytes;
-}
+using DownloadTest = EngineTest;
 
 // Start answers at once while the transfer runs on its own thread; the file is checked,
 // renamed to the installer's name and reported with its folder and launch file.
@@ -24,24 +16,20 @@ TEST_F(DownloadTest, FreshDownloadIsVerifiedAndRenamedToTheInstallerName) {
     ASSERT_EQ(start(), 0);
     Info info;
     EXPECT_EQ(progress(info), 0);
-    EXPECT_EQ(info->complete, 0);
-    EXPECT_EQ(info->total_size, 3 << 20);
+    EXPECT_EQ(std::make_pair(info->complete, info->total_size), std::make_pair(0, 3L << 20));
     ASSERT_EQ(wait_end(info), 0) << info.reason();
-    EXPECT_EQ(info->complete, 1);
-    EXPECT_EQ(info->downloaded_size, 3 << 20);
-    EXPECT_EQ(info->speed, 0);
-    EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_));
-    EXPECT_FALSE(exists(partial_path()));
+    EXPECT_EQ(std::make_tuple(info->complete, info->downloaded_size, info->speed),
+              std::make_tuple(1, 3L << 20, 0));
+    EXPECT_TRUE(SameBytes(ReadAll(installer_path()), payload_));
+    EXPECT_FALSE(Exists(partial_path()));
     ASSERT_EQ(find(info), 0);
     EXPECT_EQ(info->complete, 1);
-    EXPECT_EQ(info.path(), u"C:\\Games\\demo");  // the program takes its parent
-    EXPECT_EQ(info.launch_file(), u"setup_demo.exe");
+    EXPECT_EQ(info.path() + u"|" + info.launch_file(), u"C:\\Games\\demo|setup_demo.exe");
     EXPECT_EQ(info->total_size + info->downloaded_size, 6 << 20);
-    auto requests = server_.requests();
+    const auto requests = server_.requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].range, "");
+    EXPECT_EQ(requests[0].range + " " + requests[0].user_agent, " Dravon/1.0");
     EXPECT_EQ(requests[0].status, 200);
-    EXPECT_EQ(requests[0].user_agent, "Dravon/1.0");
     EXPECT_EQ(engine()->PauseTask(), kNoTransfer);  // a finished task cannot pause
 }
 
@@ -49,10 +37,7 @@ TEST_F(DownloadTest, PauseFlushesAndResumeContinuesWithARangedRequest) {
     serve(2 << 20, {"--rate", "4194304"});
     ASSERT_EQ(start(), 0);
     Info info;
-    ASSERT_EQ(
-        poll_until(
-            info, [](int32_t c, const DownloadEngineInfo& i) { return at_least(c, i, 256 << 10); }),
-        0);
+    ASSERT_EQ(until(info, 256 << 10), 0);
     EXPECT_GT(info->speed, 0);
     pause_after(512 << 10);               // everything received is on disk once the pause holds
     EXPECT_EQ(engine()->PauseTask(), 0);  // pausing twice is harmless
@@ -60,17 +45,13 @@ TEST_F(DownloadTest, PauseFlushesAndResumeContinuesWithARangedRequest) {
     const int64_t paused_at = info->downloaded_size;
     std::this_thread::sleep_for(200ms);
     ASSERT_EQ(progress(info), 0);
-    EXPECT_EQ(info->downloaded_size, paused_at);  // nothing arrives while paused
-    EXPECT_EQ(info->speed, 0);
+    EXPECT_EQ(std::make_pair(info->downloaded_size, info->speed), std::make_pair(paused_at, 0));
     EXPECT_LT(paused_at, 2 << 20);
-    EXPECT_TRUE(same_bytes(read_file(partial_path()), payload_.substr(0, size_t(paused_at))));
+    EXPECT_TRUE(SameBytes(ReadAll(partial_path()), payload_.substr(0, size_t(paused_at))));
 
     ASSERT_EQ(engine()->ResumeTask(), 0);
-    ASSERT_EQ(wait_end(info), 0) << info.reason();
-    EXPECT_EQ(info->complete, 1);
-    EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_));
-
-    auto requests = server_.requests();
+    expect_installed();
+    const auto requests = server_.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1].range, "bytes=" + std::to_string(paused_at) + "-");
     EXPECT_FALSE(requests[1].if_range.empty());
@@ -88,68 +69,61 @@ TEST_F(DownloadTest, ACompleteDownloadSurvivesANewInstanceUnlessTheInstallerIsGo
     ASSERT_EQ(find(info), 0);
     EXPECT_EQ(info->complete, 1);
     ASSERT_EQ(start(), 0);
-    ASSERT_EQ(wait_end(info), 0);
-    EXPECT_EQ(info->complete, 1);
+    expect_installed();
     EXPECT_EQ(server_.requests().size(), 1u);
 
-    ASSERT_EQ(::unlink(installer_path().c_str()), 0);
+    ASSERT_EQ(unlink(installer_path().c_str()), 0);
     ASSERT_EQ(find(info), 0);
     EXPECT_EQ(info->complete + info->downloaded_size, 0);
     ASSERT_EQ(query(info), 0);
-    EXPECT_EQ(info->downloaded_size, 0);
-    EXPECT_EQ(info->total_size, 200000);
+    EXPECT_EQ(std::make_pair(info->downloaded_size, info->total_size), std::make_pair(0L, 200000L));
     ASSERT_EQ(start(), 0);
-    ASSERT_EQ(wait_end(info), 0);
-    EXPECT_EQ(info->complete, 1);
-    EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_));
+    expect_installed();
     EXPECT_EQ(server_.requests().size(), 2u);
 }
 
 TEST_F(DownloadTest, BytesChangedOnDiskBetweenRunsAreNeverReportedComplete) {
     for (bool finished : {false, true}) {
+        SCOPED_TRACE(finished);
         restart();
         serve(2 << 20, {"--rate", "4194304"});
         ASSERT_EQ(start(), 0);
         Info info;
-        auto done = [&](int32_t c, const DownloadEngineInfo& i) {
-            return finished ? c != 0 || i.complete : at_least(c, i, 512 << 10);
-        };
-        ASSERT_EQ(poll_until(info, done), 0);
+        ASSERT_EQ(finished ? wait_end(info) : until(info, 512 << 10), 0);
         release_engine();
         const std::string path = finished ? installer_path() : partial_path();
-        std::string bytes = read_file(path);
+        std::string bytes = ReadAll(path);
         bytes.at(1000) ^= 0x55;  // same length, other bytes
-        write_file(path, bytes);
+        WriteAll(path, bytes);
         ASSERT_EQ(find(info), 0);
-        EXPECT_EQ(info->complete, 0) << finished;
+        EXPECT_EQ(info->complete, 0);
         ASSERT_EQ(start(), 0);
-        ASSERT_EQ(wait_end(info), 0) << info.reason();
-        EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_)) << finished;
+        expect_installed();
     }
 }
 
-// A new run checks the bytes an earlier one left (the partial file, or the whole
-// installer) before it goes on; meanwhile the progress still counts them.
-TEST_F(DownloadTest, BytesKeptOnDiskCountWhileANewRunChecksThem) {
+// A new instance reports the bytes an earlier one left (the partial file, or the whole
+// installer); a new run checks them before it goes on, its progress still counting
+// them, and fetches only the rest.
+TEST_F(DownloadTest, BytesKeptOnDiskAreReportedAndCountWhileANewRunChecksThem) {
     for (bool finished : {false, true}) {
         SCOPED_TRACE(finished);
-        server_.stop();
-        std::filesystem::remove_all(save_dir());
-        std::filesystem::remove_all(tmp_.path() + "/data");
+        restart();
         serve(16 << 20, {"--rate", finished ? "0" : "8388608"});
         ASSERT_EQ(start(), 0);
         Info info;
-        ASSERT_EQ(poll_until(info,
-                             [&](int32_t c, const DownloadEngineInfo& i) {
-                                 return finished ? c != 0 || i.complete : at_least(c, i, 1 << 20);
-                             }),
-                  0);
-        release_engine();
+        ASSERT_EQ(finished ? wait_end(info) : until(info, 1 << 20), 0);
+        release_engine();  // Shutdown and Release, in the middle of the transfer or after it
         // The same bytes written again: unchecked, as in a new process.
-        if (finished) write_file(installer_path(), read_file(installer_path()));
+        if (finished) WriteAll(installer_path(), ReadAll(installer_path()));
         ASSERT_EQ(find(info), 0);
+        EXPECT_EQ(info.path(), u"C:\\Games\\demo");
+        EXPECT_TRUE(finished || !info->complete);
         const int64_t kept = info->downloaded_size;
         ASSERT_GE(kept, 1 << 20);
+        ASSERT_EQ(query(info), 0);
+        EXPECT_EQ(std::make_pair(info->downloaded_size, info->total_size),
+                  std::make_pair(kept, 16L << 20));
         ASSERT_TRUE(server_.control("rate=0"));
         ASSERT_EQ(start(), 0);
         int64_t least = kept;
@@ -161,6 +135,10 @@ TEST_F(DownloadTest, BytesKeptOnDiskCountWhileANewRunChecksThem) {
                   0)
             << info.reason();
         EXPECT_EQ(least, kept);
+        EXPECT_TRUE(SameBytes(ReadAll(installer_path()), payload_));
+        const auto requests = server_.requests();
+        ASSERT_EQ(requests.size(), finished ? 1u : 2u);
+        EXPECT_EQ(requests.back().range, finished ? "" : "bytes=" + std::to_string(kept) + "-");
     }
 }
 
@@ -168,45 +146,15 @@ TEST_F(DownloadTest, PartialFileFollowsTheTaskToANewSaveFolder) {
     serve(2 << 20, {"--rate", "4194304"});
     ASSERT_EQ(start(u"C:\\Games\\first"), 0);
     pause_after(512 << 10, "first");
-    Info info;
     ASSERT_EQ(start(u"C:\\Games\\second"), 0);
-    ASSERT_EQ(wait_end(info), 0) << info.reason();
-    EXPECT_TRUE(same_bytes(read_file(installer_path("second")), payload_));
-    EXPECT_FALSE(exists(partial_path("first")));
-    EXPECT_FALSE(exists(installer_path("first")));
+    expect_installed("second");
+    EXPECT_FALSE(Exists(partial_path("first")) || Exists(installer_path("first")));
+    Info info;
     ASSERT_EQ(find(info), 0);
     EXPECT_EQ(info.path(), u"C:\\Games\\second");
-
-    auto requests = server_.requests();
+    const auto requests = server_.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_NE(requests[1].range, "");  // the bytes moved along, nothing was fetched twice
-}
-
-TEST_F(DownloadTest, UnfinishedDownloadIsReportedAndContinuedByANewInstance) {
-    serve(2 << 20, {"--rate", "4194304"});
-    ASSERT_EQ(start(), 0);
-    Info info;
-    ASSERT_EQ(
-        poll_until(
-            info, [](int32_t c, const DownloadEngineInfo& i) { return at_least(c, i, 512 << 10); }),
-        0);
-    release_engine();  // Shutdown and Release in the middle of the transfer
-
-    ASSERT_EQ(find(info), 0);
-    EXPECT_EQ(info.path(), u"C:\\Games\\demo");
-    EXPECT_EQ(info->complete, 0);
-    int64_t kept = info->downloaded_size;
-    EXPECT_GT(kept, 0);
-    ASSERT_EQ(query(info), 0);
-    EXPECT_EQ(info->downloaded_size, kept);
-    EXPECT_EQ(info->total_size, 2 << 20);
-
-    ASSERT_EQ(start(), 0);
-    ASSERT_EQ(wait_end(info), 0) << info.reason();
-    EXPECT_TRUE(same_bytes(read_file(installer_path()), payload_));
-    auto requests = server_.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].range, "bytes=" + std::to_string(kept) + "-");
 }
 
 }  // namespace

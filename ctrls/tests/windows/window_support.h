@@ -9,7 +9,8 @@
 #include "ctrls/key_target.h"
 #include "gui/ctrl.h"
 #include "gui/draw.h"
-#include "gui/tests/ui_loop.h"
+#include "testing/dib_canvas.h"
+#include "testing/ui_loop.h"
 
 namespace window_test {
 
@@ -38,18 +39,9 @@ struct Probe : Gui::Ctrl, ctrls::KeyTarget {
 };
 
 inline std::vector<uint32_t> Snapshot(HWND hwnd, int cx, int cy) {
-    BITMAPINFO bmi = {{sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32}};
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    PrintWindow(hwnd, dc, 0);
-    const uint32_t* px = static_cast<const uint32_t*>(bits);
-    std::vector<uint32_t> out(px, px + cx * cy);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(bmp);
-    return out;
+    testing_support::DibCanvas canvas(cx, cy);
+    PrintWindow(hwnd, canvas.dc(), 0);
+    return std::vector<uint32_t>(canvas.bits(), canvas.bits() + cx * cy);
 }
 
 inline HWND PlainWindow() {

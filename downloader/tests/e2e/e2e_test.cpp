@@ -4,31 +4,22 @@
 // checked against the layer's own dump of the window; what it did, from its log, the
 // platform's request log and the files it leaves. Each step's screenshot and dump are kept
 // in ARTEFACT_DIR/<test>/.
-#include <gtest/gtest.h>
 #include <png.h>
-#include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <thread>
 
+#include "testing/program_fixture.h"
 #include "testing/child_process.h"
-#include "testing/scoped_env.h"
-#include "testing/temp_dir.h"
-#include "tools/demo-server/testing/demo_server_process.h"
 
 // Xlib's macros last: they would rename what the headers above declare.
-#include <X11/Xutil.h>
-
 #include "testing/x_desktop.h"
 
-namespace e2etest {
+namespace program_test {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::ReadAll;
 using Pixels = std::vector<uint32_t>;  // 0xRRGGBB, row by row
 
 constexpr int kWidth = 600, kHeight = 279;
@@ -43,27 +34,19 @@ constexpr Box kTexts[] = {kStatus, kSpeed, kSize, kPercent, kFolder};
 constexpr int kBigButton[] = {520, 212}, kChangeFolder[] = {332, 260}, kCloseBox[] = {580, 16};
 
 // A condition polled every 20 ms for up to 30 s (a loaded machine is slow, never stuck).
-bool Poll(const std::function<bool()>& done, int timeout_ms = 30000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;; std::this_thread::sleep_for(20ms))
-        if (done())
-            return true;
-        else if (std::chrono::steady_clock::now() > end)
-            return false;
-}
+bool Poll(const std::function<bool()>& done) { return testing_support::WaitUntil(done, 30000, 20); }
 
-// A PNG as opaque pixels; empty unless it reads whole (a dump may be half written).
-Pixels ReadPng(const std::string& path, int width = kWidth, int height = kHeight) {
+// A window-sized PNG as opaque pixels; empty unless it reads whole (a dump may be half
+// written).
+Pixels ReadPng(const std::string& path) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-    Pixels pixels(size_t(image.width) * image.height);
     image.format = PNG_FORMAT_BGRA;
-    if (int(image.width) != width || int(image.height) != height) {
-        png_image_free(&image);
+    Pixels pixels(size_t(image.width) * image.height);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) ||
+        pixels.size() != size_t(kWidth) * kHeight || image.width != kWidth)
         return {};
-    }
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
     for (uint32_t& p : pixels) p &= 0xFFFFFF;
     return pixels;
 }
@@ -109,6 +92,17 @@ bool SameAsDump(const Pixels& shot, const Pixels& dump) {
     return outside == dump;
 }
 
+// What a shell command prints.
+inline std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, p)) out += buffer;
+        pclose(p);
+    }
+    return out;
+}
+
 // The folders of PATH that hold no desktop folder chooser.
 std::string PathWithoutChoosers() {
     std::string kept, path = getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin";
@@ -121,17 +115,7 @@ std::string PathWithoutChoosers() {
     return kept;
 }
 
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, p)) out += buffer;
-        pclose(p);
-    }
-    return out;
-}
-
-class E2ETest : public ::testing::Test {
+class E2ETest : public ProgramTest {
 protected:
     void SetUp() override {
         x_ = testing_support::XDesktop::Get();
@@ -150,46 +134,14 @@ protected:
                      ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::remove_all(artefacts_);
         std::filesystem::create_directories(artefacts_);
-        for (const char* sub :
-             {"tmp", "data", "config", "cache", "state", "run", "c", "www", "bin", "dump"})
-            mkdir(dir_.file(sub).c_str(), 0700);
-        ASSERT_TRUE(server_.start(dir_.file("www"), dir_.file("server.log")));
-        const std::pair<const char*, std::string> settings[] = {
-            {"DISPLAY", x_->name()},
-            {"WIN32_NO_DISPLAY", ""},
-            {"HOME", dir_.path()},
-            {"TMPDIR", dir_.file("tmp")},
-            {"XDG_DATA_HOME", dir_.file("data")},
-            {"XDG_CONFIG_HOME", dir_.file("config")},
-            {"XDG_CACHE_HOME", dir_.file("cache")},
-            {"XDG_STATE_HOME", dir_.file("state")},
-            {"XDG_RUNTIME_DIR", dir_.file("run")},
-            {"WIN32_DRIVES", "C=" + dir_.file("c") + ":fixed:free=10000000000000;Z=/:remote"},
-            {"WIN32_HTTP_PORT_MAP", "80=" + std::to_string(server_.port())},
-            {"WIN32_PAINT_DUMP_DIR", dir_.file("dump")},
-            {"WIN32_X11_LOG", dir_.file("x11.log")},
-            {"GDL_ENGINE_FILE", dir_.file("engine.ini")},
-            {"DEMO_INSTALLER_RECORD", dir_.file("installer.log")},
-        };
-        for (const auto& [name, value] : settings)
-            env_.push_back(std::make_unique<testing_support::ScopedEnv>(name, value));
-        program_path_ = dir_.file("bin/downloader");
-        ASSERT_TRUE(testing_support::WriteAll(program_path_, ReadAll(PROGRAM_PATH)));
-        chmod(program_path_.c_str(), 0700);
-        ASSERT_TRUE(testing_support::WriteAll(dir_.file("bin/log.ini"), "[log]\r\nlevel=1\r\n"));
-    }
-
-    // The demo installer grown to `size` bytes (it still runs) as the game's installer,
-    // named truthfully by the engine file.
-    void Serve(size_t size) {
-        payload_ = ReadAll(DEMO_PAYLOAD_PATH);
-        payload_.resize(std::max(size, payload_.size()), 'x');
-        ASSERT_TRUE(testing_support::WriteAll(dir_.file("www/demo_setup.exe"), payload_));
-        const std::string md5 = Output("md5sum " + dir_.file("www/demo_setup.exe")).substr(0, 32);
-        ASSERT_TRUE(testing_support::WriteAll(dir_.file("engine.ini"),
-                                              "[demo]\nurl=" + server_.url("/demo_setup.exe") +
-                                                  "\nsize=" + std::to_string(payload_.size()) +
-                                                  "\nmd5=" + md5 + "\nfile=demo_setup.exe\n"));
+        ProgramTest::SetUp();
+        for (const auto& [name, value] :
+             {std::pair<const char*, std::string>{"DISPLAY", x_->name()},
+              {"WIN32_NO_DISPLAY", ""},
+              {"WIN32_PAINT_DUMP_DIR", dir_.folder("dump")},
+              {"WIN32_X11_LOG", dir_.file("x11.log")}})
+            SetEnv(name, value);
+        program_path_ = Install(PROGRAM_PATH, "downloader");
     }
 
     // A copy of the program without a desktop folder chooser on its PATH: the layer's own
@@ -199,27 +151,31 @@ protected:
         return copy.Start(program_path_);
     }
 
-    // Starts the program and waits for its window on the screen, ready to start.
+    // Starts the program and waits for its window on the screen, ready to start: a
+    // desktop window of its size that the window manager framed.
     void Launch() {
         ASSERT_TRUE(Start(program_));
         window_ = Shown("演示游戏 下载器");
         ASSERT_TRUE(window_);
-        ASSERT_TRUE(AwaitLog(u"下载界面状态：3"));
+        ASSERT_TRUE(AwaitLog(L"下载界面状态：3"));
+        Window root, frame, *kids = nullptr;
+        unsigned n = 0;
+        XQueryTree(x_->display(), window_, &root, &frame, &kids, &n);
+        if (kids) XFree(kids);
+        XWindowAttributes a{};
+        XGetWindowAttributes(x_->display(), window_, &a);
+        EXPECT_EQ(std::make_tuple(frame != root, a.width, a.height),
+                  std::make_tuple(true, kWidth, kHeight));
         // The pointer rests in a corner, over nothing of the program's.
         ASSERT_EQ(x_->Run({"xdotool", "mousemove", "0", "0"}), 0);
     }
 
-    // Waits for the text in the program's log after what was awaited before.
-    bool AwaitLog(const std::u16string& text) {
-        const std::string needle(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    // Waits for a line of the program's log with the text, after the line awaited before.
+    bool AwaitLog(const std::wstring& text) {
         return Poll([&] {
-            std::string log;  // UTF-16LE, each file opening with its byte-order mark
-            for (const auto& f : std::filesystem::directory_iterator(dir_.file("bin")))
-                if (f.path().filename().string().rfind("demo_downloader_log_", 0) == 0)
-                    log += ReadAll(f.path());
-            for (size_t at = log.find(needle, log_at_); at != std::string::npos;
-                 at = log.find(needle, at + 1))
-                if (at % 2 == 0) return log_at_ = at + needle.size(), true;
+            const std::vector<std::wstring> lines = LogLines();
+            for (size_t i = log_at_; i < lines.size(); ++i)
+                if (lines[i].find(text) != std::wstring::npos) return log_at_ = i + 1, true;
             return false;
         });
     }
@@ -238,24 +194,9 @@ protected:
         XWindowAttributes a{};
         return XGetWindowAttributes(x_->display(), w, &a) && a.map_state == IsViewable;
     }
-    std::pair<int, int> Origin(Window w) {
-        int x = 0, y = 0;
-        Window child;
-        XTranslateCoordinates(x_->display(), w, x_->root(), 0, 0, &x, &y, &child);
-        return {x, y};
-    }
-    Pixels Screen(int left, int top, int width, int height) {
-        XImage* image =
-            XGetImage(x_->display(), x_->root(), left, top, width, height, AllPlanes, ZPixmap);
-        Pixels pixels;
-        for (int i = 0; image && i < width * height; ++i)
-            pixels.push_back(XGetPixel(image, i % width, i / width) & 0xFFFFFF);
-        if (image) XDestroyImage(image);
-        return pixels;
-    }
     Pixels Shot() {
-        const auto [x, y] = Origin(window_);
-        return Screen(x, y, kWidth, kHeight);
+        const auto [x, y] = x_->Origin(window_);
+        return x_->Screen(x, y, kWidth, kHeight);
     }
     // The layer's latest dump of the main window (the one of its size).
     Pixels Dump() {
@@ -290,49 +231,43 @@ protected:
     }
 
     void Click(Window w, int x, int y, int button = 1) {
-        const auto [left, top] = Origin(w);
+        const auto [left, top] = x_->Origin(w);
         ASSERT_EQ(x_->Run({"xdotool", "mousemove", std::to_string(left + x),
                            std::to_string(top + y), "click", std::to_string(button)}),
                   0);
     }
 
     // The big button, once the window's click gate (one counted click a second) lets it.
-    void Press(const std::u16string& key) {
+    void Press(const std::wstring& key) {
         std::this_thread::sleep_until(counted_ + 1200ms);
         Click(window_, kBigButton[0], kBigButton[1]);
-        ASSERT_TRUE(AwaitLog(u"点击：mainwnd." + key)) << "the click did not count";
+        ASSERT_TRUE(AwaitLog(L"点击：mainwnd." + key)) << "the click did not count";
         counted_ = std::chrono::steady_clock::now();
     }
 
     // The end of a download: the installer ran from the save folder, the program quit, the
     // platform heard of the start, the download and its end, in order.
-    void ExpectInstalledAndQuit(const std::string& folder, const std::vector<int>& reports) {
-        ASSERT_TRUE(AwaitLog(u"下载界面状态：9"));
+    void ExpectInstalledAndQuit(const std::string& folder) {
+        ASSERT_TRUE(AwaitLog(L"下载界面状态：9"));
         Step("complete", {kStatus, kPercent}, true);
-        EXPECT_TRUE(Poll([&] { return !ReadAll(dir_.file("installer.log")).empty(); }));
-        EXPECT_NE(ReadAll(dir_.file("installer.log")).find("\"" + folder + "\\demo_setup.exe\""),
-                  std::string::npos);
+        EXPECT_TRUE(Poll([&] {
+            return ReadAll(dir_.file("installer.log"))
+                       .find("\"C:\\" + folder + "\\demo_setup.exe\"") != std::string::npos;
+        }));
         EXPECT_EQ(program_.Wait(), 0);
-        std::string saved = dir_.file("c/" + folder.substr(3) + "/demo_setup.exe");
+        std::string saved = "c/" + folder + "/demo_setup.exe";
         std::replace(saved.begin(), saved.end(), '\\', '/');
-        EXPECT_TRUE(ReadAll(saved) == payload_);
+        EXPECT_TRUE(ReadAll(dir_.file(saved)) == payload_);
         std::vector<int> statuses;
-        for (const demo::LoggedRequest& r : server_.requests())
-            if (size_t at = r.query.find("&status="); at != std::string::npos)
-                statuses.push_back(std::stoi(r.query.substr(at + 8)));
-        // The end and the installer's start go out together: either may arrive first.
-        if (statuses.size() > 1 && statuses.back() == 9)
-            std::swap(statuses.back(), statuses.end()[-2]);
-        EXPECT_EQ(statuses, reports);
+        for (const std::string& q : Reports())
+            statuses.push_back(std::stoi(q.substr(q.find("&status=") + 8)));
+        EXPECT_EQ(statuses, (std::vector<int>{7, 8, 9, 10}));
     }
 
     testing_support::XDesktop* x_ = nullptr;
     std::unique_ptr<testing_support::XDesktop::Helper> tray_;
-    testing_support::TempDir dir_;
-    demo::DemoServer server_;
-    std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
     testing_support::ChildProcess program_;
-    std::string program_path_, payload_, artefacts_;
+    std::string program_path_, artefacts_;
     Pixels last_;  // the last step's screenshot
     Window window_ = 0;
     size_t log_at_ = 0;
@@ -341,39 +276,39 @@ protected:
 };
 
 TEST_F(E2ETest, DownloadsPausesResumesThenStartsTheInstallerAndQuits) {
-    Serve(8 << 20);
+    Serve(Installer(8 << 20));
     ASSERT_TRUE(server_.control("rate=400000"));  // 20 s for the file: paused long before
     Launch();
     // The idle window, as the committed picture has it (within a few pixels of text).
     const Pixels golden = ReadPng(GOLDEN_PATH);
     ASSERT_FALSE(golden.empty()) << "no " << GOLDEN_PATH;
     Step("ready", {}, false, &golden);
-    Press(u"start");
-    ASSERT_TRUE(AwaitLog(u"下载界面状态：6"));
+    Press(L"start");
+    ASSERT_TRUE(AwaitLog(L"下载界面状态：6"));
     Step("downloading", {kBar, kSize, kSpeed, kPercent, kStatus});
     Step("progress", {kBar, kSize, kPercent});
-    Press(u"pause");
-    ASSERT_TRUE(AwaitLog(u"下载界面状态：8"));
+    Press(L"pause");
+    ASSERT_TRUE(AwaitLog(L"下载界面状态：8"));
     Step("paused", {kStatus, kSpeed});
     ASSERT_TRUE(server_.control("rate=0"));
-    Press(u"resume");
-    ExpectInstalledAndQuit("C:\\KeltoGames\\DemoGame", {7, 8, 9, 10});
+    Press(L"resume");
+    ExpectInstalledAndQuit("KeltoGames\\DemoGame");
 }
 
 TEST_F(E2ETest, AServerFaultOffersRetryWhichFinishesTheDownload) {
-    Serve(1 << 20);
+    Serve(Installer(1 << 20));
     ASSERT_TRUE(server_.control("fail=404:1"));
     Launch();
     Step("ready");
-    Press(u"start");
-    ASSERT_TRUE(AwaitLog(u"下载界面状态：10"));
+    Press(L"start");
+    ASSERT_TRUE(AwaitLog(L"下载界面状态：10"));
     Step("failed", {kStatus});
-    Press(u"retry");
-    ExpectInstalledAndQuit("C:\\KeltoGames\\DemoGame", {7, 8, 9, 10});
+    Press(L"retry");
+    ExpectInstalledAndQuit("KeltoGames\\DemoGame");
 }
 
 TEST_F(E2ETest, ClosingHidesToTheTrayWhichShowsTheWindowAndItsMenuEndsTheProgram) {
-    Serve(1 << 20);
+    Serve(Installer(1 << 20));
     Launch();
     Step("ready");
     Click(window_, kCloseBox[0], kCloseBox[1]);
@@ -388,35 +323,36 @@ TEST_F(E2ETest, ClosingHidesToTheTrayWhichShowsTheWindowAndItsMenuEndsTheProgram
     Step("shown again");
     // The menu opens with its lower right corner at the pointer: 关闭 is its second row.
     Click(icon, cx, cy, 3);
-    const auto [x, y] = Origin(icon);
-    ASSERT_TRUE(Poll([&] { return Screen(x + cx - 8, y + cy - 45, 1, 1) == Pixels{0xFFFFFF}; }));
-    WritePng(artefacts_ + "/menu.png", Screen(x + cx - 150, y + cy - 60, 150, 60), 150);
+    const auto [x, y] = x_->Origin(icon);
+    ASSERT_TRUE(
+        Poll([&] { return x_->Screen(x + cx - 8, y + cy - 45, 1, 1) == Pixels{0xFFFFFF}; }));
+    WritePng(artefacts_ + "/menu.png", x_->Screen(x + cx - 150, y + cy - 60, 150, 60), 150);
     Click(icon, cx - 75, cy - 17);
     EXPECT_EQ(program_.Wait(), 0);
 }
 
 TEST_F(E2ETest, TheTitleBarDragsTheWindowWithThePointerAtOnce) {
-    Serve(1 << 20);
+    Serve(Installer(1 << 20));
     Launch();
     Step("ready");
-    const auto [x, y] = Origin(window_);
+    const auto [x, y] = x_->Origin(window_);
     // Moves queued faster than the window follows them: the last one decides.
     ASSERT_EQ(
         x_->Run({"xdotool", "mousemove", std::to_string(x + 300), std::to_string(y + 16),
                  "mousedown", "1", "mousemove", std::to_string(x + 330), std::to_string(y + 30),
                  "mousemove", std::to_string(x + 420), std::to_string(y + 106), "mouseup", "1"}),
         0);
-    EXPECT_TRUE(Poll([&] { return Origin(window_) == std::make_pair(x + 120, y + 90); }));
+    EXPECT_TRUE(Poll([&] { return x_->Origin(window_) == std::make_pair(x + 120, y + 90); }));
     Step("dragged");
 }
 
 TEST_F(E2ETest, ASecondStartBringsTheFirstWindowToTheFrontAndLeaves) {
-    Serve(1 << 20);
+    Serve(Installer(1 << 20));
     Launch();
     Step("ready");
     // Another program's window over it.
     Display* d = x_->display();
-    const auto [x, y] = Origin(window_);
+    const auto [x, y] = x_->Origin(window_);
     Window cover = XCreateSimpleWindow(d, x_->root(), x - 40, y - 40, kWidth + 80, kHeight + 80, 0,
                                        0, 0x336699);
     XSizeHints hints{};
@@ -424,7 +360,7 @@ TEST_F(E2ETest, ASecondStartBringsTheFirstWindowToTheFrontAndLeaves) {
     XSetWMNormalHints(d, cover, &hints);
     XMapRaised(d, cover);
     XFlush(d);
-    ASSERT_TRUE(Poll([&] { return Screen(x + 300, y + 140, 1, 1) == Pixels{0x336699}; }));
+    ASSERT_TRUE(Poll([&] { return x_->Screen(x + 300, y + 140, 1, 1) == Pixels{0x336699}; }));
     testing_support::ChildProcess second;
     ASSERT_TRUE(Start(second));
     EXPECT_EQ(second.Wait(), 0);
@@ -434,8 +370,8 @@ TEST_F(E2ETest, ASecondStartBringsTheFirstWindowToTheFrontAndLeaves) {
 }
 
 TEST_F(E2ETest, TheFolderDialogMovesTheSaveFolderWhereTheDownloadLands) {
-    Serve(1 << 20);
-    mkdir(dir_.file("c/Elsewhere").c_str(), 0700);
+    Serve(Installer(1 << 20));
+    dir_.folder("c/Elsewhere");
     Launch();
     Step("ready");
     Click(window_, kChangeFolder[0], kChangeFolder[1]);
@@ -448,14 +384,14 @@ TEST_F(E2ETest, TheFolderDialogMovesTheSaveFolderWhereTheDownloadLands) {
         return focus > PointerRoot && XGetWindowAttributes(x_->display(), focus, &a) &&
                a.override_redirect && a.map_state == IsViewable;
     }));
-    WritePng(artefacts_ + "/picker.png", Screen(0, 0, 1280, 800), 1280);
+    WritePng(artefacts_ + "/picker.png", x_->Screen(0, 0, 1280, 800), 1280);
     ASSERT_EQ(x_->Run({"xdotool", "key", "Tab", "type", "C:\\Elsewhere"}), 0);
     ASSERT_EQ(x_->Run({"xdotool", "key", "Return"}), 0);
-    ASSERT_TRUE(AwaitLog(u"更改下载目录：C:\\Elsewhere"));
+    ASSERT_TRUE(AwaitLog(L"更改下载目录：C:\\Elsewhere"));
     Step("folder changed", {kFolder});
-    Press(u"start");
-    ExpectInstalledAndQuit("C:\\Elsewhere\\DemoGame", {7, 8, 9, 10});
+    Press(L"start");
+    ExpectInstalledAndQuit("Elsewhere\\DemoGame");
 }
 
 }  // namespace
-}  // namespace e2etest
+}  // namespace program_test

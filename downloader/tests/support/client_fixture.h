@@ -33,6 +33,7 @@
 #include "skin/skin.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
+#include "testing/ui_loop.h"
 
 namespace clienttest {
 
@@ -136,13 +137,12 @@ protected:
         static const bool process_ready [[maybe_unused]] = [] {
             setenv("XDG_DATA_HOME", data_home.path().c_str(), 1);
             InitAppGlobals(GetModuleHandleW(nullptr));
-            Gui::Ctrl::InitWin32(GetModuleHandleW(nullptr));
+            gui_test::StartToolkit();
             return true;
         }();
-        for (const char* sub : {"tmp", "run", "c"}) mkdir(dir_.file(sub).c_str(), 0700);
         for (const auto& [name, value] :
-             {std::pair<const char*, std::string>{"TMPDIR", dir_.file("tmp")},
-              {"XDG_RUNTIME_DIR", dir_.file("run")},
+             {std::pair<const char*, std::string>{"TMPDIR", dir_.folder("tmp")},
+              {"XDG_RUNTIME_DIR", dir_.folder("run")},
               {"WIN32_DRIVES", Drives(":free=10000000000000")},
               {"WIN32_DIALOG_LOG", dir_.file("dialogs")},
               {"WIN32_SHELL_LOG", dir_.file("shell")},
@@ -177,13 +177,7 @@ protected:
     }
     // Runs this thread's message loop until done() answers true.
     bool Pump(const std::function<bool()>& done, int timeout_ms = 20000) {
-        for (const DWORD begin = GetTickCount(); !done();) {
-            if (GetTickCount() - begin > DWORD(timeout_ms)) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        }
-        return true;
+        return gui_test::RunLoopUntil(done, timeout_ms);
     }
     void SetEnv(const char* name, const std::string& value) {
         env_.push_back(std::make_unique<testing_support::ScopedEnv>(name, value));
@@ -197,7 +191,7 @@ protected:
         return lines;
     }
     std::string Drives(const std::string& c_options, const std::string& more = "") {
-        return "C=" + dir_.file("c") + ":fixed" + c_options + ";Z=/:remote" + more;
+        return "C=" + dir_.folder("c") + ":fixed" + c_options + ";Z=/:remote" + more;
     }
 
     testing_support::TempDir dir_;

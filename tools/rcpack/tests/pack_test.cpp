@@ -10,28 +10,16 @@
 namespace rcpack {
 namespace {
 
-uint32_t Get32(const Bytes& b, size_t at) {
-    uint32_t v;
-    memcpy(&v, b.data() + at, 4);
-    return v;
-}
-uint16_t Get16(const Bytes& b, size_t at) {
-    uint16_t v;
-    memcpy(&v, b.data() + at, 2);
+template <class T = uint32_t>
+T Word(const Bytes& b, size_t at) {
+    T v;
+    memcpy(&v, b.data() + at, sizeof v);
     return v;
 }
 
 TEST(Blob, HeaderEntriesPoolAndAlignedData) {
-    Resource a;
-    a.type = {true, 0, "ZIP"};
-    a.name = {true, 0, "SKIN.ZIP"};
-    a.data = {1, 2, 3};
-    Resource b;
-    b.type.id = 10;
-    b.name.id = 101;
-    b.lang = 0x0804;
-    b.data = {9};
-    Bytes blob = BuildBlob({a, b});
+    const Bytes blob = BuildBlob({{{true, 0, "ZIP"}, {true, 0, "SKIN.ZIP"}, 0, {1, 2, 3}},
+                                  {{false, 10, ""}, {false, 101, ""}, 0x0804, {9}}});
 
     w32::rsrc::BlobHeader h;
     memcpy(&h, blob.data(), sizeof h);
@@ -42,19 +30,16 @@ TEST(Blob, HeaderEntriesPoolAndAlignedData) {
 
     w32::rsrc::BlobEntry e[2];
     memcpy(e, blob.data() + sizeof h, sizeof e);
+    const auto pooled = [&](uint32_t at) {
+        return std::string(reinterpret_cast<const char*>(blob.data() + h.pool_offset + at));
+    };
     EXPECT_EQ(e[0].flags, w32::rsrc::kTypeIsString | w32::rsrc::kNameIsString);
-    EXPECT_STREQ(reinterpret_cast<const char*>(blob.data() + h.pool_offset + e[0].type), "ZIP");
-    EXPECT_STREQ(reinterpret_cast<const char*>(blob.data() + h.pool_offset + e[0].name),
-                 "SKIN.ZIP");
-    EXPECT_EQ(e[0].size, 3u);
-    EXPECT_EQ(e[0].data_offset % 16, 0u);
-    EXPECT_EQ(blob[e[0].data_offset + 2], 3);
-    EXPECT_EQ(e[1].flags, 0);
-    EXPECT_EQ(e[1].type, 10u);
-    EXPECT_EQ(e[1].name, 101u);
-    EXPECT_EQ(e[1].lang, 0x0804);
-    EXPECT_EQ(e[1].data_offset % 16, 0u);
-    EXPECT_EQ(blob[e[1].data_offset], 9);
+    EXPECT_EQ(pooled(e[0].type) + " " + pooled(e[0].name), "ZIP SKIN.ZIP");
+    EXPECT_EQ(std::make_tuple(e[0].size, e[0].data_offset % 16, blob[e[0].data_offset + 2]),
+              std::make_tuple(3u, 0u, 3));
+    EXPECT_EQ(std::make_tuple(e[1].flags, e[1].type, e[1].name, e[1].lang, e[1].data_offset % 16,
+                              blob[e[1].data_offset]),
+              std::make_tuple(0, 10u, 101u, 0x0804, 0u, 9));
 }
 
 TEST(Blob, StringBlocksHoldSixteenCountedStrings) {
@@ -63,12 +48,9 @@ TEST(Blob, StringBlocksHoldSixteenCountedStrings) {
     Bytes block = BuildStringBlock({&s1, &s2});
     // Entry 1 ("ab") after one empty entry; entries 2..14 empty; entry 15 ("游").
     EXPECT_EQ(block.size(), 4u * (16 + 2 + 1));
-    EXPECT_EQ(Get32(block, 0), 0u);
-    EXPECT_EQ(Get32(block, 4), 2u);
-    EXPECT_EQ(Get32(block, 8), U'a');
-    EXPECT_EQ(Get32(block, 12), U'b');
-    EXPECT_EQ(Get32(block, block.size() - 8), 1u);
-    EXPECT_EQ(Get32(block, block.size() - 4), U'游');
+    EXPECT_EQ((std::vector<uint32_t>{Word(block, 0), Word(block, 4), Word(block, 8),
+                                     Word(block, 12), Word(block, 68), Word(block, 72)}),
+              (std::vector<uint32_t>{0, 2, U'a', U'b', 1, U'游'}));
 }
 
 TEST(Blob, StringsAreGroupedIntoBlocksByLanguage) {
@@ -90,16 +72,14 @@ TEST(Version, TreeOfFixedPartStringsAndTranslation) {
     Bytes b;
     std::string error;
     ASSERT_TRUE(BuildVersionBlock(v, true, &b, &error)) << error;
-    EXPECT_EQ(Get16(b, 0), b.size());
-    EXPECT_EQ(Get16(b, 2), 52);  // VS_FIXEDFILEINFO
-    EXPECT_EQ(Get32(b, 8), U'V');
-    size_t fixed = 8 + 4 * 16;  // after "VS_VERSION_INFO" and its terminator
-    EXPECT_EQ(Get32(b, fixed), 0xFEEF04BDu);
-    EXPECT_EQ(Get32(b, fixed + 8), 0x00010002u);
-    EXPECT_EQ(Get32(b, fixed + 12), 0x00030004u);
-    EXPECT_EQ(Get32(b, fixed + 36), 2u);  // a DLL
-    size_t child = fixed + 52;
-    EXPECT_EQ(Get32(b, child + 8), U'S');  // StringFileInfo
+    EXPECT_EQ(Word<uint16_t>(b, 0), b.size());
+    EXPECT_EQ(Word<uint16_t>(b, 2), 52);  // VS_FIXEDFILEINFO
+    const size_t fixed = 8 + 4 * 16;      // after "VS_VERSION_INFO" and its terminator
+    // The fixed part's signature, versions and file type (a DLL), then StringFileInfo.
+    EXPECT_EQ(
+        (std::vector<uint32_t>{Word(b, 8), Word(b, fixed), Word(b, fixed + 8), Word(b, fixed + 12),
+                               Word(b, fixed + 36), Word(b, fixed + 52 + 8)}),
+        (std::vector<uint32_t>{U'V', 0xFEEF04BDu, 0x00010002u, 0x00030004u, 2u, U'S'}));
 }
 
 TEST(Icon, APngBecomesOneImageAndItsGroupAnIcoKeepsItsImages) {
@@ -110,17 +90,14 @@ TEST(Icon, APngBecomesOneImageAndItsGroupAnIcoKeepsItsImages) {
     std::string error;
     ASSERT_TRUE(BuildIcon(png, 128, 0, &next, &out, &error)) << error;
     ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[0].type.id, 3u);
-    EXPECT_EQ(out[0].name.id, 5u);
+    EXPECT_EQ(std::make_tuple(out[0].type.id, out[0].name.id, out[1].type.id, out[1].name.id),
+              std::make_tuple(3u, 5u, 14u, 128u));
     EXPECT_EQ(out[0].data, png);
-    EXPECT_EQ(out[1].type.id, 14u);
-    EXPECT_EQ(out[1].name.id, 128u);
     const Bytes& dir = out[1].data;
     ASSERT_EQ(dir.size(), 20u);
-    EXPECT_EQ(dir[6], 0);  // 256 wide is written as 0
-    EXPECT_EQ(dir[7], 48);
-    EXPECT_EQ(Get16(dir, 18), 5);
-    EXPECT_EQ(next, 6u);
+    // 256 wide is written as 0.
+    EXPECT_EQ(std::make_tuple(dir[6], dir[7], Word<uint16_t>(dir, 18), next),
+              std::make_tuple(0, 48, 5, 6u));
 
     // The images of an .ico keep their bytes; a cut one or another format is refused.
     Bytes ico = {0, 0,  1,  0, 2, 0, 16, 16, 0, 0, 1, 0, 32, 0,  2, 0, 0, 0,   38,  0,  0,

@@ -3,61 +3,70 @@
 // through its exports and its table.
 #pragma once
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "downloader/download_engine.h"
+#include "testing/md5_hex.h"
+#include "testing/random_bytes.h"
+#include "testing/temp_dir.h"
+#include "testing/wait_until.h"
 #include "tools/demo-server/testing/demo_server_process.h"
-#include "support/temp_dir.h"
 
 namespace enginetest {
 
+using testing_support::Exists;
+using testing_support::Md5Hex;
+using testing_support::RandomBytes;
+using testing_support::ReadAll;
+using testing_support::WriteAll;
+using namespace std::chrono_literals;
+
 // The engine's own codes that the tests expect (see the engine's README).
-inline constexpr int32_t kBadArgument = 1;
-inline constexpr int32_t kNoEngineFile = 2;
-inline constexpr int32_t kUnknownGame = 4;
-inline constexpr int32_t kBadSaveFolder = 6;
-inline constexpr int32_t kTaskBusy = 7;
-inline constexpr int32_t kNoTransfer = 8;
-inline constexpr int32_t kEngineClosed = 9;
-inline constexpr int32_t kStoreUnavailable = 10;
+inline constexpr int32_t kBadArgument = 1, kNoEngineFile = 2, kUnknownGame = 4, kBadSaveFolder = 6,
+                         kTaskBusy = 7, kNoTransfer = 8, kEngineClosed = 9, kStoreUnavailable = 10;
 
-std::string md5_hex(const std::string& data);
-std::string random_bytes(size_t size, uint32_t seed);
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& data);
-bool exists(const std::string& path);
 // Compares file contents without printing megabytes of binary on failure.
-::testing::AssertionResult same_bytes(const std::string& actual, const std::string& expected);
+inline ::testing::AssertionResult SameBytes(const std::string& actual,
+                                            const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
+    return ::testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
+                                         << " were expected; first difference at " << i;
+}
 
-class EngineLibrary {
-public:
-    EngineLibrary();
-    ~EngineLibrary();
-    EngineLibrary(const EngineLibrary&) = delete;
-    EngineLibrary& operator=(const EngineLibrary&) = delete;
-
-    void* handle() const { return handle_; }
-    IDownloadEngine* get_instance() const;
-    int32_t release(IDownloadEngine* engine) const;
-    void close();
-
-private:
-    void* handle_ = nullptr;
+// The library loaded by path, with its two exports.
+struct EngineLibrary {
+    ~EngineLibrary() { close(); }
+    void close() {
+        if (handle) dlclose(handle);
+        handle = nullptr;
+    }
+    void* handle = dlopen(ENGINE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    DownloadEngineGetInstanceFn get_instance =
+        reinterpret_cast<DownloadEngineGetInstanceFn>(dlsym(handle, kDownloadEngineGetInstance));
+    DownloadEngineReleaseFn release =
+        reinterpret_cast<DownloadEngineReleaseFn>(dlsym(handle, kDownloadEngineRelease));
 };
 
 // A key record whose strings live as long as it does.
 class Key {
 public:
-    Key(std::u16string game, std::u16string folder, std::u16string channel = u"channel-7");
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
+    Key(std::u16string game, std::u16string folder, std::u16string channel = u"channel-7")
+        : game_(std::move(game)), folder_(std::move(folder)), channel_(std::move(channel)) {
+        record_ = {game_.c_str(), folder_.c_str(), channel_.c_str()};
+    }
     const DownloadEngineKey* get() const { return &record_; }
 
 private:
@@ -68,7 +77,6 @@ private:
 // A zeroed info record on the heap, as the program zeroes its own before each call.
 class Info {
 public:
-    Info() : record_(new DownloadEngineInfo{}) {}
     DownloadEngineInfo* get() {
         *record_ = DownloadEngineInfo{};
         return record_.get();
@@ -77,10 +85,19 @@ public:
     const DownloadEngineInfo* operator->() const { return record_.get(); }
     std::u16string path() const { return record_->path; }
     std::u16string launch_file() const { return record_->launch_file; }
-    std::string reason() const;  // the engine's failure text in the unused bytes
+    // The engine's failure text in the unused bytes.
+    std::string reason() const {
+        std::string out;
+        for (size_t i = 0; i + 1 < sizeof record_->unused0; i += 2) {
+            const char16_t c = record_->unused0[i] | record_->unused0[i + 1] << 8;
+            if (!c) break;
+            out += c < 128 ? char(c) : '?';
+        }
+        return out;
+    }
 
 private:
-    std::unique_ptr<DownloadEngineInfo> record_;
+    std::unique_ptr<DownloadEngineInfo> record_{new DownloadEngineInfo{}};
 };
 
 class EngineTest : public ::testing::Test {
@@ -88,45 +105,135 @@ protected:
     static constexpr char16_t kGame[] = u"demo";
     static constexpr char kInstaller[] = "setup_demo.exe";
 
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ASSERT_TRUE(library_.handle && library_.get_instance && library_.release) << dlerror();
+        tmp_.folder("srv"), tmp_.folder("c");
+        const std::pair<const char*, std::string> settings[] = {
+            {"WIN32_DRIVES", "C=" + tmp_.file("c") + ";Z=/"},
+            {"XDG_DATA_HOME", tmp_.folder("data")},
+            {"GDL_ENGINE_FILE", tmp_.file("Dravon.ini")},
+            {"GDL_ENGINE_RETRIES", "4"},
+            {"GDL_ENGINE_BACKOFF_MS", "20"},
+            {"GDL_ENGINE_MAX_BACKOFF_MS", "100"},
+            {"GDL_ENGINE_STALL_MS", "400"},
+            {"GDL_ENGINE_CHECKPOINT_KIB", "64"}};
+        for (const auto& [name, value] : settings) setenv(name, value.c_str(), 1);
+        for (const char* name : {"GDL_ENGINE_STORE", "GDL_ENGINE_SYNC_MS", "GDL_ENGINE_BOOT_ID"})
+            unsetenv(name);
+    }
+    void TearDown() override {
+        release_engine();
+        server_.stop();
+    }
 
     // Writes `size` random bytes as the served installer, starts the server with
     // `args`, and writes an engine file that names it truthfully.
-    void serve(size_t size, const std::vector<std::string>& args = {});
+    void serve(size_t size, const std::vector<std::string>& args = {}) {
+        payload_ = RandomBytes(size, 12345u + uint32_t(size));
+        WriteAll(tmp_.file("srv/") + kInstaller, payload_);
+        ASSERT_TRUE(server_.start(tmp_.file("srv"), tmp_.file("requests.log"), args));
+        write_engine_file(server_.url(std::string("/") + kInstaller), size, Md5Hex(payload_));
+    }
     // Everything from nothing again: no engine, server, download, record or logged request.
-    void restart();
+    void restart() {
+        release_engine();
+        server_.stop();
+        for (const char* sub : {"c/Games", "data", "requests.log"})
+            std::filesystem::remove_all(tmp_.file(sub));
+    }
     void write_engine_file(const std::string& url, uint64_t size, const std::string& md5,
-                           const std::string& file = kInstaller);
-    std::string served_path() const { return tmp_.path() + "/srv/" + kInstaller; }
+                           const std::string& file = kInstaller) {
+        WriteAll(tmp_.file("Dravon.ini"),
+                 "; test engine file\n[other]\nurl=http://127.0.0.1/x\n"
+                 "size=1\nmd5=00000000000000000000000000000000\nfile=x\n[demo]\nurl=" +
+                     url + "\nsize=" + std::to_string(size) + "\nmd5=" + md5 + "\nfile=" + file +
+                     "\n");
+    }
 
-    IDownloadEngine* engine();
-    void release_engine();
+    IDownloadEngine* engine() { return engine_ ? engine_ : (engine_ = library_.get_instance()); }
+    void release_engine() {
+        if (!engine_) return;
+        engine_->Shutdown();
+        library_.release(engine_);
+        engine_ = nullptr;
+    }
 
-    int32_t start(const std::u16string& folder = u"C:\\Games\\demo");
-    int32_t find(Info& info);
-    int32_t query(Info& info);
-    int32_t progress(Info& info);
+    int32_t start(const std::u16string& folder = u"C:\\Games\\demo") {
+        return engine()->StartTask(Key(kGame, folder).get());
+    }
+    int32_t find(Info& info) { return engine()->FindTask(Key(kGame, u"").get(), info.get()); }
+    int32_t query(Info& info) { return engine()->QueryTask(Key(kGame, u"").get(), info.get()); }
+    int32_t progress(Info& info) { return engine()->QueryProgress(info.get()); }
     // Polls QueryProgress until `done` holds or the time is up; answers the last code.
     int32_t poll_until(Info& info,
                        const std::function<bool(int32_t, const DownloadEngineInfo&)>& done,
-                       std::chrono::milliseconds timeout = std::chrono::seconds(15));
+                       std::chrono::milliseconds timeout = 15s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        int32_t code = progress(info);
+        while (!done(code, *info) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+            code = progress(info);
+        }
+        return code;
+    }
+    // Until `bytes` arrived or the task ended.
+    int32_t until(Info& info, int64_t bytes) {
+        return poll_until(info, [bytes](int32_t code, const DownloadEngineInfo& i) {
+            return code != 0 || i.downloaded_size >= bytes;
+        });
+    }
+    // Until complete or failed.
+    int32_t wait_end(Info& info) {
+        return poll_until(info, [](int32_t code, const DownloadEngineInfo& i) {
+            return code != 0 || i.complete;
+        });
+    }
+    // Waits for the end and expects the installer complete with `expected` (the payload).
+    void expect_installed(const std::string& name = "demo", const std::string* expected = nullptr) {
+        Info info;
+        ASSERT_EQ(wait_end(info), 0) << info.reason();
+        EXPECT_EQ(info->complete, 1);
+        EXPECT_TRUE(SameBytes(ReadAll(installer_path(name)), expected ? *expected : payload_));
+    }
     // Pauses once `bytes` arrived and waits until the pause holds: the partial file has
     // every byte received and no more come.
-    void pause_after(int64_t bytes, const std::string& name = "demo");
-    // Until complete or failed.
-    int32_t wait_end(Info& info, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    void pause_after(int64_t bytes, const std::string& name = "demo") {
+        Info info;
+        ASSERT_EQ(until(info, bytes), 0);
+        ASSERT_EQ(engine()->PauseTask(), 0);
+        int64_t seen = -1;
+        ASSERT_EQ(poll_until(info,
+                             [&](int32_t c, const DownloadEngineInfo& i) {
+                                 const int64_t on_disk = ReadAll(partial_path(name)).size();
+                                 const bool still = on_disk == i.downloaded_size && on_disk == seen;
+                                 seen = on_disk == i.downloaded_size ? on_disk : -1;
+                                 std::this_thread::sleep_for(20ms);
+                                 return c != 0 || still;
+                             }),
+                  0);
+    }
 
-    // Folder of "C:\Games\<name>" on Linux.
-    std::string save_dir(const std::string& name = "demo") const;
-    std::string installer_path(const std::string& name = "demo") const;
-    std::string partial_path(const std::string& name = "demo") const;
+    // The installer in "C:\Games\<name>" on Linux, and its partial file.
+    std::string installer_path(const std::string& name = "demo") const {
+        return tmp_.file("c/Games/" + name + "/" + kInstaller);
+    }
+    std::string partial_path(const std::string& name = "demo") const {
+        return installer_path(name) + ".part";
+    }
 
-    // Runs `body` in a forked child (before the engine is loaded here) and answers its pid.
-    static pid_t fork_child(const std::function<int()>& body);
-    static int wait_child(pid_t pid);
+    // Runs `body` in a forked child and answers its pid; its exit status.
+    static pid_t fork_child(const std::function<int()>& body) {
+        const pid_t pid = fork();
+        if (pid == 0) _exit(body());
+        return pid;
+    }
+    static int wait_child(pid_t pid) {
+        int status = 0;
+        if (waitpid(pid, &status, 0) != pid) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
 
-    TempDir tmp_;
+    testing_support::TempDir tmp_;
     demo::DemoServer server_;
     std::string payload_;
     EngineLibrary library_;

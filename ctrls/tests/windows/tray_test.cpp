@@ -1,9 +1,15 @@
-// The layered pop-up menu on the layer's windows: its items, per-pixel alpha, the
-// hot item, choosing, hiding, placement, the fade-in and its end.
+// The tray's pieces on the layer's windows. The icon through the layer's notification-
+// area stand-in; the layered pop-up menu: its items, per-pixel alpha, the hot item,
+// choosing, hiding, placement, the fade-in and its end.
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
+#include <win32_debug.h>
+
 #include "ctrls/layered_menu.h"
+#include "ctrls/tray_icon.h"
 #include "skin/skin_loader.h"
+#include "testing/lambda_callback.h"
 #include "window_support.h"
 
 namespace {
@@ -70,12 +76,12 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
         HWND hwnd = Open(row.at);
         RECT r;
         GetWindowRect(hwnd, &r);
-        EXPECT_EQ(Gui::Rect(r.left, r.top, r.right, r.bottom), row.placed);
-        EXPECT_TRUE(IsWindowVisible(hwnd) && GetWindow(hwnd, GW_OWNER) == owner);
-        const LONG want = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
-        EXPECT_EQ(GetWindowLongW(hwnd, GWL_EXSTYLE) & want, want);
-        EXPECT_EQ(GetFocus(), hwnd);
-        EXPECT_EQ(menu->GetAlpha(), 0);
+        const LONG ex = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+        EXPECT_EQ(
+            std::make_tuple(Gui::Rect(r.left, r.top, r.right, r.bottom), IsWindowVisible(hwnd),
+                            GetWindow(hwnd, GW_OWNER), GetWindowLongW(hwnd, GWL_EXSTYLE) & ex,
+                            GetFocus(), menu->GetAlpha()),
+            std::make_tuple(row.placed, TRUE, owner, ex, hwnd, 0));
         ASSERT_TRUE(gui_test::RunLoopUntil([&] { return !menu->IsFading(); }));
         EXPECT_EQ(menu->GetAlpha(), 255);
     }
@@ -94,9 +100,8 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
     for (const auto& row : moves) {
         SetCursorPos(300 + row.x, 200 + row.y);  // the toolkit's leave check looks
         SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(row.x, row.y));
-        EXPECT_EQ(menu->GetHot(), row.hot);
-        EXPECT_EQ(PixelAt(5, 5), row.item0) << row.hot;
-        EXPECT_EQ(PixelAt(5, 40), row.item1) << row.hot;
+        EXPECT_EQ(std::make_tuple(menu->GetHot(), PixelAt(5, 5), PixelAt(5, 40)),
+                  std::make_tuple(row.hot, row.item0, row.item1));
     }
 }
 
@@ -120,9 +125,8 @@ TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestr
         if (!row.first) SetFocus(thief);
         for (UINT m : {row.first, row.second})
             if (m) SendMessageW(menu_hwnd, m, row.wparam, MAKELPARAM(row.x, row.y));
-        EXPECT_EQ(chosen, row.chosen);
-        EXPECT_EQ(IsWindowVisible(menu_hwnd) != FALSE, row.visible);
-        EXPECT_EQ(menu->GetHWND(), menu_hwnd) << "hiding keeps the window";
+        EXPECT_EQ(std::make_tuple(chosen, IsWindowVisible(menu_hwnd) != FALSE, menu->GetHWND()),
+                  std::make_tuple(row.chosen, row.visible, menu_hwnd));  // hidden, not destroyed
     }
     // Up from no item takes the last, Down wraps round to the first, Enter chooses it.
     chosen.clear(), Open();
@@ -136,9 +140,61 @@ TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestr
     ASSERT_TRUE(menu->IsFading());
     delete menu;
     menu = nullptr;
-    EXPECT_FALSE(IsWindow(menu_hwnd));
-    EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(menu_hwnd), 0u);
+    EXPECT_FALSE(IsWindow(menu_hwnd) || Gui::Ctrl::GetWindowMap().count(menu_hwnd));
     gui_test::RunLoopFor(100);
+}
+
+WIN32_TRAY_ICON_STATE State(const ctrls::TrayIcon& icon) {
+    WIN32_TRAY_ICON_STATE s = {};
+    EXPECT_TRUE(Win32TrayIconState(icon.GetHWND(), icon.GetId(), &s));
+    return s;
+}
+
+TEST(TrayIcon, AddsChangesHidesShowsAndRemovesItselfAndTakesClicks) {
+    gui_test::StartToolkit();
+    auto* icon = new ctrls::TrayIcon;
+    ctrls::TrayIcon second;
+    HWND hwnd = icon->GetHWND();
+    EXPECT_EQ(second.GetId(), icon->GetId() + 1);
+    EXPECT_TRUE(hwnd != second.GetHWND() && !IsWindowVisible(hwnd));
+    EXPECT_EQ(Gui::Ctrl::GetWindowMap().count(hwnd), 1u);
+    EXPECT_EQ(State(*icon).callback_message + (State(*icon).flags & 7u), 0x807u);
+
+    Gui::ImageBuffer b(16, 16);
+    std::fill(b.Begin(), b.Begin() + 256, Gui::MakeRGBA(200, 0, 0, 255));
+    const WIN32_TRAY_ICON_STATE s =
+        State(icon->SetIcon(Gui::Image(b)).SetTooltip(L"演示游戏下载器"));
+    EXPECT_TRUE(std::wstring(s.tip) == L"演示游戏下载器" && s.icon);
+    EXPECT_NE(State(icon->SetIcon(Gui::Image::Arrow())).icon, s.icon);
+    delete icon;
+    EXPECT_FALSE(Win32TrayIconCount(hwnd) || IsWindow(hwnd) ||
+                 Gui::Ctrl::GetWindowMap().count(hwnd));
+
+    const struct {
+        bool show;
+        const wchar_t* tip;
+        UINT count;
+    } shows[] = {{false, L"hidden", 0}, {false, L"still", 0}, {true, L"back", 1}, {true, L"on", 1}};
+    for (const auto& row : shows) {
+        second.Show(row.show);
+        second.SetTooltip(row.tip);
+        EXPECT_EQ(Win32TrayIconCount(second.GetHWND()), row.count);
+        EXPECT_TRUE(!row.count || std::wstring(State(second).tip) == row.tip) << row.tip;
+    }
+    int left = 0, right = 0;
+    second.WhenLeftClick = testing_support::Do([&] { ++left; });
+    second.WhenRightClick = testing_support::Do([&] { ++right; });
+    const struct {
+        UINT button;
+        int left, right;
+    } clicks[] = {
+        {WM_LBUTTONUP, 1, 0}, {WM_RBUTTONUP, 1, 1}, {WM_LBUTTONDOWN, 1, 1}, {WM_RBUTTONUP, 1, 2}};
+    for (const auto& row : clicks) {
+        ASSERT_TRUE(Win32TrayClick(second.GetHWND(), second.GetId(), row.button));
+        MSG msg;
+        while (PeekMessageW(&msg, second.GetHWND(), 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        EXPECT_EQ(std::make_pair(left, right), std::make_pair(row.left, row.right)) << row.button;
+    }
 }
 
 }  // namespace
