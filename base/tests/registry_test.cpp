@@ -102,54 +102,42 @@ TEST_F(RegistryTest, FailuresLeaveTheOutputsAndTheHeldKeyAlone) {
     EXPECT_FALSE(check.Open(L"Software\\X", KEY_READ));
 }
 
-TEST_F(RegistryTest, SubkeysAreListedAndKeysAndValuesDeleted) {
-    for (const wchar_t* name : {L"Beta", L"Alpha", L"Gamma"}) {
+// Subkeys are listed after what the list held; the held key's subtree goes to a new file
+// and replaces another key's values and subkeys.
+TEST_F(RegistryTest, SubkeysAreListedDeletedSavedAndRestoredOverAnother) {
+    const std::wstring file = store_.dir.winfile("downloader.reg");
+    for (const wchar_t* name : {L"Beta", L"Alpha", L"Tasks\\1001"}) {
         CRegistry child(reg_.GetKey());  // holds the new key; the parent stays with reg_
         ASSERT_TRUE(child.Create(name, KEY_ALL_ACCESS));
+        ASSERT_TRUE(child.WriteString(L"Name", name));
     }
-    reg_.WriteDword(L"Gone", 3);
+    ASSERT_TRUE(reg_.WriteString(L"SavePath", L"D:\\游戏") && reg_.WriteDword(L"Gone", 3));
     EXPECT_TRUE(reg_.DeleteValue(L"Gone"));
-    DWORD number = 0;
-    EXPECT_FALSE(reg_.ReadDword(L"Gone", number));
     Names names = Subkeys(reg_, {L"before"});
     std::sort(names.begin() + 1, names.end());
-    EXPECT_EQ(names, (Names{L"before", L"Alpha", L"Beta", L"Gamma"}));
+    EXPECT_EQ(names, (Names{L"before", L"Alpha", L"Beta", L"Tasks"}));
     EXPECT_TRUE(reg_.DeleteKey(reg_.GetKey(), L"Beta"));
     EXPECT_FALSE(reg_.DeleteKey(reg_.GetKey(), L"Beta"));
-    EXPECT_EQ(Subkeys(reg_).size(), 2u);
+    EXPECT_TRUE(reg_.SaveKey(file.c_str()));
     reg_.Close();
     EXPECT_EQ(reg_.GetKey(), nullptr);
-    CRegistry alpha(HKEY_CURRENT_USER), beta(HKEY_CURRENT_USER);
-    EXPECT_TRUE(alpha.Open(L"Software\\Kelto\\Downloader\\Alpha", KEY_READ));
-    EXPECT_FALSE(beta.Open(L"Software\\Kelto\\Downloader\\Beta", KEY_READ));
-}
 
-// The held key's subtree goes to a new file and replaces another key's values and subkeys;
-// what the store refuses is the layer's business.
-TEST_F(RegistryTest, ASavedKeyRestoresOverAnother) {
-    const std::wstring file = store_.dir.winfile("downloader.reg");
-    ASSERT_TRUE(reg_.WriteString(L"SavePath", L"D:\\游戏"));
-    {
-        CRegistry child(reg_.GetKey());
-        ASSERT_TRUE(child.Create(L"Tasks\\1001", KEY_ALL_ACCESS));
-        ASSERT_TRUE(child.WriteString(L"Name", L"Kelto"));
-    }
-    EXPECT_TRUE(reg_.SaveKey(file.c_str()));
-    CRegistry target(HKEY_CURRENT_USER);
+    CRegistry target(HKEY_CURRENT_USER), stale(nullptr), task(HKEY_CURRENT_USER);
     ASSERT_TRUE(target.Create(L"Software\\Kelto\\Restored", KEY_ALL_ACCESS));
     ASSERT_TRUE(target.WriteDword(L"Stale", 1));
-    CRegistry stale(target.GetKey());
+    stale.SetKey(target.GetKey());
     ASSERT_TRUE(stale.Create(L"Old", KEY_ALL_ACCESS));
     EXPECT_TRUE(target.RestoreKey(file.c_str()));
     std::wstring text, name;
     DWORD number = 0;
     EXPECT_TRUE(target.ReadString(L"SavePath", text));
-    EXPECT_FALSE(target.ReadDword(L"Stale", number));
-    EXPECT_EQ(Subkeys(target), Names{L"Tasks"});
-    CRegistry task(HKEY_CURRENT_USER);
+    EXPECT_FALSE(target.ReadDword(L"Stale", number) || target.ReadDword(L"Gone", number));
+    names = Subkeys(target);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Names{L"Alpha", L"Tasks"}));
     ASSERT_TRUE(task.Open(L"Software\\Kelto\\Restored\\Tasks\\1001", KEY_READ));
     EXPECT_TRUE(task.ReadString(L"Name", name));
-    EXPECT_EQ(text + L"|" + name, L"D:\\游戏|Kelto");
+    EXPECT_EQ(text + L"|" + name, L"D:\\游戏|Tasks\\1001");
 }
 
 }  // namespace
