@@ -281,8 +281,10 @@ TEST(DiskProbeTest, OnlyTheStorageQueryAnswersAndThenTheSameEachTime) {
     EXPECT_STREQ(again, out);
 }
 
-TEST(FirstGenerationIdTest, WmiSerialGroupsOfFourBecomeTwoCharactersSecondFirst) {
-    // "3153" holds the characters '1' and 'S', stored as "S1".
+// WMI serials are groups of four hex digits, two characters stored second first ("3153"
+// holds '1' and 'S', stored as "S1"). No management service, no disk firmware requests,
+// no physical memory section here; the BIOS answer is the shared NetBIOS text.
+TEST(FirstGenerationIdTest, WmiSerialsAreDecodedAndProbesThatNeedFirmwareAnswerNothing) {
     const std::wstring serial = L"3153325a5733454e3030595a4d4e42202020204b";
     const struct {
         std::wstring serial;
@@ -300,22 +302,15 @@ TEST(FirstGenerationIdTest, WmiSerialGroupsOfFourBecomeTwoCharactersSecondFirst)
         EXPECT_EQ(base::ParseWmiSerial(c.serial.c_str(), out, c.room), c.ok) << c.serial;
         EXPECT_EQ(std::wstring(out), c.text) << c.serial;
     }
-}
-
-// No management service, no disk firmware requests, no physical memory section; the
-// BIOS answer is the shared NetBIOS text, nothing appended.
-TEST(FirstGenerationIdTest, ProbesThatNeedFirmwareOrServicesAnswerNothing) {
-    wchar_t serial[64] = L"x";
-    EXPECT_FALSE(base::WmiDiskSerial(serial, 64));
-    EXPECT_EQ(serial[0], L'\0');
+    wchar_t wmi[64] = L"x";
+    EXPECT_FALSE(base::WmiDiskSerial(wmi, 64));
+    EXPECT_EQ(wmi[0], L'\0');
     EXPECT_STREQ(base::GetHardwareIdV1(), "");
     char current[100] = {};
     const bool found = base::MacByNetbios(current, sizeof(current));
-    const char* shared = base::GetNetbiosMacV1();
-    const std::string mac = shared;
+    const std::string mac = base::GetNetbiosMacV1();
     EXPECT_EQ(mac, found ? std::string(current) : "");
-    EXPECT_EQ(base::GetBiosCrcV1(), shared);
-    EXPECT_EQ(std::string(shared), mac);
+    EXPECT_EQ(std::string(base::GetBiosCrcV1()), mac);
 }
 
 }  // namespace
