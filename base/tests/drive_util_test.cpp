@@ -15,19 +15,10 @@ std::string Table(const TempDir& dir, const std::string& e_options) {
     return table + "F=" + dir.file("F") + ":remote";
 }
 
-TEST(DriveUtilTest, UsbAnd1394DrivesAreExternal) {
-    TempDir dir;
-    for (const char* d : {"C", "D", "E", "F"}) mkdir(dir.file(d).c_str(), 0700);
-    ScopedEnv drives("WIN32_DRIVES", Table(dir, "")), bus("WIN32_DRIVE_BUS", "C=sata;D=usb;E=1394");
-    for (const wchar_t* path : {L"D:\\games", L"D:/games", L"E:\\"})
-        EXPECT_TRUE(IsExternalBusDrive(path)) << path;
-    for (const wchar_t* path : {L"C:\\games", L"D:", L"\\games", L"Q:\\"})
-        EXPECT_FALSE(IsExternalBusDrive(path)) << path;
-}
-
-// Only fixed, writable, internal drives count; a tie goes to the later letter; the write
-// test leaves nothing behind.
-TEST(DriveUtilTest, TheDownloadDriveIsTheLargestFreeFixedOne) {
+// USB and 1394 drives are external. The download drive is the largest free one of the
+// fixed, writable, internal drives; a tie goes to the later letter; the write test leaves
+// nothing behind.
+TEST(DriveUtilTest, TheDownloadDriveIsTheLargestFreeFixedInternalOne) {
     TempDir dir;
     for (const char* d : {"C", "D", "E", "F"}) mkdir(dir.file(d).c_str(), 0700);
     const struct {
@@ -43,6 +34,11 @@ TEST(DriveUtilTest, TheDownloadDriveIsTheLargestFreeFixedOne) {
         EXPECT_EQ(base::GetLargestFreeFixedDrive(), c.chosen) << c.drives;
     }
     EXPECT_EQ(ListFolder(dir.file("D")), "");
+    ScopedEnv drives("WIN32_DRIVES", Table(dir, "")), bus("WIN32_DRIVE_BUS", "C=sata;D=usb;E=1394");
+    for (const wchar_t* path : {L"D:\\games", L"D:/games", L"E:\\"})
+        EXPECT_TRUE(IsExternalBusDrive(path)) << path;
+    for (const wchar_t* path : {L"C:\\games", L"D:", L"\\games", L"Q:\\"})
+        EXPECT_FALSE(IsExternalBusDrive(path)) << path;
 }
 
 }  // namespace
