@@ -139,7 +139,7 @@ TEST_F(FileUtil, OnlyAFileHeldElsewhereIsInUseAndNoSideFileIsTouched) {
     EXPECT_EQ(Read("kept.exe") + Read("kept.exe.tmp") + Read("setup.exe"), "keptunrelatedpayload");
 }
 
-TEST_F(FileUtil, DeepCopyReplacesAReadOnlyOrLockedDestination) {
+TEST_F(FileUtil, DeepCopyReplacesAReadOnlyOrLockedDestinationAndCopiesRetry) {
     for (const char* name : {"ro.dll", "old.dll"}) Write(name, "old");
     Write("new.dll", "new");
     Write("old.dll.tmp", "unrelated");
@@ -156,6 +156,12 @@ TEST_F(FileUtil, DeepCopyReplacesAReadOnlyOrLockedDestination) {
     letgo.join();
     EXPECT_EQ(Read("ro.dll") + Read("fresh.dll") + Read("old.dll") + Read("old.dll.tmp"),
               "newnewnewunrelated");
+    // Up to four attempts one second apart.
+    EXPECT_FALSE(CopyPathFile(winfile("missing.bin"), winfile("dst.bin")));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(log.Has("retry_count:" + std::to_string(i) + " errorcode:2"));
+    EXPECT_FALSE(log.Has("retry_count:4"));
 }
 
 // Folders whose names start with "." and links to folders are not copied; existing files
@@ -183,16 +189,6 @@ TEST_F(FileUtil, CopyFolderCopiesTheTreeAndStopsAtAFailureWhenAsked) {
     EXPECT_TRUE(CopyFolder(winfile("src/sub"), winfile("go"), false, false));
     EXPECT_EQ(List("go"), "deeper");
     CloseHandle(held);
-}
-
-// Up to four attempts one second apart.
-TEST_F(FileUtil, CopyPathFileRetriesUpToFourTimes) {
-    LogCapture log;
-    EXPECT_FALSE(CopyPathFile(winfile("missing.bin"), winfile("dst.bin")));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(log.Has("retry_count:" + std::to_string(i) + " errorcode:2"));
-    EXPECT_FALSE(log.Has("retry_count:4"));
 }
 
 TEST_F(FileUtil, SearchFileAndDeviceHandlesAreClosedOnEveryPath) {
