@@ -1,4 +1,3 @@
-// Zip archives, zlib and gzip streams.
 #include "base/zip_extract.h"
 
 #include <time.h>
@@ -23,7 +22,6 @@ Entry E(const std::string& name, const std::string& data = "", bool deflate = fa
 
 class Archive : public base_test::FolderTest {
 protected:
-    // Writes the archive into the folder and answers its Windows path.
     std::wstring Zip(const std::vector<Entry>& entries, const std::string& name = "a.zip") {
         EXPECT_TRUE(testzip::WriteZip(file(name), entries));
         return winfile(name);

@@ -29,7 +29,6 @@ protected:
     void ReadOnly(const std::string& name) {
         ASSERT_TRUE(SetFileAttributesW(winfile(name).c_str(), FILE_ATTRIBUTE_READONLY)) << name;
     }
-    // A handle on the file that shares only what is given.
     HANDLE Hold(const std::string& name, DWORD share) {
         HANDLE h = CreateFileW(winfile(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -27,7 +27,6 @@ protected:
         }
     }
 
-    // Copies the child program to the relative path; answers its Windows path.
     std::wstring Place(const std::string& relative) {
         const std::filesystem::path to = file(relative);
         std::filesystem::create_directories(to.parent_path());

@@ -1,4 +1,3 @@
-// Versions of files, version texts, and the system's own version.
 #include "base/file_version.h"
 
 #include <win32_unixpath.h>
