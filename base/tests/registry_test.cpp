@@ -25,7 +25,9 @@ protected:
     CRegistry reg_{HKEY_CURRENT_USER};
 };
 
-TEST_F(RegistryTest, WrittenValuesReadBackWholeThroughAnotherObject) {
+// A text without a terminator is read whole, less than a character is empty, and four
+// bytes of any type are a number.
+TEST_F(RegistryTest, ValuesReadBackWholeThroughAnotherObjectAsFarAsTheirDataGoes) {
     // 299 characters and the terminator fill 600 bytes: two growths past the first 256.
     std::wstring big(1 << 20, L'a');
     for (size_t i = 0; i < big.size(); i += 997) big[i] = L'0' + static_cast<wchar_t>(i % 10);
@@ -34,6 +36,11 @@ TEST_F(RegistryTest, WrittenValuesReadBackWholeThroughAnotherObject) {
     for (size_t i = 0; i < std::size(texts); ++i)
         EXPECT_TRUE(reg_.WriteString(std::to_wstring(i).c_str(), texts[i].c_str()));
     EXPECT_TRUE(reg_.WriteDword(L"Retries", 0xfeedbeef));
+    const WCHAR unterminated[] = {L'a', L'b', L'c'};
+    const BYTE half[] = {0x41, 0x00}, four[] = {1, 2, 3, 4};
+    SetRaw(L"Raw", REG_SZ, unterminated, sizeof(unterminated));
+    SetRaw(L"Short", REG_SZ, half, sizeof(half));
+    SetRaw(L"Bin", REG_BINARY, four, sizeof(four));
     reg_.Close();
     EXPECT_NE(ListFolder(store_.dir.path()), "");  // the store is the test's own
     CRegistry reg(HKEY_CURRENT_USER);
@@ -43,28 +50,15 @@ TEST_F(RegistryTest, WrittenValuesReadBackWholeThroughAnotherObject) {
         EXPECT_TRUE(reg.ReadString(std::to_wstring(i).c_str(), out));
         EXPECT_TRUE(out == texts[i]) << i;
     }
-    DWORD type = 0, size = 0, number = 0;  // stored with its terminator, as a REG_SZ
+    DWORD type = 0, size = 0, number = 0, bin = 0;  // stored with its terminator, as a REG_SZ
     ASSERT_EQ(RegQueryValueExW(reg.GetKey(), L"0", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(type, DWORD(REG_SZ));
     EXPECT_EQ(size, (texts[0].size() + 1) * sizeof(WCHAR));
-    EXPECT_TRUE(reg.ReadDword(L"Retries", number));
-    EXPECT_EQ(number, 0xfeedbeefu);
-}
-
-// A text without a terminator is read whole, less than a character is empty, and four
-// bytes of any type are a number.
-TEST_F(RegistryTest, RawValuesAreReadAsFarAsTheirDataGoes) {
-    const WCHAR unterminated[] = {L'a', L'b', L'c'};
-    const BYTE half[] = {0x41, 0x00}, four[] = {1, 2, 3, 4};
-    SetRaw(L"Raw", REG_SZ, unterminated, sizeof(unterminated));
-    SetRaw(L"Short", REG_SZ, half, sizeof(half));
-    SetRaw(L"Bin", REG_BINARY, four, sizeof(four));
+    EXPECT_TRUE(reg.ReadDword(L"Retries", number) && reg.ReadDword(L"Bin", bin));
+    EXPECT_EQ(std::vector<DWORD>({number, bin}), std::vector<DWORD>({0xfeedbeefu, 0x04030201u}));
     std::wstring raw = L"previous", part = L"previous";
-    DWORD number = 0;
-    EXPECT_TRUE(reg_.ReadString(L"Raw", raw) && reg_.ReadString(L"Short", part));
+    EXPECT_TRUE(reg.ReadString(L"Raw", raw) && reg.ReadString(L"Short", part));
     EXPECT_EQ(raw + L"|" + part, L"abc|");
-    EXPECT_TRUE(reg_.ReadDword(L"Bin", number));
-    EXPECT_EQ(number, 0x04030201u);
 }
 
 TEST_F(RegistryTest, FailuresLeaveTheOutputsAndTheHeldKeyAlone) {
