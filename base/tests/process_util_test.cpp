@@ -98,7 +98,7 @@ TEST_F(Process, CreateProcessExWaitsUpToTheTimeOutAndGivesTheExitCodeOrStillActi
         << log.Text();
 }
 
-TEST_F(Process, SyncCreateProcessQuotesTheProgramRunsInTheFolderAndRefusesACutLine) {
+TEST_F(Process, SyncCreateProcessRunsProgramsInTheFolderAndFallsBackToTheShell) {
     const std::wstring exe = Place("with blanks/the child.exe");
     Dir("work");
     const std::wstring args = L"0 0 \"" + Wide(file("record.txt")) + L"\" one \"two words\"";
@@ -110,9 +110,7 @@ TEST_F(Process, SyncCreateProcessQuotesTheProgramRunsInTheFolderAndRefusesACutLi
     ASSERT_EQ(unlink(file("record.txt").c_str()), 0);
     EXPECT_FALSE(base::SyncCreateProcess(exe, args + std::wstring(2100, L'x'), true, L""));
     EXPECT_FALSE(Has("record.txt"));
-}
 
-TEST_F(Process, SyncCreateProcessFallsBackToTheShellWhichWaitsWhenAskedAndLogsAFailure) {
     ScopedEnv env("WIN32_SHELL_LOG", file("shell.log"));
     Write("notes.txt", "just text");
     EXPECT_TRUE(base::SyncCreateProcess(winfile("notes.txt"), L"", false, L""));
@@ -121,16 +119,15 @@ TEST_F(Process, SyncCreateProcessFallsBackToTheShellWhichWaitsWhenAskedAndLogsAF
     EXPECT_NE(logged.find(file("notes.txt")), std::string::npos) << logged;
 
     const std::string name = UniqueName("shelled");
-    const std::wstring exe = Place(name);
+    const std::wstring shelled = Place(name);
     EXPECT_EQ(
-        base::SyncShellExcute(L"500 0 \"" + Wide(file("record.txt")) + L"\" waited", exe, true),
+        base::SyncShellExcute(L"500 0 \"" + Wide(file("record.txt")) + L"\" waited", shelled, true),
         TRUE);
     EXPECT_FALSE(base::IsProcessRunning(Wide(name))) << "the call returns once the program ended";
     EXPECT_NE(Lines(file("record.txt")).find("|waited|"), std::string::npos);
-    EXPECT_EQ(base::SyncShellExcute(L"60000 0", exe, false), TRUE);
+    EXPECT_EQ(base::SyncShellExcute(L"60000 0", shelled, false), TRUE);
     EXPECT_TRUE(base::IsProcessRunning(Wide(name))) << "without waiting it still runs";
 
-    LogCapture log;
     EXPECT_EQ(base::SyncShellExcute(L"", winfile("none.exe"), true), FALSE);
     EXPECT_TRUE(log.Has("ERROR: [SyncShellExcute]调用ShellExecuteEx返回错误 errorcode2\r\n"))
         << log.Text();
