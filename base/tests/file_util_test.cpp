@@ -88,9 +88,10 @@ TEST_F(FileUtil, EnsureDirectoryCreatesEveryMissingParentButNothingForABareName)
 }
 
 // Links to folders, inside the tree or the tree itself (with or without a trailing
-// backslash), are removed as links.
-TEST_F(FileUtil, DeleteDirectoryDeletesATreeAndLinksButNotTheirTargetsNorReadOnlyFiles) {
-    for (const char* root : {"precious", "tree", "t2"}) Tree(root);
+// backslash), are removed as links. A cleared folder keeps the listed files, ignoring
+// case, and itself when asked.
+TEST_F(FileUtil, DeleteAndClearRemoveTreesAndLinksButNotTheirTargetsNorReadOnlyFiles) {
+    for (const char* root : {"precious", "tree", "t2", "t"}) Tree(root);
     Link("precious", "tree/sub/link");
     Link("precious/a.txt", "tree/filelink");
     Link("gone", "tree/dangling");
@@ -99,24 +100,18 @@ TEST_F(FileUtil, DeleteDirectoryDeletesATreeAndLinksButNotTheirTargetsNorReadOnl
     for (const std::wstring& path :
          {winfile("tree"), winfile("t2") + L"\\", winfile("toplink"), winfile("slashlink") + L"\\"})
         EXPECT_TRUE(DeleteDirectory(path.c_str()));
+    Write("t/Config.INI", "k");
+    Write("t/other.log", "o");
+    ClearFolder(winfile("t"), true, {L"config.ini", L"a.TXT"});
+    EXPECT_EQ(List("t"), "Config.INI a.txt");
+    ClearFolder(winfile("t") + L"\\", false, {L"config.ini"});
+    ClearFolder(winfile("t"), true, {});  // missing: nothing happens
     EXPECT_EQ(List(), "precious");
     EXPECT_EQ(Read("precious/a.txt") + Read("precious/sub/deeper/c.txt"), "accc");
     EXPECT_FALSE(DeleteDirectory(winfile("tree").c_str()) || DeleteDirectory(nullptr));
     ReadOnly("precious/sub/b.txt");
     EXPECT_FALSE(DeleteDirectory(winfile("precious").c_str()));
     EXPECT_EQ(List("precious") + "|" + List("precious/sub"), "sub|b.txt");
-}
-
-TEST_F(FileUtil, ClearFolderKeepsListedFilesIgnoringCaseAndTheFolder) {
-    Tree("t");
-    Write("t/Config.INI", "k");
-    Write("t/other.log", "o");
-    ClearFolder(winfile("t"), true, {L"config.ini", L"a.TXT"});
-    EXPECT_EQ(List("t"), "Config.INI a.txt");
-    ClearFolder(winfile("t") + L"\\", false, {L"config.ini"});
-    EXPECT_FALSE(Has("t"));
-    ClearFolder(winfile("t"), true, {});  // missing: nothing happens
-    EXPECT_FALSE(Has("t"));
 }
 
 // The in-use test and the replacing copy move files aside to a free ".tmp" name,
