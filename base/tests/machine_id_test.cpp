@@ -194,7 +194,7 @@ TEST(NetworkCardsTest, TheSmallestAddressOfTheListedCardsEndsTheIdentifiersText)
 
 // Identify words 10..19 hold the 20-character serial field as the drive stores it:
 // the first character of each pair in the word's high byte.
-TEST(IdentifySerialTest, HighByteFirstUpToAZeroAndTrailingBlanksGo) {
+TEST(DiskSerialTest, IdentifyWordsAndStorageDescriptorTextsGiveTheSerial) {
     const struct {
         std::string field, serial;
     } cases[] = {{"WD-WCAV12345678", "WD-WCAV12345678"},
@@ -211,17 +211,15 @@ TEST(IdentifySerialTest, HighByteFirstUpToAZeroAndTrailingBlanksGo) {
                                  static_cast<unsigned char>(field[2 * i + 1]));
         EXPECT_EQ(base::IdentifyWordsToString(words.data(), 10, 19), c.serial) << c.field;
     }
-}
 
-// The serial text of a storage device descriptor: hexadecimal pairs are decoded, and
-// then, when asked, each pair of characters swapped.
-TEST(StorageSerialTest, TextAfterTheHeadIsDecodedAndSwappedWhenItCanBe) {
+    // The serial text of a storage device descriptor: hexadecimal pairs are decoded, and
+    // then, when asked, each pair of characters swapped.
     const DWORD head = offsetof(STORAGE_DEVICE_DESCRIPTOR, RawDeviceProperties);
     const struct {
         std::string text;
         bool swap;
         std::string serial;
-    } cases[] = {{"20204457572d41433156", true, "  WD-WCAV1"},
+    } texts[] = {{"20204457572d41433156", true, "  WD-WCAV1"},
                  {"3153325a", false, "1S2Z"},
                  {"3153325a", true, "S1Z2"},
                  {"3153325A", true, "S1Z2"},  // either letter case
@@ -238,7 +236,7 @@ TEST(StorageSerialTest, TextAfterTheHeadIsDecodedAndSwappedWhenItCanBe) {
                   "CD",
                   true, ""},  // unprintable text gives nothing
                  {"S\xc3\xa9rie", true, ""}};
-    for (const auto& c : cases) {
+    for (const auto& c : texts) {
         std::vector<BYTE> bytes(head, 0);
         bytes.insert(bytes.end(), c.text.begin(), c.text.end());
         bytes.push_back(0);
