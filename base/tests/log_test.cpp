@@ -15,36 +15,17 @@ std::string Head(const char* category, const char* level, const char* time = "10
            std::to_string(GetCurrentThreadId()) + "][" + category + "]" + time + " " + level + ": ";
 }
 
-// A log file as the start-up opens it: appended to, untranslated, starting with FF FE.
+// The logger's lines in a file of the test's own; every category's level is put back.
 class LogTest : public ::testing::Test {
 protected:
-    LogTest() {
-        EXPECT_EQ(fwrite("\xFF\xFE", 1, 2, file_), 2u);
-        fflush(file_);
-        COutput2FILE::Stream() = file_;
-        CFileLog::ReportingLevel(LCAT_ALL) = LL_MESSAGE;
-    }
     ~LogTest() override {
-        COutput2FILE::Stream() = stderr;
         for (int c = LCAT_ALL; c <= LCAT_INI; ++c) CFileLog::ReportingLevel(c) = LL_DEBUG;
-        fclose(file_);
     }
-
-    // The file after its byte-order mark, as UTF-16 units.
-    std::u16string Lines() {
-        const std::string bytes = ReadAll(path_);
-        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-        std::u16string units;
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-            units.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
-        return units;
-    }
-
+    std::u16string Lines() const { return log_.Units(); }
     static std::u16string U16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+
     ScopedEnv time_{"WIN32_FIXED_TIME", "2026-01-05T10:20:30"};
-    TempDir dir_;
-    std::string path_ = dir_.file("game_downloader_log_2026-1-5.txt");
-    FILE* file_ = fopen(path_.c_str(), "ab");
+    base_test::LogCapture log_;
 };
 
 // "[pid][tid][CATEGORY]HH:mm:ss LEVEL: " message "\r\n", on the 24-hour clock; levels and
