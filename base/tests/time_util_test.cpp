@@ -34,7 +34,7 @@ protected:
     testing_support::ScopedEnvs env_;
 };
 
-TEST_F(TimeUtilTest, UnixTimesGoPast2038AndShowInTheMachineZone) {
+TEST_F(TimeUtilTest, UnixTimesAndDatesAheadGoPast2038InTheMachineZone) {
     const struct {
         SYSTEMTIME time;
         int64_t unix_time;
@@ -53,16 +53,15 @@ TEST_F(TimeUtilTest, UnixTimesGoPast2038AndShowInTheMachineZone) {
     EXPECT_EQ(Text(st), "2038-01-19 03:14:08.000 dow2");
     UnixTimeToLocalTime(INT64_MAX, &st);
     EXPECT_EQ(st.wYear, 0);
-}
 
-// The wall-clock hour stays, across a daylight-saving change and 2038 too; far outside
-// the calendar's range a zeroed record comes instead of a wrapped date.
-TEST_F(TimeUtilTest, DateAfterDaysKeepsTheWallClockHourGoingEitherWay) {
+    // A date some days ahead keeps the wall-clock hour, across a daylight-saving change
+    // and 2038 too; far outside the calendar's range a zeroed record comes instead of a
+    // wrapped date.
     const struct {
         const char *zone, *now;
         int days;
         const char* date;
-    } cases[] = {
+    } days[] = {
         {"CST-8", "2026-01-05T10:20:30.250", 3, "2026-01-08 10:20:30.000 dow4"},
         {"CST-8", "2024-02-28T23:59:59", 365, "2025-02-27 23:59:59.000 dow4"},
         {"CST-8", "2026-01-05T10:20:30", 0, "2026-01-05 10:20:30.000 dow1"},
@@ -73,7 +72,7 @@ TEST_F(TimeUtilTest, DateAfterDaysKeepsTheWallClockHourGoingEitherWay) {
         {"CST-8", "2037-12-30T12:00:00", 36525, "2137-12-31 12:00:00.000 dow2"},
         {"CST-8", "2037-12-30T12:00:00", INT_MIN, "0000-00-00 00:00:00.000 dow0"},
         {"CST-8", "2037-12-30T12:00:00", INT_MAX, "0000-00-00 00:00:00.000 dow0"}};
-    for (auto& c : cases) {
+    for (auto& c : days) {
         Zone(c.zone);
         Clock(c.now);
         EXPECT_EQ(Text(GetDateAfterDays(c.days)), c.date)
