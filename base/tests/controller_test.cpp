@@ -81,7 +81,7 @@ TEST(ControllerTest, EachClassHasOneInstanceMadeOnItsFirstRequest) {
     EXPECT_EQ(base::GetController(), nullptr);  // a destroyed controller is no longer set
 }
 
-TEST(ControllerTest, DestroyingReleasesWindowsThenFirstReleasersThenTheRestNewestFirst) {
+TEST(ControllerTest, ReleaseGoesWindowsFirstReleasersThenTheRestNewestFirstMakingNothing) {
     Counting::name = "counting", Pools::name = "pools", Late::name = "late";
     MainWindow::name = "window", Prompt::name = "prompt";
     g_events.clear();
@@ -101,12 +101,10 @@ TEST(ControllerTest, DestroyingReleasesWindowsThenFirstReleasersThenTheRestNewes
         g_events,
         (Events{prompt_first ? "prompt" : "window", prompt_first ? "window" : "prompt", "pools",
                 late_first ? "late" : "counting", late_first ? "counting" : "late"}));
-}
 
-// Destructors run while the older objects are still there, but nothing new is made
-// for them, windows included, once the release has begun.
-TEST(ControllerTest, DuringReleaseOlderObjectsAreReachableButNothingIsMade) {
-    Other::name = "other", MainWindow::name = "window";
+    // Destructors run while the older objects are still there, but nothing new is made
+    // for them, windows included, once the release has begun.
+    Other::name = "other";
     g_events.clear();
     auto* controller = new TestController;
     base::SetController(controller);

@@ -29,7 +29,6 @@ protected:
     void ReadOnly(const std::string& name) {
         ASSERT_TRUE(SetFileAttributesW(winfile(name).c_str(), FILE_ATTRIBUTE_READONLY)) << name;
     }
-    // A handle on the file that shares only what is given.
     HANDLE Hold(const std::string& name, DWORD share) {
         HANDLE h = CreateFileW(winfile(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -89,9 +88,10 @@ TEST_F(FileUtil, EnsureDirectoryCreatesEveryMissingParentButNothingForABareName)
 }
 
 // Links to folders, inside the tree or the tree itself (with or without a trailing
-// backslash), are removed as links.
-TEST_F(FileUtil, DeleteDirectoryDeletesATreeAndLinksButNotTheirTargetsNorReadOnlyFiles) {
-    for (const char* root : {"precious", "tree", "t2"}) Tree(root);
+// backslash), are removed as links. A cleared folder keeps the listed files, ignoring
+// case, and itself when asked.
+TEST_F(FileUtil, DeleteAndClearRemoveTreesAndLinksButNotTheirTargetsNorReadOnlyFiles) {
+    for (const char* root : {"precious", "tree", "t2", "t"}) Tree(root);
     Link("precious", "tree/sub/link");
     Link("precious/a.txt", "tree/filelink");
     Link("gone", "tree/dangling");
@@ -100,24 +100,18 @@ TEST_F(FileUtil, DeleteDirectoryDeletesATreeAndLinksButNotTheirTargetsNorReadOnl
     for (const std::wstring& path :
          {winfile("tree"), winfile("t2") + L"\\", winfile("toplink"), winfile("slashlink") + L"\\"})
         EXPECT_TRUE(DeleteDirectory(path.c_str()));
+    Write("t/Config.INI", "k");
+    Write("t/other.log", "o");
+    ClearFolder(winfile("t"), true, {L"config.ini", L"a.TXT"});
+    EXPECT_EQ(List("t"), "Config.INI a.txt");
+    ClearFolder(winfile("t") + L"\\", false, {L"config.ini"});
+    ClearFolder(winfile("t"), true, {});  // missing: nothing happens
     EXPECT_EQ(List(), "precious");
     EXPECT_EQ(Read("precious/a.txt") + Read("precious/sub/deeper/c.txt"), "accc");
     EXPECT_FALSE(DeleteDirectory(winfile("tree").c_str()) || DeleteDirectory(nullptr));
     ReadOnly("precious/sub/b.txt");
     EXPECT_FALSE(DeleteDirectory(winfile("precious").c_str()));
     EXPECT_EQ(List("precious") + "|" + List("precious/sub"), "sub|b.txt");
-}
-
-TEST_F(FileUtil, ClearFolderKeepsListedFilesIgnoringCaseAndTheFolder) {
-    Tree("t");
-    Write("t/Config.INI", "k");
-    Write("t/other.log", "o");
-    ClearFolder(winfile("t"), true, {L"config.ini", L"a.TXT"});
-    EXPECT_EQ(List("t"), "Config.INI a.txt");
-    ClearFolder(winfile("t") + L"\\", false, {L"config.ini"});
-    EXPECT_FALSE(Has("t"));
-    ClearFolder(winfile("t"), true, {});  // missing: nothing happens
-    EXPECT_FALSE(Has("t"));
 }
 
 // The in-use test and the replacing copy move files aside to a free ".tmp" name,
@@ -139,7 +133,7 @@ TEST_F(FileUtil, OnlyAFileHeldElsewhereIsInUseAndNoSideFileIsTouched) {
     EXPECT_EQ(Read("kept.exe") + Read("kept.exe.tmp") + Read("setup.exe"), "keptunrelatedpayload");
 }
 
-TEST_F(FileUtil, DeepCopyReplacesAReadOnlyOrLockedDestination) {
+TEST_F(FileUtil, DeepCopyReplacesAReadOnlyOrLockedDestinationAndCopiesRetry) {
     for (const char* name : {"ro.dll", "old.dll"}) Write(name, "old");
     Write("new.dll", "new");
     Write("old.dll.tmp", "unrelated");
@@ -156,6 +150,12 @@ TEST_F(FileUtil, DeepCopyReplacesAReadOnlyOrLockedDestination) {
     letgo.join();
     EXPECT_EQ(Read("ro.dll") + Read("fresh.dll") + Read("old.dll") + Read("old.dll.tmp"),
               "newnewnewunrelated");
+    // Up to four attempts one second apart.
+    EXPECT_FALSE(CopyPathFile(winfile("missing.bin"), winfile("dst.bin")));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(log.Has("retry_count:" + std::to_string(i) + " errorcode:2"));
+    EXPECT_FALSE(log.Has("retry_count:4"));
 }
 
 // Folders whose names start with "." and links to folders are not copied; existing files
@@ -185,16 +185,6 @@ TEST_F(FileUtil, CopyFolderCopiesTheTreeAndStopsAtAFailureWhenAsked) {
     CloseHandle(held);
 }
 
-// Up to four attempts one second apart.
-TEST_F(FileUtil, CopyPathFileRetriesUpToFourTimes) {
-    LogCapture log;
-    EXPECT_FALSE(CopyPathFile(winfile("missing.bin"), winfile("dst.bin")));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(log.Has("retry_count:" + std::to_string(i) + " errorcode:2"));
-    EXPECT_FALSE(log.Has("retry_count:4"));
-}
-
 TEST_F(FileUtil, SearchFileAndDeviceHandlesAreClosedOnEveryPath) {
     Write("f.txt", "x");
     auto exercise = [&] {
@@ -215,6 +205,41 @@ TEST_F(FileUtil, SearchFileAndDeviceHandlesAreClosedOnEveryPath) {
     const uintptr_t before = base_test::HighestOfManyHandles();
     for (int i = 0; i < 3; ++i) exercise();
     EXPECT_EQ(base_test::HighestOfManyHandles(), before);
+}
+
+// Drives C:, D: and E: with the same fixed free space (E: with more options), F: remote.
+std::string Table(const TempDir& dir, const std::string& e_options) {
+    std::string table;
+    for (const char* d : {"C", "D", "E"})
+        table += std::string(d) + "=" + dir.file(d) + ":free=5000000000;";
+    table.insert(table.size() - 1, e_options);
+    return table + "F=" + dir.file("F") + ":remote";
+}
+
+// USB and 1394 drives are external. The download drive is the largest free one of the
+// fixed, writable, internal drives; a tie goes to the later letter; the write test leaves
+// nothing behind.
+TEST_F(FileUtil, TheDownloadDriveIsTheLargestFreeFixedInternalOne) {
+    for (const char* d : {"C", "D", "E", "F"}) Dir(d);
+    const struct {
+        std::string drives, buses;
+        const wchar_t* chosen;
+    } cases[] = {
+        {Table(*this, ":fixed:ro"), "C=sata;D=sata;E=sata", L"D:\\"},
+        {Table(*this, ""), "C=sata;D=usb;E=1394", L"C:\\"},
+        {"C=" + file("C") + ":fixed:ro;F=" + file("F") + ":remote;G=" + file("E") + ":cdrom", "",
+         L""}};
+    for (auto& c : cases) {
+        ScopedEnv drives("WIN32_DRIVES", c.drives), bus("WIN32_DRIVE_BUS", c.buses);
+        EXPECT_EQ(base::GetLargestFreeFixedDrive(), c.chosen) << c.drives;
+    }
+    EXPECT_EQ(List("D"), "");
+    ScopedEnv drives("WIN32_DRIVES", Table(*this, "")),
+        bus("WIN32_DRIVE_BUS", "C=sata;D=usb;E=1394");
+    for (const wchar_t* path : {L"D:\\games", L"D:/games", L"E:\\"})
+        EXPECT_TRUE(IsExternalBusDrive(path)) << path;
+    for (const wchar_t* path : {L"C:\\games", L"D:", L"\\games", L"Q:\\"})
+        EXPECT_FALSE(IsExternalBusDrive(path)) << path;
 }
 
 }  // namespace

@@ -78,9 +78,7 @@ TEST_F(HttpDownImplTest, RequestAnswersTheBodyOfAnyStatusButNotFound) {
                  {L"/chunks", true, true, Pieces()}};
     for (const auto& c : cases) {
         Result r = Get(std::wstring(L"http://127.0.0.1") + c.path, c.require_body);
-        EXPECT_EQ(r.ok, c.ok) << c.path;
-        EXPECT_EQ(r.null_out, !c.ok) << c.path;
-        EXPECT_TRUE(r.body == c.body) << c.path;
+        EXPECT_TRUE(r.ok == c.ok && r.null_out == !c.ok && r.body == c.body) << c.path;
     }
     EXPECT_EQ(Get(L"http://127.0.0.1/form", true, "a=1&b=2", L"POST").body, "POST:a=1&b=2");
     Result stalled = Get(L"http://127.0.0.1/stall", true, nullptr, L"GET", 300);
@@ -90,15 +88,13 @@ TEST_F(HttpDownImplTest, RequestAnswersTheBodyOfAnyStatusButNotFound) {
 // The URL's own port (1) is not used; an https URL makes no request.
 TEST_F(HttpDownImplTest, RequestPutsHttpInFrontAndAlwaysConnectsOnPort80) {
     EXPECT_FALSE(Get(L"https://127.0.0.1/").ok);
-    Result r = Get(L"127.0.0.1:1/b/duan/s?x=1&y=a%20b");
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.body, "stats ok");
+    EXPECT_EQ(Get(L"127.0.0.1:1/b/duan/s?x=1&y=a%20b").body, "stats ok");
     auto got = server_.requests();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].target + " " + got[0].version, "/b/duan/s?x=1&y=a%20b HTTP/1.0");
-    EXPECT_EQ(got[0].header("User-Agent"), "HTTPDOWNIMPL");
-    EXPECT_EQ(got[0].header("Content-Type"), "application/x-www-form-urlencoded");
-    EXPECT_EQ(got[0].header("Pragma"), "no-cache");
+    EXPECT_EQ(got[0].target + " " + got[0].version + "|" + got[0].header("User-Agent") + "|" +
+                  got[0].header("Content-Type") + "|" + got[0].header("Pragma"),
+              "/b/duan/s?x=1&y=a%20b HTTP/1.0|HTTPDOWNIMPL|application/x-www-form-urlencoded|"
+              "no-cache");
 }
 
 // The scheme is compared case-sensitively; the query stays escaped.
@@ -149,9 +145,9 @@ TEST_F(HttpDownImplTest, DownloadsWriteResumeStopWhenCancelledAndRefuseErrorPage
     const wchar_t* url = L"http://127.0.0.1/f.bin";
     ASSERT_TRUE(http.DownloadFile(url, dir.winfile("f.bin").c_str(), true, false, nullptr, 0));
     EXPECT_EQ(ReadAll(dir.file("f.bin")), kContent);
-    EXPECT_EQ(rec.length, 20);
-    EXPECT_EQ(rec.progress, 20u);
-    EXPECT_EQ(rec.finished, 1);
+    EXPECT_EQ(std::to_string(rec.length) + " " + std::to_string(rec.progress) + " " +
+                  std::to_string(rec.finished),
+              "20 20 1");
     EXPECT_NE(rec.headers.find(L"Content-Length: 20"), std::wstring::npos);
     WriteAll(dir.file("part.bin"), "0123456");
     ASSERT_TRUE(http.DownloadUrl(url, dir.winfile("part.bin").c_str(), false, true));

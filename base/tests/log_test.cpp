@@ -10,47 +10,22 @@
 
 namespace {
 
-// A log file as the start-up opens it: appended to, untranslated, starting with FF FE.
+std::string Head(const char* category, const char* level, const char* time = "10:20:30") {
+    return "[" + std::to_string(GetCurrentProcessId()) + "][" +
+           std::to_string(GetCurrentThreadId()) + "][" + category + "]" + time + " " + level + ": ";
+}
+
+// The logger's lines in a file of the test's own; every category's level is put back.
 class LogTest : public ::testing::Test {
 protected:
-    LogTest() {
-        EXPECT_EQ(fwrite("\xFF\xFE", 1, 2, file_), 2u);
-        fflush(file_);
-        COutput2FILE::Stream() = file_;
-        CFileLog::ReportingLevel(LCAT_ALL) = LL_MESSAGE;
-    }
     ~LogTest() override {
-        COutput2FILE::Stream() = stderr;
         for (int c = LCAT_ALL; c <= LCAT_INI; ++c) CFileLog::ReportingLevel(c) = LL_DEBUG;
-        fclose(file_);
     }
-
-    // The file after its byte-order mark, as UTF-16 units.
-    std::u16string Lines() {
-        const std::string bytes = ReadAll(path_);
-        EXPECT_GE(bytes.size(), 2u);
-        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-        EXPECT_EQ(bytes.size() % 2, 0u);
-        std::u16string units;
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                  static_cast<unsigned char>(bytes[i + 1]) << 8));
-        }
-        return units;
-    }
-
+    std::u16string Lines() const { return log_.Units(); }
     static std::u16string U16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
-    static std::string Head(const char* category, const char* level,
-                            const char* time = "10:20:30") {
-        return "[" + std::to_string(GetCurrentProcessId()) + "][" +
-               std::to_string(GetCurrentThreadId()) + "][" + category + "]" + time + " " + level +
-               ": ";
-    }
 
     ScopedEnv time_{"WIN32_FIXED_TIME", "2026-01-05T10:20:30"};
-    TempDir dir_;
-    std::string path_ = dir_.file("game_downloader_log_2026-1-5.txt");
-    FILE* file_ = fopen(path_.c_str(), "ab");
+    base_test::LogCapture log_;
 };
 
 // "[pid][tid][CATEGORY]HH:mm:ss LEVEL: " message "\r\n", on the 24-hour clock; levels and
@@ -106,12 +81,9 @@ TEST_F(LogTest, NarrowChineseTextAndAstralCharactersReachTheFileAsUtf16) {
     LOG_ERROR << "错误码：" << 5u << L"下载器" << L"\U0001F600";
     LOG_ERROR << "bad \xFF\xFE piece"
               << "|kept";
-    const std::u16string lines = Lines();
-    const std::u16string head1 = U16(Head("ALL", "ERROR"));
-    EXPECT_EQ(lines.substr(0, head1.size()), head1);
-    EXPECT_EQ(lines.substr(head1.size(), 12), u"错误码：5下载器\U0001F600\r\n");
     // A piece that is not valid text is dropped; the rest of the line stays.
-    EXPECT_EQ(lines.substr(head1.size() + 12), U16(Head("ALL", "ERROR") + "|kept\r\n"));
+    const std::u16string head = U16(Head("ALL", "ERROR"));
+    EXPECT_EQ(Lines(), head + u"错误码：5下载器\U0001F600\r\n" + head + u"|kept\r\n");
 }
 
 TEST_F(LogTest, ConcurrentStatementsGiveWholeLines) {
@@ -153,9 +125,7 @@ TEST(LogConsoleTest, StandardErrorGetsAnsiTextUntilAFileIsSet) {
     dup2(saved, 2);
     close(saved);
     close(fd);
-    EXPECT_EQ(ReadAll(dir.file("err")), "[" + std::to_string(GetCurrentProcessId()) + "][" +
-                                            std::to_string(GetCurrentThreadId()) +
-                                            "][ALL]23:59:58 DEBUG: 早 1\r\n");
+    EXPECT_EQ(ReadAll(dir.file("err")), Head("ALL", "DEBUG", "23:59:58") + "早 1\r\n");
 }
 
 }  // namespace

@@ -194,7 +194,7 @@ TEST(NetworkCardsTest, TheSmallestAddressOfTheListedCardsEndsTheIdentifiersText)
 
 // Identify words 10..19 hold the 20-character serial field as the drive stores it:
 // the first character of each pair in the word's high byte.
-TEST(IdentifySerialTest, HighByteFirstUpToAZeroAndTrailingBlanksGo) {
+TEST(DiskSerialTest, IdentifyWordsAndStorageDescriptorTextsGiveTheSerial) {
     const struct {
         std::string field, serial;
     } cases[] = {{"WD-WCAV12345678", "WD-WCAV12345678"},
@@ -211,17 +211,15 @@ TEST(IdentifySerialTest, HighByteFirstUpToAZeroAndTrailingBlanksGo) {
                                  static_cast<unsigned char>(field[2 * i + 1]));
         EXPECT_EQ(base::IdentifyWordsToString(words.data(), 10, 19), c.serial) << c.field;
     }
-}
 
-// The serial text of a storage device descriptor: hexadecimal pairs are decoded, and
-// then, when asked, each pair of characters swapped.
-TEST(StorageSerialTest, TextAfterTheHeadIsDecodedAndSwappedWhenItCanBe) {
+    // The serial text of a storage device descriptor: hexadecimal pairs are decoded, and
+    // then, when asked, each pair of characters swapped.
     const DWORD head = offsetof(STORAGE_DEVICE_DESCRIPTOR, RawDeviceProperties);
     const struct {
         std::string text;
         bool swap;
         std::string serial;
-    } cases[] = {{"20204457572d41433156", true, "  WD-WCAV1"},
+    } texts[] = {{"20204457572d41433156", true, "  WD-WCAV1"},
                  {"3153325a", false, "1S2Z"},
                  {"3153325a", true, "S1Z2"},
                  {"3153325A", true, "S1Z2"},  // either letter case
@@ -238,7 +236,7 @@ TEST(StorageSerialTest, TextAfterTheHeadIsDecodedAndSwappedWhenItCanBe) {
                   "CD",
                   true, ""},  // unprintable text gives nothing
                  {"S\xc3\xa9rie", true, ""}};
-    for (const auto& c : cases) {
+    for (const auto& c : texts) {
         std::vector<BYTE> bytes(head, 0);
         bytes.insert(bytes.end(), c.text.begin(), c.text.end());
         bytes.push_back(0);
@@ -281,8 +279,10 @@ TEST(DiskProbeTest, OnlyTheStorageQueryAnswersAndThenTheSameEachTime) {
     EXPECT_STREQ(again, out);
 }
 
-TEST(FirstGenerationIdTest, WmiSerialGroupsOfFourBecomeTwoCharactersSecondFirst) {
-    // "3153" holds the characters '1' and 'S', stored as "S1".
+// WMI serials are groups of four hex digits, two characters stored second first ("3153"
+// holds '1' and 'S', stored as "S1"). No management service, no disk firmware requests,
+// no physical memory section here; the BIOS answer is the shared NetBIOS text.
+TEST(FirstGenerationIdTest, WmiSerialsAreDecodedAndProbesThatNeedFirmwareAnswerNothing) {
     const std::wstring serial = L"3153325a5733454e3030595a4d4e42202020204b";
     const struct {
         std::wstring serial;
@@ -300,22 +300,15 @@ TEST(FirstGenerationIdTest, WmiSerialGroupsOfFourBecomeTwoCharactersSecondFirst)
         EXPECT_EQ(base::ParseWmiSerial(c.serial.c_str(), out, c.room), c.ok) << c.serial;
         EXPECT_EQ(std::wstring(out), c.text) << c.serial;
     }
-}
-
-// No management service, no disk firmware requests, no physical memory section; the
-// BIOS answer is the shared NetBIOS text, nothing appended.
-TEST(FirstGenerationIdTest, ProbesThatNeedFirmwareOrServicesAnswerNothing) {
-    wchar_t serial[64] = L"x";
-    EXPECT_FALSE(base::WmiDiskSerial(serial, 64));
-    EXPECT_EQ(serial[0], L'\0');
+    wchar_t wmi[64] = L"x";
+    EXPECT_FALSE(base::WmiDiskSerial(wmi, 64));
+    EXPECT_EQ(wmi[0], L'\0');
     EXPECT_STREQ(base::GetHardwareIdV1(), "");
     char current[100] = {};
     const bool found = base::MacByNetbios(current, sizeof(current));
-    const char* shared = base::GetNetbiosMacV1();
-    const std::string mac = shared;
+    const std::string mac = base::GetNetbiosMacV1();
     EXPECT_EQ(mac, found ? std::string(current) : "");
-    EXPECT_EQ(base::GetBiosCrcV1(), shared);
-    EXPECT_EQ(std::string(shared), mac);
+    EXPECT_EQ(std::string(base::GetBiosCrcV1()), mac);
 }
 
 }  // namespace

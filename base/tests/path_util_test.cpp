@@ -68,10 +68,7 @@ TEST(PathTextTest, PartsOfPathTexts) {
         EXPECT_TRUE(AddBackslash(path));  // appended once, never cut
         EXPECT_EQ(path, expected);
     }
-}
-
-// Only ASCII case and slashes are ignored.
-TEST(PathTextTest, SamePathIgnoresAsciiCaseAndSlashesOnly) {
+    // The same path ignores only ASCII case and slashes.
     for (auto [a, b] : {std::pair{L"C:\\Games\\Kelto\\setup.EXE", L"c:\\games\\KELTO\\Setup.exe"},
                         {L"C:\\Games/Kelto\\setup.exe", L"C:\\Games\\Kelto\\setup.exe"},
                         {L"C:f.exe", L"c:F.EXE"}})

@@ -81,7 +81,6 @@ pid_t WaitForIdleWorker(base::ThreadPool& pool) {
     return WaitUntil([&] { return tid.load() != 0 && IsAsleep(tid.load()); }) ? tid.load() : 0;
 }
 
-// Whether a task posted now runs.
 bool RunsATask(base::ThreadPool& pool) {
     std::atomic<bool> ran{false};
     return pool.PostTask(Do([&] { ran = true; })) && WaitUntil([&] { return ran.load(); });

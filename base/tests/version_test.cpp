@@ -1,4 +1,3 @@
-// Versions of files, version texts, and the system's own version.
 #include "base/file_version.h"
 
 #include <win32_unixpath.h>
@@ -12,7 +11,7 @@ namespace {
 using namespace base;
 using Parts = std::vector<int64_t>;
 
-TEST(FileVersionTest, TheFixedFileVersionOrZeroWhereThereIsNone) {
+TEST(FileVersionTest, TheFixedFileVersionOrZeroAndVersionTextsComparedAsNumbers) {
     const std::wstring versioned = UnixPathToWin32(BASE_TEST_CHILD);
     TempDir dir;
     ASSERT_TRUE(WriteAll(dir.file("plain.exe"), "not a program"));
@@ -27,16 +26,14 @@ TEST(FileVersionTest, TheFixedFileVersionOrZeroWhereThereIsNone) {
     EXPECT_EQ(CompareFileVersions(versioned, plain), 1);
     EXPECT_EQ(CompareFileVersions(missing, versioned), -1);
     EXPECT_EQ(CompareFileVersions(versioned, versioned) + CompareFileVersions(plain, missing), 0);
-}
 
-// Up to four parts, each read as a number; five parts are refused.
-TEST(VersionTextTest, ParsesAndComparesPartByPartAsNumbers) {
-    int32_t parts[4] = {9, 9, 9, 9};
-    ParseVersionString(L"1.2", parts);
-    EXPECT_EQ(Parts(parts, parts + 4), (Parts{1, 2, 0, 0}));
-    ParseVersionString(L"3.x.5beta.-1", parts);
-    ParseVersionString(L"1.2.3.4.5", parts);
-    EXPECT_EQ(Parts(parts, parts + 4), (Parts{3, 0, 5, -1}));
+    // Texts have up to four parts, each read as a number; five parts are refused.
+    int32_t text[4] = {9, 9, 9, 9};
+    ParseVersionString(L"1.2", text);
+    EXPECT_EQ(Parts(text, text + 4), (Parts{1, 2, 0, 0}));
+    ParseVersionString(L"3.x.5beta.-1", text);
+    ParseVersionString(L"1.2.3.4.5", text);
+    EXPECT_EQ(Parts(text, text + 4), (Parts{3, 0, 5, -1}));
     const struct {
         const wchar_t *a, *b;
         int order;

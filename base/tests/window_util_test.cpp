@@ -25,7 +25,6 @@ protected:
         return windows_.back();
     }
     static bool Topmost(HWND w) { return (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
-    // The windows from the top of the order down.
     static std::vector<HWND> Order(size_t n) {
         std::vector<HWND> order{GetTopWindow(nullptr)};
         while (order.size() < n) order.push_back(GetWindow(order.back(), GW_HWNDNEXT));

@@ -41,7 +41,8 @@ protected:
     bool Has(const std::string& name) const { return Exists(file(name)); }
 };
 
-// Sends the logger's lines to a private file while it lives; Text() answers them in UTF-8.
+// Sends the logger's lines to a private file while it lives; Units() answers them as
+// written, Text() in UTF-8.
 class LogCapture {
 public:
     explicit LogCapture(int level = LL_MESSAGE) : file_(fopen(path_.c_str(), "wb")) {
@@ -53,13 +54,17 @@ public:
         CFileLog::ReportingLevel(LCAT_ALL) = LL_DEBUG;
         if (file_) fclose(file_);
     }
-    std::string Text() const {
+    std::u16string Units() const {
         if (file_) fflush(file_);
         const std::string bytes = ReadAll(path_);
-        std::wstring wide;
+        std::u16string units;
         for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            wide.push_back(wchar_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
-        return base::WideToUtf8(wide);
+            units.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
+        return units;
+    }
+    std::string Text() const {
+        const std::u16string units = Units();
+        return base::WideToUtf8(std::wstring(units.begin(), units.end()));
     }
     bool Has(const std::string& text) const { return Text().find(text) != std::string::npos; }
 

@@ -41,7 +41,7 @@ struct Target : Gui::Pte<Target> {
 int g_fn_runs = 0;
 void CountRun() { ++g_fn_runs; }
 
-TEST(Callback, EveryKindCallsItsTargetWithCopiesOfItsArguments) {
+TEST(Callback, EveryKindCallsItsTargetWithCopiesOfItsArgumentsAndCopiesShareIt) {
     Gui::Callback empty;
     Gui::Callback1<int> empty1;
     EXPECT_FALSE(empty || empty1);
@@ -65,9 +65,8 @@ TEST(Callback, EveryKindCallsItsTargetWithCopiesOfItsArguments) {
     Gui::MakePteCallback3(&t, &Target::Three)(2, 3, 4);
     EXPECT_EQ(t.log, (Log{L"hit ", L"7 ", L"file 5000000000 ", L"3 1 file -1 ", L"30 ", L"4 ",
                           L"5 ", L"24 "}));
-}
 
-TEST(Callback, CopiesShareOneActionFreedWithTheLastCopy) {
+    // Copies share one action, freed with the last copy.
     Log log;
     std::atomic<int> destroyed{0};
     {

@@ -18,7 +18,7 @@ using testing_support::WaitUntil;
 // Taken before main, so it holds whatever test runs first.
 const bool g_single_at_start = Gui::Thread::IsSingleThreaded();
 
-TEST(Thread, RunsOnAnotherThreadCountedUntilTheCallbackReturns) {
+TEST(Thread, RunsOnAnotherThreadAtItsPriorityCountedUntilTheCallbackReturns) {
     std::atomic<DWORD> ran_on{0};
     std::atomic<int> destroyed{0};
     Gui::Semaphore go;
@@ -35,6 +35,16 @@ TEST(Thread, RunsOnAnotherThreadCountedUntilTheCallbackReturns) {
         EXPECT_FALSE(Gui::Thread::IsSingleThreaded());
         EXPECT_EQ(Gui::Thread::GetCount(), 1);
         EXPECT_TRUE(t.IsRunning());
+        // Percentages map to the lower neighbour at the edges.
+        const int priorities[][2] = {
+            {-5, THREAD_PRIORITY_LOWEST},        {25, THREAD_PRIORITY_LOWEST},
+            {26, THREAD_PRIORITY_BELOW_NORMAL},  {75, THREAD_PRIORITY_BELOW_NORMAL},
+            {100, THREAD_PRIORITY_NORMAL},       {125, THREAD_PRIORITY_NORMAL},
+            {175, THREAD_PRIORITY_ABOVE_NORMAL}, {176, THREAD_PRIORITY_HIGHEST}};
+        for (auto& p : priorities) {
+            EXPECT_TRUE(t.SetPriority(p[0]));
+            EXPECT_EQ(GetThreadPriority(t.GetHandle()), p[1]) << p[0];
+        }
         go.Release();
         EXPECT_EQ(t.Wait(), 0);
         EXPECT_EQ(Gui::Thread::GetCount(), 0);
@@ -76,22 +86,6 @@ TEST(Thread, ShutdownWaitsForEveryThreadThatPollsTheFlag) {
     EXPECT_TRUE(finished.load());
     EXPECT_EQ(Gui::Thread::GetCount(), 0);
     EXPECT_FALSE(Gui::Thread::IsShutdownThreads());
-}
-
-TEST(Thread, SetPriorityMapsPercentagesToTheLowerNeighbourAtTheEdges) {
-    Gui::Semaphore done;
-    Gui::Thread t;
-    ASSERT_TRUE(t.Run(Do([&] { done.Wait(); })));
-    const int cases[][2] = {{-5, THREAD_PRIORITY_LOWEST},        {25, THREAD_PRIORITY_LOWEST},
-                            {26, THREAD_PRIORITY_BELOW_NORMAL},  {75, THREAD_PRIORITY_BELOW_NORMAL},
-                            {100, THREAD_PRIORITY_NORMAL},       {125, THREAD_PRIORITY_NORMAL},
-                            {175, THREAD_PRIORITY_ABOVE_NORMAL}, {176, THREAD_PRIORITY_HIGHEST}};
-    for (auto& c : cases) {
-        EXPECT_TRUE(t.SetPriority(c[0]));
-        EXPECT_EQ(GetThreadPriority(t.GetHandle()), c[1]) << c[0];
-    }
-    done.Release();
-    EXPECT_EQ(t.Wait(), 0);
 }
 
 // A throwing callback ends like a normal return; ExitThread and Terminate end it too. The
