@@ -207,6 +207,15 @@ TEST(RasterEncoder, RowsOfAnotherFormatAreConvertedAndTheNativeOnePassesAsItIs) 
     row[0].r = 11;
     e.WriteLine(row);
     EXPECT_EQ(e.rows, (std::vector<Bytes>{{10, 20, 30, 40, 50, 60}, {11, 20, 30, 40, 50, 60}}));
+    RecordingEncoder paletted;
+    paletted.SetFormat(Format(3));
+    auto table = std::make_unique<BYTE[]>(1 << 15);
+    table[Gui::PaletteKey(row[1])] = 42;
+    paletted.SetPaletteTable(std::move(table));
+    paletted.Create(Gui::Size(1, 1));
+    paletted.WriteLine(row + 1);
+    EXPECT_EQ(paletted.rows, std::vector<Bytes>{{42}});
+    EXPECT_EQ(paletted.GetPalette(), paletted.GetPalette());  // made once
 
     std::vector<RGBA> nine(9, MakeRGBA(0, 0, 0, 255));
     nine[0].g = 0x80;
