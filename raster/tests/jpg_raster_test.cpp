@@ -112,12 +112,4 @@ TEST_F(JPGRaster, SavedBitmapsUseTheJpegEncoderAndLoadBack) {
     EXPECT_NEAR(p.b, 0x10, 3);
 }
 
-TEST(JPGRasterWithoutGdiplus, NoEncoderListLeavesTheClsidUnwritten) {
-    CLSID clsid;
-    memset(&clsid, 0x5A, sizeof clsid);
-    EXPECT_EQ(raster::GetJpegEncoderClsid(&clsid), -1);
-    const BYTE* b = reinterpret_cast<const BYTE*>(&clsid);
-    EXPECT_EQ(std::vector<BYTE>(b, b + sizeof clsid), std::vector<BYTE>(sizeof clsid, 0x5A));
-}
-
 }  // namespace
