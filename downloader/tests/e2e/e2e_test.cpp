@@ -92,17 +92,6 @@ bool SameAsDump(const Pixels& shot, const Pixels& dump) {
     return outside == dump;
 }
 
-// What a shell command prints.
-inline std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, p)) out += buffer;
-        pclose(p);
-    }
-    return out;
-}
-
 // The folders of PATH that hold no desktop folder chooser.
 std::string PathWithoutChoosers() {
     std::string kept, path = getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin";
@@ -184,9 +173,10 @@ protected:
     Window Shown(const std::string& title) {
         Window w = 0;
         Poll([&] {
-            const std::string found =
-                Output("xdotool search --onlyvisible --name '^" + title + "$'");
-            return sscanf(found.c_str(), "%lu", &w) == 1;
+            FILE* p = popen(("xdotool search --onlyvisible --name '^" + title + "$'").c_str(), "r");
+            const bool found = p && fscanf(p, "%lu", &w) == 1;
+            if (p) pclose(p);
+            return found;
         });
         return w;
     }
