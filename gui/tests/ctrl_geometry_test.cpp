@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "ctrl_support.h"
-#include "ui_loop.h"
 
 namespace {
 
