@@ -1,4 +1,4 @@
-// The style records: what a new one holds and each control's default record.
+// The style records: each control's default record.
 #include <gtest/gtest.h>
 
 #include "ctrls/button.h"
@@ -9,18 +9,6 @@
 #include "ctrls/system_panel.h"
 
 namespace {
-
-// The values a skin that leaves a key out gets (images, colours and fonts start empty
-// as the toolkit makes them); a fresh header.
-TEST(StyleRecordsTest, NewRecordsHoldTheValuesASkinLeavesOut) {
-    const ctrls::SystemPanelStyle p;
-    const ctrls::ProgressStyle g;
-    EXPECT_TRUE(!p.status && !p.registered && !p.standard && !g.status && !g.standard);
-    for (const ctrls::ButtonStyle* b : {&p.closebox, &p.restorebox, &p.maxbox, &p.minbox})
-        EXPECT_EQ(std::make_pair(b->pressoffset, b->align), std::make_pair(Gui::Point(1, 1), 3));
-    EXPECT_EQ(p.wndcolorbg.GetRaw(), 0xFFFFFFu);
-    EXPECT_TRUE(p.changeui && !p.shadow && !g.tile && !g.animate);
-}
 
 // The default link record is made once per process: each test runs it in a process of
 // its own, also when the whole program runs.

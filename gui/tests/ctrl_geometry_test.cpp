@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "ctrl_support.h"
-#include "ui_loop.h"
 
 namespace {
 
@@ -36,10 +35,6 @@ TEST(CtrlGeometry, PositionsBecomeRectanglesInTheParentsView) {
         child.VSizePos(5, 5);
         EXPECT_EQ(child.GetRect(), Rect(row.left, 5, row.right, 45)) << row.parent_width;
     }
-    Ctrl::Logc packed(Ctrl::Logc::RIGHT, -4, -7);
-    EXPECT_EQ(packed.GetAlign(), Ctrl::Logc::RIGHT);
-    EXPECT_EQ(packed.GetA(), -4);
-    EXPECT_EQ(packed.GetB(), -7);
 }
 
 TEST(CtrlGeometry, ChildrenArePlacedAgainOnlyWhenTheSizeChangesOrWhenForced) {

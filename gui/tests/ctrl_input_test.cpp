@@ -9,7 +9,6 @@
 #include "ctrl_support.h"
 #include "gui/timer.h"
 #include "testing/scoped_env.h"
-#include "ui_loop.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 
 #include "ctrl_support.h"
 #include "draw_support.h"
-#include "ui_loop.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "gui/ctrl.h"
 #include "gui/draw.h"
-#include "ui_loop.h"
+#include "testing/ui_loop.h"
 
 namespace ctrl_test {
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "ctrl_support.h"
-#include "ui_loop.h"
 
 namespace {
 

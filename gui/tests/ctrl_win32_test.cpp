@@ -13,7 +13,7 @@
 #include "gui/ctrl.h"
 #include "gui/timer.h"
 #include "testing/lambda_callback.h"
-#include "ui_loop.h"
+#include "testing/ui_loop.h"
 
 namespace {
 

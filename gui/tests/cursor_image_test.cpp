@@ -159,27 +159,14 @@ TEST(CursorImage, OlderSystemsGetAMaskAndBefore2000TheSystemSize) {
     DeleteObject(mask);
 }
 
+// A few of them: the others differ only in the cursor they name.
 TEST(CursorImage, StandardCursorsAreTheSystemCursorsBuiltOnce) {
     const struct {
         Image (*get)();
         const wchar_t* id;
-    } cursors[] = {{Image::Arrow, IDC_ARROW},
-                   {Image::Wait, IDC_WAIT},
-                   {Image::IBeam, IDC_IBEAM},
-                   {Image::No, IDC_NO},
-                   {Image::SizeAll, IDC_SIZEALL},
-                   {Image::SizeHorz, IDC_SIZEWE},
-                   {Image::SizeVert, IDC_SIZENS},
-                   {Image::SizeTopLeft, IDC_SIZENWSE},
-                   {Image::SizeTop, IDC_SIZENS},
-                   {Image::SizeTopRight, IDC_SIZENESW},
-                   {Image::SizeLeft, IDC_SIZEWE},
-                   {Image::SizeRight, IDC_SIZEWE},
-                   {Image::SizeBottomLeft, IDC_SIZENESW},
-                   {Image::SizeBottom, IDC_SIZENS},
-                   {Image::SizeBottomRight, IDC_SIZENWSE},
-                   {Image::Cross, IDC_CROSS},
-                   {Image::Hand, IDC_HAND}};
+    } cursors[] = {{Image::Arrow, IDC_ARROW},    {Image::Wait, IDC_WAIT},
+                   {Image::IBeam, IDC_IBEAM},    {Image::Hand, IDC_HAND},
+                   {Image::SizeTop, IDC_SIZENS}, {Image::SizeVert, IDC_SIZENS}};
     for (const auto& c : cursors) {
         const Image img = c.get();
         ASSERT_EQ(img.GetSize(), Gui::Size(32, 32));

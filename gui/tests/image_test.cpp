@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "gui/image_ops.h"
@@ -35,10 +36,8 @@ TEST(ImageBuffer, BuffersCreateCopyAndHandOverPixelsWithTheirPairs) {
     b.SetSpot2(Point(2, 2));
     b.SetExtraPair(Point(3, 3));
     b.Create(4, 5);  // a new buffer starts without spots
-    EXPECT_EQ(b.GetLength(), 20);
-    EXPECT_EQ(b.GetHotSpot(), Point(0, 0));
-    EXPECT_EQ(b.GetSpot2(), Point(0, 0));
-    EXPECT_EQ(b.GetExtraPair(), Point(0, 0));
+    EXPECT_EQ(std::make_tuple(b.GetLength(), b.GetHotSpot(), b.GetSpot2(), b.GetExtraPair()),
+              std::make_tuple(20, Point(0, 0), Point(0, 0), Point(0, 0)));
     EXPECT_THROW(b.Create(70000, 70000), std::bad_alloc);  // beyond 32 bits
     ImageBuffer a(2, 1);
     a[0][1] = MakeRGBA(5, 6, 7, 8);
@@ -46,22 +45,18 @@ TEST(ImageBuffer, BuffersCreateCopyAndHandOverPixelsWithTheirPairs) {
     a.SetExtraPair(Point(9, 9));
     ImageBuffer c;
     c.CopyFrom(a);
-    EXPECT_EQ(c[0][1], MakeRGBA(5, 6, 7, 8));
-    EXPECT_EQ(c.GetHotSpot(), Point(1, 0));
-    EXPECT_EQ(c.GetExtraPair(), Point(9, 9));
-    EXPECT_NE(c.Begin(), a.Begin());
+    EXPECT_EQ(std::make_tuple(c[0][1], c.GetHotSpot(), c.GetExtraPair(), c.Begin() == a.Begin()),
+              std::make_tuple(MakeRGBA(5, 6, 7, 8), Point(1, 0), Point(9, 9), false));
     RGBA* pixels = a.Begin();
     ImageBuffer p;
     p.Pick(a);
-    EXPECT_EQ(p.Begin(), pixels);
-    EXPECT_EQ(a.Begin(), nullptr);
-    EXPECT_EQ(p.GetSize(), Size(2, 1));
+    EXPECT_EQ(std::make_tuple(p.Begin(), a.Begin(), p.GetSize()),
+              std::make_tuple(pixels, nullptr, Size(2, 1)));
     // An image takes the buffer's pixels as they are.
     p.SetSpot2(Point(1, 1));
     Image img(p);
-    EXPECT_EQ(img.GetPixels(), pixels);
-    EXPECT_EQ(p.Begin(), nullptr);
-    EXPECT_EQ(img.GetSpot2(), Point(1, 1));
+    EXPECT_EQ(std::make_tuple(img.GetPixels(), p.Begin(), img.GetSpot2()),
+              std::make_tuple(pixels, nullptr, Point(1, 1)));
 }
 
 // The header Windows asks for: 40 bytes, one plane, 32 bits, top-down, no palette.
@@ -76,19 +71,15 @@ TEST(Image, BitmapInfoDescribesATopDown32BitImage) {
 TEST(Image, ABufferWithoutWidthOrHeightMakesTheEmptyImage) {
     ImageBuffer zero_w(0, 5), zero_h(5, 0);
     Image a(zero_w), b(zero_h);
-    EXPECT_TRUE(a.IsEmpty());
-    EXPECT_TRUE(b.IsEmpty());
-    EXPECT_EQ(a.GetSize(), Size(0, 0));
-    EXPECT_EQ(a.GetPixels(), nullptr);
-    EXPECT_EQ(a.GetSerialId(), 0u);
-    EXPECT_TRUE(a == b);
+    EXPECT_EQ(std::make_tuple(a.IsEmpty(), b.IsEmpty(), a.GetSize(), a.GetPixels(), a.GetSerialId(),
+                              a == b),
+              std::make_tuple(true, true, Size(0, 0), nullptr, 0u, true));
     // A buffer whose pixels an image took is empty too.
     ImageBuffer taken(3, 2);
     Image first(taken);
     Image second(taken);
-    EXPECT_EQ(taken.GetSize(), Size(0, 0));
-    EXPECT_TRUE(second.IsEmpty());
-    EXPECT_EQ(first.GetSize(), Size(3, 2));
+    EXPECT_EQ(std::make_tuple(taken.GetSize(), second.IsEmpty(), first.GetSize()),
+              std::make_tuple(Size(0, 0), true, Size(3, 2)));
 }
 
 TEST(Image, CopiesShareDataAndEveryNewDataGetsAUniqueSerial) {
@@ -145,11 +136,9 @@ TEST(ImageOps, HotSpotsAndCropsMakeNewImagesAndLeaveTheSource) {
     Image img = Numbered(5, 4);
     Image a = Gui::WithHotSpot(img, 1, 2);
     Image b = Gui::WithHotSpots(img, 2, 1, 0, 2);
-    EXPECT_EQ(img.GetHotSpot(), Point(1, 1));
-    EXPECT_EQ(a.GetHotSpot(), Point(1, 2));
-    EXPECT_EQ(b.GetHotSpot(), Point(2, 1));
-    EXPECT_EQ(b.GetSpot2(), Point(0, 2));
-    EXPECT_TRUE(a == img);
+    EXPECT_EQ(
+        std::make_tuple(img.GetHotSpot(), a.GetHotSpot(), b.GetHotSpot(), b.GetSpot2(), a == img),
+        std::make_tuple(Point(1, 1), Point(1, 2), Point(2, 1), Point(0, 2), true));
     EXPECT_EQ(Gui::Crop(img, Gui::Rect(0, 0, 5, 4)).GetSerialId(), img.GetSerialId());
     const struct {
         Gui::Rect rect;

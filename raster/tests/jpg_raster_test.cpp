@@ -45,8 +45,7 @@ protected:
 TEST_F(JPGRaster, PixelsAreWhatGdiplusReadsWithAlpha255) {
     const std::string bytes = Gradient(9, 6);
     const std::wstring path = Put("g.jpg", bytes);
-    raster::JPGRaster r;
-    Image img = r.LoadFile(path.c_str());
+    const Image img = Decode(bytes);
     ASSERT_EQ(img.GetSize(), Gui::Size(9, 6));
     GpBitmap* bmp = nullptr;
     ASSERT_EQ(GdipCreateBitmapFromFile(path.c_str(), &bmp), Ok);
@@ -57,7 +56,6 @@ TEST_F(JPGRaster, PixelsAreWhatGdiplusReadsWithAlpha255) {
             EXPECT_EQ(img.GetRow(y)[x], Gui::MakeRGBA(v >> 16, v >> 8, v, 255));
         }
     GdipDisposeImage(bmp);
-    EXPECT_TRUE(Decode(bytes) == img);
     // From memory anything GDI+ reads, always opaque.
     const std::string png =
         image_files::png(1, 1, image_files::PngKind::Rgba, [](int, int) { return 0x0A326496u; });
@@ -110,14 +108,6 @@ TEST_F(JPGRaster, SavedBitmapsUseTheJpegEncoderAndLoadBack) {
     EXPECT_NEAR(p.r, 0xC0, 3);
     EXPECT_NEAR(p.g, 0x40, 3);
     EXPECT_NEAR(p.b, 0x10, 3);
-}
-
-TEST(JPGRasterWithoutGdiplus, NoEncoderListLeavesTheClsidUnwritten) {
-    CLSID clsid;
-    memset(&clsid, 0x5A, sizeof clsid);
-    EXPECT_EQ(raster::GetJpegEncoderClsid(&clsid), -1);
-    const BYTE* b = reinterpret_cast<const BYTE*>(&clsid);
-    EXPECT_EQ(std::vector<BYTE>(b, b + sizeof clsid), std::vector<BYTE>(sizeof clsid, 0x5A));
 }
 
 }  // namespace

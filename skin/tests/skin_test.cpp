@@ -5,6 +5,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include <boost/property_tree/info_parser.hpp>
 
@@ -111,12 +112,9 @@ TEST(SkinFonts, FontsAreRealisedOncePerKeyWithTheirLogFont) {
     EXPECT_NE(link.GetHandle(), first.GetHandle());
 
     const LOGFONTW& t = first.GetLogFont();
-    EXPECT_EQ(t.lfHeight, -18);
-    EXPECT_EQ(t.lfWeight, FW_BOLD);
-    EXPECT_EQ(t.lfUnderline, 0);
-    EXPECT_EQ(std::wstring(t.lfFaceName), L"微软雅黑");
-    EXPECT_EQ(link.GetLogFont().lfWeight, FW_NORMAL);
-    EXPECT_NE(link.GetLogFont().lfUnderline, 0);
+    EXPECT_EQ(std::make_tuple(t.lfHeight, t.lfWeight, t.lfUnderline, std::wstring(t.lfFaceName),
+                              link.GetLogFont().lfWeight, link.GetLogFont().lfUnderline != 0),
+              std::make_tuple(-18, FW_BOLD, 0, std::wstring(L"微软雅黑"), FW_NORMAL, true));
     LOGFONTW back = {};
     ASSERT_EQ(GetObjectW(first.GetHandle(), sizeof(back), &back), static_cast<int>(sizeof(back)));
     EXPECT_EQ(memcmp(&back, &t, sizeof(back)), 0);

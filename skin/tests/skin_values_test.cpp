@@ -2,6 +2,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -188,9 +189,8 @@ TEST_F(SkinValues, ImagesOutsideTheTableComeFromTheReaderOnce) {
 TEST_F(SkinValues, FontsReadHeightAndFlagsThroughReferences) {
     Gui::Font font;
     ASSERT_TRUE(loader().GetFont("font.bold", font));
-    EXPECT_EQ(font.GetHeight(), 12);
-    EXPECT_TRUE(font.IsBold());
-    EXPECT_TRUE(font.IsUnderline());
+    EXPECT_EQ(std::make_tuple(font.GetHeight(), font.IsBold(), font.IsUnderline()),
+              std::make_tuple(12, true, true));
     ASSERT_TRUE(loader().GetFont("derived.font", font));
     EXPECT_FALSE(font.IsBold());
     for (const char* key : {"font.zero", "font.none", "font.absent", "n.ok"})
@@ -222,52 +222,42 @@ lnk { textfont1 "@font.plain" textcolor "#336699" }
     button.align = 9;
     button.posx[0] = 11;
     ASSERT_TRUE(loader().GetStyle("btn", button));
-    EXPECT_TRUE(button.look[0].IsEmpty());
-    EXPECT_EQ(button.look[2].GetSpot2(), Gui::Point(6, 6));
-    EXPECT_EQ(button.textcolor[0].GetRaw(), 0xFF0000u);
-    EXPECT_TRUE(button.textcolor[1].IsNull()) << "malformed leaves the field";
-    EXPECT_EQ(button.pressoffset, Gui::Point(0, 2));
-    EXPECT_EQ(button.align, 9);
-    EXPECT_EQ(button.posx[0], 11);
-    EXPECT_EQ(button.posy[1], 8);
+    // A malformed colour leaves its field.
+    EXPECT_EQ(std::make_tuple(button.look[0].IsEmpty(), button.look[2].GetSpot2(),
+                              button.textcolor[0].GetRaw(), button.textcolor[1].IsNull(),
+                              button.pressoffset, button.align, button.posx[0], button.posy[1]),
+              std::make_tuple(true, Gui::Point(6, 6), 0xFF0000u, true, Gui::Point(0, 2), 9, 11, 8));
 
     ctrls::SystemPanelStyle panel;
     ASSERT_TRUE(loader().GetStyle("sys", panel));
-    EXPECT_TRUE(panel.shadow);
-    EXPECT_FALSE(panel.changeui);
-    EXPECT_EQ(panel.dragtop, 32);
-    EXPECT_EQ(panel.iconpos, Gui::Point(4, 5));
-    EXPECT_EQ(panel.titletext, "标题");
-    EXPECT_EQ(panel.wndsize, Gui::Size(600, 279));
-    EXPECT_EQ(panel.closebox.posy[0], 7);
-    EXPECT_EQ(panel.minbox.align, 0);
-    EXPECT_EQ(panel.titlefont.GetHeight(), 112) << "realised by the font callback";
-    EXPECT_EQ(panel.wndcolorbg, Gui::White());
+    // The title font is realised by the font callback.
+    EXPECT_EQ(std::make_tuple(panel.shadow, panel.changeui, panel.dragtop, panel.iconpos,
+                              panel.titletext, panel.wndsize, panel.closebox.posy[0],
+                              panel.minbox.align, panel.titlefont.GetHeight(), panel.wndcolorbg),
+              std::make_tuple(true, false, 32, Gui::Point(4, 5), std::string("标题"),
+                              Gui::Size(600, 279), 7, 0, 112, Gui::White()));
 
     ctrls::ProgressStyle progress;
     ASSERT_TRUE(loader().GetStyle("prog", progress));
-    EXPECT_FALSE(progress.bg.IsEmpty());
-    EXPECT_TRUE(progress.tile);
-    EXPECT_FALSE(progress.animate);
+    EXPECT_EQ(std::make_tuple(progress.bg.IsEmpty(), progress.tile, progress.animate),
+              std::make_tuple(false, true, false));
 
     ctrls::EditStyle edit;
     ASSERT_TRUE(loader().GetStyle("edit", edit));
-    EXPECT_EQ(edit.paper, Gui::White());
-    EXPECT_TRUE(edit.text.IsNull());
-    EXPECT_EQ(edit.margin, Gui::Rect(1, 2, 3, 4));
-    EXPECT_FALSE(edit.edge[3].IsEmpty());
+    EXPECT_EQ(std::make_tuple(edit.paper, edit.text.IsNull(), edit.margin, edit.edge[3].IsEmpty()),
+              std::make_tuple(Gui::White(), true, Gui::Rect(1, 2, 3, 4), false));
 
     ctrls::OptionStyle option;
     ASSERT_TRUE(loader().GetStyle("opt", option));
-    EXPECT_FALSE(option.pressed[1].IsEmpty());
-    EXPECT_TRUE(option.unpressed[1].IsEmpty());
-    EXPECT_EQ(option.optionview_width, 18);
+    EXPECT_EQ(std::make_tuple(option.pressed[1].IsEmpty(), option.unpressed[1].IsEmpty(),
+                              option.optionview_width),
+              std::make_tuple(false, true, 18));
 
     ctrls::LinkStyle link;
     ASSERT_TRUE(loader().GetStyle("lnk", link));
-    EXPECT_EQ(link.textfont0.GetHeight(), 0);
-    EXPECT_EQ(link.textfont1.GetHeight(), 112);
-    EXPECT_EQ(link.textcolor, Gui::Color(0x33, 0x66, 0x99));
+    EXPECT_EQ(
+        std::make_tuple(link.textfont0.GetHeight(), link.textfont1.GetHeight(), link.textcolor),
+        std::make_tuple(0, 112, Gui::Color(0x33, 0x66, 0x99)));
     EXPECT_EQ(g_realised, (std::vector<std::string>{"font.bold", "font.plain"}));
 
     ctrls::ButtonStyle untouched;

@@ -92,17 +92,6 @@ bool SameAsDump(const Pixels& shot, const Pixels& dump) {
     return outside == dump;
 }
 
-// What a shell command prints.
-inline std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, p)) out += buffer;
-        pclose(p);
-    }
-    return out;
-}
-
 // The folders of PATH that hold no desktop folder chooser.
 std::string PathWithoutChoosers() {
     std::string kept, path = getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin";
@@ -184,9 +173,10 @@ protected:
     Window Shown(const std::string& title) {
         Window w = 0;
         Poll([&] {
-            const std::string found =
-                Output("xdotool search --onlyvisible --name '^" + title + "$'");
-            return sscanf(found.c_str(), "%lu", &w) == 1;
+            FILE* p = popen(("xdotool search --onlyvisible --name '^" + title + "$'").c_str(), "r");
+            const bool found = p && fscanf(p, "%lu", &w) == 1;
+            if (p) pclose(p);
+            return found;
         });
         return w;
     }
@@ -295,82 +285,9 @@ TEST_F(E2ETest, DownloadsPausesResumesThenStartsTheInstallerAndQuits) {
     ExpectInstalledAndQuit("KeltoGames\\DemoGame");
 }
 
-TEST_F(E2ETest, AServerFaultOffersRetryWhichFinishesTheDownload) {
+TEST_F(E2ETest, TheFolderDialogMovesTheSaveFolderAndAServerFaultOffersRetryWhichEndsThere) {
     Serve(Installer(1 << 20));
     ASSERT_TRUE(server_.control("fail=404:1"));
-    Launch();
-    Step("ready");
-    Press(L"start");
-    ASSERT_TRUE(AwaitLog(L"下载界面状态：10"));
-    Step("failed", {kStatus});
-    Press(L"retry");
-    ExpectInstalledAndQuit("KeltoGames\\DemoGame");
-}
-
-TEST_F(E2ETest, ClosingHidesToTheTrayWhichShowsTheWindowAndItsMenuEndsTheProgram) {
-    Serve(Installer(1 << 20));
-    Launch();
-    Step("ready");
-    Click(window_, kCloseBox[0], kCloseBox[1]);
-    ASSERT_TRUE(Poll([&] { return !Viewable(window_) && !SameAsDump(Shot(), Dump()); }));
-    const Window icon = Shown("演示游戏下载器");  // named by its tooltip
-    ASSERT_TRUE(icon);
-    XWindowAttributes a{};
-    XGetWindowAttributes(x_->display(), icon, &a);
-    const int cx = a.width / 2, cy = a.height / 2;
-    Click(icon, cx, cy);
-    ASSERT_TRUE(Poll([&] { return Viewable(window_); }));
-    Step("shown again");
-    // The menu opens with its lower right corner at the pointer: 关闭 is its second row.
-    Click(icon, cx, cy, 3);
-    const auto [x, y] = x_->Origin(icon);
-    ASSERT_TRUE(
-        Poll([&] { return x_->Screen(x + cx - 8, y + cy - 45, 1, 1) == Pixels{0xFFFFFF}; }));
-    WritePng(artefacts_ + "/menu.png", x_->Screen(x + cx - 150, y + cy - 60, 150, 60), 150);
-    Click(icon, cx - 75, cy - 17);
-    EXPECT_EQ(program_.Wait(), 0);
-}
-
-TEST_F(E2ETest, TheTitleBarDragsTheWindowWithThePointerAtOnce) {
-    Serve(Installer(1 << 20));
-    Launch();
-    Step("ready");
-    const auto [x, y] = x_->Origin(window_);
-    // Moves queued faster than the window follows them: the last one decides.
-    ASSERT_EQ(
-        x_->Run({"xdotool", "mousemove", std::to_string(x + 300), std::to_string(y + 16),
-                 "mousedown", "1", "mousemove", std::to_string(x + 330), std::to_string(y + 30),
-                 "mousemove", std::to_string(x + 420), std::to_string(y + 106), "mouseup", "1"}),
-        0);
-    EXPECT_TRUE(Poll([&] { return x_->Origin(window_) == std::make_pair(x + 120, y + 90); }));
-    Step("dragged");
-}
-
-TEST_F(E2ETest, ASecondStartBringsTheFirstWindowToTheFrontAndLeaves) {
-    Serve(Installer(1 << 20));
-    Launch();
-    Step("ready");
-    // Another program's window over it.
-    Display* d = x_->display();
-    const auto [x, y] = x_->Origin(window_);
-    Window cover = XCreateSimpleWindow(d, x_->root(), x - 40, y - 40, kWidth + 80, kHeight + 80, 0,
-                                       0, 0x336699);
-    XSizeHints hints{};
-    hints.flags = USPosition;
-    XSetWMNormalHints(d, cover, &hints);
-    XMapRaised(d, cover);
-    XFlush(d);
-    ASSERT_TRUE(Poll([&] { return x_->Screen(x + 300, y + 140, 1, 1) == Pixels{0x336699}; }));
-    testing_support::ChildProcess second;
-    ASSERT_TRUE(Start(second));
-    EXPECT_EQ(second.Wait(), 0);
-    Step("in front");
-    XDestroyWindow(d, cover);
-    XFlush(d);
-}
-
-TEST_F(E2ETest, TheFolderDialogMovesTheSaveFolderWhereTheDownloadLands) {
-    Serve(Installer(1 << 20));
     dir_.folder("c/Elsewhere");
     Launch();
     Step("ready");
@@ -390,7 +307,60 @@ TEST_F(E2ETest, TheFolderDialogMovesTheSaveFolderWhereTheDownloadLands) {
     ASSERT_TRUE(AwaitLog(L"更改下载目录：C:\\Elsewhere"));
     Step("folder changed", {kFolder});
     Press(L"start");
+    ASSERT_TRUE(AwaitLog(L"下载界面状态：10"));
+    Step("failed", {kStatus});
+    Press(L"retry");
     ExpectInstalledAndQuit("Elsewhere\\DemoGame");
+}
+
+TEST_F(E2ETest, TheWindowDragsComesToTheFrontOnASecondStartAndHidesToTheTrayWhoseMenuEndsIt) {
+    Serve(Installer(1 << 20));
+    Launch();
+    Step("ready");
+    const auto [left, top] = x_->Origin(window_);
+    // Moves queued faster than the window follows them: the last one decides.
+    ASSERT_EQ(x_->Run({"xdotool", "mousemove", std::to_string(left + 300), std::to_string(top + 16),
+                       "mousedown", "1", "mousemove", std::to_string(left + 330),
+                       std::to_string(top + 30), "mousemove", std::to_string(left + 420),
+                       std::to_string(top + 106), "mouseup", "1"}),
+              0);
+    EXPECT_TRUE(Poll([&] { return x_->Origin(window_) == std::make_pair(left + 120, top + 90); }));
+    Step("dragged");
+    // Another program's window over it.
+    Display* d = x_->display();
+    const auto [wx, wy] = x_->Origin(window_);
+    Window cover = XCreateSimpleWindow(d, x_->root(), wx - 40, wy - 40, kWidth + 80, kHeight + 80,
+                                       0, 0, 0x336699);
+    XSizeHints hints{};
+    hints.flags = USPosition;
+    XSetWMNormalHints(d, cover, &hints);
+    XMapRaised(d, cover);
+    XFlush(d);
+    ASSERT_TRUE(Poll([&] { return x_->Screen(wx + 300, wy + 140, 1, 1) == Pixels{0x336699}; }));
+    testing_support::ChildProcess second;
+    ASSERT_TRUE(Start(second));
+    EXPECT_EQ(second.Wait(), 0);
+    Step("in front");
+    XDestroyWindow(d, cover);
+    XFlush(d);
+    Click(window_, kCloseBox[0], kCloseBox[1]);
+    ASSERT_TRUE(Poll([&] { return !Viewable(window_) && !SameAsDump(Shot(), Dump()); }));
+    const Window icon = Shown("演示游戏下载器");  // named by its tooltip
+    ASSERT_TRUE(icon);
+    XWindowAttributes a{};
+    XGetWindowAttributes(x_->display(), icon, &a);
+    const int cx = a.width / 2, cy = a.height / 2;
+    Click(icon, cx, cy);
+    ASSERT_TRUE(Poll([&] { return Viewable(window_); }));
+    Step("shown again");
+    // The menu opens with its lower right corner at the pointer: 关闭 is its second row.
+    Click(icon, cx, cy, 3);
+    const auto [x, y] = x_->Origin(icon);
+    ASSERT_TRUE(
+        Poll([&] { return x_->Screen(x + cx - 8, y + cy - 45, 1, 1) == Pixels{0xFFFFFF}; }));
+    WritePng(artefacts_ + "/menu.png", x_->Screen(x + cx - 150, y + cy - 60, 150, 60), 150);
+    Click(icon, cx - 75, cy - 17);
+    EXPECT_EQ(program_.Wait(), 0);
 }
 
 }  // namespace
