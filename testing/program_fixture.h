@@ -102,6 +102,7 @@ protected:
         std::vector<std::wstring> lines;
         for (const std::string& file : files) {
             const std::string bytes = ReadAll(file);
+            if (bytes.empty()) continue;  // just created by a running copy, nothing written yet
             EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << file;
             std::wstring text;
             for (size_t i = 2; i + 1 < bytes.size(); i += 2)
