@@ -144,12 +144,20 @@ int32_t Engine::start_task(const DownloadEngineKey* key) {
         bool same = running.game.key == spec.game.key && running.save_folder == spec.save_folder &&
                     running.game.url == spec.game.url && running.game.md5 == spec.game.md5;
         if (same && !t->ended()) return kDownloadEngineOk;  // already on its way
-        drop_current();  // one transfer at a time; its record keeps its bytes
+        // One transfer at a time; its record keeps its bytes. It stays current until
+        // its successor is, so a poll meanwhile never finds no transfer at all.
+        t->stop();
     }
-    if (!store_.ensure_dir()) return kStoreUnavailable;
+    if (!store_.ensure_dir()) {
+        drop_current();
+        return kStoreUnavailable;
+    }
     bool busy = false;
     std::optional<FileLock> lock = store_.try_lock(spec.game.key, busy);
-    if (!lock) return busy ? kTaskBusy : kStoreUnavailable;
+    if (!lock) {
+        drop_current();
+        return busy ? kTaskBusy : kStoreUnavailable;
+    }
     // Until the transfer has checked the bytes an earlier run left (the whole installer,
     // or the partial file), polls count them: the window must not fall back to 0%.
     std::optional<TaskRecord> rec = store_.load(spec.game.key);
