@@ -56,11 +56,11 @@ TEST(EnumProcesses, ListsThisProcessAndAChildAndTakesWhatFits) {
 TEST(EnumProcessModules, TheFirstModuleNamesTheImageEvenWhenItIsDeleted) {
     TempDir dir;
     copy_child(dir.file("finder.exe"));
-    Child c(dir.win("finder.exe"));
+    Child c(dir.winfile("finder.exe"));
     ASSERT_TRUE(c.ok);
     HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, c.pi.dwProcessId);
     ASSERT_NE(h, nullptr);
-    const std::wstring image = dir.win("finder.exe");
+    const std::wstring image = dir.winfile("finder.exe");
     EXPECT_EQ(ImagePaths(h), image + L"|" + image);
     WCHAR small[5];
     EXPECT_EQ(4u, GetModuleFileNameExW(h, nullptr, small, 5));
