@@ -2,6 +2,7 @@
 // Windows' order, for clicks, double clicks, capture, the wheel and keys.
 #include "user32_test_support.h"
 
+#include "testing/dib_canvas.h"
 #include "testing/scoped_env.h"
 
 using namespace user32_test;
@@ -216,19 +217,13 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
     HWND off = Make({50, 10, 90, 40}, WS_CHILD | WS_VISIBLE | WS_DISABLED, parent);
     HWND layered = Make({120, 0, 200, 100}, WS_POPUP | WS_VISIBLE, nullptr, WS_EX_LAYERED);
     // The layered window shows a transparent left half and an opaque right half.
-    HDC mem = CreateCompatibleDC(nullptr);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof bi.bmiHeader, 80, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    uint32_t* bits = nullptr;
-    HBITMAP bmp =
-        CreateDIBSection(mem, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    for (int i = 0; i < 80 * 100; ++i) bits[i] = (i % 80) < 40 ? 0 : 0xFF102030;
-    SelectObject(mem, bmp);
+    testing_support::DibCanvas picture(80, 100);
+    for (int i = 0; i < 80 * 100; ++i) picture.bits()[i] = (i % 80) < 40 ? 0 : 0xFF102030;
     SIZE size{80, 100};
     POINT zero{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    ASSERT_TRUE(
-        UpdateLayeredWindow(layered, nullptr, nullptr, &size, mem, &zero, 0, &blend, ULW_ALPHA));
+    ASSERT_TRUE(UpdateLayeredWindow(layered, nullptr, nullptr, &size, picture.dc(), &zero, 0,
+                                    &blend, ULW_ALPHA));
     const std::pair<POINT, HWND> cases[] = {{{20, 20}, child},
                                             {{60, 20}, parent},
                                             {{150, 150}, back},
@@ -243,8 +238,6 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
         EXPECT_EQ(moves[0].hwnd, expected);
     }
     (void)off;
-    DeleteDC(mem);
-    DeleteObject(bmp);
 }
 
 TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {

@@ -6,39 +6,20 @@
 
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
+#include "testing/win32_window_pixels.h"
 
 using namespace user32_test;
 
 namespace {
 
-// A 32-bpp top-down DIB section selected into a memory DC: a 10x8 picture,
-// premultiplied half-transparent red on the left, opaque blue on the right, fully
-// transparent in the top row.
-class Picture {
-public:
-    explicit Picture(int width = 10, int height = 8) : width_(width) {
-        BITMAPINFO bmi{};
-        bmi.bmiHeader = {sizeof bmi.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                                   nullptr, 0);
-        SelectObject(dc_, bitmap_);
+// A 10x8 picture: premultiplied half-transparent red on the left, opaque blue on the
+// right, fully transparent in the top row.
+struct Picture : testing_support::DibCanvas {
+    explicit Picture(int width = 10, int height = 8) : DibCanvas(width, height) {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 at(x, y) = y == 0 ? 0u : x < width / 2 ? 0x80800000u : 0xFF0000FFu;
     }
-    ~Picture() {
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-    }
-    HDC dc() const { return dc_; }
-    uint32_t& at(int x, int y) { return bits_[y * width_ + x]; }
-
-private:
-    int width_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    uint32_t* bits_ = nullptr;
 };
 
 int g_paints = 0;
@@ -50,12 +31,7 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
 
 // The window's pixels as PrintWindow copies them, all four bytes.
 std::vector<uint32_t> Print(HWND hwnd, int width, int height) {
-    Picture copy(width, height);
-    std::vector<uint32_t> out;
-    if (!PrintWindow(hwnd, copy.dc(), 0)) return out;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) out.push_back(copy.at(x, y));
-    return out;
+    return testing_support::WindowPixels(hwnd, width, height, 0, ~0u);
 }
 
 BOOL Update(HWND h, const POINT* to, const SIZE* size, HDC src, POINT from = {0, 0}) {

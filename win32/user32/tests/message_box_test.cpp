@@ -2,6 +2,7 @@
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 #include "testing/wait_until.h"
+#include "testing/win32_window_pixels.h"
 
 #include <functional>
 #include <memory>
@@ -300,16 +301,9 @@ TEST_F(DrawnBoxes, TheBoxShowsTheIconOfItsKindAndItsText) {
             GetWindowRect(icon, &icon_r);
             GetWindowRect(text, &text_r);
             const int w = box_r.right - box_r.left;
-            BITMAPINFO bi{};
-            bi.bmiHeader = {
-                sizeof bi.bmiHeader, w, -(box_r.bottom - box_r.top), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-            uint32_t* bits = nullptr;
-            HDC mem = CreateCompatibleDC(nullptr);
-            HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS,
-                                           reinterpret_cast<void**>(&bits), nullptr, 0);
-            SelectObject(mem, bmp);
-            auto pixel = [&](const RECT& r, int x, int y) {
-                const uint32_t p = bits[(r.top - box_r.top + y) * w + (r.left - box_r.left + x)];
+            auto pixel = [&](const std::vector<uint32_t>& px, const RECT& r, int x, int y) {
+                const size_t at = (r.top - box_r.top + y) * w + (r.left - box_r.left + x);
+                const uint32_t p = at < px.size() ? px[at] : 0;
                 return RGB(p >> 16 & 255, p >> 8 & 255, p & 255);
             };
             // Painting happens in the box's own loop: done once no window of the box has an
@@ -321,14 +315,12 @@ TEST_F(DrawnBoxes, TheBoxShowsTheIconOfItsKindAndItsText) {
                 SendMessageW(box, WM_NULL, 0, 0);
                 return idle;
             });
-            PrintWindow(box, mem, 0);
+            const auto px = testing_support::WindowPixels(box, w, box_r.bottom - box_r.top);
             for (int y = 0; y < text_r.bottom - text_r.top; ++y)
                 for (int x = 0; x < text_r.right - text_r.left; ++x)
-                    dark_text_pixels += GetRValue(pixel(text_r, x, y)) < 100;
-            body = pixel(icon_r, 16, 28);
-            top = pixel(icon_r, 16, 10);
-            DeleteDC(mem);
-            DeleteObject(bmp);
+                    dark_text_pixels += GetRValue(pixel(px, text_r, x, y)) < 100;
+            body = pixel(px, icon_r, 16, 28);
+            top = pixel(px, icon_r, 16, 10);
             Post(box, VK_RETURN);
         });
         EXPECT_TRUE(near(body, c.body)) << std::hex << body << " " << c.icon;

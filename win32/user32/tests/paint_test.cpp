@@ -1,5 +1,6 @@
 // Update regions, WM_PAINT and window DCs, checked through the windows' pixels.
 #include "user32_test_support.h"
+#include "testing/win32_window_pixels.h"
 
 #include <sys/resource.h>
 
@@ -45,35 +46,19 @@ bool Same(const RECT& a, const RECT& b) {
 }
 
 // A copy of a window's pixels (client area or whole window) read back through PrintWindow.
-class Snapshot {
-public:
+struct Snapshot {
     Snapshot(HWND hwnd, bool client_only) {
-        RECT r;
+        RECT r{};
         client_only ? GetClientRect(hwnd, &r) : GetWindowRect(hwnd, &r);
-        width_ = r.right - r.left;
-        BITMAPINFO bmi{};
-        bmi.bmiHeader = {
-            sizeof bmi.bmiHeader, width_, -(r.bottom - r.top), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                                   nullptr, 0);
-        SelectObject(dc_, bitmap_);
-        ok_ = PrintWindow(hwnd, dc_, client_only ? PW_CLIENTONLY : 0) != FALSE;
+        width = r.right - r.left;
+        px = testing_support::WindowPixels(hwnd, width, r.bottom - r.top,
+                                           client_only ? PW_CLIENTONLY : 0);
     }
-    ~Snapshot() {
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-    }
-    bool ok() const { return ok_; }
-    int width() const { return width_; }
-    uint32_t at(int x, int y) const { return bits_[y * width_ + x] & 0xFFFFFF; }
+    bool ok() const { return !px.empty(); }
+    uint32_t at(int x, int y) const { return ok() ? px.at(y * width + x) : ~0u; }
 
-private:
-    int width_ = 0;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    uint32_t* bits_ = nullptr;
-    bool ok_ = false;
+    int width = 0;
+    std::vector<uint32_t> px;
 };
 
 class PaintTest : public ::testing::Test {
@@ -277,12 +262,12 @@ TEST_F(PaintTest, ResizingKeepsTheSurfaceTheWindowsSizeAndRepaintsIt) {
     UpdateWindow(hwnd);
     ASSERT_EQ(g_paint.paints.size(), 1u);
     Snapshot shot(hwnd, false);
-    EXPECT_EQ(shot.width(), 90);
+    EXPECT_EQ(shot.width, 90);
     EXPECT_EQ(shot.at(89, 69), kBlue);
     // Shrinking keeps what is left.
     SetWindowPos(hwnd, nullptr, 0, 0, 20, 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW);
     Snapshot small(hwnd, false);
-    EXPECT_EQ(small.width(), 20);
+    EXPECT_EQ(small.width, 20);
     EXPECT_EQ(small.at(19, 9), kBlue);
 }
 
