@@ -55,10 +55,6 @@ protected:
         windows_.push_back(h);
         return h;
     }
-    static void Drain() {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
     std::vector<HWND> windows_;
 };
 

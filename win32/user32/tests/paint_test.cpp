@@ -2,8 +2,6 @@
 #include "user32_test_support.h"
 #include "testing/win32_window_pixels.h"
 
-#include <sys/resource.h>
-
 using namespace user32_test;
 
 namespace {
@@ -29,11 +27,6 @@ LRESULT CALLBACK PaintingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     g_paint.clip_boxes.push_back(box);
     EndPaint(hwnd, &ps);
     return 0;
-}
-
-void Drain() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
 bool PaintQueued() {
@@ -304,13 +297,6 @@ TEST_F(PaintTest, WindowDcsCoverTheFrameOrTheClientAreaAndAreOnlyReleased) {
     EXPECT_EQ(p.y, origin.y + 15 + 4);
     ScreenToClient(child, &p);
     EXPECT_EQ(p.x, 3);
-}
-
-double CpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 // Another thread's invalidation wakes the loop; a painted window leaves it asleep.

@@ -1,7 +1,5 @@
 #include "user32_test_support.h"
 
-#include <sys/resource.h>
-
 using namespace user32_test;
 
 namespace {
@@ -97,13 +95,6 @@ TEST_F(TimerTest, ACallbackTakesTheTickAndThreadTimersGetTheirOwnIds) {
     KillTimer(hwnd_, 3);
     DispatchMessageW(&msg);
     EXPECT_TRUE(g_calls.empty());
-}
-
-double CpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 // An idle loop sleeps: without timers until a message comes, with one until it is due.

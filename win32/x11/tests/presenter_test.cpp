@@ -106,15 +106,7 @@ protected:
 
     // The root window's pixels at a screen rectangle, 0x00RRGGBB.
     std::vector<uint32_t> Screen(const RECT& r) {
-        Display* d = x_->display();
-        XImage* img = XGetImage(d, x_->root(), r.left, r.top, r.right - r.left, r.bottom - r.top,
-                                AllPlanes, ZPixmap);
-        std::vector<uint32_t> out;
-        for (int j = 0; img && j < r.bottom - r.top; ++j)
-            for (int i = 0; i < r.right - r.left; ++i)
-                out.push_back(static_cast<uint32_t>(XGetPixel(img, i, j)) & 0xFFFFFF);
-        if (img) XDestroyImage(img);
-        return out;
+        return x_->Screen(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
     uint32_t At(int x, int y) { return Screen({x, y, x + 1, y + 1})[0]; }
 

@@ -158,10 +158,8 @@ protected:
         return found;
     }
     uint32_t ScreenPixel(int x, int y) {
-        XImage* img = XGetImage(x_->display(), x_->root(), x, y, 1, 1, AllPlanes, ZPixmap);
-        uint32_t p = img ? static_cast<uint32_t>(XGetPixel(img, 0, 0)) & 0xFFFFFF : 0;
-        if (img) XDestroyImage(img);
-        return p;
+        const auto p = x_->Screen(x, y, 1, 1);
+        return p.empty() ? 0 : p[0];
     }
 
     XDesktop* x_ = nullptr;
