@@ -18,6 +18,7 @@
 
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
+#include "testing/win32_fork.h"
 
 namespace {
 
@@ -90,16 +91,6 @@ Dump DumpOf(HKEY key) {
     Dump d;
     DumpInto(key, L"", &d);
     return d;
-}
-
-// Runs fn in a child process; answers its exit status (fn's result).
-template <class Fn>
-int InChild(Fn fn) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(fn());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class RegistryTest : public ::testing::Test {
@@ -325,11 +316,7 @@ TEST_F(RegistryTest, WriterProcessesLoseNothingAndSeeEachOthersChanges) {
         }
         _exit(0);
     }
-    for (pid_t pid : pids) {
-        int status = -1;
-        waitpid(pid, &status, 0);
-        EXPECT_EQ(status, 0);
-    }
+    EXPECT_TRUE(testing_support::AllExitedWithZero(pids));
     HKEY key = Open(HKEY_CURRENT_USER, L"Software\\Race", KEY_ALL_ACCESS);
     Dump d = DumpOf(key);
     EXPECT_EQ(d[L""].size(), 2u * kPerWriter);
@@ -342,7 +329,7 @@ TEST_F(RegistryTest, WriterProcessesLoseNothingAndSeeEachOthersChanges) {
             EXPECT_EQ(v, i);
         }
     ASSERT_EQ(SetString(key, L"from", L"parent"), ERROR_SUCCESS);
-    EXPECT_EQ(InChild([] {
+    EXPECT_EQ(testing_support::InChild([] {
                   return GetString(Open(HKEY_CURRENT_USER, L"Software\\Race"), L"from") == L"parent"
                              ? 0
                              : 1;
@@ -453,7 +440,7 @@ TEST_F(RegistryTest, SavedSubtreesRestoreWithEveryValueOverAllOtherContent) {
     EXPECT_EQ(DumpOf(dst), expected);
     // In the store, not only in this process.
     EXPECT_EQ(
-        InChild([] {
+        testing_support::InChild([] {
             return Open(HKEY_CURRENT_USER, L"Software\\Kelto\\Target\\Alpha\\Beta\\Gamma") ? 0 : 1;
         }),
         0);

@@ -6,6 +6,7 @@
 
 #include "child_program.h"
 #include "file_test_folder.h"
+#include "testing/win32_fork.h"
 
 // The last error a call left when it failed, 0 when it did not.
 inline int Failed(bool failed) { return failed ? static_cast<int>(GetLastError()) : 0; }

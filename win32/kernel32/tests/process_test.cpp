@@ -13,6 +13,7 @@
 #include "kernel_test.h"
 
 using namespace proctest;
+using testing_support::AsOrdinaryUser;
 using testing_support::ReadAll;
 using testing_support::WriteAll;
 
@@ -34,16 +35,6 @@ DWORD exit_code(HANDLE process) {
     DWORD code = 0xDEADu;
     EXPECT_TRUE(GetExitCodeProcess(process, &code));
     return code;
-}
-
-// Runs fn in a forked child that first gives up root (when it has it); fn's result.
-template <class Fn>
-int AsOrdinaryUser(Fn fn) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(getuid() == 0 && setuid(65534) != 0 ? 90 : fn());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(CreateProcess, ExitCodesWaitsAndTerminationAsOnWindows) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "testing/temp_dir.h"
+#include "testing/win32_fork.h"
 
 namespace {
 
@@ -185,11 +186,7 @@ TEST_F(ProfileTest, WritersInThreadsAndProcessesLoseNoKeyAndDeadOnesLeaveNoTempo
                 EXPECT_TRUE(Put("p.ini", L"s", (L"t" + std::to_wstring(t * 10 + i)).c_str(), L"v"));
         });
     for (auto& th : threads) th.join();
-    for (pid_t pid : pids) {
-        int status = -1;
-        waitpid(pid, &status, 0);
-        EXPECT_EQ(status, 0);
-    }
+    EXPECT_TRUE(testing_support::AllExitedWithZero(pids));
     WriteAll(dir_.file("p.ini.tmp" + std::to_string(pids[0]) + "_3"), "stale");
     WriteAll(dir_.file("p.ini.tmp" + std::to_string(getpid()) + "_9"), "live");
     ASSERT_TRUE(Put("p.ini", L"s", L"last", L"v"));
