@@ -119,21 +119,12 @@ TEST(Threads, IdsAreLinuxsAndTheCurrentThreadsPseudoHandleActsOnTheCaller) {
 
     // Duplicated, it names that thread, signalled when it ends.
     HANDLE dup = nullptr;
-    DWORD other = 0;
-    std::atomic<bool> duplicated{false}, leave{false};
-    std::thread worker([&] {
-        other = GetCurrentThreadId();
+    std::thread([&] {
         DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &dup, 0,
                         FALSE, DUPLICATE_SAME_ACCESS);
-        duplicated = true;
-        while (!leave) Sleep(1);
-    });
-    while (!duplicated) Sleep(1);
+        EXPECT_EQ(WaitForSingleObject(dup, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    }).join();
     Handle h(dup);
-    EXPECT_NE(other, GetCurrentThreadId());
-    EXPECT_EQ(WaitForSingleObject(h.get(), 10), static_cast<DWORD>(WAIT_TIMEOUT));
-    leave = true;
-    worker.join();
     EXPECT_EQ(WaitForSingleObject(h.get(), 5000), WAIT_OBJECT_0);
 }
 
