@@ -290,54 +290,46 @@ TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
     (void)other;
 }
 
+// The key messages seen, as "down A|char a|up A": letters, digits and printed
+// characters as themselves, other codes in hex.
+std::string KeyTrace() {
+    const char* names[] = {"down", "up", "char", "dead", "sysdown", "sysup", "syschar"};
+    std::string out;
+    for (auto& s : log()) {
+        if (s.msg < WM_KEYFIRST || s.msg > WM_SYSCHAR) continue;
+        const bool is_char = s.msg == WM_CHAR || s.msg == WM_SYSCHAR;
+        const bool shown =
+            s.wparam < 0x7F && (isalnum(int(s.wparam)) || (is_char && isgraph(int(s.wparam))));
+        char code[16];
+        snprintf(code, sizeof code, shown ? "%c" : "x%x", static_cast<unsigned>(s.wparam));
+        out += (out.empty() ? "" : "|") + std::string(names[s.msg - WM_KEYFIRST]) + " " + code;
+    }
+    return out;
+}
+
 TEST_F(InputTest, KeysBecomeKeyMessagesAndTranslateToCharacters) {
-    struct Case {
-        std::vector<INPUT> inputs;
-        std::vector<std::pair<UINT, WPARAM>> expected;
-    };
     INPUT uni = Key(0, false, KEYEVENTF_UNICODE);
     uni.ki.wScan = 0x4E0B;  // 下
-    const Case cases[] = {
-        {{Key('A'), Key('A', true)}, {{WM_KEYDOWN, 'A'}, {WM_CHAR, 'a'}, {WM_KEYUP, 'A'}}},
+    const INPUT left = Key(VK_LEFT, false, KEYEVENTF_EXTENDEDKEY),
+                left_up = Key(VK_LEFT, true, KEYEVENTF_EXTENDEDKEY);
+    const std::pair<std::vector<INPUT>, std::string> cases[] = {
+        {{Key('A'), Key('A', true)}, "down A|char a|up A"},
         {{Key(VK_SHIFT), Key('2'), Key('2', true), Key(VK_SHIFT, true)},
-         {{WM_KEYDOWN, VK_SHIFT},
-          {WM_KEYDOWN, '2'},
-          {WM_CHAR, '@'},
-          {WM_KEYUP, '2'},
-          {WM_KEYUP, VK_SHIFT}}},
+         "down x10|down 2|char @|up 2|up x10"},
         {{Key(VK_CONTROL), Key('V'), Key('V', true), Key(VK_CONTROL, true)},
-         {{WM_KEYDOWN, VK_CONTROL},
-          {WM_KEYDOWN, 'V'},
-          {WM_CHAR, 0x16},
-          {WM_KEYUP, 'V'},
-          {WM_KEYUP, VK_CONTROL}}},
+         "down x11|down V|char x16|up V|up x11"},
         {{Key(VK_MENU), Key('F'), Key('F', true), Key(VK_MENU, true)},
-         {{WM_SYSKEYDOWN, VK_MENU},
-          {WM_SYSKEYDOWN, 'F'},
-          {WM_SYSCHAR, 'f'},
-          {WM_SYSKEYUP, 'F'},
-          {WM_SYSKEYUP, VK_MENU}}},
-        {{Key(VK_RETURN), Key(VK_RETURN, true), Key(VK_LEFT, false, KEYEVENTF_EXTENDEDKEY),
-          Key(VK_LEFT, true, KEYEVENTF_EXTENDEDKEY)},
-         {{WM_KEYDOWN, VK_RETURN},
-          {WM_CHAR, '\r'},
-          {WM_KEYUP, VK_RETURN},
-          {WM_KEYDOWN, VK_LEFT},
-          {WM_KEYUP, VK_LEFT}}},
-        {{uni},
-         {{WM_KEYDOWN, VK_PACKET | (0x4E0Bu << 16)},
-          {WM_CHAR, 0x4E0B},
-          {WM_KEYUP, VK_PACKET | (0x4E0Bu << 16)}}},
+         "sysdown x12|sysdown F|syschar f|sysup F|sysup x12"},
+        {{Key(VK_RETURN), Key(VK_RETURN, true), left, left_up},
+         "down xd|char xd|up xd|down x25|up x25"},
+        {{uni}, "down x4e0b00e7|char x4e0b|up x4e0b00e7"},  // VK_PACKET with the character
     };
     HWND w = Make({0, 0, 50, 50});
     SetFocus(w);
-    for (const auto& c : cases) {
+    for (const auto& [inputs, expected] : cases) {
         ClearLog();
-        Send(c.inputs);
-        std::vector<std::pair<UINT, WPARAM>> seen;
-        for (auto& s : log())
-            if (s.msg >= WM_KEYFIRST && s.msg <= WM_KEYLAST) seen.emplace_back(s.msg, s.wparam);
-        EXPECT_EQ(seen, c.expected) << c.expected[0].second;
+        Send(inputs);
+        EXPECT_EQ(KeyTrace(), expected);
     }
     // lParam: repeat count, scan code, extended, context, previous state, transition.
     ClearLog();
