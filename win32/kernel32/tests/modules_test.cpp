@@ -58,8 +58,7 @@ TEST(Modules, TheCurrentFolderIsSearchedAndWhatIsNoModuleFails) {
         {Beside(L"no_such_module_here.dll"), ERROR_MOD_NOT_FOUND},
         {dir.winfile("text.dll"), ERROR_BAD_EXE_FORMAT}};
     for (const auto& [name, error] : failures) {
-        EXPECT_EQ(LoadLibraryW(name.c_str()), nullptr);
-        EXPECT_EQ(GetLastError(), error);
+        EXPECT_EQ(Failed(LoadLibraryW(name.c_str()) == nullptr), error);
     }
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());

@@ -152,8 +152,7 @@ TEST_F(DialogTest, APlainTemplateGivesTheDialogAndItsControlsInDialogUnits) {
     EXPECT_EQ(init->lparam, -0x5150);
     EXPECT_EQ(reinterpret_cast<HWND>(init->wparam), second);
     SetLastError(0);
-    EXPECT_EQ(GetDlgItem(dlg, 1234), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CONTROL_ID_NOT_FOUND));
+    EXPECT_EQ(Failed(GetDlgItem(dlg, 1234) == nullptr), ERROR_CONTROL_ID_NOT_FOUND);
     EXPECT_EQ(GetDlgCtrlID(dlg), 0);  // a top-level window has no control id
     DestroyWindow(dlg);
     EXPECT_FALSE(IsWindow(second));
@@ -181,8 +180,7 @@ TEST_F(DialogTest, AnExtendedTemplateReadsItsOwnFieldOrderAndFont) {
     bad.header(WS_POPUP, 0, 1, 80, 40, L"")
         .item(WS_VISIBLE, 1, 1, 3, UniqueClassName(L"none"), L"");
     seen().clear();
-    EXPECT_EQ(Create(bad), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+    EXPECT_EQ(Failed(Create(bad) == nullptr), ERROR_CANNOT_FIND_WND_CLASS);
     EXPECT_TRUE(SeenMessages({WM_INITDIALOG}).empty());
 }
 
@@ -209,8 +207,7 @@ TEST_F(DialogTest, TheProcedureAnswersThroughMsgResultAndClosingCancels) {
     EXPECT_FALSE(SeenMessages({WM_COMMAND}).empty());
     EXPECT_TRUE(IsWindow(dlg));
     SetLastError(0);
-    EXPECT_FALSE(EndDialog(other, 1));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(Failed(!EndDialog(other, 1)), ERROR_INVALID_WINDOW_HANDLE);
     // A replaced procedure is the only one that hears the dialog.
     EXPECT_EQ(GetWindowLongPtrW(dlg, DWLP_DLGPROC), reinterpret_cast<LONG_PTR>(DialogProc));
     SetWindowLongPtrW(dlg, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));

@@ -88,8 +88,7 @@ TEST_F(LayeredTest, UpdateCopiesPixelsWithTheirAlphaAndPlacesTheWindow) {
     // A source smaller than the window is refused, and nothing moves.
     Picture small(4, 4);
     SetLastError(0);
-    EXPECT_FALSE(Update(h, &to, nullptr, small.dc()));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(!Update(h, &to, nullptr, small.dc())), ERROR_INVALID_PARAMETER);
     GetWindowRect(h, &r);
     EXPECT_EQ(r.left, 5);
 }
@@ -116,15 +115,13 @@ TEST_F(LayeredTest, AttributesHandPaintingBackToTheWindow) {
     Drain();
     EXPECT_EQ(g_paints, 1);
     SetLastError(0);
-    EXPECT_FALSE(Update(h, nullptr, nullptr, picture.dc()));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(!Update(h, nullptr, nullptr, picture.dc())), ERROR_INVALID_PARAMETER);
     // A window that is not layered takes neither.
     HWND plain = Make(0, {0, 0, 10, 8});
     SetLastError(0);
-    EXPECT_FALSE(SetLayeredWindowAttributes(plain, 0, 128, LWA_ALPHA));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(Update(plain, nullptr, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(!SetLayeredWindowAttributes(plain, 0, 128, LWA_ALPHA)),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Failed(!Update(plain, nullptr, nullptr, nullptr)), ERROR_INVALID_PARAMETER);
 }
 
 // The debugging dumps: Win32DumpWindowPng, and WIN32_PAINT_DUMP_DIR after each paint.

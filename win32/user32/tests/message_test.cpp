@@ -94,10 +94,8 @@ TEST_F(MessageTest, PeekFiltersByRangeAndByWindowWithItsChildren) {
     PostMessageW(other, WM_USER, 0, 0);
     DestroyWindow(other);
     EXPECT_EQ(Next(), 0u);
-    EXPECT_EQ(GetMessageW(&msg, other, 0, 0), -1);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    EXPECT_FALSE(PostMessageW(other, WM_USER, 0, 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(Failed(GetMessageW(&msg, other, 0, 0) == -1), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_EQ(Failed(!PostMessageW(other, WM_USER, 0, 0)), ERROR_INVALID_WINDOW_HANDLE);
 }
 
 TEST_F(MessageTest, SentMessagesRunInTheTargetThreadBeforeItsPostedOnes) {
@@ -154,8 +152,8 @@ TEST_F(MessageTest, SendTimeoutGivesUpOnAThreadThatDoesNotPump) {
     HWND hwnd = made.get_future().get();
     DWORD_PTR result = 5;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(SendMessageTimeoutW(hwnd, WM_USER, 0, 0, SMTO_NORMAL, 50, &result), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+    EXPECT_EQ(Failed(SendMessageTimeoutW(hwnd, WM_USER, 0, 0, SMTO_NORMAL, 50, &result) == 0),
+              ERROR_TIMEOUT);
     EXPECT_GE(MsSince(start), 45);
     release.set_value();
     busy.join();
@@ -174,8 +172,7 @@ TEST_F(MessageTest, ThreadMessagesNeedAQueueAndReachTheThreadsLoop) {
             if (msg.message == WM_USER && !msg.hwnd) got = msg.wParam;
     });
     DWORD tid = started.get_future().get();
-    EXPECT_FALSE(PostThreadMessageW(tid, WM_USER, 0, 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
+    EXPECT_EQ(Failed(!PostThreadMessageW(tid, WM_USER, 0, 0)), ERROR_INVALID_THREAD_ID);
     go.set_value();
     while (!PostThreadMessageW(tid, WM_USER, 99, 0)) std::this_thread::yield();
     EXPECT_TRUE(PostThreadMessageW(tid, WM_QUIT, 0, 0));

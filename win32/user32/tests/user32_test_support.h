@@ -20,7 +20,11 @@
 #include <thread>
 #include <vector>
 
+#include "testing/win32_last_error.h"
+
 namespace user32_test {
+
+using testing_support::Failed;
 
 struct Seen {
     HWND hwnd;

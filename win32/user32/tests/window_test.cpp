@@ -40,12 +40,10 @@ TEST_F(WindowTest, ClassesRegisterOnceByNameAndGoOnlyWithoutWindows) {
     wchar_t class_name[256];
     EXPECT_EQ(GetClassNameW(hwnd, class_name, 256), static_cast<int>(name.size()));
     EXPECT_EQ(std::wstring(class_name), name);
-    EXPECT_FALSE(UnregisterClassW(name.c_str(), nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
+    EXPECT_EQ(Failed(!UnregisterClassW(name.c_str(), nullptr)), ERROR_CLASS_HAS_WINDOWS);
     DestroyWindow(hwnd);
     EXPECT_TRUE(UnregisterClassW(name.c_str(), nullptr));
-    EXPECT_FALSE(UnregisterClassW(name.c_str(), nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_DOES_NOT_EXIST));
+    EXPECT_EQ(Failed(!UnregisterClassW(name.c_str(), nullptr)), ERROR_CLASS_DOES_NOT_EXIST);
     EXPECT_NE(RegisterTestClass(name), 0);
 }
 
@@ -167,10 +165,8 @@ TEST_F(WindowTest, CreationFailsAsTheProcedureOrTheArgumentsSay) {
     }
     hook() = nullptr;
     SetLastError(0);
-    EXPECT_EQ(Create(L"no-such-class-anywhere"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
-    EXPECT_EQ(Create(name, L"", WS_CHILD), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TLW_WITH_WSCHILD));
+    EXPECT_EQ(Failed(Create(L"no-such-class-anywhere") == nullptr), ERROR_CANNOT_FIND_WND_CLASS);
+    EXPECT_EQ(Failed(Create(name, L"", WS_CHILD) == nullptr), ERROR_TLW_WITH_WSCHILD);
 }
 
 TEST_F(WindowTest, DestructionGoesParentFirstThenChildrenFirstAndOnlyOnItsThread) {
@@ -202,8 +198,7 @@ TEST_F(WindowTest, DestructionGoesParentFirstThenChildrenFirstAndOnlyOnItsThread
     for (HWND h : {parent, child, grandchild, owned}) EXPECT_FALSE(IsWindow(h));
     // A handle stays invalid when its slot is reused, and fits 32 bits.
     SetLastError(0);
-    EXPECT_EQ(GetWindowLongPtrW(parent, GWLP_USERDATA), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(Failed(GetWindowLongPtrW(parent, GWLP_USERDATA) == 0), ERROR_INVALID_WINDOW_HANDLE);
     EXPECT_FALSE(DestroyWindow(parent));
     HWND again = MakeWindow();
     EXPECT_NE(again, parent);
@@ -235,8 +230,7 @@ TEST_F(WindowTest, WindowLongsHoldDataIdStylesExtraBytesAndTheProcedure) {
     EXPECT_EQ(GetWindowLongPtrW(hwnd, sizeof(LONG_PTR)), 0x1122334455667788);
     EXPECT_EQ(GetWindowLongW(hwnd, sizeof(LONG_PTR)), 0x55667788);
     SetLastError(0);
-    EXPECT_EQ(GetWindowLongPtrW(hwnd, sizeof(LONG_PTR) + 1), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
+    EXPECT_EQ(Failed(GetWindowLongPtrW(hwnd, sizeof(LONG_PTR) + 1) == 0), ERROR_INVALID_INDEX);
     SetLastError(0);
     EXPECT_EQ(GetWindowLongW(hwnd, GWLP_WNDPROC), 0);  // no 32-bit procedure
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
