@@ -89,12 +89,6 @@ std::vector<UINT> SeenMessages(const std::vector<UINT>& wanted) {
     return out;
 }
 
-std::wstring TextOf(HWND hwnd) {
-    wchar_t buf[128] = L"";
-    GetWindowTextW(hwnd, buf, 128);
-    return buf;
-}
-
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -118,7 +112,7 @@ TEST_F(DialogTest, APlainTemplateGivesTheDialogAndItsControlsInDialogUnits) {
     t.text(L"OK").word(0);
     HWND dlg = Create(t, -0x5150);
     ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(TextOf(dlg), L"Hello");
+    EXPECT_EQ(Text(dlg), L"Hello");
     EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_FALSE(IsWindowVisible(dlg));
     EXPECT_NE(GetActiveWindow(), dlg);  // its focus waits until it is shown
@@ -136,15 +130,15 @@ TEST_F(DialogTest, APlainTemplateGivesTheDialogAndItsControlsInDialogUnits) {
     HWND second = GetDlgItem(dlg, 9);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(GetDlgCtrlID(second), 9);
-    EXPECT_EQ(TextOf(second), L"second");
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, 7)), L"first");
+    EXPECT_EQ(Text(second), L"second");
+    EXPECT_EQ(Text(GetDlgItem(dlg, 7)), L"first");
     GetWindowRect(second, &r);
     EXPECT_EQ(r.left, 80);
     EXPECT_EQ(r.top, 72);
     EXPECT_EQ(r.right - r.left, 40);
     GetClassNameW(GetDlgItem(dlg, IDOK), cls, 64);
     EXPECT_STREQ(cls, L"Button");
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), L"OK");
+    EXPECT_EQ(Text(GetDlgItem(dlg, IDOK)), L"OK");
     // WM_INITDIALOG carries the parameter and the first tab stop.
     ASSERT_EQ(SeenMessages({WM_INITDIALOG}).size(), 1u);
     auto init = std::find_if(seen().begin(), seen().end(),
@@ -168,9 +162,9 @@ TEST_F(DialogTest, AnExtendedTemplateReadsItsOwnFieldOrderAndFont) {
     t.dword(70000).text(ctl_).text(L"wide id").word(0);  // ids are 32-bit in this layout
     HWND dlg = Create(t);
     ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(TextOf(dlg), L"Extended");
+    EXPECT_EQ(Text(dlg), L"Extended");
     EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, 70000)), L"wide id");
+    EXPECT_EQ(Text(GetDlgItem(dlg, 70000)), L"wide id");
     EXPECT_EQ(SeenMessages({WM_SETFONT, WM_INITDIALOG}),
               (std::vector<UINT>{WM_SETFONT, WM_INITDIALOG}));
     EXPECT_NE(SendMessageW(dlg, WM_GETFONT, 0, 0), 0);
@@ -191,7 +185,7 @@ TEST_F(DialogTest, TheProcedureAnswersThroughMsgResultAndClosingCancels) {
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(SendMessageW(dlg, kAskForAnswer, 0, 0), 42);
     SetWindowTextW(dlg, L"after");  // unhandled: the default window behaviour
-    EXPECT_EQ(TextOf(dlg), L"after");
+    EXPECT_EQ(Text(dlg), L"after");
     // IsDialogMessageW takes the messages of the dialog and its controls only.
     HWND other = MakeWindow();
     MSG msg{other, WM_USER + 9};

@@ -366,8 +366,7 @@ TEST_F(InputTest, KeyStateFollowsTheMessagesReadWhileAsyncStateFollowsTheKeys) {
     EXPECT_EQ(MessagesOf(w, {WM_KEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP}),
               (std::vector<UINT>{WM_SYSKEYDOWN, WM_SYSKEYUP}));
     INPUT bad = shift;
-    EXPECT_EQ(SendInput(1, &bad, sizeof(INPUT) - 1), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(SendInput(1, &bad, sizeof(INPUT) - 1) == 0u), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(InputTest, FocusAndActivationApi) {

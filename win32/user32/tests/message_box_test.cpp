@@ -53,10 +53,9 @@ TEST_F(MessageBoxes, TheKnobsButtonOrTheDefaultOneAnswers) {
     }
     EXPECT_EQ(Log(), "");  // no record without the knob
     SetLastError(0);
-    EXPECT_EQ(MessageBoxW(nullptr, L"t", L"c", 7), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_MSGBOX_STYLE));
-    EXPECT_EQ(MessageBoxW(reinterpret_cast<HWND>(0x7ff0), L"t", L"c", MB_OK), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(Failed(MessageBoxW(nullptr, L"t", L"c", 7) == 0), ERROR_INVALID_MSGBOX_STYLE);
+    EXPECT_EQ(Failed(MessageBoxW(reinterpret_cast<HWND>(0x7ff0), L"t", L"c", MB_OK) == 0),
+              ERROR_INVALID_WINDOW_HANDLE);
     // The program looks the function up by name.
     using Fn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
     auto fn = reinterpret_cast<Fn>(GetProcAddress(LoadLibraryW(L"user32.dll"), "MessageBoxW"));
@@ -102,11 +101,6 @@ protected:
     }
     static void Post(HWND hwnd, WPARAM key) { PostMessageW(hwnd, WM_KEYDOWN, key, 0); }
     static void Click(HWND box, int id) { PostMessageW(GetDlgItem(box, id), BM_CLICK, 0, 0); }
-    static std::wstring Text(HWND hwnd) {
-        wchar_t buf[64] = L"";
-        GetWindowTextW(hwnd, buf, 64);
-        return buf;
-    }
 };
 
 TEST_F(DrawnBoxes, EachTypeShowsItsButtonsAndAnswersEscapeAndCloseAsWindowsDoes) {

@@ -288,8 +288,8 @@ TEST_F(PaintTest, WindowDcsCoverTheFrameOrTheClientAreaAndAreOnlyReleased) {
     EXPECT_EQ(GetClipBox(hdc, &box), SIMPLEREGION);
     EXPECT_TRUE(Same(box, {0, 0, 20, 20}));
     EXPECT_EQ(ReleaseDC(child, hdc), 1);
-    EXPECT_EQ(GetDC(reinterpret_cast<HWND>(0x7777)), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(Failed(GetDC(reinterpret_cast<HWND>(0x7777)) == nullptr),
+              ERROR_INVALID_WINDOW_HANDLE);
     p = {3, 4};  // a child's client area lies within its parent's, not its frame
     ClientToScreen(child, &p);
     EXPECT_EQ(p.x * 1000 + p.y, (origin.x + 13) * 1000 + origin.y + 19);

@@ -88,6 +88,13 @@ inline std::vector<Seen> SeenOf(UINT msg) {
     return out;
 }
 
+// A window's title or a control's text.
+inline std::wstring Text(HWND hwnd) {
+    wchar_t buf[128] = L"";
+    GetWindowTextW(hwnd, buf, 128);
+    return buf;
+}
+
 inline std::wstring UniqueClassName(const wchar_t* stem) {
     static std::atomic<int> counter{0};
     return std::wstring(stem) + L"-" + std::to_wstring(getpid()) + L"-" +
