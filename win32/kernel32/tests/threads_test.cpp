@@ -28,6 +28,12 @@ DWORD WINAPI CallsExitThread(LPVOID) {
     ExitThread(77);
     return 1;
 }
+std::atomic<bool> g_ran_on{false};
+DWORD WINAPI WaitThenFlag(LPVOID go) {
+    WaitForSingleObject(go, INFINITE);
+    g_ran_on = true;
+    return 0;
+}
 DWORD WINAPI SetFlag(LPVOID p) {
     static_cast<std::atomic<bool>*>(p)->store(true);
     return 3;
@@ -69,26 +75,13 @@ TEST(Threads, AThreadEndsWithItsCodeHoweverItEnds) {
     // the handle lets it run on.
     Handle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     Handle running(CreateThread(nullptr, 0, WaitForEventThenReturn7, go.get(), 0, nullptr));
-    struct Args {
-        HANDLE go;
-        std::atomic<bool> ran{false};
-    } args{go.get()};
-    HANDLE closed = CreateThread(
-        nullptr, 64 * 1024,
-        [](LPVOID p) -> DWORD {
-            auto* a = static_cast<Args*>(p);
-            WaitForSingleObject(a->go, INFINITE);
-            a->ran = true;
-            return 0;
-        },
-        &args, 0, nullptr);
     EXPECT_EQ(ExitCodeOf(running.get()), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_EQ(WaitForSingleObject(running.get(), 20), static_cast<DWORD>(WAIT_TIMEOUT));
-    ASSERT_TRUE(CloseHandle(closed));
+    ASSERT_TRUE(CloseHandle(CreateThread(nullptr, 64 * 1024, WaitThenFlag, go.get(), 0, nullptr)));
     SetEvent(go.get());
     ASSERT_EQ(WaitForSingleObject(running.get(), 5000), WAIT_OBJECT_0);
     EXPECT_EQ(ExitCodeOf(running.get()), 7u);
-    EXPECT_TRUE(testing_support::WaitUntil([&] { return args.ran.load(); }, 10000));
+    EXPECT_TRUE(testing_support::WaitUntil([] { return g_ran_on.load(); }, 10000));
 }
 
 TEST(Threads, ASuspendedThreadRunsOnlyAfterResumeOrNeverWhenTerminated) {
