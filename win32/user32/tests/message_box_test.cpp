@@ -31,16 +31,12 @@ TEST_F(MessageBoxes, TheKnobsButtonOrTheDefaultOneAnswers) {
         const char* knob;
         int answer;
     } cases[] = {
-        {MB_OK, "", IDOK},
-        {MB_OKCANCEL, "", IDOK},
         {MB_YESNO | MB_ICONQUESTION, "", IDYES},
         {MB_YESNO | MB_DEFBUTTON2, "", IDNO},
         {MB_YESNOCANCEL | MB_DEFBUTTON3, "", IDCANCEL},
         {MB_ABORTRETRYIGNORE | MB_DEFBUTTON2, "", IDRETRY},
-        {MB_RETRYCANCEL, "", IDRETRY},
         {MB_CANCELTRYCONTINUE | MB_DEFBUTTON3, "", IDCONTINUE},
         {MB_OKCANCEL | MB_DEFBUTTON3, "", IDOK},  // past the last button: the first
-        {MB_YESNO | MB_DEFBUTTON4, "", IDYES},
         {MB_YESNO, "IDNO", IDNO},
         {MB_OKCANCEL, "idcancel", IDCANCEL},
         {MB_RETRYCANCEL | MB_DEFBUTTON2, "4", IDRETRY},
