@@ -69,11 +69,7 @@ TEST_F(CrossProcessTest, PrivateMessageFromASecondProcessReachesTheHiddenWindow)
     }
     EXPECT_EQ(helper.Wait(), 0);
     ASSERT_TRUE(got);
-    auto seen = SeenOf(0x9401);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].hwnd, hwnd);
-    EXPECT_EQ(seen[0].wparam, 0x1234u);
-    EXPECT_EQ(seen[0].lparam, -5);
+    EXPECT_EQ(CallsOf(0x9401), (Calls{{hwnd, 0x1234, -5}}));
     DestroyWindow(hwnd);
 }
 

@@ -184,25 +184,16 @@ TEST_F(InputTest, CaptureRoutesThePointerOutsideAndReportsItsLoss) {
     EXPECT_EQ(SetCapture(a), nullptr);
     EXPECT_EQ(GetCapture(), a);
     Send({Mouse(MOUSEEVENTF_MOVE, 350, 150), Mouse(MOUSEEVENTF_MOVE, 50, 60)});
-    auto moves = SeenOf(WM_MOUSEMOVE);
-    ASSERT_EQ(moves.size(), 1u);  // the two moves merge into the latest
-    EXPECT_EQ(moves[0].hwnd, a);
-    EXPECT_EQ(GET_X_LPARAM(moves[0].lparam), -50);
-    EXPECT_EQ(GET_Y_LPARAM(moves[0].lparam), -40);
+    // The two moves merge into the latest.
+    EXPECT_EQ(CallsOf(WM_MOUSEMOVE), (Calls{{a, 0, MAKELPARAM(-50, -40)}}));
     EXPECT_TRUE(SeenOf(WM_SETCURSOR).empty());
     EXPECT_EQ(SetCapture(b), a);
     ReleaseCapture();
-    std::vector<Seen> lost = SeenOf(WM_CAPTURECHANGED);
-    ASSERT_EQ(lost.size(), 2u);
-    EXPECT_EQ(lost[0].hwnd, a);
-    EXPECT_EQ(lost[0].lparam, reinterpret_cast<LPARAM>(b));
-    EXPECT_EQ(lost[1].hwnd, b);
-    EXPECT_EQ(lost[1].lparam, 0);
+    EXPECT_EQ(CallsOf(WM_CAPTURECHANGED), (Calls{{a, 0, reinterpret_cast<LPARAM>(b)}, {b, 0, 0}}));
     EXPECT_EQ(GetCapture(), nullptr);
     ClearLog();
     Send({Mouse(MOUSEEVENTF_MOVE, 350, 150)});
-    ASSERT_EQ(SeenOf(WM_MOUSEMOVE).size(), 1u);
-    EXPECT_EQ(SeenOf(WM_MOUSEMOVE)[0].hwnd, b);
+    EXPECT_EQ(CallsOf(WM_MOUSEMOVE), (Calls{{b, 0, MAKELPARAM(50, 50)}}));
     // Another thread sees no capture of its own.
     SetCapture(a);
     HWND seen = a;
@@ -246,11 +237,7 @@ TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
     HWND child = Make({10, 10, 40, 40}, WS_CHILD | WS_VISIBLE, front);
     ClearLog();
     Click(20, 25, 0);
-    auto notes = SeenOf(WM_PARENTNOTIFY);
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(notes[0].hwnd, front);
-    EXPECT_EQ(notes[0].wparam, static_cast<WPARAM>(WM_LBUTTONDOWN));
-    EXPECT_EQ(notes[0].lparam, MAKELPARAM(20, 25));
+    EXPECT_EQ(CallsOf(WM_PARENTNOTIFY), (Calls{{front, WM_LBUTTONDOWN, MAKELPARAM(20, 25)}}));
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, child);
     // A window that answers HTTRANSPARENT hands the point to the one beneath.
     hook() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
@@ -268,10 +255,7 @@ TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
     };
     ClearLog();
     Click(150, 160, 0);
-    auto nc = SeenOf(WM_NCLBUTTONDOWN);
-    ASSERT_EQ(nc.size(), 1u);
-    EXPECT_EQ(nc[0].wparam, static_cast<WPARAM>(HTCAPTION));
-    EXPECT_EQ(nc[0].lparam, MAKELPARAM(150, 160));
+    EXPECT_EQ(CallsOf(WM_NCLBUTTONDOWN), (Calls{{back, HTCAPTION, MAKELPARAM(150, 160)}}));
 }
 
 TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
@@ -281,12 +265,9 @@ TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
     SetFocus(child);
     ClearLog();
     Send({Mouse(MOUSEEVENTF_MOVE, 450, 50), Mouse(MOUSEEVENTF_WHEEL, 450, 50, 0, -WHEEL_DELTA)});
-    auto wheels = SeenOf(WM_MOUSEWHEEL);
-    ASSERT_EQ(wheels.size(), 2u);
-    EXPECT_EQ(wheels[0].hwnd, child);
-    EXPECT_EQ(wheels[1].hwnd, top);
-    EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(wheels[0].wparam), -WHEEL_DELTA);
-    EXPECT_EQ(wheels[0].lparam, MAKELPARAM(450, 50));
+    const WPARAM down = MAKEWPARAM(0, -WHEEL_DELTA);
+    const LPARAM at = MAKELPARAM(450, 50);  // the screen point
+    EXPECT_EQ(CallsOf(WM_MOUSEWHEEL), (Calls{{child, down, at}, {top, down, at}}));
     (void)other;
 }
 

@@ -279,12 +279,8 @@ TEST_F(DrawnBoxes, TheBoxShowsTheIconOfItsKindAndItsText) {
         int dark_text_pixels = 0;
         Run(MB_OK | c.icon, [&](HWND box) {
             HWND icon = nullptr, text = nullptr;
-            for (HWND ch = GetWindow(box, GW_CHILD); ch; ch = GetWindow(ch, GW_HWNDNEXT)) {
-                wchar_t cls[16];
-                GetClassNameW(ch, cls, 16);
-                if (std::wstring(cls) == L"Static")
-                    ((GetWindowLongW(ch, GWL_STYLE) & SS_TYPEMASK) == SS_ICON ? icon : text) = ch;
-            }
+            for (HWND ch = nullptr; (ch = FindWindowExW(box, ch, L"Static", nullptr));)
+                ((GetWindowLongW(ch, GWL_STYLE) & SS_TYPEMASK) == SS_ICON ? icon : text) = ch;
             ASSERT_TRUE(icon && text);
             RECT box_r, icon_r, text_r;
             GetWindowRect(box, &box_r);

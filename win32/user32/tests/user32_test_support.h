@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "testing/win32_last_error.h"
@@ -93,6 +94,14 @@ inline std::wstring Text(HWND hwnd) {
     wchar_t buf[128] = L"";
     GetWindowTextW(hwnd, buf, 128);
     return buf;
+}
+
+// Each time a message came: its window and parameters, in order.
+using Calls = std::vector<std::tuple<HWND, WPARAM, LPARAM>>;
+inline Calls CallsOf(UINT msg) {
+    Calls out;
+    for (auto& s : SeenOf(msg)) out.emplace_back(s.hwnd, s.wparam, s.lparam);
+    return out;
 }
 
 inline std::wstring UniqueClassName(const wchar_t* stem) {
