@@ -102,10 +102,8 @@ TEST_F(InputTest, ClickOnAnInactiveWindowActivatesItThenDeliversThePress) {
                      WM_SETCURSOR, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_ACTIVATEAPP}),
               expected);
     EXPECT_EQ(SeenOf(WM_ACTIVATE)[1].wparam, static_cast<WPARAM>(WA_CLICKACTIVE));
-    auto down = SeenOf(WM_LBUTTONDOWN)[0];
-    EXPECT_EQ(down.wparam, static_cast<WPARAM>(MK_LBUTTON));
-    EXPECT_EQ(down.lparam, MAKELPARAM(10, 30));
-    EXPECT_EQ(SeenOf(WM_LBUTTONUP)[0].wparam, 0u);
+    EXPECT_EQ(CallsOf(WM_LBUTTONDOWN), (Calls{{b, MK_LBUTTON, MAKELPARAM(10, 30)}}));
+    EXPECT_EQ(CallsOf(WM_LBUTTONUP), (Calls{{b, 0, MAKELPARAM(10, 30)}}));
     EXPECT_EQ(GetActiveWindow(), b);
     EXPECT_EQ(GetForegroundWindow(), b);
 }
