@@ -72,6 +72,20 @@ inline bool start(const std::wstring& line, PROCESS_INFORMATION* pi, LPCWSTR fol
                           pi) != FALSE;
 }
 
+// A started command line, ended (if still running) and closed with the object.
+struct Started {
+    PROCESS_INFORMATION pi{};
+    bool ok = false;
+    explicit Started(const std::wstring& line) { ok = start(line, &pi); }
+    ~Started() {
+        if (!ok) return;
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 2000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+};
+
 // Runs a command line to its end; the exit code, or 0xFFFFFFFF when it did not start.
 inline DWORD run(const std::wstring& line, LPCWSTR folder = nullptr) {
     PROCESS_INFORMATION pi;

@@ -19,18 +19,6 @@ using testing_support::WriteAll;
 
 namespace {
 
-struct Started {
-    PROCESS_INFORMATION pi{};
-    bool ok = false;
-    explicit Started(const std::wstring& line) { ok = start(line, &pi); }
-    ~Started() {
-        if (!ok) return;
-        TerminateProcess(pi.hProcess, 1);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-};
-
 DWORD exit_code(HANDLE process) {
     DWORD code = 0xDEADu;
     EXPECT_TRUE(GetExitCodeProcess(process, &code));
