@@ -1,5 +1,7 @@
 #include "user32_test_support.h"
 
+#include <set>
+
 using namespace user32_test;
 
 namespace {
@@ -290,13 +292,9 @@ TEST_F(WindowTest, FamiliesAndFindWindow) {
     EXPECT_EQ(FindWindowW(name.c_str(), L"Gamma"), nullptr);
     EXPECT_EQ(FindWindowW(nullptr, L"kid"), nullptr);
     EXPECT_EQ(FindWindowExW(a, nullptr, name.c_str(), nullptr), child);
-    std::vector<HWND> tops;
-    for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, name.c_str(), nullptr));)
-        tops.push_back(h);
-    std::sort(tops.begin(), tops.end());
-    std::vector<HWND> expected{a, b, popup};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(tops, expected);
+    std::multiset<HWND> tops;
+    for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, name.c_str(), nullptr));) tops.insert(h);
+    EXPECT_EQ(tops, (std::multiset<HWND>{a, b, popup}));
     // A message-only window is found only among its kind, and takes messages.
     HWND message_only = Create(name, L"", 0, HWND_MESSAGE);
     EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, name.c_str(), nullptr), message_only);
