@@ -11,14 +11,6 @@ namespace {
 
 using Step = std::pair<HWND, UINT>;
 
-void Pump() {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
-
 std::vector<Step> Trace(const std::vector<UINT>& wanted) {
     std::lock_guard lock(log_mutex());
     std::vector<Step> out;
@@ -51,7 +43,7 @@ INPUT Key(WORD vk, bool up = false, DWORD flags = 0) {
 void Send(std::vector<INPUT> inputs) {
     ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
               inputs.size());
-    Pump();
+    Drain();
 }
 
 void Click(int x, int y, DWORD time, DWORD button = MOUSEEVENTF_LEFTDOWN) {
@@ -331,7 +323,7 @@ TEST_F(InputTest, KeyStateFollowsTheMessagesReadWhileAsyncStateFollowsTheKeys) {
     ASSERT_EQ(SendInput(1, &shift, sizeof(INPUT)), 1u);
     EXPECT_LT(GetAsyncKeyState(VK_SHIFT), 0);
     EXPECT_GE(GetKeyState(VK_SHIFT), 0);  // not read yet
-    Pump();
+    Drain();
     EXPECT_LT(GetKeyState(VK_SHIFT), 0);
     Send({Key(VK_SHIFT, true), Key(VK_CAPITAL), Key(VK_CAPITAL, true)});
     EXPECT_GE(GetKeyState(VK_SHIFT), 0);

@@ -34,10 +34,6 @@ bool PaintQueued() {
     return PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE);
 }
 
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 // A copy of a window's pixels (client area or whole window) read back through PrintWindow.
 struct Snapshot {
     Snapshot(HWND hwnd, bool client_only) {

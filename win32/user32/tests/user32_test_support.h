@@ -135,10 +135,17 @@ inline double MsSince(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
-// Dispatches what the queue holds now.
+// Translates and dispatches what the queue holds now.
 inline void Drain() {
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+inline bool Same(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 // The process's processor time so far (user and system).

@@ -13,10 +13,6 @@ protected:
     void TearDown() override { hook() = nullptr; }
 };
 
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 RECT WindowRect(HWND hwnd) {
     RECT r{};
     GetWindowRect(hwnd, &r);
