@@ -18,10 +18,6 @@ protected:
         hook() = nullptr;
         DestroyWindow(hwnd_);
     }
-    static UINT Next(HWND filter = nullptr, UINT first = 0, UINT last = 0) {
-        MSG msg{};
-        return PeekMessageW(&msg, filter, first, last, PM_REMOVE) ? msg.message : 0;
-    }
     HWND hwnd_ = nullptr;
 };
 

@@ -12,10 +12,6 @@ protected:
         hwnd_ = MakeWindow();
     }
     void TearDown() override { DestroyWindow(hwnd_); }
-    static UINT Next(UINT first = 0, UINT last = 0, UINT remove = PM_REMOVE) {
-        MSG msg{};
-        return PeekMessageW(&msg, nullptr, first, last, remove) ? msg.message : 0;
-    }
     HWND hwnd_ = nullptr;
 };
 
@@ -58,10 +54,10 @@ TEST_F(TimerTest, ADueTimerIsOneMessageAfterThePostedOnes) {
     SetTimer(hwnd_, 1, 10, nullptr);
     Sleep(80);  // several periods unserved
     PostMessageW(hwnd_, WM_USER, 0, 0);
-    EXPECT_EQ(Next(0, 0, PM_NOREMOVE), static_cast<UINT>(WM_USER));
+    EXPECT_EQ(Next(nullptr, 0, 0, PM_NOREMOVE), static_cast<UINT>(WM_USER));
     EXPECT_EQ(Next(), static_cast<UINT>(WM_USER));
-    EXPECT_EQ(Next(0, 0, PM_NOREMOVE), static_cast<UINT>(WM_TIMER));  // left due
-    EXPECT_EQ(Next(WM_TIMER, WM_TIMER), static_cast<UINT>(WM_TIMER));
+    EXPECT_EQ(Next(nullptr, 0, 0, PM_NOREMOVE), static_cast<UINT>(WM_TIMER));  // left due
+    EXPECT_EQ(Next(nullptr, WM_TIMER, WM_TIMER), static_cast<UINT>(WM_TIMER));
     EXPECT_EQ(Next(), 0u);
     KillTimer(hwnd_, 1);
 }

@@ -144,6 +144,12 @@ inline void Drain() {
     }
 }
 
+// The next queued message's number (0 when none) through PeekMessageW.
+inline UINT Next(HWND filter = nullptr, UINT first = 0, UINT last = 0, UINT remove = PM_REMOVE) {
+    MSG msg{};
+    return PeekMessageW(&msg, filter, first, last, remove) ? msg.message : 0;
+}
+
 inline bool Same(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
