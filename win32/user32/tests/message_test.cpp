@@ -78,8 +78,7 @@ TEST_F(MessageTest, PeekFiltersByRangeAndByWindowWithItsChildren) {
     PostMessageW(child, WM_USER + 2, 0, 0);
     PostMessageW(nullptr, WM_USER + 3, 0, 0);  // a thread message
     PostMessageW(hwnd_, WM_USER + 4, 0, 0);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));  // left queued
+    ASSERT_EQ(Next(nullptr, 0, 0, PM_NOREMOVE), WM_USER + 1u);  // left queued
     EXPECT_EQ(Next(nullptr, WM_USER + 3, WM_USER + 4), WM_USER + 3u);
     EXPECT_EQ(Next(hwnd_), WM_USER + 2u);  // the child's counts for its parent
     EXPECT_EQ(Next(hwnd_), WM_USER + 4u);
@@ -90,6 +89,7 @@ TEST_F(MessageTest, PeekFiltersByRangeAndByWindowWithItsChildren) {
     PostMessageW(other, WM_USER, 0, 0);
     DestroyWindow(other);
     EXPECT_EQ(Next(), 0u);
+    MSG msg;
     EXPECT_EQ(Failed(GetMessageW(&msg, other, 0, 0) == -1), ERROR_INVALID_WINDOW_HANDLE);
     EXPECT_EQ(Failed(!PostMessageW(other, WM_USER, 0, 0)), ERROR_INVALID_WINDOW_HANDLE);
 }

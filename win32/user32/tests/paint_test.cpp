@@ -29,10 +29,7 @@ LRESULT CALLBACK PaintingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     return 0;
 }
 
-bool PaintQueued() {
-    MSG msg;
-    return PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE);
-}
+bool PaintQueued() { return Next(nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE) != 0; }
 
 // A copy of a window's pixels (client area or whole window) read back through PrintWindow.
 struct Snapshot {

@@ -300,9 +300,7 @@ TEST_F(WindowTest, FamiliesAndFindWindow) {
     EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, name.c_str(), nullptr), message_only);
     EXPECT_EQ(GetParent(message_only), nullptr);
     EXPECT_TRUE(PostMessageW(message_only, WM_USER + 5, 1, 2));
-    MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, message_only, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 5));
+    EXPECT_EQ(Next(message_only), WM_USER + 5u);
     DestroyWindow(message_only);
     DestroyWindow(a);
     EXPECT_FALSE(IsWindow(popup));  // owned pop-ups go with their owner
