@@ -64,15 +64,13 @@ private:
     std::vector<DWORD> storage_;
 };
 
-std::vector<Seen>& seen() {
-    static std::vector<Seen> list;
-    return list;
-}
-
 constexpr UINT kAskForAnswer = WM_USER + 5, kEndMe = WM_USER + 6;
 
 INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
-    seen().push_back({dlg, msg, wparam, lparam, 0});
+    {
+        std::lock_guard lock(log_mutex());
+        log().push_back({dlg, msg, wparam, lparam, GetCurrentThreadId()});
+    }
     if (msg == WM_INITDIALOG && lparam > 0) PostMessageW(dlg, kEndMe, lparam, 0);
     if (msg == kAskForAnswer) SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 42);
     if (msg == kEndMe || (msg == WM_COMMAND && LOWORD(wparam) == IDCANCEL))
@@ -82,18 +80,10 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
            (msg == WM_INITDIALOG && lparam);
 }
 
-std::vector<UINT> SeenMessages(const std::vector<UINT>& wanted) {
-    std::vector<UINT> out;
-    for (auto& s : seen())
-        if (std::find(wanted.begin(), wanted.end(), s.msg) != wanted.end()) out.push_back(s.msg);
-    return out;
-}
-
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearLog();
-        seen().clear();
         RegisterTestClass(ctl_);
     }
     HWND Create(Template& t, LPARAM param = 0) {
@@ -140,11 +130,7 @@ TEST_F(DialogTest, APlainTemplateGivesTheDialogAndItsControlsInDialogUnits) {
     EXPECT_STREQ(cls, L"Button");
     EXPECT_EQ(Text(GetDlgItem(dlg, IDOK)), L"OK");
     // WM_INITDIALOG carries the parameter and the first tab stop.
-    ASSERT_EQ(SeenMessages({WM_INITDIALOG}).size(), 1u);
-    auto init = std::find_if(seen().begin(), seen().end(),
-                             [](const Seen& s) { return s.msg == WM_INITDIALOG; });
-    EXPECT_EQ(init->lparam, -0x5150);
-    EXPECT_EQ(reinterpret_cast<HWND>(init->wparam), second);
+    EXPECT_EQ(CallsOf(WM_INITDIALOG), (Calls{{dlg, reinterpret_cast<WPARAM>(second), -0x5150}}));
     SetLastError(0);
     EXPECT_EQ(Failed(GetDlgItem(dlg, 1234) == nullptr), ERROR_CONTROL_ID_NOT_FOUND);
     EXPECT_EQ(GetDlgCtrlID(dlg), 0);  // a top-level window has no control id
@@ -165,7 +151,7 @@ TEST_F(DialogTest, AnExtendedTemplateReadsItsOwnFieldOrderAndFont) {
     EXPECT_EQ(Text(dlg), L"Extended");
     EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_EQ(Text(GetDlgItem(dlg, 70000)), L"wide id");
-    EXPECT_EQ(SeenMessages({WM_SETFONT, WM_INITDIALOG}),
+    EXPECT_EQ(MessagesOf(dlg, {WM_SETFONT, WM_INITDIALOG}),
               (std::vector<UINT>{WM_SETFONT, WM_INITDIALOG}));
     EXPECT_NE(SendMessageW(dlg, WM_GETFONT, 0, 0), 0);
     DestroyWindow(dlg);
@@ -173,9 +159,9 @@ TEST_F(DialogTest, AnExtendedTemplateReadsItsOwnFieldOrderAndFont) {
     Template bad;
     bad.header(WS_POPUP, 0, 1, 80, 40, L"")
         .item(WS_VISIBLE, 1, 1, 3, UniqueClassName(L"none"), L"");
-    seen().clear();
+    ClearLog();
     EXPECT_EQ(Failed(Create(bad) == nullptr), ERROR_CANNOT_FIND_WND_CLASS);
-    EXPECT_TRUE(SeenMessages({WM_INITDIALOG}).empty());
+    EXPECT_TRUE(SeenOf(WM_INITDIALOG).empty());
 }
 
 TEST_F(DialogTest, TheProcedureAnswersThroughMsgResultAndClosingCancels) {
@@ -189,7 +175,7 @@ TEST_F(DialogTest, TheProcedureAnswersThroughMsgResultAndClosingCancels) {
     // Closing means Cancel; ending a modeless dialog hides it.
     SendMessageW(dlg, WM_CLOSE, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(dlg); }));
-    EXPECT_FALSE(SeenMessages({WM_COMMAND}).empty());
+    EXPECT_FALSE(MessagesOf(dlg, {WM_COMMAND}).empty());
     EXPECT_TRUE(IsWindow(dlg));
     DestroyWindow(dlg);
 }
@@ -222,10 +208,10 @@ TEST_F(DialogTest, TheFocusGoesToTheFirstTabStopAndComesBackWithTheActivation) {
     EXPECT_FALSE(IsDialogMessageW(other, &foreign));  // nor is a plain window a dialog
     SetActiveWindow(other);
     EXPECT_EQ(GetFocus(), other);
-    seen().clear();
+    ClearLog();
     SetActiveWindow(dlg);
     EXPECT_EQ(GetFocus(), first);
-    EXPECT_TRUE(SeenMessages({WM_SETFOCUS}).empty());  // straight back to the control
+    EXPECT_TRUE(MessagesOf(dlg, {WM_SETFOCUS}).empty());  // straight back to the control
     DestroyWindow(other);
     DestroyWindow(dlg);
 }
