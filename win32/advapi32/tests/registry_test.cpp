@@ -18,6 +18,7 @@
 
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
+#include "testing/win32_fork.h"
 
 namespace {
 
@@ -92,26 +93,11 @@ Dump DumpOf(HKEY key) {
     return d;
 }
 
-// Runs fn in a child process; answers its exit status (fn's result).
-template <class Fn>
-int InChild(Fn fn) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(fn());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 class RegistryTest : public ::testing::Test {
 protected:
     // The Windows path of a file in the test's folder.
     std::wstring File(const std::string& name) const { return dir_.winfile(name); }
-    std::set<std::string> Files() const {
-        std::set<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(dir_.path()))
-            names.insert(e.path().filename());
-        return names;
-    }
+    std::string Files() const { return testing_support::ListFolder(dir_.path()); }
 
     testing_support::TempDir dir_;
     testing_support::ScopedEnv store_{"WIN32_REGISTRY_DIR", dir_.file("store")};
@@ -325,11 +311,7 @@ TEST_F(RegistryTest, WriterProcessesLoseNothingAndSeeEachOthersChanges) {
         }
         _exit(0);
     }
-    for (pid_t pid : pids) {
-        int status = -1;
-        waitpid(pid, &status, 0);
-        EXPECT_EQ(status, 0);
-    }
+    EXPECT_TRUE(testing_support::AllExitedWithZero(pids));
     HKEY key = Open(HKEY_CURRENT_USER, L"Software\\Race", KEY_ALL_ACCESS);
     Dump d = DumpOf(key);
     EXPECT_EQ(d[L""].size(), 2u * kPerWriter);
@@ -342,7 +324,7 @@ TEST_F(RegistryTest, WriterProcessesLoseNothingAndSeeEachOthersChanges) {
             EXPECT_EQ(v, i);
         }
     ASSERT_EQ(SetString(key, L"from", L"parent"), ERROR_SUCCESS);
-    EXPECT_EQ(InChild([] {
+    EXPECT_EQ(testing_support::InChild([] {
                   return GetString(Open(HKEY_CURRENT_USER, L"Software\\Race"), L"from") == L"parent"
                              ? 0
                              : 1;
@@ -437,7 +419,7 @@ TEST_F(RegistryTest, SavedSubtreesRestoreWithEveryValueOverAllOtherContent) {
     HKEY src = Create(HKEY_CURRENT_USER, L"Software\\Kelto\\Source");
     FillSource(src);
     ASSERT_EQ(RegSaveKeyW(src, File("source.reg").c_str(), nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(Files(), (std::set<std::string>{"source.reg", "store"}));
+    EXPECT_EQ(Files(), "source.reg store");
 
     HKEY dst = Create(HKEY_CURRENT_USER, L"Software\\Kelto\\Target");
     SetString(dst, L"Name", L"old text");
@@ -453,7 +435,7 @@ TEST_F(RegistryTest, SavedSubtreesRestoreWithEveryValueOverAllOtherContent) {
     EXPECT_EQ(DumpOf(dst), expected);
     // In the store, not only in this process.
     EXPECT_EQ(
-        InChild([] {
+        testing_support::InChild([] {
             return Open(HKEY_CURRENT_USER, L"Software\\Kelto\\Target\\Alpha\\Beta\\Gamma") ? 0 : 1;
         }),
         0);
@@ -514,7 +496,7 @@ TEST_F(RegistryTest, SaveAndRestoreRefuseWhatTheyMayNotDoAndChangeNothing) {
     RegCloseKey(doomed);  // its handle value is no key any more
     EXPECT_EQ(RegSaveKeyW(doomed, File("closed.reg").c_str(), nullptr), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegRestoreKeyW(doomed, File("good.reg").c_str(), 0), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(Files(), (std::set<std::string>{"good.reg", "store", "taken.reg"}));
+    EXPECT_EQ(Files(), "good.reg store taken.reg");
 
     HKEY dst = Create(HKEY_CURRENT_USER, L"Software\\Kelto\\Target");
     SetString(dst, L"Mine", L"still here");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "testing/scoped_env.h"
+#include "testing/win32_fork.h"
 
 namespace {
 
@@ -59,17 +60,9 @@ const std::string kMedium = "2000 type 1", kHigh = "3000 elevated type 2 admin";
 TEST(Tokens, IntegrityIsHighForRootMediumForOthersOrWhatTheKnobSays) {
     HANDLE token = ProcessToken(TOKEN_QUERY);
     EXPECT_EQ(Standing(token), geteuid() == 0 ? kHigh : kMedium);
-    if (geteuid() == 0) {  // an ordinary user: a child that gave up root for good
-        pid_t pid = fork();
-        if (pid == 0)
-            _exit(setresuid(65534, 65534, 65534) == 0 &&
-                          Standing(ProcessToken(TOKEN_QUERY)) == kMedium
-                      ? 0
-                      : 1);
-        int status = -1;
-        waitpid(pid, &status, 0);
-        EXPECT_EQ(status, 0);
-    }
+    EXPECT_EQ(testing_support::AsOrdinaryUser(
+                  [] { return Standing(ProcessToken(TOKEN_QUERY)) == kMedium ? 0 : 1; }),
+              0);
     {
         // The level and the elevation follow the knob, IsUserAnAdmin the user.
         const std::string admin = geteuid() == 0 ? " admin" : "";

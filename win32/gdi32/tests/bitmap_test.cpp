@@ -1,6 +1,7 @@
 // Bitmaps: compatible formats, 1-bpp masks and DIB transfers both ways.
 #include "dib_canvas.h"
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -31,12 +32,9 @@ TEST(CreateBitmap, FormatsFollowTheReferenceDcAndMasksReadBackBlackAndWhite) {
     GdiObject<HBITMAP> colour2(CreateCompatibleBitmap(mem, 3, 2));
     EXPECT_EQ(Describe(colour).bmBitsPixel, 32);
     EXPECT_EQ(Describe(mono).bmBitsPixel, 1);
-    const BITMAP info = Describe(colour2);
-    EXPECT_EQ(info.bmBitsPixel, 32);
-    EXPECT_EQ(info.bmWidth, 3);
-    EXPECT_EQ(info.bmHeight, 2);
-    EXPECT_EQ(info.bmWidthBytes, 12);
-    EXPECT_EQ(info.bmBits, nullptr);
+    const BITMAP i = Describe(colour2);
+    EXPECT_EQ(std::tuple(i.bmBitsPixel, i.bmWidth, i.bmHeight, i.bmWidthBytes, i.bmBits),
+              std::tuple(WORD{32}, LONG{3}, LONG{2}, LONG{12}, LPVOID{}));
     SelectObject(mem, old);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
@@ -74,9 +72,9 @@ TEST(CreateDIBitmap, RowsAndAlphaRoundTripThroughGetDIBitsInBothOrders) {
     BITMAPINFO header{};
     header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     ASSERT_NE(GetDIBits(screen, sized, 0, 0, nullptr, &header, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(header.bmiHeader.biWidth, 7);
-    EXPECT_EQ(header.bmiHeader.biHeight, 5);
-    EXPECT_EQ(header.bmiHeader.biBitCount, 32);
+    const BITMAPINFOHEADER& h = header.bmiHeader;
+    EXPECT_EQ(std::tuple(h.biWidth, h.biHeight, h.biBitCount),
+              std::tuple(LONG{7}, LONG{5}, WORD{32}));
     ReleaseDC(nullptr, screen);
 }
 

@@ -1,4 +1,4 @@
-// A 32-bpp DIB section selected into its own memory DC, for reading back pixels;
+// The shared 32-bpp canvas read back as the gdi32 tests want it;
 // fonts as the program makes them; the ink a drawing left.
 #pragma once
 
@@ -12,6 +12,8 @@
 #include <ostream>
 #include <string>
 
+#include "testing/dib_canvas.h"
+
 // A 32-bpp picture of the given height (negative: top-down).
 inline BITMAPINFO Info32(int width, int height) {
     BITMAPINFO bmi{};
@@ -23,40 +25,17 @@ inline BITMAPINFO Info32(int width, int height) {
     return bmi;
 }
 
-class DibCanvas {
+// The shared canvas, read as colour letters and as the box of its ink.
+class DibCanvas : public testing_support::DibCanvas {
 public:
-    // bottom_up: a positive biHeight, rows stored from the bottom of the picture.
-    DibCanvas(int width, int height, bool bottom_up = false)
-        : width_(width), height_(height), bottom_up_(bottom_up) {
-        BITMAPINFO bmi = Info32(width, bottom_up ? height : -height);
-        dc_ = CreateCompatibleDC(nullptr);
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<uint32_t*>(bits);
-        old_ = SelectObject(dc_, bitmap_);
-    }
-    ~DibCanvas() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    DibCanvas(const DibCanvas&) = delete;
-    DibCanvas& operator=(const DibCanvas&) = delete;
+    using testing_support::DibCanvas::DibCanvas;
 
-    HDC dc() const { return dc_; }
-    HBITMAP bitmap() const { return bitmap_; }
-    uint32_t* bits() const { return bits_; }
-    bool valid() const { return dc_ && bitmap_ && bits_ && old_; }
-
-    // Pixel at (x, y) counted from the top, as 0xAARRGGBB.
-    uint32_t& at(int x, int y) { return bits_[(bottom_up_ ? height_ - 1 - y : y) * width_ + x]; }
-    void fill(uint32_t value) { std::fill(bits_, bits_ + width_ * height_, value); }
     // The picture as text, one character per pixel, rows ending in '\n': '.' for
     // the background, '#' 'k' 'r' 'g' 'b' white, black, red, green, blue (alpha 0), 'x' else.
-    std::string picture(uint32_t background = 0) {
+    std::string picture(uint32_t background = 0) const {
         std::string s;
-        for (int y = 0; y < height_; ++y) {
-            for (int x = 0; x < width_; ++x) {
+        for (int y = 0; y < height(); ++y) {
+            for (int x = 0; x < width(); ++x) {
                 const uint32_t p = at(x, y);
                 s += p == background ? '.'
                      : p == 0xFFFFFF ? '#'
@@ -71,24 +50,15 @@ public:
         return s;
     }
     // The smallest box holding every pixel that differs from the background.
-    RECT ink(uint32_t background) {
-        RECT r{width_, height_, 0, 0};
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
+    RECT ink(uint32_t background) const {
+        RECT r{width(), height(), 0, 0};
+        for (int y = 0; y < height(); ++y)
+            for (int x = 0; x < width(); ++x)
                 if (at(x, y) != background)
                     r = {std::min<LONG>(r.left, x), std::min<LONG>(r.top, y),
                          std::max<LONG>(r.right, x + 1), std::max<LONG>(r.bottom, y + 1)};
         return r;
     }
-
-private:
-    int width_;
-    int height_;
-    bool bottom_up_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    uint32_t* bits_ = nullptr;
-    HGDIOBJ old_ = nullptr;
 };
 
 // RAII for a created GDI object.

@@ -43,12 +43,7 @@ protected:
                 if (canvas_.at(x, y) != kBackground) return x;
         return -1;
     }
-    int InkCount() {
-        int n = 0;
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) n += canvas_.at(x, y) != kBackground;
-        return n;
-    }
+    int InkCount() { return kW * kH - canvas_.count(kBackground, ~0u); }
 
     DibCanvas canvas_{kW, kH};
     GdiObject<HFONT> font_{MakeUiFont(20)};
@@ -177,14 +172,9 @@ TEST(TextOutSurfaces, AMonochromeBitmapGetsWholePixelsAndAnInformationContextNon
     ASSERT_TRUE(TextOutW(dc, 2, 2, L"HH", 2));
     DibCanvas canvas(64, 32);
     ASSERT_TRUE(BitBlt(canvas.dc(), 0, 0, 64, 32, dc, 0, 0, SRCCOPY));
-    int black = 0, grey = 0;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 64; ++x) {
-            black += canvas.at(x, y) == 0;
-            grey += canvas.at(x, y) != 0 && canvas.at(x, y) != 0xFFFFFF;
-        }
+    const int black = canvas.count(0, ~0u);
     EXPECT_GT(black, 10);
-    EXPECT_EQ(grey, 0);
+    EXPECT_EQ(black + canvas.count(0xFFFFFF, ~0u), 64 * 32);  // no grey
     SelectObject(dc, old_font);
     SelectObject(dc, old_bitmap);
     DeleteDC(dc);

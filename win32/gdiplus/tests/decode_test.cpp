@@ -1,7 +1,7 @@
 // Decoding JPEG, PNG and BMP files and memory blocks into bitmaps: sizes, pixel
 // colours (within JPEG's tolerance), alpha, and clean failures on bad input.
 #include "gdiplus_session.h"
-#include "support/image_files.h"
+#include "testing/image_files.h"
 
 namespace {
 
@@ -37,18 +37,12 @@ TEST_F(Decode, EachFormatGivesItsSizeColoursAndAlpha) {
           {8, 40, 0xFF0000FF, 12},
           {56, 40, 0xFFFFFFFF, 12}}},
         {"grey jpeg",
-         image_files::jpeg(
-             16, 16, [](int, int) { return 0x606060u; }, image_files::JpegKind::Grey),
+         image_files::grey_jpeg(16, 16, [](int, int) { return uint8_t{0x60}; }),
          16,
          16,
          {{7, 7, 0xFF606060, 3}}},
         // No cyan, full magenta and yellow, no black: red.
-        {"cmyk jpeg",
-         image_files::jpeg(
-             8, 8, [](int, int) { return 0xFF0000FFu; }, image_files::JpegKind::Cmyk),
-         8,
-         8,
-         {{4, 4, 0xFFFF0000, 6}}},
+        {"cmyk jpeg", image_files::cmyk_jpeg(8, 8, 0xFF0000FF), 8, 8, {{4, 4, 0xFFFF0000, 6}}},
         {"rgba png",
          image_files::png(3, 2, PngKind::Rgba,
                           [](int x, int y) {
@@ -154,8 +148,7 @@ TEST_F(Decode, BadOrHugeInputFailsWithoutABitmap) {
         {"png damaged", damaged_png, OutOfMemory},
         {"bmp taller than its data", tall_bmp, OutOfMemory},
         // 8193 x 8193 is just above 64 x 2^20 pixels; both files are small and valid.
-        {"png above 64 megapixels", image_files::png(8193, 8193, PngKind::Grey1, nullptr),
-         OutOfMemory},
+        {"png above 64 megapixels", image_files::black_png(8193, 8193), OutOfMemory},
         {"jpeg above 64 megapixels", image_files::with_claimed_size(jpeg, 8193, 8193), OutOfMemory},
     };
     for (const auto& c : cases) {
@@ -168,7 +161,7 @@ TEST_F(Decode, BadOrHugeInputFailsWithoutABitmap) {
         EXPECT_EQ(bitmap, nullptr) << c.name;
     }
     GpBitmap* bitmap = nullptr;
-    ASSERT_EQ(decode_memory(image_files::png(8192, 3, PngKind::Grey1, nullptr), &bitmap), Ok);
+    ASSERT_EQ(decode_memory(image_files::black_png(8192, 3), &bitmap), Ok);
     ARGB c = 0x12345678;
     EXPECT_EQ(GdipBitmapGetPixel(bitmap, 8192, 0, &c), InvalidParameter);
     EXPECT_EQ(GdipBitmapGetPixel(bitmap, 0, -1, &c), InvalidParameter);

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "gdiplus_session.h"
-#include "support/image_files.h"
+#include "testing/image_files.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/image_files.h"
+#include "testing/image_files.h"
 #include "testing/temp_dir.h"
 
 namespace {

@@ -1,18 +1,18 @@
 // The child program the process tests start (W32_PROC_CHILD), what it records, and
-// folders of a test's own; for the kernel32, shell32 and psapi tests.
+// the shared temporary folders; for the kernel32, shell32 and psapi tests.
 #pragma once
 
 #include <windows.h>
 #include <win32_unixpath.h>
 
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "testing/temp_dir.h"
 
 // The child program: "exit <code>", "exitprocess <code>", "sleep <ms>", "record
 // <file>" among its arguments; without arguments it takes commands on its input.
@@ -24,39 +24,13 @@ inline std::wstring in_quotes(const std::wstring& s) { return L"\"" + s + L"\"";
 inline std::wstring child() { return in_quotes(win_path(child_path())); }
 inline std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-// A test's own folder, removed with its contents; win(name) is a file's drive path.
-class TempDir {
-public:
-    TempDir() {
-        const char* base = getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/w32proc-XXXXXX";
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    std::wstring win(const std::string& name = "") const {
-        return win_path(name.empty() ? path_ : file(name));
-    }
-    std::wstring winfile(const std::string& name) const { return win(name); }
-
-private:
-    std::string path_;
-};
+using testing_support::TempDir;
 
 inline void write_file(const std::string& path, const std::string& text, mode_t mode = 0644) {
     std::ofstream(path, std::ios::binary) << text;
     chmod(path.c_str(), mode);
 }
-inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+inline std::string read_file(const std::string& path) { return testing_support::ReadAll(path); }
 
 // A copy of the child program at `to`, with the given mode bits.
 inline void copy_child(const std::string& to, mode_t mode = 0755) {
@@ -97,6 +71,20 @@ inline bool start(const std::wstring& line, PROCESS_INFORMATION* pi, LPCWSTR fol
     return CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si,
                           pi) != FALSE;
 }
+
+// A started command line, ended (if still running) and closed with the object.
+struct Started {
+    PROCESS_INFORMATION pi{};
+    bool ok = false;
+    explicit Started(const std::wstring& line) { ok = start(line, &pi); }
+    ~Started() {
+        if (!ok) return;
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 2000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+};
 
 // Runs a command line to its end; the exit code, or 0xFFFFFFFF when it did not start.
 inline DWORD run(const std::wstring& line, LPCWSTR folder = nullptr) {

@@ -45,10 +45,7 @@ TEST(CodePages, TextConvertsToWideCharactersByItsCodePage) {
         {CP_THREAD_ACP, 0, kYaheiUtf8, kYahei},
         {CP_UTF8, 0, "\xF0\x9F\x98\x80", kSmile},  // one wide unit beyond the basic plane
         // Invalid UTF-8: one replacement per maximal ill-formed sequence, or an error.
-        {CP_UTF8, 0,
-         "a\xFF"
-         "b",
-         L"a\uFFFDb"},
+        {CP_UTF8, 0, "a\xFF\x62", L"a\uFFFDb"},  // "\x62" is b
         {CP_UTF8, 0, "\xE4\xB8z", L"\uFFFDz"},
         {CP_UTF8, 0, "x\xE4\xB8", L"x\uFFFD"},
         {CP_UTF8, 0, "\xC0\xAF", L"\uFFFD\uFFFD"},            // overlong

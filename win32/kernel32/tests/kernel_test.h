@@ -6,9 +6,10 @@
 
 #include "child_program.h"
 #include "file_test_folder.h"
+#include "testing/win32_fork.h"
+#include "testing/win32_last_error.h"
 
-// The last error a call left when it failed, 0 when it did not.
-inline int Failed(bool failed) { return failed ? static_cast<int>(GetLastError()) : 0; }
+using testing_support::Failed;
 
 // Closes a kernel handle when a test's scope ends, so a failed assertion leaks none.
 class Handle {

@@ -13,18 +13,12 @@
 
 #include "kernel_test.h"
 #include "testing/temp_dir.h"
+#include "testing/win32_program_path.h"
 
 namespace {
 
-std::wstring ProgramPath() {
-    wchar_t path[4096];
-    return std::wstring(path, GetModuleFileNameW(nullptr, path, 4096));
-}
-
-std::wstring Beside(const wchar_t* name) {
-    std::wstring p = ProgramPath();
-    return p.substr(0, p.rfind(L'\\') + 1) + name;
-}
+using testing_support::Beside;
+using testing_support::ProgramPath;
 
 template <class Fn>
 Fn Export(HMODULE mod, const char* name) {
@@ -64,8 +58,7 @@ TEST(Modules, TheCurrentFolderIsSearchedAndWhatIsNoModuleFails) {
         {Beside(L"no_such_module_here.dll"), ERROR_MOD_NOT_FOUND},
         {dir.winfile("text.dll"), ERROR_BAD_EXE_FORMAT}};
     for (const auto& [name, error] : failures) {
-        EXPECT_EQ(LoadLibraryW(name.c_str()), nullptr);
-        EXPECT_EQ(GetLastError(), error);
+        EXPECT_EQ(Failed(LoadLibraryW(name.c_str()) == nullptr), error);
     }
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());

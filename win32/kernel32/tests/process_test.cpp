@@ -8,42 +8,22 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <set>
 #include <unistd.h>
 
 #include "kernel_test.h"
 
 using namespace proctest;
+using testing_support::AsOrdinaryUser;
 using testing_support::ReadAll;
 using testing_support::WriteAll;
 
 namespace {
 
-struct Started {
-    PROCESS_INFORMATION pi{};
-    bool ok = false;
-    explicit Started(const std::wstring& line) { ok = start(line, &pi); }
-    ~Started() {
-        if (!ok) return;
-        TerminateProcess(pi.hProcess, 1);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-};
-
 DWORD exit_code(HANDLE process) {
     DWORD code = 0xDEADu;
     EXPECT_TRUE(GetExitCodeProcess(process, &code));
     return code;
-}
-
-// Runs fn in a forked child that first gives up root (when it has it); fn's result.
-template <class Fn>
-int AsOrdinaryUser(Fn fn) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(getuid() == 0 && setuid(65534) != 0 ? 90 : fn());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(CreateProcess, ExitCodesWaitsAndTerminationAsOnWindows) {
@@ -298,20 +278,17 @@ TEST(ProcessHandles, ImageNamesAreDrivePathsAndSnapshotsListTheProcesses) {
     ASSERT_NE(snap, INVALID_HANDLE_VALUE);
     const auto entries = Walk(snap);
     EXPECT_EQ(Walk(snap).size(), entries.size());  // First starts the walk again
-    std::vector<std::wstring> seen;
+    std::multiset<std::wstring> seen;
     for (const auto& e : entries) {
         if (e.th32ProcessID == p.pi.dwProcessId || e.th32ProcessID == GetCurrentProcessId())
-            seen.push_back(e.szExeFile + (L" " + std::to_wstring(e.th32ParentProcessID)));
+            seen.insert(e.szExeFile + (L" " + std::to_wstring(e.th32ParentProcessID)));
         if (e.th32ProcessID == p.pi.dwProcessId) {
             EXPECT_GE(e.cntThreads, 1u);
         }
     }
-    std::vector<std::wstring> expected = {
-        L"win32_kernel32_tests " + std::to_wstring(getppid()),
-        widen(name) + L" " + std::to_wstring(GetCurrentProcessId())};
-    std::sort(seen.begin(), seen.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(seen, (std::multiset<std::wstring>{
+                        L"win32_kernel32_tests " + std::to_wstring(getppid()),
+                        widen(name) + L" " + std::to_wstring(GetCurrentProcessId())}));
     PROCESSENTRY32W e{};
     EXPECT_EQ(Failed(!Process32FirstW(snap, &e)), ERROR_BAD_LENGTH);  // without its size
     CloseHandle(snap);

@@ -149,8 +149,8 @@ TEST_F(TimeTest, TimeFormatsFollowThePictureAndTheFlags) {
     EXPECT_EQ(GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, "HH':'mm':'ss", buf, 64), 9);
     EXPECT_STREQ(buf, "09:05:07");  // now, with the picture of the log
     EXPECT_EQ(GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, "HH':'mm':'ss", nullptr, 0), 9);
-    EXPECT_EQ(GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, "HH':'mm':'ss", buf, 8), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(Failed(GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, "HH':'mm':'ss", buf, 8) == 0),
+              ERROR_INSUFFICIENT_BUFFER);
     const struct {
         SYSTEMTIME when;
         const char* picture;

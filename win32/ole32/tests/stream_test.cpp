@@ -57,59 +57,45 @@ TEST(HGlobalStream, ReadsAndSeeksWithinTheBlock) {
     EXPECT_EQ(stream->Release(), 0u);
     EXPECT_EQ(BlockText(mem), "0123456789");  // not the stream's to free
     GlobalFree(mem);
+    stream = reinterpret_cast<IStream*>(1);
+    EXPECT_EQ(CreateStreamOnHGlobal(mem, FALSE, &stream), E_INVALIDARG);  // a freed block
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, nullptr), E_INVALIDARG);
 }
 
-TEST(HGlobalStream, WritesGrowTheBlockAndTheLastOwnerFreesIt) {
-    HGLOBAL mem = BlockWith("abc");
-    IStream* stream = nullptr;
-    ASSERT_EQ(CreateStreamOnHGlobal(mem, TRUE, &stream), S_OK);
+TEST(HGlobalStream, WritesGrowTheBlockClonesAndCopiesShareItAndTheLastOwnerFreesIt) {
+    IStream *stream = nullptr, *clone = nullptr, *to = nullptr;
+    ASSERT_EQ(CreateStreamOnHGlobal(BlockWith("abc"), TRUE, &stream), S_OK);
     ASSERT_EQ(stream->Seek(At(1), STREAM_SEEK_SET, nullptr), S_OK);
     ULONG put = 0;
     EXPECT_EQ(stream->Write("XYZW", 4, &put), S_OK);
     EXPECT_EQ(put, 4u);
-    HGLOBAL held = nullptr;
-    ASSERT_EQ(GetHGlobalFromStream(stream, &held), S_OK);
-    EXPECT_EQ(BlockText(held), "aXYZW");
     // A clone starts where its stream is, then keeps its own position and the block alive.
-    IStream* clone = nullptr;
     ASSERT_EQ(stream->Clone(&clone), S_OK);
     ASSERT_EQ(clone->Write("!", 1, nullptr), S_OK);
     ASSERT_EQ(stream->Seek(At(0), STREAM_SEEK_SET, nullptr), S_OK);
-    EXPECT_EQ(Read(stream, 16), "aXYZW!");
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &to), S_OK);
+    ULARGE_INTEGER want, read, written;
+    want.QuadPart = 5;
+    ASSERT_EQ(stream->CopyTo(to, want, &read, &written), S_OK);
+    EXPECT_EQ(written.QuadPart, 5u);
+    HGLOBAL held = nullptr, target = nullptr;
+    ASSERT_EQ(GetHGlobalFromStream(stream, &held), S_OK);
+    ASSERT_EQ(GetHGlobalFromStream(to, &target), S_OK);
+    EXPECT_EQ(BlockText(held), "aXYZW!");
+    EXPECT_EQ(BlockText(target), "aXYZW");
+    void* seq = nullptr;
+    EXPECT_EQ(stream->QueryInterface(IID_ISequentialStream, &seq), S_OK);
+    EXPECT_EQ(seq, static_cast<void*>(stream));
+    const IID other = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+    EXPECT_EQ(stream->QueryInterface(other, &seq), E_NOINTERFACE);
+    EXPECT_EQ(seq, nullptr);
+    EXPECT_EQ(stream->Release(), 1u);
     EXPECT_EQ(stream->Release(), 0u);
     EXPECT_EQ(GlobalSize(held), 6u);
     EXPECT_EQ(clone->Release(), 0u);
     EXPECT_EQ(GlobalSize(held), 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-}
-
-TEST(HGlobalStream, CopiesInterfacesAndRefusals) {
-    HGLOBAL freed = BlockWith("x");
-    GlobalFree(freed);
-    IStream* stream = reinterpret_cast<IStream*>(1);
-    EXPECT_EQ(CreateStreamOnHGlobal(freed, FALSE, &stream), E_INVALIDARG);
-    EXPECT_EQ(stream, nullptr);
-    EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, nullptr), E_INVALIDARG);
-    IStream* to = nullptr;
-    ASSERT_EQ(CreateStreamOnHGlobal(BlockWith("copy me please"), TRUE, &stream), S_OK);
-    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &to), S_OK);
-    ULARGE_INTEGER want, read, written;
-    want.QuadPart = 7;
-    ASSERT_EQ(stream->CopyTo(to, want, &read, &written), S_OK);
-    EXPECT_EQ(written.QuadPart, 7u);
-    HGLOBAL target = nullptr;
-    ASSERT_EQ(GetHGlobalFromStream(to, &target), S_OK);
-    EXPECT_EQ(BlockText(target), "copy me");
-    void* seq = nullptr;
-    EXPECT_EQ(stream->QueryInterface(IID_ISequentialStream, &seq), S_OK);
-    EXPECT_EQ(seq, static_cast<void*>(stream));
-    const IID other = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
-    void* none = reinterpret_cast<void*>(1);
-    EXPECT_EQ(stream->QueryInterface(other, &none), E_NOINTERFACE);
-    EXPECT_EQ(none, nullptr);
-    EXPECT_EQ(stream->LockRegion(ULARGE_INTEGER{}, ULARGE_INTEGER{}, 0), STG_E_INVALIDFUNCTION);
-    EXPECT_EQ(stream->Release(), 1u);
-    EXPECT_EQ(stream->Release(), 0u);
     to->Release();
 }
 

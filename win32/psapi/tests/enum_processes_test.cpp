@@ -11,21 +11,6 @@ using namespace proctest;
 
 namespace {
 
-struct Child {
-    PROCESS_INFORMATION pi{};
-    bool ok = false;
-    explicit Child(const std::wstring& program) {
-        ok = start(in_quotes(program) + L" sleep 5000", &pi);
-    }
-    ~Child() {
-        if (!ok) return;
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, 2000);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-};
-
 // The paths of the first module and of the null module, which both name the image.
 std::wstring ImagePaths(HANDLE process) {
     HMODULE module = nullptr;
@@ -38,7 +23,7 @@ std::wstring ImagePaths(HANDLE process) {
 }
 
 TEST(EnumProcesses, ListsThisProcessAndAChildAndTakesWhatFits) {
-    Child c(win_path(child_path()));
+    Started c(child() + L" sleep 5000");
     ASSERT_TRUE(c.ok);
     std::vector<DWORD> pids(4096);
     DWORD bytes = 0;
@@ -56,11 +41,11 @@ TEST(EnumProcesses, ListsThisProcessAndAChildAndTakesWhatFits) {
 TEST(EnumProcessModules, TheFirstModuleNamesTheImageEvenWhenItIsDeleted) {
     TempDir dir;
     copy_child(dir.file("finder.exe"));
-    Child c(dir.win("finder.exe"));
+    Started c(in_quotes(dir.winfile("finder.exe")) + L" sleep 5000");
     ASSERT_TRUE(c.ok);
     HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, c.pi.dwProcessId);
     ASSERT_NE(h, nullptr);
-    const std::wstring image = dir.win("finder.exe");
+    const std::wstring image = dir.winfile("finder.exe");
     EXPECT_EQ(ImagePaths(h), image + L"|" + image);
     WCHAR small[5];
     EXPECT_EQ(4u, GetModuleFileNameExW(h, nullptr, small, 5));

@@ -50,7 +50,7 @@ protected:
 
 TEST_F(ShellExecute, FoldersDocumentsAndAddressesOpenOnTheDesktop) {
     write_file(dir_.file("readme.txt"), "hello\n");
-    const std::wstring folder = dir_.win(), doc = dir_.win("readme.txt");
+    const std::wstring folder = dir_.win(), doc = dir_.winfile("readme.txt");
     const std::wstring url = L"http://127.0.0.1/x?a=1";
     EXPECT_GT(Open(nullptr, L"explorer", folder), 32);
     EXPECT_GT(Open(L"open", L"explorer.exe", L"/select," + doc), 32);  // the file's folder
@@ -68,7 +68,7 @@ TEST_F(ShellExecute, FoldersDocumentsAndAddressesOpenOnTheDesktop) {
 TEST_F(ShellExecute, ProgramsRunWithTheirParametersAndFolderForOpenAndRunas) {
     copy_child(dir_.file("tool.exe"), 0644);
     const std::string out = dir_.file("out.txt");
-    const std::wstring file = dir_.win("tool.exe"), params = L"record " + widen(out);
+    const std::wstring file = dir_.winfile("tool.exe"), params = L"record " + widen(out);
     EXPECT_EQ(Start(L"", file, params, dir_.win()), 0);
     Record r = read_record(out);
     EXPECT_EQ(dir_.path(), r.cwd);
@@ -80,13 +80,13 @@ TEST_F(ShellExecute, ProgramsRunWithTheirParametersAndFolderForOpenAndRunas) {
 TEST_F(ShellExecute, FailuresAnswerWindowsCodes) {
     write_file(dir_.file("fake.exe"), "MZ but not really\n");
     write_file(dir_.file("doc.txt"), "d\n");
-    EXPECT_EQ(Open(nullptr, dir_.win("absent.txt")), SE_ERR_FNF);
-    EXPECT_EQ(Open(nullptr, dir_.win("fake.exe")), ERROR_BAD_FORMAT);
-    EXPECT_EQ(Open(L"print", dir_.win("doc.txt")), SE_ERR_NOASSOC);
+    EXPECT_EQ(Open(nullptr, dir_.winfile("absent.txt")), SE_ERR_FNF);
+    EXPECT_EQ(Open(nullptr, dir_.winfile("fake.exe")), ERROR_BAD_FORMAT);
+    EXPECT_EQ(Open(L"print", dir_.winfile("doc.txt")), SE_ERR_NOASSOC);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    const std::wstring absent = dir_.win("absent.txt");
+    const std::wstring absent = dir_.winfile("absent.txt");
     info.lpFile = absent.c_str();
     EXPECT_FALSE(ShellExecuteExW(&info));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());

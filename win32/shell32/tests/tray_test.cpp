@@ -8,7 +8,11 @@
 #include <cwchar>
 #include <thread>
 
+#include "testing/win32_last_error.h"
+
 namespace {
+
+using testing_support::Failed;
 
 constexpr UINT kTrayMessage = 0x800;
 const HICON kIcon = reinterpret_cast<HICON>(static_cast<uintptr_t>(0x1234));
@@ -59,8 +63,7 @@ TEST(Tray, AddModifyAndDeleteAnswerAsWindowsDoes) {
     ASSERT_TRUE(Add(owner, 1, L"下载器"));
     EXPECT_TRUE(Add(other, 1));  // the same id of another window is another icon
     SetLastError(0);
-    EXPECT_FALSE(Add(owner, 1, L"second"));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(Failed(!Add(owner, 1, L"second")), ERROR_ALREADY_EXISTS);
     auto s = StateOf(owner, 1);
     EXPECT_EQ(std::wstring(s.tip), L"下载器");
     EXPECT_EQ(s.callback_message, kTrayMessage);
@@ -73,8 +76,7 @@ TEST(Tray, AddModifyAndDeleteAnswerAsWindowsDoes) {
     EXPECT_EQ(s.icon, kIcon);
     for (DWORD what : {DWORD{NIM_MODIFY}, DWORD{NIM_DELETE}}) {
         SetLastError(0);
-        EXPECT_FALSE(Call(what, owner, 3, NIF_TIP));
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_FOUND));
+        EXPECT_EQ(Failed(!Call(what, owner, 3, NIF_TIP)), ERROR_NOT_FOUND);
     }
     ASSERT_TRUE(Call(NIM_DELETE, owner, 1));
     EXPECT_EQ(Win32TrayIconCount(owner), 0u);
@@ -85,16 +87,13 @@ TEST(Tray, AddModifyAndDeleteAnswerAsWindowsDoes) {
     ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &d));
     EXPECT_EQ(std::wstring(StateOf(owner, 6).tip), std::wstring(127, L'x'));
     d.cbSize = 8;
-    EXPECT_FALSE(Shell_NotifyIconW(NIM_ADD, &d));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(Shell_NotifyIconW(NIM_ADD, nullptr));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(!Shell_NotifyIconW(NIM_ADD, &d)), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Failed(!Shell_NotifyIconW(NIM_ADD, nullptr)), ERROR_INVALID_PARAMETER);
     // Icons leave with their window, and a window that is gone gets none.
     DestroyWindow(owner);
     EXPECT_EQ(Win32TrayIconCount(owner), 0u);
     EXPECT_EQ(Win32TrayIconCount(other), 1u);
-    EXPECT_FALSE(Add(owner, 1));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(Failed(!Add(owner, 1)), ERROR_INVALID_WINDOW_HANDLE);
     DestroyWindow(other);
 }
 
@@ -112,8 +111,7 @@ TEST(Tray, AClickPostsTheCallbackOfAVisibleIconToItsOwner) {
         EXPECT_EQ(msg.lParam, button);
     }
     // No click reaches a missing icon, one without a callback or a hidden one.
-    EXPECT_FALSE(Win32TrayClick(owner, 11, WM_LBUTTONUP));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_FOUND));
+    EXPECT_EQ(Failed(!Win32TrayClick(owner, 11, WM_LBUTTONUP)), ERROR_NOT_FOUND);
     ASSERT_TRUE(Call(NIM_ADD, owner, 12, NIF_TIP));
     EXPECT_FALSE(Win32TrayClick(owner, 12, WM_LBUTTONUP));
     auto hide = Data(owner, 9, NIF_STATE);

@@ -1,10 +1,8 @@
 #include "user32_test_support.h"
+#include "testing/child_process.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 
 using namespace user32_test;
@@ -32,42 +30,17 @@ class CrossProcessTest : public ::testing::Test {
 protected:
     void SetUp() override { ClearLog(); }
 
-    // Runs the helper; with ready, waits for its "ready" line first. Answers the pid.
-    pid_t Start(const std::vector<std::string>& args, bool ready = false) {
-        int fds[2];
-        if (pipe(fds) != 0) return -1;
-        pid_t pid = fork();
-        if (pid == 0) {
-            dup2(fds[1], STDOUT_FILENO);
-            close(fds[0]);
-            close(fds[1]);
-            std::vector<char*> argv;
-            std::string helper = USER32_POST_HELPER;
-            argv.push_back(helper.data());
-            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(helper.c_str(), argv.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        if (ready) {
-            char buf[16] = {};
-            ssize_t n = read(fds[0], buf, sizeof(buf) - 1);
-            EXPECT_GT(n, 0);
-            EXPECT_STREQ(buf, "ready\n");
-        }
-        close(fds[0]);
-        return pid;
+    // Starts the helper; with ready, waits for its "ready" line.
+    static void Start(testing_support::ChildProcess& child, const std::vector<std::string>& args,
+                      bool ready = false) {
+        ASSERT_TRUE(child.Start(USER32_POST_HELPER, args));
+        if (ready) EXPECT_EQ(child.Expect(""), "ready");
     }
-
-    static int Wait(pid_t pid) {
-        int status = 0;
-        if (waitpid(pid, &status, 0) != pid) return -1;
-        if (WIFSIGNALED(status)) return 1000 + WTERMSIG(status);
-        return WEXITSTATUS(status);
+    static int Run(const std::vector<std::string>& args) {
+        testing_support::ChildProcess child;
+        Start(child, args);
+        return child.Wait();
     }
-
-    int Run(const std::vector<std::string>& args) { return Wait(Start(args)); }
 };
 
 std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
@@ -84,7 +57,8 @@ TEST_F(CrossProcessTest, PrivateMessageFromASecondProcessReachesTheHiddenWindow)
     HWND hwnd = MakeInstanceWindow(name);
     ASSERT_TRUE(IsWindow(hwnd));
     ASSERT_FALSE(IsWindowVisible(hwnd));
-    pid_t helper = Start({"post", Narrow(name), "-", "0x9401", "0x1234", "-5"});
+    testing_support::ChildProcess helper;
+    Start(helper, {"post", Narrow(name), "-", "0x9401", "0x1234", "-5"});
     SetTimer(hwnd, 1, 5000, nullptr);  // gives up rather than hang
     MSG msg;
     bool got = false;
@@ -93,13 +67,9 @@ TEST_F(CrossProcessTest, PrivateMessageFromASecondProcessReachesTheHiddenWindow)
         DispatchMessageW(&msg);
         got = msg.message == 0x9401;
     }
-    EXPECT_EQ(Wait(helper), 0);
+    EXPECT_EQ(helper.Wait(), 0);
     ASSERT_TRUE(got);
-    auto seen = SeenOf(0x9401);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].hwnd, hwnd);
-    EXPECT_EQ(seen[0].wparam, 0x1234u);
-    EXPECT_EQ(seen[0].lparam, -5);
+    EXPECT_EQ(CallsOf(0x9401), (Calls{{hwnd, 0x1234, -5}}));
     DestroyWindow(hwnd);
 }
 
@@ -117,7 +87,8 @@ TEST_F(CrossProcessTest, ASecondProcessFindsTheWindowByClassAndTitleUntilItIsDes
 
 TEST_F(CrossProcessTest, PostingToAWindowOfAnotherProcess) {
     std::wstring name = UniqueClassName(L"SERVED");
-    pid_t server = Start({"serve", Narrow(name)}, true);
+    testing_support::ChildProcess server;
+    Start(server, {"serve", Narrow(name)}, true);
     HWND local = MakeInstanceWindow(UniqueClassName(L"LOCAL"));
     HWND remote = FindWindowW(name.c_str(), nullptr);
     ASSERT_NE(remote, nullptr);
@@ -129,7 +100,7 @@ TEST_F(CrossProcessTest, PostingToAWindowOfAnotherProcess) {
     EXPECT_EQ(FindWindowW(name.c_str(), nullptr), remote);
     DWORD pid = 0;
     EXPECT_NE(GetWindowThreadProcessId(remote, &pid), 0u);
-    EXPECT_EQ(pid, static_cast<DWORD>(server));
+    EXPECT_EQ(pid, static_cast<DWORD>(server.pid()));
     wchar_t class_name[128];
     EXPECT_GT(GetClassNameW(remote, class_name, 128), 0);
     EXPECT_EQ(std::wstring(class_name), name);
@@ -137,7 +108,7 @@ TEST_F(CrossProcessTest, PostingToAWindowOfAnotherProcess) {
     EXPECT_FALSE(PostMessageW(remote, WM_CLOSE, 0, 0));
     EXPECT_EQ(SendMessageW(remote, 0x9401, 0, 0), 0);
     EXPECT_TRUE(PostMessageW(remote, 0x9401, 42, 0));
-    EXPECT_EQ(Wait(server), 42);
+    EXPECT_EQ(server.Wait(), 42);
     EXPECT_FALSE(IsWindow(remote));
     EXPECT_EQ(FindWindowW(name.c_str(), nullptr), nullptr);
     DestroyWindow(local);
@@ -146,12 +117,14 @@ TEST_F(CrossProcessTest, PostingToAWindowOfAnotherProcess) {
 
 TEST_F(CrossProcessTest, WindowsOfAProcessThatDiedAreNotFound) {
     std::wstring name = UniqueClassName(L"VANISHED");
-    pid_t gone = Start({"vanish", Narrow(name)}, true);
-    EXPECT_EQ(Wait(gone), 1000 + SIGKILL);
+    testing_support::ChildProcess gone;
+    Start(gone, {"vanish", Narrow(name)}, true);
+    const pid_t pid = gone.pid();
+    EXPECT_EQ(gone.Wait(), 128 + SIGKILL);
     EXPECT_EQ(FindWindowW(name.c_str(), nullptr), nullptr);
     // Nor does it litter the user's runtime folder once somebody looked.
     for (auto& e : std::filesystem::recursive_directory_iterator(g_runtime->path)) {
-        EXPECT_NE(e.path().stem(), std::to_string(gone)) << e.path();
+        EXPECT_NE(e.path().stem(), std::to_string(pid)) << e.path();
     }
 }
 

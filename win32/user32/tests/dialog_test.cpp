@@ -64,15 +64,13 @@ private:
     std::vector<DWORD> storage_;
 };
 
-std::vector<Seen>& seen() {
-    static std::vector<Seen> list;
-    return list;
-}
-
 constexpr UINT kAskForAnswer = WM_USER + 5, kEndMe = WM_USER + 6;
 
 INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
-    seen().push_back({dlg, msg, wparam, lparam, 0});
+    {
+        std::lock_guard lock(log_mutex());
+        log().push_back({dlg, msg, wparam, lparam, GetCurrentThreadId()});
+    }
     if (msg == WM_INITDIALOG && lparam > 0) PostMessageW(dlg, kEndMe, lparam, 0);
     if (msg == kAskForAnswer) SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 42);
     if (msg == kEndMe || (msg == WM_COMMAND && LOWORD(wparam) == IDCANCEL))
@@ -82,24 +80,10 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
            (msg == WM_INITDIALOG && lparam);
 }
 
-std::vector<UINT> SeenMessages(const std::vector<UINT>& wanted) {
-    std::vector<UINT> out;
-    for (auto& s : seen())
-        if (std::find(wanted.begin(), wanted.end(), s.msg) != wanted.end()) out.push_back(s.msg);
-    return out;
-}
-
-std::wstring TextOf(HWND hwnd) {
-    wchar_t buf[128] = L"";
-    GetWindowTextW(hwnd, buf, 128);
-    return buf;
-}
-
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearLog();
-        seen().clear();
         RegisterTestClass(ctl_);
     }
     HWND Create(Template& t, LPARAM param = 0) {
@@ -118,7 +102,7 @@ TEST_F(DialogTest, APlainTemplateGivesTheDialogAndItsControlsInDialogUnits) {
     t.text(L"OK").word(0);
     HWND dlg = Create(t, -0x5150);
     ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(TextOf(dlg), L"Hello");
+    EXPECT_EQ(Text(dlg), L"Hello");
     EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_FALSE(IsWindowVisible(dlg));
     EXPECT_NE(GetActiveWindow(), dlg);  // its focus waits until it is shown
@@ -136,24 +120,19 @@ TEST_F(DialogTest, APlainTemplateGivesTheDialogAndItsControlsInDialogUnits) {
     HWND second = GetDlgItem(dlg, 9);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(GetDlgCtrlID(second), 9);
-    EXPECT_EQ(TextOf(second), L"second");
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, 7)), L"first");
+    EXPECT_EQ(Text(second), L"second");
+    EXPECT_EQ(Text(GetDlgItem(dlg, 7)), L"first");
     GetWindowRect(second, &r);
     EXPECT_EQ(r.left, 80);
     EXPECT_EQ(r.top, 72);
     EXPECT_EQ(r.right - r.left, 40);
     GetClassNameW(GetDlgItem(dlg, IDOK), cls, 64);
     EXPECT_STREQ(cls, L"Button");
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), L"OK");
+    EXPECT_EQ(Text(GetDlgItem(dlg, IDOK)), L"OK");
     // WM_INITDIALOG carries the parameter and the first tab stop.
-    ASSERT_EQ(SeenMessages({WM_INITDIALOG}).size(), 1u);
-    auto init = std::find_if(seen().begin(), seen().end(),
-                             [](const Seen& s) { return s.msg == WM_INITDIALOG; });
-    EXPECT_EQ(init->lparam, -0x5150);
-    EXPECT_EQ(reinterpret_cast<HWND>(init->wparam), second);
+    EXPECT_EQ(CallsOf(WM_INITDIALOG), (Calls{{dlg, reinterpret_cast<WPARAM>(second), -0x5150}}));
     SetLastError(0);
-    EXPECT_EQ(GetDlgItem(dlg, 1234), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CONTROL_ID_NOT_FOUND));
+    EXPECT_EQ(Failed(GetDlgItem(dlg, 1234) == nullptr), ERROR_CONTROL_ID_NOT_FOUND);
     EXPECT_EQ(GetDlgCtrlID(dlg), 0);  // a top-level window has no control id
     DestroyWindow(dlg);
     EXPECT_FALSE(IsWindow(second));
@@ -169,10 +148,10 @@ TEST_F(DialogTest, AnExtendedTemplateReadsItsOwnFieldOrderAndFont) {
     t.dword(70000).text(ctl_).text(L"wide id").word(0);  // ids are 32-bit in this layout
     HWND dlg = Create(t);
     ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(TextOf(dlg), L"Extended");
+    EXPECT_EQ(Text(dlg), L"Extended");
     EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, 70000)), L"wide id");
-    EXPECT_EQ(SeenMessages({WM_SETFONT, WM_INITDIALOG}),
+    EXPECT_EQ(Text(GetDlgItem(dlg, 70000)), L"wide id");
+    EXPECT_EQ(MessagesOf(dlg, {WM_SETFONT, WM_INITDIALOG}),
               (std::vector<UINT>{WM_SETFONT, WM_INITDIALOG}));
     EXPECT_NE(SendMessageW(dlg, WM_GETFONT, 0, 0), 0);
     DestroyWindow(dlg);
@@ -180,10 +159,9 @@ TEST_F(DialogTest, AnExtendedTemplateReadsItsOwnFieldOrderAndFont) {
     Template bad;
     bad.header(WS_POPUP, 0, 1, 80, 40, L"")
         .item(WS_VISIBLE, 1, 1, 3, UniqueClassName(L"none"), L"");
-    seen().clear();
-    EXPECT_EQ(Create(bad), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
-    EXPECT_TRUE(SeenMessages({WM_INITDIALOG}).empty());
+    ClearLog();
+    EXPECT_EQ(Failed(Create(bad) == nullptr), ERROR_CANNOT_FIND_WND_CLASS);
+    EXPECT_TRUE(SeenOf(WM_INITDIALOG).empty());
 }
 
 TEST_F(DialogTest, TheProcedureAnswersThroughMsgResultAndClosingCancels) {
@@ -193,45 +171,13 @@ TEST_F(DialogTest, TheProcedureAnswersThroughMsgResultAndClosingCancels) {
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(SendMessageW(dlg, kAskForAnswer, 0, 0), 42);
     SetWindowTextW(dlg, L"after");  // unhandled: the default window behaviour
-    EXPECT_EQ(TextOf(dlg), L"after");
-    // IsDialogMessageW takes the messages of the dialog and its controls only.
-    HWND other = MakeWindow();
-    MSG msg{other, WM_USER + 9};
-    EXPECT_FALSE(IsDialogMessageW(dlg, &msg));
-    EXPECT_FALSE(IsDialogMessageW(other, &msg));  // not a dialog at all
-    msg.hwnd = GetDlgItem(dlg, 5);
-    EXPECT_TRUE(IsDialogMessageW(dlg, &msg));
-    EXPECT_EQ(MessagesOf(msg.hwnd, {WM_USER + 9}).size(), 1u);
-    EXPECT_TRUE(MessagesOf(other, {WM_USER + 9}).empty());
+    EXPECT_EQ(Text(dlg), L"after");
     // Closing means Cancel; ending a modeless dialog hides it.
     SendMessageW(dlg, WM_CLOSE, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(dlg); }));
-    EXPECT_FALSE(SeenMessages({WM_COMMAND}).empty());
+    EXPECT_FALSE(MessagesOf(dlg, {WM_COMMAND}).empty());
     EXPECT_TRUE(IsWindow(dlg));
-    SetLastError(0);
-    EXPECT_FALSE(EndDialog(other, 1));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    // A replaced procedure is the only one that hears the dialog.
-    EXPECT_EQ(GetWindowLongPtrW(dlg, DWLP_DLGPROC), reinterpret_cast<LONG_PTR>(DialogProc));
-    SetWindowLongPtrW(dlg, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
-    seen().clear();
-    SendMessageW(dlg, kAskForAnswer, 0, 0);
-    EXPECT_TRUE(seen().empty());
-    DestroyWindow(other);
     DestroyWindow(dlg);
-}
-
-TEST_F(DialogTest, AModalDialogReturnsItsResultAndPassesAQuitRequestOn) {
-    Template t;
-    t.header(WS_POPUP, 0, 0, 40, 20, L"modal");
-    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, t.get(), nullptr, DialogProc, 77), 77);
-    EXPECT_EQ(FindWindowW(L"#32770", L"modal"), nullptr);  // gone once the call returns
-    PostQuitMessage(3);
-    DialogBoxIndirectParamW(nullptr, t.get(), nullptr, DialogProc, 0);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(msg.wParam, 3u);
 }
 
 // The dialog's focus is the keyboard focus: shown, it goes to the first tab stop; it
@@ -257,12 +203,15 @@ TEST_F(DialogTest, TheFocusGoesToTheFirstTabStopAndComesBackWithTheActivation) {
         MessagesOf(first, {WM_SETFOCUS, WM_KILLFOCUS}),
         (std::vector<UINT>{WM_SETFOCUS, WM_KILLFOCUS, WM_SETFOCUS, WM_KILLFOCUS, WM_SETFOCUS}));
     HWND other = MakeWindow(WS_POPUP | WS_VISIBLE);
+    MSG foreign{other, WM_KEYDOWN, VK_TAB};
+    EXPECT_FALSE(IsDialogMessageW(dlg, &foreign));    // not the dialog's: left to the caller
+    EXPECT_FALSE(IsDialogMessageW(other, &foreign));  // nor is a plain window a dialog
     SetActiveWindow(other);
     EXPECT_EQ(GetFocus(), other);
-    seen().clear();
+    ClearLog();
     SetActiveWindow(dlg);
     EXPECT_EQ(GetFocus(), first);
-    EXPECT_TRUE(SeenMessages({WM_SETFOCUS}).empty());  // straight back to the control
+    EXPECT_TRUE(MessagesOf(dlg, {WM_SETFOCUS}).empty());  // straight back to the control
     DestroyWindow(other);
     DestroyWindow(dlg);
 }

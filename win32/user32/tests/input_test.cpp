@@ -2,6 +2,7 @@
 // Windows' order, for clicks, double clicks, capture, the wheel and keys.
 #include "user32_test_support.h"
 
+#include "testing/dib_canvas.h"
 #include "testing/scoped_env.h"
 
 using namespace user32_test;
@@ -9,14 +10,6 @@ using namespace user32_test;
 namespace {
 
 using Step = std::pair<HWND, UINT>;
-
-void Pump() {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
 
 std::vector<Step> Trace(const std::vector<UINT>& wanted) {
     std::lock_guard lock(log_mutex());
@@ -50,7 +43,7 @@ INPUT Key(WORD vk, bool up = false, DWORD flags = 0) {
 void Send(std::vector<INPUT> inputs) {
     ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
               inputs.size());
-    Pump();
+    Drain();
 }
 
 void Click(int x, int y, DWORD time, DWORD button = MOUSEEVENTF_LEFTDOWN) {
@@ -101,10 +94,8 @@ TEST_F(InputTest, ClickOnAnInactiveWindowActivatesItThenDeliversThePress) {
                      WM_SETCURSOR, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_ACTIVATEAPP}),
               expected);
     EXPECT_EQ(SeenOf(WM_ACTIVATE)[1].wparam, static_cast<WPARAM>(WA_CLICKACTIVE));
-    auto down = SeenOf(WM_LBUTTONDOWN)[0];
-    EXPECT_EQ(down.wparam, static_cast<WPARAM>(MK_LBUTTON));
-    EXPECT_EQ(down.lparam, MAKELPARAM(10, 30));
-    EXPECT_EQ(SeenOf(WM_LBUTTONUP)[0].wparam, 0u);
+    EXPECT_EQ(CallsOf(WM_LBUTTONDOWN), (Calls{{b, MK_LBUTTON, MAKELPARAM(10, 30)}}));
+    EXPECT_EQ(CallsOf(WM_LBUTTONUP), (Calls{{b, 0, MAKELPARAM(10, 30)}}));
     EXPECT_EQ(GetActiveWindow(), b);
     EXPECT_EQ(GetForegroundWindow(), b);
 }
@@ -183,25 +174,16 @@ TEST_F(InputTest, CaptureRoutesThePointerOutsideAndReportsItsLoss) {
     EXPECT_EQ(SetCapture(a), nullptr);
     EXPECT_EQ(GetCapture(), a);
     Send({Mouse(MOUSEEVENTF_MOVE, 350, 150), Mouse(MOUSEEVENTF_MOVE, 50, 60)});
-    auto moves = SeenOf(WM_MOUSEMOVE);
-    ASSERT_EQ(moves.size(), 1u);  // the two moves merge into the latest
-    EXPECT_EQ(moves[0].hwnd, a);
-    EXPECT_EQ(GET_X_LPARAM(moves[0].lparam), -50);
-    EXPECT_EQ(GET_Y_LPARAM(moves[0].lparam), -40);
+    // The two moves merge into the latest.
+    EXPECT_EQ(CallsOf(WM_MOUSEMOVE), (Calls{{a, 0, MAKELPARAM(-50, -40)}}));
     EXPECT_TRUE(SeenOf(WM_SETCURSOR).empty());
     EXPECT_EQ(SetCapture(b), a);
     ReleaseCapture();
-    std::vector<Seen> lost = SeenOf(WM_CAPTURECHANGED);
-    ASSERT_EQ(lost.size(), 2u);
-    EXPECT_EQ(lost[0].hwnd, a);
-    EXPECT_EQ(lost[0].lparam, reinterpret_cast<LPARAM>(b));
-    EXPECT_EQ(lost[1].hwnd, b);
-    EXPECT_EQ(lost[1].lparam, 0);
+    EXPECT_EQ(CallsOf(WM_CAPTURECHANGED), (Calls{{a, 0, reinterpret_cast<LPARAM>(b)}, {b, 0, 0}}));
     EXPECT_EQ(GetCapture(), nullptr);
     ClearLog();
     Send({Mouse(MOUSEEVENTF_MOVE, 350, 150)});
-    ASSERT_EQ(SeenOf(WM_MOUSEMOVE).size(), 1u);
-    EXPECT_EQ(SeenOf(WM_MOUSEMOVE)[0].hwnd, b);
+    EXPECT_EQ(CallsOf(WM_MOUSEMOVE), (Calls{{b, 0, MAKELPARAM(50, 50)}}));
     // Another thread sees no capture of its own.
     SetCapture(a);
     HWND seen = a;
@@ -216,19 +198,13 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
     HWND off = Make({50, 10, 90, 40}, WS_CHILD | WS_VISIBLE | WS_DISABLED, parent);
     HWND layered = Make({120, 0, 200, 100}, WS_POPUP | WS_VISIBLE, nullptr, WS_EX_LAYERED);
     // The layered window shows a transparent left half and an opaque right half.
-    HDC mem = CreateCompatibleDC(nullptr);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof bi.bmiHeader, 80, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    uint32_t* bits = nullptr;
-    HBITMAP bmp =
-        CreateDIBSection(mem, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    for (int i = 0; i < 80 * 100; ++i) bits[i] = (i % 80) < 40 ? 0 : 0xFF102030;
-    SelectObject(mem, bmp);
+    testing_support::DibCanvas picture(80, 100);
+    for (int i = 0; i < 80 * 100; ++i) picture.bits()[i] = (i % 80) < 40 ? 0 : 0xFF102030;
     SIZE size{80, 100};
     POINT zero{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    ASSERT_TRUE(
-        UpdateLayeredWindow(layered, nullptr, nullptr, &size, mem, &zero, 0, &blend, ULW_ALPHA));
+    ASSERT_TRUE(UpdateLayeredWindow(layered, nullptr, nullptr, &size, picture.dc(), &zero, 0,
+                                    &blend, ULW_ALPHA));
     const std::pair<POINT, HWND> cases[] = {{{20, 20}, child},
                                             {{60, 20}, parent},
                                             {{150, 150}, back},
@@ -243,8 +219,6 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
         EXPECT_EQ(moves[0].hwnd, expected);
     }
     (void)off;
-    DeleteDC(mem);
-    DeleteObject(bmp);
 }
 
 TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
@@ -253,11 +227,7 @@ TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
     HWND child = Make({10, 10, 40, 40}, WS_CHILD | WS_VISIBLE, front);
     ClearLog();
     Click(20, 25, 0);
-    auto notes = SeenOf(WM_PARENTNOTIFY);
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(notes[0].hwnd, front);
-    EXPECT_EQ(notes[0].wparam, static_cast<WPARAM>(WM_LBUTTONDOWN));
-    EXPECT_EQ(notes[0].lparam, MAKELPARAM(20, 25));
+    EXPECT_EQ(CallsOf(WM_PARENTNOTIFY), (Calls{{front, WM_LBUTTONDOWN, MAKELPARAM(20, 25)}}));
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, child);
     // A window that answers HTTRANSPARENT hands the point to the one beneath.
     hook() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
@@ -275,10 +245,7 @@ TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
     };
     ClearLog();
     Click(150, 160, 0);
-    auto nc = SeenOf(WM_NCLBUTTONDOWN);
-    ASSERT_EQ(nc.size(), 1u);
-    EXPECT_EQ(nc[0].wparam, static_cast<WPARAM>(HTCAPTION));
-    EXPECT_EQ(nc[0].lparam, MAKELPARAM(150, 160));
+    EXPECT_EQ(CallsOf(WM_NCLBUTTONDOWN), (Calls{{back, HTCAPTION, MAKELPARAM(150, 160)}}));
 }
 
 TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
@@ -288,63 +255,52 @@ TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
     SetFocus(child);
     ClearLog();
     Send({Mouse(MOUSEEVENTF_MOVE, 450, 50), Mouse(MOUSEEVENTF_WHEEL, 450, 50, 0, -WHEEL_DELTA)});
-    auto wheels = SeenOf(WM_MOUSEWHEEL);
-    ASSERT_EQ(wheels.size(), 2u);
-    EXPECT_EQ(wheels[0].hwnd, child);
-    EXPECT_EQ(wheels[1].hwnd, top);
-    EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(wheels[0].wparam), -WHEEL_DELTA);
-    EXPECT_EQ(wheels[0].lparam, MAKELPARAM(450, 50));
+    const WPARAM down = MAKEWPARAM(0, -WHEEL_DELTA);
+    const LPARAM at = MAKELPARAM(450, 50);  // the screen point
+    EXPECT_EQ(CallsOf(WM_MOUSEWHEEL), (Calls{{child, down, at}, {top, down, at}}));
     (void)other;
 }
 
+// The key messages seen, as "down A|char a|up A": letters, digits and printed
+// characters as themselves, other codes in hex.
+std::string KeyTrace() {
+    const char* names[] = {"down", "up", "char", "dead", "sysdown", "sysup", "syschar"};
+    std::string out;
+    for (auto& s : log()) {
+        if (s.msg < WM_KEYFIRST || s.msg > WM_SYSCHAR) continue;
+        const bool is_char = s.msg == WM_CHAR || s.msg == WM_SYSCHAR;
+        const bool shown =
+            s.wparam < 0x7F && (isalnum(int(s.wparam)) || (is_char && isgraph(int(s.wparam))));
+        char code[16];
+        snprintf(code, sizeof code, shown ? "%c" : "x%x", static_cast<unsigned>(s.wparam));
+        out += (out.empty() ? "" : "|") + std::string(names[s.msg - WM_KEYFIRST]) + " " + code;
+    }
+    return out;
+}
+
 TEST_F(InputTest, KeysBecomeKeyMessagesAndTranslateToCharacters) {
-    struct Case {
-        std::vector<INPUT> inputs;
-        std::vector<std::pair<UINT, WPARAM>> expected;
-    };
     INPUT uni = Key(0, false, KEYEVENTF_UNICODE);
     uni.ki.wScan = 0x4E0B;  // 下
-    const Case cases[] = {
-        {{Key('A'), Key('A', true)}, {{WM_KEYDOWN, 'A'}, {WM_CHAR, 'a'}, {WM_KEYUP, 'A'}}},
+    const INPUT left = Key(VK_LEFT, false, KEYEVENTF_EXTENDEDKEY),
+                left_up = Key(VK_LEFT, true, KEYEVENTF_EXTENDEDKEY);
+    const std::pair<std::vector<INPUT>, std::string> cases[] = {
+        {{Key('A'), Key('A', true)}, "down A|char a|up A"},
         {{Key(VK_SHIFT), Key('2'), Key('2', true), Key(VK_SHIFT, true)},
-         {{WM_KEYDOWN, VK_SHIFT},
-          {WM_KEYDOWN, '2'},
-          {WM_CHAR, '@'},
-          {WM_KEYUP, '2'},
-          {WM_KEYUP, VK_SHIFT}}},
+         "down x10|down 2|char @|up 2|up x10"},
         {{Key(VK_CONTROL), Key('V'), Key('V', true), Key(VK_CONTROL, true)},
-         {{WM_KEYDOWN, VK_CONTROL},
-          {WM_KEYDOWN, 'V'},
-          {WM_CHAR, 0x16},
-          {WM_KEYUP, 'V'},
-          {WM_KEYUP, VK_CONTROL}}},
+         "down x11|down V|char x16|up V|up x11"},
         {{Key(VK_MENU), Key('F'), Key('F', true), Key(VK_MENU, true)},
-         {{WM_SYSKEYDOWN, VK_MENU},
-          {WM_SYSKEYDOWN, 'F'},
-          {WM_SYSCHAR, 'f'},
-          {WM_SYSKEYUP, 'F'},
-          {WM_SYSKEYUP, VK_MENU}}},
-        {{Key(VK_RETURN), Key(VK_RETURN, true), Key(VK_LEFT, false, KEYEVENTF_EXTENDEDKEY),
-          Key(VK_LEFT, true, KEYEVENTF_EXTENDEDKEY)},
-         {{WM_KEYDOWN, VK_RETURN},
-          {WM_CHAR, '\r'},
-          {WM_KEYUP, VK_RETURN},
-          {WM_KEYDOWN, VK_LEFT},
-          {WM_KEYUP, VK_LEFT}}},
-        {{uni},
-         {{WM_KEYDOWN, VK_PACKET | (0x4E0Bu << 16)},
-          {WM_CHAR, 0x4E0B},
-          {WM_KEYUP, VK_PACKET | (0x4E0Bu << 16)}}},
+         "sysdown x12|sysdown F|syschar f|sysup F|sysup x12"},
+        {{Key(VK_RETURN), Key(VK_RETURN, true), left, left_up},
+         "down xd|char xd|up xd|down x25|up x25"},
+        {{uni}, "down x4e0b00e7|char x4e0b|up x4e0b00e7"},  // VK_PACKET with the character
     };
     HWND w = Make({0, 0, 50, 50});
     SetFocus(w);
-    for (const auto& c : cases) {
+    for (const auto& [inputs, expected] : cases) {
         ClearLog();
-        Send(c.inputs);
-        std::vector<std::pair<UINT, WPARAM>> seen;
-        for (auto& s : log())
-            if (s.msg >= WM_KEYFIRST && s.msg <= WM_KEYLAST) seen.emplace_back(s.msg, s.wparam);
-        EXPECT_EQ(seen, c.expected) << c.expected[0].second;
+        Send(inputs);
+        EXPECT_EQ(KeyTrace(), expected);
     }
     // lParam: repeat count, scan code, extended, context, previous state, transition.
     ClearLog();
@@ -367,7 +323,7 @@ TEST_F(InputTest, KeyStateFollowsTheMessagesReadWhileAsyncStateFollowsTheKeys) {
     ASSERT_EQ(SendInput(1, &shift, sizeof(INPUT)), 1u);
     EXPECT_LT(GetAsyncKeyState(VK_SHIFT), 0);
     EXPECT_GE(GetKeyState(VK_SHIFT), 0);  // not read yet
-    Pump();
+    Drain();
     EXPECT_LT(GetKeyState(VK_SHIFT), 0);
     Send({Key(VK_SHIFT, true), Key(VK_CAPITAL), Key(VK_CAPITAL, true)});
     EXPECT_GE(GetKeyState(VK_SHIFT), 0);
@@ -381,8 +337,7 @@ TEST_F(InputTest, KeyStateFollowsTheMessagesReadWhileAsyncStateFollowsTheKeys) {
     EXPECT_EQ(MessagesOf(w, {WM_KEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP}),
               (std::vector<UINT>{WM_SYSKEYDOWN, WM_SYSKEYUP}));
     INPUT bad = shift;
-    EXPECT_EQ(SendInput(1, &bad, sizeof(INPUT) - 1), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(SendInput(1, &bad, sizeof(INPUT) - 1) == 0u), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(InputTest, FocusAndActivationApi) {

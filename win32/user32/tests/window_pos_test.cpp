@@ -13,10 +13,6 @@ protected:
     void TearDown() override { hook() = nullptr; }
 };
 
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 RECT WindowRect(HWND hwnd) {
     RECT r{};
     GetWindowRect(hwnd, &r);
@@ -34,9 +30,8 @@ TEST_F(WindowPosTest, PlacingSendsPositionMessagesThatMayAmendIt) {
     RECT client;
     GetClientRect(hwnd, &client);
     EXPECT_TRUE(Same(client, {0, 0, 200, 100}));  // a pop-up has no frame
-    EXPECT_EQ(SeenOf(WM_MOVE)[0].lparam, MAKELPARAM(30, 40));
-    EXPECT_EQ(SeenOf(WM_SIZE)[0].wparam, static_cast<WPARAM>(SIZE_RESTORED));
-    EXPECT_EQ(SeenOf(WM_SIZE)[0].lparam, MAKELPARAM(200, 100));
+    EXPECT_EQ(CallsOf(WM_MOVE), (Calls{{hwnd, 0, MAKELPARAM(30, 40)}}));
+    EXPECT_EQ(CallsOf(WM_SIZE), (Calls{{hwnd, SIZE_RESTORED, MAKELPARAM(200, 100)}}));
     // What does not change is not announced.
     ClearLog();
     MoveWindow(hwnd, 1, 2, 200, 100, TRUE);

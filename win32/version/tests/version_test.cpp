@@ -8,18 +8,12 @@
 #include <vector>
 
 #include "testing/temp_dir.h"
+#include "testing/win32_program_path.h"
 
 namespace {
 
-std::wstring ProgramPath() {
-    wchar_t path[4096];
-    return std::wstring(path, GetModuleFileNameW(nullptr, path, 4096));
-}
-
-std::wstring Beside(const wchar_t* name) {
-    std::wstring p = ProgramPath();
-    return p.substr(0, p.rfind(L'\\') + 1) + name;
-}
+using testing_support::Beside;
+using testing_support::ProgramPath;
 
 std::vector<BYTE> VersionBlock(const std::wstring& file, DWORD room = 0) {
     DWORD handle = 99;

@@ -16,6 +16,7 @@
 
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
+#include "testing/win32_window_pixels.h"
 #include "testing/x_desktop.h"
 
 using testing_support::ReadAll;
@@ -103,47 +104,9 @@ protected:
         return Until([&] { return TimesMapped(hwnd) > 0; }, 5000);
     }
 
-    // The window's pixels as PrintWindow gives them, 0x00RRGGBB, top row first.
-    std::vector<uint32_t> Surface(HWND hwnd, const RECT& r) {
-        BITMAPINFO bi{};
-        bi.bmiHeader = {sizeof bi.bmiHeader,
-                        r.right - r.left,
-                        -(r.bottom - r.top),
-                        1,
-                        32,
-                        BI_RGB,
-                        0,
-                        0,
-                        0,
-                        0,
-                        0};
-        void* bits = nullptr;
-        HDC mem = CreateCompatibleDC(nullptr);
-        HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(mem, bmp);
-        std::vector<uint32_t> out;
-        if (PrintWindow(hwnd, mem, 0)) {
-            const auto* p = static_cast<const uint32_t*>(bits);
-            out.assign(p, p + static_cast<size_t>(r.right - r.left) * (r.bottom - r.top));
-            for (auto& v : out) v &= 0xFFFFFF;
-        }
-        SelectObject(mem, old);
-        DeleteObject(bmp);
-        DeleteDC(mem);
-        return out;
-    }
-
     // The root window's pixels at a screen rectangle, 0x00RRGGBB.
     std::vector<uint32_t> Screen(const RECT& r) {
-        Display* d = x_->display();
-        XImage* img = XGetImage(d, x_->root(), r.left, r.top, r.right - r.left, r.bottom - r.top,
-                                AllPlanes, ZPixmap);
-        std::vector<uint32_t> out;
-        for (int j = 0; img && j < r.bottom - r.top; ++j)
-            for (int i = 0; i < r.right - r.left; ++i)
-                out.push_back(static_cast<uint32_t>(XGetPixel(img, i, j)) & 0xFFFFFF);
-        if (img) XDestroyImage(img);
-        return out;
+        return x_->Screen(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
     uint32_t At(int x, int y) { return Screen({x, y, x + 1, y + 1})[0]; }
 
@@ -152,7 +115,8 @@ protected:
         return Until([&] {
             RECT r;
             GetWindowRect(hwnd, &r);
-            const auto surface = Surface(hwnd, r);
+            const auto surface =
+                testing_support::WindowPixels(hwnd, r.right - r.left, r.bottom - r.top);
             return !surface.empty() && Screen(r) == surface;
         });
     }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/dib_canvas.h"
 #include "testing/scoped_env.h"
 #include "testing/x_desktop.h"
 
@@ -157,10 +158,8 @@ protected:
         return found;
     }
     uint32_t ScreenPixel(int x, int y) {
-        XImage* img = XGetImage(x_->display(), x_->root(), x, y, 1, 1, AllPlanes, ZPixmap);
-        uint32_t p = img ? static_cast<uint32_t>(XGetPixel(img, 0, 0)) & 0xFFFFFF : 0;
-        if (img) XDestroyImage(img);
-        return p;
+        const auto p = x_->Screen(x, y, 1, 1);
+        return p.empty() ? 0 : p[0];
     }
 
     XDesktop* x_ = nullptr;
@@ -371,18 +370,13 @@ TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
         HWND back = Make({100, 500, 300, 700}, RGB(0, 200, 0));
         HWND layered = CreateWindowExW(WS_EX_LAYERED, L"DesktopTestWindow", L"", WS_POPUP, 150, 550,
                                        100, 100, back, nullptr, nullptr, nullptr);
-        HDC mem = CreateCompatibleDC(nullptr);
-        BITMAPINFO bi{};
-        bi.bmiHeader = {sizeof bi.bmiHeader, 100, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        std::fill_n(static_cast<uint32_t*>(bits), 100 * 100, 0x80800000u);  // premultiplied
-        HGDIOBJ old = SelectObject(mem, bmp);
+        testing_support::DibCanvas picture(100, 100);
+        picture.fill(0x80800000u);  // premultiplied
         POINT at{150, 550}, zero{0, 0};
         SIZE size{100, 100};
         BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        ASSERT_TRUE(
-            UpdateLayeredWindow(layered, nullptr, &at, &size, mem, &zero, 0, &blend, ULW_ALPHA));
+        ASSERT_TRUE(UpdateLayeredWindow(layered, nullptr, &at, &size, picture.dc(), &zero, 0,
+                                        &blend, ULW_ALPHA));
         ShowWindow(layered, SW_SHOWNA);
         auto near = [](uint32_t p, uint32_t q) {
             for (int s = 0; s < 24; s += 8)
@@ -394,9 +388,6 @@ TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
         EXPECT_TRUE(Pump([&] { return near(ScreenPixel(200, 600), c.expected); }))
             << std::hex << ScreenPixel(200, 600);
         EXPECT_EQ(ScreenPixel(120, 520), 0x00C800u);
-        SelectObject(mem, old);
-        DeleteObject(bmp);
-        DeleteDC(mem);
         DestroyWindow(back);
     }
 }
