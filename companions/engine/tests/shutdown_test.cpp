@@ -92,8 +92,7 @@ TEST_F(ShutdownTest, CallsFromSeveralThreadsAtOnceLeadToOneGoodFile) {
         engine()->ResumeTask();
         std::this_thread::sleep_for(20ms);
     }
-    auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (!done && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+    testing_support::WaitUntil([&] { return done.load(); }, 15000, 5);
     done = true;
     for (auto& t : threads) t.join();
     EXPECT_EQ(std::make_tuple(bad_polls.load(), bad_starts.load(), bad_queries.load()),

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
@@ -56,10 +57,8 @@ TEST_F(WideFiles, AccessAndStatTellWhatIsThere) {
     }
     struct _stat st;
     ASSERT_EQ(_wstat(L"T:\\data.bin", &st), 0);
-    EXPECT_EQ(st.st_size, 8);
-    EXPECT_EQ(st.st_mode & _S_IFMT, _S_IFREG);
-    EXPECT_FALSE(st.st_mode & _S_IWRITE);
-    EXPECT_EQ(st.st_dev, static_cast<_dev_t>(L'T' - L'A'));
+    EXPECT_EQ(std::make_tuple(st.st_size, st.st_mode & (_S_IFMT | _S_IWRITE), st.st_dev),
+              std::make_tuple(8LL, _S_IFREG, static_cast<_dev_t>(L'T' - L'A')));
     EXPECT_GT(st.st_mtime, 0);
     ASSERT_EQ(_wstat(L"T:\\sub", &st), 0);
     EXPECT_EQ(st.st_mode & _S_IFMT, _S_IFDIR);
