@@ -24,7 +24,6 @@ using testing_support::TempDir;
 using testing_support::WriteAll;
 using Names = std::vector<std::string>;
 
-// Every name below a folder, relative, sorted.
 Names listing(const std::string& folder) {
     Names names;
     for (const auto& e : fs::recursive_directory_iterator(folder))
@@ -33,7 +32,6 @@ Names listing(const std::string& folder) {
     return names;
 }
 
-// The tool run with a command line after its quoted drive path.
 testing_support::Win32Run tool(const std::wstring& arguments, const std::wstring& folder = L"") {
     return testing_support::RunWin32(L"\"" + UnixPathToWin32(SEVENZA_PATH) + L"\" " + arguments,
                                      folder);
@@ -188,7 +186,6 @@ TEST_F(Extract, WithoutAnOverwriteSwitchKeepsExistingFilesAndFailsAsAFolderInThe
     EXPECT_TRUE(Ended(extract("out", L" -aos"), 0));
     EXPECT_EQ(ReadAll(out_ + "/a.txt"), "mine");
 
-    // A folder in the way of a file is an error.
     fs::create_directories(out_ + "/Dravon.dll");
     make({file("Dravon.dll", "x")});
     EXPECT_TRUE(Ended(extract(), -1, "Dravon.dll"));
@@ -238,7 +235,6 @@ TEST_F(Extract, ARunWritesNoMoreThanItsBoundAndNothingForABadCommandLine) {
     EXPECT_EQ(errors, Names{"b.bin"});
     EXPECT_EQ(listing(out_), Names{"a.bin"});
 
-    // A bad command line ends with 7 and a message.
     make({file("a.txt", "x")});
     EXPECT_TRUE(Ended(tool(L"a \"" + dir_.winfile("a.7z") + L"\""), 7, "unsupported command"));
     EXPECT_TRUE(Ended(tool(L"x \"" + dir_.winfile("a.7z") + L"\" -pw"), 7));

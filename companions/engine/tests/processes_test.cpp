@@ -19,7 +19,6 @@ protected:
         });
     }
 
-    // Waits until the partial file holds `bytes`.
     void await_partial(size_t bytes) {
         EXPECT_TRUE(testing_support::WaitUntil(
             [&] { return ReadAll(partial_path()).size() >= bytes; }, 10000));

@@ -32,7 +32,6 @@ struct Http {
                    const wchar_t* version = nullptr, DWORD flags = 0) {
         return HttpOpenRequestW(conn, verb, target, version, nullptr, nullptr, flags, 0);
     }
-    // A GET of target sent; null when the send failed.
     HINTERNET get(const wchar_t* target, DWORD flags = 0) {
         HINTERNET req = open(target, L"GET", nullptr, flags);
         return HttpSendRequestW(req, nullptr, 0, nullptr, 0) ? req : nullptr;
@@ -50,12 +49,6 @@ std::string read_all(HINTERNET req) {
 DWORD number(HINTERNET req, DWORD query) {
     DWORD v = 0, size = sizeof v;
     return HttpQueryInfoW(req, query | HTTP_QUERY_FLAG_NUMBER, &v, &size, nullptr) ? v : 0xFFFF;
-}
-
-Reply stalled(const std::string& bytes) {
-    Reply r{{bytes}};
-    r.stall = true;
-    return r;
 }
 
 TEST(InternetHandles, TimeoutsAreInheritedAndClosingTheSessionClosesTheRest) {
@@ -91,6 +84,7 @@ TEST(InternetHandles, TimeoutsAreInheritedAndClosingTheSessionClosesTheRest) {
 
 TEST(InternetHandles, StalledAndShortRepliesEndAsOnWindowsAndAnotherThreadMayCancel) {
     TestServer server([](const ReceivedRequest& r) {
+        auto stalled = [](const std::string& bytes) { return Reply{{bytes}, 0, true}; };
         if (r.target == "/silent") return stalled("");
         if (r.target == "/headers") return stalled("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n");
         if (r.target == "/stall")

@@ -46,7 +46,6 @@ inline ::testing::AssertionResult SameBytes(const std::string& actual,
                                          << " were expected; first difference at " << i;
 }
 
-// The library loaded by path, with its two exports.
 struct EngineLibrary {
     ~EngineLibrary() { close(); }
     void close() {
@@ -164,13 +163,11 @@ protected:
         testing_support::WaitUntil([&] { return done(code = progress(info), *info); }, 15000, 5);
         return code;
     }
-    // Until `bytes` arrived or the task ended.
     int32_t until(Info& info, int64_t bytes) {
         return poll_until(info, [bytes](int32_t code, const DownloadEngineInfo& i) {
             return code != 0 || i.downloaded_size >= bytes;
         });
     }
-    // Until complete or failed.
     int32_t wait_end(Info& info) {
         return poll_until(info, [](int32_t code, const DownloadEngineInfo& i) {
             return code != 0 || i.complete;
