@@ -15,9 +15,7 @@ using ShutdownTest = EngineTest;
 TEST_F(ShutdownTest, ShutdownOrCancelDuringATransferStopsItAndKeepsTheBytes) {
     for (bool shut : {true, false}) {
         SCOPED_TRACE(shut);
-        restart();
-        serve(3 << 20, {"--rate", "1048576"});
-        ASSERT_EQ(start(), 0);
+        ASSERT_EQ(begin(3 << 20, {"--rate", "1048576"}), 0);
         Info info;
         ASSERT_EQ(until(info, 256 << 10), 0);
         EXPECT_EQ(shut ? engine()->Shutdown() : engine()->CancelTask(), 0);
@@ -57,8 +55,7 @@ TEST_F(ShutdownTest, ShutdownDuringAStalledResponseOrABackOffReturns) {
 }
 
 TEST_F(ShutdownTest, CallsFromSeveralThreadsAtOnceLeadToOneGoodFile) {
-    serve(4 << 20, {"--rate", "8388608"});
-    ASSERT_EQ(start(), 0);
+    ASSERT_EQ(begin(4 << 20, {"--rate", "8388608"}), 0);
     std::atomic<bool> done{false};
     std::atomic<int> bad_polls{0}, bad_starts{0}, bad_queries{0};
     std::vector<std::thread> threads;
@@ -101,8 +98,7 @@ TEST_F(ShutdownTest, CallsFromSeveralThreadsAtOnceLeadToOneGoodFile) {
 }
 
 TEST_F(ShutdownTest, ReleaseWhileOtherThreadsKeepCallingNeverCrashes) {
-    serve(4 << 20, {"--rate", "4194304"});
-    ASSERT_EQ(start(), 0);
+    ASSERT_EQ(begin(4 << 20, {"--rate", "4194304"}), 0);
     IDownloadEngine* e = engine();
     std::atomic<bool> done{false};
     std::mutex seen_mutex;

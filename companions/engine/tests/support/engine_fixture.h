@@ -133,6 +133,12 @@ protected:
         for (const char* sub : {"c/Games", "data", "requests.log"})
             std::filesystem::remove_all(tmp_.file(sub));
     }
+    // A fresh task on a fresh server (as serve makes it); answers Start's code.
+    int32_t begin(size_t size, const std::vector<std::string>& args = {}) {
+        restart();
+        serve(size, args);
+        return start();
+    }
     void write_engine_file(const std::string& url, uint64_t size, const std::string& md5,
                            const std::string& file = kInstaller) {
         WriteAll(tmp_.file("Dravon.ini"),
