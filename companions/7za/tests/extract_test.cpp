@@ -225,8 +225,7 @@ TEST_F(Extract, ARunWritesNoMoreThanItsBoundAndNothingForABadCommandLine) {
     sevenza::Extractor extractor(
         out_, sevenza::Overwrite::kAll,
         [&](const std::string& e, const std::string&) { errors.push_back(e); }, 1000);
-    sevenza::ExtractResult result = extractor.Extract(archive_);
-    EXPECT_EQ(result.files, 1);
+    EXPECT_EQ(extractor.Extract(archive_).files, 1);
     EXPECT_EQ(errors, Names{"b.bin"});
     EXPECT_EQ(listing(out_), Names{"a.bin"});
 

@@ -63,8 +63,7 @@ TEST_F(ShutdownTest, CallsFromSeveralThreadsAtOnceLeadToOneGoodFile) {
         threads.emplace_back([&] {
             Info info;
             while (!done) {
-                int32_t code = engine()->QueryProgress(info.get());
-                if (code != 0) ++bad_polls;
+                if (engine()->QueryProgress(info.get()) != 0) ++bad_polls;
                 if (info->complete) done = true;
             }
         });

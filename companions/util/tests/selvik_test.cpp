@@ -134,8 +134,7 @@ TEST_F(Selvik, HardwareIdentifierFollowsPhysicalAdaptersOnlyAndTextMustFit) {
     EXPECT_NE(call("GetMid").text, base.text);
     use_machine_id("");
     EXPECT_TRUE(call("GetM2").ok);
-    remove_adapter("enp3s0");
-    remove_adapter("veth1");
+    for (const char* name : {"enp3s0", "veth1"}) remove_adapter(name);
     EXPECT_FALSE(call("GetM2").ok);  // neither a machine id nor an adapter
 }
 

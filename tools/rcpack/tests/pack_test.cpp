@@ -110,9 +110,7 @@ TEST(Icon, APngBecomesOneImageAndItsGroupAnIcoKeepsItsImages) {
     EXPECT_EQ(out[1].data, (Bytes{'c'}));
     EXPECT_EQ(out[2].data[4], 2);  // two images in the group
 
-    Bytes truncated = ico;
-    truncated.resize(39);
-    EXPECT_FALSE(BuildIcon(truncated, 1, 0, &next, &out, &error));
+    EXPECT_FALSE(BuildIcon(Bytes(ico.begin(), ico.begin() + 39), 1, 0, &next, &out, &error));
     EXPECT_FALSE(BuildIcon(Bytes{'G', 'I', 'F'}, 1, 0, &next, &out, &error));
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "testing/http_test_server.h"
+#include "testing/random_bytes.h"
 #include "testing/scoped_env.h"
 #include "testing/win32_last_error.h"
 
@@ -260,8 +261,7 @@ TEST(HttpRequest, QueryInfoAnswersNumbersRawHeadersAndMissingHeaders) {
 }
 
 TEST(HttpRequest, BodyWithoutLengthIsReadToTheEndAndAvailabilityReported) {
-    std::string big(20000, 'z');
-    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+    const std::string big = testing_support::RandomBytes(20000, 1);
     TestServer server([&](const ReceivedRequest&) {
         Reply r = make_reply(200, big.substr(0, 7000), "", false);
         r.pieces.push_back(big.substr(7000));
