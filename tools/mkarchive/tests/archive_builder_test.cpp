@@ -28,9 +28,8 @@ Entries ReadArchive(const std::string& path) {
     char buf[4096];
     if (archive_read_open_filename(a, path.c_str(), 1 << 16) == ARCHIVE_OK)
         while (archive_read_next_header(a, &e) == ARCHIVE_OK) {
-            std::string& r = entries[archive_entry_pathname_utf8(e)];
             snprintf(buf, sizeof buf, "%o ", archive_entry_perm(e));
-            r = buf;
+            std::string& r = entries[archive_entry_pathname_utf8(e)] = buf;
             for (la_ssize_t n; (n = archive_read_data(a, buf, sizeof buf)) > 0;) r.append(buf, n);
         }
     archive_read_free(a);

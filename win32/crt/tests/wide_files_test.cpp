@@ -24,14 +24,9 @@ protected:
 };
 
 TEST_F(WideFiles, OpenWritesAndAppendsThroughADrivePath) {
-    FILE* f = _wfopen(L"T:\\sub\\log.txt", L"wb");
-    ASSERT_NE(f, nullptr);
-    fputs("line", f);
-    fclose(f);
-    f = _wfsopen(L"T:/sub/log.txt", L"a+b", _SH_DENYNO);
-    ASSERT_NE(f, nullptr);
-    fputs("+more", f);
-    fclose(f);
+    auto put = [](FILE* f, const char* text) { return f && fputs(text, f) >= 0 && !fclose(f); };
+    ASSERT_TRUE(put(_wfopen(L"T:\\sub\\log.txt", L"wb"), "line"));
+    ASSERT_TRUE(put(_wfsopen(L"T:/sub/log.txt", L"a+b", _SH_DENYNO), "+more"));
     EXPECT_EQ(testing_support::ReadAll(dir_.file("sub/log.txt")), "line+more");
     EXPECT_EQ(_wfopen(L"T:\\missing\\x.txt", L"w"), nullptr);
     EXPECT_EQ(_wfopen(L"T:\\none.txt", L"rt"), nullptr);
