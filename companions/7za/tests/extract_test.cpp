@@ -96,7 +96,6 @@ TEST_F(Extract, TakesFoldersAsTheClientWritesThem) {
     const std::string temp = dir_.file("用户 临时 folder");
     fs::create_directories(temp);
     WriteAll(temp + "/7za.exe", ReadAll(SEVENZA_PATH));
-    chmod((temp + "/7za.exe").c_str(), 0644);
     fs::create_directories(temp + "/旧 版本");
     WriteAll(temp + "/Dravon.dll", "old library");
     ASSERT_TRUE(write_archive(temp + "/下载 器.7z", "7zip",
