@@ -1,7 +1,7 @@
 #include "base/http_down_impl.h"
 
 #include "support/base_test.h"
-#include "support/test_server.h"
+#include "testing/http_test_server.h"
 
 using testing_http::make_reply;
 using testing_http::ReceivedRequest;

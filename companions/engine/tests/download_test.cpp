@@ -12,8 +12,7 @@ using DownloadTest = EngineTest;
 // Start answers at once while the transfer runs on its own thread; the file is checked,
 // renamed to the installer's name and reported with its folder and launch file.
 TEST_F(DownloadTest, FreshDownloadIsVerifiedAndRenamedToTheInstallerName) {
-    serve(3 << 20, {"--rate", "4194304"});
-    ASSERT_EQ(start(), 0);
+    ASSERT_EQ(begin(3 << 20, {"--rate", "4194304"}), 0);
     Info info;
     EXPECT_EQ(progress(info), 0);
     EXPECT_EQ(std::make_pair(info->complete, info->total_size), std::make_pair(0, 3L << 20));
@@ -34,8 +33,7 @@ TEST_F(DownloadTest, FreshDownloadIsVerifiedAndRenamedToTheInstallerName) {
 }
 
 TEST_F(DownloadTest, PauseFlushesAndResumeContinuesWithARangedRequest) {
-    serve(2 << 20, {"--rate", "4194304"});
-    ASSERT_EQ(start(), 0);
+    ASSERT_EQ(begin(2 << 20, {"--rate", "4194304"}), 0);
     Info info;
     ASSERT_EQ(until(info, 256 << 10), 0);
     EXPECT_GT(info->speed, 0);
@@ -61,8 +59,7 @@ TEST_F(DownloadTest, PauseFlushesAndResumeContinuesWithARangedRequest) {
 // A new instance finds the complete download and does not fetch it again, unless the
 // installer was deleted: the answers follow what is on disk, not the record.
 TEST_F(DownloadTest, ACompleteDownloadSurvivesANewInstanceUnlessTheInstallerIsGone) {
-    serve(200000);
-    ASSERT_EQ(start(), 0);
+    ASSERT_EQ(begin(200000), 0);
     Info info;
     ASSERT_EQ(wait_end(info), 0);
     release_engine();
@@ -85,9 +82,7 @@ TEST_F(DownloadTest, ACompleteDownloadSurvivesANewInstanceUnlessTheInstallerIsGo
 TEST_F(DownloadTest, BytesChangedOnDiskBetweenRunsAreNeverReportedComplete) {
     for (bool finished : {false, true}) {
         SCOPED_TRACE(finished);
-        restart();
-        serve(2 << 20, {"--rate", "4194304"});
-        ASSERT_EQ(start(), 0);
+        ASSERT_EQ(begin(2 << 20, {"--rate", "4194304"}), 0);
         Info info;
         ASSERT_EQ(finished ? wait_end(info) : until(info, 512 << 10), 0);
         release_engine();
@@ -108,9 +103,7 @@ TEST_F(DownloadTest, BytesChangedOnDiskBetweenRunsAreNeverReportedComplete) {
 TEST_F(DownloadTest, BytesKeptOnDiskAreReportedAndCountWhileANewRunChecksThem) {
     for (bool finished : {false, true}) {
         SCOPED_TRACE(finished);
-        restart();
-        serve(16 << 20, {"--rate", finished ? "0" : "8388608"});
-        ASSERT_EQ(start(), 0);
+        ASSERT_EQ(begin(16 << 20, {"--rate", finished ? "0" : "8388608"}), 0);
         Info info;
         ASSERT_EQ(finished ? wait_end(info) : until(info, 1 << 20), 0);
         release_engine();  // Shutdown and Release, in the middle of the transfer or after it

@@ -19,7 +19,6 @@ protected:
         });
     }
 
-    // Waits until the partial file holds `bytes`.
     void await_partial(size_t bytes) {
         EXPECT_TRUE(testing_support::WaitUntil(
             [&] { return ReadAll(partial_path()).size() >= bytes; }, 10000));
@@ -57,7 +56,6 @@ TEST_F(ProcessesTest, ASecondProcessWaitsForTheFirstAndResumesAfterItIsKilled) {
     EXPECT_EQ(info.path(), u"C:\\Games\\demo");
     EXPECT_EQ(info->complete, 0);
     const int64_t kept = info->downloaded_size;
-    EXPECT_GT(kept, 0);
     EXPECT_LE(kept, at_kill);
     EXPECT_GE(kept + (1 << 20), at_kill);
     finish_from(kept);

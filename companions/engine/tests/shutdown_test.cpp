@@ -15,9 +15,7 @@ using ShutdownTest = EngineTest;
 TEST_F(ShutdownTest, ShutdownOrCancelDuringATransferStopsItAndKeepsTheBytes) {
     for (bool shut : {true, false}) {
         SCOPED_TRACE(shut);
-        restart();
-        serve(3 << 20, {"--rate", "1048576"});
-        ASSERT_EQ(start(), 0);
+        ASSERT_EQ(begin(3 << 20, {"--rate", "1048576"}), 0);
         Info info;
         ASSERT_EQ(until(info, 256 << 10), 0);
         EXPECT_EQ(shut ? engine()->Shutdown() : engine()->CancelTask(), 0);
@@ -57,8 +55,7 @@ TEST_F(ShutdownTest, ShutdownDuringAStalledResponseOrABackOffReturns) {
 }
 
 TEST_F(ShutdownTest, CallsFromSeveralThreadsAtOnceLeadToOneGoodFile) {
-    serve(4 << 20, {"--rate", "8388608"});
-    ASSERT_EQ(start(), 0);
+    ASSERT_EQ(begin(4 << 20, {"--rate", "8388608"}), 0);
     std::atomic<bool> done{false};
     std::atomic<int> bad_polls{0}, bad_starts{0}, bad_queries{0};
     std::vector<std::thread> threads;
@@ -66,8 +63,7 @@ TEST_F(ShutdownTest, CallsFromSeveralThreadsAtOnceLeadToOneGoodFile) {
         threads.emplace_back([&] {
             Info info;
             while (!done) {
-                int32_t code = engine()->QueryProgress(info.get());
-                if (code != 0) ++bad_polls;
+                if (engine()->QueryProgress(info.get()) != 0) ++bad_polls;
                 if (info->complete) done = true;
             }
         });
@@ -92,8 +88,7 @@ TEST_F(ShutdownTest, CallsFromSeveralThreadsAtOnceLeadToOneGoodFile) {
         engine()->ResumeTask();
         std::this_thread::sleep_for(20ms);
     }
-    auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (!done && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+    testing_support::WaitUntil([&] { return done.load(); }, 15000, 5);
     done = true;
     for (auto& t : threads) t.join();
     EXPECT_EQ(std::make_tuple(bad_polls.load(), bad_starts.load(), bad_queries.load()),
@@ -102,8 +97,7 @@ TEST_F(ShutdownTest, CallsFromSeveralThreadsAtOnceLeadToOneGoodFile) {
 }
 
 TEST_F(ShutdownTest, ReleaseWhileOtherThreadsKeepCallingNeverCrashes) {
-    serve(4 << 20, {"--rate", "4194304"});
-    ASSERT_EQ(start(), 0);
+    ASSERT_EQ(begin(4 << 20, {"--rate", "4194304"}), 0);
     IDownloadEngine* e = engine();
     std::atomic<bool> done{false};
     std::mutex seen_mutex;

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <win32_unixpath.h>
 
-#include <sys/stat.h>
-
 #include "testing/scoped_env.h"
 #include "testing/win32_run.h"
 
@@ -20,7 +18,6 @@ protected:
     // As downloaded: a plain file without the execute bit, under the installer's name.
     void SetUp() override {
         ASSERT_TRUE(testing_support::WriteAll(program_, ReadAll(DEMO_INSTALLER_PATH)));
-        chmod(program_.c_str(), 0644);
     }
     // Starts it as the client does and waits; its record line "pid\tprogram\tline\tfolder",
     // or the exit code when it fails.

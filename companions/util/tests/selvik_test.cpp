@@ -37,10 +37,9 @@ protected:
     Answer call(const char* name, int size = 259) {
         auto f = reinterpret_cast<SelvikIdFunction>(GetProcAddress(module_, name));
         EXPECT_NE(f, nullptr) << name;
+        if (!f) return {};
         char buffer[260] = {};
-        Answer a;
-        if (!f) return a;
-        a.ok = f(buffer, size);
+        Answer a{f(buffer, size), ""};
         a.text.assign(buffer, strnlen(buffer, sizeof buffer));
         a.zero_after = std::all_of(buffer + a.text.size(), buffer + 260, [](char c) { return !c; });
         return a;
@@ -134,8 +133,7 @@ TEST_F(Selvik, HardwareIdentifierFollowsPhysicalAdaptersOnlyAndTextMustFit) {
     EXPECT_NE(call("GetMid").text, base.text);
     use_machine_id("");
     EXPECT_TRUE(call("GetM2").ok);
-    remove_adapter("enp3s0");
-    remove_adapter("veth1");
+    for (const char* name : {"enp3s0", "veth1"}) remove_adapter(name);
     EXPECT_FALSE(call("GetM2").ok);  // neither a machine id nor an adapter
 }
 

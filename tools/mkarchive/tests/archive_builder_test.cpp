@@ -28,9 +28,8 @@ Entries ReadArchive(const std::string& path) {
     char buf[4096];
     if (archive_read_open_filename(a, path.c_str(), 1 << 16) == ARCHIVE_OK)
         while (archive_read_next_header(a, &e) == ARCHIVE_OK) {
-            std::string& r = entries[archive_entry_pathname_utf8(e)];
             snprintf(buf, sizeof buf, "%o ", archive_entry_perm(e));
-            r = buf;
+            std::string& r = entries[archive_entry_pathname_utf8(e)] = buf;
             for (la_ssize_t n; (n = archive_read_data(a, buf, sizeof buf)) > 0;) r.append(buf, n);
         }
     archive_read_free(a);
@@ -76,7 +75,6 @@ TEST_F(ArchiveBuilder, StoredZipKeepsBytesInPlaceWithSizesInTheLocalHeader) {
     EXPECT_EQ(u16(6) & 0x08, 0) << "no data descriptor: a reader finds the size up front";
     EXPECT_EQ(u16(8), 0) << "method 0: stored";
     EXPECT_EQ(u16(18), 15) << "compressed size in the local header";
-    EXPECT_NE(bytes.find("normal_ft \"12\"\n"), std::string::npos);
     EXPECT_EQ(ReadArchive(dir_.file("skin.zip")),
               (Entries{{"skin.info", "644 normal_ft \"12\"\n"}}));
 }

@@ -43,8 +43,7 @@ TEST(Blob, HeaderEntriesPoolAndAlignedData) {
 }
 
 TEST(Blob, StringBlocksHoldSixteenCountedStrings) {
-    StringEntry s1{17, 0, U"ab", 1};
-    StringEntry s2{31, 0, U"游", 2};
+    StringEntry s1{17, 0, U"ab", 1}, s2{31, 0, U"游", 2};
     Bytes block = BuildStringBlock({&s1, &s2});
     // Entry 1 ("ab") after one empty entry; entries 2..14 empty; entry 15 ("游").
     EXPECT_EQ(block.size(), 4u * (16 + 2 + 1));
@@ -66,8 +65,7 @@ TEST(Blob, StringsAreGroupedIntoBlocksByLanguage) {
 TEST(Version, TreeOfFixedPartStringsAndTranslation) {
     VersionInfo v;
     v.present = true;
-    uint16_t file[4] = {1, 2, 3, 4};
-    memcpy(v.file, file, sizeof file);
+    for (uint16_t i = 0; i < 4; ++i) v.file[i] = i + 1;
     v.strings = {{U"CompanyName", U"Maker"}};
     Bytes b;
     std::string error;
@@ -110,9 +108,7 @@ TEST(Icon, APngBecomesOneImageAndItsGroupAnIcoKeepsItsImages) {
     EXPECT_EQ(out[1].data, (Bytes{'c'}));
     EXPECT_EQ(out[2].data[4], 2);  // two images in the group
 
-    Bytes truncated = ico;
-    truncated.resize(39);
-    EXPECT_FALSE(BuildIcon(truncated, 1, 0, &next, &out, &error));
+    EXPECT_FALSE(BuildIcon(Bytes(ico.begin(), ico.begin() + 39), 1, 0, &next, &out, &error));
     EXPECT_FALSE(BuildIcon(Bytes{'G', 'I', 'F'}, 1, 0, &next, &out, &error));
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -42,9 +43,8 @@ TEST(WideStrings, CaseInsensitiveCompareAndLeadingNumbers) {
     EXPECT_LT(_wcsicmp(L"_", L"A"), 0);  // compared as lower case, as Windows does: 0x5F < 0x61
     EXPECT_EQ(_wcsnicmp(L"GAMEkey1", L"gamekey2", 7), 0);
     EXPECT_NE(_wcsnicmp(L"GAMEkey1", L"gamekey2", 8), 0);
-    EXPECT_EQ(_wtoi(L"  -17abc"), -17);
-    EXPECT_EQ(_wtoi(L"x5"), 0);
-    EXPECT_EQ(_wtoi(L"99999999999"), 2147483647);
+    EXPECT_EQ(std::make_tuple(_wtoi(L"  -17abc"), _wtoi(L"x5"), _wtoi(L"99999999999")),
+              std::make_tuple(-17, 0, 2147483647));
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ protected:
         returned = true;
         driver.join();
         WCHAR path[MAX_PATH] = L"";
-        if (list) EXPECT_TRUE(SHGetPathFromIDListW(list, path));
+        EXPECT_TRUE(!list || SHGetPathFromIDListW(list, path));
         CoTaskMemFree(list);
         return path;
     }
@@ -129,7 +129,9 @@ TEST_F(FolderPicker, TheDrawnPickerListsNavigatesAndAnswers) {
         r.insert(r.end(), {L"C:\\", L"D:\\"});
         return r;
     };
-    auto down = [](HWND p) { SendMessageW(List(p), WM_KEYDOWN, VK_DOWN, 0); };
+    auto down = [](HWND p, int n) {
+        while (n--) SendMessageW(List(p), WM_KEYDOWN, VK_DOWN, 0);
+    };
     const struct {
         const char* what;
         std::function<void(HWND)> steps;
@@ -138,11 +140,8 @@ TEST_F(FolderPicker, TheDrawnPickerListsNavigatesAndAnswers) {
         BFFCALLBACK callback;
     } cases[] = {
         {"as it starts", [](HWND) {}, with_drives({L"..", L"a", L"b"}), L"D:\\work"},
-        {"arrows select b",
-         [&](HWND p) {
-             for (int i = 0; i < 3; ++i) down(p);
-         },
-         with_drives({L"..", L"a", L"b"}), L"D:\\work\\b"},
+        {"arrows select b", [&](HWND p) { down(p, 3); }, with_drives({L"..", L"a", L"b"}),
+         L"D:\\work\\b"},
         {"into b", [](HWND p) { DoubleClickRow(p, 2); }, with_drives({L"..", L"b1"}),
          L"D:\\work\\b"},
         {"up to the root", [](HWND p) { DoubleClickRow(p, 0); }, with_drives({L"work"}), L"D:\\"},
@@ -183,8 +182,7 @@ TEST_F(FolderPicker, TheDrawnPickerListsNavigatesAndAnswers) {
                   PostMessageW(picker, WM_KEYDOWN, VK_ESCAPE, 0);
               }),
               L"");
-    EXPECT_TRUE(warned);
-    EXPECT_TRUE(still_open);
+    EXPECT_TRUE(warned && still_open);
     EXPECT_NE(ReadAll(tmp_.file("log"))
                   .find("msgbox\t文件夹不存在\tD:\\\\work\\\\nothere\t0x00000030\tIDOK\n"),
               std::string::npos);
@@ -244,7 +242,7 @@ TEST_F(FolderPicker, TheDesktopChoosersAnswerComesBackAsADrivePath) {
         std::filesystem::remove(go);
         EXPECT_EQ(drawn, c.drawn_picker) << c.body;
         EXPECT_TRUE(IsWindowEnabled(owner_));
-        if (c.body.find("while") == 0) EXPECT_TRUE(disabled);
+        EXPECT_TRUE(c.body.find("while") != 0 || disabled);
         EXPECT_EQ(ReadAll(tmp_.file("args")),
                   "--file-selection\n--directory\n--title=选择下载目录\n--filename=" +
                       tmp_.file("d/work/") + "\n");

@@ -39,8 +39,7 @@ TEST_F(ShellFolders, CreateDirectoryMakesEveryMissingParentOrTellsWhyNot) {
         EXPECT_EQ(SHCreateDirectoryExW(nullptr, c.path, nullptr), c.result) << c.path;
         if (c.result) EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.result)) << c.path;
     }
-    EXPECT_TRUE(IsDir("/a/b/c"));
-    EXPECT_TRUE(IsDir("/a/b/d"));
+    EXPECT_TRUE(IsDir("/a/b/c") && IsDir("/a/b/d"));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("new")));
 }
 

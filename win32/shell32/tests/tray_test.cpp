@@ -41,14 +41,10 @@ NOTIFYICONDATAW Data(HWND owner, UINT id, UINT flags, const wchar_t* tip = L"tip
     return d;
 }
 
-// Adds an icon the way the program's tray icon does.
-BOOL Add(HWND owner, UINT id, const wchar_t* tip = L"tip") {
-    auto d = Data(owner, id, NIF_MESSAGE | NIF_ICON | NIF_TIP, tip);
-    return Shell_NotifyIconW(NIM_ADD, &d);
-}
-
-BOOL Call(DWORD what, HWND owner, UINT id, UINT flags = 0) {
-    auto d = Data(owner, id, flags);
+// By default with the fields the program's tray icon gives.
+BOOL Call(DWORD what, HWND owner, UINT id, const wchar_t* tip = L"tip",
+          UINT flags = NIF_MESSAGE | NIF_ICON | NIF_TIP) {
+    auto d = Data(owner, id, flags, tip);
     return Shell_NotifyIconW(what, &d);
 }
 
@@ -60,10 +56,10 @@ WIN32_TRAY_ICON_STATE StateOf(HWND owner, UINT id) {
 
 TEST(Tray, AddModifyAndDeleteAnswerAsWindowsDoes) {
     HWND owner = MakeOwner(), other = MakeOwner();
-    ASSERT_TRUE(Add(owner, 1, L"下载器"));
-    EXPECT_TRUE(Add(other, 1));  // the same id of another window is another icon
+    ASSERT_TRUE(Call(NIM_ADD, owner, 1, L"下载器"));
+    EXPECT_TRUE(Call(NIM_ADD, other, 1));  // the same id of another window is another icon
     SetLastError(0);
-    EXPECT_EQ(Failed(!Add(owner, 1, L"second")), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(Failed(!Call(NIM_ADD, owner, 1, L"second")), ERROR_ALREADY_EXISTS);
     auto s = StateOf(owner, 1);
     EXPECT_EQ(std::wstring(s.tip), L"下载器");
     EXPECT_EQ(s.callback_message, kTrayMessage);
@@ -76,11 +72,11 @@ TEST(Tray, AddModifyAndDeleteAnswerAsWindowsDoes) {
     EXPECT_EQ(s.icon, kIcon);
     for (DWORD what : {DWORD{NIM_MODIFY}, DWORD{NIM_DELETE}}) {
         SetLastError(0);
-        EXPECT_EQ(Failed(!Call(what, owner, 3, NIF_TIP)), ERROR_NOT_FOUND);
+        EXPECT_EQ(Failed(!Call(what, owner, 3, L"tip", NIF_TIP)), ERROR_NOT_FOUND);
     }
     ASSERT_TRUE(Call(NIM_DELETE, owner, 1));
     EXPECT_EQ(Win32TrayIconCount(owner), 0u);
-    EXPECT_TRUE(Add(owner, 1));
+    EXPECT_TRUE(Call(NIM_ADD, owner, 1));
     // A tip without a terminator is cut to 127 characters.
     d = Data(owner, 6, NIF_TIP);
     std::fill(std::begin(d.szTip), std::end(d.szTip), L'x');
@@ -93,13 +89,13 @@ TEST(Tray, AddModifyAndDeleteAnswerAsWindowsDoes) {
     DestroyWindow(owner);
     EXPECT_EQ(Win32TrayIconCount(owner), 0u);
     EXPECT_EQ(Win32TrayIconCount(other), 1u);
-    EXPECT_EQ(Failed(!Add(owner, 1)), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_EQ(Failed(!Call(NIM_ADD, owner, 1)), ERROR_INVALID_WINDOW_HANDLE);
     DestroyWindow(other);
 }
 
 TEST(Tray, AClickPostsTheCallbackOfAVisibleIconToItsOwner) {
     HWND owner = MakeOwner();
-    ASSERT_TRUE(Add(owner, 9));
+    ASSERT_TRUE(Call(NIM_ADD, owner, 9));
     ASSERT_TRUE(Win32TrayClick(owner, 9, WM_LBUTTONUP));
     BOOL clicked = FALSE;
     std::thread([&] { clicked = Win32TrayClick(owner, 9, WM_RBUTTONUP); }).join();
@@ -112,7 +108,7 @@ TEST(Tray, AClickPostsTheCallbackOfAVisibleIconToItsOwner) {
     }
     // No click reaches a missing icon, one without a callback or a hidden one.
     EXPECT_EQ(Failed(!Win32TrayClick(owner, 11, WM_LBUTTONUP)), ERROR_NOT_FOUND);
-    ASSERT_TRUE(Call(NIM_ADD, owner, 12, NIF_TIP));
+    ASSERT_TRUE(Call(NIM_ADD, owner, 12, L"tip", NIF_TIP));
     EXPECT_FALSE(Win32TrayClick(owner, 12, WM_LBUTTONUP));
     auto hide = Data(owner, 9, NIF_STATE);
     hide.dwState = hide.dwStateMask = NIS_HIDDEN;

@@ -8,13 +8,16 @@
 #include <thread>
 #include <vector>
 
-#include "support/test_server.h"
+#include "testing/http_test_server.h"
+#include "testing/random_bytes.h"
 #include "testing/scoped_env.h"
+#include "testing/win32_last_error.h"
 
 using testing_http::make_reply;
 using testing_http::ReceivedRequest;
 using testing_http::Reply;
 using testing_http::TestServer;
+using testing_support::Failed;
 
 namespace {
 
@@ -30,7 +33,6 @@ struct Http {
                    const wchar_t* version = nullptr, DWORD flags = 0) {
         return HttpOpenRequestW(conn, verb, target, version, nullptr, nullptr, flags, 0);
     }
-    // A GET of target sent; null when the send failed.
     HINTERNET get(const wchar_t* target, DWORD flags = 0) {
         HINTERNET req = open(target, L"GET", nullptr, flags);
         return HttpSendRequestW(req, nullptr, 0, nullptr, 0) ? req : nullptr;
@@ -50,12 +52,6 @@ DWORD number(HINTERNET req, DWORD query) {
     return HttpQueryInfoW(req, query | HTTP_QUERY_FLAG_NUMBER, &v, &size, nullptr) ? v : 0xFFFF;
 }
 
-Reply stalled(const std::string& bytes) {
-    Reply r{{bytes}};
-    r.stall = true;
-    return r;
-}
-
 TEST(InternetHandles, TimeoutsAreInheritedAndClosingTheSessionClosesTheRest) {
     Http http(80);
     DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
@@ -73,15 +69,14 @@ TEST(InternetHandles, TimeoutsAreInheritedAndClosingTheSessionClosesTheRest) {
             EXPECT_TRUE(InternetQueryOptionW(h, options[i], &v, &size));
             EXPECT_EQ(v, 1111 * (i + 1));
         }
-    EXPECT_FALSE(InternetSetOptionW(http.session, options[0], options, 2));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_BAD_OPTION_LENGTH));
-    EXPECT_EQ(HttpOpenRequestW(http.session, L"GET", L"/", nullptr, nullptr, nullptr, 0, 0),
-              nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_INCORRECT_HANDLE_TYPE));
+    EXPECT_EQ(Failed(!InternetSetOptionW(http.session, options[0], options, 2)),
+              ERROR_INTERNET_BAD_OPTION_LENGTH);
+    EXPECT_EQ(
+        Failed(!HttpOpenRequestW(http.session, L"GET", L"/", nullptr, nullptr, nullptr, 0, 0)),
+        ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
 
     ASSERT_TRUE(InternetCloseHandle(http.session));
-    EXPECT_FALSE(InternetCloseHandle(req));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(!InternetCloseHandle(req)), ERROR_INVALID_HANDLE);
     EXPECT_FALSE(InternetCloseHandle(conn));
     DWORD got = 0;
     char buf[4];
@@ -90,6 +85,7 @@ TEST(InternetHandles, TimeoutsAreInheritedAndClosingTheSessionClosesTheRest) {
 
 TEST(InternetHandles, StalledAndShortRepliesEndAsOnWindowsAndAnotherThreadMayCancel) {
     TestServer server([](const ReceivedRequest& r) {
+        auto stalled = [](const std::string& bytes) { return Reply{{bytes}, 0, true}; };
         if (r.target == "/silent") return stalled("");
         if (r.target == "/headers") return stalled("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n");
         if (r.target == "/stall")
@@ -99,8 +95,7 @@ TEST(InternetHandles, StalledAndShortRepliesEndAsOnWindowsAndAnotherThreadMayCan
     Http http(server.port());
     DWORD ms = 300;
     ASSERT_TRUE(InternetSetOptionW(http.conn, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &ms, 4));
-    EXPECT_EQ(http.get(L"/silent"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+    EXPECT_EQ(Failed(!http.get(L"/silent")), ERROR_INTERNET_TIMEOUT);
     // The bytes that came are handed out; a stall shows on the next read, a cut
     // body as its end.
     char buf[100];
@@ -108,8 +103,7 @@ TEST(InternetHandles, StalledAndShortRepliesEndAsOnWindowsAndAnotherThreadMayCan
     HINTERNET stall = http.get(L"/stall");
     ASSERT_TRUE(InternetReadFile(stall, buf, 100, &got));
     EXPECT_EQ(std::string(buf, got), "some");
-    EXPECT_FALSE(InternetReadFile(stall, buf, 100, &got));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+    EXPECT_EQ(Failed(!InternetReadFile(stall, buf, 100, &got)), ERROR_INTERNET_TIMEOUT);
     HINTERNET cut = http.get(L"/short");
     ASSERT_TRUE(InternetReadFile(cut, buf, 100, &got));
     EXPECT_EQ(std::string(buf, got), "short");
@@ -122,8 +116,8 @@ TEST(InternetHandles, StalledAndShortRepliesEndAsOnWindowsAndAnotherThreadMayCan
         Sleep(100);
         InternetCloseHandle(other.session);
     });
-    EXPECT_FALSE(InternetReadFile(blocked, buf, 100, &got));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED));
+    EXPECT_EQ(Failed(!InternetReadFile(blocked, buf, 100, &got)),
+              ERROR_INTERNET_OPERATION_CANCELLED);
     closer.join();
 }
 
@@ -139,8 +133,7 @@ TEST(InternetHandles, ServersThatCannotBeReachedAnswerTheirErrors) {
                  {unresolvable.c_str(), 80, ERROR_INTERNET_NAME_NOT_RESOLVED}};
     for (const auto& c : cases) {
         Http http(c.port, c.host);
-        EXPECT_EQ(http.get(L"/"), nullptr);
-        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(DWORD(Failed(!http.get(L"/"))), c.error);
     }
 }
 
@@ -242,12 +235,12 @@ TEST(HttpRequest, QueryInfoAnswersNumbersRawHeadersAndMissingHeaders) {
 
     WCHAR text[256];
     DWORD size = sizeof text;
-    EXPECT_FALSE(HttpQueryInfoW(req, HTTP_QUERY_LOCATION, text, &size, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HTTP_HEADER_NOT_FOUND));
+    EXPECT_EQ(Failed(!HttpQueryInfoW(req, HTTP_QUERY_LOCATION, text, &size, nullptr)),
+              ERROR_HTTP_HEADER_NOT_FOUND);
     // Too small a buffer answers 122 and the bytes needed.
     size = 4;
-    EXPECT_FALSE(HttpQueryInfoW(req, HTTP_QUERY_RAW_HEADERS_CRLF, text, &size, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(Failed(!HttpQueryInfoW(req, HTTP_QUERY_RAW_HEADERS_CRLF, text, &size, nullptr)),
+              ERROR_INSUFFICIENT_BUFFER);
     const std::wstring expect =
         L"HTTP/1.1 500 Status\r\nContent-Length: 4\r\nX-Thing: one\r\nX-Thing: two\r\n"
         L"Connection: close\r\n\r\n";
@@ -268,8 +261,7 @@ TEST(HttpRequest, QueryInfoAnswersNumbersRawHeadersAndMissingHeaders) {
 }
 
 TEST(HttpRequest, BodyWithoutLengthIsReadToTheEndAndAvailabilityReported) {
-    std::string big(20000, 'z');
-    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+    const std::string big = testing_support::RandomBytes(20000, 1);
     TestServer server([&](const ReceivedRequest&) {
         Reply r = make_reply(200, big.substr(0, 7000), "", false);
         r.pieces.push_back(big.substr(7000));
@@ -312,8 +304,8 @@ TEST(HttpRequest, ChunksAreDecodedRedirectsFollowedUnlessRefusedAndOpenUrlSkipsF
     EXPECT_EQ(read_all(req), "efghij");
     EXPECT_EQ(server.requests().back().target, "/f?x=1");
     EXPECT_EQ(server.requests().back().header("X-Ask"), "yes");
-    EXPECT_EQ(InternetOpenUrlW(http.session, L"ftp://127.0.0.1/x", nullptr, 0, 0, 0), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_UNRECOGNIZED_SCHEME));
+    EXPECT_EQ(Failed(!InternetOpenUrlW(http.session, L"ftp://127.0.0.1/x", nullptr, 0, 0, 0)),
+              ERROR_INTERNET_UNRECOGNIZED_SCHEME);
 }
 
 }  // namespace

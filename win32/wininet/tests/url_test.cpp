@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -34,12 +35,10 @@ TEST(CrackUrl, CopiesTheComponentsIntoTheCallersBuffers) {
         WCHAR host[64], path[128];
         auto c = components(host, 64, path, 128);
         ASSERT_TRUE(InternetCrackUrlW(t.url, 0, t.flags, &c)) << t.url;
-        EXPECT_STREQ(host, t.host);
-        EXPECT_EQ(c.dwHostNameLength, wcslen(t.host));
-        EXPECT_STREQ(path, t.path);
-        EXPECT_EQ(c.dwUrlPathLength, wcslen(t.path));
-        EXPECT_EQ(c.nScheme, t.scheme);
-        EXPECT_EQ(c.nPort, t.port);
+        EXPECT_EQ(std::make_tuple(std::wstring(host), c.dwHostNameLength, std::wstring(path),
+                                  c.dwUrlPathLength, c.nScheme, c.nPort),
+                  std::make_tuple(std::wstring(t.host), wcslen(t.host), std::wstring(t.path),
+                                  wcslen(t.path), t.scheme, t.port));
     }
     // Asking for the extra information splits it from the path.
     WCHAR host[64], path[64], extra[64];
@@ -47,8 +46,7 @@ TEST(CrackUrl, CopiesTheComponentsIntoTheCallersBuffers) {
     c.lpszExtraInfo = extra;
     c.dwExtraInfoLength = 64;
     ASSERT_TRUE(InternetCrackUrlW(L"http://h/p?q=1#f", 0, 0, &c));
-    EXPECT_STREQ(path, L"/p");
-    EXPECT_STREQ(extra, L"?q=1#f");
+    EXPECT_EQ(std::wstring(path) + L"|" + extra, L"/p|?q=1#f");
 }
 
 TEST(CrackUrl, NullBuffersWithALengthPointIntoTheUrlAndAbsentPartsStayNull) {
@@ -56,13 +54,9 @@ TEST(CrackUrl, NullBuffersWithALengthPointIntoTheUrlAndAbsentPartsStayNull) {
     auto c = components(nullptr, 1, nullptr, 1);
     c.dwSchemeLength = 1;
     ASSERT_TRUE(InternetCrackUrlW(url, 0, 0, &c));
-    EXPECT_EQ(c.lpszScheme, url);
-    EXPECT_EQ(c.dwSchemeLength, 4u);
-    EXPECT_EQ(c.lpszHostName, url + 7);
-    EXPECT_EQ(c.dwHostNameLength, 6u);
-    EXPECT_EQ(c.lpszUrlPath, url + 16);
-    EXPECT_EQ(c.dwUrlPathLength, 4u);
-    EXPECT_EQ(c.nPort, 81);
+    EXPECT_EQ(std::make_tuple(c.lpszScheme - url, c.dwSchemeLength, c.lpszHostName - url,
+                              c.dwHostNameLength, c.lpszUrlPath - url, c.dwUrlPathLength, c.nPort),
+              std::make_tuple(0, 4u, 7, 6u, 16, 4u, 81));
     c = components(nullptr, 1, nullptr, 1);
     c.dwUserNameLength = c.dwExtraInfoLength = 1;
     ASSERT_TRUE(InternetCrackUrlW(L"http://h.test", 0, 0, &c));

@@ -46,7 +46,6 @@ inline ::testing::AssertionResult SameBytes(const std::string& actual,
                                          << " were expected; first difference at " << i;
 }
 
-// The library loaded by path, with its two exports.
 struct EngineLibrary {
     ~EngineLibrary() { close(); }
     void close() {
@@ -61,17 +60,10 @@ struct EngineLibrary {
 };
 
 // A key record whose strings live as long as it does.
-class Key {
-public:
-    Key(std::u16string game, std::u16string folder, std::u16string channel = u"channel-7")
-        : game_(std::move(game)), folder_(std::move(folder)), channel_(std::move(channel)) {
-        record_ = {game_.c_str(), folder_.c_str(), channel_.c_str()};
-    }
-    const DownloadEngineKey* get() const { return &record_; }
-
-private:
-    std::u16string game_, folder_, channel_;
-    DownloadEngineKey record_{};
+struct Key {
+    std::u16string game, folder, channel = u"channel-7";
+    DownloadEngineKey record{game.c_str(), folder.c_str(), channel.c_str()};
+    const DownloadEngineKey* get() const { return &record; }
 };
 
 // A zeroed info record on the heap, as the program zeroes its own before each call.
@@ -141,6 +133,12 @@ protected:
         for (const char* sub : {"c/Games", "data", "requests.log"})
             std::filesystem::remove_all(tmp_.file(sub));
     }
+    // A fresh task on a fresh server (as serve makes it); answers Start's code.
+    int32_t begin(size_t size, const std::vector<std::string>& args = {}) {
+        restart();
+        serve(size, args);
+        return start();
+    }
     void write_engine_file(const std::string& url, uint64_t size, const std::string& md5,
                            const std::string& file = kInstaller) {
         WriteAll(tmp_.file("Dravon.ini"),
@@ -166,23 +164,16 @@ protected:
     int32_t progress(Info& info) { return engine()->QueryProgress(info.get()); }
     // Polls QueryProgress until `done` holds or the time is up; answers the last code.
     int32_t poll_until(Info& info,
-                       const std::function<bool(int32_t, const DownloadEngineInfo&)>& done,
-                       std::chrono::milliseconds timeout = 15s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        int32_t code = progress(info);
-        while (!done(code, *info) && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(5ms);
-            code = progress(info);
-        }
+                       const std::function<bool(int32_t, const DownloadEngineInfo&)>& done) {
+        int32_t code = 0;
+        testing_support::WaitUntil([&] { return done(code = progress(info), *info); }, 15000, 5);
         return code;
     }
-    // Until `bytes` arrived or the task ended.
     int32_t until(Info& info, int64_t bytes) {
         return poll_until(info, [bytes](int32_t code, const DownloadEngineInfo& i) {
             return code != 0 || i.downloaded_size >= bytes;
         });
     }
-    // Until complete or failed.
     int32_t wait_end(Info& info) {
         return poll_until(info, [](int32_t code, const DownloadEngineInfo& i) {
             return code != 0 || i.complete;

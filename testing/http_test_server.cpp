@@ -1,4 +1,4 @@
-#include "test_server.h"
+#include "testing/http_test_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -122,7 +122,8 @@ void TestServer::serve(int fd) {
         if (e == std::string::npos) e = head.size();
         std::string line = head.substr(pos, e - pos);
         size_t c = line.find(':');
-        if (c != std::string::npos) r.headers.emplace_back(trim(line.substr(0, c)), trim(line.substr(c + 1)));
+        if (c != std::string::npos)
+            r.headers.emplace_back(trim(line.substr(0, c)), trim(line.substr(c + 1)));
         pos = e + 2;
     }
     size_t want = std::strtoul(r.header("Content-Length").c_str(), nullptr, 10);

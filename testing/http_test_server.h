@@ -25,7 +25,7 @@ struct ReceivedRequest {
 struct Reply {
     std::vector<std::string> pieces;  // sent in order, with pause_ms between
     int pause_ms = 0;
-    bool stall = false;               // then keep the connection open until the server stops
+    bool stall = false;  // then keep the connection open until the server stops
 };
 
 // A reply of status, headers and body; Content-Length added unless length is false.
