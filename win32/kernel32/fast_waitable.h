@@ -33,6 +33,8 @@ protected:
 private:
     // Takes what a satisfied wait takes; false when the object is not signalled.
     bool try_take();
+    // Watches the state for a moment and takes the object if it comes signalled.
+    bool watch_and_take();
     void wake();
 
     std::mutex state_lock_;
