@@ -1,7 +1,6 @@
 #include "base/thread_pool.h"
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 namespace base {
@@ -10,27 +9,6 @@ namespace {
 // Counts and flags that placement and stealing read without the owner's lock.
 LONG Load(const volatile LONG& v) { return __atomic_load_n(&v, __ATOMIC_RELAXED); }
 void Store(volatile LONG& v, LONG value) { __atomic_store_n(&v, value, __ATOMIC_RELAXED); }
-
-void CpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#elif defined(__aarch64__)
-    asm volatile("yield");
-#endif
-}
-
-// How long a worker that ran out of tasks looks for the next one before it sleeps:
-// about one wake-up of a sleeping thread, so that a poster answering a result with
-// a new task finds the worker awake. Only worth it with another processor to run on.
-std::chrono::nanoseconds IdleSpin() {
-    static const std::chrono::nanoseconds spin = [] {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        return info.dwNumberOfProcessors > 1 ? std::chrono::microseconds(50)
-                                             : std::chrono::microseconds(0);
-    }();
-    return spin;
-}
 
 }  // namespace
 
@@ -125,7 +103,7 @@ void ThreadPool::WorkerLoop(TheThread* self) {
     for (;;) {
         WaitForSingleObject(run_gate_, INFINITE);
         if (Load(self->count) == 0 && Load(pending_) > 0) Steal(self);
-        if (Load(self->count) == 0 && !SpinWait(self)) self->semaphore.Wait();
+        if (Load(self->count) == 0) self->semaphore.Wait();
 
         Store(self->busy, 1);
         while (Load(self->count) > 0) {
@@ -162,21 +140,6 @@ void ThreadPool::WorkerLoop(TheThread* self) {
         return;
     }
     Sleep(INFINITE);  // terminated: stops here, outside the pool lock
-}
-
-bool ThreadPool::SpinWait(TheThread* self) {
-    const auto spin = IdleSpin();
-    if (spin.count() == 0) return false;
-    const auto deadline = std::chrono::steady_clock::now() + spin;
-    for (unsigned i = 1;; ++i) {
-        // A task or a request to leave comes with a release of the semaphore: take
-        // it here rather than asleep.
-        if ((Load(self->count) > 0 || Load(thread_count_) <= self->index) &&
-            self->semaphore.Wait(0))
-            return true;
-        CpuRelax();
-        if (i % 64 == 0 && std::chrono::steady_clock::now() >= deadline) return false;
-    }
 }
 
 void ThreadPool::Steal(TheThread* self) {

@@ -1,8 +1,7 @@
 // A pool of worker threads, each with its own task queue, lock and semaphore. A
 // task goes to the least loaded worker (urgent ones to the front of its queue); a
 // worker whose queue is empty takes every other task of the longest queue; a run
-// gate pauses all workers between passes of their loop. A worker out of tasks stays
-// awake a moment before it sleeps on its semaphore. Callbacks bound to the
+// gate pauses all workers between passes of their loop. Callbacks bound to the
 // pool do nothing once it is gone. Lock order: the pool lock, then a worker lock;
 // a thief takes the pool lock, the victim's lock, then its own. No lock is held
 // while a task runs.
@@ -72,8 +71,6 @@ protected:
 private:
     void WorkerLoop(TheThread* self);
     void Steal(TheThread* self);
-    // Waits a moment, awake, for the worker's semaphore; false when it was not taken.
-    bool SpinWait(TheThread* self);
     // Pool lock held.
     void TerminateWorkers();
     static void ReplaceCount(TheThread* w);
