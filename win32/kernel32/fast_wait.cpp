@@ -1,6 +1,7 @@
 #include "fast_waitable.h"
 
 #include <linux/futex.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -28,9 +29,13 @@ void cpu_relax() {
 // quick answer from another thread takes, well under what waking a sleeper costs.
 // Watching is no use with one processor: the answer cannot come meanwhile.
 std::chrono::nanoseconds watch_time() {
-    static const std::chrono::nanoseconds watch = sysconf(_SC_NPROCESSORS_ONLN) > 1
-                                                      ? std::chrono::microseconds(5)
-                                                      : std::chrono::microseconds(0);
+    static const std::chrono::nanoseconds watch = [] {
+        cpu_set_t cpus;
+        bool several = sched_getaffinity(0, sizeof(cpus), &cpus) == 0
+                           ? CPU_COUNT(&cpus) > 1
+                           : sysconf(_SC_NPROCESSORS_ONLN) > 1;
+        return several ? std::chrono::microseconds(5) : std::chrono::microseconds(0);
+    }();
     return watch;
 }
 

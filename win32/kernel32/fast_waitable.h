@@ -1,7 +1,7 @@
 // Events and semaphores: objects whose state sits under a lock of their own, so
-// that a thread waiting for one of them alone takes it, or sleeps on a futex word,
-// without the wait engine's lock or its list of waiters. The engine still waits
-// for them among other objects (lock_state() guards its test and its taking).
+// that a thread waiting for one of them alone takes it, watches it a moment, or
+// sleeps on a futex word, without the wait engine's lock or its list of waiters. The engine still
+// waits for them among other objects (lock_state() guards its test and its taking).
 #pragma once
 
 #include <w32/object.h>
