@@ -41,11 +41,10 @@ std::chrono::nanoseconds watch_time() {
 
 }  // namespace
 
-bool FastWaitable::watch_and_take() {
+bool FastWaitable::watch_and_take(uint32_t seen) {
     const auto watch = watch_time();
     if (watch.count() == 0) return false;
     const auto deadline = std::chrono::steady_clock::now() + watch;
-    uint32_t seen = seq_.load(std::memory_order_relaxed);
     for (unsigned i = 1;; ++i) {
         const uint32_t now = seq_.load(std::memory_order_relaxed);
         if (now != seen) {
@@ -74,11 +73,11 @@ void FastWaitable::wake() {
 bool FastWaitable::wait_alone(DWORD timeout_ms, DWORD* result) {
     cancel_point();
     *result = WAIT_OBJECT_0;
+    const uint32_t before = seq_.load();  // so the watch misses no change after the test
     if (try_take()) return true;
     *result = WAIT_TIMEOUT;
     if (timeout_ms == 0) return true;
-    // A change made after this point and missed here is seen by the loop below.
-    if (watch_and_take()) {
+    if (watch_and_take(before)) {
         *result = WAIT_OBJECT_0;
         return true;
     }

@@ -1,7 +1,8 @@
 // Events and semaphores: objects whose state sits under a lock of their own, so
 // that a thread waiting for one of them alone takes it, watches it a moment, or
-// sleeps on a futex word, without the wait engine's lock or its list of waiters. The engine still
-// waits for them among other objects (lock_state() guards its test and its taking).
+// sleeps on a futex word, without the wait engine's lock or its list of waiters.
+// The engine still waits for them among other objects (lock_state() guards its
+// test and its taking).
 #pragma once
 
 #include <w32/object.h>
@@ -33,8 +34,9 @@ protected:
 private:
     // Takes what a satisfied wait takes; false when the object is not signalled.
     bool try_take();
-    // Watches the state for a moment and takes the object if it comes signalled.
-    bool watch_and_take();
+    // Watches the state for a moment, from the change count seen, and takes the
+    // object if it comes signalled.
+    bool watch_and_take(uint32_t seen);
     void wake();
 
     std::mutex state_lock_;
