@@ -44,6 +44,10 @@ std::chrono::nanoseconds watch_time() {
 bool FastWaitable::watch_and_take(uint32_t seen) {
     const auto watch = watch_time();
     if (watch.count() == 0) return false;
+    // The thread that changed the state last ran on this processor: it is likely to
+    // answer from here again, which it cannot do while this thread watches.
+    const int cpu = sched_getcpu();
+    if (cpu >= 0 && changer_cpu_.load(std::memory_order_relaxed) == cpu) return false;
     const auto deadline = std::chrono::steady_clock::now() + watch;
     for (unsigned i = 1;; ++i) {
         const uint32_t now = seq_.load(std::memory_order_relaxed);
@@ -64,6 +68,7 @@ bool FastWaitable::try_take() {
 }
 
 void FastWaitable::wake() {
+    changer_cpu_.store(sched_getcpu(), std::memory_order_relaxed);
     if (sleepers_.load() > 0)
         syscall(SYS_futex, reinterpret_cast<uint32_t*>(&seq_), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr,
                 nullptr, 0);

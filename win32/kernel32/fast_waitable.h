@@ -40,8 +40,9 @@ private:
     void wake();
 
     std::mutex state_lock_;
-    std::atomic<uint32_t> seq_{0};  // the futex word: changes with every change of state
-    std::atomic<int> sleepers_{0};  // threads on their way into, or asleep on, seq_
+    std::atomic<uint32_t> seq_{0};      // the futex word: changes with every change of state
+    std::atomic<int> sleepers_{0};      // threads on their way into, or asleep on, seq_
+    std::atomic<int> changer_cpu_{-1};  // the processor of the last change of state
 };
 
 }  // namespace w32
