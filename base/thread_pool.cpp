@@ -78,6 +78,7 @@ bool ThreadPool::PostTask(Gui::Callback callback, bool urgent, DWORD tag) {
         }
     }
     if (!chosen) return false;
+    bool wake;
     {
         Gui::Mutex::Lock worker_lock(chosen->lock);
         Task task{std::move(callback), tag};
@@ -86,9 +87,12 @@ bool ThreadPool::PostTask(Gui::Callback callback, bool urgent, DWORD tag) {
         else
             chosen->queue.push_back(std::move(task));
         ReplaceCount(chosen);
-        if (chosen->queue.size() == 1) chosen->semaphore.Release();
+        wake = chosen->queue.size() == 1;
     }
     InterlockedIncrement(&pending_);
+    // Outside the worker's lock, which the woken worker takes first thing; the pool
+    // lock still keeps the worker from leaving.
+    if (wake) chosen->semaphore.Release();
     return true;
 }
 

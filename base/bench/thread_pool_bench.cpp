@@ -2,7 +2,7 @@
 // from a post to its result's callback on the UI thread, the throughput of that
 // path and of the pool alone, and what an idle message loop costs in CPU. Also one
 // task's round trip through the pool against two std::threads and one queue:
-//   thread_pool_bench --benchmark_filter=RoundTrip$ --benchmark_repetitions=9
+//   thread_pool_bench --benchmark_filter='(Task|StdQueue)RoundTrip' --benchmark_repetitions=10
 #include <benchmark/benchmark.h>
 
 #include <windows.h>
