@@ -2,6 +2,7 @@
 // a futex word (0 free, 1 held, 2 held with sleepers) plus owner and depth.
 #include <windows.h>
 
+#include "cpu_relax.h"
 #include "w32/thread_id.h"
 
 #include <linux/futex.h>
@@ -47,14 +48,6 @@ DWORD owner_of(LPCRITICAL_SECTION cs) {
 void set_owner(LPCRITICAL_SECTION cs, DWORD tid) {
     __atomic_store_n(&cs->OwningThread, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(tid)),
                      __ATOMIC_RELAXED);
-}
-
-void cpu_relax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#elif defined(__aarch64__)
-    asm volatile("yield");
-#endif
 }
 
 bool try_lock(LPCRITICAL_SECTION cs) {

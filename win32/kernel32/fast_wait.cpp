@@ -1,5 +1,7 @@
 #include "fast_waitable.h"
 
+#include "cpu_relax.h"
+
 #include <linux/futex.h>
 #include <sched.h>
 #include <sys/syscall.h>
@@ -15,14 +17,6 @@ namespace {
 void futex_wait(std::atomic<uint32_t>* word, uint32_t expected, const timespec* relative) {
     syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAIT_PRIVATE, expected, relative,
             nullptr, 0);
-}
-
-void cpu_relax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#elif defined(__aarch64__)
-    asm volatile("yield");
-#endif
 }
 
 // How long a waiter watches the object, awake, before it sleeps: a few times what a
