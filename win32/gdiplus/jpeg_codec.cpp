@@ -220,7 +220,10 @@ bool run_check(jpeg_decompress_struct& cinfo, ErrorJump& err, const uint8_t* dat
     return true;
 }
 
-bool whole_file_decodes(const uint8_t* data, size_t size) {
+// One pass of a fresh decompressor, its errors and a failed allocation answered false;
+// the decompressor is freed either way.
+template <typename Pass>
+bool decompress(Pass pass) {
     jpeg_decompress_struct cinfo;
     ErrorJump err;
     std::memset(&cinfo, 0, sizeof cinfo);
@@ -229,12 +232,19 @@ bool whole_file_decodes(const uint8_t* data, size_t size) {
     std::vector<JSAMPLE> row;
     bool ok = false;
     try {
-        ok = run_check(cinfo, err, data, size, row);
+        ok = pass(cinfo, err, row);
     } catch (const std::bad_alloc&) {
         ok = false;
     }
     jpeg_destroy_decompress(&cinfo);
     return ok;
+}
+
+bool whole_file_decodes(const uint8_t* data, size_t size) {
+    return decompress(
+        [&](jpeg_decompress_struct& cinfo, ErrorJump& err, std::vector<JSAMPLE>& row) {
+            return run_check(cinfo, err, data, size, row);
+        });
 }
 
 }  // namespace
@@ -275,20 +285,11 @@ bool decode(std::vector<uint8_t>&& bytes, Pixels& out) {
 }
 
 bool decode(const uint8_t* data, size_t size, Pixels& out) {
-    jpeg_decompress_struct cinfo;
-    ErrorJump err;
-    std::memset(&cinfo, 0, sizeof cinfo);
-    set_up_errors(err);
-    cinfo.err = &err.mgr;
-    std::vector<JSAMPLE> row;
     Pixels decoded;
-    bool ok = false;
-    try {
-        ok = run_decode(cinfo, err, data, size, decoded, row);
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    jpeg_destroy_decompress(&cinfo);
+    const bool ok =
+        decompress([&](jpeg_decompress_struct& cinfo, ErrorJump& err, std::vector<JSAMPLE>& row) {
+            return run_decode(cinfo, err, data, size, decoded, row);
+        });
     if (ok) out = std::move(decoded);
     return ok;
 }
