@@ -13,6 +13,7 @@
 // window manager does to a window is handed to the window's thread (w32/input.h);
 // until that thread has applied it the presenter leaves the X window alone, and its
 // own requests are remembered so their echoes are not taken for the manager's doing.
+#include "x_input.h"
 #include "x_shared.h"
 
 #include <w32/gdi.h>
@@ -107,7 +108,9 @@ bool display_wanted() {
     return d && *d;
 }
 
-void log_line(const char* text) {
+// The presenter's records go to the file WIN32_X11_LOG names, never to the user's
+// terminal; only a trouble the user should hear of (`warn`) goes to stderr without one.
+void log_line(const char* text, bool warn = false) {
     const char* path = getenv("WIN32_X11_LOG");
     if (path && *path) {
         if (FILE* f = fopen(path, "a")) {
@@ -116,7 +119,7 @@ void log_line(const char* text) {
             return;
         }
     }
-    fprintf(stderr, "%s\n", text);
+    if (warn) fprintf(stderr, "%s\n", text);
 }
 
 bool same_rect(const RECT& a, const RECT& b) {
@@ -213,14 +216,14 @@ private:
     bool open() {
         display_ = XOpenDisplay(nullptr);
         if (!display_) {
-            log_line("x11: cannot open the display; windows stay headless");
+            log_line("x11: cannot open the display; windows stay headless", true);
             return false;
         }
         XVisualInfo vi;
         screen_ = DefaultScreen(display_);
         if (!XMatchVisualInfo(display_, screen_, 24, TrueColor, &vi) || vi.red_mask != 0xff0000 ||
             vi.green_mask != 0xff00 || vi.blue_mask != 0xff) {
-            log_line("x11: no 24-bit TrueColor visual; windows stay headless");
+            log_line("x11: no 24-bit TrueColor visual; windows stay headless", true);
             XCloseDisplay(display_);
             return false;
         }
@@ -248,6 +251,7 @@ private:
         // A tray announces itself to the root window.
         XSelectInput(display_, root_, StructureNotifyMask);
         tray_ = std::make_unique<TrayDock>(display_, root_, atoms_, screen_);
+        input_ = std::make_unique<InputTranslator>(display_);
         tray_dirty_ = true;
         char host[256] = {};
         gethostname(host, sizeof host - 1);
@@ -688,7 +692,7 @@ private:
             e.xclient.message_type = atoms_.net_active_window;
             e.xclient.format = 32;
             e.xclient.data.l[0] = 1;  // an application's request
-            e.xclient.data.l[1] = static_cast<long>(user_time_);
+            e.xclient.data.l[1] = static_cast<long>(input_->user_time());
             e.xclient.data.l[2] = static_cast<long>(focus);
             XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask,
                        &e);
@@ -729,24 +733,13 @@ private:
         return nullptr;
     }
 
-    // Server times as GetTickCount stamps, keeping the spacing between events.
-    DWORD tick(Time t) {
-        const DWORD now = GetTickCount();
-        const DWORD mapped = static_cast<DWORD>(t) + time_offset_;
-        if (!have_offset_ || static_cast<int32_t>(mapped - now) > 0 ||
-            static_cast<int32_t>(now - mapped) > 10000) {
-            time_offset_ = now - static_cast<DWORD>(t);
-            have_offset_ = true;
-        }
-        user_time_ = t;
-        tray_->set_user_time(t);
-        return static_cast<DWORD>(t) + time_offset_;
-    }
-
     void handle(XEvent& ev) {
         if (XFilterEvent(&ev, None)) return;
         if (tray_->handle(ev)) {
-            if (ev.type == ButtonPress || ev.type == ButtonRelease) tick(ev.xbutton.time);
+            if (ev.type == ButtonPress || ev.type == ButtonRelease) {
+                input_->tick(ev.xbutton.time);
+                tray_->set_user_time(ev.xbutton.time);
+            }
             return;
         }
         XWin* xw = by_id(ev.xany.window);
@@ -765,18 +758,24 @@ private:
                 break;
             case ButtonPress:
             case ButtonRelease:
-                if (xw) button(ev.xbutton);
+                if (xw) {
+                    input_->button(ev.xbutton);
+                    tray_->set_user_time(ev.xbutton.time);
+                }
                 break;
             case MotionNotify:
                 if (xw) motion(ev);
                 break;
             case EnterNotify:
             case LeaveNotify:
-                user::set_pointer_position(POINT{ev.xcrossing.x_root, ev.xcrossing.y_root});
+                input_->crossing(ev.xcrossing);
                 break;
             case KeyPress:
             case KeyRelease:
-                if (xw) key(*xw, ev.xkey);
+                if (xw) {
+                    input_->key(ev.xkey, xw->ic);
+                    tray_->set_user_time(ev.xkey.time);
+                }
                 break;
             case FocusIn:
             case FocusOut:
@@ -792,7 +791,7 @@ private:
                 }
                 break;
             case KeymapNotify:
-                keymap(ev.xkeymap);
+                input_->keymap(ev.xkeymap);
                 break;
             case ConfigureNotify:
                 if (xw && xw->managed && ev.xconfigure.window == xw->id) configured(*xw, ev);
@@ -813,30 +812,6 @@ private:
         }
     }
 
-    void button(const XButtonEvent& b) {
-        using w32::input::Mouse;
-        const POINT p{b.x_root, b.y_root};
-        const DWORD t = tick(b.time);
-        const bool down = b.type == ButtonPress;
-        switch (b.button) {
-            case Button1:
-                w32::input::mouse(down ? Mouse::LeftDown : Mouse::LeftUp, p, 0, t);
-                break;
-            case Button2:
-                w32::input::mouse(down ? Mouse::MiddleDown : Mouse::MiddleUp, p, 0, t);
-                break;
-            case Button3:
-                w32::input::mouse(down ? Mouse::RightDown : Mouse::RightUp, p, 0, t);
-                break;
-            case Button4:
-            case Button5:
-                if (down)
-                    w32::input::mouse(Mouse::Wheel, p,
-                                      b.button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA, t);
-                break;
-        }
-    }
-
     void motion(XEvent& ev) {
         // Only the latest of a run of moves counts.
         while (XEventsQueued(display_, QueuedAlready)) {
@@ -845,63 +820,8 @@ private:
             if (next.type != MotionNotify || next.xmotion.window != ev.xmotion.window) break;
             XNextEvent(display_, &ev);
         }
-        w32::input::mouse(w32::input::Mouse::Move, POINT{ev.xmotion.x_root, ev.xmotion.y_root}, 0,
-                          tick(ev.xmotion.time));
-    }
-
-    void key(XWin& xw, XKeyEvent& k) {
-        const DWORD t = tick(k.time);
-        const bool press = k.type == KeyPress;
-        const KeySym base = XLookupKeysym(&k, 0);
-        const WORD vk = virtual_key(base);
-        WORD scan;
-        bool extended;
-        scan_code(k.keycode, &scan, &extended);
-        std::u32string text;
-        if (press) {
-            char buf[64] = {};
-            KeySym sym = NoSymbol;
-            int n = 0;
-            if (xw.ic) {
-                Status status;
-                n = Xutf8LookupString(xw.ic, &k, buf, sizeof buf - 1, &sym, &status);
-                if (status != XLookupChars && status != XLookupBoth) n = 0;
-            } else {
-                n = XLookupString(&k, buf, sizeof buf - 1, &sym, nullptr);
-                if (n == 1 && static_cast<unsigned char>(buf[0]) >= 0x80) n = 0;
-            }
-            if (n > 0) {
-                for (wchar_t c : w32::from_utf8(std::string_view(buf, static_cast<size_t>(n))))
-                    text.push_back(static_cast<char32_t>(c));
-            } else if (char32_t c = keysym_char(sym ? sym : base)) {
-                text.push_back(c);
-            }
-            // Delete types nothing on Windows.
-            if (vk == VK_DELETE) text.clear();
-        }
-        if (!vk) {
-            // A key with no Windows name that types something (a keysym the keyboard
-            // map was given for it, an input method's result) arrives as VK_PACKET.
-            if (press)
-                for (char32_t c : text) w32::input::character(c, t);
-            return;
-        }
-        w32::input::key(vk, scan, extended, !press, text, t);
-    }
-
-    void keymap(const XKeymapEvent& e) {
-        bool down[256] = {};
-        for (int kc = 8; kc < 256; ++kc) {
-            if (!(e.key_vector[kc / 8] & (1 << (kc % 8)))) continue;
-            const WORD vk =
-                virtual_key(XkbKeycodeToKeysym(display_, static_cast<KeyCode>(kc), 0, 0));
-            if (!vk) continue;
-            down[vk] = true;
-            if (vk == VK_LSHIFT || vk == VK_RSHIFT) down[VK_SHIFT] = true;
-            if (vk == VK_LCONTROL || vk == VK_RCONTROL) down[VK_CONTROL] = true;
-            if (vk == VK_LMENU || vk == VK_RMENU) down[VK_MENU] = true;
-        }
-        w32::input::keys_down(down);
+        input_->motion(ev.xmotion);
+        tray_->set_user_time(ev.xmotion.time);
     }
 
     // The focus moved: to one of our windows at the manager's or the user's doing,
@@ -923,14 +843,7 @@ private:
             return;
         }
         if (!focus_asked_.empty()) return;  // ours is still on its way
-        if (hwnd) {
-            // A click that brought the focus activates the window itself, as a click
-            // on Windows does.
-            if (!press_pending(focus)) w32::input::system_focus(hwnd);
-        } else {
-            w32::input::system_focus(nullptr);
-            w32::input::keys_down(nullptr);
-        }
+        input_->focus(hwnd, hwnd && press_pending(focus));
         active_ = hwnd;
     }
 
@@ -1046,6 +959,7 @@ private:
     std::vector<Window> stacked_;
     std::vector<uint32_t> pixels_;
     std::unique_ptr<TrayDock> tray_;
+    std::unique_ptr<InputTranslator> input_;
     std::map<HCURSOR, Cursor> cursors_;
     HCURSOR cursor_ = nullptr;
     Cursor blank_ = None;
@@ -1054,9 +968,6 @@ private:
     std::deque<std::pair<HWND, Clock::time_point>> focus_asked_;
     bool focus_changed_ = false;
     bool wm_known_ = false, wm_ = false;
-    Time user_time_ = CurrentTime;
-    DWORD time_offset_ = 0;
-    bool have_offset_ = false;
 };
 
 }  // namespace
