@@ -329,14 +329,8 @@ TEST_F(E2ETest, TheFolderDialogMovesTheSaveFolderAndAServerFaultOffersRetryWhich
     ASSERT_TRUE(Launch());
     ASSERT_TRUE(Click(window_, kChangeFolder[0], kChangeFolder[1]));
     // The layer's picker, modal, with the keyboard: to its folder line, a path, Enter.
-    Window picker = 0;
-    ASSERT_TRUE(Poll([&] {
-        int revert;
-        XGetInputFocus(x_->display(), &picker, &revert);
-        XWindowAttributes a{};  // a pop-up of the program's
-        return picker > PointerRoot && XGetWindowAttributes(x_->display(), picker, &a) &&
-               a.override_redirect && a.map_state == IsViewable;
-    }));
+    const Window picker = Popup();
+    ASSERT_TRUE(picker);
     WritePng(artefacts_ + "/picker.png", Shot(picker));
     ASSERT_EQ(x_->Run({"xdotool", "key", "Tab", "type", "C:\\Elsewhere"}), 0);
     ASSERT_EQ(x_->Run({"xdotool", "key", "Return"}), 0);
