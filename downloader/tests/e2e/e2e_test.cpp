@@ -242,8 +242,10 @@ protected:
         if (seen && !gone && Rewriting()) WritePng(golden, shot);
         if (seen && !gone) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure()
-               << look.name << (gone ? ": the window went" : ": the screen differs from ") << golden
-               << " (up to " << WorstTile(shot, want) << " pixels a tile; see " << kept << ")";
+               << look.name
+               << (gone ? ": the window went before it showed " : ": the screen differs from ")
+               << golden << " (up to " << WorstTile(shot, want) << " pixels a tile; see " << kept
+               << ")";
     }
 
     // Clicks there, then (unless the pointer must stay) rests it in the screen's corner,
