@@ -93,6 +93,25 @@ public:
         return {x, y};
     }
 
+    // The index'th 32-bit value of a window's property (-1 when absent), or its bytes as text.
+    long Property(Window w, const char* name, int index = 0, std::string* text = nullptr) const {
+        Atom actual;
+        int format;
+        unsigned long count, rest;
+        unsigned char* data = nullptr;
+        long value = -1;
+        if (XGetWindowProperty(display_, w, XInternAtom(display_, name, False), 0, 1024, False,
+                               AnyPropertyType, &actual, &format, &count, &rest,
+                               &data) == Success &&
+            data) {
+            if (text) *text = std::string(reinterpret_cast<char*>(data), count);
+            if (format == 32 && static_cast<unsigned long>(index) < count)
+                value = reinterpret_cast<long*>(data)[index];
+        }
+        if (data) XFree(data);
+        return value;
+    }
+
     // Waits until a client owns the selection (a manager of some kind is ready).
     bool WaitOwner(const std::string& selection, bool owned = true, int ms = 10000) const {
         Atom a = XInternAtom(display_, selection.c_str(), False);

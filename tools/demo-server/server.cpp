@@ -122,13 +122,15 @@ bool respond_small(int fd, int status, const std::string& body, bool keep_alive,
     return send_text(fd, out, stop) && keep_alive;
 }
 
-// Waits until the peer closes, the time is up, or the server stops.
-void stall(int fd, int ms, const std::atomic<bool>& stop) {
+// Waits until the peer closes, the time is up, or the server stops; false when the
+// peer has gone.
+bool stall(int fd, int ms, const std::atomic<bool>& stop) {
     auto deadline = Clock::now() + std::chrono::milliseconds(ms);
     while (!stop && (ms == 0 || Clock::now() < deadline)) {
         pollfd p{fd, POLLRDHUP, 0};
-        if (::poll(&p, 1, 50) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR))) return;
+        if (::poll(&p, 1, 50) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR))) return false;
     }
+    return true;
 }
 
 // Lets the bytes already sent reach the client first, so the reset lands exactly
@@ -143,10 +145,10 @@ void abortive_close(int fd) {
     ::shutdown(fd, SHUT_RDWR);
 }
 
-// Sends file bytes [begin, end) with the faults of this response; false when the
-// connection is no longer usable.
+// Sends file bytes [begin, end) with the faults of this response, counting them into
+// `sent`; false when the connection is no longer usable.
 bool send_body(int sock, int file, uint64_t begin, uint64_t end, BodyFaults f,
-               const std::atomic<bool>& stop) {
+               std::atomic<uint64_t>& sent, const std::atomic<bool>& stop) {
     uint64_t off = begin;
     auto started = Clock::now();
     std::string buf;
@@ -154,9 +156,8 @@ bool send_body(int sock, int file, uint64_t begin, uint64_t end, BodyFaults f,
         if (f.stall_at && *f.stall_at == off) {
             f.stall_at.reset();
             auto stalled = Clock::now();
-            stall(sock, f.stall_ms, stop);
+            if (!stall(sock, f.stall_ms, stop) || stop) return false;
             started += Clock::now() - stalled;  // the pace resumes after the stall
-            if (stop) return false;
         }
         if (f.reset_at && *f.reset_at == off) {
             abortive_close(sock);
@@ -182,12 +183,14 @@ bool send_body(int sock, int file, uint64_t begin, uint64_t end, BodyFaults f,
             std::snprintf(size_line, sizeof size_line, "%zx\r\n", size_t(n));
             if (!send_text(sock, size_line + buf.substr(0, size_t(n)) + "\r\n", stop)) return false;
             off += uint64_t(n);
+            sent += uint64_t(n);
         } else {
             off_t pos = off_t(off);
             ssize_t n = ::sendfile(sock, file, &pos, chunk);
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0) return false;
             off += uint64_t(n);
+            sent += uint64_t(n);
         }
         if (f.rate) {
             auto due = started + std::chrono::microseconds((off - begin) * 1000000 / f.rate);
@@ -365,7 +368,10 @@ bool Server::serve_file(int fd, const HttpRequest& r, const std::string& path,
     log_.record(r, status);
     if (!send_text(fd, head_of(status, extra, keep), stop)) return false;
     if (head_only) return keep;
-    return send_body(fd, file.get(), begin, end, faults, stop) && keep;
+    ++bodies_;
+    const bool sent = send_body(fd, file.get(), begin, end, faults, sent_, stop);
+    --bodies_;
+    return sent && keep;
 }
 
 bool Server::serve_control(int fd, const HttpRequest& r) {
@@ -393,7 +399,9 @@ bool Server::serve_control(int fd, const HttpRequest& r) {
         }
     }
     if (!error.empty()) return respond_small(fd, 400, error + "\n", r.keep_alive(), false, never);
-    return respond_small(fd, 200, "ok\n", r.keep_alive(), false, never);
+    return respond_small(
+        fd, 200, "ok\nsent " + std::to_string(sent_) + "\nbodies " + std::to_string(bodies_) + "\n",
+        r.keep_alive(), false, never);
 }
 
 }  // namespace demo

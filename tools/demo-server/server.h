@@ -46,6 +46,8 @@ private:
     int listen_fd_ = -1;
     uint16_t port_ = 0;
     std::atomic<int> connections_{0};
+    std::atomic<uint64_t> sent_{0};  // file body bytes handed to the network
+    std::atomic<int> bodies_{0};     // file bodies being sent
 };
 
 }  // namespace demo

@@ -101,7 +101,7 @@ std::vector<LoggedRequest> DemoServer::requests() const {
     return out;
 }
 
-bool DemoServer::control(const std::string& query) const {
+std::string DemoServer::ask(const std::string& query) const {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -116,7 +116,23 @@ bool DemoServer::control(const std::string& query) const {
     ssize_t n;
     while (ok && (n = ::recv(fd, buf, sizeof buf, 0)) > 0) answer.append(buf, size_t(n));
     ::close(fd);
-    return ok && answer.rfind("HTTP/1.1 200", 0) == 0;
+    return ok ? answer : "";
+}
+
+bool DemoServer::control(const std::string& query) const {
+    return ask(query).rfind("HTTP/1.1 200", 0) == 0;
+}
+
+DemoServer::Traffic DemoServer::traffic() const {
+    const std::string answer = ask("");
+    Traffic t;
+    const size_t sent = answer.find("\nsent "), bodies = answer.find("\nbodies ");
+    if (answer.rfind("HTTP/1.1 200", 0) != 0 || sent == std::string::npos ||
+        bodies == std::string::npos)
+        return t;
+    t.sent = std::stoll(answer.substr(sent + 6));
+    t.bodies = std::stoi(answer.substr(bodies + 8));
+    return t;
 }
 
 }  // namespace demo

@@ -32,8 +32,18 @@ public:
     std::vector<LoggedRequest> requests() const;
     // Sends "/_control?<query>"; true on a 200 answer.
     bool control(const std::string& query) const;
+    // File body bytes sent so far and bodies being sent; {-1, -1} without an answer.
+    struct Traffic {
+        int64_t sent = -1;
+        int bodies = -1;
+        bool operator==(const Traffic& o) const { return sent == o.sent && bodies == o.bodies; }
+    };
+    Traffic traffic() const;
 
 private:
+    // The answer to "/_control?<query>", head and body; empty without one.
+    std::string ask(const std::string& query) const;
+
     pid_t pid_ = -1;
     uint16_t port_ = 0;
     std::string log_path_;

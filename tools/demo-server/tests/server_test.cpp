@@ -13,6 +13,7 @@
 
 #include "testing/random_bytes.h"
 #include "testing/temp_dir.h"
+#include "testing/wait_until.h"
 #include "tools/demo-server/testing/demo_server_process.h"
 
 namespace demo {
@@ -36,8 +37,8 @@ protected:
         ASSERT_TRUE(server_.start(dir_.file("root"), dir_.file("log"), args));
     }
 
-    // Sends the request line and headers as given, reads until the server closes.
-    Response get(const std::string& target, const std::string& extra_headers = "") {
+    // Sends the request line and headers as given; the connection.
+    int ask(const std::string& target, const std::string& extra_headers = "") {
         const int fd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{AF_INET, htons(server_.port()), {htonl(INADDR_LOOPBACK)}, {}};
         EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
@@ -45,6 +46,12 @@ protected:
                                 "User-Agent: tester/2\r\nConnection: close\r\n" + extra_headers +
                                 "\r\n";
         send(fd, req.data(), req.size(), MSG_NOSIGNAL);
+        return fd;
+    }
+
+    // The answer, read until the server closes.
+    Response get(const std::string& target, const std::string& extra_headers = "") {
+        const int fd = ask(target, extra_headers);
         std::string raw;
         char buf[65536];
         for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) raw.append(buf, size_t(n));
@@ -106,6 +113,23 @@ TEST_F(ServerTest, RecordsEveryRequestWithPathQueryAndUserAgent) {
     EXPECT_EQ(log,
               "/b/duan/s/ginstall/?user_from=a b&user_channel=c&d=1 tester/2 200\n"
               "/missing.exe? tester/2 404\n");
+}
+
+// A body stalled until the client leaves ends when it does; the bytes sent are counted.
+TEST_F(ServerTest, CountsWhatItSendsAndEndsAStalledBodyWhenTheClientLeaves) {
+    start({"--stall-at", "1000"});
+    auto sent = [&](DemoServer::Traffic t) {
+        return testing_support::WaitUntil([&] { return server_.traffic() == t; });
+    };
+    const int fd = ask("/file.bin");
+    EXPECT_TRUE(sent({1000, 1}));
+    char buf[4096];  // read whole, so that it leaves with an orderly close
+    while (recv(fd, buf, sizeof buf, MSG_DONTWAIT) > 0) {
+    }
+    close(fd);
+    EXPECT_TRUE(sent({1000, 0}));
+    EXPECT_EQ(get("/file.bin", "Range: bytes=10-\r\n").status, 206);
+    EXPECT_TRUE(server_.traffic() == (DemoServer::Traffic{100990, 0}));
 }
 
 // The faults and the control path are used, and their effects checked request by request,

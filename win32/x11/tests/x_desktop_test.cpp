@@ -127,23 +127,8 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         return x_->Run(argv) == 0;
     }
-    // The index'th 32-bit value of a property (-1 when absent), or its bytes as text.
     long Property(Window w, const char* name, int index = 0, std::string* text = nullptr) {
-        Atom actual;
-        int format;
-        unsigned long count, rest;
-        unsigned char* data = nullptr;
-        long value = -1;
-        if (XGetWindowProperty(x_->display(), w, XInternAtom(x_->display(), name, False), 0, 1024,
-                               False, AnyPropertyType, &actual, &format, &count, &rest,
-                               &data) == Success &&
-            data) {
-            if (text) *text = std::string(reinterpret_cast<char*>(data), count);
-            if (format == 32 && static_cast<unsigned long>(index) < count)
-                value = reinterpret_cast<long*>(data)[index];
-        }
-        if (data) XFree(data);
-        return value;
+        return x_->Property(w, name, index, text);
     }
     // The window named `name` anywhere under w.
     Window Named(Window w, const std::string& name) {
