@@ -245,8 +245,10 @@ private:
         Bool supported;
         XkbSetDetectableAutoRepeat(display_, True, &supported);
         im_ = XOpenIM(display_, nullptr, nullptr, nullptr);
-        // A tray announces itself to the root window.
-        XSelectInput(display_, root_, StructureNotifyMask);
+        // A tray announces itself to the root window, which also carries the screen's
+        // size and work area.
+        XSelectInput(display_, root_, StructureNotifyMask | PropertyChangeMask);
+        screen_watch_ = std::make_unique<ScreenWatch>(display_, root_);
         tray_ = std::make_unique<TrayDock>(display_, root_, atoms_, screen_);
         tray_dirty_ = true;
         char host[256] = {};
@@ -749,6 +751,7 @@ private:
             if (ev.type == ButtonPress || ev.type == ButtonRelease) tick(ev.xbutton.time);
             return;
         }
+        if (screen_watch_->handle(ev)) return;
         XWin* xw = by_id(ev.xany.window);
         switch (ev.type) {
             case Expose:
@@ -1046,6 +1049,7 @@ private:
     std::vector<Window> stacked_;
     std::vector<uint32_t> pixels_;
     std::unique_ptr<TrayDock> tray_;
+    std::unique_ptr<ScreenWatch> screen_watch_;
     std::map<HCURSOR, Cursor> cursors_;
     HCURSOR cursor_ = nullptr;
     Cursor blank_ = None;

@@ -1,5 +1,5 @@
-// What the presenter's parts share: the atoms it speaks, the keyboard tables and
-// the XEmbed tray dock. Everything here runs on the presenter thread.
+// What the presenter's parts share: the atoms it speaks, the keyboard tables, the
+// XEmbed tray dock and the screen watch. Everything here runs on the presenter thread.
 #pragma once
 
 #include <windef.h>
@@ -64,6 +64,25 @@ private:
     Window tray_ = 0;
     Time user_time_ = 0;
     std::vector<Icon> icons_;
+};
+
+// The screen's monitors and work area, published as the layer's screen layout (read
+// once when made, then whenever the server says they changed). Needs the root
+// window's structure and property events.
+class ScreenWatch {
+public:
+    ScreenWatch(Display* d, Window root);
+    // True when the event was about the screen, and was handled.
+    bool handle(XEvent& ev);
+
+private:
+    void read();
+
+    Display* display_;
+    Window root_;
+    Atom workarea_, current_desktop_;
+    int randr_event_ = -1;  // RandR's first event number, when it reports monitors
+    bool randr_monitors_ = false;
 };
 
 }  // namespace w32::present
