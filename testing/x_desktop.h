@@ -1,7 +1,9 @@
 // A private X desktop for tests: Xvfb on the first free display from :90 (by its
-// lock file) with openbox managing it, started once per process and ended with it;
-// a compositing manager or a system tray can be started for a while. Every helper
-// program is ended by its pid. Waits poll their condition within a bound.
+// lock file) with openbox managing it: the process's own 1280x800 one, started once
+// and ended with the process, or one of a given size for a test of its own. Its screen
+// can be divided into monitors and resized (RandR); a compositing manager or a system
+// tray can be started for a while. Every helper program is ended by its pid. Waits
+// poll their condition within a bound.
 #pragma once
 
 #include "testing/wait_until.h"
@@ -9,6 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,8 +62,14 @@ class XDesktop {
 public:
     // The process's desktop; null when Xvfb or openbox is missing or would not start.
     static XDesktop* Get() {
-        static std::unique_ptr<XDesktop> desktop(new XDesktop);
+        static std::unique_ptr<XDesktop> desktop(new XDesktop("1280x800"));
         return desktop->display_ ? desktop.get() : nullptr;
+    }
+    // A desktop of its own with a screen of `size` ("1920x1080"), ended with the
+    // object; null when it cannot start.
+    static std::unique_ptr<XDesktop> Start(const std::string& size) {
+        std::unique_ptr<XDesktop> desktop(new XDesktop(size));
+        return desktop->display_ ? std::move(desktop) : nullptr;
     }
     static bool Installed() { return OnPath("Xvfb") && OnPath("openbox"); }
 
@@ -91,6 +100,67 @@ public:
         Window child;
         XTranslateCoordinates(display_, w, root(), 0, 0, &x, &y, &child);
         return {x, y};
+    }
+
+    // Divides the screen into monitors (RandR), the primary first; they stay while the
+    // desktop lasts.
+    void SetMonitors(const std::vector<XRectangle>& monitors) const {
+        XRRScreenResources* res = XRRGetScreenResources(display_, root());
+        for (size_t i = 0; i < monitors.size(); ++i) {
+            const XRectangle& r = monitors[i];
+            // The first takes the screen's output, so the output's own monitor gives way.
+            XRRMonitorInfo* m = XRRAllocateMonitor(display_, i == 0 && res->noutput ? 1 : 0);
+            m->name = XInternAtom(display_, ("MONITOR" + std::to_string(i)).c_str(), False);
+            m->primary = i == 0;
+            m->x = r.x, m->y = r.y, m->width = r.width, m->height = r.height;
+            m->mwidth = r.width * 254 / 960, m->mheight = r.height * 254 / 960;
+            if (m->noutput) m->outputs[0] = res->outputs[0];
+            XRRSetMonitor(display_, root(), m);
+            XFree(m);
+        }
+        XRRFreeScreenResources(res);
+        XSync(display_, False);
+    }
+    // Resizes the screen, up to the size it started with (RandR: a mode of that size for
+    // the screen's one output).
+    void Resize(int width, int height) const {
+        XRRScreenResources* res = XRRGetScreenResources(display_, root());
+        RRMode mode = None;
+        for (int i = 0; i < res->nmode; ++i)
+            if (int(res->modes[i].width) == width && int(res->modes[i].height) == height)
+                mode = res->modes[i].id;
+        if (!mode) {
+            std::string name = std::to_string(width) + "x" + std::to_string(height);
+            XRRModeInfo info{};
+            info.width = width, info.height = height, info.hTotal = width, info.vTotal = height;
+            info.dotClock = 60ul * width * height;
+            info.name = name.data(), info.nameLength = name.size();
+            mode = XRRCreateMode(display_, root(), &info);
+            XRRAddOutputMode(display_, res->outputs[0], mode);
+        }
+        XGrabServer(display_);
+        XRRSetCrtcConfig(display_, res, res->crtcs[0], CurrentTime, 0, 0, None, RR_Rotate_0,
+                         nullptr, 0);
+        XRRSetScreenSize(display_, root(), width, height, width * 254 / 960, height * 254 / 960);
+        XRRSetCrtcConfig(display_, res, res->crtcs[0], CurrentTime, 0, 0, mode, RR_Rotate_0,
+                         res->outputs, 1);
+        XUngrabServer(display_);
+        XRRFreeScreenResources(res);
+        XSync(display_, False);
+    }
+    // The work area the window manager publishes for the first desktop (x, y, width,
+    // height); all zero when it publishes none.
+    std::vector<long> WorkArea() const {
+        Atom type;
+        int format;
+        unsigned long count, rest;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display_, root(), XInternAtom(display_, "_NET_WORKAREA", False), 0, 4,
+                           False, XA_CARDINAL, &type, &format, &count, &rest, &data);
+        std::vector<long> area(4, 0);
+        if (data && format == 32 && count == 4) area.assign((long*)data, (long*)data + 4);
+        if (data) XFree(data);
+        return area;
     }
 
     // Waits until a client owns the selection (a manager of some kind is ready).
@@ -128,11 +198,11 @@ public:
     }
 
 private:
-    XDesktop() {
+    explicit XDesktop(const std::string& size) {
         if (!Installed()) return;
         for (int n = 90; n < 190 && !display_; ++n) {
             if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0) continue;
-            Start(n);
+            Start(n, size);
         }
         if (!display_) return;
         // The manager's own files stay out of the user's home.
@@ -178,9 +248,9 @@ private:
         }
     }
 
-    void Start(int n) {
+    void Start(int n, const std::string& size) {
         const std::string name = ":" + std::to_string(n);
-        pid_t pid = Spawn({"Xvfb", name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+        pid_t pid = Spawn({"Xvfb", name, "-screen", "0", size + "x24", "-nolisten", "tcp"});
         if (pid < 0) return;
         const bool up = WaitUntil(
             [&] {
