@@ -106,17 +106,24 @@ std::string PathWithoutChoosers() {
 
 class E2ETest : public ProgramTest {
 protected:
-    void SetUp() override {
-        x_ = testing_support::XDesktop::Get();
+    void SetUp() override { SetUpOn(testing_support::XDesktop::Get(), false); }
+
+    // The program on the desktop with a tray at the bottom right of a monitor, in a panel
+    // that the work area leaves out when asked.
+    void SetUpOn(testing_support::XDesktop* desktop, bool panel, const char* monitor = "0") {
+        x_ = desktop;
         if (!x_ || !testing_support::OnPath("xdotool") || !testing_support::OnPath("trayer"))
             GTEST_SKIP() << "Xvfb, openbox, xdotool or trayer is missing";
+        const std::string dock = panel ? "true" : "false";
         tray_ = std::make_unique<testing_support::XDesktop::Helper>(
             *x_,
             std::vector<std::string>{"trayer", "--edge", "bottom", "--align", "right",
                                      "--widthtype", "request", "--height", "32", "--SetDockType",
-                                     "false", "--SetPartialStrut", "false"},
+                                     dock, "--SetPartialStrut", dock, "--monitor", monitor},
             "_NET_SYSTEM_TRAY_S0");
         ASSERT_TRUE(tray_->ready());
+        const int height = DisplayHeight(x_->display(), 0);
+        ASSERT_TRUE(!panel || Poll([&] { return x_->WorkArea()[3] == height - 32; }));
         // Windows of the program come and go while they are read: errors are answers.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         artefacts_ = std::string(ARTEFACT_DIR "/") +
@@ -362,6 +369,86 @@ TEST_F(E2ETest, TheWindowDragsComesToTheFrontOnASecondStartAndHidesToTheTrayWhos
     Click(icon, cx - 75, cy - 17);
     EXPECT_EQ(program_.Wait(), 0);
 }
+
+// On desktops of other sizes and with two monitors (the primary on the left, the tray on
+// the right), with the tray in a panel: the window opens centred on the primary monitor's
+// work area, and the tray menu beside the icon, its corner at the pointer, above the panel.
+struct Screen {
+    const char* size;
+    std::vector<XRectangle> monitors;  // the primary first; none: the whole screen
+    const char* tray_monitor;
+};
+void PrintTo(const Screen& s, std::ostream* out) { *out << s.size; }
+
+class E2EScreenTest : public E2ETest, public ::testing::WithParamInterface<Screen> {
+protected:
+    void SetUp() override {
+        desktop_ = testing_support::XDesktop::Start(GetParam().size);
+        if (desktop_ && !GetParam().monitors.empty()) desktop_->SetMonitors(GetParam().monitors);
+        SetUpOn(desktop_.get(), true, GetParam().tray_monitor);
+    }
+    void TearDown() override {
+        program_.Kill();
+        tray_.reset();
+        E2ETest::TearDown();
+    }
+    // The tray menu: an override-redirect window of its size on the screen.
+    Window Menu() {
+        Window root, parent, *kids = nullptr, found = 0;
+        unsigned n = 0;
+        XQueryTree(x_->display(), x_->root(), &root, &parent, &kids, &n);
+        for (unsigned i = 0; i < n; ++i) {
+            XWindowAttributes a{};
+            if (XGetWindowAttributes(x_->display(), kids[i], &a) && a.override_redirect &&
+                a.map_state == IsViewable && a.width == 150 && a.height == 60)
+                found = kids[i];
+        }
+        if (kids) XFree(kids);
+        return found;
+    }
+
+    std::unique_ptr<testing_support::XDesktop> desktop_;
+};
+
+TEST_P(E2EScreenTest, TheWindowOpensCentredOnThePrimaryMonitorAndTheTrayMenuBesideTheIcon) {
+    Launch();
+    const std::vector<long> area = x_->WorkArea();  // the screen less the panel
+    const XRectangle primary =
+        GetParam().monitors.empty() ? XRectangle{0, 0, 0, 0} : GetParam().monitors.front();
+    const long left = primary.x, right = primary.width ? primary.x + primary.width : area[2];
+    EXPECT_EQ(x_->Origin(window_), std::make_pair(int(left + (right - left - kWidth) / 2),
+                                                  int(area[1] + (area[3] - kHeight) / 2)));
+    Step("ready");
+    const Window icon = Shown("演示游戏下载器");
+    ASSERT_TRUE(icon);
+    XWindowAttributes a{};
+    XGetWindowAttributes(x_->display(), icon, &a);
+    Click(icon, a.width / 2, a.height / 2, 3);
+    const int pointer_x = x_->Origin(icon).first + a.width / 2;
+    Window menu = 0;
+    ASSERT_TRUE(Poll([&] { return (menu = Menu()) != 0; }));
+    // Its corner at the pointer, above the panel.
+    EXPECT_EQ(x_->Origin(menu), std::make_pair(pointer_x - 150, int(area[1] + area[3] - 60)));
+    WritePng(artefacts_ + "/screen.png",
+             x_->Screen(0, 0, DisplayWidth(x_->display(), 0), DisplayHeight(x_->display(), 0)),
+             DisplayWidth(x_->display(), 0));
+    // Its second item, 关闭, ends the program.
+    ASSERT_TRUE(Poll([&] {
+        return x_->Screen(x_->Origin(menu).first + 142, x_->Origin(menu).second + 15, 1, 1) ==
+               Pixels{0xFFFFFF};
+    }));
+    Click(menu, 75, 43);
+    EXPECT_EQ(program_.Wait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, E2EScreenTest,
+    ::testing::Values(Screen{"1920x1080", {}, "0"}, Screen{"1024x768", {}, "0"},
+                      Screen{"2560x1024", {{0, 0, 1280, 1024}, {1280, 0, 1280, 1024}}, "1"}),
+    [](const auto& info) {
+        return (info.param.monitors.empty() ? "Screen" : "TwoMonitors") +
+               std::string(info.param.size);
+    });
 
 }  // namespace
 }  // namespace program_test
