@@ -74,6 +74,32 @@ const Monitor* nearest_to(const std::vector<Monitor>& monitors, const RECT& r) {
     return best;
 }
 
+// "1920x1080" or "1280x1024,1280x1024+1280+0" (the primary first); false when malformed.
+bool parse(const std::string& text, Layout* out) {
+    Layout layout;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, end - start);
+        int w = 0, h = 0, x = 0, y = 0, used = 0, rest = 0;
+        if (sscanf(item.c_str(), "%dx%d%n", &w, &h, &used) != 2) return false;
+        if (static_cast<size_t>(used) < item.size() &&
+            (sscanf(item.c_str() + used, "%d%d%n", &x, &y, &rest) != 2 ||
+             strchr("+-", item[used]) == nullptr))
+            return false;
+        if (static_cast<size_t>(used + rest) != item.size()) return false;
+        if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || x < -32768 || y < -32768 ||
+            x + w > 32767 || y + h > 32767)
+            return false;
+        const RECT r{x, y, x + w, y + h};
+        layout.monitors.push_back(
+            Monitor{r, r, "WIN32_SCREEN" + std::to_string(layout.monitors.size()), nullptr});
+        start = end + 1;
+    }
+    *out = std::move(layout);
+    return true;
+}
+
 }  // namespace
 
 RECT Layout::bounds() const {
@@ -105,31 +131,6 @@ const Monitor* Layout::by_handle(HMONITOR h) const {
     for (const Monitor& m : monitors)
         if (h && m.handle == h) return &m;
     return nullptr;
-}
-
-bool parse(const std::string& text, Layout* out) {
-    Layout layout;
-    size_t start = 0;
-    while (start <= text.size()) {
-        const size_t end = std::min(text.find(',', start), text.size());
-        const std::string item = text.substr(start, end - start);
-        int w = 0, h = 0, x = 0, y = 0, used = 0, rest = 0;
-        if (sscanf(item.c_str(), "%dx%d%n", &w, &h, &used) != 2) return false;
-        if (static_cast<size_t>(used) < item.size() &&
-            (sscanf(item.c_str() + used, "%d%d%n", &x, &y, &rest) != 2 ||
-             strchr("+-", item[used]) == nullptr))
-            return false;
-        if (static_cast<size_t>(used + rest) != item.size()) return false;
-        if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || x < -32768 || y < -32768 ||
-            x + w > 32767 || y + h > 32767)
-            return false;
-        const RECT r{x, y, x + w, y + h};
-        layout.monitors.push_back(
-            Monitor{r, r, "WIN32_SCREEN" + std::to_string(layout.monitors.size()), nullptr});
-        start = end + 1;
-    }
-    *out = std::move(layout);
-    return true;
 }
 
 Layout current(bool open) {

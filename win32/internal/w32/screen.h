@@ -38,7 +38,4 @@ Layout current(bool open = true);
 // The presenter's report of the X server's layout, in force while the display lasts.
 void publish(Layout layout);
 
-// "1920x1080" or "1280x1024,1280x1024+1280+0" (primary first); false when malformed.
-bool parse(const std::string& text, Layout* out);
-
 }  // namespace w32::screen
