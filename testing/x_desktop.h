@@ -1,9 +1,9 @@
 // A private X desktop for tests: Xvfb on the first free display from :90 (by its
 // lock file) with openbox managing it: the process's own 1280x800 one, started once
-// and ended with the process, or one of a given size for a test of its own. Its screen
-// can be divided into monitors and resized (RandR); a compositing manager or a system
-// tray can be started for a while. Every helper program is ended by its pid. Waits
-// poll their condition within a bound.
+// and ended with the process, or one of a given size (bare or managed) for a test of
+// its own. Its screen can be divided into monitors and resized (RandR); a compositing
+// manager or a system tray can be started for a while. Every helper program is ended
+// by its pid. Waits poll their condition within a bound.
 #pragma once
 
 #include "testing/wait_until.h"
@@ -62,13 +62,13 @@ class XDesktop {
 public:
     // The process's desktop; null when Xvfb or openbox is missing or would not start.
     static XDesktop* Get() {
-        static std::unique_ptr<XDesktop> desktop(new XDesktop("1280x800"));
+        static std::unique_ptr<XDesktop> desktop(new XDesktop("1280x800", true));
         return desktop->display_ ? desktop.get() : nullptr;
     }
-    // A desktop of its own with a screen of `size` ("1920x1080"), ended with the
-    // object; null when it cannot start.
-    static std::unique_ptr<XDesktop> Start(const std::string& size) {
-        std::unique_ptr<XDesktop> desktop(new XDesktop(size));
+    // A desktop of its own with a screen of `size` ("1920x1080"), bare or managed, ended
+    // with the object; null when it cannot start.
+    static std::unique_ptr<XDesktop> Start(const std::string& size, bool managed = true) {
+        std::unique_ptr<XDesktop> desktop(new XDesktop(size, managed));
         return desktop->display_ ? std::move(desktop) : nullptr;
     }
     static bool Installed() { return OnPath("Xvfb") && OnPath("openbox"); }
@@ -198,13 +198,13 @@ public:
     }
 
 private:
-    explicit XDesktop(const std::string& size) {
-        if (!Installed()) return;
+    XDesktop(const std::string& size, bool with_manager) {
+        if (!OnPath("Xvfb") || (with_manager && !OnPath("openbox"))) return;
         for (int n = 90; n < 190 && !display_; ++n) {
             if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0) continue;
             Start(n, size);
         }
-        if (!display_) return;
+        if (!display_ || !with_manager) return;
         // The manager's own files stay out of the user's home.
         setenv("XDG_CONFIG_HOME", "/nonexistent-config", 0);
         wm_ = Spawn({"openbox", "--sm-disable"}, name_);
