@@ -429,14 +429,11 @@ TEST_P(E2EScreenTest, TheWindowOpensCentredOnThePrimaryMonitorAndTheTrayMenuBesi
     ASSERT_TRUE(Poll([&] { return (menu = Menu()) != 0; }));
     // Its corner at the pointer, above the panel.
     EXPECT_EQ(x_->Origin(menu), std::make_pair(pointer_x - 150, int(area[1] + area[3] - 60)));
-    WritePng(artefacts_ + "/screen.png",
-             x_->Screen(0, 0, DisplayWidth(x_->display(), 0), DisplayHeight(x_->display(), 0)),
-             DisplayWidth(x_->display(), 0));
-    // Its second item, 关闭, ends the program.
-    ASSERT_TRUE(Poll([&] {
-        return x_->Screen(x_->Origin(menu).first + 142, x_->Origin(menu).second + 15, 1, 1) ==
-               Pixels{0xFFFFFF};
-    }));
+    const int width = DisplayWidth(x_->display(), 0), height = DisplayHeight(x_->display(), 0);
+    WritePng(artefacts_ + "/screen.png", x_->Screen(0, 0, width, height), width);
+    // Once drawn, its second item, 关闭, ends the program.
+    const auto [mx, my] = x_->Origin(menu);
+    ASSERT_TRUE(Poll([&] { return x_->Screen(mx + 142, my + 15, 1, 1) == Pixels{0xFFFFFF}; }));
     Click(menu, 75, 43);
     EXPECT_EQ(program_.Wait(), 0);
 }
@@ -444,11 +441,7 @@ TEST_P(E2EScreenTest, TheWindowOpensCentredOnThePrimaryMonitorAndTheTrayMenuBesi
 INSTANTIATE_TEST_SUITE_P(
     Screens, E2EScreenTest,
     ::testing::Values(Screen{"1920x1080", {}, "0"}, Screen{"1024x768", {}, "0"},
-                      Screen{"2560x1024", {{0, 0, 1280, 1024}, {1280, 0, 1280, 1024}}, "1"}),
-    [](const auto& info) {
-        return (info.param.monitors.empty() ? "Screen" : "TwoMonitors") +
-               std::string(info.param.size);
-    });
+                      Screen{"2560x1024", {{0, 0, 1280, 1024}, {1280, 0, 1280, 1024}}, "1"}));
 
 }  // namespace
 }  // namespace program_test

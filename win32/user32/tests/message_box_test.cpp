@@ -265,34 +265,29 @@ TEST_F(DrawnBoxes, CentredOnTheOwnerWithinItsMonitor) {
     const struct {
         RECT owner;
         bool shown;
-        POINT centre, corner;  // the box's centre, or its bottom right when it is pushed
+        std::vector<int> box;  // its centre, or its bottom right when pushed
     } rows[] = {
-        {{1500, 300, 1700, 500}, true, {1600, 400}, {}},
-        {{2200, 680, 2300, 768}, true, {}, {2304, 768}},
-        {{2200, 600, 2300, 760}, false, {640, 400}, {}},
+        {{1500, 300, 1700, 500}, true, {1600, 400}},
+        {{2200, 680, 2300, 768}, true, {2304, 768}},
+        {{2200, 680, 2300, 768}, false, {640, 400}},
     };
     for (const auto& row : rows) {
         HWND owner = MakeWindow(WS_POPUP | (row.shown ? WS_VISIBLE : 0), nullptr, 0, row.owner);
         RECT r{};
         Run(
             MB_OK, [&](HWND box) { GetWindowRect(box, &r), Post(box, VK_RETURN); }, owner);
-        if (row.corner.x)
-            EXPECT_EQ(std::make_pair(r.right, r.bottom),
-                      std::make_pair(row.corner.x, row.corner.y));
-        else
-            EXPECT_EQ(std::make_pair((r.left + r.right) / 2, (r.top + r.bottom) / 2),
-                      std::make_pair(row.centre.x, row.centre.y));
-        if (row.shown) {
-            WORD t[12] = {};  // no menu, class or title
-            const DLGTEMPLATE head{WS_POPUP | DS_CENTER, 0, 0, 0, 0, 100, 50};
-            memcpy(t, &head, sizeof head);
-            HWND dlg = CreateDialogIndirectParamW(
-                nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(t), owner,
-                [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
-            GetWindowRect(dlg, &r);
-            EXPECT_EQ(std::make_pair(r.left, r.top), std::make_pair(1692, 334));
-            DestroyWindow(dlg);
-        }
+        const std::vector<int> centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2},
+            corner{r.right, r.bottom};
+        EXPECT_EQ(row.box[0] == 2304 ? corner : centre, row.box);
+        WORD t[12] = {};  // no menu, class or title
+        const DLGTEMPLATE head{WS_POPUP | DS_CENTER, 0, 0, 0, 0, 100, 50};
+        memcpy(t, &head, sizeof head);
+        HWND dlg = CreateDialogIndirectParamW(
+            nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(t), owner,
+            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        GetWindowRect(dlg, &r);
+        EXPECT_EQ(std::make_pair(r.left, r.top), std::make_pair(1692, 334));
+        DestroyWindow(dlg);
         DestroyWindow(owner);
     }
 }
