@@ -1,7 +1,7 @@
 // A private X desktop for tests: Xvfb on the first free display from :90 (by its
 // lock file) with openbox managing it: the process's own 1280x800 one, started once
 // and ended with the process, or one of a given size (bare or managed) for a test of
-// its own. Its screen can be divided into monitors and resized (RandR); a compositing
+// its own. Its screen can be divided into monitors (RandR); a compositing
 // manager or a system tray can be started for a while. Every helper program is ended
 // by its pid. Waits poll their condition within a bound.
 #pragma once
@@ -118,33 +118,6 @@ public:
             XRRSetMonitor(display_, root(), m);
             XFree(m);
         }
-        XRRFreeScreenResources(res);
-        XSync(display_, False);
-    }
-    // Resizes the screen, up to the size it started with (RandR: a mode of that size for
-    // the screen's one output).
-    void Resize(int width, int height) const {
-        XRRScreenResources* res = XRRGetScreenResources(display_, root());
-        RRMode mode = None;
-        for (int i = 0; i < res->nmode; ++i)
-            if (int(res->modes[i].width) == width && int(res->modes[i].height) == height)
-                mode = res->modes[i].id;
-        if (!mode) {
-            std::string name = std::to_string(width) + "x" + std::to_string(height);
-            XRRModeInfo info{};
-            info.width = width, info.height = height, info.hTotal = width, info.vTotal = height;
-            info.dotClock = 60ul * width * height;
-            info.name = name.data(), info.nameLength = name.size();
-            mode = XRRCreateMode(display_, root(), &info);
-            XRRAddOutputMode(display_, res->outputs[0], mode);
-        }
-        XGrabServer(display_);
-        XRRSetCrtcConfig(display_, res, res->crtcs[0], CurrentTime, 0, 0, None, RR_Rotate_0,
-                         nullptr, 0);
-        XRRSetScreenSize(display_, root(), width, height, width * 254 / 960, height * 254 / 960);
-        XRRSetCrtcConfig(display_, res, res->crtcs[0], CurrentTime, 0, 0, mode, RR_Rotate_0,
-                         res->outputs, 1);
-        XUngrabServer(display_);
         XRRFreeScreenResources(res);
         XSync(display_, False);
     }

@@ -1,8 +1,8 @@
-// The layer's screen as a running program sees it (a probe in a process of its own, as the
-// layer connects to one display per process) while the X screen changes under it: its
-// size, the monitors RandR reports with the primary first, the work area the window
-// manager publishes for the current desktop. The desktop is bare, so nothing but the
-// server's own reports tells the program of a change.
+// The layer's screen as a running program sees it (a probe in a process of its own, as
+// the layer connects to one display per process) while the X screen changes under it:
+// the monitors RandR reports, the primary first, and so the screen's size, and the work
+// area the window manager publishes for the current desktop. The desktop is bare, so
+// only the server's own reports tell the program of a change.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -44,30 +44,28 @@ TEST(Screen, TheProgramSeesTheXScreenAndFollowsItsChanges) {
         {nullptr, "metrics",
          "screen 1920x1080 virtual 0,0 1920x1080 monitors 1 work 0,0,1920,1080 desktop "
          "0,0,1920,1080 dc 1920x1080"},
-        {[&] { desktop->Resize(1600, 900); }, "metrics",
-         "screen 1600x900 virtual 0,0 1600x900 monitors 1 work 0,0,1600,900 desktop 0,0,1600,900 "
-         "dc 1600x900"},
-        // The primary monitor on the right: the desktop window is its size from 0, 0.
+        // The primary monitor on the right: the screen is its size, the desktop window
+        // too, from 0, 0.
         {[&] {
-             desktop->SetMonitors({{800, 0, 800, 900}, {0, 0, 800, 900}});
+             desktop->SetMonitors({{960, 0, 960, 1080}, {0, 0, 960, 1080}});
          },
          "metrics",
-         "screen 800x900 virtual 0,0 1600x900 monitors 2 work 800,0,1600,900 desktop 0,0,800,900 "
-         "dc 800x900"},
+         "screen 960x1080 virtual 0,0 1920x1080 monitors 2 work 960,0,1920,1080 desktop "
+         "0,0,960,1080 dc 960x1080"},
         // A panel along the bottom on the second desktop, the current one.
         {[&] {
-             publish({0, 0, 1600, 900, 0, 0, 1600, 868}, 1);
+             publish({0, 0, 1920, 1080, 0, 0, 1920, 1048}, 1);
          },
-         "monitor 0 899", R"(monitor 0,0,800,900 work 0,0,800,868 secondary \\.\DISPLAY2)"},
-        {nullptr, "monitor 1599 0",
-         R"(monitor 800,0,1600,900 work 800,0,1600,868 primary \\.\DISPLAY1)"},
-        {nullptr, "monitor 1600 0", "none"},
+         "monitor 0 1079", R"(monitor 0,0,960,1080 work 0,0,960,1048 secondary \\.\DISPLAY2)"},
+        {nullptr, "monitor 1919 0",
+         R"(monitor 960,0,1920,1080 work 960,0,1920,1048 primary \\.\DISPLAY1)"},
+        {nullptr, "monitor 1920 0", "none"},
         {[&] {
-             publish({0, 0, 1600, 900, 0, 0, 1600, 868}, 0);
+             publish({0, 0, 1920, 1080, 0, 0, 1920, 1048}, 0);
          },
          "metrics",
-         "screen 800x900 virtual 0,0 1600x900 monitors 2 work 800,0,1600,900 desktop 0,0,800,900 "
-         "dc 800x900"},
+         "screen 960x1080 virtual 0,0 1920x1080 monitors 2 work 960,0,1920,1080 desktop "
+         "0,0,960,1080 dc 960x1080"},
     };
     for (const auto& step : steps) {
         if (step.change) step.change();
