@@ -1,5 +1,5 @@
-// What the presenter's parts share: the atoms it speaks, the keyboard tables, the
-// XEmbed tray dock and the screen watch. Everything here runs on the presenter thread.
+// What the presenter's parts share: the atoms it speaks, the keyboard tables and
+// the XEmbed tray dock. Everything here runs on the presenter thread.
 #pragma once
 
 #include <windef.h>
