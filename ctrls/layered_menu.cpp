@@ -12,6 +12,16 @@ namespace {
 // Text starts this far right of an item's left edge.
 constexpr int kTextIndent = 12;
 
+// A shortcut menu stays within the work area of the monitor that holds the pointer.
+Gui::Rect PointerWorkArea() {
+    POINT pointer{0, 0};
+    GetCursorPos(&pointer);
+    MONITORINFO info{sizeof info, {}, {}, 0};
+    if (!GetMonitorInfoW(MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST), &info))
+        return Gui::GetWorkArea();
+    return Gui::Rect(info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom);
+}
+
 }  // namespace
 
 LayeredMenu::Look LayeredMenu::LoadLook() {
@@ -58,7 +68,7 @@ int LayeredMenu::ItemAt(Gui::Point p) const {
 }
 
 void LayeredMenu::Popup(const Gui::Rect& at, HWND owner) {
-    const Gui::Rect work = Gui::GetWorkArea();
+    const Gui::Rect work = PointerWorkArea();
     const int x = std::clamp(at.left, work.left, std::max(work.left, work.right - at.Width()));
     const int y = std::clamp(at.top, work.top, std::max(work.top, work.bottom - at.Height()));
     SetRect(x, y, at.Width(), at.Height());

@@ -39,9 +39,9 @@ public:
     // The item under the mouse, -1 for none.
     int GetHot() const { return body_.hot; }
 
-    // Places the menu at r (screen coordinates, kept on the work area), makes its
-    // window when it has none (owned by owner), shows it, starts the fade-in and
-    // takes the focus.
+    // Places the menu at r (screen coordinates, kept on the work area of the monitor
+    // that holds the pointer), makes its window when it has none (owned by owner),
+    // shows it, starts the fade-in and takes the focus.
     void Popup(const Gui::Rect& r, HWND owner);
 
 protected:

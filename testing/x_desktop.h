@@ -1,7 +1,9 @@
 // A private X desktop for tests: Xvfb on the first free display from :90 (by its
-// lock file) with openbox managing it, started once per process and ended with it;
-// a compositing manager or a system tray can be started for a while. Every helper
-// program is ended by its pid. Waits poll their condition within a bound.
+// lock file) with openbox managing it: the process's own 1280x800 one, started once
+// and ended with the process, or one of a given size (bare or managed) for a test of
+// its own. Its screen can be divided into monitors (RandR); a compositing
+// manager or a system tray can be started for a while. Every helper program is ended
+// by its pid. Waits poll their condition within a bound.
 #pragma once
 
 #include "testing/wait_until.h"
@@ -9,6 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,8 +62,14 @@ class XDesktop {
 public:
     // The process's desktop; null when Xvfb or openbox is missing or would not start.
     static XDesktop* Get() {
-        static std::unique_ptr<XDesktop> desktop(new XDesktop);
+        static std::unique_ptr<XDesktop> desktop(new XDesktop("1280x800", true));
         return desktop->display_ ? desktop.get() : nullptr;
+    }
+    // A desktop of its own with a screen of `size` ("1920x1080"), bare or managed, ended
+    // with the object; null when it cannot start.
+    static std::unique_ptr<XDesktop> Start(const std::string& size, bool managed = true) {
+        std::unique_ptr<XDesktop> desktop(new XDesktop(size, managed));
+        return desktop->display_ ? std::move(desktop) : nullptr;
     }
     static bool Installed() { return OnPath("Xvfb") && OnPath("openbox"); }
 
@@ -112,6 +121,34 @@ public:
         return value;
     }
 
+    // Divides the screen into monitors (RandR), the primary first; they stay while the
+    // desktop lasts.
+    void SetMonitors(const std::vector<XRectangle>& monitors) const {
+        XRRScreenResources* res = XRRGetScreenResources(display_, root());
+        for (size_t i = 0; i < monitors.size(); ++i) {
+            const XRectangle& r = monitors[i];
+            // The first takes the screen's output, so the output's own monitor gives way.
+            XRRMonitorInfo* m = XRRAllocateMonitor(display_, i == 0 && res->noutput ? 1 : 0);
+            m->name = XInternAtom(display_, ("MONITOR" + std::to_string(i)).c_str(), False);
+            m->primary = i == 0;
+            m->x = r.x, m->y = r.y, m->width = r.width, m->height = r.height;
+            m->mwidth = r.width * 254 / 960, m->mheight = r.height * 254 / 960;
+            if (m->noutput) m->outputs[0] = res->outputs[0];
+            XRRSetMonitor(display_, root(), m);
+            XFree(m);
+        }
+        XRRFreeScreenResources(res);
+        XSync(display_, False);
+    }
+    // The work area the window manager publishes for the first desktop (x, y, width,
+    // height); all zero when it publishes none.
+    std::vector<long> WorkArea() const {
+        std::vector<long> area(4, 0);
+        if (Property(root(), "_NET_WORKAREA", 3) < 0) return area;
+        for (int i = 0; i < 4; ++i) area[i] = Property(root(), "_NET_WORKAREA", i);
+        return area;
+    }
+
     // Waits until a client owns the selection (a manager of some kind is ready).
     bool WaitOwner(const std::string& selection, bool owned = true, int ms = 10000) const {
         Atom a = XInternAtom(display_, selection.c_str(), False);
@@ -147,13 +184,13 @@ public:
     }
 
 private:
-    XDesktop() {
-        if (!Installed()) return;
+    XDesktop(const std::string& size, bool with_manager) {
+        if (!OnPath("Xvfb") || (with_manager && !OnPath("openbox"))) return;
         for (int n = 90; n < 190 && !display_; ++n) {
             if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0) continue;
-            Start(n);
+            Start(n, size);
         }
-        if (!display_) return;
+        if (!display_ || !with_manager) return;
         // The manager's own files stay out of the user's home.
         setenv("XDG_CONFIG_HOME", "/nonexistent-config", 0);
         wm_ = Spawn({"openbox", "--sm-disable"}, name_);
@@ -197,9 +234,9 @@ private:
         }
     }
 
-    void Start(int n) {
+    void Start(int n, const std::string& size) {
         const std::string name = ":" + std::to_string(n);
-        pid_t pid = Spawn({"Xvfb", name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+        pid_t pid = Spawn({"Xvfb", name, "-screen", "0", size + "x24", "-nolisten", "tcp"});
         if (pid < 0) return;
         const bool up = WaitUntil(
             [&] {

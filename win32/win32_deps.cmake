@@ -17,5 +17,5 @@ pkg_check_modules(GDIPLUS_PNG REQUIRED IMPORTED_TARGET libpng)
 find_package(ZLIB REQUIRED)  # rewriting 16-bit interlaced PNGs
 list(APPEND WIN32_LAYER_LIBS PkgConfig::GDIPLUS_JPEG PkgConfig::GDIPLUS_PNG ZLIB::ZLIB)
 # The X11 presenter.
-pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11 xcursor xrender)
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11 xcursor xrender xrandr xinerama)
 list(APPEND WIN32_LAYER_LIBS PkgConfig::X11)

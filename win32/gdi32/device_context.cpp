@@ -2,6 +2,7 @@
 // window DCs, their selections and state.
 #include "w32/gdi.h"
 #include "w32/presenter.h"
+#include "w32/screen.h"
 #include "w32/window_surface.h"
 
 #include <algorithm>
@@ -10,9 +11,19 @@
 namespace w32::gdi {
 namespace {
 
-std::shared_ptr<Bitmap> screen_surface() {
-    static std::shared_ptr<Bitmap> screen = make_bitmap(kScreenWidth, kScreenHeight, 32);
+// Screen DCs share one surface of the screen's size; one made when the size changes
+// leaves the older DCs theirs.
+std::shared_ptr<Bitmap> screen_surface(SIZE size) {
+    static std::shared_ptr<Bitmap> screen;
+    if (!screen || screen->width != size.cx || screen->height != size.cy)
+        screen = make_bitmap(size.cx, size.cy, 32);
     return screen;
+}
+
+// The virtual screen's size, read before the GDI lock is taken.
+SIZE screen_size() {
+    const RECT all = w32::screen::current().bounds();
+    return SIZE{all.right - all.left, all.bottom - all.top};
 }
 
 // Narrows a to its overlap with b; an empty overlap leaves x1 == x2.
@@ -31,7 +42,7 @@ void let_go(GdiObject* obj) {
 
 }  // namespace
 
-Dc::Dc(Type t) : GdiObject(kKind), type(t) {
+Dc::Dc(Type t, SIZE screen) : GdiObject(kKind), type(t) {
     pixman_region32_init(&clip);
     pixman_region32_init(&vis);
     brush = static_cast<Brush*>(stock_object(WHITE_BRUSH));
@@ -42,9 +53,10 @@ Dc::Dc(Type t) : GdiObject(kKind), type(t) {
     ++font->selected_count;
     if (t == Type::Memory) surface = default_bitmap();
     if (t == Type::Screen) {
-        own_surface = screen_surface();
+        own_surface = screen_surface(screen);
         surface = own_surface.get();
     }
+    if (t == Type::Info) extent = screen;
 }
 
 Dc::~Dc() {
@@ -162,8 +174,8 @@ using namespace w32::gdi;
 
 namespace {
 
-HDC add_dc(Dc::Type type) {
-    auto dc = std::make_shared<Dc>(type);
+HDC add_dc(Dc::Type type, SIZE screen = {0, 0}) {
+    auto dc = std::make_shared<Dc>(type, screen);
     if (type == Dc::Type::Memory) ++dc->surface->selected_count;
     return static_cast<HDC>(add_object(dc));
 }
@@ -190,13 +202,14 @@ HDC WINAPI CreateICW(LPCWSTR driver, LPCWSTR device, LPCWSTR port, const void* d
     (void)device;
     (void)port;
     (void)devmode;
+    const SIZE size = screen_size();
     std::lock_guard<std::mutex> lock(gdi_mutex());
     // The display is the one device here.
     if (!driver || wcscasecmp(driver, L"DISPLAY") != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    return add_dc(Dc::Type::Info);
+    return add_dc(Dc::Type::Info, size);
 }
 
 BOOL WINAPI DeleteDC(HDC hdc) {
@@ -212,8 +225,9 @@ HDC WINAPI GetDC(HWND hwnd) {
         std::lock_guard<std::mutex> lock(gdi_mutex());
         return add_window_dc(target.surface, target.origin, &target.vis);
     }
+    const SIZE size = screen_size();
     std::lock_guard<std::mutex> lock(gdi_mutex());
-    return add_dc(Dc::Type::Screen);
+    return add_dc(Dc::Type::Screen, size);
 }
 
 int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
@@ -228,22 +242,24 @@ int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
 }
 
 int WINAPI GetDeviceCaps(HDC hdc, int index) {
+    const RECT primary = w32::screen::current().primary().rect;
+    const int cx = primary.right - primary.left, cy = primary.bottom - primary.top;
     std::lock_guard<std::mutex> lock(gdi_mutex());
     if (!find_dc(hdc)) return 0;
-    // Every DC here describes the layer's display: 32 bpp at 96 dpi.
+    // Every DC here describes the layer's display, as its primary monitor: 32 bpp at 96 dpi.
     switch (index) {
         case DRIVERVERSION:
             return 0x4000;
         case TECHNOLOGY:
             return DT_RASDISPLAY;
         case HORZSIZE:
-            return kScreenWidth * 254 / 960;
+            return cx * 254 / 960;
         case VERTSIZE:
-            return kScreenHeight * 254 / 960;
+            return cy * 254 / 960;
         case HORZRES:
-            return kScreenWidth;
+            return cx;
         case VERTRES:
-            return kScreenHeight;
+            return cy;
         case BITSPIXEL:
             return 32;
         case PLANES:

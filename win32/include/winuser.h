@@ -384,6 +384,24 @@ typedef struct _ICONINFO {
     HBITMAP hbmColor;
 } ICONINFO, *PICONINFO;
 
+// Display monitors.
+#define MONITOR_DEFAULTTONULL 0x00000000
+#define MONITOR_DEFAULTTOPRIMARY 0x00000001
+#define MONITOR_DEFAULTTONEAREST 0x00000002
+#define MONITORINFOF_PRIMARY 0x00000001
+#define CCHDEVICENAME 32
+
+typedef struct tagMONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+} MONITORINFO, *LPMONITORINFO;
+
+typedef struct tagMONITORINFOEXW : tagMONITORINFO {
+    WCHAR szDevice[CCHDEVICENAME];
+} MONITORINFOEXW, *LPMONITORINFOEXW;
+
 // GetSystemMetrics indexes.
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
@@ -434,6 +452,7 @@ typedef struct _ICONINFO {
 #define SM_CXVIRTUALSCREEN 78
 #define SM_CYVIRTUALSCREEN 79
 #define SM_CMONITORS 80
+#define SM_SAMEDISPLAYFORMAT 81
 #define SM_REMOTESESSION 0x1000
 
 // SystemParametersInfoW actions.
@@ -781,6 +800,10 @@ BOOL WINAPI SetKeyboardState(PBYTE state);
 // System values.
 int WINAPI GetSystemMetrics(int index);
 BOOL WINAPI SystemParametersInfoW(UINT action, UINT param, PVOID value, UINT win_ini);
+HMONITOR WINAPI MonitorFromPoint(POINT point, DWORD flags);
+HMONITOR WINAPI MonitorFromRect(LPCRECT rect, DWORD flags);
+HMONITOR WINAPI MonitorFromWindow(HWND hwnd, DWORD flags);
+BOOL WINAPI GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info);
 
 // Painting and window DCs.
 BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);

@@ -439,8 +439,11 @@ HWND create_dialog(HINSTANCE instance, LPCDLGTEMPLATEW dlg_template, HWND parent
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
     if (style & DS_CENTER) {
-        x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-        y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        // In the work area of the owner's monitor, else of the primary one.
+        MONITORINFO mi{sizeof mi, {}, {}, 0};
+        GetMonitorInfoW(MonitorFromWindow(parent, MONITOR_DEFAULTTOPRIMARY), &mi);
+        x = (mi.rcWork.left + mi.rcWork.right - width) / 2;
+        y = (mi.rcWork.top + mi.rcWork.bottom - height) / 2;
     } else if (!(style & WS_CHILD) && parent && !(style & DS_ABSALIGN)) {
         // A top-level dialog is placed relative to its owner's client area.
         POINT origin{0, 0};

@@ -16,6 +16,7 @@
 #include <w32/gdi.h>
 #include <w32/input.h>
 #include <w32/presenter.h>
+#include <w32/screen.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -353,11 +354,13 @@ std::bitset<256> snapshot() {
     return k.down;
 }
 
-POINT from_absolute(LONG dx, LONG dy) {
-    const RECT screen = screen_rect();
+// 0..65535 spans the primary monitor, or the virtual screen when asked.
+POINT from_absolute(LONG dx, LONG dy, bool virtual_desk) {
+    const w32::screen::Layout layout = w32::screen::current();
+    const RECT screen = virtual_desk ? layout.bounds() : layout.primary().rect;
     const LONG w = screen.right - screen.left, h = screen.bottom - screen.top;
-    return POINT{static_cast<LONG>((static_cast<int64_t>(dx) * w) >> 16),
-                 static_cast<LONG>((static_cast<int64_t>(dy) * h) >> 16)};
+    return POINT{screen.left + static_cast<LONG>((static_cast<int64_t>(dx) * w) >> 16),
+                 screen.top + static_cast<LONG>((static_cast<int64_t>(dy) * h) >> 16)};
 }
 
 }  // namespace
@@ -616,12 +619,12 @@ UINT WINAPI SendInput(UINT count, LPINPUT inputs, int size) {
             GetCursorPos(&p);
             if (mi.dwFlags & MOUSEEVENTF_MOVE) {
                 if (mi.dwFlags & MOUSEEVENTF_ABSOLUTE) {
-                    p = from_absolute(mi.dx, mi.dy);
+                    p = from_absolute(mi.dx, mi.dy, mi.dwFlags & MOUSEEVENTF_VIRTUALDESK);
                 } else {
                     p.x += mi.dx;
                     p.y += mi.dy;
                 }
-                const RECT s = screen_rect();
+                const RECT s = w32::screen::current().bounds();
                 p.x = std::clamp(p.x, s.left, s.right - 1);
                 p.y = std::clamp(p.y, s.top, s.bottom - 1);
                 w32::input::mouse(Mouse::Move, p, 0, mi.time);

@@ -79,11 +79,15 @@ INT_PTR run(HWND owner, const std::wstring& caption, DLGPROC proc, LPARAM param)
 RECT place(HWND dlg, int width, int height) {
     const int outer_w = width + 2 * kBorder;
     const int outer_h = height + kCaptionHeight + 2 * kBorder;
-    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    RECT around = area;
+    // Centred on a shown owner, kept in its monitor's work area; else in the middle of
+    // the primary monitor's.
     HWND owner = GetWindow(dlg, GW_OWNER);
-    if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &around);
+    const bool on_owner = owner && IsWindowVisible(owner) && !IsIconic(owner);
+    MONITORINFO mi{sizeof mi, {}, {}, 0};
+    GetMonitorInfoW(MonitorFromWindow(on_owner ? owner : nullptr, MONITOR_DEFAULTTOPRIMARY), &mi);
+    const RECT area = mi.rcWork;
+    RECT around = area;
+    if (on_owner) GetWindowRect(owner, &around);
     int x = (around.left + around.right - outer_w) / 2;
     int y = (around.top + around.bottom - outer_h) / 2;
     x = std::max<int>(area.left, std::min<int>(x, area.right - outer_w));

@@ -1,16 +1,16 @@
-// Fixed system values: one screen of the layer's size, no taskbar (the work area is
-// the whole screen), the frame sizes windows are laid out with, and the keyboard
-// repeat at its quickest (delay 1 of 0-3, speed 31 of 0-31).
+// System values: the screen's from the layer's screen layout (the primary monitor's,
+// as on Windows, besides the virtual screen's), the frame sizes windows are laid out
+// with, and the keyboard repeat at its quickest (delay 1 of 0-3, speed 31 of 0-31).
 #include <windows.h>
 
-#include <w32/gdi.h>
+#include <w32/screen.h>
 
 #include "cursor_art.h"
 
 namespace {
 
-using w32::gdi::kScreenHeight;
-using w32::gdi::kScreenWidth;
+int width(const RECT& r) { return r.right - r.left; }
+int height(const RECT& r) { return r.bottom - r.top; }
 
 constexpr int kCaption = 23;  // as window frames are laid out
 constexpr int kThickFrame = 8;
@@ -22,19 +22,46 @@ constexpr int kMenu = 20;
 int WINAPI GetSystemMetrics(int index) {
     switch (index) {
         case SM_CXSCREEN:
-        case SM_CXFULLSCREEN:
-        case SM_CXVIRTUALSCREEN:
-        case SM_CXMAXIMIZED:
-            return kScreenWidth;
         case SM_CYSCREEN:
-        case SM_CYVIRTUALSCREEN:
-        case SM_CYMAXIMIZED:
-            return kScreenHeight;
+        case SM_CXFULLSCREEN:
         case SM_CYFULLSCREEN:
-            return kScreenHeight - kCaption;
+        case SM_CXMAXIMIZED:
+        case SM_CYMAXIMIZED:
         case SM_XVIRTUALSCREEN:
         case SM_YVIRTUALSCREEN:
-            return 0;
+        case SM_CXVIRTUALSCREEN:
+        case SM_CYVIRTUALSCREEN:
+        case SM_CMONITORS: {
+            const w32::screen::Layout layout = w32::screen::current();
+            const w32::screen::Monitor& primary = layout.primary();
+            const RECT all = layout.bounds();
+            switch (index) {
+                case SM_CXSCREEN:
+                    return width(primary.rect);
+                case SM_CYSCREEN:
+                    return height(primary.rect);
+                case SM_CXFULLSCREEN:
+                    return width(primary.work);
+                case SM_CYFULLSCREEN:
+                    return height(primary.work) - kCaption;
+                case SM_CXMAXIMIZED:
+                    return width(primary.work) + 2 * kThickFrame;
+                case SM_CYMAXIMIZED:
+                    return height(primary.work) + 2 * kThickFrame;
+                case SM_XVIRTUALSCREEN:
+                    return all.left;
+                case SM_YVIRTUALSCREEN:
+                    return all.top;
+                case SM_CXVIRTUALSCREEN:
+                    return width(all);
+                case SM_CYVIRTUALSCREEN:
+                    return height(all);
+                default:
+                    return static_cast<int>(layout.monitors.size());
+            }
+        }
+        case SM_SAMEDISPLAYFORMAT:
+            return 1;
         case SM_CXVSCROLL:
         case SM_CYHSCROLL:
         case SM_CYVSCROLL:
@@ -85,8 +112,6 @@ int WINAPI GetSystemMetrics(int index) {
             return 1;
         case SM_CMOUSEBUTTONS:
             return 3;
-        case SM_CMONITORS:
-            return 1;
         case SM_SWAPBUTTON:
         case SM_REMOTESESSION:
             return 0;
@@ -98,7 +123,7 @@ BOOL WINAPI SystemParametersInfoW(UINT action, UINT, PVOID value, UINT) {
     switch (action) {
         case SPI_GETWORKAREA:
             if (!value) break;
-            *static_cast<RECT*>(value) = RECT{0, 0, kScreenWidth, kScreenHeight};
+            *static_cast<RECT*>(value) = w32::screen::current().primary().work;
             return TRUE;
         case SPI_GETKEYBOARDDELAY:
             if (!value) break;

@@ -121,7 +121,9 @@ void before_destroy(HWND hwnd);
 
 // Frame thickness that a style adds around the client area (left, top, right, bottom).
 RECT frame_insets(DWORD style, DWORD ex_style, bool menu);
-RECT screen_rect();
+// The desktop window's rectangle: the primary monitor's size, from the origin (see
+// w32::screen::current for `open`).
+RECT screen_rect(bool open = true);
 
 // Locks for one lookup; null when hwnd names no window.
 WindowPtr find_window(HWND hwnd);

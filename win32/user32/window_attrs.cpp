@@ -3,6 +3,8 @@
 #include "remote_windows.h"
 #include "window.h"
 
+#include <w32/screen.h>
+
 #include <algorithm>
 #include "window_class.h"
 
@@ -236,6 +238,8 @@ HWND WINAPI GetParent(HWND hwnd) {
 }
 
 HWND WINAPI GetDesktopWindow(void) {
+    // Its rectangle is the screen's: the display is asked first (it may not be open yet).
+    w32::screen::current();
     std::lock_guard lock(user_mutex());
     return desktop_locked()->hwnd;
 }

@@ -3,6 +3,7 @@
 #include "window.h"
 
 #include <w32/presenter.h>
+#include <w32/screen.h>
 
 #include <algorithm>
 
@@ -162,8 +163,9 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
         rect = w->rect;
         normal = (minimized || maximized) ? w->normal : w->rect;
         auto parent = find_window_locked(w->parent);
+        // A top-level window fills the work area of its monitor.
         maximized_rect = top_level || !parent
-                             ? screen_rect()
+                             ? w32::screen::current().at(normal, true)->work
                              : RECT{0, 0, width_of(parent->client), height_of(parent->client)};
     }
     UINT flags = SWP_NOSIZE | SWP_NOMOVE;

@@ -6,6 +6,7 @@
 
 #include <w32/gdi.h>
 #include <w32/presenter.h>
+#include <w32/screen.h>
 
 #include <algorithm>
 
@@ -110,7 +111,12 @@ void remove_window_locked(HWND hwnd) {
 
 WindowPtr desktop_locked() {
     auto& t = table();
-    if (!t.desktop) t.desktop = make_pseudo(WindowKind::Desktop, screen_rect());
+    // Windows are made and found without opening the display; asking for the desktop
+    // window does open it (GetDesktopWindow).
+    const RECT screen = screen_rect(false);
+    if (!t.desktop) t.desktop = make_pseudo(WindowKind::Desktop, screen);
+    // It follows the screen as it changes.
+    t.desktop->rect = t.desktop->client = screen;
     return t.desktop;
 }
 
@@ -222,7 +228,11 @@ RECT frame_insets(DWORD style, DWORD ex_style, bool menu) {
     return r;
 }
 
-RECT screen_rect() { return RECT{0, 0, w32::gdi::kScreenWidth, w32::gdi::kScreenHeight}; }
+// As on Windows, the primary monitor's size from the origin.
+RECT screen_rect(bool open) {
+    const RECT primary = w32::screen::current(open).primary().rect;
+    return RECT{0, 0, primary.right - primary.left, primary.bottom - primary.top};
+}
 
 WindowPtr find_window(HWND hwnd) {
     std::lock_guard lock(user_mutex());

@@ -248,8 +248,10 @@ private:
         Bool supported;
         XkbSetDetectableAutoRepeat(display_, True, &supported);
         im_ = XOpenIM(display_, nullptr, nullptr, nullptr);
-        // A tray announces itself to the root window.
-        XSelectInput(display_, root_, StructureNotifyMask);
+        // A tray announces itself to the root window, which also carries the screen's
+        // size and work area.
+        XSelectInput(display_, root_, StructureNotifyMask | PropertyChangeMask);
+        screen_watch_ = std::make_unique<ScreenWatch>(display_, root_);
         tray_ = std::make_unique<TrayDock>(display_, root_, atoms_, screen_);
         input_ = std::make_unique<InputTranslator>(display_);
         tray_dirty_ = true;
@@ -742,6 +744,7 @@ private:
             }
             return;
         }
+        if (screen_watch_->handle(ev)) return;
         XWin* xw = by_id(ev.xany.window);
         switch (ev.type) {
             case Expose:
@@ -960,6 +963,7 @@ private:
     std::vector<uint32_t> pixels_;
     std::unique_ptr<TrayDock> tray_;
     std::unique_ptr<InputTranslator> input_;
+    std::unique_ptr<ScreenWatch> screen_watch_;
     std::map<HCURSOR, Cursor> cursors_;
     HCURSOR cursor_ = nullptr;
     Cursor blank_ = None;

@@ -66,4 +66,23 @@ private:
     std::vector<Icon> icons_;
 };
 
+// The screen's monitors and work area, published as the layer's screen layout (read
+// once when made, then whenever the server says they changed). Needs the root
+// window's structure and property events.
+class ScreenWatch {
+public:
+    ScreenWatch(Display* d, Window root);
+    // True when the event was about the screen, and was handled.
+    bool handle(XEvent& ev);
+
+private:
+    void read();
+
+    Display* display_;
+    Window root_;
+    Atom workarea_, current_desktop_;
+    int randr_event_ = -1;  // RandR's first event number, when it reports monitors
+    bool randr_monitors_ = false;
+};
+
 }  // namespace w32::present

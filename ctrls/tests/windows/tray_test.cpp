@@ -10,6 +10,7 @@
 #include "ctrls/tray_icon.h"
 #include "skin/skin_loader.h"
 #include "testing/lambda_callback.h"
+#include "testing/scoped_env.h"
 #include "window_support.h"
 
 namespace {
@@ -63,16 +64,26 @@ protected:
 };
 
 TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHotItem) {
-    const Gui::Rect work = Gui::GetWorkArea();
     const struct {
-        Gui::Rect at, placed;  // kept on the work area
+        const char* screen;  // monitors, the primary first
+        POINT pointer;
+        Gui::Rect at, placed;  // kept on the pointer's monitor
     } rows[] = {
-        {Gui::RectC(300, 200, 150, 60), Gui::RectC(300, 200, 150, 60)},
-        {Gui::RectC(-40, -10, 150, 60), Gui::RectC(0, 0, 150, 60)},
-        {Gui::RectC(work.right - 20, work.bottom - 5, 150, 60),
-         Gui::RectC(work.right - 150, work.bottom - 60, 150, 60)},
+        {"1280x800", {0, 0}, Gui::RectC(300, 200, 150, 60), Gui::RectC(300, 200, 150, 60)},
+        {"1280x800", {0, 0}, Gui::RectC(-40, -10, 150, 60), Gui::RectC(0, 0, 150, 60)},
+        {"1280x800", {1270, 790}, Gui::RectC(1260, 795, 150, 60), Gui::RectC(1130, 740, 150, 60)},
+        {"1280x800,1024x768+1280+0",
+         {2300, 760},
+         Gui::RectC(2200, 700, 150, 60),
+         Gui::RectC(2154, 700, 150, 60)},
+        {"1280x800,1024x768+1280+0",
+         {1275, 5},
+         Gui::RectC(1200, -20, 150, 60),
+         Gui::RectC(1130, 0, 150, 60)},
     };
     for (const auto& row : rows) {
+        testing_support::ScopedEnv screen("WIN32_SCREEN", row.screen);
+        SetCursorPos(row.pointer.x, row.pointer.y);
         HWND hwnd = Open(row.at);
         RECT r;
         GetWindowRect(hwnd, &r);

@@ -29,6 +29,7 @@ using Clock = std::chrono::steady_clock;
 // The payload is the demo installer grown to a size no build reaches; the download
 // stalls at a quarter until the client leaves.
 constexpr size_t kPayloadSize = 8 << 20, kStallAt = 2 << 20;
+constexpr int kWidth = 600, kHeight = 279;
 constexpr int kBigButton[] = {520, 212}, kChangeFolder[] = {332, 260}, kMinimiseBox[] = {550, 16},
               kCloseBox[] = {580, 16};
 
@@ -127,17 +128,24 @@ std::string PathWithoutChoosers() {
 
 class E2ETest : public ProgramTest {
 protected:
-    void SetUp() override {
-        x_ = testing_support::XDesktop::Get();
+    void SetUp() override { SetUpOn(testing_support::XDesktop::Get(), false); }
+
+    // The program on the desktop with a tray at the bottom right of a monitor, in a panel
+    // that the work area leaves out when asked.
+    void SetUpOn(testing_support::XDesktop* desktop, bool panel, const char* monitor = "0") {
+        x_ = desktop;
         if (!x_ || !testing_support::OnPath("xdotool") || !testing_support::OnPath("trayer"))
             GTEST_SKIP() << "Xvfb, openbox, xdotool or trayer is missing";
+        const std::string dock = panel ? "true" : "false";
         tray_ = std::make_unique<testing_support::XDesktop::Helper>(
             *x_,
             std::vector<std::string>{"trayer", "--edge", "bottom", "--align", "right",
                                      "--widthtype", "request", "--height", "32", "--SetDockType",
-                                     "false", "--SetPartialStrut", "false"},
+                                     dock, "--SetPartialStrut", dock, "--monitor", monitor},
             "_NET_SYSTEM_TRAY_S0");
         ASSERT_TRUE(tray_->ready());
+        const int height = DisplayHeight(x_->display(), 0);
+        ASSERT_TRUE(!panel || Poll([&] { return x_->WorkArea()[3] == height - 32; }));
         // Windows of the program come and go while they are read: errors are answers.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         artefacts_ = std::string(ARTEFACT_DIR "/") +
@@ -418,6 +426,78 @@ TEST_F(E2ETest, TheWindowMinimisesDragsComesToTheFrontAndHidesToTheTrayWhoseMenu
     ASSERT_TRUE(Click(menu, a.width / 2, a.height * 3 / 4));  // 关闭, the second row
     EXPECT_EQ(program_.Wait(), 0);
 }
+
+// On desktops of other sizes and with two monitors (the primary on the left, the tray on
+// the right), with the tray in a panel: the window opens centred on the primary monitor's
+// work area, and the tray menu beside the icon, its corner at the pointer, above the panel.
+struct Screen {
+    const char* size;
+    std::vector<XRectangle> monitors;  // the primary first; none: the whole screen
+};
+void PrintTo(const Screen& s, std::ostream* out) { *out << s.size; }
+
+class E2EScreenTest : public E2ETest, public ::testing::WithParamInterface<Screen> {
+protected:
+    void SetUp() override {
+        desktop_ = testing_support::XDesktop::Start(GetParam().size);
+        if (desktop_ && !GetParam().monitors.empty()) desktop_->SetMonitors(GetParam().monitors);
+        SetUpOn(desktop_.get(), true, GetParam().monitors.empty() ? "0" : "1");
+    }
+    void TearDown() override {
+        program_.Kill();
+        tray_.reset();
+        E2ETest::TearDown();
+    }
+    // The tray menu: an override-redirect window of its size on the screen.
+    Window Menu() {
+        Window root, parent, *kids = nullptr, found = 0;
+        unsigned n = 0;
+        XQueryTree(x_->display(), x_->root(), &root, &parent, &kids, &n);
+        for (unsigned i = 0; i < n; ++i) {
+            XWindowAttributes a{};
+            if (XGetWindowAttributes(x_->display(), kids[i], &a) && a.override_redirect &&
+                a.map_state == IsViewable && a.width == 150 && a.height == 60)
+                found = kids[i];
+        }
+        if (kids) XFree(kids);
+        return found;
+    }
+
+    std::unique_ptr<testing_support::XDesktop> desktop_;
+};
+
+TEST_P(E2EScreenTest, TheWindowOpensCentredOnThePrimaryMonitorAndTheTrayMenuBesideTheIcon) {
+    ASSERT_TRUE(Launch());
+    const int width = DisplayWidth(x_->display(), 0), height = DisplayHeight(x_->display(), 0);
+    const int bottom = height - 32;  // of the work area, above the panel
+    const XRectangle primary = GetParam().monitors.empty()
+                                   ? XRectangle{0, 0, ushort(width), ushort(height)}
+                                   : GetParam().monitors.front();
+    EXPECT_EQ(x_->Origin(window_),
+              std::make_pair(primary.x + (primary.width - kWidth) / 2, (bottom - kHeight) / 2));
+    const Window icon = Shown("演示游戏下载器");
+    ASSERT_TRUE(icon);
+    XWindowAttributes a{};
+    XGetWindowAttributes(x_->display(), icon, &a);
+    ASSERT_TRUE(Click(icon, a.width / 2, a.height / 2, 3, true));
+    const int pointer_x = x_->Origin(icon).first + a.width / 2;
+    Window menu = 0;
+    ASSERT_TRUE(Poll([&] { return (menu = Menu()) != 0; }));
+    // Its corner at the pointer, above the panel.
+    EXPECT_EQ(x_->Origin(menu), std::make_pair(pointer_x - 150, bottom - 60));
+    WritePng(artefacts_ + "/screen.png", Picture{width, x_->Screen(0, 0, width, height)});
+    // Once drawn, its second item, 关闭, ends the program.
+    const auto [mx, my] = x_->Origin(menu);
+    ASSERT_TRUE(Poll(
+        [&] { return x_->Screen(mx + 142, my + 15, 1, 1) == std::vector<uint32_t>{0xFFFFFF}; }));
+    ASSERT_TRUE(Click(menu, 75, 43));
+    EXPECT_EQ(program_.Wait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, E2EScreenTest,
+                         ::testing::Values(Screen{"1920x1080", {}}, Screen{"1024x768", {}},
+                                           Screen{"2560x1024",
+                                                  {{0, 0, 1280, 1024}, {1280, 0, 1280, 1024}}}));
 
 }  // namespace
 }  // namespace program_test

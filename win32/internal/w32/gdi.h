@@ -162,14 +162,13 @@ inline uint32_t color_pixel(COLORREF c) {
 // A colour as a 1-bpp surface stores it: 0xFFFFFF (white) or 0 (black).
 uint32_t mono_pixel(uint32_t bgra);
 
-constexpr int kScreenWidth = 1280;
-constexpr int kScreenHeight = 800;
-
 class Dc : public GdiObject {
 public:
     static constexpr GdiKind kKind = GdiKind::Dc;
     enum class Type { Memory, Info, Screen, Window };
-    explicit Dc(Type t);
+    // A screen DC draws on a surface of the screen's size; an information context
+    // has none and only its extent.
+    Dc(Type t, SIZE screen = {0, 0});
     ~Dc() override;
 
     Type type;
@@ -197,8 +196,9 @@ public:
     bool has_vis = false;
     pixman_region32_t vis;
 
-    int width() const { return surface ? surface->width : kScreenWidth; }
-    int height() const { return surface ? surface->height : kScreenHeight; }
+    SIZE extent{0, 0};  // an information context's
+    int width() const { return surface ? surface->width : extent.cx; }
+    int height() const { return surface ? surface->height : extent.cy; }
     POINT to_device(int x, int y) const {
         return {x - window_org.x + viewport_org.x + origin.x,
                 y - window_org.y + viewport_org.y + origin.y};

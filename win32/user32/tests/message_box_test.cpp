@@ -257,6 +257,41 @@ TEST_F(DrawnBoxes, TheOwnerIsDisabledMeanwhileKeepsItsTimersAndAQuitRequestStays
     DestroyWindow(owner);
 }
 
+// A box is centred on a shown owner and kept in the work area of the owner's monitor,
+// else centred on the primary monitor's; a DS_CENTER dialog is centred on the owner's
+// monitor's work area.
+TEST_F(DrawnBoxes, CentredOnTheOwnerWithinItsMonitor) {
+    ScopedEnv screen("WIN32_SCREEN", "1280x800,1024x768+1280+0");
+    const struct {
+        RECT owner;
+        bool shown;
+        std::vector<int> box;  // its centre, or its bottom right when pushed
+    } rows[] = {
+        {{1500, 300, 1700, 500}, true, {1600, 400}},
+        {{2200, 680, 2300, 768}, true, {2304, 768}},
+        {{2200, 680, 2300, 768}, false, {640, 400}},
+    };
+    for (const auto& row : rows) {
+        HWND owner = MakeWindow(WS_POPUP | (row.shown ? WS_VISIBLE : 0), nullptr, 0, row.owner);
+        RECT r{};
+        Run(
+            MB_OK, [&](HWND box) { GetWindowRect(box, &r), Post(box, VK_RETURN); }, owner);
+        const std::vector<int> centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2},
+            corner{r.right, r.bottom};
+        EXPECT_EQ(row.box[0] == 2304 ? corner : centre, row.box);
+        WORD t[12] = {};  // no menu, class or title
+        const DLGTEMPLATE head{WS_POPUP | DS_CENTER, 0, 0, 0, 0, 100, 50};
+        memcpy(t, &head, sizeof head);
+        HWND dlg = CreateDialogIndirectParamW(
+            nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(t), owner,
+            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        GetWindowRect(dlg, &r);
+        EXPECT_EQ(std::make_pair(r.left, r.top), std::make_pair(1692, 334));
+        DestroyWindow(dlg);
+        DestroyWindow(owner);
+    }
+}
+
 // The box's own pixels: the icon of its kind, and the text drawn dark on white.
 TEST_F(DrawnBoxes, TheBoxShowsTheIconOfItsKindAndItsText) {
     const COLORREF white = RGB(255, 255, 255), blue = RGB(35, 105, 210);
