@@ -1,7 +1,8 @@
 // A private X desktop for tests: Xvfb on the first free display from :90 (by its
-// lock file) with openbox managing it, started once per process and ended with it;
-// a compositing manager or a system tray can be started for a while. Every helper
-// program is ended by its pid. Waits poll their condition within a bound.
+// lock file) with openbox managing it, started once per process and ended with it, or
+// one of the caller's own that it may end as a logout does; a compositing manager or
+// a system tray can be started for a while. Every helper program is ended by its pid.
+// Waits poll their condition within a bound.
 #pragma once
 
 #include "testing/wait_until.h"
@@ -63,6 +64,21 @@ public:
         return desktop->display_ ? desktop.get() : nullptr;
     }
     static bool Installed() { return OnPath("Xvfb") && OnPath("openbox"); }
+    // A desktop of the caller's own; null when it would not start.
+    static std::unique_ptr<XDesktop> Start() {
+        std::unique_ptr<XDesktop> desktop(new XDesktop);
+        return desktop->display_ ? std::move(desktop) : nullptr;
+    }
+    // Ends the X server, as a logout does, under its clients; this object's own
+    // connection goes first.
+    void EndServer() {
+        if (display_) XCloseDisplay(display_);
+        display_ = nullptr;
+        End(server_);
+        server_ = -1;
+        End(wm_);
+        wm_ = -1;
+    }
 
     const std::string& name() const { return name_; }
     Display* display() const { return display_; }
@@ -91,6 +107,41 @@ public:
         Window child;
         XTranslateCoordinates(display_, w, root(), 0, 0, &x, &y, &child);
         return {x, y};
+    }
+
+    // A viewable top-level window of the process (by _NET_WM_PID), framed or not; 0
+    // when it has none.
+    Window ShownBy(pid_t pid) const {
+        const Atom pid_atom = XInternAtom(display_, "_NET_WM_PID", False);
+        // Windows come and go while they are read: errors are answers.
+        auto* handler = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        Window found = 0;
+        std::vector<Window> todo{root()};
+        while (!todo.empty()) {
+            const Window w = todo.back();
+            todo.pop_back();
+            Atom type;
+            int format;
+            unsigned long count = 0, rest;
+            unsigned char* data = nullptr;
+            XGetWindowProperty(display_, w, pid_atom, 0, 1, False, XA_CARDINAL, &type, &format,
+                               &count, &rest, &data);
+            const bool its = data && count == 1 && *reinterpret_cast<long*>(data) == pid;
+            if (data) XFree(data);
+            XWindowAttributes a{};
+            if (its && XGetWindowAttributes(display_, w, &a) && a.map_state == IsViewable) {
+                found = w;
+                break;
+            }
+            Window r, parent, *kids = nullptr;
+            unsigned n = 0;
+            if (XQueryTree(display_, w, &r, &parent, &kids, &n))
+                todo.insert(todo.end(), kids, kids + n);
+            if (kids) XFree(kids);
+        }
+        XSync(display_, False);
+        XSetErrorHandler(handler);
+        return found;
     }
 
     // Waits until a client owns the selection (a manager of some kind is ready).
