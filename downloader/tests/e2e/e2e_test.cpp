@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "testing/program_fixture.h"
@@ -140,13 +141,13 @@ protected:
         return copy.Start(program_path_);
     }
 
-    // Starts the program and waits for its window on the screen, ready to start: a
-    // desktop window of its size that the window manager framed.
-    void Launch() {
+    // Starts the program and waits for its window on the screen, ready to start (or in
+    // another state): a desktop window of its size that the window manager framed.
+    void Launch(int state = 3) {
         ASSERT_TRUE(Start(program_));
         window_ = Shown("演示游戏 下载器");
         ASSERT_TRUE(window_);
-        ASSERT_TRUE(AwaitLog(L"下载界面状态：3"));
+        ASSERT_TRUE(AwaitLog(L"下载界面状态：" + std::to_wstring(state)));
         Window root, frame, *kids = nullptr;
         unsigned n = 0;
         XQueryTree(x_->display(), window_, &root, &frame, &kids, &n);
@@ -361,6 +362,66 @@ TEST_F(E2ETest, TheWindowDragsComesToTheFrontOnASecondStartAndHidesToTheTrayWhos
     WritePng(artefacts_ + "/menu.png", x_->Screen(x + cx - 150, y + cy - 60, 150, 60), 150);
     Click(icon, cx - 75, cy - 17);
     EXPECT_EQ(program_.Wait(), 0);
+}
+
+// The program on desktops of its own, each ended under it as a logout ends it.
+class SessionEndTest : public E2ETest {
+protected:
+    void SetUp() override {
+        E2ETest::SetUp();
+        if (!IsSkipped() && !HasFatalFailure()) NewDesktop();
+    }
+    // A fresh desktop: the display of the program's next start.
+    void NewDesktop() {
+        own_ = testing_support::XDesktop::Start();
+        ASSERT_TRUE(own_);
+        x_ = own_.get();
+        SetEnv("DISPLAY", own_->name());
+    }
+    // Bytes of the partial file that the engine's record vouches for; 0 without one.
+    uint64_t Committed() {
+        std::istringstream record(ReadAll(dir_.file("store/demo.task")));
+        for (std::string line; std::getline(record, line);)
+            if (line.rfind("committed=", 0) == 0) return std::stoull(line.substr(10));
+        return 0;
+    }
+    std::unique_ptr<testing_support::XDesktop> own_;
+};
+
+TEST_F(SessionEndTest, TheProgramEndsWithItsDesktopOrOnSigtermKeepingItsDownloadAndStartsAgain) {
+    SetEnv("GDL_ENGINE_CHECKPOINT_KIB", "256");
+    Serve(Installer(8 << 20));
+    ASSERT_TRUE(server_.control("rate=400000"));
+    uint64_t kept = 0;
+    for (const bool logout : {true, false}) {
+        SCOPED_TRACE(logout ? "the X server ends" : "SIGTERM");
+        Launch(kept ? 4 : 3);
+        Press(kept ? L"continue" : L"start");
+        ASSERT_TRUE(Poll([&] { return Committed() > kept; }));
+        if (logout)
+            own_->EndServer();
+        else
+            kill(program_.pid(), SIGTERM);
+        EXPECT_EQ(program_.Wait(), 0);  // within the wait's bound, not never
+        EXPECT_GE(Committed(), kept);
+        kept = Committed();
+        NewDesktop();
+    }
+    // The next start shows its window on the new desktop and goes on from the record.
+    ASSERT_TRUE(server_.control("rate=0"));
+    Launch(4);
+    Pixels shot = Shot();
+    std::sort(shot.begin(), shot.end());
+    EXPECT_GT(std::unique(shot.begin(), shot.end()) - shot.begin(), 50) << "a blank window";
+    Press(L"continue");
+    ASSERT_TRUE(AwaitLog(L"下载界面状态：9"));
+    EXPECT_EQ(program_.Wait(), 0);
+    EXPECT_TRUE(ReadAll(dir_.file("c/KeltoGames/DemoGame/demo_setup.exe")) == payload_);
+    demo::LoggedRequest last;
+    for (const demo::LoggedRequest& r : server_.requests())
+        if (r.path == "/demo_setup.exe") last = r;
+    ASSERT_EQ(last.range.rfind("bytes=", 0), 0u);
+    EXPECT_GE(std::stoull(last.range.substr(6)), kept);
 }
 
 }  // namespace
