@@ -109,41 +109,6 @@ public:
         return {x, y};
     }
 
-    // A viewable top-level window of the process (by _NET_WM_PID), framed or not; 0
-    // when it has none.
-    Window ShownBy(pid_t pid) const {
-        const Atom pid_atom = XInternAtom(display_, "_NET_WM_PID", False);
-        // Windows come and go while they are read: errors are answers.
-        auto* handler = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        Window found = 0;
-        std::vector<Window> todo{root()};
-        while (!todo.empty()) {
-            const Window w = todo.back();
-            todo.pop_back();
-            Atom type;
-            int format;
-            unsigned long count = 0, rest;
-            unsigned char* data = nullptr;
-            XGetWindowProperty(display_, w, pid_atom, 0, 1, False, XA_CARDINAL, &type, &format,
-                               &count, &rest, &data);
-            const bool its = data && count == 1 && *reinterpret_cast<long*>(data) == pid;
-            if (data) XFree(data);
-            XWindowAttributes a{};
-            if (its && XGetWindowAttributes(display_, w, &a) && a.map_state == IsViewable) {
-                found = w;
-                break;
-            }
-            Window r, parent, *kids = nullptr;
-            unsigned n = 0;
-            if (XQueryTree(display_, w, &r, &parent, &kids, &n))
-                todo.insert(todo.end(), kids, kids + n);
-            if (kids) XFree(kids);
-        }
-        XSync(display_, False);
-        XSetErrorHandler(handler);
-        return found;
-    }
-
     // Waits until a client owns the selection (a manager of some kind is ready).
     bool WaitOwner(const std::string& selection, bool owned = true, int ms = 10000) const {
         Atom a = XInternAtom(display_, selection.c_str(), False);
