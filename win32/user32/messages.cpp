@@ -123,7 +123,7 @@ bool send_to_process(const Window& w, UINT msg, WPARAM wparam, LPARAM lparam, bo
     const auto deadline = Clock::now() + std::chrono::milliseconds(forever ? 0 : timeout);
     for (;;) {
         if (!block) handle_sent(*me);
-        // The pipe cannot wake the queue's waiters, so a sender that serves its own
+        // The socket cannot wake the queue's waiters, so a sender that serves its own
         // senders meanwhile looks at both every few milliseconds.
         DWORD slice = forever ? INFINITE : ms_until(deadline);
         if (!block) slice = std::min<DWORD>(slice, 10);

@@ -36,7 +36,7 @@ struct Packet {
     uint32_t magic;
     uint32_t hwnd;
     uint32_t msg;
-    uint32_t kind;  // kSent comes with the write end of the answer's pipe
+    uint32_t kind;  // kSent comes with one end of a socket pair for the answer
     uint64_t wparam;
     int64_t lparam;
 };
@@ -153,7 +153,7 @@ void deliver(const Packet& p, w32::ScopedFd answer) {
         queue = w->queue;
     }
     if (p.kind == kSent) {
-        // Dropped unanswered (the thread ends first), the pipe closes: the sender sees that.
+        // Dropped unanswered (the thread ends first), the socket closes: the sender sees that.
         auto sent = std::make_shared<SentMessage>();
         sent->hwnd = hwnd;
         sent->msg = p.msg;
@@ -161,8 +161,9 @@ void deliver(const Packet& p, w32::ScopedFd answer) {
         sent->lparam = static_cast<LPARAM>(p.lparam);
         auto fd = std::make_shared<w32::ScopedFd>(std::move(answer));
         sent->reply = [fd](LRESULT result) {
+            // A sender that gave up has closed its end: no SIGPIPE for that.
             const int64_t value = result;
-            ssize_t n = write(fd->get(), &value, sizeof value);
+            ssize_t n = ::send(fd->get(), &value, sizeof value, MSG_NOSIGNAL);
             (void)n;
         };
         queue->push_sent(sent);
@@ -201,7 +202,7 @@ void receive_loop(int fd) {
                 std::memcpy(&cred, CMSG_DATA(c), sizeof(cred));
                 same_user = cred.uid == geteuid();
             } else if (c->cmsg_type == SCM_RIGHTS) {
-                // Every descriptor that came is closed unless it is the one answer pipe.
+                // Every descriptor that came is closed unless it is the answer socket.
                 const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
                 for (size_t i = 0; i < count; ++i) {
                     int passed;
@@ -367,7 +368,7 @@ bool post(DWORD pid, uint32_t hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
 
 int send(DWORD pid, uint32_t hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
         fail_errno();
         return -1;
     }

@@ -5,7 +5,7 @@
 // runtime folder: "<pid>.win", the list of its top-level windows (handle, thread,
 // class, title), and "<pid>.sock", a datagram socket on which a small thread takes
 // messages for those windows and posts them to the owning thread's queue (or, for a
-// message sent, queues it as sent and writes the answer back on the pipe that came
+// message sent, queues it as sent and writes the answer back on the socket that came
 // with it). Entries of processes that ended (or whose pid was reused) are ignored and
 // removed.
 #pragma once

@@ -4,7 +4,8 @@
 //   find <class> <title|->                            exit 0 when found, 1 when not
 //   serve <class>                                     own a window, print "ready", exit with
 //                                                     the wParam of the first 0x9401 it gets;
-//                                                     0x9402 sent answers wParam + lParam
+//                                                     0x9402 sent answers wParam + lParam,
+//                                                     0x9403 after half a second
 //   vanish <class>                                    own a window, print "ready", die by SIGKILL
 //   hang <class>                                      own a window, print "ready", take no message
 #include <windows.h>
@@ -24,7 +25,8 @@ std::wstring wide(const char* s) { return std::wstring(s, s + std::strlen(s)); }
 const wchar_t* title_arg(const std::wstring& s) { return s == L"-" ? nullptr : s.c_str(); }
 
 LRESULT CALLBACK answer(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    if (msg == 0x9402) return static_cast<LRESULT>(wparam) + lparam;
+    if (msg == 0x9403) Sleep(500);
+    if (msg == 0x9402 || msg == 0x9403) return static_cast<LRESULT>(wparam) + lparam;
     return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
