@@ -28,6 +28,9 @@ namespace downloader {
 namespace {
 
 constexpr UINT kWakeMessage = 0x9401;
+// How long a running copy has to answer the wake before the user hears that it is stuck.
+constexpr DWORD kAnswerWaitMs = 5000;
+constexpr DWORD kEndPollMs = 100;
 constexpr int kQuitDelayMs = 1000;
 constexpr DWORD k7zaEndWaitMs = 500;
 
@@ -44,6 +47,15 @@ SingleInstanceMutex::SingleInstanceMutex(const wchar_t* name)
     if (GetLastError() == ERROR_ALREADY_EXISTS) already_running_ = 1;
 }
 
+bool SingleInstanceMutex::TakeOver(DWORD ms) {
+    if (!already_running_) return true;
+    if (!mutex_) return false;
+    const DWORD result = WaitForSingleObject(mutex_, ms);
+    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return false;
+    already_running_ = 0;
+    return true;
+}
+
 SingleInstanceMutex::~SingleInstanceMutex() {
     if (mutex_) CloseHandle(mutex_);
     mutex_ = nullptr;
@@ -54,6 +66,7 @@ struct ClientManager::Pimpl : Gui::Pte<Pimpl> {
     ~Pimpl() { Gui::KillTimeCallback(this); }
 
     bool CheckSingleInstance();
+    void WakeRunningCopy();
     void Stop();
     void QuitLater(int delay_ms);
     void PostQuit() { PostQuitMessage(0); }
@@ -68,12 +81,43 @@ struct ClientManager::Pimpl : Gui::Pte<Pimpl> {
 bool ClientManager::Pimpl::CheckSingleInstance() {
     if (!guard_) {
         guard_ = std::make_unique<SingleInstanceMutex>(GetInstanceWndClassName());
-        if (guard_->IsAlreadyRunning()) {
-            if (HWND running = FindWindowW(GetInstanceWndClassName(), nullptr))
-                PostMessageW(running, kWakeMessage, 0, 0);
-        }
+        if (guard_->IsAlreadyRunning()) WakeRunningCopy();
     }
     return guard_->IsAlreadyRunning();
+}
+
+// A copy that is still starting gets its instance window in a moment, and one whose
+// desktop went away ends by itself: this copy runs in its place once it has. A copy
+// that takes no message for a few seconds would otherwise leave the user with nothing.
+void ClientManager::Pimpl::WakeRunningCopy() {
+    const DWORD start = GetTickCount();
+    HWND woken = nullptr;
+    DWORD pid = 0;
+    for (DWORD waited = 0; waited < kAnswerWaitMs; waited = GetTickCount() - start) {
+        if (HWND running = FindWindowW(GetInstanceWndClassName(), nullptr)) {
+            if (running != woken) {
+                PostMessageW(running, kWakeMessage, 0, 0);
+                GetWindowThreadProcessId(running, &pid);
+                woken = running;
+            }
+            // Answering at all shows that it takes messages: the wake is next in line.
+            DWORD_PTR answer = 0;
+            if (SendMessageTimeoutW(running, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                    kAnswerWaitMs - waited, &answer))
+                return;
+        }
+        if (guard_->TakeOver(kEndPollMs)) return;
+    }
+    if (guard_->TakeOver(0)) return;
+    LOG_ERROR << "下载器已在运行但没有响应，pid:" << pid;
+    const std::wstring text =
+        pid ? L"下载器已经在运行（进程 " + std::to_wstring(pid) +
+                  L"），但没有响应。\n请先结束该进程（例如在终端中运行 kill " +
+                  std::to_wstring(pid) + L"），再重新打开下载器。"
+            : std::wstring(
+                  L"下载器已经在运行，但没有响应。\n请先结束正在运行的下载器进程，"
+                  L"再重新打开下载器。");
+    MessageBoxW(nullptr, text.c_str(), L"下载器", MB_OK | MB_ICONWARNING);
 }
 
 void ClientManager::Pimpl::Stop() {

@@ -23,6 +23,9 @@ public:
     SingleInstanceMutex& operator=(const SingleInstanceMutex&) = delete;
 
     bool IsAlreadyRunning() const { return already_running_ != 0; }
+    // Waits up to ms for the running copy to let the mutex go (it ended); this copy
+    // then owns it and is the one that runs.
+    bool TakeOver(DWORD ms);
 
 private:
     LONG already_running_;
@@ -34,7 +37,8 @@ public:
     ClientManager();
     ~ClientManager() override;
 
-    // False when another copy runs: that copy is woken and this one quits.
+    // False when another copy runs: that copy is woken and this one quits (a copy
+    // that does not answer is named to the user instead).
     bool Start(const std::wstring& command_line);
     // Stops the managers and quits a second later.
     void Exit();

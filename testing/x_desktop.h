@@ -1,9 +1,9 @@
 // A private X desktop for tests: Xvfb on the first free display from :90 (by its
 // lock file) with openbox managing it: the process's own 1280x800 one, started once
 // and ended with the process, or one of a given size (bare or managed) for a test of
-// its own. Its screen can be divided into monitors (RandR); a compositing
-// manager or a system tray can be started for a while. Every helper program is ended
-// by its pid. Waits poll their condition within a bound.
+// its own, which the test may end as a logout does. Its screen can be divided into
+// monitors (RandR); a compositing manager or a system tray can be started for a while.
+// Every helper program is ended by its pid. Waits poll their condition within a bound.
 #pragma once
 
 #include "testing/wait_until.h"
@@ -72,6 +72,16 @@ public:
         return desktop->display_ ? std::move(desktop) : nullptr;
     }
     static bool Installed() { return OnPath("Xvfb") && OnPath("openbox"); }
+    // Ends the X server, as a logout does, under its clients; this object's own
+    // connection goes first.
+    void EndServer() {
+        if (display_) XCloseDisplay(display_);
+        display_ = nullptr;
+        End(server_);
+        server_ = -1;
+        End(wm_);
+        wm_ = -1;
+    }
 
     const std::string& name() const { return name_; }
     Display* display() const { return display_; }

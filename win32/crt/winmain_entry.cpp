@@ -1,6 +1,9 @@
 // main() for a program written with a wWinMain entry: hands wWinMain the command
-// line after the program's own name, as Windows does.
+// line after the program's own name, as Windows does, and ends the program with its
+// desktop session, as Windows ends its programs.
 #include <windows.h>
+
+#include <w32/session.h>
 
 extern "C" int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prev, LPWSTR cmdline, int show);
 
@@ -21,6 +24,7 @@ LPWSTR SkipProgramName(LPWSTR p) {
 }  // namespace
 
 int main() {
+    w32::session::follow();
     LPWSTR cmdline = GetCommandLineW();
     return wWinMain(GetModuleHandleW(nullptr), nullptr, SkipProgramName(cmdline), 1 /* SW_SHOWNORMAL */);
 }

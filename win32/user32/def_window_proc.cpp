@@ -88,6 +88,8 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         case WM_CLOSE:
             DestroyWindow(hwnd);
             return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
         case WM_SYSCOMMAND:
             switch (wparam & 0xFFF0) {
                 case SC_MINIMIZE:

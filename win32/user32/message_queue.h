@@ -30,6 +30,7 @@ struct SentMessage {
     LPARAM lparam = 0;
     LRESULT result = 0;  // written before done is set
     std::atomic<bool> done{false};
+    std::function<void(LRESULT)> reply;  // a sender in another process: gets the answer
 };
 
 // Input that reached a thread: a mouse or key message still to be turned into what

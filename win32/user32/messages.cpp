@@ -9,8 +9,15 @@
 #include "remote_windows.h"
 #include "window.h"
 
+#include <w32/error.h>
 #include <w32/object.h>
+#include <w32/scoped_fd.h>
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cwctype>
 #include <map>
 
@@ -29,6 +36,7 @@ void handle_sent(Queue& queue) {
         --t_in_cross_thread_send;
         sent->result = result;
         sent->done.store(true);
+        if (sent->reply) sent->reply(result);
         notify_waiters();
     }
 }
@@ -103,16 +111,51 @@ bool send_to_thread(const WindowPtr& w, UINT msg, WPARAM wparam, LPARAM lparam, 
     }
 }
 
+// Sends to a window of another process and waits for the answer its thread writes
+// back, handling messages sent to this thread meanwhile (unless block). False when
+// the time runs out or the window or its process goes first.
+bool send_to_process(const Window& w, UINT msg, WPARAM wparam, LPARAM lparam, bool block,
+                     DWORD timeout, LRESULT* result) {
+    ScopedFd answer(remote::send(w.pid, w.remote_hwnd, msg, wparam, lparam));
+    if (!answer.valid()) return false;
+    auto me = current_queue();
+    const bool forever = timeout == INFINITE;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(forever ? 0 : timeout);
+    for (;;) {
+        if (!block) handle_sent(*me);
+        // The socket cannot wake the queue's waiters, so a sender that serves its own
+        // senders meanwhile looks at both every few milliseconds.
+        DWORD slice = forever ? INFINITE : ms_until(deadline);
+        if (!block) slice = std::min<DWORD>(slice, 10);
+        pollfd p{answer.get(), POLLIN, 0};
+        const int ready = poll(&p, 1, slice == INFINITE ? -1 : static_cast<int>(slice));
+        if (ready < 0 && errno != EINTR) return fail_errno();
+        if (ready > 0) {
+            int64_t value = 0;
+            if (read(answer.get(), &value, sizeof value) != static_cast<ssize_t>(sizeof value)) {
+                SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+                return false;
+            }
+            *result = static_cast<LRESULT>(value);
+            return true;
+        }
+        if (!forever && Clock::now() >= deadline) {
+            SetLastError(ERROR_TIMEOUT);
+            return false;
+        }
+    }
+}
+
 // SendMessageW and its variants; false (with the last error) when not delivered.
 bool send(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool block, DWORD timeout,
           LRESULT* result) {
     *result = 0;
     auto w = get_window(hwnd, true);
     if (!w) return false;
+    if (w->kind == WindowKind::Remote)
+        return send_to_process(*w, msg, wparam, lparam, block, timeout, result);
     if (w->kind != WindowKind::Normal) {
-        // Another process's window takes posted private messages only.
-        SetLastError(w->kind == WindowKind::Remote ? ERROR_ACCESS_DENIED
-                                                   : ERROR_INVALID_WINDOW_HANDLE);
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return false;
     }
     if (w->tid == GetCurrentThreadId()) {

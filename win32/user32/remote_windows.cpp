@@ -30,11 +30,13 @@ namespace {
 constexpr uint32_t kMagic = 0x57334D31;
 constexpr char kHeader[] = "w32-windows";
 
+enum : uint32_t { kPosted = 0, kSent = 1 };
+
 struct Packet {
     uint32_t magic;
     uint32_t hwnd;
     uint32_t msg;
-    uint32_t reserved;
+    uint32_t kind;  // kSent comes with one end of a socket pair for the answer
     uint64_t wparam;
     int64_t lparam;
 };
@@ -140,8 +142,8 @@ bool read_list(const std::string& path, DWORD pid, std::vector<Entry>* out) {
     return true;
 }
 
-void deliver(const Packet& p) {
-    if (p.magic != kMagic || !crosses(p.msg)) return;
+void deliver(const Packet& p, w32::ScopedFd answer) {
+    if (p.magic != kMagic || !crosses(p.msg) || (p.kind == kSent) != answer.valid()) return;
     auto hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(p.hwnd));
     QueuePtr queue;
     {
@@ -149,6 +151,23 @@ void deliver(const Packet& p) {
         auto w = find_window_locked(hwnd);
         if (!w || !is_top_level_locked(*w) || w->destroying) return;
         queue = w->queue;
+    }
+    if (p.kind == kSent) {
+        // Dropped unanswered (the thread ends first), the socket closes: the sender sees that.
+        auto sent = std::make_shared<SentMessage>();
+        sent->hwnd = hwnd;
+        sent->msg = p.msg;
+        sent->wparam = static_cast<WPARAM>(p.wparam);
+        sent->lparam = static_cast<LPARAM>(p.lparam);
+        auto fd = std::make_shared<w32::ScopedFd>(std::move(answer));
+        sent->reply = [fd](LRESULT result) {
+            // A sender that gave up has closed its end: no SIGPIPE for that.
+            const int64_t value = result;
+            ssize_t n = ::send(fd->get(), &value, sizeof value, MSG_NOSIGNAL);
+            (void)n;
+        };
+        queue->push_sent(sent);
+        return;
     }
     MSG msg{};
     msg.hwnd = hwnd;
@@ -163,26 +182,40 @@ void receive_loop(int fd) {
     for (;;) {
         Packet p{};
         iovec iov{&p, sizeof(p)};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred)) + CMSG_SPACE(sizeof(int))];
         msghdr mh{};
         mh.msg_iov = &iov;
         mh.msg_iovlen = 1;
         mh.msg_control = control;
         mh.msg_controllen = sizeof(control);
-        ssize_t n = recvmsg(fd, &mh, 0);
+        ssize_t n = recvmsg(fd, &mh, MSG_CMSG_CLOEXEC);
         if (n < 0) {
             if (errno == EINTR) continue;
             return;
         }
         bool same_user = false;
+        w32::ScopedFd answer;
         for (cmsghdr* c = CMSG_FIRSTHDR(&mh); c; c = CMSG_NXTHDR(&mh, c)) {
-            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_CREDENTIALS) {
+            if (c->cmsg_level != SOL_SOCKET) continue;
+            if (c->cmsg_type == SCM_CREDENTIALS) {
                 ucred cred;
                 std::memcpy(&cred, CMSG_DATA(c), sizeof(cred));
                 same_user = cred.uid == geteuid();
+            } else if (c->cmsg_type == SCM_RIGHTS) {
+                // Every descriptor that came is closed unless it is the answer socket.
+                const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+                for (size_t i = 0; i < count; ++i) {
+                    int passed;
+                    std::memcpy(&passed, CMSG_DATA(c) + i * sizeof(int), sizeof passed);
+                    if (i == 0 && !answer.valid())
+                        answer.reset(passed);
+                    else
+                        close(passed);
+                }
             }
         }
-        if (same_user && n == static_cast<ssize_t>(sizeof(p))) deliver(p);
+        if (same_user && n == static_cast<ssize_t>(sizeof(p)) && !(mh.msg_flags & MSG_CTRUNC))
+            deliver(p, std::move(answer));
     }
 }
 
@@ -282,8 +315,11 @@ bool listed(DWORD pid, uint32_t hwnd) {
     return false;
 }
 
-bool post(DWORD pid, uint32_t hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    if (!crosses(msg)) {
+namespace {
+
+// Hands a packet (with a descriptor to pass, or -1) to the process's socket.
+bool transmit(DWORD pid, const Packet& p, int passed) {
+    if (!crosses(p.msg)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
@@ -295,9 +331,23 @@ bool post(DWORD pid, uint32_t hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     }
     w32::ScopedFd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (fd.get() < 0) return fail_errno();
-    Packet p{kMagic, hwnd, msg, 0, static_cast<uint64_t>(wparam), static_cast<int64_t>(lparam)};
-    if (sendto(fd.get(), &p, sizeof(p), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&addr),
-               sizeof(addr)) != static_cast<ssize_t>(sizeof(p))) {
+    iovec iov{const_cast<Packet*>(&p), sizeof(p)};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    msghdr mh{};
+    mh.msg_name = &addr;
+    mh.msg_namelen = sizeof(addr);
+    mh.msg_iov = &iov;
+    mh.msg_iovlen = 1;
+    if (passed >= 0) {
+        mh.msg_control = control;
+        mh.msg_controllen = sizeof(control);
+        cmsghdr* c = CMSG_FIRSTHDR(&mh);
+        c->cmsg_level = SOL_SOCKET;
+        c->cmsg_type = SCM_RIGHTS;
+        c->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(c), &passed, sizeof(int));
+    }
+    if (sendmsg(fd.get(), &mh, MSG_DONTWAIT) != static_cast<ssize_t>(sizeof(p))) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS) {
             SetLastError(ERROR_NOT_ENOUGH_QUOTA);
         } else {
@@ -307,5 +357,28 @@ bool post(DWORD pid, uint32_t hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     }
     return true;
 }
+
+}  // namespace
+
+bool post(DWORD pid, uint32_t hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    const Packet p{
+        kMagic, hwnd, msg, kPosted, static_cast<uint64_t>(wparam), static_cast<int64_t>(lparam)};
+    return transmit(pid, p, -1);
+}
+
+int send(DWORD pid, uint32_t hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        fail_errno();
+        return -1;
+    }
+    w32::ScopedFd answer(ends[0]), reply(ends[1]);
+    const Packet p{
+        kMagic, hwnd, msg, kSent, static_cast<uint64_t>(wparam), static_cast<int64_t>(lparam)};
+    if (!transmit(pid, p, reply.get())) return -1;
+    return answer.release();
+}
+
+void withdraw() { remove_own_entries(); }
 
 }  // namespace w32::user::remote

@@ -20,6 +20,7 @@
 #include <w32/icon_pixels.h>
 #include <w32/input.h>
 #include <w32/presenter.h>
+#include <w32/session.h>
 #include <w32/text.h>
 #include <w32/window_surface.h>
 
@@ -261,10 +262,12 @@ private:
         return true;
     }
 
-    // The server went away: keep the program running headless. Xlib must not be
-    // used again, and this handler may not return, so the thread parks for good.
+    // The server went away: the session is over, and a program that follows it ends
+    // as Windows ends programs at logoff; any other process goes on headless. Xlib
+    // must not be used again, and this handler may not return, so the thread parks.
     static void connection_lost(Display*, void* self) {
         static_cast<Presenter*>(self)->dead_ = true;
+        if (w32::session::followed()) w32::session::end(ENDSESSION_LOGOFF | ENDSESSION_CRITICAL);
         for (;;) pause();
     }
 

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <climits>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "testing/child_process.h"
@@ -168,9 +169,9 @@ protected:
         return copy.Start(program_path_);
     }
 
-    // Starts the program and waits for its window ready to start: a desktop window that
-    // the window manager framed.
-    ::testing::AssertionResult Launch() {
+    // Starts the program and waits for its window: a desktop window that the window
+    // manager framed, showing `look` (unless null).
+    ::testing::AssertionResult Launch(const Look* look = &kReady) {
         if (!Start(program_) || !(window_ = Shown("演示游戏 下载器")))
             return ::testing::AssertionFailure() << "no window";
         Window root, frame, *kids = nullptr;
@@ -178,7 +179,7 @@ protected:
         XQueryTree(x_->display(), window_, &root, &frame, &kids, &n);
         if (kids) XFree(kids);
         if (frame == root) return ::testing::AssertionFailure() << "no frame";
-        return Shows(kReady);
+        return look ? Shows(*look) : ::testing::AssertionSuccess();
     }
 
     // The window shown with this title, once there is one; 0 after the time-out.
@@ -498,6 +499,67 @@ INSTANTIATE_TEST_SUITE_P(Screens, E2EScreenTest,
                          ::testing::Values(Screen{"1920x1080", {}}, Screen{"1024x768", {}},
                                            Screen{"2560x1024",
                                                   {{0, 0, 1280, 1024}, {1280, 0, 1280, 1024}}}));
+
+// The program on desktops of its own, each ended under it as a logout ends it.
+class SessionEndTest : public E2ETest {
+protected:
+    void SetUp() override {
+        E2ETest::SetUp();
+        if (!IsSkipped() && !HasFatalFailure()) NewDesktop();
+    }
+    // A fresh desktop: the display of the program's next start.
+    void NewDesktop() {
+        own_ = testing_support::XDesktop::Start("1280x800");
+        ASSERT_TRUE(own_);
+        x_ = own_.get();
+        SetEnv("DISPLAY", own_->name());
+    }
+    // Bytes of the partial file that the engine's record vouches for; 0 without one.
+    uint64_t Committed() {
+        std::istringstream record(ReadAll(dir_.file("store/demo.task")));
+        for (std::string line; std::getline(record, line);)
+            if (line.rfind("committed=", 0) == 0) return std::stoull(line.substr(10));
+        return 0;
+    }
+    // A new start's window has come to "continue" (the log of every start is one file).
+    bool ContinueShown() {
+        return Poll([&] {
+            int n = 0;
+            for (const auto& line : LogLines()) n += line.find(L"下载界面状态：4\r") != line.npos;
+            return n > continued_ ? (continued_ = n, true) : false;
+        });
+    }
+    std::unique_ptr<testing_support::XDesktop> own_;
+    int continued_ = 0;
+};
+
+TEST_F(SessionEndTest, TheProgramEndsWithItsDesktopOrOnSigtermKeepingItsDownloadAndStartsAgain) {
+    SetEnv("GDL_ENGINE_CHECKPOINT_KIB", "256");
+    Serve(Installer(8 << 20));
+    ASSERT_TRUE(server_.control("rate=400000"));
+    uint64_t kept = 0;
+    for (const bool logout : {true, false}) {
+        SCOPED_TRACE(logout ? "the X server ends" : "SIGTERM");
+        // The window on a new desktop, going on from the record.
+        ASSERT_TRUE(Launch(kept ? nullptr : &kReady));
+        ASSERT_TRUE(!kept || ContinueShown());
+        ASSERT_TRUE(Press());
+        ASSERT_TRUE(Poll([&] { return Committed() > kept; }));
+        kept = Committed();
+        if (logout)
+            own_->EndServer();
+        else
+            kill(program_.pid(), SIGTERM);
+        EXPECT_EQ(program_.Wait(), 0);  // within the wait's bound, not never
+        NewDesktop();
+    }
+    ASSERT_TRUE(Launch(nullptr));
+    ASSERT_TRUE(ContinueShown());
+    std::vector<uint32_t> shot = Shot(window_).pixels;
+    std::sort(shot.begin(), shot.end());
+    EXPECT_GT(std::unique(shot.begin(), shot.end()) - shot.begin(), 50) << "a blank window";
+    EXPECT_GE(Committed(), kept);
+}
 
 }  // namespace
 }  // namespace program_test

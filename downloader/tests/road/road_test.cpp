@@ -9,6 +9,11 @@
 #include "testing/child_process.h"
 #include "testing/wait_until.h"
 
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
 namespace program_test {
 namespace {
 
@@ -82,9 +87,10 @@ TEST_F(RoadTest, AFileThatFailsItsCheckRestartsTheProgram) {
     EXPECT_TRUE(WaitUntil([&] { return Reports().size() == 3; }, 15000));  // 7, 8; 7
 }
 
-TEST_F(RoadTest, ASecondCopyLeavesAndAKilledCopyBlocksNothing) {
+TEST_F(RoadTest, ASecondCopyLeavesAStuckCopyIsNamedAndOneThatEndsMeanwhileMakesWay) {
+    SetEnv("WIN32_DIALOG_LOG", dir_.file("dialogs"));
     const std::string program = Install(PROGRAM_PATH);
-    ChildProcess first, second, third;
+    ChildProcess first, second, third, fourth;
     ASSERT_TRUE(first.Start(program));
     ASSERT_TRUE(WaitUntil([&] { return Contains(LogLines(), L"下载状态查询成功"); }, 30000));
     ASSERT_TRUE(second.Start(program));
@@ -94,9 +100,24 @@ TEST_F(RoadTest, ASecondCopyLeavesAndAKilledCopyBlocksNothing) {
     EXPECT_EQ(std::count_if(log.begin(), log.end(),
                             [](const std::wstring& l) { return l.find(L"welcome") != l.npos; }),
               2);
-    first.Kill();
+    EXPECT_EQ(ReadAll(dir_.file("dialogs")), "");
+    // A first copy that takes no message: the user hears which process to end, and how.
+    kill(first.pid(), SIGSTOP);
     ASSERT_TRUE(third.Start(program));
+    EXPECT_EQ(third.Wait(), 0);
+    const std::string pid = std::to_string(first.pid());
+    EXPECT_EQ(ReadAll(dir_.file("dialogs")),
+              "msgbox\t下载器\t下载器已经在运行（进程 " + pid +
+                  "），但没有响应。\\n请先结束该进程（例如在终端中运行 kill " + pid +
+                  "），再重新打开下载器。\t0x00000030\tIDOK\n");
+    EXPECT_EQ(Reports().size(), 1u);
+    // Ended while a new start waits for its answer, it leaves the place to that start.
+    ASSERT_TRUE(fourth.Start(program));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    first.Kill();
     EXPECT_TRUE(WaitUntil([&] { return Reports().size() == 2; }, 30000));
+    const std::string dialogs = ReadAll(dir_.file("dialogs"));
+    EXPECT_EQ(std::count(dialogs.begin(), dialogs.end(), '\n'), 1);
 }
 
 TEST_F(RoadTest, AKilledDownloadContinuesFromItsLastCheckpoint) {

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <thread>
 
 using namespace user32_test;
 
@@ -104,15 +105,52 @@ TEST_F(CrossProcessTest, PostingToAWindowOfAnotherProcess) {
     wchar_t class_name[128];
     EXPECT_GT(GetClassNameW(remote, class_name, 128), 0);
     EXPECT_EQ(std::wstring(class_name), name);
-    // Only private messages cross, and nothing is sent synchronously.
+    // Only messages with plain numbers cross; a send waits for the window's answer.
     EXPECT_FALSE(PostMessageW(remote, WM_CLOSE, 0, 0));
-    EXPECT_EQ(SendMessageW(remote, 0x9401, 0, 0), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(SendMessageW(remote, 0x9402, 40, 2), 42);
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(remote, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    // An answer that comes after the sender gave up harms nobody.
+    EXPECT_FALSE(SendMessageTimeoutW(remote, 0x9403, 1, 1, SMTO_NORMAL, 100, &answer));
+    Sleep(600);
     EXPECT_TRUE(PostMessageW(remote, 0x9401, 42, 0));
     EXPECT_EQ(server.Wait(), 42);
     EXPECT_FALSE(IsWindow(remote));
     EXPECT_EQ(FindWindowW(name.c_str(), nullptr), nullptr);
     DestroyWindow(local);
     DestroyWindow(more);
+}
+
+TEST_F(CrossProcessTest, ASendMeanwhileServesThisThreadAndGivesUpOnAWindowThatNeverAnswers) {
+    std::wstring name = UniqueClassName(L"HUNG");
+    testing_support::ChildProcess hung;
+    Start(hung, {"hang", Narrow(name)}, true);
+    HWND remote = FindWindowW(name.c_str(), nullptr);
+    ASSERT_NE(remote, nullptr);
+    // A thread of this process sends to this thread's window while it waits.
+    HWND local = MakeWindow();
+    LRESULT from_thread = -1;
+    std::thread other([&] { from_thread = SendMessageW(local, WM_USER + 7, 0, 0); });
+    DWORD_PTR answer = 0;
+    SetLastError(0);
+    EXPECT_FALSE(SendMessageTimeoutW(remote, WM_NULL, 0, 0, SMTO_NORMAL, 300, &answer));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+    EXPECT_EQ(CallsOf(WM_USER + 7).size(), 1u);
+    MSG m;  // lets the thread go if it was not served
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    other.join();
+    EXPECT_EQ(from_thread, 0);
+    // One that ends while a send waits: the send fails then, not at its time-out.
+    std::thread killer([&] {
+        Sleep(200);
+        hung.Kill();
+    });
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(SendMessageTimeoutW(remote, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &answer));
+    EXPECT_LT(GetTickCount() - start, 10000u);
+    killer.join();
+    DestroyWindow(local);
 }
 
 TEST_F(CrossProcessTest, WindowsOfAProcessThatDiedAreNotFound) {

@@ -3,8 +3,11 @@
 //   post <class> <title|-> <msg> <wparam> <lparam>   find the window and post to it
 //   find <class> <title|->                            exit 0 when found, 1 when not
 //   serve <class>                                     own a window, print "ready", exit with
-//                                                     the wParam of the first 0x9401 it gets
+//                                                     the wParam of the first 0x9401 it gets;
+//                                                     0x9402 sent answers wParam + lParam,
+//                                                     0x9403 after half a second
 //   vanish <class>                                    own a window, print "ready", die by SIGKILL
+//   hang <class>                                      own a window, print "ready", take no message
 #include <windows.h>
 
 #include <signal.h>
@@ -21,9 +24,15 @@ std::wstring wide(const char* s) { return std::wstring(s, s + std::strlen(s)); }
 
 const wchar_t* title_arg(const std::wstring& s) { return s == L"-" ? nullptr : s.c_str(); }
 
+LRESULT CALLBACK answer(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == 0x9403) Sleep(500);
+    if (msg == 0x9402 || msg == 0x9403) return static_cast<LRESULT>(wparam) + lparam;
+    return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
 HWND own_window(const std::wstring& class_name) {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = answer;
     wc.lpszClassName = class_name.c_str();
     RegisterClassW(&wc);
     return CreateWindowExW(0, class_name.c_str(), L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
@@ -70,6 +79,12 @@ int main(int argc, char** argv) {
         return hwnd && IsWindow(hwnd) ? 0 : 1;
     }
     if (mode == "serve") return serve(class_name);
+    if (mode == "hang") {
+        if (!own_window(class_name)) return 98;
+        std::printf("ready\n");
+        std::fflush(stdout);
+        for (;;) pause();
+    }
     if (mode == "vanish") {
         if (!own_window(class_name)) return 98;
         std::printf("ready\n");
