@@ -135,14 +135,21 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndBytesAndReportTheirSize) {
     DWORD size = sizeof two;
     EXPECT_EQ(RegQueryValueExW(key, L"dword", nullptr, nullptr, two, &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 4u);
-    // A string set without its terminator is stored with one.
+    // A string set without its terminator keeps the size it was given (RegQueryValueExW's
+    // documentation warns of such strings); a buffer with room gets a terminator that
+    // the size leaves out, one of exactly the size none.
     const WCHAR raw[3] = {L'a', L'b', L'c'};
     for (DWORD type : {REG_SZ, REG_EXPAND_SZ}) {
         ASSERT_EQ(Set(key, L"s", type, raw, sizeof raw), ERROR_SUCCESS);
-        BYTE got[sizeof raw];
-        size = sizeof got;
-        EXPECT_EQ(RegQueryValueExW(key, L"s", nullptr, nullptr, got, &size), ERROR_MORE_DATA);
-        EXPECT_EQ(size, sizeof raw + sizeof(WCHAR));
+        for (DWORD room : {0u, 1u}) {
+            WCHAR got[4] = {L'#', L'#', L'#', L'#'};
+            size = sizeof raw + room * sizeof(WCHAR);
+            EXPECT_EQ(RegQueryValueExW(key, L"s", nullptr, nullptr, reinterpret_cast<BYTE*>(got),
+                                       &size),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(size, sizeof raw);
+            EXPECT_EQ(std::wstring(got, 4), room ? std::wstring(L"abc\0", 4) : L"abc#");
+        }
         EXPECT_EQ(GetString(key, L"s"), L"abc");
     }
     EXPECT_EQ(GetString(key, L"absent"), L"<error 2>");
