@@ -129,6 +129,11 @@ DWORD find_program(std::wstring_view line, std::string* out) {
         *out = search(c);
         if (!out->empty()) return ERROR_SUCCESS;
     }
+    // A folder named with its path is found, and cannot be run.
+    for (auto c : candidates) {
+        if (c.find_first_of(L"\\/") != std::wstring_view::npos && is_directory(absolute(to_unix(c))))
+            return ERROR_ACCESS_DENIED;
+    }
     if (!candidates.empty()) {
         std::string last = to_unix(candidates.back());
         if (candidates.back().find_first_of(L"\\/") != std::wstring_view::npos && !last.empty() &&

@@ -80,6 +80,8 @@ TEST(CreateProcess, ProgramsAreFoundAndStartedAsOnWindows) {
         {L"\"" + folder + L"notes.exe\"", 0xFFFFFFFF, ERROR_BAD_EXE_FORMAT},
         {L"\"" + folder + L"absent.exe\" x", 0xFFFFFFFF, ERROR_FILE_NOT_FOUND},
         {L"\"" + folder + L"no\\absent.exe\"", 0xFFFFFFFF, ERROR_PATH_NOT_FOUND},
+        {L"\"" + folder + L"bin\"", 0xFFFFFFFF, ERROR_ACCESS_DENIED},  // a folder
+        {folder + L"bin exit 3", 0xFFFFFFFF, ERROR_ACCESS_DENIED},
         {child() + L" exit 0", 0xFFFFFFFF, ERROR_DIRECTORY, L"Z:\\no\\such\\folder"},
     };
     for (const auto& t : cases) {
@@ -166,6 +168,8 @@ TEST(CommandLine, TheChildSplitsItsLineByTheWindowsRulesAndGetsItBackExactly) {
         // f\\\\"g h": four backslashes give two and the quote opens a run.
         {L"x\\y c\\\"d \"e\\\\\" f\\\\\\\\\"g h\"", {"x\\y", "c\"d", "e\\", "f\\\\g h"}},
         {L"\"\" \"in\"\"side\" end", {"", "in\"side", "end"}},
+        // A doubled quote inside quotes is one quote, and the quotes go on.
+        {L"\"a\"\"b c\" d", {"a\"b c", "d"}},
         {L"-o\"Z:\\some dir\" -aoa", {"-oZ:\\some dir", "-aoa"}},
         {L"\"下载 目录\" \x00e9t\x00e9", {"下载 目录", "\xc3\xa9t\xc3\xa9"}},
     };
