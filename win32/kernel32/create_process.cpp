@@ -245,7 +245,6 @@ struct Launch {
     std::vector<std::string> argv;
     std::vector<std::string> envp;
     std::string folder;  // "" keeps the current folder
-    bool inherit = false;
     bool new_group = false;
 };
 
@@ -312,7 +311,10 @@ pid_t launch(const Launch& l, int* err, int* stage) {
         if (!l.folder.empty() && chdir(l.folder.c_str()) != 0) {
             failure = {1, errno};
         } else {
-            if (!l.inherit) close_other_fds(report[1], l.exec_fd, max_fd);
+            // Only the standard streams pass, whatever bInheritHandles says: Windows
+            // passes the handles marked inheritable, and the layer marks none, so the
+            // program's sockets, pipes and files never reach the child.
+            close_other_fds(report[1], l.exec_fd, max_fd);
             if (l.exec_fd >= 0) {
                 syscall(SYS_execveat, l.exec_fd, "", argv.data(), envp.data(), AT_EMPTY_PATH);
             } else {
@@ -374,7 +376,7 @@ struct FdCloser {
 }  // namespace
 
 BOOL create_process(const char* api, LPCWSTR application_name, LPWSTR command_line,
-                    BOOL inherit_handles, DWORD creation_flags, LPVOID environment,
+                    BOOL, DWORD creation_flags, LPVOID environment,
                     LPCWSTR current_directory, LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
     const bool have_app = application_name && *application_name;
     const bool have_line = command_line && *command_line;
@@ -413,7 +415,6 @@ BOOL create_process(const char* api, LPCWSTR application_name, LPWSTR command_li
         if (e.rfind("WIN32_CMDLINE=", 0) != 0) l.envp.push_back(std::move(e));
     }
     l.envp.push_back("WIN32_CMDLINE=" + to_utf8(line));
-    l.inherit = inherit_handles != FALSE;
     l.new_group = (creation_flags & CREATE_NEW_PROCESS_GROUP) != 0;
 
     FdCloser copy;

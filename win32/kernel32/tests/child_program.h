@@ -39,11 +39,12 @@ inline void copy_child(const std::string& to, mode_t mode = 0755) {
 }
 
 // What "record <file>" wrote: its image, folder, arguments after the program
-// name, whether WIN32_CMDLINE was left to it, and GetCommandLineW.
+// name, whether WIN32_CMDLINE was left to it, GetCommandLineW and its descriptors.
 struct Record {
     std::string image, cwd, cmdline_env;
     std::vector<std::string> args;
     std::wstring cmdline;
+    std::vector<int> fds;  // the descriptors open when it started
 };
 
 inline Record read_record(const std::string& path) {
@@ -56,6 +57,7 @@ inline Record read_record(const std::string& path) {
         if (key == "image") r.image = value;
         if (key == "cwd") r.cwd = value;
         if (key == "cmdline_env") r.cmdline_env = value;
+        if (key == "fd") r.fds.push_back(std::stoi(value));
     }
     std::string wide = read_file(path + ".w");
     r.cmdline.assign(reinterpret_cast<const wchar_t*>(wide.data()), wide.size() / sizeof(wchar_t));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -156,6 +158,37 @@ TEST(CreateProcess, TheChildRunsWhereAndWhatItIsToldAndStartsAreRecorded) {
     EXPECT_EQ(r.cmdline, args);
     EXPECT_EQ(ReadAll(log), "CreateProcessW\t" + std::to_string(pi.dwProcessId) + "\t" +
                                 std::string(args.begin(), args.end()) + "\n");
+}
+
+TEST(CreateProcess, TheChildGetsOnlyTheStandardStreamsWhateverItMayInherit) {
+    // What a download leaves open: sockets and a socket pair made without close-on-exec
+    // (as libcurl makes them), a file opened that way and a file handle.
+    TempDir dir;
+    const std::string out = dir.file("out.txt");
+    WriteAll(dir.file("data"), "x");
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    const int held[] = {socket(AF_INET, SOCK_STREAM, 0), pair[0], pair[1],
+                        open(dir.file("data").c_str(), O_RDONLY)};
+    Handle file(CreateFileW(dir.winfile("data").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(file.get(), INVALID_HANDLE_VALUE);
+    std::vector<int> standard;
+    for (int fd : {0, 1, 2})
+        if (fcntl(fd, F_GETFD) >= 0) standard.push_back(fd);
+    for (BOOL inherit : {FALSE, TRUE}) {
+        std::wstring line = child() + L" record " + widen(out);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, 0, nullptr,
+                                   nullptr, &si, &pi));
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        EXPECT_EQ(read_record(out).fds, standard) << "inherit " << inherit;
+    }
+    for (int fd : held) close(fd);
 }
 
 TEST(CommandLine, TheChildSplitsItsLineByTheWindowsRulesAndGetsItBackExactly) {
