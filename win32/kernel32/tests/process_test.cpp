@@ -107,8 +107,10 @@ TEST(CreateProcess, ProgramThatMayNotBeMadeExecutableStillStarts) {
     TempDir dir;
     chmod(dir.path().c_str(), 0755);
     copy_child(dir.file("image.exe"), 0644);
+    copy_layer_library(dir.path());
     WriteAll(dir.file("script"), "#!/bin/sh\nexit 13\n");
     EXPECT_EQ(AsOrdinaryUser([&] {
+                  setenv("LD_LIBRARY_PATH", dir.path().c_str(), 1);
                   return run(L"\"" + dir.winfile("image.exe") + L"\" exit 5") == 5 &&
                                  run(L"\"" + dir.winfile("script") + L"\"") == 13
                              ? 0
