@@ -131,7 +131,8 @@ DWORD find_program(std::wstring_view line, std::string* out) {
     }
     // A folder named with its path is found, and cannot be run.
     for (auto c : candidates) {
-        if (c.find_first_of(L"\\/") != std::wstring_view::npos && is_directory(absolute(to_unix(c))))
+        if (c.find_first_of(L"\\/") != std::wstring_view::npos &&
+            is_directory(absolute(to_unix(c))))
             return ERROR_ACCESS_DENIED;
     }
     if (!candidates.empty()) {
@@ -375,9 +376,9 @@ struct FdCloser {
 
 }  // namespace
 
-BOOL create_process(const char* api, LPCWSTR application_name, LPWSTR command_line,
-                    BOOL, DWORD creation_flags, LPVOID environment,
-                    LPCWSTR current_directory, LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
+BOOL create_process(const char* api, LPCWSTR application_name, LPWSTR command_line, BOOL,
+                    DWORD creation_flags, LPVOID environment, LPCWSTR current_directory,
+                    LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
     const bool have_app = application_name && *application_name;
     const bool have_line = command_line && *command_line;
     if (!info || (!have_app && !have_line)) return fail(ERROR_INVALID_PARAMETER);

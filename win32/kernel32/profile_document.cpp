@@ -130,7 +130,8 @@ std::vector<RawLine> split_lines(std::string_view body, ProfileDocument::Encodin
         const size_t line_end = i;
         i += unit;
         if (c == '\r' && i < end && unit_at(i) == '\n') i += unit;
-        lines.push_back({body.substr(start, line_end - start), body.substr(line_end, i - line_end)});
+        lines.push_back(
+            {body.substr(start, line_end - start), body.substr(line_end, i - line_end)});
         start = i;
     }
     if (start < end) lines.push_back({body.substr(start, end - start), {}});

@@ -37,7 +37,9 @@ std::vector<Piece> translate(std::wstring_view p) {
 class Matcher {
 public:
     Matcher(std::vector<Piece> pattern, std::wstring_view name)
-        : p_(std::move(pattern)), s_(name), last_dot_(name.rfind(L'.')),
+        : p_(std::move(pattern)),
+          s_(name),
+          last_dot_(name.rfind(L'.')),
           memo_((p_.size() + 1) * (name.size() + 1), 0) {}
 
     bool match(size_t pi, size_t si) {

@@ -144,9 +144,9 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndBytesAndReportTheirSize) {
         for (DWORD room : {0u, 1u}) {
             WCHAR got[4] = {L'#', L'#', L'#', L'#'};
             size = sizeof raw + room * sizeof(WCHAR);
-            EXPECT_EQ(RegQueryValueExW(key, L"s", nullptr, nullptr, reinterpret_cast<BYTE*>(got),
-                                       &size),
-                      ERROR_SUCCESS);
+            EXPECT_EQ(
+                RegQueryValueExW(key, L"s", nullptr, nullptr, reinterpret_cast<BYTE*>(got), &size),
+                ERROR_SUCCESS);
             EXPECT_EQ(size, sizeof raw);
             EXPECT_EQ(std::wstring(got, 4), room ? std::wstring(L"abc\0", 4) : L"abc#");
         }

@@ -354,9 +354,9 @@ TEST_F(Files, FindListsMatchesWithoutRegardToCaseWithTheirData) {
         {L"T:\\list\\noext.*", {L"noext"}},
         {L"T:\\list\\*.", {L".", L"..", L"abc", L"noext", L"Sub"}},  // no extension
         {L"T:\\list\\a*.", {L"abc"}},
-        {L"T:\\list\\c.lo??", {L"c.log"}},  // '?' matches nothing at the end
+        {L"T:\\list\\c.lo??", {L"c.log"}},    // '?' matches nothing at the end
         {L"T:\\list\\c.log. .", {L"c.log"}},  // trailing dots and blanks go
-        {L"T:\\*.*", {L"list"}},  // a drive's root has no dot entries
+        {L"T:\\*.*", {L"list"}},              // a drive's root has no dot entries
         {L"T:\\list\\*.exe", {L"2"}},
         {L"T:\\nowhere\\*.*", {L"3"}},
     };

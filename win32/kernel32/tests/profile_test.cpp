@@ -105,11 +105,12 @@ TEST_F(ProfileTest, ReadsIgnoreCaseDropQuotesCutToTheBufferAndFallBackToTheDefau
 }
 
 TEST_F(ProfileTest, IntegersReadWithSignInDecimalOrHexAndStopAtTheFirstNonDigit) {
-    WriteAll(dir_.file("log.ini"), "[log]\r\nlevel=3\r\nneg=-12abc\r\nplus=+7\r\ntext=abc\r\nempty=\r\n"
-                                   "hex=0x1Fg\r\nnothex=1f\r\n");
+    WriteAll(dir_.file("log.ini"),
+             "[log]\r\nlevel=3\r\nneg=-12abc\r\nplus=+7\r\ntext=abc\r\nempty=\r\n"
+             "hex=0x1Fg\r\nnothex=1f\r\n");
     const std::pair<const wchar_t*, UINT> cases[] = {
-        {L"level", 3}, {L"neg", UINT(-12)}, {L"plus", 7},      {L"text", 0},
-        {L"empty", 5}, {L"hex", 31},        {L"nothex", 1},    {L"retain_days", 5}};
+        {L"level", 3}, {L"neg", UINT(-12)}, {L"plus", 7},   {L"text", 0},
+        {L"empty", 5}, {L"hex", 31},        {L"nothex", 1}, {L"retain_days", 5}};
     for (auto [key, value] : cases)
         EXPECT_EQ(GetPrivateProfileIntW(L"LOG", key, 5, dir_.winfile("log.ini").c_str()), value)
             << key;
