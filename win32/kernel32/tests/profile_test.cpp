@@ -69,7 +69,6 @@ TEST_F(ProfileTest, ReadsIgnoreCaseDropQuotesCutToTheBufferAndFallBackToTheDefau
     } cases[] = {
         {L"game", L"name", nullptr, 260, L"\u5FAE\u8F6F\u96C5\u9ED1"},
         {L"GAME", L"NewsPages_URL", nullptr, 260, L"http://127.0.0.1/news"},
-        {L"channel", L"save_user_channel", nullptr, 260, L"1"},
         {L"Channel", L"user_channel", nullptr, 260, L"abc"},
         {L"Channel", L"user_from", nullptr, 260, L"x"},
         {L"game", L"domain_url", nullptr, 260, L""},
@@ -77,7 +76,6 @@ TEST_F(ProfileTest, ReadsIgnoreCaseDropQuotesCutToTheBufferAndFallBackToTheDefau
         {L"nosuch", L"name", L"\"quoted\" ", 260, L"quoted"},
         {L" channel ", L"\tuser_channel ", nullptr, 260, L"abc"},
         {L"game", L"name", nullptr, 4, L"\u5FAE\u8F6F\u96C5"},
-        {L"game", L"newspages_url", nullptr, 3, L"ht"},
         {L"game", L"nosuch", L"default", 3, L"de"},
         // Listed with a null key or section: names ending in zeros, cut at size - 2.
         {L"CHANNEL", nullptr, nullptr, 260,
