@@ -38,20 +38,15 @@ inline void copy_child(const std::string& to, mode_t mode = 0755) {
     chmod(to.c_str(), mode);
 }
 
-// Copies the layer's shared library, as this process loaded it, into `folder`: a child
-// started as another user may not reach the build folder (a clone in a private
-// folder), so it runs with LD_LIBRARY_PATH naming `folder`.
+// Copies the layer's library into `folder`, for a child that runs as another user and
+// may not reach the build folder (a clone in a private folder): LD_LIBRARY_PATH names it.
 inline void copy_layer_library(const std::string& folder) {
     std::ifstream maps("/proc/self/maps");
-    for (std::string line; std::getline(maps, line);) {
-        const size_t at = line.find('/');
-        if (at == std::string::npos || !line.ends_with("/libwin32.so")) continue;
-        const std::string to = folder + "/libwin32.so";
-        std::filesystem::copy_file(line.substr(at), to,
-                                   std::filesystem::copy_options::overwrite_existing);
-        chmod(to.c_str(), 0644);
-        return;
+    std::string line;
+    while (std::getline(maps, line) && !line.ends_with("/libwin32.so")) {
     }
+    std::filesystem::copy_file(line.substr(line.find('/')), folder + "/libwin32.so",
+                               std::filesystem::copy_options::overwrite_existing);
 }
 
 // What "record <file>" wrote: its image, folder, arguments after the program

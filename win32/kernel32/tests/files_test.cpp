@@ -127,6 +127,10 @@ TEST_F(Files, AttributesShowFoldersLinksAndTheReadOnlyBitWhichGuardsTheFile) {
     ASSERT_EQ(stat(unix("a.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0222, 0u);
     EXPECT_EQ(Failed(!DeleteFileW(L"T:\\a.txt")), ERROR_ACCESS_DENIED);
+    write("b.txt", "new");  // nor replaced (FILE_RENAME_IGNORE_READONLY_ATTRIBUTE would allow it)
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\b.txt", L"T:\\a.txt", MOVEFILE_REPLACE_EXISTING)),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(read("a.txt") + read("b.txt"), "abcnew");
     EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_WRITE, 0), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_READ, 0), 0u);
     ASSERT_TRUE(SetFileAttributesW(L"T:\\a.txt", FILE_ATTRIBUTE_NORMAL));
@@ -250,13 +254,6 @@ TEST_F(Files, MoveAndCopyReplaceOnlyWhenAskedAndCopiesKeepTheWriteTime) {
     EXPECT_EQ(read("dst.txt"), "old");
     EXPECT_TRUE(CopyFileW(L"T:\\src.txt", L"T:\\dst.txt", FALSE));
     EXPECT_EQ(read("dst.txt"), "new");
-    // A read-only file is replaced by nothing (FILE_RENAME_IGNORE_READONLY_ATTRIBUTE
-    // exists to allow it).
-    ASSERT_TRUE(SetFileAttributesW(L"T:\\dst.txt", FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\src.txt", L"T:\\dst.txt", MOVEFILE_REPLACE_EXISTING)),
-              ERROR_ACCESS_DENIED);
-    EXPECT_EQ(read("src.txt") + read("dst.txt"), "newnew");
-    ASSERT_TRUE(SetFileAttributesW(L"T:\\dst.txt", FILE_ATTRIBUTE_NORMAL));
     EXPECT_TRUE(MoveFileExW(L"T:\\src.txt", L"T:\\dst.txt", MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ(GetFileAttributesW(L"T:\\src.txt"), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(MoveFileW(L"T:\\dst.txt", L"T:\\moved.txt"));

@@ -73,7 +73,6 @@ TEST(CrackUrl, ShortBuffersAskForTheRoomNeededAndBadUrlsFail) {
         // fits the length copied.
         {L"http://longhost/", 4, 64, sizeof(URL_COMPONENTSW), ERROR_INSUFFICIENT_BUFFER, 9, 1},
         {L"http://h/longer/path", 64, 5, sizeof(URL_COMPONENTSW), ERROR_INSUFFICIENT_BUFFER, 1, 13},
-        {L"http://h/", 64, 1, sizeof(URL_COMPONENTSW), ERROR_INSUFFICIENT_BUFFER, 1, 2},
         {L"no scheme here", 64, 64, sizeof(URL_COMPONENTSW), ERROR_INTERNET_UNRECOGNIZED_SCHEME},
         {L"", 64, 64, sizeof(URL_COMPONENTSW), ERROR_INVALID_PARAMETER},
         {L"http://h:99999/", 64, 64, sizeof(URL_COMPONENTSW), ERROR_INTERNET_INVALID_URL},
