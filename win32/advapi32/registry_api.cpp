@@ -19,7 +19,7 @@ std::wstring_view name_of(LPCWSTR name) {
 }
 
 // Copies a value's data out as RegQueryValueExW and RegEnumValueW do. A string
-// stored without its terminator gets one when the buffer has room for it.
+// stored without its terminator gets one, uncounted, when the buffer has room for it.
 LSTATUS copy_data(const Value& v, LPDWORD type, LPBYTE data, LPDWORD data_size) {
     if (data && !data_size) return ERROR_INVALID_PARAMETER;
     if (type) *type = v.type;
@@ -125,14 +125,9 @@ LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR value_name, DWORD, DWORD type, c
     Value v;
     v.name = name_of(value_name);
     v.type = type;
+    // Stored as given, a string without its terminator too: the size read back is
+    // the size set.
     if (data_size) v.data.assign(data, data + data_size);
-    // A string given without its terminator is stored with one, as Windows does.
-    if ((type == REG_SZ || type == REG_EXPAND_SZ) && data_size >= sizeof(WCHAR) &&
-        data_size % sizeof(WCHAR) == 0) {
-        WCHAR last;
-        memcpy(&last, data + data_size - sizeof(WCHAR), sizeof last);
-        if (last != 0) v.data.insert(v.data.end(), sizeof(WCHAR), 0);
-    }
     return set_value(ref, std::move(v));
 }
 

@@ -1,5 +1,5 @@
-// Raster operations: pattern fills and copies between surfaces. GDI raster
-// operations write the alpha byte as 0; a 32-bpp to 32-bpp copy keeps all four bytes.
+// Raster operations: pattern fills and copies between surfaces. A brush or pen
+// colour has alpha 0; a 32-bpp to 32-bpp copy keeps all four bytes.
 #include "w32/gdi.h"
 
 #include <algorithm>
@@ -36,6 +36,24 @@ using namespace w32::gdi;
 
 namespace {
 
+// The boxes of [x, x + width) x [y, y + height) (logical) that the DC lets through.
+std::vector<pixman_box32_t> visible_boxes(Dc& dc, int x, int y, int width, int height) {
+    order_fill_box(&x, &y, &width, &height);
+    POINT d = dc.to_device(x, y);
+    pixman_region32_t area;
+    dc.visible(&area);
+    pixman_region32_intersect_rect(&area, &area, d.x, d.y, static_cast<unsigned>(width),
+                                   static_cast<unsigned>(height));
+    int n = 0;
+    const pixman_box32_t* boxes = pixman_region32_rectangles(&area, &n);
+    std::vector<pixman_box32_t> out(boxes, boxes + n);
+    pixman_region32_fini(&area);
+    return out;
+}
+
+// The raster operations without a source. They work on every bit of a pixel, so
+// WHITENESS sets the alpha byte too and DSTINVERT inverts it; a brush's pixel has
+// alpha 0.
 bool pattern_fill(Dc& dc, int x, int y, int width, int height, DWORD rop) {
     uint32_t value;
     switch (rop) {
@@ -47,8 +65,21 @@ bool pattern_fill(Dc& dc, int x, int y, int width, int height, DWORD rop) {
             value = 0;
             break;
         case WHITENESS:
-            value = 0xFFFFFF;
+            value = dc.surface->bpp == 32 ? 0xFFFFFFFF : 0xFFFFFF;
             break;
+        case DSTINVERT:
+        case PATINVERT: {
+            if (rop == PATINVERT && dc.brush->null) return true;
+            Bitmap& to = *dc.surface;
+            const uint32_t flip = rop == DSTINVERT ? 0xFFFFFFFF : color_pixel(dc.brush->color);
+            for (const pixman_box32_t& b : visible_boxes(dc, x, y, width, height))
+                for (int yy = b.y1; yy < b.y2; ++yy)
+                    for (int xx = b.x1; xx < b.x2; ++xx) {
+                        const uint32_t v = to.pixel(xx, yy) ^ flip;
+                        to.set_pixel(xx, yy, to.bpp == 32 ? v : (v & 0xFFFFFF) ? 0xFFFFFF : 0);
+                    }
+            return true;
+        }
         default:
             SetLastError(ERROR_INVALID_PARAMETER);
             return false;
@@ -65,11 +96,8 @@ bool pattern_fill(Dc& dc, int x, int y, int width, int height, DWORD rop) {
         if (one.x1 < one.x2 && one.y1 < one.y2) dc.surface->fill(one, value);
         return true;
     }
-    pixman_region32_t shape;
-    pixman_region32_init_rect(&shape, d.x, d.y, static_cast<unsigned>(width),
-                              static_cast<unsigned>(height));
-    fill_region(dc, &shape, value);
-    pixman_region32_fini(&shape);
+    for (const pixman_box32_t& b : visible_boxes(dc, x, y, width, height))
+        dc.surface->fill(b, value);
     return true;
 }
 

@@ -129,6 +129,12 @@ DWORD find_program(std::wstring_view line, std::string* out) {
         *out = search(c);
         if (!out->empty()) return ERROR_SUCCESS;
     }
+    // A folder named with its path is found, and cannot be run.
+    for (auto c : candidates) {
+        if (c.find_first_of(L"\\/") != std::wstring_view::npos &&
+            is_directory(absolute(to_unix(c))))
+            return ERROR_ACCESS_DENIED;
+    }
     if (!candidates.empty()) {
         std::string last = to_unix(candidates.back());
         if (candidates.back().find_first_of(L"\\/") != std::wstring_view::npos && !last.empty() &&
@@ -240,7 +246,6 @@ struct Launch {
     std::vector<std::string> argv;
     std::vector<std::string> envp;
     std::string folder;  // "" keeps the current folder
-    bool inherit = false;
     bool new_group = false;
 };
 
@@ -307,7 +312,10 @@ pid_t launch(const Launch& l, int* err, int* stage) {
         if (!l.folder.empty() && chdir(l.folder.c_str()) != 0) {
             failure = {1, errno};
         } else {
-            if (!l.inherit) close_other_fds(report[1], l.exec_fd, max_fd);
+            // Only the standard streams pass, whatever bInheritHandles says: Windows
+            // passes the handles marked inheritable, and the layer marks none, so the
+            // program's sockets, pipes and files never reach the child.
+            close_other_fds(report[1], l.exec_fd, max_fd);
             if (l.exec_fd >= 0) {
                 syscall(SYS_execveat, l.exec_fd, "", argv.data(), envp.data(), AT_EMPTY_PATH);
             } else {
@@ -368,9 +376,9 @@ struct FdCloser {
 
 }  // namespace
 
-BOOL create_process(const char* api, LPCWSTR application_name, LPWSTR command_line,
-                    BOOL inherit_handles, DWORD creation_flags, LPVOID environment,
-                    LPCWSTR current_directory, LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
+BOOL create_process(const char* api, LPCWSTR application_name, LPWSTR command_line, BOOL,
+                    DWORD creation_flags, LPVOID environment, LPCWSTR current_directory,
+                    LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
     const bool have_app = application_name && *application_name;
     const bool have_line = command_line && *command_line;
     if (!info || (!have_app && !have_line)) return fail(ERROR_INVALID_PARAMETER);
@@ -408,7 +416,6 @@ BOOL create_process(const char* api, LPCWSTR application_name, LPWSTR command_li
         if (e.rfind("WIN32_CMDLINE=", 0) != 0) l.envp.push_back(std::move(e));
     }
     l.envp.push_back("WIN32_CMDLINE=" + to_utf8(line));
-    l.inherit = inherit_handles != FALSE;
     l.new_group = (creation_flags & CREATE_NEW_PROCESS_GROUP) != 0;
 
     FdCloser copy;

@@ -2,6 +2,7 @@
 #include <w32/error.h>
 #include <w32/file.h>
 #include <w32/path.h>
+#include <w32/wildcard.h>
 
 #include <errno.h>
 #include <fcntl.h>
@@ -59,6 +60,16 @@ BOOL WINAPI DeleteFileW(LPCWSTR name) {
     std::string path;
     if (!unix_path_of(name, &path)) return FALSE;
     struct stat st;
+    // Wildcards are no file name on Windows: in an existing folder the name itself
+    // is refused.
+    const std::wstring_view given(name);
+    const size_t sep = given.find_last_of(L"\\/:");
+    if (has_wildcards(sep == std::wstring_view::npos ? given : given.substr(sep + 1))) {
+        const size_t slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        return fail(stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_INVALID_NAME
+                                                                          : ERROR_PATH_NOT_FOUND);
+    }
     if (lstat(path.c_str(), &st) != 0) return fail_missing(path, errno);
     if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
     if ((!S_ISLNK(st.st_mode) && mode_read_only(st.st_mode)) || write_protected(path))

@@ -104,6 +104,10 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
 
     std::vector<WIN32_FIND_DATAW> entries;
     if (!has_wildcards(name)) {
+        // A plain name loses its trailing dots and blanks, as every path does.
+        const bool literal = w.substr(0, 4) == L"\\\\?\\";
+        const size_t kept = name.find_last_not_of(L". ");
+        if (!literal && kept != std::wstring::npos) name.resize(kept + 1);
         WIN32_FIND_DATAW d;
         std::string full = dir + "/" + to_utf8(name);
         struct stat st;

@@ -104,10 +104,10 @@ DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCW
     if (auto v = doc.value(lpAppName, lpKeyName))
         return copy_string(unquote(*v), lpReturnedString, nSize);
 
-    // Windows cuts trailing blanks off the default.
+    // Windows cuts trailing blanks off the default, then its quotes as off a value.
     std::wstring_view def = lpDefault ? lpDefault : L"";
     while (!def.empty() && def.back() == L' ') def.remove_suffix(1);
-    const DWORD n = copy_string(def, lpReturnedString, nSize);
+    const DWORD n = copy_string(unquote(def), lpReturnedString, nSize);
     SetLastError(ERROR_FILE_NOT_FOUND);
     return n;
 }
@@ -124,9 +124,22 @@ UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDef
     size_t i = 0;
     bool negative = false;
     if (s[0] == L'-' || s[0] == L'+') negative = s[i++] == L'-';
+    // "0x" starts a hexadecimal number, as in C.
+    const bool hex = i + 1 < s.size() && s[i] == L'0' && (s[i + 1] == L'x' || s[i + 1] == L'X');
+    if (hex) i += 2;
     UINT result = 0;  // wraps like a 32-bit register on overflow
-    for (; i < s.size() && s[i] >= L'0' && s[i] <= L'9'; ++i)
-        result = result * 10 + static_cast<UINT>(s[i] - L'0');
+    for (; i < s.size(); ++i) {
+        const wchar_t c = s[i];
+        UINT digit;
+        if (c >= L'0' && c <= L'9') {
+            digit = static_cast<UINT>(c - L'0');
+        } else if (hex && ((c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F'))) {
+            digit = static_cast<UINT>((c | 0x20) - L'a' + 10);
+        } else {
+            break;
+        }
+        result = result * (hex ? 16 : 10) + digit;
+    }
     return negative ? 0u - result : result;
 }
 

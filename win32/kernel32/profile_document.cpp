@@ -102,10 +102,14 @@ std::string encode(ProfileDocument::Encoding e, std::wstring_view text) {
     return out;
 }
 
+struct RawLine {
+    std::string_view text, end;  // end: the line end's bytes, "" for a last line without one
+};
+
 // Splits at CR LF, LF or CR, in units of unit bytes; a line end at the very end
 // adds no empty line.
-std::vector<std::string_view> split_lines(std::string_view body, ProfileDocument::Encoding e) {
-    std::vector<std::string_view> lines;
+std::vector<RawLine> split_lines(std::string_view body, ProfileDocument::Encoding e) {
+    std::vector<RawLine> lines;
     const size_t unit = is_utf16(e) ? 2 : 1;
     const bool le = e == ProfileDocument::Encoding::Utf16Le;
     auto unit_at = [&](size_t i) -> unsigned {
@@ -123,12 +127,14 @@ std::vector<std::string_view> split_lines(std::string_view body, ProfileDocument
             i += unit;
             continue;
         }
-        lines.push_back(body.substr(start, i - start));
+        const size_t line_end = i;
         i += unit;
         if (c == '\r' && i < end && unit_at(i) == '\n') i += unit;
+        lines.push_back(
+            {body.substr(start, line_end - start), body.substr(line_end, i - line_end)});
         start = i;
     }
-    if (start < end) lines.push_back(body.substr(start, end - start));
+    if (start < end) lines.push_back({body.substr(start, end - start), {}});
     return lines;
 }
 
@@ -168,8 +174,9 @@ bool ProfileDocument::load(const std::string& path, ProfileDocument* out) {
             break;
         }
     }
-    for (std::string_view raw : split_lines(body, doc.encoding_)) {
-        doc.lines_.push_back({std::string(raw), decode(doc.encoding_, raw)});
+    for (const RawLine& raw : split_lines(body, doc.encoding_)) {
+        doc.lines_.push_back(
+            {std::string(raw.text), decode(doc.encoding_, raw.text), std::string(raw.end)});
     }
     *out = std::move(doc);
     return true;
@@ -184,9 +191,10 @@ bool ProfileDocument::save(const std::string& path) const {
 
     std::string data = bom_of(encoding_);
     const std::string eol = encode(encoding_, L"\r\n");
-    for (const Line& line : lines_) {
-        data += line.raw;
-        data += eol;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        data += lines_[i].raw;
+        // A last line without an end keeps none, unless lines now follow it.
+        data += !lines_[i].end.empty() || i + 1 == lines_.size() ? lines_[i].end : eol;
     }
 
     const int err = write_file_atomically(target, data, {.keep_mode = true});
@@ -197,6 +205,7 @@ bool ProfileDocument::save(const std::string& path) const {
 
 std::optional<std::pair<size_t, size_t>> ProfileDocument::find_section(
     std::wstring_view section) const {
+    section = trim(section);
     for (size_t i = 0; i < lines_.size(); ++i) {
         Parsed p = parse(lines_[i].text);
         if (p.kind != Kind::Section || !equal_no_case(p.name, section)) continue;
@@ -209,6 +218,7 @@ std::optional<std::pair<size_t, size_t>> ProfileDocument::find_section(
 
 std::optional<size_t> ProfileDocument::find_key(std::pair<size_t, size_t> range,
                                                 std::wstring_view key) const {
+    key = trim(key);
     for (size_t i = range.first + 1; i < range.second; ++i) {
         Parsed p = parse(lines_[i].text);
         if (p.kind == Kind::Entry && p.value && equal_no_case(p.name, key)) return i;
@@ -220,6 +230,7 @@ ProfileDocument::Line ProfileDocument::make_line(std::wstring text) const {
     Line line;
     line.raw = encode(encoding_, text);
     line.text = std::move(text);
+    line.end = encode(encoding_, L"\r\n");
     return line;
 }
 
@@ -227,10 +238,7 @@ std::vector<std::wstring> ProfileDocument::sections() const {
     std::vector<std::wstring> out;
     for (const Line& line : lines_) {
         Parsed p = parse(line.text);
-        if (p.kind != Kind::Section) continue;
-        bool seen = false;
-        for (const auto& s : out) seen = seen || equal_no_case(s, p.name);
-        if (!seen) out.emplace_back(p.name);
+        if (p.kind == Kind::Section) out.emplace_back(p.name);
     }
     return out;
 }
@@ -241,10 +249,7 @@ std::vector<std::wstring> ProfileDocument::keys(std::wstring_view section) const
     if (!range) return out;
     for (size_t i = range->first + 1; i < range->second; ++i) {
         Parsed p = parse(lines_[i].text);
-        if (p.kind != Kind::Entry || !p.value) continue;  // a line without "=" is no key
-        bool seen = false;
-        for (const auto& k : out) seen = seen || equal_no_case(k, p.name);
-        if (!seen) out.emplace_back(p.name);
+        if (p.kind == Kind::Entry && p.value) out.emplace_back(p.name);  // "=" makes a key
     }
     return out;
 }
@@ -260,6 +265,9 @@ std::optional<std::wstring> ProfileDocument::value(std::wstring_view section,
 
 bool ProfileDocument::set_value(std::wstring_view section, std::wstring_view key,
                                 std::wstring_view value) {
+    section = trim(section);
+    key = trim(key);
+    while (!value.empty() && is_blank(value.front())) value.remove_prefix(1);
     auto range = find_section(section);
     if (!range) {
         lines_.push_back(make_line(L"[" + std::wstring(section) + L"]"));
@@ -269,7 +277,9 @@ bool ProfileDocument::set_value(std::wstring_view section, std::wstring_view key
     if (auto at = find_key(*range, key)) {
         Parsed p = parse(lines_[*at].text);
         if (p.value && *p.value == value) return false;
-        lines_[*at] = make_line(std::wstring(p.name) + L"=" + std::wstring(value));
+        Line line = make_line(std::wstring(p.name) + L"=" + std::wstring(value));
+        line.end = lines_[*at].end;
+        lines_[*at] = std::move(line);
         return true;
     }
     // After the section's last key, so blank lines and comments that lead into the

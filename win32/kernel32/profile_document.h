@@ -1,7 +1,7 @@
-// An INI file as the profile calls see it. Lines are kept as they were read, so a
-// write changes only the lines it must and the file keeps its encoding; section
-// and key names match without regard to case, the first match wins. A line
-// without "=" is no key.
+// An INI file as the profile calls see it. Lines are kept as they were read, line
+// ends included, so a write changes only the lines it must and the file keeps its
+// encoding; section and key names match without regard to case or the blanks
+// around them, the first match wins. A line without "=" is no key.
 #pragma once
 
 #include <optional>
@@ -25,6 +25,7 @@ public:
     // last error set.
     bool save(const std::string& path) const;
 
+    // Every section header and every key line, as written, in file order.
     std::vector<std::wstring> sections() const;
     std::vector<std::wstring> keys(std::wstring_view section) const;
     // The value as written, blanks around it removed; nullopt when there is no such key.
@@ -44,6 +45,7 @@ private:
     struct Line {
         std::string raw;  // the bytes of the line in the file's encoding, no line end
         std::wstring text;
+        std::string end;  // its line end as read; "" for a last line without one
     };
 
     // [begin, end) of the lines of the first section with that name, begin being

@@ -6,6 +6,7 @@
 #include "window_class.h"
 
 #include <w32/gdi.h>
+#include <w32/path.h>
 #include <w32/text.h>
 #include <w32/window_surface.h>
 
@@ -294,8 +295,8 @@ void dump_after_paint(HWND hwnd) {
     char name[64];
     snprintf(name, sizeof name, "/window-%08lx.png",
              static_cast<unsigned long>(reinterpret_cast<uintptr_t>(top)));
-    std::wstring path = from_utf8(std::string(dir) + name);
-    Win32DumpWindowPng(top, path.c_str());
+    // The folder is a Linux one, wherever the current folder is.
+    Win32DumpWindowPng(top, to_windows(std::string(dir) + name).c_str());
 }
 
 }  // namespace

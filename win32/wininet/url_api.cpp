@@ -67,6 +67,10 @@ BOOL WINAPI InternetCrackUrlW(LPCWSTR url, DWORD url_length, DWORD flags,
     std::wstring_view text = url_length == 0 || url_length == 0xFFFFFFFFu
                                  ? std::wstring_view(url)
                                  : std::wstring_view(url, url_length);
+    if (text.empty()) {  // no URL at all is a bad argument, not a URL without a scheme
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     CrackedUrl parts;
     DWORD err = 0;
     if (!crack_url(text, parts, err)) {
@@ -100,14 +104,15 @@ BOOL WINAPI InternetCrackUrlW(LPCWSTR url, DWORD url_length, DWORD flags,
 
 BOOL WINAPI InternetCanonicalizeUrlW(LPCWSTR url, LPWSTR buffer, LPDWORD buffer_length,
                                      DWORD flags) {
-    if (!url || !buffer_length) {
+    if (!url || !*url || !buffer_length) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     CrackedUrl parts;
     DWORD err = 0;
     if (!crack_url(url, parts, err)) {
-        SetLastError(err);
+        // Its documented errors name a text without a scheme an invalid URL.
+        SetLastError(err == ERROR_INTERNET_UNRECOGNIZED_SCHEME ? ERROR_INTERNET_INVALID_URL : err);
         return FALSE;
     }
     std::wstring out = canonicalize_url(url, flags);

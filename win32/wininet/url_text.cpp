@@ -28,22 +28,22 @@ void append_escaped_byte(std::wstring& out, unsigned char b) {
     out += digits[b & 15];
 }
 
+// ASCII only: characters beyond it stay as they are (UrlCanonicalize escapes them only
+// when asked to, as UTF-8).
 bool unsafe(wchar_t c, DWORD flags) {
     if (flags & ICU_ENCODE_SPACES_ONLY) return c == L' ';
     if (c == L'%') return (flags & ICU_ENCODE_PERCENT) != 0;
-    return c <= 0x20 || c >= 0x7f || c == L'"' || c == L'<' || c == L'>' || c == L'`' ||
+    return c <= 0x20 || c == 0x7f || c == L'"' || c == L'<' || c == L'>' || c == L'`' ||
            c == L'{' || c == L'}' || c == L'|' || c == L'^';
 }
 
 std::wstring encode(std::wstring_view s, DWORD flags) {
     std::wstring out;
     for (wchar_t c : s) {
-        if (!unsafe(c, flags)) {
-            out += c;
-        } else if (c < 0x80) {
+        if (unsafe(c, flags)) {
             append_escaped_byte(out, static_cast<unsigned char>(c));
         } else {
-            for (unsigned char b : to_utf8(std::wstring_view(&c, 1))) append_escaped_byte(out, b);
+            out += c;
         }
     }
     return out;
@@ -192,7 +192,9 @@ bool crack_url(std::wstring_view url, CrackedUrl& out, DWORD& err) {
 }
 
 std::wstring canonicalize_url(std::wstring_view url, DWORD flags) {
-    // The head runs to the query or fragment; browser mode leaves the tail as it is.
+    // The head runs to the query or fragment. Browser mode, which leaves the tail as
+    // it is, is always on (so InternetCanonicalizeUrl's documentation says).
+    flags |= ICU_BROWSER_MODE;
     size_t tail_at = url.find_first_of(L"?#");
     if (tail_at == std::wstring_view::npos) tail_at = url.size();
     std::wstring head(url.substr(0, tail_at));
@@ -205,6 +207,9 @@ std::wstring canonicalize_url(std::wstring_view url, DWORD flags) {
     size_t path_at = 0;
     size_t sep = head.find(L"://");
     if (sep != std::wstring::npos) {
+        // A backslash separates as a slash does ("\..\" is a meta sequence too).
+        for (size_t i = sep + 3; i < head.size(); ++i)
+            if (head[i] == L'\\') head[i] = L'/';
         path_at = head.find(L'/', sep + 3);
         if (path_at == std::wstring::npos) {
             path_at = head.size();

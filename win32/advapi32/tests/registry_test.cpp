@@ -135,15 +135,19 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndBytesAndReportTheirSize) {
     DWORD size = sizeof two;
     EXPECT_EQ(RegQueryValueExW(key, L"dword", nullptr, nullptr, two, &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 4u);
-    // A string set without its terminator is stored with one.
+    // A string set without its terminator keeps its size (RegQueryValueExW's documentation
+    // warns of such strings): a read of just that size succeeds, one with room gets a
+    // terminator that the size leaves out.
     const WCHAR raw[3] = {L'a', L'b', L'c'};
-    for (DWORD type : {REG_SZ, REG_EXPAND_SZ}) {
-        ASSERT_EQ(Set(key, L"s", type, raw, sizeof raw), ERROR_SUCCESS);
-        BYTE got[sizeof raw];
-        size = sizeof got;
-        EXPECT_EQ(RegQueryValueExW(key, L"s", nullptr, nullptr, got, &size), ERROR_MORE_DATA);
-        EXPECT_EQ(size, sizeof raw + sizeof(WCHAR));
-        EXPECT_EQ(GetString(key, L"s"), L"abc");
+    ASSERT_EQ(Set(key, L"s", REG_SZ, raw, sizeof raw), ERROR_SUCCESS);
+    for (DWORD room : {0u, 1u}) {
+        WCHAR got[4] = {L'#', L'#', L'#', L'#'};
+        size = sizeof raw + room * sizeof(WCHAR);
+        EXPECT_EQ(
+            RegQueryValueExW(key, L"s", nullptr, nullptr, reinterpret_cast<BYTE*>(got), &size),
+            ERROR_SUCCESS);
+        EXPECT_EQ(std::to_wstring(size) + L" " + std::wstring(got, 4),
+                  std::to_wstring(sizeof raw) + (room ? std::wstring(L" abc\0", 5) : L" abc#"));
     }
     EXPECT_EQ(GetString(key, L"absent"), L"<error 2>");
     EXPECT_EQ(GetString(key, nullptr), L"<error 2>");  // a default value it does not have

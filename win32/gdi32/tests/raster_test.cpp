@@ -46,13 +46,6 @@ TEST(PatBlt, FillsTheAreaTheOriginsClipAndSizesGive) {
              PatBlt(dc, 0, 0, 3, 1, PATCOPY);
          },
          "...\n"},
-        {"WHITENESS and BLACKNESS ignore the brush", 2, 1, false,
-         [](HDC dc) {
-             SelectObject(dc, GetStockObject(BLACK_BRUSH));
-             PatBlt(dc, 0, 0, 2, 1, WHITENESS);
-             PatBlt(dc, 1, 0, 1, 1, BLACKNESS);
-         },
-         "#k\n"},
     };
     for (const Fill& t : cases) {
         DibCanvas c(t.width, t.height, t.bottom_up);
@@ -66,14 +59,26 @@ TEST(PatBlt, FillsTheAreaTheOriginsClipAndSizesGive) {
     }
 }
 
-TEST(PatBlt, WritesTheBrushWithAlphaZeroAndNothingOnAnInformationContext) {
-    DibCanvas c(4, 3);
-    c.fill(0xFF112233);
+TEST(PatBlt, WorksOnEveryBitOfThePixelAndNothingOnAnInformationContext) {
+    // The operations are bitwise on the whole pixel (the raster operation codes); a
+    // brush's colour has alpha 0.
+    const std::pair<DWORD, uint32_t> rops[] = {{PATCOPY, 0x00FF0000},
+                                               {WHITENESS, 0xFFFFFFFF},
+                                               {BLACKNESS, 0},
+                                               {DSTINVERT, 0x7FEEDDCC},
+                                               {PATINVERT, 0x80EE2233}};
     GdiObject<HBRUSH> red(CreateSolidBrush(RGB(255, 0, 0)));
-    SelectObject(c.dc(), red);
-    ASSERT_TRUE(PatBlt(c.dc(), 1, 1, 2, 1, PATCOPY));
-    EXPECT_EQ(c.picture(0xFF112233), "....\n.rr.\n....\n");
-    SelectObject(c.dc(), GetStockObject(WHITE_BRUSH));
+    GdiObject<HRGN> clip(CreateRectRgn(0, 0, 2, 1));
+    for (auto [rop, pixel] : rops) {
+        DibCanvas c(3, 1);
+        c.fill(0x80112233);
+        SelectObject(c.dc(), red);
+        SelectClipRgn(c.dc(), clip);
+        EXPECT_TRUE(PatBlt(c.dc(), 1, 0, 2, 1, rop)) << rop;
+        EXPECT_EQ(c.at(0, 0), 0x80112233u) << rop;
+        EXPECT_EQ(c.at(1, 0), pixel) << rop;
+        EXPECT_EQ(c.at(2, 0), 0x80112233u) << rop;
+    }
     HDC ic = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
     EXPECT_FALSE(PatBlt(ic, 0, 0, 1, 1, PATCOPY));
     DeleteDC(ic);

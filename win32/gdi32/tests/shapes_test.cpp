@@ -75,8 +75,11 @@ TEST(Shapes, LinesAndRectanglesCoverThePixelsWindowsCovers) {
              RoundRect(dc, 0, 0, 6, 6, 4, 4);
          },
          ".rrrr.\nr####r\nr####r\nr####r\nr####r\n.rrrr.\n"},
-        {"full corners make a circle", 8, 8,
-         [](HDC dc) { Pen(dc, PS_SOLID, 1), RoundRect(dc, 0, 0, 8, 8, 8, 8); },
+        {"full corners, or wider ones, make a circle", 8, 8,
+         [](HDC dc) {
+             Pen(dc, PS_SOLID, 1), RoundRect(dc, 0, 0, 8, 8, 8, 8);
+             RoundRect(dc, 0, 0, 8, 8, 40, 9);
+         },
          "..####..\n.#....#.\n#......#\n#......#\n#......#\n#......#\n.#....#.\n..####..\n"},
         {"the null pen fills one pixel short", 5, 5,
          [](HDC dc) {

@@ -7,9 +7,11 @@ namespace w32 {
 
 bool has_wildcards(std::wstring_view pattern);
 
-// '*' matches any run of characters, '?' exactly one. As on Windows, "*.*" matches
-// every name, a pattern ending in ".*" also matches the name without an extension
-// ("a.*" matches "a"), and one ending in "." matches only names without a dot.
+// Matched as Windows' file systems match what FindFirstFileW hands them: '*' any
+// run of characters, '?' one character or none at a dot or the end ("a??" matches
+// "a"), "*" before a dot never passes the name's last dot, and a dot before a
+// wildcard or at the end also matches the name's end: "*.*" matches every name,
+// "a.*" matches "a", "*." names without an extension (and "." and "..").
 bool wildcard_match(std::wstring_view pattern, std::wstring_view name);
 
 }  // namespace w32

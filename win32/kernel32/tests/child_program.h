@@ -38,12 +38,24 @@ inline void copy_child(const std::string& to, mode_t mode = 0755) {
     chmod(to.c_str(), mode);
 }
 
+// Copies the layer's library into `folder`, for a child that runs as another user and
+// may not reach the build folder (a clone in a private folder): LD_LIBRARY_PATH names it.
+inline void copy_layer_library(const std::string& folder) {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line) && !line.ends_with("/libwin32.so")) {
+    }
+    std::filesystem::copy_file(line.substr(line.find('/')), folder + "/libwin32.so",
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
 // What "record <file>" wrote: its image, folder, arguments after the program
-// name, whether WIN32_CMDLINE was left to it, and GetCommandLineW.
+// name, whether WIN32_CMDLINE was left to it, GetCommandLineW and its descriptors.
 struct Record {
     std::string image, cwd, cmdline_env;
     std::vector<std::string> args;
     std::wstring cmdline;
+    std::vector<int> fds;  // the descriptors open when it started
 };
 
 inline Record read_record(const std::string& path) {
@@ -56,6 +68,7 @@ inline Record read_record(const std::string& path) {
         if (key == "image") r.image = value;
         if (key == "cwd") r.cwd = value;
         if (key == "cmdline_env") r.cmdline_env = value;
+        if (key == "fd") r.fds.push_back(std::stoi(value));
     }
     std::string wide = read_file(path + ".w");
     r.cmdline.assign(reinterpret_cast<const wchar_t*>(wide.data()), wide.size() / sizeof(wchar_t));

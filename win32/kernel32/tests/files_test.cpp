@@ -23,7 +23,6 @@ using testing_support::ReadAll;
 using testing_support::WriteAll;
 using Names = std::vector<std::wstring>;
 constexpr DWORD kAllShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-constexpr DWORD kAnyError = 0xFFFF;
 
 HANDLE Open(const wchar_t* path, DWORD access, DWORD share = 0, DWORD disposition = OPEN_EXISTING,
             DWORD flags = 0) {
@@ -74,8 +73,9 @@ TEST_F(Files, CreateFileFollowsItsDispositionAndThePathRules) {
         {L"T:\\e.txt", "e.txt", nullptr, GENERIC_WRITE, OPEN_ALWAYS, true, 0, "new"},
         {L"T:\\f.txt", "f.txt", "kept", GENERIC_READ, OPEN_ALWAYS, true, ERROR_ALREADY_EXISTS,
          "kept"},
-        {L"T:\\g.txt", "g.txt", "12345", GENERIC_READ, TRUNCATE_EXISTING, false, kAnyError,
-         "12345"},
+        // Truncating asks for GENERIC_WRITE (CreateFileW's documentation).
+        {L"T:\\g.txt", "g.txt", "12345", GENERIC_READ, TRUNCATE_EXISTING, false,
+         ERROR_INVALID_PARAMETER, "12345"},
         {L"T:\\h.txt", "h.txt", "12345", GENERIC_WRITE, TRUNCATE_EXISTING, true, 0, "new"},
         // Both separators, and ".." inside the drive.
         {L"T:/sub/../i.txt", "i.txt", nullptr, GENERIC_WRITE, CREATE_NEW, true, 0, "new"},
@@ -91,9 +91,7 @@ TEST_F(Files, CreateFileFollowsItsDispositionAndThePathRules) {
         SetLastError(0xDEAD);
         HANDLE h = Open(t.path, t.access, 0, t.disposition);
         EXPECT_EQ(h != INVALID_HANDLE_VALUE, t.opens) << t.path;
-        if (t.error != kAnyError) {
-            EXPECT_EQ(GetLastError(), t.error) << t.path;
-        }
+        EXPECT_EQ(GetLastError(), t.error) << t.path;
         if (t.access == GENERIC_WRITE) WriteFile(h, "new", 3, nullptr, nullptr);
         CloseHandle(h);
         EXPECT_EQ(read(t.file), t.after ? t.after : "") << t.path;
@@ -116,6 +114,9 @@ TEST_F(Files, AttributesShowFoldersLinksAndTheReadOnlyBitWhichGuardsTheFile) {
         {L"R:\\", FILE_ATTRIBUTE_DIRECTORY},
     };
     for (auto [path, attributes] : cases) EXPECT_EQ(GetFileAttributesW(path), attributes) << path;
+    // A trailing separator on a file is an invalid name (STATUS_OBJECT_NAME_INVALID).
+    EXPECT_EQ(Failed(GetFileAttributesW(L"T:\\a.txt\\") == INVALID_FILE_ATTRIBUTES),
+              ERROR_INVALID_NAME);
     // Removing a link to a folder keeps the folder.
     EXPECT_TRUE(RemoveDirectoryW(L"T:\\dirlink"));
     EXPECT_EQ(GetFileAttributesW(L"T:\\d\\inner"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
@@ -126,9 +127,17 @@ TEST_F(Files, AttributesShowFoldersLinksAndTheReadOnlyBitWhichGuardsTheFile) {
     ASSERT_EQ(stat(unix("a.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0222, 0u);
     EXPECT_EQ(Failed(!DeleteFileW(L"T:\\a.txt")), ERROR_ACCESS_DENIED);
+    write("b.txt", "new");  // nor replaced (FILE_RENAME_IGNORE_READONLY_ATTRIBUTE would allow it)
+    EXPECT_EQ(Failed(!MoveFileExW(L"T:\\b.txt", L"T:\\a.txt", MOVEFILE_REPLACE_EXISTING)),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(read("a.txt") + read("b.txt"), "abcnew");
     EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_WRITE, 0), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_READ, 0), 0u);
     ASSERT_TRUE(SetFileAttributesW(L"T:\\a.txt", FILE_ATTRIBUTE_NORMAL));
+    // Wildcards make no file name: nothing is deleted.
+    EXPECT_EQ(Failed(!DeleteFileW(L"T:\\*.txt")), ERROR_INVALID_NAME);
+    EXPECT_EQ(Failed(!DeleteFileW(L"T:\\a.tx?")), ERROR_INVALID_NAME);
+    EXPECT_EQ(Failed(!DeleteFileW(L"T:\\no\\*.txt")), ERROR_PATH_NOT_FOUND);
     EXPECT_TRUE(DeleteFileW(L"T:\\a.txt"));
 }
 
@@ -317,7 +326,7 @@ TEST_F(Files, FoldersAreMadeAndRemovedEmptyAndRelativePathsFollowTheCurrentFolde
 
 TEST_F(Files, FindListsMatchesWithoutRegardToCaseWithTheirData) {
     dir_.make_dir("t/list/Sub");
-    for (const char* name : {"a.txt", "B.TXT", "c.log", "noext", "ab.txt"})
+    for (const char* name : {"a.txt", "B.TXT", "c.log", "noext", "ab.txt", "abc"})
         write(std::string("list/") + name, "12345");
     auto names = [](const wchar_t* pattern) {
         Names out;
@@ -331,7 +340,8 @@ TEST_F(Files, FindListsMatchesWithoutRegardToCaseWithTheirData) {
         EXPECT_TRUE(FindClose(h));
         return out;
     };
-    const Names all = {L".", L"..", L"a.txt", L"ab.txt", L"B.TXT", L"c.log", L"noext", L"Sub"};
+    const Names all = {L".",     L"..",    L"a.txt", L"ab.txt", L"abc",
+                       L"B.TXT", L"c.log", L"noext", L"Sub"};
     const std::pair<const wchar_t*, Names> cases[] = {
         {L"T:\\list\\*.*", all},
         {L"T:/list/*", all},
@@ -339,7 +349,11 @@ TEST_F(Files, FindListsMatchesWithoutRegardToCaseWithTheirData) {
         {L"T:\\list\\?.txt", {L"a.txt", L"B.TXT"}},
         {L"T:\\list\\sub*", {L"Sub"}},
         {L"T:\\list\\noext.*", {L"noext"}},
-        {L"T:\\*.*", {L"list"}},  // a drive's root has no dot entries
+        {L"T:\\list\\*.", {L".", L"..", L"abc", L"noext", L"Sub"}},  // no extension
+        {L"T:\\list\\a*.", {L"abc"}},
+        {L"T:\\list\\c.lo??", {L"c.log"}},    // '?' matches nothing at the end
+        {L"T:\\list\\c.log. .", {L"c.log"}},  // trailing dots and blanks go
+        {L"T:\\*.*", {L"list"}},              // a drive's root has no dot entries
         {L"T:\\list\\*.exe", {L"2"}},
         {L"T:\\nowhere\\*.*", {L"3"}},
     };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -80,6 +82,8 @@ TEST(CreateProcess, ProgramsAreFoundAndStartedAsOnWindows) {
         {L"\"" + folder + L"notes.exe\"", 0xFFFFFFFF, ERROR_BAD_EXE_FORMAT},
         {L"\"" + folder + L"absent.exe\" x", 0xFFFFFFFF, ERROR_FILE_NOT_FOUND},
         {L"\"" + folder + L"no\\absent.exe\"", 0xFFFFFFFF, ERROR_PATH_NOT_FOUND},
+        {L"\"" + folder + L"bin\"", 0xFFFFFFFF, ERROR_ACCESS_DENIED},  // a folder
+        {folder + L"bin exit 3", 0xFFFFFFFF, ERROR_ACCESS_DENIED},
         {child() + L" exit 0", 0xFFFFFFFF, ERROR_DIRECTORY, L"Z:\\no\\such\\folder"},
     };
     for (const auto& t : cases) {
@@ -103,8 +107,10 @@ TEST(CreateProcess, ProgramThatMayNotBeMadeExecutableStillStarts) {
     TempDir dir;
     chmod(dir.path().c_str(), 0755);
     copy_child(dir.file("image.exe"), 0644);
+    copy_layer_library(dir.path());
     WriteAll(dir.file("script"), "#!/bin/sh\nexit 13\n");
     EXPECT_EQ(AsOrdinaryUser([&] {
+                  setenv("LD_LIBRARY_PATH", dir.path().c_str(), 1);
                   return run(L"\"" + dir.winfile("image.exe") + L"\" exit 5") == 5 &&
                                  run(L"\"" + dir.winfile("script") + L"\"") == 13
                              ? 0
@@ -116,13 +122,24 @@ TEST(CreateProcess, ProgramThatMayNotBeMadeExecutableStillStarts) {
     EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
-TEST(CreateProcess, TheChildRunsWhereAndWhatItIsToldAndStartsAreRecorded) {
+TEST(CreateProcess, TheChildRunsWhereAndWhatItIsToldWithTheStandardStreamsOnlyAndIsRecorded) {
     TempDir dir;
     for (const char* folder : {"my", "my app", "work"})
         std::filesystem::create_directories(dir.file(folder));
     copy_child(dir.file("my app/kid.exe"));
     copy_child(dir.file("app.exe"));
     const std::string out = dir.file("out.txt"), log = dir.file("starts.log");
+    // What a download leaves open, inheritable or not, never reaches a child: sockets
+    // made without close-on-exec (as libcurl makes them), such a file, a file handle.
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    const int held[] = {socket(AF_INET, SOCK_STREAM, 0), pair[0], pair[1],
+                        open(child_path().c_str(), O_RDONLY)};
+    Handle file(CreateFileW(win_path(child_path()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr));
+    std::vector<int> standard;
+    for (int fd : {0, 1, 2})
+        if (fcntl(fd, F_GETFD) >= 0) standard.push_back(fd);
     // Unquoted, a path with blanks breaks at the blank for the child, which is
     // found past the folder "my".
     const std::wstring line = dir.winfile("my app\\kid.exe") + L" record " + widen(out);
@@ -131,6 +148,7 @@ TEST(CreateProcess, TheChildRunsWhereAndWhatItIsToldAndStartsAreRecorded) {
     EXPECT_EQ(r.image, dir.file("my app/kid.exe"));
     EXPECT_EQ(r.args, (std::vector<std::string>{"app\\kid.exe", "record", out}));
     EXPECT_EQ(r.cmdline, line);
+    EXPECT_EQ(r.fds, standard);
     std::filesystem::remove(dir.file("my"));
     copy_child(dir.file("my"));  // a prefix that is a program runs instead
     ASSERT_EQ(run(line), 0u);
@@ -152,8 +170,10 @@ TEST(CreateProcess, TheChildRunsWhereAndWhatItIsToldAndStartsAreRecorded) {
     EXPECT_EQ(r.image, dir.file("app.exe"));
     EXPECT_EQ(r.cwd, dir.file("work"));
     EXPECT_EQ(r.cmdline, args);
+    EXPECT_EQ(r.fds, standard);  // bInheritHandles TRUE passes nothing the layer made
     EXPECT_EQ(ReadAll(log), "CreateProcessW\t" + std::to_string(pi.dwProcessId) + "\t" +
                                 std::string(args.begin(), args.end()) + "\n");
+    for (int fd : held) close(fd);
 }
 
 TEST(CommandLine, TheChildSplitsItsLineByTheWindowsRulesAndGetsItBackExactly) {
@@ -165,7 +185,8 @@ TEST(CommandLine, TheChildSplitsItsLineByTheWindowsRulesAndGetsItBackExactly) {
         // x\y: literal; c\"d: an escaped quote; "e\\": 2n backslashes close the run;
         // f\\\\"g h": four backslashes give two and the quote opens a run.
         {L"x\\y c\\\"d \"e\\\\\" f\\\\\\\\\"g h\"", {"x\\y", "c\"d", "e\\", "f\\\\g h"}},
-        {L"\"\" \"in\"\"side\" end", {"", "in\"side", "end"}},
+        // A doubled quote inside quotes is one quote, and the quotes go on.
+        {L"\"\" \"a\"\"b c\" d", {"", "a\"b c", "d"}},
         {L"-o\"Z:\\some dir\" -aoa", {"-oZ:\\some dir", "-aoa"}},
         {L"\"下载 目录\" \x00e9t\x00e9", {"下载 目录", "\xc3\xa9t\xc3\xa9"}},
     };

@@ -69,13 +69,13 @@ TEST_F(ProfileTest, ReadsIgnoreCaseDropQuotesCutToTheBufferAndFallBackToTheDefau
     } cases[] = {
         {L"game", L"name", nullptr, 260, L"\u5FAE\u8F6F\u96C5\u9ED1"},
         {L"GAME", L"NewsPages_URL", nullptr, 260, L"http://127.0.0.1/news"},
-        {L"channel", L"save_user_channel", nullptr, 260, L"1"},
         {L"Channel", L"user_channel", nullptr, 260, L"abc"},
         {L"Channel", L"user_from", nullptr, 260, L"x"},
         {L"game", L"domain_url", nullptr, 260, L""},
         {L"nosuch", L"name", L"fallback  ", 260, L"fallback"},
+        {L"nosuch", L"name", L"\"quoted\" ", 260, L"quoted"},
+        {L" channel ", L"\tuser_channel ", nullptr, 260, L"abc"},
         {L"game", L"name", nullptr, 4, L"\u5FAE\u8F6F\u96C5"},
-        {L"game", L"newspages_url", nullptr, 3, L"ht"},
         {L"game", L"nosuch", L"default", 3, L"de"},
         // Listed with a null key or section: names ending in zeros, cut at size - 2.
         {L"CHANNEL", nullptr, nullptr, 260,
@@ -92,19 +92,23 @@ TEST_F(ProfileTest, ReadsIgnoreCaseDropQuotesCutToTheBufferAndFallBackToTheDefau
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(Get("missing.ini", L"game", L"name", L"d"), L"d");
     EXPECT_EQ(Files(), "c.ini");
-    // A line without "=" is no key; a list that just fills the buffer counts as cut.
-    WriteAll(dir_.file("bare.ini"), "[s]\r\nbare\r\nk=1\r\n");
-    EXPECT_EQ(Get("bare.ini", L"s", nullptr), std::wstring(L"k\0", 2));
+    // A line without "=" is no key; a key indented after a comment is one; lists
+    // name every line as written, and one that just fills the buffer counts as cut.
+    WriteAll(dir_.file("bare.ini"), "[s]\r\nbare\r\n; note\r\n\t k = 1\r\nK=2\r\n[t]\r\n[S]\r\n");
+    EXPECT_EQ(Get("bare.ini", L"s", nullptr), std::wstring(L"k\0K\0", 4));
+    EXPECT_EQ(Get("bare.ini", nullptr, nullptr), std::wstring(L"s\0t\0S\0", 6));
     EXPECT_EQ(Get("bare.ini", L"s", L"bare", L"dflt"), L"dflt");
-    EXPECT_EQ(Get("bare.ini", L"s", nullptr, nullptr, 3), L"k");
+    EXPECT_EQ(Get("bare.ini", L"s", L"K"), L"1");
+    EXPECT_EQ(Get("bare.ini", L"s", nullptr, nullptr, 5), std::wstring(L"k\0K", 3));
 }
 
-TEST_F(ProfileTest, IntegersReadWithSignAndStopAtTheFirstNonDigit) {
+TEST_F(ProfileTest, IntegersReadWithSignInDecimalOrHexAndStopAtTheFirstNonDigit) {
     WriteAll(dir_.file("log.ini"),
-             "[log]\r\nlevel=3\r\nneg=-12abc\r\nplus=+7\r\ntext=abc\r\nempty=\r\n");
-    const std::pair<const wchar_t*, UINT> cases[] = {{L"level", 3}, {L"neg", UINT(-12)},
-                                                     {L"plus", 7},  {L"text", 0},
-                                                     {L"empty", 5}, {L"retain_days", 5}};
+             "[log]\r\nlevel=3\r\nneg=-12abc\r\nplus=+7\r\ntext=abc\r\nempty=\r\n"
+             "hex=0x1Fg\r\nnothex=1f\r\n");
+    const std::pair<const wchar_t*, UINT> cases[] = {
+        {L"level", 3}, {L"neg", UINT(-12)}, {L"plus", 7},   {L"text", 0},
+        {L"empty", 5}, {L"hex", 31},        {L"nothex", 1}, {L"retain_days", 5}};
     for (auto [key, value] : cases)
         EXPECT_EQ(GetPrivateProfileIntW(L"LOG", key, 5, dir_.winfile("log.ini").c_str()), value)
             << key;
@@ -114,7 +118,7 @@ TEST_F(ProfileTest, IntegersReadWithSignAndStopAtTheFirstNonDigit) {
 TEST_F(ProfileTest, WritesKeepTheEncodingAndTheBytesOfTheLinesTheyDoNotTouch) {
     WriteAll(dir_.file("c.ini"), kUtf16Config);
     ASSERT_TRUE(Put("c.ini", L"channel", L"USER_CHANNEL", L"\u4E2D\u6587"));
-    ASSERT_TRUE(Put("c.ini", L"channel", L"user_subsite", L"42"));
+    ASSERT_TRUE(Put("c.ini", L" channel", L"user_subsite ", L"  42"));
     ASSERT_TRUE(Put("c.ini", L"game", L"domain_url", L"http://127.0.0.1/d"));
     std::wstring expected = kConfig;
     expected.replace(expected.find(L"user_channel=\"abc\""), 18, L"user_channel=\u4E2D\u6587");
@@ -122,11 +126,15 @@ TEST_F(ProfileTest, WritesKeepTheEncodingAndTheBytesOfTheLinesTheyDoNotTouch) {
     expected.insert(expected.find(L"; a comment"), L"domain_url=http://127.0.0.1/d\r\n");
     EXPECT_EQ(ReadAll(dir_.file("c.ini")), "\xFF\xFE" + Utf16le(expected));
 
-    // Without a mark a file is ANSI, and so is a new one; lines end in \r\n.
-    WriteAll(dir_.file("a.ini"), "[s]\nname=\xE4\xB8\xAD\n");
+    // Without a mark a file is ANSI, and so is a new one; new lines end in \r\n, the
+    // others keep their ends, a last line without one included.
+    WriteAll(dir_.file("a.ini"), "[s]\nname=\xE4\xB8\xAD\n;end\n\nk=1");
     EXPECT_EQ(Get("a.ini", L"S", L"NAME"), L"\u4E2D");
+    ASSERT_TRUE(Put("a.ini", L"s", L"k", L"2"));
+    EXPECT_EQ(ReadAll(dir_.file("a.ini")), "[s]\nname=\xE4\xB8\xAD\n;end\n\nk=2");
     ASSERT_TRUE(Put("a.ini", L"s", L"other", L"\u6587"));
-    EXPECT_EQ(ReadAll(dir_.file("a.ini")), "[s]\r\nname=\xE4\xB8\xAD\r\nother=\xE6\x96\x87\r\n");
+    EXPECT_EQ(ReadAll(dir_.file("a.ini")),
+              "[s]\nname=\xE4\xB8\xAD\n;end\n\nk=2\r\nother=\xE6\x96\x87\r\n");
     const wchar_t* writes[][3] = {{L"GAME_DOWNLOADER", L"UserChannel", L"c1"},
                                   {L"GAME_DOWNLOADER", L"UserFrom", L"f1"},
                                   {L"other", L"k", L"v"},

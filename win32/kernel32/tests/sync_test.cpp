@@ -199,10 +199,13 @@ TEST(WaitMultiple, WaitAllTakesNothingUntilEverythingIsReadyThenAllAtOnce) {
     });
     EXPECT_EQ(WaitForMultipleObjects(2, pair, TRUE, INFINITE), WAIT_OBJECT_0);
     setter.join();
-    // An abandoned mutex answers its index.
+    // An abandoned mutex answers its index, and everything is taken all the same.
     std::thread([&] { WaitForSingleObject(mutex.get(), 0); }).join();
-    HANDLE both[] = {set.get(), mutex.get()};
-    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 1000), DWORD{WAIT_ABANDONED_0 + 1});
+    Handle one(CreateSemaphoreW(nullptr, 1, 1, nullptr));
+    HANDLE three[] = {set.get(), mutex.get(), one.get()};
+    EXPECT_EQ(WaitForMultipleObjects(3, three, TRUE, 1000), DWORD{WAIT_ABANDONED_0 + 1});
+    EXPECT_EQ(WaitForSingleObject(one.get(), 0), kTimeout);
+    EXPECT_EQ(WaitFromOtherThread(mutex.get(), 10), kTimeout);
     EXPECT_TRUE(ReleaseMutex(mutex.get()));
 }
 

@@ -131,7 +131,7 @@ TEST_F(LayeredTest, DumpsArePngsOfTheWindowKeepingPerPixelAlpha) {
     Picture picture;
     ASSERT_TRUE(Update(h, nullptr, nullptr, picture.dc()));
     const std::string file = dir.file("w.png");
-    ASSERT_TRUE(Win32DumpWindowPng(h, std::wstring(file.begin(), file.end()).c_str()));
+    ASSERT_TRUE(Win32DumpWindowPng(h, dir.winfile("w.png").c_str()));  // wherever the clone is
     EXPECT_FALSE(Win32DumpWindowPng(reinterpret_cast<HWND>(0x7777), L"/nowhere.png"));
     const std::string bytes = testing_support::ReadAll(file);
     // Signature, IHDR length and type, width, height, depth, then the colour type.

@@ -63,42 +63,58 @@ TEST(CrackUrl, NullBuffersWithALengthPointIntoTheUrlAndAbsentPartsStayNull) {
     EXPECT_TRUE(!c.lpszUserName && !c.lpszUrlPath && !c.lpszExtraInfo && !c.dwUrlPathLength);
 }
 
-TEST(CrackUrl, ShortBuffersAndBadUrlsFail) {
+TEST(CrackUrl, ShortBuffersAskForTheRoomNeededAndBadUrlsFail) {
     const struct {
         const wchar_t* url;
-        DWORD host_len, struct_size, error;
+        DWORD host_len, path_len, struct_size, error;
+        DWORD host_after, path_after;  // the lengths reported
     } cases[] = {
-        {L"http://longhost/", 4, sizeof(URL_COMPONENTSW), ERROR_INSUFFICIENT_BUFFER},
-        {L"no scheme here", 64, sizeof(URL_COMPONENTSW), ERROR_INTERNET_UNRECOGNIZED_SCHEME},
-        {L"http://h:99999/", 64, sizeof(URL_COMPONENTSW), ERROR_INTERNET_INVALID_URL},
-        {L"http://h/", 64, 3, ERROR_INVALID_PARAMETER},
+        // A short buffer reports the room needed, the terminator counted; one that
+        // fits the length copied.
+        {L"http://longhost/", 4, 64, sizeof(URL_COMPONENTSW), ERROR_INSUFFICIENT_BUFFER, 9, 1},
+        {L"http://h/longer/path", 64, 5, sizeof(URL_COMPONENTSW), ERROR_INSUFFICIENT_BUFFER, 1, 13},
+        {L"no scheme here", 64, 64, sizeof(URL_COMPONENTSW), ERROR_INTERNET_UNRECOGNIZED_SCHEME},
+        {L"", 64, 64, sizeof(URL_COMPONENTSW), ERROR_INVALID_PARAMETER},
+        {L"http://h:99999/", 64, 64, sizeof(URL_COMPONENTSW), ERROR_INTERNET_INVALID_URL},
+        {L"http://h/", 64, 64, 3, ERROR_INVALID_PARAMETER},
     };
     for (const auto& t : cases) {
         WCHAR host[64], path[64];
-        auto c = components(host, t.host_len, path, 64);
+        auto c = components(host, t.host_len, path, t.path_len);
         c.dwStructSize = t.struct_size;
         EXPECT_FALSE(InternetCrackUrlW(t.url, 0, 0, &c)) << t.url;
         EXPECT_EQ(GetLastError(), t.error) << t.url;
-        if (t.host_len == 4) {
-            EXPECT_EQ(c.dwHostNameLength, 9u);  // the room needed
+        if (t.error == ERROR_INSUFFICIENT_BUFFER) {
+            EXPECT_EQ(c.dwHostNameLength, t.host_after) << t.url;
+            EXPECT_EQ(c.dwUrlPathLength, t.path_after) << t.url;
         }
     }
 }
 
-TEST(CanonicalizeUrl, BrowserModeEncodesThePathOnlyAndAShortBufferAsksForMore) {
+TEST(CanonicalizeUrl, EncodesThePathOnlyAsInBrowserModeAndAShortBufferAsksForMore) {
     const struct {
         const wchar_t *in, *out;
         DWORD flags;
     } cases[] = {
         {L"http://h/a b/./c/../d.exe?q=a b&r=%20", L"http://h/a%20b/d.exe?q=a b&r=%20",
          ICU_BROWSER_MODE},
-        {L"http://h/a b?q=a b", L"http://h/a%20b?q=a%20b", 0},
+        // Browser mode whether asked or not; a backslash is a separator; characters
+        // beyond ASCII stay as they are.
+        {L"http://h/a b?q=a b", L"http://h/a%20b?q=a b", 0},
+        {L"http://h\\a\\..\\b\\c d", L"http://h/b/c%20d", 0},
+        {L"http://h/\u4E2D\u00E9?\u6587", L"http://h/\u4E2D\u00E9?\u6587", 0},
         {L"http://h", L"http://h/", ICU_BROWSER_MODE},
+        {L"www.example.test/a b", nullptr, 0},  // no scheme: no URL
     };
     for (const auto& t : cases) {
         WCHAR out[256];
         DWORD len = 256;
-        ASSERT_TRUE(InternetCanonicalizeUrlW(t.in, out, &len, t.flags)) << t.in;
+        const BOOL ok = InternetCanonicalizeUrlW(t.in, out, &len, t.flags);
+        if (!t.out) {
+            EXPECT_TRUE(!ok && GetLastError() == ERROR_INTERNET_INVALID_URL) << t.in;
+            continue;
+        }
+        ASSERT_TRUE(ok) << t.in;
         EXPECT_STREQ(out, t.out);
         EXPECT_EQ(len, wcslen(out));
     }

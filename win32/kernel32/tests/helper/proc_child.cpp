@@ -3,14 +3,15 @@
 //   exit <code>          end with that code
 //   exitprocess <code>   end through ExitProcess
 //   sleep <ms>           sleep, then end with 0
-//   record <file>        write <file> (image, folder, arguments) and <file>.w
-//                        (GetCommandLineW as raw wide characters), end with 0
+//   record <file>        write <file> (image, folder, arguments, open descriptors)
+//                        and <file>.w (GetCommandLineW as raw wide characters), end with 0
 // Without arguments it answers one line to each command on its input, until it ends:
 //   create <owned> <name>      CreateMutexW: "<ok> <last error>"
 //   wait <ms>, release, close  on that mutex: the wait's result, "<ok> <error>", "<ok>"
 //   open <access> <share> <path>  CreateFileW, kept open: "<ok>"
 #include <windows.h>
 
+#include <dirent.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -20,12 +21,26 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
+// The descriptors open when the program starts, before it opens any itself.
+std::vector<int> open_descriptors() {
+    std::vector<int> fds;
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir) return fds;
+    while (dirent* e = readdir(dir))
+        if (e->d_name[0] != '.' && atoi(e->d_name) != dirfd(dir)) fds.push_back(atoi(e->d_name));
+    closedir(dir);
+    return fds;
+}
+
 void record(const std::string& file, int argc, char** argv) {
+    const std::vector<int> fds = open_descriptors();
     char buf[PATH_MAX] = {};
     std::ofstream out(file, std::ios::binary);
+    for (int fd : fds) out << "fd=" << fd << "\n";
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     out << "image=" << std::string(buf, n > 0 ? static_cast<size_t>(n) : 0) << "\n";
     out << "cwd=" << (getcwd(buf, sizeof buf) ? buf : "") << "\n";
