@@ -1,5 +1,8 @@
 // Downloads through the engine against the demo platform on loopback: the happy
 // path, pause and resume, and what survives a new engine instance.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "support/engine_fixture.h"
@@ -56,15 +59,22 @@ TEST_F(DownloadTest, PauseFlushesAndResumeContinuesWithARangedRequest) {
     EXPECT_EQ(requests[1].status, 206);
 }
 
-// A new instance finds the complete download and does not fetch it again, unless the
-// installer was deleted: the answers follow what is on disk, not the record.
-TEST_F(DownloadTest, ACompleteDownloadSurvivesANewInstanceUnlessTheInstallerIsGone) {
-    ASSERT_EQ(begin(200000), 0);
+// A new run (another process, which never checked the file) finds the complete download
+// while the installer is the very file that was checked; touched, it is checked again
+// without a fetch; deleted, it is fetched again.
+TEST_F(DownloadTest, ACompleteDownloadSurvivesANewRunWhileItsInstallerIsUnchanged) {
+    serve(200000);
+    ASSERT_EQ(wait_child(fork_child([this] {
+                  Info info;
+                  return start() || wait_end(info) || !info->complete;
+              })),
+              0);
     Info info;
-    ASSERT_EQ(wait_end(info), 0);
-    release_engine();
     ASSERT_EQ(find(info), 0);
-    EXPECT_EQ(info->complete, 1);
+    EXPECT_EQ(std::make_pair(info->complete, info->downloaded_size), std::make_pair(1, 200000L));
+    ASSERT_EQ(chmod(installer_path().c_str(), 0600), 0);  // its change time moves
+    ASSERT_EQ(find(info), 0);
+    EXPECT_EQ(std::make_pair(info->complete, info->downloaded_size), std::make_pair(0, 200000L));
     ASSERT_EQ(start(), 0);
     expect_installed();
     EXPECT_EQ(server_.requests().size(), 1u);
@@ -77,6 +87,38 @@ TEST_F(DownloadTest, ACompleteDownloadSurvivesANewInstanceUnlessTheInstallerIsGo
     ASSERT_EQ(start(), 0);
     expect_installed();
     EXPECT_EQ(server_.requests().size(), 2u);
+}
+
+// An earlier run's bytes count only as far as they hold: a partial file shorter than its
+// record resumes from its own length; an engine file naming another installer since
+// drops them and fetches the new one whole.
+TEST_F(DownloadTest, AnEarlierRunsBytesCountOnlyAsFarAsTheyStillHold) {
+    serve(2 << 20, {"--rate", "4194304"});
+    ASSERT_EQ(start(), 0);
+    pause_after(1 << 20);
+    release_engine();
+    ASSERT_EQ(truncate(partial_path().c_str(), 300000), 0);
+    Info info;
+    ASSERT_EQ(find(info), 0);
+    EXPECT_EQ(info->downloaded_size, 300000);
+    ASSERT_TRUE(server_.control("rate=0"));
+    ASSERT_EQ(start(), 0);
+    expect_installed();
+    EXPECT_EQ(server_.requests().back().range, "bytes=300000-");
+
+    ASSERT_EQ(unlink(installer_path().c_str()), 0);
+    ASSERT_TRUE(server_.control("rate=4194304"));
+    ASSERT_EQ(start(), 0);
+    pause_after(512 << 10);
+    release_engine();
+    const std::string other = RandomBytes(300000, 99u);
+    WriteAll(tmp_.file("srv/") + kInstaller, other);
+    write_engine_file(server_.url(std::string("/") + kInstaller), other.size(), Md5Hex(other));
+    ASSERT_EQ(query(info), 0);
+    EXPECT_EQ(std::make_pair(info->downloaded_size, info->total_size), std::make_pair(0L, 300000L));
+    ASSERT_EQ(start(), 0);
+    expect_installed("demo", &other);
+    EXPECT_EQ(server_.requests().back().range, "");
 }
 
 TEST_F(DownloadTest, BytesChangedOnDiskBetweenRunsAreNeverReportedComplete) {
