@@ -53,16 +53,27 @@ protected:
         return view + L"|" + TextAt(25, 192) + L"|" + TextAt(25, 230) + L"|" + TextAt(435, 230) +
                L"|" + std::to_wstring(bar_->Get());
     }
-    // A press and release at a point of a window, with the button state a real one has.
-    void Click(HWND hwnd, int x, int y) {
+    // A press at a point of a window and its release there (or at another point), with the
+    // button state a real one has.
+    void Click(HWND hwnd, int x, int y, int up_x = -1, int up_y = -1) {
         RECT r;
         GetWindowRect(hwnd, &r);
-        SetCursorPos(r.left + x, r.top + y);
+        if (up_x < 0) up_x = x, up_y = y;
+        const struct {
+            UINT message;
+            int x, y;
+            BYTE button;
+        } steps[] = {{WM_MOUSEMOVE, x, y, 0},
+                     {WM_LBUTTONDOWN, x, y, 0x80},
+                     {WM_MOUSEMOVE, up_x, up_y, 0x80},
+                     {WM_LBUTTONUP, up_x, up_y, 0}};
         BYTE keys[256] = {};
-        for (UINT m : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) {
-            keys[VK_LBUTTON] = m == WM_LBUTTONDOWN ? 0x80 : 0;
+        for (const auto& step : steps) {
+            SetCursorPos(r.left + step.x, r.top + step.y);
+            keys[VK_LBUTTON] = step.button;
             SetKeyboardState(keys);
-            SendMessageW(hwnd, m, keys[VK_LBUTTON] ? MK_LBUTTON : 0, MAKELPARAM(x, y));
+            SendMessageW(hwnd, step.message, step.button ? MK_LBUTTON : 0,
+                         MAKELPARAM(step.x, step.y));
         }
         SetCursorPos(0, 0);
     }
@@ -190,6 +201,10 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
     }
     EXPECT_NE(testing_support::ReadAll(dir_.file("tray")).find("tip=演示游戏下载器"),
               std::string::npos);
+    // The title art opens its page only for a press and a release on it.
+    Click(Hwnd(), 300, 100, 300, 240);
+    Click(Hwnd(), 300, 240, 300, 100);
+    EXPECT_TRUE(Record("WIN32_SHELL_LOG", 1).empty());
     // The folder picker, the home link, the title art, the folder, the news link; a quick
     // second click opens a page once.
     SetEnv("WIN32_FOLDER_ANSWER", "C:\\Games\\");
@@ -198,6 +213,17 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
     // A folder too long for its line keeps its drive and the game's folder.
     GetConfigManager()->SetDownloadPath(L"C:\\Games\\" + std::wstring(40, L'x'), true);
     EXPECT_EQ(TextAt(100, 260), L"C:\\...\\DemoGame");
+    // A drive root is taken as it is and the download starts there; a folder too long for
+    // a path is refused with a word, the chosen one staying.
+    for (const std::string& pick : {std::string("C:\\"), "C:\\" + std::string(260, 'x')}) {
+        SetEnv("WIN32_FOLDER_ANSWER", pick);
+        Pump([] { return false; }, 1100);  // the button counts a click a second
+        Click(Hwnd(), 332, 260);
+    }
+    EXPECT_EQ(TextAt(100, 260), L"C:\\DemoGame");
+    Click(Hwnd(), 520, 212);
+    EXPECT_TRUE(Pump([] { return GetDownloadManager()->GetState() == downloader::Downloading; }));
+    EXPECT_TRUE(testing_support::Exists(dir_.file("c/DemoGame")));
     const std::string home = base::WideToUtf8(GetConfigManager()->GetDomainUrl());
     const std::string news = base::WideToUtf8(GetConfigManager()->GetNewsPagesUrl());
     EXPECT_EQ(Record("WIN32_SHELL_LOG", 1),
@@ -211,8 +237,10 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
                          }));
     EXPECT_EQ(GetMainWndManager()->MessageBox(L"下载盘无读写权限", L""), IDOK);
     EXPECT_TRUE(owner_disabled);
-    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 1), (std::vector<std::string>{"", "演示游戏"}));
+    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 1),
+              (std::vector<std::string>{"", "", "", "演示游戏", "演示游戏"}));
     EXPECT_EQ(Record("WIN32_DIALOG_LOG", 2)[0], "请选择游戏安装包的保存位置");
+    EXPECT_NE(Record("WIN32_DIALOG_LOG", 2)[3].find("路径过长"), std::string::npos);
     HWND instance = GetInstanceWndManager()->GetHwnd();
     MenuItem(1);
     EXPECT_TRUE(GetClientManager()->IsQuitting());
