@@ -37,17 +37,14 @@ TEST(EscapeQueryValue, EncodesWhatEndsJoinsOrEncodesAValue) {
 
 // The channel file lands in the save folder under a plain name, never on the installer.
 TEST(ChannelFileName, TakesAPlainNameOtherThanTheInstallersOnly) {
-    // clang-format off
-    const struct { const wchar_t *configured, *installer, *used; } cases[] = {
-        {L"channel.ini", L"setup.exe", L"channel.ini"}, {L"ch a.n.ini", L"setup.exe", L"ch a.n.ini"},
-        {L"..\\..\\escaped.ini", L"setup.exe", L"channel.ini"}, {L"a/b.ini", L"x", L"channel.ini"},
-        {L"C:x.ini", L"x", L"channel.ini"}, {L"..", L"x", L"channel.ini"}, {L"", L"x", L"channel.ini"},
-        {L"a\tb", L"x", L"channel.ini"}, {L"a?.ini", L"x", L"channel.ini"}, {L"a.", L"x", L"channel.ini"},
-        {L"Setup.EXE", L"setup.exe", L"channel.ini"}, {L"setup.exe", L"CHANNEL.ini", L"setup.exe"},
-        {L"x/y", L"channel.ini", L""}};
-    // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(downloader::ChannelFileName(c.configured, c.installer), c.used) << c.configured;
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"my ch.ini", L"my ch.ini"}, {L"..\\..\\x.ini", L"channel.ini"},
+        {L"a/b", L"channel.ini"},     {L"C:x", L"channel.ini"},
+        {L"..", L"channel.ini"},      {L"", L"channel.ini"},
+        {L"a\tb?", L"channel.ini"},   {L"SETUP.exe", L"channel.ini"}};
+    for (const auto& [configured, used] : cases)
+        EXPECT_EQ(downloader::ChannelFileName(configured, L"setup.exe"), used) << configured;
+    EXPECT_EQ(downloader::ChannelFileName(L"a/b", L"channel.ini"), L"");
 }
 
 // In a child: files may grow to 1000 bytes only. True when the writer said it failed.

@@ -259,39 +259,25 @@ struct Heard : Gui::Callback2Action<bool, const std::string&> {
 TEST_F(ClientTest, HttpAskAnswersOnThisThreadWhateverTheServerDoes) {
     testing_http::TestServer server([](const testing_http::ReceivedRequest& r) {
         if (r.target == "/silent") return testing_http::Reply{{}, 0, true};
-        return testing_http::make_reply(200,
-                                        r.target == "/zero" ? std::string("ab\0cd", 5) : r.method);
+        return testing_http::make_reply(
+            200, r.target == "/zero" ? std::string("ab\0c", 4) : r.method + " " + r.body);
     });
     SetEnv("WIN32_HTTP_PORT_MAP", "80=" + std::to_string(server.port()));  // always port 80
     controller_ = std::make_unique<TestController>();
     base::SetController(controller_.get());
-    downloader::HttpAsk* ask = GetHttpAsk();
-    const std::wstring at = L"http://127.0.0.1";
     Results results;
-    auto record = [&](const char* what) {
-        return downloader::HttpResultCallback(new Heard(&results, what));
-    };
-    ask->Get(at + L"/silent", "", record("silent"));
-    ask->Get(at + L"/zero", "", record("zero"));
-    ask->Post(at + L"/post", "k=v&w", record("post"));
-    ask->Get(at + L"/unheard", "", downloader::HttpResultCallback());
-    ask->Get(L"http://127.0.0.2/", "", record("refused"));
-    std::string body;
-    EXPECT_TRUE(ask->SyncGet(body, at + L"/zero", ""));
-    EXPECT_EQ(body, "ab");
-    ASSERT_TRUE(Pump([&] { return results.size() == 4; }, 30000));
+    for (const char* what : {"/silent", "/zero", "/post", "/unheard"}) {
+        downloader::HttpResultCallback done(what[2] == 'n' ? nullptr : new Heard(&results, what));
+        (GetHttpAsk()->*(what[1] == 'p' ? &downloader::HttpAsk::Post : &downloader::HttpAsk::Get))(
+            L"http://127.0.0.1" + base::Utf8ToWide(what), "k=v&w", done);
+    }
+    ASSERT_TRUE(Pump([&] { return results.size() == 3; }, 30000));
     Pump([] { return false; }, 200);
     std::sort(results.begin(), results.end());
-    EXPECT_EQ(results, (Results{{"post", true, "POST"},
-                                {"refused", false, ""},
-                                {"silent", false, ""},
-                                {"zero", true, "ab"}}));
-    std::vector<std::string> seen;
-    for (const auto& r : server.requests())
-        seen.push_back(r.method + " " + r.target + " " + r.body);
-    std::sort(seen.begin(), seen.end());
-    EXPECT_EQ(seen, (std::vector<std::string>{"GET /silent ", "GET /unheard ", "GET /zero ",
-                                              "GET /zero ", "POST /post k=v&w"}));
+    EXPECT_EQ(
+        results,
+        (Results{{"/post", true, "POST k=v&w"}, {"/silent", false, ""}, {"/zero", true, "ab"}}));
+    EXPECT_EQ(server.requests().size(), 4u);
 }
 
 }  // namespace
