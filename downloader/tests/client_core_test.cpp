@@ -57,7 +57,7 @@ const Case kCases[] = {
      {L"下载文件检查出错"}},
     {"OtherPollErrorsKeepPolling", {}, 0, 0, {kFail7, kComplete}, "3:start", {0, 1, 3, 5, 6, 9},
      {0, 1, 3, 0, 0}, {}},
-    {"PauseAndResume", {}, 0, 0, {kRunning}, "3:pause 3:start 6:pause 8:resume 6:complete",
+    {"PauseAndResume", {}, 0, 0, {kRunning}, "3:pause 3:start 6:pause 8:pause 8:resume 6:complete",
      {0, 1, 3, 5, 6, 8, 6, 9}, {0, 1, 3, 5, 6, 0, 0}, {}},
     {"NoRoomForANewDownload", {}, 0, 0, {}, "3:start", {0, 1, 3}, {0, 1}, {}, ":free=1000",
      {"下载盘剩余空间不足"}},
@@ -193,8 +193,9 @@ class DownloadDiskTest : public ClientTest {};
 TEST_F(DownloadDiskTest, EachRefusalShowsOneMessageAndRemovesOnlyWhatItMade) {
     ASSERT_TRUE(testing_support::WriteAll(dir_.folder("d/Kept") + "/file", "x"));
     ASSERT_TRUE(testing_support::WriteAll(dir_.file("c/Blocked"), "x"));
-    SetEnv("WIN32_DRIVES", Drives(":free=10000000000000", ";D=" + dir_.file("d") + ":remote;R=" +
-                                                              dir_.folder("r") + ":fixed:ro"));
+    SetEnv("WIN32_DRIVES", Drives(":free=10000000000000",
+                                  ";D=" + dir_.file("d") + ":remote;R=" + dir_.folder("r") +
+                                      ":fixed:ro;E=" + dir_.folder("e") + ":free=10489855"));
     StartClient();
     // clang-format off
     const struct { const wchar_t* folder; const char* message; const char* path; bool there; } cases[] = {
@@ -203,6 +204,7 @@ TEST_F(DownloadDiskTest, EachRefusalShowsOneMessageAndRemovesOnlyWhatItMade) {
         {L"D:\\Kept", "下载盘不能为网络路径", "d/Kept/file", true},
         {L"C:\\Blocked\\Games", "下载盘无读写权限", "c/Blocked", true},
         {L"R:\\Games", "下载盘剩余空间不足", "r/Games", false},
+        {L"E:\\Games", "下载盘剩余空间不足", "e/Games", false},  // 10 MiB spare, less a byte
         {L"Q:\\Games", "获取磁盘信息失败", "q", false}};
     // clang-format on
     std::vector<std::string> expected;
@@ -213,6 +215,9 @@ TEST_F(DownloadDiskTest, EachRefusalShowsOneMessageAndRemovesOnlyWhatItMade) {
         if (*c.message) expected.push_back(c.message);
     }
     EXPECT_EQ(Record("WIN32_DIALOG_LOG", 2), expected);
+    GetConfigManager()->SetDownloadPath(L"C:\\Games\\New", false);
+    OpenDownloadFolder();  // the game's folder is not there: the download path opens
+    EXPECT_EQ(Record("WIN32_SHELL_LOG", 2), std::vector<std::string>{dir_.file("c/Games/New")});
 }
 
 TEST_F(DownloadDiskTest, WithoutAFixedDriveDownloadsGoUnderTheUsersOwnFolder) {

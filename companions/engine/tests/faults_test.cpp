@@ -1,6 +1,7 @@
 // The engine against a misbehaving server: resets, short bodies, stalls, errors,
 // ignored ranges, a changed file, wrong sizes and a failing MD5.
 #include "support/engine_fixture.h"
+#include "testing/http_test_server.h"
 
 namespace enginetest {
 namespace {
@@ -111,6 +112,32 @@ TEST_F(FaultsTest, AFailedCheckAnswers5AndWrongSizesMissingFilesAndNoServer3) {
         EXPECT_FALSE(Exists(partial_path()) || Exists(installer_path()));
         ASSERT_EQ(find(info), 0);
         EXPECT_EQ(info.path(), u"");
+    }
+}
+
+// Answers the demo platform never gives: a coded body, more bytes than the file has, a
+// range other than the one asked for. None reaches the file: each ends the task with 3.
+TEST_F(FaultsTest, AnEncodedBodyMoreBytesOrAnotherRangeEndWith3) {
+    const std::string bytes = RandomBytes(100000, 5);
+    const std::pair<const char*, std::string> cases[] = {
+        {"encodes", "200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 100000\r\n\r\n" + bytes},
+        {"more bytes", "200 OK\r\nConnection: close\r\n\r\n" + bytes + "x"},
+        {"another range",
+         "206 Partial Content\r\nContent-Range: bytes 1-99999/100000\r\nContent-Length: "
+         "99999\r\n\r\n" +
+             bytes.substr(1)}};
+    for (const auto& [reason, reply] : cases) {
+        SCOPED_TRACE(reason);
+        testing_http::TestServer server([&](const testing_http::ReceivedRequest&) {
+            return testing_http::Reply{{"HTTP/1.1 " + reply}};
+        });
+        restart();
+        write_engine_file("http://127.0.0.1:" + std::to_string(server.port()) + "/x.exe",
+                          bytes.size(), Md5Hex(bytes));
+        ASSERT_EQ(start(), 0);
+        Info info;
+        EXPECT_EQ(wait_end(info), 3);
+        EXPECT_NE(info.reason().find(reason), std::string::npos) << info.reason();
     }
 }
 

@@ -85,6 +85,10 @@ TEST_F(RoadTest, DownloadsPausesResumesAndStartsTheInstaller) {
               ReadAll(CONFIG_INI_PATH));
     EXPECT_EQ(Reports(), (std::vector<std::string>{ExpectedQuery(7), ExpectedQuery(8),
                                                    ExpectedQuery(9), ExpectedQuery(10)}));
+    for (const demo::LoggedRequest& r : server_.requests())  // the browser's agent and ours
+        EXPECT_TRUE(
+            r.path != "/b/duan/s/ginstall/" ||
+            (r.user_agent.size() > 5 && r.user_agent.rfind("kelto") == r.user_agent.size() - 5));
     const std::vector<std::wstring> log = LogLines();
     ASSERT_FALSE(log.empty());
     EXPECT_NE(log[0].find(L"MESSAGE: welcome to kelto demo downloader developing ..."),
@@ -180,20 +184,22 @@ TEST_F(RoadTest, OldLogsArePrunedByTheLocalCalendarInEveryTimeZone) {
     SetEnv("WIN32_FIXED_TIME", "2026-03-01T10:30:00Z");
     const struct {
         const char* zone;
-        const char* retain_days;  // in log.ini
+        const char* settings;  // of log.ini
         std::vector<std::string> left;
-    } runs[] = {{"Pacific/Kiritimati", "3", {"2-28", "3-1", "3-2"}},  // 00:30 on 2 March there
-                {"Etc/GMT+12", "3", {"2-26", "2-27", "2-28"}},        // 22:30 on 28 February there
-                {"UTC", "3", {"2-27", "2-28", "3-1"}},
-                // Costs what the folder holds, not the days: the start is not held up.
-                {"UTC", "2147483647", {"2-25", "2-26", "2-27", "2-28", "3-1"}}};
+    } runs[] = {
+        {"Pacific/Kiritimati", "level=1", {"2-28", "3-1", "3-2"}},  // 2 March there
+        {"Etc/GMT+12", "level=1", {"2-26", "2-27", "2-28"}},        // 28 February there
+        {"UTC", "level=2\r\nretain_days=3", {"2-27", "2-28", "3-1"}},
+        // Costs what the folder holds, not the days: the start is not held up.
+        {"UTC", "level=1\r\nretain_days=2147483647", {"2-25", "2-26", "2-27", "2-28", "3-1"}},
+        {"UTC", "level=3", {"2-25", "2-26", "2-27", "2-28", "3-1", "3-2", "3-3"}}};
     const std::string log = dir_.file("bin/demo_downloader_log_2026-");
     const char* days[] = {"2-25", "2-26", "2-27", "2-28", "3-1", "3-2", "3-3"};
     for (size_t run = 0; run < std::size(runs); ++run) {
         SCOPED_TRACE(runs[run].zone);
         testing_support::ScopedEnv tz("TZ", runs[run].zone);
-        ASSERT_TRUE(WriteAll(dir_.file("bin/log.ini"), "[log]\r\nlevel=1\r\nretain_days=" +
-                                                           std::string(runs[run].retain_days)));
+        ASSERT_TRUE(
+            WriteAll(dir_.file("bin/log.ini"), "[log]\r\n" + std::string(runs[run].settings)));
         for (const char* day : days) ASSERT_TRUE(WriteAll(log + day + ".txt", "\xFF\xFE"));
         ChildProcess client;
         ASSERT_TRUE(client.Start(program));

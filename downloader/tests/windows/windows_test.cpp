@@ -3,6 +3,8 @@
 // quit flag stays set), so the test that chooses it comes last: tests run as written.
 #include <win32_debug.h>
 
+#include <set>
+
 #include "ctrls/button.h"
 #include "ctrls/progress_ctrl.h"
 #include "downloader/instance_wnd_manager.h"
@@ -36,7 +38,8 @@ protected:
         const Gui::Rect r = Root()->GetScreenRect();
         const Gui::Point at(r.left + x, r.top + y);
         Each<ctrls::StaticText>([&](auto* t) {
-            if (t->GetScreenRect().Contains(at)) text = t->GetText();
+            if (t->GetScreenRect().Contains(at))
+                text += (text.empty() ? L"" : L" over ") + t->GetText();
         });
         return text;
     }
@@ -49,7 +52,7 @@ protected:
             big_ = view.empty() ? b : big_;
             view += b->GetLabel() + (b->IsEnabled() ? L"+ " : L"- ");
         });
-        Each<ctrls::ProgressCtrl>([&](auto* p) { bar_ = p; });
+        Each<ctrls::ProgressCtrl>([&](auto* p) { bar_ = p, bars_.insert(p->Get()); });
         return view + L"|" + TextAt(25, 192) + L"|" + TextAt(25, 230) + L"|" + TextAt(435, 230) +
                L"|" + std::to_wstring(bar_->Get());
     }
@@ -94,14 +97,21 @@ protected:
         return found;
     }
     // Two right clicks: the second replaces the menu of the first, so one shows.
+    // The menu is 150 x 60 with its lower right corner at the pointer.
     void MenuItem(int item) {
+        SetCursorPos(400, 300);
         for (int i = 0; i < 2; ++i) ASSERT_TRUE(Win32TrayClick(owner_, id_, WM_RBUTTONUP));
         ASSERT_TRUE(Pump([&] { return Owned(owner_).size() == 1; }));
+        RECT r;
+        GetWindowRect(Owned(owner_)[0], &r);
+        EXPECT_EQ(std::make_tuple(r.left, r.top, r.right, r.bottom),
+                  std::make_tuple(250, 240, 400, 300));
         Click(Owned(owner_)[0], 60, 17 + 26 * item);
     }
 
     ctrls::Button* big_ = nullptr;
     ctrls::ProgressCtrl* bar_ = nullptr;
+    std::set<int> bars_;  // every position the bar was seen at
     HWND owner_ = nullptr;
     UINT id_ = 0;
 };
@@ -165,6 +175,9 @@ TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice)
                    !GetUpdateRect(Hwnd(), nullptr, FALSE);
         }));
         ASSERT_EQ(View(), row.view);
+        // A running download moves the bar smoothly, as the skin asks.
+        EXPECT_TRUE(state != 6 || *bars_.upper_bound(0) < 2500) << ::testing::PrintToString(bars_);
+        bars_.clear();
         // Painted: the big button's face in its look, the bar's block or its groove.
         EXPECT_EQ(PixelAt(463, 212), Rgb(big_->GetStyle().look[big_->IsEnabled() ? 0 : 3], 3, 22));
         const ctrls::ProgressCtrl::Style& bar = bar_->GetStyle();
@@ -192,13 +205,21 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
         [&] { Win32TrayClick(owner_, id_, WM_LBUTTONUP); },
         [&] { MenuItem(0); },
     };
+    // Closed, or minimised behind another window: each way back restores it in front.
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, nullptr,
+                                 nullptr, nullptr, nullptr);
     for (const auto& show : shows) {
         SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
         ASSERT_TRUE(Pump([&] { return !Shown(); }));
         EXPECT_TRUE(IsWindow(Hwnd()) && base::GetController()->HasObject<downloader::MainWnd>());
         show();
         EXPECT_TRUE(Pump([&] { return Shown(); }));
+        ShowWindow(Hwnd(), SW_MINIMIZE);
+        SetForegroundWindow(other);
+        show();
+        EXPECT_TRUE(Pump([&] { return !IsIconic(Hwnd()) && GetForegroundWindow() == Hwnd(); }));
     }
+    DestroyWindow(other);
     EXPECT_NE(testing_support::ReadAll(dir_.file("tray")).find("tip=演示游戏下载器"),
               std::string::npos);
     // The title art opens its page only for a press and a release on it.
