@@ -175,6 +175,8 @@ TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice)
                    !GetUpdateRect(Hwnd(), nullptr, FALSE);
         }));
         ASSERT_EQ(View(), row.view);
+        EXPECT_EQ(TextAt(100, 260),
+                  row.find.path.empty() ? L"C:\\KeltoGames\\DemoGame" : L"C:\\Old\\DemoGame");
         // A running download moves the bar smoothly, as the skin asks.
         EXPECT_TRUE(state != 6 || *bars_.upper_bound(0) < 2500) << ::testing::PrintToString(bars_);
         bars_.clear();
@@ -266,6 +268,8 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
     MenuItem(1);
     EXPECT_TRUE(GetClientManager()->IsQuitting());
     EXPECT_FALSE(Win32TrayIconCount(nullptr) || IsWindow(instance));
+    Pump([] { return false; }, 1200);  // the poll after the release, the quit
+    EXPECT_TRUE(panel_.errors.empty()) << "an ending program reports no failing engine";
 }
 
 }  // namespace
