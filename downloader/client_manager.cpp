@@ -196,7 +196,16 @@ bool ClientManager::Start(const std::wstring& command_line) {
         PostQuitMessage(0);
         return false;
     }
-    skin::InitSkinIn(GetConfigManager()->GetWorkDir() + L"\\");
+    if (!skin::InitSkinIn(GetConfigManager()->GetWorkDir() + L"\\")) {
+        // Without its skin there is no window to show: never a program nobody can see.
+        LOG_ERROR << "皮肤加载失败，下载器退出";
+        MessageBoxW(nullptr, L"下载器界面资源加载失败，无法启动。", L"下载器",
+                    MB_OK | MB_ICONERROR);
+        g_quitting = true;
+        pimpl_->guard_.reset();
+        PostQuitMessage(0);
+        return false;
+    }
     GetConfigManager()->Load();
     GetReportManager()->ReportClientStart();
     GetInstanceWndManager()->Create();
@@ -214,9 +223,14 @@ bool ClientManager::IsQuitting() { return g_quitting; }
 
 bool ClientManager::UnzipTools() { return pimpl_->Unzip7z() && pimpl_->UnzipDownloader(); }
 
-void ClientManager::Restart() { pimpl_->Restart(); }
+// Once the program is ending (an installer started, the menu's close) nothing more is
+// started: a click in the second before the quit must not run a failing second start.
+void ClientManager::Restart() {
+    if (!g_quitting) pimpl_->Restart();
+}
 
 void ClientManager::InstallExe() {
+    if (g_quitting) return;
     GetReportManager()->ReportInstall();
     const std::wstring path = GetConfigManager()->GetInstallerPath();
     // Quoted: a save folder with blanks must not start a program named by its first word.

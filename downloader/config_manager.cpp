@@ -3,8 +3,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <wchar.h>
+
 #include <mutex>
-#include <set>
 
 #include "base/controller.h"
 #include "base/drive_util.h"
@@ -31,6 +32,30 @@ constexpr DWORD kIniValueChars = 260;
 std::wstring DailyLogName(const SYSTEMTIME& day) {
     return GetLogName() + L"_" + std::to_wstring(day.wYear) + L"-" + std::to_wstring(day.wMonth) +
            L"-" + std::to_wstring(day.wDay) + L".txt";
+}
+
+// The day number of a calendar date (any fixed origin), or -1 when there is no such date.
+int64_t DayNumber(const SYSTEMTIME& day) {
+    SYSTEMTIME midnight = {};
+    midnight.wYear = day.wYear, midnight.wMonth = day.wMonth, midnight.wDay = day.wDay;
+    FILETIME at;
+    if (!SystemTimeToFileTime(&midnight, &at)) return -1;
+    const int64_t ticks = static_cast<int64_t>(at.dwHighDateTime) << 32 | at.dwLowDateTime;
+    return ticks / 864000000000LL;  // 100 ns ticks a day
+}
+
+// The date a daily log's name carries, when the name is exactly one of DailyLogName's.
+bool DateOfLogName(const std::wstring& name, SYSTEMTIME& day) {
+    const std::wstring head = GetLogName() + L"_";
+    if (name.compare(0, head.size(), head) != 0) return false;
+    unsigned year = 0, month = 0, date = 0;
+    wchar_t tail[8] = {};
+    if (swscanf(name.c_str() + head.size(), L"%4u-%2u-%2u%7ls", &year, &month, &date, tail) != 4)
+        return false;
+    day = SYSTEMTIME{};
+    day.wYear = static_cast<WORD>(year), day.wMonth = static_cast<WORD>(month);
+    day.wDay = static_cast<WORD>(date);
+    return DailyLogName(day) == name;
 }
 
 std::wstring SpecialFolder(int csidl) {
@@ -67,9 +92,10 @@ void ConfigManager::Pimpl::LoadLogSettings() {
 
 void ConfigManager::Pimpl::DeleteOldLogs() {
     if (log_level_ >= 3) return;
-    // Local calendar days, counted back from today's date, never in hours.
-    std::set<std::wstring> keep;
-    for (int i = 0; i < retain_days_; ++i) keep.insert(DailyLogName(base::GetDateAfterDays(-i)));
+    // A log is kept while its local calendar day lies within the retained days up to
+    // today: the cost follows the files in the folder, whatever the number of days.
+    const int64_t today = DayNumber(base::GetDateAfterDays(0));
+    if (today < 0) return;
     const std::wstring folder = base::GetExeDir();
     const std::wstring log_name = GetLogName();
     WIN32_FIND_DATAW entry;
@@ -79,7 +105,10 @@ void ConfigManager::Pimpl::DeleteOldLogs() {
         const std::wstring name = entry.cFileName;
         if (name == L"." || name == L".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
-        if (name.find(log_name) == std::wstring::npos || keep.count(name)) continue;
+        if (name.find(log_name) == std::wstring::npos) continue;
+        SYSTEMTIME day;
+        const int64_t date = DateOfLogName(name, day) ? DayNumber(day) : -1;
+        if (date >= 0 && date <= today && today - date < retain_days_) continue;
         DeleteFileW((folder + L"\\" + name).c_str());
     } while (FindNextFileW(find, &entry));
     FindClose(find);
@@ -205,7 +234,12 @@ void ConfigManager::SetDownloadPath(const std::wstring& path, bool notify) {
 
 void ConfigManager::SaveChannel() {
     if (base::EqualNoCase(pimpl_->save_user_channel_, L"0")) return;
-    const std::wstring file = GetSaveDir() + L"\\" + pimpl_->save_file_name_;
+    const std::wstring name =
+        ChannelFileName(pimpl_->save_file_name_, GetDownloadManager()->GetInstallerFileName());
+    if (name != pimpl_->save_file_name_)
+        LOG_ERROR << "save_file_name不可用：" << pimpl_->save_file_name_ << "，改用：" << name;
+    if (name.empty()) return;
+    const std::wstring file = GetSaveDir() + L"\\" + name;
     const std::wstring section = base::ToUpper(GetGameKey()) + L"_DOWNLOADER";
     WritePrivateProfileStringW(section.c_str(), L"UserChannel", pimpl_->user_channel_.c_str(),
                                file.c_str());
@@ -223,6 +257,15 @@ std::wstring ConfigManager::GetUserSubsite() { return pimpl_->user_subsite_; }
 std::wstring ConfigManager::GetMid() { return pimpl_->mid_; }
 std::wstring ConfigManager::GetM2() { return pimpl_->m2_; }
 std::wstring ConfigManager::GetMac() { return pimpl_->mac_; }
+
+std::wstring ChannelFileName(const std::wstring& configured, const std::wstring& installer) {
+    const std::wstring fallback = L"channel.ini";
+    bool plain = !configured.empty() && configured.find(L"..") == std::wstring::npos &&
+                 configured.back() != L'.' && configured.back() != L' ';
+    for (wchar_t c : configured) plain = plain && c >= 0x20 && !wcschr(L"\\/:*?\"<>|", c);
+    if (plain && !base::EqualNoCase(configured, installer)) return configured;
+    return base::EqualNoCase(fallback, installer) ? std::wstring() : fallback;
+}
 
 }  // namespace downloader
 

@@ -55,6 +55,11 @@ private:
     std::unique_ptr<Pimpl> pimpl_;
 };
 
+// The channel file's name in the save folder: the configured one when it is a plain file
+// name (no folder, drive or "..", nothing Windows refuses in a name) other than the
+// installer's; otherwise "channel.ini" (empty when that is the installer's name too).
+std::wstring ChannelFileName(const std::wstring& configured, const std::wstring& installer);
+
 }  // namespace downloader
 
 downloader::ConfigManager* GetConfigManager();

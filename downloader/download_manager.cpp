@@ -114,6 +114,7 @@ struct DownloadManager::Pimpl : Gui::Pte<Pimpl> {
     int QueryProgress(IDownloadEngine* engine);
     void OnDownloadError(int32_t code, const std::wstring& text, int32_t shown_code);
     void OnProgress(int64_t downloaded, int64_t total, int32_t speed, bool animate);
+    void ShowStopped();
     void ShowError(std::wstring text, int32_t code);
     void SetState(DownloadState state);
     bool SetStateUnlessEnded(DownloadState state);
@@ -153,7 +154,8 @@ struct DownloadManager::Pimpl : Gui::Pte<Pimpl> {
     std::atomic<bool> preparing_{false};
     std::atomic<bool> loop_pending_{false};  // a loop is posted and has not moved the state yet
     std::atomic<int> engine_users_{0};
-    HANDLE wake_;  // ends the wait between polls when the engine goes
+    HANDLE wake_;                               // ends the wait between polls when the engine goes
+    int64_t shown_done_ = 0, shown_total_ = 0;  // the numbers on show (user-interface thread)
 };
 
 DownloadManager::Pimpl::Pimpl(DownloadManager* owner)
@@ -180,6 +182,9 @@ void DownloadManager::Pimpl::PrepareEngine() {
 
 void DownloadManager::Pimpl::LoadEngine(bool tools_ready) {
     preparing_ = false;
+    // An exit or restart while the tools unpacked has released what there was: an engine
+    // loaded now would never be given back.
+    if (GetClientManager()->IsQuitting()) return;
     if (!tools_ready) {
         LOG_ERROR << "下载模块加载失败";
         GetMainWndManager()->MessageBox(L"下载模块加载失败", L"");
@@ -352,10 +357,15 @@ void DownloadManager::Pimpl::OnDownloadError(int32_t code, const std::wstring& t
         SetState(Failed);
         PostToUi(&Pimpl::ShowError, text, shown_code);
     }
+    // No poll follows: the last one's speed must not stay on show.
+    PostToUi(&Pimpl::ShowStopped);
 }
+
+void DownloadManager::Pimpl::ShowStopped() { OnProgress(shown_done_, shown_total_, -1, false); }
 
 void DownloadManager::Pimpl::OnProgress(int64_t downloaded, int64_t total, int32_t speed,
                                         bool animate) {
+    shown_done_ = downloaded, shown_total_ = total;
     const std::wstring speed_text =
         std::wstring(L"速度：") +
         (speed == -1 ? std::wstring(L"0B/s") : FormatByteSize(speed) + L"/s");

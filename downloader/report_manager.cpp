@@ -1,5 +1,7 @@
 #include "downloader/report_manager.h"
 
+#include <wchar.h>
+
 #include <sstream>
 
 #include "base/controller.h"
@@ -23,8 +25,9 @@ struct ReportManager::Pimpl {
 
 std::wstring ReportManager::Pimpl::GetChannelParams() {
     ConfigManager* config = GetConfigManager();
-    return L"?user_from=" + config->GetUserFrom() + L"&user_channel=" + config->GetUserChannel() +
-           L"&user_subsite=" + config->GetUserSubsite();
+    return L"?user_from=" + EscapeQueryValue(config->GetUserFrom()) + L"&user_channel=" +
+           EscapeQueryValue(config->GetUserChannel()) + L"&user_subsite=" +
+           EscapeQueryValue(config->GetUserSubsite());
 }
 
 // The flag tells a new download from a continued one; it does not reach the address.
@@ -36,11 +39,32 @@ std::wstring ReportManager::Pimpl::BuildReportUrl(int status, const std::wstring
     ConfigManager* config = GetConfigManager();
     std::wostringstream url;
     url << L"http://" << base::Utf8ToWide(GDL_STATS_HOST) << L"/b/duan/s/ginstall/"
-        << GetChannelParams() << L"&mid=" << GetMachineId() << L"&q_mid=" << config->GetMid()
-        << L"&q_m2=" << config->GetM2() << L"&q_mac=" << config->GetMac() << L"&status=" << status
-        << L"&gkey=" << GetGameKey() << L"&ver=" << GetOwnFileVersion() << L"&first_time="
-        << first_time;
+        << GetChannelParams();
+    // A value never adds a key of its own (a channel "a&status=99" stays one value).
+    const std::pair<const wchar_t*, std::wstring> fields[] = {{L"mid", GetMachineId()},
+                                                              {L"q_mid", config->GetMid()},
+                                                              {L"q_m2", config->GetM2()},
+                                                              {L"q_mac", config->GetMac()},
+                                                              {L"status", std::to_wstring(status)},
+                                                              {L"gkey", GetGameKey()},
+                                                              {L"ver", GetOwnFileVersion()},
+                                                              {L"first_time", first_time}};
+    for (const auto& [key, value] : fields) url << L'&' << key << L'=' << EscapeQueryValue(value);
     return url.str();
+}
+
+std::wstring EscapeQueryValue(const std::wstring& value) {
+    std::wstring out;
+    for (wchar_t c : value) {
+        if (c == L'&' || c == L'=' || c == L'+' || c == L'%' || c == L'#') {
+            wchar_t code[4];
+            swprintf(code, 4, L"%%%02X", static_cast<unsigned>(c));
+            out += code;
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 ReportManager::ReportManager() : pimpl_(std::make_unique<Pimpl>()) {}

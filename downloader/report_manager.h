@@ -27,6 +27,10 @@ private:
     std::unique_ptr<Pimpl> pimpl_;
 };
 
+// A query value as it may stand in the report's address: the characters that end,
+// join or encode a value ("&", "=", "+", "%", "#") are percent-encoded, nothing else.
+std::wstring EscapeQueryValue(const std::wstring& value);
+
 }  // namespace downloader
 
 downloader::ReportManager* GetReportManager();

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <string.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -85,6 +87,45 @@ private:
     size_t pos_ = 0;
 };
 
+// minizip's file functions over a package in memory; the opaque value is the package.
+struct MemoryZip {
+    const char* data;
+    uint64_t size;
+};
+struct MemoryStream {
+    MemoryZip zip;
+    uint64_t at = 0;
+};
+
+voidpf ZCALLBACK MemoryOpen(voidpf opaque, const void*, int) {
+    return new MemoryStream{*static_cast<MemoryZip*>(opaque)};
+}
+uLong ZCALLBACK MemoryRead(voidpf, voidpf stream, void* out, uLong size) {
+    auto* s = static_cast<MemoryStream*>(stream);
+    const uLong n = static_cast<uLong>(std::min<uint64_t>(size, s->zip.size - s->at));
+    memcpy(out, s->zip.data + s->at, n);
+    s->at += n;
+    return n;
+}
+uLong ZCALLBACK MemoryWrite(voidpf, voidpf, const void*, uLong) { return 0; }
+ZPOS64_T ZCALLBACK MemoryTell(voidpf, voidpf stream) {
+    return static_cast<MemoryStream*>(stream)->at;
+}
+long ZCALLBACK MemorySeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto* s = static_cast<MemoryStream*>(stream);
+    const uint64_t base = origin == ZLIB_FILEFUNC_SEEK_SET   ? 0
+                          : origin == ZLIB_FILEFUNC_SEEK_CUR ? s->at
+                                                             : s->zip.size;
+    if (offset > s->zip.size - base) return -1;
+    s->at = base + offset;
+    return 0;
+}
+int ZCALLBACK MemoryClose(voidpf, voidpf stream) {
+    delete static_cast<MemoryStream*>(stream);
+    return 0;
+}
+int ZCALLBACK MemoryError(voidpf, voidpf) { return 0; }
+
 void LogRefused(const std::string& name, const wchar_t* why) {
     BASE_LOG(LL_WARNING, LCAT_ALL)
         << L"皮肤包条目被拒绝（" << why << L"）：" << base::Utf8ToWide(name.c_str());
@@ -128,8 +169,19 @@ bool CMiniUnPak::Open(const std::wstring& package_path) {
     return true;
 }
 
+bool CMiniUnPak::OpenMemory(const void* data, size_t size) {
+    Close();
+    if (!data) return false;
+    memory_ = static_cast<const char*>(data);
+    package_size_ = size;
+    if (BuildIndexFromZip()) return true;
+    Close();
+    return false;
+}
+
 void CMiniUnPak::Close() {
     path_.clear();
+    memory_ = nullptr;
     package_size_ = 0;
     package_crc_ = 0;
     entries_.clear();
@@ -139,7 +191,11 @@ bool CMiniUnPak::BuildIndexFromZip() {
     struct UnzCloser {
         void operator()(void* zip) const { unzClose(zip); }
     };
-    std::unique_ptr<void, UnzCloser> zip(unzOpen64(Win32PathToUnix(path_.c_str()).c_str()));
+    MemoryZip memory{memory_, package_size_};
+    zlib_filefunc64_def functions = {&MemoryOpen, &MemoryRead,  &MemoryWrite, &MemoryTell,
+                                     &MemorySeek, &MemoryClose, &MemoryError, &memory};
+    std::unique_ptr<void, UnzCloser> zip(
+        memory_ ? unzOpen2_64("", &functions) : unzOpen64(Win32PathToUnix(path_.c_str()).c_str()));
     if (!zip) return false;
     unz_global_info64 global;
     if (unzGetGlobalInfo64(zip.get(), &global) != UNZ_OK || global.number_entry > kMaxEntries)
@@ -293,10 +349,15 @@ bool CMiniUnPak::ReadEntry(const std::string& name, CUIMemoryFile& out) const {
     auto it = std::lower_bound(entries_.begin(), entries_.end(), name,
                                [](const Entry& e, const std::string& n) { return e.name < n; });
     if (it == entries_.end() || it->name != name) return false;
-    base::ScopedHandle file = OpenForReading(path_);
-    if (!file.IsValid()) return false;
-    std::string data(it->size, '\0');
-    if (!ReadAt(file.Get(), it->offset, data.data(), data.size())) return false;
+    std::string data;
+    if (memory_) {
+        data.assign(memory_ + it->offset, it->size);
+    } else {
+        base::ScopedHandle file = OpenForReading(path_);
+        if (!file.IsValid()) return false;
+        data.assign(it->size, '\0');
+        if (!ReadAt(file.Get(), it->offset, data.data(), data.size())) return false;
+    }
     uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()),
                       static_cast<uInt>(data.size()));
     if (crc != it->crc) {

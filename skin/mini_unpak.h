@@ -1,5 +1,5 @@
 // CMiniUnPak reads a skin package: a zip of stored (uncompressed) entries, each
-// read in place from the file. Its index (entry name, data offset, size, CRC) is
+// read in place from the file (or from memory). Its index (entry name, data offset, size, CRC) is
 // kept beside the package in "<package>.idx" and reused while it was made from the
 // very same package bytes. Only stored entries with a safe relative name and a
 // bounded size are listed; an entry whose bytes fail their CRC is not read.
@@ -37,8 +37,10 @@ public:
     // size and CRC, else from the zip, writing the cache anew (a cache that cannot
     // be written is no error). False when the package cannot be read as a zip.
     bool Open(const std::wstring& package_path);
+    // Indexes a package held in memory (no index cache), which must outlive the reader.
+    bool OpenMemory(const void* data, size_t size);
     void Close();
-    bool IsOpen() const { return !path_.empty(); }
+    bool IsOpen() const { return !path_.empty() || memory_; }
 
     // Entries in name order.
     const std::vector<Entry>& GetEntries() const { return entries_; }
@@ -57,6 +59,7 @@ private:
     void WriteIndexCache(const std::wstring& index_path) const;
 
     std::wstring path_;
+    const char* memory_ = nullptr;
     uint64_t package_size_ = 0;
     uint32_t package_crc_ = 0;
     std::vector<Entry> entries_;

@@ -44,11 +44,13 @@ void FinishStart(bool loaded, const std::wstring& what) {
 
 }  // namespace
 
-bool LoadSkinPackage(const std::wstring& package_path) {
+namespace {
+
+// Loads skin.info and every image from the opened package into the value store.
+bool LoadOpenedPackage(bool opened) {
     SkinLoader& loader = SkinLoader::Instance();
     SkinZipLoader& package = Package();
-    loader.SetImageReader(nullptr);
-    if (!package.Open(package_path) || !package.LoadInfo(loader)) {
+    if (!opened || !package.LoadInfo(loader)) {
         package.Close();
         return false;
     }
@@ -57,12 +59,26 @@ bool LoadSkinPackage(const std::wstring& package_path) {
     return true;
 }
 
+}  // namespace
+
+bool LoadSkinPackage(const std::wstring& package_path) {
+    SkinLoader::Instance().SetImageReader(nullptr);
+    return LoadOpenedPackage(Package().Open(package_path));
+}
+
 bool InstallSkinPackage(const std::wstring& working_folder, const void* data, size_t size) {
     std::wstring folder = working_folder + L"skin";
     std::wstring package = folder + L"\\skin.sk";
     bool loaded =
         (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) &&
         WriteWholeFile(package, data, size) && LoadSkinPackage(package);
+    if (!loaded) {
+        // The copy on disk cannot serve (no room, no rights, something else in its place):
+        // the package is read where it lies in memory.
+        BASE_LOG(LL_WARNING, LCAT_ALL) << L"皮肤文件不可用，从内存加载：" << package;
+        SkinLoader::Instance().SetImageReader(nullptr);
+        loaded = LoadOpenedPackage(Package().OpenMemory(data, size));
+    }
     FinishStart(loaded, package);
     return loaded;
 }

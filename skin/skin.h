@@ -24,10 +24,11 @@ namespace skin {
 // What InitSkin does, for a given working folder (a prefix ending in a backslash)
 // and the package bytes: creates <folder>skin, writes the package there as
 // skin.sk, loads its skin.info and every image, installs the package image
-// reader and the font callback, and sets the default font from "normal_ft". A
-// package that cannot be read is logged and leaves a store holding only a
-// 12-pixel "normal_ft", so the default font is still usable. True when the
-// package was read.
+// reader and the font callback, and sets the default font from "normal_ft". When
+// that copy cannot be written or read, the package is read from `data` itself,
+// which must then live as long as the skin does (a resource does). A package that
+// cannot be read either way is logged and leaves a store holding only a 12-pixel
+// "normal_ft", so the default font is still usable. True when the package was read.
 bool InstallSkinPackage(const std::wstring& working_folder, const void* data, size_t size);
 // The same with the "SKIN.ZIP" resource of type "ZIP" of the program's module.
 bool InitSkinIn(const std::wstring& working_folder);

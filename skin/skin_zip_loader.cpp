@@ -45,6 +45,11 @@ bool SkinZipLoader::Open(const std::wstring& package_path) {
     return pak_.Open(package_path);
 }
 
+bool SkinZipLoader::OpenMemory(const void* data, size_t size) {
+    decoded_pixels_ = 0;
+    return pak_.OpenMemory(data, size);
+}
+
 void SkinZipLoader::Close() {
     decoded_pixels_ = 0;
     pak_.Close();

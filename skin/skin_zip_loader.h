@@ -24,6 +24,7 @@ public:
     static constexpr uint64_t kMaxTotalPixels = 16u << 20;
 
     bool Open(const std::wstring& package_path);
+    bool OpenMemory(const void* data, size_t size);
     void Close();
     const CMiniUnPak& GetPackage() const { return pak_; }
 

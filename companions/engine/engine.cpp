@@ -69,15 +69,15 @@ void Engine::drop_current() {
 // What a record's files still hold: a finished download counts only while its
 // installer is there, an unfinished one no more than its partial file. FindTask and
 // QueryTask answer the same numbers from this. An installer counts as complete only
-// once this process has checked its MD5 and it has not changed since; until then
-// (a new run) the program starts the task, which checks it off this thread.
+// while it is the very file whose MD5 was checked; once it changed, the program starts
+// the task, which checks it again off this thread.
 uint64_t Engine::bytes_on_disk(const TaskRecord& rec, bool* complete) const {
     std::string dir = Win32PathToUnix(utf16_to_wide(utf8_to_utf16(rec.save_folder)).c_str());
     if (complete) *complete = false;
     if (rec.complete) {
         std::string path = dir.empty() ? std::string() : join_path(dir, rec.file);
         bool present = !dir.empty() && file_size(path) == rec.size;
-        if (complete) *complete = present && is_verified(path);
+        if (complete) *complete = present && is_verified(path, rec.verified);
         return present ? rec.size : 0;
     }
     auto part = dir.empty() ? std::nullopt : file_size(join_path(dir, rec.file + ".part"));

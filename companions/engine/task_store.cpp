@@ -112,6 +112,8 @@ std::optional<TaskRecord> TaskStore::load(const std::string& key) const {
             boot = value;
         else if (name == "complete")
             r.complete = value == "1";
+        else if (name == "verified")
+            r.verified = value;
         else if (name == "last_error")
             r.last_error = value;
     }
@@ -154,6 +156,7 @@ bool TaskStore::save(const TaskRecord& r) const {
     put("synced_md5_state", r.synced_md5_state);
     put("boot", boot_id_);
     put("complete", r.complete ? "1" : "0");
+    put("verified", r.verified);
     put("last_error", r.last_error);
     return ensure_dir() && write_file_atomic(path_of(r.key, ".task"), text);
 }

@@ -28,6 +28,7 @@ struct TaskRecord {
     uint64_t synced = 0;
     std::string synced_md5_state;
     bool complete = false;
+    std::string verified;    // the installer's identity when its MD5 was checked
     std::string last_error;  // why the last transfer failed, for diagnosis
 };
 

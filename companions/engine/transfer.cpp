@@ -46,15 +46,31 @@ struct Stamp {
     dev_t dev;
     ino_t ino;
     off_t size;
+    int64_t mtime_ns;
     int64_t ctime_ns;
     bool operator==(const Stamp&) const = default;
+    std::string text() const {
+        return std::to_string(dev) + ":" + std::to_string(ino) + ":" + std::to_string(size) + ":" +
+               std::to_string(mtime_ns) + ":" + std::to_string(ctime_ns);
+    }
 };
 
 std::optional<Stamp> stamp_of(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
     return Stamp{st.st_dev, st.st_ino, st.st_size,
+                 int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
                  int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
+// The installer is a program to run: execute bits where the read bits are, given now so
+// that starting it later changes nothing about the file.
+void make_runnable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return;
+    const mode_t mode = st.st_mode & 07777;
+    const mode_t runnable = mode | S_IXUSR | ((mode & (S_IRGRP | S_IROTH)) >> 2);
+    if (runnable != mode) ::chmod(path.c_str(), runnable);
 }
 
 std::mutex g_verified_mutex;
@@ -62,7 +78,8 @@ std::map<std::string, Stamp> g_verified;
 
 }  // namespace
 
-void mark_verified(const std::string& path) {
+std::string mark_verified(const std::string& path) {
+    make_runnable(path);
     std::optional<Stamp> stamp = stamp_of(path);
     // File times come from a coarse clock: a change within the same tick would keep
     // the stamp. Once that clock has passed the stamp, any later change moves it.
@@ -73,17 +90,21 @@ void mark_verified(const std::string& path) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::lock_guard lock(g_verified_mutex);
-    if (stamp)
-        g_verified[path] = *stamp;
-    else
+    if (!stamp) {
         g_verified.erase(path);
+        return {};
+    }
+    g_verified[path] = *stamp;
+    return stamp->text();
 }
 
-bool is_verified(const std::string& path) {
+bool is_verified(const std::string& path, const std::string& recorded) {
     std::optional<Stamp> stamp = stamp_of(path);
+    if (!stamp) return false;
+    if (!recorded.empty() && recorded == stamp->text()) return true;
     std::lock_guard lock(g_verified_mutex);
     auto it = g_verified.find(path);
-    return stamp && it != g_verified.end() && it->second == *stamp;
+    return it != g_verified.end() && it->second == *stamp;
 }
 
 Transfer::Transfer(TaskSpec spec, const TaskStore& store, FileLock lock, const Settings& settings,
@@ -210,10 +231,11 @@ bool Transfer::prepare() {
             downloaded_ = game.size;
             UniqueFd done(::open(final_path().c_str(), O_RDONLY | O_CLOEXEC));
             Md5 whole;
-            // Checked already by this process and unchanged since: no need to read it again.
-            if (is_verified(final_path()) || (done && hash_prefix(done.get(), game.size, whole) &&
-                                              whole.hex_digest() == game.md5)) {
-                mark_verified(final_path());
+            // Checked already and unchanged since: no need to read it again.
+            if (is_verified(final_path(), rec->verified) ||
+                (done && hash_prefix(done.get(), game.size, whole) &&
+                 whole.hex_digest() == game.md5)) {
+                rec->verified = mark_verified(final_path());
                 rec->save_folder = spec_.save_folder;
                 store_.save(*rec);
                 finish(Phase::kComplete);
@@ -514,11 +536,12 @@ void Transfer::verify() {
         return;
     }
     sync_parent_dir(final_path());
-    mark_verified(final_path());
+    const std::string identity = mark_verified(final_path());
     TaskRecord copy;
     {
         std::lock_guard lock(record_mutex_);
         record_.complete = true;
+        record_.verified = identity;
         record_.committed = record_.synced = game.size;
         record_.md5_state.clear();
         record_.synced_md5_state.clear();

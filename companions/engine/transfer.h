@@ -1,8 +1,8 @@
 // One game's download on a thread of its own: prepares the partial file from the
 // task record, fetches the missing bytes with ranged requests, rides out transient
 // faults, verifies size and MD5, and renames the file into place. A resumed task
-// hashes the bytes already on disk, and a finished one is checked again before it
-// counts as complete in a new run. Every state
+// hashes the bytes already on disk, and a finished one is checked again when it
+// changed since its check. Every state
 // that the program can poll is readable without waiting on the transfer's I/O.
 #pragma once
 
@@ -51,10 +51,12 @@ struct Progress {
     std::string reason;  // why it failed
 };
 
-// Files whose MD5 this process has checked. A file changed, replaced or gone since
-// counts as unchecked.
-void mark_verified(const std::string& path);
-bool is_verified(const std::string& path);
+// Files whose MD5 has been checked. A file changed, replaced or gone since counts as
+// unchecked. mark_verified answers the file's identity (device, inode, size, modification
+// and change times; empty when it is gone) for the task record, so that a later run
+// trusts a file whose identity is still the recorded one.
+std::string mark_verified(const std::string& path);
+bool is_verified(const std::string& path, const std::string& recorded);
 
 class Transfer {
 public:

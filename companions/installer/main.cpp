@@ -85,5 +85,8 @@ int main() {
     }
     ::close(fd);
     std::printf("Demo installer ran; recorded in %s\n", file.c_str());
+    // A real installer stays while a person goes through it.
+    if (const char* stay = std::getenv("DEMO_INSTALLER_STAY_MS"))
+        Sleep(std::strtoul(stay, nullptr, 10));
     return 0;
 }

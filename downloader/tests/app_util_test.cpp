@@ -5,7 +5,9 @@
 
 #include <csignal>
 
+#include "downloader/config_manager.h"
 #include "downloader/message_loop.h"
+#include "downloader/report_manager.h"
 #include "gui/raster.h"
 #include "gui/timer.h"
 #include "raster/png_raster.h"
@@ -25,6 +27,24 @@ TEST(FormatByteSize, ChangesUnitAtAThousandOfTheCurrentOne) {
     // clang-format on
     for (const auto& [bytes, text] : cases) EXPECT_EQ(FormatByteSize(bytes), text) << bytes;
     EXPECT_EQ(FormatSizeProgress(512, 2048), L"512B/2.0KB");
+}
+
+// A report value never adds or cuts a key; only the characters that could are encoded.
+TEST(EscapeQueryValue, EncodesWhatEndsJoinsOrEncodesAValue) {
+    EXPECT_EQ(downloader::EscapeQueryValue(L"a&status=99+1%#x 中"),
+              L"a%26status%3D99%2B1%25%23x 中");
+}
+
+// The channel file lands in the save folder under a plain name, never on the installer.
+TEST(ChannelFileName, TakesAPlainNameOtherThanTheInstallersOnly) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"my ch.ini", L"my ch.ini"}, {L"..\\..\\x.ini", L"channel.ini"},
+        {L"a/b", L"channel.ini"},     {L"C:x", L"channel.ini"},
+        {L"..", L"channel.ini"},      {L"", L"channel.ini"},
+        {L"a\tb?", L"channel.ini"},   {L"SETUP.exe", L"channel.ini"}};
+    for (const auto& [configured, used] : cases)
+        EXPECT_EQ(downloader::ChannelFileName(configured, L"setup.exe"), used) << configured;
+    EXPECT_EQ(downloader::ChannelFileName(L"a/b", L"channel.ini"), L"");
 }
 
 // In a child: files may grow to 1000 bytes only. True when the writer said it failed.

@@ -242,7 +242,13 @@ void ProgressPanel::ChangeFolder() {
     wchar_t path[MAX_PATH] = {};
     const bool read = SHGetPathFromIDListW(chosen, path) != FALSE;
     CoTaskMemFree(chosen);
-    if (!read || !path[0]) return;
+    if (!read || !path[0]) {
+        // Only file system folders can be picked: one without a path has too long a one.
+        LOG_ERROR << "所选目录路径过长";
+        GetMainWndManager()->MessageBox(
+            L"所选文件夹的路径过长（不能超过259个字符），请选择其他文件夹", L"");
+        return;
+    }
     std::wstring folder = path;
     // "D:\" stays a root; "D:\Games\" loses its separator so the game folder joins cleanly.
     if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -49,40 +50,51 @@ void ImageKeys(const boost::property_tree::ptree& tree, const std::string& prefi
     }
 }
 
+// Also when its copy cannot be written (a file where the skin folder goes, a folder where
+// the copy goes): the package is then read in memory.
 TEST_F(SkinStart, TheBuiltSkinLoadsWithEveryImageItNames) {
-    const std::string package = ReadAll(SKIN_PACKAGE);
+    static const std::string package = ReadAll(SKIN_PACKAGE);  // outlives the skin
     ASSERT_FALSE(package.empty());
-    ASSERT_TRUE(Install(package));
-    EXPECT_EQ(ReadAll(dir_.file("skin/skin.sk")), package);
-    EXPECT_FALSE(ReadAll(dir_.file("skin/skin.sk.idx")).empty());
-    ExpectUsableDefaultFont();
+    for (const char* blocker : {"", "skin", "skin/skin.sk/x"}) {
+        SCOPED_TRACE(blocker);
+        std::filesystem::remove_all(dir_.file("skin"));
+        if (*blocker)
+            std::filesystem::create_directories(
+                std::filesystem::path(dir_.file(blocker)).parent_path());
+        ASSERT_TRUE(!*blocker || testing_support::WriteAll(dir_.file(blocker), "x"));
+        ASSERT_TRUE(Install(package));
+        EXPECT_EQ(ReadAll(dir_.file("skin/skin.sk")) == package, !*blocker);
+        EXPECT_EQ(ReadAll(dir_.file("skin/skin.sk.idx")).empty(), !!*blocker);
+        ExpectUsableDefaultFont();
 
-    boost::property_tree::ptree tree;
-    std::string info;
-    ASSERT_TRUE(skin::SkinLoader::Instance().GetString("default_wnd_caption", info));
-    std::istringstream text(ReadAll(SKIN_INFO));
-    boost::property_tree::read_info(text, tree);
-    std::vector<std::string> keys;
-    ImageKeys(tree, "", keys);
-    ASSERT_GT(keys.size(), 30u);
-    for (const std::string& key : keys) {
-        Gui::Image image = GetSkinImage(std::wstring(key.begin(), key.end()));
-        EXPECT_FALSE(image.IsEmpty()) << key;
-        EXPECT_LE(image.GetWidth(), 600) << key;
+        boost::property_tree::ptree tree;
+        std::string info;
+        ASSERT_TRUE(skin::SkinLoader::Instance().GetString("default_wnd_caption", info));
+        std::istringstream text(ReadAll(SKIN_INFO));
+        boost::property_tree::read_info(text, tree);
+        std::vector<std::string> keys;
+        ImageKeys(tree, "", keys);
+        ASSERT_GT(keys.size(), 30u);
+        for (const std::string& key : keys) {
+            Gui::Image image = GetSkinImage(std::wstring(key.begin(), key.end()));
+            EXPECT_FALSE(image.IsEmpty()) << key;
+            EXPECT_LE(image.GetWidth(), 600) << key;
+        }
+        EXPECT_EQ(GetSkinImage(L"mainwnd.sys.wndbg").GetSize(), Gui::Size(600, 279));
+        EXPECT_FALSE(GetSkinImage(L"tray").IsEmpty());
+
+        ctrls::SystemPanelStyle sys;
+        ASSERT_TRUE(skin::SkinLoader::Instance().GetStyle("mainwnd.sys", sys));
+        EXPECT_NE(sys.titlefont.GetHandle(), nullptr) << "style fonts come realised";
+        EXPECT_TRUE(sys.titlefont.IsBold());
+        ctrls::LinkStyle link;
+        ASSERT_TRUE(skin::SkinLoader::Instance().GetStyle("mainwnd.link_news", link));
+        EXPECT_NE(link.textfont1.GetLogFont().lfUnderline, 0);
+        EXPECT_EQ(link.textfont0.GetLogFont().lfUnderline, 0);
+        EXPECT_EQ(GetDefaultWndCaption(), L"演示游戏");
+        EXPECT_FALSE(GetSkinWString(L"download_dir_name").empty());
+        skin::SkinLoader::Instance().Clear();
     }
-    EXPECT_EQ(GetSkinImage(L"mainwnd.sys.wndbg").GetSize(), Gui::Size(600, 279));
-    EXPECT_FALSE(GetSkinImage(L"tray").IsEmpty());
-
-    ctrls::SystemPanelStyle sys;
-    ASSERT_TRUE(skin::SkinLoader::Instance().GetStyle("mainwnd.sys", sys));
-    EXPECT_NE(sys.titlefont.GetHandle(), nullptr) << "style fonts come realised";
-    EXPECT_TRUE(sys.titlefont.IsBold());
-    ctrls::LinkStyle link;
-    ASSERT_TRUE(skin::SkinLoader::Instance().GetStyle("mainwnd.link_news", link));
-    EXPECT_NE(link.textfont1.GetLogFont().lfUnderline, 0);
-    EXPECT_EQ(link.textfont0.GetLogFont().lfUnderline, 0);
-    EXPECT_EQ(GetDefaultWndCaption(), L"演示游戏");
-    EXPECT_FALSE(GetSkinWString(L"download_dir_name").empty());
 }
 
 TEST_F(SkinStart, AnUnreadablePackageStillSetsTheDefaultFont) {

@@ -1,6 +1,7 @@
 // The engine against a misbehaving server: resets, short bodies, stalls, errors,
 // ignored ranges, a changed file, wrong sizes and a failing MD5.
 #include "support/engine_fixture.h"
+#include "testing/http_test_server.h"
 
 namespace enginetest {
 namespace {
@@ -81,44 +82,63 @@ TEST_F(FaultsTest, ANewFileOrOneIgnoringRangesIsFetchedWholeAfterAPause) {
     }
 }
 
-TEST_F(FaultsTest, Md5MismatchAnswers5AndDropsTheFileAndTheRecord) {
+// A failing MD5 answers 5 and drops the file and the record, so the next start asks for
+// the whole file; a size other than the engine file's, a missing file and an unreachable
+// server end with 3.
+TEST_F(FaultsTest, AFailedCheckAnswers5AndWrongSizesMissingFilesAndNoServer3) {
     serve(400000);
-    write_engine_file(server_.url("/setup_demo.exe"), payload_.size(), std::string(32, 'e'));
-    ASSERT_EQ(start(), 0);
-    Info info;
-    EXPECT_EQ(wait_end(info), 5);
-    EXPECT_NE(info.reason().find("MD5"), std::string::npos) << info.reason();
-    EXPECT_EQ(progress(info), 5);
-    EXPECT_FALSE(Exists(partial_path()) || Exists(installer_path()));
-    ASSERT_EQ(find(info), 0);
-    EXPECT_EQ(info.path(), u"");
-
-    // The restart begins anew: a whole-file request, no range.
-    write_engine_file(server_.url("/setup_demo.exe"), payload_.size(), Md5Hex(payload_));
-    ASSERT_EQ(start(), 0);
-    ASSERT_EQ(wait_end(info), 0) << info.reason();
-    const auto requests = server_.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].range, "");
+    const std::string url = server_.url("/setup_demo.exe"), md5 = Md5Hex(payload_);
+    const struct {
+        std::string url;
+        uint64_t size;
+        std::string md5;
+        int32_t code;
+        const char* reason;
+    } cases[] = {{url, 400000, std::string(32, 'e'), 5, "MD5"},
+                 {url, 400001, md5, 3, "400000"},
+                 {server_.url("/nothing-here.exe"), 1000, md5, 3, "404"},
+                 {"", 400000, md5, 3, "network"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        if (c.url.empty()) server_.stop();
+        write_engine_file(c.url.empty() ? url : c.url, c.size, c.md5);
+        ASSERT_EQ(start(), 0);
+        Info info;
+        EXPECT_EQ(wait_end(info), c.code);
+        EXPECT_NE(info.reason().find(c.reason), std::string::npos) << info.reason();
+        EXPECT_TRUE(c.url.empty() || server_.requests().back().range.empty());
+        if (c.code != 5) continue;
+        EXPECT_EQ(progress(info), 5);
+        EXPECT_FALSE(Exists(partial_path()) || Exists(installer_path()));
+        ASSERT_EQ(find(info), 0);
+        EXPECT_EQ(info.path(), u"");
+    }
 }
 
-// A size other than the engine file's, a missing file and an unreachable server.
-TEST_F(FaultsTest, WrongSizesMissingFilesAndNoServerEndWith3) {
-    serve(400000);
-    write_engine_file(server_.url("/setup_demo.exe"), payload_.size() + 1, Md5Hex(payload_));
-    ASSERT_EQ(start(), 0);
-    Info info;
-    EXPECT_EQ(wait_end(info), 3);
-    EXPECT_NE(info.reason().find("400000"), std::string::npos) << info.reason();
-    EXPECT_EQ(server_.requests().size(), 1u);
-    write_engine_file(server_.url("/nothing-here.exe"), 1000, Md5Hex(payload_));
-    ASSERT_EQ(start(), 0);
-    EXPECT_EQ(wait_end(info), 3);
-    EXPECT_NE(info.reason().find("404"), std::string::npos);
-    server_.stop();
-    ASSERT_EQ(start(), 0);
-    EXPECT_EQ(wait_end(info), 3);
-    EXPECT_NE(info.reason().find("network"), std::string::npos) << info.reason();
+// Answers the demo platform never gives: a coded body, more bytes than the file has, a
+// range other than the one asked for. None reaches the file: each ends the task with 3.
+TEST_F(FaultsTest, AnEncodedBodyMoreBytesOrAnotherRangeEndWith3) {
+    const std::string bytes = RandomBytes(100000, 5);
+    const std::pair<const char*, std::string> cases[] = {
+        {"encodes", "200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 100000\r\n\r\n" + bytes},
+        {"more bytes", "200 OK\r\nConnection: close\r\n\r\n" + bytes + "x"},
+        {"another range",
+         "206 Partial Content\r\nContent-Range: bytes 1-99999/100000\r\nContent-Length: "
+         "99999\r\n\r\n" +
+             bytes.substr(1)}};
+    for (const auto& [reason, reply] : cases) {
+        SCOPED_TRACE(reason);
+        testing_http::TestServer server([&](const testing_http::ReceivedRequest&) {
+            return testing_http::Reply{{"HTTP/1.1 " + reply}};
+        });
+        restart();
+        write_engine_file("http://127.0.0.1:" + std::to_string(server.port()) + "/x.exe",
+                          bytes.size(), Md5Hex(bytes));
+        ASSERT_EQ(start(), 0);
+        Info info;
+        EXPECT_EQ(wait_end(info), 3);
+        EXPECT_NE(info.reason().find(reason), std::string::npos) << info.reason();
+    }
 }
 
 }  // namespace

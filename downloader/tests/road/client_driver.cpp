@@ -1,6 +1,6 @@
 // The client as the program runs it, with the progress panel played over standard input
 // and output: each input line presses a button ("start", "pause", "resume", "retry",
-// "restart"); the panel's news goes out a line each: "pid N", "state N", "progress F",
+// "restart", "install"); the panel's news goes out a line each: "pid N", "state N", "progress F",
 // "error TEXT", "finished".
 #include <windows.h>
 
@@ -39,6 +39,7 @@ struct Panel : signals::has_slots<> {
         if (button == "resume") m->Resume();
         if (button == "retry") m->Retry();
         if (button == "restart") GetClientManager()->Restart();
+        if (button == "install") GetClientManager()->InstallExe();
     }
 } g_panel;
 

@@ -1,7 +1,10 @@
 // The client in real processes against the demo platform, without a display: the
 // program itself, and the client core with its panel played over standard input and
 // output (the driver).
+#include <signal.h>
 #include <windows.h>
+
+#include <filesystem>
 
 #include "base/machine_id.h"
 #include "base/string_util.h"
@@ -23,6 +26,13 @@ using testing_support::WaitUntil;
 class RoadTest : public ProgramTest {
 protected:
     std::string ReadC(const std::string& path) const { return ReadAll(dir_.file("c/" + path)); }
+    // The reports' statuses in the order they went out.
+    std::vector<int> Statuses() {
+        std::vector<int> out;
+        for (const std::string& q : Reports())
+            out.push_back(std::stoi(q.substr(q.find("&status=") + 8)));
+        return out;
+    }
 
     // The statistics query of a status, with this machine's identifiers.
     std::string ExpectedQuery(int status) {
@@ -52,12 +62,23 @@ void Play(ChildProcess& client, const std::string& script) {
     }
 }
 
+// The installer starts once, without waiting for it (it keeps running); a press of the
+// install button in the second before the quit starts nothing more. The next start finds
+// the download complete.
 TEST_F(RoadTest, DownloadsPausesResumesAndStartsTheInstaller) {
     ASSERT_TRUE(server_.control("rate=1000000"));
-    ChildProcess client;
-    ASSERT_TRUE(client.Start(Install(DRIVER_PATH)));
-    Play(client, "state 3>start;state 6>pause;state 8>resume;state 6;finished");
+    SetEnv("DEMO_INSTALLER_STAY_MS", "60000");
+    SetEnv("WIN32_SHELL_LOG", dir_.file("shell.log"));
+    const std::string driver = Install(DRIVER_PATH);
+    ChildProcess client, again;
+    ASSERT_TRUE(client.Start(driver));
+    Play(client, "state 3>start;state 6>pause;state 8>resume;state 6;finished>install");
     EXPECT_EQ(client.Wait(), 0);
+    const std::vector<std::string> runs =
+        base::SplitString(ReadAll(dir_.file("installer.log")), '\n');
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(kill(std::stoi(runs[0]), 0), 0) << "the installer still runs";
+    EXPECT_FALSE(testing_support::Exists(dir_.file("shell.log"))) << "no folder opened";
     EXPECT_TRUE(ReadC("KeltoGames/DemoGame/demo_setup.exe") == payload_);
     EXPECT_EQ(ReadC("KeltoGames/DemoGame/channel.ini"),
               "[DEMO_DOWNLOADER]\r\nUserChannel=demo\r\nUserFrom=demo_site\r\nUserSubsite=0\r\n");
@@ -69,11 +90,17 @@ TEST_F(RoadTest, DownloadsPausesResumesAndStartsTheInstaller) {
               ReadAll(CONFIG_INI_PATH));
     EXPECT_EQ(Reports(), (std::vector<std::string>{ExpectedQuery(7), ExpectedQuery(8),
                                                    ExpectedQuery(9), ExpectedQuery(10)}));
+    for (const demo::LoggedRequest& r : server_.requests())  // the browser's agent and ours
+        EXPECT_TRUE(
+            r.path != "/b/duan/s/ginstall/" ||
+            (r.user_agent.size() > 5 && r.user_agent.rfind("kelto") == r.user_agent.size() - 5));
     const std::vector<std::wstring> log = LogLines();
     ASSERT_FALSE(log.empty());
     EXPECT_NE(log[0].find(L"MESSAGE: welcome to kelto demo downloader developing ..."),
               std::wstring::npos);
     EXPECT_TRUE(Contains(log, L"InstallExe启动成功"));
+    ASSERT_TRUE(again.Start(driver));
+    Play(again, "state 9");
 }
 
 TEST_F(RoadTest, AFileThatFailsItsCheckRestartsTheProgram) {
@@ -84,7 +111,7 @@ TEST_F(RoadTest, AFileThatFailsItsCheckRestartsTheProgram) {
     EXPECT_EQ(client.Wait(), 0);
     // The new copy passes the single-instance check and finds the broken task gone.
     Play(client, "pid ;state 3");
-    EXPECT_TRUE(WaitUntil([&] { return Reports().size() == 3; }, 15000));  // 7, 8; 7
+    EXPECT_TRUE(WaitUntil([&] { return Statuses() == std::vector<int>{7, 8, 7}; }, 15000));
 }
 
 TEST_F(RoadTest, ASecondCopyLeavesAStuckCopyIsNamedAndOneThatEndsMeanwhileMakesWay) {
@@ -145,21 +172,55 @@ TEST_F(RoadTest, AKilledDownloadContinuesFromItsLastCheckpoint) {
         if (r.path == "/demo_setup.exe") last = r;
     ASSERT_EQ(last.range.rfind("bytes=", 0), 0u);
     EXPECT_GE(std::stod(last.range.substr(6)), seen * payload_.size() - (256 << 10) - (1 << 20));
-    EXPECT_EQ(Reports().size(), 6u);  // 7, 8; 7, 8 (continued), 9, 10
+    EXPECT_EQ(Statuses(), (std::vector<int>{7, 8, 7, 8, 9, 10}));  // the second 8 continues
+}
+
+// With a file where the skin's copy goes, the 600 x 279 window is painted from the package
+// the program holds; a program without any skin says so and ends.
+TEST_F(RoadTest, ASkinCopyThatCannotBeWrittenStillGivesTheWindowAndNoSkinEndsWithAMessage) {
+    SetEnv("WIN32_PAINT_DUMP_DIR", dir_.folder("dumps"));
+    SetEnv("WIN32_DIALOG_LOG", dir_.file("dialogs"));
+    ASSERT_TRUE(WriteAll(dir_.folder("data/kelto_demo_downloader") + "/skin", "x"));
+    auto painted = [&] {  // the size in a dump's PNG header
+        for (const auto& f : std::filesystem::directory_iterator(dir_.file("dumps")))
+            if ((ReadAll(f.path()) + std::string(24, 'x')).substr(16, 8) ==
+                std::string("\0\0\2\x58\0\0\1\x17", 8))
+                return true;
+        return false;
+    };
+    ChildProcess client, bare;
+    ASSERT_TRUE(client.Start(Install(PROGRAM_PATH)));
+    EXPECT_TRUE(WaitUntil(painted, 30000));
+    client.Kill();
+    std::filesystem::remove_all(dir_.file("dumps"));
+    std::filesystem::create_directory(dir_.file("dumps"));
+    ASSERT_TRUE(bare.Start(Install(SKINLESS_PATH)));
+    EXPECT_EQ(bare.Wait(), 0);
+    EXPECT_NE(ReadAll(dir_.file("dialogs")).find("下载器界面资源加载失败"), std::string::npos);
+    EXPECT_FALSE(painted());
 }
 
 TEST_F(RoadTest, OldLogsArePrunedByTheLocalCalendarInEveryTimeZone) {
     const std::string program = Install(PROGRAM_PATH);
     SetEnv("WIN32_FIXED_TIME", "2026-03-01T10:30:00Z");
-    const std::pair<const char*, std::vector<std::string>> zones[] = {
-        {"Pacific/Kiritimati", {"2-28", "3-1", "3-2"}},  // 00:30 on 2 March there
-        {"Etc/GMT+12", {"2-26", "2-27", "2-28"}},        // 22:30 on 28 February there
-        {"UTC", {"2-27", "2-28", "3-1"}}};
+    const struct {
+        const char* zone;
+        const char* settings;  // of log.ini
+        std::vector<std::string> left;
+    } runs[] = {
+        {"Pacific/Kiritimati", "level=1", {"2-28", "3-1", "3-2"}},  // 2 March there
+        {"Etc/GMT+12", "level=1", {"2-26", "2-27", "2-28"}},        // 28 February there
+        {"UTC", "level=2\r\nretain_days=3", {"2-27", "2-28", "3-1"}},
+        // Costs what the folder holds, not the days: the start is not held up.
+        {"UTC", "level=1\r\nretain_days=2147483647", {"2-25", "2-26", "2-27", "2-28", "3-1"}},
+        {"UTC", "level=3", {"2-25", "2-26", "2-27", "2-28", "3-1", "3-2", "3-3"}}};
     const std::string log = dir_.file("bin/demo_downloader_log_2026-");
     const char* days[] = {"2-25", "2-26", "2-27", "2-28", "3-1", "3-2", "3-3"};
-    for (size_t run = 0; run < 3; ++run) {
-        SCOPED_TRACE(zones[run].first);
-        testing_support::ScopedEnv tz("TZ", zones[run].first);
+    for (size_t run = 0; run < std::size(runs); ++run) {
+        SCOPED_TRACE(runs[run].zone);
+        testing_support::ScopedEnv tz("TZ", runs[run].zone);
+        ASSERT_TRUE(
+            WriteAll(dir_.file("bin/log.ini"), "[log]\r\n" + std::string(runs[run].settings)));
         for (const char* day : days) ASSERT_TRUE(WriteAll(log + day + ".txt", "\xFF\xFE"));
         ChildProcess client;
         ASSERT_TRUE(client.Start(program));
@@ -167,7 +228,7 @@ TEST_F(RoadTest, OldLogsArePrunedByTheLocalCalendarInEveryTimeZone) {
         std::vector<std::string> left;
         for (const char* day : days)
             if (testing_support::Exists(log + day + ".txt")) left.push_back(day);
-        EXPECT_EQ(left, zones[run].second);
+        EXPECT_EQ(left, runs[run].left);
     }
     EXPECT_TRUE(testing_support::Exists(dir_.file("bin/log.ini")));  // other files stay
 }

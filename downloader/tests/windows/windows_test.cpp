@@ -3,6 +3,8 @@
 // quit flag stays set), so the test that chooses it comes last: tests run as written.
 #include <win32_debug.h>
 
+#include <set>
+
 #include "ctrls/button.h"
 #include "ctrls/progress_ctrl.h"
 #include "downloader/instance_wnd_manager.h"
@@ -36,7 +38,8 @@ protected:
         const Gui::Rect r = Root()->GetScreenRect();
         const Gui::Point at(r.left + x, r.top + y);
         Each<ctrls::StaticText>([&](auto* t) {
-            if (t->GetScreenRect().Contains(at)) text = t->GetText();
+            if (t->GetScreenRect().Contains(at))
+                text += (text.empty() ? L"" : L" over ") + t->GetText();
         });
         return text;
     }
@@ -49,20 +52,31 @@ protected:
             big_ = view.empty() ? b : big_;
             view += b->GetLabel() + (b->IsEnabled() ? L"+ " : L"- ");
         });
-        Each<ctrls::ProgressCtrl>([&](auto* p) { bar_ = p; });
+        Each<ctrls::ProgressCtrl>([&](auto* p) { bar_ = p, bars_.insert(p->Get()); });
         return view + L"|" + TextAt(25, 192) + L"|" + TextAt(25, 230) + L"|" + TextAt(435, 230) +
                L"|" + std::to_wstring(bar_->Get());
     }
-    // A press and release at a point of a window, with the button state a real one has.
-    void Click(HWND hwnd, int x, int y) {
+    // A press at a point of a window and its release there (or at another point), with the
+    // button state a real one has.
+    void Click(HWND hwnd, int x, int y, int up_x = -1, int up_y = -1) {
         RECT r;
         GetWindowRect(hwnd, &r);
-        SetCursorPos(r.left + x, r.top + y);
+        if (up_x < 0) up_x = x, up_y = y;
+        const struct {
+            UINT message;
+            int x, y;
+            BYTE button;
+        } steps[] = {{WM_MOUSEMOVE, x, y, 0},
+                     {WM_LBUTTONDOWN, x, y, 0x80},
+                     {WM_MOUSEMOVE, up_x, up_y, 0x80},
+                     {WM_LBUTTONUP, up_x, up_y, 0}};
         BYTE keys[256] = {};
-        for (UINT m : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) {
-            keys[VK_LBUTTON] = m == WM_LBUTTONDOWN ? 0x80 : 0;
+        for (const auto& step : steps) {
+            SetCursorPos(r.left + step.x, r.top + step.y);
+            keys[VK_LBUTTON] = step.button;
             SetKeyboardState(keys);
-            SendMessageW(hwnd, m, keys[VK_LBUTTON] ? MK_LBUTTON : 0, MAKELPARAM(x, y));
+            SendMessageW(hwnd, step.message, step.button ? MK_LBUTTON : 0,
+                         MAKELPARAM(step.x, step.y));
         }
         SetCursorPos(0, 0);
     }
@@ -83,14 +97,21 @@ protected:
         return found;
     }
     // Two right clicks: the second replaces the menu of the first, so one shows.
+    // The menu is 150 x 60 with its lower right corner at the pointer.
     void MenuItem(int item) {
+        SetCursorPos(400, 300);
         for (int i = 0; i < 2; ++i) ASSERT_TRUE(Win32TrayClick(owner_, id_, WM_RBUTTONUP));
         ASSERT_TRUE(Pump([&] { return Owned(owner_).size() == 1; }));
+        RECT r;
+        GetWindowRect(Owned(owner_)[0], &r);
+        EXPECT_EQ(std::make_tuple(r.left, r.top, r.right, r.bottom),
+                  std::make_tuple(250, 240, 400, 300));
         Click(Owned(owner_)[0], 60, 17 + 26 * item);
     }
 
     ctrls::Button* big_ = nullptr;
     ctrls::ProgressCtrl* bar_ = nullptr;
+    std::set<int> bars_;  // every position the bar was seen at
     HWND owner_ = nullptr;
     UINT id_ = 0;
 };
@@ -154,6 +175,11 @@ TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice)
                    !GetUpdateRect(Hwnd(), nullptr, FALSE);
         }));
         ASSERT_EQ(View(), row.view);
+        EXPECT_EQ(TextAt(100, 260),
+                  row.find.path.empty() ? L"C:\\KeltoGames\\DemoGame" : L"C:\\Old\\DemoGame");
+        // A running download moves the bar smoothly, as the skin asks.
+        EXPECT_TRUE(state != 6 || *bars_.upper_bound(0) < 2500) << ::testing::PrintToString(bars_);
+        bars_.clear();
         // Painted: the big button's face in its look, the bar's block or its groove.
         EXPECT_EQ(PixelAt(463, 212), Rgb(big_->GetStyle().look[big_->IsEnabled() ? 0 : 3], 3, 22));
         const ctrls::ProgressCtrl::Style& bar = bar_->GetStyle();
@@ -181,15 +207,27 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
         [&] { Win32TrayClick(owner_, id_, WM_LBUTTONUP); },
         [&] { MenuItem(0); },
     };
+    // Closed, or minimised behind another window: each way back restores it in front.
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, nullptr,
+                                 nullptr, nullptr, nullptr);
     for (const auto& show : shows) {
         SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
         ASSERT_TRUE(Pump([&] { return !Shown(); }));
         EXPECT_TRUE(IsWindow(Hwnd()) && base::GetController()->HasObject<downloader::MainWnd>());
         show();
         EXPECT_TRUE(Pump([&] { return Shown(); }));
+        ShowWindow(Hwnd(), SW_MINIMIZE);
+        SetForegroundWindow(other);
+        show();
+        EXPECT_TRUE(Pump([&] { return !IsIconic(Hwnd()) && GetForegroundWindow() == Hwnd(); }));
     }
+    DestroyWindow(other);
     EXPECT_NE(testing_support::ReadAll(dir_.file("tray")).find("tip=演示游戏下载器"),
               std::string::npos);
+    // The title art opens its page only for a press and a release on it.
+    Click(Hwnd(), 300, 100, 300, 240);
+    Click(Hwnd(), 300, 240, 300, 100);
+    EXPECT_TRUE(Record("WIN32_SHELL_LOG", 1).empty());
     // The folder picker, the home link, the title art, the folder, the news link; a quick
     // second click opens a page once.
     SetEnv("WIN32_FOLDER_ANSWER", "C:\\Games\\");
@@ -198,6 +236,17 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
     // A folder too long for its line keeps its drive and the game's folder.
     GetConfigManager()->SetDownloadPath(L"C:\\Games\\" + std::wstring(40, L'x'), true);
     EXPECT_EQ(TextAt(100, 260), L"C:\\...\\DemoGame");
+    // A drive root is taken as it is and the download starts there; a folder too long for
+    // a path is refused with a word, the chosen one staying.
+    for (const std::string& pick : {std::string("C:\\"), "C:\\" + std::string(260, 'x')}) {
+        SetEnv("WIN32_FOLDER_ANSWER", pick);
+        Pump([] { return false; }, 1100);  // the button counts a click a second
+        Click(Hwnd(), 332, 260);
+    }
+    EXPECT_EQ(TextAt(100, 260), L"C:\\DemoGame");
+    Click(Hwnd(), 520, 212);
+    EXPECT_TRUE(Pump([] { return GetDownloadManager()->GetState() == downloader::Downloading; }));
+    EXPECT_TRUE(testing_support::Exists(dir_.file("c/DemoGame")));
     const std::string home = base::WideToUtf8(GetConfigManager()->GetDomainUrl());
     const std::string news = base::WideToUtf8(GetConfigManager()->GetNewsPagesUrl());
     EXPECT_EQ(Record("WIN32_SHELL_LOG", 1),
@@ -211,12 +260,16 @@ TEST_F(WindowTest, ClosingHidesTheWindowWhichShowsAgainOwnsWhatItAsksAndTheMenuE
                          }));
     EXPECT_EQ(GetMainWndManager()->MessageBox(L"下载盘无读写权限", L""), IDOK);
     EXPECT_TRUE(owner_disabled);
-    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 1), (std::vector<std::string>{"", "演示游戏"}));
+    EXPECT_EQ(Record("WIN32_DIALOG_LOG", 1),
+              (std::vector<std::string>{"", "", "", "演示游戏", "演示游戏"}));
     EXPECT_EQ(Record("WIN32_DIALOG_LOG", 2)[0], "请选择游戏安装包的保存位置");
+    EXPECT_NE(Record("WIN32_DIALOG_LOG", 2)[3].find("路径过长"), std::string::npos);
     HWND instance = GetInstanceWndManager()->GetHwnd();
     MenuItem(1);
     EXPECT_TRUE(GetClientManager()->IsQuitting());
     EXPECT_FALSE(Win32TrayIconCount(nullptr) || IsWindow(instance));
+    Pump([] { return false; }, 1200);  // the poll after the release, the quit
+    EXPECT_TRUE(panel_.errors.empty()) << "an ending program reports no failing engine";
 }
 
 }  // namespace
