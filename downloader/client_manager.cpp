@@ -203,7 +203,7 @@ bool ClientManager::Start(const std::wstring& command_line) {
                     MB_OK | MB_ICONERROR);
         g_quitting = true;
         pimpl_->guard_.reset();
-        PostQuitMessage(0);
+        PostQuitMessage(1);  // a start that failed is not a success
         return false;
     }
     GetConfigManager()->Load();

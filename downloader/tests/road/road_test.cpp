@@ -195,7 +195,7 @@ TEST_F(RoadTest, ASkinCopyThatCannotBeWrittenStillGivesTheWindowAndNoSkinEndsWit
     std::filesystem::remove_all(dir_.file("dumps"));
     std::filesystem::create_directory(dir_.file("dumps"));
     ASSERT_TRUE(bare.Start(Install(SKINLESS_PATH)));
-    EXPECT_EQ(bare.Wait(), 0);
+    EXPECT_EQ(bare.Wait(), 1);
     EXPECT_NE(ReadAll(dir_.file("dialogs")).find("下载器界面资源加载失败"), std::string::npos);
     EXPECT_FALSE(painted());
 }
