@@ -724,6 +724,7 @@ BOOL WINAPI IsIconic(HWND hwnd);
 BOOL WINAPI IsZoomed(HWND hwnd);
 BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UINT flags);
 BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+BOOL WINAPI BringWindowToTop(HWND hwnd);
 BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect);
 BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect);
 BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point);

@@ -270,7 +270,9 @@ bool convert_mouse(InputEvent& ev, MSG* out) {
             auto t = top_level_of_locked(find_window_locked(hwnd));
             if (t && is_top_level_locked(*t) && foreground_locked() != t->hwnd) {
                 top = t->hwnd;
-                activate = !(t->ex_style & WS_EX_NOACTIVATE) && !(t->style & WS_DISABLED);
+                // A click on a window disabled by its modal pop-up brings the pop-up.
+                activate = !(t->ex_style & WS_EX_NOACTIVATE) &&
+                           (!(t->style & WS_DISABLED) || modal_popup_locked(t->hwnd) != t->hwnd);
             }
         }
         if (top) {

@@ -14,6 +14,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -303,6 +304,69 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
     ASSERT_TRUE(Pump([&] { return !Of(WM_CHAR, b).empty(); }));
     EXPECT_EQ(Of(WM_CHAR, b)[0].wparam, 0x16u);
     EXPECT_EQ(Of(WM_KEYDOWN, b).back().wparam, static_cast<WPARAM>('V'));
+}
+
+// A main window disabled by its pop-up (a message box): whoever raises the main window,
+// the program or the window manager, the pop-up stays in front of it on the screen and
+// holds the activation.
+TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
+    HWND main = Make({100, 100, 500, 400}, RGB(0, 0, 150), nullptr, 0, L"owner");
+    HWND box = Make({200, 150, 350, 250}, RGB(150, 150, 0), main);
+    EnableWindow(main, FALSE);
+    const std::string xid = std::to_string(XidAt(450, 350));
+    const UINT place = SWP_NOMOVE | SWP_NOSIZE;
+    const struct {
+        const char* name;
+        std::function<void()> raise;
+    } rows[] = {
+        {"click",
+         [&] {
+             Xdo({"mousemove", "--sync", "450", "350", "click", "1"});
+         }},
+        {"manager activates",
+         [&] {
+             Xdo({"windowactivate", xid});
+         }},
+        {"manager raises",
+         [&] {
+             Xdo({"windowraise", xid});
+         }},
+        {"foreground", [&] { SetForegroundWindow(main); }},
+        {"bring to top", [&] { BringWindowToTop(main); }},
+        {"show", [&] { ShowWindow(main, SW_SHOW); }},
+        {"through the topmost band",
+         [&] {
+             SetForegroundWindow(GetLastActivePopup(main));
+             SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, place);
+             SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, place);
+         }},
+    };
+    // The place among the root's children (bottom first) of the one holding w.
+    auto level = [&](Window w) {
+        Window r, parent = w, *kids = nullptr;
+        unsigned n = 0;
+        while (parent != x_->root()) {
+            w = parent;
+            if (!XQueryTree(x_->display(), w, &r, &parent, &kids, &n)) return -1;
+            if (kids) XFree(kids);
+        }
+        XQueryTree(x_->display(), x_->root(), &r, &parent, &kids, &n);
+        int at = static_cast<int>(std::find(kids, kids + n, w) - kids);
+        if (kids) XFree(kids);
+        return at;
+    };
+    const Window box_x = XidAt(275, 200), main_x = std::stoul(xid);
+    for (const auto& row : rows) {
+        row.raise();
+        Pump([] { return false; }, 300);
+        EXPECT_TRUE(Pump([&] {
+            return level(box_x) > level(main_x) && ScreenPixel(275, 200) == 0x969600u &&
+                   GetActiveWindow() == box;
+        })) << row.name
+            << ": box at " << level(box_x) << ", owner at " << level(main_x);
+    }
+    EXPECT_TRUE(Of(WM_LBUTTONDOWN).empty());
+    DestroyWindow(box);
 }
 
 TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
