@@ -366,7 +366,13 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
             << ": box at " << level(box_x) << ", owner at " << level(main_x);
     }
     EXPECT_TRUE(Of(WM_LBUTTONDOWN).empty());
+    // The pop-up answers the mouse, and once it is gone its owner does again.
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "275", "200", "click", "1"}));
+    EXPECT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, box).empty(); }));
+    EnableWindow(main, TRUE);
     DestroyWindow(box);
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "450", "350", "click", "1"}));
+    EXPECT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, main).empty(); }));
 }
 
 TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
