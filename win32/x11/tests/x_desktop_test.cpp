@@ -299,11 +299,6 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
     EXPECT_EQ(typed, U"Hi, é下!");
     KeySym none = NoSymbol;
     for (int kc : spare) XChangeKeyboardMapping(d, kc, 1, &none, 1);
-    g_seen.clear();
-    ASSERT_TRUE(Xdo({"key", "ctrl+v"}));
-    ASSERT_TRUE(Pump([&] { return !Of(WM_CHAR, b).empty(); }));
-    EXPECT_EQ(Of(WM_CHAR, b)[0].wparam, 0x16u);
-    EXPECT_EQ(Of(WM_KEYDOWN, b).back().wparam, static_cast<WPARAM>('V'));
 }
 
 // A main window disabled by its pop-up (a message box): whoever raises the main window,
@@ -313,6 +308,9 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
     HWND main = Make({100, 100, 500, 400}, RGB(0, 0, 150), nullptr, 0, L"owner");
     HWND box = Make({200, 150, 350, 250}, RGB(150, 150, 0), main);
     EnableWindow(main, FALSE);
+    // Windows of the tests before may still be leaving the screen.
+    ASSERT_TRUE(Pump([&] { return ScreenPixel(450, 350) == 0x000096u; }));
+    ASSERT_TRUE(Pump([&] { return ScreenPixel(275, 200) == 0x969600u; }));
     const std::string xid = std::to_string(XidAt(450, 350));
     const UINT place = SWP_NOMOVE | SWP_NOSIZE;
     const struct {
@@ -363,7 +361,8 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
             return level(box_x) > level(main_x) && ScreenPixel(275, 200) == 0x969600u &&
                    GetActiveWindow() == box;
         })) << row.name
-            << ": box at " << level(box_x) << ", owner at " << level(main_x);
+            << ": box at " << level(box_x) << ", owner at " << level(main_x) << ", pixel "
+            << std::hex << ScreenPixel(275, 200) << ", active " << GetActiveWindow();
     }
     EXPECT_TRUE(Of(WM_LBUTTONDOWN).empty());
     // The pop-up answers the mouse, and once it is gone its owner does again.
