@@ -430,19 +430,18 @@ bool Ctrl::ReleaseCapture() {
 }
 
 // A capture control destroyed while it held the capture still lets go of its
-// window, or that window would take every mouse message from then on.
+// window, or that window would take every mouse message from then on. The record is
+// cleared first, so a CancelMode that releases the capture itself finds none to end.
 bool Ctrl::ReleaseCtrlCapture() {
     MouseState& m = Mouse();
     Ptr<Ctrl> capture = m.capture_ctrl;
     HWND hwnd = capture ? capture->GetTopCtrl()->GetHWND() : m.capture_hwnd;
-    if (capture) capture->CancelMode();
     m.capture_ctrl = nullptr;
     m.capture_hwnd = nullptr;
-    if (hwnd && ::GetCapture() == hwnd) {
-        ::ReleaseCapture();
-        return true;
-    }
-    return false;
+    const bool held = hwnd && ::GetCapture() == hwnd;
+    if (Ctrl* c = capture) c->CancelMode();
+    if (held && ::GetCapture() == hwnd) ::ReleaseCapture();
+    return held;
 }
 
 bool Ctrl::HasCapture() const {
@@ -500,12 +499,20 @@ bool Ctrl::HasMouseInFrame(const Rect& r) const {
 
 // ---- Tree hooks ----
 
-// Before a child leaves this control: an open window drops what the child's
-// subtree was doing with the mouse.
+// Before a child leaves this control: a capture held in the child's subtree ends and
+// its window lets go, and an open window drops what the subtree was doing with the
+// mouse.
 void Ctrl::ChildRemoving(Ctrl* child) {
+    MouseState& m = Mouse();
+    Ctrl* capture = m.capture_ctrl;
+    if (capture && (capture == child || capture->IsDescendantOf(child))) {
+        HWND hwnd = capture->GetTopCtrl()->GetHWND();
+        m.capture_ctrl = nullptr;
+        m.capture_hwnd = nullptr;
+        if (hwnd && ::GetCapture() == hwnd) ::ReleaseCapture();
+    }
     if (!IsOpen()) return;
     child->CancelModeDeep();
-    MouseState& m = Mouse();
     Ctrl* mouse = m.mouse_ctrl;
     if (mouse && (mouse == child || mouse->IsDescendantOf(child))) {
         m.mouse_ctrl = nullptr;
