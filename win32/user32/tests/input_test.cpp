@@ -359,6 +359,13 @@ TEST_F(InputTest, RaisingADisabledOwnerBringsItsModalPopupInFrontWithTheFocus) {
         {"active", [&] { SetActiveWindow(main); }},
         {"show", [&] { ShowWindow(main, SW_SHOW); }},
         {"click", [&] { Click(250, 150, 0); }},
+        {"click on the owner left active",
+         [&] {
+             EnableWindow(main, TRUE);
+             SetForegroundWindow(main);
+             EnableWindow(main, FALSE);
+             Click(250, 150, 0);
+         }},
         {"through the topmost band",
          [&] {
              SetForegroundWindow(GetLastActivePopup(main));

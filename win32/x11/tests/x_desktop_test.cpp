@@ -306,8 +306,8 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
 // holds the activation.
 TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
     HWND main = Make({100, 100, 500, 400}, RGB(0, 0, 150), nullptr, 0, L"owner");
+    EnableWindow(main, FALSE);  // first, as a modal dialog does
     HWND box = Make({200, 150, 350, 250}, RGB(150, 150, 0), main);
-    EnableWindow(main, FALSE);
     // Windows of the tests before may still be leaving the screen.
     ASSERT_TRUE(Pump([&] { return ScreenPixel(450, 350) == 0x000096u; }));
     ASSERT_TRUE(Pump([&] { return ScreenPixel(275, 200) == 0x969600u; }));
