@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "gui/ctrl.h"
 #include "gui/cursor_image.h"
@@ -29,6 +30,7 @@ struct MouseState {
     Point press[kButtons];
     int32_t double_time[kButtons] = {kNullTime, kNullTime, kNullTime};
     Point double_point[kButtons];
+    std::vector<Ptr<Ctrl>> refresh_tops;  // windows whose mouse control is to be found again
 
     MouseState() {
         for (int b = 0; b < kButtons; ++b) {
@@ -519,6 +521,38 @@ void Ctrl::ChildRemoving(Ctrl* child) {
         m.mouse_in = false;
         CallMouseEvent(mouse, MOUSELEAVE, Point(0, 0), 0, GetMouseFlags());
     }
+}
+
+// ---- The mouse control found again under a still pointer ----
+
+namespace {
+
+char g_refresh_id;  // owner id of the posted search
+
+void RefreshMouseCtrls() {
+    MouseState& m = Mouse();
+    std::vector<Ptr<Ctrl>> tops;
+    tops.swap(m.refresh_tops);
+    if (m.capture_ctrl) return;  // a capture keeps the mouse where it is
+    const Point p = Gui::GetMousePos();
+    for (const Ptr<Ctrl>& ptr : tops) {
+        Ctrl* top = ptr;
+        HWND hwnd = top ? top->GetHWND() : nullptr;
+        if (!hwnd || !top->IsOpen() || WindowFromPoint(POINT{p.x, p.y}) != hwnd) continue;
+        Ctrl::DispatchMouse(top, Ctrl::MOUSEMOVE, 0, p - top->GetScreenRect().TopLeft());
+        Ctrl::SyncCursor();
+    }
+}
+
+}  // namespace
+
+void Ctrl::RefreshMouseCtrl(Ctrl* top) {
+    MouseState& m = Mouse();
+    for (const Ptr<Ctrl>& t : m.refresh_tops)
+        if (t.Get() == top) return;
+    m.refresh_tops.emplace_back(top);
+    Gui::KillTimeCallback(&g_refresh_id);
+    Gui::PostCallback(MakeCallback(&RefreshMouseCtrls), &g_refresh_id);
 }
 
 // ---- Leave by polling and the cursor ----

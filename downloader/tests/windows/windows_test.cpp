@@ -53,8 +53,9 @@ protected:
         return view + L"|" + TextAt(25, 192) + L"|" + TextAt(25, 230) + L"|" + TextAt(435, 230) +
                L"|" + std::to_wstring(bar_->Get());
     }
-    // A press and release at a point of a window, with the button state a real one has.
-    void Click(HWND hwnd, int x, int y) {
+    // A press and release at a point of a window, with the button state a real one has;
+    // the pointer then leaves, unless it stays.
+    void Click(HWND hwnd, int x, int y, bool stay = false) {
         RECT r;
         GetWindowRect(hwnd, &r);
         SetCursorPos(r.left + x, r.top + y);
@@ -64,7 +65,7 @@ protected:
             SetKeyboardState(keys);
             SendMessageW(hwnd, m, keys[VK_LBUTTON] ? MK_LBUTTON : 0, MAKELPARAM(x, y));
         }
-        SetCursorPos(0, 0);
+        if (!stay) SetCursorPos(0, 0);
     }
     // A pixel of an image as 0xRRGGBB (none outside it); of the window as the layer dumps it.
     static uint32_t Rgb(const Gui::Image& i, int x, int y) {
@@ -161,6 +162,23 @@ TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice)
         s.holding = false;
         TearDown();
     }
+}
+
+// The state swaps the big button for another in the same place: under a pointer that
+// stays, the new one shows its hot look at once, and the old one is left cold.
+TEST_F(WindowTest, TheButtonSwappedInUnderAStillPointerIsHotAtOnce) {
+    TheScript().query = Answer{0, 0, 4096};
+    TheScript().progress = {kRunning};
+    StartClient();
+    GetMainWndManager()->CreateMainWnd();
+    ASSERT_TRUE(Pump([] { return GetDownloadManager()->GetState() == downloader::ReadyToStart; }));
+    ctrls::Button* start = nullptr;
+    ASSERT_TRUE(Pump([&] { return View().find(L"开始下载+") == 0 && (start = big_); }));
+    Click(Hwnd(), 520, 212, true);
+    EXPECT_TRUE(Pump(
+        [&] { return View().find(L"暂停下载+") == 0 && big_->GetLook() == ctrls::Button::HOT; }));
+    EXPECT_NE(start->GetLook(), ctrls::Button::HOT);
+    SetCursorPos(0, 0);
 }
 
 // Last: the menu's close ends the client for good.
