@@ -50,6 +50,7 @@ struct Window {
     RECT client{};  // client rectangle, same coordinates
     RECT normal{};  // where a minimised or maximised window returns to
     HWND last_active_popup = nullptr;
+    HICON icon_big = nullptr, icon_small = nullptr;  // what WM_SETICON gave it
     bool destroying = false;
     // An overlapped window hears its size and place (WM_SIZE, WM_MOVE) when first
     // shown rather than at creation.

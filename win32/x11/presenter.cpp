@@ -25,6 +25,7 @@
 
 #include "user32/input_state.h"
 #include "user32/window.h"
+#include "user32/window_class.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -59,6 +60,7 @@ void Atoms::load(Display* d, int screen) {
                            "_NET_WM_NAME",
                            "_NET_WM_PID",
                            "_NET_WM_PING",
+                           "_NET_WM_ICON",
                            "_NET_WM_WINDOW_TYPE",
                            "_NET_WM_WINDOW_TYPE_NORMAL",
                            "_NET_ACTIVE_WINDOW",
@@ -82,6 +84,7 @@ void Atoms::load(Display* d, int screen) {
                       &net_wm_name,
                       &net_wm_pid,
                       &net_wm_ping,
+                      &net_wm_icon,
                       &net_wm_window_type,
                       &net_wm_window_type_normal,
                       &net_active_window,
@@ -133,6 +136,7 @@ struct Shown {
     bool minimized;
     bool managed;  // a window of its own for the window manager
     HWND owner;    // the last of its chain of owners, null for an unowned window
+    HICON icons[2];  // big and small: the window's own (WM_SETICON), else its class's
     bool layered, per_pixel, keyed;
     BYTE alpha;
     uint32_t key;  // 0x00RRGGBB
@@ -153,6 +157,8 @@ struct XWin {
     bool viewable = false;
     bool ever_shown = false;
     std::wstring title;
+    HICON icons[2] = {};
+    bool icon_set = false;
     int pending = 0;                  // desktop changes the window's thread has not applied
     std::deque<RECT> asked_rects;     // our geometry requests the manager has not echoed
     std::deque<XState> asked_states;  // and our state requests
@@ -333,13 +339,25 @@ private:
                 for (int depth = 0; o && depth < 64;
                      ++depth, o = user::find_window_locked(o->owner))
                     owner = o->hwnd;
-                shown.push_back(
-                    Shown{h, r, minimized, taskbar, owner, layered, layered && l.per_pixel,
-                          layered && (l.flags & LWA_COLORKEY) != 0,
-                          static_cast<BYTE>(layered && constant ? l.alpha : 255),
-                          (static_cast<uint32_t>(GetRValue(l.key)) << 16) |
-                              (static_cast<uint32_t>(GetGValue(l.key)) << 8) | GetBValue(l.key),
-                          w->text});
+                HICON icons[2] = {w->icon_big, w->icon_small};
+                if (!icons[0] && !icons[1] && w->cls) {
+                    icons[0] = w->cls->icon;
+                    icons[1] = w->cls->icon_small;
+                }
+                shown.push_back(Shown{h,
+                                      r,
+                                      minimized,
+                                      taskbar,
+                                      owner,
+                                      {icons[0], icons[1]},
+                                      layered,
+                                      layered && l.per_pixel,
+                                      layered && (l.flags & LWA_COLORKEY) != 0,
+                                      static_cast<BYTE>(layered && constant ? l.alpha : 255),
+                                      (static_cast<uint32_t>(GetRValue(l.key)) << 16) |
+                                          (static_cast<uint32_t>(GetGValue(l.key)) << 8) |
+                                          GetBValue(l.key),
+                                      w->text});
             }
             for (HWND h : dirty) {
                 auto w = user::top_level_of_locked(user::find_window_locked(h));
@@ -491,10 +509,42 @@ private:
                         static_cast<int>(utf8.size()));
     }
 
+    // The pictures the desktop shows the window by (its taskbar entry, the window
+    // switcher): its icons, else the program file's own.
+    void set_icon(const Shown& s, XWin& xw) {
+        if (xw.icon_set && xw.icons[0] == s.icons[0] && xw.icons[1] == s.icons[1]) return;
+        xw.icon_set = true;
+        xw.icons[0] = s.icons[0];
+        xw.icons[1] = s.icons[1];
+        std::vector<user::IconPicture> own;
+        for (int i = 0; i < 2; ++i) {
+            user::IconPicture p;
+            if (s.icons[i] && (i == 0 || s.icons[1] != s.icons[0]) &&
+                user::icon_picture(s.icons[i], &p))
+                own.push_back(std::move(p));
+        }
+        const auto& pictures = own.empty() ? user::program_icon() : own;
+        std::vector<long> data;  // format 32 travels as longs
+        for (const auto& p : pictures) {
+            data.push_back(p.width);
+            data.push_back(p.height);
+            data.insert(data.end(), p.argb.begin(), p.argb.end());
+        }
+        if (data.empty())
+            XDeleteProperty(display_, xw.id, atoms_.net_wm_icon);
+        else
+            XChangeProperty(display_, xw.id, atoms_.net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(data.data()),
+                            static_cast<int>(data.size()));
+    }
+
     // Places, shows, minimises and fills one X window as its window is.
     void sync(const Shown& s, XWin& xw, bool dirty) {
         xw.shown = s;
-        if (xw.managed) set_title(s, xw);
+        if (xw.managed) {
+            set_title(s, xw);
+            set_icon(s, xw);
+        }
         // The window's thread has not yet taken in what the manager did.
         if (xw.pending > 0) return;
         // Without a window manager nobody keeps an icon: minimised means unmapped.

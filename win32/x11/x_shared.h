@@ -14,7 +14,8 @@ namespace w32::present {
 
 struct Atoms {
     Atom wm_protocols, wm_delete_window, wm_state, wm_change_state, wm_name, utf8_string;
-    Atom net_wm_name, net_wm_pid, net_wm_ping, net_wm_window_type, net_wm_window_type_normal;
+    Atom net_wm_name, net_wm_pid, net_wm_ping, net_wm_icon, net_wm_window_type,
+        net_wm_window_type_normal;
     Atom net_active_window, net_supporting_wm_check, net_wm_user_time, motif_wm_hints;
     Atom net_wm_cm, net_system_tray, net_system_tray_opcode, manager, xembed, xembed_info;
 

@@ -15,6 +15,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -372,6 +373,66 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
     DestroyWindow(box);
     ASSERT_TRUE(Xdo({"mousemove", "--sync", "450", "350", "click", "1"}));
     EXPECT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, main).empty(); }));
+}
+
+// An unowned window's X window carries its icon for the taskbar and the window switcher:
+// the one WM_SETICON gave it, else its class's, else the program file's own.
+TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
+    // _NET_WM_ICON as (width, height, first pixel, middle pixel) for each picture.
+    using Pictures = std::vector<std::array<unsigned long, 4>>;
+    auto pictures = [&](Window w) {
+        Atom type;
+        int format;
+        unsigned long count = 0, rest;
+        unsigned char* data = nullptr;
+        Pictures out;
+        XGetWindowProperty(x_->display(), w, XInternAtom(x_->display(), "_NET_WM_ICON", False), 0,
+                           1 << 20, False, XA_CARDINAL, &type, &format, &count, &rest, &data);
+        auto* v = reinterpret_cast<unsigned long*>(data);
+        for (unsigned long i = 0; data && i + 2 <= count;) {
+            const unsigned long w = v[i], h = v[i + 1], n = w * h;
+            if (!n || i + 2 + n > count) break;
+            out.push_back({w, h, v[i + 2] & 0xFFFFFFFF, v[i + 2 + n / 2 + w / 2] & 0xFFFFFFFF});
+            i += 2 + n;
+        }
+        if (data) XFree(data);
+        return out;
+    };
+    auto icon = [](uint32_t straight) {
+        std::vector<uint32_t> bits(16 * 16, straight);
+        ICONINFO ii{TRUE, 0, 0, CreateBitmap(16, 16, 1, 1, nullptr),
+                    CreateBitmap(16, 16, 1, 32, bits.data())};
+        return CreateIconIndirect(&ii);
+    };
+    HWND main = Make({600, 100, 700, 200}, RGB(0, 90, 0));
+    const Window xid = XidAt(610, 110);
+    // The program's: every size of its icon group, a rounded square, clear at the corner.
+    Pictures program;
+    EXPECT_TRUE(Pump([&] { return (program = pictures(xid)).size() == 3; }));
+    for (size_t i = 0; i < program.size(); ++i) {
+        EXPECT_EQ(program[i][0], 16u * (i + 1));
+        EXPECT_EQ(program[i][2] >> 24, 0u) << i;
+        EXPECT_EQ(program[i][3] >> 24, 0xFFu) << i;
+    }
+    HICON red = icon(0x80FF0000u), blue = icon(0xFF0000FFu);
+    EXPECT_EQ(SendMessageW(main, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(red)), 0);
+    EXPECT_EQ(SendMessageW(main, WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(red));
+    const Pictures red_only{{16, 16, 0x80FF0000u, 0x80FF0000u}};
+    EXPECT_TRUE(Pump([&] { return pictures(xid) == red_only; }));
+    // A window of a class with an icon shows the class's.
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hIcon = blue;
+    wc.lpszClassName = L"DesktopTestIconic";
+    ASSERT_TRUE(RegisterClassW(&wc));
+    HWND iconic = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 600, 300, 100,
+                                  100, nullptr, nullptr, nullptr, nullptr);
+    const Pictures blue_only{{16, 16, 0xFF0000FFu, 0xFF0000FFu}};
+    EXPECT_TRUE(Pump([&] { return pictures(XidAt(610, 310)) == blue_only; }));
+    DestroyWindow(iconic);
+    UnregisterClassW(wc.lpszClassName, nullptr);
+    DestroyIcon(red);
+    DestroyIcon(blue);
 }
 
 TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
