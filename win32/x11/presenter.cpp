@@ -67,6 +67,7 @@ void Atoms::load(Display* d, int screen) {
                            "_NET_SUPPORTING_WM_CHECK",
                            "_NET_WM_USER_TIME",
                            "_MOTIF_WM_HINTS",
+                           "_NET_WM_WINDOW_TYPE_TOOLTIP",
                            cm.c_str(),
                            tray.c_str(),
                            "_NET_SYSTEM_TRAY_OPCODE",
@@ -91,6 +92,7 @@ void Atoms::load(Display* d, int screen) {
                       &net_supporting_wm_check,
                       &net_wm_user_time,
                       &motif_wm_hints,
+                      &net_wm_window_type_tooltip,
                       &net_wm_cm,
                       &net_system_tray,
                       &net_system_tray_opcode,
@@ -290,7 +292,9 @@ private:
             // would wait in Xlib's queue while poll sleeps.
             if (XEventsQueued(display_, QueuedAlready)) continue;
             pollfd fds[2] = {{xfd, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-            if (poll(fds, 2, -1) < 0) continue;
+            const int woke = poll(fds, 2, tray_->timeout());
+            tray_->tick();
+            if (woke <= 0) continue;
             if (fds[1].revents & POLLIN) {
                 uint64_t count;
                 ssize_t n = read(wake_fd_, &count, sizeof count);

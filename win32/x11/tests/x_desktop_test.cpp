@@ -522,7 +522,7 @@ TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
     }
 }
 
-TEST_F(DesktopTest, TrayIconDocksInTheTrayAndItsClicksReachTheCallback) {
+TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShowsOnHover) {
     XDesktop::Helper tray(
         *x_,
         {"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
@@ -575,6 +575,36 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayAndItsClicksReachTheCallback) {
     EXPECT_EQ(clicks[0].wparam, 7u);
     EXPECT_EQ(clicks[0].lparam, WM_LBUTTONDOWN);
     EXPECT_EQ(clicks[1].lparam, WM_LBUTTONUP);
+    // Resting on the icon shows its tip just below the pointer, in the info colours with
+    // dark text; leaving the icon hides it.
+    auto tip = [&]() -> Window {
+        Window r, p, *kids = nullptr, found = 0;
+        unsigned n = 0;
+        XQueryTree(x_->display(), x_->root(), &r, &p, &kids, &n);
+        for (unsigned i = 0; i < n && !found; ++i) {
+            XWindowAttributes wa{};
+            std::string name;
+            XGetWindowAttributes(x_->display(), kids[i], &wa);
+            Property(kids[i], "_NET_WM_NAME", 0, &name);
+            if (wa.override_redirect && wa.map_state == IsViewable && name == "游戏下载器")
+                found = kids[i];
+        }
+        if (kids) XFree(kids);
+        return found;
+    };
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string(x + 1), std::to_string(y)}));
+    ASSERT_TRUE(Pump([&] { return tip() != 0; }));
+    const auto [tx, ty] = x_->Origin(tip());
+    EXPECT_GT(ty, y);
+    EXPECT_LT(ty, y + 40);
+    XWindowAttributes wa{};
+    XGetWindowAttributes(x_->display(), tip(), &wa);
+    const auto shown = x_->Screen(tx, ty, wa.width, wa.height);
+    EXPECT_GT(std::count(shown.begin(), shown.end(), 0xFFFFE1u), wa.width * wa.height / 2);
+    EXPECT_GT(std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p < 0x404040u; }),
+              20);
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "600", "600"}));
+    EXPECT_TRUE(Pump([&] { return tip() == 0; }));
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &d));
     EXPECT_TRUE(Pump([&] { return Named(x_->root(), "游戏下载器") == 0; }));
     DestroyIcon(icon);
