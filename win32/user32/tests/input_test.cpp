@@ -387,6 +387,8 @@ TEST_F(InputTest, RaisingADisabledOwnerBringsItsModalPopupInFrontWithTheFocus) {
         EXPECT_FALSE(GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) << row.name;
     }
     EXPECT_TRUE(SeenOf(WM_LBUTTONDOWN).empty());
+    ShowWindow(box, SW_HIDE);
+    EXPECT_EQ(GetLastActivePopup(main), main);  // a hidden pop-up does not count
 }
 
 TEST_F(InputTest, FocusAndActivationApi) {

@@ -168,19 +168,19 @@ protected:
     HWND win_[2] = {};
 };
 
-TEST_F(XInputTest, ButtonsAndTheWheelGiveMouseMessagesInClientCoordinates) {
+TEST_F(XInputTest, ButtonsAndTheWheelGiveMouseMessagesInClientCoordinatesAndServerTimes) {
     HWND w = win_[0];
     const struct {
         std::vector<XIn> events;
         std::vector<Got> messages;
     } rows[] = {
-        {{{XIn::Press, Button1, 0, 1010, 660}, {XIn::Release, Button1, Button1Mask, 1010, 661}},
+        {{{XIn::Press, Button1, 0, 1010, 660}, {XIn::Release, Button1, 0, 1010, 661}},
          {{w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)},
           {w, WM_LBUTTONUP, 0, MAKELPARAM(10, 11)}}},
-        {{{XIn::Press, Button2, 0, 1099, 749}, {XIn::Release, Button2, Button2Mask, 1099, 749}},
+        {{{XIn::Press, Button2, 0, 1099, 749}, {XIn::Release, Button2, 0, 1099, 749}},
          {{w, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(99, 99)},
           {w, WM_MBUTTONUP, 0, MAKELPARAM(99, 99)}}},
-        {{{XIn::Press, Button3, 0, 1000, 650}, {XIn::Release, Button3, Button3Mask, 1000, 650}},
+        {{{XIn::Press, Button3, 0, 1000, 650}, {XIn::Release, Button3, 0, 1000, 650}},
          {{w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(0, 0)}, {w, WM_RBUTTONUP, 0, 0}}},
         // The wheel: button 4 turns it away from the user, 5 towards; a notch each
         // press, the releases say nothing; sideways buttons are not a wheel here.
@@ -194,6 +194,16 @@ TEST_F(XInputTest, ButtonsAndTheWheelGiveMouseMessagesInClientCoordinates) {
     };
     for (size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ(Run(rows[i].events), rows[i].messages) << "row " << i;
+    // Message times keep the spacing of the server's (for events that happened up to
+    // ten seconds back); the latest is the user time.
+    Run({{XIn::Move, 0, 0, 1010, 660, 60000}});
+    const auto timed = Run({{XIn::Move, 0, 0, 1011, 660, 55000},
+                            {XIn::Press, Button1, 0, 1011, 660, 55040},
+                            {XIn::Release, Button1, 0, 1011, 660, 55290}});
+    ASSERT_EQ(timed.size(), 3u);
+    EXPECT_EQ(timed[1].time - timed[0].time, 40u);
+    EXPECT_EQ(timed[2].time - timed[1].time, 250u);
+    EXPECT_EQ(translator_->user_time(), 55290u);
     // A crossing moves the pointer the layer reports, with no message of its own.
     EXPECT_TRUE(Run({{XIn::Cross, 0, 0, 1111, 666}}).empty());
     POINT p;
@@ -363,19 +373,6 @@ TEST_F(XInputTest, AltGrIsCtrlAndAltAndTypesCharacters) {
     EXPECT_EQ(got[1].wparam, static_cast<WPARAM>('{'));
     for (int vk : {VK_CONTROL, VK_LCONTROL, VK_MENU, VK_RMENU}) EXPECT_LT(GetKeyState(vk), 0) << vk;
     translator_->focus(nullptr, false);
-}
-
-// Message times keep the spacing of the server's times (of events that have
-// happened, up to ten seconds back), and the latest is the user time.
-TEST_F(XInputTest, MessageTimesFollowTheServerClock) {
-    Run({{XIn::Move, 0, 0, 1010, 660, 60000}});
-    const auto got = Run({{XIn::Move, 0, 0, 1011, 660, 55000},
-                          {XIn::Press, Button1, 0, 1011, 660, 55040},
-                          {XIn::Release, Button1, Button1Mask, 1011, 660, 55290}});
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[1].time - got[0].time, 40u);
-    EXPECT_EQ(got[2].time - got[1].time, 250u);
-    EXPECT_EQ(translator_->user_time(), 55290u);
 }
 
 }  // namespace
