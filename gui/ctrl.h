@@ -376,6 +376,9 @@ public:
     bool HasMouseIn(const Rect& r) const;
     bool HasMouseInFrame(const Rect& r) const;
 
+    // Something under a still pointer was shown or hidden in top's window: the mouse
+    // control is found again after the handlers running now, as if the pointer moved.
+    static void RefreshMouseCtrl(Ctrl* top);
     static void ResetMouseState();
     static void SuppressMouse();
     static void SuppressMouseWhilePressed();

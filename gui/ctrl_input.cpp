@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "gui/ctrl.h"
 #include "gui/cursor_image.h"
@@ -29,6 +30,7 @@ struct MouseState {
     Point press[kButtons];
     int32_t double_time[kButtons] = {kNullTime, kNullTime, kNullTime};
     Point double_point[kButtons];
+    std::vector<Ptr<Ctrl>> refresh_tops;  // windows whose mouse control is to be found again
 
     MouseState() {
         for (int b = 0; b < kButtons; ++b) {
@@ -430,19 +432,18 @@ bool Ctrl::ReleaseCapture() {
 }
 
 // A capture control destroyed while it held the capture still lets go of its
-// window, or that window would take every mouse message from then on.
+// window, or that window would take every mouse message from then on. The record is
+// cleared first, so a CancelMode that releases the capture itself finds none to end.
 bool Ctrl::ReleaseCtrlCapture() {
     MouseState& m = Mouse();
     Ptr<Ctrl> capture = m.capture_ctrl;
     HWND hwnd = capture ? capture->GetTopCtrl()->GetHWND() : m.capture_hwnd;
-    if (capture) capture->CancelMode();
     m.capture_ctrl = nullptr;
     m.capture_hwnd = nullptr;
-    if (hwnd && ::GetCapture() == hwnd) {
-        ::ReleaseCapture();
-        return true;
-    }
-    return false;
+    const bool held = hwnd && ::GetCapture() == hwnd;
+    if (Ctrl* c = capture) c->CancelMode();
+    if (held && ::GetCapture() == hwnd) ::ReleaseCapture();
+    return held;
 }
 
 bool Ctrl::HasCapture() const {
@@ -500,18 +501,58 @@ bool Ctrl::HasMouseInFrame(const Rect& r) const {
 
 // ---- Tree hooks ----
 
-// Before a child leaves this control: an open window drops what the child's
-// subtree was doing with the mouse.
+// Before a child leaves this control: a capture held in the child's subtree ends and
+// its window lets go, and an open window drops what the subtree was doing with the
+// mouse.
 void Ctrl::ChildRemoving(Ctrl* child) {
+    MouseState& m = Mouse();
+    Ctrl* capture = m.capture_ctrl;
+    if (capture && (capture == child || capture->IsDescendantOf(child))) {
+        HWND hwnd = capture->GetTopCtrl()->GetHWND();
+        m.capture_ctrl = nullptr;
+        m.capture_hwnd = nullptr;
+        if (hwnd && ::GetCapture() == hwnd) ::ReleaseCapture();
+    }
     if (!IsOpen()) return;
     child->CancelModeDeep();
-    MouseState& m = Mouse();
     Ctrl* mouse = m.mouse_ctrl;
     if (mouse && (mouse == child || mouse->IsDescendantOf(child))) {
         m.mouse_ctrl = nullptr;
         m.mouse_in = false;
         CallMouseEvent(mouse, MOUSELEAVE, Point(0, 0), 0, GetMouseFlags());
     }
+}
+
+// ---- The mouse control found again under a still pointer ----
+
+namespace {
+
+char g_refresh_id;  // owner id of the posted search
+
+void RefreshMouseCtrls() {
+    MouseState& m = Mouse();
+    std::vector<Ptr<Ctrl>> tops;
+    tops.swap(m.refresh_tops);
+    if (m.capture_ctrl) return;  // a capture keeps the mouse where it is
+    const Point p = Gui::GetMousePos();
+    for (const Ptr<Ctrl>& ptr : tops) {
+        Ctrl* top = ptr;
+        HWND hwnd = top ? top->GetHWND() : nullptr;
+        if (!hwnd || !top->IsOpen() || WindowFromPoint(POINT{p.x, p.y}) != hwnd) continue;
+        Ctrl::DispatchMouse(top, Ctrl::MOUSEMOVE, 0, p - top->GetScreenRect().TopLeft());
+        Ctrl::SyncCursor();
+    }
+}
+
+}  // namespace
+
+void Ctrl::RefreshMouseCtrl(Ctrl* top) {
+    MouseState& m = Mouse();
+    for (const Ptr<Ctrl>& t : m.refresh_tops)
+        if (t.Get() == top) return;
+    m.refresh_tops.emplace_back(top);
+    Gui::KillTimeCallback(&g_refresh_id);
+    Gui::PostCallback(MakeCallback(&RefreshMouseCtrls), &g_refresh_id);
 }
 
 // ---- Leave by polling and the cursor ----

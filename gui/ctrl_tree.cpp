@@ -195,6 +195,7 @@ void Ctrl::Show(bool show) {
     if (!show) flags_ &= ~kVisible;
     RefreshFrame();
     if (InFrame() && parent_) parent_->RefreshLayout();
+    if (IsOpen()) RefreshMouseCtrl(GetTopCtrl());
 }
 
 bool Ctrl::IsVisible() const {

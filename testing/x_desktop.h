@@ -119,11 +119,14 @@ public:
         unsigned long count, rest;
         unsigned char* data = nullptr;
         long value = -1;
-        if (XGetWindowProperty(display_, w, XInternAtom(display_, name, False), 0, 1024, False,
-                               AnyPropertyType, &actual, &format, &count, &rest,
+        if (XGetWindowProperty(display_, w, XInternAtom(display_, name, False), 0, 1 << 20,
+                               False, AnyPropertyType, &actual, &format, &count, &rest,
                                &data) == Success &&
             data) {
-            if (text) *text = std::string(reinterpret_cast<char*>(data), count);
+            // Xlib hands 32-bit items over as longs.
+            if (text)
+                *text = std::string(reinterpret_cast<char*>(data),
+                                    count * (format == 32 ? sizeof(long) : format / 8));
             if (format == 32 && static_cast<unsigned long>(index) < count)
                 value = reinterpret_cast<long*>(data)[index];
         }

@@ -52,7 +52,8 @@ TEST_F(WindowUtilTest, ActivatingAHiddenMinimisedWindowShowsRestoresAndRaisesIt)
     EXPECT_EQ(Order(3), (std::vector<HWND>{pinned, main, other}));
 }
 
-// The pop-up comes forward first, then the owner is raised and activated over it.
+// The pop-up comes forward first, then the owner is raised and activated; an owned
+// window stays in front of its owner.
 TEST_F(WindowUtilTest, NullDoesNothingAndAnOwnerWithAPopupComesToTheFront) {
     HWND main = Make(L"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     HWND popup = Make(L"popup", WS_POPUP | WS_VISIBLE, 0, main);
@@ -65,7 +66,7 @@ TEST_F(WindowUtilTest, NullDoesNothingAndAnOwnerWithAPopupComesToTheFront) {
     EXPECT_EQ(GetTopWindow(nullptr), other);
     ActivateWindow(main);
     EXPECT_EQ(GetForegroundWindow(), main);
-    EXPECT_EQ(Order(3), (std::vector<HWND>{main, popup, other}));
+    EXPECT_EQ(Order(3), (std::vector<HWND>{popup, main, other}));
     EXPECT_FALSE(Topmost(main) || Topmost(popup));
 }
 

@@ -85,9 +85,20 @@ TEST_F(ControlsTest, ALinkUnderTheMouseTakesItsHotFontAndTheHandAndActsOnAClick)
     EXPECT_EQ(link.GetFont(), style.textfont1);
     EXPECT_EQ(root.Mouse(Ctrl::CURSORIMAGE, Point(470, 260)).GetSerialId(),
               Gui::Image::Hand().GetSerialId());
+    // Hot, a line in the hot colour runs under the whole text, inside the link's place.
+    auto underlined = [&] {
+        const Canvas c(link);
+        const Gui::Color ink = link.GetInk();
+        const uint32_t rgb = ink.GetR() << 16 | ink.GetG() << 8 | ink.GetB();
+        for (int y = 0; y < 16; ++y)
+            if (c.Count(Gui::Rect(0, y, 48, y + 1), rgb) == 48) return true;
+        return false;
+    };
+    EXPECT_TRUE(underlined());
     Play("dudou", Point(470, 260));
     EXPECT_EQ(actions, 1) << "the second press was released elsewhere";
     EXPECT_EQ(link.GetFont(), style.textfont0);
+    EXPECT_FALSE(underlined());
 }
 
 TEST(TextPlaceTest, ALineSitsByTheSkinsAlignNumbers) {

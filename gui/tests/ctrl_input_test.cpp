@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "ctrl_support.h"
@@ -175,6 +176,45 @@ TEST_F(CtrlInput, ACapturedControlGetsMovesOutsideItsRectInItsOwnCoordinates) {
     ASSERT_TRUE(rogue->SetCapture());
     EXPECT_TRUE(rogue->ReleaseCapture());
     EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// The capture ends with the capturing control's place in its window: removed, taken
+// away with its parent, or moved to another window, it lets the window go. A control
+// whose CancelMode releases the capture itself is cancelled once for it.
+TEST_F(CtrlInput, ACaptureEndsWhenItsControlLeavesTheWindow) {
+    struct SelfReleasing : Probe {
+        SelfReleasing() : Probe("s") {}
+        void CancelMode() override {
+            Probe::CancelMode();
+            ReleaseCapture();
+        }
+    };
+    TopProbe other(Gui::RectC(400, 50, 100, 100), "other");
+    Probe parent("p");
+    top.Add(parent.LeftPos(0, 30).TopPos(0, 30));
+    const struct {
+        const char* name;
+        std::function<void(Ctrl&)> take;
+        bool nested;
+        int cancels;  // an added control is cancelled once more as it arrives
+    } rows[] = {
+        {"removed", [&](Ctrl& s) { s.Remove(); }, false, 1},
+        {"parent removed", [&](Ctrl&) { parent.Remove(); }, true, 1},
+        {"moved", [&](Ctrl& s) { other.Add(s); }, false, 2},
+        {"released", [&](Ctrl&) { Ctrl::ReleaseCtrlCapture(); }, false, 1},
+    };
+    for (const auto& row : rows) {
+        SelfReleasing s;
+        (row.nested ? static_cast<Ctrl&>(parent) : top).Add(s.LeftPos(0, 10).TopPos(0, 10));
+        ASSERT_TRUE(s.SetCapture());
+        ASSERT_EQ(GetCapture(), top.hwnd);
+        g_log.clear();
+        row.take(s);
+        EXPECT_EQ(GetCapture(), nullptr) << row.name;
+        EXPECT_EQ(Ctrl::GetCaptureCtrl(), nullptr) << row.name;
+        EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "s:cancel"), row.cancels) << row.name;
+        if (!parent.GetParent()) top.Add(parent);
+    }
 }
 
 TEST_F(CtrlInput, ADisabledControlGetsTheWheelButNoClicks) {

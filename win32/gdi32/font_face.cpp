@@ -172,11 +172,12 @@ std::shared_ptr<FontFace> FontFace::realise(const LOGFONTW& lf) {
         ((lf.lfPitchAndFamily & 0xF0) ? (lf.lfPitchAndFamily & 0xF0) : FF_SWISS));
     tm.tmCharSet = lf.lfCharSet;
 
-    // The underline is centred on the face's underline position, at least one
-    // pixel below the baseline and inside the descent when it fits.
+    // The underline's whole rows are centred as near the face's underline position (the
+    // middle of its stem) as they can be, at least one pixel below the baseline and
+    // inside the descent when it fits.
     int thick = std::max(1L, scaled(face->underline_thickness, em, upem));
-    int centre = static_cast<int>(scaled(-face->underline_position, em, upem));
-    int top = std::max(1, centre - thick / 2);
+    const double centre = -static_cast<double>(face->underline_position) * em / upem;
+    int top = std::max(1, static_cast<int>(std::lround(centre - thick / 2.0)));
     if (top + thick > tm.tmDescent) top = std::max(1, static_cast<int>(tm.tmDescent) - thick);
     ff->underline_offset_ = top;
     ff->underline_thickness_ = thick;

@@ -110,6 +110,11 @@ typedef struct tagSTYLESTRUCT {
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
 #define WM_GETTEXTLENGTH 0x000E
+#define WM_GETICON 0x007F
+#define WM_SETICON 0x0080
+#define ICON_SMALL 0
+#define ICON_BIG 1
+#define ICON_SMALL2 2
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUERYENDSESSION 0x0011
@@ -750,6 +755,7 @@ BOOL WINAPI IsIconic(HWND hwnd);
 BOOL WINAPI IsZoomed(HWND hwnd);
 BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UINT flags);
 BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+BOOL WINAPI BringWindowToTop(HWND hwnd);
 BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect);
 BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect);
 BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point);

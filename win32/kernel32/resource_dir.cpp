@@ -97,6 +97,19 @@ bool ResourceDirectory::parse(const uint8_t* base, size_t size) {
     return true;
 }
 
+bool ResourceDirectory::first_name(const ResName& type, ResName* out) const {
+    const ResName* best = nullptr;
+    for (const auto& e : entries_) {
+        if (!(e.type == type)) continue;
+        const ResName& n = e.name;
+        if (!best || (n.is_string && (!best->is_string || n.upper < best->upper)) ||
+            (!n.is_string && !best->is_string && n.id < best->id))
+            best = &n;
+    }
+    if (best) *out = *best;
+    return best != nullptr;
+}
+
 const ResourceEntry* ResourceDirectory::find(const ResName& type, const ResName& name,
                                              const WORD* lang, DWORD* error) const {
     bool type_seen = false;

@@ -127,6 +127,21 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         }
         case WM_SETTEXT:
             return set_text(hwnd, reinterpret_cast<LPCWSTR>(lparam)) ? TRUE : FALSE;
+        case WM_SETICON:
+        case WM_GETICON: {
+            HICON previous = nullptr;
+            {
+                std::lock_guard lock(user_mutex());
+                auto w = find_window_locked(hwnd);
+                if (!w) return 0;
+                HICON& slot = wparam == ICON_BIG ? w->icon_big : w->icon_small;
+                previous = slot;
+                if (msg == WM_SETICON) slot = reinterpret_cast<HICON>(lparam);
+            }
+            // The desktop shows a top-level window by its icon.
+            if (msg == WM_SETICON) w32::present::window_changed(hwnd);
+            return reinterpret_cast<LRESULT>(previous);
+        }
         case WM_GETTEXT: {
             auto buffer = reinterpret_cast<LPWSTR>(lparam);
             if (!buffer || wparam == 0) return 0;

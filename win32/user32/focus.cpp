@@ -59,6 +59,22 @@ HWND successor_locked(const Window& leaving) {
     return nullptr;
 }
 
+}  // namespace
+
+HWND modal_popup_locked(HWND top) {
+    auto w = find_window_locked(top);
+    for (int depth = 0; w && (w->style & WS_DISABLED) && depth < 64; ++depth) {
+        auto popup = find_window_locked(w->last_active_popup);
+        if (!popup || popup == w || popup->owner != w->hwnd || popup->destroying ||
+            !(popup->style & WS_VISIBLE))
+            break;
+        w = popup;
+    }
+    return w ? w->hwnd : top;
+}
+
+namespace {
+
 // Moves the focus to hwnd (null: nowhere) with WM_KILLFOCUS and WM_SETFOCUS.
 void move_focus(HWND hwnd) {
     HWND old;
@@ -88,6 +104,7 @@ HWND set_active_window(HWND top, WORD how) {
         std::lock_guard lock(user_mutex());
         old = foreground_locked();
         if (!find_window_locked(old)) old = nullptr;
+        top = modal_popup_locked(top);
         auto w = find_window_locked(top);
         if (top && (!w || !is_top_level_locked(*w) || w->destroying)) return old;
         if (top == old) return old;

@@ -269,9 +269,12 @@ bool convert_mouse(InputEvent& ev, MSG* out) {
         {
             std::lock_guard lock(user_mutex());
             auto t = top_level_of_locked(find_window_locked(hwnd));
-            if (t && is_top_level_locked(*t) && foreground_locked() != t->hwnd) {
+            // A click on a window disabled by its modal pop-up brings the pop-up.
+            const HWND target = t ? modal_popup_locked(t->hwnd) : nullptr;
+            if (t && is_top_level_locked(*t) && foreground_locked() != target) {
                 top = t->hwnd;
-                activate = !(t->ex_style & WS_EX_NOACTIVATE) && !(t->style & WS_DISABLED);
+                activate = !(t->ex_style & WS_EX_NOACTIVATE) &&
+                           (!(t->style & WS_DISABLED) || target != t->hwnd);
             }
         }
         if (top) {

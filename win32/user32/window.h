@@ -50,6 +50,7 @@ struct Window {
     RECT client{};  // client rectangle, same coordinates
     RECT normal{};  // where a minimised or maximised window returns to
     HWND last_active_popup = nullptr;
+    HICON icon_big = nullptr, icon_small = nullptr;  // what WM_SETICON gave it
     bool destroying = false;
     // An overlapped window hears its size and place (WM_SIZE, WM_MOVE) when first
     // shown rather than at creation.
@@ -97,8 +98,13 @@ void collect_descendants_locked(HWND hwnd, std::vector<HWND>* out);
 // Screen position of the window's client origin.
 POINT client_origin_locked(const Window& w);
 // Moves hwnd within its parent's z-order list: HWND_TOP, HWND_BOTTOM or after a
-// sibling, keeping topmost top-level windows in front of the others.
-void place_in_zorder_locked(Window& w, HWND insert_after);
+// sibling, keeping topmost top-level windows in front of the others. A top-level
+// window brought to the top brings its owners along unless !owners.
+void place_in_zorder_locked(Window& w, HWND insert_after, bool owners = true);
+// A visible owned window is always in front of its owner: one found behind it moves
+// to just in front of it, taking the owner's band (an owned window of a topmost window
+// is topmost too). Every other window keeps its place.
+void keep_owned_in_front_locked(std::vector<HWND>& list);
 void unlink_from_parent_locked(Window& w);
 
 // Flags of WM_WINDOWPOSCHANGED beside the public SWP_ ones: the client area kept its
@@ -113,6 +119,9 @@ WindowPtr top_level_of_locked(WindowPtr w);
 // or null for none of this process) the active window with the messages Windows
 // sends, how being WA_ACTIVE or WA_CLICKACTIVE; answers the previous one.
 HWND set_active_window(HWND top, WORD how);
+// A disabled window waits for its modal pop-up: the enabled pop-up it last activated
+// (down a chain of them) is what activating it activates; top itself otherwise.
+HWND modal_popup_locked(HWND top);
 // After hwnd was hidden or minimised: another window takes the activation it had,
 // and a child's parent the focus.
 void after_hidden(HWND hwnd);

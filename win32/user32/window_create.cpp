@@ -205,7 +205,7 @@ HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_n
             return nullptr;
         }
         ++cls->windows;
-        place_in_zorder_locked(*w, HWND_TOP);
+        place_in_zorder_locked(*w, HWND_TOP, false);
     }
 
     CREATESTRUCTW cs{};

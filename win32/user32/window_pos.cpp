@@ -16,14 +16,45 @@ constexpr RECT kMinimizedRect{-32000, -32000, -32000 + 160, -32000 + 28};
 LONG width_of(const RECT& r) { return r.right - r.left; }
 LONG height_of(const RECT& r) { return r.bottom - r.top; }
 
-void reorder_locked(Window& w, HWND insert_after, bool top_level) {
+// The windows w owns, and those they own, front first.
+void collect_owned_locked(const Window& w, std::vector<WindowPtr>* out) {
+    for (HWND h : desktop_locked()->children) {
+        auto o = find_window_locked(h);
+        if (!o || o->owner != w.hwnd || o.get() == &w) continue;
+        if (std::find(out->begin(), out->end(), o) != out->end()) continue;
+        out->push_back(o);
+        collect_owned_locked(*o, out);
+    }
+}
+
+// A window made topmost takes its owned windows into the band; one made ordinary
+// takes its owners and its owned windows out of it. The windows whose band changed
+// keep their order at the band's edge.
+void set_topmost_locked(Window& w, bool topmost) {
+    std::vector<WindowPtr> group;
+    collect_owned_locked(w, &group);
+    if (!topmost)
+        for (auto o = find_window_locked(w.owner); o && group.size() < 4096;
+             o = find_window_locked(o->owner))
+            group.push_back(o);
+    w.ex_style = topmost ? (w.ex_style | WS_EX_TOPMOST) : (w.ex_style & ~WS_EX_TOPMOST);
+    for (auto& o : group)
+        o->ex_style = topmost ? (o->ex_style | WS_EX_TOPMOST) : (o->ex_style & ~WS_EX_TOPMOST);
+    auto& list = desktop_locked()->children;
+    std::stable_partition(list.begin(), list.end(), [](HWND h) {
+        auto o = find_window_locked(h);
+        return o && (o->ex_style & WS_EX_TOPMOST);
+    });
+}
+
+void reorder_locked(Window& w, HWND insert_after, bool top_level, bool owners) {
     if (top_level) {
         if (insert_after == HWND_TOPMOST) {
-            w.ex_style |= WS_EX_TOPMOST;
+            set_topmost_locked(w, true);
             insert_after = HWND_TOP;
         } else if (insert_after == HWND_NOTOPMOST) {
             if (!(w.ex_style & WS_EX_TOPMOST)) return;  // already ordinary: stays where it is
-            w.ex_style &= ~WS_EX_TOPMOST;
+            set_topmost_locked(w, false);
             insert_after = HWND_TOP;
         } else if (insert_after == HWND_BOTTOM) {
             w.ex_style &= ~WS_EX_TOPMOST;
@@ -31,7 +62,7 @@ void reorder_locked(Window& w, HWND insert_after, bool top_level) {
     } else if (insert_after == HWND_TOPMOST || insert_after == HWND_NOTOPMOST) {
         insert_after = HWND_TOP;
     }
-    place_in_zorder_locked(w, insert_after);
+    place_in_zorder_locked(w, insert_after, owners);
 }
 
 // An overlapped window's first showing brings the WM_SIZE and WM_MOVE its
@@ -124,8 +155,14 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
         const bool was_visible = (w->style & WS_VISIBLE) != 0;
         w->rect = rect;
         w->client = client;
-        if (!(wp.flags & SWP_NOZORDER)) reorder_locked(*w, wp.hwndInsertAfter, top_level);
-        if (wp.flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
+        if (!(wp.flags & SWP_NOZORDER))
+            reorder_locked(*w, wp.hwndInsertAfter, top_level, !(wp.flags & SWP_NOOWNERZORDER));
+        if (wp.flags & SWP_SHOWWINDOW) {
+            w->style |= WS_VISIBLE;
+            // Shown without a place of its own, an owned window still comes in front
+            // of its owner.
+            if (top_level) keep_owned_in_front_locked(desktop_locked()->children);
+        }
         if (wp.flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
         activate = !(wp.flags & SWP_NOACTIVATE) && top_level && (w->style & WS_VISIBLE);
         hidden = was_visible && !(w->style & WS_VISIBLE);
@@ -142,6 +179,10 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
     if (hidden) after_hidden(hwnd);
     SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
     return TRUE;
+}
+
+BOOL WINAPI BringWindowToTop(HWND hwnd) {
+    return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {

@@ -180,7 +180,7 @@ void unlink_from_parent_locked(Window& w) {
     if (auto parent = find_window_locked(w.parent)) std::erase(parent->children, w.hwnd);
 }
 
-void place_in_zorder_locked(Window& w, HWND insert_after) {
+void place_in_zorder_locked(Window& w, HWND insert_after, bool owners) {
     auto parent = find_window_locked(w.parent);
     if (!parent) return;
     auto& list = parent->children;
@@ -209,6 +209,39 @@ void place_in_zorder_locked(Window& w, HWND insert_after) {
     else
         pos = std::max(pos, band);
     list.insert(list.begin() + static_cast<std::ptrdiff_t>(pos), w.hwnd);
+    if (!banded) return;
+    // A window brought to the top brings its owners along, each right behind it.
+    HWND behind = w.hwnd;
+    auto o = owners && insert_after == HWND_TOP ? find_window_locked(w.owner) : nullptr;
+    for (size_t depth = 0; o && depth < list.size(); ++depth, o = find_window_locked(o->owner)) {
+        place_in_zorder_locked(*o, behind, false);
+        behind = o->hwnd;
+    }
+    keep_owned_in_front_locked(list);
+}
+
+void keep_owned_in_front_locked(std::vector<HWND>& list) {
+    // Each round moves one window behind one of its owners; they settle within n * n.
+    for (size_t round = 0; round <= list.size() * list.size(); ++round) {
+        bool moved = false;
+        for (size_t i = 0; i < list.size() && !moved; ++i) {
+            auto w = find_window_locked(list[i]);
+            auto o = w && (w->style & WS_VISIBLE) ? find_window_locked(w->owner) : nullptr;
+            for (size_t depth = 0; o && depth < list.size() && !moved; ++depth) {
+                auto at =
+                    std::find(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(i), o->hwnd);
+                if (at != list.begin() + static_cast<std::ptrdiff_t>(i)) {
+                    if (o->ex_style & WS_EX_TOPMOST) w->ex_style |= WS_EX_TOPMOST;
+                    const auto to = at - list.begin();
+                    list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+                    list.insert(list.begin() + to, w->hwnd);
+                    moved = true;
+                }
+                o = find_window_locked(o->owner);
+            }
+        }
+        if (!moved) return;
+    }
 }
 
 RECT frame_insets(DWORD style, DWORD ex_style, bool menu) {

@@ -26,6 +26,7 @@
 
 #include "user32/input_state.h"
 #include "user32/window.h"
+#include "user32/window_class.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -60,12 +61,14 @@ void Atoms::load(Display* d, int screen) {
                            "_NET_WM_NAME",
                            "_NET_WM_PID",
                            "_NET_WM_PING",
+                           "_NET_WM_ICON",
                            "_NET_WM_WINDOW_TYPE",
                            "_NET_WM_WINDOW_TYPE_NORMAL",
                            "_NET_ACTIVE_WINDOW",
                            "_NET_SUPPORTING_WM_CHECK",
                            "_NET_WM_USER_TIME",
                            "_MOTIF_WM_HINTS",
+                           "_NET_WM_WINDOW_TYPE_TOOLTIP",
                            cm.c_str(),
                            tray.c_str(),
                            "_NET_SYSTEM_TRAY_OPCODE",
@@ -83,12 +86,14 @@ void Atoms::load(Display* d, int screen) {
                       &net_wm_name,
                       &net_wm_pid,
                       &net_wm_ping,
+                      &net_wm_icon,
                       &net_wm_window_type,
                       &net_wm_window_type_normal,
                       &net_active_window,
                       &net_supporting_wm_check,
                       &net_wm_user_time,
                       &motif_wm_hints,
+                      &net_wm_window_type_tooltip,
                       &net_wm_cm,
                       &net_system_tray,
                       &net_system_tray_opcode,
@@ -133,6 +138,8 @@ struct Shown {
     RECT rect;  // its place, or where it returns to while minimised
     bool minimized;
     bool managed;  // a window of its own for the window manager
+    HWND owner;    // the last of its chain of owners, null for an unowned window
+    HICON icons[2];  // big and small: the window's own (WM_SETICON), else its class's
     bool layered, per_pixel, keyed;
     BYTE alpha;
     uint32_t key;  // 0x00RRGGBB
@@ -153,6 +160,8 @@ struct XWin {
     bool viewable = false;
     bool ever_shown = false;
     std::wstring title;
+    HICON icons[2] = {};
+    bool icon_set = false;
     int pending = 0;                  // desktop changes the window's thread has not applied
     std::deque<RECT> asked_rects;     // our geometry requests the manager has not echoed
     std::deque<XState> asked_states;  // and our state requests
@@ -250,8 +259,9 @@ private:
         XkbSetDetectableAutoRepeat(display_, True, &supported);
         im_ = XOpenIM(display_, nullptr, nullptr, nullptr);
         // A tray announces itself to the root window, which also carries the screen's
-        // size and work area.
-        XSelectInput(display_, root_, StructureNotifyMask | PropertyChangeMask);
+        // size and work area; the window manager's restacking of our windows shows there.
+        XSelectInput(display_, root_,
+                     StructureNotifyMask | SubstructureNotifyMask | PropertyChangeMask);
         screen_watch_ = std::make_unique<ScreenWatch>(display_, root_);
         tray_ = std::make_unique<TrayDock>(display_, root_, atoms_, screen_);
         input_ = std::make_unique<InputTranslator>(display_);
@@ -281,12 +291,15 @@ private:
                 handle(ev);
             }
             settle_focus();
+            if (stack_suspect_) place_popups();
             XFlush(display_);
             // Nothing may read the connection before poll, or events read meanwhile
             // would wait in Xlib's queue while poll sleeps.
             if (XEventsQueued(display_, QueuedAlready)) continue;
             pollfd fds[2] = {{xfd, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-            if (poll(fds, 2, -1) < 0) continue;
+            const int woke = poll(fds, 2, tray_->timeout());
+            tray_->tick();
+            if (woke <= 0) continue;
             if (fds[1].revents & POLLIN) {
                 uint64_t count;
                 ssize_t n = read(wake_fd_, &count, sizeof count);
@@ -330,7 +343,24 @@ private:
                                       !(w->ex_style & WS_EX_NOACTIVATE)) ||
                                      (w->ex_style & WS_EX_APPWINDOW);
                 const bool constant = l.updated || (l.flags & LWA_ALPHA);
-                shown.push_back(Shown{h, r, minimized, taskbar, layered, layered && l.per_pixel,
+                HWND owner = nullptr;
+                auto o = user::find_window_locked(w->owner);
+                for (int depth = 0; o && depth < 64;
+                     ++depth, o = user::find_window_locked(o->owner))
+                    owner = o->hwnd;
+                HICON icons[2] = {w->icon_big, w->icon_small};
+                if (!icons[0] && !icons[1] && w->cls) {
+                    icons[0] = w->cls->icon;
+                    icons[1] = w->cls->icon_small;
+                }
+                shown.push_back(Shown{h,
+                                      r,
+                                      minimized,
+                                      taskbar,
+                                      owner,
+                                      {icons[0], icons[1]},
+                                      layered,
+                                      layered && l.per_pixel,
                                       layered && (l.flags & LWA_COLORKEY) != 0,
                                       static_cast<BYTE>(layered && constant ? l.alpha : 255),
                                       (static_cast<uint32_t>(GetRValue(l.key)) << 16) |
@@ -488,10 +518,42 @@ private:
                         static_cast<int>(utf8.size()));
     }
 
+    // The pictures the desktop shows the window by (its taskbar entry, the window
+    // switcher): its icons, else the program file's own.
+    void set_icon(const Shown& s, XWin& xw) {
+        if (xw.icon_set && xw.icons[0] == s.icons[0] && xw.icons[1] == s.icons[1]) return;
+        xw.icon_set = true;
+        xw.icons[0] = s.icons[0];
+        xw.icons[1] = s.icons[1];
+        std::vector<user::IconPicture> own;
+        for (int i = 0; i < 2; ++i) {
+            user::IconPicture p;
+            if (s.icons[i] && (i == 0 || s.icons[1] != s.icons[0]) &&
+                user::icon_picture(s.icons[i], &p))
+                own.push_back(std::move(p));
+        }
+        const auto& pictures = own.empty() ? user::program_icon() : own;
+        std::vector<long> data;  // format 32 travels as longs
+        for (const auto& p : pictures) {
+            data.push_back(p.width);
+            data.push_back(p.height);
+            data.insert(data.end(), p.argb.begin(), p.argb.end());
+        }
+        if (data.empty())
+            XDeleteProperty(display_, xw.id, atoms_.net_wm_icon);
+        else
+            XChangeProperty(display_, xw.id, atoms_.net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(data.data()),
+                            static_cast<int>(data.size()));
+    }
+
     // Places, shows, minimises and fills one X window as its window is.
     void sync(const Shown& s, XWin& xw, bool dirty) {
         xw.shown = s;
-        if (xw.managed) set_title(s, xw);
+        if (xw.managed) {
+            set_title(s, xw);
+            set_icon(s, xw);
+        }
         // The window's thread has not yet taken in what the manager did.
         if (xw.pending > 0) return;
         // Without a window manager nobody keeps an icon: minimised means unmapped.
@@ -559,27 +621,78 @@ private:
         if (force || dirty) put_pixels(xw, force);
     }
 
-    // Front to back: pop-ups are placed directly, managed windows are asked of the
-    // window manager relative to the window in front of them.
+    // The server's stacking of our windows follows the windows' order (front first).
+    // Managed windows are asked of the window manager, each below the managed window
+    // in front of it, when the program reorders them; a pop-up that comes to the front
+    // comes over every other program's window. Pop-ups are then placed directly against
+    // their neighbours whenever the server's order has drifted from the windows' own,
+    // as it does when the manager raises an owner over its pop-ups.
     void restack(const std::vector<Window>& stack) {
-        if (stack == stacked_) return;
-        stacked_ = stack;
-        for (size_t i = 0; i < stack.size(); ++i) {
-            const XWin* xw = by_id(stack[i]);
-            if (!xw) continue;
-            XWindowChanges c{};
-            unsigned mask = CWStackMode;
-            c.stack_mode = Above;
-            if (i > 0) {
-                const XWin* above = by_id(stack[i - 1]);
-                c.sibling = above ? (xw->managed ? above->id : above->frame) : None;
-                c.stack_mode = Below;
-                mask |= CWSibling;
+        if (stack != stacked_) {
+            stacked_ = stack;
+            stack_suspect_ = true;
+            std::vector<Window> managed;
+            for (Window id : stack)
+                if (const XWin* xw = by_id(id); xw && xw->managed) managed.push_back(id);
+            if (managed != managed_stacked_) {
+                managed_stacked_ = managed;
+                for (size_t i = 0; i < managed.size(); ++i) {
+                    XWindowChanges c{};
+                    unsigned mask = CWStackMode;
+                    c.stack_mode = Above;
+                    if (i > 0) {
+                        c.sibling = managed[i - 1];
+                        c.stack_mode = Below;
+                        mask |= CWSibling;
+                    }
+                    XReconfigureWMWindow(display_, managed[i], screen_, mask, &c);
+                }
             }
-            if (xw->managed)
-                XReconfigureWMWindow(display_, xw->id, screen_, mask, &c);
-            else
-                XConfigureWindow(display_, xw->id, mask, &c);
+            const XWin* front = stack.empty() ? nullptr : by_id(stack[0]);
+            if (front && !front->managed && front->id != raised_) XRaiseWindow(display_, front->id);
+            raised_ = front ? front->id : 0;
+        }
+        if (stack_suspect_) place_popups();
+    }
+
+    // Pop-ups (override-redirect) each go straight above the window behind them, from
+    // the back (the backmost below the one in front of it), when the server's order
+    // of our mapped windows is not the windows' order.
+    void place_popups() {
+        stack_suspect_ = false;
+        Window r, p, *kids = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(display_, root_, &r, &p, &kids, &n)) return;
+        std::vector<Window> actual;  // front first
+        for (unsigned i = n; i-- > 0;) actual.push_back(kids[i]);
+        if (kids) XFree(kids);
+        std::vector<const XWin*> wanted;  // those the server has at the root, front first
+        std::vector<Window> wanted_ids;
+        for (Window id : stacked_) {
+            const XWin* xw = by_id(id);
+            if (!xw || xw->state != XState::Normal ||
+                std::find(actual.begin(), actual.end(), xw->frame) == actual.end())
+                continue;
+            wanted.push_back(xw);
+            wanted_ids.push_back(xw->frame);
+        }
+        std::erase_if(actual, [&](Window w) {
+            return std::find(wanted_ids.begin(), wanted_ids.end(), w) == wanted_ids.end();
+        });
+        if (actual == wanted_ids) return;
+        for (size_t i = wanted.size(); i-- > 0;) {
+            if (wanted[i]->managed) continue;
+            XWindowChanges c{};
+            if (i + 1 < wanted.size()) {
+                c.sibling = wanted_ids[i + 1];
+                c.stack_mode = Above;
+            } else if (i > 0) {
+                c.sibling = wanted_ids[i - 1];
+                c.stack_mode = Below;
+            } else {
+                continue;
+            }
+            XConfigureWindow(display_, wanted[i]->id, CWSibling | CWStackMode, &c);
         }
     }
 
@@ -689,6 +802,17 @@ private:
         Window focus = None;
         int revert;
         XGetInputFocus(display_, &focus, &revert);
+        // A pop-up comes forward with the managed window that owns it, over other
+        // programs' windows; place_popups then keeps it in front of that owner.
+        auto owner = windows_.find(xw.shown.owner);
+        if (!xw.managed && owner != windows_.end() && owner->second.managed &&
+            owner->second.state == XState::Normal) {
+            XWindowChanges c{};
+            c.stack_mode = Above;
+            XReconfigureWMWindow(display_, owner->second.id, screen_, CWStackMode, &c);
+            XRaiseWindow(display_, xw.id);
+            stack_suspect_ = true;
+        }
         if (focus == xw.id) return;
         if (xw.managed && wm_running()) {
             XEvent e{};
@@ -740,6 +864,7 @@ private:
 
     void handle(XEvent& ev) {
         if (XFilterEvent(&ev, None)) return;
+        if (ev.xany.window == root_ && restacked(ev)) stack_suspect_ = true;
         if (tray_->handle(ev)) {
             if (ev.type == ButtonPress || ev.type == ButtonRelease) {
                 input_->tick(ev.xbutton.time);
@@ -804,7 +929,7 @@ private:
                 break;
             case ReparentNotify:
                 if (xw) xw->frame = frame_of(xw->id);
-                stacked_.clear();
+                stack_suspect_ = true;
                 break;
             case PropertyNotify:
                 if (xw && xw->managed && ev.xproperty.atom == atoms_.wm_state) state_changed(*xw);
@@ -816,6 +941,31 @@ private:
                 XRefreshKeyboardMapping(&ev.xmapping);
                 break;
         }
+    }
+
+    // One of our windows changed its place in the root's stacking (seen through the
+    // root's substructure events).
+    bool restacked(const XEvent& ev) const {
+        Window w = 0;
+        switch (ev.type) {
+            case ConfigureNotify:
+                w = ev.xconfigure.window;
+                break;
+            case MapNotify:
+                w = ev.xmap.window;
+                break;
+            case ReparentNotify:
+                w = ev.xreparent.window;
+                break;
+            case CirculateNotify:
+                w = ev.xcirculate.window;
+                break;
+            default:
+                return false;
+        }
+        for (const auto& [hwnd, xw] : windows_)
+            if (w && (xw.frame == w || xw.id == w)) return true;
+        return false;
     }
 
     void motion(XEvent& ev) {
@@ -962,7 +1112,10 @@ private:
     // Touched by the presenter thread only.
     std::map<HWND, XWin> windows_;
     std::map<Window, HWND> ids_;
-    std::vector<Window> stacked_;
+    std::vector<Window> stacked_;          // the windows' order the server was last given
+    std::vector<Window> managed_stacked_;  // and its managed windows' part
+    Window raised_ = 0;                    // the front pop-up last raised over everything
+    bool stack_suspect_ = false;           // the server's stacking may have drifted
     std::vector<uint32_t> pixels_;
     std::unique_ptr<TrayDock> tray_;
     std::unique_ptr<InputTranslator> input_;

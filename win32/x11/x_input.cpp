@@ -11,12 +11,22 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 #include <string>
 
 namespace w32::present {
 
 using w32::input::Mouse;
+
+namespace {
+
+constexpr WORD kLeftControlScan = 0x1D;
+
+// The key that picks a keyboard's third level: AltGr.
+bool is_altgr(KeySym sym) { return sym == XK_ISO_Level3_Shift || sym == XK_Mode_switch; }
+
+}  // namespace
 
 DWORD InputTranslator::tick(Time t) {
     const DWORD now = GetTickCount();
@@ -69,6 +79,13 @@ void InputTranslator::key(XKeyEvent& k, XIC ic) {
     WORD scan;
     bool extended;
     scan_code(k.keycode, &scan, &extended);
+    if (is_altgr(base)) {
+        // Windows' AltGr is a left Ctrl and the right Alt, the Ctrl first both ways, so
+        // what it types comes as WM_KEYDOWN and WM_CHAR rather than as system keys.
+        w32::input::key(VK_LCONTROL, kLeftControlScan, false, !press, {}, t);
+        w32::input::key(VK_RMENU, scan, extended, !press, {}, t);
+        return;
+    }
     std::u32string text;
     if (press) {
         char buf[64] = {};
@@ -105,9 +122,11 @@ void InputTranslator::keymap(const XKeymapEvent& e) {
     bool down[256] = {};
     for (int kc = 8; kc < 256; ++kc) {
         if (!(e.key_vector[kc / 8] & (1 << (kc % 8)))) continue;
-        const WORD vk = virtual_key(XkbKeycodeToKeysym(display_, static_cast<KeyCode>(kc), 0, 0));
+        const KeySym sym = XkbKeycodeToKeysym(display_, static_cast<KeyCode>(kc), 0, 0);
+        const WORD vk = virtual_key(sym);
         if (!vk) continue;
         down[vk] = true;
+        if (is_altgr(sym)) down[VK_LCONTROL] = down[VK_CONTROL] = true;
         if (vk == VK_LSHIFT || vk == VK_RSHIFT) down[VK_SHIFT] = true;
         if (vk == VK_LCONTROL || vk == VK_RCONTROL) down[VK_CONTROL] = true;
         if (vk == VK_LMENU || vk == VK_RMENU) down[VK_MENU] = true;

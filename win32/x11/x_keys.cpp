@@ -51,6 +51,7 @@ WORD virtual_key(unsigned long ks) {
         {XK_Meta_L, VK_LMENU},
         {XK_Alt_R, VK_RMENU},
         {XK_ISO_Level3_Shift, VK_RMENU},
+        {XK_Mode_switch, VK_RMENU},
         {XK_Super_L, VK_LWIN},
         {XK_Super_R, VK_RWIN},
         {XK_Menu, VK_APPS},

@@ -6,6 +6,7 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,8 +15,10 @@ namespace w32::present {
 
 struct Atoms {
     Atom wm_protocols, wm_delete_window, wm_state, wm_change_state, wm_name, utf8_string;
-    Atom net_wm_name, net_wm_pid, net_wm_ping, net_wm_window_type, net_wm_window_type_normal;
+    Atom net_wm_name, net_wm_pid, net_wm_ping, net_wm_icon, net_wm_window_type,
+        net_wm_window_type_normal;
     Atom net_active_window, net_supporting_wm_check, net_wm_user_time, motif_wm_hints;
+    Atom net_wm_window_type_tooltip;
     Atom net_wm_cm, net_system_tray, net_system_tray_opcode, manager, xembed, xembed_info;
 
     void load(Display* d, int screen);
@@ -39,6 +42,10 @@ public:
     // True when the event was the tray's or an icon's, and was handled.
     bool handle(const XEvent& ev);
     void set_user_time(Time t) { user_time_ = t; }
+    // Milliseconds until the hovered icon's tooltip is due (-1: none), and showing it
+    // once it is.
+    int timeout() const;
+    void tick();
 
 private:
     struct Icon {
@@ -56,6 +63,8 @@ private:
     void draw(Icon& icon);
     void name(Icon& icon);
     Icon* by_window(Window w);
+    void show_tip();
+    void hide_tip();
 
     Display* display_;
     Window root_;
@@ -64,6 +73,16 @@ private:
     Window tray_ = 0;
     Time user_time_ = 0;
     std::vector<Icon> icons_;
+    // The tooltip of the icon the pointer rests on: a small override-redirect window
+    // below (or above) the pointer, shown once it has rested a while.
+    Window hovered_ = 0;
+    POINT hover_at_{};
+    std::chrono::steady_clock::time_point tip_due_{};
+    Window tip_ = 0;
+    bool tip_shown_ = false;
+    int tip_width_ = 0, tip_height_ = 0;
+    std::vector<uint32_t> tip_pixels_;  // what the tooltip window shows, 0x00RRGGBB
+    void put_tip();
 };
 
 // The screen's monitors and work area, published as the layer's screen layout (read

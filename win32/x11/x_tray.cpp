@@ -27,6 +27,12 @@ namespace {
 constexpr long kRequestDock = 0;
 constexpr long kEmbeddedNotify = 0;
 constexpr int kDefaultSize = 22;
+// The tooltip: shown after the pointer rests this long, in the info colours, a little
+// below the pointer (or above it).
+constexpr int kTipDelayMs = 500;
+constexpr int kTipPadX = 4, kTipPadY = 2, kTipBelow = 20, kTipAbove = 4;
+constexpr COLORREF kTipBack = RGB(255, 255, 225), kTipInk = RGB(0, 0, 0),
+                   kTipFrame = RGB(118, 118, 118);
 
 // Box-filtered scaling of premultiplied pixels to w x h.
 std::vector<uint32_t> scale(const std::vector<uint32_t>& src, int sw, int sh, int w, int h) {
@@ -96,7 +102,10 @@ void TrayDock::update(bool find) {
         it->icon = v.icon;
         it->tip = v.tip;
         if (!it->win && tray) dock(*it);
-        if (it->win && tip) name(*it);
+        if (it->win && tip) {
+            name(*it);
+            if (tip_shown_ && hovered_ == it->win) show_tip();
+        }
         if (it->win && picture) draw(*it);
     }
 }
@@ -104,7 +113,8 @@ void TrayDock::update(bool find) {
 void TrayDock::dock(Icon& icon) {
     XSetWindowAttributes a{};
     a.background_pixmap = ParentRelative;
-    a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+    a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask |
+                   EnterWindowMask | LeaveWindowMask | PointerMotionMask;
     icon.width = icon.height = kDefaultSize;
     icon.win = XCreateWindow(display_, root_, 0, 0, kDefaultSize, kDefaultSize, 0, CopyFromParent,
                              InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &a);
@@ -134,6 +144,7 @@ void TrayDock::dock(Icon& icon) {
 
 void TrayDock::undock(Icon& icon) {
     if (!icon.win) return;
+    if (hovered_ == icon.win) hide_tip();
     XDestroyWindow(display_, icon.win);
     icon.win = 0;
     icon.docked = false;
@@ -194,7 +205,118 @@ TrayDock::Icon* TrayDock::by_window(Window w) {
     return nullptr;
 }
 
+int TrayDock::timeout() const {
+    if (!hovered_ || tip_shown_) return -1;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        tip_due_ - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, kTipDelayMs));
+}
+
+void TrayDock::tick() {
+    if (hovered_ && !tip_shown_ && std::chrono::steady_clock::now() >= tip_due_) show_tip();
+}
+
+// The tip in the desktop's tooltip look, drawn with the layer's own text: the info
+// colours, a thin frame, the icon's tip on one line.
+void TrayDock::show_tip() {
+    Icon* icon = by_window(hovered_);
+    if (!icon || icon->tip.empty()) return hide_tip();
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font =
+        CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"微软雅黑");
+    HGDIOBJ old_font = SelectObject(dc, font);
+    RECT text{0, 0, 0, 0};
+    const UINT format = DT_SINGLELINE | DT_NOPREFIX;
+    DrawTextW(dc, icon->tip.c_str(), -1, &text, format | DT_CALCRECT);
+    const int w = text.right + 2 * kTipPadX + 2, h = text.bottom + 2 * kTipPadY + 2;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+    const RECT whole{0, 0, w, h}, inside{1, 1, w - 1, h - 1};
+    HBRUSH frame = CreateSolidBrush(kTipFrame), back = CreateSolidBrush(kTipBack);
+    FillRect(dc, &whole, frame);
+    FillRect(dc, &inside, back);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kTipInk);
+    text = RECT{1 + kTipPadX, 1 + kTipPadY, w - 1 - kTipPadX, h - 1 - kTipPadY};
+    DrawTextW(dc, icon->tip.c_str(), -1, &text, format);
+    if (bits) {
+        const auto* p = static_cast<const uint32_t*>(bits);
+        tip_pixels_.assign(p, p + static_cast<size_t>(w) * h);
+    }
+    SelectObject(dc, old_bitmap);
+    SelectObject(dc, old_font);
+    DeleteObject(frame);
+    DeleteObject(back);
+    DeleteObject(bitmap);
+    DeleteObject(font);
+    DeleteDC(dc);
+    if (!bits) return;
+    tip_width_ = w;
+    tip_height_ = h;
+    // Below the pointer, or above it where the screen ends; never off the screen's side.
+    const int sw = DisplayWidth(display_, screen_), sh = DisplayHeight(display_, screen_);
+    int x = std::clamp<int>(hover_at_.x, 0, std::max(0, sw - w));
+    int y = hover_at_.y + kTipBelow;
+    if (y + h > sh) y = std::max(0, static_cast<int>(hover_at_.y) - kTipAbove - h);
+    if (!tip_) {
+        XSetWindowAttributes a{};
+        a.override_redirect = True;
+        a.event_mask = ExposureMask;
+        tip_ = XCreateWindow(display_, root_, x, y, static_cast<unsigned>(w),
+                             static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
+                             CopyFromParent, CWOverrideRedirect | CWEventMask, &a);
+        XChangeProperty(display_, tip_, atoms_.net_wm_window_type, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&atoms_.net_wm_window_type_tooltip),
+                        1);
+        XClassHint cls{const_cast<char*>("tooltip"), const_cast<char*>("Tooltip")};
+        XSetClassHint(display_, tip_, &cls);
+    }
+    const std::string utf8 = w32::to_utf8(icon->tip);
+    XChangeProperty(display_, tip_, atoms_.net_wm_name, atoms_.utf8_string, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()),
+                    static_cast<int>(utf8.size()));
+    XMoveResizeWindow(display_, tip_, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    XMapRaised(display_, tip_);
+    tip_shown_ = true;
+    put_tip();
+}
+
+void TrayDock::put_tip() {
+    if (!tip_ || !tip_shown_ || tip_pixels_.empty()) return;
+    XImage* image =
+        XCreateImage(display_, DefaultVisual(display_, screen_),
+                     static_cast<unsigned>(DefaultDepth(display_, screen_)), ZPixmap, 0,
+                     reinterpret_cast<char*>(tip_pixels_.data()), static_cast<unsigned>(tip_width_),
+                     static_cast<unsigned>(tip_height_), 32, tip_width_ * 4);
+    if (!image) return;
+    image->byte_order = LSBFirst;
+    GC gc = XCreateGC(display_, tip_, 0, nullptr);
+    XPutImage(display_, tip_, gc, image, 0, 0, 0, 0, static_cast<unsigned>(tip_width_),
+              static_cast<unsigned>(tip_height_));
+    XFreeGC(display_, gc);
+    image->data = nullptr;  // ours
+    XDestroyImage(image);
+}
+
+void TrayDock::hide_tip() {
+    hovered_ = 0;
+    if (tip_) XDestroyWindow(display_, tip_);
+    tip_ = 0;
+    tip_shown_ = false;
+}
+
 bool TrayDock::handle(const XEvent& ev) {
+    if (tip_ && ev.xany.window == tip_) {
+        if (ev.type == Expose && ev.xexpose.count == 0) put_tip();
+        return true;
+    }
     // A tray came (its manager announces itself to the root) or went.
     if (ev.type == ClientMessage && ev.xclient.window == root_ &&
         ev.xclient.message_type == atoms_.manager &&
@@ -233,8 +355,22 @@ bool TrayDock::handle(const XEvent& ev) {
             if (ev.xclient.message_type == atoms_.xembed && ev.xclient.data.l[1] == kEmbeddedNotify)
                 icon->docked = true;
             break;
+        case EnterNotify:
+        case MotionNotify:
+            // The pointer rests on the icon: its tip shows after a while (moving
+            // starts the wait again until it shows).
+            if (tip_shown_ && hovered_ == icon->win) break;
+            hovered_ = icon->win;
+            hover_at_ = POINT{ev.xcrossing.x_root, ev.xcrossing.y_root};
+            if (ev.type == MotionNotify) hover_at_ = POINT{ev.xmotion.x_root, ev.xmotion.y_root};
+            tip_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTipDelayMs);
+            break;
+        case LeaveNotify:
+            if (hovered_ == icon->win) hide_tip();
+            break;
         case ButtonPress:
         case ButtonRelease: {
+            hide_tip();
             static const UINT down[] = {0, WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN};
             const unsigned b = ev.xbutton.button;
             if (b < 1 || b > 3) break;

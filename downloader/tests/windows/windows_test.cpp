@@ -57,8 +57,8 @@ protected:
                L"|" + std::to_wstring(bar_->Get());
     }
     // A press at a point of a window and its release there (or at another point), with the
-    // button state a real one has.
-    void Click(HWND hwnd, int x, int y, int up_x = -1, int up_y = -1) {
+    // button state a real one has; the pointer then leaves, unless it stays.
+    void Click(HWND hwnd, int x, int y, int up_x = -1, int up_y = -1, bool stay = false) {
         RECT r;
         GetWindowRect(hwnd, &r);
         if (up_x < 0) up_x = x, up_y = y;
@@ -78,7 +78,7 @@ protected:
             SendMessageW(hwnd, step.message, step.button ? MK_LBUTTON : 0,
                          MAKELPARAM(step.x, step.y));
         }
-        SetCursorPos(0, 0);
+        if (!stay) SetCursorPos(0, 0);
     }
     // A pixel of an image as 0xRRGGBB (none outside it); of the window as the layer dumps it.
     static uint32_t Rgb(const Gui::Image& i, int x, int y) {
@@ -187,6 +187,23 @@ TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice)
         s.holding = false;
         TearDown();
     }
+}
+
+// The state swaps the big button for another in the same place: under a pointer that
+// stays, the new one shows its hot look at once, and the old one is left cold.
+TEST_F(WindowTest, TheButtonSwappedInUnderAStillPointerIsHotAtOnce) {
+    TheScript().query = Answer{0, 0, 4096};
+    TheScript().progress = {kRunning};
+    StartClient();
+    GetMainWndManager()->CreateMainWnd();
+    ASSERT_TRUE(Pump([] { return GetDownloadManager()->GetState() == downloader::ReadyToStart; }));
+    ctrls::Button* start = nullptr;
+    ASSERT_TRUE(Pump([&] { return View().find(L"开始下载+") == 0 && (start = big_); }));
+    Click(Hwnd(), 520, 212, -1, -1, true);
+    EXPECT_TRUE(Pump(
+        [&] { return View().find(L"暂停下载+") == 0 && big_->GetLook() == ctrls::Button::HOT; }));
+    EXPECT_NE(start->GetLook(), ctrls::Button::HOT);
+    SetCursorPos(0, 0);
 }
 
 // Last: the menu's close ends the client for good.

@@ -45,6 +45,10 @@ public:
     const ResourceEntry* find(const ResName& type, const ResName& name, const WORD* lang,
                               DWORD* error) const;
 
+    // The first name of a type in Windows' order (text names by their upper case,
+    // then numbers, smallest first); false when the type has none.
+    bool first_name(const ResName& type, ResName* out) const;
+
     bool owns(const ResourceEntry* e) const {
         return !entries_.empty() && e >= entries_.data() && e < entries_.data() + entries_.size();
     }

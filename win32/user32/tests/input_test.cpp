@@ -340,6 +340,57 @@ TEST_F(InputTest, KeyStateFollowsTheMessagesReadWhileAsyncStateFollowsTheKeys) {
     EXPECT_EQ(Failed(SendInput(1, &bad, sizeof(INPUT) - 1) == 0u), ERROR_INVALID_PARAMETER);
 }
 
+// A window disabled by its modal pop-up: every way of bringing it forward keeps the
+// pop-up in front of it, and activating it activates the pop-up with its focus.
+TEST_F(InputTest, RaisingADisabledOwnerBringsItsModalPopupInFrontWithTheFocus) {
+    HWND other = Make({600, 0, 700, 100});
+    HWND main = Make({0, 0, 300, 200});
+    HWND box = Make({50, 50, 150, 120}, WS_POPUP | WS_VISIBLE, main);
+    EnableWindow(main, FALSE);
+    const UINT place = SWP_NOMOVE | SWP_NOSIZE;
+    const struct {
+        const char* name;
+        std::function<void()> raise;
+    } rows[] = {
+        {"topmost", [&] { SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, place); }},
+        {"top", [&] { SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, place); }},
+        {"bring to top", [&] { BringWindowToTop(main); }},
+        {"foreground", [&] { SetForegroundWindow(main); }},
+        {"active", [&] { SetActiveWindow(main); }},
+        {"show", [&] { ShowWindow(main, SW_SHOW); }},
+        {"click", [&] { Click(250, 150, 0); }},
+        {"click on the owner left active",
+         [&] {
+             EnableWindow(main, TRUE);
+             SetForegroundWindow(main);
+             EnableWindow(main, FALSE);
+             Click(250, 150, 0);
+         }},
+        {"through the topmost band",
+         [&] {
+             SetForegroundWindow(GetLastActivePopup(main));
+             SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, place);
+             SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, place);
+         }},
+    };
+    for (const auto& row : rows) {
+        SetForegroundWindow(other);
+        ASSERT_EQ(GetFocus(), other) << row.name;
+        row.raise();
+        EXPECT_EQ(GetWindow(box, GW_HWNDNEXT), main) << row.name;
+        EXPECT_EQ(GetActiveWindow(), box) << row.name;
+        EXPECT_EQ(GetFocus(), box) << row.name;
+        EXPECT_EQ(GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST,
+                  GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_TOPMOST)
+            << row.name;
+        SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, place | SWP_NOACTIVATE);
+        EXPECT_FALSE(GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) << row.name;
+    }
+    EXPECT_TRUE(SeenOf(WM_LBUTTONDOWN).empty());
+    ShowWindow(box, SW_HIDE);
+    EXPECT_EQ(GetLastActivePopup(main), main);  // a hidden pop-up does not count
+}
+
 TEST_F(InputTest, FocusAndActivationApi) {
     HWND owner = Make({0, 0, 100, 100});
     HWND popup = Make({20, 20, 80, 80}, WS_POPUP | WS_VISIBLE, owner);

@@ -119,39 +119,6 @@ TEST_F(WindowPosTest, TopmostWindowsStayInFrontOfTheOthers) {
     DestroyWindow(b);
 }
 
-// The way the program brings a window forward: show, restore, foreground its last
-// active pop-up, then a round trip through the topmost band.
-TEST_F(WindowPosTest, BringingForwardAHiddenMinimisedWindowLeavesItFrontmostButNotTopmost) {
-    HWND other = MakeWindow(WS_POPUP | WS_VISIBLE);
-    HWND pinned = MakeWindow(WS_POPUP | WS_VISIBLE, nullptr, WS_EX_TOPMOST);
-    HWND main = MakeWindow(WS_OVERLAPPEDWINDOW);
-    HWND popup = MakeWindow(WS_POPUP | WS_VISIBLE, main);
-    SetForegroundWindow(popup);
-    EXPECT_EQ(GetLastActivePopup(main), popup);
-    ShowWindow(popup, SW_HIDE);
-    EXPECT_EQ(GetLastActivePopup(main), main);  // a hidden pop-up does not count
-    ShowWindow(main, SW_MINIMIZE);
-    ShowWindow(main, SW_HIDE);
-    SetForegroundWindow(other);
-
-    if (!IsWindowVisible(main)) ShowWindow(main, SW_SHOW);
-    if (IsIconic(main)) SendMessageW(main, WM_SYSCOMMAND, SC_RESTORE, 0);
-    SetForegroundWindow(GetLastActivePopup(main));
-    SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-
-    EXPECT_TRUE(IsWindowVisible(main));
-    EXPECT_FALSE(IsIconic(main));
-    EXPECT_EQ(GetForegroundWindow(), main);
-    EXPECT_FALSE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_EQ(GetTopWindow(nullptr), pinned);
-    EXPECT_EQ(GetWindow(pinned, GW_HWNDNEXT), main);
-    DestroyWindow(main);
-    DestroyWindow(pinned);
-    DestroyWindow(other);
-    EXPECT_EQ(GetForegroundWindow(), nullptr);
-}
-
 TEST_F(WindowPosTest, HitTestAndCursorDefaults) {
     std::wstring name = UniqueClassName(L"cursor");
     auto cursor = reinterpret_cast<HCURSOR>(0x4321);

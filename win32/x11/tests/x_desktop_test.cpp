@@ -14,6 +14,9 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -283,11 +286,117 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
     EXPECT_EQ(typed, U"Hi, é下!");
     KeySym none = NoSymbol;
     for (int kc : spare) XChangeKeyboardMapping(d, kc, 1, &none, 1);
-    g_seen.clear();
-    ASSERT_TRUE(Xdo({"key", "ctrl+v"}));
-    ASSERT_TRUE(Pump([&] { return !Of(WM_CHAR, b).empty(); }));
-    EXPECT_EQ(Of(WM_CHAR, b)[0].wparam, 0x16u);
-    EXPECT_EQ(Of(WM_KEYDOWN, b).back().wparam, static_cast<WPARAM>('V'));
+}
+
+// A main window disabled by its pop-up (a message box): whoever raises the main window,
+// the program or the window manager, the pop-up stays in front of it on the screen and
+// holds the activation.
+TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
+    HWND main = Make({100, 100, 500, 400}, RGB(0, 0, 150), nullptr, 0, L"owner");
+    EnableWindow(main, FALSE);  // first, as a modal dialog does
+    HWND box = Make({200, 150, 350, 250}, RGB(150, 150, 0), main);
+    // Windows of the tests before may still be leaving the screen.
+    ASSERT_TRUE(Pump([&] { return ScreenPixel(450, 350) == 0x000096u; }));
+    ASSERT_TRUE(Pump([&] { return ScreenPixel(275, 200) == 0x969600u; }));
+    const std::string xid = std::to_string(XidAt(450, 350));
+    // The desktop's raises, and the program's way of bringing its window forward.
+    const std::vector<std::string> rows[] = {{"mousemove", "--sync", "450", "350", "click", "1"},
+                                             {"windowactivate", xid},
+                                             {"windowraise", xid},
+                                             {}};
+    // The place among the root's children (bottom first) of the one holding w.
+    auto level = [&](Window w) {
+        Window r, parent = w, *kids = nullptr;
+        unsigned n = 0;
+        while (parent != x_->root()) {
+            w = parent;
+            if (!XQueryTree(x_->display(), w, &r, &parent, &kids, &n)) return -1;
+            if (kids) XFree(kids);
+        }
+        XQueryTree(x_->display(), x_->root(), &r, &parent, &kids, &n);
+        int at = static_cast<int>(std::find(kids, kids + n, w) - kids);
+        if (kids) XFree(kids);
+        return at;
+    };
+    const Window box_x = XidAt(275, 200), main_x = std::stoul(xid);
+    for (const auto& row : rows) {
+        if (!row.empty())
+            Xdo(row);
+        else {
+            SetForegroundWindow(GetLastActivePopup(main));
+            SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        }
+        Pump([] { return false; }, 300);
+        EXPECT_TRUE(Pump([&] {
+            return level(box_x) > level(main_x) && ScreenPixel(275, 200) == 0x969600u &&
+                   GetActiveWindow() == box;
+        })) << (row.empty() ? "program" : row[0]);
+    }
+    EXPECT_TRUE(Of(WM_LBUTTONDOWN).empty());
+    // The pop-up answers the mouse, and once it is gone its owner does again.
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "275", "200", "click", "1"}));
+    EXPECT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, box).empty(); }));
+    EnableWindow(main, TRUE);
+    DestroyWindow(box);
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "450", "350", "click", "1"}));
+    EXPECT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, main).empty(); }));
+}
+
+// An unowned window's X window carries its icon for the taskbar and the window switcher:
+// the one WM_SETICON gave it, else its class's, else the program file's own.
+TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
+    // _NET_WM_ICON as (width, height, first pixel, middle pixel) for each picture.
+    using Pictures = std::vector<std::array<unsigned long, 4>>;
+    auto pictures = [&](Window w) {
+        std::string bytes;
+        Property(w, "_NET_WM_ICON", 0, &bytes);
+        // 32-bit items as longs, sign-extended.
+        std::vector<unsigned long> v(bytes.size() / sizeof(long));
+        memcpy(v.data(), bytes.data(), v.size() * sizeof(long));
+        for (auto& x : v) x &= 0xFFFFFFFFu;
+        const size_t count = v.size();
+        Pictures out;
+        for (size_t i = 0; i + 2 <= count && v[i] * v[i + 1] && i + 2 + v[i] * v[i + 1] <= count;
+             i += 2 + v[i] * v[i + 1])
+            out.push_back({v[i], v[i + 1], v[i + 2], v[i + 2 + v[i] * v[i + 1] / 2 + v[i] / 2]});
+        return out;
+    };
+    auto icon = [](uint32_t straight) {
+        std::vector<uint32_t> bits(16 * 16, straight);
+        ICONINFO ii{TRUE, 0, 0, CreateBitmap(16, 16, 1, 1, nullptr),
+                    CreateBitmap(16, 16, 1, 32, bits.data())};
+        return CreateIconIndirect(&ii);
+    };
+    HWND main = Make({600, 100, 700, 200}, RGB(0, 90, 0));
+    const Window xid = XidAt(610, 110);
+    // The program's: every size of its icon group, a rounded square, clear at the corner.
+    Pictures program;
+    EXPECT_TRUE(Pump([&] { return (program = pictures(xid)).size() == 3; }));
+    for (size_t i = 0; i < program.size(); ++i) {
+        EXPECT_EQ(program[i][0], 16u * (i + 1));
+        EXPECT_EQ(program[i][2] >> 24, 0u) << i;
+        EXPECT_EQ(program[i][3] >> 24, 0xFFu) << i;
+    }
+    HICON red = icon(0x80FF0000u), blue = icon(0xFF0000FFu);
+    EXPECT_EQ(SendMessageW(main, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(red)), 0);
+    EXPECT_EQ(SendMessageW(main, WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(red));
+    const Pictures red_only{{16, 16, 0x80FF0000u, 0x80FF0000u}};
+    EXPECT_TRUE(Pump([&] { return pictures(xid) == red_only; }));
+    // A window of a class with an icon shows the class's.
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hIcon = blue;
+    wc.lpszClassName = L"DesktopTestIconic";
+    ASSERT_TRUE(RegisterClassW(&wc));
+    HWND iconic = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 600, 300, 100,
+                                  100, nullptr, nullptr, nullptr, nullptr);
+    const Pictures blue_only{{16, 16, 0xFF0000FFu, 0xFF0000FFu}};
+    EXPECT_TRUE(Pump([&] { return pictures(XidAt(610, 310)) == blue_only; }));
+    DestroyWindow(iconic);
+    UnregisterClassW(wc.lpszClassName, nullptr);
+    DestroyIcon(red);
+    DestroyIcon(blue);
 }
 
 TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
@@ -377,7 +486,7 @@ TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
     }
 }
 
-TEST_F(DesktopTest, TrayIconDocksInTheTrayAndItsClicksReachTheCallback) {
+TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShowsOnHover) {
     XDesktop::Helper tray(
         *x_,
         {"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
@@ -430,6 +539,36 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayAndItsClicksReachTheCallback) {
     EXPECT_EQ(clicks[0].wparam, 7u);
     EXPECT_EQ(clicks[0].lparam, WM_LBUTTONDOWN);
     EXPECT_EQ(clicks[1].lparam, WM_LBUTTONUP);
+    // Resting on the icon shows its tip just below the pointer, in the info colours with
+    // dark text; leaving the icon hides it.
+    auto tip = [&]() -> Window {
+        Window r, p, *kids = nullptr, found = 0;
+        unsigned n = 0;
+        XQueryTree(x_->display(), x_->root(), &r, &p, &kids, &n);
+        for (unsigned i = 0; i < n && !found; ++i) {
+            XWindowAttributes wa{};
+            std::string name;
+            XGetWindowAttributes(x_->display(), kids[i], &wa);
+            Property(kids[i], "_NET_WM_NAME", 0, &name);
+            if (wa.override_redirect && wa.map_state == IsViewable && name == "游戏下载器")
+                found = kids[i];
+        }
+        if (kids) XFree(kids);
+        return found;
+    };
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string(x + 1), std::to_string(y)}));
+    ASSERT_TRUE(Pump([&] { return tip() != 0; }));
+    const auto [tx, ty] = x_->Origin(tip());
+    EXPECT_GT(ty, y);
+    EXPECT_LT(ty, y + 40);
+    XWindowAttributes wa{};
+    XGetWindowAttributes(x_->display(), tip(), &wa);
+    const auto shown = x_->Screen(tx, ty, wa.width, wa.height);
+    EXPECT_GT(std::count(shown.begin(), shown.end(), 0xFFFFE1u), wa.width * wa.height / 2);
+    EXPECT_GT(std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p < 0x404040u; }),
+              20);
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "600", "600"}));
+    EXPECT_TRUE(Pump([&] { return tip() == 0; }));
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &d));
     EXPECT_TRUE(Pump([&] { return Named(x_->root(), "游戏下载器") == 0; }));
     DestroyIcon(icon);
