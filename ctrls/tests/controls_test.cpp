@@ -227,6 +227,25 @@ TEST_F(ControlsTest, AProgressBlockCoversThePartDoneAndRepaintsOnlyWhenItGrows) 
     const Canvas painted(bar.SetStyle(tiled).Set(1, 4));
     EXPECT_EQ(painted.Count(Gui::RectC(0, 5, 420, 1), 0xFF0000), 11);
 
+    // Animated, MoveTo glides a quarter of the way at each step; Set ends a glide.
+    for (bool animate : {false, true}) {
+        tiled.animate = animate;
+        bar.SetStyle(tiled).Set(0, 10000);
+        bar.MoveTo(8000);
+        std::vector<int> seen = {bar.Get()};
+        const DWORD t = GetTickCount();
+        for (int step = 1; step <= 40; ++step) {
+            Gui::ProcessTimeCallbacks(t + step * (ctrls::ProgressCtrl::kGlideStepMs + 5));
+            if (step <= 3) seen.push_back(bar.Get());
+        }
+        const std::vector<int> glide = {0, 2000, 3500, 4625}, jump = {8000, 8000, 8000, 8000};
+        EXPECT_EQ(seen, animate ? glide : jump);
+        EXPECT_EQ(std::make_pair(bar.Get(), bar.ExistsTimeCallback()), std::make_pair(8000, false));
+    }
+    bar.MoveTo(0);
+    bar.Set(5000);
+    Gui::ProcessTimeCallbacks(GetTickCount() + 100);
+    EXPECT_EQ(bar.Get(), 5000);
 }
 
 TEST_F(ControlsTest, ItPaintsTheSkinsChromeDragsByTheTitleAndPostsTheBoxesCommands) {
