@@ -195,15 +195,20 @@ TEST_F(CtrlInput, ADisabledControlGetsTheWheelButNoClicks) {
     EXPECT_EQ(g_log, (Log{"e:10@50,50", "e:50@50,50"}));
 }
 
-TEST_F(CtrlInput, HiddenControlsAreSkippedByHitTesting) {
+TEST_F(CtrlInput, HiddenControlsAndThoseIgnoringTheMouseAreSkippedByHitTesting) {
     Probe e("e");
     d.Add(e.SizePos());
-    for (Probe* hidden : {&e, &d}) {
-        hidden->Hide();
+    const struct {
+        Probe* skipped;
+        bool hidden;
+        const char* hit;
+    } rows[] = {{&e, false, "d:91@10,10"}, {&e, true, "d:91@10,10"}, {&d, true, "top:91@130,60"}};
+    for (const auto& row : rows) {
+        row.hidden ? row.skipped->Hide() : row.skipped->IgnoreMouse();
         g_log.clear();
         top.Press(Ctrl::LEFTDOWN, Point(130, 60));
         top.Press(Ctrl::LEFTUP, Point(130, 60));
-        EXPECT_EQ(g_log.back(), hidden == &e ? "d:91@10,10" : "top:91@130,60");
+        EXPECT_EQ(g_log.back(), row.hit);
     }
 }
 
@@ -215,15 +220,20 @@ TEST_F(CtrlInput, TheMouseLeavesWhenThePointerIsSeenOutside) {
     EXPECT_TRUE(g_log.empty());
     SetCursorPos(99, 49);
     Keys({VK_LBUTTON});
+    top.Press(Ctrl::LEFTDOWN, Point(50, 50));
     ASSERT_TRUE(c.SetCapture());
+    g_log.clear();
     Gui::ProcessTimeCallbacks(GetTickCount());
     EXPECT_TRUE(g_log.empty() && Ctrl::GetMouseCtrl() == &c);
-    Keys({});
     Ctrl::ReleaseCtrlCapture();
     g_log.clear();
     Gui::ProcessTimeCallbacks(GetTickCount());
     EXPECT_EQ(g_log, (Log{"c:30@-1,-1"}));
     EXPECT_EQ(Ctrl::GetMouseCtrl(), nullptr);
+    // The press went with the leave: a move far from it is no drag.
+    g_log.clear();
+    top.Press(Ctrl::MOUSEMOVE, Point(70, 50));
+    EXPECT_EQ(g_log, (Log{"c:10@70,50", "c:20@70,50"}));
 }
 
 TEST_F(CtrlInput, FocusGoesOnlyToAnEnabledVisibleControlOfAnOpenWindow) {
