@@ -91,18 +91,24 @@ TEST_F(ControlsTest, AButtonsCaptionTakesItsLooksColourPlaceAndPressOffset) {
     EXPECT_EQ(caption(0, 0, "e"), std::make_tuple(Button::HOT, centred, face));
     EXPECT_EQ(caption(0, 0, "ed"), std::make_tuple(Button::PRESSED, Gui::OffsetRect(centred, 3, 5),
                                                    ctrls_test::Rgb(style.look[2], 3, 22)));
-    const Gui::Rect top_left = std::get<1>(caption(1, 1)), bottom_right = std::get<1>(caption(2, 2));
-    EXPECT_TRUE(top_left.left < centred.left - 10 && top_left.top < centred.top - 5) << top_left.left << "," << top_left.top << " " << centred.left << "," << centred.top<< " " << bottom_right.right << "," << bottom_right.bottom << " " << centred.right << "," << centred.bottom;
-    EXPECT_TRUE(bottom_right.right > centred.right + 10 && bottom_right.bottom > centred.bottom + 5);
+    const Gui::Rect top_left = std::get<1>(caption(1, 1)),
+                    bottom_right = std::get<1>(caption(2, 2));
+    EXPECT_TRUE(top_left.left < centred.left - 10 && top_left.top < centred.top - 5);
+    EXPECT_TRUE(bottom_right.right > centred.right + 10 &&
+                bottom_right.bottom > centred.bottom + 5);
     b.Disable();
-    EXPECT_EQ(caption(0, 0), std::make_tuple(Button::DISABLED, centred, ctrls_test::Rgb(style.look[3], 3, 22)));
+    EXPECT_EQ(caption(0, 0),
+              std::make_tuple(Button::DISABLED, centred, ctrls_test::Rgb(style.look[3], 3, 22)));
 }
 
 // A check box: a click toggles it; the label sits at optionview_width (the box's own width
 // when that is 0) in its ink; a look without a picture shows the normal one.
 TEST_F(ControlsTest, ACheckBoxTogglesOnAClickAndPlacesItsLabel) {
     ctrls::OptionCtrl o;
-    root.Add(o.SetLabel(L"开机启动").SetInk(Gui::Color(0x20, 0x40, 0x80)).LeftPos(10, 100).TopPos(10, 20));
+    root.Add(o.SetLabel(L"开机启动")
+                 .SetInk(Gui::Color(0x20, 0x40, 0x80))
+                 .LeftPos(10, 100)
+                 .TopPos(10, 20));
     o.WhenAction = counter;
     for (bool checked : {true, false, true}) {
         Play("edu", Point(15, 20));
@@ -130,17 +136,20 @@ TEST_F(ControlsTest, ALinkUnderTheMouseTakesItsHotFontInkAndTheHandAndActsOnACli
     ctrls::LinkStyle style;
     ASSERT_TRUE(ctrls_test::GetStyle("mainwnd.link_home", style));
     const Gui::Color hot(0x9A, 0xD0, 0xFF);
-    root.Add(link.SetStyle(style).SetHotInk(hot).SetText(L"官方网站").LeftPos(464, 48).TopPos(252, 16));
+    root.Add(
+        link.SetStyle(style).SetHotInk(hot).SetText(L"官方网站").LeftPos(464, 48).TopPos(252, 16));
     link.WhenAction = counter;
     Play("e", Point(470, 260));
-    EXPECT_EQ(std::make_tuple(link.GetFont(), link.GetInk()), std::make_tuple(style.textfont1, hot));
+    EXPECT_EQ(std::make_tuple(link.GetFont(), link.GetInk()),
+              std::make_tuple(style.textfont1, hot));
     EXPECT_TRUE(link.GetFont().IsUnderline());
     EXPECT_EQ(root.Mouse(Ctrl::CURSORIMAGE, Point(470, 260)).GetSerialId(),
               Gui::Image::Hand().GetSerialId());
     Play("dudoeu", Point(470, 260));
     EXPECT_EQ(actions, 1) << "the second press left the link before its release";
     Play("o", Point());
-    EXPECT_EQ(std::make_tuple(link.GetFont(), link.GetInk()), std::make_tuple(style.textfont0, style.textcolor));
+    EXPECT_EQ(std::make_tuple(link.GetFont(), link.GetInk()),
+              std::make_tuple(style.textfont0, style.textcolor));
 }
 
 TEST(TextPlaceTest, ALineSitsByTheSkinsAlignNumbers) {
@@ -178,12 +187,13 @@ TEST_F(ControlsTest, ChangesThatShowRepaint) {
     StaticText t;
     root.Add(b.LeftPos(0, 80).TopPos(0, 20)).Add(o.LeftPos(0, 80).TopPos(30, 20));
     root.Add(t.LeftPos(0, 80).TopPos(60, 20));
+    // clang-format off
     const std::function<void()> changes[] = {
         [&] { b.SetLabel(L"暂停"); },           [&] { Play("e", Point(10, 10)); },
         [&] { o.Set(true); },                   [&] { t.SetText(L"下载"); },
         [&] { t.SetInk(Gui::Color(1, 2, 3)); }, [&] { t.SetAlign(StaticText::RIGHT); },
-        [&] { t.SetFont(Gui::Font(t.GetFont()).Height(20)); },
-    };
+        [&] { t.SetFont(Gui::Font(t.GetFont()).Height(20)); }};
+    // clang-format on
     for (const auto& change : changes) {
         for (bool again : {false, true}) {
             root.ClearRefreshPending();
@@ -197,14 +207,17 @@ TEST_F(ControlsTest, ChangesThatShowRepaint) {
 TEST_F(ControlsTest, AProgressBlockCoversThePartDoneAndRepaintsOnlyWhenItGrows) {
     ctrls::ProgressCtrl bar;
     root.Add(bar.LeftPos(20, 420).TopPos(206, 10));
+    // clang-format off
     const struct {
         int pos, total, got, width;
         bool repaint;
-    } rows[] = {{-5, 10000, 0, 0, false},        {1, 10000, 1, 0, false},
-                {24, 10000, 24, 1, true},        {2500, 10000, 2500, 105, true},
-                {2510, 10000, 2510, 105, false}, {12000, 10000, 10000, 420, true},
-                {3, 0, 1, 420, false},           {3, -5, 1, 420, false},
-                {1, 4, 1, 105, true}};
+    } rows[] = {
+        {-5, 10000, 0, 0, false},        {1, 10000, 1, 0, false},
+        {24, 10000, 24, 1, true},        {2500, 10000, 2500, 105, true},
+        {2510, 10000, 2510, 105, false}, {12000, 10000, 10000, 420, true},
+        {3, 0, 1, 420, false},           {3, -5, 1, 420, false},
+        {1, 4, 1, 105, true}};
+    // clang-format on
     for (const auto& row : rows) {
         root.invalid.clear();
         bar.Set(row.pos, row.total);
@@ -216,7 +229,8 @@ TEST_F(ControlsTest, AProgressBlockCoversThePartDoneAndRepaintsOnlyWhenItGrows) 
         // groove's the rest.
         const Canvas painted(bar);
         EXPECT_EQ(painted.Count(Gui::RectC(0, 5, 420, 1), 0x06B025), std::max(row.width - 2, 0));
-        EXPECT_EQ(painted.Count(Gui::RectC(0, 5, 420, 1), 0xE6E6E6), std::clamp(419 - row.width, 0, 418));
+        EXPECT_EQ(painted.Count(Gui::RectC(0, 5, 420, 1), 0xE6E6E6),
+                  std::clamp(419 - row.width, 0, 418));
     }
     // Tiled, the block repeats at its own width, the last tile cut at the block's end.
     ctrls::ProgressStyle tiled = bar.GetStyle();
@@ -293,8 +307,8 @@ TEST_F(ControlsTest, ItPaintsTheSkinsChromeDragsByTheTitleAndPostsTheBoxesComman
         bool drags;
         WPARAM command;  // 0: none posted
     } rows[] = {
-        {{50, 10}, {30, 20}, true, 0},        {{300, 31}, {-90, 500}, true, 0},
-        {{300, 32}, {30, 20}, false, 0},      {{50, 40}, {30, 20}, false, 0},
+        {{50, 10}, {30, 20}, true, 0},           {{300, 31}, {-90, 500}, true, 0},
+        {{300, 32}, {30, 20}, false, 0},         {{50, 40}, {30, 20}, false, 0},
         {{550, 16}, {0, 0}, false, SC_MINIMIZE}, {{580, 16}, {0, 0}, false, SC_CLOSE},
         {{580, 16}, {0, 100}, false, 0},
     };
@@ -348,8 +362,8 @@ public:
     bool Press(std::initializer_list<Key> keys) {
         bool used = false;
         for (const Key& k : keys) {
-            ctrls_test::Keys({k.how & C ? VK_CONTROL : 0, k.how & S ? VK_SHIFT : 0,
-                              k.how & A ? VK_MENU : 0});
+            ctrls_test::Keys(
+                {k.how & C ? VK_CONTROL : 0, k.how & S ? VK_SHIFT : 0, k.how & A ? VK_MENU : 0});
             used = edit.Key(k.how & CHAR ? WM_CHAR : WM_KEYDOWN, k.code, 0);
         }
         ctrls_test::Keys({});
@@ -417,7 +431,8 @@ TEST_F(EditTest, EveryKeyItTakesEditsOrSelectsAsAUserExpects) {
         Show(row.before);
         actions = 0;
         Press(row.keys);
-        EXPECT_EQ(std::make_pair(Shown(), actions), std::make_pair(std::wstring(row.after), row.changes))
+        EXPECT_EQ(std::make_pair(Shown(), actions),
+                  std::make_pair(std::wstring(row.after), row.changes))
             << row.before;
         EXPECT_TRUE(!row.clipboard || Pasted() == row.clipboard) << row.before;
     }
@@ -435,7 +450,8 @@ TEST_F(EditTest, EveryKeyItTakesEditsOrSelectsAsAUserExpects) {
     // Read-only, it still selects and copies; disabled, it takes no key.
     edit.SetReadOnly();
     actions = 0;
-    Press({{'x', CHAR}, {'\b', CHAR}, {VK_DELETE}, {'A', C}, {'C', C}, {'X', C}, {'V', C}, {VK_DELETE, S}});
+    Press({{'x', CHAR}, {'\b', CHAR}, {VK_DELETE}, {'A', C}, {'C', C}, {'X', C}});
+    Press({{'V', C}, {VK_DELETE, S}});
     EXPECT_EQ(std::make_tuple(Shown(), Pasted(), actions),
               std::make_tuple(std::wstring(L"^第一行|"), std::wstring(L"第一行"), 0));
     edit.SetReadOnly(false);
@@ -475,8 +491,10 @@ TEST_F(EditTest, ItShowsItsLookAndScrollsTheCaretIntoView) {
         const char* how;
         EditText::Look look;
         uint32_t edge, paper;
-    } looks[] = {{"", EditText::NORMAL, 0xABADB3, 0xFFFFFF}, {"e", EditText::HOT, 0x7EB4EA, 0xFFFFFF},
-                 {"f", EditText::FOCUSED, 0x569DE5, 0xFFFFFF}, {"x", EditText::DISABLED, 0xD9D9D9, 0xF0F0F0}};
+    } looks[] = {{"", EditText::NORMAL, 0xABADB3, 0xFFFFFF},
+                 {"e", EditText::HOT, 0x7EB4EA, 0xFFFFFF},
+                 {"f", EditText::FOCUSED, 0x569DE5, 0xFFFFFF},
+                 {"x", EditText::DISABLED, 0xD9D9D9, 0xF0F0F0}};
     edit.SetText(L"abc");
     for (const auto& row : looks) {
         if (*row.how == 'e') Play("e", Point(100, 20));
@@ -484,10 +502,11 @@ TEST_F(EditTest, ItShowsItsLookAndScrollsTheCaretIntoView) {
         edit.Enable(*row.how != 'x');
         edit.SelectAll();
         const Canvas painted(edit);
-        EXPECT_EQ(std::make_tuple(edit.GetLook(), painted.At(0, 12), painted.At(199, 12),
-                                  painted.At(150, 12),
-                                  painted.Count(painted.Box(0x3399FF), 0xFFFFFF, 0x30) > 0),
-                  std::make_tuple(row.look, row.edge, row.edge, row.paper, row.look == EditText::FOCUSED))
+        EXPECT_EQ(
+            std::make_tuple(edit.GetLook(), painted.At(0, 12), painted.At(199, 12),
+                            painted.At(150, 12),
+                            painted.Count(painted.Box(0x3399FF), 0xFFFFFF, 0x30) > 0),
+            std::make_tuple(row.look, row.edge, row.edge, row.paper, row.look == EditText::FOCUSED))
             << row.how;
         Play("o", Point());
         Ctrl::ClearFocus();
@@ -515,8 +534,9 @@ TEST_F(EditTest, ItShowsItsLookAndScrollsTheCaretIntoView) {
     EXPECT_GT(at_end.first, 10);
     EXPECT_EQ(at_end.second, 60);
     // The caret, at the last pixel inside the margin, stays visible.
-    EXPECT_GE(Canvas(edit).Count(Gui::RectC(200 - edit.GetStyle().margin.right - 1, 0, 1, 24),
-                                 0x333333), 12);
+    EXPECT_GE(
+        Canvas(edit).Count(Gui::RectC(200 - edit.GetStyle().margin.right - 1, 0, 1, 24), 0x333333),
+        12);
     Press({{VK_HOME}});
     EXPECT_EQ(edges(edit).first, 0);
     Press({{VK_END}, {'\b', CHAR}, {'\b', CHAR}, {'\b', CHAR}, {'\b', CHAR}, {'\b', CHAR}});

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -113,8 +112,7 @@ struct Canvas : testing_support::DibCanvas {
         c.CtrlPaint(w, Gui::Rect(c.GetSize()));
     }
     uint32_t At(int x, int y) const { return rgb(x, y); }
-    // Pixels of r within tol of colour v in each of red, green and blue: text's cores,
-    // which anti-aliasing never quite fills.
+    // Pixels of r near colour v (testing_support::NearRgb).
     int Count(Gui::Rect r, uint32_t v, int tol = 0) const {
         int n = 0;
         Scan(r, v, tol, [&](int, int) { ++n; });
@@ -132,13 +130,8 @@ struct Canvas : testing_support::DibCanvas {
     template <class F>
     void Scan(Gui::Rect r, uint32_t v, int tol, F found) const {
         for (int y = std::max(r.top, 0); y < std::min(r.bottom, height()); ++y)
-            for (int x = std::max(r.left, 0); x < std::min(r.right, width()); ++x) {
-                const uint32_t p = rgb(x, y);
-                bool near = true;
-                for (int shift : {0, 8, 16})
-                    near &= abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((v >> shift) & 0xFF)) <= tol;
-                if (near) found(x, y);
-            }
+            for (int x = std::max(r.left, 0); x < std::min(r.right, width()); ++x)
+                if (testing_support::NearRgb(rgb(x, y), v, tol)) found(x, y);
     }
     // The opaque pixels of img placed at `at` that the painting shows otherwise.
     int Differences(Gui::Point at, const Gui::Image& img) const {
@@ -149,6 +142,5 @@ struct Canvas : testing_support::DibCanvas {
         return n;
     }
 };
-
 
 }  // namespace ctrls_test

@@ -152,9 +152,9 @@ TEST_F(SkinValues, ImageValuesSetHotSpotsOnlyForNonNegativePairs) {
         const char* key;
         Gui::Point spot, spot2;
     } cases[] = {
-        {"img.plain", {0, 0}, {0, 0}},    {"img.both", {1, 2}, {5, 6}},
-        {"img.first", {3, 4}, {0, 0}},    {"img.first_of_four", {3, 4}, {0, 0}},
-        {"img.negative", {0, 0}, {0, 0}}, {"img.negative_b", {0, 0}, {0, 0}},
+        {"img.plain", {0, 0}, {0, 0}},      {"img.both", {1, 2}, {5, 6}},
+        {"img.first", {3, 4}, {0, 0}},      {"img.first_of_four", {3, 4}, {0, 0}},
+        {"img.negative", {0, 0}, {0, 0}},   {"img.negative_b", {0, 0}, {0, 0}},
         {"img.negative_d", {3, 4}, {0, 0}}, {"img.spaced", {1, 2}, {0, 0}},
         {"img.alias", {1, 2}, {5, 6}},
     };

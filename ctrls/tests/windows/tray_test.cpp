@@ -20,7 +20,8 @@ using namespace window_test;
 // Items 2..146 x 3..23 and 23..43 over a red background at half alpha.
 constexpr char kSkin[] =
     "big_ft { Height 20 }\nmenu\n{\n bg \"img/half.png\"\n itemheight 20\n margin \"2,3,4,5\"\n"
-    " font \"@big_ft\"\n textcolor \"#0000C0\"\n hottextcolor \"#C00000\"\n hotcolor \"#00C000\"\n}\n";
+    " font \"@big_ft\"\n textcolor \"#0000C0\"\n hottextcolor \"#C00000\"\n"
+    " hotcolor \"#00C000\"\n}\n";
 constexpr uint32_t kBack = 0x80800000u, kHot = 0xFF00C000u;  // premultiplied
 
 struct Chosen : Gui::Callback1Action<int> {
@@ -65,12 +66,9 @@ protected:
         int rows = 0;
         for (int y = r.top; y < r.bottom; ++y) {
             bool inked = false;
-            for (int x = r.left; x < r.right; ++x) {
-                int far = 0;
-                for (int shift : {0, 8, 16})
-                    far = std::max(far, abs(int((px[y * 150 + x] >> shift) & 0xFF) - int((rgb >> shift) & 0xFF)));
-                inked |= far <= 0x30 && px[y * 150 + x] >> 24 == 0xFF;
-            }
+            for (int x = r.left; x < r.right; ++x)
+                inked |= px[y * 150 + x] >> 24 == 0xFF &&
+                         testing_support::NearRgb(px[y * 150 + x], rgb, 0x30);
             rows += inked;
         }
         return rows;
@@ -124,8 +122,8 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
         SetCursorPos(300 + row.x, 200 + row.y);  // the toolkit's leave check looks
         if (row.x >= 0) SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(row.x, row.y));
         gui_test::RunLoopFor(30);
-        EXPECT_EQ(std::make_tuple(menu->GetHot(), PixelAt(5, 5), PixelAt(5, 40), Inked(0, row.ink0) > 0,
-                                  Inked(1, row.ink1) > 0),
+        EXPECT_EQ(std::make_tuple(menu->GetHot(), PixelAt(5, 5), PixelAt(5, 40),
+                                  Inked(0, row.ink0) > 0, Inked(1, row.ink1) > 0),
                   std::make_tuple(row.hot, row.item0, row.item1, true, true))
             << row.x << "," << row.y;
     }
@@ -162,8 +160,9 @@ TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestr
         int hot;
         std::vector<int> chosen;
     } keys[] = {
-        {{VK_DOWN}, 0, {}},          {{VK_UP}, 2, {}},           {{VK_DOWN, VK_DOWN}, 1, {}},
-        {{VK_UP, VK_UP}, 1, {}},     {{VK_UP, VK_DOWN}, 0, {}},  {{VK_DOWN, VK_UP}, 2, {}},
+        {{VK_DOWN}, 0, {}},          {{VK_UP}, 2, {}},
+        {{VK_DOWN, VK_DOWN}, 1, {}}, {{VK_UP, VK_UP}, 1, {}},
+        {{VK_UP, VK_DOWN}, 0, {}},   {{VK_DOWN, VK_UP}, 2, {}},
         {{VK_RETURN}, -1, {}},       {{VK_UP, VK_RETURN}, 2, {2}},
     };
     for (const auto& row : keys) {
@@ -224,12 +223,15 @@ TEST(TrayIcon, AddsChangesHidesShowsAndRemovesItselfAndTakesClicks) {
     int left = 0, right = 0;
     second.WhenLeftClick = testing_support::Do([&] { ++left; });
     second.WhenRightClick = testing_support::Do([&] { ++right; });
+    // clang-format off
     const struct {
         UINT button;
         int left, right;
         bool another_icon = false;  // the message names another icon of the window
-    } clicks[] = {{WM_LBUTTONUP, 1, 0},   {WM_RBUTTONUP, 1, 1}, {WM_LBUTTONDOWN, 1, 1},
-                  {WM_RBUTTONUP, 1, 2},   {WM_LBUTTONUP, 1, 2, true}};
+    } clicks[] = {
+        {WM_LBUTTONUP, 1, 0}, {WM_RBUTTONUP, 1, 1},       {WM_LBUTTONDOWN, 1, 1},
+        {WM_RBUTTONUP, 1, 2}, {WM_LBUTTONUP, 1, 2, true}};
+    // clang-format on
     for (const auto& row : clicks) {
         if (row.another_icon) {
             PostMessageW(second.GetHWND(), 0x800, second.GetId() + 1, row.button);

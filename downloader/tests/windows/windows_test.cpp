@@ -167,7 +167,8 @@ TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice)
         // An earlier or running download's progress glides there, as the skin asks; a
         // finished one's is set at once.
         const int end = bar_->Get();
-        const auto between = std::count_if(bars.begin(), bars.end(), [&](int b) { return b > 0 && b < end; });
+        const auto between =
+            std::count_if(bars.begin(), bars.end(), [&](int b) { return b > 0 && b < end; });
         EXPECT_TRUE(state == 2 || state == 6 ? between > 1 : state != 9 || between == 0);
         // Painted: the big button's face in its look, the bar's block or its groove.
         EXPECT_EQ(PixelAt(463, 212), Rgb(big_->GetStyle().look[big_->IsEnabled() ? 0 : 3], 3, 22));
@@ -185,7 +186,8 @@ TEST_F(WindowTest, TheWindowTakesWhatTheSkinSaysOfEachControl) {
     GetMainWndManager()->CreateMainWnd();
     skin::SkinLoader& skin = skin::SkinLoader::Instance();
     // The control of a kind at a place of the window that passes `is` (hidden ones too).
-    const auto at = [&](auto* kind, const Gui::Rect& r, const std::function<bool(decltype(kind))>& is) {
+    const auto at = [&](auto* kind, const Gui::Rect& r,
+                        const std::function<bool(decltype(kind))>& is) {
         decltype(kind) found = nullptr;
         const Gui::Rect screen = Root()->GetScreenRect();
         std::function<void(Gui::Ctrl*)> walk = [&](Gui::Ctrl* c) {
@@ -222,13 +224,15 @@ TEST_F(WindowTest, TheWindowTakesWhatTheSkinSaysOfEachControl) {
         std::string label;
         ASSERT_TRUE(skin.GetStyle(key, style) && skin.GetRealisedFont(key + ".font", font) &&
                     skin.GetString(key + ".text", label));
-        const auto* b = at(static_cast<ctrls::Button*>(nullptr),  // the big ones share a place
-                           Gui::RectC(style.posx[0], style.posy[0], style.posx[1], style.posy[1]),
-                           [&](auto* b) { return b->GetLabel() == base::Utf8ToWide(label.c_str()); });
+        const auto* b =
+            at(static_cast<ctrls::Button*>(nullptr),  // the big ones share a place
+               Gui::RectC(style.posx[0], style.posy[0], style.posx[1], style.posy[1]),
+               [&](auto* b) { return b->GetLabel() == base::Utf8ToWide(label.c_str()); });
         ASSERT_TRUE(b) << key;
         EXPECT_EQ(std::make_tuple(b->GetFont(), b->GetStyle().look[2].GetSerialId(),
                                   b->GetStyle().textcolor[3], b->GetStyle().pressoffset),
-                  std::make_tuple(font, style.look[2].GetSerialId(), style.textcolor[3], style.pressoffset))
+                  std::make_tuple(font, style.look[2].GetSerialId(), style.textcolor[3],
+                                  style.pressoffset))
             << key;
     }
     for (std::string key : {"link_home", "link_news"}) {
@@ -238,12 +242,14 @@ TEST_F(WindowTest, TheWindowTakesWhatTheSkinSaysOfEachControl) {
         Gui::Color hot;
         ASSERT_TRUE(skin.GetRect(key + ".rect", r) && skin.GetStyle(key, style) &&
                     skin.GetColor(key + ".hotcolor", hot));
-        auto* link = at(static_cast<ctrls::LinkCtrl<ctrls::StaticText>*>(nullptr), r, [](auto*) { return true; });
+        auto* link = at(static_cast<ctrls::LinkCtrl<ctrls::StaticText>*>(nullptr), r,
+                        [](auto*) { return true; });
         ASSERT_TRUE(link) << key;
         EXPECT_EQ(std::make_tuple(link->GetFont(), link->GetInk()),
                   std::make_tuple(style.textfont0, style.textcolor));
         link->MouseEnter(Gui::Point(), 0);
-        EXPECT_EQ(std::make_tuple(link->GetFont(), link->GetInk()), std::make_tuple(style.textfont1, hot));
+        EXPECT_EQ(std::make_tuple(link->GetFont(), link->GetInk()),
+                  std::make_tuple(style.textfont1, hot));
         link->MouseLeave();
     }
     wchar_t title[64] = {};
@@ -259,7 +265,8 @@ TEST_F(WindowTest, TheWindowTakesWhatTheSkinSaysOfEachControl) {
         SendMessageW(Hwnd(), m, keys[VK_LBUTTON] ? MK_LBUTTON : 0, MAKELPARAM(300 + d, 16 + d));
     }
     GetWindowRect(Hwnd(), &after);
-    EXPECT_EQ(std::make_pair(after.left - before.left, after.top - before.top), std::make_pair(30, 30));
+    EXPECT_EQ(std::make_pair(after.left - before.left, after.top - before.top),
+              std::make_pair(30, 30));
 }
 
 // Last: the menu's close ends the client for good.
