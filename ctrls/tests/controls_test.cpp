@@ -376,6 +376,7 @@ public:
         if (edit.GetSelection(low, high)) s.insert(edit.GetCaret() == low ? high : low, L"^");
         return s.insert(edit.GetCaret() + (edit.GetCaret() == high && low < high), L"|");
     }
+    // Gives the field a text and selection written as Shown() writes them.
     void Show(std::wstring s) {
         const size_t caret = s.find(L'|');
         s.erase(caret, 1);
