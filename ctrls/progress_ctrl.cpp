@@ -1,5 +1,7 @@
 #include "ctrls/progress_ctrl.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 
 #include "ctrls/standard_styles.h"
@@ -24,14 +26,34 @@ ProgressCtrl& ProgressCtrl::SetStyle(const Style& style) {
 ProgressCtrl& ProgressCtrl::Set(int pos) { return Set(pos, total_); }
 
 ProgressCtrl& ProgressCtrl::Set(int pos, int total) {
+    KillTimeCallback();
     total_ = std::max(total, 1);
+    Show(pos);
+    return *this;
+}
+
+ProgressCtrl& ProgressCtrl::MoveTo(int pos) {
+    if (!style_.animate) return Set(pos);
+    target_ = std::clamp(pos, 0, total_);
+    if (!ExistsTimeCallback())
+        SetTimeCallback(-kGlideStepMs, Gui::MakeCallback(this, &ProgressCtrl::GlideStep));
+    return *this;
+}
+
+// A quarter of the way each step: a quick start that settles on the value.
+void ProgressCtrl::GlideStep() {
+    const int left = target_ - pos_;
+    if (left == 0) return KillTimeCallback();
+    Show(pos_ + (std::abs(left) < 4 ? left : left / 4));
+}
+
+void ProgressCtrl::Show(int pos) {
     pos_ = std::clamp(pos, 0, total_);
     const int width = GetBlockWidth();
     if (width != drawn_) {
         drawn_ = width;
         Refresh();
     }
-    return *this;
 }
 
 int ProgressCtrl::GetBlockWidth() const {

@@ -5,9 +5,20 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace testing_support {
+
+// Whether colours a and b (0xRRGGBB) are within tol of each other in red, green and blue:
+// how a test finds text, whose cores anti-aliasing never quite fills.
+inline bool NearRgb(uint32_t a, uint32_t b, int tol) {
+    for (int shift : {0, 8, 16})
+        if (abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
+            tol)
+            return false;
+    return true;
+}
 
 class DibCanvas {
 public:

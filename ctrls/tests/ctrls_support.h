@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "gui/ctrl.h"
@@ -60,9 +64,10 @@ public:
         DestroyWindow(hwnd);
     }
     void WndInvalidateRect(const Gui::Rect& r) override { invalid.push_back(r); }
-    Gui::Image Mouse(int event, Gui::Point p) {
+    // held: a key (VK_SHIFT...) down with a press.
+    Gui::Image Mouse(int event, Gui::Point p, int held = 0) {
         if ((event & ACTION) == DOWN || (event & ACTION) == UP)
-            Keys({(event & ACTION) == DOWN ? VK_LBUTTON : 0});
+            Keys({(event & ACTION) == DOWN ? VK_LBUTTON : 0, held});
         return DispatchMouse(this, event, 0, p);
     }
     HWND hwnd;
@@ -72,10 +77,14 @@ public:
 class CtrlsTest : public ::testing::Test {
 protected:
     // e: the pointer enters at `in`, o: it goes out to (300, 50), d/u: the left
-    // button goes down/up where the pointer is.
-    void Play(const char* steps, Gui::Point in) {
+    // button goes down/up where the pointer is; other steps go to `other`.
+    void Play(const char* steps, Gui::Point in, const std::function<void(char)>& other = {}) {
         Gui::Point at = in;
         for (const char* s = steps; *s; ++s) {
+            if (!strchr("eodu", *s)) {
+                other(*s);
+                continue;
+            }
             if (*s == 'e' || *s == 'o') at = *s == 'e' ? in : Gui::Point(300, 50);
             root.Mouse(*s == 'd'   ? Gui::Ctrl::LEFTDOWN
                        : *s == 'u' ? Gui::Ctrl::LEFTUP
@@ -90,6 +99,12 @@ protected:
     Gui::Callback counter = testing_support::Do([this] { ++actions; });
 };
 
+// An opaque image pixel as the bitmap holds it.
+inline uint32_t Rgb(const Gui::Image& img, int x, int y) {
+    const Gui::RGBA p = img[y][x];
+    return p.r << 16 | p.g << 8 | p.b;
+}
+
 // A control painted on a 32-bit bitmap of its size; pixels read as 0xRRGGBB.
 struct Canvas : testing_support::DibCanvas {
     explicit Canvas(Gui::Ctrl& c) : DibCanvas(c.GetSize().cx, c.GetSize().cy) {
@@ -97,13 +112,35 @@ struct Canvas : testing_support::DibCanvas {
         c.CtrlPaint(w, Gui::Rect(c.GetSize()));
     }
     uint32_t At(int x, int y) const { return rgb(x, y); }
-    int Count(Gui::Rect r, uint32_t v) const { return count(r.left, r.top, r.right, r.bottom, v); }
+    // Pixels of r near colour v (testing_support::NearRgb).
+    int Count(Gui::Rect r, uint32_t v, int tol = 0) const {
+        int n = 0;
+        Scan(r, v, tol, [&](int, int) { ++n; });
+        return n;
+    }
+    // The bounds of those pixels (within the whole canvas by default).
+    Gui::Rect Box(uint32_t v, Gui::Rect r = Gui::Rect(0, 0, 1 << 16, 1 << 16), int tol = 0) const {
+        Gui::Rect box(1 << 16, 1 << 16, 0, 0);
+        Scan(r, v, tol, [&](int x, int y) {
+            box = Gui::Rect(std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                            std::max(box.bottom, y + 1));
+        });
+        return box.IsEmpty() ? Gui::Rect() : box;
+    }
+    template <class F>
+    void Scan(Gui::Rect r, uint32_t v, int tol, F found) const {
+        for (int y = std::max(r.top, 0); y < std::min(r.bottom, height()); ++y)
+            for (int x = std::max(r.left, 0); x < std::min(r.right, width()); ++x)
+                if (testing_support::NearRgb(rgb(x, y), v, tol)) found(x, y);
+    }
+    // The opaque pixels of img placed at `at` that the painting shows otherwise.
+    int Differences(Gui::Point at, const Gui::Image& img) const {
+        int n = 0;
+        for (int y = 0; y < img.GetHeight(); ++y)
+            for (int x = 0; x < img.GetWidth(); ++x)
+                n += img[y][x].a == 255 && At(at.x + x, at.y + y) != Rgb(img, x, y);
+        return n;
+    }
 };
-
-// An opaque image pixel as the bitmap holds it.
-inline uint32_t Rgb(const Gui::Image& img, int x, int y) {
-    const Gui::RGBA p = img[y][x];
-    return p.r << 16 | p.g << 8 | p.b;
-}
 
 }  // namespace ctrls_test

@@ -24,8 +24,6 @@ namespace downloader {
 namespace {
 
 constexpr DWORD kInstallClickIntervalMs = 2000;
-constexpr int kBarTimer = 0;
-constexpr int kBarStepMs = 20;
 
 const char* const kActionKeys[ProgressPanel::kActions] = {
     "mainwnd.start", "mainwnd.continue", "mainwnd.pause",  "mainwnd.resume",
@@ -86,7 +84,6 @@ ProgressPanel::ProgressPanel(Gui::Point origin) {
     SkinText(folder_, "mainwnd.savedir", origin);
     ctrls::ProgressCtrl::Style bar_style = ctrls::ProgressCtrl::StyleDefault();
     skin::SkinLoader::Instance().GetStyle("mainwnd.progress", bar_style);
-    animate_bar_ = bar_style.animate;
     bar_.SetStyle(bar_style).SetRect(SkinRect("mainwnd.progress", origin));
     for (ctrls::StaticText* text :
          {&status_, &error_, &speed_, &size_, &percent_, &folder_label_, &folder_})
@@ -122,7 +119,11 @@ void ProgressPanel::OnProgress(float fraction, const std::wstring& speed, const 
     speed_.SetText(speed);
     size_.SetText(size);
     percent_.SetText(std::to_wstring(pos / 100) + L"%");
-    SetBar(pos, animate);
+    if (animate) {
+        bar_.MoveTo(pos);  // smoothly when the skin's style asks for it
+    } else {
+        bar_.Set(pos);
+    }
 }
 
 void ProgressPanel::OnInfo(const std::wstring& text, Gui::Color color, bool show) {
@@ -138,7 +139,7 @@ void ProgressPanel::OnError(const std::wstring& text) {
 
 void ProgressPanel::OnFinished() {
     percent_.SetText(L"100%");
-    SetBar(ctrls::ProgressCtrl::kDefaultTotal, false);
+    bar_.Set(ctrls::ProgressCtrl::kDefaultTotal);
 }
 
 // A state seen again (two changes in a row are read after the second) changes nothing:
@@ -165,23 +166,6 @@ void ProgressPanel::ShowState(int state) {
     for (int i = 0; i < kActions; ++i) actions_[i].Show(i == kStates[state].action);
     actions_[kStates[state].action].Enable(kStates[state].enabled);
     change_.Enable(FolderChangeable(state));
-}
-
-void ProgressPanel::SetBar(int pos, bool animate) {
-    bar_target_ = pos;
-    if (!animate || !animate_bar_) {
-        KillTimeCallback(kBarTimer);
-        bar_.Set(pos);
-    } else if (!ExistsTimeCallback(kBarTimer)) {
-        SetTimeCallback(-kBarStepMs, Gui::MakeCallback(this, &ProgressPanel::StepBar), kBarTimer);
-    }
-}
-
-// A quarter of the way each step: a fast start that settles on the value.
-void ProgressPanel::StepBar() {
-    const int left = bar_target_ - bar_.Get();
-    if (left == 0) return KillTimeCallback(kBarTimer);
-    bar_.Set(bar_.Get() + (std::abs(left) < 4 ? left : left / 4));
 }
 
 void ProgressPanel::PressDefault() {

@@ -36,8 +36,6 @@ public:
 
 private:
     void ShowState(int state);
-    void SetBar(int pos, bool animate);
-    void StepBar();
     void Press(int action);
     void ChangeFolder();
     void OpenFolder();
@@ -51,8 +49,6 @@ private:
     ClickGate action_gate_, change_gate_, open_gate_;
     Gui::Color status_ink_;  // an info line may colour the status line for a while
     int state_ = -1;
-    int bar_target_ = 0;
-    bool animate_bar_ = false;  // the skin asks for smooth moves
 };
 
 }  // namespace downloader

@@ -149,9 +149,9 @@ TEST_F(CtrlInput, ARightRepeatStopsWithTheForegroundALeftOneDoesNot) {
 
 TEST_F(CtrlInput, ACapturedControlGetsMovesOutsideItsRectInItsOwnCoordinates) {
     Keys({VK_LBUTTON});
-    top.Press(Ctrl::MOUSEMOVE, Point(130, 60));
+    top.Press(Ctrl::MOUSEMOVE, Point(10, 20));
     EXPECT_TRUE(d.SetCapture());
-    EXPECT_TRUE(d.HasCapture());
+    EXPECT_TRUE(d.HasCapture() && Ctrl::GetMouseCtrl() == &d);
     g_log.clear();
     top.Press(Ctrl::MOUSEMOVE, Point(10, 20));
     EXPECT_EQ(g_log, (Log{"d:30@-110,-30", "d:20@-110,-30"}));
@@ -164,6 +164,12 @@ TEST_F(CtrlInput, ACapturedControlGetsMovesOutsideItsRectInItsOwnCoordinates) {
     top.Press(Ctrl::MOUSEMOVE, Point(180, 60));  // outside "d": to the window
     EXPECT_EQ(g_log,
               (Log{"d:10@10,10", "d:20@10,10", "d:30@0,0", "top:10@180,60", "top:20@180,60"}));
+    ASSERT_TRUE(d.SetCapture());  // hidden, it takes nothing more
+    d.Hide();
+    g_log.clear();
+    top.Press(Ctrl::MOUSEMOVE, Point(10, 20));
+    EXPECT_NE(std::find(g_log.begin(), g_log.end(), "c:20@10,20"), g_log.end());
+    d.Show();
     auto* gone = new Probe("g");  // a capturing control destroyed leaves no capture
     top.Add(*gone);
     ASSERT_TRUE(gone->SetCapture());
@@ -218,34 +224,56 @@ TEST_F(CtrlInput, ACaptureEndsWhenItsControlLeavesTheWindow) {
 }
 
 TEST_F(CtrlInput, ADisabledControlGetsTheWheelButNoClicks) {
+    Probe e("e");
+    c.Add(e.SizePos());
     c.Disable();
+    EXPECT_FALSE(e.IsEnabled()) << "under a disabled parent";
+    g_log.clear();
     EXPECT_EQ(top.Press(Ctrl::LEFTDOWN, Point(5, 5)), Gui::Image::Arrow());
     EXPECT_TRUE(g_log.empty());
     top.Press(Ctrl::MOUSEWHEEL, Point(0, 0), 120);  // the point comes from the cursor
-    EXPECT_EQ(g_log, (Log{"c:10@50,50", "c:50@50,50"}));
+    EXPECT_EQ(g_log, (Log{"e:10@50,50", "e:50@50,50"}));
 }
 
-TEST_F(CtrlInput, HiddenControlsAreSkippedByHitTesting) {
+TEST_F(CtrlInput, HiddenControlsAndThoseIgnoringTheMouseAreSkippedByHitTesting) {
     Probe e("e");
     d.Add(e.SizePos());
-    for (Probe* hidden : {&e, &d}) {
-        hidden->Hide();
+    const struct {
+        Probe* skipped;
+        bool hidden;
+        const char* hit;
+    } rows[] = {{&e, false, "d:91@10,10"}, {&e, true, "d:91@10,10"}, {&d, true, "top:91@130,60"}};
+    for (const auto& row : rows) {
+        row.hidden ? row.skipped->Hide() : row.skipped->IgnoreMouse();
         g_log.clear();
         top.Press(Ctrl::LEFTDOWN, Point(130, 60));
         top.Press(Ctrl::LEFTUP, Point(130, 60));
-        EXPECT_EQ(g_log.back(), hidden == &e ? "d:91@10,10" : "top:91@130,60");
+        EXPECT_EQ(g_log.back(), row.hit);
     }
 }
 
+// Not while the control holds the capture: a drag out of it goes on.
 TEST_F(CtrlInput, TheMouseLeavesWhenThePointerIsSeenOutside) {
     top.Press(Ctrl::MOUSEMOVE, Point(50, 50));
     g_log.clear();
     Gui::ProcessTimeCallbacks(GetTickCount());
     EXPECT_TRUE(g_log.empty());
     SetCursorPos(99, 49);
+    Keys({VK_LBUTTON});
+    top.Press(Ctrl::LEFTDOWN, Point(50, 50));
+    ASSERT_TRUE(c.SetCapture());
+    g_log.clear();
+    Gui::ProcessTimeCallbacks(GetTickCount());
+    EXPECT_TRUE(g_log.empty() && Ctrl::GetMouseCtrl() == &c);
+    Ctrl::ReleaseCtrlCapture();
+    g_log.clear();
     Gui::ProcessTimeCallbacks(GetTickCount());
     EXPECT_EQ(g_log, (Log{"c:30@-1,-1"}));
     EXPECT_EQ(Ctrl::GetMouseCtrl(), nullptr);
+    // The press went with the leave: a move far from it is no drag.
+    g_log.clear();
+    top.Press(Ctrl::MOUSEMOVE, Point(70, 50));
+    EXPECT_EQ(g_log, (Log{"c:10@70,50", "c:20@70,50"}));
 }
 
 TEST_F(CtrlInput, FocusGoesOnlyToAnEnabledVisibleControlOfAnOpenWindow) {

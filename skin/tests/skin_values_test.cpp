@@ -27,6 +27,8 @@ img
     first "a.png[3,4]"
     first_of_four "a.png[3,4,-1,6]"
     negative "a.png[-1,2,5,6]"
+    negative_b "a.png[2,-1,5,6]"
+    negative_d "a.png[3,4,6,-1]"
     spaced " a.png [ 1 , 2 ] "
     fromreader "b.png[0,0]"
     missing "none.png"
@@ -150,9 +152,10 @@ TEST_F(SkinValues, ImageValuesSetHotSpotsOnlyForNonNegativePairs) {
         const char* key;
         Gui::Point spot, spot2;
     } cases[] = {
-        {"img.plain", {0, 0}, {0, 0}},    {"img.both", {1, 2}, {5, 6}},
-        {"img.first", {3, 4}, {0, 0}},    {"img.first_of_four", {3, 4}, {0, 0}},
-        {"img.negative", {0, 0}, {0, 0}}, {"img.spaced", {1, 2}, {0, 0}},
+        {"img.plain", {0, 0}, {0, 0}},      {"img.both", {1, 2}, {5, 6}},
+        {"img.first", {3, 4}, {0, 0}},      {"img.first_of_four", {3, 4}, {0, 0}},
+        {"img.negative", {0, 0}, {0, 0}},   {"img.negative_b", {0, 0}, {0, 0}},
+        {"img.negative_d", {3, 4}, {0, 0}}, {"img.spaced", {1, 2}, {0, 0}},
         {"img.alias", {1, 2}, {5, 6}},
     };
     for (const auto& c : cases) {

@@ -9,6 +9,7 @@
 #include "ctrls/layered_menu.h"
 #include "ctrls/tray_icon.h"
 #include "skin/skin_loader.h"
+#include "skin/skin_manager.h"
 #include "testing/lambda_callback.h"
 #include "testing/scoped_env.h"
 #include "window_support.h"
@@ -19,8 +20,9 @@ using namespace window_test;
 
 // Items 2..146 x 3..23 and 23..43 over a red background at half alpha.
 constexpr char kSkin[] =
-    "menu\n{\n bg \"img/half.png\"\n itemheight 20\n margin \"2,3,4,5\"\n"
-    " hottextcolor \"#C00000\"\n hotcolor \"#00C000\"\n}\n";
+    "big_ft { Height 20 }\nmenu\n{\n bg \"img/half.png\"\n itemheight 20\n margin \"2,3,4,5\"\n"
+    " font \"@big_ft\"\n textcolor \"#0000C0\"\n hottextcolor \"#C00000\"\n"
+    " hotcolor \"#00C000\"\n}\n";
 constexpr uint32_t kBack = 0x80800000u, kHot = 0xFF00C000u;  // premultiplied
 
 struct Chosen : Gui::Callback1Action<int> {
@@ -34,6 +36,7 @@ protected:
     void SetUp() override {
         skin::SkinLoader& skin = skin::SkinLoader::Instance();
         ASSERT_TRUE(skin.LoadInfo(kSkin));
+        skin.SetFontCallback(&downloader::SkinManager::CreateFont);
         Gui::ImageBuffer half(3, 3);
         std::fill(half.Begin(), half.Begin() + 9, Gui::MakeRGBA(128, 0, 0, 128));
         skin.AddImage("img/half.png", Gui::Image(half));
@@ -56,6 +59,20 @@ protected:
     uint32_t PixelAt(int x, int y) {
         EXPECT_TRUE(gui_test::RunLoopUntil([&] { return !menu->IsRedrawPending(); }));
         return Snapshot(menu->GetHWND(), 150, 60)[y * 150 + x];
+    }
+    // The rows of an item that show text near the colour (0xRRGGBB, opaque).
+    int Inked(int item, uint32_t rgb) {
+        const std::vector<uint32_t> px = Snapshot(menu->GetHWND(), 150, 60);
+        const Gui::Rect r = menu->GetItemRect(item);
+        int rows = 0;
+        for (int y = r.top; y < r.bottom; ++y) {
+            bool inked = false;
+            for (int x = r.left; x < r.right; ++x)
+                inked |= px[y * 150 + x] >> 24 == 0xFF &&
+                         testing_support::NearRgb(px[y * 150 + x], rgb, 0x30);
+            rows += inked;
+        }
+        return rows;
     }
 
     HWND owner = nullptr;
@@ -87,7 +104,7 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
         HWND hwnd = Open(row.at);
         RECT r;
         GetWindowRect(hwnd, &r);
-        const LONG ex = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+        const LONG ex = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
         EXPECT_EQ(
             std::make_tuple(Gui::Rect(r.left, r.top, r.right, r.bottom), IsWindowVisible(hwnd),
                             GetWindow(hwnd, GW_OWNER), GetWindowLongW(hwnd, GWL_EXSTYLE) & ex,
@@ -100,20 +117,28 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
 
     // Pixels carry their alpha; the hot item follows the mouse.
     HWND hwnd = Open();
+    // Text in the item's colour, the skin's without one, the hot colour while hot.
     const struct {
         int x, y, hot;
         uint32_t item0, item1;  // paper left of each item's text
+        uint32_t ink0, ink1;
     } moves[] = {
-        {50, 30, 1, kBack, kHot},
-        {50, 10, 0, kHot, kBack},
-        {148, 58, -1, kBack, kBack},
+        {50, 30, 1, kBack, kHot, 0x333333, 0xC00000},
+        {50, 10, 0, kHot, kBack, 0xC00000, 0x0000C0},
+        {148, 58, -1, kBack, kBack, 0x333333, 0x0000C0},
+        {50, 30, 1, kBack, kHot, 0x333333, 0xC00000},
+        {-10, 30, -1, kBack, kBack, 0x333333, 0x0000C0},  // the pointer left the menu
     };
     for (const auto& row : moves) {
         SetCursorPos(300 + row.x, 200 + row.y);  // the toolkit's leave check looks
-        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(row.x, row.y));
-        EXPECT_EQ(std::make_tuple(menu->GetHot(), PixelAt(5, 5), PixelAt(5, 40)),
-                  std::make_tuple(row.hot, row.item0, row.item1));
+        if (row.x >= 0) SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(row.x, row.y));
+        gui_test::RunLoopFor(30);
+        EXPECT_EQ(std::make_tuple(menu->GetHot(), PixelAt(5, 5), PixelAt(5, 40),
+                                  Inked(0, row.ink0) > 0, Inked(1, row.ink1) > 0),
+                  std::make_tuple(row.hot, row.item0, row.item1, true, true))
+            << row.x << "," << row.y;
     }
+    EXPECT_GE(Inked(0, 0x333333), 14) << "in the skin's font of 20 pixels";
 }
 
 TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestroys) {
@@ -139,10 +164,24 @@ TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestr
         EXPECT_EQ(std::make_tuple(chosen, IsWindowVisible(menu_hwnd) != FALSE, menu->GetHWND()),
                   std::make_tuple(row.chosen, row.visible, menu_hwnd));  // hidden, not destroyed
     }
-    // Up from no item takes the last, Down wraps round to the first, Enter chooses it.
-    chosen.clear(), Open();
-    for (WPARAM vk : {VK_UP, VK_DOWN, VK_RETURN}) SendMessageW(menu_hwnd, WM_KEYDOWN, vk, 0);
-    EXPECT_TRUE(chosen == std::vector<int>{0} && !IsWindowVisible(menu_hwnd));
+    // From no item Down takes the first and Up the last, both wrap round; Enter chooses.
+    menu->AddItem(L"第三项", Gui::Color());
+    const struct {
+        std::vector<WPARAM> keys;
+        int hot;
+        std::vector<int> chosen;
+    } keys[] = {
+        {{VK_DOWN}, 0, {}},          {{VK_UP}, 2, {}},
+        {{VK_DOWN, VK_DOWN}, 1, {}}, {{VK_UP, VK_UP}, 1, {}},
+        {{VK_UP, VK_DOWN}, 0, {}},   {{VK_DOWN, VK_UP}, 2, {}},
+        {{VK_RETURN}, -1, {}},       {{VK_UP, VK_RETURN}, 2, {2}},
+    };
+    for (const auto& row : keys) {
+        chosen.clear(), Open();
+        for (WPARAM vk : row.keys) SendMessageW(menu_hwnd, WM_KEYDOWN, vk, 0);
+        EXPECT_EQ(std::make_tuple(menu->GetHot(), chosen, IsWindowVisible(menu_hwnd) != FALSE),
+                  std::make_tuple(row.hot, row.chosen, row.chosen.empty()));
+    }
     DestroyWindow(thief);
     menu->Close();
     EXPECT_FALSE(IsWindow(menu_hwnd) || menu->IsOpen());
@@ -195,13 +234,21 @@ TEST(TrayIcon, AddsChangesHidesShowsAndRemovesItselfAndTakesClicks) {
     int left = 0, right = 0;
     second.WhenLeftClick = testing_support::Do([&] { ++left; });
     second.WhenRightClick = testing_support::Do([&] { ++right; });
+    // clang-format off
     const struct {
         UINT button;
         int left, right;
+        bool another_icon = false;  // the message names another icon of the window
     } clicks[] = {
-        {WM_LBUTTONUP, 1, 0}, {WM_RBUTTONUP, 1, 1}, {WM_LBUTTONDOWN, 1, 1}, {WM_RBUTTONUP, 1, 2}};
+        {WM_LBUTTONUP, 1, 0}, {WM_RBUTTONUP, 1, 1},       {WM_LBUTTONDOWN, 1, 1},
+        {WM_RBUTTONUP, 1, 2}, {WM_LBUTTONUP, 1, 2, true}};
+    // clang-format on
     for (const auto& row : clicks) {
-        ASSERT_TRUE(Win32TrayClick(second.GetHWND(), second.GetId(), row.button));
+        if (row.another_icon) {
+            PostMessageW(second.GetHWND(), 0x800, second.GetId() + 1, row.button);
+        } else {
+            ASSERT_TRUE(Win32TrayClick(second.GetHWND(), second.GetId(), row.button));
+        }
         MSG msg;
         while (PeekMessageW(&msg, second.GetHWND(), 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         EXPECT_EQ(std::make_pair(left, right), std::make_pair(row.left, row.right)) << row.button;

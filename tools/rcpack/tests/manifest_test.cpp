@@ -51,7 +51,8 @@ TEST(Manifest, VersionNumbersAndValues) {
               std::vector<int>({1, 4, 2, 0x0804}));
     ASSERT_EQ(v.strings.size(), 1u);
     EXPECT_EQ(v.strings[0].second, U"演示");
-    const uint16_t* p = Parse("VERSION PRODUCTVERSION 3,1\n").version.product;
+    m = Parse("VERSION PRODUCTVERSION 3,1\n");
+    const uint16_t* p = m.version.product;
     EXPECT_EQ(std::vector<int>(p, p + 3), std::vector<int>({3, 1, 0}));
 }
 
