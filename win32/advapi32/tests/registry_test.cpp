@@ -57,6 +57,18 @@ std::wstring GetString(HKEY key, const wchar_t* name) {
     return s == ERROR_SUCCESS ? buf : L"<error " + std::to_wstring(s) + L">";
 }
 
+// A query with room for `room` bytes (a null buffer for 0): "<status> <type> <size> <bytes>".
+std::string Query(HKEY key, const wchar_t* name, DWORD room = 4096) {
+    std::vector<BYTE> buf(room);
+    DWORD type = 0, size = room;
+    LSTATUS s = RegQueryValueExW(key, name, nullptr, &type, room ? buf.data() : nullptr, &size);
+    return std::to_string(s) + " " + std::to_string(type) + " " + std::to_string(size) + " " +
+           (s || !room ? "" : std::string(buf.begin(), buf.begin() + size));
+}
+std::string Bytes(const void* data, size_t size) {
+    return std::string(static_cast<const char*>(data), size);
+}
+
 Names Subkeys(HKEY key) {
     Names names;
     WCHAR name[256];
@@ -120,21 +132,12 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndBytesAndReportTheirSize) {
                   {L"multi", REG_MULTI_SZ, multi, sizeof multi}};
     for (const auto& v : values) ASSERT_EQ(Set(key, v.name, v.type, v.data, v.size), ERROR_SUCCESS);
     for (const auto& v : values) {
-        BYTE got[64];
-        DWORD type = 0, size = 0;
-        EXPECT_EQ(RegQueryValueExW(key, v.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-        EXPECT_EQ(size, v.size) << v.name;  // a null buffer asks for the size
+        const std::string kind = std::to_string(v.type) + " " + std::to_string(v.size) + " ";
+        EXPECT_EQ(Query(key, v.name, 0), "0 " + kind);  // a null buffer asks for the size
+        EXPECT_EQ(Query(key, v.name), "0 " + kind + Bytes(v.data, v.size));
         EXPECT_EQ(RegQueryValueExW(key, v.name, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-        size = sizeof got;
-        ASSERT_EQ(RegQueryValueExW(key, v.name, nullptr, &type, got, &size), ERROR_SUCCESS);
-        EXPECT_EQ(type, v.type);
-        EXPECT_EQ(std::string(got, got + size), std::string((const char*)v.data, v.size));
     }
-    // Too small a buffer answers more data and the size needed.
-    BYTE two[2];
-    DWORD size = sizeof two;
-    EXPECT_EQ(RegQueryValueExW(key, L"dword", nullptr, nullptr, two, &size), ERROR_MORE_DATA);
-    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(Query(key, L"dword", 2), "234 4 4 ");  // too small: more data, the size needed
     // A string set without its terminator keeps its size (RegQueryValueExW's documentation
     // warns of such strings): a read of just that size succeeds, one with room gets a
     // terminator that the size leaves out.
@@ -142,7 +145,7 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndBytesAndReportTheirSize) {
     ASSERT_EQ(Set(key, L"s", REG_SZ, raw, sizeof raw), ERROR_SUCCESS);
     for (DWORD room : {0u, 1u}) {
         WCHAR got[4] = {L'#', L'#', L'#', L'#'};
-        size = sizeof raw + room * sizeof(WCHAR);
+        DWORD size = sizeof raw + room * sizeof(WCHAR);
         EXPECT_EQ(
             RegQueryValueExW(key, L"s", nullptr, nullptr, reinterpret_cast<BYTE*>(got), &size),
             ERROR_SUCCESS);
@@ -166,17 +169,14 @@ TEST_F(RegistryTest, NamesIgnoreCaseKeepTheirSpellingAndEnumerateInOrder) {
     EXPECT_EQ(Open(HKEY_LOCAL_MACHINE, L"Software\\MixedCase"), nullptr);
     HKEY again = Open(HKEY_CURRENT_USER, L"SOFTWARE\\mixedcase\\INNER");
     EXPECT_EQ(GetString(again, L"progid"), L"again");
+    const Names values = DumpOf(again)[L""];  // in the order written, as first spelt
+    EXPECT_EQ(values.size() == 2 ? values[1].substr(0, 9) : L"", L"ProgId=1:");
     WCHAR name[32];
     BYTE tiny[4];
-    DWORD chars = 32, type = 0, size = sizeof tiny;
-    ASSERT_EQ(RegEnumValueW(again, 1, name, &chars, nullptr, &type, tiny, &size), ERROR_MORE_DATA);
+    DWORD chars = 32, size = sizeof tiny;
+    EXPECT_EQ(RegEnumValueW(again, 1, name, &chars, nullptr, nullptr, tiny, &size),
+              ERROR_MORE_DATA);
     EXPECT_EQ(size, 6 * sizeof(WCHAR));
-    chars = 32;
-    ASSERT_EQ(RegEnumValueW(again, 1, name, &chars, nullptr, nullptr, nullptr, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_STREQ(name, L"ProgId");
-    EXPECT_EQ(chars, 6u);
-    chars = 32;
     EXPECT_EQ(RegEnumValueW(again, 2, name, &chars, nullptr, nullptr, nullptr, nullptr),
               ERROR_NO_MORE_ITEMS);
     RegCloseKey(again);
@@ -276,31 +276,27 @@ TEST_F(RegistryTest, ShellReadGivesTypeAndSizeAndExpandsStrings) {
     testing_support::ScopedEnv expand("REGTEST_EXPAND", "Z:\\expanded");
     ASSERT_EQ(SetString(key, L"path", L"%REGTEST_EXPAND%\\bin", REG_EXPAND_SZ), ERROR_SUCCESS);
     char narrow[1024] = {};
-    DWORD type = 0, size = sizeof narrow, lua = 1;
+    DWORD type = 0, size = sizeof narrow;
     ASSERT_EQ(SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\Harlin", "mid", &type, narrow, &size),
               ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(size, 65u);  // narrow characters with the terminator
-    EXPECT_EQ(std::string(narrow), std::string(64, 'a'));
+    // Narrow characters with the terminator.
+    EXPECT_EQ(std::to_string(type) + " " + std::to_string(size) + " " + narrow,
+              "1 65 " + std::string(64, 'a'));
     size = 4;
     EXPECT_EQ(SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\Harlin", "mid", nullptr, narrow, &size),
               ERROR_MORE_DATA);
     EXPECT_EQ(size, 65u);
-    size = sizeof lua;
-    ASSERT_EQ(
-        SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Harlin", L"EnableLUA", &type, &lua, &size),
-        ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(lua, 0u);
-    WCHAR path[64];
-    size = sizeof path;
-    ASSERT_EQ(SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Harlin", L"path", &type, path, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_STREQ(path, L"Z:\\expanded\\bin");
-    EXPECT_EQ(size, (wcslen(path) + 1) * sizeof(WCHAR));
-    EXPECT_EQ(SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Absent", L"mid", &type, path, &size),
-              ERROR_FILE_NOT_FOUND);
+    auto wide = [](const wchar_t* sub, const wchar_t* name) {
+        BYTE buf[256];
+        DWORD type = 0, size = sizeof buf;
+        LSTATUS s = SHGetValueW(HKEY_LOCAL_MACHINE, sub, name, &type, buf, &size);
+        return s ? std::to_string(s)
+                 : std::to_string(type) + " " + std::to_string(size) + " " + Bytes(buf, size);
+    };
+    EXPECT_EQ(wide(L"Software\\Harlin", L"EnableLUA"), "4 4 " + std::string(4, '\0'));
+    EXPECT_EQ(wide(L"Software\\Harlin", L"path"),
+              "1 64 " + Bytes(L"Z:\\expanded\\bin", 64));  // expanded, as a plain string
+    EXPECT_EQ(wide(L"Software\\Absent", L"mid"), "2");
 }
 
 TEST_F(RegistryTest, WriterProcessesLoseNothingAndSeeEachOthersChanges) {
@@ -320,13 +316,8 @@ TEST_F(RegistryTest, WriterProcessesLoseNothingAndSeeEachOthersChanges) {
     Dump d = DumpOf(key);
     EXPECT_EQ(d[L""].size(), 2u * kPerWriter);
     for (wchar_t tag : {L'a', L'b'})
-        for (DWORD i = 0; i < kPerWriter; ++i) {
-            DWORD v = 0xFFFF, size = sizeof v;
-            EXPECT_EQ(RegQueryValueExW(key, (tag + std::to_wstring(i)).c_str(), nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(&v), &size),
-                      ERROR_SUCCESS);
-            EXPECT_EQ(v, i);
-        }
+        for (DWORD i = 0; i < kPerWriter; ++i)
+            EXPECT_EQ(Query(key, (tag + std::to_wstring(i)).c_str()), "0 4 4 " + Bytes(&i, 4));
     ASSERT_EQ(SetString(key, L"from", L"parent"), ERROR_SUCCESS);
     EXPECT_EQ(testing_support::InChild([] {
                   return GetString(Open(HKEY_CURRENT_USER, L"Software\\Race"), L"from") == L"parent"
@@ -380,13 +371,9 @@ TEST_F(RegistryTest, StoreSurvivesAWriterKilledMidWrite) {
         ASSERT_NE(key, nullptr) << "round " << round;
         for (DWORD done : completed) {
             std::wstring name = std::to_wstring(round) + L"." + std::to_wstring(done);
-            std::vector<BYTE> got(4096);
-            DWORD size = static_cast<DWORD>(got.size());
-            ASSERT_EQ(RegQueryValueExW(key, name.c_str(), nullptr, nullptr, got.data(), &size),
-                      ERROR_SUCCESS)
+            const auto data = Payload(done);
+            ASSERT_EQ(Query(key, name.c_str()), "0 3 2048 " + Bytes(data.data(), data.size()))
                 << "completed write " << done << " of round " << round << " was lost";
-            got.resize(size);
-            EXPECT_EQ(got, Payload(done));
         }
         // The store still takes writes after the crash, and they clear what it left.
         EXPECT_EQ(SetDword(key, L"after", static_cast<DWORD>(round)), ERROR_SUCCESS);
