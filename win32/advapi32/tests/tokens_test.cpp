@@ -13,8 +13,11 @@
 
 #include "testing/scoped_env.h"
 #include "testing/win32_fork.h"
+#include "testing/win32_last_error.h"
 
 namespace {
+
+using testing_support::Failed;
 
 const HANDLE kThisProcess = GetCurrentProcess();
 const HANDLE kThisThread = GetCurrentThread();
@@ -41,17 +44,21 @@ DWORD IntegrityOf(HANDLE token) {
     return *GetSidSubAuthority(sid, 0);
 }
 
+// A fixed-size piece of token information as a number, or -1 when the query fails.
+template <class T>
+int Info(HANDLE token, TOKEN_INFORMATION_CLASS what) {
+    T v{};
+    DWORD size = 0;
+    return GetTokenInformation(token, what, &v, sizeof v, &size) && size == sizeof v ? int(v) : -1;
+}
+
 // Integrity level, elevation, elevation type and IsUserAnAdmin, as text.
 std::string Standing(HANDLE token) {
-    TOKEN_ELEVATION e{};
-    TOKEN_ELEVATION_TYPE t{};
-    DWORD size = 0;
-    if (!GetTokenInformation(token, TokenElevation, &e, sizeof e, &size) || size != sizeof e ||
-        !GetTokenInformation(token, TokenElevationType, &t, sizeof t, &size))
-        return "no answer";
     char text[64];
     snprintf(text, sizeof text, "%lx%s type %d%s", static_cast<unsigned long>(IntegrityOf(token)),
-             e.TokenIsElevated ? " elevated" : "", t, IsUserAnAdmin() ? " admin" : "");
+             Info<DWORD>(token, TokenElevation) ? " elevated" : "",
+             Info<TOKEN_ELEVATION_TYPE>(token, TokenElevationType),
+             IsUserAnAdmin() ? " admin" : "");
     return text;
 }
 
@@ -78,17 +85,12 @@ TEST(Tokens, IntegrityIsHighForRootMediumForOthersOrWhatTheKnobSays) {
 
 TEST(Tokens, AThreadHasATokenOnlyWhileImpersonatingThatOtherThreadsSeeThroughItsHandle) {
     HANDLE token = nullptr;
-    EXPECT_FALSE(OpenThreadToken(kThisThread, TOKEN_QUERY, TRUE, &token));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
+    EXPECT_EQ(Failed(!OpenThreadToken(kThisThread, TOKEN_QUERY, TRUE, &token)), ERROR_NO_TOKEN);
     ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
     ASSERT_TRUE(OpenThreadToken(kThisThread, TOKEN_QUERY, TRUE, &token));
-    TOKEN_TYPE type{};
-    SECURITY_IMPERSONATION_LEVEL level{};
-    DWORD size = 0;
-    ASSERT_TRUE(GetTokenInformation(token, TokenType, &type, sizeof type, &size));
-    EXPECT_EQ(type, TokenImpersonation);
-    ASSERT_TRUE(GetTokenInformation(token, TokenImpersonationLevel, &level, sizeof level, &size));
-    EXPECT_EQ(level, SecurityImpersonation);
+    EXPECT_EQ(Info<TOKEN_TYPE>(token, TokenType), TokenImpersonation);
+    EXPECT_EQ(Info<SECURITY_IMPERSONATION_LEVEL>(token, TokenImpersonationLevel),
+              SecurityImpersonation);
     CloseHandle(token);
 
     HANDLE me = nullptr;
@@ -105,8 +107,7 @@ TEST(Tokens, AThreadHasATokenOnlyWhileImpersonatingThatOtherThreadsSeeThroughIts
     EXPECT_TRUE(seen);
     CloseHandle(me);
     ASSERT_TRUE(RevertToSelf());
-    EXPECT_FALSE(OpenThreadToken(kThisThread, TOKEN_QUERY, TRUE, &token));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
+    EXPECT_EQ(Failed(!OpenThreadToken(kThisThread, TOKEN_QUERY, TRUE, &token)), ERROR_NO_TOKEN);
 }
 
 TEST(Tokens, DuplicateMakesAPrimaryTokenWithTheRequestedAccess) {
@@ -115,35 +116,30 @@ TEST(Tokens, DuplicateMakesAPrimaryTokenWithTheRequestedAccess) {
     HANDLE source = nullptr, primary = nullptr, copy = nullptr;
     ASSERT_TRUE(OpenProcessToken(process, TOKEN_DUPLICATE, &source));
     CloseHandle(process);
-    EXPECT_EQ(IntegrityOf(source), 1u);  // no query access
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Failed(IntegrityOf(source) == 1), ERROR_ACCESS_DENIED);  // no query access
     ASSERT_TRUE(DuplicateTokenEx(source, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
                                  TokenPrimary, &primary));
     EXPECT_NE(primary, source);
-    TOKEN_TYPE type{};
-    DWORD size = 0;
-    ASSERT_TRUE(GetTokenInformation(primary, TokenType, &type, sizeof type, &size));
-    EXPECT_EQ(type, TokenPrimary);
+    EXPECT_EQ(Info<TOKEN_TYPE>(primary, TokenType), TokenPrimary);
     EXPECT_EQ(IntegrityOf(primary), geteuid() == 0 ? 0x3000u : 0x2000u);
     HANDLE query_only = ProcessToken(TOKEN_QUERY);
-    EXPECT_FALSE(DuplicateTokenEx(query_only, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
-                                  TokenPrimary, &copy));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Failed(!DuplicateTokenEx(query_only, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
+                                       TokenPrimary, &copy)),
+              ERROR_ACCESS_DENIED);
     for (HANDLE h : {query_only, primary, source}) CloseHandle(h);
 }
 
 TEST(Tokens, PrivilegesAreLookedUpIgnoringCaseAndAdjustingReportsThePreviousState) {
-    const std::pair<const wchar_t*, DWORD> names[] = {
-        {SE_DEBUG_NAME, 20}, {L"sedebugprivilege", 20}, {L"SeAssignPrimaryTokenPrivilege", 3}};
-    for (auto [name, value] : names) {
+    auto luid_of = [](const wchar_t* name) {
         LUID luid{};
-        ASSERT_TRUE(LookupPrivilegeValueW(nullptr, name, &luid));
-        EXPECT_EQ(luid.LowPart, value);
-        EXPECT_EQ(luid.HighPart, 0);
-    }
-    LUID luid{};
-    EXPECT_FALSE(LookupPrivilegeValueW(nullptr, L"SeNoSuchPrivilege", &luid));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_SUCH_PRIVILEGE));
+        return LookupPrivilegeValueW(nullptr, name, &luid)
+                   ? std::to_string(luid.HighPart) + ":" + std::to_string(luid.LowPart)
+                   : "error " + std::to_string(GetLastError());
+    };
+    for (const wchar_t* name : {SE_DEBUG_NAME, L"sedebugprivilege"})
+        EXPECT_EQ(luid_of(name), "0:20");
+    EXPECT_EQ(luid_of(L"SeAssignPrimaryTokenPrivilege"), "0:3");
+    EXPECT_EQ(luid_of(L"SeNoSuchPrivilege"), "error 1313");
 
     HANDLE token = ProcessToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
     TOKEN_PRIVILEGES change{}, before{};
@@ -162,25 +158,23 @@ TEST(Tokens, PrivilegesAreLookedUpIgnoringCaseAndAdjustingReportsThePreviousStat
     }
     CloseHandle(token);
     HANDLE query_only = ProcessToken(TOKEN_QUERY);
-    EXPECT_FALSE(AdjustTokenPrivileges(query_only, FALSE, &change, 0, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Failed(!AdjustTokenPrivileges(query_only, FALSE, &change, 0, nullptr, nullptr)),
+              ERROR_ACCESS_DENIED);
     CloseHandle(query_only);
 }
 
 TEST(Tokens, HandlesThatAreNoTokensAreRefused) {
     HANDLE token = nullptr;
-    EXPECT_FALSE(OpenProcessToken(kNoToken, TOKEN_QUERY, &token));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(IntegrityOf(kNoToken), 1u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Failed(!OpenProcessToken(kNoToken, TOKEN_QUERY, &token)), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(Failed(IntegrityOf(kNoToken) == 1), ERROR_INVALID_HANDLE);
     std::wstring line = L"/bin/true";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     for (HANDLE not_a_token : {kThisProcess, HANDLE{}}) {
         PROCESS_INFORMATION pi{};
-        EXPECT_FALSE(CreateProcessWithTokenW(not_a_token, 0, nullptr, line.data(), 0, nullptr,
-                                             nullptr, &si, &pi));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+        EXPECT_EQ(Failed(!CreateProcessWithTokenW(not_a_token, 0, nullptr, line.data(), 0, nullptr,
+                                                  nullptr, &si, &pi)),
+                  ERROR_INVALID_HANDLE);
         EXPECT_EQ(pi.hProcess, nullptr);
     }
 }
