@@ -18,19 +18,17 @@
 // <file>" among its arguments; without arguments it takes commands on its input.
 namespace proctest {
 
-inline std::string child_path() { return W32_PROC_CHILD; }
-inline std::wstring win_path(const std::string& unix_path) { return UnixPathToWin32(unix_path); }
-inline std::wstring in_quotes(const std::wstring& s) { return L"\"" + s + L"\""; }
-inline std::wstring child() { return in_quotes(win_path(child_path())); }
-inline std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-
+using testing_support::ReadAll;
 using testing_support::TempDir;
 
+inline std::string child_path() { return W32_PROC_CHILD; }
+inline std::wstring child() { return L"\"" + UnixPathToWin32(child_path()) + L"\""; }
+inline std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
 inline void write_file(const std::string& path, const std::string& text, mode_t mode = 0644) {
-    std::ofstream(path, std::ios::binary) << text;
+    testing_support::WriteAll(path, text);
     chmod(path.c_str(), mode);
 }
-inline std::string read_file(const std::string& path) { return testing_support::ReadAll(path); }
 
 // A copy of the child program at `to`, with the given mode bits.
 inline void copy_child(const std::string& to, mode_t mode = 0755) {
@@ -70,7 +68,7 @@ inline Record read_record(const std::string& path) {
         if (key == "cmdline_env") r.cmdline_env = value;
         if (key == "fd") r.fds.push_back(std::stoi(value));
     }
-    std::string wide = read_file(path + ".w");
+    std::string wide = ReadAll(path + ".w");
     r.cmdline.assign(reinterpret_cast<const wchar_t*>(wide.data()), wide.size() / sizeof(wchar_t));
     return r;
 }

@@ -95,7 +95,7 @@ TEST(Devices, TheRootVolumeAnswersThePropertyQueryAndAPlainFileDoesNot) {
 
 TEST(Devices, DrivesAreDevicesAndTheBusKnobMakesThemExternal) {
     FileTestFolder folder;
-    for (const char* d : {"c", "d", "e"}) folder.make_dir(d);
+    for (const char* d : {"c", "d", "e"}) folder.folder(d);
     folder.set_drives("C=%/c;D=%/d;E=%/e");
     testing_support::ScopedEnv bus("WIN32_DRIVE_BUS", "D=usb;e=1394");
     EXPECT_EQ(BusOf(L"D:"), BusTypeUsb);

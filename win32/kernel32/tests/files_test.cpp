@@ -40,8 +40,8 @@ DWORD OpenError(const wchar_t* path, DWORD access, DWORD share) {
 class Files : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_.make_dir("t");
-        dir_.make_dir("ro");
+        dir_.folder("t");
+        dir_.folder("ro");
         dir_.set_drives("T=%/t;R=%/ro:fixed:ro");
     }
     std::string unix(const std::string& rel) const { return dir_.file("t/" + rel); }
@@ -100,7 +100,7 @@ TEST_F(Files, CreateFileFollowsItsDispositionAndThePathRules) {
 
 TEST_F(Files, AttributesShowFoldersLinksAndTheReadOnlyBitWhichGuardsTheFile) {
     write("a.txt", "abc");
-    dir_.make_dir("t/d/inner");
+    dir_.folder("t/d/inner");
     ASSERT_EQ(symlink(unix("d").c_str(), unix("dirlink").c_str()), 0);
     ASSERT_EQ(symlink(unix("a.txt").c_str(), unix("filelink").c_str()), 0);
     const std::pair<const wchar_t*, DWORD> cases[] = {
@@ -325,7 +325,7 @@ TEST_F(Files, FoldersAreMadeAndRemovedEmptyAndRelativePathsFollowTheCurrentFolde
 }
 
 TEST_F(Files, FindListsMatchesWithoutRegardToCaseWithTheirData) {
-    dir_.make_dir("t/list/Sub");
+    dir_.folder("t/list/Sub");
     for (const char* name : {"a.txt", "B.TXT", "c.log", "noext", "ab.txt", "abc"})
         write(std::string("list/") + name, "12345");
     auto names = [](const wchar_t* pattern) {
@@ -374,8 +374,8 @@ TEST_F(Files, FindListsMatchesWithoutRegardToCaseWithTheirData) {
 
 TEST(Drives, TheTableGivesTheDrivesTheirTypesAndTheirFolders) {
     FileTestFolder dir;
-    dir.make_dir("c");
-    WriteAll(dir.make_dir("d") + "/x.txt", "x");
+    dir.folder("c");
+    WriteAll(dir.folder("d") + "/x.txt", "x");
     dir.set_drives("C=%/c;D=%/d:remote;Z=/");
     EXPECT_EQ(GetLogicalDrives(), (1u << 2) | (1u << 3) | (1u << 25));
     wchar_t buf[64];
@@ -399,9 +399,9 @@ TEST(Drives, TheTableGivesTheDrivesTheirTypesAndTheirFolders) {
 
 TEST(Drives, FreeSpaceIsTheFolderSystemsOrTheTablesAndNoneOnAWriteProtectedDrive) {
     FileTestFolder dir;
-    dir.make_dir("c/sub");
-    dir.make_dir("d");
-    dir.make_dir("r");
+    dir.folder("c/sub");
+    dir.folder("d");
+    dir.folder("r");
     dir.set_drives("C=%/c:free=42;D=%/d:remote;R=%/r:ro");
     ULARGE_INTEGER free_bytes, total, total_free;
     ASSERT_TRUE(GetDiskFreeSpaceExW(L"D:\\", &free_bytes, &total, &total_free));
@@ -421,7 +421,7 @@ TEST(Drives, FreeSpaceIsTheFolderSystemsOrTheTablesAndNoneOnAWriteProtectedDrive
 
 TEST(Drives, TempPathIsTmpdirElseAPrivateFolderUnderTheCache) {
     FileTestFolder dir;
-    const std::string tmp = dir.make_dir("c/tmp"), cache = dir.file("c/cache");
+    const std::string tmp = dir.folder("c/tmp"), cache = dir.file("c/cache");
     dir.set_drives("C=%/c");
     wchar_t buf[MAX_PATH];
     {

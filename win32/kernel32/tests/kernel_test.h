@@ -1,27 +1,34 @@
 // What the kernel32 tests share: the last error of a failed call, a handle holder,
-// and the child program the process tests start.
+// a folder with a drive table, and the child program the process tests start.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
 #include "child_program.h"
-#include "file_test_folder.h"
+#include "testing/scoped_env.h"
 #include "testing/win32_fork.h"
 #include "testing/win32_last_error.h"
 
 using testing_support::Failed;
 
 // Closes a kernel handle when a test's scope ends, so a failed assertion leaks none.
-class Handle {
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+// A test's own folder with a drive table (WIN32_DRIVES) of folders inside it.
+class FileTestFolder : public testing_support::TempDir {
 public:
-    explicit Handle(HANDLE h = nullptr) : h_(h) {}
-    ~Handle() {
-        if (h_) CloseHandle(h_);
+    // WIN32_DRIVES = spec, where "%" stands for this folder, until this object goes.
+    void set_drives(std::string spec) {
+        for (size_t pos; (pos = spec.find('%')) != std::string::npos;) spec.replace(pos, 1, path());
+        drives_.Set("WIN32_DRIVES", spec);
     }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
 
 private:
-    HANDLE h_;
+    testing_support::ScopedEnvs drives_;
 };

@@ -17,7 +17,6 @@
 
 using namespace proctest;
 using testing_support::AsOrdinaryUser;
-using testing_support::ReadAll;
 using testing_support::WriteAll;
 
 namespace {
@@ -135,8 +134,8 @@ TEST(CreateProcess, TheChildRunsWhereAndWhatItIsToldWithTheStandardStreamsOnlyAn
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
     const int held[] = {socket(AF_INET, SOCK_STREAM, 0), pair[0], pair[1],
                         open(child_path().c_str(), O_RDONLY)};
-    Handle file(CreateFileW(win_path(child_path()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr));
+    Handle file(CreateFileW(UnixPathToWin32(child_path()).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, 0, nullptr));
     std::vector<int> standard;
     for (int fd : {0, 1, 2})
         if (fcntl(fd, F_GETFD) >= 0) standard.push_back(fd);

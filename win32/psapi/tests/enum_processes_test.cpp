@@ -41,7 +41,7 @@ TEST(EnumProcesses, ListsThisProcessAndAChildAndTakesWhatFits) {
 TEST(EnumProcessModules, TheFirstModuleNamesTheImageEvenWhenItIsDeleted) {
     TempDir dir;
     copy_child(dir.file("finder.exe"));
-    Started c(in_quotes(dir.winfile("finder.exe")) + L" sleep 5000");
+    Started c(L"\"" + dir.winfile("finder.exe") + L"\" sleep 5000");
     ASSERT_TRUE(c.ok);
     HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, c.pi.dwProcessId);
     ASSERT_NE(h, nullptr);

@@ -60,9 +60,9 @@ TEST_F(ShellExecute, FoldersDocumentsAndAddressesOpenOnTheDesktop) {
     EXPECT_GT(Open(L"open", url), 32);
     const std::string folder_line = Line("folder", folder, dir_.path());
     const std::string doc_line = Line("document", doc, dir_.file("readme.txt"));
-    EXPECT_EQ(read_file(log_dir_.file("shell.log")),
-              folder_line + folder_line + folder_line + doc_line + doc_line +
-                  Line("url", url, "http://127.0.0.1/x?a=1"));
+    EXPECT_EQ(ReadAll(log_dir_.file("shell.log")), folder_line + folder_line + folder_line +
+                                                       doc_line + doc_line +
+                                                       Line("url", url, "http://127.0.0.1/x?a=1"));
 }
 
 TEST_F(ShellExecute, ProgramsRunWithTheirParametersAndFolderForOpenAndRunas) {
@@ -72,9 +72,9 @@ TEST_F(ShellExecute, ProgramsRunWithTheirParametersAndFolderForOpenAndRunas) {
     EXPECT_EQ(Start(L"", file, params, dir_.win()), 0);
     Record r = read_record(out);
     EXPECT_EQ(dir_.path(), r.cwd);
-    EXPECT_EQ(in_quotes(file) + L" " + params, r.cmdline);
+    EXPECT_EQ(L"\"" + file + L"\" " + params, r.cmdline);
     EXPECT_EQ(Start(L"runas", file, L"exit 12"), 12);
-    EXPECT_EQ("", read_file(log_dir_.file("shell.log")));  // a program is no desktop opening
+    EXPECT_EQ("", ReadAll(log_dir_.file("shell.log")));  // a program is no desktop opening
 }
 
 TEST_F(ShellExecute, FailuresAnswerWindowsCodes) {
@@ -92,7 +92,7 @@ TEST_F(ShellExecute, FailuresAnswerWindowsCodes) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
     EXPECT_EQ(SE_ERR_FNF, reinterpret_cast<INT_PTR>(info.hInstApp));
     EXPECT_EQ(nullptr, info.hProcess);
-    EXPECT_EQ("", read_file(log_dir_.file("shell.log")));
+    EXPECT_EQ("", ReadAll(log_dir_.file("shell.log")));
 }
 
 // Without a record the desktop's opener gets the Linux path; without one there is
@@ -105,7 +105,7 @@ TEST_F(ShellExecute, TheDesktopOpenerGetsTheLinuxPath) {
     {
         ScopedEnv path("PATH", bin.path() + ":/usr/bin:/bin");
         EXPECT_EQ(Start(nullptr, L"explorer", dir_.win()), 0);
-        EXPECT_EQ(dir_.path() + "\n", read_file(seen));
+        EXPECT_EQ(dir_.path() + "\n", ReadAll(seen));
     }
     ScopedEnv path("PATH", dir_.path());
     EXPECT_EQ(Open(nullptr, L"explorer", dir_.win()), SE_ERR_NOASSOC);
