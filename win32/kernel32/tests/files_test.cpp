@@ -29,12 +29,16 @@ HANDLE Open(const wchar_t* path, DWORD access, DWORD share = 0, DWORD dispositio
     return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
 }
 
-// Whether a data-less open of the path succeeds, or the error it fails with.
-DWORD OpenError(const wchar_t* path, DWORD access, DWORD share) {
-    HANDLE h = Open(path, access, share);
-    if (h == INVALID_HANDLE_VALUE) return GetLastError();
-    CloseHandle(h);
-    return ERROR_SUCCESS;
+// 0 when an open of the path succeeds, else the error it fails with.
+int OpenError(const wchar_t* path, DWORD access, DWORD share) {
+    Handle h(Open(path, access, share));
+    return Failed(h.get() == INVALID_HANDLE_VALUE);
+}
+
+// A path's attributes, or minus the error when there are none.
+long long Attributes(const wchar_t* path) {
+    DWORD a = GetFileAttributesW(path);
+    return a == INVALID_FILE_ATTRIBUTES ? -static_cast<long long>(GetLastError()) : a;
 }
 
 class Files : public ::testing::Test {
@@ -103,26 +107,24 @@ TEST_F(Files, AttributesShowFoldersLinksAndTheReadOnlyBitWhichGuardsTheFile) {
     dir_.folder("t/d/inner");
     ASSERT_EQ(symlink(unix("d").c_str(), unix("dirlink").c_str()), 0);
     ASSERT_EQ(symlink(unix("a.txt").c_str(), unix("filelink").c_str()), 0);
-    const std::pair<const wchar_t*, DWORD> cases[] = {
+    const std::pair<const wchar_t*, long long> cases[] = {
         {L"T:\\a.txt", FILE_ATTRIBUTE_NORMAL},
         {L"T:\\a.txt.", FILE_ATTRIBUTE_NORMAL},
         {L"T:/a.txt . .", FILE_ATTRIBUTE_NORMAL},
-        {L"T:\\a.txt\\", INVALID_FILE_ATTRIBUTES},
+        // A trailing separator on a file is an invalid name (STATUS_OBJECT_NAME_INVALID).
+        {L"T:\\a.txt\\", -ERROR_INVALID_NAME},
         {L"T:\\d\\", FILE_ATTRIBUTE_DIRECTORY},
         {L"T:\\dirlink", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT},
         {L"T:\\filelink", FILE_ATTRIBUTE_REPARSE_POINT},
         {L"R:\\", FILE_ATTRIBUTE_DIRECTORY},
     };
-    for (auto [path, attributes] : cases) EXPECT_EQ(GetFileAttributesW(path), attributes) << path;
-    // A trailing separator on a file is an invalid name (STATUS_OBJECT_NAME_INVALID).
-    EXPECT_EQ(Failed(GetFileAttributesW(L"T:\\a.txt\\") == INVALID_FILE_ATTRIBUTES),
-              ERROR_INVALID_NAME);
+    for (auto [path, attributes] : cases) EXPECT_EQ(Attributes(path), attributes) << path;
     // Removing a link to a folder keeps the folder.
     EXPECT_TRUE(RemoveDirectoryW(L"T:\\dirlink"));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\d\\inner"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(Attributes(L"T:\\d\\inner"), FILE_ATTRIBUTE_DIRECTORY);
 
     ASSERT_TRUE(SetFileAttributesW(L"T:\\a.txt", FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Attributes(L"T:\\a.txt"), FILE_ATTRIBUTE_READONLY);
     struct stat st;
     ASSERT_EQ(stat(unix("a.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0222, 0u);
@@ -131,12 +133,12 @@ TEST_F(Files, AttributesShowFoldersLinksAndTheReadOnlyBitWhichGuardsTheFile) {
     EXPECT_EQ(Failed(!MoveFileExW(L"T:\\b.txt", L"T:\\a.txt", MOVEFILE_REPLACE_EXISTING)),
               ERROR_ACCESS_DENIED);
     EXPECT_EQ(read("a.txt") + read("b.txt"), "abcnew");
-    EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_WRITE, 0), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_READ, 0), 0u);
+    EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_WRITE, 0), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OpenError(L"T:\\a.txt", GENERIC_READ, 0), 0);
     ASSERT_TRUE(SetFileAttributesW(L"T:\\a.txt", FILE_ATTRIBUTE_NORMAL));
     // Wildcards make no file name: nothing is deleted.
-    EXPECT_EQ(Failed(!DeleteFileW(L"T:\\*.txt")), ERROR_INVALID_NAME);
-    EXPECT_EQ(Failed(!DeleteFileW(L"T:\\a.tx?")), ERROR_INVALID_NAME);
+    for (const wchar_t* pattern : {L"T:\\*.txt", L"T:\\a.tx?"})
+        EXPECT_EQ(Failed(!DeleteFileW(pattern)), ERROR_INVALID_NAME);
     EXPECT_EQ(Failed(!DeleteFileW(L"T:\\no\\*.txt")), ERROR_PATH_NOT_FOUND);
     EXPECT_TRUE(DeleteFileW(L"T:\\a.txt"));
 }
@@ -150,18 +152,15 @@ TEST_F(Files, HandlesReadWriteSeekAndCut) {
     EXPECT_EQ(SetFilePointer(h, 4, nullptr, FILE_BEGIN), 4u);
     ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));
     EXPECT_EQ(std::string(buf, n), "456789");
-    ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));  // at the end: 0 bytes
-    EXPECT_EQ(n, 0u);
+    ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr) && n == 0);  // at the end: 0 bytes
     LARGE_INTEGER to{}, now{}, size{};
     to.QuadPart = -20;
     EXPECT_EQ(Failed(!SetFilePointerEx(h, to, &now, FILE_CURRENT)), ERROR_NEGATIVE_SEEK);
     to.QuadPart = -4;
-    ASSERT_TRUE(SetFilePointerEx(h, to, &now, FILE_END));
+    ASSERT_TRUE(SetFilePointerEx(h, to, &now, FILE_END) && SetEndOfFile(h) &&
+                GetFileSizeEx(h, &size) && FlushFileBuffers(h));
     EXPECT_EQ(now.QuadPart, 6);
-    ASSERT_TRUE(SetEndOfFile(h));
-    ASSERT_TRUE(GetFileSizeEx(h, &size));
     EXPECT_EQ(size.QuadPart, 6);
-    ASSERT_TRUE(FlushFileBuffers(h));
     WIN32_FIND_DATAW data;
     EXPECT_EQ(Failed(!FindNextFileW(h, &data)), ERROR_INVALID_HANDLE);  // no find handle
     CloseHandle(h);
@@ -171,14 +170,12 @@ TEST_F(Files, HandlesReadWriteSeekAndCut) {
     h = Open(L"T:\\p.bin", GENERIC_WRITE);
     EXPECT_EQ(Failed(!ReadFile(h, buf, sizeof buf, &n, nullptr)), ERROR_ACCESS_DENIED);
     FILETIME write_time{0x12345670, 0x01d80000}, access_time{0, 0x01d70000}, c, a, w;
-    ASSERT_TRUE(SetFileTime(h, nullptr, &access_time, &write_time));
-    ASSERT_TRUE(GetFileTime(h, &c, &a, &w));
+    ASSERT_TRUE(SetFileTime(h, nullptr, &access_time, &write_time) && GetFileTime(h, &c, &a, &w));
     EXPECT_EQ(w, write_time);
     EXPECT_EQ(a, access_time);
     // Above 4 GB the size comes in two parts (sparse: no disk space is used).
     to.QuadPart = (1LL << 32) + 16;
-    ASSERT_TRUE(SetFilePointerEx(h, to, nullptr, FILE_BEGIN));
-    ASSERT_TRUE(SetEndOfFile(h));
+    ASSERT_TRUE(SetFilePointerEx(h, to, nullptr, FILE_BEGIN) && SetEndOfFile(h));
     DWORD size_high = 0;
     EXPECT_EQ(GetFileSize(h, &size_high), 16u);
     EXPECT_EQ(size_high, 1u);
@@ -189,7 +186,8 @@ TEST_F(Files, ShareModesRefuseConflictingOpensDeletesAndRenames) {
     write("s.txt", "kept");
     HANDLE first = Open(L"T:\\s.txt", GENERIC_READ, FILE_SHARE_READ);
     const struct {
-        DWORD access, share, error;
+        DWORD access, share;
+        int error;
     } opens[] = {
         {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, ERROR_SHARING_VIOLATION},
         {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, ERROR_SUCCESS},
@@ -212,38 +210,38 @@ TEST_F(Files, ShareModesRefuseConflictingOpensDeletesAndRenames) {
     // its last handle.
     HANDLE h =
         Open(L"T:\\doc.tmp", GENERIC_WRITE, kAllShare, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE);
-    EXPECT_NE(GetFileAttributesW(L"T:\\doc.tmp"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Attributes(L"T:\\doc.tmp"), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(OpenError(L"T:\\doc.tmp", GENERIC_READ, kAllShare & ~FILE_SHARE_DELETE),
-              static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(OpenError(L"T:\\doc.tmp", GENERIC_READ, kAllShare), 0u);
+              ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(OpenError(L"T:\\doc.tmp", GENERIC_READ, kAllShare), 0);
     CloseHandle(h);
-    EXPECT_EQ(GetFileAttributesW(L"T:\\doc.tmp"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Attributes(L"T:\\doc.tmp"), -ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Files, ShareModesHoldAcrossProcesses) {
+    // What a child answers to opening the file for reading with that sharing.
+    auto child_opens = [](testing_support::ChildProcess& child, DWORD share, const char* path) {
+        return child.Start(proctest::child_path()) &&
+                       child.Send("open " + std::to_string(GENERIC_READ) + " " +
+                                  std::to_string(share) + " " + path)
+                   ? child.Expect("")
+                   : "not started";
+    };
     write("held.dat", "data");
     testing_support::ChildProcess child;
-    ASSERT_TRUE(child.Start(proctest::child_path()));
-    ASSERT_TRUE(child.Send("open " + std::to_string(GENERIC_READ) + " " +
-                           std::to_string(FILE_SHARE_READ) + " T:\\held.dat"));
-    ASSERT_EQ(child.Expect(""), "1");
+    ASSERT_EQ(child_opens(child, FILE_SHARE_READ, "T:\\held.dat"), "1");
     EXPECT_EQ(Failed(!MoveFileExW(L"T:\\held.dat", L"T:\\held.tmp", MOVEFILE_REPLACE_EXISTING)),
               ERROR_SHARING_VIOLATION);
     EXPECT_FALSE(DeleteFileW(L"T:\\held.dat"));
-    EXPECT_EQ(OpenError(L"T:\\held.dat", GENERIC_WRITE, FILE_SHARE_READ),
-              static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(OpenError(L"T:\\held.dat", GENERIC_READ, FILE_SHARE_READ), 0u);
+    EXPECT_EQ(OpenError(L"T:\\held.dat", GENERIC_WRITE, FILE_SHARE_READ), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(OpenError(L"T:\\held.dat", GENERIC_READ, FILE_SHARE_READ), 0);
     child.Kill();
     EXPECT_TRUE(MoveFileExW(L"T:\\held.dat", L"T:\\held.tmp", MOVEFILE_REPLACE_EXISTING));
 
     // And the other way: the child is refused what this process denies.
     Handle mine(Open(L"T:\\held.tmp", GENERIC_WRITE));
     testing_support::ChildProcess other;
-    ASSERT_TRUE(other.Start(proctest::child_path()));
-    const std::string open = "open " + std::to_string(GENERIC_READ) + " " +
-                             std::to_string(FILE_SHARE_READ | FILE_SHARE_WRITE) + " T:\\held.tmp";
-    ASSERT_TRUE(other.Send(open));
-    EXPECT_EQ(other.Expect(""), "0");
+    EXPECT_EQ(child_opens(other, FILE_SHARE_READ | FILE_SHARE_WRITE, "T:\\held.tmp"), "0");
 }
 
 TEST_F(Files, MoveAndCopyReplaceOnlyWhenAskedAndCopiesKeepTheWriteTime) {
@@ -255,7 +253,7 @@ TEST_F(Files, MoveAndCopyReplaceOnlyWhenAskedAndCopiesKeepTheWriteTime) {
     EXPECT_TRUE(CopyFileW(L"T:\\src.txt", L"T:\\dst.txt", FALSE));
     EXPECT_EQ(read("dst.txt"), "new");
     EXPECT_TRUE(MoveFileExW(L"T:\\src.txt", L"T:\\dst.txt", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\src.txt"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Attributes(L"T:\\src.txt"), -ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(MoveFileW(L"T:\\dst.txt", L"T:\\moved.txt"));
     EXPECT_EQ(read("moved.txt"), "new");
     EXPECT_EQ(Failed(!MoveFileExW(L"T:\\missing.txt", L"T:\\x.txt", 0)), ERROR_FILE_NOT_FOUND);
@@ -276,21 +274,19 @@ TEST_F(Files, MoveAndCopyReplaceOnlyWhenAskedAndCopiesKeepTheWriteTime) {
 }
 
 TEST_F(Files, FoldersAreMadeAndRemovedEmptyAndRelativePathsFollowTheCurrentFolder) {
+    using Call = BOOL (*)(const wchar_t*);
+    const Call make = [](const wchar_t* p) { return CreateDirectoryW(p, nullptr); };
     const struct {
-        BOOL (*call)(const wchar_t*);
+        Call call;
         const wchar_t* path;
         DWORD error;
     } cases[] = {
-        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\work", 0},
-        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\work",
-         ERROR_ALREADY_EXISTS},
-        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\",
-         ERROR_ALREADY_EXISTS},
-        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\no\\such",
-         ERROR_PATH_NOT_FOUND},
-        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"R:\\sub",
-         ERROR_ACCESS_DENIED},
-        {[](const wchar_t* p) { return CreateDirectoryW(p, nullptr); }, L"T:\\work\\deeper", 0},
+        {make, L"T:\\work", 0},
+        {make, L"T:\\work", ERROR_ALREADY_EXISTS},
+        {make, L"T:\\", ERROR_ALREADY_EXISTS},
+        {make, L"T:\\no\\such", ERROR_PATH_NOT_FOUND},
+        {make, L"R:\\sub", ERROR_ACCESS_DENIED},
+        {make, L"T:\\work\\deeper", 0},
         {RemoveDirectoryW, L"T:\\work", ERROR_DIR_NOT_EMPTY},
         {RemoveDirectoryW, L"T:\\plain.txt", ERROR_DIRECTORY},
         {RemoveDirectoryW, L"T:\\absent", ERROR_FILE_NOT_FOUND},
@@ -304,21 +300,17 @@ TEST_F(Files, FoldersAreMadeAndRemovedEmptyAndRelativePathsFollowTheCurrentFolde
         EXPECT_EQ(t.call(t.path), t.error == 0) << t.path;
         EXPECT_EQ(GetLastError(), t.error) << t.path;
     }
-    struct BackToStart {  // the test's folder goes away with it
-        std::string path = std::filesystem::current_path();
-        ~BackToStart() { std::filesystem::current_path(path); }
-    } back;
+    BackToStart back;  // the test's folder goes away with it
     ASSERT_TRUE(SetCurrentDirectoryW(L"T:\\work"));
     wchar_t cwd[MAX_PATH];
     ASSERT_EQ(GetCurrentDirectoryW(MAX_PATH, cwd), 7u);
     EXPECT_STREQ(cwd, L"T:\\work");
     EXPECT_EQ(GetCurrentDirectoryW(3, cwd), 8u);  // too small: the size with the terminator
     CloseHandle(Open(L"rel.txt", GENERIC_WRITE, 0, CREATE_NEW));
-    EXPECT_EQ(GetFileAttributesW(L"T:\\work\\rel.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
     CreateDirectoryW(L"deeper", nullptr);
     ASSERT_TRUE(SetCurrentDirectoryW(L"deeper"));
-    for (const wchar_t* path : {L"..\\rel.txt", L"\\work\\rel.txt"})  // rooted: the same drive
-        EXPECT_EQ(GetFileAttributesW(path), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL)) << path;
+    for (const wchar_t* path : {L"T:\\work\\rel.txt", L"..\\rel.txt", L"\\work\\rel.txt"})
+        EXPECT_EQ(Attributes(path), FILE_ATTRIBUTE_NORMAL) << path;  // rooted: the same drive
     ASSERT_TRUE(SetCurrentDirectoryW(L"T:\\"));
     GetCurrentDirectoryW(MAX_PATH, cwd);
     EXPECT_STREQ(cwd, L"T:\\");
@@ -389,8 +381,8 @@ TEST(Drives, TheTableGivesTheDrivesTheirTypesAndTheirFolders) {
     for (auto [root, type] : types) EXPECT_EQ(GetDriveTypeW(root), type) << root;
     const std::wstring via_z = L"Z:" + proctest::widen(dir.path()) + L"/d/x.txt";
     for (const wchar_t* path : {L"D:\\x.txt", L"D:/x.txt", L"d:\\..\\x.txt", via_z.c_str()})
-        EXPECT_EQ(GetFileAttributesW(path), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL)) << path;
-    EXPECT_EQ(GetFileAttributesW(L"C:\\x.txt"), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(Attributes(path), FILE_ATTRIBUTE_NORMAL) << path;
+    EXPECT_EQ(Attributes(L"C:\\x.txt"), -ERROR_FILE_NOT_FOUND);
     // The table is read again whenever the variable changes.
     dir.set_drives("E=%/c");
     EXPECT_EQ(GetLogicalDrives(), 1u << 4);
@@ -399,9 +391,7 @@ TEST(Drives, TheTableGivesTheDrivesTheirTypesAndTheirFolders) {
 
 TEST(Drives, FreeSpaceIsTheFolderSystemsOrTheTablesAndNoneOnAWriteProtectedDrive) {
     FileTestFolder dir;
-    dir.folder("c/sub");
-    dir.folder("d");
-    dir.folder("r");
+    for (const char* folder : {"c/sub", "d", "r"}) dir.folder(folder);
     dir.set_drives("C=%/c:free=42;D=%/d:remote;R=%/r:ro");
     ULARGE_INTEGER free_bytes, total, total_free;
     ASSERT_TRUE(GetDiskFreeSpaceExW(L"D:\\", &free_bytes, &total, &total_free));
@@ -438,7 +428,7 @@ TEST(Drives, TempPathIsTmpdirElseAPrivateFolderUnderTheCache) {
     struct stat st;
     ASSERT_EQ(stat((cache + "/win32/temp").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(GetFileAttributesW(buf), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(Attributes(buf), FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,12 @@ struct HandleCloser {
     void operator()(HANDLE h) const { CloseHandle(h); }
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
+
+// Puts the current folder back at the end of a test's scope.
+struct BackToStart {
+    std::string path = std::filesystem::current_path();
+    ~BackToStart() { std::filesystem::current_path(path); }
+};
 
 // A test's own folder with a drive table (WIN32_DRIVES) of folders inside it.
 class FileTestFolder : public testing_support::TempDir {

@@ -60,10 +60,7 @@ TEST(CreateProcess, ProgramsAreFoundAndStartedAsOnWindows) {
     copy_child(dir.file("bin/onpath"));
     WriteAll(dir.file("job"), "#!/bin/sh\nexit 9\n");
     write_file(dir.file("notes.exe"), "just some text\n", 0755);
-    struct BackToStart {
-        std::string path = std::filesystem::current_path();
-        ~BackToStart() { std::filesystem::current_path(path); }
-    } back;
+    BackToStart back;
     std::filesystem::current_path(dir.path());
     testing_support::ScopedEnv path("PATH", dir.file("bin") + ":" + getenv("PATH"));
     const std::wstring folder = dir.win() + L"\\";
