@@ -142,10 +142,9 @@ TEST(Semaphore, EachWaitTakesOneCountUpToTheMaximumReleased) {
     EXPECT_EQ(WaitForSingleObject(sem.get(), 0), kTimeout);
     EXPECT_EQ(Failed(!ReleaseSemaphore(sem.get(), 0, nullptr)), ERROR_INVALID_PARAMETER);
     const std::pair<LONG, LONG> bad_counts[] = {{0, 0}, {2, 1}, {-1, 1}};
-    for (auto [initial, maximum] : bad_counts) {
-        EXPECT_EQ(Failed(CreateSemaphoreW(nullptr, initial, maximum, nullptr) == nullptr),
+    for (auto [initial, maximum] : bad_counts)
+        EXPECT_EQ(Failed(!CreateSemaphoreW(nullptr, initial, maximum, nullptr)),
                   ERROR_INVALID_PARAMETER);
-    }
     // A release wakes a thread waiting without limit.
     Handle big(CreateSemaphoreW(nullptr, 0, 0x7fffffff, nullptr));
     DWORD result = 0xDEADBEEF;
