@@ -6,7 +6,6 @@
 
 #include <time.h>
 
-#include <memory>
 #include <string>
 
 #include "kernel_test.h"
@@ -20,32 +19,25 @@ constexpr const char* kBeijing = "CST-8";
 constexpr const char* kNewYork = "EST5EDT,M3.2.0,M11.1.0";
 constexpr int64_t kHour = 36000000000;
 
-struct Tzset {
-    ~Tzset() { tzset(); }
-};
-
-// Sets TZ and the clock knobs for one test and puts the old values back.
+// Sets TZ and the clock knob for one test; the old values come back, the latest first.
 class TimeTest : public ::testing::Test {
 protected:
     void Set(const char* zone, const char* clock = "") {
-        zone_.reset();  // the old values back first
-        clock_.reset();
-        zone_ = std::make_unique<ScopedEnv>("TZ", zone);
-        clock_ = std::make_unique<ScopedEnv>("WIN32_FIXED_TIME", clock);
+        env_.Set("TZ", zone);
+        env_.Set("WIN32_FIXED_TIME", clock);
         tzset();
     }
-    Tzset tzset_;  // destroyed last: once TZ is back
-    std::unique_ptr<ScopedEnv> zone_, clock_;
+    struct Reread {
+        ~Reread() { tzset(); }
+    } reread_;  // destroyed last: once TZ is back
+    testing_support::ScopedEnvs env_;
 };
 
 uint64_t Value(const FILETIME& ft) { return uint64_t(ft.dwHighDateTime) << 32 | ft.dwLowDateTime; }
 FILETIME Filetime(uint64_t v) { return FILETIME{DWORD(v), DWORD(v >> 32)}; }
 
 SYSTEMTIME Make(WORD y, WORD mo, WORD d, WORD h = 0, WORD mi = 0, WORD s = 0, WORD ms = 0) {
-    SYSTEMTIME st{};
-    st.wYear = y, st.wMonth = mo, st.wDay = d, st.wHour = h, st.wMinute = mi, st.wSecond = s;
-    st.wMilliseconds = ms;
-    return st;
+    return SYSTEMTIME{y, mo, 0, d, h, mi, s, ms};
 }
 
 std::string Text(const SYSTEMTIME& st) {
@@ -75,16 +67,13 @@ TEST_F(TimeTest, TheClockIsTheSystemsOrTheFixedOneShownInTheLocalZone) {
         {kNewYork, "2026-01-05T03:20:30.250Z", "2026-01-04 22:20:30.250 dow0",
          "2026-01-05 03:20:30.250 dow1"},
     };
-    SYSTEMTIME st;
+    SYSTEMTIME local, utc;
     FILETIME ft;
     for (const auto& t : cases) {
         Set(t.zone, t.clock);
-        GetLocalTime(&st);
-        EXPECT_EQ(Text(st), t.local);
-        GetSystemTime(&st);
-        EXPECT_EQ(Text(st), t.utc);
-        GetSystemTimeAsFileTime(&ft);
-        EXPECT_EQ(FromFiletime(Value(ft)), t.utc);
+        GetLocalTime(&local), GetSystemTime(&utc), GetSystemTimeAsFileTime(&ft);
+        EXPECT_EQ(Text(local) + " | " + Text(utc) + " | " + FromFiletime(Value(ft)),
+                  std::string(t.local) + " | " + t.utc + " | " + t.utc);
     }
     Set(kBeijing);
     GetSystemTimeAsFileTime(&ft);
