@@ -315,6 +315,21 @@ TEST(Interlocked, OperationsAnswerWhatWindowsAnswersAndLoseNothingBetweenThreads
     EXPECT_EQ(down, -8 * 50000);
 }
 
+// Answers that come while the waiter may still watch: none lost, none taken twice.
+TEST(QuickAnswer, EachReleaseAndEachSetIsTakenExactlyOnce) {
+    Handle ask(CreateSemaphoreW(nullptr, 0, 2, nullptr)), done(CreateEventW(0, 0, 0, nullptr));
+    int rounds = 20000, answered = 0;
+    std::thread echo([&] {
+        for (int i = 0; i < rounds && !WaitForSingleObject(ask.get(), 9000); ++i)
+            SetEvent(done.get());
+    });
+    while (answered < rounds && ReleaseSemaphore(ask.get(), 1, nullptr) &&
+           !WaitForSingleObject(done.get(), 9000))
+        ++answered;
+    echo.join();
+    EXPECT_EQ(rounds, answered);
+}
+
 // Named mutexes between processes: the child program takes commands ("create
 // <owned> <name>", "wait <ms>", "release", "close") and answers a line each.
 class NamedMutex : public ::testing::Test {
