@@ -22,8 +22,11 @@ std::wstring ImagePaths(HANDLE process) {
            std::wstring(path, GetModuleFileNameExW(process, nullptr, path, MAX_PATH));
 }
 
-TEST(EnumProcesses, ListsThisProcessAndAChildAndTakesWhatFits) {
-    Started c(child() + L" sleep 5000");
+TEST(ProcessFinder, ListsThisProcessAndAChildWhoseFirstModuleNamesItsImageEvenDeleted) {
+    TempDir dir;
+    copy_child(dir.file("finder.exe"));
+    const std::wstring image = dir.winfile("finder.exe");
+    Started c(L"\"" + image + L"\" sleep 5000");
     ASSERT_TRUE(c.ok);
     std::vector<DWORD> pids(4096);
     DWORD bytes = 0;
@@ -32,20 +35,13 @@ TEST(EnumProcesses, ListsThisProcessAndAChildAndTakesWhatFits) {
     pids.resize(bytes / sizeof(DWORD));
     for (DWORD pid : {GetCurrentProcessId(), c.pi.dwProcessId})
         EXPECT_NE(pids.end(), std::find(pids.begin(), pids.end(), pid)) << pid;
-    DWORD two[2] = {};
+    DWORD two[2] = {};  // what fits
     ASSERT_TRUE(EnumProcesses(two, sizeof two, &bytes));
     EXPECT_EQ(sizeof two, bytes);
     EXPECT_NE(0u, two[1]);
-}
 
-TEST(EnumProcessModules, TheFirstModuleNamesTheImageEvenWhenItIsDeleted) {
-    TempDir dir;
-    copy_child(dir.file("finder.exe"));
-    Started c(L"\"" + dir.winfile("finder.exe") + L"\" sleep 5000");
-    ASSERT_TRUE(c.ok);
     HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, c.pi.dwProcessId);
     ASSERT_NE(h, nullptr);
-    const std::wstring image = dir.winfile("finder.exe");
     EXPECT_EQ(ImagePaths(h), image + L"|" + image);
     WCHAR small[5];
     EXPECT_EQ(4u, GetModuleFileNameExW(h, nullptr, small, 5));
@@ -53,8 +49,7 @@ TEST(EnumProcessModules, TheFirstModuleNamesTheImageEvenWhenItIsDeleted) {
     ASSERT_EQ(0, unlink(dir.file("finder.exe").c_str()));
     EXPECT_EQ(ImagePaths(h), image + L"|" + image);  // no " (deleted)" mark
     CloseHandle(h);
-    WCHAR path[MAX_PATH];
-    EXPECT_EQ(0u, GetModuleFileNameExW(h, nullptr, path, MAX_PATH));
+    EXPECT_EQ(0u, GetModuleFileNameExW(h, nullptr, small, 5));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }
 
