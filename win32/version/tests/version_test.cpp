@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "testing/temp_dir.h"
@@ -45,8 +46,8 @@ std::wstring Text(const std::vector<BYTE>& block, const wchar_t* path) {
     return std::wstring(value, len - 1);
 }
 
-// The fixed part a program reads its own or another file's version from.
-TEST(FileVersion, FixedPartOfThisProgramAndOfAFileReadFromDisk) {
+// The version a program reads of itself or of another file.
+TEST(FileVersion, FixedPartAndStringsOfThisProgramAndOfAFileReadFromDisk) {
     const struct {
         std::wstring file;
         DWORD room, ms, ls, type;
@@ -57,12 +58,29 @@ TEST(FileVersion, FixedPartOfThisProgramAndOfAFileReadFromDisk) {
     };
     for (const auto& c : cases) {
         const VS_FIXEDFILEINFO info = Fixed(VersionBlock(c.file, c.room));
-        EXPECT_EQ(info.dwSignature, 0xFEEF04BDu);
-        EXPECT_EQ(info.dwFileVersionMS, c.ms);
-        EXPECT_EQ(info.dwFileVersionLS, c.ls);
-        EXPECT_EQ(info.dwFileType, c.type);
+        EXPECT_EQ(std::make_tuple(info.dwSignature, info.dwFileVersionMS, info.dwFileVersionLS,
+                                  info.dwFileType),
+                  std::make_tuple(0xFEEF04BDu, c.ms, c.ls, c.type));
     }
     EXPECT_EQ(GetModuleHandleW(L"verinfo.dll"), nullptr);  // read, not loaded
+
+    // Strings by language and code page; a short buffer holds only the fixed part.
+    std::vector<BYTE> block = VersionBlock(ProgramPath());
+    EXPECT_EQ(Text(block, L"\\StringFileInfo\\080404b0\\CompanyName"), L"Demo Maker");
+    EXPECT_EQ(Text(block, L"\\StringFileInfo\\080404B0\\productname"), L"演示游戏");
+    EXPECT_EQ(Text(block, L"\\StringFileInfo\\080404b0\\Comments"), L"");
+    EXPECT_EQ(Text(block, L"\\StringFileInfo\\080404b0\\NoSuchValue"), L"<none>");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
+    EXPECT_EQ(Text(block, L"\\StringFileInfo\\040904b0\\ProductName"), L"<none>");
+    EXPECT_EQ(Text(VersionBlock(ProgramPath(), 160), L"\\StringFileInfo\\080404b0\\CompanyName"),
+              L"<none>");
+    WORD* pair = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<LPVOID*>(&pair), &len));
+    ASSERT_EQ(len, 4u);
+    EXPECT_EQ(pair[0], 0x0804);
+    EXPECT_EQ(pair[1], 1200);
 }
 
 TEST(FileVersion, FilesWithoutAVersionHaveNone) {
@@ -81,26 +99,6 @@ TEST(FileVersion, FilesWithoutAVersionHaveNone) {
         BYTE buf[64];
         EXPECT_FALSE(GetFileVersionInfoW(c.file.c_str(), 0, sizeof buf, buf));
     }
-}
-
-TEST(FileVersion, StringValuesByLanguageAndCodePage) {
-    std::vector<BYTE> block = VersionBlock(ProgramPath());
-    ASSERT_FALSE(block.empty());
-    EXPECT_EQ(Text(block, L"\\StringFileInfo\\080404b0\\CompanyName"), L"Demo Maker");
-    EXPECT_EQ(Text(block, L"\\StringFileInfo\\080404B0\\productname"), L"演示游戏");
-    EXPECT_EQ(Text(block, L"\\StringFileInfo\\080404b0\\Comments"), L"");
-    EXPECT_EQ(Text(block, L"\\StringFileInfo\\080404b0\\NoSuchValue"), L"<none>");
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
-    EXPECT_EQ(Text(block, L"\\StringFileInfo\\040904b0\\ProductName"), L"<none>");
-    EXPECT_EQ(Text(VersionBlock(ProgramPath(), 160), L"\\StringFileInfo\\080404b0\\CompanyName"),
-              L"<none>");
-    WORD* pair = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
-                               reinterpret_cast<LPVOID*>(&pair), &len));
-    ASSERT_EQ(len, 4u);
-    EXPECT_EQ(pair[0], 0x0804);
-    EXPECT_EQ(pair[1], 1200);
 }
 
 }  // namespace
