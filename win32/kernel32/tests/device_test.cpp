@@ -219,28 +219,25 @@ TEST(Adapters, AdapterDevicesAndNetbiosAnswerTheAddresses) {
     EXPECT_EQ(Failed(OpenAdapter("no-such-adapter0") == INVALID_HANDLE_VALUE),
               ERROR_FILE_NOT_FOUND);
 
+    auto netbios = [](UCHAR command, UCHAR lana, void* buffer = nullptr, WORD length = 0) {
+        NCB ncb{};
+        ncb.ncb_command = command;
+        ncb.ncb_lana_num = lana;
+        memcpy(ncb.ncb_callname, "*               ", NCBNAMSZ);  // every name, for the status
+        ncb.ncb_buffer = static_cast<PUCHAR>(buffer);
+        ncb.ncb_length = length;
+        return Netbios(&ncb);
+    };
     LANA_ENUM lanas{};
-    NCB ncb{};
-    ncb.ncb_command = NCBENUM;
-    ncb.ncb_buffer = reinterpret_cast<PUCHAR>(&lanas);
-    ncb.ncb_length = sizeof lanas;
-    ASSERT_EQ(Netbios(&ncb), NRC_GOODRET);
-    NCB reset{};
-    reset.ncb_command = NCBRESET;
-    reset.ncb_lana_num = lanas.length ? lanas.lana[0] : 0;
-    ASSERT_EQ(Netbios(&reset), lanas.length ? NRC_GOODRET : NRC_BRIDGE);  // no card, no number
-    NCB bad{};
-    bad.ncb_command = 0x7F;
-    EXPECT_EQ(Netbios(&bad), NRC_ILLCMD);
+    ASSERT_EQ(netbios(NCBENUM, 0, &lanas, sizeof lanas), NRC_GOODRET);
+    const UCHAR lana = lanas.length ? lanas.lana[0] : 0;
+    ASSERT_EQ(netbios(NCBRESET, lana),
+              lanas.length ? NRC_GOODRET : NRC_BRIDGE);  // no card, no number
+    EXPECT_EQ(netbios(0x7F, 0), NRC_ILLCMD);
     if (lanas.length == 0) return;
     std::vector<BYTE> status(600);
-    NCB stat{};
-    stat.ncb_command = NCBASTAT;
-    stat.ncb_lana_num = lanas.lana[0];
-    memcpy(stat.ncb_callname, "*               ", NCBNAMSZ);
-    stat.ncb_buffer = status.data();
-    stat.ncb_length = static_cast<WORD>(status.size());
-    ASSERT_EQ(Netbios(&stat), NRC_GOODRET);
+    ASSERT_EQ(netbios(NCBASTAT, lana, status.data(), static_cast<WORD>(status.size())),
+              NRC_GOODRET);
     // It is the permanent address of one of the adapters.
     Mac first{};
     memcpy(first.data(), reinterpret_cast<ADAPTER_STATUS*>(status.data())->adapter_address, 6);
