@@ -31,10 +31,8 @@ TEST(Modules, ADllLoadsByPathOrBareNameSharesTheLayerAndCountsReferences) {
     EXPECT_EQ(Export<int (*)(int, int)>(by_path, "testmod_add")(2, 3), 5);
     Export<void (*)(DWORD)>(by_path, "testmod_set_last_error")(4321);
     EXPECT_EQ(GetLastError(), 4321u);  // one layer, one last error
-    for (const char* name : {"no_such_export", reinterpret_cast<const char*>(1), "SetLastError"}) {
-        EXPECT_EQ(Failed(GetProcAddress(by_path, name) == nullptr),
-                  ERROR_PROC_NOT_FOUND);  // nor the layer's functions
-    }
+    for (const char* name : {"no_such_export", reinterpret_cast<const char*>(1), "SetLastError"})
+        EXPECT_EQ(Failed(!GetProcAddress(by_path, name)), ERROR_PROC_NOT_FOUND);  // nor the layer's
     // A bare name is found in the program's folder, with or without its extension.
     EXPECT_EQ(LoadLibraryW(L"testmod.dll"), by_path);
     EXPECT_EQ(LoadLibraryW(L"testmod"), by_path);
@@ -57,13 +55,14 @@ TEST(Modules, TheCurrentFolderIsSearchedAndWhatIsNoModuleFails) {
         {L"no_such_module_here.dll", ERROR_MOD_NOT_FOUND},
         {Beside(L"no_such_module_here.dll"), ERROR_MOD_NOT_FOUND},
         {dir.winfile("text.dll"), ERROR_BAD_EXE_FORMAT}};
-    for (const auto& [name, error] : failures) {
-        EXPECT_EQ(Failed(LoadLibraryW(name.c_str()) == nullptr), error);
+    for (const auto& [name, error] : failures)
+        EXPECT_EQ(Failed(!LoadLibraryW(name.c_str())), error);
+    HMODULE mod;
+    {
+        BackToStart back;
+        std::filesystem::current_path(dir.path());
+        mod = LoadLibraryW(L"cwdmod.dll");
     }
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    HMODULE mod = LoadLibraryW(L"cwdmod.dll");
-    std::filesystem::current_path(before);
     ASSERT_NE(mod, nullptr) << GetLastError();
     EXPECT_EQ(Export<int (*)()>(mod, "nores_value")(), 42);
     FreeLibrary(mod);
@@ -142,8 +141,10 @@ TEST(ModuleFileName, IsADrivePathCutToAShortBufferAndNullNamesTheProgram) {
               ERROR_MOD_NOT_FOUND);
 }
 
-std::string Bytes(HMODULE module, LPCWSTR name, LPCWSTR type) {
-    HRSRC r = FindResourceW(module, name, type);
+// A resource's bytes, of one language when asked, or "<missing error>".
+std::string Bytes(HMODULE module, LPCWSTR name, LPCWSTR type, int lang = -1) {
+    HRSRC r = lang < 0 ? FindResourceW(module, name, type)
+                       : FindResourceExW(module, type, name, static_cast<WORD>(lang));
     if (!r) return "<missing " + std::to_string(GetLastError()) + ">";
     auto* p = static_cast<const char*>(LockResource(LoadResource(module, r)));
     return p ? std::string(p, SizeofResource(module, r)) : std::string("<unlocked>");
@@ -182,13 +183,8 @@ TEST(Resources, AreFoundByNameOrNumberOfAnyCaseInTheirModule) {
         {MAKELANGID(4, 2), "你好"},
         {MAKELANGID(9, 1), "hello, US"},
         {MAKELANGID(7, 1), "<missing 1815>"}};
-    for (const auto& [lang, bytes] : languages) {
-        HRSRC r = FindResourceExW(nullptr, L"TEXT", L"GREETING", lang);
-        EXPECT_EQ(r ? std::string(static_cast<const char*>(LockResource(LoadResource(nullptr, r))),
-                                  SizeofResource(nullptr, r))
-                    : "<missing " + std::to_string(GetLastError()) + ">",
-                  bytes);
-    }
+    for (const auto& [lang, bytes] : languages)
+        EXPECT_EQ(Bytes(nullptr, L"GREETING", L"TEXT", lang), bytes);
     int not_a_resource = 0;
     auto forged = reinterpret_cast<HRSRC>(&not_a_resource);
     EXPECT_EQ(Failed(LoadResource(nullptr, forged) == nullptr), ERROR_INVALID_HANDLE);
