@@ -23,16 +23,13 @@ protected:
     testing_support::ScopedEnv drives_{"WIN32_DRIVES", "T=" + dir_.path()};
 };
 
-TEST_F(WideFiles, OpenWritesAndAppendsThroughADrivePath) {
+TEST_F(WideFiles, OpenWriteAppendAccessAndStatThroughADrivePath) {
     auto put = [](FILE* f, const char* text) { return f && fputs(text, f) >= 0 && !fclose(f); };
     ASSERT_TRUE(put(_wfopen(L"T:\\sub\\log.txt", L"wb"), "line"));
     ASSERT_TRUE(put(_wfsopen(L"T:/sub/log.txt", L"a+b", _SH_DENYNO), "+more"));
     EXPECT_EQ(testing_support::ReadAll(dir_.file("sub/log.txt")), "line+more");
     EXPECT_EQ(_wfopen(L"T:\\missing\\x.txt", L"w"), nullptr);
     EXPECT_EQ(_wfopen(L"T:\\none.txt", L"rt"), nullptr);
-}
-
-TEST_F(WideFiles, AccessAndStatTellWhatIsThere) {
     ASSERT_TRUE(SetFileAttributesW(L"T:\\data.bin", FILE_ATTRIBUTE_READONLY));
     errno = 0;
     EXPECT_EQ(_wfopen(L"T:\\data.bin", L"ab"), nullptr);

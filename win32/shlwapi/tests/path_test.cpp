@@ -64,7 +64,7 @@ TEST(PathRemoveFileSpec, KeepsRoots) {
     EXPECT_EQ(PathAddBackslashW(full.data()), nullptr);
 }
 
-TEST(PathPredicates, RootsSharesAndNetworkDrives) {
+TEST(PathPredicates, RootsSharesNetworkDrivesAndWhatIsThereGoThroughTheDriveTable) {
     const struct {
         const wchar_t* path;
         bool root, unc, network;
@@ -80,19 +80,15 @@ TEST(PathPredicates, RootsSharesAndNetworkDrives) {
         {L"\\\\?\\UNC\\srv\\share", false, true, true},
         {L"N:\\games", false, false, true},
     };
-    testing_support::ScopedEnv drives("WIN32_DRIVES", "C=/tmp;N=/tmp:remote");
+    testing_support::TempDir dir;
+    std::filesystem::create_directories(dir.file("sub"));
+    std::ofstream(dir.file("f.txt")) << "x";
+    testing_support::ScopedEnv drives("WIN32_DRIVES", "C=/tmp;N=/tmp:remote;T=" + dir.path());
     for (const auto& c : cases) {
         EXPECT_EQ(PathIsRootW(c.path) != FALSE, c.root) << c.path;
         EXPECT_EQ(PathIsUNCW(c.path) != FALSE, c.unc) << c.path;
         EXPECT_EQ(PathIsNetworkPathW(c.path) != FALSE, c.network) << c.path;
     }
-}
-
-TEST(PathPredicates, ExistenceAndFoldersGoThroughTheDriveTable) {
-    testing_support::TempDir dir;
-    std::filesystem::create_directories(dir.file("sub"));
-    std::ofstream(dir.file("f.txt")) << "x";
-    testing_support::ScopedEnv drives("WIN32_DRIVES", "T=" + dir.path());
     EXPECT_TRUE(PathFileExistsW(L"T:\\f.txt"));
     EXPECT_TRUE(PathFileExistsW(L"T:/sub/"));
     EXPECT_FALSE(PathFileExistsW(L"T:\\none"));

@@ -19,7 +19,7 @@ URL_COMPONENTSW components(WCHAR* host, DWORD host_len, WCHAR* path, DWORD path_
     return c;
 }
 
-TEST(CrackUrl, CopiesTheComponentsIntoTheCallersBuffers) {
+TEST(CrackUrl, CopiesTheComponentsIntoTheCallersBuffersOrPointsIntoTheUrl) {
     const struct {
         const wchar_t *url, *host, *path;
         DWORD flags;
@@ -47,11 +47,9 @@ TEST(CrackUrl, CopiesTheComponentsIntoTheCallersBuffers) {
     c.dwExtraInfoLength = 64;
     ASSERT_TRUE(InternetCrackUrlW(L"http://h/p?q=1#f", 0, 0, &c));
     EXPECT_EQ(std::wstring(path) + L"|" + extra, L"/p|?q=1#f");
-}
-
-TEST(CrackUrl, NullBuffersWithALengthPointIntoTheUrlAndAbsentPartsStayNull) {
+    // Null buffers with a length point into the URL; absent parts stay null.
     const wchar_t* url = L"http://h.test:81/x?y";
-    auto c = components(nullptr, 1, nullptr, 1);
+    c = components(nullptr, 1, nullptr, 1);
     c.dwSchemeLength = 1;
     ASSERT_TRUE(InternetCrackUrlW(url, 0, 0, &c));
     EXPECT_EQ(std::make_tuple(c.lpszScheme - url, c.dwSchemeLength, c.lpszHostName - url,
