@@ -153,11 +153,10 @@ TEST_F(Files, HandlesReadWriteSeekAndCut) {
     ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));
     EXPECT_EQ(std::string(buf, n), "456789");
     ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr) && n == 0);  // at the end: 0 bytes
-    LARGE_INTEGER to{}, now{}, size{};
-    to.QuadPart = -20;
-    EXPECT_EQ(Failed(!SetFilePointerEx(h, to, &now, FILE_CURRENT)), ERROR_NEGATIVE_SEEK);
-    to.QuadPart = -4;
-    ASSERT_TRUE(SetFilePointerEx(h, to, &now, FILE_END) && SetEndOfFile(h) &&
+    LARGE_INTEGER now{}, size{};
+    EXPECT_EQ(Failed(!SetFilePointerEx(h, {.QuadPart = -20}, &now, FILE_CURRENT)),
+              ERROR_NEGATIVE_SEEK);
+    ASSERT_TRUE(SetFilePointerEx(h, {.QuadPart = -4}, &now, FILE_END) && SetEndOfFile(h) &&
                 GetFileSizeEx(h, &size) && FlushFileBuffers(h));
     EXPECT_EQ(now.QuadPart, 6);
     EXPECT_EQ(size.QuadPart, 6);
@@ -174,8 +173,8 @@ TEST_F(Files, HandlesReadWriteSeekAndCut) {
     EXPECT_EQ(w, write_time);
     EXPECT_EQ(a, access_time);
     // Above 4 GB the size comes in two parts (sparse: no disk space is used).
-    to.QuadPart = (1LL << 32) + 16;
-    ASSERT_TRUE(SetFilePointerEx(h, to, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+    ASSERT_TRUE(SetFilePointerEx(h, {.QuadPart = (1LL << 32) + 16}, nullptr, FILE_BEGIN) &&
+                SetEndOfFile(h));
     DWORD size_high = 0;
     EXPECT_EQ(GetFileSize(h, &size_high), 16u);
     EXPECT_EQ(size_high, 1u);

@@ -30,11 +30,7 @@ std::string Read(IStream* stream, ULONG n) {
     return buf.substr(0, got);
 }
 
-LARGE_INTEGER At(LONGLONG v) {
-    LARGE_INTEGER li;
-    li.QuadPart = v;
-    return li;
-}
+LARGE_INTEGER At(LONGLONG v) { return LARGE_INTEGER{.QuadPart = v}; }
 
 TEST(HGlobalStream, ReadsAndSeeksWithinTheBlock) {
     HGLOBAL mem = BlockWith("0123456789");
