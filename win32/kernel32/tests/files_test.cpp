@@ -109,7 +109,6 @@ TEST_F(Files, AttributesShowFoldersLinksAndTheReadOnlyBitWhichGuardsTheFile) {
     ASSERT_EQ(symlink(unix("a.txt").c_str(), unix("filelink").c_str()), 0);
     const std::pair<const wchar_t*, long long> cases[] = {
         {L"T:\\a.txt", FILE_ATTRIBUTE_NORMAL},
-        {L"T:\\a.txt.", FILE_ATTRIBUTE_NORMAL},
         {L"T:/a.txt . .", FILE_ATTRIBUTE_NORMAL},
         // A trailing separator on a file is an invalid name (STATUS_OBJECT_NAME_INVALID).
         {L"T:\\a.txt\\", -ERROR_INVALID_NAME},
