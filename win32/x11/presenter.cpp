@@ -103,6 +103,22 @@ void Atoms::load(Display* d, int screen) {
     for (size_t i = 0; i < std::size(names); ++i) *fields[i] = out[i];
 }
 
+std::vector<long> property_longs(Display* d, Window w, Atom name, Atom type, long max) {
+    Atom got_type;
+    int format = 0;
+    unsigned long count = 0, rest = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> out;
+    if (XGetWindowProperty(d, w, name, 0, max, False, type, &got_type, &format, &count, &rest,
+                           &data) == Success &&
+        data && got_type == type && format == 32) {
+        const auto* values = reinterpret_cast<const long*>(data);
+        out.assign(values, values + count);
+    }
+    if (data) XFree(data);
+    return out;
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -835,16 +851,9 @@ private:
     bool wm_running() {
         if (wm_known_) return wm_;
         wm_known_ = true;
-        Atom type;
-        int format;
-        unsigned long count, rest;
-        unsigned char* data = nullptr;
-        bool found =
-            XGetWindowProperty(display_, root_, atoms_.net_supporting_wm_check, 0, 1, False,
-                               XA_WINDOW, &type, &format, &count, &rest, &data) == Success &&
-            data && count == 1;
-        if (data) XFree(data);
-        return wm_ = found;
+        wm_ =
+            !property_longs(display_, root_, atoms_.net_supporting_wm_check, XA_WINDOW, 1).empty();
+        return wm_;
     }
 
     // ---- from the server to the layer ----
@@ -1057,16 +1066,9 @@ private:
     }
 
     void state_changed(XWin& xw) {
-        Atom type;
-        int format;
-        unsigned long count, rest;
-        unsigned char* data = nullptr;
-        long state = -1;
-        if (XGetWindowProperty(display_, xw.id, atoms_.wm_state, 0, 2, False, atoms_.wm_state,
-                               &type, &format, &count, &rest, &data) == Success &&
-            data && count >= 1)
-            state = reinterpret_cast<long*>(data)[0];
-        if (data) XFree(data);
+        const std::vector<long> values =
+            property_longs(display_, xw.id, atoms_.wm_state, atoms_.wm_state, 2);
+        const long state = values.empty() ? -1 : values[0];
         if (state != NormalState && state != IconicState) return;
         const XState now = state == IconicState ? XState::Iconic : XState::Normal;
         auto it = std::find(xw.asked_states.begin(), xw.asked_states.end(), now);

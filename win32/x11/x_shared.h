@@ -24,6 +24,10 @@ struct Atoms {
     void load(Display* d, int screen);
 };
 
+// A window's property of that type and format 32, at most `max` values (format 32
+// travels as longs); empty when it is absent or of another type or format.
+std::vector<long> property_longs(Display* d, Window w, Atom name, Atom type, long max);
+
 // The virtual key an X key stands for (0 when none), from its keysym without
 // modifiers, and its PC scan code and extended flag from its keycode.
 WORD virtual_key(unsigned long keysym);
