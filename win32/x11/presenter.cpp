@@ -279,8 +279,8 @@ private:
         XSelectInput(display_, root_,
                      StructureNotifyMask | SubstructureNotifyMask | PropertyChangeMask);
         screen_watch_ = std::make_unique<ScreenWatch>(display_, root_);
-        tray_ = std::make_unique<TrayDock>(display_, root_, atoms_, screen_);
         input_ = std::make_unique<InputTranslator>(display_);
+        tray_ = std::make_unique<TrayDock>(display_, root_, atoms_, screen_, *input_);
         tray_dirty_ = true;
         char host[256] = {};
         gethostname(host, sizeof host - 1);
@@ -875,10 +875,7 @@ private:
         if (XFilterEvent(&ev, None)) return;
         if (ev.xany.window == root_ && restacked(ev)) stack_suspect_ = true;
         if (tray_->handle(ev)) {
-            if (ev.type == ButtonPress || ev.type == ButtonRelease) {
-                input_->tick(ev.xbutton.time);
-                tray_->set_user_time(ev.xbutton.time);
-            }
+            if (ev.type == ButtonPress || ev.type == ButtonRelease) input_->tick(ev.xbutton.time);
             return;
         }
         if (screen_watch_->handle(ev)) return;
@@ -898,10 +895,7 @@ private:
                 break;
             case ButtonPress:
             case ButtonRelease:
-                if (xw) {
-                    input_->button(ev.xbutton);
-                    tray_->set_user_time(ev.xbutton.time);
-                }
+                if (xw) input_->button(ev.xbutton);
                 break;
             case MotionNotify:
                 if (xw) motion(ev);
@@ -912,10 +906,7 @@ private:
                 break;
             case KeyPress:
             case KeyRelease:
-                if (xw) {
-                    input_->key(ev.xkey, xw->ic);
-                    tray_->set_user_time(ev.xkey.time);
-                }
+                if (xw) input_->key(ev.xkey, xw->ic);
                 break;
             case FocusIn:
             case FocusOut:
@@ -986,7 +977,6 @@ private:
             XNextEvent(display_, &ev);
         }
         input_->motion(ev.xmotion);
-        tray_->set_user_time(ev.xmotion.time);
     }
 
     // The focus moved: to one of our windows at the manager's or the user's doing,
@@ -1119,8 +1109,8 @@ private:
     Window raised_ = 0;                    // the front pop-up last raised over everything
     bool stack_suspect_ = false;           // the server's stacking may have drifted
     std::vector<uint32_t> pixels_;
+    std::unique_ptr<InputTranslator> input_;  // before the tray, which reads its user time
     std::unique_ptr<TrayDock> tray_;
-    std::unique_ptr<InputTranslator> input_;
     std::unique_ptr<ScreenWatch> screen_watch_;
     std::map<HCURSOR, Cursor> cursors_;
     HCURSOR cursor_ = nullptr;

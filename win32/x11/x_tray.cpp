@@ -4,6 +4,7 @@
 // gives it over the tray's own background, carries the tooltip as its name, and
 // turns presses and releases into the icon's callback message. Without a tray the
 // icons stay the layer's recorded stand-ins.
+#include "x_input.h"
 #include "x_shared.h"
 
 #include <w32/icon_pixels.h>
@@ -58,8 +59,9 @@ std::vector<uint32_t> scale(const std::vector<uint32_t>& src, int sw, int sh, in
 
 }  // namespace
 
-TrayDock::TrayDock(Display* d, Window root, const Atoms& atoms, int screen)
-    : display_(d), root_(root), atoms_(atoms), screen_(screen) {}
+TrayDock::TrayDock(Display* d, Window root, const Atoms& atoms, int screen,
+                   const InputTranslator& input)
+    : display_(d), root_(root), atoms_(atoms), screen_(screen), input_(input) {}
 
 TrayDock::~TrayDock() = default;
 
@@ -136,7 +138,7 @@ void TrayDock::dock(Icon& icon) {
     e.xclient.window = tray_;
     e.xclient.message_type = atoms_.net_system_tray_opcode;
     e.xclient.format = 32;
-    e.xclient.data.l[0] = static_cast<long>(user_time_);
+    e.xclient.data.l[0] = static_cast<long>(input_.user_time());
     e.xclient.data.l[1] = kRequestDock;
     e.xclient.data.l[2] = static_cast<long>(icon.win);
     XSendEvent(display_, tray_, False, NoEventMask, &e);
