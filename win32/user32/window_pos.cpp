@@ -34,9 +34,7 @@ void set_topmost_locked(Window& w, bool topmost) {
     std::vector<WindowPtr> group;
     collect_owned_locked(w, &group);
     if (!topmost)
-        for (auto o = find_window_locked(w.owner); o && group.size() < 4096;
-             o = find_window_locked(o->owner))
-            group.push_back(o);
+        for (WindowPtr& o : owners_locked(w)) group.push_back(std::move(o));
     w.ex_style = topmost ? (w.ex_style | WS_EX_TOPMOST) : (w.ex_style & ~WS_EX_TOPMOST);
     for (auto& o : group)
         o->ex_style = topmost ? (o->ex_style | WS_EX_TOPMOST) : (o->ex_style & ~WS_EX_TOPMOST);

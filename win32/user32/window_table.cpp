@@ -180,9 +180,22 @@ void unlink_from_parent_locked(Window& w) {
     if (auto parent = find_window_locked(w.parent)) std::erase(parent->children, w.hwnd);
 }
 
-void place_in_zorder_locked(Window& w, HWND insert_after, bool owners) {
+std::vector<WindowPtr> owners_locked(const Window& w) {
+    std::vector<WindowPtr> chain;
+    for (auto o = find_window_locked(w.owner); o && o.get() != &w;
+         o = find_window_locked(o->owner)) {
+        if (std::find(chain.begin(), chain.end(), o) != chain.end()) break;
+        chain.push_back(o);
+    }
+    return chain;
+}
+
+namespace {
+
+// Moves w alone within its parent's list; false when it has no parent.
+bool place_alone_locked(Window& w, HWND insert_after, WindowPtr* parent_out) {
     auto parent = find_window_locked(w.parent);
-    if (!parent) return;
+    if (!parent) return false;
     auto& list = parent->children;
     std::erase(list, w.hwnd);
     const bool banded = parent->kind == WindowKind::Desktop;
@@ -209,15 +222,26 @@ void place_in_zorder_locked(Window& w, HWND insert_after, bool owners) {
     else
         pos = std::max(pos, band);
     list.insert(list.begin() + static_cast<std::ptrdiff_t>(pos), w.hwnd);
-    if (!banded) return;
+    *parent_out = std::move(parent);
+    return true;
+}
+
+}  // namespace
+
+void place_in_zorder_locked(Window& w, HWND insert_after, bool owners) {
+    WindowPtr parent;
+    if (!place_alone_locked(w, insert_after, &parent) || parent->kind != WindowKind::Desktop)
+        return;
     // A window brought to the top brings its owners along, each right behind it.
-    HWND behind = w.hwnd;
-    auto o = owners && insert_after == HWND_TOP ? find_window_locked(w.owner) : nullptr;
-    for (size_t depth = 0; o && depth < list.size(); ++depth, o = find_window_locked(o->owner)) {
-        place_in_zorder_locked(*o, behind, false);
-        behind = o->hwnd;
+    if (owners && insert_after == HWND_TOP) {
+        HWND behind = w.hwnd;
+        for (const WindowPtr& o : owners_locked(w)) {
+            WindowPtr its_parent;
+            place_alone_locked(*o, behind, &its_parent);
+            behind = o->hwnd;
+        }
     }
-    keep_owned_in_front_locked(list);
+    keep_owned_in_front_locked(parent->children);
 }
 
 void keep_owned_in_front_locked(std::vector<HWND>& list) {
@@ -226,18 +250,17 @@ void keep_owned_in_front_locked(std::vector<HWND>& list) {
         bool moved = false;
         for (size_t i = 0; i < list.size() && !moved; ++i) {
             auto w = find_window_locked(list[i]);
-            auto o = w && (w->style & WS_VISIBLE) ? find_window_locked(w->owner) : nullptr;
-            for (size_t depth = 0; o && depth < list.size() && !moved; ++depth) {
-                auto at =
-                    std::find(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(i), o->hwnd);
-                if (at != list.begin() + static_cast<std::ptrdiff_t>(i)) {
-                    if (o->ex_style & WS_EX_TOPMOST) w->ex_style |= WS_EX_TOPMOST;
-                    const auto to = at - list.begin();
-                    list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
-                    list.insert(list.begin() + to, w->hwnd);
-                    moved = true;
-                }
-                o = find_window_locked(o->owner);
+            if (!w || !(w->style & WS_VISIBLE)) continue;
+            for (const WindowPtr& o : owners_locked(*w)) {
+                const auto front = list.begin() + static_cast<std::ptrdiff_t>(i);
+                const auto at = std::find(list.begin(), front, o->hwnd);
+                if (at == front) continue;
+                if (o->ex_style & WS_EX_TOPMOST) w->ex_style |= WS_EX_TOPMOST;
+                const auto to = at - list.begin();
+                list.erase(front);
+                list.insert(list.begin() + to, w->hwnd);
+                moved = true;
+                break;
             }
         }
         if (!moved) return;

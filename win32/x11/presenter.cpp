@@ -359,11 +359,8 @@ private:
                                       !(w->ex_style & WS_EX_NOACTIVATE)) ||
                                      (w->ex_style & WS_EX_APPWINDOW);
                 const bool constant = l.updated || (l.flags & LWA_ALPHA);
-                HWND owner = nullptr;
-                auto o = user::find_window_locked(w->owner);
-                for (int depth = 0; o && depth < 64;
-                     ++depth, o = user::find_window_locked(o->owner))
-                    owner = o->hwnd;
+                const auto owners = user::owners_locked(*w);
+                const HWND owner = owners.empty() ? nullptr : owners.back()->hwnd;
                 HICON icons[2] = {w->icon_big, w->icon_small};
                 if (!icons[0] && !icons[1] && w->cls) {
                     icons[0] = w->cls->icon;
