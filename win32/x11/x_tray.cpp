@@ -8,6 +8,7 @@
 #include "x_shared.h"
 
 #include <w32/icon_pixels.h>
+#include <w32/screen.h>
 #include <w32/text.h>
 #include <w32/tray.h>
 
@@ -262,11 +263,11 @@ void TrayDock::show_tip() {
     if (!bits) return;
     tip_width_ = w;
     tip_height_ = h;
-    // Below the pointer, or above it where the screen ends; never off the screen's side.
-    const int sw = DisplayWidth(display_, screen_), sh = DisplayHeight(display_, screen_);
-    int x = std::clamp<int>(hover_at_.x, 0, std::max(0, sw - w));
+    // Below the pointer, or above it where its monitor ends; never off the monitor's side.
+    const RECT m = w32::screen::current().at(hover_at_, true)->rect;
+    const int x = std::clamp<int>(hover_at_.x, m.left, std::max<int>(m.left, m.right - w));
     int y = hover_at_.y + kTipBelow;
-    if (y + h > sh) y = std::max(0, static_cast<int>(hover_at_.y) - kTipAbove - h);
+    if (y + h > m.bottom) y = std::max<int>(m.top, hover_at_.y - kTipAbove - h);
     if (!tip_) {
         XSetWindowAttributes a{};
         a.override_redirect = True;
@@ -363,8 +364,8 @@ bool TrayDock::handle(const XEvent& ev) {
             // starts the wait again until it shows).
             if (tip_shown_ && hovered_ == icon->win) break;
             hovered_ = icon->win;
-            hover_at_ = POINT{ev.xcrossing.x_root, ev.xcrossing.y_root};
-            if (ev.type == MotionNotify) hover_at_ = POINT{ev.xmotion.x_root, ev.xmotion.y_root};
+            hover_at_ = ev.type == MotionNotify ? POINT{ev.xmotion.x_root, ev.xmotion.y_root}
+                                                : POINT{ev.xcrossing.x_root, ev.xcrossing.y_root};
             tip_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTipDelayMs);
             break;
         case LeaveNotify:
