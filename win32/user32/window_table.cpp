@@ -113,10 +113,7 @@ WindowPtr desktop_locked() {
     auto& t = table();
     // Windows are made and found without opening the display; asking for the desktop
     // window does open it (GetDesktopWindow).
-    const RECT screen = screen_rect(false);
-    if (!t.desktop) t.desktop = make_pseudo(WindowKind::Desktop, screen);
-    // It follows the screen as it changes.
-    t.desktop->rect = t.desktop->client = screen;
+    if (!t.desktop) t.desktop = make_pseudo(WindowKind::Desktop, screen_rect(false));
     return t.desktop;
 }
 
@@ -300,6 +297,13 @@ WindowPtr get_window(HWND hwnd, bool any_kind) {
     if (!w || (!any_kind && w->kind != WindowKind::Normal)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
+    }
+    if (w->kind == WindowKind::Desktop) {
+        // The desktop window follows the screen as it changes; it is read here, where a
+        // program asks about it, rather than at every walk of the top-level windows.
+        const RECT screen = screen_rect(false);
+        std::lock_guard lock(user_mutex());
+        w->rect = w->client = screen;
     }
     return w;
 }
