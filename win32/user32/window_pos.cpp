@@ -191,7 +191,7 @@ BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repa
 BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
     auto w = get_window(hwnd);
     if (!w) return FALSE;
-    bool was_visible, minimized, maximized, top_level;
+    bool was_visible, minimized, maximized, top_level, on_screen;
     RECT rect, normal, maximized_rect;
     {
         std::lock_guard lock(user_mutex());
@@ -202,10 +202,9 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
         rect = w->rect;
         normal = (minimized || maximized) ? w->normal : w->rect;
         auto parent = find_window_locked(w->parent);
-        // A top-level window fills the work area of its monitor.
-        maximized_rect = top_level || !parent
-                             ? w32::screen::current().at(normal, true)->work
-                             : RECT{0, 0, width_of(parent->client), height_of(parent->client)};
+        on_screen = top_level || !parent;
+        if (!on_screen)
+            maximized_rect = RECT{0, 0, width_of(parent->client), height_of(parent->client)};
     }
     UINT flags = SWP_NOSIZE | SWP_NOMOVE;
     RECT target = rect;
@@ -232,6 +231,9 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
         case SW_SHOWMAXIMIZED:
             if (!maximized) {
                 flags = SWP_FRAMECHANGED;
+                // A top-level window fills the work area of its monitor (read without the
+                // window lock: it may ask the display).
+                if (on_screen) maximized_rect = w32::screen::current().at(normal, true)->work;
                 target = maximized_rect;
                 set_style = WS_MAXIMIZE;
                 clear_style = WS_MINIMIZE;
