@@ -7,6 +7,7 @@
 #include "x_input.h"
 #include "x_shared.h"
 
+#include <w32/gdi.h>
 #include <w32/icon_pixels.h>
 #include <w32/screen.h>
 #include <w32/text.h>
@@ -232,14 +233,8 @@ void TrayDock::show_tip() {
     const UINT format = DT_SINGLELINE | DT_NOPREFIX;
     DrawTextW(dc, icon->tip.c_str(), -1, &text, format | DT_CALCRECT);
     const int w = text.right + 2 * kTipPadX + 2, h = text.bottom + 2 * kTipPadY + 2;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = w32::gdi::create_dib32(w, h, &bits);
     HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
     const RECT whole{0, 0, w, h}, inside{1, 1, w - 1, h - 1};
     HBRUSH frame = CreateSolidBrush(kTipFrame), back = CreateSolidBrush(kTipBack);
