@@ -6,6 +6,7 @@
 #include <wchar.h>
 
 #include <mutex>
+#include <optional>
 
 #include "base/controller.h"
 #include "base/drive_util.h"
@@ -34,14 +35,14 @@ std::wstring DailyLogName(const SYSTEMTIME& day) {
            L"-" + std::to_wstring(day.wDay) + L".txt";
 }
 
-// The day number of a calendar date (any fixed origin), or -1 when there is no such date.
-int64_t DayNumber(const SYSTEMTIME& day) {
+// The day number of a calendar date (days from 1970-01-01), none when there is no such date.
+std::optional<int64_t> DayNumber(const SYSTEMTIME& day) {
     SYSTEMTIME midnight = {};
     midnight.wYear = day.wYear, midnight.wMonth = day.wMonth, midnight.wDay = day.wDay;
-    FILETIME at;
-    if (!SystemTimeToFileTime(&midnight, &at)) return -1;
-    const int64_t ticks = static_cast<int64_t>(at.dwHighDateTime) << 32 | at.dwLowDateTime;
-    return ticks / 864000000000LL;  // 100 ns ticks a day
+    // Never -1 for a midnight: -1 stands for a date that does not exist.
+    const int64_t seconds = base::GetUnixTime(midnight);
+    if (seconds == -1) return std::nullopt;
+    return seconds / 86400;
 }
 
 // The date a daily log's name carries, when the name is exactly one of DailyLogName's.
@@ -94,8 +95,8 @@ void ConfigManager::Pimpl::DeleteOldLogs() {
     if (log_level_ >= 3) return;
     // A log is kept while its local calendar day lies within the retained days up to
     // today: the cost follows the files in the folder, whatever the number of days.
-    const int64_t today = DayNumber(base::GetDateAfterDays(0));
-    if (today < 0) return;
+    const std::optional<int64_t> today = DayNumber(base::GetDateAfterDays(0));
+    if (!today) return;
     const std::wstring folder = base::GetExeDir();
     const std::wstring log_name = GetLogName();
     WIN32_FIND_DATAW entry;
@@ -107,8 +108,9 @@ void ConfigManager::Pimpl::DeleteOldLogs() {
             continue;
         if (name.find(log_name) == std::wstring::npos) continue;
         SYSTEMTIME day;
-        const int64_t date = DateOfLogName(name, day) ? DayNumber(day) : -1;
-        if (date >= 0 && date <= today && today - date < retain_days_) continue;
+        const std::optional<int64_t> date =
+            DateOfLogName(name, day) ? DayNumber(day) : std::nullopt;
+        if (date && *date <= *today && *today - *date < retain_days_) continue;
         DeleteFileW((folder + L"\\" + name).c_str());
     } while (FindNextFileW(find, &entry));
     FindClose(find);

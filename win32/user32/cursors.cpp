@@ -189,7 +189,7 @@ BOOL WINAPI DestroyIcon(HICON icon) { return destroy(icon); }
 BOOL WINAPI DestroyCursor(HCURSOR cursor) { return destroy(cursor); }
 
 bool w32::user::icon_pixels(HICON handle, int* width, int* height, POINT* hot,
-                            std::vector<uint32_t>* argb) {
+                            std::vector<uint32_t>* argb, bool premultiplied) {
     IconTable& t = table();
     std::lock_guard lock(t.mutex);
     const Icon* icon = t.find(handle);
@@ -219,8 +219,10 @@ bool w32::user::icon_pixels(HICON handle, int* width, int* height, POINT* hot,
             }
             const uint32_t a = p >> 24;
             auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
-            (*argb)[static_cast<size_t>(y) * w + x] = (a << 24) | (mul((p >> 16) & 0xFF) << 16) |
-                                                      (mul((p >> 8) & 0xFF) << 8) | mul(p & 0xFF);
+            (*argb)[static_cast<size_t>(y) * w + x] =
+                premultiplied ? (a << 24) | (mul((p >> 16) & 0xFF) << 16) |
+                                    (mul((p >> 8) & 0xFF) << 8) | mul(p & 0xFF)
+                              : p;
         }
     }
     *width = w;

@@ -2,6 +2,8 @@
 // code: 32x32, premultiplied colour with alpha, edges smoothed by 4x4 samples a pixel.
 #include "layer_dialog.h"
 
+#include <w32/gdi.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -76,15 +78,8 @@ HICON draw(UINT kind) {
                      : kind == MB_ICONEXCLAMATION ? Rgb{250, 200, 30}
                                                   : Rgb{35, 105, 210};
     const Rgb symbol = kind == MB_ICONEXCLAMATION ? Rgb{0, 0, 0} : Rgb{255, 255, 255};
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = kSize;
-    bi.bmiHeader.biHeight = -kSize;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP colour = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP colour = w32::gdi::create_dib32(kSize, kSize, &bits);
     HBITMAP mask = CreateBitmap(kSize, kSize, 1, 1, nullptr);
     if (!colour || !bits || !mask) {
         if (colour) DeleteObject(colour);

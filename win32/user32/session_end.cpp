@@ -8,10 +8,8 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,7 +19,7 @@ namespace w32::session {
 namespace {
 
 // How long Windows lets programs take over each message before it offers to end them.
-constexpr auto kAnswerTime = std::chrono::seconds(5);
+constexpr UINT kAnswerMs = 5000;
 
 std::atomic<bool> g_followed{false};
 std::atomic<bool> g_ending{false};
@@ -45,16 +43,16 @@ std::vector<HWND> top_level_windows() {
     return out;
 }
 
-// Each window in turn, on its own thread; all of them together get kAnswerTime.
+// Every window at once, so that one whose thread hangs takes no time from the others:
+// each has kAnswerMs, and the call returns once all have answered or run out of it.
 void send_to_all(const std::vector<HWND>& windows, UINT msg, WPARAM wparam, LPARAM lparam) {
-    const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
-    for (HWND h : windows) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutW(h, msg, wparam, lparam, SMTO_BLOCK,
-                            static_cast<UINT>(std::max<long long>(left.count(), 1)), &answer);
-    }
+    std::vector<std::thread> senders;
+    for (HWND h : windows)
+        senders.emplace_back([=] {
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(h, msg, wparam, lparam, SMTO_BLOCK, kAnswerMs, &answer);
+        });
+    for (std::thread& t : senders) t.join();
 }
 
 void run(LPARAM reason) {

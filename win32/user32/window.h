@@ -97,6 +97,9 @@ bool is_descendant_locked(HWND child, HWND ancestor);
 void collect_descendants_locked(HWND hwnd, std::vector<HWND>* out);
 // Screen position of the window's client origin.
 POINT client_origin_locked(const Window& w);
+// The window's owners, nearest first, up to the one that has none; a loop of owners
+// (SetWindowLongPtrW can make one) ends before the first window seen again.
+std::vector<WindowPtr> owners_locked(const Window& w);
 // Moves hwnd within its parent's z-order list: HWND_TOP, HWND_BOTTOM or after a
 // sibling, keeping topmost top-level windows in front of the others. A top-level
 // window brought to the top brings its owners along unless !owners.

@@ -86,15 +86,7 @@ std::vector<IconPicture> read_program_icon() {
 
 bool icon_picture(HICON icon, IconPicture* out) {
     POINT hot;
-    if (!icon_pixels(icon, &out->width, &out->height, &hot, &out->argb)) return false;
-    for (uint32_t& p : out->argb) {
-        const uint32_t a = p >> 24;
-        if (a == 0 || a == 255) continue;
-        auto straight = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + a / 2) / a); };
-        p = a << 24 | straight((p >> 16) & 0xFF) << 16 | straight((p >> 8) & 0xFF) << 8 |
-            straight(p & 0xFF);
-    }
-    return true;
+    return icon_pixels(icon, &out->width, &out->height, &hot, &out->argb, false);
 }
 
 const std::vector<IconPicture>& program_icon() {

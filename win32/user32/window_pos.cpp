@@ -34,9 +34,7 @@ void set_topmost_locked(Window& w, bool topmost) {
     std::vector<WindowPtr> group;
     collect_owned_locked(w, &group);
     if (!topmost)
-        for (auto o = find_window_locked(w.owner); o && group.size() < 4096;
-             o = find_window_locked(o->owner))
-            group.push_back(o);
+        for (WindowPtr& o : owners_locked(w)) group.push_back(std::move(o));
     w.ex_style = topmost ? (w.ex_style | WS_EX_TOPMOST) : (w.ex_style & ~WS_EX_TOPMOST);
     for (auto& o : group)
         o->ex_style = topmost ? (o->ex_style | WS_EX_TOPMOST) : (o->ex_style & ~WS_EX_TOPMOST);
@@ -193,7 +191,7 @@ BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repa
 BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
     auto w = get_window(hwnd);
     if (!w) return FALSE;
-    bool was_visible, minimized, maximized, top_level;
+    bool was_visible, minimized, maximized, top_level, on_screen;
     RECT rect, normal, maximized_rect;
     {
         std::lock_guard lock(user_mutex());
@@ -204,10 +202,9 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
         rect = w->rect;
         normal = (minimized || maximized) ? w->normal : w->rect;
         auto parent = find_window_locked(w->parent);
-        // A top-level window fills the work area of its monitor.
-        maximized_rect = top_level || !parent
-                             ? w32::screen::current().at(normal, true)->work
-                             : RECT{0, 0, width_of(parent->client), height_of(parent->client)};
+        on_screen = top_level || !parent;
+        if (!on_screen)
+            maximized_rect = RECT{0, 0, width_of(parent->client), height_of(parent->client)};
     }
     UINT flags = SWP_NOSIZE | SWP_NOMOVE;
     RECT target = rect;
@@ -234,6 +231,9 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd_show) {
         case SW_SHOWMAXIMIZED:
             if (!maximized) {
                 flags = SWP_FRAMECHANGED;
+                // A top-level window fills the work area of its monitor (read without the
+                // window lock: it may ask the display).
+                if (on_screen) maximized_rect = w32::screen::current().at(normal, true)->work;
                 target = maximized_rect;
                 set_style = WS_MAXIMIZE;
                 clear_style = WS_MINIMIZE;

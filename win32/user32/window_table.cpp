@@ -113,10 +113,7 @@ WindowPtr desktop_locked() {
     auto& t = table();
     // Windows are made and found without opening the display; asking for the desktop
     // window does open it (GetDesktopWindow).
-    const RECT screen = screen_rect(false);
-    if (!t.desktop) t.desktop = make_pseudo(WindowKind::Desktop, screen);
-    // It follows the screen as it changes.
-    t.desktop->rect = t.desktop->client = screen;
+    if (!t.desktop) t.desktop = make_pseudo(WindowKind::Desktop, screen_rect(false));
     return t.desktop;
 }
 
@@ -180,9 +177,22 @@ void unlink_from_parent_locked(Window& w) {
     if (auto parent = find_window_locked(w.parent)) std::erase(parent->children, w.hwnd);
 }
 
-void place_in_zorder_locked(Window& w, HWND insert_after, bool owners) {
+std::vector<WindowPtr> owners_locked(const Window& w) {
+    std::vector<WindowPtr> chain;
+    for (auto o = find_window_locked(w.owner); o && o.get() != &w;
+         o = find_window_locked(o->owner)) {
+        if (std::find(chain.begin(), chain.end(), o) != chain.end()) break;
+        chain.push_back(o);
+    }
+    return chain;
+}
+
+namespace {
+
+// Moves w alone within its parent's list; false when it has no parent.
+bool place_alone_locked(Window& w, HWND insert_after, WindowPtr* parent_out) {
     auto parent = find_window_locked(w.parent);
-    if (!parent) return;
+    if (!parent) return false;
     auto& list = parent->children;
     std::erase(list, w.hwnd);
     const bool banded = parent->kind == WindowKind::Desktop;
@@ -209,15 +219,26 @@ void place_in_zorder_locked(Window& w, HWND insert_after, bool owners) {
     else
         pos = std::max(pos, band);
     list.insert(list.begin() + static_cast<std::ptrdiff_t>(pos), w.hwnd);
-    if (!banded) return;
+    *parent_out = std::move(parent);
+    return true;
+}
+
+}  // namespace
+
+void place_in_zorder_locked(Window& w, HWND insert_after, bool owners) {
+    WindowPtr parent;
+    if (!place_alone_locked(w, insert_after, &parent) || parent->kind != WindowKind::Desktop)
+        return;
     // A window brought to the top brings its owners along, each right behind it.
-    HWND behind = w.hwnd;
-    auto o = owners && insert_after == HWND_TOP ? find_window_locked(w.owner) : nullptr;
-    for (size_t depth = 0; o && depth < list.size(); ++depth, o = find_window_locked(o->owner)) {
-        place_in_zorder_locked(*o, behind, false);
-        behind = o->hwnd;
+    if (owners && insert_after == HWND_TOP) {
+        HWND behind = w.hwnd;
+        for (const WindowPtr& o : owners_locked(w)) {
+            WindowPtr its_parent;
+            place_alone_locked(*o, behind, &its_parent);
+            behind = o->hwnd;
+        }
     }
-    keep_owned_in_front_locked(list);
+    keep_owned_in_front_locked(parent->children);
 }
 
 void keep_owned_in_front_locked(std::vector<HWND>& list) {
@@ -226,18 +247,17 @@ void keep_owned_in_front_locked(std::vector<HWND>& list) {
         bool moved = false;
         for (size_t i = 0; i < list.size() && !moved; ++i) {
             auto w = find_window_locked(list[i]);
-            auto o = w && (w->style & WS_VISIBLE) ? find_window_locked(w->owner) : nullptr;
-            for (size_t depth = 0; o && depth < list.size() && !moved; ++depth) {
-                auto at =
-                    std::find(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(i), o->hwnd);
-                if (at != list.begin() + static_cast<std::ptrdiff_t>(i)) {
-                    if (o->ex_style & WS_EX_TOPMOST) w->ex_style |= WS_EX_TOPMOST;
-                    const auto to = at - list.begin();
-                    list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
-                    list.insert(list.begin() + to, w->hwnd);
-                    moved = true;
-                }
-                o = find_window_locked(o->owner);
+            if (!w || !(w->style & WS_VISIBLE)) continue;
+            for (const WindowPtr& o : owners_locked(*w)) {
+                const auto front = list.begin() + static_cast<std::ptrdiff_t>(i);
+                const auto at = std::find(list.begin(), front, o->hwnd);
+                if (at == front) continue;
+                if (o->ex_style & WS_EX_TOPMOST) w->ex_style |= WS_EX_TOPMOST;
+                const auto to = at - list.begin();
+                list.erase(front);
+                list.insert(list.begin() + to, w->hwnd);
+                moved = true;
+                break;
             }
         }
         if (!moved) return;
@@ -277,6 +297,13 @@ WindowPtr get_window(HWND hwnd, bool any_kind) {
     if (!w || (!any_kind && w->kind != WindowKind::Normal)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
+    }
+    if (w->kind == WindowKind::Desktop) {
+        // The desktop window follows the screen as it changes; it is read here, where a
+        // program asks about it, rather than at every walk of the top-level windows.
+        const RECT screen = screen_rect(false);
+        std::lock_guard lock(user_mutex());
+        w->rect = w->client = screen;
     }
     return w;
 }

@@ -192,18 +192,14 @@ bool crack_url(std::wstring_view url, CrackedUrl& out, DWORD& err) {
 }
 
 std::wstring canonicalize_url(std::wstring_view url, DWORD flags) {
-    // The head runs to the query or fragment. Browser mode, which leaves the tail as
-    // it is, is always on (so InternetCanonicalizeUrl's documentation says).
-    flags |= ICU_BROWSER_MODE;
+    // The head runs to the query or fragment. The tail stays as it is: the function
+    // always works in browser mode, whatever the flags (so its documentation says).
     size_t tail_at = url.find_first_of(L"?#");
     if (tail_at == std::wstring_view::npos) tail_at = url.size();
     std::wstring head(url.substr(0, tail_at));
-    std::wstring tail(url.substr(tail_at));
+    const std::wstring_view tail = url.substr(tail_at);
 
-    if (flags & ICU_DECODE) {
-        head = decode(head);
-        if (!(flags & ICU_BROWSER_MODE)) tail = decode(tail);
-    }
+    if (flags & ICU_DECODE) head = decode(head);
     size_t path_at = 0;
     size_t sep = head.find(L"://");
     if (sep != std::wstring::npos) {
@@ -221,11 +217,8 @@ std::wstring canonicalize_url(std::wstring_view url, DWORD flags) {
     }
     if (!(flags & ICU_NO_META) && path_at < head.size())
         head = head.substr(0, path_at) + remove_dot_segments(std::wstring_view(head).substr(path_at));
-    if (!(flags & ICU_NO_ENCODE)) {
-        head = encode(head, flags);
-        if (!(flags & ICU_BROWSER_MODE)) tail = encode(tail, flags);
-    }
-    return head + tail;
+    if (!(flags & ICU_NO_ENCODE)) head = encode(head, flags);
+    return head.append(tail);
 }
 
 std::string escape_request_path(std::wstring_view path) {

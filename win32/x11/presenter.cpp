@@ -103,6 +103,22 @@ void Atoms::load(Display* d, int screen) {
     for (size_t i = 0; i < std::size(names); ++i) *fields[i] = out[i];
 }
 
+std::vector<long> property_longs(Display* d, Window w, Atom name, Atom type, long max) {
+    Atom got_type;
+    int format = 0;
+    unsigned long count = 0, rest = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> out;
+    if (XGetWindowProperty(d, w, name, 0, max, False, type, &got_type, &format, &count, &rest,
+                           &data) == Success &&
+        data && got_type == type && format == 32) {
+        const auto* values = reinterpret_cast<const long*>(data);
+        out.assign(values, values + count);
+    }
+    if (data) XFree(data);
+    return out;
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -263,8 +279,8 @@ private:
         XSelectInput(display_, root_,
                      StructureNotifyMask | SubstructureNotifyMask | PropertyChangeMask);
         screen_watch_ = std::make_unique<ScreenWatch>(display_, root_);
-        tray_ = std::make_unique<TrayDock>(display_, root_, atoms_, screen_);
         input_ = std::make_unique<InputTranslator>(display_);
+        tray_ = std::make_unique<TrayDock>(display_, root_, atoms_, screen_, *input_);
         tray_dirty_ = true;
         char host[256] = {};
         gethostname(host, sizeof host - 1);
@@ -343,11 +359,8 @@ private:
                                       !(w->ex_style & WS_EX_NOACTIVATE)) ||
                                      (w->ex_style & WS_EX_APPWINDOW);
                 const bool constant = l.updated || (l.flags & LWA_ALPHA);
-                HWND owner = nullptr;
-                auto o = user::find_window_locked(w->owner);
-                for (int depth = 0; o && depth < 64;
-                     ++depth, o = user::find_window_locked(o->owner))
-                    owner = o->hwnd;
+                const auto owners = user::owners_locked(*w);
+                const HWND owner = owners.empty() ? nullptr : owners.back()->hwnd;
                 HICON icons[2] = {w->icon_big, w->icon_small};
                 if (!icons[0] && !icons[1] && w->cls) {
                     icons[0] = w->cls->icon;
@@ -835,16 +848,9 @@ private:
     bool wm_running() {
         if (wm_known_) return wm_;
         wm_known_ = true;
-        Atom type;
-        int format;
-        unsigned long count, rest;
-        unsigned char* data = nullptr;
-        bool found =
-            XGetWindowProperty(display_, root_, atoms_.net_supporting_wm_check, 0, 1, False,
-                               XA_WINDOW, &type, &format, &count, &rest, &data) == Success &&
-            data && count == 1;
-        if (data) XFree(data);
-        return wm_ = found;
+        wm_ =
+            !property_longs(display_, root_, atoms_.net_supporting_wm_check, XA_WINDOW, 1).empty();
+        return wm_;
     }
 
     // ---- from the server to the layer ----
@@ -866,10 +872,7 @@ private:
         if (XFilterEvent(&ev, None)) return;
         if (ev.xany.window == root_ && restacked(ev)) stack_suspect_ = true;
         if (tray_->handle(ev)) {
-            if (ev.type == ButtonPress || ev.type == ButtonRelease) {
-                input_->tick(ev.xbutton.time);
-                tray_->set_user_time(ev.xbutton.time);
-            }
+            if (ev.type == ButtonPress || ev.type == ButtonRelease) input_->tick(ev.xbutton.time);
             return;
         }
         if (screen_watch_->handle(ev)) return;
@@ -889,10 +892,7 @@ private:
                 break;
             case ButtonPress:
             case ButtonRelease:
-                if (xw) {
-                    input_->button(ev.xbutton);
-                    tray_->set_user_time(ev.xbutton.time);
-                }
+                if (xw) input_->button(ev.xbutton);
                 break;
             case MotionNotify:
                 if (xw) motion(ev);
@@ -903,10 +903,7 @@ private:
                 break;
             case KeyPress:
             case KeyRelease:
-                if (xw) {
-                    input_->key(ev.xkey, xw->ic);
-                    tray_->set_user_time(ev.xkey.time);
-                }
+                if (xw) input_->key(ev.xkey, xw->ic);
                 break;
             case FocusIn:
             case FocusOut:
@@ -977,7 +974,6 @@ private:
             XNextEvent(display_, &ev);
         }
         input_->motion(ev.xmotion);
-        tray_->set_user_time(ev.xmotion.time);
     }
 
     // The focus moved: to one of our windows at the manager's or the user's doing,
@@ -1057,16 +1053,9 @@ private:
     }
 
     void state_changed(XWin& xw) {
-        Atom type;
-        int format;
-        unsigned long count, rest;
-        unsigned char* data = nullptr;
-        long state = -1;
-        if (XGetWindowProperty(display_, xw.id, atoms_.wm_state, 0, 2, False, atoms_.wm_state,
-                               &type, &format, &count, &rest, &data) == Success &&
-            data && count >= 1)
-            state = reinterpret_cast<long*>(data)[0];
-        if (data) XFree(data);
+        const std::vector<long> values =
+            property_longs(display_, xw.id, atoms_.wm_state, atoms_.wm_state, 2);
+        const long state = values.empty() ? -1 : values[0];
         if (state != NormalState && state != IconicState) return;
         const XState now = state == IconicState ? XState::Iconic : XState::Normal;
         auto it = std::find(xw.asked_states.begin(), xw.asked_states.end(), now);
@@ -1117,8 +1106,8 @@ private:
     Window raised_ = 0;                    // the front pop-up last raised over everything
     bool stack_suspect_ = false;           // the server's stacking may have drifted
     std::vector<uint32_t> pixels_;
+    std::unique_ptr<InputTranslator> input_;  // before the tray, which reads its user time
     std::unique_ptr<TrayDock> tray_;
-    std::unique_ptr<InputTranslator> input_;
     std::unique_ptr<ScreenWatch> screen_watch_;
     std::map<HCURSOR, Cursor> cursors_;
     HCURSOR cursor_ = nullptr;

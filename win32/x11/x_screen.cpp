@@ -17,17 +17,11 @@ namespace w32::present {
 namespace {
 
 // The index'th group of `per` 32-bit values of a root property; false when absent.
-bool cardinals(Display* d, Window root, Atom name, int index, int per, long* out) {
-    Atom type;
-    int format;
-    unsigned long count, rest;
-    unsigned char* data = nullptr;
-    const bool ok = XGetWindowProperty(d, root, name, 0, 4096, False, XA_CARDINAL, &type, &format,
-                                       &count, &rest, &data) == Success &&
-                    data && format == 32 && count >= static_cast<unsigned long>((index + 1) * per);
-    if (ok) std::copy_n(reinterpret_cast<long*>(data) + index * per, per, out);
-    if (data) XFree(data);
-    return ok;
+bool cardinals(Display* d, Window root, Atom name, long index, size_t per, long* out) {
+    const std::vector<long> values = property_longs(d, root, name, XA_CARDINAL, 4096);
+    if (index < 0 || static_cast<size_t>(index) >= values.size() / per) return false;
+    std::copy_n(values.begin() + static_cast<std::ptrdiff_t>(index * per), per, out);
+    return true;
 }
 
 }  // namespace
@@ -99,7 +93,7 @@ void ScreenWatch::read() {
     // One work area for the whole screen: each monitor keeps the part on it.
     long desktop = 0, area[4];
     cardinals(display_, root_, current_desktop_, 0, 1, &desktop);
-    if (cardinals(display_, root_, workarea_, static_cast<int>(std::max(0L, desktop)), 4, area) ||
+    if (cardinals(display_, root_, workarea_, desktop, 4, area) ||
         cardinals(display_, root_, workarea_, 0, 4, area)) {
         for (auto& m : layout.monitors) {
             const RECT work{std::max<LONG>(m.rect.left, area[0]),

@@ -24,6 +24,10 @@ struct Atoms {
     void load(Display* d, int screen);
 };
 
+// A window's property of that type and format 32, at most `max` values (format 32
+// travels as longs); empty when it is absent or of another type or format.
+std::vector<long> property_longs(Display* d, Window w, Atom name, Atom type, long max);
+
 // The virtual key an X key stands for (0 when none), from its keysym without
 // modifiers, and its PC scan code and extended flag from its keycode.
 WORD virtual_key(unsigned long keysym);
@@ -31,17 +35,19 @@ void scan_code(unsigned keycode, WORD* scan, bool* extended);
 // The character a keysym types (0 when none).
 char32_t keysym_char(unsigned long keysym);
 
-// Notification-area icons docked in the desktop's XEmbed system tray.
+class InputTranslator;
+
+// Notification-area icons docked in the desktop's XEmbed system tray; a dock request
+// carries the time of the latest user event that `input` saw.
 class TrayDock {
 public:
-    TrayDock(Display* d, Window root, const Atoms& atoms, int screen);
+    TrayDock(Display* d, Window root, const Atoms& atoms, int screen, const InputTranslator& input);
     ~TrayDock();
     // Brings the docked icons in line with the layer's icons; looks for the tray
     // again when asked (it costs a round trip).
     void update(bool find = true);
     // True when the event was the tray's or an icon's, and was handled.
     bool handle(const XEvent& ev);
-    void set_user_time(Time t) { user_time_ = t; }
     // Milliseconds until the hovered icon's tooltip is due (-1: none), and showing it
     // once it is.
     int timeout() const;
@@ -70,8 +76,8 @@ private:
     Window root_;
     const Atoms& atoms_;
     int screen_;
+    const InputTranslator& input_;
     Window tray_ = 0;
-    Time user_time_ = 0;
     std::vector<Icon> icons_;
     // The tooltip of the icon the pointer rests on: a small override-redirect window
     // below (or above) the pointer, shown once it has rested a while.

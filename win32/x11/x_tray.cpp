@@ -4,9 +4,12 @@
 // gives it over the tray's own background, carries the tooltip as its name, and
 // turns presses and releases into the icon's callback message. Without a tray the
 // icons stay the layer's recorded stand-ins.
+#include "x_input.h"
 #include "x_shared.h"
 
+#include <w32/gdi.h>
 #include <w32/icon_pixels.h>
+#include <w32/screen.h>
 #include <w32/text.h>
 #include <w32/tray.h>
 
@@ -58,8 +61,9 @@ std::vector<uint32_t> scale(const std::vector<uint32_t>& src, int sw, int sh, in
 
 }  // namespace
 
-TrayDock::TrayDock(Display* d, Window root, const Atoms& atoms, int screen)
-    : display_(d), root_(root), atoms_(atoms), screen_(screen) {}
+TrayDock::TrayDock(Display* d, Window root, const Atoms& atoms, int screen,
+                   const InputTranslator& input)
+    : display_(d), root_(root), atoms_(atoms), screen_(screen), input_(input) {}
 
 TrayDock::~TrayDock() = default;
 
@@ -136,7 +140,7 @@ void TrayDock::dock(Icon& icon) {
     e.xclient.window = tray_;
     e.xclient.message_type = atoms_.net_system_tray_opcode;
     e.xclient.format = 32;
-    e.xclient.data.l[0] = static_cast<long>(user_time_);
+    e.xclient.data.l[0] = static_cast<long>(input_.user_time());
     e.xclient.data.l[1] = kRequestDock;
     e.xclient.data.l[2] = static_cast<long>(icon.win);
     XSendEvent(display_, tray_, False, NoEventMask, &e);
@@ -229,14 +233,8 @@ void TrayDock::show_tip() {
     const UINT format = DT_SINGLELINE | DT_NOPREFIX;
     DrawTextW(dc, icon->tip.c_str(), -1, &text, format | DT_CALCRECT);
     const int w = text.right + 2 * kTipPadX + 2, h = text.bottom + 2 * kTipPadY + 2;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = w32::gdi::create_dib32(w, h, &bits);
     HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
     const RECT whole{0, 0, w, h}, inside{1, 1, w - 1, h - 1};
     HBRUSH frame = CreateSolidBrush(kTipFrame), back = CreateSolidBrush(kTipBack);
@@ -260,11 +258,11 @@ void TrayDock::show_tip() {
     if (!bits) return;
     tip_width_ = w;
     tip_height_ = h;
-    // Below the pointer, or above it where the screen ends; never off the screen's side.
-    const int sw = DisplayWidth(display_, screen_), sh = DisplayHeight(display_, screen_);
-    int x = std::clamp<int>(hover_at_.x, 0, std::max(0, sw - w));
+    // Below the pointer, or above it where its monitor ends; never off the monitor's side.
+    const RECT m = w32::screen::current().at(hover_at_, true)->rect;
+    const int x = std::clamp<int>(hover_at_.x, m.left, std::max<int>(m.left, m.right - w));
     int y = hover_at_.y + kTipBelow;
-    if (y + h > sh) y = std::max(0, static_cast<int>(hover_at_.y) - kTipAbove - h);
+    if (y + h > m.bottom) y = std::max<int>(m.top, hover_at_.y - kTipAbove - h);
     if (!tip_) {
         XSetWindowAttributes a{};
         a.override_redirect = True;
@@ -361,8 +359,8 @@ bool TrayDock::handle(const XEvent& ev) {
             // starts the wait again until it shows).
             if (tip_shown_ && hovered_ == icon->win) break;
             hovered_ = icon->win;
-            hover_at_ = POINT{ev.xcrossing.x_root, ev.xcrossing.y_root};
-            if (ev.type == MotionNotify) hover_at_ = POINT{ev.xmotion.x_root, ev.xmotion.y_root};
+            hover_at_ = ev.type == MotionNotify ? POINT{ev.xmotion.x_root, ev.xmotion.y_root}
+                                                : POINT{ev.xcrossing.x_root, ev.xcrossing.y_root};
             tip_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTipDelayMs);
             break;
         case LeaveNotify:

@@ -154,6 +154,19 @@ private:
 // A surface of w x h at bpp, zeroed; null when out of memory.
 std::shared_ptr<Bitmap> make_bitmap(int width, int height, int bpp, bool bottom_up = false);
 
+// A 32-bit top-down DIB section (what the layer's own pictures are drawn on), its
+// pixels in *bits; null when it cannot be made.
+inline HBITMAP create_dib32(int width, int height, void** bits) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 // The 32-bit value GDI raster operations write for a colour: alpha byte 0.
 inline uint32_t color_pixel(COLORREF c) {
     return (static_cast<uint32_t>(GetRValue(c)) << 16) |

@@ -9,9 +9,11 @@
 
 namespace w32::user {
 
-// Premultiplied 0xAARRGGBB words, top row first, and the hot spot; false for a
-// handle that names no cursor or icon. A picture without alpha takes it from its mask.
-bool icon_pixels(HICON icon, int* width, int* height, POINT* hot, std::vector<uint32_t>* argb);
+// Premultiplied (or, when asked, straight) 0xAARRGGBB words, top row first, and the
+// hot spot; false for a handle that names no cursor or icon. A picture without alpha
+// takes it from its mask.
+bool icon_pixels(HICON icon, int* width, int* height, POINT* hot, std::vector<uint32_t>* argb,
+                 bool premultiplied = true);
 
 // A picture as a desktop takes it: straight (not premultiplied) 0xAARRGGBB words, top
 // row first.

@@ -17,7 +17,8 @@ bool followed();
 // Ends the session of the process, once (later calls do nothing), on a thread of its
 // own: every top-level window gets WM_QUERYENDSESSION with `reason` as lParam, then
 // WM_ENDSESSION (TRUE, `reason`), each on its own thread, and the process ends with
-// exit code 0. Windows that refuse or do not answer within 5 s keep nothing alive.
+// exit code 0. Each window has 5 s for each message, whatever the others do; windows
+// that refuse or do not answer keep nothing alive.
 void end(LPARAM reason);
 
 }  // namespace w32::session
