@@ -111,10 +111,7 @@ TEST(HttpDownImpl, UrlTextsAreCrackedNormalizedAndEncoded) {
         EXPECT_EQ(CHttpDownImpl::NormalizeUrl(url), normal);
     EXPECT_EQ(UrlEncode("aZ09!$()*,-._"), "aZ09!$()*,-._");
     EXPECT_EQ(UrlEncode("a b~/?&="), "a%20b%7E%2F%3F%26%3D");
-    EXPECT_EQ(UrlEncode(std::string("\xE4\xB8\xAD"
-                                    "a\0b",
-                                    6)),
-              "%E4%B8%ADa%00b");
+    EXPECT_EQ(UrlEncode(std::string("\344\270\255a\0b", 6)), "%E4%B8%ADa%00b");
 }
 
 // Records what a download reports; cancels once `cancel_after` bytes were reported.

@@ -61,9 +61,7 @@ TEST(MidHashTest, DigestsWithTwoFinalisationsOfAtMost259CharactersInLowerCase) {
 TEST(MachineIdTest, IsThirtyTwoLowerCaseHexDigitsInEveryProcessAndNeedsRoomForThem) {
     PrivateRegistry registry;
     const std::string mid = Mid();
-    EXPECT_EQ(mid.size(), 32u);
-    EXPECT_TRUE(IsLowerHex(mid)) << mid;
-    EXPECT_EQ(Mid(), mid);
+    EXPECT_TRUE(mid.size() == 32 && IsLowerHex(mid) && Mid() == mid) << mid;
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(base_test::ProbeLines(BASE_TEST_CHILD " mid")["mid"], mid);
     base::ComputeMid2(nullptr, 260);  // nothing to write to, nothing happens
@@ -165,8 +163,7 @@ TEST(NetworkCardsTest, CardsWithoutAKnownServiceAreSkippedAndNetbiosGivesHexDigi
 
     if (!base::MacByNetbios(out, sizeof(out))) GTEST_SKIP() << "no network card here";
     const std::string mac = out;
-    EXPECT_EQ(mac.size(), 12u);
-    EXPECT_EQ(mac.find_first_not_of("0123456789ABCDEF"), std::string::npos) << mac;
+    EXPECT_TRUE(mac.size() == 12 && mac.find_first_not_of("0123456789ABCDEF") == mac.npos) << mac;
     char small[12];
     EXPECT_FALSE(base::MacByNetbios(small, sizeof(small)));
 }
@@ -232,9 +229,7 @@ TEST(DiskSerialTest, IdentifyWordsAndStorageDescriptorTextsGiveTheSerial) {
                  {"S3Z9NB0K", true, "3S9ZBNK0"},
                  {"41424", false, "41424"},
                  {"0141", false, "0141"},
-                 {"AB\x01"
-                  "CD",
-                  true, ""},  // unprintable text gives nothing
+                 {"AB\001CD", true, ""},  // unprintable text gives nothing
                  {"S\xc3\xa9rie", true, ""}};
     for (const auto& c : texts) {
         std::vector<BYTE> bytes(head, 0);
@@ -301,8 +296,7 @@ TEST(FirstGenerationIdTest, WmiSerialsAreDecodedAndProbesThatNeedFirmwareAnswerN
         EXPECT_EQ(std::wstring(out), c.text) << c.serial;
     }
     wchar_t wmi[64] = L"x";
-    EXPECT_FALSE(base::WmiDiskSerial(wmi, 64));
-    EXPECT_EQ(wmi[0], L'\0');
+    EXPECT_TRUE(!base::WmiDiskSerial(wmi, 64) && wmi[0] == L'\0');
     EXPECT_STREQ(base::GetHardwareIdV1(), "");
     char current[100] = {};
     const bool found = base::MacByNetbios(current, sizeof(current));
