@@ -57,8 +57,7 @@ protected:
         ScopedHandle process(pi.hProcess), thread(pi.hThread);
         DWORD code = 0;
         EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
-        EXPECT_TRUE(GetExitCodeProcess(process.Get(), &code));
-        EXPECT_EQ(code, 5u);
+        EXPECT_TRUE(GetExitCodeProcess(process.Get(), &code) && code == 5) << code;
         return ok;
     }
 
@@ -104,12 +103,10 @@ TEST_F(TokenUtil, IntegrityLevelsOfTheOwnAndTheShellsToken) {
         EXPECT_EQ(base::IsCurrentProcessHighIntegrity(), rid == 0x3000u) << level;
     }
     Set("WIN32_INTEGRITY", "high");
-    EXPECT_EQ(base::GetShellProcessId(), 0u);
-    EXPECT_EQ(base::GetShellPrimaryToken(), nullptr);
+    EXPECT_TRUE(base::GetShellProcessId() == 0 && base::GetShellPrimaryToken() == nullptr);
     ShellWindow shell;  // the shell is found through its window
     EXPECT_EQ(base::GetShellProcessId(), GetCurrentProcessId());
     ScopedHandle token(base::GetShellPrimaryToken());
-    ASSERT_TRUE(token.IsValid());
     TOKEN_TYPE type = TokenImpersonation;
     DWORD size = 0;
     ASSERT_TRUE(GetTokenInformation(token.Get(), TokenType, &type, sizeof type, &size));
@@ -180,8 +177,8 @@ TEST_F(TokenUtil, PrivilegesElevationAndTheElevatedStart) {
     EXPECT_FALSE(base::EnablePrivilege(L"SeNoSuchPrivilege", true));
 
     bool elevated = false;
-    EXPECT_TRUE(base::QueryProcessElevation(&elevated, 0xFFFFFFFF) && elevated);
-    EXPECT_TRUE(base::IsProcessElevated(GetCurrentProcessId()));
+    EXPECT_TRUE(base::QueryProcessElevation(&elevated, 0xFFFFFFFF) && elevated &&
+                base::IsProcessElevated(GetCurrentProcessId()));
     const bool admin = IsUserAnAdmin() != FALSE;
     EXPECT_EQ(base::NeedsElevation(), !admin);
     Set("WIN32_INTEGRITY", "medium");
