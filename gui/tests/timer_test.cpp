@@ -32,10 +32,8 @@ TEST_F(TimeCallbacks, EntriesRunInDueOrderOncePastTheirDueTickNeverInsideTheCall
     for (DWORD t = GetTickCount(); GetTickCount() == t;) {
     }
     const DWORD before = GetTickCount();
-    Gui::SetTimeCallback(1000, Rec("a"));
-    Gui::SetTimeCallback(500, Rec("b"));
-    Gui::SetTimeCallback(1000, Rec("c"));
-    Gui::SetTimeCallback(500, Rec("d"));
+    for (auto [delay, name] : {std::pair{1000, "a"}, {500, "b"}, {1000, "c"}, {500, "d"}})
+        Gui::SetTimeCallback(delay, Rec(name));
     Gui::SetTimeCallback(-700, Rec("e"), ids_);
     Gui::SetTimeCallback(0, Rec("zero"));
     Gui::PostCallback(Rec("posted"));
@@ -73,8 +71,7 @@ TEST_F(TimeCallbacks, ARepeatRunsOncePerPassEveryPeriodUntilKilledEvenFromItsOwn
     g_log.clear();
     Gui::ProcessTimeCallbacks(GetTickCount() + 1000);
     EXPECT_EQ(g_log, Log{"after"});
-    EXPECT_EQ(destroyed_during_call, 0);
-    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(std::make_pair(destroyed_during_call, destroyed.load()), std::make_pair(0, 1));
 }
 
 TEST_F(TimeCallbacks, KillingTakesExactlyTheIdsInsideTheRangeAndOwnersTakeTheirs) {
