@@ -95,8 +95,7 @@ TEST_F(Archive, BadArchivesWriteNothingAndADamagedEntryEndsTheWalk) {
     EXPECT_FALSE(ExtractZip(winfile("junk.zip").c_str(), Folder("out").c_str()));
     EXPECT_FALSE(ExtractZip(winfile("missing.zip").c_str(), Folder("out").c_str()));
     auto zip = Zip({E("a", std::string(1000, 'a')), E("b", std::string(1000, 'b'))}, "b.zip");
-    EXPECT_FALSE(ExtractZip(zip.c_str(), Folder("out").c_str(), 1999));
-    EXPECT_FALSE(Exists(file("out")));
+    EXPECT_FALSE(ExtractZip(zip.c_str(), Folder("out").c_str(), 1999) || Exists(file("out")));
     EXPECT_TRUE(ExtractZip(zip.c_str(), Folder("out").c_str(), 2000));
     EXPECT_EQ(List("out"), "a b");
     for (bool deflate : {true, false}) {

@@ -51,8 +51,7 @@ TEST_F(FileUtil, ExistenceSizeAndHeadOfFiles) {
 
 TEST_F(FileUtil, CheckFolderCreatesMissingFoldersAndTellsFilesAndWriteProtectedDrivesApart) {
     EXPECT_EQ(CheckFolder(winfile("new/nested").c_str()), 0);
-    EXPECT_TRUE(Has("new/nested"));
-    EXPECT_TRUE(IsUsableFolder(win()) && CanWriteFolder(win().c_str()));
+    EXPECT_TRUE(Has("new/nested") && IsUsableFolder(win()) && CanWriteFolder(win().c_str()));
     EXPECT_EQ(List("new/nested") + List(), "new");
     Write("f.txt", "x");
     EXPECT_EQ(CheckFolder(winfile("f.txt").c_str()), 1);

@@ -146,8 +146,7 @@ TEST_F(CtrlInput, ARightRepeatStopsWithTheForegroundALeftOneDoesNot) {
 TEST_F(CtrlInput, ACapturedControlGetsMovesOutsideItsRectInItsOwnCoordinates) {
     Keys({VK_LBUTTON});
     top.Press(Ctrl::MOUSEMOVE, Point(10, 20));
-    EXPECT_TRUE(d.SetCapture());
-    EXPECT_TRUE(d.HasCapture() && Ctrl::GetMouseCtrl() == &d);
+    EXPECT_TRUE(d.SetCapture() && d.HasCapture() && Ctrl::GetMouseCtrl() == &d);
     g_log.clear();
     top.Press(Ctrl::MOUSEMOVE, Point(10, 20));
     EXPECT_EQ(g_log, (Log{"d:30@-110,-30", "d:20@-110,-30"}));

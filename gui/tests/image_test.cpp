@@ -118,9 +118,7 @@ TEST(Image, CopiesShareDataAndEveryNewDataGetsAUniqueSerial) {
     for (ImageBuffer* x : {&x, &y, &z}) memset(x->Begin(), 0x11, 24);
     z[1][2].a = 0x12;
     Image ix(x), iy(y);
-    EXPECT_TRUE(ix == iy);
-    EXPECT_TRUE(ix != Image(z));
-    EXPECT_TRUE(ix != Numbered(1, 1));
+    EXPECT_TRUE(ix == iy && ix != Image(z) && ix != Numbered(1, 1));
 }
 
 TEST(ImageOps, HotSpotsAndCropsMakeNewImagesAndLeaveTheSource) {

@@ -72,11 +72,10 @@ TEST_F(JPGRaster, FilesNeedTheJpgOrJpegExtensionInAnyCaseAndReadableContents) {
         EXPECT_TRUE(r.LoadFile(Put(name, bytes).c_str()).IsEmpty()) << name;
     EXPECT_TRUE(r.LoadFile(dir_.winfile("missing.jpg").c_str()).IsEmpty());
     EXPECT_TRUE(r.LoadFile(Put("empty.jpg", "").c_str()).IsEmpty());
-    EXPECT_TRUE(r.LoadFile(nullptr).IsEmpty());
-    EXPECT_TRUE(r.LoadMemory(nullptr, 10).IsEmpty());
-    EXPECT_TRUE(Decode("certainly not a picture").IsEmpty());
-    EXPECT_TRUE(Decode(bytes, 0).IsEmpty());
-    EXPECT_TRUE(Decode(bytes, 20).IsEmpty());
+    EXPECT_TRUE(r.LoadFile(nullptr).IsEmpty() && r.LoadMemory(nullptr, 10).IsEmpty());
+    for (const auto& [data, size] :
+         {std::pair{std::string("certainly not a picture"), 23}, {bytes, 0}, {bytes, 20}})
+        EXPECT_TRUE(Decode(data, size).IsEmpty()) << size;
 }
 
 TEST_F(JPGRaster, SavedBitmapsUseTheJpegEncoderAndLoadBack) {
