@@ -34,13 +34,9 @@ protected:
     void Set(const char* name, const std::string& value) { env_.Set(name, value); }
 
     void SetPolicy(const wchar_t* name, DWORD value) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE,
-                                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system",
-                                  0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value), 0);
-        RegCloseKey(key);
+        ASSERT_TRUE(base_test::SetMachineValue(
+            L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system", name, REG_DWORD,
+            &value, sizeof value));
     }
 
     // Starts the child program through CreateProcessByToken; true when it ran and
@@ -76,18 +72,8 @@ protected:
 
 // A window of the desktop shell's class, as the shell of this session would have.
 struct ShellWindow {
-    ShellWindow() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"Progman";
-        RegisterClassW(&wc);
-        hwnd = CreateWindowExW(0, L"Progman", L"Program Manager", WS_POPUP, 0, 0, 10, 10, nullptr,
-                               nullptr, wc.hInstance, nullptr);
-        EXPECT_NE(hwnd, nullptr);
-    }
     ~ShellWindow() { DestroyWindow(hwnd); }
-    HWND hwnd;
+    HWND hwnd = base_test::MakeWindow(L"Progman", L"Program Manager", WS_POPUP);
 };
 
 }  // namespace
