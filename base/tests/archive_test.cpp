@@ -91,12 +91,11 @@ TEST_F(Archive, NamesThatLeaveTheFolderOrDoNotFitAreSkipped) {
 // data spoilt, or a stored byte flipped (only the CRC tells): the entry is removed, what
 // was there stays and the walk ends.
 TEST_F(Archive, BadArchivesWriteNothingAndADamagedEntryEndsTheWalk) {
-    ASSERT_TRUE(WriteAll(file("junk.zip"), "this is no zip archive at all"));
+    Write("junk.zip", "this is no zip archive at all");
     EXPECT_FALSE(ExtractZip(winfile("junk.zip").c_str(), Folder("out").c_str()));
     EXPECT_FALSE(ExtractZip(winfile("missing.zip").c_str(), Folder("out").c_str()));
     auto zip = Zip({E("a", std::string(1000, 'a')), E("b", std::string(1000, 'b'))}, "b.zip");
-    EXPECT_FALSE(ExtractZip(zip.c_str(), Folder("out").c_str(), 1999));
-    EXPECT_FALSE(Exists(file("out")));
+    EXPECT_FALSE(ExtractZip(zip.c_str(), Folder("out").c_str(), 1999) || Exists(file("out")));
     EXPECT_TRUE(ExtractZip(zip.c_str(), Folder("out").c_str(), 2000));
     EXPECT_EQ(List("out"), "a b");
     for (bool deflate : {true, false}) {
@@ -107,8 +106,7 @@ TEST_F(Archive, BadArchivesWriteNothingAndADamagedEntryEndsTheWalk) {
         for (size_t i = 0; i < (deflate ? 8 : 1); ++i) bytes[at + (deflate ? 0 : 100) + i] ^= 0x5A;
         ASSERT_TRUE(WriteAll(file("a.zip"), bytes));
         const std::string out = deflate ? "out1" : "out2";
-        Dir(out);
-        ASSERT_TRUE(WriteAll(file(out + "/bad.bin"), "kept"));
+        Dir(out), Write(out + "/bad.bin", "kept");
         EXPECT_FALSE(ExtractZip(zip.c_str(), Folder(out).c_str())) << deflate;
         EXPECT_EQ(List(out), "bad.bin first.txt");
         EXPECT_EQ(Read(out + "/bad.bin"), "kept");
@@ -116,9 +114,8 @@ TEST_F(Archive, BadArchivesWriteNothingAndADamagedEntryEndsTheWalk) {
 }
 
 TEST_F(Archive, LinksInTheDestinationAreNeverFollowed) {
-    Dir("out");
-    Dir("elsewhere");
-    ASSERT_TRUE(WriteAll(file("elsewhere/target.txt"), "outside"));
+    Dir("out"), Dir("elsewhere");
+    Write("elsewhere/target.txt", "outside");
     ASSERT_EQ(symlink(file("elsewhere").c_str(), file("out/evil").c_str()), 0);
     ASSERT_EQ(symlink(file("elsewhere/target.txt").c_str(), file("out/l.txt").c_str()), 0);
     EXPECT_FALSE(
@@ -132,8 +129,7 @@ TEST_F(Archive, LinksInTheDestinationAreNeverFollowed) {
 
 TEST_F(Archive, WalkWithoutPathsWritesLastPartsAndCanKeepExistingFiles) {
     Zip({E("a/"), E("a/b/c.txt", "c"), E("d/keep.txt", "new")});
-    Dir("out");
-    ASSERT_TRUE(WriteAll(file("out/keep.txt"), "old"));
+    Dir("out"), Write("out/keep.txt", "old");
     const std::wstring wide = Folder("out");
     const std::string folder(wide.begin(), wide.end());  // the test folder's path is ASCII
     unzFile archive = unzOpen(file("a.zip").c_str());
@@ -149,8 +145,8 @@ TEST_F(Archive, DirectoryChainStopsAtTheLastSeparator) {
     EXPECT_FALSE(Exists(file("p/q/r")));
     EXPECT_TRUE(CreateDirectoryChain(L"C:\\") && CreateDirectoryChain(L"Z:\\"));
     EXPECT_FALSE(CreateDirectoryChain(Folder(std::string(261, 'n')).c_str()));
-    EXPECT_TRUE(CreateDirectoryIfMissing(winfile("p").c_str()));
-    EXPECT_TRUE(CreateDirectoryIfMissing(winfile("fresh").c_str()));
+    for (const char* made : {"p", "fresh"})
+        EXPECT_TRUE(CreateDirectoryIfMissing(winfile(made).c_str()));
     EXPECT_FALSE(CreateDirectoryIfMissing(winfile("none/deeper").c_str()));
     EXPECT_EQ(List(), "fresh p");
 }
@@ -227,8 +223,8 @@ TEST_F(Archive, InflatesZlibAndGzipToMemoryFilesOrNothing) {
     EXPECT_TRUE(GunzipFile(winfile("a.gz").c_str(), winfile("out.txt").c_str()));
     EXPECT_EQ(Read("out.txt"), text);
     EXPECT_FALSE(GunzipFile(winfile("bad.gz").c_str(), winfile("bad.txt").c_str()));
-    EXPECT_FALSE(GunzipFile(winfile("missing.gz").c_str(), winfile("m.txt").c_str()));
-    EXPECT_FALSE(Has("m.txt"));
+    EXPECT_FALSE(GunzipFile(winfile("missing.gz").c_str(), winfile("m.txt").c_str()) ||
+                 Has("m.txt"));
 }
 
 }  // namespace

@@ -22,8 +22,7 @@ protected:
     // A tree: a.txt, sub/b.txt, sub/deeper/c.txt
     void Tree(const std::string& root) {
         for (const char* folder : {"", "/sub", "/sub/deeper"}) Dir(root + folder);
-        Write(root + "/a.txt", "a");
-        Write(root + "/sub/b.txt", "bb");
+        Write(root + "/a.txt", "a"), Write(root + "/sub/b.txt", "bb");
         Write(root + "/sub/deeper/c.txt", "ccc");
     }
     void ReadOnly(const std::string& name) {
@@ -42,20 +41,17 @@ TEST_F(FileUtil, ExistenceSizeAndHeadOfFiles) {
     const int fd = open(file("big.bin").c_str(), O_CREAT | O_WRONLY, 0600);
     ASSERT_EQ(ftruncate(fd, 5000000123LL), 0);
     close(fd);
-    EXPECT_TRUE(IsExistingFile(winfile("f.txt")));
-    EXPECT_FALSE(IsExistingFile(win()));
-    EXPECT_TRUE(PathExists((win() + L"\\").c_str()));
-    EXPECT_FALSE(PathExists(winfile("missing").c_str()));
-    EXPECT_EQ(GetFileSize64(winfile("big.bin")), 5000000123LL);
-    EXPECT_EQ(GetFileSize64(winfile("missing")), -1);
-    EXPECT_EQ(ReadFileHead(winfile("f.txt")), "MZ");  // at most 129 bytes, up to a zero
-    EXPECT_EQ(ReadFileHead(winfile("big.bin")), "");
+    EXPECT_TRUE(IsExistingFile(winfile("f.txt")) && !IsExistingFile(win()));
+    EXPECT_TRUE(PathExists((win() + L"\\").c_str()) && !PathExists(winfile("missing").c_str()));
+    EXPECT_EQ(std::make_pair(GetFileSize64(winfile("big.bin")), GetFileSize64(winfile("missing"))),
+              (std::pair<int64_t, int64_t>(5000000123LL, -1)));
+    // At most 129 bytes, up to a zero.
+    EXPECT_EQ(ReadFileHead(winfile("f.txt")) + "|" + ReadFileHead(winfile("big.bin")), "MZ|");
 }
 
 TEST_F(FileUtil, CheckFolderCreatesMissingFoldersAndTellsFilesAndWriteProtectedDrivesApart) {
     EXPECT_EQ(CheckFolder(winfile("new/nested").c_str()), 0);
-    EXPECT_TRUE(Has("new/nested"));
-    EXPECT_TRUE(IsUsableFolder(win()) && CanWriteFolder(win().c_str()));
+    EXPECT_TRUE(Has("new/nested") && IsUsableFolder(win()) && CanWriteFolder(win().c_str()));
     EXPECT_EQ(List("new/nested") + List(), "new");
     Write("f.txt", "x");
     EXPECT_EQ(CheckFolder(winfile("f.txt").c_str()), 1);
@@ -100,8 +96,7 @@ TEST_F(FileUtil, DeleteAndClearRemoveTreesAndLinksButNotTheirTargetsNorReadOnlyF
     for (const std::wstring& path :
          {winfile("tree"), winfile("t2") + L"\\", winfile("toplink"), winfile("slashlink") + L"\\"})
         EXPECT_TRUE(DeleteDirectory(path.c_str()));
-    Write("t/Config.INI", "k");
-    Write("t/other.log", "o");
+    Write("t/Config.INI", "k"), Write("t/other.log", "o");
     ClearFolder(winfile("t"), true, {L"config.ini", L"a.TXT"});
     EXPECT_EQ(List("t"), "Config.INI a.txt");
     ClearFolder(winfile("t") + L"\\", false, {L"config.ini"});
@@ -117,9 +112,7 @@ TEST_F(FileUtil, DeleteAndClearRemoveTreesAndLinksButNotTheirTargetsNorReadOnlyF
 // The in-use test and the replacing copy move files aside to a free ".tmp" name,
 // never over a file that is there already.
 TEST_F(FileUtil, OnlyAFileHeldElsewhereIsInUseAndNoSideFileIsTouched) {
-    Write("setup.exe", "payload");
-    Write("kept.exe", "kept");
-    Write("kept.exe.tmp", "unrelated");
+    Write("setup.exe", "payload"), Write("kept.exe", "kept"), Write("kept.exe.tmp", "unrelated");
     EXPECT_FALSE(IsFileInUse(winfile("kept.exe")) || IsFileInUse(winfile("missing.exe")));
     LogCapture log;
     testing_support::ChildProcess child;
@@ -134,8 +127,7 @@ TEST_F(FileUtil, OnlyAFileHeldElsewhereIsInUseAndNoSideFileIsTouched) {
 }
 
 TEST_F(FileUtil, DeepCopyReplacesAReadOnlyOrLockedDestinationAndCopiesRetry) {
-    for (const char* name : {"ro.dll", "old.dll"}) Write(name, "old");
-    Write("new.dll", "new");
+    Write("ro.dll", "old"), Write("old.dll", "old"), Write("new.dll", "new");
     Write("old.dll.tmp", "unrelated");
     ReadOnly("ro.dll");
     EXPECT_TRUE(DeepCopyFile(winfile("new.dll"), winfile("ro.dll")));

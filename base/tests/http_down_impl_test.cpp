@@ -2,6 +2,7 @@
 
 #include "support/base_test.h"
 #include "testing/http_test_server.h"
+#include "testing/random_bytes.h"
 
 using testing_http::make_reply;
 using testing_http::ReceivedRequest;
@@ -11,11 +12,7 @@ namespace {
 
 const std::string kContent = "0123456789abcdefghij", kBig((4 << 20) + 1, 'x');
 
-std::string Pieces() {
-    std::string pieces(20000, 0);
-    for (size_t i = 0; i < pieces.size(); ++i) pieces[i] = static_cast<char>('A' + i % 23);
-    return pieces;
-}
+std::string Pieces() { return testing_support::RandomBytes(20000, 23); }
 
 Reply Answer(const ReceivedRequest& r) {
     const std::string t = r.target;
@@ -111,10 +108,7 @@ TEST(HttpDownImpl, UrlTextsAreCrackedNormalizedAndEncoded) {
         EXPECT_EQ(CHttpDownImpl::NormalizeUrl(url), normal);
     EXPECT_EQ(UrlEncode("aZ09!$()*,-._"), "aZ09!$()*,-._");
     EXPECT_EQ(UrlEncode("a b~/?&="), "a%20b%7E%2F%3F%26%3D");
-    EXPECT_EQ(UrlEncode(std::string("\xE4\xB8\xAD"
-                                    "a\0b",
-                                    6)),
-              "%E4%B8%ADa%00b");
+    EXPECT_EQ(UrlEncode(std::string("\344\270\255a\0b", 6)), "%E4%B8%ADa%00b");
 }
 
 // Records what a download reports; cancels once `cancel_after` bytes were reported.

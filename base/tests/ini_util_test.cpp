@@ -22,8 +22,8 @@ TEST(IniUtilTest, ReadsWhatIsThereCutToTheBufferAndWritesTextAndNumbers) {
     for (auto& c : cases) EXPECT_EQ(GetIniString(c.app, c.key, path, c.size), c.value) << c.key;
     EXPECT_EQ(GetIniString(L"log", L"level", dir.winfile("none.ini"), 260), L"");
 
-    EXPECT_TRUE(base::SetConfigFileInt(L"channel", L"UserChannel", L"渠道7", path));
-    EXPECT_TRUE(base::SetConfigFileInt(L"channel", L"UserFrom", -12, path));
+    EXPECT_TRUE(base::SetConfigFileInt(L"channel", L"UserChannel", L"渠道7", path) &&
+                base::SetConfigFileInt(L"channel", L"UserFrom", -12, path));
     EXPECT_EQ(GetIniString(L"channel", L"UserChannel", path, 260) + L"|" +
                   GetIniString(L"channel", L"UserFrom", path, 260),
               L"渠道7|-12");

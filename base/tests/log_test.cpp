@@ -79,8 +79,7 @@ TEST_F(LogTest, FiltersByCategoryLevelWithoutEvaluatingPieces) {
 
 TEST_F(LogTest, NarrowChineseTextAndAstralCharactersReachTheFileAsUtf16) {
     LOG_ERROR << "错误码：" << 5u << L"下载器" << L"\U0001F600";
-    LOG_ERROR << "bad \xFF\xFE piece"
-              << "|kept";
+    LOG_ERROR << "bad \xFF\xFE piece" << std::string("|kept");
     // A piece that is not valid text is dropped; the rest of the line stays.
     const std::u16string head = U16(Head("ALL", "ERROR"));
     EXPECT_EQ(Lines(), head + u"错误码：5下载器\U0001F600\r\n" + head + u"|kept\r\n");
@@ -89,12 +88,11 @@ TEST_F(LogTest, NarrowChineseTextAndAstralCharactersReachTheFileAsUtf16) {
 TEST_F(LogTest, ConcurrentStatementsGiveWholeLines) {
     constexpr int kThreads = 8, kLines = 200;
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([t] {
             for (int i = 0; i < kLines; ++i)
                 LOG_MESSAGE << "thread " << t << " line " << i << " " << std::string(40, 'x');
         });
-    }
     for (auto& th : threads) th.join();
     // Whole lines one after another, each thread's in the order it wrote them.
     const std::u16string units = Lines();
@@ -116,15 +114,12 @@ TEST(LogConsoleTest, StandardErrorGetsAnsiTextUntilAFileIsSet) {
     TempDir dir;
     const int saved = dup(2), fd = open(dir.file("err").c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_GE(fd, 0);
-    fflush(stderr);
-    dup2(fd, 2);
+    fflush(stderr), dup2(fd, 2);
     ASSERT_EQ(COutput2FILE::Stream(), stderr);
     ScopedEnv time("WIN32_FIXED_TIME", "2026-01-05T23:59:58");
     LOG_DEBUG << "早 " << 1;
-    fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    close(fd);
+    fflush(stderr), dup2(saved, 2);
+    close(saved), close(fd);
     EXPECT_EQ(ReadAll(dir.file("err")), Head("ALL", "DEBUG", "23:59:58") + "早 1\r\n");
 }
 

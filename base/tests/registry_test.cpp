@@ -52,8 +52,8 @@ TEST_F(RegistryTest, ValuesReadBackWholeThroughAnotherObjectAsFarAsTheirDataGoes
     }
     DWORD type = 0, size = 0, number = 0, bin = 0;  // stored with its terminator, as a REG_SZ
     ASSERT_EQ(RegQueryValueExW(reg.GetKey(), L"0", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, DWORD(REG_SZ));
-    EXPECT_EQ(size, (texts[0].size() + 1) * sizeof(WCHAR));
+    EXPECT_EQ(std::make_pair(type, size),
+              std::make_pair(DWORD(REG_SZ), DWORD((texts[0].size() + 1) * sizeof(WCHAR))));
     EXPECT_TRUE(reg.ReadDword(L"Retries", number) && reg.ReadDword(L"Bin", bin));
     EXPECT_EQ(std::vector<DWORD>({number, bin}), std::vector<DWORD>({0xfeedbeefu, 0x04030201u}));
     std::wstring raw = L"previous", part = L"previous";
@@ -71,8 +71,7 @@ TEST_F(RegistryTest, FailuresLeaveTheOutputsAndTheHeldKeyAlone) {
     HKEY held = reg_.GetKey();
     EXPECT_FALSE(reg_.Open(L"No\\Such\\Key", KEY_READ));
     EXPECT_EQ(reg_.GetKey(), held);
-    EXPECT_TRUE(reg_.ReadDword(L"Here", number));
-    EXPECT_EQ(number, 1u);
+    EXPECT_TRUE(reg_.ReadDword(L"Here", number) && number == 1);
 
     // Null names, and an object without a key, answer false to everything.
     CRegistry none(nullptr);

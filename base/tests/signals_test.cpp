@@ -135,9 +135,7 @@ TEST(SignalsTest, DisconnectingOrDestroyingAReceiverRemovesAllItsConnections) {
 
     log.clear();
     panel.reset();
-    finished.emit();
-    state.emit();
-    error.emit(L"x");
+    finished.emit(), state.emit(), error.emit(L"x");
     EXPECT_EQ(log, (Log{"other", "other:x"}));
     EXPECT_TRUE(finished.is_empty());
 
@@ -285,8 +283,7 @@ TEST(SignalsTest, CopiesOfReceiversAndSignalsHaveConnectionsOfTheirOwn) {
 
     log.clear();
     original.reset();
-    sig.emit();
-    text.emit(L"t");
+    sig.emit(), text.emit(L"t");
     EXPECT_EQ(log, (Log{"r", "r", "r:t"}));
 
     log.clear();
@@ -295,8 +292,7 @@ TEST(SignalsTest, CopiesOfReceiversAndSignalsHaveConnectionsOfTheirOwn) {
     Connect(sig, {a.get(), &b});
     Signal sig_copy(sig);
     a.reset();
-    sig.emit();
-    sig_copy.emit();
+    sig.emit(), sig_copy.emit();
     EXPECT_EQ(log, (Log{"b", "b"}));
 }
 
@@ -353,17 +349,15 @@ TEST(SignalsTest, AFailedConnectOrReceiverCopyLeavesNoConnectionToAGhost) {
     Connect(first, {&original, &original});
     Connect(second, {&original});
     Storage<Receiver> storage;
-    const int copy_failures =
-        FailEachAllocationInTurn([&] { (new (&storage) Receiver(original))->~Receiver(); },
-                                 [&] {
-                                     auto* ghost = new (&storage) Receiver("ghost", &log);
-                                     log.clear();
-                                     first.emit();
-                                     second.emit();
-                                     EXPECT_EQ(log, (Log{"original", "original", "original"}));
-                                     ghost->~Receiver();
-                                 });
-    EXPECT_GE(copy_failures, 3);
+    auto copy = [&] { (new (&storage) Receiver(original))->~Receiver(); };
+    auto check = [&] {
+        auto* ghost = new (&storage) Receiver("ghost", &log);
+        log.clear();
+        first.emit(), second.emit();
+        EXPECT_EQ(log, (Log{"original", "original", "original"}));
+        ghost->~Receiver();
+    };
+    EXPECT_GE(FailEachAllocationInTurn(copy, check), 3);
 }
 
 TEST(SignalsTest, AFailedSignalCopyIsForgottenByEveryReceiver) {

@@ -61,6 +61,7 @@ struct Blocker {
     bool WaitStarted() {
         return WaitUntil([this] { return started.load(); });
     }
+    bool StartOn(base::ThreadPool& pool) { return pool.PostTask(Task()) && WaitStarted(); }
     std::atomic<bool> started{false}, open{false};
     std::atomic<DWORD> tid{0};
 };
@@ -103,7 +104,7 @@ TEST(ThreadPool, RunsTasksOnItsWorkersOnlyWhileItHasSome) {
         RunLog log;
         for (int i = 0; i < 30; ++i) ASSERT_TRUE(pool.PostTask(log.Task(std::to_string(i))));
         ASSERT_TRUE(log.WaitFor(30));
-        EXPECT_EQ(log.NamesOn(GetCurrentThreadId()), Names{});
+        EXPECT_TRUE(log.NamesOn(GetCurrentThreadId()).empty());
         EXPECT_EQ(pool.GetQueueLengths().size(), 3u);
     }
     EXPECT_EQ(destroyed.load(), 1);
@@ -114,8 +115,7 @@ TEST(ThreadPool, ATaskGoesToTheIdleWorkerAndTiesToTheLowerIndex) {
     base::ThreadPool pool;
     pool.SetThreadCount(2);
     Blocker busy;
-    ASSERT_TRUE(pool.PostTask(busy.Task()));  // equal loads: worker 0
-    ASSERT_TRUE(busy.WaitStarted());
+    ASSERT_TRUE(busy.StartOn(pool));  // equal loads: worker 0
     RunLog log;
     ASSERT_TRUE(pool.PostTask(log.Task("next")));  // worker 0 is busy: worker 1
     ASSERT_TRUE(log.WaitFor(1));
@@ -128,8 +128,7 @@ TEST(ThreadPool, AnIdleWorkerTakesTheFirstThirdAndFifthOfTheLongestQueue) {
     pool.SetThreadCount(1);
     Blocker first_worker, last_stolen;
     RunLog log;
-    ASSERT_TRUE(pool.PostTask(first_worker.Task()));
-    ASSERT_TRUE(first_worker.WaitStarted());
+    ASSERT_TRUE(first_worker.StartOn(pool));
     for (int i = 1; i <= 4; ++i) pool.PostTask(log.Task("t" + std::to_string(i)));
     pool.PostTask(Do([&] {
         log.Task("t5")();
@@ -158,8 +157,7 @@ TEST(ThreadPool, QueuedTasksGoToTheFrontOrBackOrAwayByTheirTags) {
     pool.SetThreadCount(1);
     Blocker running;
     RunLog log;
-    pool.PostTask(running.Task());
-    ASSERT_TRUE(running.WaitStarted());
+    ASSERT_TRUE(running.StartOn(pool));
     for (DWORD tag : {1, 2, 3, 0, 2, 4, 5})
         pool.PostTask(log.Task(std::to_string(tag)), false, tag);
     pool.PostTask(log.Task("urgent"), true);
@@ -184,10 +182,7 @@ TEST(ThreadPool, LeavingWorkersFinishTheirQueuesAndABusyOneItsTask) {
     base::ThreadPool pool;
     pool.SetThreadCount(4);
     Blocker busy[4];
-    for (auto& b : busy) {
-        ASSERT_TRUE(pool.PostTask(b.Task()));
-        ASSERT_TRUE(b.WaitStarted());
-    }
+    for (auto& b : busy) ASSERT_TRUE(b.StartOn(pool));
     RunLog log;
     for (int i = 0; i < 8; ++i) pool.PostTask(log.Task(std::to_string(i)));
     EXPECT_EQ(pool.GetQueueLengths(), (Lengths{2, 2, 2, 2}));
@@ -218,8 +213,7 @@ TEST(ThreadPool, LeavingWorkersFinishTheirQueuesAndABusyOneItsTask) {
     stopper.join();
     EXPECT_TRUE(finished.load());
     EXPECT_EQ(destroyed.load(), 1);  // its worker left; a terminated one keeps its last task
-    EXPECT_TRUE(CountReturnsTo(before));
-    EXPECT_FALSE(pool.PostTask(Do([] {})));
+    EXPECT_TRUE(CountReturnsTo(before) && !pool.PostTask(Do([] {})));
 }
 
 // A stop still counting the dead worker, or one the last leaving worker does not wake,

@@ -34,13 +34,9 @@ protected:
     void Set(const char* name, const std::string& value) { env_.Set(name, value); }
 
     void SetPolicy(const wchar_t* name, DWORD value) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE,
-                                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system",
-                                  0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value), 0);
-        RegCloseKey(key);
+        ASSERT_TRUE(base_test::SetMachineValue(
+            L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system", name, REG_DWORD,
+            &value, sizeof value));
     }
 
     // Starts the child program through CreateProcessByToken; true when it ran and
@@ -57,8 +53,7 @@ protected:
         ScopedHandle process(pi.hProcess), thread(pi.hThread);
         DWORD code = 0;
         EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
-        EXPECT_TRUE(GetExitCodeProcess(process.Get(), &code));
-        EXPECT_EQ(code, 5u);
+        EXPECT_TRUE(GetExitCodeProcess(process.Get(), &code) && code == 5) << code;
         return ok;
     }
 
@@ -77,18 +72,8 @@ protected:
 
 // A window of the desktop shell's class, as the shell of this session would have.
 struct ShellWindow {
-    ShellWindow() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"Progman";
-        RegisterClassW(&wc);
-        hwnd = CreateWindowExW(0, L"Progman", L"Program Manager", WS_POPUP, 0, 0, 10, 10, nullptr,
-                               nullptr, wc.hInstance, nullptr);
-        EXPECT_NE(hwnd, nullptr);
-    }
     ~ShellWindow() { DestroyWindow(hwnd); }
-    HWND hwnd;
+    HWND hwnd = base_test::MakeWindow(L"Progman", L"Program Manager", WS_POPUP);
 };
 
 }  // namespace
@@ -104,12 +89,10 @@ TEST_F(TokenUtil, IntegrityLevelsOfTheOwnAndTheShellsToken) {
         EXPECT_EQ(base::IsCurrentProcessHighIntegrity(), rid == 0x3000u) << level;
     }
     Set("WIN32_INTEGRITY", "high");
-    EXPECT_EQ(base::GetShellProcessId(), 0u);
-    EXPECT_EQ(base::GetShellPrimaryToken(), nullptr);
+    EXPECT_TRUE(base::GetShellProcessId() == 0 && base::GetShellPrimaryToken() == nullptr);
     ShellWindow shell;  // the shell is found through its window
     EXPECT_EQ(base::GetShellProcessId(), GetCurrentProcessId());
     ScopedHandle token(base::GetShellPrimaryToken());
-    ASSERT_TRUE(token.IsValid());
     TOKEN_TYPE type = TokenImpersonation;
     DWORD size = 0;
     ASSERT_TRUE(GetTokenInformation(token.Get(), TokenType, &type, sizeof type, &size));
@@ -180,8 +163,8 @@ TEST_F(TokenUtil, PrivilegesElevationAndTheElevatedStart) {
     EXPECT_FALSE(base::EnablePrivilege(L"SeNoSuchPrivilege", true));
 
     bool elevated = false;
-    EXPECT_TRUE(base::QueryProcessElevation(&elevated, 0xFFFFFFFF) && elevated);
-    EXPECT_TRUE(base::IsProcessElevated(GetCurrentProcessId()));
+    EXPECT_TRUE(base::QueryProcessElevation(&elevated, 0xFFFFFFFF) && elevated &&
+                base::IsProcessElevated(GetCurrentProcessId()));
     const bool admin = IsUserAnAdmin() != FALSE;
     EXPECT_EQ(base::NeedsElevation(), !admin);
     Set("WIN32_INTEGRITY", "medium");

@@ -18,11 +18,10 @@ TEST(FileVersionTest, TheFixedFileVersionOrZeroAndVersionTextsComparedAsNumbers)
     const std::wstring plain = dir.winfile("plain.exe"), missing = dir.winfile("missing.exe");
     EXPECT_EQ(GetFileVersionString(versioned), L"2.10.300.4");
     EXPECT_EQ(GetFileVersionString(plain) + GetFileVersionString(missing), L"0.0.0.00.0.0.0");
-    uint32_t parts[4] = {7, 7, 7, 7}, kept[4] = {7, 7, 7, 7};
+    uint32_t parts[8] = {7, 7, 7, 7, 7, 7, 7, 7};
     GetFileVersionParts(versioned, parts);
-    GetFileVersionParts(plain, kept);
-    EXPECT_EQ(Parts(parts, parts + 4), (Parts{2, 10, 300, 4}));
-    EXPECT_EQ(Parts(kept, kept + 4), (Parts{7, 7, 7, 7}));
+    GetFileVersionParts(plain, parts + 4);
+    EXPECT_EQ(Parts(parts, parts + 8), (Parts{2, 10, 300, 4, 7, 7, 7, 7}));
     EXPECT_EQ(CompareFileVersions(versioned, plain), 1);
     EXPECT_EQ(CompareFileVersions(missing, versioned), -1);
     EXPECT_EQ(CompareFileVersions(versioned, versioned) + CompareFileVersions(plain, missing), 0);
@@ -61,8 +60,7 @@ TEST(WindowsVersionTest, EveryAnswerFollowsTheConfiguredVersion) {
         EXPECT_FALSE(base::IsWindowsVersion(c.major, c.minor + 1) ||
                      base::IsWindowsVersion(c.major, c.minor - 1))
             << c.version;
-        EXPECT_EQ(base::IsVistaOrLater(), c.vista) << c.version;
-        EXPECT_TRUE(base::Is64BitWindows());
+        EXPECT_TRUE(base::IsVistaOrLater() == c.vista && base::Is64BitWindows()) << c.version;
         uint32_t v[3] = {};
         EXPECT_TRUE(base::GetNtVersionNumbers(&v[0], &v[1], &v[2]));
         EXPECT_EQ(std::vector<uint32_t>(v, v + 3),

@@ -1,8 +1,8 @@
 #include "base/window_util.h"
 
-#include <gtest/gtest.h>
-
 #include <vector>
+
+#include "support/base_test.h"
 
 namespace {
 
@@ -15,14 +15,8 @@ protected:
         for (HWND w : windows_) DestroyWindow(w);
     }
     HWND Make(const wchar_t* title, DWORD style, DWORD ex_style = 0, HWND owner = nullptr) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"BaseWindowUtilTest";
-        RegisterClassW(&wc);  // fails harmlessly once it is there
-        windows_.push_back(CreateWindowExW(ex_style, wc.lpszClassName, title, style, 10, 10, 200,
-                                           100, owner, nullptr, nullptr, nullptr));
-        EXPECT_NE(windows_.back(), nullptr);
-        return windows_.back();
+        return windows_.emplace_back(
+            base_test::MakeWindow(L"BaseWindowUtilTest", title, style, ex_style, owner));
     }
     static bool Topmost(HWND w) { return (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
     static std::vector<HWND> Order(size_t n) {
@@ -62,8 +56,7 @@ TEST_F(WindowUtilTest, NullDoesNothingAndAnOwnerWithAPopupComesToTheFront) {
     SetForegroundWindow(other);
     ASSERT_EQ(GetLastActivePopup(main), popup);
     ActivateWindow(nullptr);
-    EXPECT_EQ(GetForegroundWindow(), other);
-    EXPECT_EQ(GetTopWindow(nullptr), other);
+    EXPECT_TRUE(GetForegroundWindow() == other && GetTopWindow(nullptr) == other);
     ActivateWindow(main);
     EXPECT_EQ(GetForegroundWindow(), main);
     EXPECT_EQ(Order(3), (std::vector<HWND>{popup, main, other}));

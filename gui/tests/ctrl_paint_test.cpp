@@ -26,15 +26,13 @@ protected:
 };
 
 TEST_F(CtrlPaint, AWholeRefreshWaitsForThePaintUnlessAlwaysRefreshed) {
-    child.Refresh();
-    child.Refresh();
+    for (int i = 0; i < 2; ++i) child.Refresh();
     EXPECT_EQ(top.invalid, (Rects{Gui::RectC(25, 25, 10, 10)}));
     top.ClearRefreshPending();
     child.Refresh();
     EXPECT_EQ(top.invalid.size(), 2u);
     parent.SetAlwaysRefresh();
-    child.Refresh();
-    child.Refresh();
+    for (int i = 0; i < 2; ++i) child.Refresh();
     EXPECT_EQ(top.invalid.size(), 4u);
 }
 
@@ -48,15 +46,13 @@ TEST_F(CtrlPaint, OverPaintLetsARefreshReachThatFarOutsideTheView) {
 }
 
 TEST_F(CtrlPaint, NothingIsInvalidatedForHiddenControlsOrAClosedWindow) {
-    const struct {
-        void (*setup)(TopProbe&, Probe&, Probe&);
-    } rows[] = {
-        {[](TopProbe&, Probe&, Probe& k) { k.Hide(); }},
-        {[](TopProbe&, Probe& p, Probe&) { p.Hide(); }},
-        {[](TopProbe& t, Probe&, Probe&) { t.SetOpen(false); }},
+    void (*const hide[])(TopProbe&, Probe&, Probe&) = {
+        [](TopProbe&, Probe&, Probe& k) { k.Hide(); },
+        [](TopProbe&, Probe& p, Probe&) { p.Hide(); },
+        [](TopProbe& t, Probe&, Probe&) { t.SetOpen(false); },
     };
-    for (const auto& row : rows) {
-        row.setup(top, parent, child);
+    for (auto setup : hide) {
+        setup(top, parent, child);
         top.invalid.clear();
         child.Refresh();
         child.RefreshFrame(0, 0, 5, 5);
@@ -86,11 +82,10 @@ TEST_F(CtrlPaint, ChildrenPaintInOrderClippedToTheirParent) {
     test::Surface s(200, 100, 0);
     Gui::Draw target(s.dc());
     back.Put(target, 0, 0);
-    EXPECT_EQ(s.rgb(26, 26), 0xFF0000u);  // "k" alone
-    EXPECT_EQ(s.rgb(32, 32), 0x00FF00u);  // "o" over "k"
-    EXPECT_EQ(s.rgb(59, 32), 0x00FF00u);  // the parent's last column
-    EXPECT_EQ(s.rgb(60, 32), 0x000000u);  // clipped away
-    EXPECT_EQ(s.rgb(21, 59), 0x0000FFu);
+    // "k" alone, "o" over "k", the parent's last column, clipped away, the parent.
+    EXPECT_EQ(std::vector<uint32_t>(
+                  {s.rgb(26, 26), s.rgb(32, 32), s.rgb(59, 32), s.rgb(60, 32), s.rgb(21, 59)}),
+              std::vector<uint32_t>({0xFF0000, 0x00FF00, 0x00FF00, 0x000000, 0x0000FF}));
 }
 
 }  // namespace

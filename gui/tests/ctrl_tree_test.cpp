@@ -81,8 +81,7 @@ TEST_F(CtrlTree, RemovingTheControlUnderTheMouseSendsItTheLeave) {
 }
 
 TEST_F(CtrlTree, DestroyingAControlUnlinksItWithoutCallingAnything) {
-    auto* middle = new Probe("m");
-    auto* kid = new Probe("k");
+    auto *middle = new Probe("m"), *kid = new Probe("k");
     top.AddChildBefore(middle, &b);
     middle->Add(*kid);
     g_log.clear();
@@ -90,8 +89,7 @@ TEST_F(CtrlTree, DestroyingAControlUnlinksItWithoutCallingAnything) {
     delete middle;
     EXPECT_EQ(Order(top), "abccba");
     EXPECT_EQ(kid->GetParent(), nullptr);
-    EXPECT_TRUE(g_log.empty());
-    EXPECT_TRUE(top.invalid.empty());
+    EXPECT_TRUE(g_log.empty() && top.invalid.empty());
     a.Add(*kid);
     EXPECT_EQ(Order(a), "kk");
     delete kid;
@@ -142,10 +140,8 @@ TEST_F(CtrlTree, ShowingAndHidingRefreshOnlyOnAChange) {
     b.Hide();
     EXPECT_EQ(top.invalid, (std::vector<Rect>{Rect(0, 0, 10, 10)}));
     b.Add(a);
-    EXPECT_FALSE(a.IsVisible());
-    EXPECT_TRUE(a.IsShown());
-    EXPECT_EQ(a.GetHWND(), nullptr);
-    EXPECT_EQ(top.GetHWND(), top.hwnd);
+    EXPECT_TRUE(!a.IsVisible() && a.IsShown());
+    EXPECT_TRUE(a.GetHWND() == nullptr && top.GetHWND() == top.hwnd);
 }
 
 TEST_F(CtrlTree, TheWindowMapForgetsAWindowWhenItIsDestroyed) {
@@ -154,8 +150,7 @@ TEST_F(CtrlTree, TheWindowMapForgetsAWindowWhenItIsDestroyed) {
     EXPECT_EQ(map[top.hwnd].Get(), &top);
     DestroyWindow(top.hwnd);
     EXPECT_EQ(map.count(top.hwnd), 0u);
-    EXPECT_FALSE(top.IsOpen());
-    EXPECT_EQ(top.GetHWND(), nullptr);
+    EXPECT_FALSE(top.IsOpen() || top.GetHWND());
     b.Refresh();
     EXPECT_TRUE(top.invalid.empty());
 }

@@ -69,13 +69,12 @@ TEST(CursorImage, AnImageBecomesACursorWithItsAlphaAndReadsBackUnchanged) {
         EXPECT_EQ((bits.mask[i] & 0xFFFFFF) != 0, p.a == 0) << i;
     }
     const Image back = Gui::ImageFromIcon(cursor);
-    EXPECT_EQ(back, img);
-    EXPECT_EQ(back.GetHotSpot(), Gui::Point(2, 3));
+    EXPECT_TRUE(back == img && back.GetHotSpot() == Gui::Point(2, 3));
     ICONINFO ii{};
     EXPECT_FALSE(GetIconInfo(cursor, &ii));  // reading destroys the icon
     EXPECT_EQ(Gui::ImageToCursor(Image()), nullptr);
-    EXPECT_TRUE(Gui::ImageFromIcon(nullptr).IsEmpty());
-    EXPECT_TRUE(Gui::ImageFromIcon(reinterpret_cast<HICON>(ULONG_PTR{0x7FF4})).IsEmpty());
+    for (HICON bad : {HICON(nullptr), reinterpret_cast<HICON>(ULONG_PTR{0x7FF4})})
+        EXPECT_TRUE(Gui::ImageFromIcon(bad).IsEmpty());
 }
 
 HCURSOR MakeCursor(const std::vector<DWORD>& colour, const std::vector<BYTE>& mask, int cx,
@@ -135,8 +134,7 @@ TEST(CursorImage, OlderSystemsGetAMaskAndBefore2000TheSystemSize) {
         const CursorBits bits(Gui::ImageToCursor(img));
         ASSERT_TRUE(bits.ok);
         const int w = version[0] == '4' ? 32 : 40;
-        EXPECT_EQ(bits.w, w);
-        EXPECT_EQ(bits.h, w);
+        EXPECT_EQ(Gui::Size(bits.w, bits.h), Gui::Size(w, w));
         for (const auto& [x, y, opaque] : {std::tuple{0, 0, true},
                                            {1, 0, false},
                                            {31, 0, false},
@@ -173,8 +171,8 @@ TEST(CursorImage, StandardCursorsAreTheSystemCursorsBuiltOnce) {
         EXPECT_EQ(c.get().GetSerialId(), img.GetSerialId());
         EXPECT_EQ(Gui::ImageToCursor(img), LoadCursorW(nullptr, c.id));
     }
-    EXPECT_EQ(Image::SizeTop(), Image::SizeVert());
-    EXPECT_NE(Image::SizeTop().GetSerialId(), Image::SizeVert().GetSerialId());
+    EXPECT_TRUE(Image::SizeTop() == Image::SizeVert() &&
+                Image::SizeTop().GetSerialId() != Image::SizeVert().GetSerialId());
     EXPECT_NE(Image::Arrow(), Image::Hand());
     Image arrow = Image::Arrow();
     EXPECT_EQ(arrow[arrow.GetHotSpot().y][arrow.GetHotSpot().x].a, 255);  // the tip is drawn

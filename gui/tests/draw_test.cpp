@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "draw_support.h"
@@ -39,14 +40,7 @@ TEST(DrawTest, ShapesCoverExactlyTheirPixels) {
         {[](Gui::Draw& w) { w.DrawLine(2, 5, 10, 5, 1, kRed); }, {2, 5, 10, 6}, 8},  // not the end
         {[](Gui::Draw& w) { w.DrawFrame(10, 10, 10, 8, kRed, 2); }, {10, 10, 20, 18}, 80 - 24},
         {[](Gui::Draw& w) { w.DrawFrame(Rect(10, 10, 20, 18), -2, kRed); }, {8, 8, 22, 20}, 88},
-        {[](Gui::Draw& w) {
-             w.DrawRect(0, 0, 10, 10, Color());
-             w.DrawRect(0, 0, 0, 10, kRed);
-             w.DrawRect(0, 0, 10, -1, kRed);
-             w.DrawLine(0, 5, 10, 5, 0, kRed);  // a null pen
-         },
-         {},
-         0},
+        {[](Gui::Draw& w) { w.DrawLine(0, 5, 10, 5, 0, kRed); }, {}, 0},  // a null pen
     };
     for (const auto& row : rows) {
         Surface s(40, 40);
@@ -122,15 +116,13 @@ TEST(DrawTest, LevelsMoveTheOriginAndClipUntilTheyClose) {
     w.DrawRect(0, 0, 60, 60, kBlue);
     EXPECT_TRUE(s.only_rect(20, 20, 30, 30, kBluePixel));
     w.End();
-    EXPECT_TRUE(w.IsPainting(Rect(25, 25, 40, 40)));
-    EXPECT_FALSE(w.IsPainting(Rect(30, 30, 40, 40)));
+    EXPECT_TRUE(w.IsPainting(Rect(25, 25, 40, 40)) && !w.IsPainting(Rect(30, 30, 40, 40)));
     s.fill(kBackground);
     EXPECT_TRUE(w.ExcludeClip(Rect(0, 0, 10, 10)));
     w.DrawRect(0, 0, 60, 60, kGreen);
     EXPECT_EQ(s.count(kGreenPixel), 900 - 100);
     EXPECT_EQ(s.count(0, 0, 10, 10, kGreenPixel), 0);
-    EXPECT_FALSE(w.IntersectClip(Rect(40, 40, 45, 45)));
-    EXPECT_FALSE(w.IsPainting(Rect(0, 0, 60, 60)));
+    EXPECT_FALSE(w.IntersectClip(Rect(40, 40, 45, 45)) || w.IsPainting(Rect(0, 0, 60, 60)));
     w.DrawRect(0, 0, 60, 60, kRed);
     EXPECT_EQ(s.count(kRedPixel), 0);
     w.End();
@@ -200,26 +192,18 @@ Image Quadrants(int w, int h) {
 TEST(DrawTest, ImagesLandPixelForPixelAtTheirLogicalPlaceWithinTheClip) {
     Rect null_rect;
     null_rect.SetNull();
+    const Image q = Quadrants(2, 2);
+    const uint32_t R = kRedPixel, G = kGreenPixel, B = kBluePixel, o = kBack;
     const struct {
         Op draw;
         int drawn;                          // pixels changed
         std::vector<uint32_t> at_2_3_to_5;  // colours at (2, 3), (3, 3), (4, 3), (5, 3)
     } rows[] = {
-        {[](Gui::Draw& w) {
-             w.Offset(Point(1, 1));
-             w.DrawImage(1, 2, Quadrants(2, 2));
-         },
-         16,
-         {0xFF0000, 0xFF0000, 0x00FF00, 0x00FF00}},
-        {[](Gui::Draw& w) { w.DrawImage(3, 3, Quadrants(2, 2), Rect(1, 1, 3, 3)); },
-         4,
-         {kBack, 0xFF0000, 0x00FF00, kBack}},
-        {[](Gui::Draw& w) {
-             w.Clip(Rect(0, 0, 4, 20));
-             w.DrawImage(Rect(2, 1, 6, 5), Quadrants(2, 2));
-         },
+        {[&](Gui::Draw& w) { w.Offset(Point(1, 1)), w.DrawImage(1, 2, q); }, 16, {R, R, G, G}},
+        {[&](Gui::Draw& w) { w.DrawImage(3, 3, q, Rect(1, 1, 3, 3)); }, 4, {o, R, G, o}},
+        {[&](Gui::Draw& w) { w.Clip(Rect(0, 0, 4, 20)), w.DrawImage(Rect(2, 1, 6, 5), q); },
          8,
-         {0x0000FF, 0x0000FF, kBack, kBack}},
+         {B, B, o, o}},
         {[](Gui::Draw& w) {
              Gui::BackDraw back;
              back.Create(w, 4, 2);
@@ -227,17 +211,17 @@ TEST(DrawTest, ImagesLandPixelForPixelAtTheirLogicalPlaceWithinTheClip) {
              back.Put(w, 2, 3);
          },
          8,
-         {0xFF0000, 0xFF0000, 0x00FF00, 0x00FF00}},
+         {R, R, G, G}},
         {[&](Gui::Draw& w) {
-             w.DrawImage(0, 0, 8, 8, Quadrants(2, 2));  // never scaled
-             w.DrawImage(0, 0, 4, 4, Quadrants(2, 2), Rect(0, 0, 2, 2));
-             w.DrawImageOp(0, 0, 4, 4, Quadrants(2, 2), null_rect, Color());
+             w.DrawImage(0, 0, 8, 8, q);  // never scaled
+             w.DrawImage(0, 0, 4, 4, q, Rect(0, 0, 2, 2));
+             w.DrawImageOp(0, 0, 4, 4, q, null_rect, Color());
              w.DrawImage(0, 0, Image());
-             w.DrawImage(0, 0, Quadrants(2, 2), Color());
-             w.DrawImage(Rect(0, 0, 4, 4), Quadrants(2, 2), Color());
+             w.DrawImage(0, 0, q, Color());
+             w.DrawImage(Rect(0, 0, 4, 4), q, Color());
          },
          0,
-         {kBack, kBack, kBack, kBack}},
+         {o, o, o, o}},
     };
     for (const auto& row : rows) {
         Surface s(20, 20);
@@ -310,9 +294,8 @@ TEST(DrawTextTest, TextHangsBelowYOnItsBaselineAndFollowsTheLevel) {
     w.DrawText(10, 5, L"HHH", f, kWhite);
     w.End();
     const Ink ink = FindInk(moved);
-    EXPECT_EQ(ink.top, whole.top + 20);
-    EXPECT_EQ(ink.bottom, whole.bottom + 20);
-    EXPECT_EQ(ink.left, whole.left + 30);
+    EXPECT_EQ(std::make_tuple(ink.top, ink.bottom, ink.left),
+              std::make_tuple(whole.top + 20, whole.bottom + 20, whole.left + 30));
     EXPECT_LE(ink.right, 40 + half);
 }
 
@@ -365,18 +348,14 @@ TEST(DrawTextTest, LongTextGoesToGdiInPiecesThatFollowEachOther) {
         w.DrawText(x, 0, text, f, kWhite, advances ? dx.data() : nullptr);
         // The whole text, then its two full pieces through the slot; the rest is drawn last.
         ASSERT_EQ(w.calls.size(), 3u);
-        EXPECT_EQ(w.calls[1].n, 30000);
-        EXPECT_EQ(w.calls[2].n, 30000);
-        EXPECT_EQ(w.calls[2].offset, 30000);
-        EXPECT_EQ(w.calls[1].x, x);
-        EXPECT_EQ(w.calls[2].x, advances ? x + 7 : x + piece);
-        if (advances) {
-            EXPECT_EQ(w.calls[2].dx, dx.data() + 30000);
-        }
+        const auto& [first, second] = std::tie(w.calls[1], w.calls[2]);
+        EXPECT_EQ(std::make_tuple(first.n, first.x, second.n, second.offset, second.x),
+                  std::make_tuple(30000, x, 30000, 30000, advances ? x + 7 : x + piece));
+        if (advances) EXPECT_EQ(second.dx, dx.data() + 30000);
         const Ink ink = FindInk(s), alone = InkOfH(f, advances ? 3 + 7 + 7 + 20 : 40);
-        EXPECT_EQ(ink.left, alone.left) << advances;
-        EXPECT_EQ(ink.right, alone.right) << advances;
-        EXPECT_EQ(ink.bottom, alone.bottom) << advances;
+        EXPECT_EQ(std::tie(ink.left, ink.right, ink.bottom),
+                  std::tie(alone.left, alone.right, alone.bottom))
+            << advances;
     }
 }
 

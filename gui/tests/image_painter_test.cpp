@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "draw_support.h"
@@ -15,6 +16,8 @@ using Gui::Image;
 using Gui::ImageBuffer;
 using Gui::MakeRGBA;
 using Gui::Rect;
+using Gui::WithHotSpot;
+using Gui::WithHotSpots;
 using test::kBackground;
 using test::Surface;
 
@@ -44,34 +47,27 @@ bool Holds(const Surface& s, int l, int t, int r, int b, uint32_t v) {
 // Corners keep their size, edges and middle stretch; a target too small for the
 // corners shows their halves; the middle stays unpainted where the spots say so.
 TEST(ImagePainterTest, TheNineZonesLandWhereTheSpotsAndTheTargetSay) {
+    const Image g = Grid20(), g5 = WithHotSpot(g, 5, 5);
     const struct {
         Image img;
         Rect target;
         int xs[4], ys[4];  // the zones' edges in the target
         bool middle;
     } rows[] = {
-        {Gui::WithHotSpot(Grid20(), 5, 5), {3, 2, 103, 42}, {3, 8, 98, 103}, {2, 7, 37, 42}, true},
-        {Gui::WithHotSpots(Grid20(), 5, 5, 14, 14),
-         {0, 0, 100, 40},
-         {0, 5, 95, 100},
-         {0, 5, 35, 40},
-         true},
-        {Gui::WithHotSpots(Grid20(), 14, 14, 5, 5),
-         {0, 0, 100, 40},
-         {0, 5, 95, 100},
-         {0, 5, 35, 40},
-         false},
+        {g5, {3, 2, 103, 42}, {3, 8, 98, 103}, {2, 7, 37, 42}, true},
+        {WithHotSpots(g, 5, 5, 14, 14), {0, 0, 100, 40}, {0, 5, 95, 100}, {0, 5, 35, 40}, true},
+        {WithHotSpots(g, 14, 14, 5, 5), {0, 0, 100, 40}, {0, 5, 95, 100}, {0, 5, 35, 40}, false},
         // Spot (15, 5) past the centre of 20: margins 4 and 5, hollow.
-        {Gui::WithHotSpot(Zones(20, 20, 4, 15, 5, 15), 15, 5),
+        {WithHotSpot(Zones(20, 20, 4, 15, 5, 15), 15, 5),
          {0, 0, 60, 30},
          {0, 4, 55, 60},
          {0, 5, 25, 30},
          false},
-        {Gui::WithHotSpot(Grid20(), 5, 5), {2, 2, 10, 10}, {2, 6, 6, 10}, {2, 6, 6, 10}, false},
-        {Gui::WithHotSpot(Grid20(), 5, 5), {0, 0, 100, 8}, {0, 5, 95, 100}, {0, 4, 4, 8}, false},
-        {Gui::WithHotSpot(Grid20(), 5, 5), {0, 0, 8, 40}, {0, 4, 4, 8}, {0, 5, 35, 40}, false},
+        {g5, {2, 2, 10, 10}, {2, 6, 6, 10}, {2, 6, 6, 10}, false},
+        {g5, {0, 0, 100, 8}, {0, 5, 95, 100}, {0, 4, 4, 8}, false},
+        {g5, {0, 0, 8, 40}, {0, 4, 4, 8}, {0, 5, 35, 40}, false},
         // A spot outside the image is pulled onto its last pixel: margins 0 and 1.
-        {Gui::WithHotSpot(Zones(20, 20, 0, 19, 0, 19), 30, 30),
+        {WithHotSpot(Zones(20, 20, 0, 19, 0, 19), 30, 30),
          {0, 0, 40, 40},
          {0, 0, 39, 40},
          {0, 0, 39, 40},
@@ -97,14 +93,14 @@ TEST(ImagePainterTest, TheNineZonesLandWhereTheSpotsAndTheTargetSay) {
 }
 
 TEST(ImagePainterTest, OnlyAnOpaqueOneColourMiddleIsFilled) {
-    const Image grid = Gui::WithHotSpot(Grid20(), 5, 5);
+    const Image grid = WithHotSpot(Grid20(), 5, 5);
     EXPECT_EQ(ClassifyImageMiddle(Rect(5, 5, 15, 15), grid), 3);
     ImageBuffer b(3, 3);
     for (int i = 0; i < 9; ++i) b.Begin()[i] = MakeRGBA(0, 0, 0, 255);
     b[1][1] = MakeRGBA(128, 0, 0, 128);  // premultiplied half-transparent red
     Surface s(10, 10, 0xFF0000FF);
     Gui::Draw w(s.dc());
-    PaintImageRect(w, 0, 0, 10, 10, Gui::WithHotSpot(Image(b), 1, 1));
+    PaintImageRect(w, 0, 0, 10, 10, WithHotSpot(Image(b), 1, 1));
     // Red over blue, half each: a fill would have given opaque red.
     const uint32_t p = s.at(5, 5);
     EXPECT_NEAR((p >> 16) & 0xFF, 128, 2);
@@ -117,15 +113,12 @@ TEST(ImagePainterTest, WithoutSpotsTheWholeImageStretchesAndEmptyOnesDrawNothing
     Surface s(40, 40);
     Gui::Draw w(s.dc());
     PaintImageRect(w, 0, 0, 40, 40, Zones(2, 2, 1, 2, 1, 2));
-    EXPECT_EQ(s.at(2, 2), ZoneColor(0));
-    EXPECT_EQ(s.at(37, 2), ZoneColor(1));
-    EXPECT_EQ(s.at(2, 37), ZoneColor(3));
-    EXPECT_EQ(s.at(37, 37), ZoneColor(4));
+    EXPECT_EQ(std::make_tuple(s.at(2, 2), s.at(37, 2), s.at(2, 37), s.at(37, 37)),
+              std::make_tuple(ZoneColor(0), ZoneColor(1), ZoneColor(3), ZoneColor(4)));
     s.fill(kBackground);
     w.Offset(Gui::Point(2, 3));
     PaintImageRect(w, 0, 0, 5, 5, Image());
-    EXPECT_EQ(w.GetLevel(), 1);
-    EXPECT_EQ(w.GetOffset(), Gui::Point(2, 3));
+    EXPECT_TRUE(w.GetLevel() == 1 && w.GetOffset() == Gui::Point(2, 3));
     w.End();
     DrawImageStretched(w, 2, 2, 0, 10, Grid20(), Rect(0, 0, 5, 5));
     EXPECT_EQ(s.count(kBackground, 0xFFFFFFFF), 1600);
@@ -141,8 +134,7 @@ TEST(ImagePainterTest, MiddlesAreClassifiedOncePerImageInABoundedCache) {
     const Image v(stripes);
     EXPECT_EQ(ClassifyImageMiddle(Rect(0, 0, 4, 3), v), kMiddleRowsEqual);
     EXPECT_EQ(ClassifyImageMiddle(Rect(1, 0, 2, 3), v), 3);
-    EXPECT_TRUE(ImageRowsEqual(v, 0, 2, 0, 4));
-    EXPECT_FALSE(ImageColumnsEqual(v, 0, 1, 0, 3));
+    EXPECT_TRUE(ImageRowsEqual(v, 0, 2, 0, 4) && !ImageColumnsEqual(v, 0, 1, 0, 3));
     const Image bands = Gui::Rotate(v, 900);  // horizontal bands: columns equal
     EXPECT_EQ(ClassifyImageMiddle(Rect(0, 0, 3, 4), bands), kMiddleColumnsEqual);
     Rect null;
@@ -162,12 +154,10 @@ TEST(ImagePainterTest, RescaleNearestPicksTheCoveringSourcePixel) {
     const Image src = Zones(2, 2, 1, 2, 1, 2);
     const Image big = RescaleNearest(src, 4, 3);
     ASSERT_EQ(big.GetSize(), Gui::Size(4, 3));
-    EXPECT_EQ(big[0][1], src[0][0]);
-    EXPECT_EQ(big[0][2], src[0][1]);
-    EXPECT_EQ(big[1][3], src[0][1]);  // row 1 * 2 / 3 = 0
-    EXPECT_EQ(big[2][0], src[1][0]);
-    EXPECT_TRUE(RescaleNearest(src, 0, 3).IsEmpty());
-    EXPECT_TRUE(RescaleNearest(Image(), 3, 3).IsEmpty());
+    // Row 1 of 3 takes row 1 * 2 / 3 = 0.
+    EXPECT_EQ(std::make_tuple(big[0][1], big[0][2], big[1][3], big[2][0]),
+              std::make_tuple(src[0][0], src[0][1], src[0][1], src[1][0]));
+    EXPECT_TRUE(RescaleNearest(src, 0, 3).IsEmpty() && RescaleNearest(Image(), 3, 3).IsEmpty());
 }
 
 }  // namespace

@@ -102,8 +102,7 @@ TEST(RasterLine, AMoveHandsTheOwnershipOver) {
     Raster::Line a(row, row, &owner, true, true);
     Raster::Line b(std::move(a));
     EXPECT_FALSE(a.OwnsData() || a.OwnsFormatData());
-    EXPECT_TRUE(b.OwnsData() && b.OwnsFormatData());
-    EXPECT_EQ(b.GetRaster(), &owner);
+    EXPECT_TRUE(b.OwnsData() && b.OwnsFormatData() && b.GetRaster() == &owner);
     Raster::Line c(static_cast<RGBA*>(malloc(8)), malloc(6), nullptr, true, true);
     c = std::move(b);
     EXPECT_EQ(c.GetData(), row);
@@ -121,12 +120,10 @@ TEST(ImageRaster, LinesPointIntoTheImagesOwnPixelsWhichItKeepsAlive) {
     img = Image();
     EXPECT_EQ(r.GetSize(), Gui::Size(3, 2));
     Raster::Line line = r.GetLine(1);
-    EXPECT_EQ(line.GetData(), pixels + 3);
-    EXPECT_EQ(line.GetFormatData(), pixels + 3);
+    EXPECT_TRUE(line.GetData() == pixels + 3 && line.GetFormatData() == pixels + 3);
     EXPECT_FALSE(line.OwnsData() || line.OwnsFormatData());
     EXPECT_EQ(line.GetData()[1], MakeRGBA(4, 0, 0, 255));
-    EXPECT_EQ(r.GetInfo().extra, Gui::Size(7, 8));
-    EXPECT_EQ(r.GetInfo().hotspot, Gui::Point(1, 2));
+    EXPECT_TRUE(r.GetInfo().extra == Gui::Size(7, 8) && r.GetInfo().hotspot == Gui::Point(1, 2));
     EXPECT_EQ(Gui::ImageRaster(Image()).GetSize(), Gui::Size(0, 0));
 }
 
@@ -182,11 +179,8 @@ public:
 
 RasterFormat Format(int type, int rpos = 0, int gpos = 0, int bpos = 0, int apos = 0) {
     RasterFormat f{};
-    f.type = static_cast<BYTE>(type);
-    f.rpos = static_cast<BYTE>(rpos);
-    f.gpos = static_cast<BYTE>(gpos);
-    f.bpos = static_cast<BYTE>(bpos);
-    f.apos = static_cast<BYTE>(apos);
+    f.type = BYTE(type), f.rpos = BYTE(rpos), f.gpos = BYTE(gpos), f.bpos = BYTE(bpos);
+    f.apos = BYTE(apos);
     return f;
 }
 

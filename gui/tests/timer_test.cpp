@@ -32,10 +32,8 @@ TEST_F(TimeCallbacks, EntriesRunInDueOrderOncePastTheirDueTickNeverInsideTheCall
     for (DWORD t = GetTickCount(); GetTickCount() == t;) {
     }
     const DWORD before = GetTickCount();
-    Gui::SetTimeCallback(1000, Rec("a"));
-    Gui::SetTimeCallback(500, Rec("b"));
-    Gui::SetTimeCallback(1000, Rec("c"));
-    Gui::SetTimeCallback(500, Rec("d"));
+    for (auto [delay, name] : {std::pair{1000, "a"}, {500, "b"}, {1000, "c"}, {500, "d"}})
+        Gui::SetTimeCallback(delay, Rec(name));
     Gui::SetTimeCallback(-700, Rec("e"), ids_);
     Gui::SetTimeCallback(0, Rec("zero"));
     Gui::PostCallback(Rec("posted"));
@@ -73,8 +71,7 @@ TEST_F(TimeCallbacks, ARepeatRunsOncePerPassEveryPeriodUntilKilledEvenFromItsOwn
     g_log.clear();
     Gui::ProcessTimeCallbacks(GetTickCount() + 1000);
     EXPECT_EQ(g_log, Log{"after"});
-    EXPECT_EQ(destroyed_during_call, 0);
-    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(std::make_pair(destroyed_during_call, destroyed.load()), std::make_pair(0, 1));
 }
 
 TEST_F(TimeCallbacks, KillingTakesExactlyTheIdsInsideTheRangeAndOwnersTakeTheirs) {
@@ -108,8 +105,7 @@ TEST_F(TimeCallbacks, KillingTakesExactlyTheIdsInsideTheRangeAndOwnersTakeTheirs
 TEST_F(TimeCallbacks, TheTickWrapNeitherHastensNorHoldsBackAnEntry) {
     testing_support::ScopedEnv tick("WIN32_TICK_START", "0xFFFFFF00");
     const DWORD start = GetTickCount();
-    ASSERT_GE(start, 0xFFFFFF00u);
-    ASSERT_LT(start, 0xFFFFFF40u);
+    ASSERT_TRUE(start >= 0xFFFFFF00u && start < 0xFFFFFF40u) << start;
     Gui::SetTimeCallback(0x200, Rec("past the wrap"));   // due near 0x100
     Gui::SetTimeCallback(0x40, Rec("before the wrap"));  // due near 0xFFFFFF40
     Gui::ProcessTimeCallbacks(0xFFFFFF30u);

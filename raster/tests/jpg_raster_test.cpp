@@ -72,26 +72,13 @@ TEST_F(JPGRaster, FilesNeedTheJpgOrJpegExtensionInAnyCaseAndReadableContents) {
         EXPECT_TRUE(r.LoadFile(Put(name, bytes).c_str()).IsEmpty()) << name;
     EXPECT_TRUE(r.LoadFile(dir_.winfile("missing.jpg").c_str()).IsEmpty());
     EXPECT_TRUE(r.LoadFile(Put("empty.jpg", "").c_str()).IsEmpty());
-    EXPECT_TRUE(r.LoadFile(nullptr).IsEmpty());
-    EXPECT_TRUE(r.LoadMemory(nullptr, 10).IsEmpty());
-    EXPECT_TRUE(Decode("certainly not a picture").IsEmpty());
-    EXPECT_TRUE(Decode(bytes, 0).IsEmpty());
-    EXPECT_TRUE(Decode(bytes, 20).IsEmpty());
+    EXPECT_TRUE(r.LoadFile(nullptr).IsEmpty() && r.LoadMemory(nullptr, 10).IsEmpty());
+    for (const auto& [data, size] :
+         {std::pair{std::string("certainly not a picture"), 23}, {bytes, 0}, {bytes, 20}})
+        EXPECT_TRUE(Decode(data, size).IsEmpty()) << size;
 }
 
 TEST_F(JPGRaster, SavedBitmapsUseTheJpegEncoderAndLoadBack) {
-    CLSID clsid{};
-    const int index = raster::GetJpegEncoderClsid(&clsid);
-    UINT count = 0, size = 0;
-    ASSERT_EQ(GdipGetImageEncodersSize(&count, &size), Ok);
-    std::vector<BYTE> buffer(size);
-    auto* codecs = reinterpret_cast<ImageCodecInfo*>(buffer.data());
-    ASSERT_EQ(GdipGetImageEncoders(count, size, codecs), Ok);
-    ASSERT_GE(index, 0);
-    ASSERT_LT(static_cast<UINT>(index), count);
-    EXPECT_EQ(std::wstring(codecs[index].MimeType), L"image/jpeg");
-    EXPECT_EQ(memcmp(&codecs[index].Clsid, &clsid, sizeof clsid), 0);
-
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 6, -4, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
@@ -101,13 +88,13 @@ TEST_F(JPGRaster, SavedBitmapsUseTheJpegEncoderAndLoadBack) {
     EXPECT_TRUE(raster::SaveJpeg(dir_.winfile("saved.jpg"), hbm));
     EXPECT_FALSE(raster::SaveJpeg(dir_.winfile("none.jpg"), nullptr));
     DeleteObject(hbm);
+    EXPECT_EQ(testing_support::ReadAll(dir_.file("saved.jpg")).substr(0, 3), "\xFF\xD8\xFF");
     raster::JPGRaster r;
     Image img = r.LoadFile(dir_.winfile("saved.jpg").c_str());
     ASSERT_EQ(img.GetSize(), Gui::Size(6, 4));
     const Gui::RGBA p = img.GetRow(2)[3];
-    EXPECT_NEAR(p.r, 0xC0, 3);
-    EXPECT_NEAR(p.g, 0x40, 3);
-    EXPECT_NEAR(p.b, 0x10, 3);
+    EXPECT_TRUE(abs(p.r - 0xC0) <= 3 && abs(p.g - 0x40) <= 3 && abs(p.b - 0x10) <= 3)
+        << int(p.r) << "," << int(p.g) << "," << int(p.b);
 }
 
 }  // namespace

@@ -23,9 +23,7 @@ Image Decode(const std::string& bytes) {
 
 PngSpec Spec(int type, int depth, int cx, Row row) {
     PngSpec s;
-    s.type = type;
-    s.depth = depth;
-    s.cx = cx;
+    s.type = type, s.depth = depth, s.cx = cx;
     s.rows = {std::move(row)};
     s.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}};
     if (type != PNG_COLOR_TYPE_PALETTE) s.palette.clear();
@@ -36,9 +34,7 @@ PngSpec Spec(int type, int depth, int cx, Row row) {
 // A w x h RGBA image whose pixels vary in every channel, alpha included.
 PngSpec Rgba(int cx, int cy) {
     PngSpec s;
-    s.cx = cx;
-    s.cy = cy;
-    s.type = PNG_COLOR_TYPE_RGB_ALPHA;
+    s.cx = cx, s.cy = cy, s.type = PNG_COLOR_TYPE_RGB_ALPHA;
     for (int y = 0; y < cy; ++y) {
         s.rows.emplace_back();
         for (int x = 0; x < cx; ++x)
@@ -58,12 +54,9 @@ TEST(PNGRaster, EveryColourTypeAndDepthBecomesPremultipliedBgra) {
     const int kGrey = PNG_COLOR_TYPE_GRAY, kRgb = PNG_COLOR_TYPE_RGB;
     const int kPalette = PNG_COLOR_TYPE_PALETTE, kRgba = PNG_COLOR_TYPE_RGB_ALPHA;
     PngSpec trans_rgb = Spec(kRgb, 8, 2, {1, 2, 3, 1, 2, 4});
-    trans_rgb.has_trans_color = true;
-    trans_rgb.trans_color.red = 1;
-    trans_rgb.trans_color.green = 2;
-    trans_rgb.trans_color.blue = 3;
     PngSpec trans_grey = Spec(kGrey, 8, 2, {9, 10});
-    trans_grey.has_trans_color = true;
+    trans_rgb.has_trans_color = trans_grey.has_trans_color = true;
+    trans_rgb.trans_color = {0, 1, 2, 3, 0};  // index, red, green, blue, grey
     trans_grey.trans_color.gray = 9;
     PngSpec trans_palette = Spec(kPalette, 8, 4, {0, 1, 2, 3});
     trans_palette.trans_alpha = {0, 128, 255};  // the fourth entry stays opaque
@@ -129,8 +122,7 @@ TEST(PNGRaster, CorruptTruncatedOrHugeDataGivesTheEmptyImage) {
     const std::string good = image_files::png(Rgba(16, 16));
     ASSERT_FALSE(Decode(good).IsEmpty());
     raster::PNGRaster r;
-    EXPECT_TRUE(r.LoadMemory(nullptr, 100).IsEmpty());
-    EXPECT_TRUE(r.LoadMemory(good.data(), 0).IsEmpty());
+    EXPECT_TRUE(r.LoadMemory(nullptr, 100).IsEmpty() && r.LoadMemory(good.data(), 0).IsEmpty());
     // Every cut, in the signature, the header, the pixel data and before the end chunk,
     // with the rest of the file still there behind the end.
     for (size_t n = 7; n < good.size(); n += (n < 64 ? 1 : 7))

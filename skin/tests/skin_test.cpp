@@ -32,8 +32,7 @@ protected:
         Gui::Font normal;
         downloader::SkinManager::CreateFont("normal_ft", normal);
         EXPECT_EQ(Gui::GetDefaultFont(), normal);
-        EXPECT_NE(normal.GetHandle(), nullptr);
-        EXPECT_GT(normal.GetHeight(), 0);
+        EXPECT_TRUE(normal.GetHandle() && normal.GetHeight() > 0);
         EXPECT_EQ(normal.GetLogFont().lfHeight, -normal.GetHeight());
     }
 
@@ -85,12 +84,11 @@ TEST_F(SkinStart, TheBuiltSkinLoadsWithEveryImageItNames) {
 
         ctrls::SystemPanelStyle sys;
         ASSERT_TRUE(skin::SkinLoader::Instance().GetStyle("mainwnd.sys", sys));
-        EXPECT_NE(sys.titlefont.GetHandle(), nullptr) << "style fonts come realised";
-        EXPECT_TRUE(sys.titlefont.IsBold());
+        EXPECT_TRUE(sys.titlefont.GetHandle() && sys.titlefont.IsBold()) << "realised, bold";
         ctrls::LinkStyle link;
         ASSERT_TRUE(skin::SkinLoader::Instance().GetStyle("mainwnd.link_news", link));
-        EXPECT_NE(link.textfont1.GetLogFont().lfUnderline, 0);
-        EXPECT_EQ(link.textfont0.GetLogFont().lfUnderline, 0);
+        EXPECT_TRUE(link.textfont1.GetLogFont().lfUnderline &&
+                    !link.textfont0.GetLogFont().lfUnderline);
         EXPECT_EQ(GetDefaultWndCaption(), L"演示游戏");
         EXPECT_FALSE(GetSkinWString(L"download_dir_name").empty());
         skin::SkinLoader::Instance().Clear();
@@ -118,7 +116,7 @@ TEST(SkinFonts, FontsAreRealisedOncePerKeyWithTheirLogFont) {
         "title_ft { Height 18 Bold 1 }\nlink_ft { Height 14 Underline 1 }\n"));
     Gui::Font first, second, link;
     EXPECT_TRUE(downloader::SkinManager::CreateFont("title_ft", first));
-    EXPECT_FALSE(downloader::SkinManager::CreateFont("title_ft", second));
+    EXPECT_FALSE(downloader::SkinManager::CreateFont("title_ft", second));  // the same one again
     EXPECT_EQ(first, second);
     EXPECT_TRUE(downloader::SkinManager::CreateFont("link_ft", link));
     EXPECT_NE(link.GetHandle(), first.GetHandle());

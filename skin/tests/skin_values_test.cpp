@@ -91,42 +91,35 @@ std::string Typed(bool (SkinLoader::*get)(const std::string&, T&) const, const c
 
 TEST_F(SkinValues, TypedValuesParseOrLeaveTheOutput) {
     using L = SkinLoader;
-    const std::vector<std::pair<const char*, std::string>> numbers = {
-        {"n.ok", "42"},   {"n.neg", "-7"}, {"n.bad", "-"},
-        {"n.empty", "-"}, {"n.big", "-"},  {"n.absent", "-"}};
-    for (const auto& [key, want] : numbers)
-        EXPECT_EQ(Typed<int>(&L::GetNumber, key, 1234), want) << key;
-    for (const auto& [key, want] : std::vector<std::pair<const char*, std::string>>{
-             {"b.one", "1"}, {"b.zero", "0"}, {"b.yes", "1"}, {"b.no", "0"}, {"b.odd", "-"}}) {
-        EXPECT_EQ(Typed<bool>(&L::GetBool, key, true), want) << key;
-    }
-    for (const auto& [key, want] :
-         std::vector<std::pair<const char*, std::string>>{{"c.red", "ff"},
-                                                          {"c.null", "ffffffff"},
-                                                          {"c.short", "-"},
-                                                          {"c.bad", "-"},
-                                                          {"c.named", "-"},
-                                                          {"palette.alias2", "332211"}})
-        EXPECT_EQ(Typed<Gui::Color>(&L::GetColor, key, Gui::White()), want) << key;
-    EXPECT_EQ(Typed<Gui::Point>(&L::GetPoint, "geo.point", {9, 9}), "3,-4");
-    EXPECT_EQ(Typed<Gui::Size>(&L::GetSize, "geo.size", {9, 9}), "10,20");
-    EXPECT_EQ(Typed<Gui::Rect>(&L::GetRect, "geo.rect", {9, 9, 9, 9}), "1,2,3,4");
-    EXPECT_EQ(Typed<Gui::Rect>(&L::GetRect, "geo.three", {9, 9, 9, 9}), "-");
-    for (const char* key : {"geo.three", "geo.words", "geo.rect", "geo.absent"})
-        EXPECT_EQ(Typed<Gui::Point>(&L::GetPoint, key, {9, 9}), "-") << key;
+    // Each key's value as text, one after another.
+    auto all = [](auto get, auto kept, std::initializer_list<const char*> keys) {
+        std::string out;
+        for (const char* key : keys) out += Typed(get, key, kept) + " ";
+        return out;
+    };
+    EXPECT_EQ(all(&L::GetNumber, 1234, {"n.ok", "n.neg", "n.bad", "n.empty", "n.big", "n.absent"}),
+              "42 -7 - - - - ");
+    EXPECT_EQ(all(&L::GetBool, true, {"b.one", "b.zero", "b.yes", "b.no", "b.odd"}), "1 0 1 0 - ");
+    EXPECT_EQ(all(&L::GetColor, Gui::White(),
+                  {"c.red", "c.null", "c.short", "c.bad", "c.named", "palette.alias2"}),
+              "ff ffffffff - - - 332211 ");
+    EXPECT_EQ(all(&L::GetPoint, Gui::Point(9, 9),
+                  {"geo.point", "geo.three", "geo.words", "geo.rect", "geo.absent"}),
+              "3,-4 - - - - ");
+    EXPECT_EQ(all(&L::GetSize, Gui::Size(9, 9), {"geo.size"}), "10,20 ");
+    EXPECT_EQ(all(&L::GetRect, Gui::Rect(9, 9, 9, 9), {"geo.rect", "geo.three"}), "1,2,3,4 - ");
 }
 
 TEST_F(SkinValues, ReferencesResolveAndCyclesEndAsMissingKeys) {
     std::string resolved;
-    EXPECT_TRUE(loader().ResolveKey("palette.alias2", resolved));
-    EXPECT_EQ(resolved, "palette.ink");
     // A referring node without the sub-key takes it from the node it refers to.
-    EXPECT_TRUE(loader().ResolveKey("derived.posx", resolved));
-    EXPECT_EQ(resolved, "base.posx");
-    EXPECT_TRUE(loader().ResolveKey("derived.align", resolved));
-    EXPECT_EQ(resolved, "derived.align");
-    EXPECT_TRUE(loader().ResolveKey("derived.font", resolved));
-    EXPECT_EQ(resolved, "font.plain");
+    for (auto [key, target] : {std::pair{"palette.alias2", "palette.ink"},
+                               {"derived.posx", "base.posx"},
+                               {"derived.align", "derived.align"},
+                               {"derived.font", "font.plain"}}) {
+        EXPECT_TRUE(loader().ResolveKey(key, resolved)) << key;
+        EXPECT_EQ(resolved, target);
+    }
     for (const char* key : {"loop.a", "loop.self", "loop.deep", "loop.self.x", "palette.ink.x",
                             ".palette", "palette..ink", ""}) {
         std::string v = "kept";

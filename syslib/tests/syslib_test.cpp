@@ -50,24 +50,20 @@ TEST(ErrObjStoreTest, EachThreadKeepsItsOwnRecord) {
     ErrObjSharedStore store;
     ErrObjRecord record;
     EXPECT_FALSE(store.GetError(&record));
-
     store.SetError(5, L"拒绝访问");
     std::thread other([&store] {
         ErrObjRecord seen;
         EXPECT_FALSE(store.GetError(&seen));
         store.SetError(2, L"missing");
-        ASSERT_TRUE(store.GetError(&seen));
-        EXPECT_EQ(seen.code, 2u);
+        EXPECT_TRUE(store.GetError(&seen) && seen.code == 2);
     });
     other.join();
-
     ASSERT_TRUE(store.GetError(&record));
     EXPECT_EQ(std::to_wstring(record.code) + record.text, L"5拒绝访问");
     EXPECT_EQ(store.Count(), 2u);
 
     store.ClearError();
-    EXPECT_FALSE(store.GetError(&record));
-    EXPECT_EQ(store.Count(), 1u);
+    EXPECT_FALSE(store.GetError(&record) || store.Count() != 1);
 }
 
 }  // namespace

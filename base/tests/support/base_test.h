@@ -1,6 +1,6 @@
 // What the base tests share: temporary folders and settings from testing/, the
-// logger's lines, a count of open handles, a token's privileges, a private registry
-// and the "name=value" lines of the probe program.
+// logger's lines, a count of open handles, a token's privileges, a private registry,
+// plain windows and the "name=value" lines of the probe program.
 #pragma once
 
 #include <windows.h>
@@ -107,19 +107,34 @@ struct PrivateRegistry {
     ScopedEnv env{"WIN32_REGISTRY_DIR", dir.path()};
 };
 
-// Creates the key under HKEY_LOCAL_MACHINE and sets a REG_SZ value there (none for a
-// null name).
-inline bool SetMachineText(const std::wstring& key, const wchar_t* name, const std::wstring& text) {
+// Creates the key under HKEY_LOCAL_MACHINE and sets a value there (none for a null name).
+inline bool SetMachineValue(const std::wstring& key, const wchar_t* name, DWORD type,
+                            const void* data, DWORD size) {
     HKEY handle = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &handle, nullptr) != ERROR_SUCCESS)
         return false;
-    const auto bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    const LSTATUS status = name ? RegSetValueExW(handle, name, 0, REG_SZ, bytes,
-                                                 DWORD((text.size() + 1) * sizeof(WCHAR)))
-                                : 0;
+    const LSTATUS status =
+        name ? RegSetValueExW(handle, name, 0, type, static_cast<const BYTE*>(data), size) : 0;
     RegCloseKey(handle);
     return status == ERROR_SUCCESS;
+}
+inline bool SetMachineText(const std::wstring& key, const wchar_t* name, const std::wstring& text) {
+    return SetMachineValue(key, name, REG_SZ, text.c_str(),
+                           DWORD((text.size() + 1) * sizeof(WCHAR)));
+}
+
+// A window of a plain class of that name, registered on first use.
+inline HWND MakeWindow(const wchar_t* cls, const wchar_t* title, DWORD style, DWORD ex_style = 0,
+                       HWND owner = nullptr) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = cls;
+    RegisterClassW(&wc);  // fails harmlessly once it is there
+    HWND hwnd = CreateWindowExW(ex_style, cls, title, style, 10, 10, 200, 100, owner, nullptr,
+                                nullptr, nullptr);
+    EXPECT_NE(hwnd, nullptr);
+    return hwnd;
 }
 
 // The "name=value" lines a command prints.
