@@ -111,6 +111,24 @@ public:
         XTranslateCoordinates(display_, w, root(), 0, 0, &x, &y, &child);
         return {x, y};
     }
+    // The deepest window at a screen point; 0 when that is the root.
+    Window WindowAt(int x, int y) const {
+        Window at = root(), child = 0;
+        int cx, cy;
+        while (XTranslateCoordinates(display_, root(), at, x, y, &cx, &cy, &child) && child)
+            at = child;
+        return at == root() ? 0 : at;
+    }
+    // A window's children, bottom first; its parent in *parent (0 when the window is gone).
+    std::vector<Window> Children(Window w, Window* parent = nullptr) const {
+        Window r, p = 0, *kids = nullptr;
+        unsigned n = 0;
+        std::vector<Window> out;
+        if (XQueryTree(display_, w, &r, &p, &kids, &n)) out.assign(kids, kids + n);
+        if (kids) XFree(kids);
+        if (parent) *parent = p;
+        return out;
+    }
 
     // The index'th 32-bit value of a window's property (-1 when absent), or its bytes as text.
     long Property(Window w, const char* name, int index = 0, std::string* text = nullptr) const {
@@ -119,8 +137,8 @@ public:
         unsigned long count, rest;
         unsigned char* data = nullptr;
         long value = -1;
-        if (XGetWindowProperty(display_, w, XInternAtom(display_, name, False), 0, 1 << 20,
-                               False, AnyPropertyType, &actual, &format, &count, &rest,
+        if (XGetWindowProperty(display_, w, XInternAtom(display_, name, False), 0, 1 << 20, False,
+                               AnyPropertyType, &actual, &format, &count, &rest,
                                &data) == Success &&
             data) {
             // Xlib hands 32-bit items over as longs.
@@ -227,11 +245,9 @@ private:
             managed = WaitUntil(
                 [&] {
                     XMapWindow(display_, probe);
-                    Window r, parent, *children = nullptr;
-                    unsigned n;
-                    XQueryTree(display_, probe, &r, &parent, &children, &n);
-                    if (children) XFree(children);
-                    return parent != r;
+                    Window parent = 0;
+                    Children(probe, &parent);
+                    return parent && parent != root();
                 },
                 10000);
             XDestroyWindow(display_, probe);

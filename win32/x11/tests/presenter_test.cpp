@@ -182,13 +182,8 @@ TEST_F(PresenterTest, AnExposedWindowIsPutAgain) {
     // Another client scribbles black over the window's X window, then has the server
     // report it exposed, as uncovering it would.
     Display* d = x_->display();
-    Window at = x_->root(), shown = 0;
-    int x = 410, y = 310;
-    while (XTranslateCoordinates(d, at, at, x, y, &x, &y, &shown) && shown) {
-        XTranslateCoordinates(d, at, shown, x, y, &x, &y, &at);
-        at = shown;
-    }
-    ASSERT_NE(at, x_->root());
+    const Window at = x_->WindowAt(410, 310);
+    ASSERT_NE(at, 0u);
     GC gc = XCreateGC(d, at, 0, nullptr);
     XSetForeground(d, gc, 0);
     XFillRectangle(d, at, gc, 0, 0, 120, 80);
