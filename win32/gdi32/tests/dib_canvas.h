@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
-#include <ostream>
 #include <string>
 
 #include "testing/dib_canvas.h"
+#include "testing/win32_compare.h"
 
 // A 32-bpp picture of the given height (negative: top-down).
 inline BITMAPINFO Info32(int width, int height) {
@@ -89,12 +89,4 @@ inline HFONT MakeUiFont(int height, bool bold = false, bool underline = false,
     lf.lfHeight = -height;
     lf.lfUnderline = underline ? 1 : 0;
     return CreateFontIndirectW(&lf);
-}
-
-inline bool operator==(const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; }
-inline bool operator==(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-inline std::ostream& operator<<(std::ostream& os, const RECT& r) {
-    return os << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}";
 }

@@ -102,9 +102,7 @@ TEST_F(CrossProcessTest, PostingToAWindowOfAnotherProcess) {
     DWORD pid = 0;
     EXPECT_NE(GetWindowThreadProcessId(remote, &pid), 0u);
     EXPECT_EQ(pid, static_cast<DWORD>(server.pid()));
-    wchar_t class_name[128];
-    EXPECT_GT(GetClassNameW(remote, class_name, 128), 0);
-    EXPECT_EQ(std::wstring(class_name), name);
+    EXPECT_EQ(ClassOf(remote), name);
     // Only messages with plain numbers cross; a send waits for the window's answer.
     EXPECT_FALSE(PostMessageW(remote, WM_CLOSE, 0, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));

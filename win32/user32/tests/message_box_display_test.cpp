@@ -30,8 +30,7 @@ TEST(MessageBoxOnDisplay, TheBoxIsAnXWindowShowingItsPixels) {
                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(box)));
         mapped =
             WaitUntil([&] { return ReadAll(dir.file("x11.log")).find(line) != std::string::npos; });
-        RECT r;
-        GetWindowRect(box, &r);
+        const RECT r = user32_test::WindowRect(box);
         same = WaitUntil([&] {
             return x->Screen(r.left, r.top, r.right - r.left, r.bottom - r.top) ==
                    testing_support::WindowPixels(box, r.right - r.left, r.bottom - r.top);

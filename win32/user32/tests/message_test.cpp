@@ -7,19 +7,7 @@ using namespace user32_test;
 
 namespace {
 
-class MessageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ClearLog();
-        hook() = nullptr;
-        hwnd_ = MakeWindow();
-    }
-    void TearDown() override {
-        hook() = nullptr;
-        DestroyWindow(hwnd_);
-    }
-    HWND hwnd_ = nullptr;
-};
+class MessageTest : public WithWindow {};
 
 // A thread that owns a window and runs a message loop until WM_QUIT.
 class LoopThread {
@@ -53,18 +41,15 @@ TEST_F(MessageTest, PostedMessagesComeInOrderThenTheQuitRequest) {
     PostQuitMessage(7);
     for (int i = 0; i < 3; ++i) PostMessageW(hwnd_, WM_USER + i, i, -i);
     MSG msg;
+    auto fields = [&] { return std::tuple(msg.hwnd, msg.message, msg.wParam, msg.lParam); };
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), TRUE);
-        EXPECT_EQ(msg.hwnd, hwnd_);
-        EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + i));
-        EXPECT_EQ(msg.wParam, static_cast<WPARAM>(i));
-        EXPECT_EQ(msg.lParam, -i);
+        EXPECT_EQ(fields(), std::tuple(hwnd_, UINT(WM_USER + i), WPARAM(i), LPARAM(-i)));
         if (i == 0) EXPECT_EQ(DispatchMessageW(&msg), 0);  // the procedure's answer
     }
     // The quit request ignores the filter, and is taken once.
     EXPECT_EQ(GetMessageW(&msg, hwnd_, WM_USER, WM_USER), FALSE);
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(msg.wParam, 7u);
+    EXPECT_EQ(fields(), std::tuple(HWND{}, UINT{WM_QUIT}, WPARAM{7}, LPARAM{0}));
     EXPECT_EQ(Next(), 0u);
     PostMessageW(hwnd_, WM_USER, 21, 0);
     ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));

@@ -4,16 +4,7 @@ using namespace user32_test;
 
 namespace {
 
-class TimerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ClearLog();
-        hook() = nullptr;
-        hwnd_ = MakeWindow();
-    }
-    void TearDown() override { DestroyWindow(hwnd_); }
-    HWND hwnd_ = nullptr;
-};
+class TimerTest : public WithWindow {};
 
 std::vector<std::pair<HWND, UINT_PTR>> g_calls;
 

@@ -21,6 +21,7 @@
 #include <tuple>
 #include <vector>
 
+#include "testing/win32_compare.h"
 #include "testing/win32_last_error.h"
 
 namespace user32_test {
@@ -96,6 +97,12 @@ inline std::wstring Text(HWND hwnd) {
     return buf;
 }
 
+inline std::wstring ClassOf(HWND hwnd) {
+    wchar_t buf[256] = L"";
+    GetClassNameW(hwnd, buf, 256);
+    return buf;
+}
+
 // Each time a message came: its window and parameters, in order.
 using Calls = std::vector<std::tuple<HWND, WPARAM, LPARAM>>;
 inline Calls CallsOf(UINT msg) {
@@ -150,8 +157,15 @@ inline UINT Next(HWND filter = nullptr, UINT first = 0, UINT last = 0, UINT remo
     return PeekMessageW(&msg, filter, first, last, remove) ? msg.message : 0;
 }
 
-inline bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+inline RECT WindowRect(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+inline RECT ClientRect(HWND hwnd) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    return r;
 }
 
 // The process's processor time so far (user and system).
@@ -174,5 +188,29 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 3000) 
     }
     return true;
 }
+
+// A test that starts with an empty log and no hook, and leaves no hook behind.
+class Fresh : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearLog();
+        hook() = nullptr;
+    }
+    void TearDown() override { hook() = nullptr; }
+};
+
+// Fresh, with a hidden top-level window of a recording class.
+class WithWindow : public Fresh {
+protected:
+    void SetUp() override {
+        Fresh::SetUp();
+        hwnd_ = MakeWindow();
+    }
+    void TearDown() override {
+        Fresh::TearDown();
+        DestroyWindow(hwnd_);
+    }
+    HWND hwnd_ = nullptr;
+};
 
 }  // namespace user32_test

@@ -6,13 +6,8 @@ using namespace user32_test;
 
 namespace {
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public Fresh {
 protected:
-    void SetUp() override {
-        ClearLog();
-        hook() = nullptr;
-    }
-    void TearDown() override { hook() = nullptr; }
     static HWND Create(const std::wstring& cls, const wchar_t* title = L"", DWORD style = WS_POPUP,
                        HWND parent = nullptr, DWORD ex = 0, HMENU id = nullptr,
                        void* param = nullptr) {
@@ -54,23 +49,15 @@ TEST_F(WindowTest, ClassesRegisterOnceByNameAndGoOnlyWithoutWindows) {
 TEST_F(WindowTest, CreationMessagesAndStylesFollowTheKindOfWindow) {
     struct Case {
         DWORD style;
-        bool child;
         std::vector<UINT> before_show;  // of the watched messages, in order
-        bool clip_siblings;
     };
     const std::vector<UINT> watched{WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE,
                                     WM_CREATE,        WM_SIZE,     WM_MOVE};
     const std::vector<Case> cases{
-        {WS_OVERLAPPEDWINDOW,
-         false,
-         {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE},
-         true},
-        {WS_POPUP | WS_THICKFRAME,
-         false,
-         {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE},
-         true},
-        {WS_POPUP, false, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}, true},
-        {WS_CHILD, true, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}, false},
+        {WS_OVERLAPPEDWINDOW, {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE}},
+        {WS_POPUP | WS_THICKFRAME, watched},
+        {WS_POPUP, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}},
+        {WS_CHILD, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}},
     };
     HWND parent = MakeWindow();
     std::wstring name = UniqueClassName(L"order");
@@ -86,15 +73,16 @@ TEST_F(WindowTest, CreationMessagesAndStylesFollowTheKindOfWindow) {
     };
     for (const auto& c : cases) {
         ClearLog();
-        HWND hwnd = Create(name, L"title", c.style, c.child ? parent : nullptr, 0, nullptr, &param);
+        const bool child = c.style & WS_CHILD;
+        HWND hwnd = Create(name, L"title", c.style, child ? parent : nullptr, 0, nullptr, &param);
         ASSERT_TRUE(IsWindow(hwnd));
         EXPECT_EQ(MessagesOf(hwnd, watched), c.before_show) << std::hex << c.style;
-        EXPECT_EQ((GetWindowLongW(hwnd, GWL_STYLE) & WS_CLIPSIBLINGS) != 0, c.clip_siblings);
+        // Top-level windows always clip their siblings.
+        EXPECT_EQ((GetWindowLongW(hwnd, GWL_STYLE) & WS_CLIPSIBLINGS) != 0, !child);
         // A window that has not had its size and place yet gets them when first shown.
         ShowWindow(hwnd, SW_SHOW);
         ASSERT_EQ(SeenOf(WM_SIZE).size(), 1u) << std::hex << c.style;
-        RECT client;
-        GetClientRect(hwnd, &client);
+        const RECT client = ClientRect(hwnd);
         EXPECT_EQ(SeenOf(WM_SIZE)[0].lparam, MAKELPARAM(client.right, client.bottom));
         EXPECT_EQ(SeenOf(WM_MOVE).size(), 1u) << std::hex << c.style;
         DestroyWindow(hwnd);
@@ -283,9 +271,7 @@ TEST_F(WindowTest, FamiliesAndFindWindow) {
     DWORD pid = 0;
     EXPECT_EQ(GetWindowThreadProcessId(child, &pid), GetCurrentThreadId());
     EXPECT_EQ(pid, GetCurrentProcessId());
-    RECT screen;
-    EXPECT_TRUE(GetWindowRect(GetDesktopWindow(), &screen));
-    EXPECT_GT(screen.right, 0);
+    EXPECT_GT(WindowRect(GetDesktopWindow()).right, 0);
     // Titles match without regard to case; children are found under their parent only.
     EXPECT_EQ(FindWindowW(name.c_str(), L"alpha"), a);
     EXPECT_EQ(FindWindowW(nullptr, L"BETA"), b);
