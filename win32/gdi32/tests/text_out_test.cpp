@@ -29,7 +29,7 @@ protected:
         canvas_.fill(kBackground);
         EXPECT_TRUE(
             ExtTextOutW(dc(), x, y, options, box, text, static_cast<UINT>(std::wcslen(text)), dx));
-        return canvas_.ink(kBackground);
+        return Ink(canvas_, kBackground);
     }
     LONG Width(const wchar_t* text) {
         SIZE sz{};
@@ -88,7 +88,7 @@ TEST_F(TextOut, InkStaysInTheCellWithAlphaZeroAndTheColourByCoverage) {
     SetTextColor(dc(), RGB(255, 0, 0));
     const wchar_t* text = L"HIL Km下载g";
     ASSERT_TRUE(ExtTextOutW(dc(), 20, 40, 0, nullptr, text, 10, nullptr));
-    const RECT ink = canvas_.ink(0xFF000000);
+    const RECT ink = Ink(canvas_, 0xFF000000);
     EXPECT_GE(ink.left, 20);
     EXPECT_LE(ink.right, 20 + Width(text));
     EXPECT_GE(ink.top, 40 - tm_.tmAscent);

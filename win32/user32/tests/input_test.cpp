@@ -101,28 +101,23 @@ TEST_F(InputTest, ClickOnAnInactiveWindowActivatesItThenDeliversThePress) {
 }
 
 TEST_F(InputTest, MouseActivateAnswersDecideActivationAndWhetherThePressIsEaten) {
-    struct Case {
-        LRESULT answer;
-        DWORD ex_style;
-        bool activated, delivered;
-    };
-    const Case cases[] = {{MA_ACTIVATE, 0, true, true},
-                          {MA_ACTIVATEANDEAT, 0, true, false},
-                          {MA_NOACTIVATE, 0, false, true},
-                          {MA_NOACTIVATEANDEAT, 0, false, false},
-                          {MA_ACTIVATE, WS_EX_NOACTIVATE, false, true}};
-    for (const auto& c : cases) {
+    for (auto [answer, ex_style, activated, delivered] :
+         {std::tuple<LRESULT, DWORD, bool, bool>{MA_ACTIVATE, 0, true, true},
+          {MA_ACTIVATEANDEAT, 0, true, false},
+          {MA_NOACTIVATE, 0, false, true},
+          {MA_NOACTIVATEANDEAT, 0, false, false},
+          {MA_ACTIVATE, WS_EX_NOACTIVATE, false, true}}) {
         SetActiveWindow(nullptr);
-        HWND w = Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, c.ex_style);
+        HWND w = Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, ex_style);
         SetActiveWindow(nullptr);
-        hook() = [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-            if (m == WM_MOUSEACTIVATE) return c.answer;
+        hook() = [answer = answer](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m == WM_MOUSEACTIVATE) return answer;
             return std::nullopt;
         };
         ClearLog();
         Click(5, 5, 0);
-        EXPECT_EQ(GetActiveWindow() == w, c.activated) << c.answer << " " << c.ex_style;
-        EXPECT_EQ(SeenOf(WM_LBUTTONDOWN).size(), c.delivered ? 1u : 0u) << c.answer;
+        EXPECT_EQ(GetActiveWindow() == w, activated) << answer << " " << ex_style;
+        EXPECT_EQ(SeenOf(WM_LBUTTONDOWN).size(), delivered ? 1u : 0u) << answer;
         DestroyWindow(w);
     }
 }
@@ -156,7 +151,7 @@ TEST_F(InputTest, DoubleClicksFollowTheTimeAndDistanceRuleForClassesThatAskForTh
         DestroyWindow(w);
     }
     // Another button or another window starts afresh.
-    HWND a = Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, 0, CS_DBLCLKS);
+    Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, 0, CS_DBLCLKS);
     HWND b = Make({50, 0, 100, 50}, WS_POPUP | WS_VISIBLE, nullptr, 0, CS_DBLCLKS);
     ClearLog();
     Click(48, 10, t += 5000);
@@ -165,7 +160,6 @@ TEST_F(InputTest, DoubleClicksFollowTheTimeAndDistanceRuleForClassesThatAskForTh
     EXPECT_TRUE(SeenOf(WM_LBUTTONDBLCLK).empty());
     EXPECT_TRUE(SeenOf(WM_RBUTTONDBLCLK).empty());
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN).back().hwnd, b);
-    (void)a;
 }
 
 TEST_F(InputTest, CaptureRoutesThePointerOutsideAndReportsItsLoss) {
@@ -195,7 +189,7 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
     HWND back = Make({0, 0, 200, 200});
     HWND parent = Make({0, 0, 100, 100});
     HWND child = Make({10, 10, 40, 40}, WS_CHILD | WS_VISIBLE, parent);
-    HWND off = Make({50, 10, 90, 40}, WS_CHILD | WS_VISIBLE | WS_DISABLED, parent);
+    Make({50, 10, 90, 40}, WS_CHILD | WS_VISIBLE | WS_DISABLED, parent);  // disabled: passed over
     HWND layered = Make({120, 0, 200, 100}, WS_POPUP | WS_VISIBLE, nullptr, WS_EX_LAYERED);
     // The layered window shows a transparent left half and an opaque right half.
     testing_support::DibCanvas picture(80, 100);
@@ -218,7 +212,6 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
         ASSERT_EQ(moves.size(), 1u) << p.x << "," << p.y;
         EXPECT_EQ(moves[0].hwnd, expected);
     }
-    (void)off;
 }
 
 TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
@@ -251,14 +244,13 @@ TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
 TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
     HWND top = Make({0, 0, 300, 300});
     HWND child = Make({10, 10, 50, 50}, WS_CHILD | WS_VISIBLE, top);
-    HWND other = Make({400, 0, 500, 100});
+    Make({400, 0, 500, 100});  // under the pointer, without the focus
     SetFocus(child);
     ClearLog();
     Send({Mouse(MOUSEEVENTF_MOVE, 450, 50), Mouse(MOUSEEVENTF_WHEEL, 450, 50, 0, -WHEEL_DELTA)});
     const WPARAM down = MAKEWPARAM(0, -WHEEL_DELTA);
     const LPARAM at = MAKELPARAM(450, 50);  // the screen point
     EXPECT_EQ(CallsOf(WM_MOUSEWHEEL), (Calls{{child, down, at}, {top, down, at}}));
-    (void)other;
 }
 
 // The key messages seen, as "down A|char a|up A": letters, digits and printed
