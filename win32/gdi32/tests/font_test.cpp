@@ -16,9 +16,8 @@ TEST(Fonts, LogfontsRoundTripAndTheStockGuiFontIsTheDialogFaceAtElevenPixels) {
     HGDIOBJ gui = GetStockObject(DEFAULT_GUI_FONT);
     EXPECT_EQ(GetObjectW(gui, 0, nullptr), static_cast<int>(sizeof(LOGFONTW)));
     LOGFONTW lf = LogfontOf(gui);
-    EXPECT_EQ(lf.lfHeight, -11);
-    EXPECT_EQ(lf.lfWidth + lf.lfItalic + lf.lfUnderline, 0);
-    EXPECT_EQ(lf.lfWeight, FW_NORMAL);
+    EXPECT_EQ(std::tuple(lf.lfHeight, lf.lfWidth + lf.lfItalic + lf.lfUnderline, lf.lfWeight),
+              std::tuple(-11, 0, FW_NORMAL));
     EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
     EXPECT_STREQ(lf.lfFaceName, L"MS Shell Dlg");
 
@@ -75,8 +74,7 @@ TEST_F(FontOnDc, MetricsFollowTheLogfont) {
     EXPECT_NEAR(tm.tmHeight, 24, 1);
     EXPECT_GT(tm.tmInternalLeading, 0);
     tm = Metrics(bold);
-    EXPECT_EQ(tm.tmWeight, FW_BOLD);
-    EXPECT_EQ(tm.tmUnderlined, 1);
+    EXPECT_EQ(std::pair(tm.tmWeight, tm.tmUnderlined), std::pair(LONG{FW_BOLD}, BYTE{1}));
     EXPECT_FALSE(GetTextMetricsW(dc_, nullptr));
 }
 

@@ -86,25 +86,21 @@ TEST(GetObjectW, DescribesPensBrushesAndDibSections) {
     GdiObject<HPEN> pen(CreatePen(PS_DOT, 3, RGB(1, 2, 3)));
     LOGPEN lp{};
     ASSERT_EQ(GetObjectW(pen, sizeof(lp), &lp), static_cast<int>(sizeof(lp)));
-    EXPECT_EQ(lp.lopnStyle, static_cast<UINT>(PS_DOT));
-    EXPECT_EQ(lp.lopnWidth.x, 3);
-    EXPECT_EQ(lp.lopnColor, RGB(1, 2, 3));
+    EXPECT_EQ(std::tuple(lp.lopnStyle, lp.lopnWidth.x, lp.lopnColor),
+              std::tuple(UINT{PS_DOT}, 3, RGB(1, 2, 3)));
     GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(9, 8, 7)));
     LOGBRUSH lb{};
     ASSERT_EQ(GetObjectW(brush, sizeof(lb), &lb), static_cast<int>(sizeof(lb)));
-    EXPECT_EQ(lb.lbStyle, static_cast<UINT>(BS_SOLID));
-    EXPECT_EQ(lb.lbColor, RGB(9, 8, 7));
+    EXPECT_EQ(std::pair(lb.lbStyle, lb.lbColor), std::pair(UINT{BS_SOLID}, RGB(9, 8, 7)));
 
     DibCanvas c(5, 3, true);
     EXPECT_EQ(GetObjectW(c.bitmap(), 0, nullptr), static_cast<int>(sizeof(DIBSECTION)));
     DIBSECTION ds{};
     ASSERT_EQ(GetObjectW(c.bitmap(), sizeof(ds), &ds), static_cast<int>(sizeof(ds)));
-    EXPECT_EQ(ds.dsBm.bmWidth, 5);
-    EXPECT_EQ(ds.dsBm.bmHeight, 3);
-    EXPECT_EQ(ds.dsBm.bmWidthBytes, 20);
-    EXPECT_EQ(ds.dsBm.bmBitsPixel, 32);
-    EXPECT_EQ(ds.dsBm.bmBits, c.bits());
-    EXPECT_EQ(ds.dsBmih.biHeight, 3);
+    const BITMAP& b = ds.dsBm;
+    EXPECT_EQ(std::tuple(b.bmWidth, b.bmHeight, b.bmWidthBytes, b.bmBitsPixel, ds.dsBmih.biHeight),
+              std::tuple(5, 3, 20, 32, 3));
+    EXPECT_EQ(b.bmBits, c.bits());
     BITMAP bm{};
     ASSERT_EQ(GetObjectW(c.bitmap(), sizeof(bm), &bm), static_cast<int>(sizeof(bm)));
     EXPECT_EQ(bm.bmBits, c.bits());

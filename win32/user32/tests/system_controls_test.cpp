@@ -29,37 +29,27 @@ protected:
 };
 
 TEST_F(SystemControls, AButtonClicksWhenReleasedOverItself) {
-    struct Step {
-        UINT msg;
-        int x;
+    // The mouse messages (at x, on the button's row) and whether the button, pushed
+    // before the release, then clicks.
+    const std::pair<std::vector<std::pair<UINT, int>>, bool> cases[] = {
+        {{{WM_LBUTTONDOWN, 10}, {WM_LBUTTONUP, 10}}, true},
+        {{{WM_LBUTTONDOWN, 10}, {WM_MOUSEMOVE, 300}, {WM_LBUTTONUP, 300}}, false},
+        {{{WM_LBUTTONDOWN, 10}, {WM_MOUSEMOVE, 300}, {WM_MOUSEMOVE, 20}, {WM_LBUTTONUP, 20}}, true},
+        {{{WM_LBUTTONUP, 10}}, false},  // no press began on it
     };
-    struct Case {
-        std::vector<Step> steps;
-        bool pushed_at_the_end_but_one;
-        bool clicked;
-    };
-    const std::vector<Case> cases = {
-        {{{WM_LBUTTONDOWN, 10}, {WM_LBUTTONUP, 10}}, true, true},
-        {{{WM_LBUTTONDOWN, 10}, {WM_MOUSEMOVE, 300}, {WM_LBUTTONUP, 300}}, false, false},
-        {{{WM_LBUTTONDOWN, 10}, {WM_MOUSEMOVE, 300}, {WM_MOUSEMOVE, 20}, {WM_LBUTTONUP, 20}},
-         true,
-         true},
-        {{{WM_LBUTTONUP, 10}}, false, false},  // no press began on it
-    };
-    for (const auto& c : cases) {
+    for (const auto& [steps, clicked] : cases) {
         HWND b = Make(L"Button", BS_PUSHBUTTON, 100, 24, L"Go");
-        for (size_t i = 0; i < c.steps.size(); ++i) {
-            if (i + 1 == c.steps.size()) {
-                EXPECT_EQ((SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0,
-                          c.pushed_at_the_end_but_one);
+        for (size_t i = 0; i < steps.size(); ++i) {
+            if (i + 1 == steps.size()) {
+                EXPECT_EQ((SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0, clicked);
                 // A press captures the pointer, and takes the focus.
-                EXPECT_EQ(GetCapture(), c.steps.size() > 1 ? b : nullptr);
-                EXPECT_EQ(GetFocus() == b, c.steps.size() > 1);
+                EXPECT_EQ(GetCapture(), steps.size() > 1 ? b : nullptr);
+                EXPECT_EQ(GetFocus() == b, steps.size() > 1);
             }
-            const WPARAM buttons = c.steps[i].msg == WM_LBUTTONUP ? 0 : MK_LBUTTON;
-            SendMessageW(b, c.steps[i].msg, buttons, MAKELPARAM(c.steps[i].x, 10));
+            const auto [msg, x] = steps[i];
+            SendMessageW(b, msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(x, 10));
         }
-        EXPECT_EQ(Notes(), c.clicked ? std::vector<WORD>{BN_CLICKED} : std::vector<WORD>{});
+        EXPECT_EQ(Notes(), clicked ? std::vector<WORD>{BN_CLICKED} : std::vector<WORD>{});
         EXPECT_EQ(SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED, 0);
         EXPECT_EQ(GetCapture(), nullptr);
         DestroyWindow(b);
