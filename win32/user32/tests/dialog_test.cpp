@@ -57,8 +57,8 @@ constexpr UINT kAskForAnswer = WM_USER + 5, kEndMe = WM_USER + 6;
 
 INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
     {
-        std::lock_guard lock(log_mutex());
-        log().push_back({dlg, msg, wparam, lparam, GetCurrentThreadId()});
+        std::lock_guard lock(g_log_mutex);
+        g_log.push_back({dlg, msg, wparam, lparam, GetCurrentThreadId()});
     }
     if (msg == WM_INITDIALOG && lparam > 0) PostMessageW(dlg, kEndMe, lparam, 0);
     if (msg == kAskForAnswer) SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 42);

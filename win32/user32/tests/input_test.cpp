@@ -12,9 +12,9 @@ namespace {
 using Step = std::pair<HWND, UINT>;
 
 std::vector<Step> Trace(const std::vector<UINT>& wanted) {
-    std::lock_guard lock(log_mutex());
+    std::lock_guard lock(g_log_mutex);
     std::vector<Step> out;
-    for (auto& s : log())
+    for (auto& s : g_log)
         if (std::find(wanted.begin(), wanted.end(), s.msg) != wanted.end())
             out.emplace_back(s.hwnd, s.msg);
     return out;
@@ -55,14 +55,14 @@ protected:
     void SetUp() override {
         // These tests inject their own input; a display must not add any.
         headless_ = std::make_unique<testing_support::ScopedEnv>("WIN32_NO_DISPLAY", "1");
-        hook() = nullptr;
+        g_hook = nullptr;
         ReleaseCapture();
         SetActiveWindow(nullptr);
         Send({Mouse(MOUSEEVENTF_MOVE, 1279, 799)});
         ClearLog();
     }
     void TearDown() override {
-        hook() = nullptr;
+        g_hook = nullptr;
         for (HWND h : windows_) DestroyWindow(h);
     }
     HWND Make(RECT r, DWORD style = WS_POPUP | WS_VISIBLE, HWND parent = nullptr,
@@ -110,7 +110,7 @@ TEST_F(InputTest, MouseActivateAnswersDecideActivationAndWhetherThePressIsEaten)
         SetActiveWindow(nullptr);
         HWND w = Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, ex_style);
         SetActiveWindow(nullptr);
-        hook() = [answer = answer](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        g_hook = [answer = answer](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
             if (m == WM_MOUSEACTIVATE) return answer;
             return std::nullopt;
         };
@@ -223,7 +223,7 @@ TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
     EXPECT_EQ(CallsOf(WM_PARENTNOTIFY), (Calls{{front, WM_LBUTTONDOWN, MAKELPARAM(20, 25)}}));
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, child);
     // A window that answers HTTRANSPARENT hands the point to the one beneath.
-    hook() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    g_hook = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (m == WM_NCHITTEST && h == front) return HTTRANSPARENT;
         return std::nullopt;
     };
@@ -232,7 +232,7 @@ TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
     ASSERT_EQ(SeenOf(WM_LBUTTONDOWN).size(), 1u);
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, back);
     // A caption hit becomes a non-client press with the screen point.
-    hook() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    g_hook = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (m == WM_NCHITTEST && h == back) return HTCAPTION;
         return std::nullopt;
     };
@@ -258,7 +258,7 @@ TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
 std::string KeyTrace() {
     const char* names[] = {"down", "up", "char", "dead", "sysdown", "sysup", "syschar"};
     std::string out;
-    for (auto& s : log()) {
+    for (auto& s : g_log) {
         if (s.msg < WM_KEYFIRST || s.msg > WM_SYSCHAR) continue;
         const bool is_char = s.msg == WM_CHAR || s.msg == WM_SYSCHAR;
         const bool shown =

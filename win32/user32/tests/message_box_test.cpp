@@ -224,7 +224,7 @@ TEST_F(DrawnBoxes, TheOwnerIsDisabledMeanwhileKeepsItsTimersAndAQuitRequestStays
     EXPECT_NEAR((box_rect.left + box_rect.right) / 2, 400, 1);
     EXPECT_NEAR((box_rect.top + box_rect.bottom) / 2, 300, 1);
     // A quit request ends the box as dismissed and stays for the program's loop.
-    hook() = [](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    g_hook = [](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (msg != WM_USER + 1) return std::nullopt;
         PostQuitMessage(5);
         return 0;
@@ -236,7 +236,7 @@ TEST_F(DrawnBoxes, TheOwnerIsDisabledMeanwhileKeepsItsTimersAndAQuitRequestStays
         ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
         EXPECT_EQ(msg.wParam, 5u);
     }
-    hook() = nullptr;
+    g_hook = nullptr;
     DestroyWindow(owner);
 }
 

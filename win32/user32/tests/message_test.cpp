@@ -34,7 +34,7 @@ public:
 };
 
 TEST_F(MessageTest, PostedMessagesComeInOrderThenTheQuitRequest) {
-    hook() = [](HWND, UINT msg, WPARAM wparam, LPARAM) -> std::optional<LRESULT> {
+    g_hook = [](HWND, UINT msg, WPARAM wparam, LPARAM) -> std::optional<LRESULT> {
         if (msg == WM_USER) return static_cast<LRESULT>(wparam * 2);
         return std::nullopt;
     };
@@ -83,7 +83,7 @@ TEST_F(MessageTest, SentMessagesRunInTheTargetThreadBeforeItsPostedOnes) {
     {
         LoopThread loop;
         // The other thread answers by sending back to this thread while this one waits.
-        hook() = [&](HWND hwnd, UINT msg, WPARAM wparam, LPARAM) -> std::optional<LRESULT> {
+        g_hook = [&](HWND hwnd, UINT msg, WPARAM wparam, LPARAM) -> std::optional<LRESULT> {
             if (msg == WM_USER) return static_cast<LRESULT>(wparam + 1);
             if (msg == WM_USER + 1) return InSendMessage() ? 1 : 0;
             if (msg == WM_USER + 2 && hwnd == loop.hwnd_)
@@ -98,7 +98,7 @@ TEST_F(MessageTest, SentMessagesRunInTheTargetThreadBeforeItsPostedOnes) {
         EXPECT_EQ(SeenOf(WM_USER).back().tid, GetCurrentThreadId());
         // A notification does not wait for the answer.
         std::atomic<bool> gate{false};
-        hook() = [&](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        g_hook = [&](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
             while (msg == WM_USER + 3 && !gate)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return std::nullopt;
@@ -106,7 +106,7 @@ TEST_F(MessageTest, SentMessagesRunInTheTargetThreadBeforeItsPostedOnes) {
         EXPECT_TRUE(SendNotifyMessageW(loop.hwnd_, WM_USER + 3, 0, 0));
         gate = true;
         EXPECT_TRUE(PumpUntil([] { return !SeenOf(WM_USER + 3).empty(); }));
-        hook() = nullptr;
+        g_hook = nullptr;
     }
     ClearLog();
     PostMessageW(hwnd_, WM_USER + 1, 0, 0);

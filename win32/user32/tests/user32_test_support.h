@@ -36,57 +36,42 @@ struct Seen {
     DWORD tid;
 };
 
-inline std::mutex& log_mutex() {
-    static std::mutex mu;
-    return mu;
-}
-
-inline std::vector<Seen>& log() {
-    static std::vector<Seen> seen;
-    return seen;
-}
-
+// What the recording windows got, in order (under g_log_mutex).
+inline std::mutex g_log_mutex;
+inline std::vector<Seen> g_log;
 // Answers a message instead of DefWindowProcW when it returns a value.
-using Hook = std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)>;
-
-inline Hook& hook() {
-    static Hook h;
-    return h;
-}
+inline std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> g_hook;
 
 inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     {
-        std::lock_guard lock(log_mutex());
-        log().push_back(Seen{hwnd, msg, wparam, lparam, GetCurrentThreadId()});
+        std::lock_guard lock(g_log_mutex);
+        g_log.push_back(Seen{hwnd, msg, wparam, lparam, GetCurrentThreadId()});
     }
-    if (hook()) {
-        if (auto answer = hook()(hwnd, msg, wparam, lparam)) return *answer;
-    }
+    if (g_hook)
+        if (auto answer = g_hook(hwnd, msg, wparam, lparam)) return *answer;
     return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
 inline void ClearLog() {
-    std::lock_guard lock(log_mutex());
-    log().clear();
+    std::lock_guard lock(g_log_mutex);
+    g_log.clear();
 }
 
 // The messages a window got, in order, keeping only those listed.
 inline std::vector<UINT> MessagesOf(HWND hwnd, const std::vector<UINT>& wanted) {
-    std::lock_guard lock(log_mutex());
+    std::lock_guard lock(g_log_mutex);
     std::vector<UINT> out;
-    for (auto& s : log()) {
+    for (auto& s : g_log)
         if (s.hwnd == hwnd && std::find(wanted.begin(), wanted.end(), s.msg) != wanted.end())
             out.push_back(s.msg);
-    }
     return out;
 }
 
 inline std::vector<Seen> SeenOf(UINT msg) {
-    std::lock_guard lock(log_mutex());
+    std::lock_guard lock(g_log_mutex);
     std::vector<Seen> out;
-    for (auto& s : log()) {
+    for (auto& s : g_log)
         if (s.msg == msg) out.push_back(s);
-    }
     return out;
 }
 
@@ -194,9 +179,9 @@ class Fresh : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearLog();
-        hook() = nullptr;
+        g_hook = nullptr;
     }
-    void TearDown() override { hook() = nullptr; }
+    void TearDown() override { g_hook = nullptr; }
 };
 
 // Fresh, with a hidden top-level window of a recording class.

@@ -24,7 +24,7 @@ TEST_F(WindowPosTest, PlacingSendsPositionMessagesThatMayAmendIt) {
     EXPECT_EQ(SeenOf(WM_MOVE).size(), 1u);
     EXPECT_TRUE(SeenOf(WM_SIZE).empty());
     EXPECT_EQ(SeenOf(WM_WINDOWPOSCHANGED).size(), 2u);
-    hook() = [](HWND, UINT msg, WPARAM, LPARAM lparam) -> std::optional<LRESULT> {
+    g_hook = [](HWND, UINT msg, WPARAM, LPARAM lparam) -> std::optional<LRESULT> {
         if (msg == WM_WINDOWPOSCHANGING) reinterpret_cast<WINDOWPOS*>(lparam)->cx = 123;
         return std::nullopt;
     };

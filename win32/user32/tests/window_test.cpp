@@ -63,7 +63,7 @@ TEST_F(WindowTest, CreationMessagesAndStylesFollowTheKindOfWindow) {
     std::wstring name = UniqueClassName(L"order");
     RegisterTestClass(name);
     int param = 42;
-    hook() = [&](HWND, UINT msg, WPARAM, LPARAM lparam) -> std::optional<LRESULT> {
+    g_hook = [&](HWND, UINT msg, WPARAM, LPARAM lparam) -> std::optional<LRESULT> {
         if (msg == WM_CREATE) {
             auto cs = reinterpret_cast<CREATESTRUCTW*>(lparam);
             EXPECT_EQ(cs->lpCreateParams, &param);
@@ -122,9 +122,9 @@ TEST_F(WindowTest, ChildrenNotifyTheirAncestorsOfCreationAndDestruction) {
         }
         // The destruction notice comes before the child hears of its destruction.
         if (c.middle_told) {
-            std::lock_guard lock(log_mutex());
+            std::lock_guard lock(g_log_mutex);
             auto at = [&](HWND h, UINT m) {
-                return std::find_if(log().begin(), log().end(), [&](const Seen& s) {
+                return std::find_if(g_log.begin(), g_log.end(), [&](const Seen& s) {
                     return s.hwnd == h && s.msg == m && (m != WM_PARENTNOTIFY || s.wparam != 42);
                 });
             };
@@ -139,7 +139,7 @@ TEST_F(WindowTest, CreationFailsAsTheProcedureOrTheArgumentsSay) {
     RegisterTestClass(name);
     for (UINT refusing : {UINT{WM_NCCREATE}, UINT{WM_CREATE}}) {
         ClearLog();
-        hook() = [&](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        g_hook = [&](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
             if (msg == refusing) return msg == WM_CREATE ? -1 : FALSE;
             return std::nullopt;
         };
@@ -153,7 +153,7 @@ TEST_F(WindowTest, CreationFailsAsTheProcedureOrTheArgumentsSay) {
         else
             EXPECT_TRUE(SeenOf(WM_CREATE).empty());
     }
-    hook() = nullptr;
+    g_hook = nullptr;
     SetLastError(0);
     EXPECT_EQ(Failed(Create(L"no-such-class-anywhere") == nullptr), ERROR_CANNOT_FIND_WND_CLASS);
     EXPECT_EQ(Failed(Create(name, L"", WS_CHILD) == nullptr), ERROR_TLW_WITH_WSCHILD);
