@@ -104,6 +104,11 @@ public:
         if (image) XDestroyImage(image);
         return pixels;
     }
+    // One pixel of the screen, 0xRRGGBB; 0 when it cannot be read.
+    uint32_t Pixel(int x, int y) const {
+        const auto p = Screen(x, y, 1, 1);
+        return p.empty() ? 0 : p[0];
+    }
     // Where a window's top left corner is on the screen.
     std::pair<int, int> Origin(Window w) const {
         int x = 0, y = 0;

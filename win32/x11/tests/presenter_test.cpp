@@ -108,7 +108,6 @@ protected:
     std::vector<uint32_t> Screen(const RECT& r) {
         return x_->Screen(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
-    uint32_t At(int x, int y) { return Screen({x, y, x + 1, y + 1})[0]; }
 
     // True once the screen at the window's rectangle equals its surface exactly.
     bool ScreenShowsWindow(HWND hwnd) {
@@ -136,7 +135,7 @@ TEST_F(FreshProcessPresenter, NoDisplayKnobKeepsWindowsOffTheServer) {
     HWND hwnd = Show(300, 200, 80, 60);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(TimesMapped(hwnd), 0u);
-    EXPECT_NE(At(300, 200), kRed);
+    EXPECT_NE(x_->Pixel(300, 200), kRed);
 }
 
 TEST_F(PresenterTest, TheScreenShowsTheWindowsSurfaceWhereverItGoes) {
@@ -152,8 +151,8 @@ TEST_F(PresenterTest, TheScreenShowsTheWindowsSurfaceWhereverItGoes) {
     ASSERT_TRUE(SetWindowPos(hwnd, nullptr, 600, 400, 160, 100, SWP_NOZORDER | SWP_NOACTIVATE));
     UpdateWindow(hwnd);
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
-    EXPECT_TRUE(Until([&] { return At(105, 85) != kRed; }));
-    EXPECT_EQ(At(759, 400), kGreen);
+    EXPECT_TRUE(Until([&] { return x_->Pixel(105, 85) != kRed; }));
+    EXPECT_EQ(x_->Pixel(759, 400), kGreen);
     // Drawing through GetDC reaches the screen.
     HDC dc = GetDC(hwnd);
     HBRUSH yellow = CreateSolidBrush(RGB(250, 240, 10));
@@ -161,18 +160,18 @@ TEST_F(PresenterTest, TheScreenShowsTheWindowsSurfaceWhereverItGoes) {
     FillRect(dc, &all, yellow);
     DeleteObject(yellow);
     ReleaseDC(hwnd, dc);
-    EXPECT_TRUE(Until([&] { return At(610, 410) == 0xFAF00Au; }));
+    EXPECT_TRUE(Until([&] { return x_->Pixel(610, 410) == 0xFAF00Au; }));
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
     // Hidden, it leaves; shown again, it is back without a second "mapped".
     ShowWindow(hwnd, SW_HIDE);
-    EXPECT_TRUE(Until([&] { return At(610, 410) != 0xFAF00Au; }));
+    EXPECT_TRUE(Until([&] { return x_->Pixel(610, 410) != 0xFAF00Au; }));
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
     EXPECT_EQ(TimesMapped(hwnd), 1u);
-    const uint32_t shown = At(610, 410);
+    const uint32_t shown = x_->Pixel(610, 410);
     DestroyWindow(hwnd);
-    EXPECT_TRUE(Until([&] { return At(610, 410) != shown; }));
+    EXPECT_TRUE(Until([&] { return x_->Pixel(610, 410) != shown; }));
 }
 
 TEST_F(PresenterTest, AnExposedWindowIsPutAgain) {
@@ -189,7 +188,7 @@ TEST_F(PresenterTest, AnExposedWindowIsPutAgain) {
     XFillRectangle(d, at, gc, 0, 0, 120, 80);
     XFreeGC(d, gc);
     XSync(d, False);
-    ASSERT_EQ(At(410, 310), 0u);
+    ASSERT_EQ(x_->Pixel(410, 310), 0u);
     XClearArea(d, at, 0, 0, 0, 0, True);
     XSync(d, False);
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
@@ -201,9 +200,9 @@ TEST_F(PresenterTest, XWindowsFollowTheWindowsZOrder) {
     HWND front = Show(250, 100, 200, 100);
     ASSERT_TRUE(WaitMapped(back));
     ASSERT_TRUE(WaitMapped(front));
-    EXPECT_TRUE(Until([&] { return At(260, 110) == kRed; }));
+    EXPECT_TRUE(Until([&] { return x_->Pixel(260, 110) == kRed; }));
     SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    EXPECT_TRUE(Until([&] { return At(260, 110) == kGreen; }));
+    EXPECT_TRUE(Until([&] { return x_->Pixel(260, 110) == kGreen; }));
     EXPECT_TRUE(ScreenShowsWindow(back));
 }
 

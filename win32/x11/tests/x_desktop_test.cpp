@@ -122,12 +122,10 @@ protected:
         if (!owner) windows_.push_back(h);
         ShowWindow(h, SW_SHOW);
         UpdateWindow(h);
-        EXPECT_TRUE(Pump([&] { return XidAt(r.left + 1, r.top + 1) != 0; })) << "not shown";
+        EXPECT_TRUE(Pump([&] { return x_->WindowAt(r.left + 1, r.top + 1) != 0; })) << "not shown";
         return h;
     }
 
-    // Our X window at a screen point.
-    Window XidAt(int x, int y) { return x_->WindowAt(x, y); }
     // xdotool with the words of `command`.
     bool Xdo(const std::string& command) {
         std::vector<std::string> argv{"xdotool"};
@@ -138,21 +136,14 @@ protected:
     long Property(Window w, const char* name, int index = 0, std::string* text = nullptr) {
         return x_->Property(w, name, index, text);
     }
-    std::vector<Window> Children(Window w, Window* parent = nullptr) {
-        return x_->Children(w, parent);
-    }
     // The window named `name` anywhere under w.
     Window Named(Window w, const std::string& name) {
         std::string text;
         Property(w, "_NET_WM_NAME", 0, &text);
         if (text == name) return w;
-        for (Window child : Children(w))
+        for (Window child : x_->Children(w))
             if (Window found = Named(child, name)) return found;
         return 0;
-    }
-    uint32_t ScreenPixel(int x, int y) {
-        const auto p = x_->Screen(x, y, 1, 1);
-        return p.empty() ? 0 : p[0];
     }
 
     XDesktop* x_ = nullptr;
@@ -168,7 +159,7 @@ TEST_F(DesktopTest, UnownedWindowsAreManagedAndOwnedPopupsAreNot) {
                                       {nullptr, WS_EX_TOOLWINDOW, false},
                                       {main, WS_EX_APPWINDOW, true}}) {
         HWND h = Make({400, y, 500, y + 40}, RGB(200, 0, 0), owner, ex);
-        Window xid = XidAt(410, y + 10);
+        Window xid = x_->WindowAt(410, y + 10);
         XWindowAttributes wa{};
         ASSERT_TRUE(XGetWindowAttributes(x_->display(), xid, &wa));
         EXPECT_EQ(wa.override_redirect == False, managed) << ex;
@@ -178,7 +169,7 @@ TEST_F(DesktopTest, UnownedWindowsAreManagedAndOwnedPopupsAreNot) {
         y += 60;
     }
     std::string title;
-    Property(XidAt(60, 70), "_NET_WM_NAME", 0, &title);
+    Property(x_->WindowAt(60, 70), "_NET_WM_NAME", 0, &title);
     EXPECT_EQ(title, "下载器 main");
 }
 
@@ -252,7 +243,7 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
     Window focus;
     int revert;
     XGetInputFocus(x_->display(), &focus, &revert);
-    EXPECT_EQ(focus, XidAt(450, 350));
+    EXPECT_EQ(focus, x_->WindowAt(450, 350));
     // Typed text arrives as WM_CHAR at the focus, also for keys beyond ASCII (given
     // spare keycodes here, so xdotool need not remap keys while it types).
     Display* d = x_->display();
@@ -288,17 +279,17 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
     EnableWindow(main, FALSE);  // first, as a modal dialog does
     HWND box = Make({200, 150, 350, 250}, RGB(150, 150, 0), main);
     // Windows of the tests before may still be leaving the screen.
-    ASSERT_TRUE(Pump([&] { return ScreenPixel(450, 350) == 0x000096u; }));
-    ASSERT_TRUE(Pump([&] { return ScreenPixel(275, 200) == 0x969600u; }));
-    const Window box_x = XidAt(275, 200), main_x = XidAt(450, 350);
+    ASSERT_TRUE(Pump([&] { return x_->Pixel(450, 350) == 0x000096u; }));
+    ASSERT_TRUE(Pump([&] { return x_->Pixel(275, 200) == 0x969600u; }));
+    const Window box_x = x_->WindowAt(275, 200), main_x = x_->WindowAt(450, 350);
     const std::string xid = std::to_string(main_x);
     // The desktop's raises, and the program's way of bringing its window forward ("").
     const std::string rows[] = {"mousemove --sync 450 350 click 1", "windowactivate " + xid,
                                 "windowraise " + xid, ""};
     // The place among the root's children (bottom first) of the one holding w; -1: gone.
     auto level = [&](Window w) {
-        for (Window parent; Children(w, &parent), parent && parent != x_->root();) w = parent;
-        const auto top = Children(x_->root());
+        for (Window parent; x_->Children(w, &parent), parent && parent != x_->root();) w = parent;
+        const auto top = x_->Children(x_->root());
         const auto at = std::find(top.begin(), top.end(), w);
         return at == top.end() ? -1 : static_cast<int>(at - top.begin());
     };
@@ -312,7 +303,7 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
         }
         Pump([] { return false; }, 300);
         EXPECT_TRUE(Pump([&] {
-            return level(box_x) > level(main_x) && ScreenPixel(275, 200) == 0x969600u &&
+            return level(box_x) > level(main_x) && x_->Pixel(275, 200) == 0x969600u &&
                    GetActiveWindow() == box;
         })) << row;
     }
@@ -346,7 +337,7 @@ TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
         return out;
     };
     HWND main = Make({600, 100, 700, 200}, RGB(0, 90, 0));
-    const Window xid = XidAt(610, 110);
+    const Window xid = x_->WindowAt(610, 110);
     // The program's: every size of its icon group, a rounded square, clear at the corner.
     Pictures program;
     EXPECT_TRUE(Pump([&] { return (program = pictures(xid)).size() == 3; }));
@@ -369,7 +360,7 @@ TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
     HWND iconic = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 600, 300, 100,
                                   100, nullptr, nullptr, nullptr, nullptr);
     const Pictures blue_only{{16, 16, 0xFF0000FFu, 0xFF0000FFu}};
-    EXPECT_TRUE(Pump([&] { return pictures(XidAt(610, 310)) == blue_only; }));
+    EXPECT_TRUE(Pump([&] { return pictures(x_->WindowAt(610, 310)) == blue_only; }));
     DestroyWindow(iconic);
     UnregisterClassW(wc.lpszClassName, nullptr);
     DestroyIcon(red);
@@ -402,7 +393,7 @@ TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
 
 TEST_F(DesktopTest, TheWindowManagerMinimisesRestoresAndMovesTheMainWindow) {
     HWND main = Make({200, 150, 400, 300}, RGB(50, 50, 200));
-    const Window x_main = XidAt(210, 160);
+    const Window x_main = x_->WindowAt(210, 160);
     const std::string xid = std::to_string(x_main);
     ASSERT_TRUE(Xdo("windowminimize --sync " + xid));
     ASSERT_TRUE(Pump([&] { return IsIconic(main) != 0; }));
@@ -410,7 +401,7 @@ TEST_F(DesktopTest, TheWindowManagerMinimisesRestoresAndMovesTheMainWindow) {
     EXPECT_EQ(Of(WM_SIZE, main).back().wparam, static_cast<WPARAM>(SIZE_MINIMIZED));
     ASSERT_TRUE(Xdo("windowactivate --sync " + xid));
     ASSERT_TRUE(Pump([&] { return !IsIconic(main) && GetActiveWindow() == main; }));
-    EXPECT_EQ(ScreenPixel(210, 160), 0x3232C8u);
+    EXPECT_EQ(x_->Pixel(210, 160), 0x3232C8u);
     g_seen.clear();
     ASSERT_TRUE(Xdo("windowmove --sync " + xid + " 500 400"));
     ASSERT_TRUE(Pump([&] { return !Of(WM_MOVE, main).empty(); }));
@@ -423,8 +414,8 @@ TEST_F(DesktopTest, TheWindowManagerMinimisesRestoresAndMovesTheMainWindow) {
     ShowWindow(main, SW_RESTORE);
     EXPECT_TRUE(Pump([&] { return Property(x_main, "WM_STATE") == NormalState; }));
     SetWindowPos(main, nullptr, 120, 130, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    EXPECT_TRUE(Pump([&] { return XidAt(125, 135) == x_main; }));
-    EXPECT_TRUE(Pump([&] { return ScreenPixel(125, 135) == 0x3232C8u; }));
+    EXPECT_TRUE(Pump([&] { return x_->WindowAt(125, 135) == x_main; }));
+    EXPECT_TRUE(Pump([&] { return x_->Pixel(125, 135) == 0x3232C8u; }));
 }
 
 TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
@@ -447,10 +438,10 @@ TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
                                         &blend, ULW_ALPHA));
         ShowWindow(layered, SW_SHOWNA);
         EXPECT_TRUE(Pump([&] {
-            return testing_support::NearRgb(ScreenPixel(200, 600), expected, 2);
+            return testing_support::NearRgb(x_->Pixel(200, 600), expected, 2);
         })) << std::hex
-            << ScreenPixel(200, 600);
-        EXPECT_EQ(ScreenPixel(120, 520), 0x00C800u);
+            << x_->Pixel(200, 600);
+        EXPECT_EQ(x_->Pixel(120, 520), 0x00C800u);
         DestroyWindow(back);
     }
 }
@@ -481,7 +472,7 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
         Window parent = 0;
         XWindowAttributes wa{};
         return (icon_win = Named(x_->root(), "游戏下载器")) &&
-               (Children(icon_win, &parent), parent && parent != x_->root()) &&
+               (x_->Children(icon_win, &parent), parent && parent != x_->root()) &&
                XGetWindowAttributes(x_->display(), icon_win, &wa) && wa.map_state == IsViewable;
     };
     ASSERT_TRUE(Pump(docked));
@@ -493,7 +484,7 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
         XGetWindowAttributes(x_->display(), icon_win, &wa);
         XTranslateCoordinates(x_->display(), icon_win, x_->root(), wa.width / 2, wa.height / 2, &x,
                               &y, &child);
-        return ScreenPixel(x, y) == 0x0000FFu;
+        return x_->Pixel(x, y) == 0x0000FFu;
     }));
     const std::string at = std::to_string(x) + " " + std::to_string(y);
     ASSERT_TRUE(Xdo("mousemove --sync " + at + " click 1"));
@@ -505,7 +496,7 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
     // Resting on the icon shows its tip just below the pointer, in the info colours with
     // dark text; leaving the icon hides it.
     auto tip = [&]() -> Window {
-        for (Window w : Children(x_->root())) {
+        for (Window w : x_->Children(x_->root())) {
             XWindowAttributes wa{};
             std::string name;
             XGetWindowAttributes(x_->display(), w, &wa);
