@@ -60,16 +60,8 @@ TEST_F(CrossProcessTest, PrivateMessageFromASecondProcessReachesTheHiddenWindow)
     ASSERT_FALSE(IsWindowVisible(hwnd));
     testing_support::ChildProcess helper;
     Start(helper, {"post", Narrow(name), "-", "0x9401", "0x1234", "-5"});
-    SetTimer(hwnd, 1, 5000, nullptr);  // gives up rather than hang
-    MSG msg;
-    bool got = false;
-    while (!got && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_TIMER) break;
-        DispatchMessageW(&msg);
-        got = msg.message == 0x9401;
-    }
+    EXPECT_TRUE(PumpUntil([] { return !SeenOf(0x9401).empty(); }, 5000));
     EXPECT_EQ(helper.Wait(), 0);
-    ASSERT_TRUE(got);
     EXPECT_EQ(CallsOf(0x9401), (Calls{{hwnd, 0x1234, -5}}));
     DestroyWindow(hwnd);
 }

@@ -20,23 +20,18 @@ std::vector<Step> Trace(const std::vector<UINT>& wanted) {
     return out;
 }
 
+// A move to the pixel (x, y), in absolute units that map back onto it.
 INPUT Mouse(DWORD flags, int x = 0, int y = 0, DWORD time = 0, DWORD data = 0) {
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    in.mi.dx = (x * 65536 + w - 1) / w;
-    in.mi.dy = (y * 65536 + h - 1) / h;
-    in.mi.dwFlags = flags | (flags & MOUSEEVENTF_MOVE ? MOUSEEVENTF_ABSOLUTE : 0);
-    in.mi.time = time;
-    in.mi.mouseData = data;
+    INPUT in{INPUT_MOUSE};
+    const LONG w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    const DWORD absolute = flags & MOUSEEVENTF_MOVE ? MOUSEEVENTF_ABSOLUTE : 0;
+    in.mi = {(x * 65536 + w - 1) / w, (y * 65536 + h - 1) / h, data, flags | absolute, time, 0};
     return in;
 }
 
 INPUT Key(WORD vk, bool up = false, DWORD flags = 0) {
-    INPUT in{};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.dwFlags = flags | (up ? KEYEVENTF_KEYUP : 0);
+    INPUT in{INPUT_KEYBOARD};
+    in.ki = {vk, 0, flags | (up ? KEYEVENTF_KEYUP : 0), 0, 0};
     return in;
 }
 
@@ -67,11 +62,7 @@ protected:
     }
     HWND Make(RECT r, DWORD style = WS_POPUP | WS_VISIBLE, HWND parent = nullptr,
               DWORD ex_style = 0, UINT class_style = 0) {
-        std::wstring name = UniqueClassName(L"in");
-        RegisterTestClass(name, RecordingProc, 0, class_style);
-        HWND h =
-            CreateWindowExW(ex_style, name.c_str(), L"", style, r.left, r.top, r.right - r.left,
-                            r.bottom - r.top, parent, nullptr, nullptr, nullptr);
+        HWND h = MakeWindow(style, parent, ex_style, r, class_style);
         if (!parent) windows_.push_back(h);
         return h;
     }
@@ -144,9 +135,8 @@ TEST_F(InputTest, DoubleClicksFollowTheTimeAndDistanceRuleForClassesThatAskForTh
         Click(20, 20, t += 5000);
         Click(20 + c.dx, 20 + c.dy, t += c.dt);
         Click(20, 20, t += 10);
-        std::vector<UINT> seen;
-        for (auto& s : Trace({WM_LBUTTONDOWN, WM_LBUTTONDBLCLK})) seen.push_back(s.second);
-        EXPECT_EQ(seen, (std::vector<UINT>{WM_LBUTTONDOWN, c.second, c.third}))
+        EXPECT_EQ(MessagesOf(w, {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}),
+                  (std::vector<UINT>{WM_LBUTTONDOWN, c.second, c.third}))
             << c.dt << " " << c.dx << "," << c.dy;
         DestroyWindow(w);
     }

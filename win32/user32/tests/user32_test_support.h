@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cwchar>
 #include <cwctype>
 #include <functional>
 #include <mutex>
@@ -82,10 +83,11 @@ inline std::wstring Text(HWND hwnd) {
     return buf;
 }
 
+// A window's class name; empty when the count GetClassNameW answers is not its length.
 inline std::wstring ClassOf(HWND hwnd) {
     wchar_t buf[256] = L"";
-    GetClassNameW(hwnd, buf, 256);
-    return buf;
+    const int n = GetClassNameW(hwnd, buf, 256);
+    return n == static_cast<int>(std::wcslen(buf)) ? buf : L"";
 }
 
 // Each time a message came: its window and parameters, in order.
@@ -114,9 +116,9 @@ inline ATOM RegisterTestClass(const std::wstring& name, WNDPROC proc = Recording
 
 // A hidden top-level window of a fresh recording class.
 inline HWND MakeWindow(DWORD style = WS_POPUP, HWND parent = nullptr, DWORD ex_style = 0,
-                       RECT rect = RECT{10, 20, 110, 70}) {
+                       RECT rect = RECT{10, 20, 110, 70}, UINT class_style = 0) {
     std::wstring name = UniqueClassName(L"rec");
-    RegisterTestClass(name);
+    RegisterTestClass(name, RecordingProc, 0, class_style);
     return CreateWindowExW(ex_style, name.c_str(), L"", style, rect.left, rect.top,
                            rect.right - rect.left, rect.bottom - rect.top, parent, nullptr, nullptr,
                            nullptr);

@@ -29,14 +29,12 @@ TEST_F(WindowTest, ClassesRegisterOnceByNameAndGoOnlyWithoutWindows) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
     WNDCLASSEXW out{sizeof out};
     EXPECT_EQ(GetClassInfoExW(nullptr, name.c_str(), &out), atom);
-    EXPECT_EQ(out.style, static_cast<UINT>(CS_DBLCLKS | CS_DROPSHADOW));
-    EXPECT_EQ(out.cbWndExtra, 16);
+    EXPECT_EQ(std::pair(out.style, out.cbWndExtra),
+              std::pair(UINT{CS_DBLCLKS | CS_DROPSHADOW}, 16));
     // A window names its class by atom too.
     HWND hwnd = CreateWindowExW(0, MAKEINTATOM(atom), L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                 nullptr, nullptr);
-    wchar_t class_name[256];
-    EXPECT_EQ(GetClassNameW(hwnd, class_name, 256), static_cast<int>(name.size()));
-    EXPECT_EQ(std::wstring(class_name), name);
+    EXPECT_EQ(ClassOf(hwnd), name);
     EXPECT_EQ(Failed(!UnregisterClassW(name.c_str(), nullptr)), ERROR_CLASS_HAS_WINDOWS);
     DestroyWindow(hwnd);
     EXPECT_TRUE(UnregisterClassW(name.c_str(), nullptr));
@@ -47,13 +45,10 @@ TEST_F(WindowTest, ClassesRegisterOnceByNameAndGoOnlyWithoutWindows) {
 // Windows' creation rules by kind of window: which messages come before
 // CreateWindowExW returns, and which style bits are added.
 TEST_F(WindowTest, CreationMessagesAndStylesFollowTheKindOfWindow) {
-    struct Case {
-        DWORD style;
-        std::vector<UINT> before_show;  // of the watched messages, in order
-    };
     const std::vector<UINT> watched{WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE,
                                     WM_CREATE,        WM_SIZE,     WM_MOVE};
-    const std::vector<Case> cases{
+    // The style, and the watched messages that come before the window is shown.
+    const std::pair<DWORD, std::vector<UINT>> cases[] = {
         {WS_OVERLAPPEDWINDOW, {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE}},
         {WS_POPUP | WS_THICKFRAME, watched},
         {WS_POPUP, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}},
@@ -71,20 +66,20 @@ TEST_F(WindowTest, CreationMessagesAndStylesFollowTheKindOfWindow) {
         }
         return std::nullopt;
     };
-    for (const auto& c : cases) {
+    for (const auto& [style, before_show] : cases) {
         ClearLog();
-        const bool child = c.style & WS_CHILD;
-        HWND hwnd = Create(name, L"title", c.style, child ? parent : nullptr, 0, nullptr, &param);
+        const bool child = style & WS_CHILD;
+        HWND hwnd = Create(name, L"title", style, child ? parent : nullptr, 0, nullptr, &param);
         ASSERT_TRUE(IsWindow(hwnd));
-        EXPECT_EQ(MessagesOf(hwnd, watched), c.before_show) << std::hex << c.style;
+        EXPECT_EQ(MessagesOf(hwnd, watched), before_show) << std::hex << style;
         // Top-level windows always clip their siblings.
         EXPECT_EQ((GetWindowLongW(hwnd, GWL_STYLE) & WS_CLIPSIBLINGS) != 0, !child);
         // A window that has not had its size and place yet gets them when first shown.
         ShowWindow(hwnd, SW_SHOW);
-        ASSERT_EQ(SeenOf(WM_SIZE).size(), 1u) << std::hex << c.style;
+        ASSERT_EQ(SeenOf(WM_SIZE).size(), 1u) << std::hex << style;
         const RECT client = ClientRect(hwnd);
         EXPECT_EQ(SeenOf(WM_SIZE)[0].lparam, MAKELPARAM(client.right, client.bottom));
-        EXPECT_EQ(SeenOf(WM_MOVE).size(), 1u) << std::hex << c.style;
+        EXPECT_EQ(SeenOf(WM_MOVE).size(), 1u) << std::hex << style;
         DestroyWindow(hwnd);
     }
     DestroyWindow(parent);
