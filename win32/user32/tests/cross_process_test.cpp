@@ -132,10 +132,7 @@ TEST_F(CrossProcessTest, ASendMeanwhileServesThisThreadAndGivesUpOnAWindowThatNe
     other.join();
     EXPECT_EQ(from_thread, 0);
     // One that ends while a send waits: the send fails then, not at its time-out.
-    std::thread killer([&] {
-        Sleep(200);
-        hung.Kill();
-    });
+    std::thread killer = Later(200, [&] { hung.Kill(); });
     const DWORD start = GetTickCount();
     EXPECT_FALSE(SendMessageTimeoutW(remote, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &answer));
     EXPECT_LT(GetTickCount() - start, 10000u);

@@ -293,10 +293,7 @@ TEST_F(PaintTest, OnlyAnInvalidationWakesTheLoopOfAPaintedWindow) {
     HWND hwnd = Make({0, 0, 30, 30});
     Drain();
     const double cpu = CpuMs();
-    std::thread other([hwnd] {
-        Sleep(200);
-        InvalidateRect(hwnd, nullptr, FALSE);
-    });
+    std::thread other = Later(200, [hwnd] { InvalidateRect(hwnd, nullptr, FALSE); });
     MSG msg;
     ASSERT_GT(GetMessageW(&msg, nullptr, 0, 0), 0);
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));

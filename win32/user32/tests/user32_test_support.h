@@ -129,6 +129,14 @@ inline double MsSince(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
+// A thread that runs f after ms milliseconds.
+inline std::thread Later(int ms, std::function<void()> f) {
+    return std::thread([ms, f = std::move(f)] {
+        Sleep(ms);
+        f();
+    });
+}
+
 // Translates and dispatches what the queue holds now.
 inline void Drain() {
     MSG msg;
