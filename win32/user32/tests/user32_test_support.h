@@ -24,10 +24,12 @@
 
 #include "testing/win32_compare.h"
 #include "testing/win32_last_error.h"
+#include "testing/win32_pump.h"
 
 namespace user32_test {
 
 using testing_support::Failed;
+using testing_support::PumpUntil;
 
 struct Seen {
     HWND hwnd;
@@ -169,19 +171,6 @@ inline double CpuMs() {
     getrusage(RUSAGE_SELF, &usage);
     auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-// Pumps messages until done() or the time runs out; true when done() was reached.
-inline bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
-    auto start = std::chrono::steady_clock::now();
-    MSG msg;
-    while (!done()) {
-        if (MsSince(start) > timeout_ms) return false;
-        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT) == WAIT_OBJECT_0) {
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        }
-    }
-    return true;
 }
 
 // A test that starts with an empty log and no hook, and leaves no hook behind.

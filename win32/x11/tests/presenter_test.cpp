@@ -17,11 +17,12 @@
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 #include "testing/win32_window_pixels.h"
+#include "testing/win32_pump.h"
 #include "testing/x_desktop.h"
 
+using testing_support::PumpUntil;
 using testing_support::ReadAll;
 using testing_support::ScopedEnv;
-using testing_support::WaitUntil;
 using testing_support::XDesktop;
 
 namespace {
@@ -90,18 +91,9 @@ protected:
         return n;
     }
     // Waits as a window's thread does, taking in its messages (among them what the
-    // window manager did) until done() holds.
-    static bool Until(const std::function<bool()>& done, int ms = 3000) {
-        return WaitUntil(
-            [&] {
-                MSG m;
-                while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-                return done();
-            },
-            ms);
-    }
+    // window manager did).
     bool WaitMapped(HWND hwnd) {
-        return Until([&] { return TimesMapped(hwnd) > 0; }, 5000);
+        return PumpUntil([&] { return TimesMapped(hwnd) > 0; });
     }
 
     // The root window's pixels at a screen rectangle, 0x00RRGGBB.
@@ -111,7 +103,7 @@ protected:
 
     // True once the screen at the window's rectangle equals its surface exactly.
     bool ScreenShowsWindow(HWND hwnd) {
-        return Until([&] {
+        return PumpUntil([&] {
             RECT r;
             GetWindowRect(hwnd, &r);
             const auto surface =
@@ -151,7 +143,7 @@ TEST_F(PresenterTest, TheScreenShowsTheWindowsSurfaceWhereverItGoes) {
     ASSERT_TRUE(SetWindowPos(hwnd, nullptr, 600, 400, 160, 100, SWP_NOZORDER | SWP_NOACTIVATE));
     UpdateWindow(hwnd);
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
-    EXPECT_TRUE(Until([&] { return x_->Pixel(105, 85) != kRed; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(105, 85) != kRed; }));
     EXPECT_EQ(x_->Pixel(759, 400), kGreen);
     // Drawing through GetDC reaches the screen.
     HDC dc = GetDC(hwnd);
@@ -160,18 +152,18 @@ TEST_F(PresenterTest, TheScreenShowsTheWindowsSurfaceWhereverItGoes) {
     FillRect(dc, &all, yellow);
     DeleteObject(yellow);
     ReleaseDC(hwnd, dc);
-    EXPECT_TRUE(Until([&] { return x_->Pixel(610, 410) == 0xFAF00Au; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(610, 410) == 0xFAF00Au; }));
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
     // Hidden, it leaves; shown again, it is back without a second "mapped".
     ShowWindow(hwnd, SW_HIDE);
-    EXPECT_TRUE(Until([&] { return x_->Pixel(610, 410) != 0xFAF00Au; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(610, 410) != 0xFAF00Au; }));
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
     EXPECT_EQ(TimesMapped(hwnd), 1u);
     const uint32_t shown = x_->Pixel(610, 410);
     DestroyWindow(hwnd);
-    EXPECT_TRUE(Until([&] { return x_->Pixel(610, 410) != shown; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(610, 410) != shown; }));
 }
 
 TEST_F(PresenterTest, AnExposedWindowIsPutAgain) {
@@ -200,9 +192,9 @@ TEST_F(PresenterTest, XWindowsFollowTheWindowsZOrder) {
     HWND front = Show(250, 100, 200, 100);
     ASSERT_TRUE(WaitMapped(back));
     ASSERT_TRUE(WaitMapped(front));
-    EXPECT_TRUE(Until([&] { return x_->Pixel(260, 110) == kRed; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(260, 110) == kRed; }));
     SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    EXPECT_TRUE(Until([&] { return x_->Pixel(260, 110) == kGreen; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(260, 110) == kGreen; }));
     EXPECT_TRUE(ScreenShowsWindow(back));
 }
 

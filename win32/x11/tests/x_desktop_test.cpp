@@ -26,8 +26,10 @@
 
 #include "testing/dib_canvas.h"
 #include "testing/scoped_env.h"
+#include "testing/win32_pump.h"
 #include "testing/x_desktop.h"
 
+using testing_support::PumpUntil;
 using testing_support::ScopedEnv;
 using testing_support::XDesktop;
 
@@ -95,22 +97,7 @@ protected:
     void TearDown() override {
         g_hook = nullptr;
         for (HWND h : windows_) DestroyWindow(h);
-        Pump([] { return false; }, 50);
-    }
-
-    // Pumps this thread's messages until done() holds or the time runs out.
-    bool Pump(const std::function<bool()>& done, int ms = 10000) {
-        const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-        MSG m;
-        for (;;) {
-            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&m);
-                DispatchMessageW(&m);
-            }
-            if (done()) return true;
-            if (static_cast<int>(end - GetTickCount()) <= 0) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        }
+        PumpUntil([] { return false; }, 50);
     }
 
     HWND Make(RECT r, COLORREF colour, HWND owner = nullptr, DWORD ex = 0,
@@ -122,7 +109,8 @@ protected:
         if (!owner) windows_.push_back(h);
         ShowWindow(h, SW_SHOW);
         UpdateWindow(h);
-        EXPECT_TRUE(Pump([&] { return x_->WindowAt(r.left + 1, r.top + 1) != 0; })) << "not shown";
+        EXPECT_TRUE(PumpUntil([&] { return x_->WindowAt(r.left + 1, r.top + 1) != 0; }))
+            << "not shown";
         return h;
     }
 
@@ -203,7 +191,7 @@ TEST_F(DesktopTest, ClicksAndDragsReachTheWindowUnderThePointer) {
                 }
             return seen.size() >= c.messages.size();
         };
-        EXPECT_TRUE(Pump(buttons));
+        EXPECT_TRUE(PumpUntil(buttons));
         EXPECT_EQ(seen, c.messages);
     }
     // A drag the window captured goes on outside it.
@@ -214,7 +202,7 @@ TEST_F(DesktopTest, ClicksAndDragsReachTheWindowUnderThePointer) {
     };
     g_seen.clear();
     ASSERT_TRUE(Xdo("mousemove --sync 150 150 mousedown 1 mousemove --sync 700 500 mouseup 1"));
-    EXPECT_TRUE(Pump([&] { return !Of(WM_CAPTURECHANGED, a).empty(); }));
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_CAPTURECHANGED, a).empty(); }));
     auto moves = Of(WM_MOUSEMOVE, a);
     ASSERT_FALSE(moves.empty());
     EXPECT_EQ(moves.back().lparam, MAKELPARAM(600, 400));
@@ -226,10 +214,10 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
     HWND a = Make({100, 300, 300, 400}, RGB(0, 100, 100));
     HWND b = Make({400, 300, 600, 400}, RGB(100, 100, 0));
     ASSERT_TRUE(Xdo("mousemove --sync 150 350 click 1"));
-    ASSERT_TRUE(Pump([&] { return GetFocus() == a && !Of(WM_LBUTTONUP, a).empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == a && !Of(WM_LBUTTONUP, a).empty(); }));
     g_seen.clear();
     ASSERT_TRUE(Xdo("mousemove --sync 450 350 click 1"));
-    ASSERT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, b).empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONUP, b).empty(); }));
     std::vector<std::pair<HWND, UINT>> order;
     for (auto& s : g_seen)
         if (s.msg == WM_NCACTIVATE || s.msg == WM_ACTIVATE || s.msg == WM_KILLFOCUS ||
@@ -261,7 +249,7 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
     g_seen.clear();
     ASSERT_TRUE(x_->Run({"xdotool", "type", "--delay", "5", "Hi, é下!"}) == 0);
     std::u32string typed;
-    ASSERT_TRUE(Pump([&] {
+    ASSERT_TRUE(PumpUntil([&] {
         typed.clear();
         for (auto& s : Of(WM_CHAR, b)) typed.push_back(static_cast<char32_t>(s.wparam));
         return typed.size() >= 7;
@@ -279,8 +267,8 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
     EnableWindow(main, FALSE);  // first, as a modal dialog does
     HWND box = Make({200, 150, 350, 250}, RGB(150, 150, 0), main);
     // Windows of the tests before may still be leaving the screen.
-    ASSERT_TRUE(Pump([&] { return x_->Pixel(450, 350) == 0x000096u; }));
-    ASSERT_TRUE(Pump([&] { return x_->Pixel(275, 200) == 0x969600u; }));
+    ASSERT_TRUE(PumpUntil([&] { return x_->Pixel(450, 350) == 0x000096u; }));
+    ASSERT_TRUE(PumpUntil([&] { return x_->Pixel(275, 200) == 0x969600u; }));
     const Window box_x = x_->WindowAt(275, 200), main_x = x_->WindowAt(450, 350);
     const std::string xid = std::to_string(main_x);
     // The desktop's raises, and the program's way of bringing its window forward ("").
@@ -301,8 +289,8 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
             SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
             SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         }
-        Pump([] { return false; }, 300);
-        EXPECT_TRUE(Pump([&] {
+        PumpUntil([] { return false; }, 300);
+        EXPECT_TRUE(PumpUntil([&] {
             return level(box_x) > level(main_x) && x_->Pixel(275, 200) == 0x969600u &&
                    GetActiveWindow() == box;
         })) << row;
@@ -310,11 +298,11 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
     EXPECT_TRUE(Of(WM_LBUTTONDOWN).empty());
     // The pop-up answers the mouse, and once it is gone its owner does again.
     ASSERT_TRUE(Xdo("mousemove --sync 275 200 click 1"));
-    EXPECT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, box).empty(); }));
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONUP, box).empty(); }));
     EnableWindow(main, TRUE);
     DestroyWindow(box);
     ASSERT_TRUE(Xdo("mousemove --sync 450 350 click 1"));
-    EXPECT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, main).empty(); }));
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONUP, main).empty(); }));
 }
 
 // An unowned window's X window carries its icon for the taskbar and the window switcher:
@@ -340,7 +328,7 @@ TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
     const Window xid = x_->WindowAt(610, 110);
     // The program's: every size of its icon group, a rounded square, clear at the corner.
     Pictures program;
-    EXPECT_TRUE(Pump([&] { return (program = pictures(xid)).size() == 3; }));
+    EXPECT_TRUE(PumpUntil([&] { return (program = pictures(xid)).size() == 3; }));
     for (size_t i = 0; i < program.size(); ++i) {
         EXPECT_EQ(program[i][0], 16u * (i + 1));
         EXPECT_EQ(program[i][2] >> 24, 0u) << i;
@@ -350,7 +338,7 @@ TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
     EXPECT_EQ(SendMessageW(main, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(red)), 0);
     EXPECT_EQ(SendMessageW(main, WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(red));
     const Pictures red_only{{16, 16, 0x80FF0000u, 0x80FF0000u}};
-    EXPECT_TRUE(Pump([&] { return pictures(xid) == red_only; }));
+    EXPECT_TRUE(PumpUntil([&] { return pictures(xid) == red_only; }));
     // A window of a class with an icon shows the class's.
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
@@ -360,7 +348,7 @@ TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
     HWND iconic = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 600, 300, 100,
                                   100, nullptr, nullptr, nullptr, nullptr);
     const Pictures blue_only{{16, 16, 0xFF0000FFu, 0xFF0000FFu}};
-    EXPECT_TRUE(Pump([&] { return pictures(x_->WindowAt(610, 310)) == blue_only; }));
+    EXPECT_TRUE(PumpUntil([&] { return pictures(x_->WindowAt(610, 310)) == blue_only; }));
     DestroyWindow(iconic);
     UnregisterClassW(wc.lpszClassName, nullptr);
     DestroyIcon(red);
@@ -381,7 +369,7 @@ TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
         DeleteObject(ii.hbmMask);
         DeleteObject(ii.hbmColor);
         ASSERT_TRUE(Xdo(cursor == hand ? "mousemove --sync 750 550" : "mousemove --sync 750 551"));
-        EXPECT_TRUE(Pump([&] {
+        EXPECT_TRUE(PumpUntil([&] {
             XFixesCursorImage* img = XFixesGetCursorImage(x_->display());
             const bool same =
                 img && img->width == 32 && img->xhot == ii.xHotspot && img->yhot == ii.yHotspot;
@@ -396,26 +384,26 @@ TEST_F(DesktopTest, TheWindowManagerMinimisesRestoresAndMovesTheMainWindow) {
     const Window x_main = x_->WindowAt(210, 160);
     const std::string xid = std::to_string(x_main);
     ASSERT_TRUE(Xdo("windowminimize --sync " + xid));
-    ASSERT_TRUE(Pump([&] { return IsIconic(main) != 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return IsIconic(main) != 0; }));
     ASSERT_FALSE(Of(WM_SIZE, main).empty());
     EXPECT_EQ(Of(WM_SIZE, main).back().wparam, static_cast<WPARAM>(SIZE_MINIMIZED));
     ASSERT_TRUE(Xdo("windowactivate --sync " + xid));
-    ASSERT_TRUE(Pump([&] { return !IsIconic(main) && GetActiveWindow() == main; }));
+    ASSERT_TRUE(PumpUntil([&] { return !IsIconic(main) && GetActiveWindow() == main; }));
     EXPECT_EQ(x_->Pixel(210, 160), 0x3232C8u);
     g_seen.clear();
     ASSERT_TRUE(Xdo("windowmove --sync " + xid + " 500 400"));
-    ASSERT_TRUE(Pump([&] { return !Of(WM_MOVE, main).empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOVE, main).empty(); }));
     RECT r;
     GetWindowRect(main, &r);
     EXPECT_EQ(r.left * 1000 + r.top, 500400);
     // And the program's own minimising and moving reach the X window.
     ShowWindow(main, SW_MINIMIZE);
-    EXPECT_TRUE(Pump([&] { return Property(x_main, "WM_STATE") == IconicState; }));
+    EXPECT_TRUE(PumpUntil([&] { return Property(x_main, "WM_STATE") == IconicState; }));
     ShowWindow(main, SW_RESTORE);
-    EXPECT_TRUE(Pump([&] { return Property(x_main, "WM_STATE") == NormalState; }));
+    EXPECT_TRUE(PumpUntil([&] { return Property(x_main, "WM_STATE") == NormalState; }));
     SetWindowPos(main, nullptr, 120, 130, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    EXPECT_TRUE(Pump([&] { return x_->WindowAt(125, 135) == x_main; }));
-    EXPECT_TRUE(Pump([&] { return x_->Pixel(125, 135) == 0x3232C8u; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->WindowAt(125, 135) == x_main; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(125, 135) == 0x3232C8u; }));
 }
 
 TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
@@ -437,7 +425,7 @@ TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
         ASSERT_TRUE(UpdateLayeredWindow(layered, nullptr, &at, &size, picture.dc(), &zero, 0,
                                         &blend, ULW_ALPHA));
         ShowWindow(layered, SW_SHOWNA);
-        EXPECT_TRUE(Pump([&] {
+        EXPECT_TRUE(PumpUntil([&] {
             return testing_support::NearRgb(x_->Pixel(200, 600), expected, 2);
         })) << std::hex
             << x_->Pixel(200, 600);
@@ -475,10 +463,10 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
                (x_->Children(icon_win, &parent), parent && parent != x_->root()) &&
                XGetWindowAttributes(x_->display(), icon_win, &wa) && wa.map_state == IsViewable;
     };
-    ASSERT_TRUE(Pump(docked));
+    ASSERT_TRUE(PumpUntil(docked));
     // The tray may still lay its icons out: the centre is read again until it shows blue.
     int x = 0, y = 0;
-    EXPECT_TRUE(Pump([&] {
+    EXPECT_TRUE(PumpUntil([&] {
         Window child;
         XWindowAttributes wa{};
         XGetWindowAttributes(x_->display(), icon_win, &wa);
@@ -488,7 +476,7 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
     }));
     const std::string at = std::to_string(x) + " " + std::to_string(y);
     ASSERT_TRUE(Xdo("mousemove --sync " + at + " click 1"));
-    ASSERT_TRUE(Pump([&] { return Of(0x800, owner).size() >= 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return Of(0x800, owner).size() >= 2; }));
     auto clicks = Of(0x800, owner);
     EXPECT_EQ(clicks[0].wparam, 7u);
     EXPECT_EQ(clicks[0].lparam, WM_LBUTTONDOWN);
@@ -507,7 +495,7 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
         return 0;
     };
     ASSERT_TRUE(Xdo("mousemove --sync " + std::to_string(x + 1) + " " + std::to_string(y)));
-    ASSERT_TRUE(Pump([&] { return tip() != 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return tip() != 0; }));
     const auto [tx, ty] = x_->Origin(tip());
     EXPECT_GT(ty, y);
     EXPECT_LT(ty, y + 40);
@@ -518,9 +506,9 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
     EXPECT_GT(std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p < 0x404040u; }),
               20);
     ASSERT_TRUE(Xdo("mousemove --sync 600 600"));
-    EXPECT_TRUE(Pump([&] { return tip() == 0; }));
+    EXPECT_TRUE(PumpUntil([&] { return tip() == 0; }));
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &d));
-    EXPECT_TRUE(Pump([&] { return Named(x_->root(), "游戏下载器") == 0; }));
+    EXPECT_TRUE(PumpUntil([&] { return Named(x_->root(), "游戏下载器") == 0; }));
     DestroyIcon(icon);
 }
 
