@@ -68,42 +68,24 @@ TEST_F(SystemControls, AButtonClicksWhenReleasedOverItself) {
 TEST_F(SystemControls, AnEditTakesTypingKeysAndSelections) {
     struct Case {
         const char* what;
-        std::function<void(HWND)> act;
-        std::wstring text;
+        std::wstring text;  // and the selection then
         DWORD sel_start, sel_end;
+        std::function<void(HWND)> act;
     };
     auto type = [](HWND e, const std::wstring& s) {
         for (wchar_t c : s) SendMessageW(e, WM_CHAR, c, 0);
     };
+    auto key = [](HWND e, WPARAM vk) { SendMessageW(e, WM_KEYDOWN, vk, 0); };
     const std::vector<Case> cases = {
-        {"typed", [&](HWND e) { type(e, L"abc"); }, L"abc", 3, 3},
-        {"replaces the selection",
-         [&](HWND e) {
-             type(e, L"abc");
-             SendMessageW(e, EM_SETSEL, 1, 2);
-             type(e, L"下载");
-         },
-         L"a下载c", 3, 3},
-        {"backspace and delete",
-         [&](HWND e) {
-             type(e, L"abcd");
-             type(e, L"\b");
-             SendMessageW(e, WM_KEYDOWN, VK_HOME, 0);
-             SendMessageW(e, WM_KEYDOWN, VK_DELETE, 0);
-         },
-         L"bc", 0, 0},
-        {"select all, then left",
-         [&](HWND e) {
-             type(e, L"abc\x01");
-             SendMessageW(e, WM_KEYDOWN, VK_LEFT, 0);
-         },
-         L"abc", 0, 0},
-        {"limited",
-         [&](HWND e) {
-             SendMessageW(e, EM_LIMITTEXT, 2, 0);
-             type(e, L"abc");
-         },
-         L"ab", 2, 2},
+        {"typed", L"abc", 3, 3, [&](HWND e) { type(e, L"abc"); }},
+        {"replaces the selection", L"a下载c", 3, 3,
+         [&](HWND e) { type(e, L"abc"), SendMessageW(e, EM_SETSEL, 1, 2), type(e, L"下载"); }},
+        {"backspace and delete", L"bc", 0, 0,
+         [&](HWND e) { type(e, L"abcd\b"), key(e, VK_HOME), key(e, VK_DELETE); }},
+        {"select all (Ctrl+A), then left", L"abc", 0, 0,
+         [&](HWND e) { type(e, L"abc\x01"), key(e, VK_LEFT); }},
+        {"limited", L"ab", 2, 2,
+         [&](HWND e) { SendMessageW(e, EM_LIMITTEXT, 2, 0), type(e, L"abc"); }},
     };
     for (const auto& c : cases) {
         HWND e = Make(L"Edit", ES_AUTOHSCROLL);
@@ -113,8 +95,7 @@ TEST_F(SystemControls, AnEditTakesTypingKeysAndSelections) {
         SendMessageW(e, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                      reinterpret_cast<LPARAM>(&end));
         EXPECT_EQ(Text(e), c.text) << c.what;
-        EXPECT_EQ(start, c.sel_start) << c.what;
-        EXPECT_EQ(end, c.sel_end) << c.what;
+        EXPECT_EQ(std::pair(start, end), std::pair(c.sel_start, c.sel_end)) << c.what;
         const auto notes = Notes();
         EXPECT_NE(std::find(notes.begin(), notes.end(), EN_CHANGE), notes.end()) << c.what;
         DestroyWindow(e);
