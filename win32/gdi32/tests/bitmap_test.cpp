@@ -38,7 +38,6 @@ TEST(CreateBitmap, FormatsFollowTheReferenceDcAndMasksReadBackBlackAndWhite) {
     SelectObject(mem, old);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
-
     // 3x2, rows 16-bit aligned: row 0 = 1 0 1, row 1 = 0 1 0.
     const BYTE bits[4] = {0xA0, 0x00, 0x40, 0x00};
     GdiObject<HBITMAP> mask(CreateBitmap(3, 2, 1, 1, bits));

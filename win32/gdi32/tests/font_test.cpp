@@ -20,7 +20,6 @@ TEST(Fonts, LogfontsRoundTripAndTheStockGuiFontIsTheDialogFaceAtElevenPixels) {
               std::tuple(-11, 0, FW_NORMAL));
     EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
     EXPECT_STREQ(lf.lfFaceName, L"MS Shell Dlg");
-
     LOGFONTW in{};
     in.lfHeight = -14;
     in.lfWeight = FW_BOLD;
@@ -89,12 +88,10 @@ TEST_F(FontOnDc, ExtentsAddUpGrowWithHeightAndWeightAndMeasureChinese) {
     EXPECT_EQ(Extent(font, L"").cy, Metrics(font).tmHeight);
     SIZE a = Extent(small, sentence), b = Extent(font, sentence), c = Extent(large, sentence);
     EXPECT_TRUE(a.cx < b.cx && b.cx < c.cx && a.cy < b.cy && b.cy < c.cy);
-
     GdiObject<HFONT> normal(MakeUiFont(14)), bold(MakeUiFont(14, true));
     for (const wchar_t* text : {L"Km", L"下载"})
         EXPECT_GE(Extent(bold, text).cx, Extent(normal, text).cx) << "text " << text;
     EXPECT_GT(Extent(bold, L"Start download").cx, Extent(normal, L"Start download").cx);
-
     SIZE one = Extent(font, L"下"), four = Extent(font, L"下载游戏");
     EXPECT_TRUE(one.cx >= 8 && one.cx <= 24) << one.cx;
     EXPECT_GE(four.cx, 4 * 8);
@@ -125,7 +122,6 @@ TEST(TextExtent, EveryDcMeasuresItsFontAndBadArgumentsFail) {
     ASSERT_TRUE(GetTextExtentPointW(screen, L"Km", 2, &sz));
     EXPECT_GE(sz.cy, 30);
     EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
-
     SetLastError(0);
     EXPECT_FALSE(GetTextExtentPointW(nullptr, L"a", 1, &sz));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
@@ -156,7 +152,6 @@ TEST(TextExtent, ASelectedFontOutlivesDeletionAndThreadsMeasuringItAgree) {
     other.join();
     EXPECT_GT(a, 0);
     EXPECT_EQ(a, b);
-
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, font);
     EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);

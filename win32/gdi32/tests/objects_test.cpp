@@ -18,7 +18,6 @@ TEST(StockObjects, AreSharedTypedAndOutliveDeletion) {
     EXPECT_EQ(lb.lbStyle, static_cast<UINT>(BS_NULL));
     EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));
     EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), static_cast<DWORD>(OBJ_BRUSH));
-
     // Every memory DC starts with one shared 1x1 monochrome bitmap and the white brush.
     HDC dc = CreateCompatibleDC(nullptr), other = CreateCompatibleDC(nullptr);
     EXPECT_EQ(GetObjectType(dc), static_cast<DWORD>(OBJ_MEMDC));
@@ -41,7 +40,6 @@ TEST(SelectObject, AnswersThePreviousObjectAndKeepsABitmapInOneMemoryDc) {
     EXPECT_EQ(SelectObject(a, nullptr), nullptr);
     EXPECT_EQ(SelectObject(a, GetStockObject(BLACK_PEN)), GetStockObject(BLACK_PEN));
     EXPECT_EQ(SelectObject(nullptr, red), nullptr);
-
     GdiObject<HBITMAP> bm(CreateCompatibleBitmap(screen, 2, 2));
     HGDIOBJ old = SelectObject(a, bm);
     ASSERT_NE(old, nullptr);
@@ -54,7 +52,6 @@ TEST(SelectObject, AnswersThePreviousObjectAndKeepsABitmapInOneMemoryDc) {
     DeleteDC(b);
     DeleteDC(a);
     ReleaseDC(nullptr, screen);
-
     // A region becomes the clip and answers its complexity.
     DibCanvas c(4, 4);
     GdiObject<HRGN> rgn(CreateRectRgn(1, 1, 3, 3));
@@ -75,7 +72,6 @@ TEST(DeleteObject, ASelectedPenOrBrushStaysUsableUntilDeselectedOrItsDcGoes) {
     SelectObject(c.dc(), old);
     EXPECT_EQ(GetObjectType(red), 0u);
     EXPECT_FALSE(DeleteObject(red));
-
     HDC dc = CreateCompatibleDC(nullptr);
     HPEN pen = CreatePen(PS_SOLID, 1, 0);
     SelectObject(dc, pen);
@@ -95,7 +91,6 @@ TEST(GetObjectW, DescribesPensBrushesAndDibSections) {
     LOGBRUSH lb{};
     ASSERT_EQ(GetObjectW(brush, sizeof(lb), &lb), static_cast<int>(sizeof(lb)));
     EXPECT_EQ(std::pair(lb.lbStyle, lb.lbColor), std::pair(UINT{BS_SOLID}, RGB(9, 8, 7)));
-
     DibCanvas c(5, 3, true);
     EXPECT_EQ(GetObjectW(c.bitmap(), 0, nullptr), static_cast<int>(sizeof(DIBSECTION)));
     DIBSECTION ds{};

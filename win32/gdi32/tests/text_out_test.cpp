@@ -117,7 +117,6 @@ TEST_F(TextOut, ClipsToTheRegionOrTheRectangleAndOpaqueFillsTheBackground) {
     ink = Draw(10, 50, L"HHHHHH", nullptr, ETO_CLIPPED, &box);
     EXPECT_TRUE(ink.left >= 15 && ink.top >= 35 && ink.right <= 45 && ink.bottom <= 45);
     EXPECT_LT(ink.left, ink.right);
-
     SetBkColor(dc(), RGB(0, 0, 255));
     const RECT opaque{5, 5, 25, 15};
     EXPECT_EQ(Draw(0, 0, L"", nullptr, ETO_OPAQUE, &opaque), opaque);
@@ -146,7 +145,6 @@ TEST_F(TextOut, UnderlineSpansTheTextBelowTheBaselineAndBoldLeavesMoreInk) {
     SelectObject(dc(), bold);
     Draw(10, 50, L"Km 下载");
     EXPECT_GT(InkCount(), normal);
-
     SelectObject(dc(), underlined);
     Draw(10, 50, L"Km");
     const LONG width = Width(L"Km");
@@ -178,7 +176,6 @@ TEST(TextOutSurfaces, AMonochromeBitmapGetsWholePixelsAndAnInformationContextNon
     SelectObject(dc, old_font);
     SelectObject(dc, old_bitmap);
     DeleteDC(dc);
-
     HDC ic = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
     EXPECT_FALSE(ExtTextOutW(ic, 0, 0, 0, nullptr, L"a", 1, nullptr));
     DeleteDC(ic);

@@ -25,7 +25,6 @@ TEST_F(Encoders, AGdiBitmapSavedAsJpegReadsBackWithItsColours) {
                 expected = {
                     0x557CF401, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
     EXPECT_TRUE(clsid == expected);
-
     const BITMAPINFO bmi = testing_support::Info32(32, -16);
     void* bits = nullptr;
     HBITMAP hbm = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -39,7 +38,6 @@ TEST_F(Encoders, AGdiBitmapSavedAsJpegReadsBackWithItsColours) {
     std::wstring path = dir_.winfile("saved.jpg");
     ASSERT_EQ(GdipSaveImageToFile(bitmap, path.c_str(), &clsid, nullptr), Ok);
     GdipDisposeImage(bitmap);
-
     GpBitmap* back = nullptr;
     ASSERT_EQ(GdipCreateBitmapFromFile(path.c_str(), &back), Ok);
     UINT w = 0, h = 0;
@@ -69,7 +67,6 @@ TEST_F(Encoders, QualityShrinksTheFileAndBadTargetsFail) {
     ASSERT_EQ(GdipSaveImageToFile(bitmap, high.c_str(), &clsid, &params), Ok);
     EXPECT_LT(testing_support::ReadAll(dir_.file("low.jpg")).size(),
               testing_support::ReadAll(dir_.file("high.jpg")).size());
-
     const CLSID unknown = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
     std::wstring path = dir_.winfile("x.jpg");
     EXPECT_NE(GdipSaveImageToFile(bitmap, path.c_str(), &unknown, nullptr), Ok);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "testing/scoped_env.h"
+#include "testing/win32_pump.h"
 #include "testing/x_desktop.h"
 #include "x_input.h"
 #include "x_shared.h"
@@ -146,11 +147,7 @@ protected:
     // Reads this thread's messages as a program's loop does; what the windows got.
     std::vector<Got> Read() {
         g_got.clear();
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
+        testing_support::PumpUntil([] { return true; });
         return g_got;
     }
     std::vector<Got> Run(const std::vector<XIn>& events) {
