@@ -30,7 +30,7 @@ struct Got {
     UINT msg;
     WPARAM wparam;
     LPARAM lparam;
-    DWORD time;
+    DWORD time = 0;
     bool operator==(const Got& o) const {
         return hwnd == o.hwnd && msg == o.msg && wparam == o.wparam && lparam == o.lparam;
     }
