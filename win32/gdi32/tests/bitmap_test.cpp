@@ -77,15 +77,6 @@ TEST(CreateDIBitmap, RowsAndAlphaRoundTripThroughGetDIBitsInBothOrders) {
     ReleaseDC(nullptr, screen);
 }
 
-TEST(CreateDIBSection, BitsAreSharedWithDrawingAndGetDIBits) {
-    DibCanvas c(2, 2), copy(2, 2);
-    ASSERT_TRUE(c.valid());
-    c.at(1, 1) = 0x80FF0000;
-    ASSERT_TRUE(BitBlt(copy.dc(), 0, 0, 2, 2, c.dc(), 0, 0, SRCCOPY));
-    EXPECT_EQ(copy.at(1, 1), 0x80FF0000u);
-    EXPECT_EQ(Read(c.bitmap(), 2, -2)[3], 0x80FF0000u);
-}
-
 TEST(CreateDIBSection, TakesOnly32BitsAndBitfieldsInTheStoredLayout) {
     struct {
         BITMAPINFOHEADER header;

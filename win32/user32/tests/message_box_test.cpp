@@ -214,10 +214,8 @@ TEST_F(DrawnBoxes, TheOwnerIsDisabledMeanwhileKeepsItsTimersAndAQuitRequestStays
     ClearLog();
     SetTimer(owner, 7, 10, nullptr);
     bool disabled = false;
-    RECT box_rect{};
     auto look_then_enter = [&](HWND box) {
         disabled = !IsWindowEnabled(owner);
-        box_rect = WindowRect(box);
         WaitUntil([&] { return SeenOf(WM_TIMER).size() >= 3; });
         Post(box, VK_RETURN);
     };
@@ -225,9 +223,6 @@ TEST_F(DrawnBoxes, TheOwnerIsDisabledMeanwhileKeepsItsTimersAndAQuitRequestStays
     EXPECT_TRUE(disabled);
     EXPECT_TRUE(IsWindowEnabled(owner));
     EXPECT_GE(SeenOf(WM_TIMER).size(), 3u);
-    // Centred on the owner.
-    EXPECT_NEAR((box_rect.left + box_rect.right) / 2, 400, 1);
-    EXPECT_NEAR((box_rect.top + box_rect.bottom) / 2, 300, 1);
     // A quit request ends the box as dismissed and stays for the program's loop.
     g_hook = [](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (msg != WM_USER + 1) return std::nullopt;
