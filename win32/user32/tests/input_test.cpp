@@ -198,9 +198,8 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
         EXPECT_EQ(WindowFromPoint(p), expected) << p.x << "," << p.y;
         ClearLog();
         Send({Mouse(MOUSEEVENTF_MOVE, p.x, p.y)});
-        auto moves = SeenOf(WM_MOUSEMOVE);
-        ASSERT_EQ(moves.size(), 1u) << p.x << "," << p.y;
-        EXPECT_EQ(moves[0].hwnd, expected);
+        ASSERT_EQ(SeenOf(WM_MOUSEMOVE).size(), 1u) << p.x << "," << p.y;
+        EXPECT_EQ(SeenOf(WM_MOUSEMOVE)[0].hwnd, expected);
     }
 }
 
@@ -212,22 +211,21 @@ TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
     Click(20, 25, 0);
     EXPECT_EQ(CallsOf(WM_PARENTNOTIFY), (Calls{{front, WM_LBUTTONDOWN, MAKELPARAM(20, 25)}}));
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, child);
-    // A window that answers HTTRANSPARENT hands the point to the one beneath.
-    g_hook = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (m == WM_NCHITTEST && h == front) return HTTRANSPARENT;
-        return std::nullopt;
+    // The window answers WM_NCHITTEST with the code, then the pointer clicks at (x, y).
+    auto hit_then_click = [&](HWND window, LRESULT code, int x, int y) {
+        g_hook = [=](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m == WM_NCHITTEST && h == window) return code;
+            return std::nullopt;
+        };
+        ClearLog();
+        Click(x, y, 0);
     };
-    ClearLog();
-    Click(60, 60, 0);
+    // A window that answers HTTRANSPARENT hands the point to the one beneath.
+    hit_then_click(front, HTTRANSPARENT, 60, 60);
     ASSERT_EQ(SeenOf(WM_LBUTTONDOWN).size(), 1u);
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, back);
     // A caption hit becomes a non-client press with the screen point.
-    g_hook = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (m == WM_NCHITTEST && h == back) return HTCAPTION;
-        return std::nullopt;
-    };
-    ClearLog();
-    Click(150, 160, 0);
+    hit_then_click(back, HTCAPTION, 150, 160);
     EXPECT_EQ(CallsOf(WM_NCLBUTTONDOWN), (Calls{{back, HTCAPTION, MAKELPARAM(150, 160)}}));
 }
 

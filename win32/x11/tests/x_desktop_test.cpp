@@ -395,7 +395,7 @@ TEST_F(DesktopTest, TheWindowManagerMinimisesRestoresAndMovesTheMainWindow) {
     ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOVE, main).empty(); }));
     RECT r;
     GetWindowRect(main, &r);
-    EXPECT_EQ(r.left * 1000 + r.top, 500400);
+    EXPECT_EQ(std::pair(r.left, r.top), std::pair(LONG{500}, LONG{400}));
     // And the program's own minimising and moving reach the X window.
     ShowWindow(main, SW_MINIMIZE);
     EXPECT_TRUE(PumpUntil([&] { return Property(x_main, "WM_STATE") == IconicState; }));
@@ -467,20 +467,18 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
     // The tray may still lay its icons out: the centre is read again until it shows blue.
     int x = 0, y = 0;
     EXPECT_TRUE(PumpUntil([&] {
-        Window child;
         XWindowAttributes wa{};
         XGetWindowAttributes(x_->display(), icon_win, &wa);
-        XTranslateCoordinates(x_->display(), icon_win, x_->root(), wa.width / 2, wa.height / 2, &x,
-                              &y, &child);
+        std::tie(x, y) = x_->Origin(icon_win);
+        x += wa.width / 2, y += wa.height / 2;
         return x_->Pixel(x, y) == 0x0000FFu;
     }));
     const std::string at = std::to_string(x) + " " + std::to_string(y);
     ASSERT_TRUE(Xdo("mousemove --sync " + at + " click 1"));
     ASSERT_TRUE(PumpUntil([&] { return Of(0x800, owner).size() >= 2; }));
     auto clicks = Of(0x800, owner);
-    EXPECT_EQ(clicks[0].wparam, 7u);
-    EXPECT_EQ(clicks[0].lparam, WM_LBUTTONDOWN);
-    EXPECT_EQ(clicks[1].lparam, WM_LBUTTONUP);
+    EXPECT_EQ(std::tuple(clicks[0].wparam, clicks[0].lparam, clicks[1].lparam),
+              std::tuple(WPARAM{7}, LPARAM{WM_LBUTTONDOWN}, LPARAM{WM_LBUTTONUP}));
     // Resting on the icon shows its tip just below the pointer, in the info colours with
     // dark text; leaving the icon hides it.
     auto tip = [&]() -> Window {
@@ -497,8 +495,7 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
     ASSERT_TRUE(Xdo("mousemove --sync " + std::to_string(x + 1) + " " + std::to_string(y)));
     ASSERT_TRUE(PumpUntil([&] { return tip() != 0; }));
     const auto [tx, ty] = x_->Origin(tip());
-    EXPECT_GT(ty, y);
-    EXPECT_LT(ty, y + 40);
+    EXPECT_TRUE(ty > y && ty < y + 40) << ty << " below " << y;
     XWindowAttributes wa{};
     XGetWindowAttributes(x_->display(), tip(), &wa);
     const auto shown = x_->Screen(tx, ty, wa.width, wa.height);
