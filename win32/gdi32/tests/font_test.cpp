@@ -101,8 +101,7 @@ TEST_F(FontOnDc, ExtentsAddUpGrowWithHeightAndWeightAndMeasureChinese) {
 TEST_F(FontOnDc, AnUnknownFaceKeepsItsNameAndGlyphsAFaceLacksComeFromAnother) {
     GdiObject<HFONT> unknown(MakeUiFont(14, false, false, L"No Such Face"));
     SIZE sz = Extent(unknown, L"Km");
-    EXPECT_GT(sz.cx, 0);
-    EXPECT_GE(sz.cy, 14);
+    EXPECT_TRUE(sz.cx > 0 && sz.cy >= 14) << sz.cx << "x" << sz.cy;
     wchar_t face[LF_FACESIZE] = {};
     EXPECT_EQ(GetTextFaceW(dc_, LF_FACESIZE, face), 13);  // with the terminator
     EXPECT_STREQ(face, L"No Such Face");
