@@ -20,18 +20,19 @@ inline bool NearRgb(uint32_t a, uint32_t b, int tol) {
     return true;
 }
 
+// A 32-bpp BI_RGB picture header; a negative height stores the rows top-down.
+inline BITMAPINFO Info32(int width, int height) {
+    BITMAPINFO bmi{};
+    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    return bmi;
+}
+
 class DibCanvas {
 public:
     // bottom_up: a positive biHeight, rows stored from the bottom of the picture.
     DibCanvas(int width, int height, bool bottom_up = false)
         : width_(width), height_(height), bottom_up_(bottom_up) {
-        BITMAPINFO bmi{};
-        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bmi.bmiHeader.biWidth = width;
-        bmi.bmiHeader.biHeight = bottom_up ? height : -height;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        bmi.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO bmi = Info32(width, bottom_up ? height : -height);
         dc_ = CreateCompatibleDC(nullptr);
         void* bits = nullptr;
         bitmap_ = CreateDIBSection(dc_, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -75,12 +76,21 @@ public:
     bool only_rect(int l, int t, int r, int b, uint32_t v) const {
         return count(l, t, r, b, v) == (r - l) * (b - t) && count(v) == (r - l) * (b - t);
     }
-    // The picture as text, one character per pixel: '#' where the pixel is on,
-    // '.' where it is background.
-    std::string picture(uint32_t background) const {
+    // The picture as text, one character per pixel, rows ending in '\n': '.' for the
+    // background, '#' 'k' 'r' 'g' 'b' white, black, red, green, blue (alpha 0), 'x' else.
+    std::string picture(uint32_t background = 0) const {
         std::string s;
         for (int y = 0; y < height_; ++y) {
-            for (int x = 0; x < width_; ++x) s += at(x, y) == background ? '.' : '#';
+            for (int x = 0; x < width_; ++x) {
+                const uint32_t p = at(x, y);
+                s += p == background ? '.'
+                     : p == 0xFFFFFF ? '#'
+                     : p == 0xFF0000 ? 'r'
+                     : p == 0xFF00   ? 'g'
+                     : p == 0xFF     ? 'b'
+                     : p == 0        ? 'k'
+                                     : 'x';
+            }
             s += '\n';
         }
         return s;

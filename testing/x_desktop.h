@@ -104,12 +104,35 @@ public:
         if (image) XDestroyImage(image);
         return pixels;
     }
+    // One pixel of the screen, 0xRRGGBB; 0 when it cannot be read.
+    uint32_t Pixel(int x, int y) const {
+        const auto p = Screen(x, y, 1, 1);
+        return p.empty() ? 0 : p[0];
+    }
     // Where a window's top left corner is on the screen.
     std::pair<int, int> Origin(Window w) const {
         int x = 0, y = 0;
         Window child;
         XTranslateCoordinates(display_, w, root(), 0, 0, &x, &y, &child);
         return {x, y};
+    }
+    // The deepest window at a screen point; 0 when that is the root.
+    Window WindowAt(int x, int y) const {
+        Window at = root(), child = 0;
+        int cx, cy;
+        while (XTranslateCoordinates(display_, root(), at, x, y, &cx, &cy, &child) && child)
+            at = child;
+        return at == root() ? 0 : at;
+    }
+    // A window's children, bottom first; its parent in *parent (0 when the window is gone).
+    std::vector<Window> Children(Window w, Window* parent = nullptr) const {
+        Window r, p = 0, *kids = nullptr;
+        unsigned n = 0;
+        std::vector<Window> out;
+        if (XQueryTree(display_, w, &r, &p, &kids, &n)) out.assign(kids, kids + n);
+        if (kids) XFree(kids);
+        if (parent) *parent = p;
+        return out;
     }
 
     // The index'th 32-bit value of a window's property (-1 when absent), or its bytes as text.
@@ -119,8 +142,8 @@ public:
         unsigned long count, rest;
         unsigned char* data = nullptr;
         long value = -1;
-        if (XGetWindowProperty(display_, w, XInternAtom(display_, name, False), 0, 1 << 20,
-                               False, AnyPropertyType, &actual, &format, &count, &rest,
+        if (XGetWindowProperty(display_, w, XInternAtom(display_, name, False), 0, 1 << 20, False,
+                               AnyPropertyType, &actual, &format, &count, &rest,
                                &data) == Success &&
             data) {
             // Xlib hands 32-bit items over as longs.
@@ -227,11 +250,9 @@ private:
             managed = WaitUntil(
                 [&] {
                     XMapWindow(display_, probe);
-                    Window r, parent, *children = nullptr;
-                    unsigned n;
-                    XQueryTree(display_, probe, &r, &parent, &children, &n);
-                    if (children) XFree(children);
-                    return parent != r;
+                    Window parent = 0;
+                    Children(probe, &parent);
+                    return parent && parent != root();
                 },
                 10000);
             XDestroyWindow(display_, probe);

@@ -38,7 +38,6 @@ TEST(CreateBitmap, FormatsFollowTheReferenceDcAndMasksReadBackBlackAndWhite) {
     SelectObject(mem, old);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
-
     // 3x2, rows 16-bit aligned: row 0 = 1 0 1, row 1 = 0 1 0.
     const BYTE bits[4] = {0xA0, 0x00, 0x40, 0x00};
     GdiObject<HBITMAP> mask(CreateBitmap(3, 2, 1, 1, bits));
@@ -76,15 +75,6 @@ TEST(CreateDIBitmap, RowsAndAlphaRoundTripThroughGetDIBitsInBothOrders) {
     EXPECT_EQ(std::tuple(h.biWidth, h.biHeight, h.biBitCount),
               std::tuple(LONG{7}, LONG{5}, WORD{32}));
     ReleaseDC(nullptr, screen);
-}
-
-TEST(CreateDIBSection, BitsAreSharedWithDrawingAndGetDIBits) {
-    DibCanvas c(2, 2), copy(2, 2);
-    ASSERT_TRUE(c.valid());
-    c.at(1, 1) = 0x80FF0000;
-    ASSERT_TRUE(BitBlt(copy.dc(), 0, 0, 2, 2, c.dc(), 0, 0, SRCCOPY));
-    EXPECT_EQ(copy.at(1, 1), 0x80FF0000u);
-    EXPECT_EQ(Read(c.bitmap(), 2, -2)[3], 0x80FF0000u);
 }
 
 TEST(CreateDIBSection, TakesOnly32BitsAndBitfieldsInTheStoredLayout) {

@@ -1,5 +1,5 @@
-// The shared 32-bpp canvas read back as the gdi32 tests want it;
-// fonts as the program makes them; the ink a drawing left.
+// The shared 32-bpp canvas for the gdi32 tests, the ink a drawing left on it, and
+// fonts as the program makes them.
 #pragma once
 
 #include <windows.h>
@@ -9,57 +9,24 @@
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
-#include <ostream>
 #include <string>
 
 #include "testing/dib_canvas.h"
+#include "testing/win32_compare.h"
 
-// A 32-bpp picture of the given height (negative: top-down).
-inline BITMAPINFO Info32(int width, int height) {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    return bmi;
+using testing_support::DibCanvas;
+using testing_support::Info32;
+
+// The smallest box holding every pixel of the canvas that differs from the background.
+inline RECT Ink(const DibCanvas& c, uint32_t background) {
+    RECT r{c.width(), c.height(), 0, 0};
+    for (int y = 0; y < c.height(); ++y)
+        for (int x = 0; x < c.width(); ++x)
+            if (c.at(x, y) != background)
+                r = {std::min<LONG>(r.left, x), std::min<LONG>(r.top, y),
+                     std::max<LONG>(r.right, x + 1), std::max<LONG>(r.bottom, y + 1)};
+    return r;
 }
-
-// The shared canvas, read as colour letters and as the box of its ink.
-class DibCanvas : public testing_support::DibCanvas {
-public:
-    using testing_support::DibCanvas::DibCanvas;
-
-    // The picture as text, one character per pixel, rows ending in '\n': '.' for
-    // the background, '#' 'k' 'r' 'g' 'b' white, black, red, green, blue (alpha 0), 'x' else.
-    std::string picture(uint32_t background = 0) const {
-        std::string s;
-        for (int y = 0; y < height(); ++y) {
-            for (int x = 0; x < width(); ++x) {
-                const uint32_t p = at(x, y);
-                s += p == background ? '.'
-                     : p == 0xFFFFFF ? '#'
-                     : p == 0xFF0000 ? 'r'
-                     : p == 0xFF00   ? 'g'
-                     : p == 0xFF     ? 'b'
-                     : p == 0        ? 'k'
-                                     : 'x';
-            }
-            s += '\n';
-        }
-        return s;
-    }
-    // The smallest box holding every pixel that differs from the background.
-    RECT ink(uint32_t background) const {
-        RECT r{width(), height(), 0, 0};
-        for (int y = 0; y < height(); ++y)
-            for (int x = 0; x < width(); ++x)
-                if (at(x, y) != background)
-                    r = {std::min<LONG>(r.left, x), std::min<LONG>(r.top, y),
-                         std::max<LONG>(r.right, x + 1), std::max<LONG>(r.bottom, y + 1)};
-        return r;
-    }
-};
 
 // RAII for a created GDI object.
 template <class H>
@@ -89,12 +56,4 @@ inline HFONT MakeUiFont(int height, bool bold = false, bool underline = false,
     lf.lfHeight = -height;
     lf.lfUnderline = underline ? 1 : 0;
     return CreateFontIndirectW(&lf);
-}
-
-inline bool operator==(const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; }
-inline bool operator==(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-inline std::ostream& operator<<(std::ostream& os, const RECT& r) {
-    return os << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}";
 }

@@ -16,12 +16,10 @@ TEST(Fonts, LogfontsRoundTripAndTheStockGuiFontIsTheDialogFaceAtElevenPixels) {
     HGDIOBJ gui = GetStockObject(DEFAULT_GUI_FONT);
     EXPECT_EQ(GetObjectW(gui, 0, nullptr), static_cast<int>(sizeof(LOGFONTW)));
     LOGFONTW lf = LogfontOf(gui);
-    EXPECT_EQ(lf.lfHeight, -11);
-    EXPECT_EQ(lf.lfWidth + lf.lfItalic + lf.lfUnderline, 0);
-    EXPECT_EQ(lf.lfWeight, FW_NORMAL);
+    EXPECT_EQ(std::tuple(lf.lfHeight, lf.lfWidth + lf.lfItalic + lf.lfUnderline, lf.lfWeight),
+              std::tuple(-11, 0, FW_NORMAL));
     EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
     EXPECT_STREQ(lf.lfFaceName, L"MS Shell Dlg");
-
     LOGFONTW in{};
     in.lfHeight = -14;
     in.lfWeight = FW_BOLD;
@@ -75,8 +73,7 @@ TEST_F(FontOnDc, MetricsFollowTheLogfont) {
     EXPECT_NEAR(tm.tmHeight, 24, 1);
     EXPECT_GT(tm.tmInternalLeading, 0);
     tm = Metrics(bold);
-    EXPECT_EQ(tm.tmWeight, FW_BOLD);
-    EXPECT_EQ(tm.tmUnderlined, 1);
+    EXPECT_EQ(std::pair(tm.tmWeight, tm.tmUnderlined), std::pair(LONG{FW_BOLD}, BYTE{1}));
     EXPECT_FALSE(GetTextMetricsW(dc_, nullptr));
 }
 
@@ -91,12 +88,10 @@ TEST_F(FontOnDc, ExtentsAddUpGrowWithHeightAndWeightAndMeasureChinese) {
     EXPECT_EQ(Extent(font, L"").cy, Metrics(font).tmHeight);
     SIZE a = Extent(small, sentence), b = Extent(font, sentence), c = Extent(large, sentence);
     EXPECT_TRUE(a.cx < b.cx && b.cx < c.cx && a.cy < b.cy && b.cy < c.cy);
-
     GdiObject<HFONT> normal(MakeUiFont(14)), bold(MakeUiFont(14, true));
     for (const wchar_t* text : {L"Km", L"下载"})
         EXPECT_GE(Extent(bold, text).cx, Extent(normal, text).cx) << "text " << text;
     EXPECT_GT(Extent(bold, L"Start download").cx, Extent(normal, L"Start download").cx);
-
     SIZE one = Extent(font, L"下"), four = Extent(font, L"下载游戏");
     EXPECT_TRUE(one.cx >= 8 && one.cx <= 24) << one.cx;
     EXPECT_GE(four.cx, 4 * 8);
@@ -106,8 +101,7 @@ TEST_F(FontOnDc, ExtentsAddUpGrowWithHeightAndWeightAndMeasureChinese) {
 TEST_F(FontOnDc, AnUnknownFaceKeepsItsNameAndGlyphsAFaceLacksComeFromAnother) {
     GdiObject<HFONT> unknown(MakeUiFont(14, false, false, L"No Such Face"));
     SIZE sz = Extent(unknown, L"Km");
-    EXPECT_GT(sz.cx, 0);
-    EXPECT_GE(sz.cy, 14);
+    EXPECT_TRUE(sz.cx > 0 && sz.cy >= 14) << sz.cx << "x" << sz.cy;
     wchar_t face[LF_FACESIZE] = {};
     EXPECT_EQ(GetTextFaceW(dc_, LF_FACESIZE, face), 13);  // with the terminator
     EXPECT_STREQ(face, L"No Such Face");
@@ -127,7 +121,6 @@ TEST(TextExtent, EveryDcMeasuresItsFontAndBadArgumentsFail) {
     ASSERT_TRUE(GetTextExtentPointW(screen, L"Km", 2, &sz));
     EXPECT_GE(sz.cy, 30);
     EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
-
     SetLastError(0);
     EXPECT_FALSE(GetTextExtentPointW(nullptr, L"a", 1, &sz));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
@@ -158,7 +151,6 @@ TEST(TextExtent, ASelectedFontOutlivesDeletionAndThreadsMeasuringItAgree) {
     other.join();
     EXPECT_GT(a, 0);
     EXPECT_EQ(a, b);
-
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, font);
     EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);

@@ -1,5 +1,8 @@
-// Selection and deletion rules of GDI objects, stock objects and GetObjectW.
+// Selection and deletion rules of GDI objects, stock objects, GetObjectW, and handles
+// that stay dead once deleted.
 #include "dib_canvas.h"
+
+#include <set>
 
 namespace {
 
@@ -15,7 +18,6 @@ TEST(StockObjects, AreSharedTypedAndOutliveDeletion) {
     EXPECT_EQ(lb.lbStyle, static_cast<UINT>(BS_NULL));
     EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));
     EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), static_cast<DWORD>(OBJ_BRUSH));
-
     // Every memory DC starts with one shared 1x1 monochrome bitmap and the white brush.
     HDC dc = CreateCompatibleDC(nullptr), other = CreateCompatibleDC(nullptr);
     EXPECT_EQ(GetObjectType(dc), static_cast<DWORD>(OBJ_MEMDC));
@@ -38,7 +40,6 @@ TEST(SelectObject, AnswersThePreviousObjectAndKeepsABitmapInOneMemoryDc) {
     EXPECT_EQ(SelectObject(a, nullptr), nullptr);
     EXPECT_EQ(SelectObject(a, GetStockObject(BLACK_PEN)), GetStockObject(BLACK_PEN));
     EXPECT_EQ(SelectObject(nullptr, red), nullptr);
-
     GdiObject<HBITMAP> bm(CreateCompatibleBitmap(screen, 2, 2));
     HGDIOBJ old = SelectObject(a, bm);
     ASSERT_NE(old, nullptr);
@@ -51,7 +52,6 @@ TEST(SelectObject, AnswersThePreviousObjectAndKeepsABitmapInOneMemoryDc) {
     DeleteDC(b);
     DeleteDC(a);
     ReleaseDC(nullptr, screen);
-
     // A region becomes the clip and answers its complexity.
     DibCanvas c(4, 4);
     GdiObject<HRGN> rgn(CreateRectRgn(1, 1, 3, 3));
@@ -72,7 +72,6 @@ TEST(DeleteObject, ASelectedPenOrBrushStaysUsableUntilDeselectedOrItsDcGoes) {
     SelectObject(c.dc(), old);
     EXPECT_EQ(GetObjectType(red), 0u);
     EXPECT_FALSE(DeleteObject(red));
-
     HDC dc = CreateCompatibleDC(nullptr);
     HPEN pen = CreatePen(PS_SOLID, 1, 0);
     SelectObject(dc, pen);
@@ -86,29 +85,46 @@ TEST(GetObjectW, DescribesPensBrushesAndDibSections) {
     GdiObject<HPEN> pen(CreatePen(PS_DOT, 3, RGB(1, 2, 3)));
     LOGPEN lp{};
     ASSERT_EQ(GetObjectW(pen, sizeof(lp), &lp), static_cast<int>(sizeof(lp)));
-    EXPECT_EQ(lp.lopnStyle, static_cast<UINT>(PS_DOT));
-    EXPECT_EQ(lp.lopnWidth.x, 3);
-    EXPECT_EQ(lp.lopnColor, RGB(1, 2, 3));
+    EXPECT_EQ(std::tuple(lp.lopnStyle, lp.lopnWidth.x, lp.lopnColor),
+              std::tuple(UINT{PS_DOT}, 3, RGB(1, 2, 3)));
     GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(9, 8, 7)));
     LOGBRUSH lb{};
     ASSERT_EQ(GetObjectW(brush, sizeof(lb), &lb), static_cast<int>(sizeof(lb)));
-    EXPECT_EQ(lb.lbStyle, static_cast<UINT>(BS_SOLID));
-    EXPECT_EQ(lb.lbColor, RGB(9, 8, 7));
-
+    EXPECT_EQ(std::pair(lb.lbStyle, lb.lbColor), std::pair(UINT{BS_SOLID}, RGB(9, 8, 7)));
     DibCanvas c(5, 3, true);
     EXPECT_EQ(GetObjectW(c.bitmap(), 0, nullptr), static_cast<int>(sizeof(DIBSECTION)));
     DIBSECTION ds{};
     ASSERT_EQ(GetObjectW(c.bitmap(), sizeof(ds), &ds), static_cast<int>(sizeof(ds)));
-    EXPECT_EQ(ds.dsBm.bmWidth, 5);
-    EXPECT_EQ(ds.dsBm.bmHeight, 3);
-    EXPECT_EQ(ds.dsBm.bmWidthBytes, 20);
-    EXPECT_EQ(ds.dsBm.bmBitsPixel, 32);
-    EXPECT_EQ(ds.dsBm.bmBits, c.bits());
-    EXPECT_EQ(ds.dsBmih.biHeight, 3);
+    const BITMAP& b = ds.dsBm;
+    EXPECT_EQ(std::tuple(b.bmWidth, b.bmHeight, b.bmWidthBytes, b.bmBitsPixel, ds.dsBmih.biHeight),
+              std::tuple(5, 3, 20, 32, 3));
+    EXPECT_EQ(b.bmBits, c.bits());
     BITMAP bm{};
     ASSERT_EQ(GetObjectW(c.bitmap(), sizeof(bm), &bm), static_cast<int>(sizeof(bm)));
     EXPECT_EQ(bm.bmBits, c.bits());
     EXPECT_EQ(GetObjectW(c.bitmap(), 4, &bm), 0);
+}
+
+TEST(GdiHandles, ADeletedHandleStaysInvalidAndLiveOnesStayDistinct) {
+    HBRUSH gone = CreateSolidBrush(RGB(1, 2, 3));
+    ASSERT_NE(gone, nullptr);
+    ASSERT_TRUE(DeleteObject(gone));
+    std::set<HGDIOBJ> live;
+    for (int i = 0; i < 5000; ++i) {
+        HBRUSH b = CreateSolidBrush(RGB(i & 0xFF, 0, 0));
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(GetObjectType(gone), 0u) << "after " << i << " objects";
+        if (i % 2) {
+            EXPECT_TRUE(live.insert(b).second) << "handle given twice";
+        } else {
+            ASSERT_TRUE(DeleteObject(b));
+        }
+    }
+    for (HGDIOBJ h : live) {
+        EXPECT_EQ(GetObjectType(h), static_cast<DWORD>(OBJ_BRUSH));
+        DeleteObject(h);
+    }
+    EXPECT_FALSE(DeleteObject(gone));
 }
 
 }  // namespace

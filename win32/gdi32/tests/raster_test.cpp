@@ -95,7 +95,6 @@ TEST(BitBlt, CopiesAllFourBytesInLogicalUnitsClippedByBothSurfaces) {
     EXPECT_EQ(dst.at(1, 2), src.at(0, 2));
     EXPECT_EQ(dst.at(2, 2), src.at(1, 2));
     EXPECT_EQ(dst.picture(0xDEADBEEF), "...\n.xx\n.xx\n");
-
     DibCanvas small(2, 2), big(4, 4);
     small.fill(0x00FFFFFF);
     GdiObject<HRGN> clip(CreateRectRgn(0, 0, 4, 2));
@@ -103,13 +102,11 @@ TEST(BitBlt, CopiesAllFourBytesInLogicalUnitsClippedByBothSurfaces) {
     // 4x4 asked for from a 2x2 source at (1,1): the source limits it to 2x2, the clip to one row.
     ASSERT_TRUE(BitBlt(big.dc(), 1, 1, 4, 4, small.dc(), 0, 0, SRCCOPY));
     EXPECT_EQ(big.picture(), "....\n.##.\n....\n....\n");
-
     src.at(2, 2) = 0x7F010203;
     SetWindowOrgEx(src.dc(), 2, 2, nullptr);   // logical (4,4) is device (2,2)
     SetWindowOrgEx(dst.dc(), -1, 0, nullptr);  // logical (0,0) is device (1,0)
     ASSERT_TRUE(BitBlt(dst.dc(), 0, 0, 1, 1, src.dc(), 4, 4, SRCCOPY));
     EXPECT_EQ(dst.at(1, 0), 0x7F010203u);
-
     HDC ic = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
     EXPECT_FALSE(BitBlt(dst.dc(), 0, 0, 1, 1, ic, 0, 0, SRCCOPY));
     EXPECT_FALSE(BitBlt(dst.dc(), 0, 0, 1, 1, nullptr, 0, 0, SRCCOPY));
@@ -136,7 +133,6 @@ TEST(BitBlt, MonochromeTakesTheTextAndBackgroundColoursBothWays) {
     SetBkColor(dst.dc(), RGB(255, 0, 0));
     ASSERT_TRUE(BitBlt(dst.dc(), 0, 0, 4, 1, mdc, 0, 0, SRCCOPY));
     EXPECT_EQ(dst.picture(), "rbrb\n");  // white is the background colour, black the text
-
     // To monochrome: the source's background colour becomes white, the rest black.
     dst.at(1, 0) = 0x00FF0000;
     SetBkColor(dst.dc(), RGB(255, 0, 0));

@@ -28,7 +28,6 @@ TEST(Regions, AreBandedByRowsThenColumnsAndAnswerTheirComplexity) {
     RECT r{0, 0, 2, 2};
     GdiObject<HRGN> indirect(CreateRectRgnIndirect(&r));
     EXPECT_EQ(Box(indirect, SIMPLEREGION), r);
-
     GdiObject<HRGN> a(CreateRectRgn(0, 0, 4, 4)), b(CreateRectRgn(2, 2, 6, 6));
     GdiObject<HRGN> out(CreateRectRgn(0, 0, 0, 0));
     ASSERT_EQ(CombineRgn(out, a, b, RGN_OR), COMPLEXREGION);
@@ -38,7 +37,6 @@ TEST(Regions, AreBandedByRowsThenColumnsAndAnswerTheirComplexity) {
     GdiObject<HRGN> left(CreateRectRgn(0, 0, 2, 2)), right(CreateRectRgn(2, 0, 4, 2));
     EXPECT_EQ(CombineRgn(left, left, right, RGN_OR), SIMPLEREGION);
     EXPECT_EQ(Rects(left), (std::vector<RECT>{{0, 0, 4, 2}}));
-
     GdiObject<HRGN> inner(CreateRectRgn(1, 1, 3, 3)), far(CreateRectRgn(10, 10, 11, 11));
     EXPECT_EQ(CombineRgn(out, a, inner, RGN_AND), SIMPLEREGION);
     EXPECT_EQ(CombineRgn(out, a, far, RGN_AND), NULLREGION);
@@ -61,7 +59,6 @@ TEST(ClipRegion, IsACopyCombinedWithTheWholeSurfaceWhenThereIsNone) {
     EXPECT_EQ(Box(out, SIMPLEREGION), (RECT{1, 2, 3, 4}));
     EXPECT_EQ(SelectClipRgn(c.dc(), nullptr), SIMPLEREGION);
     EXPECT_EQ(GetClipRgn(c.dc(), out), 0);
-
     RECT box{};
     GdiObject<HRGN> left(CreateRectRgn(0, 0, 5, 10)), big(CreateRectRgn(-5, -5, 3, 3));
     ASSERT_EQ(ExtSelectClipRgn(c.dc(), left, RGN_DIFF), SIMPLEREGION);
@@ -71,7 +68,6 @@ TEST(ClipRegion, IsACopyCombinedWithTheWholeSurfaceWhenThereIsNone) {
     ASSERT_EQ(ExtSelectClipRgn(c.dc(), big, RGN_AND), SIMPLEREGION);
     GetClipBox(c.dc(), &box);
     EXPECT_EQ(box, (RECT{0, 0, 3, 3}));
-
     EXPECT_EQ(ExtSelectClipRgn(c.dc(), nullptr, RGN_AND), ERROR);
     EXPECT_EQ(ExtSelectClipRgn(c.dc(), nullptr, RGN_COPY), SIMPLEREGION);
     EXPECT_EQ(ExtSelectClipRgn(c.dc(), left, 42), ERROR);
@@ -90,7 +86,6 @@ TEST(ClipRegion, ADisjointAndLeavesNothingAndTheClipIsInDeviceUnits) {
     EXPECT_FALSE(RectVisible(c.dc(), &all));
     PatBlt(c.dc(), 0, 0, 6, 4, PATCOPY);
     EXPECT_EQ(c.picture(), "......\n......\n......\n......\n");
-
     SetWindowOrgEx(c.dc(), -3, 0, nullptr);
     SelectClipRgn(c.dc(), a);
     PatBlt(c.dc(), -3, 0, 6, 1, PATCOPY);

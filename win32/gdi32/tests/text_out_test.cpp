@@ -29,7 +29,7 @@ protected:
         canvas_.fill(kBackground);
         EXPECT_TRUE(
             ExtTextOutW(dc(), x, y, options, box, text, static_cast<UINT>(std::wcslen(text)), dx));
-        return canvas_.ink(kBackground);
+        return Ink(canvas_, kBackground);
     }
     LONG Width(const wchar_t* text) {
         SIZE sz{};
@@ -55,9 +55,8 @@ TEST_F(TextOut, TheAlignmentAndTheOriginsPlaceTheCellAroundThePoint) {
     const RECT base = Draw(10, 50, L"H");
     // 'H' stands on the baseline: its last row of ink is the row above y.
     EXPECT_EQ(base.bottom, 50);
-    EXPECT_GE(base.top, 50 - tm_.tmAscent);
-    EXPECT_GE(base.left, 10);
-    EXPECT_LE(base.right, 10 + Width(L"H"));
+    EXPECT_TRUE(base.top >= 50 - tm_.tmAscent && base.left >= 10 && base.right <= 10 + Width(L"H"))
+        << base;
     const LONG w = Width(L"H");
     const struct {
         UINT align;
@@ -88,12 +87,11 @@ TEST_F(TextOut, InkStaysInTheCellWithAlphaZeroAndTheColourByCoverage) {
     SetTextColor(dc(), RGB(255, 0, 0));
     const wchar_t* text = L"HIL Km下载g";
     ASSERT_TRUE(ExtTextOutW(dc(), 20, 40, 0, nullptr, text, 10, nullptr));
-    const RECT ink = canvas_.ink(0xFF000000);
-    EXPECT_GE(ink.left, 20);
-    EXPECT_LE(ink.right, 20 + Width(text));
-    EXPECT_GE(ink.top, 40 - tm_.tmAscent);
-    EXPECT_LE(ink.bottom, 40 + tm_.tmDescent);
-    EXPECT_GT(ink.bottom, 40);  // 'g' descends below the baseline
+    const RECT ink = Ink(canvas_, 0xFF000000);
+    // Within the cell; 'g' descends below the baseline.
+    EXPECT_TRUE(ink.left >= 20 && ink.right <= 20 + Width(text) && ink.top >= 40 - tm_.tmAscent)
+        << ink;
+    EXPECT_TRUE(ink.bottom > 40 && ink.bottom <= 40 + tm_.tmDescent) << ink;
     int inked = 0, full = 0;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) {
@@ -103,8 +101,7 @@ TEST_F(TextOut, InkStaysInTheCellWithAlphaZeroAndTheColourByCoverage) {
             full += px == 0x00FF0000;  // straight stems cover whole pixels
             EXPECT_EQ(px & 0xFF00FFFF, 0u) << "only red, and alpha 0, at " << x << "," << y;
         }
-    EXPECT_GT(inked, 50);
-    EXPECT_GT(full, 0);
+    EXPECT_TRUE(inked > 50 && full > 0) << inked << " " << full;
 }
 
 TEST_F(TextOut, ClipsToTheRegionOrTheRectangleAndOpaqueFillsTheBackground) {
@@ -115,9 +112,9 @@ TEST_F(TextOut, ClipsToTheRegionOrTheRectangleAndOpaqueFillsTheBackground) {
     SelectClipRgn(dc(), nullptr);
     const RECT box{15, 35, 45, 45};
     ink = Draw(10, 50, L"HHHHHH", nullptr, ETO_CLIPPED, &box);
-    EXPECT_TRUE(ink.left >= 15 && ink.top >= 35 && ink.right <= 45 && ink.bottom <= 45);
-    EXPECT_LT(ink.left, ink.right);
-
+    EXPECT_TRUE(ink.left >= 15 && ink.top >= 35 && ink.right <= 45 && ink.bottom <= 45 &&
+                ink.left < ink.right)
+        << ink;
     SetBkColor(dc(), RGB(0, 0, 255));
     const RECT opaque{5, 5, 25, 15};
     EXPECT_EQ(Draw(0, 0, L"", nullptr, ETO_OPAQUE, &opaque), opaque);
@@ -146,7 +143,6 @@ TEST_F(TextOut, UnderlineSpansTheTextBelowTheBaselineAndBoldLeavesMoreInk) {
     SelectObject(dc(), bold);
     Draw(10, 50, L"Km 下载");
     EXPECT_GT(InkCount(), normal);
-
     SelectObject(dc(), underlined);
     Draw(10, 50, L"Km");
     const LONG width = Width(L"Km");
@@ -178,7 +174,6 @@ TEST(TextOutSurfaces, AMonochromeBitmapGetsWholePixelsAndAnInformationContextNon
     SelectObject(dc, old_font);
     SelectObject(dc, old_bitmap);
     DeleteDC(dc);
-
     HDC ic = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
     EXPECT_FALSE(ExtTextOutW(ic, 0, 0, 0, nullptr, L"a", 1, nullptr));
     DeleteDC(ic);

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "testing/temp_dir.h"
 
@@ -49,6 +50,15 @@ protected:
 private:
     ULONG_PTR token_ = 0;
 };
+
+// The JPEG encoder's CLSID (the list's one entry); zero when there is none.
+inline CLSID JpegClsid() {
+    UINT count = 0, size = 0;
+    GdipGetImageEncodersSize(&count, &size);
+    std::vector<BYTE> list(size);
+    auto* codecs = reinterpret_cast<ImageCodecInfo*>(list.data());
+    return count && GdipGetImageEncoders(count, size, codecs) == Ok ? codecs[0].Clsid : CLSID{};
+}
 
 // The pixel at (x, y), or 0 when the call fails.
 inline ARGB pixel_at(GpBitmap* bitmap, int x, int y) {

@@ -7,18 +7,6 @@
 
 namespace {
 
-const CLSID& JpegClsid() {
-    static const CLSID clsid = [] {
-        UINT count = 0, size = 0;
-        GdipGetImageEncodersSize(&count, &size);
-        std::vector<BYTE> list(size);
-        auto* codecs = reinterpret_cast<ImageCodecInfo*>(list.data());
-        GdipGetImageEncoders(count, size, codecs);
-        return count ? codecs[0].Clsid : CLSID{};
-    }();
-    return clsid;
-}
-
 constexpr int kWidth = 2048, kHeight = 1024;  // two megapixels: decoded beside the reader
 
 // Steps of 64 rows (whole blocks) in red, gradients in green and blue.
@@ -49,7 +37,8 @@ TEST_F(LargeJpeg, RowsReadBeforeTheyAreDecodedAreTheFinalOnes) {
         if (settled) {
             // Saving reads every row, so it waits for the last one.
             const std::wstring path = dir_.winfile("settled.jpg");
-            ASSERT_EQ(GdipSaveImageToFile(bitmap, path.c_str(), &JpegClsid(), nullptr), Ok);
+            const CLSID jpeg = JpegClsid();
+            ASSERT_EQ(GdipSaveImageToFile(bitmap, path.c_str(), &jpeg, nullptr), Ok);
         }
         reads[settled] = ReadUpwards(bitmap);
         GdipDisposeImage(bitmap);

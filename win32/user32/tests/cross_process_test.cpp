@@ -60,16 +60,8 @@ TEST_F(CrossProcessTest, PrivateMessageFromASecondProcessReachesTheHiddenWindow)
     ASSERT_FALSE(IsWindowVisible(hwnd));
     testing_support::ChildProcess helper;
     Start(helper, {"post", Narrow(name), "-", "0x9401", "0x1234", "-5"});
-    SetTimer(hwnd, 1, 5000, nullptr);  // gives up rather than hang
-    MSG msg;
-    bool got = false;
-    while (!got && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_TIMER) break;
-        DispatchMessageW(&msg);
-        got = msg.message == 0x9401;
-    }
+    EXPECT_TRUE(PumpUntil([] { return !SeenOf(0x9401).empty(); }, 5000));
     EXPECT_EQ(helper.Wait(), 0);
-    ASSERT_TRUE(got);
     EXPECT_EQ(CallsOf(0x9401), (Calls{{hwnd, 0x1234, -5}}));
     DestroyWindow(hwnd);
 }
@@ -102,9 +94,7 @@ TEST_F(CrossProcessTest, PostingToAWindowOfAnotherProcess) {
     DWORD pid = 0;
     EXPECT_NE(GetWindowThreadProcessId(remote, &pid), 0u);
     EXPECT_EQ(pid, static_cast<DWORD>(server.pid()));
-    wchar_t class_name[128];
-    EXPECT_GT(GetClassNameW(remote, class_name, 128), 0);
-    EXPECT_EQ(std::wstring(class_name), name);
+    EXPECT_EQ(ClassOf(remote), name);
     // Only messages with plain numbers cross; a send waits for the window's answer.
     EXPECT_FALSE(PostMessageW(remote, WM_CLOSE, 0, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
@@ -142,10 +132,7 @@ TEST_F(CrossProcessTest, ASendMeanwhileServesThisThreadAndGivesUpOnAWindowThatNe
     other.join();
     EXPECT_EQ(from_thread, 0);
     // One that ends while a send waits: the send fails then, not at its time-out.
-    std::thread killer([&] {
-        Sleep(200);
-        hung.Kill();
-    });
+    std::thread killer = Later(200, [&] { hung.Kill(); });
     const DWORD start = GetTickCount();
     EXPECT_FALSE(SendMessageTimeoutW(remote, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &answer));
     EXPECT_LT(GetTickCount() - start, 10000u);

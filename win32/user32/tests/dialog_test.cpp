@@ -25,27 +25,16 @@ public:
         while (bytes_.size() % 4) bytes_.push_back(0);
         return *this;
     }
-    // Plain header: no menu, the dialog class.
     Template& header(DWORD style, DWORD ex_style, WORD items, short cx, short cy,
                      const std::wstring& title, short x = 0, short y = 0) {
-        return dword(style)
-            .dword(ex_style)
-            .word(items)
-            .rect(x, y, cx, cy)
-            .word(0)
-            .word(0)
-            .text(title);
+        dword(style).dword(ex_style).word(items).rect(x, y, cx, cy);
+        return word(0).word(0).text(title);  // no menu, the dialog class
     }
+    // A 20 x 10 control; no creation data.
     Template& item(DWORD style, short x, short y, WORD id, const std::wstring& cls,
                    const std::wstring& title) {
-        return align()
-            .dword(style)
-            .dword(0)
-            .rect(x, y, 20, 10)
-            .word(id)
-            .text(cls)
-            .text(title)
-            .word(0);
+        align().dword(style).dword(0).rect(x, y, 20, 10).word(id);
+        return text(cls).text(title).word(0);
     }
     // DWORD-backed storage so the template starts on a DWORD boundary.
     LPCDLGTEMPLATEW get() {
@@ -68,8 +57,8 @@ constexpr UINT kAskForAnswer = WM_USER + 5, kEndMe = WM_USER + 6;
 
 INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
     {
-        std::lock_guard lock(log_mutex());
-        log().push_back({dlg, msg, wparam, lparam, GetCurrentThreadId()});
+        std::lock_guard lock(g_log_mutex);
+        g_log.push_back({dlg, msg, wparam, lparam, GetCurrentThreadId()});
     }
     if (msg == WM_INITDIALOG && lparam > 0) PostMessageW(dlg, kEndMe, lparam, 0);
     if (msg == kAskForAnswer) SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 42);
@@ -106,28 +95,16 @@ TEST_F(DialogTest, APlainTemplateGivesTheDialogAndItsControlsInDialogUnits) {
     EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_FALSE(IsWindowVisible(dlg));
     EXPECT_NE(GetActiveWindow(), dlg);  // its focus waits until it is shown
-    wchar_t cls[64];
-    GetClassNameW(dlg, cls, 64);
-    EXPECT_STREQ(cls, L"#32770");
+    EXPECT_EQ(ClassOf(dlg), L"#32770");
     // Fixed base units of 8 by 16 pixels: 4 horizontal and 8 vertical units per base unit.
-    RECT r;
-    GetClientRect(dlg, &r);
-    EXPECT_EQ(r.right, 200);
-    EXPECT_EQ(r.bottom, 100);
-    GetWindowRect(dlg, &r);
-    EXPECT_EQ(r.left, 20);
-    EXPECT_EQ(r.top, 40);
+    EXPECT_EQ(WindowRect(dlg), (RECT{20, 40, 220, 140}));
     HWND second = GetDlgItem(dlg, 9);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(GetDlgCtrlID(second), 9);
     EXPECT_EQ(Text(second), L"second");
     EXPECT_EQ(Text(GetDlgItem(dlg, 7)), L"first");
-    GetWindowRect(second, &r);
-    EXPECT_EQ(r.left, 80);
-    EXPECT_EQ(r.top, 72);
-    EXPECT_EQ(r.right - r.left, 40);
-    GetClassNameW(GetDlgItem(dlg, IDOK), cls, 64);
-    EXPECT_STREQ(cls, L"Button");
+    EXPECT_EQ(WindowRect(second), (RECT{80, 72, 120, 92}));
+    EXPECT_EQ(ClassOf(GetDlgItem(dlg, IDOK)), L"Button");
     EXPECT_EQ(Text(GetDlgItem(dlg, IDOK)), L"OK");
     // WM_INITDIALOG carries the parameter and the first tab stop.
     EXPECT_EQ(CallsOf(WM_INITDIALOG), (Calls{{dlg, reinterpret_cast<WPARAM>(second), -0x5150}}));

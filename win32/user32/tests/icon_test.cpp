@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
+
+#include "testing/dib_canvas.h"
 
 namespace {
 
@@ -21,8 +24,7 @@ BITMAP BitmapOf(HBITMAP bm) {
 // A bitmap as top-down 32-bit pixels; a set monochrome bit reads as white.
 std::vector<DWORD> Pixels(HBITMAP bm) {
     BITMAP b = BitmapOf(bm);
-    BITMAPINFO bmi{};
-    bmi.bmiHeader = {sizeof bmi.bmiHeader, b.bmWidth, -b.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    BITMAPINFO bmi = testing_support::Info32(b.bmWidth, -b.bmHeight);
     std::vector<DWORD> px(static_cast<size_t>(b.bmWidth) * b.bmHeight);
     HDC dc = CreateCompatibleDC(nullptr);
     EXPECT_EQ(GetDIBits(dc, bm, 0, b.bmHeight, px.data(), &bmi, DIB_RGB_COLORS), b.bmHeight);
@@ -105,10 +107,9 @@ TEST(Icons, MadeIconsAndCursorsKeepCopiesOfTheirBitmapsAndHotSpots) {
     DeleteObject(colour);  // each keeps its own copies
     DeleteObject(mask);
     ICONINFO out{}, again{};
+    auto kind_and_hot_spot = [&] { return std::tuple(out.fIcon, out.xHotspot, out.yHotspot); };
     ASSERT_TRUE(GetIconInfo(cursor, &out));
-    EXPECT_FALSE(out.fIcon);
-    EXPECT_EQ(out.xHotspot, 3u);
-    EXPECT_EQ(out.yHotspot, 5u);
+    EXPECT_EQ(kind_and_hot_spot(), std::tuple(FALSE, 3u, 5u));
     EXPECT_EQ(Pixels(out.hbmColor), colour_px);
     EXPECT_EQ(Pixels(out.hbmMask), mask_px);
     // Each answer is a fresh copy the caller may change or delete.
@@ -123,8 +124,7 @@ TEST(Icons, MadeIconsAndCursorsKeepCopiesOfTheirBitmapsAndHotSpots) {
     EXPECT_EQ(Pixels(again.hbmColor), colour_px);
     DeleteInfo(again);
     ASSERT_TRUE(GetIconInfo(icon, &out));  // an icon's hot spot is its middle
-    EXPECT_TRUE(out.fIcon);
-    EXPECT_EQ(out.xHotspot * 100 + out.yHotspot, 403u);
+    EXPECT_EQ(kind_and_hot_spot(), std::tuple(TRUE, 4u, 3u));
     DeleteInfo(out);
     ASSERT_TRUE(GetIconInfo(mono, &out));
     EXPECT_EQ(out.hbmColor, nullptr);

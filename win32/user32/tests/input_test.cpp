@@ -12,31 +12,26 @@ namespace {
 using Step = std::pair<HWND, UINT>;
 
 std::vector<Step> Trace(const std::vector<UINT>& wanted) {
-    std::lock_guard lock(log_mutex());
+    std::lock_guard lock(g_log_mutex);
     std::vector<Step> out;
-    for (auto& s : log())
+    for (auto& s : g_log)
         if (std::find(wanted.begin(), wanted.end(), s.msg) != wanted.end())
             out.emplace_back(s.hwnd, s.msg);
     return out;
 }
 
+// A move to the pixel (x, y), in absolute units that map back onto it.
 INPUT Mouse(DWORD flags, int x = 0, int y = 0, DWORD time = 0, DWORD data = 0) {
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    in.mi.dx = (x * 65536 + w - 1) / w;
-    in.mi.dy = (y * 65536 + h - 1) / h;
-    in.mi.dwFlags = flags | (flags & MOUSEEVENTF_MOVE ? MOUSEEVENTF_ABSOLUTE : 0);
-    in.mi.time = time;
-    in.mi.mouseData = data;
+    INPUT in{INPUT_MOUSE};
+    const LONG w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    const DWORD absolute = flags & MOUSEEVENTF_MOVE ? MOUSEEVENTF_ABSOLUTE : 0;
+    in.mi = {(x * 65536 + w - 1) / w, (y * 65536 + h - 1) / h, data, flags | absolute, time, 0};
     return in;
 }
 
 INPUT Key(WORD vk, bool up = false, DWORD flags = 0) {
-    INPUT in{};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.dwFlags = flags | (up ? KEYEVENTF_KEYUP : 0);
+    INPUT in{INPUT_KEYBOARD};
+    in.ki = {vk, 0, flags | (up ? KEYEVENTF_KEYUP : 0), 0, 0};
     return in;
 }
 
@@ -55,23 +50,19 @@ protected:
     void SetUp() override {
         // These tests inject their own input; a display must not add any.
         headless_ = std::make_unique<testing_support::ScopedEnv>("WIN32_NO_DISPLAY", "1");
-        hook() = nullptr;
+        g_hook = nullptr;
         ReleaseCapture();
         SetActiveWindow(nullptr);
         Send({Mouse(MOUSEEVENTF_MOVE, 1279, 799)});
         ClearLog();
     }
     void TearDown() override {
-        hook() = nullptr;
+        g_hook = nullptr;
         for (HWND h : windows_) DestroyWindow(h);
     }
     HWND Make(RECT r, DWORD style = WS_POPUP | WS_VISIBLE, HWND parent = nullptr,
               DWORD ex_style = 0, UINT class_style = 0) {
-        std::wstring name = UniqueClassName(L"in");
-        RegisterTestClass(name, RecordingProc, 0, class_style);
-        HWND h =
-            CreateWindowExW(ex_style, name.c_str(), L"", style, r.left, r.top, r.right - r.left,
-                            r.bottom - r.top, parent, nullptr, nullptr, nullptr);
+        HWND h = MakeWindow(style, parent, ex_style, r, class_style);
         if (!parent) windows_.push_back(h);
         return h;
     }
@@ -101,28 +92,23 @@ TEST_F(InputTest, ClickOnAnInactiveWindowActivatesItThenDeliversThePress) {
 }
 
 TEST_F(InputTest, MouseActivateAnswersDecideActivationAndWhetherThePressIsEaten) {
-    struct Case {
-        LRESULT answer;
-        DWORD ex_style;
-        bool activated, delivered;
-    };
-    const Case cases[] = {{MA_ACTIVATE, 0, true, true},
-                          {MA_ACTIVATEANDEAT, 0, true, false},
-                          {MA_NOACTIVATE, 0, false, true},
-                          {MA_NOACTIVATEANDEAT, 0, false, false},
-                          {MA_ACTIVATE, WS_EX_NOACTIVATE, false, true}};
-    for (const auto& c : cases) {
+    for (auto [answer, ex_style, activated, delivered] :
+         {std::tuple<LRESULT, DWORD, bool, bool>{MA_ACTIVATE, 0, true, true},
+          {MA_ACTIVATEANDEAT, 0, true, false},
+          {MA_NOACTIVATE, 0, false, true},
+          {MA_NOACTIVATEANDEAT, 0, false, false},
+          {MA_ACTIVATE, WS_EX_NOACTIVATE, false, true}}) {
         SetActiveWindow(nullptr);
-        HWND w = Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, c.ex_style);
+        HWND w = Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, ex_style);
         SetActiveWindow(nullptr);
-        hook() = [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-            if (m == WM_MOUSEACTIVATE) return c.answer;
+        g_hook = [answer = answer](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m == WM_MOUSEACTIVATE) return answer;
             return std::nullopt;
         };
         ClearLog();
         Click(5, 5, 0);
-        EXPECT_EQ(GetActiveWindow() == w, c.activated) << c.answer << " " << c.ex_style;
-        EXPECT_EQ(SeenOf(WM_LBUTTONDOWN).size(), c.delivered ? 1u : 0u) << c.answer;
+        EXPECT_EQ(GetActiveWindow() == w, activated) << answer << " " << ex_style;
+        EXPECT_EQ(SeenOf(WM_LBUTTONDOWN).size(), delivered ? 1u : 0u) << answer;
         DestroyWindow(w);
     }
 }
@@ -149,14 +135,13 @@ TEST_F(InputTest, DoubleClicksFollowTheTimeAndDistanceRuleForClassesThatAskForTh
         Click(20, 20, t += 5000);
         Click(20 + c.dx, 20 + c.dy, t += c.dt);
         Click(20, 20, t += 10);
-        std::vector<UINT> seen;
-        for (auto& s : Trace({WM_LBUTTONDOWN, WM_LBUTTONDBLCLK})) seen.push_back(s.second);
-        EXPECT_EQ(seen, (std::vector<UINT>{WM_LBUTTONDOWN, c.second, c.third}))
+        EXPECT_EQ(MessagesOf(w, {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}),
+                  (std::vector<UINT>{WM_LBUTTONDOWN, c.second, c.third}))
             << c.dt << " " << c.dx << "," << c.dy;
         DestroyWindow(w);
     }
     // Another button or another window starts afresh.
-    HWND a = Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, 0, CS_DBLCLKS);
+    Make({0, 0, 50, 50}, WS_POPUP | WS_VISIBLE, nullptr, 0, CS_DBLCLKS);
     HWND b = Make({50, 0, 100, 50}, WS_POPUP | WS_VISIBLE, nullptr, 0, CS_DBLCLKS);
     ClearLog();
     Click(48, 10, t += 5000);
@@ -165,7 +150,6 @@ TEST_F(InputTest, DoubleClicksFollowTheTimeAndDistanceRuleForClassesThatAskForTh
     EXPECT_TRUE(SeenOf(WM_LBUTTONDBLCLK).empty());
     EXPECT_TRUE(SeenOf(WM_RBUTTONDBLCLK).empty());
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN).back().hwnd, b);
-    (void)a;
 }
 
 TEST_F(InputTest, CaptureRoutesThePointerOutsideAndReportsItsLoss) {
@@ -195,7 +179,7 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
     HWND back = Make({0, 0, 200, 200});
     HWND parent = Make({0, 0, 100, 100});
     HWND child = Make({10, 10, 40, 40}, WS_CHILD | WS_VISIBLE, parent);
-    HWND off = Make({50, 10, 90, 40}, WS_CHILD | WS_VISIBLE | WS_DISABLED, parent);
+    Make({50, 10, 90, 40}, WS_CHILD | WS_VISIBLE | WS_DISABLED, parent);  // disabled: passed over
     HWND layered = Make({120, 0, 200, 100}, WS_POPUP | WS_VISIBLE, nullptr, WS_EX_LAYERED);
     // The layered window shows a transparent left half and an opaque right half.
     testing_support::DibCanvas picture(80, 100);
@@ -214,11 +198,9 @@ TEST_F(InputTest, PointerFindsChildrenAndPassesThroughTransparentParts) {
         EXPECT_EQ(WindowFromPoint(p), expected) << p.x << "," << p.y;
         ClearLog();
         Send({Mouse(MOUSEEVENTF_MOVE, p.x, p.y)});
-        auto moves = SeenOf(WM_MOUSEMOVE);
-        ASSERT_EQ(moves.size(), 1u) << p.x << "," << p.y;
-        EXPECT_EQ(moves[0].hwnd, expected);
+        ASSERT_EQ(SeenOf(WM_MOUSEMOVE).size(), 1u) << p.x << "," << p.y;
+        EXPECT_EQ(SeenOf(WM_MOUSEMOVE)[0].hwnd, expected);
     }
-    (void)off;
 }
 
 TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
@@ -229,36 +211,34 @@ TEST_F(InputTest, ChildPressNotifiesTheParentAndTransparentHitsFallThrough) {
     Click(20, 25, 0);
     EXPECT_EQ(CallsOf(WM_PARENTNOTIFY), (Calls{{front, WM_LBUTTONDOWN, MAKELPARAM(20, 25)}}));
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, child);
-    // A window that answers HTTRANSPARENT hands the point to the one beneath.
-    hook() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (m == WM_NCHITTEST && h == front) return HTTRANSPARENT;
-        return std::nullopt;
+    // The window answers WM_NCHITTEST with the code, then the pointer clicks at (x, y).
+    auto hit_then_click = [&](HWND window, LRESULT code, int x, int y) {
+        g_hook = [=](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m == WM_NCHITTEST && h == window) return code;
+            return std::nullopt;
+        };
+        ClearLog();
+        Click(x, y, 0);
     };
-    ClearLog();
-    Click(60, 60, 0);
+    // A window that answers HTTRANSPARENT hands the point to the one beneath.
+    hit_then_click(front, HTTRANSPARENT, 60, 60);
     ASSERT_EQ(SeenOf(WM_LBUTTONDOWN).size(), 1u);
     EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].hwnd, back);
     // A caption hit becomes a non-client press with the screen point.
-    hook() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (m == WM_NCHITTEST && h == back) return HTCAPTION;
-        return std::nullopt;
-    };
-    ClearLog();
-    Click(150, 160, 0);
+    hit_then_click(back, HTCAPTION, 150, 160);
     EXPECT_EQ(CallsOf(WM_NCLBUTTONDOWN), (Calls{{back, HTCAPTION, MAKELPARAM(150, 160)}}));
 }
 
 TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
     HWND top = Make({0, 0, 300, 300});
     HWND child = Make({10, 10, 50, 50}, WS_CHILD | WS_VISIBLE, top);
-    HWND other = Make({400, 0, 500, 100});
+    Make({400, 0, 500, 100});  // under the pointer, without the focus
     SetFocus(child);
     ClearLog();
     Send({Mouse(MOUSEEVENTF_MOVE, 450, 50), Mouse(MOUSEEVENTF_WHEEL, 450, 50, 0, -WHEEL_DELTA)});
     const WPARAM down = MAKEWPARAM(0, -WHEEL_DELTA);
     const LPARAM at = MAKELPARAM(450, 50);  // the screen point
     EXPECT_EQ(CallsOf(WM_MOUSEWHEEL), (Calls{{child, down, at}, {top, down, at}}));
-    (void)other;
 }
 
 // The key messages seen, as "down A|char a|up A": letters, digits and printed
@@ -266,7 +246,7 @@ TEST_F(InputTest, WheelGoesToTheFocusAndClimbsToItsParent) {
 std::string KeyTrace() {
     const char* names[] = {"down", "up", "char", "dead", "sysdown", "sysup", "syschar"};
     std::string out;
-    for (auto& s : log()) {
+    for (auto& s : g_log) {
         if (s.msg < WM_KEYFIRST || s.msg > WM_SYSCHAR) continue;
         const bool is_char = s.msg == WM_CHAR || s.msg == WM_SYSCHAR;
         const bool shown =

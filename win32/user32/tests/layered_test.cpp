@@ -64,33 +64,25 @@ TEST_F(LayeredTest, UpdateCopiesPixelsWithTheirAlphaAndPlacesTheWindow) {
     ASSERT_TRUE(Update(h, nullptr, nullptr, picture.dc(), {4, 1}));
     auto px = Print(h, 4, 4);
     ASSERT_EQ(px.size(), 16u);
-    EXPECT_EQ(px[0], 0x80800000u);  // source column 4
-    EXPECT_EQ(px[1], 0xFF0000FFu);  // source column 5
+    EXPECT_EQ(std::pair(px[0], px[1]), std::pair(0x80800000u, 0xFF0000FFu));  // columns 4, 5
     const POINT to{40, 50};
     const SIZE size{10, 8};
     ASSERT_TRUE(Update(h, &to, &size, picture.dc()));
-    RECT r;
-    GetWindowRect(h, &r);
-    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}),
-              (std::vector<LONG>{40, 50, 50, 58}));
+    EXPECT_EQ(WindowRect(h), (RECT{40, 50, 50, 58}));
     px = Print(h, 10, 8);
     ASSERT_EQ(px.size(), 80u);
-    EXPECT_EQ(px[0], 0u);
-    EXPECT_EQ(px[1 * 10 + 2], 0x80800000u);
-    EXPECT_EQ(px[7 * 10 + 9], 0xFF0000FFu);
+    EXPECT_EQ(std::tuple(px[0], px[1 * 10 + 2], px[7 * 10 + 9]),
+              std::tuple(0u, 0x80800000u, 0xFF0000FFu));
     // Moving alone keeps the size and the pixels.
     const POINT again{5, 6};
     ASSERT_TRUE(Update(h, &again, nullptr, nullptr));
-    GetWindowRect(h, &r);
-    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}),
-              (std::vector<LONG>{5, 6, 15, 14}));
+    EXPECT_EQ(WindowRect(h), (RECT{5, 6, 15, 14}));
     EXPECT_EQ(Print(h, 10, 8), px);
     // A source smaller than the window is refused, and nothing moves.
     Picture small(4, 4);
     SetLastError(0);
     EXPECT_EQ(Failed(!Update(h, &to, nullptr, small.dc())), ERROR_INVALID_PARAMETER);
-    GetWindowRect(h, &r);
-    EXPECT_EQ(r.left, 5);
+    EXPECT_EQ(WindowRect(h).left, 5);
 }
 
 // A window whose content is handed over gets no WM_PAINT, until attributes hand the
@@ -109,9 +101,8 @@ TEST_F(LayeredTest, AttributesHandPaintingBackToTheWindow) {
     EXPECT_FALSE(GetLayeredWindowAttributes(h, &key, &alpha, &flags));
     ASSERT_TRUE(SetLayeredWindowAttributes(h, RGB(1, 2, 3), 128, LWA_ALPHA | LWA_COLORKEY));
     ASSERT_TRUE(GetLayeredWindowAttributes(h, &key, &alpha, &flags));
-    EXPECT_EQ(key, RGB(1, 2, 3));
-    EXPECT_EQ(alpha, 128);
-    EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA | LWA_COLORKEY));
+    EXPECT_EQ(std::tuple(key, alpha, flags),
+              std::tuple(RGB(1, 2, 3), BYTE{128}, DWORD{LWA_ALPHA | LWA_COLORKEY}));
     Drain();
     EXPECT_EQ(g_paints, 1);
     SetLastError(0);
@@ -134,12 +125,10 @@ TEST_F(LayeredTest, DumpsArePngsOfTheWindowKeepingPerPixelAlpha) {
     ASSERT_TRUE(Win32DumpWindowPng(h, dir.winfile("w.png").c_str()));  // wherever the clone is
     EXPECT_FALSE(Win32DumpWindowPng(reinterpret_cast<HWND>(0x7777), L"/nowhere.png"));
     const std::string bytes = testing_support::ReadAll(file);
-    // Signature, IHDR length and type, width, height, depth, then the colour type.
+    // Signature, IHDR length and type, width, height, depth, then the colour type (6: RGBA).
     ASSERT_GT(bytes.size(), 26u);
     EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1A\n");
-    EXPECT_EQ(bytes[19], 10);  // width
-    EXPECT_EQ(bytes[23], 8);   // height
-    EXPECT_EQ(bytes[25], 6);   // RGBA
+    EXPECT_EQ(std::tuple(bytes[19], bytes[23], bytes[25]), std::tuple(10, 8, 6));
     testing_support::ScopedEnv dump("WIN32_PAINT_DUMP_DIR", dir.path());
     HWND plain = Make(0, {0, 0, 12, 12});
     UpdateWindow(plain);

@@ -1,3 +1,5 @@
+// Message boxes: answered at once without a display, drawn as windows with one, and on
+// an X server of their own.
 #include "user32_test_support.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
@@ -8,6 +10,9 @@
 #include <memory>
 #include <string>
 #include <thread>
+
+// Xlib's macros last: they would rename what the headers above declare.
+#include "testing/x_desktop.h"
 
 using namespace user32_test;
 using testing_support::ReadAll;
@@ -121,33 +126,29 @@ TEST_F(DrawnBoxes, EachTypeShowsItsButtonsAndAnswersEscapeAndCloseAsWindowsDoes)
         SCOPED_TRACE(c.type);
         for (int id : c.ids) {
             std::vector<std::wstring> labels;
-            EXPECT_EQ(Run(c.type,
-                          [&](HWND box) {
-                              LONG left = -1;
-                              for (int each : c.ids) {
-                                  RECT r{};
-                                  GetWindowRect(GetDlgItem(box, each), &r);
-                                  EXPECT_GT(r.left, left);
-                                  left = r.left;
-                                  labels.push_back(Text(GetDlgItem(box, each)));
-                              }
-                              Click(box, id);
-                          }),
-                      id);
+            auto read_then_click = [&](HWND box) {
+                LONG left = -1;
+                for (int each : c.ids) {
+                    EXPECT_GT(WindowRect(GetDlgItem(box, each)).left, left);
+                    left = WindowRect(GetDlgItem(box, each)).left;
+                    labels.push_back(Text(GetDlgItem(box, each)));
+                }
+                Click(box, id);
+            };
+            EXPECT_EQ(Run(c.type, read_then_click), id);
             EXPECT_EQ(labels, c.labels);
         }
         // A dismissal the type ignores leaves the box up for the click after it.
         for (UINT how : {UINT{WM_KEYDOWN}, UINT{WM_CLOSE}}) {
-            EXPECT_EQ(Run(c.type,
-                          [&](HWND box) {
-                              // Escape goes through the box's loop; closing posts IDCANCEL.
-                              if (how == WM_KEYDOWN)
-                                  Post(box, VK_ESCAPE);
-                              else
-                                  SendMessageW(box, how, 0, 0);
-                              Click(box, c.ids.back());
-                          }),
-                      c.dismissed ? c.dismissed : c.ids.back())
+            auto dismiss_then_click = [&](HWND box) {
+                // Escape goes through the box's loop; closing posts IDCANCEL.
+                if (how == WM_KEYDOWN)
+                    Post(box, VK_ESCAPE);
+                else
+                    SendMessageW(box, how, 0, 0);
+                Click(box, c.ids.back());
+            };
+            EXPECT_EQ(Run(c.type, dismiss_then_click), c.dismissed ? c.dismissed : c.ids.back())
                 << how;
         }
     }
@@ -165,31 +166,24 @@ TEST_F(DrawnBoxes, KeyboardMovesTheFocusAndEnterOrSpacePressesTheFocusedButton) 
         {{VK_RIGHT, VK_RIGHT, VK_RETURN}, IDYES},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Run(MB_YESNOCANCEL | MB_DEFBUTTON2,
-                      [&](HWND box) {
-                          for (WPARAM k : c.keys) {
-                              Post(box, k);
-                              PostMessageW(box, WM_KEYUP, k, 0);
-                          }
-                      }),
-                  c.answer)
-            << c.keys.size();
+        auto type = [&](HWND box) {
+            for (WPARAM k : c.keys) Post(box, k), PostMessageW(box, WM_KEYUP, k, 0);
+        };
+        EXPECT_EQ(Run(MB_YESNOCANCEL | MB_DEFBUTTON2, type), c.answer) << c.keys.size();
     }
     // The default look follows the focus onto another push button.
     auto look = [](HWND box, int id) {
         return GetWindowLongW(GetDlgItem(box, id), GWL_STYLE) & BS_TYPEMASK;
     };
     bool moved = false;
-    EXPECT_EQ(Run(MB_YESNOCANCEL | MB_DEFBUTTON2,
-                  [&](HWND box) {
-                      Post(box, VK_TAB);
-                      moved = WaitUntil([&] {
-                          return look(box, IDCANCEL) == BS_DEFPUSHBUTTON &&
-                                 look(box, IDNO) == BS_PUSHBUTTON;
-                      });
-                      Post(box, VK_RETURN);
-                  }),
-              IDCANCEL);
+    auto tab_then_enter = [&](HWND box) {
+        Post(box, VK_TAB);
+        moved = WaitUntil([&] {
+            return look(box, IDCANCEL) == BS_DEFPUSHBUTTON && look(box, IDNO) == BS_PUSHBUTTON;
+        });
+        Post(box, VK_RETURN);
+    };
+    EXPECT_EQ(Run(MB_YESNOCANCEL | MB_DEFBUTTON2, tab_then_enter), IDCANCEL);
     EXPECT_TRUE(moved);
 }
 
@@ -205,16 +199,13 @@ TEST_F(DrawnBoxes, WordingIsChineseForChineseTextOrLocale) {
     };
     for (const auto& c : cases) {
         ScopedEnv lang("LANG", c.lang);
-        std::wstring yes, no;
-        Run(
-            MB_YESNO,
-            [&](HWND box) {
-                yes = Text(GetDlgItem(box, IDYES));
-                no = Text(GetDlgItem(box, IDNO));
-                Click(box, IDNO);
-            },
-            nullptr, c.text);
-        EXPECT_EQ(yes + L"/" + no, c.yes + L"/" + c.no);
+        std::wstring words;
+        auto read = [&](HWND box) {
+            words = Text(GetDlgItem(box, IDYES)) + L"/" + Text(GetDlgItem(box, IDNO));
+            Click(box, IDNO);
+        };
+        Run(MB_YESNO, read, nullptr, c.text);
+        EXPECT_EQ(words, c.yes + L"/" + c.no);
     }
 }
 
@@ -223,25 +214,17 @@ TEST_F(DrawnBoxes, TheOwnerIsDisabledMeanwhileKeepsItsTimersAndAQuitRequestStays
     ClearLog();
     SetTimer(owner, 7, 10, nullptr);
     bool disabled = false;
-    RECT box_rect{};
-    EXPECT_EQ(Run(
-                  MB_OK,
-                  [&](HWND box) {
-                      disabled = !IsWindowEnabled(owner);
-                      GetWindowRect(box, &box_rect);
-                      WaitUntil([&] { return SeenOf(WM_TIMER).size() >= 3; });
-                      Post(box, VK_RETURN);
-                  },
-                  owner),
-              IDOK);
+    auto look_then_enter = [&](HWND box) {
+        disabled = !IsWindowEnabled(owner);
+        WaitUntil([&] { return SeenOf(WM_TIMER).size() >= 3; });
+        Post(box, VK_RETURN);
+    };
+    EXPECT_EQ(Run(MB_OK, look_then_enter, owner), IDOK);
     EXPECT_TRUE(disabled);
     EXPECT_TRUE(IsWindowEnabled(owner));
     EXPECT_GE(SeenOf(WM_TIMER).size(), 3u);
-    // Centred on the owner.
-    EXPECT_NEAR((box_rect.left + box_rect.right) / 2, 400, 1);
-    EXPECT_NEAR((box_rect.top + box_rect.bottom) / 2, 300, 1);
     // A quit request ends the box as dismissed and stays for the program's loop.
-    hook() = [](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    g_hook = [](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (msg != WM_USER + 1) return std::nullopt;
         PostQuitMessage(5);
         return 0;
@@ -253,7 +236,7 @@ TEST_F(DrawnBoxes, TheOwnerIsDisabledMeanwhileKeepsItsTimersAndAQuitRequestStays
         ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
         EXPECT_EQ(msg.wParam, 5u);
     }
-    hook() = nullptr;
+    g_hook = nullptr;
     DestroyWindow(owner);
 }
 
@@ -275,7 +258,7 @@ TEST_F(DrawnBoxes, CentredOnTheOwnerWithinItsMonitor) {
         HWND owner = MakeWindow(WS_POPUP | (row.shown ? WS_VISIBLE : 0), nullptr, 0, row.owner);
         RECT r{};
         Run(
-            MB_OK, [&](HWND box) { GetWindowRect(box, &r), Post(box, VK_RETURN); }, owner);
+            MB_OK, [&](HWND box) { r = WindowRect(box), Post(box, VK_RETURN); }, owner);
         const std::vector<int> centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2},
             corner{r.right, r.bottom};
         EXPECT_EQ(row.box[0] == 2304 ? corner : centre, row.box);
@@ -285,8 +268,7 @@ TEST_F(DrawnBoxes, CentredOnTheOwnerWithinItsMonitor) {
         HWND dlg = CreateDialogIndirectParamW(
             nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(t), owner,
             [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
-        GetWindowRect(dlg, &r);
-        EXPECT_EQ(std::make_pair(r.left, r.top), std::make_pair(1692, 334));
+        EXPECT_EQ(WindowRect(dlg).left * 1000 + WindowRect(dlg).top, 1692334);
         DestroyWindow(dlg);
         DestroyWindow(owner);
     }
@@ -305,10 +287,6 @@ TEST_F(DrawnBoxes, TheBoxShowsTheIconOfItsKindAndItsText) {
         {MB_ICONINFORMATION, blue, white},
         {MB_ICONQUESTION, blue, blue},
     };
-    auto near = [](COLORREF a, COLORREF b) {
-        return abs(GetRValue(a) - GetRValue(b)) < 30 && abs(GetGValue(a) - GetGValue(b)) < 30 &&
-               abs(GetBValue(a) - GetBValue(b)) < 30;
-    };
     for (const auto& c : cases) {
         COLORREF body = 0, top = 0;
         int dark_text_pixels = 0;
@@ -317,10 +295,8 @@ TEST_F(DrawnBoxes, TheBoxShowsTheIconOfItsKindAndItsText) {
             for (HWND ch = nullptr; (ch = FindWindowExW(box, ch, L"Static", nullptr));)
                 ((GetWindowLongW(ch, GWL_STYLE) & SS_TYPEMASK) == SS_ICON ? icon : text) = ch;
             ASSERT_TRUE(icon && text);
-            RECT box_r, icon_r, text_r;
-            GetWindowRect(box, &box_r);
-            GetWindowRect(icon, &icon_r);
-            GetWindowRect(text, &text_r);
+            const RECT box_r = WindowRect(box), icon_r = WindowRect(icon),
+                       text_r = WindowRect(text);
             const int w = box_r.right - box_r.left;
             auto pixel = [&](const std::vector<uint32_t>& px, const RECT& r, int x, int y) {
                 const size_t at = (r.top - box_r.top + y) * w + (r.left - box_r.left + x);
@@ -344,8 +320,9 @@ TEST_F(DrawnBoxes, TheBoxShowsTheIconOfItsKindAndItsText) {
             top = pixel(px, icon_r, 16, 10);
             Post(box, VK_RETURN);
         });
-        EXPECT_TRUE(near(body, c.body)) << std::hex << body << " " << c.icon;
-        EXPECT_TRUE(near(top, c.at_the_top)) << std::hex << top;
+        EXPECT_TRUE(testing_support::NearRgb(body, c.body, 29))
+            << std::hex << body << " " << c.icon;
+        EXPECT_TRUE(testing_support::NearRgb(top, c.at_the_top, 29)) << std::hex << top;
         EXPECT_GT(dark_text_pixels, 20);
     }
 }
@@ -357,6 +334,41 @@ TEST_F(DrawnBoxes, RealBoxesAreRecordedAndTheAnswerKnobStillAnswersAtOnce) {
     EXPECT_EQ(MessageBoxW(nullptr, L"t", L"knob", MB_YESNO), IDYES);
     EXPECT_NE(Log().find("\tText\t0x00000024\tIDNO\n"), std::string::npos) << Log();
     EXPECT_NE(Log().find("msgbox\tknob\tt\t0x00000004\tIDYES\n"), std::string::npos) << Log();
+}
+
+// A box on a private Xvfb of its own appears as an X window showing exactly the box's
+// pixels, and is answered as usual. The server ends with the test, so the layer's
+// connection to it ends too and later tests run without a display.
+TEST(MessageBoxOnDisplay, TheBoxIsAnXWindowShowingItsPixels) {
+    if (!testing_support::OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    auto x = testing_support::XDesktop::Start("1280x800", false);
+    ASSERT_TRUE(x);
+    testing_support::TempDir dir;
+    ScopedEnv display("DISPLAY", x->name()), log("WIN32_X11_LOG", dir.file("x11.log")),
+        shown("WIN32_NO_DISPLAY", "0"), windows("WIN32_DIALOG_WINDOWS", "0"),
+        answer("WIN32_MSGBOX_ANSWER", "");
+    bool mapped = false, same = false;
+    std::thread driver([&] {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindWindowW(L"#32770", L"On the display")) != nullptr; });
+        char line[64];
+        snprintf(line, sizeof line, "mapped %08lx\n",
+                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(box)));
+        mapped =
+            WaitUntil([&] { return ReadAll(dir.file("x11.log")).find(line) != std::string::npos; });
+        const RECT r = user32_test::WindowRect(box);
+        same = WaitUntil([&] {
+            return x->Screen(r.left, r.top, r.right - r.left, r.bottom - r.top) ==
+                   testing_support::WindowPixels(box, r.right - r.left, r.bottom - r.top);
+        });
+        PostMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(MessageBoxW(nullptr, L"Shown on the X server", L"On the display",
+                          MB_YESNO | MB_ICONWARNING),
+              IDNO);
+    driver.join();
+    EXPECT_TRUE(mapped);
+    EXPECT_TRUE(same);
 }
 
 }  // namespace

@@ -7,19 +7,7 @@ using namespace user32_test;
 
 namespace {
 
-class MessageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ClearLog();
-        hook() = nullptr;
-        hwnd_ = MakeWindow();
-    }
-    void TearDown() override {
-        hook() = nullptr;
-        DestroyWindow(hwnd_);
-    }
-    HWND hwnd_ = nullptr;
-};
+class MessageTest : public WithWindow {};
 
 // A thread that owns a window and runs a message loop until WM_QUIT.
 class LoopThread {
@@ -46,25 +34,22 @@ public:
 };
 
 TEST_F(MessageTest, PostedMessagesComeInOrderThenTheQuitRequest) {
-    hook() = [](HWND, UINT msg, WPARAM wparam, LPARAM) -> std::optional<LRESULT> {
+    g_hook = [](HWND, UINT msg, WPARAM wparam, LPARAM) -> std::optional<LRESULT> {
         if (msg == WM_USER) return static_cast<LRESULT>(wparam * 2);
         return std::nullopt;
     };
     PostQuitMessage(7);
     for (int i = 0; i < 3; ++i) PostMessageW(hwnd_, WM_USER + i, i, -i);
     MSG msg;
+    auto fields = [&] { return std::tuple(msg.hwnd, msg.message, msg.wParam, msg.lParam); };
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), TRUE);
-        EXPECT_EQ(msg.hwnd, hwnd_);
-        EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + i));
-        EXPECT_EQ(msg.wParam, static_cast<WPARAM>(i));
-        EXPECT_EQ(msg.lParam, -i);
+        EXPECT_EQ(fields(), std::tuple(hwnd_, UINT(WM_USER + i), WPARAM(i), LPARAM(-i)));
         if (i == 0) EXPECT_EQ(DispatchMessageW(&msg), 0);  // the procedure's answer
     }
     // The quit request ignores the filter, and is taken once.
     EXPECT_EQ(GetMessageW(&msg, hwnd_, WM_USER, WM_USER), FALSE);
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(msg.wParam, 7u);
+    EXPECT_EQ(fields(), std::tuple(HWND{}, UINT{WM_QUIT}, WPARAM{7}, LPARAM{0}));
     EXPECT_EQ(Next(), 0u);
     PostMessageW(hwnd_, WM_USER, 21, 0);
     ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
@@ -98,7 +83,7 @@ TEST_F(MessageTest, SentMessagesRunInTheTargetThreadBeforeItsPostedOnes) {
     {
         LoopThread loop;
         // The other thread answers by sending back to this thread while this one waits.
-        hook() = [&](HWND hwnd, UINT msg, WPARAM wparam, LPARAM) -> std::optional<LRESULT> {
+        g_hook = [&](HWND hwnd, UINT msg, WPARAM wparam, LPARAM) -> std::optional<LRESULT> {
             if (msg == WM_USER) return static_cast<LRESULT>(wparam + 1);
             if (msg == WM_USER + 1) return InSendMessage() ? 1 : 0;
             if (msg == WM_USER + 2 && hwnd == loop.hwnd_)
@@ -113,7 +98,7 @@ TEST_F(MessageTest, SentMessagesRunInTheTargetThreadBeforeItsPostedOnes) {
         EXPECT_EQ(SeenOf(WM_USER).back().tid, GetCurrentThreadId());
         // A notification does not wait for the answer.
         std::atomic<bool> gate{false};
-        hook() = [&](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        g_hook = [&](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
             while (msg == WM_USER + 3 && !gate)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return std::nullopt;
@@ -121,7 +106,7 @@ TEST_F(MessageTest, SentMessagesRunInTheTargetThreadBeforeItsPostedOnes) {
         EXPECT_TRUE(SendNotifyMessageW(loop.hwnd_, WM_USER + 3, 0, 0));
         gate = true;
         EXPECT_TRUE(PumpUntil([] { return !SeenOf(WM_USER + 3).empty(); }));
-        hook() = nullptr;
+        g_hook = nullptr;
     }
     ClearLog();
     PostMessageW(hwnd_, WM_USER + 1, 0, 0);
@@ -196,16 +181,10 @@ TEST_F(MessageTest, ManyThreadsPostingLoseNothing) {
 
 TEST_F(MessageTest, WaitsWakeForInputOrAnEventAndTellWhatArrived) {
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    std::thread setter([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        SetEvent(event);
-    });
+    std::thread setter = Later(30, [&] { SetEvent(event); });
     EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0);
     setter.join();
-    std::thread poster([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        PostMessageW(hwnd_, WM_USER, 0, 0);
-    });
+    std::thread poster = Later(30, [this] { PostMessageW(hwnd_, WM_USER, 0, 0); });
     // The queue answers as one more object, after the handles.
     EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0 + 1);
     poster.join();
@@ -217,13 +196,9 @@ TEST_F(MessageTest, WaitsWakeForInputOrAnEventAndTellWhatArrived) {
               WAIT_OBJECT_0);
     PostMessageW(hwnd_, WM_USER, 0, 0);
     EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_PAINT, 0), WAIT_TIMEOUT);
-    while (Next()) {
-    }
+    Drain();
     EXPECT_EQ(GetQueueStatus(QS_ALLINPUT), 0u);
-    std::thread late([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        PostMessageW(hwnd_, WM_USER, 0, 0);
-    });
+    std::thread late = Later(20, [this] { PostMessageW(hwnd_, WM_USER, 0, 0); });
     EXPECT_TRUE(WaitMessage());
     late.join();
 }
@@ -233,8 +208,7 @@ TEST_F(MessageTest, MessagesCarryTheTickOfPostingAndRegisteredIdsAreStable) {
     PostMessageW(hwnd_, WM_USER, 0, 0);
     MSG msg;
     GetMessageW(&msg, nullptr, 0, 0);
-    EXPECT_LE(before, msg.time);
-    EXPECT_GE(GetTickCount(), msg.time);
+    EXPECT_TRUE(before <= msg.time && msg.time <= GetTickCount()) << before << " " << msg.time;
     EXPECT_EQ(static_cast<DWORD>(GetMessageTime()), msg.time);
     UINT a = RegisterWindowMessageW(L"TaskbarSomething");
     EXPECT_GE(a, 0xC000u);

@@ -100,7 +100,7 @@ TEST_F(PaintTest, AShownWindowPaintsOnceAfterPostedMessagesAndBeforeTimers) {
     EXPECT_EQ(order, (std::vector<UINT>{WM_USER + 1, WM_PAINT, WM_TIMER}));
     KillTimer(hwnd, 7);
     ASSERT_EQ(g_paint.paints.size(), 1u);
-    EXPECT_TRUE(Same(g_paint.paints[0].rcPaint, {0, 0, 60, 40}));
+    EXPECT_EQ(g_paint.paints[0].rcPaint, (RECT{0, 0, 60, 40}));
     EXPECT_FALSE(PaintQueued());
     // DefWindowProcW validates a paint nobody handled.
     HWND plain = MakeWindow(WS_POPUP | WS_VISIBLE);
@@ -119,13 +119,13 @@ TEST_F(PaintTest, InvalidationsCoalesceValidationsRemoveAndHiddenWindowsWait) {
     InvalidateRect(hwnd, &a, FALSE);
     InvalidateRect(hwnd, &b, FALSE);
     EXPECT_TRUE(GetUpdateRect(hwnd, &box, FALSE));
-    EXPECT_TRUE(Same(box, {10, 10, 70, 80}));
+    EXPECT_EQ(box, (RECT{10, 10, 70, 80}));
     HRGN rgn = CreateRectRgn(0, 0, 0, 0);
     EXPECT_EQ(GetUpdateRgn(hwnd, rgn, FALSE), COMPLEXREGION);
     DeleteObject(rgn);
     Drain();
     ASSERT_EQ(g_paint.paints.size(), 1u);
-    EXPECT_TRUE(Same(g_paint.paints[0].rcPaint, {10, 10, 70, 80}));
+    EXPECT_EQ(g_paint.paints[0].rcPaint, (RECT{10, 10, 70, 80}));
     EXPECT_FALSE(GetUpdateRect(hwnd, &box, FALSE));
     EXPECT_TRUE(UpdateWindow(hwnd));  // nothing to paint: no paint
     EXPECT_EQ(g_paint.paints.size(), 1u);
@@ -138,7 +138,7 @@ TEST_F(PaintTest, InvalidationsCoalesceValidationsRemoveAndHiddenWindowsWait) {
     DeleteObject(square);
     DeleteObject(half);
     ASSERT_TRUE(GetUpdateRect(hwnd, &box, FALSE));
-    EXPECT_TRUE(Same(box, {0, 10, 20, 20}));
+    EXPECT_EQ(box, (RECT{0, 10, 20, 20}));
     ValidateRgn(hwnd, nullptr);
     EXPECT_FALSE(PaintQueued());
     // A hidden window keeps its update region and waits.
@@ -164,7 +164,7 @@ TEST_F(PaintTest, BeginPaintClipsToTheUpdateRegionAfterErasingWithTheClassBrush)
     InvalidateRect(hwnd, &part, FALSE);  // no erase asked: none sent
     UpdateWindow(hwnd);
     ASSERT_EQ(g_paint.clip_boxes.size(), 1u);
-    EXPECT_TRUE(Same(g_paint.clip_boxes[0], part));
+    EXPECT_EQ(g_paint.clip_boxes[0], part);
     EXPECT_EQ(MessagesOf(hwnd, {WM_ERASEBKGND}).size(), 1u);
     Snapshot shot(hwnd, true);
     ASSERT_TRUE(shot.ok());
@@ -229,7 +229,7 @@ TEST_F(PaintTest, ClipChildrenKeepsTheParentOffAndItsInvalidationsOutOfItsChildr
         RECT r{0, 0, 20, 20}, box;
         InvalidateRect(parent, &r, FALSE);
         EXPECT_EQ(GetUpdateRect(child, &box, FALSE), clip ? FALSE : TRUE);
-        if (!clip) EXPECT_TRUE(Same(box, {0, 0, 10, 10}));  // the overlap, in the child's place
+        if (!clip) EXPECT_EQ(box, (RECT{0, 0, 10, 10}));  // the overlap, in the child's place
         EXPECT_FALSE(GetUpdateRect(far_child, &box, FALSE));
         Drain();
         Fill(parent, {0, 0, 100, 100}, RGB(255, 0, 0));
@@ -244,7 +244,7 @@ TEST_F(PaintTest, ResizingKeepsTheSurfaceTheWindowsSizeAndRepaintsIt) {
     SetWindowPos(hwnd, nullptr, 0, 0, 90, 70, SWP_NOMOVE | SWP_NOZORDER);
     RECT box;
     ASSERT_TRUE(GetUpdateRect(hwnd, &box, FALSE));
-    EXPECT_TRUE(Same(box, {0, 0, 90, 70}));
+    EXPECT_EQ(box, (RECT{0, 0, 90, 70}));
     UpdateWindow(hwnd);
     ASSERT_EQ(g_paint.paints.size(), 1u);
     Snapshot shot(hwnd, false);
@@ -279,7 +279,7 @@ TEST_F(PaintTest, WindowDcsCoverTheFrameOrTheClientAreaAndAreOnlyReleased) {
     EXPECT_EQ(p.x, 1);
     RECT box;
     EXPECT_EQ(GetClipBox(hdc, &box), SIMPLEREGION);
-    EXPECT_TRUE(Same(box, {0, 0, 20, 20}));
+    EXPECT_EQ(box, (RECT{0, 0, 20, 20}));
     EXPECT_EQ(ReleaseDC(child, hdc), 1);
     EXPECT_EQ(Failed(GetDC(reinterpret_cast<HWND>(0x7777)) == nullptr),
               ERROR_INVALID_WINDOW_HANDLE);
@@ -293,10 +293,7 @@ TEST_F(PaintTest, OnlyAnInvalidationWakesTheLoopOfAPaintedWindow) {
     HWND hwnd = Make({0, 0, 30, 30});
     Drain();
     const double cpu = CpuMs();
-    std::thread other([hwnd] {
-        Sleep(200);
-        InvalidateRect(hwnd, nullptr, FALSE);
-    });
+    std::thread other = Later(200, [hwnd] { InvalidateRect(hwnd, nullptr, FALSE); });
     MSG msg;
     ASSERT_GT(GetMessageW(&msg, nullptr, 0, 0), 0);
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));

@@ -29,37 +29,27 @@ protected:
 };
 
 TEST_F(SystemControls, AButtonClicksWhenReleasedOverItself) {
-    struct Step {
-        UINT msg;
-        int x;
+    // The mouse messages (at x, on the button's row) and whether the button, pushed
+    // before the release, then clicks.
+    const std::pair<std::vector<std::pair<UINT, int>>, bool> cases[] = {
+        {{{WM_LBUTTONDOWN, 10}, {WM_LBUTTONUP, 10}}, true},
+        {{{WM_LBUTTONDOWN, 10}, {WM_MOUSEMOVE, 300}, {WM_LBUTTONUP, 300}}, false},
+        {{{WM_LBUTTONDOWN, 10}, {WM_MOUSEMOVE, 300}, {WM_MOUSEMOVE, 20}, {WM_LBUTTONUP, 20}}, true},
+        {{{WM_LBUTTONUP, 10}}, false},  // no press began on it
     };
-    struct Case {
-        std::vector<Step> steps;
-        bool pushed_at_the_end_but_one;
-        bool clicked;
-    };
-    const std::vector<Case> cases = {
-        {{{WM_LBUTTONDOWN, 10}, {WM_LBUTTONUP, 10}}, true, true},
-        {{{WM_LBUTTONDOWN, 10}, {WM_MOUSEMOVE, 300}, {WM_LBUTTONUP, 300}}, false, false},
-        {{{WM_LBUTTONDOWN, 10}, {WM_MOUSEMOVE, 300}, {WM_MOUSEMOVE, 20}, {WM_LBUTTONUP, 20}},
-         true,
-         true},
-        {{{WM_LBUTTONUP, 10}}, false, false},  // no press began on it
-    };
-    for (const auto& c : cases) {
+    for (const auto& [steps, clicked] : cases) {
         HWND b = Make(L"Button", BS_PUSHBUTTON, 100, 24, L"Go");
-        for (size_t i = 0; i < c.steps.size(); ++i) {
-            if (i + 1 == c.steps.size()) {
-                EXPECT_EQ((SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0,
-                          c.pushed_at_the_end_but_one);
+        for (size_t i = 0; i < steps.size(); ++i) {
+            if (i + 1 == steps.size()) {
+                EXPECT_EQ((SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0, clicked);
                 // A press captures the pointer, and takes the focus.
-                EXPECT_EQ(GetCapture(), c.steps.size() > 1 ? b : nullptr);
-                EXPECT_EQ(GetFocus() == b, c.steps.size() > 1);
+                EXPECT_EQ(GetCapture(), steps.size() > 1 ? b : nullptr);
+                EXPECT_EQ(GetFocus() == b, steps.size() > 1);
             }
-            const WPARAM buttons = c.steps[i].msg == WM_LBUTTONUP ? 0 : MK_LBUTTON;
-            SendMessageW(b, c.steps[i].msg, buttons, MAKELPARAM(c.steps[i].x, 10));
+            const auto [msg, x] = steps[i];
+            SendMessageW(b, msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(x, 10));
         }
-        EXPECT_EQ(Notes(), c.clicked ? std::vector<WORD>{BN_CLICKED} : std::vector<WORD>{});
+        EXPECT_EQ(Notes(), clicked ? std::vector<WORD>{BN_CLICKED} : std::vector<WORD>{});
         EXPECT_EQ(SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED, 0);
         EXPECT_EQ(GetCapture(), nullptr);
         DestroyWindow(b);
@@ -78,42 +68,24 @@ TEST_F(SystemControls, AButtonClicksWhenReleasedOverItself) {
 TEST_F(SystemControls, AnEditTakesTypingKeysAndSelections) {
     struct Case {
         const char* what;
-        std::function<void(HWND)> act;
-        std::wstring text;
+        std::wstring text;  // and the selection then
         DWORD sel_start, sel_end;
+        std::function<void(HWND)> act;
     };
     auto type = [](HWND e, const std::wstring& s) {
         for (wchar_t c : s) SendMessageW(e, WM_CHAR, c, 0);
     };
+    auto key = [](HWND e, WPARAM vk) { SendMessageW(e, WM_KEYDOWN, vk, 0); };
     const std::vector<Case> cases = {
-        {"typed", [&](HWND e) { type(e, L"abc"); }, L"abc", 3, 3},
-        {"replaces the selection",
-         [&](HWND e) {
-             type(e, L"abc");
-             SendMessageW(e, EM_SETSEL, 1, 2);
-             type(e, L"下载");
-         },
-         L"a下载c", 3, 3},
-        {"backspace and delete",
-         [&](HWND e) {
-             type(e, L"abcd");
-             type(e, L"\b");
-             SendMessageW(e, WM_KEYDOWN, VK_HOME, 0);
-             SendMessageW(e, WM_KEYDOWN, VK_DELETE, 0);
-         },
-         L"bc", 0, 0},
-        {"select all, then left",
-         [&](HWND e) {
-             type(e, L"abc\x01");
-             SendMessageW(e, WM_KEYDOWN, VK_LEFT, 0);
-         },
-         L"abc", 0, 0},
-        {"limited",
-         [&](HWND e) {
-             SendMessageW(e, EM_LIMITTEXT, 2, 0);
-             type(e, L"abc");
-         },
-         L"ab", 2, 2},
+        {"typed", L"abc", 3, 3, [&](HWND e) { type(e, L"abc"); }},
+        {"replaces the selection", L"a下载c", 3, 3,
+         [&](HWND e) { type(e, L"abc"), SendMessageW(e, EM_SETSEL, 1, 2), type(e, L"下载"); }},
+        {"backspace and delete", L"bc", 0, 0,
+         [&](HWND e) { type(e, L"abcd\b"), key(e, VK_HOME), key(e, VK_DELETE); }},
+        {"select all (Ctrl+A), then left", L"abc", 0, 0,
+         [&](HWND e) { type(e, L"abc\x01"), key(e, VK_LEFT); }},
+        {"limited", L"ab", 2, 2,
+         [&](HWND e) { SendMessageW(e, EM_LIMITTEXT, 2, 0), type(e, L"abc"); }},
     };
     for (const auto& c : cases) {
         HWND e = Make(L"Edit", ES_AUTOHSCROLL);
@@ -123,8 +95,7 @@ TEST_F(SystemControls, AnEditTakesTypingKeysAndSelections) {
         SendMessageW(e, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                      reinterpret_cast<LPARAM>(&end));
         EXPECT_EQ(Text(e), c.text) << c.what;
-        EXPECT_EQ(start, c.sel_start) << c.what;
-        EXPECT_EQ(end, c.sel_end) << c.what;
+        EXPECT_EQ(std::pair(start, end), std::pair(c.sel_start, c.sel_end)) << c.what;
         const auto notes = Notes();
         EXPECT_NE(std::find(notes.begin(), notes.end(), EN_CHANGE), notes.end()) << c.what;
         DestroyWindow(e);

@@ -4,16 +4,7 @@ using namespace user32_test;
 
 namespace {
 
-class TimerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ClearLog();
-        hook() = nullptr;
-        hwnd_ = MakeWindow();
-    }
-    void TearDown() override { DestroyWindow(hwnd_); }
-    HWND hwnd_ = nullptr;
-};
+class TimerTest : public WithWindow {};
 
 std::vector<std::pair<HWND, UINT_PTR>> g_calls;
 
@@ -110,10 +101,7 @@ TEST_F(TimerTest, AnIdleLoopSleepsUntilSomethingIsDue) {
     EXPECT_GE(ticks, 4);
     EXPECT_LT(CpuMs() - cpu, 30) << "with a timer";
     KillTimer(hwnd_, 1);
-    std::thread waker([this] {
-        Sleep(300);
-        PostMessageW(hwnd_, WM_USER, 0, 0);
-    });
+    std::thread waker = Later(300, [this] { PostMessageW(hwnd_, WM_USER, 0, 0); });
     cpu = CpuMs();
     ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cwchar>
 #include <cwctype>
 #include <functional>
 #include <mutex>
@@ -21,11 +22,14 @@
 #include <tuple>
 #include <vector>
 
+#include "testing/win32_compare.h"
 #include "testing/win32_last_error.h"
+#include "testing/win32_pump.h"
 
 namespace user32_test {
 
 using testing_support::Failed;
+using testing_support::PumpUntil;
 
 struct Seen {
     HWND hwnd;
@@ -35,57 +39,42 @@ struct Seen {
     DWORD tid;
 };
 
-inline std::mutex& log_mutex() {
-    static std::mutex mu;
-    return mu;
-}
-
-inline std::vector<Seen>& log() {
-    static std::vector<Seen> seen;
-    return seen;
-}
-
+// What the recording windows got, in order (under g_log_mutex).
+inline std::mutex g_log_mutex;
+inline std::vector<Seen> g_log;
 // Answers a message instead of DefWindowProcW when it returns a value.
-using Hook = std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)>;
-
-inline Hook& hook() {
-    static Hook h;
-    return h;
-}
+inline std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> g_hook;
 
 inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     {
-        std::lock_guard lock(log_mutex());
-        log().push_back(Seen{hwnd, msg, wparam, lparam, GetCurrentThreadId()});
+        std::lock_guard lock(g_log_mutex);
+        g_log.push_back(Seen{hwnd, msg, wparam, lparam, GetCurrentThreadId()});
     }
-    if (hook()) {
-        if (auto answer = hook()(hwnd, msg, wparam, lparam)) return *answer;
-    }
+    if (g_hook)
+        if (auto answer = g_hook(hwnd, msg, wparam, lparam)) return *answer;
     return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
 inline void ClearLog() {
-    std::lock_guard lock(log_mutex());
-    log().clear();
+    std::lock_guard lock(g_log_mutex);
+    g_log.clear();
 }
 
 // The messages a window got, in order, keeping only those listed.
 inline std::vector<UINT> MessagesOf(HWND hwnd, const std::vector<UINT>& wanted) {
-    std::lock_guard lock(log_mutex());
+    std::lock_guard lock(g_log_mutex);
     std::vector<UINT> out;
-    for (auto& s : log()) {
+    for (auto& s : g_log)
         if (s.hwnd == hwnd && std::find(wanted.begin(), wanted.end(), s.msg) != wanted.end())
             out.push_back(s.msg);
-    }
     return out;
 }
 
 inline std::vector<Seen> SeenOf(UINT msg) {
-    std::lock_guard lock(log_mutex());
+    std::lock_guard lock(g_log_mutex);
     std::vector<Seen> out;
-    for (auto& s : log()) {
+    for (auto& s : g_log)
         if (s.msg == msg) out.push_back(s);
-    }
     return out;
 }
 
@@ -94,6 +83,13 @@ inline std::wstring Text(HWND hwnd) {
     wchar_t buf[128] = L"";
     GetWindowTextW(hwnd, buf, 128);
     return buf;
+}
+
+// A window's class name; empty when the count GetClassNameW answers is not its length.
+inline std::wstring ClassOf(HWND hwnd) {
+    wchar_t buf[256] = L"";
+    const int n = GetClassNameW(hwnd, buf, 256);
+    return n == static_cast<int>(std::wcslen(buf)) ? buf : L"";
 }
 
 // Each time a message came: its window and parameters, in order.
@@ -122,9 +118,9 @@ inline ATOM RegisterTestClass(const std::wstring& name, WNDPROC proc = Recording
 
 // A hidden top-level window of a fresh recording class.
 inline HWND MakeWindow(DWORD style = WS_POPUP, HWND parent = nullptr, DWORD ex_style = 0,
-                       RECT rect = RECT{10, 20, 110, 70}) {
+                       RECT rect = RECT{10, 20, 110, 70}, UINT class_style = 0) {
     std::wstring name = UniqueClassName(L"rec");
-    RegisterTestClass(name);
+    RegisterTestClass(name, RecordingProc, 0, class_style);
     return CreateWindowExW(ex_style, name.c_str(), L"", style, rect.left, rect.top,
                            rect.right - rect.left, rect.bottom - rect.top, parent, nullptr, nullptr,
                            nullptr);
@@ -133,6 +129,14 @@ inline HWND MakeWindow(DWORD style = WS_POPUP, HWND parent = nullptr, DWORD ex_s
 inline double MsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
+}
+
+// A thread that runs f after ms milliseconds.
+inline std::thread Later(int ms, std::function<void()> f) {
+    return std::thread([ms, f = std::move(f)] {
+        Sleep(ms);
+        f();
+    });
 }
 
 // Translates and dispatches what the queue holds now.
@@ -150,8 +154,15 @@ inline UINT Next(HWND filter = nullptr, UINT first = 0, UINT last = 0, UINT remo
     return PeekMessageW(&msg, filter, first, last, remove) ? msg.message : 0;
 }
 
-inline bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+inline RECT WindowRect(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+inline RECT ClientRect(HWND hwnd) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    return r;
 }
 
 // The process's processor time so far (user and system).
@@ -162,17 +173,28 @@ inline double CpuMs() {
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
-// Pumps messages until done() or the time runs out; true when done() was reached.
-inline bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
-    auto start = std::chrono::steady_clock::now();
-    MSG msg;
-    while (!done()) {
-        if (MsSince(start) > timeout_ms) return false;
-        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT) == WAIT_OBJECT_0) {
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        }
+// A test that starts with an empty log and no hook, and leaves no hook behind.
+class Fresh : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearLog();
+        g_hook = nullptr;
     }
-    return true;
-}
+    void TearDown() override { g_hook = nullptr; }
+};
+
+// Fresh, with a hidden top-level window of a recording class.
+class WithWindow : public Fresh {
+protected:
+    void SetUp() override {
+        Fresh::SetUp();
+        hwnd_ = MakeWindow();
+    }
+    void TearDown() override {
+        Fresh::TearDown();
+        DestroyWindow(hwnd_);
+    }
+    HWND hwnd_ = nullptr;
+};
 
 }  // namespace user32_test

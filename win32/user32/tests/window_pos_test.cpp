@@ -4,20 +4,7 @@ using namespace user32_test;
 
 namespace {
 
-class WindowPosTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ClearLog();
-        hook() = nullptr;
-    }
-    void TearDown() override { hook() = nullptr; }
-};
-
-RECT WindowRect(HWND hwnd) {
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return r;
-}
+class WindowPosTest : public Fresh {};
 
 TEST_F(WindowPosTest, PlacingSendsPositionMessagesThatMayAmendIt) {
     HWND hwnd = MakeWindow();
@@ -26,46 +13,42 @@ TEST_F(WindowPosTest, PlacingSendsPositionMessagesThatMayAmendIt) {
     const std::vector<UINT> watched{WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED,
                                     WM_MOVE, WM_SIZE};
     EXPECT_EQ(MessagesOf(hwnd, watched), watched);
-    EXPECT_TRUE(Same(WindowRect(hwnd), {30, 40, 230, 140}));
-    RECT client;
-    GetClientRect(hwnd, &client);
-    EXPECT_TRUE(Same(client, {0, 0, 200, 100}));  // a pop-up has no frame
+    EXPECT_EQ(WindowRect(hwnd), (RECT{30, 40, 230, 140}));
+    EXPECT_EQ(ClientRect(hwnd), (RECT{0, 0, 200, 100}));  // a pop-up has no frame
     EXPECT_EQ(CallsOf(WM_MOVE), (Calls{{hwnd, 0, MAKELPARAM(30, 40)}}));
     EXPECT_EQ(CallsOf(WM_SIZE), (Calls{{hwnd, SIZE_RESTORED, MAKELPARAM(200, 100)}}));
     // What does not change is not announced.
     ClearLog();
     MoveWindow(hwnd, 1, 2, 200, 100, TRUE);
     SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
-    EXPECT_EQ(SeenOf(WM_MOVE).size(), 1u);
-    EXPECT_TRUE(SeenOf(WM_SIZE).empty());
-    EXPECT_EQ(SeenOf(WM_WINDOWPOSCHANGED).size(), 2u);
-    hook() = [](HWND, UINT msg, WPARAM, LPARAM lparam) -> std::optional<LRESULT> {
+    EXPECT_EQ(MessagesOf(hwnd, {WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE}),
+              (std::vector<UINT>{WM_WINDOWPOSCHANGED, WM_MOVE, WM_WINDOWPOSCHANGED}));
+    g_hook = [](HWND, UINT msg, WPARAM, LPARAM lparam) -> std::optional<LRESULT> {
         if (msg == WM_WINDOWPOSCHANGING) reinterpret_cast<WINDOWPOS*>(lparam)->cx = 123;
         return std::nullopt;
     };
     SetWindowPos(hwnd, nullptr, 0, 0, 50, 50, SWP_NOZORDER | SWP_NOMOVE);
-    EXPECT_TRUE(Same(WindowRect(hwnd), {1, 2, 124, 52}));
+    EXPECT_EQ(WindowRect(hwnd), (RECT{1, 2, 124, 52}));
     DestroyWindow(hwnd);
 }
 
 TEST_F(WindowPosTest, FramesAndChildCoordinates) {
     HWND hwnd = MakeWindow(WS_OVERLAPPEDWINDOW, nullptr, 0, RECT{100, 100, 500, 400});
-    RECT client;
-    GetClientRect(hwnd, &client);
+    const RECT client = ClientRect(hwnd);
     POINT origin{0, 0};
     ClientToScreen(hwnd, &origin);
     RECT adjusted{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
     AdjustWindowRectEx(&adjusted, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
-    EXPECT_TRUE(Same(adjusted, WindowRect(hwnd)));
+    EXPECT_EQ(adjusted, WindowRect(hwnd));
     EXPECT_LT(client.right, 400);
     RECT popup{1, 2, 3, 4};
     AdjustWindowRectEx(&popup, WS_POPUP, FALSE, 0);
-    EXPECT_TRUE(Same(popup, {1, 2, 3, 4}));
+    EXPECT_EQ(popup, (RECT{1, 2, 3, 4}));
     DestroyWindow(hwnd);
     HWND parent = MakeWindow(WS_POPUP, nullptr, 0, RECT{100, 50, 400, 350});
     HWND child = MakeWindow(WS_CHILD, parent, 0, RECT{10, 20, 60, 70});
-    EXPECT_TRUE(Same(WindowRect(child), {110, 70, 160, 120}));
+    EXPECT_EQ(WindowRect(child), (RECT{110, 70, 160, 120}));
     POINT p{5, 5};
     ClientToScreen(child, &p);
     EXPECT_EQ(p.x * 1000 + p.y, 115075);
@@ -94,7 +77,7 @@ TEST_F(WindowPosTest, ShowingHidingMinimisingAndRestoring) {
         ASSERT_FALSE(SeenOf(WM_SIZE).empty());
         EXPECT_EQ(SeenOf(WM_SIZE).back().wparam, static_cast<WPARAM>(size));
     }
-    EXPECT_TRUE(Same(before, WindowRect(parent)));
+    EXPECT_EQ(before, WindowRect(parent));
     EXPECT_TRUE(ShowWindow(parent, SW_HIDE));
     EXPECT_FALSE(IsWindowVisible(parent));
     EXPECT_FALSE(ShowWindow(parent, SW_HIDE));

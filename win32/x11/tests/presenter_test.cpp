@@ -17,11 +17,12 @@
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 #include "testing/win32_window_pixels.h"
+#include "testing/win32_pump.h"
 #include "testing/x_desktop.h"
 
+using testing_support::PumpUntil;
 using testing_support::ReadAll;
 using testing_support::ScopedEnv;
-using testing_support::WaitUntil;
 using testing_support::XDesktop;
 
 namespace {
@@ -90,29 +91,19 @@ protected:
         return n;
     }
     // Waits as a window's thread does, taking in its messages (among them what the
-    // window manager did) until done() holds.
-    static bool Until(const std::function<bool()>& done, int ms = 3000) {
-        return WaitUntil(
-            [&] {
-                MSG m;
-                while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-                return done();
-            },
-            ms);
-    }
+    // window manager did).
     bool WaitMapped(HWND hwnd) {
-        return Until([&] { return TimesMapped(hwnd) > 0; }, 5000);
+        return PumpUntil([&] { return TimesMapped(hwnd) > 0; });
     }
 
     // The root window's pixels at a screen rectangle, 0x00RRGGBB.
     std::vector<uint32_t> Screen(const RECT& r) {
         return x_->Screen(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
-    uint32_t At(int x, int y) { return Screen({x, y, x + 1, y + 1})[0]; }
 
     // True once the screen at the window's rectangle equals its surface exactly.
     bool ScreenShowsWindow(HWND hwnd) {
-        return Until([&] {
+        return PumpUntil([&] {
             RECT r;
             GetWindowRect(hwnd, &r);
             const auto surface =
@@ -136,7 +127,7 @@ TEST_F(FreshProcessPresenter, NoDisplayKnobKeepsWindowsOffTheServer) {
     HWND hwnd = Show(300, 200, 80, 60);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(TimesMapped(hwnd), 0u);
-    EXPECT_NE(At(300, 200), kRed);
+    EXPECT_NE(x_->Pixel(300, 200), kRed);
 }
 
 TEST_F(PresenterTest, TheScreenShowsTheWindowsSurfaceWhereverItGoes) {
@@ -152,8 +143,8 @@ TEST_F(PresenterTest, TheScreenShowsTheWindowsSurfaceWhereverItGoes) {
     ASSERT_TRUE(SetWindowPos(hwnd, nullptr, 600, 400, 160, 100, SWP_NOZORDER | SWP_NOACTIVATE));
     UpdateWindow(hwnd);
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
-    EXPECT_TRUE(Until([&] { return At(105, 85) != kRed; }));
-    EXPECT_EQ(At(759, 400), kGreen);
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(105, 85) != kRed; }));
+    EXPECT_EQ(x_->Pixel(759, 400), kGreen);
     // Drawing through GetDC reaches the screen.
     HDC dc = GetDC(hwnd);
     HBRUSH yellow = CreateSolidBrush(RGB(250, 240, 10));
@@ -161,18 +152,18 @@ TEST_F(PresenterTest, TheScreenShowsTheWindowsSurfaceWhereverItGoes) {
     FillRect(dc, &all, yellow);
     DeleteObject(yellow);
     ReleaseDC(hwnd, dc);
-    EXPECT_TRUE(Until([&] { return At(610, 410) == 0xFAF00Au; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(610, 410) == 0xFAF00Au; }));
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
     // Hidden, it leaves; shown again, it is back without a second "mapped".
     ShowWindow(hwnd, SW_HIDE);
-    EXPECT_TRUE(Until([&] { return At(610, 410) != 0xFAF00Au; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(610, 410) != 0xFAF00Au; }));
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
     EXPECT_EQ(TimesMapped(hwnd), 1u);
-    const uint32_t shown = At(610, 410);
+    const uint32_t shown = x_->Pixel(610, 410);
     DestroyWindow(hwnd);
-    EXPECT_TRUE(Until([&] { return At(610, 410) != shown; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(610, 410) != shown; }));
 }
 
 TEST_F(PresenterTest, AnExposedWindowIsPutAgain) {
@@ -182,19 +173,14 @@ TEST_F(PresenterTest, AnExposedWindowIsPutAgain) {
     // Another client scribbles black over the window's X window, then has the server
     // report it exposed, as uncovering it would.
     Display* d = x_->display();
-    Window at = x_->root(), shown = 0;
-    int x = 410, y = 310;
-    while (XTranslateCoordinates(d, at, at, x, y, &x, &y, &shown) && shown) {
-        XTranslateCoordinates(d, at, shown, x, y, &x, &y, &at);
-        at = shown;
-    }
-    ASSERT_NE(at, x_->root());
+    const Window at = x_->WindowAt(410, 310);
+    ASSERT_NE(at, 0u);
     GC gc = XCreateGC(d, at, 0, nullptr);
     XSetForeground(d, gc, 0);
     XFillRectangle(d, at, gc, 0, 0, 120, 80);
     XFreeGC(d, gc);
     XSync(d, False);
-    ASSERT_EQ(At(410, 310), 0u);
+    ASSERT_EQ(x_->Pixel(410, 310), 0u);
     XClearArea(d, at, 0, 0, 0, 0, True);
     XSync(d, False);
     EXPECT_TRUE(ScreenShowsWindow(hwnd));
@@ -206,9 +192,9 @@ TEST_F(PresenterTest, XWindowsFollowTheWindowsZOrder) {
     HWND front = Show(250, 100, 200, 100);
     ASSERT_TRUE(WaitMapped(back));
     ASSERT_TRUE(WaitMapped(front));
-    EXPECT_TRUE(Until([&] { return At(260, 110) == kRed; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(260, 110) == kRed; }));
     SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    EXPECT_TRUE(Until([&] { return At(260, 110) == kGreen; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(260, 110) == kGreen; }));
     EXPECT_TRUE(ScreenShowsWindow(back));
 }
 

@@ -37,6 +37,14 @@ TEST(Screen, TheProgramSeesTheXScreenAndFollowsItsChanges) {
                         reinterpret_cast<unsigned char*>(&current), 1);
         XSync(d, False);
     };
+    // The primary monitor on the right: the screen is its size, the desktop window too,
+    // from 0, 0. Then a panel along the bottom on the second desktop, first the current one.
+    auto two_monitors = [&] { desktop->SetMonitors({{960, 0, 960, 1080}, {0, 0, 960, 1080}}); };
+    auto panel_current = [&] { publish({0, 0, 1920, 1080, 0, 0, 1920, 1048}, 1); };
+    auto panel_elsewhere = [&] { publish({0, 0, 1920, 1080, 0, 0, 1920, 1048}, 0); };
+    const std::string right =
+        "screen 960x1080 virtual 0,0 1920x1080 monitors 2 work 960,0,1920,1080 desktop "
+        "0,0,960,1080 dc 960x1080";
     const struct {
         std::function<void()> change;
         std::string request, answer;
@@ -44,28 +52,13 @@ TEST(Screen, TheProgramSeesTheXScreenAndFollowsItsChanges) {
         {nullptr, "metrics",
          "screen 1920x1080 virtual 0,0 1920x1080 monitors 1 work 0,0,1920,1080 desktop "
          "0,0,1920,1080 dc 1920x1080"},
-        // The primary monitor on the right: the screen is its size, the desktop window
-        // too, from 0, 0.
-        {[&] {
-             desktop->SetMonitors({{960, 0, 960, 1080}, {0, 0, 960, 1080}});
-         },
-         "metrics",
-         "screen 960x1080 virtual 0,0 1920x1080 monitors 2 work 960,0,1920,1080 desktop "
-         "0,0,960,1080 dc 960x1080"},
-        // A panel along the bottom on the second desktop, the current one.
-        {[&] {
-             publish({0, 0, 1920, 1080, 0, 0, 1920, 1048}, 1);
-         },
-         "monitor 0 1079", R"(monitor 0,0,960,1080 work 0,0,960,1048 secondary \\.\DISPLAY2)"},
+        {two_monitors, "metrics", right},
+        {panel_current, "monitor 0 1079",
+         R"(monitor 0,0,960,1080 work 0,0,960,1048 secondary \\.\DISPLAY2)"},
         {nullptr, "monitor 1919 0",
          R"(monitor 960,0,1920,1080 work 960,0,1920,1048 primary \\.\DISPLAY1)"},
         {nullptr, "monitor 1920 0", "none"},
-        {[&] {
-             publish({0, 0, 1920, 1080, 0, 0, 1920, 1048}, 0);
-         },
-         "metrics",
-         "screen 960x1080 virtual 0,0 1920x1080 monitors 2 work 960,0,1920,1080 desktop "
-         "0,0,960,1080 dc 960x1080"},
+        {panel_elsewhere, "metrics", right},
     };
     for (const auto& step : steps) {
         if (step.change) step.change();

@@ -19,13 +19,17 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "testing/dib_canvas.h"
 #include "testing/scoped_env.h"
+#include "testing/win32_pump.h"
 #include "testing/x_desktop.h"
 
+using testing_support::PumpUntil;
 using testing_support::ScopedEnv;
 using testing_support::XDesktop;
 
@@ -63,6 +67,14 @@ std::vector<Seen> Of(UINT msg, HWND hwnd = nullptr) {
     return out;
 }
 
+// A 16x16 icon of one colour (straight alpha).
+HICON SolidIcon(uint32_t argb) {
+    std::vector<uint32_t> bits(16 * 16, argb);
+    ICONINFO ii{TRUE, 0, 0, CreateBitmap(16, 16, 1, 1, nullptr),
+                CreateBitmap(16, 16, 1, 32, bits.data())};
+    return CreateIconIndirect(&ii);
+}
+
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -85,22 +97,7 @@ protected:
     void TearDown() override {
         g_hook = nullptr;
         for (HWND h : windows_) DestroyWindow(h);
-        Pump([] { return false; }, 50);
-    }
-
-    // Pumps this thread's messages until done() holds or the time runs out.
-    bool Pump(const std::function<bool()>& done, int ms = 10000) {
-        const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-        MSG m;
-        for (;;) {
-            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&m);
-                DispatchMessageW(&m);
-            }
-            if (done()) return true;
-            if (static_cast<int>(end - GetTickCount()) <= 0) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        }
+        PumpUntil([] { return false; }, 50);
     }
 
     HWND Make(RECT r, COLORREF colour, HWND owner = nullptr, DWORD ex = 0,
@@ -112,22 +109,16 @@ protected:
         if (!owner) windows_.push_back(h);
         ShowWindow(h, SW_SHOW);
         UpdateWindow(h);
-        EXPECT_TRUE(Pump([&] { return XidAt(r.left + 1, r.top + 1) != 0; })) << "not shown";
+        EXPECT_TRUE(PumpUntil([&] { return x_->WindowAt(r.left + 1, r.top + 1) != 0; }))
+            << "not shown";
         return h;
     }
 
-    // Our X window at a screen point: the deepest window there, unless it is the root.
-    Window XidAt(int x, int y) {
-        Window at = x_->root(), child = 0;
-        int cx, cy;
-        while (XTranslateCoordinates(x_->display(), x_->root(), at, x, y, &cx, &cy, &child) &&
-               child)
-            at = child;
-        return at == x_->root() ? 0 : at;
-    }
-    bool Xdo(const std::vector<std::string>& args) {
+    // xdotool with the words of `command`.
+    bool Xdo(const std::string& command) {
         std::vector<std::string> argv{"xdotool"};
-        argv.insert(argv.end(), args.begin(), args.end());
+        std::istringstream words(command);
+        for (std::string word; words >> word;) argv.push_back(word);
         return x_->Run(argv) == 0;
     }
     long Property(Window w, const char* name, int index = 0, std::string* text = nullptr) {
@@ -136,18 +127,11 @@ protected:
     // The window named `name` anywhere under w.
     Window Named(Window w, const std::string& name) {
         std::string text;
-        if (Property(w, "_NET_WM_NAME", 0, &text) != -2 && text == name) return w;
-        Window r, p, *kids = nullptr;
-        unsigned n = 0;
-        Window found = 0;
-        if (XQueryTree(x_->display(), w, &r, &p, &kids, &n))
-            for (unsigned i = 0; i < n && !found; ++i) found = Named(kids[i], name);
-        if (kids) XFree(kids);
-        return found;
-    }
-    uint32_t ScreenPixel(int x, int y) {
-        const auto p = x_->Screen(x, y, 1, 1);
-        return p.empty() ? 0 : p[0];
+        Property(w, "_NET_WM_NAME", 0, &text);
+        if (text == name) return w;
+        for (Window child : x_->Children(w))
+            if (Window found = Named(child, name)) return found;
+        return 0;
     }
 
     XDesktop* x_ = nullptr;
@@ -157,29 +141,23 @@ protected:
 
 TEST_F(DesktopTest, UnownedWindowsAreManagedAndOwnedPopupsAreNot) {
     HWND main = Make({50, 60, 250, 160}, RGB(0, 0, 200), nullptr, 0, L"下载器 main");
-    struct Case {
-        HWND owner;
-        DWORD ex;
-        bool managed;
-    };
-    const Case cases[] = {{nullptr, 0, true},
-                          {main, 0, false},
-                          {nullptr, WS_EX_TOOLWINDOW, false},
-                          {main, WS_EX_APPWINDOW, true}};
     int y = 200;
-    for (const auto& c : cases) {
-        HWND h = Make({400, y, 500, y + 40}, RGB(200, 0, 0), c.owner, c.ex);
-        Window xid = XidAt(410, y + 10);
+    for (auto [owner, ex, managed] : {std::tuple<HWND, DWORD, bool>{nullptr, 0, true},
+                                      {main, 0, false},
+                                      {nullptr, WS_EX_TOOLWINDOW, false},
+                                      {main, WS_EX_APPWINDOW, true}}) {
+        HWND h = Make({400, y, 500, y + 40}, RGB(200, 0, 0), owner, ex);
+        Window xid = x_->WindowAt(410, y + 10);
         XWindowAttributes wa{};
         ASSERT_TRUE(XGetWindowAttributes(x_->display(), xid, &wa));
-        EXPECT_EQ(wa.override_redirect == False, c.managed) << c.ex;
+        EXPECT_EQ(wa.override_redirect == False, managed) << ex;
         // The manager frames what it manages; decorations are asked away.
-        EXPECT_EQ(Property(xid, "_MOTIF_WM_HINTS", 2) == 0, c.managed);
-        if (c.owner) DestroyWindow(h);
+        EXPECT_EQ(Property(xid, "_MOTIF_WM_HINTS", 2) == 0, managed);
+        if (owner) DestroyWindow(h);
         y += 60;
     }
     std::string title;
-    Property(XidAt(60, 70), "_NET_WM_NAME", 0, &title);
+    Property(x_->WindowAt(60, 70), "_NET_WM_NAME", 0, &title);
     EXPECT_EQ(title, "下载器 main");
 }
 
@@ -187,28 +165,22 @@ TEST_F(DesktopTest, ClicksAndDragsReachTheWindowUnderThePointer) {
     HWND a = Make({100, 100, 300, 250}, RGB(0, 150, 0));
     HWND b = Make({400, 100, 600, 250}, RGB(150, 0, 0));
     struct Case {
-        std::vector<std::string> xdo;
+        const char* xdo;  // where the pointer goes, and the click
         HWND hwnd;
-        std::vector<UINT> messages;
         LPARAM at;
+        std::vector<UINT> messages;
     };
     const Case cases[] = {
-        {{"mousemove", "--sync", "130", "140", "click", "1"},
+        {"130 140 click 1", a, MAKELPARAM(30, 40), {WM_LBUTTONDOWN, WM_LBUTTONUP}},
+        {"590 245 click 3", b, MAKELPARAM(190, 145), {WM_RBUTTONDOWN, WM_RBUTTONUP}},
+        {"130 140 click --repeat 2 --delay 60 1",
          a,
-         {WM_LBUTTONDOWN, WM_LBUTTONUP},
-         MAKELPARAM(30, 40)},
-        {{"mousemove", "--sync", "590", "245", "click", "3"},
-         b,
-         {WM_RBUTTONDOWN, WM_RBUTTONUP},
-         MAKELPARAM(190, 145)},
-        {{"mousemove", "--sync", "130", "140", "click", "--repeat", "2", "--delay", "60", "1"},
-         a,
-         {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
-         MAKELPARAM(30, 40)},
+         MAKELPARAM(30, 40),
+         {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}},
     };
     for (const auto& c : cases) {
         g_seen.clear();
-        ASSERT_TRUE(Xdo(c.xdo));
+        ASSERT_TRUE(Xdo(std::string("mousemove --sync ") + c.xdo));
         std::vector<UINT> seen;
         auto buttons = [&] {
             seen.clear();
@@ -219,7 +191,7 @@ TEST_F(DesktopTest, ClicksAndDragsReachTheWindowUnderThePointer) {
                 }
             return seen.size() >= c.messages.size();
         };
-        EXPECT_TRUE(Pump(buttons));
+        EXPECT_TRUE(PumpUntil(buttons));
         EXPECT_EQ(seen, c.messages);
     }
     // A drag the window captured goes on outside it.
@@ -229,9 +201,8 @@ TEST_F(DesktopTest, ClicksAndDragsReachTheWindowUnderThePointer) {
         return std::nullopt;
     };
     g_seen.clear();
-    ASSERT_TRUE(Xdo({"mousemove", "--sync", "150", "150", "mousedown", "1", "mousemove", "--sync",
-                     "700", "500", "mouseup", "1"}));
-    EXPECT_TRUE(Pump([&] { return !Of(WM_CAPTURECHANGED, a).empty(); }));
+    ASSERT_TRUE(Xdo("mousemove --sync 150 150 mousedown 1 mousemove --sync 700 500 mouseup 1"));
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_CAPTURECHANGED, a).empty(); }));
     auto moves = Of(WM_MOUSEMOVE, a);
     ASSERT_FALSE(moves.empty());
     EXPECT_EQ(moves.back().lparam, MAKELPARAM(600, 400));
@@ -242,11 +213,11 @@ TEST_F(DesktopTest, ClicksAndDragsReachTheWindowUnderThePointer) {
 TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReachesTheFocus) {
     HWND a = Make({100, 300, 300, 400}, RGB(0, 100, 100));
     HWND b = Make({400, 300, 600, 400}, RGB(100, 100, 0));
-    ASSERT_TRUE(Xdo({"mousemove", "--sync", "150", "350", "click", "1"}));
-    ASSERT_TRUE(Pump([&] { return GetFocus() == a && !Of(WM_LBUTTONUP, a).empty(); }));
+    ASSERT_TRUE(Xdo("mousemove --sync 150 350 click 1"));
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == a && !Of(WM_LBUTTONUP, a).empty(); }));
     g_seen.clear();
-    ASSERT_TRUE(Xdo({"mousemove", "--sync", "450", "350", "click", "1"}));
-    ASSERT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, b).empty(); }));
+    ASSERT_TRUE(Xdo("mousemove --sync 450 350 click 1"));
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONUP, b).empty(); }));
     std::vector<std::pair<HWND, UINT>> order;
     for (auto& s : g_seen)
         if (s.msg == WM_NCACTIVATE || s.msg == WM_ACTIVATE || s.msg == WM_KILLFOCUS ||
@@ -260,7 +231,7 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
     Window focus;
     int revert;
     XGetInputFocus(x_->display(), &focus, &revert);
-    EXPECT_EQ(focus, XidAt(450, 350));
+    EXPECT_EQ(focus, x_->WindowAt(450, 350));
     // Typed text arrives as WM_CHAR at the focus, also for keys beyond ASCII (given
     // spare keycodes here, so xdotool need not remap keys while it types).
     Display* d = x_->display();
@@ -276,9 +247,9 @@ TEST_F(DesktopTest, ClickingBetweenWindowsMovesActivationAndFocusThenTypingReach
     for (int i = 0; i < 2; ++i) XChangeKeyboardMapping(d, spare[i], 1, &extra[i], 1);
     XSync(d, False);
     g_seen.clear();
-    ASSERT_TRUE(Xdo({"type", "--delay", "5", "Hi, é下!"}));
+    ASSERT_TRUE(x_->Run({"xdotool", "type", "--delay", "5", "Hi, é下!"}) == 0);
     std::u32string typed;
-    ASSERT_TRUE(Pump([&] {
+    ASSERT_TRUE(PumpUntil([&] {
         typed.clear();
         for (auto& s : Of(WM_CHAR, b)) typed.push_back(static_cast<char32_t>(s.wparam));
         return typed.size() >= 7;
@@ -296,29 +267,20 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
     EnableWindow(main, FALSE);  // first, as a modal dialog does
     HWND box = Make({200, 150, 350, 250}, RGB(150, 150, 0), main);
     // Windows of the tests before may still be leaving the screen.
-    ASSERT_TRUE(Pump([&] { return ScreenPixel(450, 350) == 0x000096u; }));
-    ASSERT_TRUE(Pump([&] { return ScreenPixel(275, 200) == 0x969600u; }));
-    const std::string xid = std::to_string(XidAt(450, 350));
-    // The desktop's raises, and the program's way of bringing its window forward.
-    const std::vector<std::string> rows[] = {{"mousemove", "--sync", "450", "350", "click", "1"},
-                                             {"windowactivate", xid},
-                                             {"windowraise", xid},
-                                             {}};
-    // The place among the root's children (bottom first) of the one holding w.
+    ASSERT_TRUE(PumpUntil([&] { return x_->Pixel(450, 350) == 0x000096u; }));
+    ASSERT_TRUE(PumpUntil([&] { return x_->Pixel(275, 200) == 0x969600u; }));
+    const Window box_x = x_->WindowAt(275, 200), main_x = x_->WindowAt(450, 350);
+    const std::string xid = std::to_string(main_x);
+    // The desktop's raises, and the program's way of bringing its window forward ("").
+    const std::string rows[] = {"mousemove --sync 450 350 click 1", "windowactivate " + xid,
+                                "windowraise " + xid, ""};
+    // The place among the root's children (bottom first) of the one holding w; -1: gone.
     auto level = [&](Window w) {
-        Window r, parent = w, *kids = nullptr;
-        unsigned n = 0;
-        while (parent != x_->root()) {
-            w = parent;
-            if (!XQueryTree(x_->display(), w, &r, &parent, &kids, &n)) return -1;
-            if (kids) XFree(kids);
-        }
-        XQueryTree(x_->display(), x_->root(), &r, &parent, &kids, &n);
-        int at = static_cast<int>(std::find(kids, kids + n, w) - kids);
-        if (kids) XFree(kids);
-        return at;
+        for (Window parent; x_->Children(w, &parent), parent && parent != x_->root();) w = parent;
+        const auto top = x_->Children(x_->root());
+        const auto at = std::find(top.begin(), top.end(), w);
+        return at == top.end() ? -1 : static_cast<int>(at - top.begin());
     };
-    const Window box_x = XidAt(275, 200), main_x = std::stoul(xid);
     for (const auto& row : rows) {
         if (!row.empty())
             Xdo(row);
@@ -327,20 +289,20 @@ TEST_F(DesktopTest, APopupStaysInFrontOfItsDisabledOwnerThroughEveryRaise) {
             SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
             SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         }
-        Pump([] { return false; }, 300);
-        EXPECT_TRUE(Pump([&] {
-            return level(box_x) > level(main_x) && ScreenPixel(275, 200) == 0x969600u &&
+        PumpUntil([] { return false; }, 300);
+        EXPECT_TRUE(PumpUntil([&] {
+            return level(box_x) > level(main_x) && x_->Pixel(275, 200) == 0x969600u &&
                    GetActiveWindow() == box;
-        })) << (row.empty() ? "program" : row[0]);
+        })) << row;
     }
     EXPECT_TRUE(Of(WM_LBUTTONDOWN).empty());
     // The pop-up answers the mouse, and once it is gone its owner does again.
-    ASSERT_TRUE(Xdo({"mousemove", "--sync", "275", "200", "click", "1"}));
-    EXPECT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, box).empty(); }));
+    ASSERT_TRUE(Xdo("mousemove --sync 275 200 click 1"));
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONUP, box).empty(); }));
     EnableWindow(main, TRUE);
     DestroyWindow(box);
-    ASSERT_TRUE(Xdo({"mousemove", "--sync", "450", "350", "click", "1"}));
-    EXPECT_TRUE(Pump([&] { return !Of(WM_LBUTTONUP, main).empty(); }));
+    ASSERT_TRUE(Xdo("mousemove --sync 450 350 click 1"));
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONUP, main).empty(); }));
 }
 
 // An unowned window's X window carries its icon for the taskbar and the window switcher:
@@ -362,27 +324,21 @@ TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
             out.push_back({v[i], v[i + 1], v[i + 2], v[i + 2 + v[i] * v[i + 1] / 2 + v[i] / 2]});
         return out;
     };
-    auto icon = [](uint32_t straight) {
-        std::vector<uint32_t> bits(16 * 16, straight);
-        ICONINFO ii{TRUE, 0, 0, CreateBitmap(16, 16, 1, 1, nullptr),
-                    CreateBitmap(16, 16, 1, 32, bits.data())};
-        return CreateIconIndirect(&ii);
-    };
     HWND main = Make({600, 100, 700, 200}, RGB(0, 90, 0));
-    const Window xid = XidAt(610, 110);
+    const Window xid = x_->WindowAt(610, 110);
     // The program's: every size of its icon group, a rounded square, clear at the corner.
     Pictures program;
-    EXPECT_TRUE(Pump([&] { return (program = pictures(xid)).size() == 3; }));
+    EXPECT_TRUE(PumpUntil([&] { return (program = pictures(xid)).size() == 3; }));
     for (size_t i = 0; i < program.size(); ++i) {
         EXPECT_EQ(program[i][0], 16u * (i + 1));
         EXPECT_EQ(program[i][2] >> 24, 0u) << i;
         EXPECT_EQ(program[i][3] >> 24, 0xFFu) << i;
     }
-    HICON red = icon(0x80FF0000u), blue = icon(0xFF0000FFu);
+    HICON red = SolidIcon(0x80FF0000u), blue = SolidIcon(0xFF0000FFu);
     EXPECT_EQ(SendMessageW(main, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(red)), 0);
     EXPECT_EQ(SendMessageW(main, WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(red));
     const Pictures red_only{{16, 16, 0x80FF0000u, 0x80FF0000u}};
-    EXPECT_TRUE(Pump([&] { return pictures(xid) == red_only; }));
+    EXPECT_TRUE(PumpUntil([&] { return pictures(xid) == red_only; }));
     // A window of a class with an icon shows the class's.
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
@@ -392,7 +348,7 @@ TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
     HWND iconic = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 600, 300, 100,
                                   100, nullptr, nullptr, nullptr, nullptr);
     const Pictures blue_only{{16, 16, 0xFF0000FFu, 0xFF0000FFu}};
-    EXPECT_TRUE(Pump([&] { return pictures(XidAt(610, 310)) == blue_only; }));
+    EXPECT_TRUE(PumpUntil([&] { return pictures(x_->WindowAt(610, 310)) == blue_only; }));
     DestroyWindow(iconic);
     UnregisterClassW(wc.lpszClassName, nullptr);
     DestroyIcon(red);
@@ -412,8 +368,8 @@ TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
         ASSERT_TRUE(GetIconInfo(cursor, &ii));
         DeleteObject(ii.hbmMask);
         DeleteObject(ii.hbmColor);
-        ASSERT_TRUE(Xdo({"mousemove", "--sync", "750", cursor == hand ? "550" : "551"}));
-        EXPECT_TRUE(Pump([&] {
+        ASSERT_TRUE(Xdo(cursor == hand ? "mousemove --sync 750 550" : "mousemove --sync 750 551"));
+        EXPECT_TRUE(PumpUntil([&] {
             XFixesCursorImage* img = XFixesGetCursorImage(x_->display());
             const bool same =
                 img && img->width == 32 && img->xhot == ii.xHotspot && img->yhot == ii.yHotspot;
@@ -425,39 +381,36 @@ TEST_F(DesktopTest, TheCursorTheWindowSetsIsTheXCursor) {
 
 TEST_F(DesktopTest, TheWindowManagerMinimisesRestoresAndMovesTheMainWindow) {
     HWND main = Make({200, 150, 400, 300}, RGB(50, 50, 200));
-    const std::string xid = std::to_string(XidAt(210, 160));
-    ASSERT_TRUE(Xdo({"windowminimize", "--sync", xid}));
-    ASSERT_TRUE(Pump([&] { return IsIconic(main) != 0; }));
+    const Window x_main = x_->WindowAt(210, 160);
+    const std::string xid = std::to_string(x_main);
+    ASSERT_TRUE(Xdo("windowminimize --sync " + xid));
+    ASSERT_TRUE(PumpUntil([&] { return IsIconic(main) != 0; }));
     ASSERT_FALSE(Of(WM_SIZE, main).empty());
     EXPECT_EQ(Of(WM_SIZE, main).back().wparam, static_cast<WPARAM>(SIZE_MINIMIZED));
-    ASSERT_TRUE(Xdo({"windowactivate", "--sync", xid}));
-    ASSERT_TRUE(Pump([&] { return !IsIconic(main) && GetActiveWindow() == main; }));
-    EXPECT_EQ(ScreenPixel(210, 160), 0x3232C8u);
+    ASSERT_TRUE(Xdo("windowactivate --sync " + xid));
+    ASSERT_TRUE(PumpUntil([&] { return !IsIconic(main) && GetActiveWindow() == main; }));
+    EXPECT_EQ(x_->Pixel(210, 160), 0x3232C8u);
     g_seen.clear();
-    ASSERT_TRUE(Xdo({"windowmove", "--sync", xid, "500", "400"}));
-    ASSERT_TRUE(Pump([&] { return !Of(WM_MOVE, main).empty(); }));
+    ASSERT_TRUE(Xdo("windowmove --sync " + xid + " 500 400"));
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOVE, main).empty(); }));
     RECT r;
     GetWindowRect(main, &r);
-    EXPECT_EQ(r.left, 500);
-    EXPECT_EQ(r.top, 400);
+    EXPECT_EQ(std::pair(r.left, r.top), std::pair(LONG{500}, LONG{400}));
     // And the program's own minimising and moving reach the X window.
     ShowWindow(main, SW_MINIMIZE);
-    EXPECT_TRUE(Pump([&] { return Property(std::stoul(xid), "WM_STATE") == IconicState; }));
+    EXPECT_TRUE(PumpUntil([&] { return Property(x_main, "WM_STATE") == IconicState; }));
     ShowWindow(main, SW_RESTORE);
-    EXPECT_TRUE(Pump([&] { return Property(std::stoul(xid), "WM_STATE") == NormalState; }));
+    EXPECT_TRUE(PumpUntil([&] { return Property(x_main, "WM_STATE") == NormalState; }));
     SetWindowPos(main, nullptr, 120, 130, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    EXPECT_TRUE(Pump([&] { return XidAt(125, 135) == std::stoul(xid); }));
-    EXPECT_TRUE(Pump([&] { return ScreenPixel(125, 135) == 0x3232C8u; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->WindowAt(125, 135) == x_main; }));
+    EXPECT_TRUE(PumpUntil([&] { return x_->Pixel(125, 135) == 0x3232C8u; }));
 }
 
 TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
-    struct Case {
-        bool compositor;
-        uint32_t expected;  // half-transparent red over green, or over black
-    };
-    for (const Case c : {Case{true, 0x806400}, Case{false, 0x800000}}) {
+    // Half-transparent red over green, or over black.
+    for (auto [composited, expected] : {std::pair{true, 0x806400u}, std::pair{false, 0x800000u}}) {
         std::optional<XDesktop::Helper> compositor;
-        if (c.compositor) {
+        if (composited) {
             compositor.emplace(*x_, std::vector<std::string>{"xcompmgr"}, "_NET_WM_CM_S0");
             if (!compositor->ready()) GTEST_SKIP() << "xcompmgr did not start";
         }
@@ -472,16 +425,11 @@ TEST_F(DesktopTest, LayeredWindowsBlendUnderACompositorAndShowOpaqueWithout) {
         ASSERT_TRUE(UpdateLayeredWindow(layered, nullptr, &at, &size, picture.dc(), &zero, 0,
                                         &blend, ULW_ALPHA));
         ShowWindow(layered, SW_SHOWNA);
-        auto near = [](uint32_t p, uint32_t q) {
-            for (int s = 0; s < 24; s += 8)
-                if (std::abs(static_cast<int>((p >> s) & 0xFF) -
-                             static_cast<int>((q >> s) & 0xFF)) > 2)
-                    return false;
-            return true;
-        };
-        EXPECT_TRUE(Pump([&] { return near(ScreenPixel(200, 600), c.expected); }))
-            << std::hex << ScreenPixel(200, 600);
-        EXPECT_EQ(ScreenPixel(120, 520), 0x00C800u);
+        EXPECT_TRUE(PumpUntil([&] {
+            return testing_support::NearRgb(x_->Pixel(200, 600), expected, 2);
+        })) << std::hex
+            << x_->Pixel(200, 600);
+        EXPECT_EQ(x_->Pixel(120, 520), 0x00C800u);
         DestroyWindow(back);
     }
 }
@@ -496,11 +444,7 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
     HWND owner = CreateWindowExW(0, L"DesktopTestWindow", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
                                  nullptr, nullptr, nullptr);
     windows_.push_back(owner);
-    // A 16x16 blue icon.
-    std::vector<uint32_t> blue(16 * 16, 0xFF0000FFu);
-    ICONINFO ii{TRUE, 0, 0, CreateBitmap(16, 16, 1, 1, nullptr),
-                CreateBitmap(16, 16, 1, 32, blue.data())};
-    HICON icon = CreateIconIndirect(&ii);
+    HICON icon = SolidIcon(0xFF0000FFu);
     NOTIFYICONDATAW d{};
     d.cbSize = sizeof d;
     d.hWnd = owner;
@@ -513,64 +457,55 @@ TEST_F(DesktopTest, TrayIconDocksInTheTrayItsClicksReachTheCallbackAndItsTipShow
     // The icon's window, named by the tooltip, is shown inside the tray.
     Window icon_win = 0;
     auto docked = [&] {
-        icon_win = Named(x_->root(), "游戏下载器");
-        Window r, parent, *kids = nullptr;
-        unsigned n;
+        Window parent = 0;
         XWindowAttributes wa{};
-        const bool inside = icon_win && XQueryTree(x_->display(), icon_win, &r, &parent, &kids, &n);
-        if (kids) XFree(kids);
-        return inside && parent != r && XGetWindowAttributes(x_->display(), icon_win, &wa) &&
-               wa.map_state == IsViewable;
+        return (icon_win = Named(x_->root(), "游戏下载器")) &&
+               (x_->Children(icon_win, &parent), parent && parent != x_->root()) &&
+               XGetWindowAttributes(x_->display(), icon_win, &wa) && wa.map_state == IsViewable;
     };
-    ASSERT_TRUE(Pump(docked));
+    ASSERT_TRUE(PumpUntil(docked));
     // The tray may still lay its icons out: the centre is read again until it shows blue.
     int x = 0, y = 0;
-    EXPECT_TRUE(Pump([&] {
-        Window child;
+    EXPECT_TRUE(PumpUntil([&] {
         XWindowAttributes wa{};
         XGetWindowAttributes(x_->display(), icon_win, &wa);
-        XTranslateCoordinates(x_->display(), icon_win, x_->root(), wa.width / 2, wa.height / 2, &x,
-                              &y, &child);
-        return ScreenPixel(x, y) == 0x0000FFu;
+        std::tie(x, y) = x_->Origin(icon_win);
+        x += wa.width / 2, y += wa.height / 2;
+        return x_->Pixel(x, y) == 0x0000FFu;
     }));
-    ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}));
-    ASSERT_TRUE(Pump([&] { return Of(0x800, owner).size() >= 2; }));
+    const std::string at = std::to_string(x) + " " + std::to_string(y);
+    ASSERT_TRUE(Xdo("mousemove --sync " + at + " click 1"));
+    ASSERT_TRUE(PumpUntil([&] { return Of(0x800, owner).size() >= 2; }));
     auto clicks = Of(0x800, owner);
-    EXPECT_EQ(clicks[0].wparam, 7u);
-    EXPECT_EQ(clicks[0].lparam, WM_LBUTTONDOWN);
-    EXPECT_EQ(clicks[1].lparam, WM_LBUTTONUP);
+    EXPECT_EQ(std::tuple(clicks[0].wparam, clicks[0].lparam, clicks[1].lparam),
+              std::tuple(WPARAM{7}, LPARAM{WM_LBUTTONDOWN}, LPARAM{WM_LBUTTONUP}));
     // Resting on the icon shows its tip just below the pointer, in the info colours with
     // dark text; leaving the icon hides it.
     auto tip = [&]() -> Window {
-        Window r, p, *kids = nullptr, found = 0;
-        unsigned n = 0;
-        XQueryTree(x_->display(), x_->root(), &r, &p, &kids, &n);
-        for (unsigned i = 0; i < n && !found; ++i) {
+        for (Window w : x_->Children(x_->root())) {
             XWindowAttributes wa{};
             std::string name;
-            XGetWindowAttributes(x_->display(), kids[i], &wa);
-            Property(kids[i], "_NET_WM_NAME", 0, &name);
+            XGetWindowAttributes(x_->display(), w, &wa);
+            Property(w, "_NET_WM_NAME", 0, &name);
             if (wa.override_redirect && wa.map_state == IsViewable && name == "游戏下载器")
-                found = kids[i];
+                return w;
         }
-        if (kids) XFree(kids);
-        return found;
+        return 0;
     };
-    ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string(x + 1), std::to_string(y)}));
-    ASSERT_TRUE(Pump([&] { return tip() != 0; }));
+    ASSERT_TRUE(Xdo("mousemove --sync " + std::to_string(x + 1) + " " + std::to_string(y)));
+    ASSERT_TRUE(PumpUntil([&] { return tip() != 0; }));
     const auto [tx, ty] = x_->Origin(tip());
-    EXPECT_GT(ty, y);
-    EXPECT_LT(ty, y + 40);
+    EXPECT_TRUE(ty > y && ty < y + 40) << ty << " below " << y;
     XWindowAttributes wa{};
     XGetWindowAttributes(x_->display(), tip(), &wa);
     const auto shown = x_->Screen(tx, ty, wa.width, wa.height);
     EXPECT_GT(std::count(shown.begin(), shown.end(), 0xFFFFE1u), wa.width * wa.height / 2);
     EXPECT_GT(std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p < 0x404040u; }),
               20);
-    ASSERT_TRUE(Xdo({"mousemove", "--sync", "600", "600"}));
-    EXPECT_TRUE(Pump([&] { return tip() == 0; }));
+    ASSERT_TRUE(Xdo("mousemove --sync 600 600"));
+    EXPECT_TRUE(PumpUntil([&] { return tip() == 0; }));
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &d));
-    EXPECT_TRUE(Pump([&] { return Named(x_->root(), "游戏下载器") == 0; }));
+    EXPECT_TRUE(PumpUntil([&] { return Named(x_->root(), "游戏下载器") == 0; }));
     DestroyIcon(icon);
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "testing/scoped_env.h"
+#include "testing/win32_pump.h"
 #include "testing/x_desktop.h"
 #include "x_input.h"
 #include "x_shared.h"
@@ -29,7 +30,7 @@ struct Got {
     UINT msg;
     WPARAM wparam;
     LPARAM lparam;
-    DWORD time;
+    DWORD time = 0;
     bool operator==(const Got& o) const {
         return hwnd == o.hwnd && msg == o.msg && wparam == o.wparam && lparam == o.lparam;
     }
@@ -60,12 +61,11 @@ struct XIn {
     int x = 0, y = 0;
     Time time = 0;
 };
-
-// Key messages' lParam: scan code, extended, Alt, previous state, release.
-LPARAM KeyBits(WORD scan, bool extended, bool alt, bool up) {
-    return static_cast<LPARAM>(1u | (static_cast<UINT>(scan) << 16) | (extended ? 1u << 24 : 0) |
-                               (alt ? 1u << 29 : 0) | (up ? 3u << 30 : 0));
-}
+XIn KeyDown(unsigned long sym, unsigned state = 0) { return {XIn::KeyDown, sym, state}; }
+XIn KeyUp(unsigned long sym, unsigned state = 0) { return {XIn::KeyUp, sym, state}; }
+XIn Press(unsigned b, int x, int y, Time t = 0) { return {XIn::Press, b, 0, x, y, t}; }
+XIn Release(unsigned b, int x, int y, Time t = 0) { return {XIn::Release, b, 0, x, y, t}; }
+XIn Move(int x, int y, Time t = 0) { return {XIn::Move, 0, 0, x, y, t}; }
 
 class XInputTest : public ::testing::Test {
 protected:
@@ -147,16 +147,22 @@ protected:
     // Reads this thread's messages as a program's loop does; what the windows got.
     std::vector<Got> Read() {
         g_got.clear();
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
+        testing_support::PumpUntil([] { return true; });
         return g_got;
     }
     std::vector<Got> Run(const std::vector<XIn>& events) {
         for (const auto& e : events) Feed(e);
         return Read();
+    }
+    // A key message to the first window. lParam: a repeat count of 1, the scan code,
+    // extended, Alt, the previous state (held, and every release) and the release.
+    Got K(UINT msg, WPARAM vk, WORD scan, bool extended = false, bool alt = false,
+          bool held = false) const {
+        const bool up = msg == WM_KEYUP || msg == WM_SYSKEYUP;
+        return {win_[0], msg, vk,
+                static_cast<LPARAM>(1u | UINT{scan} << 16 | (extended ? 1u << 24 : 0) |
+                                    (alt ? 1u << 29 : 0) | (held || up ? 1u << 30 : 0) |
+                                    (up ? 1u << 31 : 0))};
     }
 
     XDesktop* x_ = nullptr;
@@ -174,32 +180,31 @@ TEST_F(XInputTest, ButtonsAndTheWheelGiveMouseMessagesInClientCoordinatesAndServ
         std::vector<XIn> events;
         std::vector<Got> messages;
     } rows[] = {
-        {{{XIn::Press, Button1, 0, 1010, 660}, {XIn::Release, Button1, 0, 1010, 661}},
+        {{Press(Button1, 1010, 660), Release(Button1, 1010, 661)},
          {{w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)},
           {w, WM_LBUTTONUP, 0, MAKELPARAM(10, 11)}}},
-        {{{XIn::Press, Button2, 0, 1099, 749}, {XIn::Release, Button2, 0, 1099, 749}},
+        {{Press(Button2, 1099, 749), Release(Button2, 1099, 749)},
          {{w, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(99, 99)},
           {w, WM_MBUTTONUP, 0, MAKELPARAM(99, 99)}}},
-        {{{XIn::Press, Button3, 0, 1000, 650}, {XIn::Release, Button3, 0, 1000, 650}},
+        {{Press(Button3, 1000, 650), Release(Button3, 1000, 650)},
          {{w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(0, 0)}, {w, WM_RBUTTONUP, 0, 0}}},
         // The wheel: button 4 turns it away from the user, 5 towards; a notch each
         // press, the releases say nothing; sideways buttons are not a wheel here.
-        {{{XIn::Press, Button4, 0, 1020, 670}, {XIn::Release, Button4, 0, 1020, 670}},
+        {{Press(Button4, 1020, 670), Release(Button4, 1020, 670)},
          {{w, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(1020, 670)}}},
-        {{{XIn::Press, Button5, 0, 1020, 670}, {XIn::Release, Button5, 0, 1020, 670}},
+        {{Press(Button5, 1020, 670), Release(Button5, 1020, 670)},
          {{w, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
            MAKELPARAM(1020, 670)}}},
-        {{{XIn::Press, 6, 0, 1020, 670}, {XIn::Press, 7, 0, 1020, 670}}, {}},
-        {{{XIn::Move, 0, 0, 1050, 700}}, {{w, WM_MOUSEMOVE, 0, MAKELPARAM(50, 50)}}},
+        {{Press(6, 1020, 670), Press(7, 1020, 670)}, {}},
+        {{Move(1050, 700)}, {{w, WM_MOUSEMOVE, 0, MAKELPARAM(50, 50)}}},
     };
     for (size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ(Run(rows[i].events), rows[i].messages) << "row " << i;
     // Message times keep the spacing of the server's (for events that happened up to
     // ten seconds back); the latest is the user time.
-    Run({{XIn::Move, 0, 0, 1010, 660, 60000}});
-    const auto timed = Run({{XIn::Move, 0, 0, 1011, 660, 55000},
-                            {XIn::Press, Button1, 0, 1011, 660, 55040},
-                            {XIn::Release, Button1, 0, 1011, 660, 55290}});
+    Run({Move(1010, 660, 60000)});
+    const auto timed = Run({Move(1011, 660, 55000), Press(Button1, 1011, 660, 55040),
+                            Release(Button1, 1011, 660, 55290)});
     ASSERT_EQ(timed.size(), 3u);
     EXPECT_EQ(timed[1].time - timed[0].time, 40u);
     EXPECT_EQ(timed[2].time - timed[1].time, 250u);
@@ -213,43 +218,28 @@ TEST_F(XInputTest, ButtonsAndTheWheelGiveMouseMessagesInClientCoordinatesAndServ
 }
 
 TEST_F(XInputTest, KeysGiveVirtualKeysScanCodesAndTheCharactersTheyType) {
-    HWND w = win_[0];
     const unsigned shift = Mask(XK_Shift_L), ctrl = Mask(XK_Control_L);
     const struct {
         std::vector<XIn> events;
         std::vector<Got> messages;
     } rows[] = {
-        {{{XIn::KeyDown, XK_a}, {XIn::KeyUp, XK_a}},
-         {{w, WM_KEYDOWN, 'A', KeyBits(0x1E, false, false, false)},
-          {w, WM_CHAR, 'a', KeyBits(0x1E, false, false, false)},
-          {w, WM_KEYUP, 'A', KeyBits(0x1E, false, false, true)}}},
-        {{{XIn::KeyDown, XK_Shift_R}, {XIn::KeyDown, XK_a, shift}},
-         {{w, WM_KEYDOWN, VK_SHIFT, KeyBits(0x36, false, false, false)},
-          {w, WM_KEYDOWN, 'A', KeyBits(0x1E, false, false, false)},
-          {w, WM_CHAR, 'A', KeyBits(0x1E, false, false, false)}}},
-        {{{XIn::KeyUp, XK_Shift_R, shift},
-          {XIn::KeyDown, XK_Control_R},
-          {XIn::KeyDown, XK_v, ctrl}},
-         {{w, WM_KEYUP, VK_SHIFT, KeyBits(0x36, false, false, true)},
-          {w, WM_KEYDOWN, VK_CONTROL, KeyBits(0x1D, true, false, false)},
-          {w, WM_KEYDOWN, 'V', KeyBits(0x2F, false, false, false)},
-          {w, WM_CHAR, 0x16, KeyBits(0x2F, false, false, false)}}},
+        {{KeyDown(XK_a), KeyUp(XK_a)},
+         {K(WM_KEYDOWN, 'A', 0x1E), K(WM_CHAR, 'a', 0x1E), K(WM_KEYUP, 'A', 0x1E)}},
+        {{KeyDown(XK_Shift_R), KeyDown(XK_a, shift)},
+         {K(WM_KEYDOWN, VK_SHIFT, 0x36), K(WM_KEYDOWN, 'A', 0x1E), K(WM_CHAR, 'A', 0x1E)}},
+        {{KeyUp(XK_Shift_R, shift), KeyDown(XK_Control_R), KeyDown(XK_v, ctrl)},
+         {K(WM_KEYUP, VK_SHIFT, 0x36), K(WM_KEYDOWN, VK_CONTROL, 0x1D, true),
+          K(WM_KEYDOWN, 'V', 0x2F), K(WM_CHAR, 0x16, 0x2F)}},
         // Held, a key repeats as presses with the previous-state bit.
-        {{{XIn::KeyUp, XK_v, ctrl},
-          {XIn::KeyUp, XK_Control_R, ctrl},
-          {XIn::KeyDown, XK_Right},
-          {XIn::KeyDown, XK_Right},
-          {XIn::KeyUp, XK_Right}},
-         {{w, WM_KEYUP, 'V', KeyBits(0x2F, false, false, true)},
-          {w, WM_KEYUP, VK_CONTROL, KeyBits(0x1D, true, false, true)},
-          {w, WM_KEYDOWN, VK_RIGHT, KeyBits(0x4D, true, false, false)},
-          {w, WM_KEYDOWN, VK_RIGHT, KeyBits(0x4D, true, false, false) | (1 << 30)},
-          {w, WM_KEYUP, VK_RIGHT, KeyBits(0x4D, true, false, true)}}},
+        {{KeyUp(XK_v, ctrl), KeyUp(XK_Control_R, ctrl), KeyDown(XK_Right), KeyDown(XK_Right),
+          KeyUp(XK_Right)},
+         {K(WM_KEYUP, 'V', 0x2F), K(WM_KEYUP, VK_CONTROL, 0x1D, true),
+          K(WM_KEYDOWN, VK_RIGHT, 0x4D, true), K(WM_KEYDOWN, VK_RIGHT, 0x4D, true, false, true),
+          K(WM_KEYUP, VK_RIGHT, 0x4D, true)}},
         // Delete types nothing; the keypad's Enter is an extended Return.
-        {{{XIn::KeyDown, XK_Delete}, {XIn::KeyDown, XK_KP_Enter}},
-         {{w, WM_KEYDOWN, VK_DELETE, KeyBits(0x53, true, false, false)},
-          {w, WM_KEYDOWN, VK_RETURN, KeyBits(0x1C, true, false, false)},
-          {w, WM_CHAR, '\r', KeyBits(0x1C, true, false, false)}}},
+        {{KeyDown(XK_Delete), KeyDown(XK_KP_Enter)},
+         {K(WM_KEYDOWN, VK_DELETE, 0x53, true), K(WM_KEYDOWN, VK_RETURN, 0x1C, true),
+          K(WM_CHAR, '\r', 0x1C, true)}},
     };
     for (size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ(Run(rows[i].events), rows[i].messages) << "row " << i;
@@ -261,7 +251,7 @@ TEST_F(XInputTest, ModifiersHeldWhenTheFocusArrivesCountFromThen) {
     HWND w = win_[0];
     const struct {
         std::vector<unsigned long> held;
-        std::vector<int> down;  // virtual keys GetKeyState reports down after the click
+        std::vector<int> down;  // what GetKeyState reports down after the click, in this order
         WPARAM mk;              // the click's key flags
         UINT key_message;       // what F then is
     } rows[] = {
@@ -279,23 +269,22 @@ TEST_F(XInputTest, ModifiersHeldWhenTheFocusArrivesCountFromThen) {
                              VK_RCONTROL, VK_MENU,   VK_LMENU,  VK_RMENU};
     for (size_t i = 0; i < std::size(rows); ++i) {
         const auto& row = rows[i];
+        SCOPED_TRACE(i);
         translator_->focus(nullptr, false);
         Keymap(row.held);
         translator_->focus(win_[0], false);
         Read();
-        auto got =
-            Run({{XIn::Press, Button1, 0, 1010, 660}, {XIn::Release, Button1, 0, 1010, 660}});
-        ASSERT_FALSE(got.empty()) << "row " << i;
-        EXPECT_EQ(got[0].wparam, MK_LBUTTON | row.mk) << "row " << i;
-        for (int vk : modifiers) {
-            const bool down = std::find(row.down.begin(), row.down.end(), vk) != row.down.end();
-            EXPECT_EQ(GetKeyState(vk) < 0, down) << "row " << i << " key " << vk;
-        }
-        got = Run({{XIn::KeyDown, XK_F}});
-        ASSERT_FALSE(got.empty()) << "row " << i;
-        EXPECT_EQ(got[0].msg, row.key_message) << "row " << i;
-        EXPECT_EQ(got[0].hwnd, w) << "row " << i;
-        Run({{XIn::KeyUp, XK_F}});
+        auto got = Run({Press(Button1, 1010, 660), Release(Button1, 1010, 660)});
+        ASSERT_FALSE(got.empty());
+        EXPECT_EQ(got[0].wparam, MK_LBUTTON | row.mk);
+        std::vector<int> down;
+        for (int vk : modifiers)
+            if (GetKeyState(vk) < 0) down.push_back(vk);
+        EXPECT_EQ(down, row.down);
+        got = Run({KeyDown(XK_F)});
+        ASSERT_FALSE(got.empty());
+        EXPECT_EQ(std::pair(got[0].hwnd, got[0].msg), std::pair(w, row.key_message));
+        Run({KeyUp(XK_F)});
     }
     // Leaving for another program lets every key go.
     translator_->focus(nullptr, false);
@@ -314,7 +303,7 @@ TEST_F(XInputTest, FocusWithAPressActivatesByTheClick) {
         auto got = Run({});
         if (pressing) {
             EXPECT_EQ(GetActiveWindow(), a);
-            const auto more = Run({{XIn::Press, Button1, 0, 1120, 660}});
+            const auto more = Run({Press(Button1, 1120, 660)});
             got.insert(got.end(), more.begin(), more.end());
         }
         std::vector<Got> expected{{a, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(b)},
@@ -326,7 +315,7 @@ TEST_F(XInputTest, FocusWithAPressActivatesByTheClick) {
             expected.push_back({b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)});
         }
         EXPECT_EQ(got, expected) << pressing;
-        Run({{XIn::Release, Button1, 0, 1120, 660}});
+        Run({Release(Button1, 1120, 660)});
     }
 }
 
@@ -349,24 +338,21 @@ TEST_F(XInputTest, AltGrIsCtrlAndAltAndTypesCharacters) {
     WORD scan;
     bool extended;
     w32::present::scan_code(Code(XK_ISO_Level3_Shift), &scan, &extended);
-    const auto typed = Run({{XIn::KeyDown, XK_ISO_Level3_Shift},
-                            {XIn::KeyDown, XK_q, level3},
-                            {XIn::KeyUp, XK_q, level3},
-                            {XIn::KeyUp, XK_ISO_Level3_Shift, level3}});
-    const std::vector<Got> expected{{w, WM_KEYDOWN, VK_CONTROL, KeyBits(0x1D, false, false, false)},
-                                    {w, WM_KEYDOWN, VK_MENU, KeyBits(scan, extended, true, false)},
-                                    {w, WM_KEYDOWN, 'Q', KeyBits(0x10, false, true, false)},
-                                    {w, WM_CHAR, '@', KeyBits(0x10, false, true, false)},
-                                    {w, WM_KEYUP, 'Q', KeyBits(0x10, false, true, true)},
-                                    {w, WM_SYSKEYUP, VK_CONTROL, KeyBits(0x1D, false, true, true)},
-                                    {w, WM_SYSKEYUP, VK_MENU, KeyBits(scan, extended, true, true)}};
-    EXPECT_EQ(typed, expected);
+    const auto typed = Run({KeyDown(XK_ISO_Level3_Shift), KeyDown(XK_q, level3),
+                            KeyUp(XK_q, level3), KeyUp(XK_ISO_Level3_Shift, level3)});
+    EXPECT_EQ(
+        typed,
+        (std::vector<Got>{
+            K(WM_KEYDOWN, VK_CONTROL, 0x1D), K(WM_KEYDOWN, VK_MENU, scan, extended, true),
+            K(WM_KEYDOWN, 'Q', 0x10, false, true), K(WM_CHAR, '@', 0x10, false, true),
+            K(WM_KEYUP, 'Q', 0x10, false, true), K(WM_SYSKEYUP, VK_CONTROL, 0x1D, false, true),
+            K(WM_SYSKEYUP, VK_MENU, scan, extended, true)}));
     // Held when the focus arrives, it is both keys too.
     translator_->focus(nullptr, false);
     Keymap({XK_ISO_Level3_Shift});
     translator_->focus(w, false);
     Read();
-    const auto got = Run({{XIn::KeyDown, XK_7, level3}});
+    const auto got = Run({KeyDown(XK_7, level3)});
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].msg, static_cast<UINT>(WM_KEYDOWN));
     EXPECT_EQ(got[1].msg, static_cast<UINT>(WM_CHAR));

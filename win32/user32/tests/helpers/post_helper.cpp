@@ -30,22 +30,23 @@ LRESULT CALLBACK answer(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
+// A window of the class, then "ready".
 HWND own_window(const std::wstring& class_name) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = answer;
     wc.lpszClassName = class_name.c_str();
     RegisterClassW(&wc);
-    return CreateWindowExW(0, class_name.c_str(), L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr,
-                           nullptr);
+    HWND hwnd = CreateWindowExW(0, class_name.c_str(), L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                nullptr, nullptr);
+    if (hwnd) std::printf("ready\n"), std::fflush(stdout);
+    return hwnd;
 }
 
 int serve(const std::wstring& class_name) {
     HWND hwnd = own_window(class_name);
     if (!hwnd) return 98;
     SetTimer(hwnd, 1, 5000, nullptr);  // gives up if nobody writes
-    std::printf("ready\n");
-    std::fflush(stdout);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == WM_TIMER) return 99;
@@ -79,17 +80,10 @@ int main(int argc, char** argv) {
         return hwnd && IsWindow(hwnd) ? 0 : 1;
     }
     if (mode == "serve") return serve(class_name);
-    if (mode == "hang") {
+    if (mode == "hang" || mode == "vanish") {
         if (!own_window(class_name)) return 98;
-        std::printf("ready\n");
-        std::fflush(stdout);
+        if (mode == "vanish") raise(SIGKILL);
         for (;;) pause();
-    }
-    if (mode == "vanish") {
-        if (!own_window(class_name)) return 98;
-        std::printf("ready\n");
-        std::fflush(stdout);
-        raise(SIGKILL);
     }
     return 64;
 }
