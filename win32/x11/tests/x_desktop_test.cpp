@@ -334,10 +334,11 @@ TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
         EXPECT_EQ(program[i][2] >> 24, 0u) << i;
         EXPECT_EQ(program[i][3] >> 24, 0xFFu) << i;
     }
-    HICON red = SolidIcon(0x80FF0000u), blue = SolidIcon(0xFF0000FFu);
+    // A faint pixel keeps its exact colour: an icon's straight alpha is what the desktop gets.
+    HICON red = SolidIcon(0x03FF8040u), blue = SolidIcon(0xFF0000FFu);
     EXPECT_EQ(SendMessageW(main, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(red)), 0);
     EXPECT_EQ(SendMessageW(main, WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(red));
-    const Pictures red_only{{16, 16, 0x80FF0000u, 0x80FF0000u}};
+    const Pictures red_only{{16, 16, 0x03FF8040u, 0x03FF8040u}};
     EXPECT_TRUE(PumpUntil([&] { return pictures(xid) == red_only; }));
     // A window of a class with an icon shows the class's.
     WNDCLASSW wc{};

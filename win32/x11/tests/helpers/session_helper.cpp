@@ -19,6 +19,8 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg != WM_QUERYENDSESSION && msg != WM_ENDSESSION) return DefWindowProcW(hwnd, msg, wp, lp);
     const bool shown = IsWindowVisible(hwnd);
     const bool own = GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId();
+    // A slow handler still runs to its end while another window hangs.
+    if (msg == WM_ENDSESSION && shown) Sleep(200);
     char what[32] = "query";
     if (msg == WM_ENDSESSION) std::snprintf(what, sizeof what, "end %lu", (unsigned long)wp);
     std::printf("%s %s %#lx%s\n", shown ? "shown" : "hidden", what, static_cast<unsigned long>(lp),
