@@ -67,7 +67,9 @@ XIn Press(unsigned b, int x, int y, Time t = 0) { return {XIn::Press, b, 0, x, y
 XIn Release(unsigned b, int x, int y, Time t = 0) { return {XIn::Release, b, 0, x, y, t}; }
 XIn Move(int x, int y, Time t = 0) { return {XIn::Move, 0, 0, x, y, t}; }
 
-class XInputTest : public ::testing::Test {
+// Each test in a process of its own: a presenter that earlier tests of the process
+// started would hand the layer the desktop's own focus changes meanwhile.
+class FreshProcessXInput : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!XDesktop::Installed()) GTEST_SKIP() << "Xvfb or openbox is not installed";
@@ -174,7 +176,7 @@ protected:
     HWND win_[2] = {};
 };
 
-TEST_F(XInputTest, ButtonsAndTheWheelGiveMouseMessagesInClientCoordinatesAndServerTimes) {
+TEST_F(FreshProcessXInput, ButtonsAndTheWheelGiveMouseMessagesInClientCoordinatesAndServerTimes) {
     HWND w = win_[0];
     const struct {
         std::vector<XIn> events;
@@ -217,7 +219,7 @@ TEST_F(XInputTest, ButtonsAndTheWheelGiveMouseMessagesInClientCoordinatesAndServ
     EXPECT_EQ(p.y, 666);
 }
 
-TEST_F(XInputTest, KeysGiveVirtualKeysScanCodesAndTheCharactersTheyType) {
+TEST_F(FreshProcessXInput, KeysGiveVirtualKeysScanCodesAndTheCharactersTheyType) {
     const unsigned shift = Mask(XK_Shift_L), ctrl = Mask(XK_Control_L);
     const struct {
         std::vector<XIn> events;
@@ -247,7 +249,7 @@ TEST_F(XInputTest, KeysGiveVirtualKeysScanCodesAndTheCharactersTheyType) {
 
 // The keyboard comes to the window while modifiers are held: the layer takes them as
 // down, left and right apart, so the next click and key carry them.
-TEST_F(XInputTest, ModifiersHeldWhenTheFocusArrivesCountFromThen) {
+TEST_F(FreshProcessXInput, ModifiersHeldWhenTheFocusArrivesCountFromThen) {
     HWND w = win_[0];
     const struct {
         std::vector<unsigned long> held;
@@ -294,7 +296,7 @@ TEST_F(XInputTest, ModifiersHeldWhenTheFocusArrivesCountFromThen) {
 
 // The focus arrives with a press on the way: the press activates the window, once, as
 // a click; a focus alone activates it at once.
-TEST_F(XInputTest, FocusWithAPressActivatesByTheClick) {
+TEST_F(FreshProcessXInput, FocusWithAPressActivatesByTheClick) {
     HWND a = win_[0], b = win_[1];
     for (bool pressing : {true, false}) {
         SetActiveWindow(a);
@@ -321,7 +323,7 @@ TEST_F(XInputTest, FocusWithAPressActivatesByTheClick) {
 
 // A German keyboard's AltGr: Windows counts it as Ctrl+Alt, so what it types comes as
 // a key and a character, not as system keys.
-TEST_F(XInputTest, AltGrIsCtrlAndAltAndTypesCharacters) {
+TEST_F(FreshProcessXInput, AltGrIsCtrlAndAltAndTypesCharacters) {
     if (!testing_support::OnPath("setxkbmap")) GTEST_SKIP() << "setxkbmap is not installed";
     ASSERT_EQ(x_->Run({"setxkbmap", "de"}), 0);
     struct Restore {
