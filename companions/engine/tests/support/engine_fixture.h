@@ -170,14 +170,11 @@ protected:
         return code;
     }
     int32_t until(Info& info, int64_t bytes) {
-        return poll_until(info, [bytes](int32_t code, const DownloadEngineInfo& i) {
-            return code != 0 || i.downloaded_size >= bytes;
-        });
+        return poll_until(
+            info, [=](int32_t c, const auto& i) { return c || i.downloaded_size >= bytes; });
     }
     int32_t wait_end(Info& info) {
-        return poll_until(info, [](int32_t code, const DownloadEngineInfo& i) {
-            return code != 0 || i.complete;
-        });
+        return poll_until(info, [](int32_t c, const auto& i) { return c || i.complete; });
     }
     // Waits for the end and expects the installer complete with `expected` (the payload).
     void expect_installed(const std::string& name = "demo", const std::string* expected = nullptr) {
