@@ -129,6 +129,13 @@ protected:
                 std::swap(queries[i - 1], queries[i]);
         return queries;
     }
+    // Their statuses, in that order.
+    std::vector<int> Statuses() {
+        std::vector<int> out;
+        for (const std::string& q : Reports())
+            out.push_back(std::stoi(q.substr(q.find("&status=") + 8)));
+        return out;
+    }
 
     testing_support::TempDir dir_;
     demo::DemoServer server_;

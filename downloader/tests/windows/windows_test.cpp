@@ -30,13 +30,22 @@ protected:
     Gui::Ctrl* Root() { return &base::GetRegisteredObject<downloader::MainWnd>()->GetRoot(); }
     HWND Hwnd() { return GetMainWndManager()->GetMainWndHandle(); }
     bool Shown() { return IsWindowVisible(Hwnd()) != FALSE; }
-    // The visible controls of a kind under c, in the order they paint.
+    // The visible (or all) controls of a kind under c, in the order they paint.
     template <class T>
-    void Each(const std::function<void(T*)>& f, Gui::Ctrl* c = nullptr) {
+    void Each(const std::function<void(T*)>& f, bool hidden_too = false, Gui::Ctrl* c = nullptr) {
         for (c = (c ? c : Root())->GetFirstChild(); c; c = c->GetNext()) {
-            if (auto* t = dynamic_cast<T*>(c); t && c->IsVisible()) f(t);
-            Each(f, c);
+            if (auto* t = dynamic_cast<T*>(c); t && (hidden_too || c->IsVisible())) f(t);
+            Each(f, hidden_too, c);
         }
+    }
+    // The control of a kind at a place of the window that passes `is` (hidden ones too).
+    template <class T>
+    T* At(Gui::Rect r, const std::function<bool(T*)>& is = nullptr) {
+        const Gui::Rect s = Root()->GetScreenRect();
+        r = Gui::OffsetRect(r, s.left, s.top);
+        T* found = nullptr;
+        Each<T>([&](T* t) { found = t->GetScreenRect() == r && (!is || is(t)) ? t : found; }, true);
+        return found;
     }
     std::wstring TextAt(int x, int y) {
         std::wstring text;
@@ -67,21 +76,16 @@ protected:
         RECT r;
         GetWindowRect(hwnd, &r);
         if (up_x < 0) up_x = x, up_y = y;
-        const struct {
-            UINT message;
-            int x, y;
-            BYTE button;
-        } steps[] = {{WM_MOUSEMOVE, x, y, 0},
-                     {WM_LBUTTONDOWN, x, y, 0x80},
-                     {WM_MOUSEMOVE, up_x, up_y, 0x80},
-                     {WM_LBUTTONUP, up_x, up_y, 0}};
+        const std::tuple<UINT, int, int, BYTE> steps[] = {{WM_MOUSEMOVE, x, y, 0},
+                                                          {WM_LBUTTONDOWN, x, y, 0x80},
+                                                          {WM_MOUSEMOVE, up_x, up_y, 0x80},
+                                                          {WM_LBUTTONUP, up_x, up_y, 0}};
         BYTE keys[256] = {};
-        for (const auto& step : steps) {
-            SetCursorPos(r.left + step.x, r.top + step.y);
-            keys[VK_LBUTTON] = step.button;
+        for (const auto& [message, at_x, at_y, button] : steps) {
+            SetCursorPos(r.left + at_x, r.top + at_y);
+            keys[VK_LBUTTON] = button;
             SetKeyboardState(keys);
-            SendMessageW(hwnd, step.message, step.button ? MK_LBUTTON : 0,
-                         MAKELPARAM(step.x, step.y));
+            SendMessageW(hwnd, message, button ? MK_LBUTTON : 0, MAKELPARAM(at_x, at_y));
         }
         if (!stay) SetCursorPos(0, 0);
     }
@@ -222,22 +226,6 @@ TEST_F(WindowTest, TheWindowTakesWhatTheSkinSaysOfEachControl) {
     StartClient();
     GetMainWndManager()->CreateMainWnd();
     skin::SkinLoader& skin = skin::SkinLoader::Instance();
-    // The control of a kind at a place of the window that passes `is` (hidden ones too).
-    const auto at = [&](auto* kind, const Gui::Rect& r,
-                        const std::function<bool(decltype(kind))>& is) {
-        decltype(kind) found = nullptr;
-        const Gui::Rect screen = Root()->GetScreenRect();
-        std::function<void(Gui::Ctrl*)> walk = [&](Gui::Ctrl* c) {
-            for (c = c->GetFirstChild(); c; c = c->GetNext()) {
-                auto* t = dynamic_cast<decltype(kind)>(c);
-                if (t && c->GetScreenRect() == Gui::OffsetRect(r, screen.left, screen.top) && is(t))
-                    found = t;
-                walk(c);
-            }
-        };
-        walk(Root());
-        return found;
-    };
     for (std::string key : {"status", "speed", "size", "percent", "savedir_label", "savedir"}) {
         key = "mainwnd." + key;
         Gui::Rect r;
@@ -246,8 +234,8 @@ TEST_F(WindowTest, TheWindowTakesWhatTheSkinSaysOfEachControl) {
         int align = -1;
         ASSERT_TRUE(skin.GetRect(key + ".rect", r) && skin.GetRealisedFont(key + ".font", font) &&
                     skin.GetColor(key + ".color", ink) && skin.GetNumber(key + ".align", align));
-        const ctrls::StaticText* text =  // the status line, not the error over it
-            at(static_cast<ctrls::StaticText*>(nullptr), r, [](auto* t) { return t->IsShown(); });
+        const auto* text =  // the status line, not the error over it
+            At<ctrls::StaticText>(r, [](auto* t) { return t->IsShown(); });
         ASSERT_TRUE(text) << key;
         EXPECT_EQ(std::make_tuple(text->GetFont(), text->GetInk(), text->GetAlign()),
                   std::make_tuple(font, ink, align))
@@ -261,10 +249,9 @@ TEST_F(WindowTest, TheWindowTakesWhatTheSkinSaysOfEachControl) {
         std::string label;
         ASSERT_TRUE(skin.GetStyle(key, style) && skin.GetRealisedFont(key + ".font", font) &&
                     skin.GetString(key + ".text", label));
-        const auto* b =
-            at(static_cast<ctrls::Button*>(nullptr),  // the big ones share a place
-               Gui::RectC(style.posx[0], style.posy[0], style.posx[1], style.posy[1]),
-               [&](auto* b) { return b->GetLabel() == base::Utf8ToWide(label.c_str()); });
+        const auto* b = At<ctrls::Button>(  // the big ones share a place
+            Gui::RectC(style.posx[0], style.posy[0], style.posx[1], style.posy[1]),
+            [&](auto* b) { return b->GetLabel() == base::Utf8ToWide(label.c_str()); });
         ASSERT_TRUE(b) << key;
         EXPECT_EQ(std::make_tuple(b->GetFont(), b->GetStyle().look[2].GetSerialId(),
                                   b->GetStyle().textcolor[3], b->GetStyle().pressoffset),
@@ -279,8 +266,7 @@ TEST_F(WindowTest, TheWindowTakesWhatTheSkinSaysOfEachControl) {
         Gui::Color hot;
         ASSERT_TRUE(skin.GetRect(key + ".rect", r) && skin.GetStyle(key, style) &&
                     skin.GetColor(key + ".hotcolor", hot));
-        auto* link = at(static_cast<ctrls::LinkCtrl<ctrls::StaticText>*>(nullptr), r,
-                        [](auto*) { return true; });
+        auto* link = At<ctrls::LinkCtrl<ctrls::StaticText>>(r);
         ASSERT_TRUE(link) << key;
         EXPECT_EQ(std::make_tuple(link->GetFont(), link->GetInk()),
                   std::make_tuple(style.textfont0, style.textcolor));
