@@ -281,12 +281,10 @@ protected:
         return shown;
     }
 
-    bool ServedOnly(size_t sent, int bodies, int ms = 10000) {
-        return Poll(
-            [&] {
-                return server_.traffic() == demo::DemoServer::Traffic{int64_t(sent), bodies};
-            },
-            ms);
+    // The platform sent this much in all and is sending this many bodies now.
+    bool ServedOnly(int64_t sent, int bodies, int ms = 10000) {
+        using Traffic = demo::DemoServer::Traffic;
+        return Poll([&] { return server_.traffic() == Traffic{sent, bodies}; }, ms);
     }
 
     // The end of a download: the installer ran from the save folder, the program quit, the
