@@ -132,15 +132,10 @@ TEST(ClickGate, CountsAClickOnlyWhenTheIntervalHasPassedSinceTheLastCounted) {
 }
 
 TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice) {
+    // The engine call (by slot) that waits while the row is read (-2: no tools), the engine's
+    // answers, the states once shown the big button is clicked in, and what the window shows.
     // clang-format off
-    const struct {
-        int hold;  // the engine call (by slot) that waits while the row is read; -2: no tools
-        Answer find, query;
-        int32_t start;
-        Answer progress;
-        std::vector<int> clicks;  // the big button is clicked once these states show
-        std::wstring view;
-    } rows[] = {
+    const std::tuple<int, Answer, Answer, int32_t, Answer, std::vector<int>, std::wstring> rows[] = {
         {-2, {}, {}, 0, {}, {}, L"开始下载- 更改目录- 打开目录+ |正在准备下载组件…||0%|0"},
         {1, {}, {}, 0, {}, {}, L"开始下载- 更改目录+ 打开目录+ |正在查询下载记录…||0%|0"},
         {1, kEarlier, {}, 0, {}, {}, L"继续下载- 更改目录- 打开目录+ |正在查询下载记录…|大小：1.0KB/4.0KB|25%|2500"},
@@ -158,16 +153,15 @@ TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice)
     for (int state = 0; state < 12; ++state) {
         SCOPED_TRACE(state);
         if (state) SetUp();  // each row a client of its own
-        const auto& row = rows[state];
-        if (row.hold == -2)
-            SetEnv("WIN32_DRIVES", Drives("", ";R=" + dir_.file("tmp") + ":fixed:ro"));
+        const auto& [hold, find, query, start, progress, clicks, view] = rows[state];
+        if (hold == -2) SetEnv("WIN32_DRIVES", Drives("", ";R=" + dir_.file("tmp") + ":fixed:ro"));
         Script& s = TheScript();
-        s.find = row.find, s.query = row.query, s.start = row.start, s.progress = {row.progress};
-        s.hold_slot = row.hold, s.holding = true;
+        s.find = find, s.query = query, s.start = start, s.progress = {progress};
+        s.hold_slot = hold, s.holding = true;
         StartClient();
         GetMainWndManager()->CreateMainWnd();
         DWORD clicked = GetTickCount() - 2000;
-        for (int at : row.clicks) {
+        for (int at : clicks) {
             // Once the state shows, its big button (first) acting; one click a second counts.
             ASSERT_TRUE(Pump([&] {
                 return GetDownloadManager()->GetState() == at && View().find(L"+") < 6 &&
@@ -180,14 +174,14 @@ TEST_F(WindowTest, EachDownloadStateShowsItsButtonStatusProgressAndFolderChoice)
         }
         std::set<int> bars;  // every position the bar showed on the way
         EXPECT_TRUE(Pump([&] {
-            const bool done = View() == row.view && big_->GetLook() != ctrls::Button::HOT &&
+            const bool done = View() == view && big_->GetLook() != ctrls::Button::HOT &&
                               !GetUpdateRect(Hwnd(), nullptr, FALSE);
             bars.insert(bar_->Get());
             return done;
         }));
-        ASSERT_EQ(View(), row.view);
+        ASSERT_EQ(View(), view);
         EXPECT_EQ(TextAt(100, 260),
-                  row.find.path.empty() ? L"C:\\KeltoGames\\DemoGame" : L"C:\\Old\\DemoGame");
+                  find.path.empty() ? L"C:\\KeltoGames\\DemoGame" : L"C:\\Old\\DemoGame");
         // An earlier or running download's progress glides there, as the skin asks; a
         // finished one's is set at once.
         const int end = bar_->Get();
