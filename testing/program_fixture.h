@@ -61,12 +61,7 @@ protected:
         for (const auto& [name, value] : settings) SetEnv(name, value);
         Serve(Installer());
     }
-    void TearDown() override {
-        while (!env_.empty()) env_.pop_back();  // last set, first restored
-    }
-    void SetEnv(const char* name, const std::string& value) {
-        env_.push_back(std::make_unique<testing_support::ScopedEnv>(name, value));
-    }
+    void SetEnv(const char* name, const std::string& value) { env_.Set(name, value); }
 
     // Serves the bytes as the installer; the engine file gets their size and MD5, or a wrong one.
     void Serve(const std::string& bytes, bool wrong_md5 = false) {
@@ -140,7 +135,7 @@ protected:
     testing_support::TempDir dir_;
     demo::DemoServer server_;
     std::string payload_;
-    std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
+    testing_support::ScopedEnvs env_;  // put back when the test ends
 };
 
 }  // namespace program_test
