@@ -70,9 +70,13 @@ void Input(const std::vector<DWORD>& flags, int x, int y, DWORD wheel = 0) {
     std::vector<INPUT> in;
     const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
     for (DWORD f : flags) {
-        in.push_back(INPUT{INPUT_MOUSE});
-        in.back().mi = {((100 + x) * 65536 + cx - 1) / cx, ((80 + y) * 65536 + cy - 1) / cy, wheel,
-                        f | MOUSEEVENTF_ABSOLUTE, GetTickCount()};
+        in.push_back(INPUT{INPUT_MOUSE, {}});
+        in.back().mi = {((100 + x) * 65536 + cx - 1) / cx,
+                        ((80 + y) * 65536 + cy - 1) / cy,
+                        wheel,
+                        f | MOUSEEVENTF_ABSOLUTE,
+                        GetTickCount(),
+                        0};
     }
     SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
     MSG msg;
