@@ -268,8 +268,12 @@ TEST_F(ControlsTest, ItPaintsTheSkinsChromeDragsByTheTitleAndPostsTheBoxesComman
     ASSERT_TRUE(ctrls_test::GetStyle("mainwnd.sys", style));
     ctrls::SystemPanel panel;
     root.Add(panel.SetStyle(style).SizePos());
-    // The picture and icon show in the end-to-end pictures; the title goes with its text.
-    const Gui::Rect title = Canvas(panel).Box(0xE8ECF2, Gui::Rect(0, 0, 500, 32));
+    // The picture drawn pixel for pixel (the end-to-end pictures allow an edge a pixel aside);
+    // the icon they show.
+    const Canvas painted(panel);
+    for (Point p : {Point(300, 250), Point(3, 100), Point(599, 278)})
+        EXPECT_EQ(painted.At(p.x, p.y), ctrls_test::Rgb(style.wndbg, p.x, p.y));
+    const Gui::Rect title = painted.Box(0xE8ECF2, Gui::Rect(0, 0, 500, 32));
     EXPECT_TRUE(title.left >= 32 && title.left <= 34 && title.top >= 10 && title.top <= 14);
     EXPECT_TRUE(Canvas(panel.SetTitle(L"")).Box(0xE8ECF2, Gui::Rect(0, 0, 500, 32)).IsEmpty());
     // Without a picture the colour fills it; a title without ink has the standard one.

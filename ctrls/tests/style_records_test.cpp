@@ -17,14 +17,16 @@ void InFreshProcess(void (*body)()) {
     EXPECT_EXIT((body(), exit(::testing::Test::HasFailure())), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(StyleRecordsTest, DefaultLinkStyleTakesTheDefaultFontOnce) {
+TEST(StyleRecordsTest, DefaultLinkStyleTakesTheDefaultFontAndDarkGreyOnce) {
     InFreshProcess([] {
         Gui::Font f;
         Gui::SetDefaultFont(f.Height(13).Bold());
         const std::size_t before = Gui::GetRegisteredStyleCount();
         const ctrls::LinkStyle& d = ctrls::LinkStyle::Default();
+        EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
         EXPECT_TRUE(d.textfont0 == f && d.textfont1 == f && d.status == 1);
         ASSERT_TRUE(d.standard && d.standard != &d && d.standard->standard == d.standard);
+        EXPECT_EQ(d.standard->textcolor.GetRaw(), 0x333333u);
         EXPECT_EQ(d.standard->textfont0, f);
         EXPECT_EQ(&ctrls::LinkStyle::Default(), &d);
         EXPECT_EQ(Gui::GetRegisteredStyleCount(), before + 1);
@@ -39,6 +41,7 @@ TEST(StyleRecordsTest, DefaultLinkStyleBeforeTheDefaultFontKeepsZeroFontsForGood
         Gui::SetDefaultFont(f.Height(20));
         EXPECT_TRUE(d.textfont0 == Gui::Font() && d.textfont1 == Gui::Font());
         EXPECT_EQ(ctrls::LinkStyle::Default().textfont0, Gui::Font());
+        EXPECT_EQ(d.textcolor.GetRaw(), 0x333333u);
     });
 }
 
