@@ -61,12 +61,7 @@ protected:
         for (const auto& [name, value] : settings) SetEnv(name, value);
         Serve(Installer());
     }
-    void TearDown() override {
-        while (!env_.empty()) env_.pop_back();  // last set, first restored
-    }
-    void SetEnv(const char* name, const std::string& value) {
-        env_.push_back(std::make_unique<testing_support::ScopedEnv>(name, value));
-    }
+    void SetEnv(const char* name, const std::string& value) { env_.Set(name, value); }
 
     // Serves the bytes as the installer; the engine file gets their size and MD5, or a wrong one.
     void Serve(const std::string& bytes, bool wrong_md5 = false) {
@@ -129,11 +124,18 @@ protected:
                 std::swap(queries[i - 1], queries[i]);
         return queries;
     }
+    // Their statuses, in that order.
+    std::vector<int> Statuses() {
+        std::vector<int> out;
+        for (const std::string& q : Reports())
+            out.push_back(std::stoi(q.substr(q.find("&status=") + 8)));
+        return out;
+    }
 
     testing_support::TempDir dir_;
     demo::DemoServer server_;
     std::string payload_;
-    std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
+    testing_support::ScopedEnvs env_;  // put back when the test ends
 };
 
 }  // namespace program_test

@@ -133,14 +133,6 @@ struct Canvas : testing_support::DibCanvas {
             for (int x = std::max(r.left, 0); x < std::min(r.right, width()); ++x)
                 if (testing_support::NearRgb(rgb(x, y), v, tol)) found(x, y);
     }
-    // The opaque pixels of img placed at `at` that the painting shows otherwise.
-    int Differences(Gui::Point at, const Gui::Image& img) const {
-        int n = 0;
-        for (int y = 0; y < img.GetHeight(); ++y)
-            for (int x = 0; x < img.GetWidth(); ++x)
-                n += img[y][x].a == 255 && At(at.x + x, at.y + y) != Rgb(img, x, y);
-        return n;
-    }
 };
 
 }  // namespace ctrls_test

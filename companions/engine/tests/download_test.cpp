@@ -1,6 +1,5 @@
 // Downloads through the engine against the demo platform on loopback: the happy
 // path with a pause and a resume, and what survives a new run.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>

@@ -12,15 +12,9 @@ using FaultsTest = EngineTest;
 // of four retries; permanent statuses end the task at once with code 3, and it stays
 // failed until the program starts it again.
 TEST_F(FaultsTest, ServerFaultsAreRetriedFromWhereTheBytesStoppedUpToTheBound) {
-    const struct {
-        size_t size;
-        std::vector<std::string> args;
-        int32_t code;
-        size_t requests;
-        std::string second_range;  // "-" when not looked at
-        int second_status;         // 0 when not looked at
-        std::string reason;
-    } cases[] = {
+    // The second request's range and status are not looked at where they are "-" and 0.
+    using Args = std::vector<std::string>;
+    const std::tuple<size_t, Args, int32_t, size_t, std::string, int, std::string> cases[] = {
         {2 << 20, {"--reset-at", "1048576"}, 0, 2, "bytes=1048576-", 206, ""},
         {1 << 20, {"--truncate-at", "300000"}, 0, 2, "bytes=300000-", 0, ""},
         {500000, {"--fail", "503:3"}, 0, 4, "-", 503, ""},
@@ -36,19 +30,19 @@ TEST_F(FaultsTest, ServerFaultsAreRetriedFromWhereTheBytesStoppedUpToTheBound) {
         {100000, {"--fail", "404:1000"}, 3, 1, "-", 0, "404"},
         {100000, {"--fail", "410:1000"}, 3, 1, "-", 0, "410"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args[0] + " " + c.args.back());
-        ASSERT_EQ(begin(c.size, c.args), 0);
+    for (const auto& [size, args, code, requests, second_range, second_status, reason] : cases) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        ASSERT_EQ(begin(size, args), 0);
         Info info;
-        ASSERT_EQ(wait_end(info), c.code) << info.reason();
-        EXPECT_NE(info.reason().find(c.reason), std::string::npos) << info.reason();
-        EXPECT_TRUE(c.code || SameBytes(ReadAll(installer_path()), payload_));
+        ASSERT_EQ(wait_end(info), code) << info.reason();
+        EXPECT_NE(info.reason().find(reason), std::string::npos) << info.reason();
+        EXPECT_TRUE(code || SameBytes(ReadAll(installer_path()), payload_));
         std::this_thread::sleep_for(100ms);  // no request comes after the end
-        auto requests = server_.requests();
-        ASSERT_EQ(requests.size(), c.requests);
-        EXPECT_EQ(c.second_range == "-" ? "-" : requests[1].range, c.second_range);
-        EXPECT_EQ(c.second_status ? requests[1].status : 0, c.second_status);
-        if (c.code == 0) continue;
+        const auto got = server_.requests();
+        ASSERT_EQ(got.size(), requests);
+        EXPECT_EQ(second_range == "-" ? "-" : got[1].range, second_range);
+        EXPECT_EQ(second_status ? got[1].status : 0, second_status);
+        if (code == 0) continue;
         EXPECT_EQ(progress(info), 3);
         ASSERT_TRUE(server_.control("clear=1"));
         ASSERT_EQ(start(), 0);  // the program's retry
@@ -88,26 +82,21 @@ TEST_F(FaultsTest, ANewFileOrOneIgnoringRangesIsFetchedWholeAfterAPause) {
 TEST_F(FaultsTest, AFailedCheckAnswers5AndWrongSizesMissingFilesAndNoServer3) {
     serve(400000);
     const std::string url = server_.url("/setup_demo.exe"), md5 = Md5Hex(payload_);
-    const struct {
-        std::string url;
-        uint64_t size;
-        std::string md5;
-        int32_t code;
-        const char* reason;
-    } cases[] = {{url, 400000, std::string(32, 'e'), 5, "MD5"},
-                 {url, 400001, md5, 3, "400000"},
-                 {server_.url("/nothing-here.exe"), 1000, md5, 3, "404"},
-                 {"", 400000, md5, 3, "network"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason);
-        if (c.url.empty()) server_.stop();
-        write_engine_file(c.url.empty() ? url : c.url, c.size, c.md5);
+    const std::tuple<std::string, uint64_t, std::string, int32_t, const char*> cases[] = {
+        {url, 400000, std::string(32, 'e'), 5, "MD5"},
+        {url, 400001, md5, 3, "400000"},
+        {server_.url("/nothing-here.exe"), 1000, md5, 3, "404"},
+        {"", 400000, md5, 3, "network"}};  // no server
+    for (const auto& [where, size, sum, code, reason] : cases) {
+        SCOPED_TRACE(reason);
+        if (where.empty()) server_.stop();
+        write_engine_file(where.empty() ? url : where, size, sum);
         ASSERT_EQ(start(), 0);
         Info info;
-        EXPECT_EQ(wait_end(info), c.code);
-        EXPECT_NE(info.reason().find(c.reason), std::string::npos) << info.reason();
-        EXPECT_TRUE(c.url.empty() || server_.requests().back().range.empty());
-        if (c.code != 5) continue;
+        EXPECT_EQ(wait_end(info), code);
+        EXPECT_NE(info.reason().find(reason), std::string::npos) << info.reason();
+        EXPECT_TRUE(where.empty() || server_.requests().back().range.empty());
+        if (code != 5) continue;
         EXPECT_EQ(progress(info), 5);
         EXPECT_FALSE(Exists(partial_path()) || Exists(installer_path()));
         ASSERT_EQ(find(info), 0);

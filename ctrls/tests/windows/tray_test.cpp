@@ -81,27 +81,20 @@ protected:
 };
 
 TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHotItem) {
-    const struct {
-        const char* screen;  // monitors, the primary first
-        POINT pointer;
-        Gui::Rect at, placed;  // kept on the pointer's monitor
-    } rows[] = {
-        {"1280x800", {0, 0}, Gui::RectC(300, 200, 150, 60), Gui::RectC(300, 200, 150, 60)},
-        {"1280x800", {0, 0}, Gui::RectC(-40, -10, 150, 60), Gui::RectC(0, 0, 150, 60)},
-        {"1280x800", {1270, 790}, Gui::RectC(1260, 795, 150, 60), Gui::RectC(1130, 740, 150, 60)},
-        {"1280x800,1024x768+1280+0",
-         {2300, 760},
-         Gui::RectC(2200, 700, 150, 60),
-         Gui::RectC(2154, 700, 150, 60)},
-        {"1280x800,1024x768+1280+0",
-         {1275, 5},
-         Gui::RectC(1200, -20, 150, 60),
-         Gui::RectC(1130, 0, 150, 60)},
-    };
-    for (const auto& row : rows) {
-        testing_support::ScopedEnv screen("WIN32_SCREEN", row.screen);
-        SetCursorPos(row.pointer.x, row.pointer.y);
-        HWND hwnd = Open(row.at);
+    const auto at = [](int x, int y) { return Gui::RectC(x, y, 150, 60); };
+    // The monitors (the primary first), the pointer, where the menu is asked for and where it
+    // shows, kept on the pointer's monitor.
+    const char* two = "1280x800,1024x768+1280+0";
+    const std::tuple<const char*, POINT, Gui::Rect, Gui::Rect> rows[] = {
+        {"1280x800", {0, 0}, at(300, 200), at(300, 200)},
+        {"1280x800", {0, 0}, at(-40, -10), at(0, 0)},
+        {"1280x800", {1270, 790}, at(1260, 795), at(1130, 740)},
+        {two, {2300, 760}, at(2200, 700), at(2154, 700)},
+        {two, {1275, 5}, at(1200, -20), at(1130, 0)}};
+    for (const auto& [monitors, pointer, asked, placed] : rows) {
+        testing_support::ScopedEnv screen("WIN32_SCREEN", monitors);
+        SetCursorPos(pointer.x, pointer.y);
+        HWND hwnd = Open(asked);
         RECT r;
         GetWindowRect(hwnd, &r);
         const LONG ex = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
@@ -109,7 +102,7 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
             std::make_tuple(Gui::Rect(r.left, r.top, r.right, r.bottom), IsWindowVisible(hwnd),
                             GetWindow(hwnd, GW_OWNER), GetWindowLongW(hwnd, GWL_EXSTYLE) & ex,
                             GetFocus(), menu->GetAlpha()),
-            std::make_tuple(row.placed, TRUE, owner, ex, hwnd, 0));
+            std::make_tuple(placed, TRUE, owner, ex, hwnd, 0));
         ASSERT_TRUE(gui_test::RunLoopUntil([&] { return !menu->IsFading(); }));
         EXPECT_EQ(menu->GetAlpha(), 255);
     }
@@ -118,69 +111,58 @@ TEST_F(LayeredMenuTest, PopupFadesInAnOwnedTopmostWindowWithPerPixelAlphaAndAHot
     // Pixels carry their alpha; the hot item follows the mouse.
     HWND hwnd = Open();
     // Text in the item's colour, the skin's without one, the hot colour while hot.
-    const struct {
-        int x, y, hot;
-        uint32_t item0, item1;  // paper left of each item's text
-        uint32_t ink0, ink1;
-    } moves[] = {
+    // The pointer, the hot item, the paper left of each item's text, each item's ink.
+    const std::tuple<int, int, int, uint32_t, uint32_t, uint32_t, uint32_t> moves[] = {
         {50, 30, 1, kBack, kHot, 0x333333, 0xC00000},
         {50, 10, 0, kHot, kBack, 0xC00000, 0x0000C0},
         {148, 58, -1, kBack, kBack, 0x333333, 0x0000C0},
         {50, 30, 1, kBack, kHot, 0x333333, 0xC00000},
         {-10, 30, -1, kBack, kBack, 0x333333, 0x0000C0},  // the pointer left the menu
     };
-    for (const auto& row : moves) {
-        SetCursorPos(300 + row.x, 200 + row.y);  // the toolkit's leave check looks
-        if (row.x >= 0) SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(row.x, row.y));
+    for (const auto& [x, y, hot, paper0, paper1, ink0, ink1] : moves) {
+        SetCursorPos(300 + x, 200 + y);  // the toolkit's leave check looks
+        if (x >= 0) SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
         gui_test::RunLoopFor(30);
-        EXPECT_EQ(std::make_tuple(menu->GetHot(), PixelAt(5, 5), PixelAt(5, 40),
-                                  Inked(0, row.ink0) > 0, Inked(1, row.ink1) > 0),
-                  std::make_tuple(row.hot, row.item0, row.item1, true, true))
-            << row.x << "," << row.y;
+        EXPECT_EQ(std::make_tuple(menu->GetHot(), PixelAt(5, 5), PixelAt(5, 40), Inked(0, ink0) > 0,
+                                  Inked(1, ink1) > 0),
+                  std::make_tuple(hot, paper0, paper1, true, true))
+            << x << "," << y;
     }
     EXPECT_GE(Inked(0, 0x333333), 14) << "in the skin's font of 20 pixels";
 }
 
 TEST_F(LayeredMenuTest, AClickChoosesAndHidesFocusLossAndEscapeHideAndCloseDestroys) {
     HWND thief = PlainWindow(), menu_hwnd = nullptr;
-    const struct {
-        UINT first, second;  // sent at (x, y); none: the focus goes to another window
-        WPARAM wparam;
-        int x, y;
-        std::vector<int> chosen;
-        bool visible;
-    } rows[] = {
+    // Two messages sent at (x, y), none: the focus goes to another window; then what was
+    // chosen and whether the menu shows.
+    const std::tuple<UINT, UINT, WPARAM, int, int, std::vector<int>, bool> rows[] = {
         {WM_LBUTTONDOWN, WM_LBUTTONUP, 0, 60, 30, {1}, false},
         {WM_LBUTTONDOWN, WM_LBUTTONUP, 0, 60, 50, {}, true},  // on the margin
         {WM_KEYDOWN, 0, VK_ESCAPE, 0, 0, {}, false},
         {0, 0, 0, 0, 0, {}, false},
     };
-    for (const auto& row : rows) {
+    for (const auto& [first, second, wparam, x, y, ids, visible] : rows) {
         chosen.clear();
         menu_hwnd = Open();
-        if (!row.first) SetFocus(thief);
-        for (UINT m : {row.first, row.second})
-            if (m) SendMessageW(menu_hwnd, m, row.wparam, MAKELPARAM(row.x, row.y));
+        if (!first) SetFocus(thief);
+        for (UINT m : {first, second})
+            if (m) SendMessageW(menu_hwnd, m, wparam, MAKELPARAM(x, y));
         EXPECT_EQ(std::make_tuple(chosen, IsWindowVisible(menu_hwnd) != FALSE, menu->GetHWND()),
-                  std::make_tuple(row.chosen, row.visible, menu_hwnd));  // hidden, not destroyed
+                  std::make_tuple(ids, visible, menu_hwnd));  // hidden, not destroyed
     }
     // From no item Down takes the first and Up the last, both wrap round; Enter chooses.
     menu->AddItem(L"第三项", Gui::Color());
-    const struct {
-        std::vector<WPARAM> keys;
-        int hot;
-        std::vector<int> chosen;
-    } keys[] = {
+    const std::tuple<std::vector<WPARAM>, int, std::vector<int>> keys[] = {
         {{VK_DOWN}, 0, {}},          {{VK_UP}, 2, {}},
         {{VK_DOWN, VK_DOWN}, 1, {}}, {{VK_UP, VK_UP}, 1, {}},
         {{VK_UP, VK_DOWN}, 0, {}},   {{VK_DOWN, VK_UP}, 2, {}},
         {{VK_RETURN}, -1, {}},       {{VK_UP, VK_RETURN}, 2, {2}},
     };
-    for (const auto& row : keys) {
+    for (const auto& [pressed, hot, ids] : keys) {
         chosen.clear(), Open();
-        for (WPARAM vk : row.keys) SendMessageW(menu_hwnd, WM_KEYDOWN, vk, 0);
+        for (WPARAM vk : pressed) SendMessageW(menu_hwnd, WM_KEYDOWN, vk, 0);
         EXPECT_EQ(std::make_tuple(menu->GetHot(), chosen, IsWindowVisible(menu_hwnd) != FALSE),
-                  std::make_tuple(row.hot, row.chosen, row.chosen.empty()));
+                  std::make_tuple(hot, ids, ids.empty()));
     }
     DestroyWindow(thief);
     menu->Close();
@@ -220,38 +202,29 @@ TEST(TrayIcon, AddsChangesHidesShowsAndRemovesItselfAndTakesClicks) {
     EXPECT_FALSE(Win32TrayIconCount(hwnd) || IsWindow(hwnd) ||
                  Gui::Ctrl::GetWindowMap().count(hwnd));
 
-    const struct {
-        bool show;
-        const wchar_t* tip;
-        UINT count;
-    } shows[] = {{false, L"hidden", 0}, {false, L"still", 0}, {true, L"back", 1}, {true, L"on", 1}};
-    for (const auto& row : shows) {
-        second.Show(row.show);
-        second.SetTooltip(row.tip);
-        EXPECT_EQ(Win32TrayIconCount(second.GetHWND()), row.count);
-        EXPECT_TRUE(!row.count || std::wstring(State(second).tip) == row.tip) << row.tip;
+    for (const auto& [show, tip] :
+         {std::pair(false, L"hidden"), {false, L"still"}, {true, L"back"}, {true, L"on"}}) {
+        second.Show(show);
+        second.SetTooltip(tip);
+        EXPECT_EQ(Win32TrayIconCount(second.GetHWND()), show ? 1u : 0u);
+        EXPECT_TRUE(!show || std::wstring(State(second).tip) == tip) << tip;
     }
     int left = 0, right = 0;
     second.WhenLeftClick = testing_support::Do([&] { ++left; });
     second.WhenRightClick = testing_support::Do([&] { ++right; });
     // clang-format off
-    const struct {
-        UINT button;
-        int left, right;
-        bool another_icon = false;  // the message names another icon of the window
-    } clicks[] = {
-        {WM_LBUTTONUP, 1, 0}, {WM_RBUTTONUP, 1, 1},       {WM_LBUTTONDOWN, 1, 1},
-        {WM_RBUTTONUP, 1, 2}, {WM_LBUTTONUP, 1, 2, true}};
+    const std::tuple<UINT, int, int, bool> clicks[] = {  // the last names another icon
+        {WM_LBUTTONUP, 1, 0, false}, {WM_RBUTTONUP, 1, 1, false}, {WM_LBUTTONDOWN, 1, 1, false},
+        {WM_RBUTTONUP, 1, 2, false}, {WM_LBUTTONUP, 1, 2, true}};
     // clang-format on
-    for (const auto& row : clicks) {
-        if (row.another_icon) {
-            PostMessageW(second.GetHWND(), 0x800, second.GetId() + 1, row.button);
-        } else {
-            ASSERT_TRUE(Win32TrayClick(second.GetHWND(), second.GetId(), row.button));
-        }
+    for (const auto& [button, lefts, rights, another_icon] : clicks) {
+        if (another_icon)
+            PostMessageW(second.GetHWND(), 0x800, second.GetId() + 1, button);
+        else
+            ASSERT_TRUE(Win32TrayClick(second.GetHWND(), second.GetId(), button));
         MSG msg;
         while (PeekMessageW(&msg, second.GetHWND(), 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        EXPECT_EQ(std::make_pair(left, right), std::make_pair(row.left, row.right)) << row.button;
+        EXPECT_EQ(std::make_pair(left, right), std::make_pair(lefts, rights)) << button;
     }
 }
 

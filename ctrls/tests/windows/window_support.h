@@ -21,8 +21,7 @@ inline bool Logged(const std::string& entry) {
 }
 
 struct Probe : Gui::Ctrl, ctrls::KeyTarget {
-    explicit Probe(std::string name, Gui::Color fill = Gui::Color()) : name(name), fill(fill) {}
-    void Paint(Gui::Draw& w) override { w.DrawRect(GetSize(), fill); }
+    explicit Probe(std::string name) : name(name) {}
     void LostFocus() override { g_log.push_back(name + ":lostfocus"); }
     bool Key(UINT message, WPARAM wparam, LPARAM) override {
         g_log.push_back(name + ":key" + std::to_string(message) + "," + std::to_string(wparam));
@@ -35,7 +34,6 @@ struct Probe : Gui::Ctrl, ctrls::KeyTarget {
         return Ctrl::MouseEvent(e, p, zdelta, keys);
     }
     std::string name;
-    Gui::Color fill;
 };
 
 inline std::vector<uint32_t> Snapshot(HWND hwnd, int cx, int cy) {

@@ -169,16 +169,11 @@ protected:
         return copy.Start(program_path_);
     }
 
-    // Starts the program and waits for its window: a desktop window that the window
-    // manager framed, showing `look` (unless null).
+    // Starts the program and waits for its window, showing `look` (unless null). That the
+    // window manager manages it the minimising shows.
     ::testing::AssertionResult Launch(const Look* look = &kReady) {
         if (!Start(program_) || !(window_ = Shown("演示游戏 下载器")))
             return ::testing::AssertionFailure() << "no window";
-        Window root, frame, *kids = nullptr;
-        unsigned n = 0;
-        XQueryTree(x_->display(), window_, &root, &frame, &kids, &n);
-        if (kids) XFree(kids);
-        if (frame == root) return ::testing::AssertionFailure() << "no frame";
         return look ? Shows(*look) : ::testing::AssertionSuccess();
     }
 
@@ -194,8 +189,8 @@ protected:
         return w;
     }
     // The program's newest pop-up on the screen (the topmost window the window manager
-    // leaves alone), once there is one; 0 after the time-out.
-    Window Popup() {
+    // leaves alone), of this width when given, once there is one; 0 after the time-out.
+    Window Popup(int width = 0) {
         Window found = 0;
         Poll([&] {
             Window root, parent, *kids = nullptr;
@@ -204,7 +199,7 @@ protected:
             for (unsigned i = 0; i < n; ++i) {
                 XWindowAttributes a{};
                 if (XGetWindowAttributes(x_->display(), kids[i], &a) && a.override_redirect &&
-                    a.map_state == IsViewable)
+                    a.map_state == IsViewable && (!width || a.width == width))
                     found = kids[i];
             }
             if (kids) XFree(kids);
@@ -281,12 +276,10 @@ protected:
         return shown;
     }
 
-    bool ServedOnly(size_t sent, int bodies, int ms = 10000) {
-        return Poll(
-            [&] {
-                return server_.traffic() == demo::DemoServer::Traffic{int64_t(sent), bodies};
-            },
-            ms);
+    // The platform sent this much in all and is sending this many bodies now.
+    bool ServedOnly(int64_t sent, int bodies, int ms = 10000) {
+        using Traffic = demo::DemoServer::Traffic;
+        return Poll([&] { return server_.traffic() == Traffic{sent, bodies}; }, ms);
     }
 
     // The end of a download: the installer ran from the save folder, the program quit, the
@@ -303,10 +296,7 @@ protected:
         EXPECT_TRUE(ReadAll(dir_.file(saved)) == payload_);
         EXPECT_FALSE(std::filesystem::exists(dir_.file(saved + ".part")));
         EXPECT_TRUE(ServedOnly(kPayloadSize, 0));
-        std::vector<int> statuses;
-        for (const std::string& q : Reports())
-            statuses.push_back(std::stoi(q.substr(q.find("&status=") + 8)));
-        EXPECT_EQ(statuses, (std::vector<int>{7, 8, 9, 10}));
+        EXPECT_EQ(Statuses(), (std::vector<int>{7, 8, 9, 10}));
     }
 
     testing_support::XDesktop* x_ = nullptr;
@@ -449,21 +439,6 @@ protected:
         tray_.reset();
         E2ETest::TearDown();
     }
-    // The tray menu: an override-redirect window of its size on the screen.
-    Window Menu() {
-        Window root, parent, *kids = nullptr, found = 0;
-        unsigned n = 0;
-        XQueryTree(x_->display(), x_->root(), &root, &parent, &kids, &n);
-        for (unsigned i = 0; i < n; ++i) {
-            XWindowAttributes a{};
-            if (XGetWindowAttributes(x_->display(), kids[i], &a) && a.override_redirect &&
-                a.map_state == IsViewable && a.width == 150 && a.height == 60)
-                found = kids[i];
-        }
-        if (kids) XFree(kids);
-        return found;
-    }
-
     std::unique_ptr<testing_support::XDesktop> desktop_;
 };
 
@@ -482,9 +457,9 @@ TEST_P(E2EScreenTest, TheWindowOpensCentredOnThePrimaryMonitorAndTheTrayMenuBesi
     XGetWindowAttributes(x_->display(), icon, &a);
     ASSERT_TRUE(Click(icon, a.width / 2, a.height / 2, 3, true));
     const int pointer_x = x_->Origin(icon).first + a.width / 2;
-    Window menu = 0;
-    ASSERT_TRUE(Poll([&] { return (menu = Menu()) != 0; }));
-    // Its corner at the pointer, above the panel.
+    const Window menu = Popup(150);
+    ASSERT_TRUE(menu);
+    // Its corner at the pointer, above the panel (its size: 150 x 60).
     EXPECT_EQ(x_->Origin(menu), std::make_pair(pointer_x - 150, bottom - 60));
     WritePng(artefacts_ + "/screen.png", Picture{width, x_->Screen(0, 0, width, height)});
     // Once drawn, its second item, 关闭, ends the program.

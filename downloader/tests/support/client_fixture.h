@@ -158,7 +158,7 @@ protected:
     void TearDown() override {
         if (controller_) GetDownloadManager()->Release();
         controller_.reset();
-        while (!env_.empty()) env_.pop_back();  // last set, first restored
+        env_ = std::make_unique<testing_support::ScopedEnvs>();  // the old ones put back
     }
     // The managers as the client's start makes them.
     void StartClient() {
@@ -179,9 +179,7 @@ protected:
     bool Pump(const std::function<bool()>& done, int timeout_ms = 20000) {
         return gui_test::RunLoopUntil(done, timeout_ms);
     }
-    void SetEnv(const char* name, const std::string& value) {
-        env_.push_back(std::make_unique<testing_support::ScopedEnv>(name, value));
-    }
+    void SetEnv(const char* name, const std::string& value) { env_->Set(name, value); }
     // One field of each line of a layer record (WIN32_DIALOG_LOG, ...).
     std::vector<std::string> Record(const char* name, size_t field) {
         std::vector<std::string> lines;
@@ -197,7 +195,8 @@ protected:
     testing_support::TempDir dir_;
     Panel panel_;
     std::unique_ptr<base::Controller> controller_;
-    std::vector<std::unique_ptr<testing_support::ScopedEnv>> env_;
+    std::unique_ptr<testing_support::ScopedEnvs> env_ =
+        std::make_unique<testing_support::ScopedEnvs>();
 };
 
 }  // namespace clienttest

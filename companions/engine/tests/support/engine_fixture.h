@@ -113,10 +113,7 @@ protected:
         for (const char* name : {"GDL_ENGINE_STORE", "GDL_ENGINE_SYNC_MS", "GDL_ENGINE_BOOT_ID"})
             unsetenv(name);
     }
-    void TearDown() override {
-        release_engine();
-        server_.stop();
-    }
+    void TearDown() override { restart(); }
 
     // Writes `size` random bytes as the served installer, starts the server with
     // `args`, and writes an engine file that names it truthfully.
@@ -139,13 +136,11 @@ protected:
         serve(size, args);
         return start();
     }
-    void write_engine_file(const std::string& url, uint64_t size, const std::string& md5,
-                           const std::string& file = kInstaller) {
+    void write_engine_file(const std::string& url, uint64_t size, const std::string& md5) {
         WriteAll(tmp_.file("Dravon.ini"),
-                 "; test engine file\n[other]\nurl=http://127.0.0.1/x\n"
-                 "size=1\nmd5=00000000000000000000000000000000\nfile=x\n[demo]\nurl=" +
-                     url + "\nsize=" + std::to_string(size) + "\nmd5=" + md5 + "\nfile=" + file +
-                     "\n");
+                 "; test engine file\n[other]\nurl=http://127.0.0.1/x\nsize=1\nmd5=" +
+                     std::string(32, '0') + "\nfile=x\n[demo]\nurl=" + url + "\nsize=" +
+                     std::to_string(size) + "\nmd5=" + md5 + "\nfile=" + kInstaller + "\n");
     }
 
     IDownloadEngine* engine() { return engine_ ? engine_ : (engine_ = library_.get_instance()); }
@@ -170,14 +165,11 @@ protected:
         return code;
     }
     int32_t until(Info& info, int64_t bytes) {
-        return poll_until(info, [bytes](int32_t code, const DownloadEngineInfo& i) {
-            return code != 0 || i.downloaded_size >= bytes;
-        });
+        return poll_until(
+            info, [=](int32_t c, const auto& i) { return c || i.downloaded_size >= bytes; });
     }
     int32_t wait_end(Info& info) {
-        return poll_until(info, [](int32_t code, const DownloadEngineInfo& i) {
-            return code != 0 || i.complete;
-        });
+        return poll_until(info, [](int32_t c, const auto& i) { return c || i.complete; });
     }
     // Waits for the end and expects the installer complete with `expected` (the payload).
     void expect_installed(const std::string& name = "demo", const std::string* expected = nullptr) {
