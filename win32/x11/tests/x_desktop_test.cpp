@@ -315,7 +315,7 @@ TEST_F(DesktopTest, AMainWindowShowsItsIconOrTheProgramsToTheDesktop) {
         Property(w, "_NET_WM_ICON", 0, &bytes);
         // 32-bit items as longs, sign-extended.
         std::vector<unsigned long> v(bytes.size() / sizeof(long));
-        memcpy(v.data(), bytes.data(), v.size() * sizeof(long));
+        if (!v.empty()) memcpy(v.data(), bytes.data(), v.size() * sizeof(long));
         for (auto& x : v) x &= 0xFFFFFFFFu;
         const size_t count = v.size();
         Pictures out;
